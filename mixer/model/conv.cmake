@@ -1,0 +1,1 @@
+# Positions, time code, gain laws and snapping.

@@ -1,0 +1,1 @@
+# Paths, strings, numbers, fades and progress arithmetic.

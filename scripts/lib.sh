@@ -1,0 +1,111 @@
+# Shared set-up of scripts/run and scripts/test: packages, builds, Wine prefix.
+# Sourced, not run. Every step is idempotent.
+#
+# Builds, each in build/<name>:
+#   win     i686 mingw-w64: every deliverable, as 32-bit Windows binaries.
+#   native  the portable libraries with AddressSanitizer and UBSan: g++ -m32.
+# Some machines' kernels cannot run 32-bit programs at all (so neither -m32
+# tests nor 32-bit Wine). There the native build is 64-bit and the Windows
+# tests come from win64, an x86_64 mingw-w64 build of the same sources run
+# under 64-bit Wine; win is still built, so the deliverables always compile
+# as 32-bit.
+
+HRL_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+HRL_BUILD=${HRL_BUILD:-$HRL_ROOT/build}
+HRL_JOBS=${HRL_JOBS:-$(nproc)}
+export HRL_BUILD
+
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+hrl_packages=(cmake ninja-build g++-multilib googletest
+              g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools
+              wine wine32:i386 wine64 xvfb)
+
+hrl_install() {
+  local missing=()
+  for p in "${hrl_packages[@]}"; do
+    dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q '^install ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "installing: ${missing[*]}"
+  local sudo=; [ "$(id -u)" -eq 0 ] || sudo=sudo
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $sudo dpkg --add-architecture i386
+  fi
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# 0 when this kernel runs 32-bit x86 programs.
+hrl_runs_i386() {
+  if [ -z "${HRL_I386:-}" ]; then
+    local probe=$HRL_BUILD/i386-probe
+    mkdir -p "$HRL_BUILD"
+    printf 'int main(void){return 0;}\n' > "$probe.c"
+    if gcc -m32 "$probe.c" -o "$probe" 2>/dev/null && "$probe" 2>/dev/null; then
+      HRL_I386=yes
+    else
+      HRL_I386=no
+      echo "note: this kernel cannot run 32-bit programs; testing the 64-bit forms (native -m64, Windows layer under 64-bit Wine)"
+    fi
+  fi
+  [ "$HRL_I386" = yes ]
+}
+
+# The build whose tests run under Wine here.
+hrl_wine_build() { if hrl_runs_i386; then echo win; else echo win64; fi; }
+
+hrl_wine_env() {
+  if [ "$1" = win ]; then
+    export WINEPREFIX="$HRL_BUILD/win/wineprefix" WINEARCH=win32 HRL_WINE=/usr/lib/wine/wine
+  else
+    export WINEPREFIX="$HRL_BUILD/win64/wineprefix" WINEARCH=win64 HRL_WINE=/usr/lib/wine/wine64
+  fi
+}
+
+# A prefix inside the build tree: no crash dialog (a crash prints a backtrace
+# and fails the test), no window-manager wait, the null graphics driver so
+# windows and dialogs run without a display.
+hrl_wine_prefix() {
+  hrl_wine_env "$1"
+  if [ ! -f "$WINEPREFIX/.hrl-ready" ]; then
+    echo "creating Wine prefix $WINEPREFIX"
+    rm -rf "$WINEPREFIX"
+    mkdir -p "$WINEPREFIX"
+    timeout 300 "$HRL_WINE" wineboot -i >/dev/null 2>&1 || true
+    timeout 120 wineserver -w || true
+    local reg=("$HRL_WINE" reg add)
+    timeout 60 "${reg[@]}" 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+    timeout 60 "${reg[@]}" 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+    timeout 60 "${reg[@]}" 'HKCU\Software\Wine\Drivers' /v Graphics /t REG_SZ /d null /f >/dev/null 2>&1
+    timeout 120 wineserver -w || true
+    touch "$WINEPREFIX/.hrl-ready"
+  fi
+  # A persistent server makes each test program start in about 50 ms. Start
+  # Wine's own services now, with harmless output: started by the first test
+  # they would inherit CTest's output pipe and keep the test running.
+  wineserver -p >/dev/null 2>&1 || true
+  timeout 120 "$HRL_WINE" cmd /c exit </dev/null >/dev/null 2>&1 || true
+}
+
+hrl_wine_stop() { wineserver -k >/dev/null 2>&1 || true; }
+
+hrl_build() {
+  local name=$1 toolchain=$2
+  cmake -S "$HRL_ROOT" -B "$HRL_BUILD/$name" -G Ninja \
+        -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DCMAKE_TOOLCHAIN_FILE="$HRL_ROOT/cmake/$toolchain" >/dev/null
+  cmake --build "$HRL_BUILD/$name" -j "$HRL_JOBS"
+}
+
+# Builds everything this machine can test.
+hrl_build_all() {
+  if hrl_runs_i386; then
+    hrl_build native native-m32.cmake
+  else
+    hrl_build native native-m64.cmake
+  fi
+  hrl_build win mingw-i686.cmake
+  hrl_runs_i386 || hrl_build win64 mingw-x86_64.cmake
+}
