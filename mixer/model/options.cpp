@@ -1,0 +1,4 @@
+#include "options.h"
+
+int32_t AutoScrollArrWnd = 0;
+int32_t AllKeyInpToMixElem = 0;

@@ -1,0 +1,35 @@
+// Growable heap blocks, tick and performance-counter timing, the keyboard
+// state and debugger output.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+// HeapReAlloc of `block` to `size` rounded up to a multiple of `step`
+// (kHeapGrowStep for the program's blocks); a null block is allocated.
+// Returns the block, or 0 when the heap refuses or the rounded size exceeds
+// 32 bits.
+void* HeapGrow(HANDLE heap, DWORD flags, void* block, uint32_t size, uint32_t step);
+
+// Milliseconds from `start` (a GetTickCount value) to now; the tick count is
+// read until two reads agree.
+uint32_t TicksSince(uint32_t start);
+
+// Busy-waits `ms` milliseconds.
+void WaitTicks(uint32_t ms);
+
+// 1 while the key is held down.
+int IsKeyDown(int key);
+
+// Microseconds as performance-counter ticks.
+int64_t UsToQpcTicks(int64_t us);
+
+// Busy-waits until the performance counter has advanced by `ticks`.
+void QpcWait(int64_t ticks);
+
+// The performance counter in units of 100 ns.
+int64_t QpcNow100ns();
+
+// OutputDebugStringA of the formatted text, cut to 259 characters.
+void DebugPrint(const char* format, ...);

@@ -1,0 +1,35 @@
+// Test helper: answers the next modal box or dialog of this thread from a
+// timer that runs inside its message loop, after recording what it showed
+// and what the program's state was meanwhile.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+struct ModalSeen {
+  bool found = false;
+  std::string caption;
+  std::string text;  // a message box's text (static item 0xFFFF)
+  int modalCount = 0;
+};
+
+class ModalCloser {
+ public:
+  // `button` is the command sent to the box or dialog; `inspect` runs while
+  // it is open, before the button is pressed.
+  explicit ModalCloser(int button, std::function<void(HWND)> inspect = {});
+  ~ModalCloser();
+  const ModalSeen& seen() const { return seen_; }
+
+ private:
+  static void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD);
+  static BOOL CALLBACK FindDialog(HWND wnd, LPARAM found);
+
+  int button_;
+  std::function<void(HWND)> inspect_;
+  ModalSeen seen_;
+  UINT_PTR timer_;
+  static ModalCloser* active_;
+};
