@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "block.h"
+
 constexpr uint32_t kArrTracks = 256;
 constexpr uint32_t kArrMaxParts = 16384;
 constexpr uint32_t kArrNoSlot = 0xFFFFFFFF;  // ends a list, or an empty track
@@ -104,17 +106,13 @@ struct ArrRec {
 static_assert(sizeof(ArrRec) == 13316);
 static_assert(offsetof(ArrRec, Trk) == 4);
 static_assert(offsetof(ArrRec, ListHead) == 12292);
-static_assert(sizeof(ArrRec) % alignof(PartRec) == 0);
 
 // Bytes of an arrangement block with n slots.
-constexpr uint32_t ArrBlockSize(uint32_t n) {
-  return static_cast<uint32_t>(sizeof(ArrRec)) + n * static_cast<uint32_t>(sizeof(PartRec));
-}
+constexpr uint32_t ArrBlockSize(uint32_t n) { return BlockBytes<ArrRec, PartRec>(n); }
 
 // Slot `slot` of the arrangement; null when the slot does not exist.
 inline PartRec* ArrPart(ArrRec* arr, uint32_t slot) {
-  if (arr == nullptr || slot >= arr->PartCount) return nullptr;
-  return reinterpret_cast<PartRec*>(reinterpret_cast<uint8_t*>(arr) + sizeof(ArrRec)) + slot;
+  return arr ? BlockSlot<PartRec>(arr, arr->PartCount, slot) : nullptr;
 }
 inline const PartRec* ArrPart(const ArrRec* arr, uint32_t slot) {
   return ArrPart(const_cast<ArrRec*>(arr), slot);
@@ -125,13 +123,7 @@ inline const PartRec* ArrPart(const ArrRec* arr, uint32_t slot) {
 // is longer than the slot count.
 template <typename Fn> void ArrForEachTrackPart(const ArrRec* arr, uint32_t track, Fn fn) {
   if (arr == nullptr || track >= kArrTracks) return;
-  uint32_t slot = arr->ListHead[track];
-  for (uint32_t steps = 0; steps < arr->PartCount; ++steps) {
-    const PartRec* part = ArrPart(arr, slot);
-    if (part == nullptr) return;
-    fn(slot, *part);
-    slot = part->Next;
-  }
+  WalkChain(arr->ListHead[track], arr->PartCount, [arr](uint32_t i) { return ArrPart(arr, i); }, fn);
 }
 
 // Calls fn(track, slot, part) for every Part of every track.

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "block.h"
+
 constexpr uint32_t kMrkMaxNumber = 999;
 constexpr uint32_t kMrkNoSlot = 0xFFFFFFFF;  // ends the chain, or an empty chain
 constexpr int32_t kMrkUnused = -1;           // position of a number not in use
@@ -28,17 +30,13 @@ struct MrkList {
 };
 static_assert(sizeof(MrkList) == 8);
 static_assert(offsetof(MrkList, First) == 4);
-static_assert(sizeof(MrkList) % alignof(MrkRec) == 0);
 
 // Bytes of a list block with n slots.
-constexpr uint32_t MrkBlockSize(uint32_t n) {
-  return static_cast<uint32_t>(sizeof(MrkList)) + n * static_cast<uint32_t>(sizeof(MrkRec));
-}
+constexpr uint32_t MrkBlockSize(uint32_t n) { return BlockBytes<MrkList, MrkRec>(n); }
 
 // Slot `slot` of the list; null when the slot does not exist.
 inline MrkRec* MrkSlot(MrkList* list, uint32_t slot) {
-  if (list == nullptr || slot >= list->Count) return nullptr;
-  return reinterpret_cast<MrkRec*>(reinterpret_cast<uint8_t*>(list) + sizeof(MrkList)) + slot;
+  return list ? BlockSlot<MrkRec>(list, list->Count, slot) : nullptr;
 }
 inline const MrkRec* MrkSlot(const MrkList* list, uint32_t slot) {
   return MrkSlot(const_cast<MrkList*>(list), slot);
@@ -48,11 +46,6 @@ inline const MrkRec* MrkSlot(const MrkList* list, uint32_t slot) {
 // A damaged chain (an index out of range, or a cycle) ends the walk.
 template <typename Fn> void MrkForEach(const MrkList* list, Fn fn) {
   if (list == nullptr) return;
-  uint32_t slot = list->First;
-  for (uint32_t steps = 0; steps < list->Count; ++steps) {
-    const MrkRec* mrk = MrkSlot(list, slot);
-    if (mrk == nullptr) return;
-    fn(slot + 1, *mrk);
-    slot = mrk->Next;
-  }
+  WalkChain(list->First, list->Count, [list](uint32_t i) { return MrkSlot(list, i); },
+            [&fn](uint32_t slot, const MrkRec& mrk) { fn(slot + 1, mrk); });
 }

@@ -1,0 +1,11 @@
+# Shared part of the native toolchain files: set HRL_NATIVE_ARCH (-m32 or
+# -m64) before including it. The libraries that need no Windows API, checked
+# by AddressSanitizer and UndefinedBehaviorSanitizer.
+set(CMAKE_C_COMPILER   gcc)
+set(CMAKE_CXX_COMPILER g++)
+
+set(_hrl_san "${HRL_NATIVE_ARCH} -g -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer")
+set(CMAKE_C_FLAGS_INIT   "${_hrl_san}")
+set(CMAKE_CXX_FLAGS_INIT "${_hrl_san}")
+set(CMAKE_EXE_LINKER_FLAGS_INIT    "${HRL_NATIVE_ARCH} -fsanitize=address,undefined")
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "${HRL_NATIVE_ARCH} -fsanitize=address,undefined")
