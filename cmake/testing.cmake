@@ -1,4 +1,11 @@
 # GoogleTest from Debian's source package, built inside each build tree.
+# The benchmark build has no tests.
+if(HRL_BENCH)
+  function(hrl_test name)
+  endfunction()
+  return()
+endif()
+
 enable_testing()
 set(HRL_GTEST_SRC /usr/src/googletest CACHE PATH "GoogleTest sources")
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)

@@ -4,6 +4,7 @@
 # Builds, each in build/<name>:
 #   win     i686 mingw-w64: every deliverable, as 32-bit Windows binaries.
 #   native  the portable libraries with AddressSanitizer and UBSan: g++ -m32.
+#   bench   the portable libraries optimised, with the benchmarks (scripts/bench).
 # Some machines' kernels cannot run 32-bit programs at all (so neither -m32
 # tests nor 32-bit Wine). There the native build is 64-bit and the Windows
 # tests come from win64, an x86_64 mingw-w64 build of the same sources run
@@ -18,7 +19,7 @@ export HRL_BUILD
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
-hrl_packages=(cmake ninja-build g++-multilib googletest
+hrl_packages=(cmake ninja-build g++-multilib googletest libbenchmark-dev
               g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools
               wine wine32:i386 wine64 xvfb)
 
@@ -108,4 +109,5 @@ hrl_build_all() {
   fi
   hrl_build win mingw-i686.cmake
   hrl_runs_i386 || hrl_build win64 mingw-x86_64.cmake
+  hrl_build bench native-bench.cmake
 }

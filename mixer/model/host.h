@@ -15,6 +15,7 @@ enum : uint32_t {
   kMbWarnOk = 0x30,           // exclamation icon, OK
   kMbAskYesNoCancel = 0x123,  // question icon, Yes/No/Cancel, No is the default
   kMbAskYesNo = 0x124,        // question icon, Yes/No, No is the default
+  kMbAskYesNoYes = 0x24,      // question icon, Yes/No, Yes is the default
   kMbWarnYesNo = 0x134,       // exclamation icon, Yes/No, No is the default
 };
 

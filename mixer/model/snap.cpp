@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "mixer/arrange/arrview.h"
 #include "mixer/model/musical.h"
 #include "mixer/model/settings.h"
 #include "mixer/model/timecode.h"
@@ -191,7 +192,8 @@ int32_t SnapLoc(int32_t position, int32_t length, int32_t direction, const ArrRe
         (!startFound || std::llabs(endTarget - end) < std::llabs(startTarget - p)))
       result = p + (endTarget - end);
   }
-  const int64_t limit = kSnapPixels * std::max(s.Hzoom, 0);
+  // The distance limit is 12 pixels of the arrange view.
+  const int64_t limit = kSnapPixels * std::max(ArrView().Hzoom, 0);
   if (noDistanceLimit == 0 && std::llabs(result - p) > limit) return static_cast<int32_t>(p);
   return static_cast<int32_t>(std::clamp<int64_t>(result, 0, kMaxLoc));
 }

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "mixer/arrange/arrview.h"
 #include "mixer/model/settings.h"
 #include "mixer/model/timecode.h"
 
@@ -63,7 +64,7 @@ class SnapTest : public ::testing::Test {
     Settings() = ProjectSettings{};
     Settings().SampleRate = 48000;
     Settings().SnapEnable = 1;
-    Settings().Hzoom = 1024;
+    ArrView().Hzoom = 1024;
     Locs() = Locators{};
   }
   static int32_t Snap(uint32_t mode, int32_t p, int32_t direction, int32_t length = 0) {
@@ -228,7 +229,7 @@ TEST_F(SnapTest, WithALengthTheCloserEdgeWins) {
 
 TEST_F(SnapTest, TwelvePixelLimit) {
   Settings().SnapMode = kSnapBar;
-  Settings().Hzoom = 100;  // 1200 samples
+  ArrView().Hzoom = 100;  // 1200 samples
   const struct {
     int32_t p, noLimit, want;
   } cases[] = {

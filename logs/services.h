@@ -1,0 +1,11 @@
+// Services of the MIDI and automation log libraries, as the program calls
+// them. No result of these calls is used.
+#pragma once
+
+#include <cstdint>
+
+// Prepares the MIDI library's play buffers at a position in samples.
+void QVMIV_PrepPlayBufs(int32_t position);
+// Knob touch timeout and auto return (match) time, in ms.
+void QVMXA_SetTouchTimeout(uint32_t ms);
+void QVMXA_SetMatchTime(uint32_t ms);

@@ -1,0 +1,34 @@
+// Services of the mixer and the automation front end, as the model calls
+// them.
+#pragma once
+
+#include <cstdint>
+
+// A mixer document; only the mixer knows its inside.
+struct MixDoc;
+
+// The current mixer document; null when there is none.
+MixDoc* CurMixDoc();
+
+// After a sample-rate change: re-allocate the mixer's DSPs, re-send the track
+// colours, grey the inputs and outputs the units no longer offer.
+void MixReallocDsp();
+void MixSendTrkColors();
+void MixGreyUnavailableIo();
+// Sets the main window's text to the mixer title when a mixer window exists.
+void MixUpdateMainCaption();
+// Sends tempo and meter to the mixer elements.
+void MixSendTempoToElems();
+// Sends each native recorder element its track's record state; record track
+// 0 = all.
+void MixSendTrkRecReady(MixDoc* mixer, int recTrack);
+// The other record track of a stereo pair fed by one 2-channel native
+// recorder element, 0 when none.
+int MixStereoPartnerTrk(MixDoc* mixer, int recTrack);
+
+// Automation front end.
+void MxaSetNowLoc(int32_t position);
+// Record mode 0 normal, 1 touch, 2 touch till stop.
+void MxaSetRecordMode(uint32_t mode, uint32_t flags);
+// Stores the automation thin factor.
+void MxaStoreSetting(uint32_t value);

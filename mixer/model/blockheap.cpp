@@ -1,0 +1,57 @@
+#include "blockheap.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "numbers.h"
+
+namespace {
+
+// Each block is preceded by a header carrying its rounded size; the header
+// is 16 bytes so that the caller's bytes keep the allocator's alignment.
+struct BlockHead {
+  uint32_t Size;
+  uint32_t Pad[3];
+};
+static_assert(sizeof(BlockHead) == 16);
+
+BlockHead* HeadOf(void* block) { return static_cast<BlockHead*>(block) - 1; }
+const BlockHead* HeadOf(const void* block) { return static_cast<const BlockHead*>(block) - 1; }
+
+// The rounded size of a request; 0 when it cannot be had (the rounding
+// passes 32 bits). A request of 0 bytes still gets one step.
+uint32_t Rounded(uint32_t size) { return HeapGrowSize(size == 0 ? 1 : size, kHeapGrowStep); }
+
+}  // namespace
+
+bool BlockHeap::TakeFailure() {
+  bool fail = failNext_;
+  failNext_ = false;
+  return fail;
+}
+
+void* BlockHeap::Alloc(uint32_t size) { return Grow(nullptr, size); }
+
+void* BlockHeap::Grow(void* block, uint32_t size) {
+  if (TakeFailure()) return nullptr;
+  uint32_t rounded = Rounded(size);
+  if (rounded == 0) return nullptr;
+  uint32_t old = Size(block);
+  if (rounded <= old) return block;
+  void* raw = std::realloc(block ? HeadOf(block) : nullptr, sizeof(BlockHead) + size_t{rounded});
+  if (raw == nullptr) return nullptr;
+  auto* head = static_cast<BlockHead*>(raw);
+  head->Size = rounded;
+  auto* bytes = reinterpret_cast<uint8_t*>(head + 1);
+  std::memset(bytes + old, 0, rounded - old);
+  if (block == nullptr) ++blocks_;
+  return bytes;
+}
+
+void BlockHeap::Free(void* block) {
+  if (block == nullptr) return;
+  std::free(HeadOf(block));
+  --blocks_;
+}
+
+uint32_t BlockHeap::Size(const void* block) { return block ? HeadOf(block)->Size : 0; }

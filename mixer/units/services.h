@@ -1,0 +1,85 @@
+// Services of the units, the play-list compiler, the transport and the
+// machine, MIDI, console and video links, as the model calls them. Positions
+// are samples.
+#pragma once
+
+#include <cstdint>
+
+// Transport states.
+enum : int {
+  kTransportRewind = 0,
+  kTransportFastForward = 1,
+  kTransportStopped = 2,
+  kTransportPlaying = 3,
+  kTransportRecording = 4,
+};
+
+// 0 rewinding, 1 fast-forwarding, 2 stopped, 3 playing, 4 recording.
+int TransportState();
+
+// Units and cards.
+// Sends the rate (with the varispeed in 1/100 percent) to every unit and the
+// mixer DSPs; mode 1 after an I/O-mode change, 3 after sync or clock changes,
+// 4 with the AES/EBU channel-status flag as the last argument.
+void UnitsSetSampleRate(int mode, uint32_t rate, int32_t varispeed, int flag);
+// Sends the sync configuration to every unit; 0 on the first failure.
+int UnitsSetSync();
+void UnitsLocate(int32_t position);
+void UnitsPrepPlayBufs(int32_t position);
+// Sends the loop (kind 1) or punch (kind 2) range to every unit and native
+// device.
+void UnitsSetLoop(int kind, int on, int flag);
+// Synchronises and locates the cards; position -1 = none.
+void CardsSyncCommand(uint32_t rate, uint32_t sync, int32_t position, uint32_t a, uint32_t b,
+                      uint32_t c);
+// Re-sends each track's play list whose loaded window the position has left;
+// 0 when the lists were not updated in time.
+int RefreshPlayLists(int32_t position);
+
+// Native devices.
+void NatDevSetSrate(uint32_t rate);
+void NatDevSetTimeCodeStatics(uint32_t frameRateCode, uint32_t tcOffset);
+
+// MIDI loop: kind 1 between the locators, 2 loop record with rolls, other
+// off; 0 when the range cannot be looped.
+int MidiSetLoop(int kind, int prepare);
+
+// Transport window displays, redrawn from the settings and locators.
+void TransportShowNowBars();
+void TransportShowNowTimecode();
+void TransportShowLeftLoc();
+void TransportShowRightLoc();
+void TransportShowTimecodeOffset();
+void TransportShowMeter(int force);
+void TransportShowTempo(int force);
+void TransportShowModeLamps();
+// Recomputes the play/record end location from the locators and the
+// loop/punch flags and sends it to the units and MIDI.
+void TransportUpdateEndLoc();
+// The most samples per track the running recording may still take.
+void TransportSetRecLimit(uint32_t samples);
+
+// Control surface.
+void ConsoleNotifyModes(uint32_t mode, uint32_t mask);
+// Locator 0 now, 1 left, 2 right.
+void ConsoleNotifyLocator(int locator, int32_t position);
+void ConsoleNotifyRecReady(int recTrack);
+// Sends marker n (1..999) of the list, its position (-1 when free) and name.
+struct MrkList;
+void ConsoleNotifyMarker(const MrkList* list, uint32_t n);
+
+// 9-pin machine control.
+void NinePinSetMachineFlags(uint32_t mode, uint32_t mask);
+// Event 0 now, 1 left, 2 right.
+void NinePinTransportEvent(int event, int32_t position);
+// Record-ready change of tracks 1..32; higher tracks are ignored.
+void NinePinTrackReady(int recTrack);
+
+// Video, when a video is loaded.
+void VideoSetSampleRate(uint32_t rate);
+void VideoSetOffset(uint32_t tcOffset);
+void VideoSetScrubLoc(int32_t position);
+void VideoPrepPlay(int32_t position);
+
+// The outside video library.
+void QVVPLAYER_SetSampleRate(uint32_t rate);

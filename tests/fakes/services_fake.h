@@ -1,0 +1,62 @@
+// Recording stand-in for the neighbouring subsystems' services (units,
+// mixer, shell, arrange editor, log libraries, Take store, undo, ini): every
+// call appends one readable line such as "UnitsLocate(48000)" to the log,
+// and queries answer from the fields below.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+struct ServicesFake {
+  std::vector<std::string> log;
+
+  // Units and transport.
+  int transportState = 2;  // stopped
+  int unitsSetSyncResult = 1;
+  int refreshPlayListsResult = 1;
+  int midiSetLoopResult = 1;
+
+  // Mixer: the stereo partner of a record track (absent = none).
+  std::map<int, int> stereoPartner;
+
+  // Shell settings.
+  uint32_t syncIn = 40501;
+  uint32_t mclkUnit[4] = {40408, 40422, 40436, 40450};
+  uint32_t recResol = 40355;
+  uint32_t timeFormat = 40518;
+
+  // Arrange editor: the Virtual Tracks first..last carrying a (kind, record
+  // track), absent = none; the count of Virtual Tracks per record track
+  // (absent = 1).
+  std::map<std::pair<int, int>, std::pair<int, int>> recTrkGroup;
+  std::map<std::pair<int, int>, int> recTrkCount;
+  int draggingRange = 0;
+  int recordLoopTakesResult = 1;
+  int32_t recordStartLoc = 0;
+
+  // Take store.
+  uint64_t recFolderFreeBytes = 0;
+  std::map<std::pair<uint32_t, uint32_t>, uint32_t> takeAttr;  // (take, number) -> value, absent = 0
+  int takeMoveToReBinResult = 1;
+
+  // Undo and ini.
+  int undoRecordResult = 1;
+  std::map<std::pair<uint32_t, uint32_t>, int32_t> ini;  // (section, key) -> number
+
+  // 1 when a logged line equals `line`.
+  bool Called(const std::string& line) const;
+  // Logged lines that begin with `prefix`.
+  int Count(const std::string& prefix) const;
+  // Every line, one per row, for failure messages.
+  std::string Joined() const;
+  void ClearLog() { log.clear(); }
+  void Reset() { *this = ServicesFake(); }
+};
+
+ServicesFake& Services();
+
+// Appends one formatted line to the log.
+void FakeLog(const char* fmt, ...);
