@@ -1,8 +1,9 @@
 // Fade curves, fade-shape buttons and resource bitmaps drawn into a memory
 // DC and read back pixel by pixel; Part rectangles and the arrange scroll
 // bars from the arrange view.
-#include <gtest/gtest.h>
 #include <windows.h>
+
+#include <gtest/gtest.h>
 
 #include "mixer/arrange/arrview.h"
 #include "mixer/model/arr.h"
@@ -10,52 +11,9 @@
 #include "mixer/model/fade.h"
 #include "mixer/model/win32/arrdraw.h"
 #include "mixer/model/win32/arrscroll.h"
+#include "mixer/model/win32/tests/canvas.h"
 
 namespace {
-
-constexpr COLORREF kBlack = RGB(0, 0, 0);
-constexpr COLORREF kWhite = RGB(255, 255, 255);
-constexpr COLORREF kRed = RGB(255, 0, 0);
-constexpr COLORREF kGreen = RGB(0, 255, 0);
-constexpr COLORREF kBlue = RGB(0, 0, 255);
-constexpr COLORREF kLightGrey = RGB(0xC0, 0xC0, 0xC0);
-constexpr COLORREF kDarkGrey = RGB(0x80, 0x80, 0x80);
-
-// A 64 x 32 24-bit canvas, white, with a black pen selected.
-class Canvas : public ::testing::Test {
- protected:
-  void SetUp() override {
-    BITMAPINFO bi = {};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = 64;
-    bi.bmiHeader.biHeight = -32;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 24;
-    void* bits;
-    dc_ = CreateCompatibleDC(nullptr);
-    bitmap_ = CreateDIBSection(dc_, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    old_ = SelectObject(dc_, bitmap_);
-    oldPen_ = SelectObject(dc_, GetStockObject(BLACK_PEN));
-    Fill(kWhite);
-  }
-  void TearDown() override {
-    SelectObject(dc_, oldPen_);
-    SelectObject(dc_, old_);
-    DeleteObject(bitmap_);
-    DeleteDC(dc_);
-  }
-  void Fill(COLORREF colour) {
-    HBRUSH brush = CreateSolidBrush(colour);
-    RECT all = {0, 0, 64, 32};
-    FillRect(dc_, &all, brush);
-    DeleteObject(brush);
-  }
-  COLORREF At(int x, int y) const { return GetPixel(dc_, x, y); }
-
-  HDC dc_;
-  HBITMAP bitmap_;
-  HGDIOBJ old_, oldPen_;
-};
 
 TEST_F(Canvas, FadeInRisesFromBottomLeftAndFadeOutFallsFromTopLeft) {
   const RECT rect = {4, 4, 20, 12};  // 16 x 8

@@ -1,47 +1,14 @@
 // Drawing helpers on a memory DC, read back pixel by pixel; colours and fonts.
-#include <gtest/gtest.h>
 #include <windows.h>
+
+#include <gtest/gtest.h>
 
 #include <cstring>
 
 #include "mixer/model/win32/draw.h"
+#include "mixer/model/win32/tests/canvas.h"
 
 namespace {
-
-constexpr COLORREF kWhite = RGB(255, 255, 255);
-constexpr COLORREF kRed = RGB(255, 0, 0);
-constexpr COLORREF kBlue = RGB(0, 0, 255);
-constexpr COLORREF kGreen = RGB(0, 255, 0);
-
-// A 64 x 32 white 24-bit canvas.
-class Canvas : public ::testing::Test {
- protected:
-  void SetUp() override {
-    BITMAPINFO bi = {};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = 64;
-    bi.bmiHeader.biHeight = -32;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 24;
-    void* bits;
-    dc_ = CreateCompatibleDC(nullptr);
-    bitmap_ = CreateDIBSection(dc_, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    old_ = SelectObject(dc_, bitmap_);
-    PatBlt(dc_, 0, 0, 64, 32, WHITENESS);
-    pen_ = GetCurrentObject(dc_, OBJ_PEN);
-  }
-  void TearDown() override {
-    EXPECT_EQ(GetCurrentObject(dc_, OBJ_PEN), pen_) << "the previous pen was not selected back";
-    SelectObject(dc_, old_);
-    DeleteObject(bitmap_);
-    DeleteDC(dc_);
-  }
-  COLORREF At(int x, int y) const { return GetPixel(dc_, x, y); }
-
-  HDC dc_;
-  HBITMAP bitmap_;
-  HGDIOBJ old_, pen_;
-};
 
 TEST_F(Canvas, Draw3dFrameIsLightTopLeftAndDarkBottomRight) {
   Draw3dFrame(dc_, kRed, kBlue, 2, 2, 10, 10);
