@@ -6,10 +6,7 @@
 #include "logs/services.h"
 #include "mixer/arrange/services.h"
 #include "mixer/mix/services.h"
-#include "mixer/model/ini.h"
 #include "mixer/model/marker.h"
-#include "mixer/model/takes.h"
-#include "mixer/model/undo.h"
 #include "mixer/shell/services.h"
 #include "mixer/units/services.h"
 
@@ -181,34 +178,3 @@ int ArrRecordLoopTakes(int32_t position, const int* audio, int audioCount, const
   return Services().recordLoopTakesResult;
 }
 int32_t ArrRecordStartLoc() { return Services().recordStartLoc; }
-
-// ---- Take store ----
-uint64_t TakeRecFolderFreeBytes() { return Services().recFolderFreeBytes; }
-uint32_t TakeGetAttr(uint32_t take, uint32_t number) {
-  auto it = Services().takeAttr.find({take, number});
-  return it == Services().takeAttr.end() ? 0 : it->second;
-}
-int TakeMoveToReBin(uint32_t take) {
-  FakeLog("TakeMoveToReBin(%u)", take);
-  return Services().takeMoveToReBinResult;
-}
-
-// ---- undo and ini ----
-int UndoRecord(uint32_t actionName) {
-  FakeLog("UndoRecord(%u)", actionName);
-  return Services().undoRecordResult;
-}
-void UndoDiscard(uint32_t levels) { FakeLog("UndoDiscard(%u)", levels); }
-int32_t ReadIniInt(const char*, uint32_t section, uint32_t key, int32_t defaultValue, int32_t minimum,
-                   int32_t maximum) {
-  auto it = Services().ini.find({section, key});
-  int32_t v = it == Services().ini.end() ? defaultValue : it->second;
-  if (v > maximum) v = maximum;
-  if (v < minimum) v = minimum;
-  return v;
-}
-void WriteIniLong(const char*, uint32_t section, uint32_t key, int32_t number) {
-  FakeLog("WriteIniLong(%u, %u, %d)", section, key, number);
-  Services().ini[{section, key}] = number;
-}
-const char* MainIniPath() { return "HRLMixerDef.INI"; }
