@@ -1,6 +1,20 @@
+# hrl_fuzz(NAME SOURCES src... LIBS lib...)
+# A libFuzzer target (LLVMFuzzerTestOneInput), built only in the fuzz build
+# and run, bounded, by scripts/fuzz.
+function(hrl_fuzz name)
+  if(NOT HRL_FUZZ)
+    return()
+  endif()
+  cmake_parse_arguments(F "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${F_SOURCES})
+  target_link_libraries(${name} PRIVATE ${F_LIBS})
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  set_property(GLOBAL APPEND PROPERTY HRL_FUZZ_TARGETS ${name})
+endfunction()
+
 # GoogleTest from Debian's source package, built inside each build tree.
-# The benchmark build has no tests.
-if(HRL_BENCH)
+# The benchmark and fuzz builds have no tests.
+if(HRL_BENCH OR HRL_FUZZ)
   function(hrl_test name)
   endfunction()
   return()

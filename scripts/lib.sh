@@ -5,6 +5,7 @@
 #   win     i686 mingw-w64: every deliverable, as 32-bit Windows binaries.
 #   native  the portable libraries with AddressSanitizer and UBSan: g++ -m32.
 #   bench   the portable libraries optimised, with the benchmarks (scripts/bench).
+#   fuzz    clang + libFuzzer + ASan: the fuzz targets of the readers (scripts/fuzz).
 # Some machines' kernels cannot run 32-bit programs at all (so neither -m32
 # tests nor 32-bit Wine). There the native build is 64-bit and the Windows
 # tests come from win64, an x86_64 mingw-w64 build of the same sources run
@@ -19,7 +20,7 @@ export HRL_BUILD
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
-hrl_packages=(cmake ninja-build g++-multilib googletest libbenchmark-dev
+hrl_packages=(cmake ninja-build g++-multilib googletest libbenchmark-dev clang libclang-rt-14-dev
               g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools
               wine wine32:i386 wine64 xvfb)
 
@@ -93,10 +94,10 @@ hrl_wine_prefix() {
 hrl_wine_stop() { wineserver -k >/dev/null 2>&1 || true; }
 
 hrl_build() {
-  local name=$1 toolchain=$2
+  local name=$1 toolchain=$2; shift 2
   cmake -S "$HRL_ROOT" -B "$HRL_BUILD/$name" -G Ninja \
         -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DCMAKE_TOOLCHAIN_FILE="$HRL_ROOT/cmake/$toolchain" >/dev/null
+        -DCMAKE_TOOLCHAIN_FILE="$HRL_ROOT/cmake/$toolchain" "$@" >/dev/null
   cmake --build "$HRL_BUILD/$name" -j "$HRL_JOBS"
 }
 
@@ -110,4 +111,12 @@ hrl_build_all() {
   hrl_build win mingw-i686.cmake
   hrl_runs_i386 || hrl_build win64 mingw-x86_64.cmake
   hrl_build bench native-bench.cmake
+  hrl_build_fuzz
+}
+
+# The fuzz targets (clang, libFuzzer, AddressSanitizer).
+hrl_build_fuzz() {
+  local arch=-m64
+  hrl_runs_i386 && arch=-m32
+  hrl_build fuzz fuzz.cmake -DHRL_FUZZ_ARCH=$arch
 }
