@@ -32,3 +32,5 @@ void MxaSetNowLoc(int32_t position);
 void MxaSetRecordMode(uint32_t mode, uint32_t flags);
 // Stores the automation thin factor.
 void MxaStoreSetting(uint32_t value);
+// Frees the automation log of an Automation Take (its log handle); 1.
+int MxaFreeTake(uint32_t log);

@@ -3,6 +3,7 @@
 #include "arr.h"
 #include "arrheap.h"
 #include "arrlist.h"
+#include "mixer/model/take.h"
 #include "mixer/model/takes.h"
 
 using namespace arrlist;
@@ -11,8 +12,6 @@ namespace {
 
 constexpr uint16_t kAudioKind = 3;
 constexpr uint16_t kMidiKind = 21;
-constexpr uint32_t kAttrBytesPerSample = 24;
-constexpr uint32_t kAttrTickResolution = 30;
 
 // A Part on `track` with flag `need` that is a channel partner of `part`;
 // the search stops once Parts start after it.
@@ -60,7 +59,8 @@ bool Unlink(ArrRec* arr, const GroupMember& upper, const GroupMember& lower) {
 int PartsAreChannelPartners(const PartRec& a, const PartRec& b) {
   return a.Start == b.Start && a.Length == b.Length && a.Layer == b.Layer &&
                  a.TakeKind == kAudioKind && b.TakeKind == kAudioKind &&
-                 TakeGetAttr(a.Take, kAttrBytesPerSample) == TakeGetAttr(b.Take, kAttrBytesPerSample)
+                 TakeGetAttr(TakeFromRef(a.Take), kTakeAttrBytesPerSample) ==
+                     TakeGetAttr(TakeFromRef(b.Take), kTakeAttrBytesPerSample)
              ? 1
              : 0;
 }
@@ -167,7 +167,8 @@ int ArrHasMidi(const ArrRec* arr) {
 int ArrHasTempoMidiParts(const ArrRec* arr) {
   bool found = false;
   WalkAll(arr, [&](uint32_t, uint32_t, const PartRec& part) {
-    found = found || (part.TakeKind == kMidiKind && TakeGetAttr(part.Take, kAttrTickResolution) != 0);
+    found = found || (part.TakeKind == kMidiKind &&
+                      TakeGetAttr(TakeFromRef(part.Take), kTakeAttrTickResolution) != 0);
   });
   return found ? 1 : 0;
 }

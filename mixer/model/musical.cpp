@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "mixer/model/settings.h"
+#include "mixer/model/tempomap.h"
 #include "mixer/model/timecode.h"
 
 namespace {
@@ -24,12 +25,25 @@ int64_t ClampDoubleToI64(double v) {
   return static_cast<int64_t>(std::clamp(v, -kLimit, kLimit));
 }
 
-// Ticks per quarter note of a tempo map; 960 stands for a missing map. A
-// given map's own resolution plugs in here once maps exist.
-uint32_t MapTicksPerQuarter(const TempoMapRec* map) { return kTicksPerQuarter; }
+// Ticks per quarter note of a tempo map; 960 stands for a missing map.
+uint32_t MapTicksPerQuarter(const TempoMapRec* map) {
+  const uint32_t ppq = TempoGetPpq(map);
+  return ppq != 0 ? ppq : kTicksPerQuarter;
+}
 
-// The arrangement's current tempo map; none until maps exist.
-const TempoMapRec* CurTempoMap() { return nullptr; }
+const TempoMapRec* CurTempoMap() { return TempoMap; }
+
+void MapLocToBbt(const TempoMapRec* map, BbtRec* out, int32_t position, int32_t base) {
+  const uint32_t p = static_cast<uint32_t>(std::max(position, 0));
+  TempoTicksToBbt(map, TempoSamplesToTicks(map, Settings().SampleRate, p), out);
+  out->Bar = ClampI32(int64_t{out->Bar} + base);
+  out->Beat = ClampI32(int64_t{out->Beat} + base);
+}
+
+int32_t MapBbtToLoc(const TempoMapRec* map, const BbtRec& bbt, int32_t base) {
+  const BbtRec from0{ClampI32(int64_t{bbt.Bar} - base), ClampI32(int64_t{bbt.Beat} - base), bbt.Tick};
+  return std::min(TempoTicksToSamples(map, Settings().SampleRate, TempoBbtToTicks(map, from0)), kMaxLoc);
+}
 
 }  // namespace
 
@@ -58,7 +72,7 @@ int64_t NoteUnitStart(uint64_t k, uint32_t n) {
 }
 
 void LocToBbt(BbtRec* out, int32_t position, int32_t base) {
-  // Without a tempo map only; the map's own form plugs in here.
+  if (const TempoMapRec* map = CurTempoMap()) return MapLocToBbt(map, out, position, base);
   const ProjectSettings& s = Settings();
   const uint64_t p = static_cast<uint64_t>(std::max(position, 0));
   const uint64_t perWhole = uint64_t{s.SampleRate} * kWholeNoteTempoSeconds;
@@ -72,7 +86,7 @@ void LocToBbt(BbtRec* out, int32_t position, int32_t base) {
 }
 
 int32_t BbtToLoc(const BbtRec& bbt, int32_t base) {
-  // Without a tempo map only; the map's own form plugs in here.
+  if (const TempoMapRec* map = CurTempoMap()) return MapBbtToLoc(map, bbt, base);
   const ProjectSettings& s = Settings();
   if (s.SampleRate == 0 || s.Tempo == 0 || s.MeterDen == 0) return 0;
   // The position in 1/(3840 x MeterDen) whole notes: each beat is 3840
@@ -88,13 +102,13 @@ int32_t BbtToLoc(const BbtRec& bbt, int32_t base) {
 }
 
 double LocToTicks(const TempoMapRec* map, uint32_t tempo, uint32_t rate, int64_t samples) {
-  // A given map's own conversion plugs in here; until then it reads as none.
+  if (map != nullptr) return TempoSamplesToTicksF(map, rate, samples);
   if (rate == 0) return 0.0;
   return double(tempo) * double(samples) * kTicksPerQuarter / (double(rate) * 6000.0);
 }
 
 int64_t TicksToLoc(const TempoMapRec* map, uint32_t tempo, uint32_t rate, double ticks) {
-  // A given map's own conversion plugs in here; until then it reads as none.
+  if (map != nullptr) return TempoTicksToSamplesF(map, rate, ticks);
   if (tempo == 0) return 0;
   return ClampDoubleToI64(std::ceil(double(rate) * ticks * 6000.0 / (double(tempo) * kTicksPerQuarter)));
 }

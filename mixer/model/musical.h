@@ -2,9 +2,10 @@
 // of the project settings. Ticks run at 960 per quarter note; a beat is one
 // unit of the meter's denominator.
 //
-// Where a tempo map is given (or, for the forms without a map argument, the
-// arrangement's current map would apply) the map's own conversions plug in;
-// until the map exists every conversion here takes the fixed-tempo road.
+// Where a tempo map is given, or for the forms without a map argument while
+// one is loaded (TempoMap), the conversions run through the map at the
+// project rate, in the map's own ticks per quarter; otherwise through the
+// fixed tempo and meter.
 // With a zero rate, tempo or meter the conversions give 0 instead of
 // dividing by it.
 #pragma once

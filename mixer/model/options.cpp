@@ -2,3 +2,4 @@
 
 int32_t AutoScrollArrWnd = 0;
 int32_t AllKeyInpToMixElem = 0;
+int32_t KeepTakesOpen = 0;

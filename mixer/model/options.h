@@ -8,3 +8,6 @@ extern int32_t AutoScrollArrWnd;
 // Every key goes to the active mixer element window instead of the
 // program's accelerators.
 extern int32_t AllKeyInpToMixElem;
+// Command-line switch -O: a Take's sample-transfer handle stays open between
+// transfers instead of being opened and closed for each.
+extern int32_t KeepTakesOpen;

@@ -7,6 +7,7 @@
 #include "mixer/arrange/arrview.h"
 #include "mixer/model/musical.h"
 #include "mixer/model/settings.h"
+#include "mixer/model/tempomap.h"
 #include "mixer/model/timecode.h"
 
 namespace {
@@ -30,9 +31,44 @@ struct SnapContext {
 
 Grid BothPoints(int64_t prev, int64_t next) { return {true, true, prev, next}; }
 
-// Modes 0..8 through the fixed tempo and meter (a tempo map's grid plugs in
-// here once maps exist).
+// The grid of a tempo map whose unit k begins at sample start(k), around
+// the unit k estimated for p. Ticks are truncated one way and samples
+// rounded the other, so the estimate may be one unit off at a unit's edge;
+// it is moved until prev <= p < next holds.
+template <typename Start>
+Grid MapUnitGrid(int64_t p, int64_t k, Start start) {
+  for (int i = 0; i < 4 && k > 0 && start(k) > p; ++i) --k;
+  for (int i = 0; i < 4 && start(k + 1) <= p; ++i) ++k;
+  return BothPoints(start(k), start(k + 1));
+}
+
+bool MapBarGrid(const TempoMapRec* map, int64_t p, Grid* g) {
+  const uint32_t rate = Settings().SampleRate;
+  if (rate == 0) return false;
+  BbtRec at;
+  TempoTicksToBbt(map, TempoSamplesToTicks(map, rate, static_cast<uint32_t>(p)), &at);
+  *g = MapUnitGrid(p, at.Bar, [&](int64_t bar) {
+    const BbtRec b{static_cast<int32_t>(std::min<int64_t>(bar, INT32_MAX)), 0, 0};
+    return int64_t{TempoTicksToSamples(map, rate, TempoBbtToTicks(map, b))};
+  });
+  return true;
+}
+
+// Grid units of 4 x ppq / n ticks, fractions of a tick kept.
+bool MapNoteGrid(const TempoMapRec* map, int64_t p, uint32_t unitsPerWhole, Grid* g) {
+  const uint32_t rate = Settings().SampleRate;
+  if (rate == 0 || unitsPerWhole == 0) return false;
+  const double unit = 4.0 * TempoGetPpq(map) / unitsPerWhole;
+  const double k = std::floor(TempoSamplesToTicksF(map, rate, p) / unit);
+  *g = MapUnitGrid(p, static_cast<int64_t>(std::max(k, 0.0)),
+                   [&](int64_t n) { return TempoTicksToSamplesF(map, rate, double(n) * unit); });
+  return true;
+}
+
+// Modes 0..8 through the tempo map when one is loaded, else through the
+// fixed tempo and meter.
 bool BarGrid(int64_t p, Grid* g) {
+  if (const TempoMapRec* map = TempoMap) return MapBarGrid(map, p, g);
   const ProjectSettings& s = Settings();
   const uint32_t num = s.MeterNum;
   if (num == 0 || !NoteGridValid(s.MeterDen)) return false;
@@ -42,6 +78,7 @@ bool BarGrid(int64_t p, Grid* g) {
 }
 
 bool NoteGrid(int64_t p, uint32_t unitsPerWhole, Grid* g) {
+  if (const TempoMapRec* map = TempoMap) return MapNoteGrid(map, p, unitsPerWhole, g);
   if (!NoteGridValid(unitsPerWhole)) return false;
   const uint64_t k = NoteUnitAt(p, unitsPerWhole);
   *g = BothPoints(NoteUnitStart(k, unitsPerWhole), NoteUnitStart(k + 1, unitsPerWhole));

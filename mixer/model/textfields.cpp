@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "mixer/model/settings.h"
+#include "mixer/model/tempomap.h"
 
 namespace {
 
@@ -85,14 +86,16 @@ void TextToTimeCode(const char* text, TcRec* out, int withSubFrames) {
 }
 
 void TextToBbt(const char* text, BbtRec* out, int32_t lowest) {
-  // Beat and tick limits hold without a tempo map; the map's own limits plug
-  // in here once maps exist.
+  // The meter of the settings limits beat and tick only without a tempo
+  // map: under a map the meter changes along the time line, and the
+  // conversion carries surplus beats and ticks on.
   const ProjectSettings& s = Settings();
   int32_t f[3];
   SplitDigitFields(text, 3, f, nullptr);
+  const bool fixed = TempoMap == nullptr;
   out->Bar = std::min(std::max(f[0], lowest), 32767);
-  out->Beat = std::min<int32_t>(std::max(f[1], lowest), s.MeterNum);
-  out->Tick = Clamp32(f[2], 0, std::max<int64_t>(int64_t{TicksPerBeat()} - 1, 0));
+  out->Beat = fixed ? std::min<int32_t>(std::max(f[1], lowest), s.MeterNum) : std::max(f[1], lowest);
+  out->Tick = fixed ? Clamp32(f[2], 0, std::max<int64_t>(int64_t{TicksPerBeat()} - 1, 0)) : std::max(f[2], 0);
 }
 
 void TextToMeter(const char* text, MeterValue* out) {

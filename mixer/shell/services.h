@@ -16,9 +16,28 @@ void StatusUpdate(int field, uint32_t value, int force);
 void ArrChangeCountRaise();
 // The file manager's notification hook: event and its value.
 void SFManNotify(uint32_t event, uint32_t value);
+// Repaints the Take directory window when it is open.
+void TakeDirWndRepaint();
+// Dispatches the pending window messages (through the main frame's
+// accelerators), so that a long file walk keeps the program responsive.
+void DispatchPendingMessages();
+// The two documents' change counters (0 = unchanged).
+uint32_t ArrChangeCountGet();
+void ArrChangeCountSet(uint32_t count);
+uint32_t MixChangeCountGet();
+void MixChangeCountSet(uint32_t count);
+// Sets the text of a main-menu item and enables it, or grays it.
+void MainMenuSetItem(uint32_t id, const char* text, int enabled);
+// Shows the wait cursor; MainCursorRestore puts back the cursor it replaced.
+void MainCursorWait();
+void MainCursorRestore();
 
 // Settings the shell keeps, as the command id of their chosen item.
 uint32_t GetSyncIn();               // 40501..40505
 uint32_t GetMClkUnit(int unit);     // unit 0..3: 40408 + 14 x unit + k
 uint32_t GetRecResol();             // 40355 16-bit, 40356 24-bit recording
 uint32_t GetTimeFormat();           // 40518 bars and beats, else time code
+// The waveform overview folder (setting WvFormFilePath), ending in '\'.
+const char* GetWvFormFilePath();
+// The main frame's accelerator table (an HACCEL), null while none is loaded.
+void* MainAccelTable();

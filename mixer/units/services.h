@@ -38,11 +38,23 @@ int RefreshPlayLists(int32_t position);
 
 // Native devices.
 void NatDevSetSrate(uint32_t rate);
+// 1 with the reference of the Take whose read or write callback failed on
+// any open native device, 0 when none.
+int NatDevGetDiskErrorStat(uint32_t* take);
 void NatDevSetTimeCodeStatics(uint32_t frameRateCode, uint32_t tcOffset);
+// Waveform overview entries of an Audio Take: `count` pairs {i16 maximum,
+// i16 minimum} into `buffer` (2 x count values), each over `samplesPerEntry`
+// samples, the first from sample `position` after the Take's data start.
+// 0 when no native device is open.
+struct TakeRec;
+int NatDevGetEnvelopes(uint32_t count, uint32_t samplesPerEntry, TakeRec* take,
+                       uint32_t position, int16_t* buffer);
 
 // MIDI loop: kind 1 between the locators, 2 loop record with rolls, other
 // off; 0 when the range cannot be looped.
 int MidiSetLoop(int kind, int prepare);
+// Frees the MIDI event log of a Midi Take (its log handle); 1.
+int MidiDeleteTakeLog(uint32_t log);
 
 // Transport window displays, redrawn from the settings and locators.
 void TransportShowNowBars();

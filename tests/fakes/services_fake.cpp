@@ -64,12 +64,33 @@ int RefreshPlayLists(int32_t position) {
   return Services().refreshPlayListsResult;
 }
 void NatDevSetSrate(uint32_t rate) { FakeLog("NatDevSetSrate(%u)", rate); }
+int NatDevGetDiskErrorStat(uint32_t* take) {
+  *take = Services().diskErrorTake;
+  return *take != 0;
+}
 void NatDevSetTimeCodeStatics(uint32_t frameRateCode, uint32_t tcOffset) {
   FakeLog("NatDevSetTimeCodeStatics(%u, %u)", frameRateCode, tcOffset);
+}
+int NatDevGetEnvelopes(uint32_t count, uint32_t samplesPerEntry, TakeRec*, uint32_t position,
+                       int16_t* buffer) {
+  FakeLog("NatDevGetEnvelopes(%u, %u, %u)", count, samplesPerEntry, position);
+  if (Services().envelopesFailAt >= 0 && Services().envelopesCalls++ >= Services().envelopesFailAt)
+    return 0;
+  uint32_t first = samplesPerEntry ? position / samplesPerEntry : 0;
+  for (uint32_t i = 0; i < count; ++i) {
+    int16_t v = int16_t((first + i) & 0x7fff);
+    buffer[2 * i] = v;
+    buffer[2 * i + 1] = int16_t(-v);
+  }
+  return 1;
 }
 int MidiSetLoop(int kind, int prepare) {
   FakeLog("MidiSetLoop(%d, %d)", kind, prepare);
   return Services().midiSetLoopResult;
+}
+int MidiDeleteTakeLog(uint32_t log) {
+  FakeLog("MidiDeleteTakeLog(%u)", log);
+  return 1;
 }
 void TransportShowNowBars() { FakeLog("TransportShowNowBars()"); }
 void TransportShowNowTimecode() { FakeLog("TransportShowNowTimecode()"); }
@@ -123,6 +144,10 @@ int MixStereoPartnerTrk(MixDoc*, int recTrack) {
 void MxaSetNowLoc(int32_t position) { FakeLog("MxaSetNowLoc(%d)", position); }
 void MxaSetRecordMode(uint32_t mode, uint32_t flags) { FakeLog("MxaSetRecordMode(%u, %u)", mode, flags); }
 void MxaStoreSetting(uint32_t value) { FakeLog("MxaStoreSetting(%u)", value); }
+int MxaFreeTake(uint32_t log) {
+  FakeLog("MxaFreeTake(%u)", log);
+  return 1;
+}
 
 // ---- log libraries ----
 void QVMIV_PrepPlayBufs(int32_t position) { FakeLog("QVMIV_PrepPlayBufs(%d)", position); }
@@ -139,10 +164,23 @@ void StatusUpdate(int field, uint32_t value, int force) {
 }
 void ArrChangeCountRaise() { FakeLog("ArrChangeCountRaise()"); }
 void SFManNotify(uint32_t event, uint32_t value) { FakeLog("SFManNotify(%u, %u)", event, value); }
+void TakeDirWndRepaint() { FakeLog("TakeDirWndRepaint()"); }
+void DispatchPendingMessages() {}  // called per file of a walk: not logged
+uint32_t ArrChangeCountGet() { return Services().arrChangeCount; }
+void ArrChangeCountSet(uint32_t count) { Services().arrChangeCount = count; }
+uint32_t MixChangeCountGet() { return Services().mixChangeCount; }
+void MixChangeCountSet(uint32_t count) { Services().mixChangeCount = count; }
+void MainMenuSetItem(uint32_t id, const char* text, int enabled) {
+  Services().menuItems[id] = {text ? text : "", enabled};
+}
+void MainCursorWait() { FakeLog("MainCursorWait()"); }
+void MainCursorRestore() { FakeLog("MainCursorRestore()"); }
 uint32_t GetSyncIn() { return Services().syncIn; }
 uint32_t GetMClkUnit(int unit) { return unit >= 0 && unit < 4 ? Services().mclkUnit[unit] : 0; }
 uint32_t GetRecResol() { return Services().recResol; }
 uint32_t GetTimeFormat() { return Services().timeFormat; }
+const char* GetWvFormFilePath() { return Services().wvFormFilePath.c_str(); }
+void* MainAccelTable() { return nullptr; }
 
 // ---- arrange editor ----
 void ArrRedrawWindows() { FakeLog("ArrRedrawWindows()"); }

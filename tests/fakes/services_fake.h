@@ -1,5 +1,5 @@
 // Recording stand-in for the neighbouring subsystems' services (units,
-// mixer, shell, arrange editor, log libraries, Take store, undo, ini): every
+// mixer, shell, arrange editor, log libraries, Take store, undo): every
 // call appends one readable line such as "UnitsLocate(48000)" to the log,
 // and queries answer from the fields below.
 #pragma once
@@ -18,15 +18,27 @@ struct ServicesFake {
   int unitsSetSyncResult = 1;
   int refreshPlayListsResult = 1;
   int midiSetLoopResult = 1;
+  // Native envelopes: entry e of a Take (counted from its data start) is
+  // {e & 0x7fff, -(e & 0x7fff)}; calls numbered from 0 fail from
+  // envelopesFailAt on (-1: never).
+  int envelopesFailAt = -1;
+  int envelopesCalls = 0;
 
   // Mixer: the stereo partner of a record track (absent = none).
   std::map<int, int> stereoPartner;
+
+  // Shell documents and menu: the change counters, and the text and enabled
+  // state of every menu item that was set (not logged).
+  uint32_t arrChangeCount = 0;
+  uint32_t mixChangeCount = 0;
+  std::map<uint32_t, std::pair<std::string, int>> menuItems;
 
   // Shell settings.
   uint32_t syncIn = 40501;
   uint32_t mclkUnit[4] = {40408, 40422, 40436, 40450};
   uint32_t recResol = 40355;
   uint32_t timeFormat = 40518;
+  std::string wvFormFilePath = ".\\Wvf\\";
 
   // Arrange editor: the Virtual Tracks first..last carrying a (kind, record
   // track), absent = none; the count of Virtual Tracks per record track
@@ -39,12 +51,7 @@ struct ServicesFake {
 
   // Take store.
   uint64_t recFolderFreeBytes = 0;
-  std::map<std::pair<uint32_t, uint32_t>, uint32_t> takeAttr;  // (take, number) -> value, absent = 0
-  int takeMoveToReBinResult = 1;
-
-  // Undo and ini.
-  int undoRecordResult = 1;
-  std::map<std::pair<uint32_t, uint32_t>, int32_t> ini;  // (section, key) -> number
+  uint32_t diskErrorTake = 0;  // NatDevGetDiskErrorStat's answer, 0 = none
 
   // 1 when a logged line equals `line`.
   bool Called(const std::string& line) const;

@@ -1,18 +1,43 @@
 // Channel-link groups of Parts on consecutive tracks.
 #include "arr_fixture.h"
 
+#include <cstdio>
+
+#include "mixer/model/take.h"
+
 namespace {
 
 class LinkTest : public ArrTest {
  protected:
+  void SetUp() override {
+    ArrTest::SetUp();
+    ASSERT_EQ(TakeStoreOpen(), 1);
+  }
+  void TearDown() override {
+    TakeStoreClose();
+    ArrTest::TearDown();
+  }
+  // A record of the real Take store (no file behind it) with the given kind
+  // and kind words; its reference, as a Part holds it.
+  uint32_t MakeTake(uint32_t kind, uint32_t word2, uint32_t word4) {
+    static int serial = 0;
+    TakeImage image{};
+    std::snprintf(image.path, sizeof image.path, "C:\\Takes\\t%d.ATAK", ++serial);
+    image.kind = kind;
+    image.word2 = word2;
+    image.word4 = word4;
+    TakeRec* take = TakeAlloc(image);
+    EXPECT_NE(take, nullptr);
+    return TakeRef(take);
+  }
+  uint32_t AudioTake(uint32_t bytesPerSample) { return MakeTake(3, 0, bytesPerSample); }
   // A group of n channels on tracks first.., each Part [1000, 1500), Take
   // first + i, all 3 bytes per sample; the slots from the head down.
   std::vector<uint32_t> Group(uint32_t first, uint32_t n) {
     std::vector<uint32_t> slots;
     for (uint32_t i = 0; i < n; ++i) {
       uint32_t flags = (i > 0 ? uint32_t{kPartLinkPrev} : 0u) | (i + 1 < n ? uint32_t{kPartLinkNext} : 0u);
-      uint32_t take = 100 + first + i;
-      Services().takeAttr[{take, 24}] = 3;
+      uint32_t take = AudioTake(3);
       slots.push_back(Add(first + i, MakePart(1000, 500, 0, flags, take)));
     }
     return slots;
@@ -26,18 +51,16 @@ class LinkTest : public ArrTest {
 };
 
 TEST_F(LinkTest, PartnerRule) {
-  Services().takeAttr[{1, 24}] = 2;
-  Services().takeAttr[{2, 24}] = 2;
-  Services().takeAttr[{3, 24}] = 3;
-  PartRec a = MakePart(10, 20, 1, 0, 1);
-  EXPECT_EQ(PartsAreChannelPartners(a, MakePart(10, 20, 1, 0, 2)), 1);
+  const uint32_t t1 = AudioTake(2), t2 = AudioTake(2), t3 = AudioTake(3);
+  PartRec a = MakePart(10, 20, 1, 0, t1);
+  EXPECT_EQ(PartsAreChannelPartners(a, MakePart(10, 20, 1, 0, t2)), 1);
   struct Case {
     PartRec b;
     const char* why;
   } refused[] = {
-      {MakePart(11, 20, 1, 0, 2), "start"},  {MakePart(10, 21, 1, 0, 2), "length"},
-      {MakePart(10, 20, 2, 0, 2), "layer"},  {MakePart(10, 20, 1, 0, 3), "bytes per sample"},
-      {MakePart(10, 20, 1, 0, 2, 21), "kind"},
+      {MakePart(11, 20, 1, 0, t2), "start"},  {MakePart(10, 21, 1, 0, t2), "length"},
+      {MakePart(10, 20, 2, 0, t2), "layer"},  {MakePart(10, 20, 1, 0, t3), "bytes per sample"},
+      {MakePart(10, 20, 1, 0, t2, 21), "kind"},
   };
   for (const Case& c : refused) EXPECT_EQ(PartsAreChannelPartners(a, c.b), 0) << c.why;
   EXPECT_EQ(PartIsChannelLinked(MakePart(0, 1, 0, kPartLinkPrev)), 1);
@@ -122,10 +145,11 @@ TEST_F(LinkTest, ArrangementWideFlags) {
   EXPECT_EQ(ArrHasMidi(arr), 1);
   arr->Trk[9].RecTrack = 0;
   EXPECT_EQ(ArrHasMidi(arr), 0);
-  Add(3, MakePart(0, 10, 0, 0, 55, 21));
+  const uint32_t midi = MakeTake(21, 0, 0);
+  Add(3, MakePart(0, 10, 0, 0, midi, 21));
   EXPECT_EQ(ArrHasMidi(arr), 1);
   EXPECT_EQ(ArrHasTempoMidiParts(arr), 0);
-  Services().takeAttr[{55, 30}] = 480;  // a tick resolution
+  TakeFromRef(midi)->word2 = 480;  // a tick resolution
   EXPECT_EQ(ArrHasTempoMidiParts(arr), 1);
 }
 

@@ -4,6 +4,10 @@
 #include "arr_fixture.h"
 #include "mixer/model/settings.h"
 #include "mixer/model/snap.h"
+#include "mixer/model/take.h"
+
+#include <filesystem>
+#include <string>
 
 namespace {
 
@@ -123,28 +127,60 @@ TEST_F(ArrTest, NeighboursOfTheSelection) {
     EXPECT_EQ(fn(arr, 1), -1);
 }
 
+// Three real Takes in a temporary folder, in an open Take store.
+struct ReBinTakes {
+  std::filesystem::path root;
+  std::string dir;
+  uint32_t t7 = 0, t8 = 0, t9 = 0;
+  ReBinTakes() {
+    root = std::filesystem::temp_directory_path() / "arr_query_rebin";
+    std::filesystem::remove_all(root);
+    std::filesystem::create_directories(root);
+    dir = root.string() + "/";
+    for (char& ch : dir)
+      if (ch == '/') ch = '\\';
+    TakeStoreOpen();
+    for (uint32_t* t : {&t7, &t8, &t9})
+      *t = TakeRef(TakeCreateAudio(dir.c_str(), 2, 4, 0, 0, 0, 0, nullptr, nullptr, nullptr,
+                                   nullptr, nullptr));
+  }
+  ~ReBinTakes() {
+    TakeStoreClose();
+    std::error_code ec;
+    std::filesystem::remove_all(root, ec);
+  }
+  bool InReBin(uint32_t take) const {
+    const TakeRec* rec = TakeFromRef(take);
+    return rec && std::string(rec->path).find("\\qvReBin\\") != std::string::npos;
+  }
+};
+
 TEST_F(ArrTest, TakeSharingAndReBin) {
-  Add(0, MakePart(0, 10, 0, kSel, 7));
-  Add(0, MakePart(20, 10, 0, kSel, 7));   // 7: only selected Parts
-  uint32_t c = Add(1, MakePart(0, 10, 0, kSel, 8));
-  Add(2, MakePart(0, 10, 0, 0, 8));       // 8: also unselected
-  uint32_t e = Add(2, MakePart(30, 10, 0, 0, 9));
+  ReBinTakes takes;
+  const uint32_t t7 = takes.t7, t8 = takes.t8, t9 = takes.t9;
+  ASSERT_TRUE(t7 && t8 && t9);
+  Add(0, MakePart(0, 10, 0, kSel, t7));
+  Add(0, MakePart(20, 10, 0, kSel, t7));   // 7: only selected Parts
+  uint32_t c = Add(1, MakePart(0, 10, 0, kSel, t8));
+  Add(2, MakePart(0, 10, 0, 0, t8));       // 8: also unselected
+  uint32_t e = Add(2, MakePart(30, 10, 0, 0, t9));
   EXPECT_EQ(ArrTakeIsUnreferenced(arr, 5), 1);
-  EXPECT_EQ(ArrTakeIsUnreferenced(arr, 9), 0);
+  EXPECT_EQ(ArrTakeIsUnreferenced(arr, t9), 0);
   EXPECT_EQ(ArrPartTakeIsUnshared(arr, e), 1);
   EXPECT_EQ(ArrPartTakeIsUnshared(arr, c), 0);
   EXPECT_EQ(ArrSelHasUnsharedTakes(arr), 1);
 
   EXPECT_EQ(ArrReBinUnsharedSelTakes(arr, 1), 1u);
-  EXPECT_EQ(Services().Count("TakeMoveToReBin("), 1) << Services().Joined();
-  EXPECT_TRUE(Services().Called("TakeMoveToReBin(7)"));
+  EXPECT_TRUE(takes.InReBin(t7));  // only Take 7 went to the rebin folder
+  EXPECT_FALSE(takes.InReBin(t8));
+  EXPECT_FALSE(takes.InReBin(t9));
   EXPECT_EQ(Services().Count("SFManNotify("), 1);
   Services().ClearLog();
   EXPECT_EQ(ArrReBinUnsharedSelTakes(arr, 0), 1u);
   EXPECT_EQ(Services().Count("SFManNotify("), 0);
 
-  P(c).Take = 7;  // every selected Take is 7, and no unselected Part uses it
-  P(e).Take = 7;
+  P(c).Take = t7;  // every selected Take is 7, and no unselected Part uses it
+  P(e).Take = t7;
   EXPECT_EQ(ArrSelHasUnsharedTakes(arr), 0);
 }
 

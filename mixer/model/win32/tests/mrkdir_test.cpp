@@ -8,9 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "mixer/model/arr.h"
+#include "mixer/model/arrheap.h"
 #include "mixer/model/blockheap.h"
+#include "mixer/model/ini.h"
 #include "mixer/model/marker.h"
+#include "mixer/model/profile.h"
 #include "mixer/model/settings.h"
+#include "mixer/model/undo.h"
 #include "mixer/model/win32/dlgitems.h"
 #include "mixer/model/win32/mrkdir.h"
 #include "mixer/shell/wndtable.h"
@@ -44,19 +49,27 @@ class MarkerDirectory : public ::testing::Test {
  protected:
   void SetUp() override {
     Services().Reset();
+    BuiltInProfile().Clear();
     Settings() = ProjectSettings();  // 44100 Hz, 25 frames, 120 BPM in 4/4
     Locs() = Locators();
     MrkDirSort = kMrkSortByPosition;
     CurMrkList = MrkListNew(nullptr);
     ASSERT_NE(CurMrkList, nullptr);
+    CurArr = ArrNew(nullptr);  // the undo store copies it with every step
+    ASSERT_NE(CurArr, nullptr);
+    UndoDiscard(0);
     for (const Mark& m : kMarks) Add(m);
     RegisterMrkDirWnd(GetModuleHandleA(nullptr));
   }
   void TearDown() override {
     if (wnd_) DestroyWindow(wnd_);
+    UndoDiscard(0);
     MrkHeap.Free(CurMrkList);
     CurMrkList = nullptr;
+    ArrHeap.Free(CurArr);
+    CurArr = nullptr;
   }
+  static std::string UndoItem() { return Services().menuItems[kMenuEditUndo].first; }
   static void Add(const Mark& m) {
     MrkRec rec = {};
     rec.Position = m.position;
@@ -179,7 +192,7 @@ TEST_F(MarkerDirectory, RefreshKeepsTheSelectionByMarkerNumber) {
 }
 
 TEST_F(MarkerDirectory, RebuildKeepsTheTopLineAndTheIniKeepsItAcrossWindows) {
-  Services().ini[{773, 915}] = 2;
+  WriteIniLong(MainIniPath(), 773, 915, 2);
   Open(50);  // room for about two lines
   EXPECT_EQ(SendMessageA(list_, LB_GETTOPINDEX, 0, 0), 2);
   MrkDirRefresh(kMrkDirRebuild, 0);
@@ -187,7 +200,7 @@ TEST_F(MarkerDirectory, RebuildKeepsTheTopLineAndTheIniKeepsItAcrossWindows) {
 
   SendMessageA(list_, LB_SETTOPINDEX, 3, 0);
   SendMessageA(wnd_, WMU_SAVESETTINGS, 0, 0);
-  EXPECT_TRUE(Services().Called("WriteIniLong(773, 915, 3)")) << Services().Joined();
+  EXPECT_EQ(ReadIniInt(MainIniPath(), 773, 915, -1, -1, 99), 3);
 
   DestroyWindow(wnd_);
   wnd_ = nullptr;
@@ -204,13 +217,17 @@ TEST_F(MarkerDirectory, DeleteKeyAsksAndDeletesTheSelectedMarkersAsOneUndoStep) 
   Open();
   for (const Case& c : cases) {
     Services().ClearLog();
+    const uint32_t level = UndoGetLevel();
     Select({1, 3});
     ModalCloser closer(c.answer);
     SendMessageA(list_, WM_KEYDOWN, VK_DELETE, 0);
     Pump();
     ASSERT_TRUE(closer.seen().found);
     EXPECT_EQ(closer.seen().text, "Are you sure to delete Marker(s)?");
-    EXPECT_EQ(Services().Called("UndoRecord(101)"), c.deleted);
+    EXPECT_EQ(UndoGetLevel(), level + (c.deleted ? 1 : 0));
+    if (c.deleted) {
+      EXPECT_EQ(UndoItem(), "Undo Delete\tCtrl+Z");
+    }
     EXPECT_EQ(MrkIsValid(CurMrkList, 1), c.deleted ? 0 : 1);
     EXPECT_EQ(MrkIsValid(CurMrkList, 3), c.deleted ? 0 : 1);
     EXPECT_EQ(Order(), c.deleted ? (Numbers{4, 2, 6, 5}) : (Numbers{4, 2, 6, 5, 1, 3}));
@@ -238,6 +255,7 @@ TEST_F(MarkerDirectory, MarkerInfoReadsTheTypedPositionAndNameOnOkOnly) {
   Open();
   for (const Case& c : cases) {
     Services().ClearLog();
+    const uint32_t level = UndoGetLevel();
     MrkMove(CurMrkList, 100000, 2);
     MrkRename(CurMrkList, "Bridge", 2);
     std::string caption, timeCode, bbt;
@@ -263,8 +281,11 @@ TEST_F(MarkerDirectory, MarkerInfoReadsTheTypedPositionAndNameOnOkOnly) {
     }
     EXPECT_EQ(MrkGetLoc(CurMrkList, 2), c.position) << c.what;
     EXPECT_STREQ(MrkSlot(CurMrkList, 1)->Name, c.name) << c.what;
-    EXPECT_TRUE(Services().Called("UndoRecord(100)")) << c.what;
-    EXPECT_EQ(Services().Called("UndoDiscard(1)"), c.button != IDOK) << c.what << "\n" << Services().Joined();
+    // One step recorded, and dropped again when the dialog is cancelled.
+    EXPECT_EQ(UndoGetLevel(), level + (c.button == IDOK ? 1 : 0)) << c.what;
+    if (c.button == IDOK) {
+      EXPECT_EQ(UndoItem(), "Undo Info Change\tCtrl+Z") << c.what;
+    }
   }
 }
 

@@ -1,0 +1,117 @@
+// Streaming a 64 MB 24-bit Audio Take into a sample ring the way the
+// recorder's play threads do, against a plain sequential read of the same
+// file's bytes: the transfer's locking, opening, seeking and unpacking should
+// cost little beside the read itself.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "mixer/model/options.h"
+#include "mixer/model/take.h"
+#include "mixer/model/takeio.h"
+
+namespace {
+
+constexpr uint32_t kSamples = (64u << 20) / 3;  // 64 MB of 24-bit samples
+constexpr uint32_t kFillBlock = 65536;  // samples per write while making the file
+
+// Made once: the store, a folder and one Take filled with a byte ramp;
+// all of it removed again when the program ends.
+struct BenchTake {
+  std::filesystem::path folder;
+  std::string file;  // native path of the Take file
+  TakeRec* take = nullptr;
+
+  BenchTake() {
+    folder = std::filesystem::temp_directory_path() / "hrl-take-bench";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    TakeStoreOpen();
+    uint32_t error = 0;
+    const std::string dir = folder.string() + "\\";
+    take = TakeCreateAudio(dir.c_str(), 3, kSamples, 0, 48000, 25, 0, "Stream", nullptr, nullptr,
+                           nullptr, &error);
+    if (take == nullptr) return;
+    file = (folder / "Stream.ATAK").string();
+    std::vector<uint8_t> data(kFillBlock * 3);
+    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 31);
+    FILE* f = std::fopen(file.c_str(), "r+b");
+    std::fseek(f, kTakeDataOffset, SEEK_SET);
+    const uint64_t bytes = uint64_t{kSamples} * 3;
+    for (uint64_t done = 0; done < bytes; done += data.size())
+      std::fwrite(data.data(), 1, std::min<uint64_t>(data.size(), bytes - done), f);
+    std::fclose(f);
+  }
+  ~BenchTake() {
+    TakeStoreClose();
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
+  }
+};
+
+BenchTake& StreamTake() {
+  static BenchTake bench;
+  return bench;
+}
+
+void BM_TakeReadSamples(benchmark::State& state) {
+  BenchTake& b = StreamTake();
+  if (b.take == nullptr) {
+    state.SkipWithError("no Take");
+    return;
+  }
+  // Samples per transfer from the argument; a ring of two and a half blocks,
+  // so that transfers wrap.
+  const uint32_t block = static_cast<uint32_t>(state.range(0));
+  KeepTakesOpen = static_cast<int32_t>(state.range(1));
+  const uint32_t ringLength = block * 5 / 2;
+  std::vector<uint32_t> ring(ringLength);
+  std::vector<uint8_t> scratch(block * 3);
+  uint32_t ringStart = 0;
+  for (auto _ : state) {
+    for (uint64_t position = 0; position < kSamples; position += block) {
+      if (!TakeReadSamples(b.take, position, static_cast<int32_t>(block), ring.data(), ringLength,
+                           ringStart,
+                           scratch.data())) {
+        state.SkipWithError("read failed");
+        return;
+      }
+      ringStart = (ringStart + block) % ringLength;
+    }
+    benchmark::DoNotOptimize(ring.data());
+  }
+  KeepTakesOpen = 0;
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * kSamples * 3);
+}
+// Arguments: samples per transfer; the keep-files-open switch.
+BENCHMARK(BM_TakeReadSamples)
+    ->Args({8192, 0})
+    ->Args({65536, 0})
+    ->Args({8192, 1})
+    ->Args({65536, 1})
+    ->Unit(benchmark::kMillisecond);
+
+void BM_SequentialFread(benchmark::State& state) {
+  BenchTake& b = StreamTake();
+  if (b.take == nullptr) {
+    state.SkipWithError("no Take");
+    return;
+  }
+  std::vector<uint8_t> buffer(state.range(0) * 3);
+  for (auto _ : state) {
+    FILE* f = std::fopen(b.file.c_str(), "rb");
+    std::fseek(f, kTakeDataOffset, SEEK_SET);
+    while (std::fread(buffer.data(), 1, buffer.size(), f) == buffer.size()) {
+    }
+    std::fclose(f);
+    benchmark::DoNotOptimize(buffer.data());
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * kSamples * 3);
+}
+BENCHMARK(BM_SequentialFread)->Arg(8192)->Arg(65536)->Unit(benchmark::kMillisecond);
+
+}  // namespace

@@ -1,0 +1,62 @@
+// The model's own small file layer: whole-file and path operations with
+// Windows path texts ('\' between folders). The POSIX build maps '\' to '/';
+// the Windows build (win32/fileio_win.cpp) calls the system directly.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+// A FILETIME as stored in files: 100 ns units since 1601-01-01 UTC, low
+// word first.
+struct FileTimeRec {
+  uint32_t Low;
+  uint32_t High;
+};
+static_assert(sizeof(FileTimeRec) == 8);
+
+// An open file; kFioInvalid when none. Wide enough for a system handle in
+// either build.
+using FioHandle = intptr_t;
+inline constexpr FioHandle kFioInvalid = -1;
+
+enum FioMode : int {
+  kFioRead = 0,         // existing file, read only (others may read and write)
+  kFioReadWrite = 1,    // existing file, read and write
+  kFioCreateAlways = 2  // new or emptied file, read and write
+};
+
+FioHandle FioOpen(const char* path, FioMode mode);
+void FioClose(FioHandle file);
+// Reads up to `size` bytes at the current position; *got receives the count
+// read. 1, or 0 on an error.
+int FioRead(FioHandle file, void* buf, uint32_t size, uint32_t* got);
+// Writes all `size` bytes; 1, or 0 when not all were written.
+int FioWrite(FioHandle file, const void* buf, uint32_t size);
+int FioSeek(FioHandle file, uint64_t position);
+int FioGetSize(FioHandle file, uint64_t* size);
+// Makes the file exactly `size` bytes long (longer or shorter).
+int FioSetSize(FioHandle file, uint64_t size);
+
+// 1 when a file (not a folder) / a folder of that path exists.
+int FioFileExists(const char* path);
+int FioDirExists(const char* path);
+// Creates one folder; 1 when it exists afterwards.
+int FioCreateDir(const char* path);
+// Deletes a file; 1 or 0.
+int FioDelete(const char* path);
+// Renames or moves a file; fails when the destination exists.
+int FioRename(const char* from, const char* to);
+// Creation and last-write times as the file system reports them.
+int FioFileTimes(const char* path, FileTimeRec* created, FileTimeRec* modified);
+// Free bytes available to the caller on the volume of that folder; 0 when
+// it cannot be read.
+uint64_t FioDiskFree(const char* dir);
+
+// Calls fn(name, isDir) for every entry of the folder except "." and "..",
+// in the order the file system gives; stops when fn returns 0. 1 when the
+// folder could be read.
+using FioEnumFn = std::function<int(const char* name, int isDir)>;
+int FioEnumDir(const char* dir, const FioEnumFn& fn);
+
+// Current time as a FILETIME (UTC).
+FileTimeRec FioNow();

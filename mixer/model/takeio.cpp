@@ -1,0 +1,216 @@
+#include "mixer/model/takeio.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <mutex>
+
+#include "mixer/model/options.h"
+#include "mixer/model/take.h"
+
+namespace {
+
+// A ring the transfer may touch: present, not empty, the start inside it.
+bool RingUsable(const uint32_t* ring, uint32_t ringLen, uint32_t start) {
+  return ring != nullptr && ringLen != 0 && start < ringLen;
+}
+
+// Splits `count` ring words from `start` into contiguous runs and calls
+// fn(ring index, index within the transfer, run length) for each; a count
+// above the ring length simply goes round again.
+template <class Fn>
+void ForEachRun(uint32_t ringLen, uint32_t start, uint32_t count, Fn fn) {
+  uint32_t done = 0;
+  uint32_t at = start;
+  while (done < count) {
+    const uint32_t n = std::min(count - done, ringLen - at);
+    fn(at, done, n);
+    done += n;
+    at = 0;
+  }
+}
+
+// Bytes per sample of an Audio Take, 0 for anything the transfer cannot
+// pack (another kind, or damaged kind words).
+uint32_t SampleBytes(const TakeRec& take) {
+  if (take.kind != kTakeAudio) return 0;
+  return take.word4 == 2 || take.word4 == 3 ? take.word4 : 0;
+}
+
+// Samples that fit between `position` and the end of the data, at most `want`.
+uint32_t SamplesLeft(const TakeRec& take, uint32_t bytesPerSample, uint64_t position,
+                     uint32_t want) {
+  const uint64_t inFile = take.dataEnd / bytesPerSample;
+  if (position >= inFile) return 0;
+  return static_cast<uint32_t>(std::min<uint64_t>(want, inFile - position));
+}
+
+// The Take's transfer handle, opened on demand. A handle kept open across
+// calls may serve a later write, so it is opened for writing when possible.
+bool EnsureOpen(TakeRec& take, bool forWrite) {
+  if (take.file != kFioInvalid) return true;
+  if (forWrite || KeepTakesOpen) take.file = FioOpen(take.path, kFioReadWrite);
+  if (take.file == kFioInvalid && !forWrite) take.file = FioOpen(take.path, kFioRead);
+  return take.file != kFioInvalid;
+}
+
+void CloseHandle(TakeRec& take) {
+  if (take.file == kFioInvalid) return;
+  FioClose(take.file);
+  take.file = kFioInvalid;
+}
+
+void CloseUnlessKept(TakeRec& take) {
+  if (!KeepTakesOpen) CloseHandle(take);
+}
+
+uint64_t SampleOffset(uint64_t position, uint32_t bytesPerSample) {
+  return kTakeDataOffset + position * bytesPerSample;
+}
+
+// The file access of a read, under the Take's lock: *samples receives the
+// number of whole samples read. 0 when nothing could be read.
+int ReadLocked(TakeRec& take, uint64_t position, uint32_t want, void* scratch,
+               uint32_t bytesPerSample, uint32_t* samples) {
+  *samples = 0;
+  if (take.path[0] == '\0' || want == 0 || bytesPerSample == 0 || scratch == nullptr) return 0;
+  if (!EnsureOpen(take, false)) return 0;
+  // The data end bounds the request, so its byte count fits in 32 bits.
+  const uint32_t n = SamplesLeft(take, bytesPerSample, position, want);
+  if (n != 0) {
+    uint32_t got = 0;
+    if (!FioSeek(take.file, SampleOffset(position, bytesPerSample)) ||
+        !FioRead(take.file, scratch, n * bytesPerSample, &got)) {
+      CloseHandle(take);
+      return 0;
+    }
+    *samples = got / bytesPerSample;
+  }
+  CloseUnlessKept(take);
+  return 1;
+}
+
+uint64_t Load64(const uint8_t* p) {
+  uint64_t v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+void Store2(uint32_t* out, uint32_t low, uint32_t high) {
+  const uint64_t v = uint64_t{high} << 32 | low;
+  std::memcpy(out, &v, sizeof v);
+}
+
+// 24-bit samples to left-justified words. The hot loop of playback: eight
+// samples (24 bytes) per step from three 64-bit little-endian loads, the
+// words stored in pairs.
+void Unpack24(const uint8_t* in, uint32_t n, uint32_t* out) {
+  static_assert(std::endian::native == std::endian::little);
+  constexpr uint32_t kTop24 = 0xFFFFFF00u;
+  uint32_t i = 0;
+  for (; i + 8 <= n; i += 8, in += 24) {
+    const uint64_t a = Load64(in);       // bytes 0..7: samples 0, 1 and two bytes of 2
+    const uint64_t b = Load64(in + 8);   // bytes 8..15: the rest of 2, samples 3, 4, a byte of 5
+    const uint64_t c = Load64(in + 16);  // bytes 16..23: the rest of 5, samples 6, 7
+    Store2(out + i, static_cast<uint32_t>(a << 8) & kTop24, static_cast<uint32_t>(a >> 16) & kTop24);
+    Store2(out + i + 2,
+           (static_cast<uint32_t>(a >> 40) & 0x00FFFF00u) | static_cast<uint32_t>(b << 24),
+           static_cast<uint32_t>(b) & kTop24);
+    Store2(out + i + 4, static_cast<uint32_t>(b >> 24) & kTop24,
+           (static_cast<uint32_t>(b >> 48) & 0x0000FF00u) | static_cast<uint32_t>(c << 16));
+    Store2(out + i + 6, static_cast<uint32_t>(c >> 8) & kTop24,
+           static_cast<uint32_t>(c >> 32) & kTop24);
+  }
+  for (; i < n; ++i, in += 3)
+    out[i] = uint32_t{in[0]} << 8 | uint32_t{in[1]} << 16 | uint32_t{in[2]} << 24;
+}
+
+}  // namespace
+
+void RingFillSilence(uint32_t* ring, uint32_t ringLen, uint32_t start, uint32_t count) {
+  if (!RingUsable(ring, ringLen, start)) return;
+  ForEachRun(ringLen, start, count,
+             [&](uint32_t at, uint32_t, uint32_t n) { std::fill_n(ring + at, n, 0u); });
+}
+
+void RingUnpackSamples(const uint8_t* src, uint32_t count, uint32_t bytesPerSample,
+                       uint32_t* ring, uint32_t ringLen, uint32_t start) {
+  if (!RingUsable(ring, ringLen, start) || src == nullptr) return;
+  ForEachRun(ringLen, start, count, [&](uint32_t at, uint32_t from, uint32_t n) {
+    uint32_t* out = ring + at;
+    if (bytesPerSample == 3) {
+      Unpack24(src + static_cast<size_t>(from) * 3, n, out);
+    } else {
+      const uint8_t* in = src + static_cast<size_t>(from) * 2;
+      for (uint32_t i = 0; i < n; ++i, in += 2)
+        out[i] = uint32_t{in[0]} << 16 | uint32_t{in[1]} << 24;
+    }
+  });
+}
+
+void RingPackSamples(const uint32_t* ring, uint32_t ringLen, uint32_t start, uint32_t count,
+                     uint32_t bytesPerSample, uint8_t* dst) {
+  if (!RingUsable(ring, ringLen, start) || dst == nullptr) return;
+  ForEachRun(ringLen, start, count, [&](uint32_t at, uint32_t to, uint32_t n) {
+    const uint32_t* in = ring + at;
+    if (bytesPerSample == 3) {
+      uint8_t* out = dst + static_cast<size_t>(to) * 3;
+      for (uint32_t i = 0; i < n; ++i, out += 3) {
+        out[0] = static_cast<uint8_t>(in[i] >> 8);
+        out[1] = static_cast<uint8_t>(in[i] >> 16);
+        out[2] = static_cast<uint8_t>(in[i] >> 24);
+      }
+    } else {
+      uint8_t* out = dst + static_cast<size_t>(to) * 2;
+      for (uint32_t i = 0; i < n; ++i, out += 2) {
+        out[0] = static_cast<uint8_t>(in[i] >> 16);
+        out[1] = static_cast<uint8_t>(in[i] >> 24);
+      }
+    }
+  });
+}
+
+int TakeReadSamples(TakeRec* take, uint64_t position, int32_t count, uint32_t* ring,
+                    uint32_t ringLen, uint32_t ringStart, void* scratch) {
+  const uint32_t want = count > 0 ? static_cast<uint32_t>(count) : 0;
+  uint32_t samples = 0;
+  uint32_t bytesPerSample = 0;
+  int ok = 0;
+  if (take != nullptr && RingUsable(ring, ringLen, ringStart)) {
+    std::lock_guard<std::mutex> guard(take->lock);
+    bytesPerSample = SampleBytes(*take);
+    ok = ReadLocked(*take, position, want, scratch, bytesPerSample, &samples);
+  }
+  if (!ok) {
+    RingFillSilence(ring, ringLen, ringStart, want);
+    return 0;
+  }
+  // The scratch buffer and the ring are the caller's: unpacking needs no lock.
+  RingUnpackSamples(static_cast<const uint8_t*>(scratch), samples, bytesPerSample, ring, ringLen,
+                    ringStart);
+  RingFillSilence(ring, ringLen, static_cast<uint32_t>((uint64_t{ringStart} + samples) % ringLen),
+                  want - samples);
+  return 1;
+}
+
+int TakeWriteSamples(TakeRec* take, uint64_t position, int32_t count, uint32_t* ring,
+                     uint32_t ringLen, uint32_t ringStart, void* scratch) {
+  if (take == nullptr) return 0;
+  std::lock_guard<std::mutex> guard(take->lock);
+  if (take->path[0] == '\0') return 0;
+  const uint32_t bytesPerSample = SampleBytes(*take);
+  if (bytesPerSample == 0) return 0;
+  const uint32_t n =
+      SamplesLeft(*take, bytesPerSample, position, count > 0 ? static_cast<uint32_t>(count) : 0);
+  if (n == 0) return 1;  // writes never extend a Take: its size is fixed at creation
+  if (!RingUsable(ring, ringLen, ringStart) || scratch == nullptr) return 0;
+  if (!EnsureOpen(*take, true)) return 0;
+  RingPackSamples(ring, ringLen, ringStart, n, bytesPerSample, static_cast<uint8_t*>(scratch));
+  if (!FioSeek(take->file, SampleOffset(position, bytesPerSample)) ||
+      !FioWrite(take->file, scratch, n * bytesPerSample)) {
+    CloseHandle(*take);
+    return 0;
+  }
+  CloseUnlessKept(*take);
+  return 1;
+}

@@ -1,0 +1,278 @@
+// Sample transfer between Audio Take files and the recorder's rings.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <thread>
+
+#include "mixer/model/takeattr.h"
+#include "mixer/model/takeio.h"
+#include "takeattr_fixture.h"
+
+namespace {
+
+constexpr uint32_t kJunk = 0xA5A5A5A5u;  // ring words a transfer must not touch
+
+// ---- packing, no files ----
+
+TEST(TakeRing, WordLayoutBothWidths) {
+  struct Case {
+    uint32_t bytesPerSample;
+    std::vector<uint8_t> bytes;
+    uint32_t word;  // as unpacked
+    uint32_t packed;  // a word whose low bits the packing must drop
+  } cases[] = {
+      {3, {0x56, 0x34, 0x12}, 0x12345600u, 0x12345678u},
+      {3, {0xFF, 0xFF, 0xFF}, 0xFFFFFF00u, 0xFFFFFFFFu},  // -1
+      {3, {0x00, 0x00, 0x80}, 0x80000000u, 0x800000FFu},  // most negative
+      {2, {0x34, 0x12}, 0x12340000u, 0x12345678u},
+      {2, {0x00, 0x80}, 0x80000000u, 0x8000FFFFu},
+  };
+  for (const Case& c : cases) {
+    uint32_t ring[1] = {kJunk};
+    RingUnpackSamples(c.bytes.data(), 1, c.bytesPerSample, ring, 1, 0);
+    EXPECT_EQ(ring[0], c.word) << c.bytesPerSample;
+    uint8_t out[3] = {0, 0, 0};
+    RingPackSamples(&c.packed, 1, 0, 1, c.bytesPerSample, out);
+    EXPECT_EQ(std::vector<uint8_t>(out, out + c.bytesPerSample), c.bytes) << c.bytesPerSample;
+  }
+}
+
+TEST(TakeRing, TransfersWrapAtTheRingEnd) {
+  for (uint32_t bytesPerSample : {2u, 3u}) {
+    // Samples 1..6 into a ring of 8 from index 5: 5,6,7 then 0,1,2.
+    std::vector<uint8_t> src(6 * bytesPerSample, 0);
+    for (uint32_t i = 0; i < 6; ++i) src[i * bytesPerSample + bytesPerSample - 1] = uint8_t(i + 1);
+    std::vector<uint32_t> ring(8, kJunk);
+    RingUnpackSamples(src.data(), 6, bytesPerSample, ring.data(), 8, 5);
+    const std::vector<uint32_t> expect = {4u << 24, 5u << 24, 6u << 24, kJunk,
+                                          kJunk,    1u << 24, 2u << 24, 3u << 24};
+    EXPECT_EQ(ring, expect) << bytesPerSample;
+
+    std::vector<uint8_t> back(6 * bytesPerSample, 0xEE);
+    RingPackSamples(ring.data(), 8, 5, 6, bytesPerSample, back.data());
+    EXPECT_EQ(back, src) << bytesPerSample;
+  }
+  std::vector<uint32_t> ring(4, kJunk);
+  RingFillSilence(ring.data(), 4, 3, 2);
+  EXPECT_EQ(ring, (std::vector<uint32_t>{0, kJunk, kJunk, 0}));
+}
+
+TEST(TakeRing, UnusableRingsAreNeverTouched) {
+  uint32_t ring[2] = {kJunk, kJunk};
+  const uint8_t src[6] = {1, 2, 3, 4, 5, 6};
+  RingFillSilence(ring, 0, 0, 2);
+  RingFillSilence(ring, 2, 2, 2);  // start outside the ring
+  RingUnpackSamples(src, 2, 3, ring, 2, 7);
+  EXPECT_EQ(ring[0], kJunk);
+  EXPECT_EQ(ring[1], kJunk);
+}
+
+// ---- transfer against Take files ----
+
+class TakeIoTest : public TakeFileTest {
+ protected:
+  // Fills a Take's data with the byte pattern (offset x 7 + 1) mod 256.
+  void Pattern(const TakeRec* take) {
+    std::vector<uint8_t> bytes(take->dataEnd);
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = PatternByte(i);
+    WriteBytes(take, kTakeDataOffset, bytes);
+  }
+  static uint8_t PatternByte(size_t dataOffset) { return uint8_t(dataOffset * 7 + 1); }
+  // The ring word of sample `n` of a patterned Take.
+  static uint32_t PatternWord(uint64_t n, uint32_t bytesPerSample) {
+    uint32_t word = 0;
+    for (uint32_t b = 0; b < bytesPerSample; ++b)
+      word |= uint32_t{PatternByte(n * bytesPerSample + b)} << (8 * (4 - bytesPerSample + b));
+    return word;
+  }
+};
+
+TEST_F(TakeIoTest, ShortReadIsPaddedWithSilence) {
+  for (uint32_t bytesPerSample : {2u, 3u}) {
+    TakeRec* take = Audio(bytesPerSample, 200);
+    ASSERT_NE(take, nullptr);
+    Pattern(take);
+    std::vector<uint32_t> ring(128, kJunk);
+    std::vector<uint8_t> scratch(100 * bytesPerSample);
+    // 60 samples left from position 140; the ring starts 5 words before its end.
+    ASSERT_EQ(TakeReadSamples(take, 140, 100, ring.data(), 128, 123, scratch.data()), 1);
+    for (uint32_t i = 0; i < 100; ++i) {
+      const uint32_t at = (123 + i) % 128;
+      const uint32_t expect = i < 60 ? PatternWord(140 + i, bytesPerSample) : 0;
+      ASSERT_EQ(ring[at], expect) << "bps " << bytesPerSample << " sample " << i;
+    }
+    for (uint32_t at = 95; at < 123; ++at) ASSERT_EQ(ring[at], kJunk) << at;
+    EXPECT_EQ(take->file, kFioInvalid);  // closed after the call
+  }
+}
+
+TEST_F(TakeIoTest, ReadsThatFindNothing) {
+  TakeRec* take = Audio(3, 50);
+  ASSERT_NE(take, nullptr);
+  Pattern(take);
+  std::vector<uint32_t> ring(16, kJunk);
+  std::vector<uint8_t> scratch(64 * 3);
+
+  // At or past the end: read, but all silence.
+  EXPECT_EQ(TakeReadSamples(take, 50, 4, ring.data(), 16, 14, scratch.data()), 1);
+  EXPECT_EQ(ring[14], 0u);
+  EXPECT_EQ(ring[1], 0u);
+  EXPECT_EQ(ring[2], kJunk);
+  EXPECT_EQ(TakeReadSamples(take, uint64_t{1} << 62, 2, ring.data(), 16, 2, scratch.data()), 1);
+  EXPECT_EQ(ring[2], 0u);
+
+  // Nothing asked for.
+  ring.assign(16, kJunk);
+  EXPECT_EQ(TakeReadSamples(take, 0, 0, ring.data(), 16, 0, scratch.data()), 0);
+  EXPECT_EQ(TakeReadSamples(take, 0, -5, ring.data(), 16, 0, scratch.data()), 0);
+  EXPECT_EQ(ring[0], kJunk);
+
+  // The file vanished behind the record: the whole request is silence.
+  std::filesystem::remove(Native(take->path));
+  EXPECT_EQ(TakeReadSamples(take, 0, 3, ring.data(), 16, 15, scratch.data()), 0);
+  EXPECT_EQ(ring[15], 0u);
+  EXPECT_EQ(ring[1], 0u);
+  EXPECT_EQ(ring[2], kJunk);
+}
+
+TEST_F(TakeIoTest, FreedTakeReadsSilenceAndRefusesWrites) {
+  TakeRec* take = Audio(2, 50);
+  ASSERT_NE(take, nullptr);
+  ASSERT_EQ(TakeFree(take), 1);
+  EXPECT_EQ(take->path[0], '\0');
+  std::vector<uint32_t> ring(8, kJunk);
+  std::vector<uint8_t> scratch(16);
+  EXPECT_EQ(TakeReadSamples(take, 0, 4, ring.data(), 8, 6, scratch.data()), 0);
+  EXPECT_EQ(ring, (std::vector<uint32_t>{0, 0, kJunk, kJunk, kJunk, kJunk, 0, 0}));
+  EXPECT_EQ(TakeWriteSamples(take, 0, 4, ring.data(), 8, 0, scratch.data()), 0);
+}
+
+TEST_F(TakeIoTest, OtherKindsAreNotSampleData) {
+  uint32_t error = 0;
+  TakeRec* take = TakeCreateAutom(dir.c_str(), 10, 0, 0, 40, 0, 0, 0, 0, nullptr, nullptr,
+                                  nullptr, nullptr, &error);
+  ASSERT_NE(take, nullptr) << error;
+  std::vector<uint32_t> ring(4, kJunk);
+  std::vector<uint8_t> scratch(16);
+  EXPECT_EQ(TakeReadSamples(take, 0, 4, ring.data(), 4, 0, scratch.data()), 0);
+  EXPECT_EQ(ring, (std::vector<uint32_t>(4, 0)));
+  EXPECT_EQ(TakeWriteSamples(take, 0, 4, ring.data(), 4, 0, scratch.data()), 0);
+}
+
+TEST_F(TakeIoTest, WritesStopAtTheEndOfTheData) {
+  for (uint32_t bytesPerSample : {2u, 3u}) {
+    TakeRec* take = Audio(bytesPerSample, 100);
+    ASSERT_NE(take, nullptr);
+    const uint64_t size = FileSize(take);
+    std::vector<uint32_t> ring(100);
+    for (uint32_t i = 0; i < 100; ++i) ring[i] = 0x01020304u * (i + 1);
+    std::vector<uint8_t> scratch(100 * bytesPerSample);
+
+    // 100 samples at 10 before the end: 10 written, taken from ring index 95 on.
+    ASSERT_EQ(TakeWriteSamples(take, 90, 100, ring.data(), 100, 95, scratch.data()), 1);
+    EXPECT_EQ(FileSize(take), size);
+    const std::vector<uint8_t> bytes =
+        ReadBytes(take, kTakeDataOffset + 90 * bytesPerSample, 10 * bytesPerSample);
+    ASSERT_EQ(bytes.size(), 10u * bytesPerSample);
+    for (uint32_t i = 0; i < 10; ++i) {
+      const uint32_t word = ring[(95 + i) % 100];
+      for (uint32_t b = 0; b < bytesPerSample; ++b)
+        ASSERT_EQ(bytes[i * bytesPerSample + b], uint8_t(word >> (8 * (4 - bytesPerSample + b))))
+            << "bps " << bytesPerSample << " sample " << i;
+    }
+    // At or past the end there is nothing to write, which is no failure.
+    EXPECT_EQ(TakeWriteSamples(take, 100, 5, ring.data(), 100, 0, scratch.data()), 1);
+    EXPECT_EQ(TakeWriteSamples(take, 1u << 31, 5, ring.data(), 100, 0, scratch.data()), 1);
+    EXPECT_EQ(FileSize(take), size);
+  }
+}
+
+TEST_F(TakeIoTest, WriteFailsWhenTheFileIsGone) {
+  TakeRec* take = Audio(3, 10);
+  ASSERT_NE(take, nullptr);
+  std::filesystem::remove(Native(take->path));
+  std::vector<uint32_t> ring(4, 0);
+  std::vector<uint8_t> scratch(12);
+  EXPECT_EQ(TakeWriteSamples(take, 0, 4, ring.data(), 4, 0, scratch.data()), 0);
+}
+
+TEST_F(TakeIoTest, WrittenSamplesReadBackWithTheirUpperBits) {
+  for (int keep : {0, 1}) {
+    KeepTakesOpen = keep;
+    for (uint32_t bytesPerSample : {2u, 3u}) {
+      TakeRec* take = Audio(bytesPerSample, 1000);
+      ASSERT_NE(take, nullptr);
+      std::vector<uint32_t> ring(64);
+      for (uint32_t i = 0; i < 64; ++i) ring[i] = 0x9E3779B9u * (i + 1);
+      std::vector<uint8_t> scratch(64 * 3);
+      // A read first, so that a kept handle serves the write after it.
+      ASSERT_EQ(TakeReadSamples(take, 0, 8, ring.data(), 64, 0, scratch.data()), 1);
+      for (uint32_t i = 0; i < 64; ++i) ring[i] = 0x9E3779B9u * (i + 1);
+      ASSERT_EQ(TakeWriteSamples(take, 500, 40, ring.data(), 64, 50, scratch.data()), 1);
+      EXPECT_EQ(take->file != kFioInvalid, keep == 1);
+      std::vector<uint32_t> back(64, kJunk);
+      ASSERT_EQ(TakeReadSamples(take, 500, 40, back.data(), 64, 30, scratch.data()), 1);
+      const uint32_t mask = bytesPerSample == 3 ? 0xFFFFFF00u : 0xFFFF0000u;
+      for (uint32_t i = 0; i < 40; ++i)
+        ASSERT_EQ(back[(30 + i) % 64], ring[(50 + i) % 64] & mask)
+            << "keep " << keep << " bps " << bytesPerSample << " sample " << i;
+    }
+  }
+}
+
+// The recorder's threads stream a Take while the user-interface thread
+// renames it back and forth: every transfer holds the Take's lock for its
+// whole file access, so each one sees one whole path and succeeds; a handle
+// kept open is closed under the lock before the file is renamed.
+class TakeIoRaceTest : public TakeIoTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(TakeIoRaceTest, TransfersSurviveConcurrentRenames) {
+  KeepTakesOpen = GetParam();
+  TakeRec* take = Audio(3, 4096, "Stream");
+  ASSERT_NE(take, nullptr);
+  Pattern(take);
+  std::atomic<bool> stop{false};
+  std::atomic<int> failures{0};
+  std::atomic<int> transfers{0};
+
+  auto reader = [&] {
+    std::vector<uint32_t> ring(256);
+    std::vector<uint8_t> scratch(256 * 3);
+    for (uint64_t n = 0; !stop; ++n) {
+      const uint64_t position = (n * 256) % 4096;
+      if (!TakeReadSamples(take, position, 256, ring.data(), 256, 0, scratch.data()) ||
+          ring[17] != PatternWord(position + 17, 3))
+        ++failures;
+      ++transfers;
+    }
+  };
+  auto writer = [&] {
+    // Rewrites the last 256 samples with the pattern they already hold.
+    std::vector<uint32_t> ring(256);
+    for (uint32_t i = 0; i < 256; ++i) ring[i] = PatternWord(3840 + i, 3);
+    std::vector<uint8_t> scratch(256 * 3);
+    while (!stop) {
+      if (!TakeWriteSamples(take, 3840, 256, ring.data(), 256, 0, scratch.data())) ++failures;
+      ++transfers;
+    }
+  };
+  std::thread threads[] = {std::thread(reader), std::thread(reader), std::thread(writer)};
+  uint32_t error = 0;
+  for (int i = 0; i < 200; ++i) {
+    const char* name = (i % 2) ? "Stream" : "Renamed";
+    if (!TakeSetAttr(take, kTakeAttrName, reinterpret_cast<uintptr_t>(name), &error)) {
+      ADD_FAILURE() << "rename " << i << " error " << error;
+      break;
+    }
+  }
+  while (transfers < 100) std::this_thread::yield();
+  stop = true;
+  for (std::thread& t : threads) t.join();
+  EXPECT_EQ(failures, 0);
+  EXPECT_STREQ(reinterpret_cast<const char*>(TakeGetAttr(take, kTakeAttrName)), "Stream");
+  EXPECT_TRUE(std::filesystem::exists(File("Stream.ATAK")));
+}
+INSTANTIATE_TEST_SUITE_P(KeepTakesOpen, TakeIoRaceTest, ::testing::Values(0, 1));
+
+}  // namespace

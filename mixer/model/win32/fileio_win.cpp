@@ -1,0 +1,116 @@
+// The file layer over the Win32 file calls (ANSI paths), for the Windows
+// builds.
+#include <windows.h>
+
+#include <string>
+
+#include "mixer/model/fileio.h"
+
+namespace {
+
+HANDLE H(FioHandle file) { return reinterpret_cast<HANDLE>(file); }
+
+FileTimeRec ToRec(const FILETIME& t) { return {t.dwLowDateTime, t.dwHighDateTime}; }
+
+DWORD Attributes(const char* path) { return GetFileAttributesA(path); }
+
+}  // namespace
+
+FioHandle FioOpen(const char* path, FioMode mode) {
+  DWORD access = mode == kFioRead ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE;
+  DWORD how = mode == kFioCreateAlways ? CREATE_ALWAYS : OPEN_EXISTING;
+  HANDLE h = CreateFileA(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, how,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return kFioInvalid;
+  return reinterpret_cast<FioHandle>(h);
+}
+
+void FioClose(FioHandle file) {
+  if (file != kFioInvalid) CloseHandle(H(file));
+}
+
+int FioRead(FioHandle file, void* buf, uint32_t size, uint32_t* got) {
+  DWORD n = 0;
+  BOOL ok = ReadFile(H(file), buf, size, &n, nullptr);
+  if (got) *got = n;
+  return ok != 0;
+}
+
+int FioWrite(FioHandle file, const void* buf, uint32_t size) {
+  DWORD n = 0;
+  return WriteFile(H(file), buf, size, &n, nullptr) && n == size;
+}
+
+int FioSeek(FioHandle file, uint64_t position) {
+  LARGE_INTEGER at;
+  at.QuadPart = static_cast<LONGLONG>(position);
+  return SetFilePointerEx(H(file), at, nullptr, FILE_BEGIN) != 0;
+}
+
+int FioGetSize(FioHandle file, uint64_t* size) {
+  LARGE_INTEGER s;
+  if (!GetFileSizeEx(H(file), &s)) return 0;
+  *size = static_cast<uint64_t>(s.QuadPart);
+  return 1;
+}
+
+int FioSetSize(FioHandle file, uint64_t size) {
+  return FioSeek(file, size) && SetEndOfFile(H(file)) != 0;
+}
+
+int FioFileExists(const char* path) {
+  DWORD a = Attributes(path);
+  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+int FioDirExists(const char* path) {
+  std::string p(path);
+  while (p.size() > 3 && p.back() == '\\') p.pop_back();
+  DWORD a = Attributes(p.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+int FioCreateDir(const char* path) {
+  CreateDirectoryA(path, nullptr);
+  return FioDirExists(path);
+}
+
+int FioDelete(const char* path) { return DeleteFileA(path) != 0; }
+
+int FioRename(const char* from, const char* to) { return MoveFileA(from, to) != 0; }
+
+int FioFileTimes(const char* path, FileTimeRec* created, FileTimeRec* modified) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data)) return 0;
+  if (created) *created = ToRec(data.ftCreationTime);
+  if (modified) *modified = ToRec(data.ftLastWriteTime);
+  return 1;
+}
+
+uint64_t FioDiskFree(const char* dir) {
+  ULARGE_INTEGER avail;
+  if (!GetDiskFreeSpaceExA(dir, &avail, nullptr, nullptr)) return 0;
+  return avail.QuadPart;
+}
+
+int FioEnumDir(const char* dir, const FioEnumFn& fn) {
+  std::string pattern(dir);
+  if (!pattern.empty() && pattern.back() != '\\') pattern += '\\';
+  pattern += '*';
+  WIN32_FIND_DATAA data;
+  HANDLE find = FindFirstFileA(pattern.c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return 0;
+  do {
+    std::string name = data.cFileName;
+    if (name == "." || name == "..") continue;
+    if (!fn(data.cFileName, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)) break;
+  } while (FindNextFileA(find, &data));
+  FindClose(find);
+  return 1;
+}
+
+FileTimeRec FioNow() {
+  FILETIME t;
+  GetSystemTimeAsFileTime(&t);
+  return ToRec(t);
+}
