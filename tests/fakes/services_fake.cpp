@@ -74,6 +74,7 @@ void NatDevSetTimeCodeStatics(uint32_t frameRateCode, uint32_t tcOffset) {
 int NatDevGetEnvelopes(uint32_t count, uint32_t samplesPerEntry, TakeRec*, uint32_t position,
                        int16_t* buffer) {
   FakeLog("NatDevGetEnvelopes(%u, %u, %u)", count, samplesPerEntry, position);
+  if (Services().onEnvelopes) Services().onEnvelopes();
   if (Services().envelopesFailAt >= 0 && Services().envelopesCalls++ >= Services().envelopesFailAt)
     return 0;
   uint32_t first = samplesPerEntry ? position / samplesPerEntry : 0;

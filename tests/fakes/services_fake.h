@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <utility>
@@ -23,6 +24,7 @@ struct ServicesFake {
   // envelopesFailAt on (-1: never).
   int envelopesFailAt = -1;
   int envelopesCalls = 0;
+  std::function<void()> onEnvelopes;  // runs after each envelope call
 
   // Mixer: the stereo partner of a record track (absent = none).
   std::map<int, int> stereoPartner;

@@ -25,8 +25,12 @@ BOOL CALLBACK ModalCloser::FindDialog(HWND wnd, LPARAM found) {
 }
 
 void CALLBACK ModalCloser::OnTimer(HWND, UINT, UINT_PTR, DWORD) {
-  ModalCloser* self = active_;
-  if (!self || self->seen_.found) return;
+  if (active_) active_->Poll();
+}
+
+void ModalCloser::Poll() {
+  ModalCloser* self = this;
+  if (self->seen_.found) return;
   HWND box = nullptr;
   EnumThreadWindows(GetCurrentThreadId(), FindDialog, reinterpret_cast<LPARAM>(&box));
   if (!box) return;

@@ -22,6 +22,9 @@ class ModalCloser {
   explicit ModalCloser(int button, std::function<void(HWND)> inspect = {});
   ~ModalCloser();
   const ModalSeen& seen() const { return seen_; }
+  // Looks for the box now, as the timer does. For code that keeps its queue
+  // full of posted messages (timer messages only come when it is empty).
+  void Poll();
 
  private:
   static void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD);

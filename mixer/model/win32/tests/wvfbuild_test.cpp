@@ -42,6 +42,7 @@ class WvfBuild : public ::testing::Test {
     ASSERT_TRUE(TakeStoreOpen());
   }
   void TearDown() override {
+    Services().onEnvelopes = nullptr;
     DeleteFileA(WvfPath().c_str());
     RemoveDirectoryA(dir_.c_str());
     TakeStoreClose();
@@ -145,6 +146,8 @@ TEST_F(WvfBuild, CancelDeletesTheHalfWrittenFile) {
     GetDlgItemTextA(dlg, kWvfBuildNameItem, text, sizeof text);
     shownName = text;
   });
+  // The build keeps its queue busy: press Cancel from the third chunk.
+  Services().onEnvelopes = [&] { if (Services().Count("NatDevGetEnvelopes(") == 3) closer.Poll(); };
   EXPECT_EQ(Run(take), 0);
   ASSERT_TRUE(closer.seen().found);
   EXPECT_EQ(shownName, "Guitar 1");
@@ -159,6 +162,7 @@ TEST_F(WvfBuild, ATakeClosedDuringTheBuildEndsItWithoutAFile) {
   // Runs from the messages handed on between chunks, as another command
   // would; the OK it then sends is not a button of this dialog.
   ModalCloser closer(IDOK, [&](HWND) { TakeFree(take); });
+  Services().onEnvelopes = [&] { if (Services().Count("NatDevGetEnvelopes(") == 3) closer.Poll(); };
   EXPECT_EQ(Run(take), 0);
   ASSERT_TRUE(closer.seen().found);
   EXPECT_LT(Services().Count("NatDevGetEnvelopes("), 16384);
