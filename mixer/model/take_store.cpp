@@ -29,14 +29,15 @@ constexpr uint32_t kSFManRingClosed = 3;
 bool GrowPool() {
   std::unique_ptr<TakeRec[]> block(new (std::nothrow) TakeRec[kTakePoolBlock]);
   if (!block) return false;
-  S().byRef.reserve(S().byRef.size() + kTakePoolBlock);
   for (uint32_t i = kTakePoolBlock; i-- > 0;) {
     TakeRec* rec = &block[i];
     static_cast<TakeImage&>(*rec) = TakeImage{};
     rec->next = S().freeList;
     S().freeList = rec;
   }
-  std::lock_guard<std::mutex> guard(S().nameLock);  // TakeFromRef reads the table
+  // TakeFromRef reads the table from other threads: growing it may move it.
+  std::lock_guard<std::mutex> guard(S().nameLock);
+  S().byRef.reserve(S().byRef.size() + kTakePoolBlock);
   for (uint32_t i = 0; i < kTakePoolBlock; ++i) {
     S().byRef.push_back(&block[i]);
     block[i].ref = static_cast<uint32_t>(S().byRef.size());

@@ -95,3 +95,15 @@ void VideoPrepPlay(int32_t position);
 
 // The outside video library.
 void QVVPLAYER_SetSampleRate(uint32_t rate);
+
+// Units in the unit table.
+constexpr int kMaxUnits = 4;
+
+// 1 when no native device reports busy status bits (also when none is open),
+// else 0.
+int NatDevAllIdle();
+
+// The two identification texts of unit `unit` (0..3) as the About box shows
+// them, each copied bounded into its buffer. Returns 0, and leaves the
+// buffers alone, when there is no such unit.
+int UnitAboutTexts(int unit, char* first, int firstSize, char* second, int secondSize);

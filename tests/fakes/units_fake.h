@@ -1,11 +1,11 @@
-// Recording stand-in for the units subsystem's services (natdev.h,
-// unitinfo.h): answers come from the fields below, calls are counted.
+// Recording stand-in for two of the units subsystem's services, the About
+// texts and the native devices' idle state: answers come from the fields
+// below, calls are counted.
 #pragma once
 
 #include <string>
 
-#include "mixer/units/natdev.h"
-#include "mixer/units/unitinfo.h"
+#include "mixer/units/services.h"
 
 struct UnitsFake {
   int natDevAllIdle = 1;

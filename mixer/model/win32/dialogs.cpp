@@ -4,7 +4,7 @@
 
 #include "appwnd.h"
 #include "mixer/shell/wndtable.h"
-#include "mixer/units/unitinfo.h"
+#include "mixer/units/services.h"
 
 INT_PTR DoDialog(HWND owner, const char* name, DLGPROC proc) {
   return DoDialogParam(owner, name, proc, 0);

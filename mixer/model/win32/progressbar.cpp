@@ -3,7 +3,7 @@
 #include <commctrl.h>
 
 #include "mixer/model/progress.h"
-#include "mixer/units/natdev.h"
+#include "mixer/units/services.h"
 
 HWND RunOpDlg = nullptr;
 
