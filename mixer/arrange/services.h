@@ -6,6 +6,20 @@
 
 // Redraws every open arrange window.
 void ArrRedrawWindows();
+
+struct ArrRec;
+// A device context as the editing routines pass it along; the same type as
+// HDC. Null: nothing is drawn.
+using DcHandle = struct HDC__*;
+// Draws the Part in `slot` of `track` into the arrange Part area: mode 0 its
+// own sections, 1 also the crossfade partners that cover it, 2 and 3 only
+// its crossfade-in and crossfade-out sections; the locator lines over it
+// when drawLocators is set.
+void ArrDrawPart(DcHandle dc, const ArrRec* arr, uint32_t slot, uint32_t track, int drawLocators,
+                 int mode);
+// Fills the Part's rectangle with the background and redraws the grid and
+// marker lines over it, when its row is visible.
+void ArrErasePart(DcHandle dc, const ArrRec* arr, uint32_t slot, uint32_t track, int flag);
 // 1 while the arrange Part area drags a range between the locators.
 int ArrIsDraggingRange();
 // Redraws the marker ruler, when the arrange window shows it.

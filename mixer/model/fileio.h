@@ -46,6 +46,9 @@ int FioCreateDir(const char* path);
 int FioDelete(const char* path);
 // Renames or moves a file; fails when the destination exists.
 int FioRename(const char* from, const char* to);
+// Moves `from` onto `to`, replacing an existing file: the last step of a
+// safe save, after the new file was written completely beside the old one.
+int FioReplace(const char* from, const char* to);
 // Creation and last-write times as the file system reports them.
 int FioFileTimes(const char* path, FileTimeRec* created, FileTimeRec* modified);
 // Free bytes available to the caller on the volume of that folder; 0 when

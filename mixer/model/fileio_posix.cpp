@@ -117,6 +117,11 @@ int FioRename(const char* from, const char* to) {
   return rename(NativePath(from).c_str(), NativePath(to).c_str()) == 0;
 }
 
+int FioReplace(const char* from, const char* to) {
+  if (!FioFileExists(from) || FioDirExists(to)) return 0;
+  return rename(NativePath(from).c_str(), NativePath(to).c_str()) == 0;
+}
+
 int FioFileTimes(const char* path, FileTimeRec* created, FileTimeRec* modified) {
   struct stat st{};
   if (stat(NativePath(path).c_str(), &st) != 0) return 0;

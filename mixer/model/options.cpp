@@ -3,3 +3,6 @@
 int32_t AutoScrollArrWnd = 0;
 int32_t AllKeyInpToMixElem = 0;
 int32_t KeepTakesOpen = 0;
+int32_t KeepSel = 0;
+int32_t EditOverlapMode = 40892;
+int32_t EditMultiOutMode = 40896;

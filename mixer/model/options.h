@@ -11,3 +11,11 @@ extern int32_t AllKeyInpToMixElem;
 // Command-line switch -O: a Take's sample-transfer handle stays open between
 // transfers instead of being opened and closed for each.
 extern int32_t KeepTakesOpen;
+// After an edit every touched Part's selected bit takes this value.
+extern int32_t KeepSel;
+// Menu command ids of the chosen item: 40892 Parts of one track may not
+// overlap on one layer, 40893 no such check.
+extern int32_t EditOverlapMode;
+// 40896 Parts of one kind that overlap on the same play channel on other
+// tracks are muted automatically, 40897 they are not.
+extern int32_t EditMultiOutMode;

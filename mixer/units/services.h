@@ -80,7 +80,15 @@ void ConsoleNotifyRecReady(int recTrack);
 struct MrkList;
 void ConsoleNotifyMarker(const MrkList* list, uint32_t n);
 
+// After an arrangement file's settings were applied: the sample rate, the
+// frame-rate code and the time-code offset.
+void ConsoleNotifySampleRate(uint32_t rate);
+void ConsoleNotifyFrameRate(uint32_t code);
+void ConsoleNotifyTimecodeOffset(uint32_t tcOffset);
+
 // 9-pin machine control.
+// Sends the project's time-code start and format (a frame-rate code).
+void NinePinSetTimecodeFormat(uint32_t code);
 void NinePinSetMachineFlags(uint32_t mode, uint32_t mask);
 // Event 0 now, 1 left, 2 right.
 void NinePinTransportEvent(int event, int32_t position);
@@ -107,3 +115,6 @@ int NatDevAllIdle();
 // them, each copied bounded into its buffer. Returns 0, and leaves the
 // buffers alone, when there is no such unit.
 int UnitAboutTexts(int unit, char* first, int firstSize, char* second, int secondSize);
+
+// 1 while the play/record engine runs with its small audio buffers, else 0.
+int EngineSmallBufFlag();

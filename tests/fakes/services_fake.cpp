@@ -113,6 +113,12 @@ void ConsoleNotifyMarker(const MrkList* list, uint32_t n) {
   const MrkRec* mrk = n >= 1 && n <= kMrkMaxNumber ? MrkSlot(list, n - 1) : nullptr;
   FakeLog("ConsoleNotifyMarker(%u, %d)", n, mrk ? mrk->Position : kMrkUnused);
 }
+void ConsoleNotifySampleRate(uint32_t rate) { FakeLog("ConsoleNotifySampleRate(%u)", rate); }
+void ConsoleNotifyFrameRate(uint32_t code) { FakeLog("ConsoleNotifyFrameRate(%u)", code); }
+void ConsoleNotifyTimecodeOffset(uint32_t tcOffset) {
+  FakeLog("ConsoleNotifyTimecodeOffset(%u)", tcOffset);
+}
+void NinePinSetTimecodeFormat(uint32_t code) { FakeLog("NinePinSetTimecodeFormat(%u)", code); }
 void NinePinSetMachineFlags(uint32_t mode, uint32_t mask) {
   FakeLog("NinePinSetMachineFlags(%u, %u)", mode, mask);
 }
@@ -185,6 +191,13 @@ void* MainAccelTable() { return nullptr; }
 
 // ---- arrange editor ----
 void ArrRedrawWindows() { FakeLog("ArrRedrawWindows()"); }
+void ArrDrawPart(DcHandle, const ArrRec*, uint32_t slot, uint32_t track, int drawLocators,
+                 int mode) {
+  FakeLog("ArrDrawPart(%u, %u, %d, %d)", slot, track, drawLocators, mode);
+}
+void ArrErasePart(DcHandle, const ArrRec*, uint32_t slot, uint32_t track, int flag) {
+  FakeLog("ArrErasePart(%u, %u, %d)", slot, track, flag);
+}
 void ArrRedrawMarkerRuler() { FakeLog("ArrRedrawMarkerRuler()"); }
 int ArrIsDraggingRange() { return Services().draggingRange; }
 int ArrFindRecTrkGroup(int kind, int recTrack, int* lastTrack) {

@@ -18,3 +18,5 @@ int UnitAboutTexts(int unit, char* first, int firstSize, char* second, int secon
   FormatText(second, secondSize, "%s", Units().about[unit][1].c_str());
   return 1;
 }
+
+int EngineSmallBufFlag() { return Units().engineSmallBuf; }

@@ -25,6 +25,10 @@ INT_PTR CALLBACK AboutDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam);
 enum : int { kAboutFirstText = 948, kAboutSecondText = 952 };
 
 void CenterOnScreen(HWND wnd);
+// Hands on up to `count` waiting messages of this thread (the main window's
+// accelerators first), so that a long operation inside a dialog keeps the
+// program responsive and its Cancel button working.
+void PumpWaitingMessages(int count);
 
 // Centres `wnd` over `reference` (over the screen when there is none), then
 // moves it back onto the screen: left and top at least 0, right and bottom

@@ -79,6 +79,10 @@ int FioDelete(const char* path) { return DeleteFileA(path) != 0; }
 
 int FioRename(const char* from, const char* to) { return MoveFileA(from, to) != 0; }
 
+int FioReplace(const char* from, const char* to) {
+  return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
 int FioFileTimes(const char* path, FileTimeRec* created, FileTimeRec* modified) {
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data)) return 0;

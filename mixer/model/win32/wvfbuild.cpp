@@ -28,17 +28,6 @@ void SetCancel(HWND dlg, LONG_PTR value) { SetWindowLongPtrA(dlg, DWLP_USER, val
 
 bool Cancelled(HWND dlg) { return !IsWindow(dlg) || GetWindowLongPtrA(dlg, DWLP_USER) != 0; }
 
-void PumpMessages() {
-  HACCEL accel = static_cast<HACCEL>(MainAccelTable());
-  HWND main = WndTable[kMainWnd];
-  MSG msg;
-  for (int i = 0; i < kMessagesPerChunk && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE); ++i) {
-    if (accel && main && TranslateAcceleratorA(main, accel, &msg)) continue;
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
-  }
-}
-
 // The progress bar counts samples, 0 .. 512 x n; a range beyond 31 bits is
 // halved until it fits, positions with it.
 struct Progress {
@@ -94,7 +83,7 @@ int TransferEntries(HWND dlg, TakeRec* take, HANDLE file, uint32_t entries, WvfE
     }
     done += k;
     progress.SetPos(uint64_t(done) * kWvfSamplesPerEntry);
-    PumpMessages();
+    PumpWaitingMessages(kMessagesPerChunk);
   }
   return Cancelled(dlg) ? 0 : 1;
 }
