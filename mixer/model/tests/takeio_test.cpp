@@ -58,6 +58,25 @@ TEST(TakeRing, TransfersWrapAtTheRingEnd) {
   EXPECT_EQ(ring, (std::vector<uint32_t>{0, kJunk, kJunk, 0}));
 }
 
+// Every run length around the unpacker's block sizes, over bytes that vary
+// in every position, against the word layout computed one sample at a time;
+// the input buffer ends exactly at the last sample, so a read past it would
+// show under the address sanitizer.
+TEST(TakeRing, Unpack24MatchesTheLayoutAtEveryLength) {
+  for (uint32_t n = 0; n <= 80; ++n) {
+    std::vector<uint8_t> src(size_t{n} * 3);
+    for (size_t i = 0; i < src.size(); ++i) src[i] = static_cast<uint8_t>(i * 37 + n);
+    std::vector<uint32_t> ring(n + 1, kJunk);
+    RingUnpackSamples(src.data(), n, 3, ring.data(), n + 1, 0);
+    for (uint32_t i = 0; i < n; ++i) {
+      const uint32_t want = uint32_t{src[3 * i]} << 8 | uint32_t{src[3 * i + 1]} << 16 |
+                            uint32_t{src[3 * i + 2]} << 24;
+      ASSERT_EQ(ring[i], want) << "n " << n << " sample " << i;
+    }
+    EXPECT_EQ(ring[n], kJunk) << n;
+  }
+}
+
 TEST(TakeRing, UnusableRingsAreNeverTouched) {
   uint32_t ring[2] = {kJunk, kJunk};
   const uint8_t src[6] = {1, 2, 3, 4, 5, 6};
