@@ -9,6 +9,11 @@ const LawPoint FaderLawTable[kFaderLawCount] = {
     {733, 328}, {853, 104},   {908, 33},    {939, 10},   {1000, 0},
 };
 
+const LawPoint Fader6LawTable[kFader6LawCount] = {
+    {0, 65536}, {190, 32768}, {310, 18427}, {425, 10362}, {564, 5827}, {677, 3277},
+    {805, 1036}, {923, 328},  {1043, 104},  {1098, 33},   {1129, 10},  {1190, 0},
+};
+
 const LawPoint NgLawTable[kNgLawCount] = {
     {0, 10000}, {450, 1000}, {540, 100}, {558, 10}, {568, 0},
 };
@@ -75,6 +80,7 @@ int32_t LawValueToPos(const Law& law, int32_t value, int32_t range, bool invert)
 }
 
 constexpr Law kFaderLaw{FaderLawTable, kFaderLawCount};
+constexpr Law kFader6Law{Fader6LawTable, kFader6LawCount};
 constexpr Law kNgLaw{NgLawTable, kNgLawCount};
 
 }  // namespace
@@ -98,6 +104,14 @@ uint32_t FaderPosToGain(int32_t position, int32_t range, int invert) {
 
 int32_t GainToFaderPos(int32_t gain, int32_t range, int invert) {
   return LawValueToPos(kFaderLaw, gain, range, invert != 0);
+}
+
+uint32_t Fader6PosToGain(int32_t position, int32_t range, int invert) {
+  return static_cast<uint32_t>(LawPosToValue(kFader6Law, position, range, invert != 0));
+}
+
+int32_t GainToFader6Pos(int32_t gain, int32_t range, int invert) {
+  return LawValueToPos(kFader6Law, gain, range, invert != 0);
 }
 
 int32_t NgPosToValue(int32_t position, int32_t range) { return LawPosToValue(kNgLaw, position, range, false); }

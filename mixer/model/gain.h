@@ -17,6 +17,10 @@ struct LawPoint {
 // -10, -15, -20, -30, -40, -50, -60, -70 dB, silence at 1000.
 constexpr int kFaderLawCount = 11;
 extern const LawPoint FaderLawTable[kFaderLawCount];
+// The +6 dB fader law, position 0..1190 top to bottom: +6 dB at the top,
+// 0 dB at 190, then the points of the 0 dB law moved down by 190.
+constexpr int kFader6LawCount = 12;
+extern const LawPoint Fader6LawTable[kFader6LawCount];
 // The noise-gate slider law, position 0..568.
 constexpr int kNgLawCount = 5;
 extern const LawPoint NgLawTable[kNgLawCount];
@@ -40,6 +44,9 @@ int32_t RatioToCentiDb(uint32_t a, uint32_t b);
 uint32_t FaderPosToGain(int32_t position, int32_t range, int invert);
 // Fader position 0..range of a gain, the inverse of FaderPosToGain.
 int32_t GainToFaderPos(int32_t gain, int32_t range, int invert);
+// The same two laws over the +6 dB fader table.
+uint32_t Fader6PosToGain(int32_t position, int32_t range, int invert);
+int32_t GainToFader6Pos(int32_t gain, int32_t range, int invert);
 // The same two laws over the noise-gate table.
 int32_t NgPosToValue(int32_t position, int32_t range);
 int32_t NgValueToPos(int32_t value, int32_t range);
