@@ -1,0 +1,96 @@
+// Controls of the simulated kernel for tests, the fuzz target and the
+// user-mode side: loading the driver, Plug and Play arrivals and removals,
+// the registry's contents, the event log, pool accounting and the clock.
+#pragma once
+#include "kernel/km/km.h"
+#include "sim/bus/simbus.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// The simulated Plug and Play node behind a physical device object.
+struct KmDeviceNode {
+  simbus::DeviceNode node;
+  std::u16string registryPath;  // the node's instance key
+  uint32_t invalidatedRelations = 0;
+  POWER_STATE power{};
+};
+
+namespace km {
+
+// Back to a clean kernel (registry, names, event log, clock, pool counts)
+// on a reset bus. No driver may be loaded.
+void Reset();
+
+// Virtual time, 100-ns units since start.
+int64_t Now();
+void Advance(int64_t units);
+
+// Pool: blocks and bytes in use under a tag; a fault switch that makes the
+// n-th allocation from now fail (0: the next one; -1: none).
+struct PoolUse {
+  int64_t blocks;
+  int64_t bytes;
+};
+PoolUse PoolInUse(uint32_t tag);
+void FailPoolAfter(int32_t n);
+constexpr uint32_t Tag(const char (&t)[5]) {
+  return uint32_t(uint8_t(t[0])) | uint32_t(uint8_t(t[1])) << 8 | uint32_t(uint8_t(t[2])) << 16 |
+         uint32_t(uint8_t(t[3])) << 24;
+}
+
+// Drivers.
+using DriverEntryRoutine = NTSTATUS (*)(DRIVER_OBJECT* driver, const UNICODE_STRING* registryPath);
+// Runs the entry; on failure the driver object is gone and *driver is null.
+NTSTATUS LoadDriver(DriverEntryRoutine entry, const std::u16string& servicePath, DRIVER_OBJECT** driver);
+void UnloadDriver(DRIVER_OBJECT* driver);
+// Device objects by full name ("\Device\Qvtvr0"), null when none.
+DEVICE_OBJECT* FindDevice(const std::u16string& name);
+std::u16string LinkTarget(const std::u16string& link);
+size_t DeviceCount(DRIVER_OBJECT* driver);
+
+// Plug and Play: a node arrives (PDO, AddDevice, start), requests to a stack,
+// the node leaves (PDO deleted after its remove request).
+struct Arrival {
+  DEVICE_OBJECT* pdo;
+  NTSTATUS addStatus;
+  NTSTATUS startStatus;
+};
+Arrival PnpArrive(DRIVER_OBJECT* driver, const simbus::DeviceNode& node);
+NTSTATUS PnpRequest(DEVICE_OBJECT* pdo, uint8_t minor);
+std::vector<DEVICE_OBJECT*> PnpBusRelations(DEVICE_OBJECT* pdo, NTSTATUS* status);
+void PnpDeleteNode(DEVICE_OBJECT* pdo);
+// A PnP request sent to one device object (for a child the driver created).
+NTSTATUS PnpSendTo(DEVICE_OBJECT* device, IO_STACK_LOCATION params, uintptr_t* information);
+
+// Registry under absolute paths ("\Registry\Machine\...").
+void RegWrite(const std::u16string& path, const std::u16string& name, uint32_t type, const void* data,
+              uint32_t size);
+void RegWriteDword(const std::u16string& path, const std::u16string& name, uint32_t value);
+void RegCreateKey(const std::u16string& path);
+bool RegKeyExists(const std::u16string& path);
+std::optional<uint32_t> RegReadDword(const std::u16string& path, const std::u16string& name);
+std::optional<std::u16string> RegReadString(const std::u16string& path, const std::u16string& name);
+
+// The event log.
+struct LogEntry {
+  uint32_t code;
+  NTSTATUS status;
+  uint16_t category;
+  std::u16string text;
+  std::vector<uint8_t> dump;
+  void* object;
+};
+std::vector<LogEntry> EventLog();
+void ClearEventLog();
+
+// Interrupts of the simulated machine: runs every routine connected to the vector.
+void RaiseInterrupt(uint32_t vector);
+// Resource claims made through IoReportResourceUsage, as owner count.
+size_t ResourceClaims();
+
+std::u16string Lower(std::u16string s);
+std::u16string U16(const char* ascii);
+
+}  // namespace km
