@@ -1,0 +1,154 @@
+#include "native/qvNatRec/fade.h"
+
+#include <algorithm>
+#include <atomic>
+
+const int32_t kFadeRampTable[2 * kRampHalf] = {
+    // ramp out
+    32694, 32472, 32104, 31594, 30947, 30167, 29263, 28242, 27113, 25888, 24576,
+    23190, 21743, 20247, 18716, 17164, 15604, 14052, 12521, 11025, 9578, 8192,
+    6880, 5655, 4526, 3505, 2601, 1821, 1174, 664, 296, 74,
+    // ramp in
+    74, 296, 664, 1174, 1821, 2601, 3505, 4526, 5655, 6880, 8192,
+    9578, 11025, 12521, 14052, 15604, 17164, 18716, 20247, 21743, 23190, 24576,
+    25888, 27113, 28242, 29263, 30167, 30947, 31594, 32104, 32472, 32694};
+
+namespace {
+
+constexpr int64_t kUnityLevel = -0x800000;
+
+// Shared by every recorder of the process; a row is written by the host at
+// start-up while the workers may read it, so points are atomic words.
+std::atomic<int32_t> gCurves[kCurveRows][kCurvePoints];
+
+struct CurveInit {
+  CurveInit() { FadeCurveReset(); }
+} gCurveInit;
+
+// The ramp gain (1/32768) at position `at` of a ramp of `length` samples. A
+// ramp of up to 32 samples walks the whole half-table at a stride of
+// 32/length, so it always runs the full way; a longer one holds the end
+// value after its first 32 samples.
+int64_t RampGain(bool in, int64_t length, int64_t at) {
+  const int32_t* half = kFadeRampTable + (in ? kRampHalf : 0);
+  if (length > kRampHalf && at >= kRampHalf) return in ? 32768 : 0;
+  const int64_t index = length > kRampHalf ? at : at * kRampHalf / length;
+  return half[index];
+}
+
+int64_t Scaled(int64_t level, int64_t gain32768) { return level * gain32768 / 32768; }
+
+// from + (to - from) x at / length without overflow: the values are 32-bit
+// levels or shape points, and a segment longer than 2^30 samples is measured
+// in coarser steps.
+int64_t Linear(int64_t from, int64_t to, int64_t at, int64_t length) {
+  while (length >= (int64_t{1} << 30)) {
+    length >>= 1;
+    at >>= 1;
+  }
+  return from + (to - from) * at / length;
+}
+
+// Bound k of 16 equal sub-spans of `length`, rounded up.
+int64_t SubSpanBound(int64_t length, int64_t k) { return (k * length + 15) / 16; }
+
+int64_t CurveLevel(const RecSeg& seg, int64_t length, int64_t at) {
+  const int32_t row = seg.kind - kFadeLinear;
+  int64_t t = at * 16 / length;  // a first guess; the rounded bounds decide
+  while (t > 0 && SubSpanBound(length, t) > at) --t;
+  while (t < 15 && SubSpanBound(length, t + 1) <= at) ++t;
+  const int64_t lo = SubSpanBound(length, t);
+  const int64_t hi = SubSpanBound(length, t + 1);
+  const int64_t shape = Linear(FadeCurvePoint(row, static_cast<int32_t>(t)),
+                               FadeCurvePoint(row, static_cast<int32_t>(t + 1)), at - lo, hi - lo);
+  // Points are the host's: a shape far outside 0..1 is bounded so that the
+  // product stays inside 64 bits.
+  const int64_t bounded = std::clamp<int64_t>(shape, -(int64_t{1} << 30), int64_t{1} << 30);
+  return seg.a + (int64_t{seg.b} - seg.a) * bounded / kShapeOne;
+}
+
+}  // namespace
+
+bool FadeCurveSetRow(int32_t row, const int32_t* points) {
+  if (row < 0 || row >= kCurveRows || points == nullptr) return false;
+  for (int i = 0; i < 16; ++i) gCurves[row][i].store(points[i], std::memory_order_relaxed);
+  return true;
+}
+
+int32_t FadeCurvePoint(int32_t row, int32_t point) {
+  if (row < 0 || row >= kCurveRows || point < 0 || point >= kCurvePoints) return 0;
+  return gCurves[row][point].load(std::memory_order_relaxed);
+}
+
+void FadeCurveReset() {
+  for (auto& row : gCurves)
+    for (int i = 0; i < kCurvePoints; ++i) row[i].store(i * (kShapeOne / 16));
+}
+
+int32_t FadeApplyLevel(int32_t sample, int64_t level) {
+  // Gains beyond 256 clip every sample anyway; bounding the level keeps the
+  // product inside 64 bits.
+  level = std::clamp<int64_t>(level, -(int64_t{1} << 31), int64_t{1} << 31);
+  const int64_t v = int64_t{sample} * level / kUnityLevel;
+  return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
+}
+
+int64_t FadeLevelAt(const RecSeg& seg, int64_t length, int64_t at) {
+  switch (seg.kind) {
+    case kFadeLevel:
+      return seg.a;
+    case kFadeCross:  // a ramp out of 32 samples, then a ramp in over the rest
+      if (at < kRampHalf) return Scaled(seg.a, RampGain(false, kRampHalf, at));
+      return Scaled(seg.b, RampGain(true, length - kRampHalf, at - kRampHalf));
+    case kFadeRampIn:
+      return Scaled(seg.b, RampGain(true, length, at));
+    case kFadeRampOut:
+      return Scaled(seg.a, RampGain(false, length, at));
+    default:
+      break;
+  }
+  if (seg.kind == kFadeLinear || (seg.kind > kFadeLinear && seg.kind <= kFadeLastCurve && length <= 15))
+    return Linear(seg.a, seg.b, at, length);
+  if (seg.kind > kFadeLinear && seg.kind <= kFadeLastCurve) return CurveLevel(seg, length, at);
+  return kUnityLevel;
+}
+
+namespace {
+
+bool IsUnity(const RecSeg* seg) {
+  return seg == nullptr || seg->kind < kFadeLevel || seg->kind > kFadeLastCurve;
+}
+
+// One contiguous piece inside one segment.
+void FadePiece(const RecSeg& seg, int64_t length, int64_t at, int32_t* s, uint32_t n) {
+  if (seg.kind == kFadeLevel) {
+    const int64_t level = seg.a;
+    if (level == kUnityLevel) return;
+    if (level == 0) {
+      std::fill_n(s, n, 0);
+      return;
+    }
+    for (uint32_t i = 0; i < n; ++i) s[i] = FadeApplyLevel(s[i], level);
+    return;
+  }
+  for (uint32_t i = 0; i < n; ++i) s[i] = FadeApplyLevel(s[i], FadeLevelAt(seg, length, at + i));
+}
+
+}  // namespace
+
+void FadeRingBlock(SegList& fades, uint32_t cursor, int64_t location, uint32_t* ring,
+                   uint32_t ringLen, uint32_t ringStart, uint32_t count) {
+  if (ring == nullptr || ringLen == 0 || ringStart >= ringLen) return;
+  uint32_t done = 0;
+  while (done < count) {
+    const int64_t t = location + done;
+    const SegSpan span = SegFind(fades, cursor, t);
+    const uint32_t at = (ringStart + done) % ringLen;
+    const uint32_t n = static_cast<uint32_t>(
+        std::min<int64_t>({count - done, ringLen - at, span.end - t}));
+    if (!IsUnity(span.seg))
+      FadePiece(*span.seg, span.end - span.start, t - span.start,
+                reinterpret_cast<int32_t*>(ring + at), n);
+    done += n;
+  }
+}

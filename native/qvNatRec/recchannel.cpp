@@ -1,0 +1,322 @@
+// A track channel: its buffers, the fill of its play layers from disk with
+// their fades, the hand-over of recorded audio to disk, and list replacement.
+#include <algorithm>
+
+#include "native/qvNatRec/fade.h"
+#include "native/qvNatRec/natplat.h"
+#include "native/qvNatRec/recobj.h"
+
+namespace {
+
+// Where an expanded location lies on the time line, and how many samples
+// follow before the loop folds back.
+struct Folded {
+  int64_t t;
+  int64_t run;
+};
+
+Folded Fold(TrackChannel& ch, int64_t expanded) {
+  const int64_t ls = ch.loopStart.Get();
+  const int64_t le = ch.loopEnd.Get();
+  if (le == kEndOfTime || le <= ls) return {expanded, kEndOfTime};
+  if (expanded < le) return {expanded, le - expanded};
+  const int64_t t = ls + (expanded - le) % (le - ls);
+  return {t, le - t};
+}
+
+// The expanded location where the stream ends: the end location, unless a
+// loop comes first and never lets the time line reach it.
+int64_t ExpandedLimit(TrackChannel& ch) {
+  const int64_t ls = ch.loopStart.Get();
+  const int64_t le = ch.loopEnd.Get();
+  const int64_t end = ch.end.Get();
+  if (le != kEndOfTime && le > ls) return end > le ? kEndOfTime : end;
+  return std::min(end, ch.streamEnd.Get());
+}
+
+uint64_t SourcePosition(const RecSeg& seg) {
+  return static_cast<uint64_t>(static_cast<uint32_t>(seg.b)) << 32 | static_cast<uint32_t>(seg.a);
+}
+
+// One disk transfer through the transfer buffer, which the recorder's
+// workers share.
+bool Transfer(TrackChannel& ch, RecorderTransferFn fn, const RecSeg& seg, int64_t into, uint32_t* words,
+              uint32_t n) {
+  if (fn == nullptr) return false;
+  std::lock_guard<std::mutex> hold(*ch.transferLock);
+  return fn(seg.kind, SourcePosition(seg) + static_cast<uint64_t>(into), static_cast<int32_t>(n),
+            words, n, 0, ch.transfer) != 0;
+}
+
+// A planned fill: `count` samples from expanded location `from`.
+struct FillPiece {
+  int64_t from;
+  uint32_t count;
+  bool forward;
+};
+
+bool PlanPlayFill(TrackChannel& ch, PlayLayer& pl, FillPiece* piece) {
+  const int64_t read = ch.read.Get();
+  int64_t hi = pl.fill.Get();
+  if (hi < read) {
+    // The client overtook the fill: what lies behind it is of no use.
+    hi = read;
+    pl.fill.Set(read);
+    pl.back.Set(read);
+  }
+  const int64_t limit = ExpandedLimit(ch);
+  const int64_t target = read > limit - kPlayAhead ? limit : read + kPlayAhead;
+  if (hi >= target) return false;
+  *piece = {hi, static_cast<uint32_t>(std::min<int64_t>(kFillBlock, target - hi)), true};
+  return true;
+}
+
+// Scrub fills keep [centre - kScrubHalf, centre + kScrubHalf) buffered round
+// the client's position, forward first; a position far outside the buffered
+// window starts the window again there.
+bool PlanScrubFill(TrackChannel& ch, PlayLayer& pl, FillPiece* piece) {
+  const int64_t centre = ch.read.Get();
+  int64_t hi = pl.fill.Get();
+  int64_t lo = pl.back.Get();
+  if (centre + kScrubHalf < lo || centre - kScrubHalf > hi) {
+    hi = lo = centre;
+    pl.fill.Set(centre);
+    pl.back.Set(centre);
+  }
+  if (hi < centre + kScrubHalf) {
+    *piece = {hi, static_cast<uint32_t>(std::min<int64_t>(kFillBlock, centre + kScrubHalf - hi)), true};
+    return true;
+  }
+  if (lo > centre - kScrubHalf) {
+    const uint32_t n = static_cast<uint32_t>(std::min<int64_t>(kFillBlock, lo - (centre - kScrubHalf)));
+    *piece = {lo - n, n, false};
+    return true;
+  }
+  return false;
+}
+
+// Disk audio and fades of one piece into the layer's ring. Pieces are cut
+// where the loop folds, where a disk segment ends and at the ring's end.
+void LoadPiece(TrackChannel& ch, uint32_t layer, const FillPiece& piece) {
+  PlayLayer& pl = ch.layer[layer];
+  uint32_t* ring = ch.ring[layer];
+  const uint32_t cursor = piece.forward ? 0 : 1;
+  uint32_t done = 0;
+  while (done < piece.count) {
+    const int64_t e = piece.from + done;
+    const Folded f = Fold(ch, e);
+    const SegSpan span = SegFind(pl.disk, cursor, f.t);
+    const uint32_t at = RecRingIndex(e);
+    const uint32_t n = static_cast<uint32_t>(std::min<int64_t>(
+        {int64_t{piece.count} - done, int64_t{kRecRingSamples} - at, span.end - f.t, f.run}));
+    const bool silent = span.seg == nullptr || span.seg->kind == 0;
+    if (silent || !Transfer(ch, ch.disk.read, *span.seg, f.t - span.start, ring + at, n)) {
+      std::fill_n(ring + at, n, 0u);
+      if (!silent) ch.diskError.store(span.seg->kind);
+    }
+    FadeRingBlock(pl.fade, cursor, f.t, ring, kRecRingSamples, at, n);
+    done += n;
+  }
+}
+
+void PublishPiece(TrackChannel& ch, PlayLayer& pl, const FillPiece& piece) {
+  std::lock_guard<std::mutex> hold(ch.bufferLock);
+  const int64_t end = piece.from + piece.count;
+  if (piece.forward) {
+    pl.fill.Set(end);
+    pl.back.Set(std::max(pl.back.Get(), end - kRecRingSamples));
+  } else {
+    pl.back.Set(piece.from);
+    pl.fill.Set(std::min(pl.fill.Get(), piece.from + kRecRingSamples));
+  }
+}
+
+// Recorded audio of [from, from + n) to the record list's Takes; time line
+// stretches of silence entries are not recorded.
+void StorePiece(TrackChannel& ch, int64_t from, uint32_t n) {
+  uint32_t done = 0;
+  while (done < n) {
+    const int64_t e = from + done;
+    const Folded f = Fold(ch, e);
+    const SegSpan span = SegFind(ch.rec, 0, f.t);
+    const uint32_t at = RecRingIndex(e);
+    const uint32_t k = static_cast<uint32_t>(
+        std::min<int64_t>({int64_t{n} - done, int64_t{kRecRingSamples} - at, span.end - f.t, f.run}));
+    if (span.seg != nullptr && span.seg->kind != 0 &&
+        !Transfer(ch, ch.disk.write, *span.seg, f.t - span.start, ch.ring[2] + at, k))
+      ch.diskError.store(span.seg->kind);
+    done += k;
+  }
+}
+
+void ResetPositions(TrackChannel& ch, int64_t location) {
+  for (PlayLayer& pl : ch.layer) {
+    pl.fill.Set(location);
+    pl.back.Set(location);
+  }
+  ch.read.Exchange(location);
+  ch.captured.Set(location);
+  ch.written.Set(location);
+  ch.recFrom.Set(location);
+  ch.start.Set(location);
+  ch.rec.cursor[0] = ch.rec.cursor[1] = 0;
+}
+
+}  // namespace
+
+bool ChannelBind(TrackChannel& ch, const RecorderDiskCallbacks& disk, uint8_t* transfer,
+                 std::mutex* transferLock) {
+  if (transfer == nullptr || transferLock == nullptr) return false;
+  ch.disk = disk;
+  ch.transfer = transfer;
+  ch.transferLock = transferLock;
+  ChannelSetFullRange(ch);
+  ChannelSetStreamEnd(ch, kEndOfTime);
+  return true;
+}
+
+bool ChannelGetBuffers(TrackChannel& ch) {
+  std::lock_guard<std::mutex> lists(ch.listLock);
+  std::lock_guard<std::mutex> hold(ch.bufferLock);
+  for (int i = 0; i < 3; ++i) {
+    if (ch.ring[i] != nullptr) continue;
+    ch.ring[i] = static_cast<uint32_t*>(NatCommit(kRecRingBytes));
+    if (ch.ring[i] == nullptr) return false;
+    ch.ringsLocked[i] = NatLock(ch.ring[i], kRecRingBytes);
+    if (!ch.ringsLocked[i]) return false;
+  }
+  return true;
+}
+
+void ChannelFreeBuffers(TrackChannel& ch) {
+  std::lock_guard<std::mutex> lists(ch.listLock);
+  std::lock_guard<std::mutex> hold(ch.bufferLock);
+  for (int i = 0; i < 3; ++i) {
+    if (ch.ringsLocked[i]) NatUnlock(ch.ring[i], kRecRingBytes);
+    if (ch.ring[i] != nullptr) NatRelease(ch.ring[i], kRecRingBytes);
+    ch.ring[i] = nullptr;
+    ch.ringsLocked[i] = false;
+  }
+}
+
+bool ChannelFillLayer(TrackChannel& ch, uint32_t layer, FillMode mode) {
+  if (layer > 1 || ch.ring[layer] == nullptr) return false;
+  // The running fill loops skip a channel the other disk worker is filling;
+  // a prefill waits for it, so that a prefill that ends has left every
+  // channel full.
+  std::unique_lock<std::mutex> lists(ch.listLock, std::defer_lock);
+  if (mode == kFillPlay || mode == kFillScrub) {
+    if (!lists.try_lock()) return false;
+  } else {
+    lists.lock();
+  }
+  PlayLayer& pl = ch.layer[layer];
+  FillPiece piece{};
+  {
+    std::lock_guard<std::mutex> hold(ch.bufferLock);
+    const bool scrub = mode == kFillScrubPrefill || mode == kFillScrub;
+    if (!(scrub ? PlanScrubFill(ch, pl, &piece) : PlanPlayFill(ch, pl, &piece))) return false;
+  }
+  // The piece lies outside [back, fill), where no client reads, so it is
+  // loaded without the buffer lock; the list lock keeps the lists and the
+  // positions' owners (list replacement, prepare) out meanwhile.
+  LoadPiece(ch, layer, piece);
+  PublishPiece(ch, pl, piece);
+  return true;
+}
+
+bool ChannelWriteRecorded(TrackChannel& ch, bool finish) {
+  if (ch.ring[2] == nullptr) return false;
+  std::unique_lock<std::mutex> lists(ch.listLock, std::defer_lock);
+  if (finish) {
+    lists.lock();
+  } else if (!lists.try_lock()) {
+    return false;
+  }
+  bool did = false;
+  for (;;) {
+    const int64_t from = ch.written.Get();
+    const int64_t pending = ch.captured.Get() - from;
+    if (pending <= 0 || (!finish && pending < ch.recBlock)) break;
+    const uint32_t n = static_cast<uint32_t>(std::min<int64_t>(pending, ch.recBlock));
+    StorePiece(ch, from, n);
+    {
+      std::lock_guard<std::mutex> hold(ch.bufferLock);
+      ch.written.Set(from + n);
+      ch.recBlock = std::min(kRecBlockMax, ch.recBlock * 2);
+    }
+    did = true;
+    if (!finish) break;
+  }
+  return did;
+}
+
+bool ChannelReplaceList(TrackChannel& ch, ListKind which, int32_t count, const RecSeg* entries,
+                        int64_t current) {
+  std::lock_guard<std::mutex> lists(ch.listLock);
+  SegList* list = which == kListRecord  ? &ch.rec
+                  : which == kListDisk0 ? &ch.layer[0].disk
+                  : which == kListDisk1 ? &ch.layer[1].disk
+                  : which == kListFade0 ? &ch.layer[0].fade
+                                        : &ch.layer[1].fade;
+  const bool ok = SegListAssign(*list, count, entries);
+  std::lock_guard<std::mutex> hold(ch.bufferLock);
+  if (which == kListRecord) {
+    // Recorded audio not yet on disk near the head goes again through the
+    // new list; never further back than the ring still holds.
+    const int64_t w = ch.written.Get();
+    const int64_t floor = std::max(ch.recFrom.Get(), ch.captured.Get() - kRecRingSamples);
+    const int64_t pulled = std::min(w, std::max<int64_t>(current - kRecPullBack, 0));
+    ch.written.Set(std::max(pulled, std::min(w, floor)));
+    ch.recBlock = kRecBlockStart;
+    return ok;
+  }
+  PlayLayer& pl = ch.layer[which == kListDisk0 || which == kListFade0 ? 0 : 1];
+  const int64_t fill = std::min(pl.fill.Get(), current + kRefillWindow);
+  pl.fill.Set(fill);
+  pl.back.Set(std::min(fill, std::max(pl.back.Get(), current - kRefillWindow)));
+  return ok;
+}
+
+void ChannelSetLoop(TrackChannel& ch, int64_t loopStart, int64_t loopEnd, int64_t end) {
+  ch.loopStart.Exchange(loopStart);
+  ch.loopEnd.Exchange(loopEnd);
+  ch.end.Exchange(end);
+}
+
+void ChannelSetFullRange(TrackChannel& ch) { ChannelSetLoop(ch, 0, kEndOfTime, kEndOfTime); }
+
+void ChannelSetStreamEnd(TrackChannel& ch, int64_t end) { ch.streamEnd.Exchange(end); }
+
+void ChannelSetStart(TrackChannel& ch, int64_t location) {
+  std::lock_guard<std::mutex> lists(ch.listLock);
+  std::lock_guard<std::mutex> hold(ch.bufferLock);
+  ResetPositions(ch, location);
+}
+
+void ChannelClear(TrackChannel& ch) {
+  std::lock_guard<std::mutex> lists(ch.listLock);
+  SegListClear(ch.layer[0].disk);
+  SegListClear(ch.layer[0].fade);
+  SegListClear(ch.layer[1].disk);
+  SegListClear(ch.layer[1].fade);
+  SegListClear(ch.rec);
+  std::lock_guard<std::mutex> hold(ch.bufferLock);
+  ResetPositions(ch, ch.read.Get());
+}
+
+int64_t ChannelPlayBuffered(TrackChannel& ch) {
+  return std::min(ch.layer[0].fill.Get(), ch.layer[1].fill.Get()) - ch.read.Get();
+}
+
+int64_t ChannelRecordRoom(TrackChannel& ch) {
+  return kRecRingSamples - (ch.captured.Get() - ch.written.Get());
+}
+
+void ChannelCopyRecordList(TrackChannel& to, TrackChannel& from) {
+  if (&to == &from) return;
+  std::scoped_lock both(to.listLock, from.listLock);
+  const uint32_t n = SegCountToClosing(from.rec);
+  if (n == 0) return;
+  SegListAssign(to.rec, static_cast<int32_t>(n), from.rec.entries.data());
+}

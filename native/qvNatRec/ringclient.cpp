@@ -1,0 +1,178 @@
+#include "native/qvNatRec/ringclient.h"
+
+#include <algorithm>
+
+namespace {
+
+int32_t Sum(uint32_t a, uint32_t b) {
+  const int64_t v = int64_t{static_cast<int32_t>(a)} + static_cast<int32_t>(b);
+  return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
+}
+
+}  // namespace
+
+RingClient::RingClient(Recorder* rec, int32_t track) : rec_(rec), track_(track) {
+  attached_ = RecorderAttachClient(rec, this, track) != 0 &&
+              RecorderGetChannelView(rec, track, &view_) != 0;
+}
+
+RingClient::~RingClient() {
+  if (attached_) RecorderDetachClient(rec_, this);
+}
+
+void RingClient::SetSilent(bool silent) {
+  std::lock_guard<std::mutex> hold(lock_);
+  silent_ = silent;
+}
+
+int64_t RingClient::FoldLocked(int64_t expanded) const {
+  if (!loop_ || expanded < loopEnd_) return expanded;
+  return loopStart_ + (expanded - loopEnd_) % (loopEnd_ - loopStart_);
+}
+
+// The expanded location where this stream ends.
+int64_t RingClient::LimitLocked() const {
+  const int64_t end = loop_ && end_ > loopEnd_ ? INT64_MAX : end_;
+  return std::min(end, stopAt_);
+}
+
+// Samples from `from` that both layers hold (and the record ring has room
+// for), at most `want`.
+uint32_t RingClient::Ready(int64_t from, uint32_t want, bool recording) {
+  int64_t n = want;
+  for (int32_t layer = 0; layer < 2; ++layer) {
+    int64_t back = 0, fill = 0;
+    RecorderLayerSpan(rec_, track_, layer, &back, &fill);
+    n = back > from ? 0 : std::min(n, fill - from);
+  }
+  if (recording) n = std::min(n, RecorderGetWritten(rec_, track_) + kRecRingSamples - from);
+  return static_cast<uint32_t>(std::max<int64_t>(n, 0));
+}
+
+uint32_t RingClient::Advance(uint32_t count, int32_t* out, const int32_t* in) {
+  bool ended = false;
+  bool kick = false;
+  uint32_t n = 0;
+  {
+    std::lock_guard<std::mutex> hold(lock_);
+    if (!running_ || !attached_) return 0;
+    const int64_t limit = LimitLocked();
+    n = static_cast<uint32_t>(std::clamp<int64_t>(limit - expanded_, 0, count));
+    n = Ready(expanded_, n, in != nullptr);
+    for (uint32_t i = 0; i < n; ++i) {
+      const uint32_t at = RecRingIndex(expanded_ + i);
+      if (out != nullptr) out[i] = Sum(view_.play[0][at], view_.play[1][at]);
+      if (in != nullptr) view_.record[at] = static_cast<uint32_t>(in[i]);
+    }
+    expanded_ += n;
+    RecorderSetReadPosition(rec_, track_, expanded_);
+    if (in != nullptr) RecorderSetCaptured(rec_, track_, expanded_);
+    if (expanded_ >= limit) {
+      running_ = false;
+      stopped_ = true;
+      ended = true;
+    }
+    // The fill refills a block at a time: waking it for less is wasted.
+    kick = n == 0 || expanded_ - kicked_ >= 8192;
+    if (kick) kicked_ = expanded_;
+  }
+  if (kick) RecorderKickFill(rec_, false);
+  if (ended) RecorderClientEnded(rec_);
+  return n;
+}
+
+uint32_t RingClient::ScrubStep(uint32_t count, int32_t* out) {
+  {
+    std::lock_guard<std::mutex> hold(lock_);
+    if (!scrubbing_ || !attached_) return 0;
+    int32_t speed = 0;
+    const int64_t target = RecorderGetScrubTarget(rec_, &speed);
+    const int64_t step = std::min<int64_t>(count, target > expanded_ ? target - expanded_ : expanded_ - target);
+    const int64_t dir = target >= expanded_ ? 1 : -1;
+    for (int64_t i = 0; i < step; ++i) {
+      const int64_t pos = expanded_ + dir * i;
+      int64_t back = 0, fill = 0;
+      RecorderLayerSpan(rec_, track_, 0, &back, &fill);
+      const uint32_t at = RecRingIndex(pos);
+      if (out != nullptr) out[i] = pos >= back && pos < fill ? Sum(view_.play[0][at], view_.play[1][at]) : 0;
+    }
+    expanded_ += dir * step;
+    RecorderSetReadPosition(rec_, track_, expanded_);
+    count = static_cast<uint32_t>(step);
+  }
+  RecorderKickFill(rec_, true);
+  return count;
+}
+
+bool RingClient::running() {
+  std::lock_guard<std::mutex> hold(lock_);
+  return running_;
+}
+
+int64_t RingClient::Location() {
+  std::lock_guard<std::mutex> hold(lock_);
+  return FoldLocked(expanded_);
+}
+
+int64_t RingClient::ExpandedLocation() {
+  std::lock_guard<std::mutex> hold(lock_);
+  return expanded_;
+}
+
+void RingClient::SetEnd(int64_t end) {
+  std::lock_guard<std::mutex> hold(lock_);
+  end_ = end;
+}
+
+void RingClient::SetLoop(int32_t enable, int64_t loopStart, int64_t loopEnd, int64_t end) {
+  std::lock_guard<std::mutex> hold(lock_);
+  loop_ = enable != 0;
+  loopStart_ = loop_ ? loopStart : 0;
+  loopEnd_ = loop_ ? loopEnd : INT64_MAX;
+  end_ = end;
+}
+
+void RingClient::Locate(int64_t location) {
+  std::lock_guard<std::mutex> hold(lock_);
+  expanded_ = location;
+  kicked_ = location;
+  stopAt_ = INT64_MAX;
+  RecorderSetReadPosition(rec_, track_, location);
+}
+
+void RingClient::Start(bool, int32_t, int32_t) {
+  std::lock_guard<std::mutex> hold(lock_);
+  running_ = true;
+  stopped_ = false;
+  scrubbing_ = false;
+  stopAt_ = INT64_MAX;
+}
+
+// The stop location is on the time line; with a loop the stream stops when
+// it next gets there, or at once when it is already past it.
+void RingClient::StopAt(int64_t location) {
+  std::lock_guard<std::mutex> hold(lock_);
+  if (silent_) return;
+  stopAt_ = expanded_ + std::max<int64_t>(0, location - FoldLocked(expanded_));
+  if (!running_) stopped_ = true;
+}
+
+void RingClient::Halt() {
+  std::lock_guard<std::mutex> hold(lock_);
+  running_ = false;
+  scrubbing_ = false;
+  stopped_ = true;
+}
+
+bool RingClient::IsStopped() {
+  std::lock_guard<std::mutex> hold(lock_);
+  return stopped_;
+}
+
+void RingClient::PrepareScrub(int32_t, int32_t) {}
+
+void RingClient::Scrub() {
+  std::lock_guard<std::mutex> hold(lock_);
+  scrubbing_ = true;
+  stopped_ = false;
+}

@@ -1,0 +1,149 @@
+// The fade engine over every kind of fade segment. Every sample is 2^24, so
+// that a faded sample is exactly -2 x the level applied to it and each case
+// can name its levels directly.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <vector>
+
+#include "native/qvNatRec/fade.h"
+
+namespace {
+
+constexpr int32_t kOne = 1 << 24;
+constexpr int32_t kUnity = -0x800000;
+constexpr int32_t kHalf = -0x400000;
+
+// The levels a segment of `length` samples applies, read back from the faded
+// samples; the ring starts `ringStart` words into a ring of `ringLen`.
+std::vector<int64_t> Levels(int32_t kind, int32_t a, int32_t b, uint32_t length,
+                            uint32_t ringLen = 64, uint32_t ringStart = 0) {
+  SegList list;
+  const RecSeg entries[2] = {{100, a, b, kind, 0}, {100 + length, 0, 0, 0, kRecSegClosing}};
+  SegListAssign(list, 2, entries);
+  std::vector<uint32_t> ring(ringLen, static_cast<uint32_t>(kOne));
+  FadeRingBlock(list, 0, 100, ring.data(), ringLen, ringStart, length);
+  std::vector<int64_t> levels;
+  for (uint32_t i = 0; i < length; ++i)
+    levels.push_back(-int64_t{static_cast<int32_t>(ring[(ringStart + i) % ringLen])} / 2);
+  return levels;
+}
+
+int64_t RampOut(uint32_t i) { return kFadeRampTable[i]; }
+int64_t RampIn(uint32_t i) { return kFadeRampTable[32 + i]; }
+
+struct FadeCase {
+  const char* name;
+  int32_t kind, a, b;
+  uint32_t length;
+  std::function<int64_t(uint32_t)> level;  // expected level at position i
+};
+
+class FadeKinds : public ::testing::TestWithParam<FadeCase> {
+ protected:
+  void SetUp() override {
+    // Row 1 bends: point k = k^2 / 256 of the way.
+    int32_t points[16];
+    for (int k = 0; k < 16; ++k) points[k] = k * k * (kShapeOne / 256);
+    ASSERT_TRUE(FadeCurveSetRow(1, points));
+  }
+  void TearDown() override { FadeCurveReset(); }
+};
+
+TEST_P(FadeKinds, AppliesTheSegmentsLevels) {
+  const FadeCase& c = GetParam();
+  const std::vector<int64_t> got = Levels(c.kind, c.a, c.b, c.length);
+  for (uint32_t i = 0; i < c.length; ++i) EXPECT_EQ(got[i], c.level(i)) << c.name << " at " << i;
+}
+
+// a + (b - a) x shape point k / 2^23 of the bent row 1.
+int64_t Bent(int64_t a, int64_t b, uint32_t k) { return a + (b - a) * (int64_t{k} * k * 32768) / 0x800000; }
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryKind, FadeKinds,
+    ::testing::Values(
+        FadeCase{"unity", kFadeUnity, 5, 7, 20, [](uint32_t) { return kUnity; }},
+        FadeCase{"level half", kFadeLevel, kHalf, 0, 20, [](uint32_t) { return kHalf; }},
+        FadeCase{"level zero clears", kFadeLevel, 0, kUnity, 20, [](uint32_t) { return 0; }},
+        FadeCase{"level inverted", kFadeLevel, 0x800000, 0, 4, [](uint32_t) { return 0x800000; }},
+        FadeCase{"crossfade 32 out then 8 in", kFadeCross, kUnity, kHalf, 40,
+                 [](uint32_t i) {
+                   return i < 32 ? kUnity * RampOut(i) / 32768 : kHalf * RampIn((i - 32) * 4) / 32768;
+                 }},
+        FadeCase{"ramp in 32", kFadeRampIn, 0, kUnity, 32,
+                 [](uint32_t i) { return kUnity * RampIn(i) / 32768; }},
+        FadeCase{"ramp in 16 strides the table", kFadeRampIn, 0, kUnity, 16,
+                 [](uint32_t i) { return kUnity * RampIn(i * 2) / 32768; }},
+        FadeCase{"ramp in 40 holds after 32", kFadeRampIn, 0, kUnity, 40,
+                 [](uint32_t i) { return i < 32 ? kUnity * RampIn(i) / 32768 : kUnity; }},
+        FadeCase{"ramp out 32", kFadeRampOut, kHalf, 0, 32,
+                 [](uint32_t i) { return kHalf * RampOut(i) / 32768; }},
+        FadeCase{"linear", kFadeLinear, 0, kUnity, 16, [](uint32_t i) { return int64_t{kUnity} * i / 16; }},
+        FadeCase{"curve of 15 is linear", kFadeLinear + 1, 0, kUnity, 15,
+                 [](uint32_t i) { return int64_t{kUnity} * i / 15; }},
+        FadeCase{"curve of 16 takes the curve points", kFadeLinear + 1, 0, kUnity, 16,
+                 [](uint32_t i) { return Bent(0, kUnity, i); }},
+        FadeCase{"curve of 32 runs between points", kFadeLinear + 1, kHalf, kUnity, 32,
+                 [](uint32_t i) {
+                   const int64_t lo = i / 2 * (i / 2) * 32768, hi = (i / 2 + 1) * (i / 2 + 1) * 32768;
+                   const int64_t shape = lo + (hi - lo) * (i % 2) / 2;
+                   return kHalf + (int64_t{kUnity} - kHalf) * shape / 0x800000;
+                 }},
+        FadeCase{"unknown kind leaves samples", 99, 0, 0, 8, [](uint32_t) { return kUnity; }}),
+    [](const ::testing::TestParamInfo<FadeCase>& info) {
+      std::string s = info.param.name;
+      for (char& ch : s)
+        if (!isalnum(static_cast<unsigned char>(ch))) ch = '_';
+      return s;
+    });
+
+TEST(FadeEngine, WrapsAtTheRingEnd) {
+  int32_t points[16];
+  for (int k = 0; k < 16; ++k) points[k] = k * k * (kShapeOne / 256);
+  FadeCurveSetRow(2, points);
+  // 16 samples of a curve, 5 before the ring's end and 11 from its start.
+  const std::vector<int64_t> straight = Levels(kFadeLinear + 2, 0, kUnity, 16, 64, 0);
+  const std::vector<int64_t> wrapped = Levels(kFadeLinear + 2, 0, kUnity, 16, 64, 59);
+  EXPECT_EQ(wrapped, straight);
+  EXPECT_EQ(wrapped[5], Bent(0, kUnity, 5));
+  FadeCurveReset();
+}
+
+TEST(FadeEngine, LevelsClipAndGuardTheirArithmetic) {
+  EXPECT_EQ(FadeApplyLevel(INT32_MAX, 2 * int64_t{kUnity}), INT32_MAX);  // gain 2 clips
+  EXPECT_EQ(FadeApplyLevel(INT32_MIN, INT32_MIN), INT32_MIN);            // gain 256
+  EXPECT_EQ(FadeApplyLevel(INT32_MIN, INT32_MAX), INT32_MAX);            // gain 256, inverted
+  EXPECT_EQ(FadeApplyLevel(-3, kHalf), -1);                              // truncates toward 0
+  RecSeg wild{0, INT32_MIN, INT32_MAX, kFadeLinear, 0};
+  // Half way along the longest segment: half way between the levels, give or
+  // take the coarser steps of so long a segment.
+  EXPECT_NEAR(FadeLevelAt(wild, INT64_MAX, INT64_MAX / 2), -1, 4);
+}
+
+TEST(FadeEngine, CurveRowsAreBounded) {
+  int32_t points[16] = {};
+  EXPECT_FALSE(FadeCurveSetRow(8, points));
+  EXPECT_FALSE(FadeCurveSetRow(-1, points));
+  EXPECT_FALSE(FadeCurveSetRow(0, nullptr));
+  EXPECT_TRUE(FadeCurveSetRow(7, points));
+  EXPECT_EQ(FadeCurvePoint(7, 16), kShapeOne);  // the end of every curve stays
+  FadeCurveReset();
+}
+
+TEST(SegLists, LookupAndClosing) {
+  SegList list;
+  const RecSeg e[4] = {{10, 0, 0, 1, 0}, {20, 0, 0, 2, 0}, {30, 0, 0, 0, kRecSegClosing}, {40, 0, 0, 3, 0}};
+  ASSERT_TRUE(SegListAssign(list, 4, e));
+  EXPECT_EQ(SegFind(list, 0, 5).seg, nullptr);
+  EXPECT_EQ(SegFind(list, 0, 25).seg->kind, 2);
+  EXPECT_EQ(SegFind(list, 0, 12).seg->kind, 1);  // walks back
+  EXPECT_EQ(SegFind(list, 0, 12).end, 20);
+  EXPECT_EQ(SegFind(list, 1, 45).seg, nullptr);   // nothing after the closing entry
+  EXPECT_EQ(SegCountToClosing(list), 3u);
+  EXPECT_FALSE(SegListAssign(list, static_cast<int32_t>(kSegCountLimit), e));
+  EXPECT_TRUE(list.entries.empty());
+  EXPECT_FALSE(SegListAssign(list, -1, e));
+  EXPECT_FALSE(SegListAssign(list, 2, nullptr));
+}
+
+}  // namespace
