@@ -274,43 +274,14 @@ uint64_t CurrentThreadNumber() { return t_thread; }
 
 namespace {
 // One DPC thread runs queued DPCs in order at dispatch level.
-struct DpcQueue {
-  std::mutex lock;
-  std::condition_variable wake;
-  std::deque<KDPC*> queue;
-  bool running = false;
-  bool stop = false;
-  std::thread thread;
-
-  ~DpcQueue() {
-    {
-      std::lock_guard<std::mutex> lk(lock);
-      stop = true;
-    }
-    wake.notify_all();
-    if (thread.joinable()) thread.join();
-  }
-  void Run() {
-    std::unique_lock<std::mutex> lk(lock);
-    for (;;) {
-      wake.wait(lk, [this] { return stop || !queue.empty(); });
-      if (queue.empty()) return;
-      KDPC* dpc = queue.front();
-      queue.pop_front();
-      dpc->Inserted = false;
-      running = true;
-      lk.unlock();
-      KIRQL old;
-      KeRaiseIrql(DISPATCH_LEVEL, &old);
-      dpc->DeferredRoutine(dpc, dpc->DeferredContext, dpc->SystemArgument1, dpc->SystemArgument2);
-      KeLowerIrql(old);
-      lk.lock();
-      running = false;
-      wake.notify_all();
-    }
-  }
-};
-DpcQueue g_dpcs;
+km::SerialQueue<KDPC> g_dpcs([](KDPC* dpc) { dpc->Inserted = false; },
+                             [](KDPC* dpc) {
+                               KIRQL old;
+                               KeRaiseIrql(DISPATCH_LEVEL, &old);
+                               dpc->DeferredRoutine(dpc, dpc->DeferredContext, dpc->SystemArgument1,
+                                                    dpc->SystemArgument2);
+                               KeLowerIrql(old);
+                             });
 }  // namespace
 
 void KeInitializeDpc(KDPC* dpc, PKDEFERRED_ROUTINE routine, void* context) {
@@ -320,33 +291,24 @@ void KeInitializeDpc(KDPC* dpc, PKDEFERRED_ROUTINE routine, void* context) {
 }
 
 bool KeInsertQueueDpc(KDPC* dpc, void* arg1, void* arg2) {
-  std::lock_guard<std::mutex> lk(g_dpcs.lock);
+  std::lock_guard<std::mutex> lk(g_dpcs.Lock());
   if (dpc->Inserted) return false;
   dpc->Inserted = true;
   dpc->SystemArgument1 = arg1;
   dpc->SystemArgument2 = arg2;
-  g_dpcs.queue.push_back(dpc);
-  if (!g_dpcs.thread.joinable()) g_dpcs.thread = std::thread([] { g_dpcs.Run(); });
-  g_dpcs.wake.notify_all();
+  g_dpcs.PushLocked(dpc);
   return true;
 }
 
 bool KeRemoveQueueDpc(KDPC* dpc) {
-  std::lock_guard<std::mutex> lk(g_dpcs.lock);
+  std::lock_guard<std::mutex> lk(g_dpcs.Lock());
   if (!dpc->Inserted) return false;
-  for (auto it = g_dpcs.queue.begin(); it != g_dpcs.queue.end(); ++it)
-    if (*it == dpc) {
-      g_dpcs.queue.erase(it);
-      break;
-    }
+  g_dpcs.EraseLocked(dpc);
   dpc->Inserted = false;
   return true;
 }
 
-void KeFlushQueuedDpcs() {
-  std::unique_lock<std::mutex> lk(g_dpcs.lock);
-  g_dpcs.wake.wait(lk, [] { return g_dpcs.queue.empty() && !g_dpcs.running; });
-}
+void KeFlushQueuedDpcs() { g_dpcs.WaitIdle(); }
 
 // ---- interrupts --------------------------------------------------------
 

@@ -3,7 +3,9 @@
 #include "kernel/km/kmsim.h"
 
 #include <condition_variable>
+#include <deque>
 #include <mutex>
+#include <thread>
 
 namespace km {
 
@@ -42,5 +44,73 @@ NTSTATUS SendFileRequest(FILE_OBJECT* file, uint8_t major, ACCESS_MASK access, u
 
 // The bus driver behind every physical device object.
 DRIVER_OBJECT* BusDriver();
+
+// A worker thread, started at the first item, that runs queued items one at
+// a time in queue order: the DPC queue and the work-item queue. `taken` runs
+// under the queue's lock as an item leaves the queue; `run` runs unlocked.
+template <typename T> class SerialQueue {
+ public:
+  using Fn = void (*)(T*);
+  SerialQueue(Fn taken, Fn run) : taken_(taken), run_(run) {}
+  ~SerialQueue() {
+    {
+      std::lock_guard<std::mutex> lk(lock_);
+      stop_ = true;
+    }
+    wake_.notify_all();
+    if (thread_.joinable()) thread_.join();
+  }
+  SerialQueue(const SerialQueue&) = delete;
+  SerialQueue& operator=(const SerialQueue&) = delete;
+
+  std::mutex& Lock() { return lock_; }
+  // With Lock() held.
+  void PushLocked(T* item) {
+    items_.push_back(item);
+    if (!thread_.joinable()) thread_ = std::thread([this] { Run(); });
+    wake_.notify_all();
+  }
+  // With Lock() held: takes a waiting item out; false when it is not queued.
+  bool EraseLocked(T* item) {
+    for (auto it = items_.begin(); it != items_.end(); ++it)
+      if (*it == item) {
+        items_.erase(it);
+        return true;
+      }
+    return false;
+  }
+  // Returns once the queue is empty and no item runs.
+  void WaitIdle() {
+    std::unique_lock<std::mutex> lk(lock_);
+    wake_.wait(lk, [this] { return items_.empty() && !running_; });
+  }
+
+ private:
+  void Run() {
+    std::unique_lock<std::mutex> lk(lock_);
+    for (;;) {
+      wake_.wait(lk, [this] { return stop_ || !items_.empty(); });
+      if (items_.empty()) return;
+      T* item = items_.front();
+      items_.pop_front();
+      if (taken_) taken_(item);
+      running_ = true;
+      lk.unlock();
+      run_(item);
+      lk.lock();
+      running_ = false;
+      wake_.notify_all();
+    }
+  }
+
+  Fn taken_;
+  Fn run_;
+  std::mutex lock_;
+  std::condition_variable wake_;
+  std::deque<T*> items_;
+  bool running_ = false;
+  bool stop_ = false;
+  std::thread thread_;
+};
 
 }  // namespace km

@@ -88,35 +88,10 @@ struct IO_WORKITEM {
 
 namespace {
 // The delayed work queue: one worker thread, items in queue order.
-struct WorkQueue {
-  std::mutex lock;
-  std::condition_variable wake;
-  std::deque<IO_WORKITEM*> items;
-  bool stop = false;
-  std::thread thread;
-  ~WorkQueue() {
-    {
-      std::lock_guard<std::mutex> lk(lock);
-      stop = true;
-    }
-    wake.notify_all();
-    if (thread.joinable()) thread.join();
-  }
-  void Run() {
-    std::unique_lock<std::mutex> lk(lock);
-    for (;;) {
-      wake.wait(lk, [this] { return stop || !items.empty(); });
-      if (items.empty()) return;
-      IO_WORKITEM* item = items.front();
-      items.pop_front();
-      lk.unlock();
-      item->Routine(item->Device, item->Context);
-      ObDereferenceObject(item->Device);
-      lk.lock();
-    }
-  }
-};
-WorkQueue g_work;
+km::SerialQueue<IO_WORKITEM> g_work(nullptr, [](IO_WORKITEM* item) {
+  item->Routine(item->Device, item->Context);
+  ObDereferenceObject(item->Device);
+});
 }  // namespace
 
 IO_WORKITEM* IoAllocateWorkItem(DEVICE_OBJECT* device) {
@@ -128,10 +103,8 @@ void IoQueueWorkItem(IO_WORKITEM* item, PIO_WORKITEM_ROUTINE routine, WORK_QUEUE
   item->Routine = routine;
   item->Context = context;
   ObReferenceObject(item->Device);  // the device stays while the item waits
-  std::lock_guard<std::mutex> lk(g_work.lock);
-  g_work.items.push_back(item);
-  if (!g_work.thread.joinable()) g_work.thread = std::thread([] { g_work.Run(); });
-  g_work.wake.notify_all();
+  std::lock_guard<std::mutex> lk(g_work.Lock());
+  g_work.PushLocked(item);
 }
 
 void IoFreeWorkItem(IO_WORKITEM* item) { delete item; }
