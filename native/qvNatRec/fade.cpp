@@ -52,20 +52,64 @@ int64_t Linear(int64_t from, int64_t to, int64_t at, int64_t length) {
 // Bound k of 16 equal sub-spans of `length`, rounded up.
 int64_t SubSpanBound(int64_t length, int64_t k) { return (k * length + 15) / 16; }
 
-int64_t CurveLevel(const RecSeg& seg, int64_t length, int64_t at) {
-  const int32_t row = seg.kind - kFadeLinear;
+// The sub-span 0..15 of a curve of `length` samples that holds `at`.
+int64_t CurveSubSpan(int64_t length, int64_t at) {
   int64_t t = at * 16 / length;  // a first guess; the rounded bounds decide
   while (t > 0 && SubSpanBound(length, t) > at) --t;
   while (t < 15 && SubSpanBound(length, t + 1) <= at) ++t;
+  return t;
+}
+
+// The level of a curve segment for a shape value (0 .. kShapeOne between its
+// two levels). Points are the host's: a shape far outside 0..1 is bounded so
+// that the product stays inside 64 bits.
+int64_t ShapeLevel(const RecSeg& seg, int64_t shape) {
+  const int64_t bounded = std::clamp<int64_t>(shape, -(int64_t{1} << 30), int64_t{1} << 30);
+  return seg.a + (int64_t{seg.b} - seg.a) * bounded / kShapeOne;
+}
+
+int64_t CurveLevel(const RecSeg& seg, int64_t length, int64_t at) {
+  const int32_t row = seg.kind - kFadeLinear;
+  const int64_t t = CurveSubSpan(length, at);
   const int64_t lo = SubSpanBound(length, t);
   const int64_t hi = SubSpanBound(length, t + 1);
   const int64_t shape = Linear(FadeCurvePoint(row, static_cast<int32_t>(t)),
                                FadeCurvePoint(row, static_cast<int32_t>(t + 1)), at - lo, hi - lo);
-  // Points are the host's: a shape far outside 0..1 is bounded so that the
-  // product stays inside 64 bits.
-  const int64_t bounded = std::clamp<int64_t>(shape, -(int64_t{1} << 30), int64_t{1} << 30);
-  return seg.a + (int64_t{seg.b} - seg.a) * bounded / kShapeOne;
+  return ShapeLevel(seg, shape);
 }
+
+// Linear(from, to, at, length) for at, at + 1, ... without a division per
+// step: the quotient and remainder of |to - from| x at / length are carried
+// along, so every value is exactly Linear's (truncated toward zero). For
+// lengths below 2^30, where Linear does not coarsen its steps; values are
+// 32-bit levels or shape points, so the products stay inside 64 bits.
+class LinearSteps {
+ public:
+  LinearSteps(int64_t from, int64_t to, int64_t at, int64_t length)
+      : from_(from), length_(length), down_(to < from) {
+    const int64_t span = down_ ? from - to : to - from;
+    stepQ_ = span / length;
+    stepR_ = span % length;
+    q_ = span * at / length;
+    r_ = span * at % length;
+  }
+  int64_t value() const { return down_ ? from_ - q_ : from_ + q_; }
+  void next() {
+    q_ += stepQ_;
+    r_ += stepR_;
+    if (r_ >= length_) {
+      ++q_;
+      r_ -= length_;
+    }
+  }
+
+ private:
+  int64_t from_, length_;
+  bool down_;
+  int64_t stepQ_, stepR_, q_, r_;
+};
+
+constexpr int64_t kSteppedLengthLimit = int64_t{1} << 30;
 
 }  // namespace
 
@@ -129,6 +173,28 @@ void FadePiece(const RecSeg& seg, int64_t length, int64_t at, int32_t* s, uint32
       return;
     }
     for (uint32_t i = 0; i < n; ++i) s[i] = FadeApplyLevel(s[i], level);
+    return;
+  }
+  const bool curve = seg.kind > kFadeLinear && seg.kind <= kFadeLastCurve;
+  if (length < kSteppedLengthLimit && (seg.kind == kFadeLinear || (curve && length <= 15))) {
+    LinearSteps level(seg.a, seg.b, at, length);
+    for (uint32_t i = 0; i < n; ++i, level.next()) s[i] = FadeApplyLevel(s[i], level.value());
+    return;
+  }
+  if (length < kSteppedLengthLimit && curve) {
+    // Sub-span by sub-span: each is a straight line between two shape points.
+    const int32_t row = seg.kind - kFadeLinear;
+    for (uint32_t i = 0; i < n;) {
+      const int64_t pos = at + i;
+      const int64_t t = CurveSubSpan(length, pos);
+      const int64_t lo = SubSpanBound(length, t), hi = SubSpanBound(length, t + 1);
+      const uint32_t m = static_cast<uint32_t>(std::min<int64_t>(n - i, hi - pos));
+      LinearSteps shape(FadeCurvePoint(row, static_cast<int32_t>(t)),
+                        FadeCurvePoint(row, static_cast<int32_t>(t + 1)), pos - lo, hi - lo);
+      for (uint32_t k = 0; k < m; ++k, shape.next())
+        s[i + k] = FadeApplyLevel(s[i + k], ShapeLevel(seg, shape.value()));
+      i += m;
+    }
     return;
   }
   for (uint32_t i = 0; i < n; ++i) s[i] = FadeApplyLevel(s[i], FadeLevelAt(seg, length, at + i));

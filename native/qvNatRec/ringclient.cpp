@@ -1,12 +1,18 @@
 #include "native/qvNatRec/ringclient.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
 int32_t Sum(uint32_t a, uint32_t b) {
   const int64_t v = int64_t{static_cast<int32_t>(a)} + static_cast<int32_t>(b);
   return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
+}
+
+// The two layers of a contiguous run of the rings, summed and clipped.
+void SumRun(const uint32_t* a, const uint32_t* b, int32_t* out, uint32_t n) {
+  for (uint32_t i = 0; i < n; ++i) out[i] = Sum(a[i], b[i]);
 }
 
 }  // namespace
@@ -59,10 +65,13 @@ uint32_t RingClient::Advance(uint32_t count, int32_t* out, const int32_t* in) {
     const int64_t limit = LimitLocked();
     n = static_cast<uint32_t>(std::clamp<int64_t>(limit - expanded_, 0, count));
     n = Ready(expanded_, n, in != nullptr);
-    for (uint32_t i = 0; i < n; ++i) {
-      const uint32_t at = RecRingIndex(expanded_ + i);
-      if (out != nullptr) out[i] = Sum(view_.play[0][at], view_.play[1][at]);
-      if (in != nullptr) view_.record[at] = static_cast<uint32_t>(in[i]);
+    // Run by run up to the rings' end, so the inner loops are plain.
+    for (uint32_t done = 0; done < n;) {
+      const uint32_t at = RecRingIndex(expanded_ + done);
+      const uint32_t run = std::min(n - done, kRecRingSamples - at);
+      if (out != nullptr) SumRun(view_.play[0] + at, view_.play[1] + at, out + done, run);
+      if (in != nullptr) std::memcpy(view_.record + at, in + done, size_t{run} * sizeof(uint32_t));
+      done += run;
     }
     expanded_ += n;
     RecorderSetReadPosition(rec_, track_, expanded_);

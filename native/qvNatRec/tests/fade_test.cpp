@@ -3,6 +3,7 @@
 // can name its levels directly.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <vector>
 
@@ -96,6 +97,40 @@ INSTANTIATE_TEST_SUITE_P(
         if (!isalnum(static_cast<unsigned char>(ch))) ch = '_';
       return s;
     });
+
+// The block fade steps its levels along a segment instead of computing each
+// one; it must give exactly the level of every position, for pieces that
+// start anywhere inside long segments, rising and falling, both signs, over
+// a bent curve row.
+TEST_F(FadeKinds, BlocksMatchTheLevelOfEveryPosition) {
+  struct Seg {
+    int32_t kind, a, b;
+    uint32_t length;
+  } segs[] = {
+      {kFadeLinear, 0, kUnity, 48000},       {kFadeLinear, kUnity, 0x7FFFFFFF, 9973},
+      {kFadeLinear + 1, kUnity, 0, 48000},   {kFadeLinear + 1, 0x123457, -0x7FFFFF00, 1000},
+      {kFadeLinear + 2, kHalf, kUnity, 17},  {kFadeLinear + 1, kHalf, kUnity, 15},
+  };
+  int32_t samples[] = {kOne, -0x7FFFFF00, 12345 << 8, 0x7FFFFF00};
+  for (const Seg& sg : segs) {
+    SegList list;
+    const RecSeg entries[2] = {{0, sg.a, sg.b, sg.kind, 0}, {sg.length, 0, 0, 0, kRecSegClosing}};
+    SegListAssign(list, 2, entries);
+    const uint32_t ringLen = 4096;
+    for (uint32_t from : {0u, 1u, sg.length / 3, sg.length - 5 < sg.length ? sg.length - 5 : 0u}) {
+      const uint32_t count = std::min<uint32_t>(ringLen - 7, sg.length - from);
+      std::vector<uint32_t> ring(ringLen);
+      for (uint32_t i = 0; i < ringLen; ++i) ring[i] = static_cast<uint32_t>(samples[i % 4]);
+      FadeRingBlock(list, 0, from, ring.data(), ringLen, 7, count);
+      for (uint32_t i = 0; i < count; ++i) {
+        const int64_t level = FadeLevelAt(entries[0], sg.length, from + i);
+        ASSERT_EQ(static_cast<int32_t>(ring[(7 + i) % ringLen]),
+                  FadeApplyLevel(samples[(7 + i) % 4], level))
+            << "kind " << sg.kind << " length " << sg.length << " at " << from + i;
+      }
+    }
+  }
+}
 
 TEST(FadeEngine, WrapsAtTheRingEnd) {
   int32_t points[16];
