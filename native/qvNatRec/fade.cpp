@@ -25,6 +25,15 @@ struct CurveInit {
   CurveInit() { FadeCurveReset(); }
 } gCurveInit;
 
+// Sample x level / -0x800000, clipped; inlined into the block loops. Gains
+// beyond 256 clip every sample anyway; bounding the level keeps the product
+// inside 64 bits.
+inline int32_t ApplyLevel(int32_t sample, int64_t level) {
+  level = std::clamp<int64_t>(level, -(int64_t{1} << 31), int64_t{1} << 31);
+  const int64_t v = int64_t{sample} * level / kUnityLevel;
+  return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
+}
+
 // The ramp gain (1/32768) at position `at` of a ramp of `length` samples. A
 // ramp of up to 32 samples walks the whole half-table at a stride of
 // 32/length, so it always runs the full way; a longer one holds the end
@@ -129,13 +138,7 @@ void FadeCurveReset() {
     for (int i = 0; i < kCurvePoints; ++i) row[i].store(i * (kShapeOne / 16));
 }
 
-int32_t FadeApplyLevel(int32_t sample, int64_t level) {
-  // Gains beyond 256 clip every sample anyway; bounding the level keeps the
-  // product inside 64 bits.
-  level = std::clamp<int64_t>(level, -(int64_t{1} << 31), int64_t{1} << 31);
-  const int64_t v = int64_t{sample} * level / kUnityLevel;
-  return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
-}
+int32_t FadeApplyLevel(int32_t sample, int64_t level) { return ApplyLevel(sample, level); }
 
 int64_t FadeLevelAt(const RecSeg& seg, int64_t length, int64_t at) {
   switch (seg.kind) {
@@ -172,13 +175,13 @@ void FadePiece(const RecSeg& seg, int64_t length, int64_t at, int32_t* s, uint32
       std::fill_n(s, n, 0);
       return;
     }
-    for (uint32_t i = 0; i < n; ++i) s[i] = FadeApplyLevel(s[i], level);
+    for (uint32_t i = 0; i < n; ++i) s[i] = ApplyLevel(s[i], level);
     return;
   }
   const bool curve = seg.kind > kFadeLinear && seg.kind <= kFadeLastCurve;
   if (length < kSteppedLengthLimit && (seg.kind == kFadeLinear || (curve && length <= 15))) {
     LinearSteps level(seg.a, seg.b, at, length);
-    for (uint32_t i = 0; i < n; ++i, level.next()) s[i] = FadeApplyLevel(s[i], level.value());
+    for (uint32_t i = 0; i < n; ++i, level.next()) s[i] = ApplyLevel(s[i], level.value());
     return;
   }
   if (length < kSteppedLengthLimit && curve) {
@@ -192,12 +195,12 @@ void FadePiece(const RecSeg& seg, int64_t length, int64_t at, int32_t* s, uint32
       LinearSteps shape(FadeCurvePoint(row, static_cast<int32_t>(t)),
                         FadeCurvePoint(row, static_cast<int32_t>(t + 1)), pos - lo, hi - lo);
       for (uint32_t k = 0; k < m; ++k, shape.next())
-        s[i + k] = FadeApplyLevel(s[i + k], ShapeLevel(seg, shape.value()));
+        s[i + k] = ApplyLevel(s[i + k], ShapeLevel(seg, shape.value()));
       i += m;
     }
     return;
   }
-  for (uint32_t i = 0; i < n; ++i) s[i] = FadeApplyLevel(s[i], FadeLevelAt(seg, length, at + i));
+  for (uint32_t i = 0; i < n; ++i) s[i] = ApplyLevel(s[i], FadeLevelAt(seg, length, at + i));
 }
 
 }  // namespace

@@ -66,7 +66,10 @@ bool PlanPlayFill(TrackChannel& ch, PlayLayer& pl, FillPiece* piece) {
   }
   const int64_t limit = ExpandedLimit(ch);
   const int64_t target = read > limit - kPlayAhead ? limit : read + kPlayAhead;
-  if (hi >= target) return false;
+  // Whole blocks only, except the last piece before the limit: a client
+  // that read a little leaves far more than a block buffered, and small
+  // pieces cost a Take transfer each.
+  if (hi >= target || (target < limit && target - hi < kFillBlock)) return false;
   *piece = {hi, static_cast<uint32_t>(std::min<int64_t>(kFillBlock, target - hi)), true};
   return true;
 }
