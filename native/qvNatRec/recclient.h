@@ -26,6 +26,10 @@
 inline constexpr uint32_t kRecRingSamples = 0x40000;  // 32-bit words per ring
 inline constexpr uint32_t kRecRingMask = kRecRingSamples - 1;
 
+// The play fill moves whole blocks of this many samples (only the last piece
+// before the end is shorter), so a client need not wake the fill for less.
+inline constexpr uint32_t kFillBlock = 16384;
+
 inline uint32_t RecRingIndex(int64_t expanded) {
   return static_cast<uint32_t>(static_cast<uint64_t>(expanded) & kRecRingMask);
 }

@@ -20,10 +20,10 @@ inline constexpr uint32_t kTransferBytes = 0xC0000;             // one ring of 2
 // Samples one disk transfer may move: the transfer buffer holds 3 bytes each.
 inline constexpr uint32_t kTransferSamples = kTransferBytes / 3;
 
-// Fill: a step moves at most kFillBlock samples, and play fills run at most
-// kPlayAhead beyond the read position, which leaves two blocks of the ring
-// between the fill and the samples a client may still be reading.
-inline constexpr uint32_t kFillBlock = 16384;
+// Fill: a step moves at most kFillBlock samples (recclient.h), and play
+// fills run at most kPlayAhead beyond the read position, which leaves two
+// blocks of the ring between the fill and the samples a client may still be
+// reading.
 inline constexpr int64_t kPlayAhead = kRecRingSamples - 2 * int64_t{kFillBlock};
 // Scrub fills keep this much buffered on each side of the scrub position.
 inline constexpr int64_t kScrubHalf = 0x18000;

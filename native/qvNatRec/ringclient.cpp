@@ -82,7 +82,7 @@ uint32_t RingClient::Advance(uint32_t count, int32_t* out, const int32_t* in) {
       ended = true;
     }
     // The fill refills a block at a time: waking it for less is wasted.
-    kick = n == 0 || expanded_ - kicked_ >= 8192;
+    kick = n == 0 || expanded_ - kicked_ >= kFillBlock;
     if (kick) kicked_ = expanded_;
   }
   if (kick) RecorderKickFill(rec_, false);
