@@ -5,17 +5,24 @@
 
 namespace {
 
-int32_t Sum(uint32_t a, uint32_t b) {
-  const int64_t v = int64_t{static_cast<int32_t>(a)} + static_cast<int32_t>(b);
-  return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
+// The two layers' words added and clipped to 32 bits, in 32-bit operations
+// only so that the run loop below vectorises: the sum overflowed when both
+// words differ in sign from it, and then clips to the first word's side.
+int32_t SumWords(uint32_t a, uint32_t b) {
+  const uint32_t sum = a + b;
+  const uint32_t overflow = static_cast<uint32_t>(static_cast<int32_t>((a ^ sum) & (b ^ sum)) >> 31);
+  const uint32_t clipped = static_cast<uint32_t>(static_cast<int32_t>(a) >> 31) ^ 0x7FFFFFFFu;
+  return static_cast<int32_t>((sum & ~overflow) | (clipped & overflow));
 }
 
 // The two layers of a contiguous run of the rings, summed and clipped.
 void SumRun(const uint32_t* a, const uint32_t* b, int32_t* out, uint32_t n) {
-  for (uint32_t i = 0; i < n; ++i) out[i] = Sum(a[i], b[i]);
+  for (uint32_t i = 0; i < n; ++i) out[i] = SumWords(a[i], b[i]);
 }
 
 }  // namespace
+
+int32_t RingLayerSum(uint32_t a, uint32_t b) { return SumWords(a, b); }
 
 RingClient::RingClient(Recorder* rec, int32_t track) : rec_(rec), track_(track) {
   attached_ = RecorderAttachClient(rec, this, track) != 0 &&
@@ -103,7 +110,7 @@ uint32_t RingClient::ScrubStep(uint32_t count, int32_t* out) {
       int64_t back = 0, fill = 0;
       RecorderLayerSpan(rec_, track_, 0, &back, &fill);
       const uint32_t at = RecRingIndex(pos);
-      if (out != nullptr) out[i] = pos >= back && pos < fill ? Sum(view_.play[0][at], view_.play[1][at]) : 0;
+      if (out != nullptr) out[i] = pos >= back && pos < fill ? SumWords(view_.play[0][at], view_.play[1][at]) : 0;
     }
     expanded_ += dir * step;
     RecorderSetReadPosition(rec_, track_, expanded_);

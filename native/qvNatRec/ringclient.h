@@ -10,6 +10,9 @@
 
 #include "native/qvNatRec/recclient.h"
 
+// The two play layers' words of one sample added and clipped to 32 bits.
+int32_t RingLayerSum(uint32_t a, uint32_t b);
+
 class RingClient : public RecorderClient {
  public:
   RingClient(Recorder* rec, int32_t track);

@@ -2,6 +2,7 @@
 // client in place of a native track insert and an in-memory disk.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <thread>
@@ -10,6 +11,7 @@
 #include "native/qvNatRec/fade.h"
 #include "native/qvNatRec/natplat.h"
 #include "native/qvNatRec/recorder.h"
+#include "native/qvNatRec/ringclient.h"
 #include "native/qvNatRec/tests/natrec_support.h"
 
 namespace {
@@ -109,6 +111,17 @@ TEST_F(Engine, SilentClientIsHaltedAfterASecond) {
   EXPECT_LT(waited, 1100u);
   EXPECT_TRUE(client.IsStopped());
   EXPECT_TRUE(WaitIdleFor(rec));
+}
+
+// The client's layer sum clips to 32 bits exactly like a 64-bit sum would.
+TEST(RingClientSum, ClipsLikeAWideSum) {
+  const int32_t values[] = {0, 1, -1, 0x40000000, -0x40000000, INT32_MAX, INT32_MIN,
+                            INT32_MAX - 5, INT32_MIN + 5, 0x12345600, -0x7FFFFF00};
+  for (int32_t a : values)
+    for (int32_t b : values) {
+      const int64_t wide = std::clamp<int64_t>(int64_t{a} + b, INT32_MIN, INT32_MAX);
+      EXPECT_EQ(RingLayerSum(static_cast<uint32_t>(a), static_cast<uint32_t>(b)), wide) << a << " + " << b;
+    }
 }
 
 TEST_F(Engine, PlaysBothLayersFadedAndSummed) {
