@@ -2,6 +2,7 @@
 // wait on, the location holders, and the millisecond clock of its waits.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -28,27 +29,17 @@ class EventGroup {
 };
 
 // A 64-bit sample location read and written only as a whole, so that no
-// reader on another thread sees half of a new value.
+// reader on another thread sees half of a new value. An atomic word: the
+// fill loop reads several of them per channel on every pass.
 class LocationHolder {
  public:
-  int64_t Get() const {
-    std::lock_guard<std::mutex> hold(lock_);
-    return value_;
-  }
-  void Set(int64_t value) {
-    std::lock_guard<std::mutex> hold(lock_);
-    value_ = value;
-  }
-  int64_t Exchange(int64_t value) {
-    std::lock_guard<std::mutex> hold(lock_);
-    const int64_t old = value_;
-    value_ = value;
-    return old;
-  }
+  int64_t Get() const { return value_.load(); }
+  void Set(int64_t value) { value_.store(value); }
+  int64_t Exchange(int64_t value) { return value_.exchange(value); }
 
  private:
-  mutable std::mutex lock_;
-  int64_t value_ = 0;
+  static_assert(std::atomic<int64_t>::is_always_lock_free);
+  std::atomic<int64_t> value_{0};
 };
 
 // The millisecond tick and sleep of the recorder's timed waits (the stop
