@@ -74,6 +74,18 @@ bool PlanPlayFill(TrackChannel& ch, PlayLayer& pl, FillPiece* piece) {
   return true;
 }
 
+// Without locks: whether a running play fill of the layer finds work now,
+// by the same rule as PlanPlayFill. The positions are atomic words; a stale
+// answer only moves the fill to the client's next wake-up, and it spares the
+// fill loop two locks per layer on each pass over every channel.
+bool PlayFillDue(TrackChannel& ch, PlayLayer& pl) {
+  const int64_t read = ch.read.Get();
+  const int64_t hi = std::max(pl.fill.Get(), read);
+  const int64_t limit = ExpandedLimit(ch);
+  const int64_t target = read > limit - kPlayAhead ? limit : read + kPlayAhead;
+  return hi < target && (target >= limit || target - hi >= kFillBlock);
+}
+
 // Scrub fills keep [centre - kScrubHalf, centre + kScrubHalf) buffered round
 // the client's position, forward first; a position far outside the buffered
 // window starts the window again there.
@@ -204,6 +216,7 @@ void ChannelFreeBuffers(TrackChannel& ch) {
 
 bool ChannelFillLayer(TrackChannel& ch, uint32_t layer, FillMode mode) {
   if (layer > 1 || ch.ring[layer] == nullptr) return false;
+  if (mode == kFillPlay && !PlayFillDue(ch, ch.layer[layer])) return false;
   // The running fill loops skip a channel the other disk worker is filling;
   // a prefill waits for it, so that a prefill that ends has left every
   // channel full.
@@ -230,6 +243,8 @@ bool ChannelFillLayer(TrackChannel& ch, uint32_t layer, FillMode mode) {
 
 bool ChannelWriteRecorded(TrackChannel& ch, bool finish) {
   if (ch.ring[2] == nullptr) return false;
+  // Nothing captured beyond what was written: no lock needed to know it.
+  if (ch.captured.Get() <= ch.written.Get()) return false;
   std::unique_lock<std::mutex> lists(ch.listLock, std::defer_lock);
   if (finish) {
     lists.lock();
