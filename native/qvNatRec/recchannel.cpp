@@ -126,10 +126,12 @@ void LoadPiece(TrackChannel& ch, uint32_t layer, const FillPiece& piece) {
         {int64_t{piece.count} - done, int64_t{kRecRingSamples} - at, span.end - f.t, f.run}));
     const bool silent = span.seg == nullptr || span.seg->kind == 0;
     if (silent || !Transfer(ch, ch.disk.read, *span.seg, f.t - span.start, ring + at, n)) {
+      // Silence stays silence under any fade: the fade is skipped.
       std::fill_n(ring + at, n, 0u);
       if (!silent) ch.diskError.store(span.seg->kind);
+    } else {
+      FadeRingBlock(pl.fade, cursor, f.t, ring, kRecRingSamples, at, n);
     }
-    FadeRingBlock(pl.fade, cursor, f.t, ring, kRecRingSamples, at, n);
     done += n;
   }
 }
