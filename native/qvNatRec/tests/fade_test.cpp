@@ -110,8 +110,12 @@ TEST_F(FadeKinds, BlocksMatchTheLevelOfEveryPosition) {
       {kFadeLinear, 0, kUnity, 48000},       {kFadeLinear, kUnity, 0x7FFFFFFF, 9973},
       {kFadeLinear + 1, kUnity, 0, 48000},   {kFadeLinear + 1, 0x123457, -0x7FFFFF00, 1000},
       {kFadeLinear + 2, kHalf, kUnity, 17},  {kFadeLinear + 1, kHalf, kUnity, 15},
+      // Constant levels either side of the largest taken in floating point.
+      {kFadeLevel, kHalf, 0, 5000},          {kFadeLevel, 0x400000, 0, 5000},
+      {kFadeLevel, -0x123457, 0, 5000},      {kFadeLevel, -0x400001, 0, 5000},
+      {kFadeLevel, 0x7FFFFFFF, 0, 5000},
   };
-  int32_t samples[] = {kOne, -0x7FFFFF00, 12345 << 8, 0x7FFFFF00};
+  int32_t samples[] = {kOne, -0x7FFFFF00, 12345 << 8, 0x7FFFFF00, INT32_MIN, INT32_MAX, -1, 0x1234567};
   for (const Seg& sg : segs) {
     SegList list;
     const RecSeg entries[2] = {{0, sg.a, sg.b, sg.kind, 0}, {sg.length, 0, 0, 0, kRecSegClosing}};
@@ -120,12 +124,12 @@ TEST_F(FadeKinds, BlocksMatchTheLevelOfEveryPosition) {
     for (uint32_t from : {0u, 1u, sg.length / 3, sg.length - 5 < sg.length ? sg.length - 5 : 0u}) {
       const uint32_t count = std::min<uint32_t>(ringLen - 7, sg.length - from);
       std::vector<uint32_t> ring(ringLen);
-      for (uint32_t i = 0; i < ringLen; ++i) ring[i] = static_cast<uint32_t>(samples[i % 4]);
+      for (uint32_t i = 0; i < ringLen; ++i) ring[i] = static_cast<uint32_t>(samples[i % 8]);
       FadeRingBlock(list, 0, from, ring.data(), ringLen, 7, count);
       for (uint32_t i = 0; i < count; ++i) {
         const int64_t level = FadeLevelAt(entries[0], sg.length, from + i);
         ASSERT_EQ(static_cast<int32_t>(ring[(7 + i) % ringLen]),
-                  FadeApplyLevel(samples[(7 + i) % 4], level))
+                  FadeApplyLevel(samples[(7 + i) % 8], level))
             << "kind " << sg.kind << " length " << sg.length << " at " << from + i;
       }
     }
