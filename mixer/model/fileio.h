@@ -30,6 +30,9 @@ void FioClose(FioHandle file);
 // Reads up to `size` bytes at the current position; *got receives the count
 // read. 1, or 0 on an error.
 int FioRead(FioHandle file, void* buf, uint32_t size, uint32_t* got);
+// Reads up to `size` bytes from `position` in one call, as FioSeek then
+// FioRead would (the file position afterwards is not relied on).
+int FioReadAt(FioHandle file, uint64_t position, void* buf, uint32_t size, uint32_t* got);
 // Writes all `size` bytes; 1, or 0 when not all were written.
 int FioWrite(FioHandle file, const void* buf, uint32_t size);
 int FioSeek(FioHandle file, uint64_t position);

@@ -66,6 +66,22 @@ int FioRead(FioHandle file, void* buf, uint32_t size, uint32_t* got) {
   return 1;
 }
 
+int FioReadAt(FioHandle file, uint64_t position, void* buf, uint32_t size, uint32_t* got) {
+  uint32_t done = 0;
+  while (done < size) {
+    const ssize_t n = pread(Fd(file), static_cast<char*>(buf) + done, size - done,
+                            static_cast<off_t>(position + done));
+    if (n < 0) {
+      if (got) *got = done;
+      return 0;
+    }
+    if (n == 0) break;
+    done += static_cast<uint32_t>(n);
+  }
+  if (got) *got = done;
+  return 1;
+}
+
 int FioWrite(FioHandle file, const void* buf, uint32_t size) {
   uint32_t done = 0;
   while (done < size) {

@@ -83,8 +83,8 @@ int ReadLocked(TakeRec& take, uint64_t position, uint32_t want, void* scratch,
   const uint32_t n = SamplesLeft(take, bytesPerSample, position, want);
   if (n != 0) {
     uint32_t got = 0;
-    if (!FioSeek(take.file, SampleOffset(position, bytesPerSample)) ||
-        !FioRead(take.file, scratch, n * bytesPerSample, &got)) {
+    if (!FioReadAt(take.file, SampleOffset(position, bytesPerSample), scratch, n * bytesPerSample,
+                   &got)) {
       CloseHandle(take);
       return 0;
     }

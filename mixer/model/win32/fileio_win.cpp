@@ -36,6 +36,19 @@ int FioRead(FioHandle file, void* buf, uint32_t size, uint32_t* got) {
   return ok != 0;
 }
 
+int FioReadAt(FioHandle file, uint64_t position, void* buf, uint32_t size, uint32_t* got) {
+  // On a handle opened for synchronous access the offset in the OVERLAPPED
+  // record positions this read alone.
+  OVERLAPPED at{};
+  at.Offset = static_cast<DWORD>(position);
+  at.OffsetHigh = static_cast<DWORD>(position >> 32);
+  DWORD n = 0;
+  const BOOL ok = ReadFile(H(file), buf, size, &n, &at);
+  if (got) *got = n;
+  // Reading at or past the end is an empty read, as with FioRead.
+  return ok != 0 || GetLastError() == ERROR_HANDLE_EOF;
+}
+
 int FioWrite(FioHandle file, const void* buf, uint32_t size) {
   DWORD n = 0;
   return WriteFile(H(file), buf, size, &n, nullptr) && n == size;
