@@ -51,10 +51,14 @@ void FioClose(FioHandle file) {
   if (file != kFioInvalid) close(Fd(file));
 }
 
-int FioRead(FioHandle file, void* buf, uint32_t size, uint32_t* got) {
+namespace {
+
+// Reads until `size` bytes are in or the file ends; readSome(done) makes one
+// system read of the bytes from `done` on and returns its result.
+template <class ReadSome> int ReadAll(uint32_t size, uint32_t* got, ReadSome readSome) {
   uint32_t done = 0;
   while (done < size) {
-    ssize_t n = read(Fd(file), static_cast<char*>(buf) + done, size - done);
+    const ssize_t n = readSome(done);
     if (n < 0) {
       if (got) *got = done;
       return 0;
@@ -66,20 +70,19 @@ int FioRead(FioHandle file, void* buf, uint32_t size, uint32_t* got) {
   return 1;
 }
 
+}  // namespace
+
+int FioRead(FioHandle file, void* buf, uint32_t size, uint32_t* got) {
+  return ReadAll(size, got, [&](uint32_t done) {
+    return read(Fd(file), static_cast<char*>(buf) + done, size - done);
+  });
+}
+
 int FioReadAt(FioHandle file, uint64_t position, void* buf, uint32_t size, uint32_t* got) {
-  uint32_t done = 0;
-  while (done < size) {
-    const ssize_t n = pread(Fd(file), static_cast<char*>(buf) + done, size - done,
-                            static_cast<off_t>(position + done));
-    if (n < 0) {
-      if (got) *got = done;
-      return 0;
-    }
-    if (n == 0) break;
-    done += static_cast<uint32_t>(n);
-  }
-  if (got) *got = done;
-  return 1;
+  return ReadAll(size, got, [&](uint32_t done) {
+    return pread(Fd(file), static_cast<char*>(buf) + done, size - done,
+                 static_cast<off_t>(position + done));
+  });
 }
 
 int FioWrite(FioHandle file, const void* buf, uint32_t size) {
