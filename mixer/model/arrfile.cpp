@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "arrheap.h"
+#include "arrlist.h"
 #include "host.h"
 #include "mixer/arrange/arrcopy.h"
 #include "mixer/arrange/partedit.h"
@@ -59,9 +60,12 @@ template <typename T> class HeapBlock {
   T* get() const { return block_; }
   T** addr() { return &block_; }
   T* release() { return std::exchange(block_, nullptr); }
-  void reset(T* block) {
+  // Replaces the block by a fresh one of `size` bytes; false when the heap
+  // has no room.
+  bool Alloc(uint32_t size) {
     if (block_) heap_.Free(block_);
-    block_ = block;
+    block_ = static_cast<T*>(heap_.Alloc(size));
+    return block_ != nullptr;
   }
 
  private:
@@ -78,21 +82,6 @@ int ReadExact(FioHandle file, void* buf, uint32_t size) {
 
 int SkipBytes(FioHandle file, uint64_t position, uint64_t bytes) {
   return FioSeek(file, position + bytes);
-}
-
-// Calls fn(track, slot, part) for every Part of every list, reading the
-// next link before the call so that fn may unlink the Part.
-template <typename Fn> void ForEachListedPart(ArrRec* arr, Fn fn) {
-  for (uint32_t track = 0; track < kArrTracks; ++track) {
-    uint32_t slot = arr->ListHead[track];
-    for (uint32_t steps = 0; slot != kArrNoSlot && steps < arr->PartCount; ++steps) {
-      PartRec* part = ArrPart(arr, slot);
-      if (part == nullptr) break;
-      const uint32_t next = part->Next;
-      fn(track, slot, *part);
-      slot = next;
-    }
-  }
 }
 
 // ---- Versions and settings ----
@@ -215,7 +204,7 @@ std::vector<TakeId> IndexTakes(ArrRec* copy) {
     table.push_back(id);
   }
   ArrClearWriteMarks(copy);
-  ForEachListedPart(copy, [&](uint32_t, uint32_t, PartRec& part) {
+  arrlist::WalkAll(copy, [&](uint32_t, uint32_t, PartRec& part) {
     const auto it = index.find(part.Take);
     if (it == index.end()) {
       part.Take = 0xFFFFFFFF;
@@ -413,23 +402,28 @@ struct ReadState {
   int dropped = 0;
 };
 
-// Reads the arrangement block; 0 (message shown) on failure.
-int ReadArrBlock(ReadState& st, FioHandle file, uint32_t arrSize) {
-  st.arr.reset(static_cast<ArrRec*>(ArrHeap.Alloc(arrSize)));
-  if (st.arr.get() == nullptr) return ShowError(IDS_GLOBAL_ALLOC_FAILED), 0;
-  if (!ReadExact(file, st.arr.get(), arrSize)) return ShowError(IDS_ARR_RW_ERROR), 0;
-  if (ArrBlockSize(st.arr.get()->PartCount) != arrSize || !ArrBlockIsSound(st.arr.get()))
-    return ShowError(IDS_ARR_INVALID), 0;
+// Reads a block of `size` bytes into a fresh block of its heap: it must
+// hold `size` bytes by its own count (blockSize) and be sound. 0 (message
+// shown) on failure.
+template <typename T, typename BlockSize, typename Sound>
+int ReadCheckedBlock(HeapBlock<T>& block, FioHandle file, uint32_t size, BlockSize blockSize,
+                     Sound sound) {
+  if (!block.Alloc(size)) return ShowError(IDS_GLOBAL_ALLOC_FAILED), 0;
+  if (!ReadExact(file, block.get(), size)) return ShowError(IDS_ARR_RW_ERROR), 0;
+  if (blockSize(*block.get()) != size || !sound(block.get())) return ShowError(IDS_ARR_INVALID), 0;
   return 1;
 }
 
+int ReadArrBlock(ReadState& st, FioHandle file, uint32_t arrSize) {
+  return ReadCheckedBlock(
+      st.arr, file, arrSize, [](const ArrRec& a) { return ArrBlockSize(a.PartCount); },
+      ArrBlockIsSound);
+}
+
 int ReadMarkers(ReadState& st, FioHandle file, uint32_t mrkSize) {
-  st.markers.reset(static_cast<MrkList*>(MrkHeap.Alloc(mrkSize)));
-  if (st.markers.get() == nullptr) return ShowError(IDS_GLOBAL_ALLOC_FAILED), 0;
-  if (!ReadExact(file, st.markers.get(), mrkSize)) return ShowError(IDS_ARR_RW_ERROR), 0;
-  if (MrkBlockSize(st.markers.get()->Count) != mrkSize || !MrkListIsSound(st.markers.get()))
-    return ShowError(IDS_ARR_INVALID), 0;
-  return 1;
+  return ReadCheckedBlock(
+      st.markers, file, mrkSize, [](const MrkList& m) { return MrkBlockSize(m.Count); },
+      MrkListIsSound);
 }
 
 // The Take of table entry part.Take for the Part's kind; null when the
@@ -453,12 +447,12 @@ int BindParts(ReadState& st) {
       if (trk.RecTrack != 0) trk.RecKind = kTakeAudio;
 
   int32_t total = 0;
-  ForEachListedPart(arr, [&](uint32_t, uint32_t, PartRec&) { ++total; });
+  arrlist::WalkAll(arr, [&](uint32_t, uint32_t, PartRec&) { ++total; });
   if (st.progress) st.progress->SetRange(total);
 
   int32_t done = 0;
   int cancelled = 0;
-  ForEachListedPart(arr, [&](uint32_t track, uint32_t slot, PartRec& part) {
+  arrlist::WalkAllTakingOut(arr, [&](uint32_t track, uint32_t slot, PartRec& part) {
     if (cancelled) return;
     UpgradePart(part, st.version);
     TakeRec* take = FindTake(st, part);
@@ -580,7 +574,7 @@ int ReadArrFile(const ArrReadRequest& req, ArrReadProgress* progress) {
 ArrRec* ArrAppendArr(ArrRec* target, ArrRec* loaded, uint32_t* error) {
   if (target == nullptr || loaded == nullptr) return target;
   ArrClearSelection(target, nullptr, 0);
-  ForEachListedPart(loaded, [](uint32_t, uint32_t, PartRec& part) { part.Flags |= kPartSelected; });
+  arrlist::WalkAll(loaded, [](uint32_t, uint32_t, PartRec& part) { part.Flags |= kPartSelected; });
   int32_t offset = Locs().NowLoc;
   return ArrCopyParts(nullptr, target, loaded, &offset, 0, 1, 0, 0, 0, 0, 0, error);
 }

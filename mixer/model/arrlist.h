@@ -58,6 +58,22 @@ template <typename A, typename Fn> void WalkAll(A* arr, Fn fn) {
     });
 }
 
+// As WalkAll, each next link read before the call, so that fn may take the
+// Part out of its list (ArrUnlinkPart frees the slot and clears its link).
+template <typename Fn> void WalkAllTakingOut(ArrRec* arr, Fn fn) {
+  if (arr == nullptr) return;
+  for (uint32_t track = 0; track < kArrTracks; ++track) {
+    uint32_t slot = arr->ListHead[track];
+    for (uint32_t steps = 0; steps < arr->PartCount; ++steps) {
+      PartRec* part = UsedPart(arr, slot);
+      if (part == nullptr) break;
+      const uint32_t next = part->Next;
+      fn(track, slot, *part);
+      slot = next;
+    }
+  }
+}
+
 // The overlap rule of two spans [s1, e1) and [s2, e2): a start lies in the
 // other span, or an end lies in (start, end] of the other, or one contains
 // the other.
