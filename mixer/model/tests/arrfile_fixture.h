@@ -78,7 +78,7 @@ struct FileMarker {
 
 // The whole file. Parts are in slot order; each track's Parts must be in
 // start order, so that slot order is list order.
-struct FileSpec {
+struct FileLayout {
   const char* version;
   std::vector<FileTrack> tracks;
   std::vector<FilePart> parts;
@@ -86,7 +86,7 @@ struct FileSpec {
   std::vector<TakeId> takes;
 };
 
-inline ArrImage BuildImage(const FileSpec& f, const ProjectSettings& s, const Locators& locs) {
+inline ArrImage BuildImage(const FileLayout& f, const ProjectSettings& s, const Locators& locs) {
   ArrImage img;
   char text[8] = {};
   std::strncpy(text, f.version, 7);
@@ -234,9 +234,9 @@ class ArrFileTest : public ::testing::Test {
     return *reinterpret_cast<const TakeId*>(TakeGetAttr(takes_[k], kTakeAttrId));
   }
 
-  // Adds the Parts and tracks of the spec to `arr`, each Part playing
+  // Adds the Parts and tracks of the layout to `arr`, each Part playing
   // Take takes_[p.take].
-  void Fill(const FileSpec& f) {
+  void Fill(const FileLayout& f) {
     for (const FileTrack& t : f.tracks) {
       arr->Trk[t.track].RecTrack = t.recTrack;
       arr->Trk[t.track].Flags = t.flags;

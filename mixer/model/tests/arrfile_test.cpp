@@ -64,7 +64,7 @@ class ArrFileRw : public ArrFileTest {
     ArrReadRequest req{path.c_str(), &r.arr, &r.markers, apply, &r.tempo, &r.error};
     r.ok = ReadArrFile(req, progress);
   }
-  std::vector<uint8_t> Golden(const FileSpec& f) const { return BuildImage(f, Settings(), Locs()).bytes; }
+  std::vector<uint8_t> Golden(const FileLayout& f) const { return BuildImage(f, Settings(), Locs()).bytes; }
 };
 
 // Writes the arrangement of each case, compares it byte for byte with the
@@ -72,8 +72,8 @@ class ArrFileRw : public ArrFileTest {
 TEST_F(ArrFileRw, GoldenVersionsWriteReadRewrite) {
   struct Case {
     const char* what;
-    FileSpec memory;  // what the arrangement holds (fields the writer keeps)
-    FileSpec file;    // what the file must hold
+    FileLayout memory;  // what the arrangement holds (fields the writer keeps)
+    FileLayout file;    // what the file must hold
   };
   FilePart a{0, 1000, 500, 0};
   FilePart b{0, 4000, 500, 1};
@@ -166,7 +166,7 @@ TEST_F(ArrFileRw, OldVersionsAreUpgraded) {
     Settings().SampleRate = 48000;
     Settings().AutoTouchTimeout = 5;
     Settings().SnapshotPartLen = 7;
-    FileSpec f{version, {rec}, {p}, {}, {IdOf(0)}};
+    FileLayout f{version, {rec}, {p}, {}, {IdOf(0)}};
     FilePart& fp = f.parts[0];
     if (std::strcmp(version, "AFFV2.1") != 0) {
       fp.kind = 3;
@@ -201,7 +201,7 @@ TEST_F(ArrFileRw, OldVersionsAreUpgraded) {
 }
 
 TEST_F(ArrFileRw, ApplyingSettingsTellsTheNeighbours) {
-  FileSpec f{"AFFV2.2", {}, {}, {{2, 500, "M"}}, {}};
+  FileLayout f{"AFFV2.2", {}, {}, {{2, 500, "M"}}, {}};
   Settings().CurFrameRate = 30;
   Settings().TcOffset = 99;
   WriteBytes("s.arr", Golden(f));
@@ -226,7 +226,7 @@ TEST_F(ArrFileRw, ApplyingSettingsTellsTheNeighbours) {
 TEST_F(ArrFileRw, DamagedFilesAreRefused) {
   FilePart a{0, 1000, 500, 0}, b{0, 4000, 500, 0}, c{1, 100, 50, 0};
   a.overlap = b.overlap = c.overlap = kArrNoLink;
-  const FileSpec f{"AFFV2.2", {}, {a, b, c}, {{1, 10, "A"}, {2, 20, "B"}}, {IdOf(0)}};
+  const FileLayout f{"AFFV2.2", {}, {a, b, c}, {{1, 10, "A"}, {2, 20, "B"}}, {IdOf(0)}};
   const std::vector<uint8_t> good = Golden(f);
   const size_t arrAt = 8, heads = arrAt + 12292, slots = arrAt + 13316;
   const size_t mrkAt = slots + 3 * 128;
@@ -284,7 +284,7 @@ TEST_F(ArrFileRw, DamagedFilesAreRefused) {
 }
 
 TEST_F(ArrFileRw, TooManySlotsGives216) {
-  FileSpec f{"AFFV2.2", {}, {}, {}, {}};
+  FileLayout f{"AFFV2.2", {}, {}, {}, {}};
   f.parts.assign(kArrMaxParts + 1, FilePart{0, 0, 0, 0});
   for (uint32_t i = 0; i < f.parts.size(); ++i) f.parts[i].start = int32_t(i);
   WriteBytes("big.arr", Golden(f));
@@ -301,7 +301,7 @@ TEST_F(ArrFileRw, MissingTakesDropOnlyTheirParts) {
   TakeId unknown{{0x99, 0x12, 0x31, 0x23, 0x59, 0x59, 0xFF, 0xFF}};
   FilePart keep{0, 1000, 500, 0}, lost{0, 2000, 500, 1}, outside{1, 0, 10, 7},
       tooLong{2, 0, 1000001, 0};
-  const FileSpec f{"AFFV2.2", {}, {keep, lost, outside, tooLong}, {}, {IdOf(0), unknown}};
+  const FileLayout f{"AFFV2.2", {}, {keep, lost, outside, tooLong}, {}, {IdOf(0), unknown}};
   WriteBytes("m.arr", Golden(f));
   ReadResult r;
   Read("m.arr", r);
@@ -329,7 +329,7 @@ TEST_F(ArrFileRw, MissingTakesDropOnlyTheirParts) {
 
 TEST_F(ArrFileRw, CancelLeavesTheCallersArrangement) {
   FilePart a{0, 1000, 500, 0}, b{0, 4000, 500, 0};
-  WriteBytes("c.arr", Golden(FileSpec{"AFFV2.2", {}, {a, b}, {{1, 5, "x"}}, {IdOf(0)}}));
+  WriteBytes("c.arr", Golden(FileLayout{"AFFV2.2", {}, {a, b}, {{1, 5, "x"}}, {IdOf(0)}}));
   ReadResult r;
   r.arr = arr;
   arr = nullptr;
@@ -351,7 +351,7 @@ TEST_F(ArrFileRw, CancelLeavesTheCallersArrangement) {
 
 TEST_F(ArrFileRw, PendingPassIsStoredMutedOnItsChannel) {
   FilePart rec{0, 1000, 500, 0, -3};
-  Fill(FileSpec{"", {}, {rec}, {}, {}});
+  Fill(FileLayout{"", {}, {rec}, {}, {}});
   ASSERT_EQ(WriteArrFile(Path("p.arr").c_str(), arr, nullptr, 0), 1);
   ReadResult r;
   Read("p.arr", r);
@@ -362,7 +362,7 @@ TEST_F(ArrFileRw, PendingPassIsStoredMutedOnItsChannel) {
 
 TEST_F(ArrFileRw, SelectedOnlyWritesANewArrangementOfThem) {
   FilePart s1{0, 1000, 500, 0, 1, kPartSelected}, u{0, 3000, 500, 1}, s2{4, 200, 50, 0, 1, kPartSelected};
-  Fill(FileSpec{"", {}, {s1, u, s2}, {}, {}});
+  Fill(FileLayout{"", {}, {s1, u, s2}, {}, {}});
   ASSERT_EQ(WriteArrFile(Path("sel.arr").c_str(), arr, nullptr, 1), 1);
   EXPECT_EQ(ArrCountSelParts(arr, kArrCountAll, 0), 2u);
   EXPECT_TRUE(ArrPart(arr, 0)->Flags & kPartSelected);
@@ -380,7 +380,7 @@ TEST_F(ArrFileRw, SelectedOnlyWritesANewArrangementOfThem) {
 
 // A save that fails keeps the previous file.
 TEST_F(ArrFileRw, FailedSaveKeepsTheOldFile) {
-  Fill(FileSpec{"", {}, {FilePart{0, 1000, 500, 0}}, {}, {}});
+  Fill(FileLayout{"", {}, {FilePart{0, 1000, 500, 0}}, {}, {}});
   const std::vector<uint8_t> old = {'o', 'l', 'd'};
   WriteBytes("keep.arr", old);
   // The temporary file cannot be created.
@@ -406,7 +406,7 @@ TEST_F(ArrFileRw, FailedSaveKeepsTheOldFile) {
 }
 
 TEST_F(ArrFileRw, AppendCopiesEveryPartAtTheNowPosition) {
-  Fill(FileSpec{"", {}, {FilePart{0, 100, 50, 0, 1, kPartSelected}}, {}, {}});
+  Fill(FileLayout{"", {}, {FilePart{0, 100, 50, 0, 1, kPartSelected}}, {}, {}});
   ArrRec* loaded = ArrNew(nullptr);
   PartRec p = *ArrPart(arr, 0);
   p.Flags = 0;
@@ -432,7 +432,7 @@ TEST_F(ArrFileRw, AppendCopiesEveryPartAtTheNowPosition) {
 // A higher layer over the middle of a lower Part flattens to three Parts on
 // layer 0, the lower Part's gain ramp cut at the section ends.
 TEST_F(ArrFileRw, FlattenKeepsOnlyTheVisibleSections) {
-  Fill(FileSpec{"", {}, {FilePart{0, 0, 300, 0}, FilePart{0, 100, 100, 1, 1, 0, 1}}, {}, {}});
+  Fill(FileLayout{"", {}, {FilePart{0, 0, 300, 0}, FilePart{0, 100, 100, 1, 1, 0, 1}}, {}, {}});
   ArrPart(arr, 0)->GainStart = 0;
   ArrPart(arr, 0)->GainEnd = 30000;
   ArrPart(arr, 0)->SnapPoint = 250;

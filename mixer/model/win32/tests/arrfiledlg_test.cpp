@@ -11,7 +11,7 @@ class ReadArrDlg : public ArrFileTest {
  protected:
   // A file of `parts` Parts on track 0, all playing the first Take.
   void WriteFileOf(const char* name, uint32_t parts) {
-    FileSpec f{"AFFV2.4", {}, {}, {}, {IdOf(0)}};
+    FileLayout f{"AFFV2.4", {}, {}, {}, {IdOf(0)}};
     for (uint32_t i = 0; i < parts; ++i) {
       FilePart p{0, int32_t(i) * 10, 10, 0};
       p.overlap = kArrNoLink;
