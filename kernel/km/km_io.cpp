@@ -305,6 +305,16 @@ void IoFreeIrp(IRP* irp) {
 constexpr uint32_t IrpCopyOutput = 0x10;
 constexpr uint32_t IrpFreeBuffer = 0x20;
 
+namespace km {
+bool AttachSystemBuffer(IRP* irp, const void* in, uint32_t inLen, uint32_t size) {
+  if (size == 0) return true;
+  irp->AssociatedIrp.SystemBuffer = ExAllocatePoolWithTag(NonPagedPool, size, km::Tag("KmIo"));
+  if (!irp->AssociatedIrp.SystemBuffer) return false;
+  if (in && inLen) std::memcpy(irp->AssociatedIrp.SystemBuffer, in, inLen);
+  return true;
+}
+}  // namespace km
+
 IRP* IoBuildDeviceIoControlRequest(uint32_t code, DEVICE_OBJECT* device, void* in, uint32_t inLen, void* out,
                                    uint32_t outLen, bool internal, KEVENT* event, IO_STATUS_BLOCK* iosb) {
   IRP* irp = IoAllocateIrp(device->StackSize, false);
@@ -316,15 +326,11 @@ IRP* IoBuildDeviceIoControlRequest(uint32_t code, DEVICE_OBJECT* device, void* i
     s->Parameters.DeviceIoControl.Type3InputBuffer = in;
   } else {
     uint32_t size = IoctlMethod(code) == METHOD_BUFFERED ? std::max(inLen, outLen) : inLen;
-    if (size) {
-      irp->AssociatedIrp.SystemBuffer = ExAllocatePoolWithTag(NonPagedPool, size, km::Tag("KmIo"));
-      if (!irp->AssociatedIrp.SystemBuffer) {
-        IoFreeIrp(irp);
-        return nullptr;
-      }
-      if (in && inLen) std::memcpy(irp->AssociatedIrp.SystemBuffer, in, inLen);
-      irp->Flags |= IrpFreeBuffer;
+    if (!km::AttachSystemBuffer(irp, in, inLen, size)) {
+      IoFreeIrp(irp);
+      return nullptr;
     }
+    if (size) irp->Flags |= IrpFreeBuffer;
     if (IoctlMethod(code) == METHOD_BUFFERED) {
       irp->Flags |= IrpCopyOutput;
     } else if (out && outLen) {

@@ -16,6 +16,10 @@ void ResetClock();
 void ResetRegistry();
 void ResetIo();
 void ResetSystem();
+// The system buffer of a buffered or direct I/O-control request: `size`
+// bytes from the pool with the input copied to its front (nothing for size
+// 0). False when the pool has none; the request is then the caller's to free.
+bool AttachSystemBuffer(IRP* irp, const void* in, uint32_t inLen, uint32_t size);
 
 // Kernel handles: registry keys and threads.
 enum class HandleKind { Key, Thread };

@@ -63,13 +63,9 @@ IRP* BuildRequest(FILE_OBJECT* file, uint32_t code, const void* in, uint32_t inL
     return irp;
   }
   uint32_t size = method == METHOD_BUFFERED ? std::max(inLen, outLen) : inLen;
-  if (size) {
-    irp->AssociatedIrp.SystemBuffer = ExAllocatePoolWithTag(NonPagedPool, size, km::Tag("KmIo"));
-    if (!irp->AssociatedIrp.SystemBuffer) {
-      IoFreeIrp(irp);
-      return nullptr;
-    }
-    if (in && inLen) std::memcpy(irp->AssociatedIrp.SystemBuffer, in, inLen);
+  if (!km::AttachSystemBuffer(irp, in, inLen, size)) {
+    IoFreeIrp(irp);
+    return nullptr;
   }
   if (method != METHOD_BUFFERED && outLen) {
     MDL* mdl = IoAllocateMdl(out, outLen, false, false, irp);
