@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "logs/qvMidRec/midlog.h"
+#include "logs/qvMidRec/tests/midlog_fixture.h"
 
 namespace {
 
@@ -65,16 +66,6 @@ class QvMidRecDll : public ::testing::Test {
   }
   void TearDown() override {
     if (dll_ != nullptr) FreeLibrary(dll_);
-  }
-
-  static MidiLogEvent Ev(uint32_t position, uint8_t kind, uint8_t data1, int16_t data2, uint32_t value) {
-    MidiLogEvent e{};
-    e.position = position;
-    e.kind = kind;
-    e.data1 = data1;
-    e.data2 = data2;
-    e.value = value;
-    return e;
   }
 
   HMODULE dll_ = nullptr;
