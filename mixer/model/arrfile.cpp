@@ -379,7 +379,7 @@ void UpgradePart(PartRec& part, int32_t version) {
 // 1 when the Take holds the Part's span; Midi Parts whose Take counts ticks
 // are not measured in samples and always pass.
 int TakeHoldsPart(TakeRec* take, const PartRec& part) {
-  if (part.TakeKind == kTakeMidi && TakeGetAttr(take, kTakeAttrTickResolution) != 0) return 1;
+  if (TakeTickResolution(take, part.TakeKind) != 0) return 1;
   const int64_t need = int64_t{part.Offset} + part.Length;
   return TakeLenAtKind(take, part.TakeKind, part.Start) >= need;
 }

@@ -5,13 +5,11 @@
 #include "arrlist.h"
 #include "mixer/model/take.h"
 #include "mixer/model/takes.h"
+#include "mixer/model/taketime.h"
 
 using namespace arrlist;
 
 namespace {
-
-constexpr uint16_t kAudioKind = 3;
-constexpr uint16_t kMidiKind = 21;
 
 // A Part on `track` with flag `need` that is a channel partner of `part`;
 // the search stops once Parts start after it.
@@ -58,7 +56,7 @@ bool Unlink(ArrRec* arr, const GroupMember& upper, const GroupMember& lower) {
 
 int PartsAreChannelPartners(const PartRec& a, const PartRec& b) {
   return a.Start == b.Start && a.Length == b.Length && a.Layer == b.Layer &&
-                 a.TakeKind == kAudioKind && b.TakeKind == kAudioKind &&
+                 a.TakeKind == kTakeAudio && b.TakeKind == kTakeAudio &&
                  TakeGetAttr(TakeFromRef(a.Take), kTakeAttrBytesPerSample) ==
                      TakeGetAttr(TakeFromRef(b.Take), kTakeAttrBytesPerSample)
              ? 1
@@ -156,10 +154,10 @@ int ArrHasMultiChanLinks(const ArrRec* arr) {
 int ArrHasMidi(const ArrRec* arr) {
   if (arr == nullptr) return 0;
   for (const TrkRec& trk : arr->Trk)
-    if (trk.RecTrack != 0 && trk.RecKind == kMidiKind) return 1;
+    if (trk.RecTrack != 0 && trk.RecKind == kTakeMidi) return 1;
   bool found = false;
   WalkAll(arr, [&](uint32_t, uint32_t, const PartRec& part) {
-    found = found || part.TakeKind == kMidiKind;
+    found = found || part.TakeKind == kTakeMidi;
   });
   return found ? 1 : 0;
 }
@@ -167,8 +165,7 @@ int ArrHasMidi(const ArrRec* arr) {
 int ArrHasTempoMidiParts(const ArrRec* arr) {
   bool found = false;
   WalkAll(arr, [&](uint32_t, uint32_t, const PartRec& part) {
-    found = found || (part.TakeKind == kMidiKind &&
-                      TakeGetAttr(TakeFromRef(part.Take), kTakeAttrTickResolution) != 0);
+    found = found || TakeTickResolution(TakeFromRef(part.Take), part.TakeKind) != 0;
   });
   return found ? 1 : 0;
 }

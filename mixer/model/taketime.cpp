@@ -9,17 +9,6 @@
 #include "mixer/model/takeattr.h"
 #include "mixer/model/timecode.h"
 
-namespace {
-
-// Tick resolution of a Midi Take whose length counts ticks; 0 otherwise.
-int32_t MidiTickResolution(TakeRec* take, uint32_t kind) {
-  if (kind != kTakeMidi) return 0;
-  const uintptr_t res = TakeGetAttr(take, kTakeAttrTickResolution);
-  return res > 0 && res <= INT32_MAX ? static_cast<int32_t>(res) : 0;
-}
-
-}  // namespace
-
 int32_t TakeTcToLoc(TakeRec* take, uint32_t offset) {
   if (take == nullptr) return 0;
   const auto* stamp = reinterpret_cast<const TcRec*>(TakeGetAttr(take, kTakeAttrTcStamp));
@@ -35,10 +24,16 @@ int32_t TakeTcToLoc(TakeRec* take, uint32_t offset) {
   return static_cast<int32_t>(std::clamp<int64_t>(x - offset, 0, INT32_MAX));
 }
 
+int32_t TakeTickResolution(TakeRec* take, uint32_t kind) {
+  if (kind != kTakeMidi) return 0;
+  const uintptr_t res = TakeGetAttr(take, kTakeAttrTickResolution);
+  return res > 0 && res <= INT32_MAX ? static_cast<int32_t>(res) : 0;
+}
+
 int32_t TakeLenAtKind(TakeRec* take, uint32_t kind, int32_t start) {
   if (take == nullptr) return 0;
   const int64_t length = static_cast<int64_t>(TakeGetAttr(take, kTakeAttrLength));
-  const int32_t res = MidiTickResolution(take, kind);
+  const int32_t res = TakeTickResolution(take, kind);
   if (res == 0) return static_cast<int32_t>(std::min<int64_t>(length, INT32_MAX));
   const int64_t end = MidiTicksToLocEnd(start, res, length);
   return static_cast<int32_t>(std::clamp<int64_t>(end - start, 0, INT32_MAX));
@@ -47,7 +42,7 @@ int32_t TakeLenAtKind(TakeRec* take, uint32_t kind, int32_t start) {
 int TakeSetLenAtKind(TakeRec* take, uint32_t kind, int32_t start, int32_t length, uint32_t* error) {
   if (take == nullptr) return 0;
   int64_t value = length;
-  if (const int32_t res = MidiTickResolution(take, kind)) {
+  if (const int32_t res = TakeTickResolution(take, kind)) {
     const int32_t end = static_cast<int32_t>(std::min<int64_t>(int64_t{start} + length, INT32_MAX));
     value = LocSpanToMidiTicks(start, res, end);
   }

@@ -13,6 +13,10 @@ struct TakeRec;
 // code. Clamped to [0, 2147483647]; 0 without a Take.
 int32_t TakeTcToLoc(TakeRec* take, uint32_t offset);
 
+// The tick resolution of a Midi Take whose length counts ticks; 0 for any
+// other Take or kind, and for a Take without one.
+int32_t TakeTickResolution(TakeRec* take, uint32_t kind);
+
 // Length in samples of the Take as a Part of kind `kind` starting at
 // `start` uses it.
 int32_t TakeLenAtKind(TakeRec* take, uint32_t kind, int32_t start);
