@@ -55,6 +55,17 @@ struct FillPiece {
   bool forward;
 };
 
+// Samples the play fill moves next for a layer filled up to `hi` while its
+// client reads at `read`; 0 when none. Whole blocks only, except the last
+// piece before the limit: a client that read a little leaves far more than
+// a block buffered, and small pieces cost a Take transfer each.
+uint32_t PlayFillLength(TrackChannel& ch, int64_t read, int64_t hi) {
+  const int64_t limit = ExpandedLimit(ch);
+  const int64_t target = read > limit - kPlayAhead ? limit : read + kPlayAhead;
+  if (hi >= target || (target < limit && target - hi < kFillBlock)) return 0;
+  return static_cast<uint32_t>(std::min<int64_t>(kFillBlock, target - hi));
+}
+
 bool PlanPlayFill(TrackChannel& ch, PlayLayer& pl, FillPiece* piece) {
   const int64_t read = ch.read.Get();
   int64_t hi = pl.fill.Get();
@@ -64,26 +75,19 @@ bool PlanPlayFill(TrackChannel& ch, PlayLayer& pl, FillPiece* piece) {
     pl.fill.Set(read);
     pl.back.Set(read);
   }
-  const int64_t limit = ExpandedLimit(ch);
-  const int64_t target = read > limit - kPlayAhead ? limit : read + kPlayAhead;
-  // Whole blocks only, except the last piece before the limit: a client
-  // that read a little leaves far more than a block buffered, and small
-  // pieces cost a Take transfer each.
-  if (hi >= target || (target < limit && target - hi < kFillBlock)) return false;
-  *piece = {hi, static_cast<uint32_t>(std::min<int64_t>(kFillBlock, target - hi)), true};
+  const uint32_t n = PlayFillLength(ch, read, hi);
+  if (n == 0) return false;
+  *piece = {hi, n, true};
   return true;
 }
 
-// Without locks: whether a running play fill of the layer finds work now,
-// by the same rule as PlanPlayFill. The positions are atomic words; a stale
-// answer only moves the fill to the client's next wake-up, and it spares the
-// fill loop two locks per layer on each pass over every channel.
+// Without locks: whether a running play fill of the layer finds work now.
+// The positions are atomic words; a stale answer only moves the fill to the
+// client's next wake-up, and it spares the fill loop two locks per layer on
+// each pass over every channel.
 bool PlayFillDue(TrackChannel& ch, PlayLayer& pl) {
   const int64_t read = ch.read.Get();
-  const int64_t hi = std::max(pl.fill.Get(), read);
-  const int64_t limit = ExpandedLimit(ch);
-  const int64_t target = read > limit - kPlayAhead ? limit : read + kPlayAhead;
-  return hi < target && (target >= limit || target - hi >= kFillBlock);
+  return PlayFillLength(ch, read, std::max(pl.fill.Get(), read)) != 0;
 }
 
 // Scrub fills keep [centre - kScrubHalf, centre + kScrubHalf) buffered round
