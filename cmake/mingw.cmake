@@ -1,5 +1,6 @@
 # Shared part of the mingw-w64 toolchain files: set HRL_MINGW (the target
-# triple) and HRL_WINE_ARCH (win32 or win64) before including it.
+# triple), HRL_WINE_ARCH (win32 or win64) and HRL_ARCH_FLAGS (code
+# generation flags of the width) before including it.
 set(CMAKE_SYSTEM_NAME Windows)
 
 # The posix thread model: the win32 model has no std::mutex.
@@ -13,8 +14,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 
 # DWARF 4 so that Wine's debugger prints function, file and line.
-set(CMAKE_C_FLAGS_INIT   "-gdwarf-4 -D_FORTIFY_SOURCE=2 -fstack-protector-strong")
-set(CMAKE_CXX_FLAGS_INIT "-gdwarf-4 -D_FORTIFY_SOURCE=2 -fstack-protector-strong")
+set(CMAKE_C_FLAGS_INIT   "${HRL_ARCH_FLAGS} -gdwarf-4 -D_FORTIFY_SOURCE=2 -fstack-protector-strong")
+set(CMAKE_CXX_FLAGS_INIT "${HRL_ARCH_FLAGS} -gdwarf-4 -D_FORTIFY_SOURCE=2 -fstack-protector-strong")
 # Static runtime: without it the programs need the compiler's DLLs and exit
 # silently under Wine.
 set(CMAKE_EXE_LINKER_FLAGS_INIT    "-static -static-libgcc -static-libstdc++")

@@ -282,7 +282,7 @@ void CKeDevice::Remove(bool dropRequestReference) {
     }
     Unlock();
     if (!child) break;
-    if (child->m_state != KeStateSurpriseRemoved) child->Remove(false);
+    if (child->m_state.load() != KeStateSurpriseRemoved) child->Remove(false);
   }
   KeWaitForSingleObject(&m_removed, Executive, KernelMode, false, nullptr);
   if (m_link) IoDeleteSymbolicLink(m_link);

@@ -3,6 +3,9 @@
 // CKeDevice (in its extension); every open handle may carry one CKeHandle
 // (in its file object's first context word).
 #pragma once
+
+#include <atomic>
+
 #include "kernel/services.h"
 
 enum KeState : int32_t {
@@ -110,8 +113,9 @@ class CKeDevice {
   void WithdrawResources();
 
   std::atomic<int32_t> m_refs;
-  KeState m_state = KeStateNone;
-  KeState m_previous = KeStateNone;
+  // Written by PnP requests, read by every request's dispatch on any thread.
+  std::atomic<KeState> m_state{KeStateNone};
+  KeState m_previous = KeStateNone;  // PnP requests only
   DEVICE_OBJECT* m_device;
   DEVICE_OBJECT* m_pdo;
   DEVICE_OBJECT* m_lower;

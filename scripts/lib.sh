@@ -1,16 +1,30 @@
 # Shared set-up of scripts/run and scripts/test: packages, builds, Wine prefix.
 # Sourced, not run. Every step is idempotent.
 #
-# Builds, each in build/<name>:
-#   win     i686 mingw-w64: every deliverable, as 32-bit Windows binaries.
-#   native  the portable libraries with AddressSanitizer and UBSan: g++ -m32.
-#   bench   the portable libraries optimised, with the benchmarks (scripts/bench).
-#   fuzz    clang + libFuzzer + ASan: the fuzz targets of the readers (scripts/fuzz).
-# Some machines' kernels cannot run 32-bit programs at all (so neither -m32
-# tests nor 32-bit Wine). There the native build is 64-bit and the Windows
-# tests come from win64, an x86_64 mingw-w64 build of the same sources run
-# under 64-bit Wine; win is still built, so the deliverables always compile
-# as 32-bit.
+# The width that ships is 32-bit, and it is what the tests check wherever
+# the machine allows. Builds, each in build/<name>:
+#   where the kernel runs 32-bit programs:
+#     native    the portable libraries, tests and fuzz replays: g++ -m32 with
+#               AddressSanitizer and UBSan, run directly.
+#     win       i686 mingw-w64: every deliverable and its tests, run under
+#               32-bit Wine.
+#   where it cannot (no IA32 emulation in the kernel):
+#     native    the same with g++ -m64 (AddressSanitizer and UBSan).
+#     native32  the portable libraries and tests with g++ -m32, static, run
+#               under qemu-i386 user-mode emulation (undefined behaviour
+#               trapped; AddressSanitizer does not run there).
+#     win64     x86_64 mingw-w64 build of the same sources, tests under
+#               64-bit Wine.
+#     win       i686 mingw-w64: the deliverables only, compiled (32-bit Wine
+#               cannot run here).
+#   and, outside scripts/test:
+#     bench     the portable libraries optimised, with the benchmarks
+#               (scripts/bench); the native 64-bit test build compiles them.
+#     fuzz      clang + libFuzzer + ASan: the fuzz targets (scripts/fuzz); the
+#               native test builds replay their seed corpora as tests.
+#     tsan      ThreadSanitizer build of the threaded code's tests (scripts/tsan).
+# HRL_I386=no forces the second kind of machine (to check it where 32-bit
+# programs run); HRL_I386=yes skips the probe.
 
 HRL_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 HRL_BUILD=${HRL_BUILD:-$HRL_ROOT/build}
@@ -24,9 +38,16 @@ hrl_packages=(cmake ninja-build g++-multilib googletest libbenchmark-dev clang l
               g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools
               wine wine32:i386 wine64 xvfb)
 
+# Installs the packages every build needs, and the user-mode emulator where
+# the kernel cannot run 32-bit programs.
 hrl_install() {
+  hrl_install_packages "${hrl_packages[@]}"
+  hrl_runs_i386 || hrl_install_packages qemu-user
+}
+
+hrl_install_packages() {
   local missing=()
-  for p in "${hrl_packages[@]}"; do
+  for p in "$@"; do
     dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q '^install ok installed' || missing+=("$p")
   done
   [ ${#missing[@]} -eq 0 ] && return 0
@@ -49,7 +70,7 @@ hrl_runs_i386() {
       HRL_I386=yes
     else
       HRL_I386=no
-      echo "note: this kernel cannot run 32-bit programs; testing the 64-bit forms (native -m64, Windows layer under 64-bit Wine)"
+      echo "note: this kernel cannot run 32-bit programs: the native 32-bit tests run under qemu-i386, the Windows tests in their 64-bit form under 64-bit Wine"
     fi
   fi
   [ "$HRL_I386" = yes ]
@@ -93,28 +114,34 @@ hrl_wine_prefix() {
 
 hrl_wine_stop() { wineserver -k >/dev/null 2>&1 || true; }
 
+# hrl_build NAME TOOLCHAIN [cmake options...] [-- build targets...]
 hrl_build() {
   local name=$1 toolchain=$2; shift 2
+  local opts=() targets=()
+  while [ $# -gt 0 ] && [ "$1" != -- ]; do opts+=("$1"); shift; done
+  [ $# -gt 0 ] && { shift; targets=("$@"); }
+  echo "== build $name"
   cmake -S "$HRL_ROOT" -B "$HRL_BUILD/$name" -G Ninja \
         -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DCMAKE_TOOLCHAIN_FILE="$HRL_ROOT/cmake/$toolchain" "$@" >/dev/null
-  cmake --build "$HRL_BUILD/$name" -j "$HRL_JOBS"
+        -DCMAKE_TOOLCHAIN_FILE="$HRL_ROOT/cmake/$toolchain" "${opts[@]}" >/dev/null
+  cmake --build "$HRL_BUILD/$name" -j "$HRL_JOBS" ${targets[@]:+--target "${targets[@]}"}
 }
 
-# Builds everything this machine can test.
+# Builds everything scripts/test runs on this machine (see the top).
 hrl_build_all() {
   if hrl_runs_i386; then
-    hrl_build native native-m32.cmake
+    hrl_build native native-m32.cmake -DHRL_BUILD_TESTS=ON
+    hrl_build win mingw-i686.cmake -DHRL_BUILD_TESTS=ON
   else
-    hrl_build native native-m64.cmake
+    hrl_build native native-m64.cmake -DHRL_BUILD_TESTS=ON
+    hrl_build native32 native-m32-emu.cmake -DHRL_BUILD_TESTS=ON
+    hrl_build win64 mingw-x86_64.cmake -DHRL_BUILD_TESTS=ON
+    hrl_build win mingw-i686.cmake -DHRL_BUILD_TESTS=OFF
   fi
-  hrl_build win mingw-i686.cmake
-  hrl_runs_i386 || hrl_build win64 mingw-x86_64.cmake
-  hrl_build bench native-bench.cmake
-  hrl_build_fuzz
 }
 
-# The fuzz targets (clang, libFuzzer, AddressSanitizer).
+# The fuzz targets (clang, libFuzzer, AddressSanitizer), 32-bit where they
+# can run as such.
 hrl_build_fuzz() {
   local arch=-m64
   hrl_runs_i386 && arch=-m32

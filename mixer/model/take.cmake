@@ -14,7 +14,8 @@ endif()
 
 hrl_test(model_take_test
   SOURCES tests/take_test.cpp
-  LIBS hrl_model hrl_fake_services hrl_fake_host)
+  LIBS hrl_model hrl_fake_services hrl_fake_host
+  LABELS threaded)
 
 hrl_fuzz(take_header_fuzz
   SOURCES tests/take_header_fuzz.cpp

@@ -122,6 +122,10 @@ struct TakeRec : TakeImage {
   TakeRec* ringNext = nullptr;  // null when not in the ring
   TakeRec* next = nullptr;      // open list or free list
   uint32_t ref = 0;             // the record's reference (see top of file)
+  // True while the record holds an open Take. Read and written only under
+  // the name-set lock, so that TakeFromRef on another thread never reads a
+  // field that the Take's own lock guards.
+  bool live = false;
 };
 
 // Store lifetime.

@@ -69,6 +69,11 @@ void OpenListRemove(TakeRec* take) {
   }
 }
 
+void SetLive(TakeRec* take, bool live) {
+  std::lock_guard<std::mutex> guard(S().nameLock);
+  take->live = live;
+}
+
 void CloseHandleLocked(TakeRec* take) {
   FioClose(take->file);
   take->file = kFioInvalid;
@@ -166,7 +171,7 @@ TakeRec* TakeFromRef(uint32_t ref) {
   std::lock_guard<std::mutex> guard(S().nameLock);
   if (ref == 0 || ref > S().byRef.size()) return nullptr;
   TakeRec* rec = S().byRef[ref - 1];
-  return rec->path[0] ? rec : nullptr;
+  return rec->live ? rec : nullptr;
 }
 
 TakeRec* TakeAlloc(const TakeImage& image) {
@@ -184,6 +189,7 @@ TakeRec* TakeAlloc(const TakeImage& image) {
     S().openList = rec;
   }
   TakeNameInsert(rec);
+  SetLive(rec, true);
   return rec;
 }
 
@@ -191,6 +197,7 @@ int TakeFree(TakeRec* take) {
   if (!take || !S().open) return 0;
   std::lock_guard<std::mutex> guard(take->lock);
   if (!TakeNameRemove(take)) return 0;
+  SetLive(take, false);
   RingRemove(take);
   OpenListRemove(take);
   if (S().scanLast == take) S().scanLast = nullptr;

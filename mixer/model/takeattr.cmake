@@ -8,4 +8,5 @@ target_sources(hrl_model PRIVATE
 
 hrl_test(model_takeattr_test
   SOURCES tests/takeattr_test.cpp tests/takeio_test.cpp tests/taketime_test.cpp
-  LIBS hrl_model hrl_fake_services hrl_fake_host)
+  LIBS hrl_model hrl_fake_services hrl_fake_host
+  LABELS threaded)
