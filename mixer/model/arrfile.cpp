@@ -363,14 +363,16 @@ void UpgradePart(PartRec& part, int32_t version) {
 // that later computes with them (sections, flattening, the gain ramps, the
 // play lists) relies on these: no negative span or Take offset, a Take
 // span that ends within 32 bits (the length check against the Take is
-// skipped for Midi Parts counting ticks), curves 0..7, gains up to the
+// skipped for Midi Parts counting ticks), curves 0..7 (the crossfade curves
+// from "AFFV2.4" on, the first version to hold them), gains up to the
 // ceiling, no negative layer.
-bool PartValuesSound(const PartRec& p) {
+bool PartValuesSound(const PartRec& p, int32_t version) {
+  const bool xfadeCurves =
+      version < kArrV24 || (p.XfadeInCurve <= kMaxCurve && p.XfadeOutCurve <= kMaxCurve);
   return p.Start >= 0 && p.Length >= 0 && p.Offset >= 0 &&
          int64_t{p.Offset} + p.Length <= arrlist::kMaxPos && p.PlayChannel >= 0 &&
-         p.PlayChannel <= kMaxPlayChannel && p.FadeCurve <= kMaxCurve &&
-         p.XfadeInCurve <= kMaxCurve && p.XfadeOutCurve <= kMaxCurve && p.GainStart <= kGainMax &&
-         p.GainEnd <= kGainMax && p.Layer >= 0;
+         p.PlayChannel <= kMaxPlayChannel && p.FadeCurve <= kMaxCurve && xfadeCurves &&
+         p.GainStart <= kGainMax && p.GainEnd <= kGainMax && p.Layer >= 0;
 }
 
 // 1 when every list of the block is sound: links inside the block, no slot
@@ -386,7 +388,7 @@ int ArrBlockIsSound(ArrRec* arr, int32_t version) {
       if (part == nullptr || seen[slot]) return 0;
       seen[slot] = 1;
       UpgradePart(*part, version);
-      if (!PartValuesSound(*part)) return 0;
+      if (!PartValuesSound(*part, version)) return 0;
       if (part->SnapPoint < 0 || part->SnapPoint >= part->Length) part->SnapPoint = 0;
       part->Name[sizeof part->Name - 1] = '\0';
       slot = part->Next;

@@ -608,6 +608,32 @@ TEST_F(TakeTest, ReferencesResolveWhileThePoolGrows) {
   EXPECT_GT(*refs.rbegin(), 128u);  // the pool grew past its first block
 }
 
+// A new file for a safe save: never one that exists, not shared while it
+// is written, flushed and closed with their results.
+TEST_F(TakeTest, CreateNewFileNeverReplacesAndIsNotShared) {
+  const std::string taken = Sub("taken");
+  WriteRaw(taken, "mine", 4);
+  EXPECT_EQ(FioOpen(taken.c_str(), kFioCreateNew), kFioInvalid);
+  uint64_t size = 0;
+  FioHandle check = FioOpen(taken.c_str(), kFioRead);
+  ASSERT_NE(check, kFioInvalid);
+  EXPECT_EQ(FioGetSize(check, &size), 1);
+  EXPECT_EQ(size, 4u);
+  EXPECT_EQ(FioClose(check), 1);
+
+  const std::string fresh = Sub("fresh");
+  FioHandle file = FioOpen(fresh.c_str(), kFioCreateNew);
+  ASSERT_NE(file, kFioInvalid);
+#ifdef _WIN32
+  EXPECT_EQ(FioOpen(fresh.c_str(), kFioRead), kFioInvalid);  // nobody reads it half-written
+#endif
+  EXPECT_EQ(FioWrite(file, "new", 3), 1);
+  EXPECT_EQ(FioFlush(file), 1);
+  EXPECT_EQ(FioClose(file), 1);
+  EXPECT_EQ(FioClose(kFioInvalid), 0);
+  EXPECT_TRUE(Exists(fresh));
+}
+
 TEST_F(TakeTest, DiskFreeUsableIsFourFifths) {
   uint64_t all = FioDiskFree(dir_.c_str());
   uint64_t usable = DiskFreeUsable(dir_.c_str());
