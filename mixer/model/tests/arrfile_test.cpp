@@ -3,6 +3,10 @@
 // writes, merging and flattening (runs natively and under Wine).
 #include <algorithm>
 #include <cmath>
+#include <csignal>
+#ifdef __linux__
+#include <sys/resource.h>
+#endif
 #include <filesystem>
 
 #include "mixer/model/strtab.h"
@@ -475,6 +479,26 @@ TEST_F(ArrFileRw, SafeSaveKeepsTheOldFileAndTheUsersFiles) {
     EXPECT_EQ(ReadBytes(name), users) << name;
   EXPECT_TRUE(std::filesystem::is_directory(NativePath("keep.arr.~2")));
   EXPECT_FALSE(std::filesystem::exists(NativePath("keep.arr.~4")));
+
+#ifdef __linux__
+  // The disk fills during the write (a file size limit stands in): the old
+  // file stays and no temporary file is left behind.
+  WriteBytes("full.arr", old);
+  Host().Reset();
+  const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit limit{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
+  rlimit small = limit;
+  small.rlim_cur = 4096;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const int written = WriteArrFile(Path("full.arr").c_str(), arr, nullptr, 0);
+  setrlimit(RLIMIT_FSIZE, &limit);
+  std::signal(SIGXFSZ, previous);
+  EXPECT_EQ(written, 0);
+  EXPECT_TRUE(Boxed(IDS_ARR_RW_ERROR));
+  EXPECT_EQ(ReadBytes("full.arr"), old);
+  EXPECT_FALSE(std::filesystem::exists(NativePath("full.arr.~1")));
+#endif
 }
 
 TEST_F(ArrFileRw, AppendCopiesEveryPartAtTheNowPosition) {
