@@ -118,12 +118,34 @@ inline const PartRec* ArrPart(const ArrRec* arr, uint32_t slot) {
   return ArrPart(const_cast<ArrRec*>(arr), slot);
 }
 
-// Calls fn(slot, part) for every Part of the track's list, in list order. A
-// damaged chain (an index out of range, or a cycle) ends the walk: no list
-// is longer than the slot count.
+// The one rule of every walk along a Part list: calls fn(slot, part) from
+// `first` while fn returns true, and ends at the end of the list, at an index
+// outside the block, at a free slot (start kPartFreeStart, which no list may
+// hold: a repair must never see fewer Parts than a query hands out) and after
+// one step per slot, so a damaged chain neither crashes nor hangs it. With
+// `nextFirst` each next link is read before the call, so that fn may take the
+// Part out of its list. A is ArrRec or const ArrRec.
+template <bool nextFirst = false, typename A, typename Fn>
+void ArrWalkList(A* arr, uint32_t first, Fn fn) {
+  if (arr == nullptr) return;
+  uint32_t slot = first;
+  for (uint32_t steps = 0; steps < arr->PartCount; ++steps) {
+    auto* part = ArrPart(arr, slot);
+    if (part == nullptr || part->Start == kPartFreeStart) return;
+    const uint32_t next = part->Next;
+    if (!fn(slot, *part)) return;
+    slot = nextFirst ? next : part->Next;
+  }
+}
+
+// Calls fn(slot, part) for every Part of the track's list, in list order,
+// by the rule of ArrWalkList.
 template <typename Fn> void ArrForEachTrackPart(const ArrRec* arr, uint32_t track, Fn fn) {
   if (arr == nullptr || track >= kArrTracks) return;
-  WalkChain(arr->ListHead[track], arr->PartCount, [arr](uint32_t i) { return ArrPart(arr, i); }, fn);
+  ArrWalkList(arr, arr->ListHead[track], [&fn](uint32_t slot, const PartRec& part) {
+    fn(slot, part);
+    return true;
+  });
 }
 
 // Calls fn(track, slot, part) for every Part of every track.

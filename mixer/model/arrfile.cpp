@@ -9,6 +9,7 @@
 
 #include "arrheap.h"
 #include "arrlist.h"
+#include "gain.h"
 #include "host.h"
 #include "mixer/arrange/arrcopy.h"
 #include "mixer/arrange/partedit.h"
@@ -27,6 +28,7 @@ namespace {
 
 constexpr uint32_t kMaxFileTakes = kArrMaxParts;  // a Take is in the table only when a Part plays it
 constexpr int32_t kMaxPlayChannel = 384;          // 192 channels, and the same muted
+constexpr uint8_t kMaxCurve = 7;                  // fade shapes 0..7
 
 // ---- Shared pieces ----
 
@@ -39,9 +41,11 @@ class FileGuard {
   FileGuard& operator=(const FileGuard&) = delete;
   FioHandle get() const { return file_; }
   bool ok() const { return file_ != kFioInvalid; }
-  void Close() {
-    if (file_ != kFioInvalid) FioClose(file_);
+  // 1 when the file closed without error (or was not open).
+  int Close() {
+    const int ok = file_ == kFioInvalid || FioClose(file_);
     file_ = kFioInvalid;
+    return ok;
   }
 
  private:
@@ -233,19 +237,30 @@ int WriteSections(FioHandle file, ArrFileVersion version, const ArrRec* copy, co
          FioWrite(file, &settings, sizeof settings);
 }
 
-// The temporary file a save writes before it replaces the target.
-std::string TempPathFor(const char* path) { return std::string(path) + ".tmp"; }
+// The temporary file a save writes beside its target, under the first free
+// name "<target>.~<n>": created only when no file of that name exists and
+// not shared, so a save never overwrites a file of the user's and nobody
+// reads the half-written one. Invalid when none can be created.
+constexpr int kTempNameTries = 1000;
+
+FioHandle CreateTempFor(const char* path, std::string* temp) {
+  for (int n = 1; n <= kTempNameTries; ++n) {
+    *temp = std::string(path) + ".~" + std::to_string(n);
+    if (temp->size() >= static_cast<size_t>(kTakePathSize)) return kFioInvalid;
+    const FioHandle file = FioOpen(temp->c_str(), kFioCreateNew);
+    if (file != kFioInvalid) return file;
+    // Only a name that is taken sends us on to the next one.
+    if (!FioFileExists(temp->c_str()) && !FioDirExists(temp->c_str())) return kFioInvalid;
+  }
+  return kFioInvalid;
+}
 
 }  // namespace
 
 int WriteArrFile(const char* path, ArrRec* arr, const MrkList* markers, int selectedOnly) {
   if (path == nullptr || arr == nullptr) return 0;
-  const std::string temp = TempPathFor(path);
-  if (temp.size() >= static_cast<size_t>(kTakePathSize)) {
-    MessageBoxById(nullptr, IDS_ARR_CANT_OPEN, kMbWarnOk, path);
-    return 0;
-  }
-  FileGuard file(FioOpen(temp.c_str(), kFioCreateAlways));
+  std::string temp;
+  FileGuard file(CreateTempFor(path, &temp));
   if (!file.ok()) {
     MessageBoxById(nullptr, IDS_ARR_CANT_OPEN, kMbWarnOk, path);
     return 0;
@@ -263,9 +278,12 @@ int WriteArrFile(const char* path, ArrRec* arr, const MrkList* markers, int sele
   const ArrFileVersion version = ArrFileVersionFor(copy.get());
   if (version == kArrV22) ArrClearNewFields(copy.get());
 
-  const int written = WriteSections(file.get(), version, copy.get(), markers, table);
-  file.Close();
-  if (!written || !FioReplace(temp.c_str(), path)) {
+  // The new file must be on the disk, and closed without error, before it
+  // takes the old one's place.
+  const int written = WriteSections(file.get(), version, copy.get(), markers, table) &&
+                      FioFlush(file.get());
+  const int closed = file.Close();
+  if (!written || !closed || !FioReplace(temp.c_str(), path)) {
     FioDelete(temp.c_str());
     ShowError(IDS_ARR_RW_ERROR);
     return 0;
@@ -277,41 +295,41 @@ int WriteArrFile(const char* path, ArrRec* arr, const MrkList* markers, int sele
 
 namespace {
 
-// The check behind CheckArrFile: 0 when the file is sound, else the id of
-// its error: 216 for a consistent file with more Part slots than an
-// arrangement holds, 136 for everything else.
-uint32_t CheckArrSizes(FioHandle file, uint32_t* arrSize, uint32_t* mrkSize,
-                       char version[kArrFileVersionSize]) {
+// The check behind CheckArrFile: 1 when the version is known and the file
+// size agrees with its counts. A file with more Part slots than an
+// arrangement holds passes (the reader refuses it with its own message
+// when it reads the arrangement), as long as its block sizes fit 32 bits.
+int CheckArrSizes(FioHandle file, uint32_t* arrSize, uint32_t* mrkSize,
+                  char version[kArrFileVersionSize]) {
   uint64_t fileSize = 0;
   char text[kArrFileVersionSize];
   if (!FioGetSize(file, &fileSize) || !FioSeek(file, 0) || !ReadExact(file, text, sizeof text) ||
       ArrFileVersionOf(text) < 0)
-    return IDS_ARR_INVALID;
+    return 0;
   // Every count is checked against the bytes that remain before the next
   // seek, so a damaged count can neither overflow nor send us far away.
   uint32_t n = 0, m = 0, t = 0;
   uint64_t at = kArrFileVersionSize;
-  if (!ReadExact(file, &n, sizeof n)) return IDS_ARR_INVALID;
+  if (!ReadExact(file, &n, sizeof n)) return 0;
   at += 13316 + 128 * uint64_t{n};
   if (at + 4 > fileSize || !FioSeek(file, at) || !ReadExact(file, &m, sizeof m) || m > kMrkMaxNumber)
-    return IDS_ARR_INVALID;
+    return 0;
   at += MrkBlockSize(m);
   if (at + 4 > fileSize || !FioSeek(file, at) || !ReadExact(file, &t, sizeof t) ||
       fileSize != ArrFileSize(n, m, t) || !FioSeek(file, kArrFileVersionSize))
-    return IDS_ARR_INVALID;
-  if (n > kArrMaxParts) return IDS_MAX_PARTS_REACHED;
-  if (t > kMaxFileTakes) return IDS_ARR_INVALID;
+    return 0;
+  if (13316 + 128 * uint64_t{n} > UINT32_MAX || t > kMaxFileTakes) return 0;
   if (arrSize) *arrSize = ArrBlockSize(n);
   if (mrkSize) *mrkSize = MrkBlockSize(m);
   if (version) std::memcpy(version, text, sizeof text);
-  return 0;
+  return 1;
 }
 
 }  // namespace
 
 int CheckArrFile(FioHandle file, uint32_t* arrSize, uint32_t* mrkSize,
                  char version[kArrFileVersionSize]) {
-  return CheckArrSizes(file, arrSize, mrkSize, version) == 0;
+  return CheckArrSizes(file, arrSize, mrkSize, version);
 }
 
 int IsArrFile(const char* path) {
@@ -323,41 +341,6 @@ int IsArrFile(const char* path) {
 // ---- Reading ----
 
 namespace {
-
-// 1 when every list of the block is sound: links inside the block, no slot
-// in two lists or twice in one (which also rules out cycles), no free slot
-// listed, and every listed Part's values in their ranges. Names are cut to
-// their field.
-int ArrBlockIsSound(ArrRec* arr) {
-  std::vector<uint8_t> seen(arr->PartCount, 0);
-  for (uint32_t track = 0; track < kArrTracks; ++track) {
-    for (uint32_t slot = arr->ListHead[track]; slot != kArrNoSlot;) {
-      PartRec* part = ArrPart(arr, slot);
-      if (part == nullptr || seen[slot]) return 0;
-      seen[slot] = 1;
-      if (part->Start < 0 || part->Length < 0 || part->PlayChannel < 0 ||
-          part->PlayChannel > kMaxPlayChannel)
-        return 0;
-      part->Name[sizeof part->Name - 1] = '\0';
-      slot = part->Next;
-    }
-  }
-  return 1;
-}
-
-// 1 when the marker chain is sound: links inside the list, no cycle, every
-// chained marker in use. Names are cut to their field.
-int MrkListIsSound(MrkList* list) {
-  std::vector<uint8_t> seen(list->Count, 0);
-  for (uint32_t slot = list->First; slot != kMrkNoSlot;) {
-    MrkRec* mrk = MrkSlot(list, slot);
-    if (mrk == nullptr || seen[slot] || mrk->Position == kMrkUnused) return 0;
-    seen[slot] = 1;
-    slot = mrk->Next;
-  }
-  for (uint32_t slot = 0; slot < list->Count; ++slot) MrkSlot(list, slot)->Name[63] = '\0';
-  return 1;
-}
 
 // Brings a Part record of an older version to the current layout.
 void UpgradePart(PartRec& part, int32_t version) {
@@ -374,6 +357,66 @@ void UpgradePart(PartRec& part, int32_t version) {
     part.XfadeInWindow[1] = part.XfadeOutWindow[1] = 255;
     part.Reserved = 0;
   }
+}
+
+// 1 when the values of an upgraded Part are in their ranges. Everything
+// that later computes with them (sections, flattening, the gain ramps, the
+// play lists) relies on these: no negative span or Take offset, a Take
+// span that ends within 32 bits (the length check against the Take is
+// skipped for Midi Parts counting ticks), curves 0..7 (the crossfade curves
+// from "AFFV2.4" on, the first version to hold them), gains up to the
+// ceiling, no negative layer.
+bool PartValuesSound(const PartRec& p, int32_t version) {
+  const bool xfadeCurves =
+      version < kArrV24 || (p.XfadeInCurve <= kMaxCurve && p.XfadeOutCurve <= kMaxCurve);
+  return p.Start >= 0 && p.Length >= 0 && p.Offset >= 0 &&
+         int64_t{p.Offset} + p.Length <= arrlist::kMaxPos && p.PlayChannel >= 0 &&
+         p.PlayChannel <= kMaxPlayChannel && p.FadeCurve <= kMaxCurve && xfadeCurves &&
+         p.GainStart <= kGainMax && p.GainEnd <= kGainMax && p.Layer >= 0;
+}
+
+// 1 when every list of the block is sound: links inside the block, no slot
+// in two lists or twice in one (which also rules out cycles), no free slot
+// listed, and every listed Part, upgraded from the file's version, with its
+// values in their ranges. Repairs what a reader can repair: names are cut
+// to their field, a snap point outside its Part becomes none (0).
+int ArrBlockIsSound(ArrRec* arr, int32_t version) {
+  std::vector<uint8_t> seen(arr->PartCount, 0);
+  for (uint32_t track = 0; track < kArrTracks; ++track) {
+    for (uint32_t slot = arr->ListHead[track]; slot != kArrNoSlot;) {
+      PartRec* part = ArrPart(arr, slot);
+      if (part == nullptr || seen[slot]) return 0;
+      seen[slot] = 1;
+      UpgradePart(*part, version);
+      if (!PartValuesSound(*part, version)) return 0;
+      if (part->SnapPoint < 0 || part->SnapPoint >= part->Length) part->SnapPoint = 0;
+      part->Name[sizeof part->Name - 1] = '\0';
+      slot = part->Next;
+    }
+  }
+  return 1;
+}
+
+// 1 when the marker list is sound: the chain's links inside the list, no
+// cycle, every chained marker in use and the chain in position order, and
+// every marker in use on the chain with a position of 0 or more. Names are
+// cut to their field.
+int MrkListIsSound(MrkList* list) {
+  std::vector<uint8_t> seen(list->Count, 0);
+  int64_t last = 0;
+  for (uint32_t slot = list->First; slot != kMrkNoSlot;) {
+    MrkRec* mrk = MrkSlot(list, slot);
+    if (mrk == nullptr || seen[slot] || mrk->Position < last) return 0;
+    seen[slot] = 1;
+    last = mrk->Position;
+    slot = mrk->Next;
+  }
+  for (uint32_t slot = 0; slot < list->Count; ++slot) {
+    MrkRec* mrk = MrkSlot(list, slot);
+    if (mrk->Position != kMrkUnused && !seen[slot]) return 0;
+    mrk->Name[63] = '\0';
+  }
+  return 1;
 }
 
 // 1 when the Take holds the Part's span; Midi Parts whose Take counts ticks
@@ -417,7 +460,7 @@ int ReadCheckedBlock(HeapBlock<T>& block, FioHandle file, uint32_t size, BlockSi
 int ReadArrBlock(ReadState& st, FioHandle file, uint32_t arrSize) {
   return ReadCheckedBlock(
       st.arr, file, arrSize, [](const ArrRec& a) { return ArrBlockSize(a.PartCount); },
-      ArrBlockIsSound);
+      [&st](ArrRec* a) { return ArrBlockIsSound(a, st.version); });
 }
 
 int ReadMarkers(ReadState& st, FioHandle file, uint32_t mrkSize) {
@@ -438,8 +481,11 @@ TakeRec* FindTake(ReadState& st, const PartRec& part) {
   return known.take;
 }
 
-// Upgrades every listed Part and binds it to its Take; Parts whose Take is
-// missing or too short are dropped. 0 when the user cancelled.
+// Binds every listed (upgraded) Part to its Take; Parts whose Take is
+// missing, of another kind or too short are dropped: a Part of one kind
+// bound to a Take of another would load or not depending on whether that
+// Take happened to be open (the search by id through the open Takes is
+// kind-blind, the folder search is not). 0 when the user cancelled.
 int BindParts(ReadState& st) {
   ArrRec* arr = st.arr.get();
   if (st.version == kArrV21)
@@ -454,9 +500,9 @@ int BindParts(ReadState& st) {
   int cancelled = 0;
   arrlist::WalkAllTakingOut(arr, [&](uint32_t track, uint32_t slot, PartRec& part) {
     if (cancelled) return;
-    UpgradePart(part, st.version);
     TakeRec* take = FindTake(st, part);
-    if (take != nullptr && TakeHoldsPart(take, part)) {
+    if (take != nullptr && TakeGetAttr(take, kTakeAttrKind) == part.TakeKind &&
+        TakeHoldsPart(take, part)) {
       part.Take = TakeRef(take);
     } else {
       ArrUnlinkPart(arr, slot, track);
@@ -520,12 +566,14 @@ int ReadArrFile(const ArrReadRequest& req, ArrReadProgress* progress) {
   if (!file.ok()) return ShowError(IDS_ARR_NOT_FOUND), 0;
   uint32_t arrSize = 0, mrkSize = 0;
   char text[kArrFileVersionSize];
-  if (const uint32_t bad = CheckArrSizes(file.get(), &arrSize, &mrkSize, text)) return ShowError(bad), 0;
+  if (!CheckArrFile(file.get(), &arrSize, &mrkSize, text)) return ShowError(IDS_ARR_INVALID), 0;
   st.version = ArrFileVersionOf(text);
 
   const uint64_t mrkAt = kArrFileVersionSize + uint64_t{arrSize};
   const uint64_t takesAt = mrkAt + mrkSize;
   if (req.Arr) {
+    // Refused before its block is allocated: the count alone says it.
+    if (arrSize > ArrBlockSize(kArrMaxParts)) return ShowError(IDS_MAX_PARTS_REACHED), 0;
     if (!ReadArrBlock(st, file.get(), arrSize)) return 0;
   } else if (!SkipBytes(file.get(), kArrFileVersionSize, arrSize)) {
     return ShowError(IDS_ARR_RW_ERROR), 0;
@@ -582,16 +630,18 @@ ArrRec* ArrAppendArr(ArrRec* target, ArrRec* loaded, uint32_t* error) {
 namespace {
 
 // The Part P cut to its visible section {s, l}, as a layer-0 Part without
-// overlap or crossfade links.
+// overlap or crossfade links. The section lies inside P, but P's own fields
+// may come from anywhere (a snap point near -2^31, an offset near 2^31), so
+// the arithmetic is 64-bit and its results are kept within 32 bits.
 PartRec SectionPart(const PartRec& p, const ArrSection& sec) {
   PartRec out = p;
-  const int32_t cut = sec.Start - p.Start;
-  out.Offset = p.Offset + cut;
-  out.SnapPoint = p.SnapPoint - cut;
-  if (out.SnapPoint < 0 || out.SnapPoint >= sec.Length) out.SnapPoint = 0;
+  const int64_t cut = int64_t{sec.Start} - p.Start;
+  out.Offset = arrlist::Clamp32(int64_t{p.Offset} + cut, INT32_MIN, arrlist::kMaxPos);
+  const int64_t snap = int64_t{p.SnapPoint} - cut;
+  out.SnapPoint = snap < 0 || snap >= sec.Length ? 0 : static_cast<int32_t>(snap);
   if (p.TakeKind == kTakeAudio) {
-    out.GainStart = ArrPartGainAt(cut, p);
-    out.GainEnd = ArrPartGainAt(cut + sec.Length, p);
+    out.GainStart = ArrPartGainAt(arrlist::Clamp32(cut, INT32_MIN, arrlist::kMaxPos), p);
+    out.GainEnd = ArrPartGainAt(arrlist::Clamp32(cut + sec.Length, INT32_MIN, arrlist::kMaxPos), p);
   }
   out.Length = sec.Length;
   out.Start = sec.Start;

@@ -95,16 +95,19 @@ ArrFileSettings ArrFileSettingsNow();
 
 // Writes the arrangement (or only its selected Parts, as a new arrangement
 // of them, unselected) with the marker list to `path`. The file is written
-// beside the target under a temporary name and replaces the old file only
-// when complete, so a failed save keeps the previous file. 1 written, 0
-// failed (its message shown).
+// beside the target under a temporary name that no existing file has, not
+// shared, flushed to the disk and closed, and replaces the old file only
+// then, so a failed save keeps the previous file. 1 written, 0 failed (its
+// message shown).
 int WriteArrFile(const char* path, ArrRec* arr, const MrkList* markers, int selectedOnly);
 
 // Checks an open file: the version text, and the file size against the
 // sizes its counts give. 1 with the arrangement and marker block sizes (and
 // the version text, when `version` is not null) when they agree; the file
-// position is then back at offset 8. Counts beyond the largest arrangement
-// (16384 Parts, 999 markers, 16384 Takes) are refused as well.
+// position is then back at offset 8. More markers or Takes than an
+// arrangement can hold (999, 16384) are refused as well; more Part slots
+// than it holds (16384) are not: the reader refuses those with their own
+// message (216) when it reads the arrangement.
 int CheckArrFile(FioHandle file, uint32_t* arrSize, uint32_t* mrkSize,
                  char version[kArrFileVersionSize]);
 // Opens the file for reading and checks it; 1 or 0.

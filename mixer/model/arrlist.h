@@ -31,18 +31,10 @@ template <typename A> auto* UsedPart(A* arr, uint32_t slot) {
 // A 16-bit link as a slot index.
 inline uint32_t LinkSlot(uint16_t link) { return link == kArrNoLink ? kArrNoSlot : link; }
 
-// Calls fn(slot, part) along the list from `first` while fn returns true.
-// The walk ends at the end of the list, at an index outside the block, at a
-// free slot (which no list may hold) and after one step per slot, so a
-// damaged chain neither crashes nor hangs it. A is ArrRec or const ArrRec.
+// Calls fn(slot, part) along the list from `first` while fn returns true,
+// by the one list rule of ArrWalkList.
 template <typename A, typename Fn> void WalkFrom(A* arr, uint32_t first, Fn fn) {
-  if (arr == nullptr) return;
-  uint32_t slot = first;
-  for (uint32_t steps = 0; steps < arr->PartCount; ++steps) {
-    auto* part = UsedPart(arr, slot);
-    if (part == nullptr || !fn(slot, *part)) return;
-    slot = part->Next;
-  }
+  ArrWalkList(arr, first, fn);
 }
 
 template <typename A, typename Fn> void WalkTrack(A* arr, uint32_t track, Fn fn) {
@@ -62,16 +54,11 @@ template <typename A, typename Fn> void WalkAll(A* arr, Fn fn) {
 // Part out of its list (ArrUnlinkPart frees the slot and clears its link).
 template <typename Fn> void WalkAllTakingOut(ArrRec* arr, Fn fn) {
   if (arr == nullptr) return;
-  for (uint32_t track = 0; track < kArrTracks; ++track) {
-    uint32_t slot = arr->ListHead[track];
-    for (uint32_t steps = 0; steps < arr->PartCount; ++steps) {
-      PartRec* part = UsedPart(arr, slot);
-      if (part == nullptr) break;
-      const uint32_t next = part->Next;
-      fn(track, slot, *part);
-      slot = next;
-    }
-  }
+  for (uint32_t track = 0; track < kArrTracks; ++track)
+    ArrWalkList<true>(arr, arr->ListHead[track], [&](uint32_t slot, PartRec& part) {
+      fn(track, slot, part);
+      return true;
+    });
 }
 
 // The overlap rule of two spans [s1, e1) and [s2, e2): a start lies in the

@@ -22,11 +22,16 @@ inline constexpr FioHandle kFioInvalid = -1;
 enum FioMode : int {
   kFioRead = 0,         // existing file, read only (others may read and write)
   kFioReadWrite = 1,    // existing file, read and write
-  kFioCreateAlways = 2  // new or emptied file, read and write
+  kFioCreateAlways = 2, // new or emptied file, read and write
+  kFioCreateNew = 3     // a file that does not exist yet, read and write, not shared
 };
 
 FioHandle FioOpen(const char* path, FioMode mode);
-void FioClose(FioHandle file);
+// Closes the file; 0 when the system reports an error (written data may be
+// lost), else 1.
+int FioClose(FioHandle file);
+// Writes the file's buffered data through to the disk; 1 or 0.
+int FioFlush(FioHandle file);
 // Reads up to `size` bytes at the current position; *got receives the count
 // read. 1, or 0 on an error.
 int FioRead(FioHandle file, void* buf, uint32_t size, uint32_t* got);

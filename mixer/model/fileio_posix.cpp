@@ -39,17 +39,20 @@ FileTimeRec ToFileTime(const timespec& t) {
 FioHandle FioOpen(const char* path, FioMode mode) {
   int flags = mode == kFioRead ? O_RDONLY : O_RDWR;
   if (mode == kFioCreateAlways) flags |= O_CREAT | O_TRUNC;
+  if (mode == kFioCreateNew) flags |= O_CREAT | O_EXCL;
+  const bool creates = mode == kFioCreateAlways || mode == kFioCreateNew;
   std::string p = NativePath(path);
   struct stat st{};
-  if (mode != kFioCreateAlways && (stat(p.c_str(), &st) != 0 || !S_ISREG(st.st_mode)))
-    return kFioInvalid;
+  if (!creates && (stat(p.c_str(), &st) != 0 || !S_ISREG(st.st_mode))) return kFioInvalid;
   int fd = open(p.c_str(), flags | O_CLOEXEC, 0644);
   return fd < 0 ? kFioInvalid : fd;
 }
 
-void FioClose(FioHandle file) {
-  if (file != kFioInvalid) close(Fd(file));
+int FioClose(FioHandle file) {
+  return file != kFioInvalid && close(Fd(file)) == 0 ? 1 : 0;
 }
+
+int FioFlush(FioHandle file) { return file != kFioInvalid && fsync(Fd(file)) == 0 ? 1 : 0; }
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include "mixer/model/strutil.h"
 #include "mixer/model/take_store.h"
 #include "mixer/model/takes.h"
+#include "mixer/shell/services.h"
 #include "mixer/units/services.h"
 
 int WriteTakeImageHeader(TakeImage* take, int newFile);
@@ -252,6 +253,10 @@ int TakeCheckIoError() {
   if (!NatDevGetDiskErrorStat(&ref)) return 0;
   TakeRec* take = TakeFromRef(ref);
   if (!take || !take->path[0]) return 0;
+  // The timer may report while another cursor (the wait cursor of a long
+  // operation) is showing: the box gets the arrow.
+  MainCursorArrow();
   MessageBoxById(0, IDS_AUDIO_TAKE_RW_ERROR, kMbWarnOk, take->path);
+  MainCursorRestore();
   return 1;
 }

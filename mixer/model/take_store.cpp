@@ -280,7 +280,19 @@ void TakeFindClose() {
 }
 
 namespace {
+
 TakeRec* ScanContinue();
+
+// A name the scan's "*.?TAK*" pattern finds: matched without case, as the
+// file system matches its patterns. Whether the file is a Take is then up
+// to its header, whatever the letter before "TAK".
+bool FitsScanPattern(const char* name) {
+  std::string upper(name);
+  for (char& c : upper)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return WildcardMatch(upper.c_str(), "*.?TAK*") != 0;
+}
+
 }  // namespace
 
 TakeRec* TakeFindFirst(const char* dir) {
@@ -289,7 +301,7 @@ TakeRec* TakeFindFirst(const char* dir) {
   S().scanDir = dir;
   std::vector<std::string> names;
   FioEnumDir(dir, [&](const char* name, int isDir) {
-    if (!isDir && TakeNameFitsKind(name, 0)) names.emplace_back(name);
+    if (!isDir && FitsScanPattern(name)) names.emplace_back(name);
     return 1;
   });
   S().scanNames = std::move(names);

@@ -82,20 +82,25 @@ int SetHeaderWord(TakeRec* take, uint32_t TakeImage::*field, uint32_t value, uin
   return RewriteHeader(take, error);
 }
 
-// An in-memory word of a log Take: no header write.
-int SetMemoryWord(TakeRec* take, uint32_t kind, uint32_t TakeImage::*field, uint32_t value,
-                  uint32_t* error) {
-  if (take->kind != kind) return Fail(error, IDS_INTERNAL_CODE_ERROR);
-  take->*field = value;
-  return 1;
+// Words 3 and 4 of an Audio Take are its sample format (bits and bytes
+// per sample): the header reader and the sample transfer rely on them, so
+// the names other kinds give these words cannot change them. Any other kind
+// takes the value.
+bool IsSampleFormatWord(const TakeRec* take, uint32_t TakeImage::*field) {
+  return take->kind == kTakeAudio && (field == &TakeImage::word3 || field == &TakeImage::word4);
 }
 
-// A kind word that only the given kind owns: on any other kind the same word
-// carries something else (an Audio Take's bytes per sample, for one).
-int SetKindWord(TakeRec* take, uint32_t kind, uint32_t TakeImage::*field, uint32_t value,
-                uint32_t* error) {
-  if (take->kind != kind) return Fail(error, IDS_INTERNAL_CODE_ERROR);
+// A kind word kept in the header.
+int SetKindWord(TakeRec* take, uint32_t TakeImage::*field, uint32_t value, uint32_t* error) {
+  if (IsSampleFormatWord(take, field)) return Fail(error, IDS_INTERNAL_CODE_ERROR);
   return SetHeaderWord(take, field, value, error);
+}
+
+// A word kept in memory only (a log handle): no header write.
+int SetMemoryWord(TakeRec* take, uint32_t TakeImage::*field, uint32_t value, uint32_t* error) {
+  if (IsSampleFormatWord(take, field)) return Fail(error, IDS_INTERNAL_CODE_ERROR);
+  take->*field = value;
+  return 1;
 }
 
 // Makes the valid data `size` bytes long: the file is cut or extended under
@@ -228,15 +233,15 @@ int TakeSetAttr(TakeRec* take, uint32_t number, uintptr_t value, uint32_t* error
     case kTakeAttrTcStamp: return SetTcStamp(take, AsPointer<TcRec>(value), error);
     case kTakeAttrDataStart: return SetDataStart(take, word, error);
     case kTakeAttrWaveExists:
-      // The answer is remembered as checked, so no later request asks the disk.
-      take->flags = (take->flags & ~kTakeWaveExists) | kTakeWaveChecked |
-                    ((word & 1) ? kTakeWaveExists : 0);
+      // Only the answer: a Take whose file was never looked for still asks
+      // the disk on the next request.
+      take->flags = (take->flags & ~kTakeWaveExists) | ((word & 1) ? kTakeWaveExists : 0);
       return 1;
-    case kTakeAttrAutWord3: return SetKindWord(take, kTakeAutom, &TakeImage::word3, word, error);
-    case kTakeAttrAutWord4: return SetKindWord(take, kTakeAutom, &TakeImage::word4, word, error);
-    case kTakeAttrAutLog: return SetMemoryWord(take, kTakeAutom, &TakeImage::word5, word, error);
-    case kTakeAttrMidiWord3: return SetKindWord(take, kTakeMidi, &TakeImage::word3, word, error);
-    case kTakeAttrMidiLog: return SetMemoryWord(take, kTakeMidi, &TakeImage::word4, word, error);
+    case kTakeAttrAutWord3:
+    case kTakeAttrMidiWord3: return SetKindWord(take, &TakeImage::word3, word, error);
+    case kTakeAttrAutWord4: return SetKindWord(take, &TakeImage::word4, word, error);
+    case kTakeAttrAutLog: return SetMemoryWord(take, &TakeImage::word5, word, error);
+    case kTakeAttrMidiLog: return SetMemoryWord(take, &TakeImage::word4, word, error);
     default: return 0;
   }
 }

@@ -34,19 +34,17 @@ std::string JoinPath(const char* dir, const char* name) {
   return path + name;
 }
 
-enum class HeaderRead { kOk, kDamaged, kCannotOpen };
+enum class IdRead { kOk, kNoId, kCannotOpen };
 
-// Reads and checks the header of an overview file against its size.
-HeaderRead ReadHeader(const std::string& path, WvfHeader* header) {
+// The Take id of an overview file: the 8 bytes at offset 9. A file too
+// short to hold them belongs to no Take.
+IdRead ReadId(const std::string& path, TakeId* id) {
   FioHandle file = FioOpen(path.c_str(), kFioRead);
-  if (file == kFioInvalid) return HeaderRead::kCannotOpen;
-  uint8_t bytes[kWvfHeaderSize];
+  if (file == kFioInvalid) return IdRead::kCannotOpen;
   uint32_t got = 0;
-  uint64_t size = 0;
-  bool ok = FioGetSize(file, &size) && FioRead(file, bytes, sizeof bytes, &got) &&
-            WvfParseHeader(bytes, got, size, header);
+  const bool ok = FioReadAt(file, kWvfIdOffset, id->Bytes, kWvfIdSize, &got) && got == kWvfIdSize;
   FioClose(file);
-  return ok ? HeaderRead::kOk : HeaderRead::kDamaged;
+  return ok ? IdRead::kOk : IdRead::kNoId;
 }
 
 // The Take store's open records, compared by their 8 id bytes.
@@ -77,13 +75,12 @@ void WvfCachePurgeIf(const char* dir, WvfTakeIsOpenFn isOpen, void* user) {
   });
   for (const std::string& name : names) {
     std::string path = JoinPath(dir, name.c_str());
-    WvfHeader header;
-    HeaderRead read = ReadHeader(path, &header);
-    if (read == HeaderRead::kCannotOpen) return;
-    if (read == HeaderRead::kDamaged) continue;
+    // The files are caches, rebuilt on demand: whatever does not belong to
+    // an open Take goes, damaged or not.
     TakeId id;
-    std::memcpy(id.Bytes, header.id, sizeof id.Bytes);
-    if (!isOpen(id, user)) FioDelete(path.c_str());
+    const IdRead read = ReadId(path, &id);
+    if (read == IdRead::kCannotOpen) return;
+    if (read == IdRead::kNoId || !isOpen(id, user)) FioDelete(path.c_str());
   }
 }
 

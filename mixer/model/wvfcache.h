@@ -16,10 +16,10 @@ int WvfCacheName(const TakeRec* take, char* path, size_t size);
 // WvfCacheName, then 1 when that file exists and is not a folder.
 int WvfCacheExists(const TakeRec* take, char* path, size_t size);
 
-// Deletes every "*.WVF" file of the folder whose id no open Take carries
-// (the Take store's open records; no folder is searched). A file that cannot
-// be opened ends the purge; a file that is not a sound overview (foreign
-// version, size that disagrees with its count) is left alone.
+// Deletes every "*.WVF" file of the folder whose id (the 8 bytes at offset
+// 9) no open Take carries (the Take store's open records; no folder is
+// searched), damaged files and files too short for an id included: they are
+// caches, rebuilt on demand. A file that cannot be opened ends the purge.
 void WvfCachePurge(const char* dir);
 
 // The purge with the open-Take test given: `isOpen(id, user)` answers 1 for

@@ -28,8 +28,10 @@ uint32_t MixChangeCountGet();
 void MixChangeCountSet(uint32_t count);
 // Sets the text of a main-menu item and enables it, or grays it.
 void MainMenuSetItem(uint32_t id, const char* text, int enabled);
-// Shows the wait cursor; MainCursorRestore puts back the cursor it replaced.
+// MainCursorWait shows the wait cursor, MainCursorArrow the arrow;
+// MainCursorRestore puts back the cursor either of them replaced.
 void MainCursorWait();
+void MainCursorArrow();
 void MainCursorRestore();
 
 // Settings the shell keeps, as the command id of their chosen item.

@@ -181,6 +181,7 @@ void MainMenuSetItem(uint32_t id, const char* text, int enabled) {
   Services().menuItems[id] = {text ? text : "", enabled};
 }
 void MainCursorWait() { FakeLog("MainCursorWait()"); }
+void MainCursorArrow() { FakeLog("MainCursorArrow()"); }
 void MainCursorRestore() { FakeLog("MainCursorRestore()"); }
 uint32_t GetSyncIn() { return Services().syncIn; }
 uint32_t GetMClkUnit(int unit) { return unit >= 0 && unit < 4 ? Services().mclkUnit[unit] : 0; }

@@ -155,6 +155,21 @@ TEST_F(ArrTest, DamagedListsEndTheWalks) {
   EXPECT_EQ(ArrUnlinkPart(arr, 999, kArrNoSlot), 0);
 }
 
+// A free slot left in a list ends every walk at the same place: the public
+// walks (the Take ring, the snap targets) once walked through it and handed
+// out Parts, and the free slot's start -1, that the repairs never saw.
+TEST_F(ArrTest, AFreeSlotEndsEveryWalkAlike) {
+  uint32_t a = Add(0, 0, 10, 0, kPartSelected);
+  uint32_t b = Add(0, 20, 10, 0, kPartSelected);
+  Add(0, 40, 10, 0, kPartSelected);
+  P(b).Start = kPartFreeStart;
+  std::vector<uint32_t> handedOut;
+  ArrForEachPart(arr, [&](uint32_t, uint32_t slot, const PartRec&) { handedOut.push_back(slot); });
+  EXPECT_EQ(handedOut, std::vector<uint32_t>{a});
+  EXPECT_EQ(ArrCountSelParts(arr, kArrCountAll, 0), 1u);
+  EXPECT_EQ(ArrEndLoc(arr), 10);
+}
+
 // Random inserts, unlinks and moves over a few tracks, each step checked
 // against a model of the lists: slot choice, list order, free slots and the
 // overlap links.

@@ -2,6 +2,11 @@
 // the old versions, damaged and hostile files, safe saving, selection-only
 // writes, merging and flattening (runs natively and under Wine).
 #include <algorithm>
+#include <cmath>
+#include <csignal>
+#ifdef __linux__
+#include <sys/resource.h>
+#endif
 #include <filesystem>
 
 #include "mixer/model/strtab.h"
@@ -80,6 +85,7 @@ TEST_F(ArrFileRw, GoldenVersionsWriteReadRewrite) {
   FilePart aNew = a;  // in memory: fields that "AFFV2.2" cannot hold
   aNew.xinCurve = 3;
   aNew.xoutCurve = 5;
+  aNew.layer = 2;
   FilePart over1{0, 1000, 3000, 0}, over2{0, 2000, 3000, 1, 1, 0, 1};
   FilePart over1File = over1, over2File = over2;
   over1File.overlap = 1;
@@ -251,6 +257,18 @@ TEST_F(ArrFileRw, DamagedFilesAreRefused) {
       {"marker chain cycle", [&](ArrImage& i) { i.U32(mrkAt + 8 + 88 + 84, 0); }, IDS_ARR_INVALID},
       {"marker chain outside", [&](ArrImage& i) { i.U32(mrkAt + 4, 9); }, IDS_ARR_INVALID},
       {"free marker in the chain", [&](ArrImage& i) { i.I32(mrkAt + 8 + 88, -1); }, IDS_ARR_INVALID},
+      // Values that later arithmetic relies on.
+      {"negative Take offset", [&](ArrImage& i) { i.I32(slots + 92, -1); }, IDS_ARR_INVALID},
+      {"Take span past 32 bits", [&](ArrImage& i) { i.I32(slots + 92, 0x7FFFFF00); }, IDS_ARR_INVALID},
+      {"fade curve 8", [&](ArrImage& i) { i.U8(slots + 76, 8); }, IDS_ARR_INVALID},
+      {"crossfade-in curve 8 (2.4)", [&](ArrImage& i) { i.U8(6, '4'); i.U8(slots + 77, 8); }, IDS_ARR_INVALID},
+      {"crossfade-out curve 8 (2.4)", [&](ArrImage& i) { i.U8(6, '4'); i.U16(slots + 78, 8); }, IDS_ARR_INVALID},
+      {"gain at start above 65536", [&](ArrImage& i) { i.U32(slots + 80, 65537); }, IDS_ARR_INVALID},
+      {"gain at end above 65536", [&](ArrImage& i) { i.U32(slots + 84, 0x80000000); }, IDS_ARR_INVALID},
+      {"negative layer", [&](ArrImage& i) { i.U16(slots + 106, 0xFFFF); }, IDS_ARR_INVALID},
+      {"marker chain out of position order", [&](ArrImage& i) { i.I32(mrkAt + 8 + 88, 5); }, IDS_ARR_INVALID},
+      {"used marker outside the chain", [&](ArrImage& i) { i.U32(mrkAt + 4, 1); }, IDS_ARR_INVALID},
+      {"negative marker position", [&](ArrImage& i) { i.I32(mrkAt + 8, -7); }, IDS_ARR_INVALID},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -293,6 +311,9 @@ TEST_F(ArrFileRw, TooManySlotsGives216) {
   EXPECT_EQ(r.ok, 0);
   ASSERT_EQ(Host().boxes.size(), 1u);
   EXPECT_EQ(Host().boxes[0].id, IDS_MAX_PARTS_REACHED);
+  // A caller that checks first (a dropped file) sees an arrangement file, so
+  // that reading it shows this message and not "not an arrangement".
+  EXPECT_EQ(IsArrFile(Path("big.arr").c_str()), 1);
 }
 
 // Parts whose Take entry matches no Take, lies outside the table, or whose
@@ -325,6 +346,63 @@ TEST_F(ArrFileRw, MissingTakesDropOnlyTheirParts) {
   ASSERT_EQ(Host().boxes.size(), 1u);
   EXPECT_EQ(Host().boxes[0].id, IDS_ARR_TAKES_MISSING);
   ArrHeap.Free(a);
+}
+
+// A Part whose kind is not its Take's kind is dropped like a Part without
+// its Take: bound to an open Take of another kind it would load, while the
+// folder search (by the kind's extension) would not find that Take.
+TEST_F(ArrFileRw, APartOfAnotherKindThanItsTakeIsDropped) {
+  FilePart keep{0, 1000, 500, 0}, midi{1, 0, 100, 1};
+  midi.kind = 21;
+  WriteBytes("k.arr", Golden(FileLayout{"AFFV2.7", {}, {keep, midi}, {}, {IdOf(0), IdOf(1)}}));
+  ReadResult r;
+  Read("k.arr", r);
+  ASSERT_EQ(r.ok, 1);
+  EXPECT_EQ(r.error, IDS_ARR_TAKES_MISSING);
+  std::vector<uint32_t> tracks;
+  ArrForEachPart(r.arr, [&](uint32_t track, uint32_t, const PartRec&) { tracks.push_back(track); });
+  EXPECT_EQ(tracks, std::vector<uint32_t>{0});
+}
+
+// A snap point outside its Part reads as none; one inside is kept.
+TEST_F(ArrFileRw, ASnapPointOutsideItsPartIsCleared) {
+  FilePart after{0, 0, 500, 0}, before{1, 0, 500, 0}, inside{2, 0, 500, 0}, atEnd{3, 0, 500, 0};
+  after.snap = 600;
+  before.snap = -3;
+  inside.snap = 100;
+  atEnd.snap = 500;
+  WriteBytes("s.arr", Golden(FileLayout{"AFFV2.2", {}, {after, before, inside, atEnd}, {}, {IdOf(0)}}));
+  ReadResult r;
+  Read("s.arr", r);
+  ASSERT_EQ(r.ok, 1);
+  std::vector<int32_t> snaps;
+  ArrForEachPart(r.arr, [&](uint32_t, uint32_t, const PartRec& p) { snaps.push_back(p.SnapPoint); });
+  EXPECT_EQ(snaps, (std::vector<int32_t>{0, 0, 100, 0}));
+}
+
+// Without the arrangement asked for, its block and the Take table are
+// skipped: no Part is bound (so none is missing), and the markers, the
+// settings and the tempo are read all the same.
+TEST_F(ArrFileRw, ReadingWithoutTheArrangementSkipsItsBlock) {
+  TakeId unknown{{0x99, 0x12, 0x31, 0x23, 0x59, 0x59, 0xFF, 0xFF}};
+  Settings().Tempo = 14000;
+  Settings().SampleRate = 96000;
+  WriteBytes("n.arr", Golden(FileLayout{"AFFV2.2", {}, {FilePart{0, 0, 10, 0}},
+                                        {{1, 10, "A"}, {4, 40, "D"}}, {unknown}}));
+  Settings() = ProjectSettings();
+  MrkList* markersOut = nullptr;
+  uint32_t error = 0, tempo = 0;
+  const std::string path = Path("n.arr");
+  ArrReadRequest req{path.c_str(), nullptr, &markersOut, 1, &tempo, &error};
+  ASSERT_EQ(ReadArrFile(req, nullptr), 1);
+  EXPECT_EQ(error, 0u);
+  EXPECT_TRUE(Host().boxes.empty());
+  EXPECT_EQ(tempo, 14000u);
+  EXPECT_EQ(Settings().SampleRate, 96000u);
+  std::vector<int32_t> positions;
+  MrkForEach(markersOut, [&](uint32_t, const MrkRec& m) { positions.push_back(m.Position); });
+  EXPECT_EQ(positions, (std::vector<int32_t>{10, 40}));
+  MrkHeap.Free(markersOut);
 }
 
 TEST_F(ArrFileRw, CancelLeavesTheCallersArrangement) {
@@ -378,31 +456,49 @@ TEST_F(ArrFileRw, SelectedOnlyWritesANewArrangementOfThem) {
   EXPECT_EQ(got, (std::vector<std::pair<uint32_t, int32_t>>{{0, 1000}, {4, 200}}));
 }
 
-// A save that fails keeps the previous file.
-TEST_F(ArrFileRw, FailedSaveKeepsTheOldFile) {
+// A save that fails keeps the previous file; a save never touches a file of
+// the user's that bears a name the save could use for its temporary file.
+TEST_F(ArrFileRw, SafeSaveKeepsTheOldFileAndTheUsersFiles) {
   Fill(FileLayout{"", {}, {FilePart{0, 1000, 500, 0}}, {}, {}});
   const std::vector<uint8_t> old = {'o', 'l', 'd'};
+  const std::vector<uint8_t> users = {'m', 'i', 'n', 'e'};
   WriteBytes("keep.arr", old);
-  // The temporary file cannot be created.
-  std::filesystem::create_directory(NativePath("keep.arr.tmp"));
-  EXPECT_EQ(WriteArrFile(Path("keep.arr").c_str(), arr, nullptr, 0), 0);
+  // The temporary file cannot be created: the folder does not exist.
+  EXPECT_EQ(WriteArrFile(Path("missing\\keep.arr").c_str(), arr, nullptr, 0), 0);
   EXPECT_TRUE(Boxed(IDS_ARR_CANT_OPEN));
   EXPECT_EQ(ReadBytes("keep.arr"), old);
-  std::filesystem::remove(NativePath("keep.arr.tmp"));
-#ifdef __linux__
-  // The disk fills during the write.
-  Host().Reset();
-  std::filesystem::create_symlink("/dev/full", NativePath("keep.arr.tmp"));
-  EXPECT_EQ(WriteArrFile(Path("keep.arr").c_str(), arr, nullptr, 0), 0);
-  EXPECT_TRUE(Boxed(IDS_ARR_RW_ERROR));
-  EXPECT_EQ(ReadBytes("keep.arr"), old);
-  std::filesystem::remove(NativePath("keep.arr.tmp"));
-#endif
-  // And a good save replaces it.
+
+  // Files and a folder under the names a temporary file might take.
+  for (const char* name : {"keep.arr.tmp", "keep.arr.~1", "keep.arr.~3"}) WriteBytes(name, users);
+  std::filesystem::create_directory(NativePath("keep.arr.~2"));
   Host().Reset();
   EXPECT_EQ(WriteArrFile(Path("keep.arr").c_str(), arr, nullptr, 0), 1);
+  EXPECT_TRUE(Host().boxes.empty());
   EXPECT_EQ(IsArrFile(Path("keep.arr").c_str()), 1);
-  EXPECT_FALSE(std::filesystem::exists(NativePath("keep.arr.tmp")));
+  for (const char* name : {"keep.arr.tmp", "keep.arr.~1", "keep.arr.~3"})
+    EXPECT_EQ(ReadBytes(name), users) << name;
+  EXPECT_TRUE(std::filesystem::is_directory(NativePath("keep.arr.~2")));
+  EXPECT_FALSE(std::filesystem::exists(NativePath("keep.arr.~4")));
+
+#ifdef __linux__
+  // The disk fills during the write (a file size limit stands in): the old
+  // file stays and no temporary file is left behind.
+  WriteBytes("full.arr", old);
+  Host().Reset();
+  const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit limit{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
+  rlimit small = limit;
+  small.rlim_cur = 4096;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const int written = WriteArrFile(Path("full.arr").c_str(), arr, nullptr, 0);
+  setrlimit(RLIMIT_FSIZE, &limit);
+  std::signal(SIGXFSZ, previous);
+  EXPECT_EQ(written, 0);
+  EXPECT_TRUE(Boxed(IDS_ARR_RW_ERROR));
+  EXPECT_EQ(ReadBytes("full.arr"), old);
+  EXPECT_FALSE(std::filesystem::exists(NativePath("full.arr.~1")));
+#endif
 }
 
 TEST_F(ArrFileRw, AppendCopiesEveryPartAtTheNowPosition) {
@@ -444,8 +540,15 @@ TEST_F(ArrFileRw, FlattenKeepsOnlyTheVisibleSections) {
     uint32_t gainStart, gainEnd;
     int32_t snap;
   };
-  const uint32_t at100 = uint32_t(FadeCurveValue(100, 0, 0, 30000, 300));
-  const uint32_t at200 = uint32_t(FadeCurveValue(200, 0, 0, 30000, 300));
+  // The linear ramp from 0 to 30000 over 300 samples, at 100 and 200:
+  // the shape x = position / length in 2^23 fixed point, truncated, then
+  // from + floor(shape x 2^-23 x (to - from)).
+  auto linear = [](double position, double from, double to, double length) {
+    const double shape = std::trunc(position / length * 8388608.0);
+    return uint32_t(from + std::floor(shape / 8388608.0 * (to - from)));
+  };
+  const uint32_t at100 = linear(100, 0, 30000, 300);  // 9999
+  const uint32_t at200 = linear(200, 0, 30000, 300);  // 19999
   std::vector<Want> want = {
       {0, 100, 0, 0, at100, 0}, {100, 100, 0, 32768, 32768, 0}, {200, 100, 200, at200, 30000, 50}};
   std::vector<PartRec> got;
@@ -462,6 +565,29 @@ TEST_F(ArrFileRw, FlattenKeepsOnlyTheVisibleSections) {
     EXPECT_EQ(got[i].Layer, 0);
     EXPECT_EQ(got[i].XfadeInPartner, kArrNoLink);
   }
+}
+
+// Sections of Parts whose snap point lies near -2^31 or whose Take offset
+// lies near 2^31 (possible in memory, refused or repaired when read) are cut
+// in 64-bit arithmetic: the snap point falls outside and becomes none, the
+// offset stops at the largest position.
+TEST_F(ArrFileRw, FlattenCutsFarOutFieldsWithoutOverflow) {
+  Fill(FileLayout{"", {}, {FilePart{0, 0, 300, 0}, FilePart{0, 0, 100, 1, 1, 0, 1},
+                           FilePart{1, 0, 300, 0}, FilePart{1, 0, 100, 1, 1, 0, 1}},
+                  {}, {}});
+  ArrPart(arr, 0)->SnapPoint = INT32_MIN + 10;
+  ArrPart(arr, 2)->Offset = INT32_MAX - 50;
+  uint32_t error = 0;
+  arr = ArrFlattenCopy(arr, &error);
+  EXPECT_EQ(error, 0u);
+  std::vector<PartRec> got;
+  for (uint32_t track : {0u, 1u})
+    ArrForEachTrackPart(arr, track, [&](uint32_t, const PartRec& q) { got.push_back(q); });
+  ASSERT_EQ(got.size(), 4u);
+  EXPECT_EQ(got[1].Start, 100);
+  EXPECT_EQ(got[1].SnapPoint, 0);
+  EXPECT_EQ(got[3].Start, 100);
+  EXPECT_EQ(got[3].Offset, INT32_MAX);
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -277,15 +279,57 @@ TEST(TakeIdTest, UniquePast256PerTick) {
   }
 }
 
+TEST(TakeIdTest, DateTimeTickAndCounterBytes) {
+  auto tick = [] {
+    return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                     std::chrono::steady_clock::now().time_since_epoch())
+                                     .count() /
+                                 55);
+  };
+  auto bcd = [](int v) { return static_cast<uint8_t>((v / 10) << 4 | (v % 10)); };
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    const std::time_t before = std::time(nullptr);
+    const uint32_t tickBefore = tick();
+    TakeId a, b;
+    NewTakeId(&a);
+    NewTakeId(&b);
+    const uint32_t tickAfter = tick();
+    if (std::time(nullptr) != before) continue;  // a second boundary: try again
+    std::tm now{};
+#ifdef _WIN32
+    localtime_s(&now, &before);
+#else
+    localtime_r(&before, &now);
+#endif
+    EXPECT_EQ(a.Bytes[2], static_cast<uint8_t>(now.tm_year));  // year - 1900, mod 256
+    EXPECT_EQ(a.Bytes[3], bcd(now.tm_hour));
+    EXPECT_EQ(a.Bytes[4], bcd(now.tm_min));
+    EXPECT_EQ(a.Bytes[5], bcd(now.tm_sec));
+    // The low byte of the 55 ms tick, read between the two clock reads.
+    EXPECT_LE(static_cast<uint8_t>(a.Bytes[6] - static_cast<uint8_t>(tickBefore)),
+              static_cast<uint8_t>(tickAfter - tickBefore));
+    // The sequence counter counts every id.
+    EXPECT_EQ(static_cast<uint8_t>(b.Bytes[7] - a.Bytes[7]), 1);
+    return;
+  }
+  GTEST_SKIP() << "the clock kept crossing second boundaries";
+}
+
 TEST_F(TakeTest, ScanReturnsValidTakesAndEndsOnAStrangerRecord) {
   TakeRec* a = Audio("a");
   TakeRec* b = Audio("b");
   WriteRaw(Sub("junk.ATAK"), "junk", 4);
   WriteRaw(Sub("notes.txt"), "x", 1);
   fs::create_directories(root_ / "dir.ATAK");
+  // The scan's pattern is "*.?TAK*": any letter before TAK, any case; the
+  // header decides whether the file is a Take.
+  WriteTake(Sub("q.qtak1"), AudioHead(), 4);
+  WriteTake(Sub("w.WAV"), AudioHead(), 4);
   std::set<TakeRec*> found;
   for (TakeRec* t = TakeFindFirst(dir_.c_str()); t; t = TakeFindNext(t)) found.insert(t);
-  EXPECT_EQ(found, (std::set<TakeRec*>{a, b}));
+  TakeRec* q = TakeOpenFile(Sub("q.qtak1").c_str());
+  ASSERT_NE(q, nullptr);
+  EXPECT_EQ(found, (std::set<TakeRec*>{a, b, q}));
   EXPECT_EQ(TakeOpenFile(a->path), a);  // the open record, not a second one
   EXPECT_EQ(TakeOpenFile(Sub("junk.ATAK").c_str()), nullptr);
 
@@ -322,6 +366,35 @@ TEST_F(TakeTest, FindByStampOverNestedFolders) {
   TakeRec* f = TakeFindByStamp(far, 0, inBase.c_str());
   ASSERT_NE(f, nullptr);
   EXPECT_EQ(std::string(f->path), Sub("domain\\x\\far.ATAK"));
+}
+
+// The directory of the last hit is searched first while the base directory
+// stays the same; a new base directory is searched before it.
+TEST_F(TakeTest, FindByStampPrefersTheLastFoundFolderForTheSameBase) {
+  const TakeId found{{4, 4, 4, 4, 4, 4, 4, 4}}, twice{{5, 5, 5, 5, 5, 5, 5, 5}},
+      again{{6, 6, 6, 6, 6, 6, 6, 6}};
+  for (const char* sub : {"other", "base", "base2"}) fs::create_directories(root_ / sub);
+  Audio("found", Sub("other\\"), 4, &found);
+  Audio("twice", Sub("other\\"), 4, &twice);
+  Audio("twice", Sub("base\\"), 4, &twice);
+  TakeStoreClose();
+  ASSERT_EQ(TakeStoreOpen(), 1);
+  TakeSetDomainDirectory(0, Sub("other").c_str());
+
+  TakeRec* t = TakeFindByStamp(found, kTakeAudio, Sub("base\\a.ARR").c_str());
+  ASSERT_NE(t, nullptr);
+  EXPECT_EQ(std::string(t->path), Sub("other\\found.ATAK"));
+  t = TakeFindByStamp(twice, kTakeAudio, Sub("base\\a.ARR").c_str());
+  ASSERT_NE(t, nullptr);
+  EXPECT_EQ(std::string(t->path), Sub("other\\twice.ATAK"));
+  // Written now, so that no earlier walk has opened them.
+  TakeFileHead head = AudioHead();
+  head.Header.Id = again;
+  WriteTake(Sub("other\\again.ATAK"), head, 4);
+  WriteTake(Sub("base2\\again.ATAK"), head, 4);
+  t = TakeFindByStamp(again, kTakeAudio, Sub("base2\\a.ARR").c_str());
+  ASSERT_NE(t, nullptr);
+  EXPECT_EQ(std::string(t->path), Sub("base2\\again.ATAK"));
 }
 
 TEST_F(TakeTest, RenameAndMoveRekeyTheRecord) {
@@ -496,6 +569,9 @@ TEST_F(TakeTest, MoveToReBinByReferenceAndIoErrorReport) {
   ASSERT_EQ(Host().boxes.size(), 1u);
   EXPECT_EQ(Host().boxes[0].id, uint32_t{IDS_AUDIO_TAKE_RW_ERROR});
   EXPECT_EQ(Host().boxes[0].text, "Audio Take '" + Sub("qvReBin\\x.ATAK") + "' read/write error!");
+  // The box is shown with the arrow cursor, and the cursor put back after it.
+  EXPECT_EQ(Services().Count("MainCursorArrow()"), 1);
+  EXPECT_EQ(Services().Count("MainCursorRestore()"), 1);
 }
 
 // A recorder thread resolves references and reads paths under each Take's
@@ -530,6 +606,32 @@ TEST_F(TakeTest, ReferencesResolveWhileThePoolGrows) {
     EXPECT_EQ(TakeFromRef(TakeRef(t)), t);
   }
   EXPECT_GT(*refs.rbegin(), 128u);  // the pool grew past its first block
+}
+
+// A new file for a safe save: never one that exists, not shared while it
+// is written, flushed and closed with their results.
+TEST_F(TakeTest, CreateNewFileNeverReplacesAndIsNotShared) {
+  const std::string taken = Sub("taken");
+  WriteRaw(taken, "mine", 4);
+  EXPECT_EQ(FioOpen(taken.c_str(), kFioCreateNew), kFioInvalid);
+  uint64_t size = 0;
+  FioHandle check = FioOpen(taken.c_str(), kFioRead);
+  ASSERT_NE(check, kFioInvalid);
+  EXPECT_EQ(FioGetSize(check, &size), 1);
+  EXPECT_EQ(size, 4u);
+  EXPECT_EQ(FioClose(check), 1);
+
+  const std::string fresh = Sub("fresh");
+  FioHandle file = FioOpen(fresh.c_str(), kFioCreateNew);
+  ASSERT_NE(file, kFioInvalid);
+#ifdef _WIN32
+  EXPECT_EQ(FioOpen(fresh.c_str(), kFioRead), kFioInvalid);  // nobody reads it half-written
+#endif
+  EXPECT_EQ(FioWrite(file, "new", 3), 1);
+  EXPECT_EQ(FioFlush(file), 1);
+  EXPECT_EQ(FioClose(file), 1);
+  EXPECT_EQ(FioClose(kFioInvalid), 0);
+  EXPECT_TRUE(Exists(fresh));
 }
 
 TEST_F(TakeTest, DiskFreeUsableIsFourFifths) {

@@ -126,6 +126,9 @@ TEST_F(TakeAttrTest, HeaderFieldsAreWrittenThrough) {
       {autom, kTakeAttrAutWord4, 6, &TakeImage::word4},
       {midi, kTakeAttrLength, 78, &TakeImage::word1},
       {midi, kTakeAttrMidiWord3, 9, &TakeImage::word3},
+      // The names of one kind reach the same words of another.
+      {midi, kTakeAttrAutWord3, 10, &TakeImage::word3},
+      {autom, kTakeAttrMidiWord3, 11, &TakeImage::word3},
   };
   for (const Case& c : cases) {
     uint32_t error = 0;
@@ -150,6 +153,11 @@ TEST_F(TakeAttrTest, HeaderFieldsAreWrittenThrough) {
   EXPECT_EQ(autom->word5, 0x77u);
   EXPECT_EQ(midi->word4, 0x88u);
   EXPECT_EQ(Reread(midi).word4, 0u);
+  ASSERT_EQ(Set(midi, kTakeAttrAutLog, 0x99, &error), 1);
+  ASSERT_EQ(Set(autom, kTakeAttrMidiLog, 0xAA, &error), 1);
+  EXPECT_EQ(midi->word5, 0x99u);
+  EXPECT_EQ(autom->word4, 0xAAu);
+  EXPECT_EQ(Reread(autom).word4, 6u);
 }
 
 TEST_F(TakeAttrTest, RefusedChanges) {
@@ -166,8 +174,12 @@ TEST_F(TakeAttrTest, RefusedChanges) {
       {kTakeAttrDescription, 0, IDS_INTERNAL_CODE_ERROR},  // no text
       {kTakeAttrTcStamp, 0, IDS_INTERNAL_CODE_ERROR},
       {kTakeAttrName, 0, IDS_INTERNAL_CODE_ERROR},
-      // Kind words another kind owns: on Audio, word 4 is the sample width.
+      // Words 3 and 4 of an Audio Take are its sample format: set through
+      // another kind's names they would leave a header that no longer reads
+      // as a Take, and a transfer packing a width its caller did not size.
+      {kTakeAttrAutWord3, 20, IDS_INTERNAL_CODE_ERROR},
       {kTakeAttrAutWord4, 9, IDS_INTERNAL_CODE_ERROR},
+      {kTakeAttrMidiWord3, 20, IDS_INTERNAL_CODE_ERROR},
       {kTakeAttrMidiLog, 9, IDS_INTERNAL_CODE_ERROR},
       {kTakeAttrKind, 20, 0},
       {kTakeAttrCreated, 1, 0},
@@ -183,8 +195,11 @@ TEST_F(TakeAttrTest, RefusedChanges) {
   }
   EXPECT_EQ(audio->dataStart, 0u);
   EXPECT_EQ(audio->dataEnd, 300u);
+  EXPECT_EQ(audio->word3, 24u);
   EXPECT_EQ(audio->word4, 3u);
+  EXPECT_EQ(Reread(audio).word3, 24u);
   EXPECT_EQ(FileSize(audio), 822u);
+  EXPECT_EQ(Set(audio, kTakeAttrAutLog, 5, nullptr), 1);  // word 5 is nobody's format
   EXPECT_EQ(Set(audio, kTakeAttrDataStart, 299, nullptr), 1);  // a null out is allowed
   uint32_t error = 0;
   EXPECT_EQ(Set(nullptr, kTakeAttrCreatorValue, 1, &error), 0);
@@ -267,6 +282,16 @@ TEST_F(TakeAttrTest, WaveformOverviewAnswerIsRemembered) {
   EXPECT_EQ(Get(take, kTakeAttrWaveExists), 1u);
   EXPECT_EQ(Set(take, kTakeAttrWaveExists, 2, nullptr), 1);  // bit 0 only
   EXPECT_EQ(Get(take, kTakeAttrWaveExists), 0u);
+
+  // Setting the answer before any request does not mark it checked: the
+  // first request still looks at the disk.
+  TakeRec* told = Audio(2, 10);
+  ASSERT_NE(told, nullptr);
+  StrCopyN(path, dir.c_str(), sizeof path);
+  ASSERT_EQ(WvfCacheName(told, path, sizeof path), 1);
+  std::fclose(std::fopen(Native(path).string().c_str(), "wb"));
+  EXPECT_EQ(Set(told, kTakeAttrWaveExists, 0, nullptr), 1);
+  EXPECT_EQ(Get(told, kTakeAttrWaveExists), 1u);
 
   TakeRec* built = Audio(2, 10);  // a new Take, first request: the file is looked for
   ASSERT_NE(built, nullptr);

@@ -78,9 +78,14 @@ TEST_F(UndoJournal, DiscardMakesAnUndoneCreationFinal) {
   EXPECT_EQ(RedoApply(), 0);
 }
 
+// The step records follow the copies even when the journal fails: an Undo
+// that stopped before them would leave the step index above the copy it
+// shows, so that the step could not be redone and the next Undo would step
+// the copies from the wrong place.
 TEST_F(UndoJournal, AFileThatCannotBeMovedIsReportedAfterTheListsAreBack) {
   UndoImage before = LiveImage();
   RecordCreation();
+  UndoImage after = LiveImage();
   Remove(Live());
   EXPECT_EQ(UndoApply(1), 0);
   ASSERT_EQ(Host().boxes.size(), 1u);
@@ -89,6 +94,12 @@ TEST_F(UndoJournal, AFileThatCannotBeMovedIsReportedAfterTheListsAreBack) {
   EXPECT_EQ(UndoGetLevel(), 0u);
   EXPECT_EQ(UndoHasRedo(), 1);
   EXPECT_EQ(Services().Count("MainCursorWait()"), Services().Count("MainCursorRestore()"));
+  // The step can be redone (its file is still missing, which is reported).
+  EXPECT_EQ(RedoApply(), 0);
+  EXPECT_EQ(LiveImage(), after);
+  EXPECT_EQ(UndoGetLevel(), 1u);
+  EXPECT_EQ(UndoApply(1), 0);
+  EXPECT_EQ(LiveImage(), before);
 }
 
 TEST_F(UndoJournal, ARedoThatCannotMoveTheFileIsReported) {

@@ -71,6 +71,30 @@ TEST_F(UndoTest, ThreeLevelsUndoTheTwoNewestOfFiveSteps) {
   EXPECT_EQ(UndoHasRedo(), 0);
 }
 
+// The Take file journal keeps one level fewer than the step array (the
+// array also holds the present state), so the oldest step can have no
+// journal level to go forward through. Redo then still redoes the step.
+TEST_F(UndoTest, RedoOfAStepOlderThanTheJournalSucceeds) {
+  Restart(3);
+  std::vector<UndoImage> before;
+  for (uint32_t i = 0; i < 3; ++i) {
+    before.push_back(LiveImage());
+    ASSERT_EQ(UndoRecord(IDS_UNDO_INFO_CHANGE), 1);
+    AddPart(i, 100 * i);
+  }
+  ASSERT_EQ(UndoApply(0), 1);
+  ASSERT_EQ(UndoApply(1), 1);
+  ASSERT_EQ(UndoApply(1), 1);
+  EXPECT_EQ(LiveImage(), before[0]);
+  ASSERT_EQ(RedoApply(), 1);
+  EXPECT_EQ(LiveImage(), before[1]);
+  ASSERT_EQ(RedoApply(), 1);
+  EXPECT_EQ(LiveImage(), before[2]);
+  EXPECT_EQ(UndoGetLevel(), 2u);
+  EXPECT_EQ(UndoHasRedo(), 0);
+  EXPECT_TRUE(Host().boxes.empty());
+}
+
 TEST_F(UndoTest, UndoWithoutKeepForgetsTheStep) {
   UndoImage empty = LiveImage();
   UndoRecord(IDS_UNDO_DELETE);

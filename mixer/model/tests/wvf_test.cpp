@@ -220,7 +220,7 @@ Id IdWithCounter(uint8_t counter) {
 
 int OpenIsCounterOne(const TakeId& id, void*) { return id.Bytes[7] == 1; }
 
-TEST_F(WvfFolder, PurgeDeletesOnlySoundOverviewsOfClosedTakes) {
+TEST_F(WvfFolder, PurgeDeletesEveryOverviewOfAClosedTake) {
   Write("open.WVF", Image(IdWithCounter(1), 4));
   Write("closed.WVF", Image(IdWithCounter(2), 4));
   Write("lower.wvf", Image(IdWithCounter(3), 4));        // the pattern ignores case
@@ -228,8 +228,11 @@ TEST_F(WvfFolder, PurgeDeletesOnlySoundOverviewsOfClosedTakes) {
   Write("long.WVFX", Image(IdWithCounter(5), 4));
   std::vector<uint8_t> damaged = Image(IdWithCounter(6), 4);
   damaged.pop_back();
-  Write("damaged.WVF", damaged);                          // not ours to judge by its id
-  Write("short.WVF", {1, 2, 3});
+  Write("damaged.WVF", damaged);                          // a cache: rebuilt on demand
+  std::vector<uint8_t> damagedOpen = Image(IdWithCounter(1), 4);
+  damagedOpen.push_back(0);
+  Write("damagedopen.WVF", damagedOpen);                  // its Take is open: kept
+  Write("short.WVF", {1, 2, 3});                          // no id: no Take of its own
   fs::create_directory(dir_ / "sub.WVF");
 
   WvfCachePurgeIf(Dir().c_str(), OpenIsCounterOne, nullptr);
@@ -239,8 +242,9 @@ TEST_F(WvfFolder, PurgeDeletesOnlySoundOverviewsOfClosedTakes) {
   EXPECT_FALSE(Has("lower.wvf"));
   EXPECT_TRUE(Has("notes.txt"));
   EXPECT_TRUE(Has("long.WVFX"));
-  EXPECT_TRUE(Has("damaged.WVF"));
-  EXPECT_TRUE(Has("short.WVF"));
+  EXPECT_FALSE(Has("damaged.WVF"));
+  EXPECT_TRUE(Has("damagedopen.WVF"));
+  EXPECT_FALSE(Has("short.WVF"));
   EXPECT_TRUE(Has("sub.WVF"));
 }
 

@@ -18,15 +18,21 @@ DWORD Attributes(const char* path) { return GetFileAttributesA(path); }
 
 FioHandle FioOpen(const char* path, FioMode mode) {
   DWORD access = mode == kFioRead ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE;
-  DWORD how = mode == kFioCreateAlways ? CREATE_ALWAYS : OPEN_EXISTING;
-  HANDLE h = CreateFileA(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, how,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  DWORD how = mode == kFioCreateAlways ? CREATE_ALWAYS
+             : mode == kFioCreateNew  ? CREATE_NEW
+                                      : OPEN_EXISTING;
+  DWORD share = mode == kFioCreateNew ? 0 : FILE_SHARE_READ | FILE_SHARE_WRITE;
+  HANDLE h = CreateFileA(path, access, share, nullptr, how, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return kFioInvalid;
   return reinterpret_cast<FioHandle>(h);
 }
 
-void FioClose(FioHandle file) {
-  if (file != kFioInvalid) CloseHandle(H(file));
+int FioClose(FioHandle file) {
+  return file != kFioInvalid && CloseHandle(H(file)) ? 1 : 0;
+}
+
+int FioFlush(FioHandle file) {
+  return file != kFioInvalid && FlushFileBuffers(H(file)) ? 1 : 0;
 }
 
 int FioRead(FioHandle file, void* buf, uint32_t size, uint32_t* got) {
