@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "mixer/model/strtab.h"
+#include "mixer/model/util/strtab.h"
 #include "mixer/model/tests/arrfile_fixture.h"
 #include "tests/fakes/host_fake.h"
 
