@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "mixer/model/host.h"
+#include "mixer/model/util/wndhandle.h"
 
 // The entry points and both callbacks use the standard Windows calling
 // convention (callee pops). Only the 32-bit Windows build has a separate

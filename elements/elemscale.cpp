@@ -3,8 +3,8 @@
 #include <cmath>
 #include <limits>
 
-#include "mixer/model/gain.h"
-#include "mixer/model/numbers.h"
+#include "mixer/model/util/gain.h"
+#include "mixer/model/util/numbers.h"
 
 uint32_t GainFromTenthsDb(int32_t t) { return DeciDbToGain(t); }
 int32_t TenthsDbFromGain(uint32_t g) { return GainToDeciDb(g); }

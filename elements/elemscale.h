@@ -47,5 +47,5 @@ int32_t PosToPan(int32_t p, int32_t out, int reversed);
 // Saturates to -0x80000000..0x7FFFFFFF.
 int32_t ClampToInt32(int64_t v);
 
-// MulDivRound (numbers.h) and TextToNumber (textfields.h) are the model's:
+// MulDivRound (numbers.h) and TextToNumber (numtext.h) are the utilities':
 // the element modules use them as they stand.

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "mixer/model/paths.h"
-#include "mixer/model/strutil.h"
+#include "mixer/model/util/paths.h"
+#include "mixer/model/util/strutil.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include "elements/elemfiles.h"
 #include "elements/elemstr.h"
-#include "mixer/model/profile.h"
+#include "mixer/model/util/profile.h"
 
 // One skin file and the stores it is read through.
 struct SkinFile {

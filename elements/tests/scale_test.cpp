@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "elements/elemscale.h"
-#include "mixer/model/gain.h"
-#include "mixer/model/textfields.h"
+#include "mixer/model/util/gain.h"
+#include "mixer/model/util/numtext.h"
 
 TEST(ElemGain, TenthsOfDbAndBack) {
   EXPECT_EQ(GainFromTenthsDb(60), 65536u);

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "elements/win32/elemwin.h"
-#include "mixer/model/win32/iniwin.h"
+#include "mixer/model/util/win32/profile_win.h"
 
 namespace {
 

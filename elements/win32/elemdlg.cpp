@@ -5,8 +5,8 @@
 #include <cstdarg>
 #include <cstring>
 
-#include "mixer/model/format.h"
-#include "mixer/model/paths.h"
+#include "mixer/model/util/format.h"
+#include "mixer/model/util/paths.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include <cstring>
 
 #include "elements/win32/elemwin.h"
-#include "mixer/model/strutil.h"
+#include "mixer/model/util/strutil.h"
 
 namespace {
 

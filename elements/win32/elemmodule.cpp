@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "mixer/model/paths.h"
-#include "mixer/model/win32/iniwin.h"
+#include "mixer/model/util/paths.h"
+#include "mixer/model/util/win32/profile_win.h"
 
 ElemModuleGlobals& ElemModule() {
   static ElemModuleGlobals globals;

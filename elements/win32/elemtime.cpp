@@ -1,7 +1,7 @@
 #include <cstdarg>
 
 #include "elements/win32/elemwin.h"
-#include "mixer/model/format.h"
+#include "mixer/model/util/format.h"
 
 int ElemKeyDown(int virtualKey) { return (GetAsyncKeyState(virtualKey) & 0x8000) ? 1 : 0; }
 

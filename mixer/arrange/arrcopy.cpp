@@ -11,7 +11,7 @@
 #include "mixer/model/options.h"
 #include "mixer/model/settings.h"
 #include "mixer/model/snap.h"
-#include "mixer/model/strtab.h"
+#include "mixer/model/util/strtab.h"
 #include "mixer/model/take.h"
 #include "mixer/model/takeattr.h"
 #include "mixer/model/taketime.h"

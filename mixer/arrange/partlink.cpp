@@ -4,7 +4,7 @@
 
 #include "mixer/model/arrlist.h"
 #include "mixer/model/options.h"
-#include "mixer/model/paths.h"
+#include "mixer/model/util/paths.h"
 #include "mixer/model/take.h"
 #include "mixer/model/takeattr.h"
 

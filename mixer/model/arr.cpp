@@ -9,9 +9,9 @@
 
 #include "arrheap.h"
 #include "arrlist.h"
-#include "fade.h"
+#include "mixer/model/util/fade.h"
 #include "snap.h"
-#include "strtab.h"
+#include "mixer/model/util/strtab.h"
 
 using namespace arrlist;
 

@@ -19,7 +19,7 @@
 #include "mixer/shell/services.h"
 #include "mixer/units/services.h"
 #include "settings.h"
-#include "strtab.h"
+#include "mixer/model/util/strtab.h"
 #include "take.h"
 #include "takeattr.h"
 #include "taketime.h"

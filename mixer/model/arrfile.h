@@ -18,7 +18,7 @@
 #include <cstdint>
 
 #include "arr.h"
-#include "fileio.h"
+#include "mixer/model/util/fileio.h"
 #include "marker.h"
 
 inline constexpr uint32_t kArrFileVersionSize = 8;

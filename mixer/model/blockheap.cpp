@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "numbers.h"
+#include "mixer/model/util/numbers.h"
 
 namespace {
 

@@ -1,10 +1,9 @@
-# Positions, time code, gain laws and snapping.
+# Positions, time code and snapping.
 target_sources(hrl_model PRIVATE
   settings.cpp
   textfields.cpp
   timecode.cpp
   musical.cpp
-  gain.cpp
   snap.cpp
 )
 
@@ -16,9 +15,6 @@ hrl_test(model_conv_text_test
   LIBS hrl_model hrl_fake_host)
 hrl_test(model_conv_musical_test
   SOURCES tests/conv_musical_test.cpp
-  LIBS hrl_model hrl_fake_host)
-hrl_test(model_conv_gain_test
-  SOURCES tests/conv_gain_test.cpp
   LIBS hrl_model hrl_fake_host)
 hrl_test(model_conv_snap_test
   SOURCES tests/conv_snap_test.cpp

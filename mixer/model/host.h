@@ -6,8 +6,7 @@
 
 #include <cstdint>
 
-// A window handle as the model passes it along; the same type as HWND.
-using WndHandle = struct HWND__*;
+#include "mixer/model/util/wndhandle.h"
 
 // Flag words of the program's boxes (MessageBox flags).
 enum : uint32_t {

@@ -1,7 +1,6 @@
-# The ini layer: profile store, readers and writers with aliases and
+# The ini layer over the profile store: readers and writers with aliases and
 # built-in defaults, window records, track colour tables, settings records.
 target_sources(hrl_model PRIVATE
-  profile.cpp
   ini.cpp
   inidefaults.cpp
   iniwindow.cpp

@@ -4,10 +4,10 @@
 #include <cstring>
 #include <string>
 
-#include "mixer/model/format.h"
-#include "mixer/model/profile.h"
-#include "mixer/model/strtab.h"
-#include "mixer/model/strutil.h"
+#include "mixer/model/util/format.h"
+#include "mixer/model/util/profile.h"
+#include "mixer/model/util/strtab.h"
+#include "mixer/model/util/strutil.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Built-in defaults of the main ini file, used when one of its keys is missing.
 #include "mixer/model/ini.h"
-#include "mixer/model/strtab.h"
+#include "mixer/model/util/strtab.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "mixer/model/ini.h"
-#include "mixer/model/strtab.h"
+#include "mixer/model/util/strtab.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include "mixer/units/services.h"
 #include "mrkdir.h"
 #include "settings.h"
-#include "strtab.h"
-#include "strutil.h"
+#include "mixer/model/util/strtab.h"
+#include "mixer/model/util/strutil.h"
 #include "timecode.h"
 
 BlockHeap MrkHeap;

@@ -1,16 +1,10 @@
-# Take files and the Take store, over the model's own file layer (POSIX in
-# the native build, Win32 in the Windows builds).
+# Take files and the Take store, over the utilities' file layer.
 target_sources(hrl_model PRIVATE
   take_header.cpp
   take_store.cpp
   take_files.cpp
   take_journal.cpp
 )
-if(HRL_WIN)
-  target_sources(hrl_model PRIVATE win32/fileio_win.cpp)
-else()
-  target_sources(hrl_model PRIVATE fileio_posix.cpp)
-endif()
 
 hrl_test(model_take_test
   SOURCES tests/take_test.cpp

@@ -18,7 +18,7 @@
 #include <cstdint>
 #include <mutex>
 
-#include "mixer/model/fileio.h"
+#include "mixer/model/util/fileio.h"
 #include "mixer/model/timecode.h"
 
 enum TakeKind : uint32_t {

@@ -3,9 +3,9 @@
 
 #include "mixer/mix/services.h"
 #include "mixer/model/host.h"
-#include "mixer/model/paths.h"
-#include "mixer/model/strtab.h"
-#include "mixer/model/strutil.h"
+#include "mixer/model/util/paths.h"
+#include "mixer/model/util/strtab.h"
+#include "mixer/model/util/strutil.h"
 #include "mixer/model/take_store.h"
 #include "mixer/model/takes.h"
 #include "mixer/shell/services.h"

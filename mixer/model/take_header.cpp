@@ -6,9 +6,9 @@
 #include <ctime>
 #include <thread>
 
-#include "mixer/model/paths.h"
-#include "mixer/model/strtab.h"
-#include "mixer/model/strutil.h"
+#include "mixer/model/util/paths.h"
+#include "mixer/model/util/strtab.h"
+#include "mixer/model/util/strutil.h"
 #include "mixer/model/take.h"
 
 static_assert(std::endian::native == std::endian::little,

@@ -3,8 +3,8 @@
 // back; a new step or a discard deletes undone creations for good.
 #include <cstring>
 
-#include "mixer/model/strtab.h"
-#include "mixer/model/strutil.h"
+#include "mixer/model/util/strtab.h"
+#include "mixer/model/util/strutil.h"
 #include "mixer/model/take_store.h"
 
 namespace {

@@ -2,8 +2,8 @@
 // open list, the ring of Takes in use, directory scans and search by id.
 #include <cstring>
 
-#include "mixer/model/paths.h"
-#include "mixer/model/strutil.h"
+#include "mixer/model/util/paths.h"
+#include "mixer/model/util/strutil.h"
 #include "mixer/model/take_store.h"
 #include "mixer/shell/services.h"
 

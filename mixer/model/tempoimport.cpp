@@ -4,7 +4,7 @@
 
 #include "mixer/model/host.h"
 #include "mixer/model/settings.h"
-#include "mixer/model/strtab.h"
+#include "mixer/model/util/strtab.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 #include "mixer/model/trkcolors.h"
 
-#include "mixer/model/format.h"
+#include "mixer/model/util/format.h"
 #include "mixer/model/ini.h"
-#include "mixer/model/strtab.h"
-#include "mixer/model/strutil.h"
+#include "mixer/model/util/strtab.h"
+#include "mixer/model/util/strutil.h"
 
 uint32_t TrkColors[kTrkColorCount];
 uint32_t CautomTrkColors[kCautomTrkColorCount];

@@ -5,8 +5,8 @@
 #include "ini.h"
 #include "marker.h"
 #include "mixer/shell/services.h"
-#include "strtab.h"
-#include "strutil.h"
+#include "mixer/model/util/strtab.h"
+#include "mixer/model/util/strutil.h"
 #include "take.h"
 #include "undosnap.h"
 

@@ -5,7 +5,7 @@
 #include "arrheap.h"
 #include "blockheap.h"
 #include "host.h"
-#include "strtab.h"
+#include "mixer/model/util/strtab.h"
 #include "undo.h"
 
 // Invariants of a SnapList: entries above top_ are null; entries

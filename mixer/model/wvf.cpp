@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "mixer/model/strtab.h"
+#include "mixer/model/util/strtab.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "mixer/model/fileio.h"
-#include "mixer/model/strtab.h"
+#include "mixer/model/util/fileio.h"
+#include "mixer/model/util/strtab.h"
 #include "mixer/model/take.h"
 #include "mixer/model/take_store.h"
 #include "mixer/model/wvf.h"

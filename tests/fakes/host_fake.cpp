@@ -2,7 +2,7 @@
 
 #include <cstdarg>
 
-#include "mixer/model/format.h"
+#include "mixer/model/util/format.h"
 
 HostFake& Host() {
   static HostFake fake;

@@ -1,6 +1,6 @@
 #include "units_fake.h"
 
-#include "mixer/model/format.h"
+#include "mixer/model/util/format.h"
 
 UnitsFake& Units() {
   static UnitsFake fake;

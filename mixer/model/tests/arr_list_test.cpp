@@ -6,7 +6,7 @@
 #include <random>
 
 #include "arr_fixture.h"
-#include "mixer/model/strtab.h"
+#include "mixer/model/util/strtab.h"
 
 TEST_F(ArrTest, NewArrangementIsEmpty) {
   EXPECT_EQ(arr->PartCount, 0u);

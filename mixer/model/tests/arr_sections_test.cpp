@@ -5,7 +5,7 @@
 #include <random>
 
 #include "arr_fixture.h"
-#include "mixer/model/fade.h"
+#include "mixer/model/util/fade.h"
 
 namespace {
 

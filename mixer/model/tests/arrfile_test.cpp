@@ -9,7 +9,7 @@
 #endif
 #include <filesystem>
 
-#include "mixer/model/strtab.h"
+#include "mixer/model/util/strtab.h"
 #include "mixer/model/tests/arrfile_fixture.h"
 #include "tests/fakes/host_fake.h"
 

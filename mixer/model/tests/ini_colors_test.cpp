@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "mixer/model/ini.h"
-#include "mixer/model/profile.h"
+#include "mixer/model/util/profile.h"
 #include "mixer/model/trkcolors.h"
 
 namespace {

@@ -6,8 +6,8 @@
 
 #include "mixer/model/ini.h"
 #include "mixer/model/inirecords.h"
-#include "mixer/model/profile.h"
-#include "mixer/model/strtab.h"
+#include "mixer/model/util/profile.h"
+#include "mixer/model/util/strtab.h"
 #include "mixer/model/trkcolors.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -7,8 +7,8 @@
 
 #include "mixer/model/ini.h"
 #include "mixer/model/inirecords.h"
-#include "mixer/model/profile.h"
-#include "mixer/model/strtab.h"
+#include "mixer/model/util/profile.h"
+#include "mixer/model/util/strtab.h"
 
 namespace {
 

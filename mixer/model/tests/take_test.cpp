@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "mixer/model/take.h"
-#include "mixer/model/strtab.h"
+#include "mixer/model/util/strtab.h"
 #include "mixer/model/takes.h"
 #include "tests/fakes/host_fake.h"
 #include "tests/fakes/services_fake.h"

@@ -3,10 +3,10 @@
 
 #include <cstring>
 
-#include "mixer/model/paths.h"
+#include "mixer/model/util/paths.h"
 #include "mixer/model/settings.h"
-#include "mixer/model/strtab.h"
-#include "mixer/model/strutil.h"
+#include "mixer/model/util/strtab.h"
+#include "mixer/model/util/strutil.h"
 #include "mixer/model/takeattr.h"
 #include "mixer/model/wvfcache.h"
 #include "takeattr_fixture.h"

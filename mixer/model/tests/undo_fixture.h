@@ -15,7 +15,7 @@
 #include "mixer/model/arrheap.h"
 #include "mixer/model/blockheap.h"
 #include "mixer/model/marker.h"
-#include "mixer/model/strtab.h"
+#include "mixer/model/util/strtab.h"
 #include "mixer/model/undo.h"
 #include "mixer/model/undosnap.h"
 #include "tests/fakes/host_fake.h"

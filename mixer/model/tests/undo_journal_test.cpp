@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <string>
 
-#include "mixer/model/fileio.h"
+#include "mixer/model/util/fileio.h"
 #include "mixer/model/take.h"
 #include "undo_fixture.h"
 

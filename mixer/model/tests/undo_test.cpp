@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "mixer/model/ini.h"
-#include "mixer/model/strtab.h"
+#include "mixer/model/util/strtab.h"
 #include "undo_fixture.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #include "mixer/model/win32/arrdraw.h"
 
 #include "mixer/arrange/arrview.h"
-#include "mixer/model/fade.h"
+#include "mixer/model/util/fade.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include "arrfiledlg.h"
 
 #include "dialogs.h"
-#include "mixer/model/paths.h"
-#include "mixer/model/strtab.h"
+#include "mixer/model/util/paths.h"
+#include "mixer/model/util/strtab.h"
 #include "mixer/shell/wndtable.h"
 #include "progressbar.h"
 

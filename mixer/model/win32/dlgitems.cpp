@@ -1,6 +1,6 @@
 #include "mixer/model/win32/dlgitems.h"
 
-#include "mixer/model/format.h"
+#include "mixer/model/util/format.h"
 
 namespace {
 

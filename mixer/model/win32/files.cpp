@@ -4,9 +4,9 @@
 
 #include "appwnd.h"
 #include "mixer/model/host.h"
-#include "mixer/model/paths.h"
-#include "mixer/model/strtab.h"
-#include "mixer/model/strutil.h"
+#include "mixer/model/util/paths.h"
+#include "mixer/model/util/strtab.h"
+#include "mixer/model/util/strutil.h"
 
 int FileExists(const char* path) {
   DWORD attr = GetFileAttributesA(path);

@@ -1,15 +1,11 @@
-// Windows side of the ini layer: the profile functions as the store, and
-// window records taken from live windows.
+// Windows side of the ini layer: window records taken from live windows.
+// The store over the profile functions is the utilities' (profile_win.h).
 #pragma once
 
 #include <cstdint>
 
 #include "mixer/model/host.h"
-#include "mixer/model/profile.h"
-
-// The store over GetPrivateProfileStringA and WritePrivateProfileStringA;
-// the program installs it with SetProfile at start-up.
-Profile& WindowsProfile();
+#include "mixer/model/util/win32/profile_win.h"
 
 // With a window: "1 x y width height show" from its normal-position
 // rectangle and show command (GetWindowPlacement). With nullptr: the stored

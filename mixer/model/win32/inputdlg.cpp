@@ -1,6 +1,6 @@
 #include "mixer/model/win32/inputdlg.h"
 
-#include "mixer/model/format.h"
+#include "mixer/model/util/format.h"
 #include "mixer/model/win32/dialogs.h"
 #include "mixer/shell/wndtable.h"
 

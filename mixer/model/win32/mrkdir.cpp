@@ -6,12 +6,12 @@
 #include <cstring>
 #include <vector>
 
-#include "mixer/model/format.h"
+#include "mixer/model/util/format.h"
 #include "mixer/model/host.h"
 #include "mixer/model/ini.h"
 #include "mixer/model/musical.h"
 #include "mixer/model/settings.h"
-#include "mixer/model/strtab.h"
+#include "mixer/model/util/strtab.h"
 #include "mixer/model/timecode.h"
 #include "mixer/model/undo.h"
 #include "mixer/model/win32/dialogs.h"

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "mixer/model/format.h"
+#include "mixer/model/util/format.h"
 #include "mixer/model/settings.h"
-#include "mixer/model/strtab.h"
+#include "mixer/model/util/strtab.h"
 #include "mixer/model/textfields.h"
 #include "mixer/model/win32/dialogs.h"
 #include "mixer/model/win32/dlgitems.h"

@@ -4,10 +4,10 @@
 #include <cstdarg>
 
 #include "appwnd.h"
-#include "mixer/model/format.h"
+#include "mixer/model/util/format.h"
 #include "mixer/model/host.h"
 #include "mixer/model/options.h"
-#include "mixer/model/strtab.h"
+#include "mixer/model/util/strtab.h"
 
 static const char kAppCaption[] = "HRL Mixer";
 

@@ -7,7 +7,7 @@
 
 #include "dialogs.h"
 #include "mixer/model/host.h"
-#include "mixer/model/strtab.h"
+#include "mixer/model/util/strtab.h"
 #include "mixer/model/take.h"
 #include "mixer/model/takeattr.h"
 #include "mixer/model/wvf.h"

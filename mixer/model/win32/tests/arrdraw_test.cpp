@@ -8,7 +8,7 @@
 #include "mixer/arrange/arrview.h"
 #include "mixer/model/arr.h"
 #include "mixer/model/arrheap.h"
-#include "mixer/model/fade.h"
+#include "mixer/model/util/fade.h"
 #include "mixer/model/win32/arrdraw.h"
 #include "mixer/model/win32/arrscroll.h"
 #include "mixer/model/win32/tests/canvas.h"

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "mixer/model/ini.h"
-#include "mixer/model/profile.h"
-#include "mixer/model/strtab.h"
+#include "mixer/model/util/profile.h"
+#include "mixer/model/util/strtab.h"
 #include "mixer/model/win32/iniwin.h"
 
 namespace {
@@ -37,20 +37,6 @@ class WindowsIni : public ::testing::Test {
   std::string path_;
   std::string other_;
 };
-
-TEST_F(WindowsIni, ProfileStoreReadsWhatItWrites) {
-  Profile& p = WindowsProfile();
-  char buf[16];
-  EXPECT_EQ(p.GetString(path_.c_str(), "MainWnd", "Snap", buf, sizeof buf), 0);
-  EXPECT_STREQ(buf, "");
-  EXPECT_EQ(p.GetString(other_.c_str(), "MainWnd", "Snap", buf, sizeof buf), 0);  // no file
-
-  p.WriteString(path_.c_str(), "MainWnd", "Snap", "0123456789abcdefXYZ");
-  EXPECT_EQ(Raw(path_, "MAINWND", "snap"), "0123456789abcdefXYZ");
-  EXPECT_EQ(p.GetString(path_.c_str(), "MainWnd", "Snap", buf, sizeof buf), 15);
-  EXPECT_STREQ(buf, "0123456789abcde");
-  EXPECT_EQ(p.GetString(path_.c_str(), "MainWnd", "Snap", buf, 0), 0);
-}
 
 TEST_F(WindowsIni, DefaultsAliasesAndNumbersThroughTheFile) {
   char buf[64];

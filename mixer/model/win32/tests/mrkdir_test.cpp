@@ -13,7 +13,7 @@
 #include "mixer/model/blockheap.h"
 #include "mixer/model/ini.h"
 #include "mixer/model/marker.h"
-#include "mixer/model/profile.h"
+#include "mixer/model/util/profile.h"
 #include "mixer/model/settings.h"
 #include "mixer/model/undo.h"
 #include "mixer/model/win32/dlgitems.h"

@@ -7,7 +7,7 @@
 
 #include "mixer/model/host.h"
 #include "mixer/model/options.h"
-#include "mixer/model/strtab.h"
+#include "mixer/model/util/strtab.h"
 #include "mixer/model/win32/appwnd.h"
 #include "mixer/model/win32/dialogs.h"
 #include "mixer/shell/wndtable.h"

@@ -1,4 +1,4 @@
-#include "mixer/model/speaker.h"
+#include "mixer/model/util/speaker.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "mixer/model/fade.h"
+#include "mixer/model/util/fade.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "mixer/model/fileio.h"
+#include "mixer/model/util/fileio.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "mixer/model/paths.h"
+#include "mixer/model/util/paths.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <set>
 #include <string>
 
-#include "mixer/model/strtab.h"
+#include "mixer/model/util/strtab.h"
 
 TEST(PathParts, FindsNameExtensionAndBackslash) {
   struct {

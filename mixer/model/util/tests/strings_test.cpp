@@ -1,4 +1,4 @@
-#include "mixer/model/strutil.h"
+#include "mixer/model/util/strutil.h"
 
 #include <gtest/gtest.h>
 

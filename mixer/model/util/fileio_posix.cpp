@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <string>
 
-#include "mixer/model/fileio.h"
+#include "mixer/model/util/fileio.h"
 
 namespace {
 

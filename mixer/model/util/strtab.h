@@ -5,7 +5,7 @@
 
 enum StrId : uint32_t {
 #define HRL_STR(symbol, id, text) symbol = id,
-#include "../res/strings.inc"
+#include "mixer/res/strings.inc"
 #undef HRL_STR
 };
 

@@ -2,8 +2,8 @@
 
 #include <cstdarg>
 
-#include "mixer/model/format.h"
-#include "mixer/model/numbers.h"
+#include "mixer/model/util/format.h"
+#include "mixer/model/util/numbers.h"
 
 void* HeapGrow(HANDLE heap, DWORD flags, void* block, uint32_t size, uint32_t step) {
   uint32_t grown = HeapGrowSize(size, step);

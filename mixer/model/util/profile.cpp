@@ -1,4 +1,4 @@
-#include "mixer/model/profile.h"
+#include "mixer/model/util/profile.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-// The model's own small file layer: whole-file and path operations with
+// A small file layer of our own: whole-file and path operations with
 // Windows path texts ('\' between folders). The POSIX build maps '\' to '/';
 // the Windows build (win32/fileio_win.cpp) calls the system directly.
 #pragma once

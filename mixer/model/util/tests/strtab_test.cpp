@@ -1,12 +1,11 @@
-#include "mixer/model/strtab.h"
+#include "mixer/model/util/strtab.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
-#include "mixer/model/format.h"
-#include "tests/fakes/host_fake.h"
+#include "mixer/model/util/format.h"
 
 TEST(StrTable, LooksUpTextsById) {
   EXPECT_STREQ(StrText(IDS_MAX_PATH_EXCEEDED), "Maximum path size exceeded!");
@@ -37,16 +36,4 @@ TEST(Format, ByIdSubstitutesArgumentsAndCuts) {
   char small[10];
   EXPECT_EQ(FormatById(small, sizeof small, IDS_AUDIO_TAKE_RW_ERROR, "x"), 9);
   EXPECT_STREQ(small, "Audio Tak");
-}
-
-TEST(HostFake, RecordsBoxesAndAnswersFromItsScript) {
-  Host().Reset();
-  Host().answers.push_back(kIdNo);
-  EXPECT_EQ(MessageBoxById(nullptr, IDS_AUDIO_TAKE_RW_ERROR, kMbAskYesNo, "T1"), kIdNo);
-  EXPECT_EQ(MessageBoxText(nullptr, "%d Takes", kMbWarnOk, 3), kIdOk);
-  ASSERT_EQ(Host().boxes.size(), 2u);
-  EXPECT_EQ(Host().boxes[0].text, "Audio Take 'T1' read/write error!");
-  EXPECT_EQ(Host().boxes[0].flags, kMbAskYesNo);
-  EXPECT_EQ(Host().boxes[1].text, "3 Takes");
-  EXPECT_EQ(Host().boxes[1].id, 0u);
 }

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "mixer/model/datetext.h"
+#include "mixer/model/util/datetext.h"
 
 // The user's time format, as ReadIntlTime last read it.
 extern IntlTime UserIntlTime;

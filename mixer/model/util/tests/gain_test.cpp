@@ -1,4 +1,4 @@
-#include "mixer/model/gain.h"
+#include "mixer/model/util/gain.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "mixer/model/datetext.h"
+#include "mixer/model/util/datetext.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "winstr.h"
 
-#include "mixer/model/strtab.h"
+#include "mixer/model/util/strtab.h"
 
 int StrEqual(const char* a, const char* b) { return lstrcmpA(a, b) == 0; }
 

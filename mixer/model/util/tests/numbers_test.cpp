@@ -1,4 +1,4 @@
-#include "mixer/model/numbers.h"
+#include "mixer/model/util/numbers.h"
 
 #include <gtest/gtest.h>
 

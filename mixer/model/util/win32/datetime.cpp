@@ -2,8 +2,8 @@
 
 #include <cstdlib>
 
-#include "mixer/model/format.h"
-#include "mixer/model/strutil.h"
+#include "mixer/model/util/format.h"
+#include "mixer/model/util/strutil.h"
 
 IntlTime UserIntlTime;
 

@@ -5,7 +5,7 @@
 
 const StrEntry kStrTable[] = {
 #define HRL_STR(symbol, id, text) {id, text},
-#include "../res/strings.inc"
+#include "mixer/res/strings.inc"
 #undef HRL_STR
 };
 const int kStrTableCount = sizeof kStrTable / sizeof kStrTable[0];
@@ -13,7 +13,7 @@ const int kStrTableCount = sizeof kStrTable / sizeof kStrTable[0];
 static constexpr bool IdsAscending() {
   constexpr uint32_t ids[] = {
 #define HRL_STR(symbol, id, text) id,
-#include "../res/strings.inc"
+#include "mixer/res/strings.inc"
 #undef HRL_STR
   };
   for (size_t i = 1; i < sizeof ids / sizeof ids[0]; ++i)
