@@ -9,7 +9,7 @@
 
 #include "arrheap.h"
 #include "arrlist.h"
-#include "gain.h"
+#include "mixer/model/util/gain.h"
 #include "host.h"
 #include "mixer/arrange/arrcopy.h"
 #include "mixer/arrange/partedit.h"
