@@ -67,3 +67,7 @@ void NinePinSetMode(uint32_t) {}
 void VideoCloseFile() {}
 void VideoSetIniFile(const char*) {}
 
+int UnitHasHostUnit(int) { return 0; }
+int UnitHasMixDsps(int) { return 0; }
+int UnitHwKind(int) { return 0; }
+void UnitCardSetAesSrc(int, uint32_t) {}

@@ -204,3 +204,9 @@ void VideoSetIniFile(const char* path);
 // The unit whose device handle is `device`: n (1-based) for a unit's host
 // interface, -n for a unit's card, -(UnitCount() + 1) when none matches.
 int UnitOfDevice(void* device);
+// Unit-table queries of unit `unit` (0..3).
+int UnitHasHostUnit(int unit);
+int UnitHasMixDsps(int unit);
+int UnitHwKind(int unit);
+// Sends a unit's card its AES input sample-rate-converter bits.
+void UnitCardSetAesSrc(int unit, uint32_t bits);

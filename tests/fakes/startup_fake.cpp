@@ -135,3 +135,7 @@ int UnitOfDevice(void*) { return -(Startup().unitCount + 1); }
 void NinePinSetMode(uint32_t command) { FakeLog("NinePinSetMode(%u)", command); }
 void VideoCloseFile() { FakeLog("VideoCloseFile()"); }
 void VideoSetIniFile(const char*) { FakeLog("VideoSetIniFile()"); }
+int UnitHasHostUnit(int unit) { return unit >= 0 && unit < 4 ? Startup().hasHost[unit] : 0; }
+int UnitHasMixDsps(int unit) { return unit >= 0 && unit < 4 ? Startup().hasMixDsps[unit] : 0; }
+int UnitHwKind(int unit) { return unit >= 0 && unit < 4 ? Startup().hwKind[unit] : 0; }
+void UnitCardSetAesSrc(int unit, uint32_t bits) { FakeLog("UnitCardSetAesSrc(%d, %u)", unit, bits); }

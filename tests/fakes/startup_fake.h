@@ -31,6 +31,9 @@ struct StartupFake {
   int syncBoard[4] = {};
   int consoleMotion = 0;
   int syncCheck[4] = {};  // UnitSyncCheck's answer per unit
+  int hasHost[4] = {};
+  int hasMixDsps[4] = {};
+  int hwKind[4] = {};
 
   int flashUpdates = 0;   // UpdateSyncBoards reports an update this many times
   int mixSaveAnswer = 1;  // MixOfferSave: 0 = the user cancelled

@@ -6,6 +6,7 @@
 #include "mixer/shell/markerkeys.h"
 #include "mixer/shell/syncwatch.h"
 #include "mixer/shell/timer.h"
+#include "mixer/shell/unitopts.h"
 #include "tests/fakes/host_fake.h"
 #include "tests/fakes/startup_fake.h"
 
@@ -105,6 +106,38 @@ TEST(Knob, TypedEntryIsRelativeToTheCentreAndKeptInRange) {
   EXPECT_EQ(KnobValueFromEntry(500, 100), 100);
   EXPECT_EQ(KnobValueFromEntry(-500, 100), 0);
   EXPECT_EQ(KnobValueFromEntry(0x7FFFFFFF, 100), 100);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(UnitOptions, RemapsToWhatTheHardwareOffers) {
+  const UnitHardware cardOnly = {0, 0, 0}, host = {1, 1, 0}, hostNoDsp = {1, 0, 0},
+                     kind2 = {1, 1, 2}, kind3 = {1, 1, 3}, host3 = {1, 0, 3};
+  struct Case {
+    uint32_t (*remap)(uint32_t, const UnitHardware&);
+    uint32_t id;
+    const UnitHardware* unit;
+    uint32_t want;
+  } cases[] = {
+      {RemapClockOut, 40362, &cardOnly, 40361}, {RemapClockOut, 40365, &cardOnly, 40361},
+      {RemapClockOut, 40363, &cardOnly, 40363}, {RemapClockOut, 40365, &host, 40365},
+      {RemapIo96K, 40384, &host, 40386},       {RemapIo96K, 40387, &host, 40387},
+      {RemapIo96K, 40385, &kind3, 40386},      {RemapIo96K, 40387, &kind3, 40386},
+      {RemapIo96K, 40389, &kind3, 40388},      {RemapIo96K, 40384, &kind2, 40387},
+      {RemapIo96K, 40388, &kind2, 40389},      {RemapIo96K, 40386, &cardOnly, 40384},
+      {RemapIo96K, 40389, &hostNoDsp, 40384},  {RemapIo96K, 40385, &cardOnly, 40385},
+      {RemapMasterClock, 40411, &host, 40418}, {RemapMasterClock, 40408, &cardOnly, 40408},
+      {RemapMasterClock, 40417, &cardOnly, 40418}, {RemapMasterClock, 40421, &cardOnly, 40418},
+      {RemapMasterClock, 40418, &cardOnly, 40418}, {RemapMasterClock, 40415, &cardOnly, 40415},
+      {RemapMasterClock, 40413, &host3, 40410}, {RemapMasterClock, 40416, &host3, 40414},
+      {RemapMasterClock, 40409, &kind2, 40410}, {RemapMasterClock, 40409, &kind3, 40409},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.id);
+    EXPECT_EQ(c.remap(c.id, *c.unit), c.want);
+  }
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "mixer/model/win32/files.h"
 #include "mixer/shell/mainopts.h"
 #include "mixer/shell/services.h"
+#include "mixer/shell/unitopts.h"
 #include "mixer/shell/win32/mainwnd.h"
 #include "mixer/shell/win32/shell.h"
 #include "mixer/shell/wndtable.h"
@@ -201,6 +202,72 @@ void RestoreEngineOptions(HWND wnd) {
   for (int i = 0; i < 4; ++i) ToolSlots[kSlots[i]] = ReadMain(kToolKeys[i], kDefaults[i], 0, 48);
 }
 
+// Per-unit choices: word-clock output, 64 to 96 kHz I/O mode, MADI 96 kHz
+// and MADI mode, master clock; unit n's ids are unit 1's + n x the stride.
+struct UnitGroup {
+  uint32_t first;   // unit 1's first id
+  uint32_t count;   // ids per unit
+  uint32_t stride;
+  int32_t value[kMaxUnits];
+};
+UnitGroup unitGroups[] = {
+    {40360, 6, 6, {40360, 40366, 40372, 40378}},
+    {40384, 6, 6, {40384, 40390, 40396, 40402}},
+    {45000, 2, 2, {45000, 45002, 45004, 45006}},
+    {45020, 2, 2, {45020, 45022, 45024, 45026}},
+    {40408, 14, 14, {40408, 40423, 40437, 40451}},
+};
+enum { kUgClockOut, kUgIo96K, kUgMadi96K, kUgMadiMode, kUgMClk };
+
+uint32_t UnitFirst(const UnitGroup& g, int unit) { return g.first + g.stride * unit; }
+
+// The unit a per-unit id belongs to, or -1.
+int UnitGroupOf(UINT id, UnitGroup** group) {
+  for (UnitGroup& g : unitGroups) {
+    if (id < g.first || id >= g.first + g.stride * kMaxUnits) continue;
+    int unit = static_cast<int>((id - g.first) / g.stride);
+    if (id - UnitFirst(g, unit) >= g.count) continue;
+    *group = &g;
+    return unit;
+  }
+  return -1;
+}
+
+// Reads a per-unit option and sends it as a command after the remap.
+void RestoreUnitChoice(HWND wnd, int unit, uint32_t key, int group, uint32_t lowest, int32_t def,
+                       uint32_t (*remap)(uint32_t, const UnitHardware&),
+                       const UnitHardware& hw) {
+  const UnitGroup& g = unitGroups[group];
+  const uint32_t shift = g.stride * static_cast<uint32_t>(unit);
+  int32_t v = ReadMain(key, def, static_cast<int32_t>(lowest),
+                       static_cast<int32_t>(UnitFirst(g, unit) + g.count - 1));
+  uint32_t id = static_cast<uint32_t>(v);
+  if (remap) id = remap(id - shift, hw) + shift;
+  Command(wnd, static_cast<int32_t>(id));
+}
+
+void RestoreUnit(HWND wnd, int n) {
+  const UnitHardware hw = {UnitHasHostUnit(n), UnitHasMixDsps(n), UnitHwKind(n)};
+  const uint32_t un = static_cast<uint32_t>(n);
+  RestoreUnitChoice(wnd, n, IDS_INI_KEY_SYNC_CON_OUT_UNIT1 + un, kUgClockOut, 40360 + 6 * un,
+                    static_cast<int32_t>(40360 + 6 * un), RemapClockOut, hw);
+  RestoreUnitChoice(wnd, n, IDS_INI_KEY_IO96_KUNIT0 + un, kUgIo96K, 40384 + 6 * un,
+                    static_cast<int32_t>(40384 + 6 * un), RemapIo96K, hw);
+  if (!hw.hasHost) {
+    RestoreUnitChoice(wnd, n, IDS_INI_KEY_IO_MADI96_KUNIT0 + un, kUgMadi96K, 45000 + 2 * un,
+                      static_cast<int32_t>(45000 + 2 * un), nullptr, hw);
+    RestoreUnitChoice(wnd, n, IDS_INI_KEY_IO_MADI_MODE_UNIT0 + un, kUgMadiMode, 45020 + 2 * un,
+                      static_cast<int32_t>(45020 + 2 * un), nullptr, hw);
+    int32_t bits = ReadMain(IDS_INI_KEY_IO_AESINP_SRC0 + un, 0, 0, 15);
+    for (uint32_t k = 0; k < 4; ++k) MainMenuCheck(45040 + 4 * un + k, (bits >> k) & 1);
+    UnitCardSetAesSrc(n, static_cast<uint32_t>(bits));
+  }
+  // Units after the first have no "Internal": their lowest choice is AES/EBU.
+  const uint32_t lowest = n == 0 ? 40408 : 40409 + 14 * un;
+  RestoreUnitChoice(wnd, n, IDS_INI_KEY_MCLK_UNIT1 + un, kUgMClk, lowest,
+                    static_cast<int32_t>(lowest), RemapMasterClock, hw);
+}
+
 GroupIndex GroupOf(UINT id) {
   for (int i = 0; i < kGroupCount; ++i)
     if (id >= groups[i].first && id <= groups[i].last) return static_cast<GroupIndex>(i);
@@ -221,6 +288,8 @@ void ReadRememberedFolders() {
 
 void RestoreOptions(HWND wnd) {
   Command(wnd, ReadMain(IDS_INI_KEY_REC_RESOL, 40356, 40355, 40356));
+  const int units = UnitCount();
+  for (int n = 0; n < units && n < kMaxUnits; ++n) RestoreUnit(wnd, n);
   RestoreSync(wnd);
   RestoreCommands(wnd, kCommandOptions, 4);
   Settings().SnapEnable = ReadMain(IDS_INI_KEY_SNAP_ENABLE, 0, 0, 1) ? 0 : 1;
@@ -241,6 +310,14 @@ void RestoreOptions(HWND wnd) {
 }
 
 int MainCmdDispatch(HWND wnd, UINT id) {
+  UnitGroup* ug = nullptr;
+  int unit = UnitGroupOf(id, &ug);
+  if (unit >= 0) {
+    if (ug == &unitGroups[kUgMClk] && id == UnitFirst(*ug, unit) + 3) return 0;  // no item
+    ug->value[unit] = static_cast<int32_t>(id);
+    MainMenuCheckRadio(UnitFirst(*ug, unit), UnitFirst(*ug, unit) + ug->count - 1, id);
+    return 1;
+  }
   GroupIndex g = GroupOf(id);
   if (g != kGroupCount) {
     groups[g].value = static_cast<int32_t>(id);
@@ -287,7 +364,7 @@ uint32_t GetRecResol() { return static_cast<uint32_t>(groups[kGrpRecResol].value
 #undef GetTimeFormat
 uint32_t GetTimeFormat() { return static_cast<uint32_t>(groups[kGrpTimebar].value); }
 uint32_t GetMClkUnit(int unit) {
-  // Without units every unit's clock is its default choice.
-  return unit <= 0 ? 40408u : 40409u + 14u * static_cast<uint32_t>(unit);
+  if (unit < 0 || unit >= kMaxUnits) return 40408;
+  return static_cast<uint32_t>(unitGroups[kUgMClk].value[unit]);
 }
 const char* GetWvFormFilePath() { return folders[kFolderWvForm]; }

@@ -10,7 +10,11 @@
 #include <thread>
 
 #include "mixer/model/win32/tests/modal_closer.h"
+#include "mixer/model/marker.h"
+#include "mixer/model/settings.h"
+#include "mixer/shell/services.h"
 #include "mixer/shell/timer.h"
+#include "mixer/shell/win32/mainwnd.h"
 #include "mixer/shell/win32/shell.h"
 #include "mixer/shell/wndtable.h"
 #include "tests/fakes/startup_fake.h"
@@ -86,6 +90,63 @@ TEST(Startup, RunsAndShutsDownInOrder) {
   }
   // The device timer was refused, so there is nothing to delete.
   EXPECT_EQ(Startup().Count("DeleteTimer"), 0);
+}
+
+// Marker keys sent to the running frame as its accelerators send them.
+TEST(Startup, MarkerKeysPlaceMarkersAndSetLocators) {
+  Startup().Reset();
+  EnterRunFolder("hrl_startup_keys", "");
+  std::thread keys([] {
+    HWND wnd = nullptr;
+    for (int i = 0; i < 500 && !(wnd = FindWindowA("QV_WC200", nullptr)); ++i) Sleep(20);
+    ASSERT_NE(wnd, nullptr);
+    auto key = [wnd](UINT id) { SendMessageA(wnd, WM_COMMAND, id, 0); };
+    key(42391);  // 1
+    key(42392);  // 2
+    EXPECT_EQ(MarkerKeyAccumulator(), 12);
+    key(42400);  // place marker 12 at the current position (0)
+    EXPECT_EQ(MrkIsValid(CurMrkList, 12), 1);
+    EXPECT_EQ(MarkerKeyAccumulator(), -13);
+    key(42400);  // the next one offered: 13
+    EXPECT_EQ(MrkIsValid(CurMrkList, 13), 1);
+    key(42407);
+    key(42400);  // empty: the first free number from 1
+    EXPECT_EQ(MrkIsValid(CurMrkList, 1), 1);
+    EXPECT_EQ(MrkIsValid(CurMrkList, 0), 0);
+    for (int i = 0; i < 4; ++i) key(42399);  // 9999 typed: 9, 99, 999, then 9 again
+    EXPECT_EQ(MarkerKeyAccumulator(), 9);
+    key(42402);  // left locator to marker 9, which does not exist: no change
+    EXPECT_EQ(MarkerKeyAccumulator(), 0);
+    PostMessageA(wnd, WM_CLOSE, 0, 0);
+  });
+  EXPECT_EQ(HrlWinMain(GetModuleHandleA(nullptr), "", SW_SHOWNORMAL), 0);
+  keys.join();
+}
+
+TEST(Startup, PerUnitOptionsAreClampedAndRemapped) {
+  Startup().Reset();
+  Startup().unitCount = 2;
+  Startup().hasHost[0] = Startup().hasMixDsps[0] = 1;
+  Startup().hwKind[0] = 2;
+  EnterRunFolder("hrl_startup_units",
+                 "[MainWnd]\r\nIffv=IFFV1.3\r\nMClkUnit1=40409\r\nMClkUnit2=40422\r\n"
+                 "IoAESInpSRC1=5\r\n");
+  uint32_t clocks[2] = {};
+  std::thread closer([&] {
+    HWND wnd = nullptr;
+    for (int i = 0; i < 500 && !(wnd = FindWindowA("QV_WC200", nullptr)); ++i) Sleep(20);
+    ASSERT_NE(wnd, nullptr);
+    SendMessageA(wnd, WM_NULL, 0, 0);  // start-up has finished
+    clocks[0] = GetMClkUnit(0);
+    clocks[1] = GetMClkUnit(1);
+    PostMessageA(wnd, WM_CLOSE, 0, 0);
+  });
+  EXPECT_EQ(HrlWinMain(GetModuleHandleA(nullptr), "", SW_SHOWNORMAL), 0);
+  closer.join();
+  EXPECT_EQ(clocks[0], 40410u);  // AES/EBU on hardware kind 2 becomes 40410
+  EXPECT_EQ(clocks[1], 40423u);  // "Internal" of a second unit is raised to AES/EBU
+  EXPECT_GE(Startup().IndexOf("UnitCardSetAesSrc(1, 5)"), 0);
+  EXPECT_EQ(Startup().Count("UnitCardSetAesSrc(0"), 0);  // unit 1 has a host interface
 }
 
 TEST(Startup, CancelledSaveKeepsTheProgramRunning) {
