@@ -15,3 +15,6 @@ void QVMXA_Init();
 void QVMIV_Init();
 void QVMIV_Quit();
 void QVMXA_SetFadeResolTime(uint32_t ms);
+void QVMXA_SetSampleRate(uint32_t hz);
+void QVMIV_SetSampleRate(uint32_t hz);
+void QVMIV_SetTimeCodeOffset(uint32_t samples);

@@ -24,3 +24,5 @@ void DocAutoSave() {}
 void ExvScanModules(const char*) {}
 void ExvFreeModules() {}
 void QVCIN_UnRegisterConsole() {}
+void MainMenuTailor() {}
+void DocOpenLastMix() {}

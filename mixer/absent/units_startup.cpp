@@ -71,3 +71,5 @@ int UnitHasHostUnit(int) { return 0; }
 int UnitHasMixDsps(int) { return 0; }
 int UnitHwKind(int) { return 0; }
 void UnitCardSetAesSrc(int, uint32_t) {}
+void UnitsSetPlayFlags(uint32_t) {}
+void UnitSetOptionFlags(int, uint32_t) {}

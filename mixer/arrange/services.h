@@ -48,3 +48,7 @@ int32_t ArrRecordStartLoc();
 void ArrUpdateToolCursor();
 // Scrolls the arrange view to show the position.
 void ArrScrollToLoc(int32_t position);
+// Noise-gate defaults, and the arrange zoom, context tool sets, info tool
+// and crossfade defaults read from the ini file at start-up.
+void NgtSetDefaults();
+void ArrReadStartSettings();

@@ -54,3 +54,7 @@ void ExvScanModules(const char* folder);
 void ExvFreeModules();
 // Ends the control-surface link.
 void QVCIN_UnRegisterConsole();
+// Tailors the main menu to the units found.
+void MainMenuTailor();
+// Opens the mix that was open last.
+void DocOpenLastMix();

@@ -210,3 +210,7 @@ int UnitHasMixDsps(int unit);
 int UnitHwKind(int unit);
 // Sends a unit's card its AES input sample-rate-converter bits.
 void UnitCardSetAesSrc(int unit, uint32_t bits);
+// Sets the play flag word on every unit.
+void UnitsSetPlayFlags(uint32_t flags);
+// Sends a unit its option flags (the sync and MIDI set-up of the unit).
+void UnitSetOptionFlags(int unit, uint32_t flags);

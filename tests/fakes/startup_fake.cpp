@@ -139,3 +139,8 @@ int UnitHasHostUnit(int unit) { return unit >= 0 && unit < 4 ? Startup().hasHost
 int UnitHasMixDsps(int unit) { return unit >= 0 && unit < 4 ? Startup().hasMixDsps[unit] : 0; }
 int UnitHwKind(int unit) { return unit >= 0 && unit < 4 ? Startup().hwKind[unit] : 0; }
 void UnitCardSetAesSrc(int unit, uint32_t bits) { FakeLog("UnitCardSetAesSrc(%d, %u)", unit, bits); }
+void QVMXA_SetSampleRate(uint32_t hz) { FakeLog("QVMXA_SetSampleRate(%u)", hz); }
+void QVMIV_SetSampleRate(uint32_t hz) { FakeLog("QVMIV_SetSampleRate(%u)", hz); }
+void QVMIV_SetTimeCodeOffset(uint32_t samples) { FakeLog("QVMIV_SetTimeCodeOffset(%u)", samples); }
+void UnitsSetPlayFlags(uint32_t flags) { FakeLog("UnitsSetPlayFlags(%u)", flags); }
+void UnitSetOptionFlags(int unit, uint32_t flags) { FakeLog("UnitSetOptionFlags(%d, %u)", unit, flags); }

@@ -25,6 +25,7 @@
 #include "mixer/model/trkcolors.h"
 #include "mixer/model/undo.h"
 #include "mixer/model/win32/appwnd.h"
+#include "mixer/arrange/takerefs.h"
 #include "mixer/model/win32/draw.h"
 #include "mixer/model/wvfcache.h"
 #include "mixer/shell/mainopts.h"
@@ -141,6 +142,61 @@ void SetTakeFolders() {
   }
 }
 
+// Sync values of the main ini file that start-up hands to the units.
+int32_t SyncInDropOut = 30000;
+int32_t SyncOutBITCPos = 1;
+int32_t SyncInMTCQF48 = 0;
+
+// The engines and libraries get the project's rates and settings.
+void StartLibraries() {
+  const ProjectSettings& p = Settings();
+  VideoSetSampleRate(p.SampleRate);
+  SFManStartHook();
+  QVMXA_Init();
+  QVMIV_Init();
+  QVMXA_SetTouchTimeout(p.AutoTouchTimeout);
+  QVMXA_SetFadeResolTime(static_cast<uint32_t>(Shell().sw.FadeResolTime));
+  QVMXA_SetMatchTime(p.AutoReturnTime);
+  MxaSetRecordMode(p.AutoRecMode, p.AutoFlags);
+  NatDevSetSrate(p.SampleRate);
+  QVMXA_SetSampleRate(p.SampleRate);
+  QVMIV_SetSampleRate(p.SampleRate);
+}
+
+void StartSync() {
+  const ProjectSettings& p = Settings();
+  const char* ini = Shell().iniPath;
+  SyncInDropOut = ReadIniInt(ini, IDS_INI_SEC_MAIN_WND, IDS_INI_KEY_SYNC_IN_DROP_OUT, 30000, 0,
+                             960000);
+  SyncOutBITCPos = ReadIniInt(ini, IDS_INI_SEC_MAIN_WND, IDS_INI_KEY_SYNC_OUT_BITCPOS, 1, 1, 10);
+  CardsSyncCommand(p.SampleRate, 0, -1, 0, 0, 0);
+  UnitsSetSampleRate(3, p.SampleRate, static_cast<int32_t>(p.SyncSource), 0);
+  UnitsSetSync();
+  NatDevSetTimeCodeStatics(p.CurFrameRate, p.TcOffset);
+  QVMIV_SetTimeCodeOffset(p.TcOffset);
+  UnitsSetPlayFlags(0);
+  UnitsSetLoop(0, 0, 0);
+  SyncInMTCQF48 = ReadIniInt(ini, IDS_INI_SEC_MAIN_WND, IDS_INI_KEY_SYNC_IN_MTCQF48, 0, 0, 1);
+  const int units = UnitCount();
+  for (int n = 0; n < units && n < kMaxUnits; ++n) {
+    int32_t flags = ReadIniInt(ini, IDS_INI_SEC_MAIN_WND,
+                               IDS_INI_KEY_MIDI_CFG_SUNIT1 + static_cast<uint32_t>(n), 0, 0,
+                               0x7FFFFFFF);
+    UnitSetOptionFlags(n, static_cast<uint32_t>(flags));
+  }
+}
+
+// Radio checks of the project's sample rate and frame rate.
+void CheckRates() {
+  static const uint32_t kRates[11] = {22050, 32000, 44056, 44100, 47952, 48000,
+                                      64000, 88112, 88200, 95904, 96000};
+  for (uint32_t i = 0; i < 11; ++i)
+    if (kRates[i] == Settings().SampleRate) MainMenuCheckRadio(41580, 41590, 41580 + i);
+  static const uint32_t kFrameCodes[6] = {24, 25, 30, 28, 29, 31};  // 41601..41606
+  for (uint32_t i = 0; i < 6; ++i)
+    if (kFrameCodes[i] == Settings().CurFrameRate) MainMenuCheckRadio(41601, 41606, 41601 + i);
+}
+
 int OnCreate(HWND wnd, const CREATESTRUCTA* cs) {
   WndTable[kMainWnd] = wnd;
   CreateTooltipWindow(wnd);
@@ -161,6 +217,7 @@ int OnCreate(HWND wnd, const CREATESTRUCTA* cs) {
   Shell().startupComplete = 1;
   UnitsStartClocks();
   NatDevSetFadeCurves();
+  MainMenuTailor();
   DrawMenuBar(wnd);
   TakeStoreOpen();
   SetTakeFolders();
@@ -180,17 +237,20 @@ int OnCreate(HWND wnd, const CREATESTRUCTA* cs) {
   MixLoadElemLibs(folder);
   ReadModuleFolder(IDS_INI_KEY_EXVORA_LIB_PATH, folder);
   ExvScanModules(folder);
-  SFManStartHook();
-  QVMXA_Init();
-  QVMIV_Init();
-  QVMXA_SetFadeResolTime(static_cast<uint32_t>(Shell().sw.FadeResolTime));
-  UndoLoadLevels();
+  ArrSyncTakeRefs(CurArr, 0);
+  StartLibraries();
+  StartSync();
+  DrawMenuBar(wnd);
+  NgtSetDefaults();
 
   SplashDestroy();
   ShowWindow(wnd, cs->lpCreateParams ? *static_cast<int*>(cs->lpCreateParams) : SW_SHOWNORMAL);
   UpdateWindow(wnd);
+  ArrReadStartSettings();
   MixDocCreateCurrent();
+  CheckRates();
   RestoreOptions(wnd);
+  DocOpenLastMix();
   SetWindowPos(wnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
   if (WndTable[kMixWnd]) SetFocus(WndTable[kMixWnd]);
   if (Shell().sw.StartMode == 3) TransportCommand(13);

@@ -193,7 +193,7 @@ void RestoreEngineOptions(HWND wnd) {
   Command(wnd, ProChStat ? 41791 : 41790);
   UseNumSpExt = ReadMain(IDS_INI_KEY_USE_NUM_SP_EXT, 0, 0, 1);
   Command(wnd, UseNumSpExt ? 41793 : 41792);
-  UndoLevels = ReadMain(IDS_INI_KEY_UNDO_LEVELS, 10, 1, 99) + 1;
+  UndoLoadLevels();
   AutoSave = ReadMain(IDS_INI_KEY_AUTO_SAVE, 2, 0, 60);
   static const uint32_t kToolKeys[4] = {IDS_INI_KEY_LTOOL, IDS_INI_KEY_RTOOL,
                                         IDS_INI_KEY_ALT_LTOOL, IDS_INI_KEY_ALT_RTOOL};
