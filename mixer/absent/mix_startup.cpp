@@ -12,3 +12,4 @@ void MixDocDestroyCurrent() {}
 void MixDspLayoutFree() {}
 // Without a mixer document nothing can have changed.
 int MixOfferSave() { return 1; }
+void MixSetRecLamps(int) {}

@@ -73,3 +73,16 @@ int UnitHwKind(int) { return 0; }
 void UnitCardSetAesSrc(int, uint32_t) {}
 void UnitsSetPlayFlags(uint32_t) {}
 void UnitSetOptionFlags(int, uint32_t) {}
+void UnitGetSyncStatus(uint32_t* status, int32_t* position, uint32_t* first) {
+  *status = 0;
+  *position = 0;
+  *first = 0;
+}
+int NinePinLeadsTransport() { return 0; }
+int NinePinArmedToDrive() { return 0; }
+void SendPlayListsAt(int32_t) {}
+void UnitsArmChase(int32_t) {}
+int32_t TransportPunchInLoc() { return 0; }
+int32_t TransportPunchOutLoc() { return 0x7FFF05FF; }
+int32_t TransportLampHoldLoc() { return -1; }
+void TransportSetLampHoldLoc(int32_t) {}

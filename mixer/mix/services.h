@@ -53,3 +53,5 @@ void MixDspLayoutFree();
 // Offers to save the mix when it changed ("Save mix changes?"); 0 when the
 // user cancelled.
 int MixOfferSave();
+// Sets the mixer's record-ready lamps: 1 ready, 2 recording.
+void MixSetRecLamps(int state);

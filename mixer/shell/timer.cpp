@@ -1,10 +1,13 @@
 #include "mixer/shell/timer.h"
 
 #include "mixer/mix/services.h"
+#include "mixer/model/engineopts.h"
 #include "mixer/model/host.h"
 #include "mixer/model/options.h"
 #include "mixer/model/settings.h"
 #include "mixer/model/take.h"
+#include "mixer/model/timecode.h"
+#include "mixer/shell/services.h"
 #include "mixer/shell/mainopts.h"
 #include "mixer/units/services.h"
 
@@ -18,6 +21,12 @@ enum : int {
   kCmdPlay = 13,
   kCmdNextPass = 17,
 };
+
+// Sync status bits of the first unit.
+constexpr uint32_t kTcPresent = 0x800000;
+constexpr uint32_t kTcStopped = 0x400000;
+constexpr uint32_t kTcUnlocked = 0x200000;
+constexpr uint32_t kSyncInNone = 40501;
 
 constexpr uint32_t kMsgPlayListsLate = 239;
 constexpr uint32_t kMsgEngineLimit = 237;
@@ -121,19 +130,100 @@ void RangeEndTick(MainTimerState& t, int state) {
   }
 }
 
+// While stopped with auto play: incoming time code that starts after it
+// stopped starts playback. Returns 1 when playback was started.
+int AutoPlayTick(MainTimerState& t) {
+  if (!t.slowTick || !SyncInAutoPlayStop || GetSyncIn() == kSyncInNone) return 0;
+  if (TimerMouseCaptured() || TimerModalOpen() || ConsoleMotionMode() != 0) return 0;
+  if (NinePinLeadsTransport() || NinePinArmedToDrive()) return 0;
+  uint32_t status = 0, first = 0;
+  int32_t position = 0;
+  UnitGetSyncStatus(&status, &position, &first);
+  if ((status & kTcPresent) && !(status & kTcStopped)) {
+    if (!t.autoPlayArmed) return 0;
+    TransportCommand(kCmdPlay);
+    t.autoPlayArmed = 0;
+    return 1;
+  }
+  t.autoPlayArmed = 1;
+  return 0;
+}
+
+// The incoming position, prepared SlvMtcPrepDurat ahead and cut to whole
+// frames.
+int32_t ChaseTarget(int32_t incoming) {
+  const uint32_t rate = Settings().SampleRate;
+  int64_t ahead = int64_t{incoming} + MsToSamples(SlvMtcPrepDurat, static_cast<int32_t>(rate));
+  if (ahead > kEndOfTime) ahead = kEndOfTime;
+  TcRec tc;
+  LocToTimeCode(&tc, static_cast<int32_t>(ahead), Settings().TcOffset);
+  tc.SubFrames = 0;
+  return TimeCodeToLoc(tc, Settings().TcOffset);
+}
+
+// Slow-tick work while playing or recording: chase incoming time code, or
+// re-send the play lists the position has left. Returns 1 when it stopped
+// the transport.
+int ChaseTick(MainTimerState& t, int state, int32_t now) {
+  uint32_t status = 0, first = 0;
+  int32_t incoming = 0;
+  const bool chase = GetSyncIn() != kSyncInNone;
+  if (chase) UnitGetSyncStatus(&status, &incoming, &first);
+  bool running = (status & kTcPresent) && !(status & kTcUnlocked);
+  if (chase && first != 1 && first != 2 && running) {
+    int32_t target = ChaseTarget(incoming);
+    int32_t limit = state == kTransportRecording ? TransportPunchInLoc() : TransportEndLoc();
+    if (target <= limit) {
+      SendPlayListsAt(target);
+      CardsSyncCommand(Settings().SampleRate, GetSyncIn(), target, 0, 0, 0);
+      UnitsArmChase(target);
+      t.chaseArmed = 1;
+    } else {
+      RefreshPlayListsReport(t, now);
+    }
+  } else {
+    RefreshPlayListsReport(t, now);
+  }
+  if (SyncInAutoPlayStop && t.chaseArmed && chase && !(status & kTcPresent) &&
+      !NinePinLeadsTransport()) {
+    Stop(kCmdEndWind);
+    t.autoPlayArmed = 1;
+    return 1;
+  }
+  return 0;
+}
+
+// The record-ready lamps of a recording and of the hold after a pass.
+void RecLampsTick(int state, int32_t now) {
+  const uint32_t mode = Settings().PlayRecMode;
+  if (state == kTransportRecording) {
+    const int32_t in = TransportPunchInLoc(), out = TransportPunchOutLoc();
+    const int32_t tenth = static_cast<int32_t>(Settings().SampleRate / 10);
+    MixSetRecLamps(now >= in - tenth && now < out ? 2 : 1);
+    if (!(mode & (kModeLoop | kModeAutoStopPunch)) && now >= out) TransportCommand(kCmdPlay);
+    return;
+  }
+  const int32_t hold = TransportLampHoldLoc();
+  if (hold >= 0 && now > hold && int64_t{now} - hold > RecPartSpan()) {
+    MixSetRecLamps(1);
+    TransportSetLampHoldLoc(-1);
+  }
+}
+
 void PlayTick(MainTimerState& t, int state) {
   t.prevNow = Locs().NowLoc;
   int32_t now = GetCurrentLoc();
   Locs().NowLoc = now;
   VideoSyncLoc(now);
   QVMXA_SetLocator(now);
-  if (t.slowTick) RefreshPlayListsReport(t, now);
+  if (t.slowTick && ChaseTick(t, state, now)) return;
   if (now >= kEndOfTime) {
     Locs().NowLoc = kLastUsableLoc;
     Stop(kCmdEndWind);
     return;
   }
   TimerShowNow(now);
+  RecLampsTick(state, now);
   RangeEndTick(t, state);
   if (AutoScrollArrWnd) MixIdleTick(CurMixDoc());
 }
@@ -178,6 +268,9 @@ void MainTimerTick(uint32_t now) {
       break;
     case kTransportFastForward:
       WindTick(t, 1);
+      break;
+    case kTransportStopped:
+      if (AutoPlayTick(t)) PlayTick(t, kTransportPlaying);
       break;
     case kTransportPlaying:
     case kTransportRecording:

@@ -19,6 +19,8 @@ struct MainTimerState {
   int32_t takeErrGuard = 0;   // a report is on screen: Take error,
   int32_t engineGuard = 0;    //   engine limit (237),
   int32_t playListGuard = 0;  //   play lists late (239)
+  int32_t autoPlayArmed = 0;  // incoming time code stopped: its next start plays
+  int32_t chaseArmed = 0;     // the units chase incoming time code
 };
 
 MainTimerState& TimerState();

@@ -214,3 +214,20 @@ void UnitCardSetAesSrc(int unit, uint32_t bits);
 void UnitsSetPlayFlags(uint32_t flags);
 // Sends a unit its option flags (the sync and MIDI set-up of the unit).
 void UnitSetOptionFlags(int unit, uint32_t flags);
+// Sync status of the first unit: the status word (0x800000 time code
+// present, 0x400000 and 0x200000 its stop and lock indications, 0x100000
+// video sync present), the incoming position and the first status word.
+void UnitGetSyncStatus(uint32_t* status, int32_t* position, uint32_t* first);
+// The 9-pin machine leads the transport; it is armed to drive it.
+int NinePinLeadsTransport();
+int NinePinArmedToDrive();
+// Re-sends every track's play list for the position.
+void SendPlayListsAt(int32_t position);
+// Arms the units' time-code chase at the position.
+void UnitsArmChase(int32_t position);
+// The punch-in and punch-out positions of a recording.
+int32_t TransportPunchInLoc();
+int32_t TransportPunchOutLoc();
+// The record-ready lamp hold position (-1 none) of the last record pass.
+int32_t TransportLampHoldLoc();
+void TransportSetLampHoldLoc(int32_t position);

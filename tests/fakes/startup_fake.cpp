@@ -144,3 +144,17 @@ void QVMIV_SetSampleRate(uint32_t hz) { FakeLog("QVMIV_SetSampleRate(%u)", hz); 
 void QVMIV_SetTimeCodeOffset(uint32_t samples) { FakeLog("QVMIV_SetTimeCodeOffset(%u)", samples); }
 void UnitsSetPlayFlags(uint32_t flags) { FakeLog("UnitsSetPlayFlags(%u)", flags); }
 void UnitSetOptionFlags(int unit, uint32_t flags) { FakeLog("UnitSetOptionFlags(%d, %u)", unit, flags); }
+void UnitGetSyncStatus(uint32_t* status, int32_t* position, uint32_t* first) {
+  *status = Startup().syncStatus;
+  *position = Startup().syncPosition;
+  *first = Startup().syncFirst;
+}
+int NinePinLeadsTransport() { return Startup().nineLeads; }
+int NinePinArmedToDrive() { return 0; }
+void SendPlayListsAt(int32_t position) { FakeLog("SendPlayListsAt(%d)", position); }
+void UnitsArmChase(int32_t position) { FakeLog("UnitsArmChase(%d)", position); }
+int32_t TransportPunchInLoc() { return Startup().punchIn; }
+int32_t TransportPunchOutLoc() { return Startup().punchOut; }
+int32_t TransportLampHoldLoc() { return Startup().lampHold; }
+void TransportSetLampHoldLoc(int32_t position) { Startup().lampHold = position; }
+void MixSetRecLamps(int state) { FakeLog("MixSetRecLamps(%d)", state); }

@@ -32,6 +32,13 @@ struct StartupFake {
   int consoleMotion = 0;
   int syncCheck[4] = {};  // UnitSyncCheck's answer per unit
   int hasHost[4] = {};
+  uint32_t syncStatus = 0;
+  int32_t syncPosition = 0;
+  uint32_t syncFirst = 0;
+  int nineLeads = 0;
+  int32_t punchIn = 0;
+  int32_t punchOut = 0x7FFF05FF;
+  int32_t lampHold = -1;
   int hasMixDsps[4] = {};
   int hwKind[4] = {};
 

@@ -231,6 +231,53 @@ TEST_F(TimerTest, AutoSaveOnlyWhenQuiet) {
   EXPECT_EQ(autoSaves, 2);
 }
 
+TEST_F(TimerTest, IncomingTimeCodeStartsAndStopsPlayback) {
+  SyncInAutoPlayStop = 1;
+  Services().syncIn = 40502;
+  MainTimerTick(1000);  // stopped, no time code: arm
+  EXPECT_TRUE(Commands().empty());
+  Startup().syncStatus = 0x800000;
+  MainTimerTick(1200);  // not a slow tick
+  EXPECT_TRUE(Commands().empty());
+  MainTimerTick(1600);
+  EXPECT_EQ(Commands(), (std::vector<std::string>{"13"}));
+  // Playing and chasing: the target is 2.5 s ahead, cut to whole frames.
+  Startup().log.clear();
+  Services().transportState = 3;
+  Startup().syncPosition = 44100 * 10 + 100;
+  Startup().endLoc = 1 << 30;
+  MainTimerTick(2200);
+  const int32_t frame = 44100 / 25;
+  const int32_t target = (44100 * 10 + 100 + 110250) / frame * frame;
+  EXPECT_GE(Startup().IndexOf("UnitsArmChase(" + std::to_string(target) + ")"), 0)
+      << Startup().Joined();
+  // Time code stops: playback stops and waits for it again.
+  Startup().syncStatus = 0;
+  Startup().log.clear();
+  MainTimerTick(2800);
+  EXPECT_EQ(Commands(), (std::vector<std::string>{"4", "5"}));
+  SyncInAutoPlayStop = 0;
+}
+
+TEST_F(TimerTest, RecordLampsAroundThePunchRange) {
+  Services().transportState = 4;
+  Startup().punchIn = 100000;
+  Startup().punchOut = 200000;
+  Startup().endLoc = 1 << 30;
+  Startup().currentLoc = 90000;  // more than a tenth of a second before
+  MainTimerTick(100);
+  Startup().currentLoc = 96000;
+  MainTimerTick(120);
+  Startup().currentLoc = 200000;
+  MainTimerTick(140);
+  std::vector<std::string> lamps;
+  for (const auto& l : Startup().log)
+    if (l.rfind("MixSetRecLamps", 0) == 0) lamps.push_back(l);
+  EXPECT_EQ(lamps, (std::vector<std::string>{"MixSetRecLamps(1)", "MixSetRecLamps(2)",
+                                             "MixSetRecLamps(1)"}));
+  EXPECT_EQ(Commands(), (std::vector<std::string>{"13"}));  // past the punch-out: back to play
+}
+
 TEST_F(TimerTest, NinePinPollOnlyWithASyncBoard) {
   MainTimerTick(100);
   EXPECT_EQ(Startup().Count("NinePinPoll"), 0);
