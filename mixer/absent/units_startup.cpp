@@ -14,7 +14,7 @@ int UnitCount() { return 0; }
 int UnitsConfigDialog() { return 0; }
 void CloseUnits() {}
 void UnitsStop() {}
-int NatDevOpenAll(int) { return 1; }
+int NatDevOpenAll(int, const NatDiskCallbacks*) { return 1; }
 void NatDevCloseAll() {}
 int32_t NatDevGetAudioBufMinimum() { return 0x7FFFFFFF; }
 void NatDevSetFadeCurves() {}

@@ -129,10 +129,18 @@ int UnitsConfigDialog();
 void CloseUnits();
 // Stops every unit and the native devices.
 void UnitsStop();
-// Opens the native recorder devices for `tracks` tracks, with the Take
+// The disk callbacks through which the native devices' worker threads read
+// and write Audio Takes.
+using TakeTransferFn = int (*)(TakeRec* take, uint64_t position, int32_t count, uint32_t* ring,
+                               uint32_t ringLen, uint32_t ringStart, void* scratch);
+struct NatDiskCallbacks {
+  TakeTransferFn read;
+  TakeTransferFn write;
+};
+// Opens the native recorder devices for `tracks` tracks with the Take
 // store's transfer callbacks; 0 when the engine refused (it has shown its
 // message).
-int NatDevOpenAll(int tracks);
+int NatDevOpenAll(int tracks, const NatDiskCallbacks* callbacks);
 void NatDevCloseAll();
 // The smallest audio buffer reserve of the native devices (0x7FFFFFFF
 // without devices); below 1 the engine fell behind.

@@ -52,7 +52,8 @@ int UnitsConfigDialog() {
 }
 void CloseUnits() { FakeLog("CloseUnits()"); }
 void UnitsStop() { FakeLog("UnitsStop()"); }
-int NatDevOpenAll(int tracks) {
+int NatDevOpenAll(int tracks, const NatDiskCallbacks* callbacks) {
+  Startup().diskCallbacks = *callbacks;
   FakeLog("NatDevOpenAll(%d)", tracks);
   return Startup().natDevOpenResult;
 }

@@ -10,12 +10,15 @@
 #include <string>
 #include <vector>
 
+#include "mixer/units/services.h"
+
 struct StartupFake {
   std::vector<std::string> log;
   int unitCount = 0;
   int severalPcs = 0;
   int configRetry = 0;
   int natDevOpenResult = 1;
+  NatDiskCallbacks diskCallbacks = {};  // as NatDevOpenAll received them
   int32_t audioReserve = 0x7FFFFFFF;
   int32_t currentLoc = 0;
   int unitsAllIdle = 1;

@@ -14,6 +14,7 @@
 #include "mixer/model/paths.h"
 #include "mixer/model/profile.h"
 #include "mixer/model/strtab.h"
+#include "mixer/model/takeio.h"
 #include "mixer/model/win32/appwnd.h"
 #include "mixer/model/win32/drvlibcheck.h"
 #include "mixer/model/win32/iniwin.h"
@@ -238,7 +239,8 @@ int HrlWinMain(HINSTANCE instance, const char* cmdLine, int show) {
   int severalPcs = 0;
   if (!OpenUnits(&severalPcs) && UnitsConfigDialog()) OpenUnits(&severalPcs);
   if (severalPcs) MessageBoxById(nullptr, kMsgUnitsSeveralPcs, MB_ICONEXCLAMATION);
-  if (!NatDevOpenAll(kNativeTracks)) return FailStartup(kUndoUnits);
+  const NatDiskCallbacks disk = {TakeReadSamples, TakeWriteSamples};
+  if (!NatDevOpenAll(kNativeTracks, &disk)) return FailStartup(kUndoUnits);
   timeBeginPeriod(1);
   RegisterClasses(instance);
   if (!CreateMainFrame(s)) return FailStartup(kUndoTimerPeriod);

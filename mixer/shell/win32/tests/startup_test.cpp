@@ -11,6 +11,7 @@
 
 #include "mixer/model/win32/tests/modal_closer.h"
 #include "mixer/model/marker.h"
+#include "mixer/model/takeio.h"
 #include "mixer/model/settings.h"
 #include "mixer/shell/services.h"
 #include "mixer/shell/timer.h"
@@ -88,6 +89,9 @@ TEST(Startup, RunsAndShutsDownInOrder) {
     EXPECT_GT(at, last) << step << "\n" << Startup().Joined();
     last = at;
   }
+  // The engine reads and writes Audio Takes through the Take store.
+  EXPECT_EQ(Startup().diskCallbacks.read, &TakeReadSamples);
+  EXPECT_EQ(Startup().diskCallbacks.write, &TakeWriteSamples);
   // The device timer was refused, so there is nothing to delete.
   EXPECT_EQ(Startup().Count("DeleteTimer"), 0);
 }
