@@ -44,3 +44,11 @@ int ArrRecordLoopTakes(int32_t position, const int* audio, int audioCount, const
                        int automCount, const int* midi, int midiCount);
 // Start position of the running recording.
 int32_t ArrRecordStartLoc();
+// Re-evaluates the arrange editor's tool cursor after a modifier key changed.
+void ArrUpdateToolCursor();
+// Scrolls the arrange view to show the position.
+void ArrScrollToLoc(int32_t position);
+// Noise-gate defaults, and the arrange zoom, context tool sets, info tool
+// and crossfade defaults read from the ini file at start-up.
+void NgtSetDefaults();
+void ArrReadStartSettings();

@@ -34,3 +34,24 @@ void MxaSetRecordMode(uint32_t mode, uint32_t flags);
 void MxaStoreSetting(uint32_t value);
 // Frees the automation log of an Automation Take (its log handle); 1.
 int MxaFreeTake(uint32_t log);
+
+// Refreshes the open element windows and meters of the mixer document.
+void MixIdleTick(MixDoc* mixer);
+// Lets the mixer check its DSP processing limit.
+void MixCheckDspLimitTick();
+// The automation library's locator.
+void QVMXA_SetLocator(int32_t position);
+
+// Start-up and shutdown of the mixer.
+void RegisterMixerWindows(void* instance);
+void MixLoadElemLibs(const char* folder);
+void MixFreeElemLibs();
+// Creates the mixer document and makes it current; destroys it.
+void MixDocCreateCurrent();
+void MixDocDestroyCurrent();
+void MixDspLayoutFree();
+// Offers to save the mix when it changed ("Save mix changes?"); 0 when the
+// user cancelled.
+int MixOfferSave();
+// Sets the mixer's record-ready lamps: 1 ready, 2 recording.
+void MixSetRecLamps(int state);

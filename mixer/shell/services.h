@@ -43,3 +43,20 @@ uint32_t GetTimeFormat();           // 40518 bars and beats, else time code
 const char* GetWvFormFilePath();
 // The main frame's accelerator table (an HACCEL), null while none is loaded.
 void* MainAccelTable();
+
+// The tool window's left mouse slot holds the context-sensitive edit tool.
+int ContextEditToolActive();
+// The file manager's start and exit hooks.
+void SFManStartHook();
+void SFManExitHook();
+// Writes the last files and folders of the documents.
+void DocWriteLastFiles();
+// The external off-line modules: scan of a folder, and their release.
+void ExvScanModules(const char* folder);
+void ExvFreeModules();
+// Ends the control-surface link.
+void QVCIN_UnRegisterConsole();
+// Tailors the main menu to the units found.
+void MainMenuTailor();
+// Opens the mix that was open last.
+void DocOpenLastMix();

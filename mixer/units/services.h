@@ -118,3 +118,124 @@ int UnitAboutTexts(int unit, char* first, int firstSize, char* second, int secon
 
 // 1 while the play/record engine runs with its small audio buffers, else 0.
 int EngineSmallBufFlag();
+
+// Start-up, shutdown and the timer procedure.
+// Units found and opened into the unit table; 0 when none. `severalPcs` is
+// set when the units answered from more than one PC.
+int OpenUnits(int* severalPcs);
+int UnitCount();
+// Runs the units configuration dialog; 1 when it ended with its retry choice.
+int UnitsConfigDialog();
+void CloseUnits();
+// Stops every unit and the native devices.
+void UnitsStop();
+// The disk callbacks through which the native devices' worker threads read
+// and write Audio Takes.
+using TakeTransferFn = int (*)(TakeRec* take, uint64_t position, int32_t count, uint32_t* ring,
+                               uint32_t ringLen, uint32_t ringStart, void* scratch);
+struct NatDiskCallbacks {
+  TakeTransferFn read;
+  TakeTransferFn write;
+};
+// Opens the native recorder devices for `tracks` tracks with the Take
+// store's transfer callbacks; 0 when the engine refused (it has shown its
+// message).
+int NatDevOpenAll(int tracks, const NatDiskCallbacks* callbacks);
+void NatDevCloseAll();
+// The smallest audio buffer reserve of the native devices (0x7FFFFFFF
+// without devices); below 1 the engine fell behind.
+int32_t NatDevGetAudioBufMinimum();
+// Runs one command of the transport state machine.
+void TransportCommand(int cmd);
+// The current location in samples.
+int32_t GetCurrentLoc();
+// Appends the units' debug status to "QVBUG.LOG".
+void UnitsWriteDebugLog();
+// 1 when every unit is idle.
+int UnitsAllIdle();
+// The end of the play range, in samples.
+int32_t TransportEndLoc();
+// Record passes of a loop record: passes done so far, passes asked for.
+int32_t TransportPassCount();
+void TransportSetPassCount(int32_t count);
+int32_t TransportPassLimit();
+// Where a wind began (position and tick); 1 when the wind runs in speed
+// steps rather than by the timer.
+int TransportWindStart(int32_t* position, uint32_t* tick);
+// 1 when the 9-pin machine supplies the position while winding, with the
+// position and its status flag.
+int NinePinWindPosition(int32_t* position, int* status);
+// 1 when unit `unit` has a sync board.
+int UnitHasSyncBoard(int unit);
+// Polls the 9-pin engine with the tick.
+void NinePinPoll(uint32_t tick);
+// The motion mode the console asks for: 0 none, 1 to 4.
+int ConsoleMotionMode();
+void ConsoleShuttleTick();
+// Moves the video to the position when it lies inside the video.
+void VideoSyncLoc(int32_t position);
+// The per-tick external clock check of unit `unit`: 0 valid, 1 no valid
+// external master clock, 2 no valid video sync.
+int UnitSyncCheck(int unit);
+
+// Unit start-up checks, each a pass over all units that shows its own
+// message on the first failure and returns 0.
+int CheckUnitsHardware();
+int LoadUnitsDspProgram(uint32_t option);  // option 0, 0x1000 or 0x200
+int CheckUnitsStatus();
+int CheckUnitsState();
+int CheckUnitsDspMask(int syncBoards[kMaxUnits]);  // fills the sync-board flags
+int CheckCardsDsp();
+int InitCardsMixDsp();
+// Checks and updates each sync board's flash from the two image files;
+// sets *updated when a board was updated, so that the checks run again.
+int UpdateSyncBoards(const char* xilinxImage, const char* cpuImage,
+                     const int syncBoards[kMaxUnits], int query, int* updated);
+// Card lock state of a unit, 0 to 3.
+int CardLockState(int unit);
+void UnitsStartClocks();
+void NatDevSetFadeCurves();
+void ResetCardsMixDsp();
+// Window classes of the tape-transport bar, the video and 9-pin windows.
+void RegisterTapeTransWnd(void* instance);
+void RegisterVideoWnd(void* instance);
+void Register9PinWnd(void* instance);
+// The units' splash window of start-up.
+void SplashCreate(void* instance);
+void SplashDestroy();
+// Shutdown of the 9-pin machine and the video: the 9-pin mode command, the
+// open video file.
+void NinePinSetMode(uint32_t command);
+void VideoCloseFile();
+// Hands the main ini file's path to the video library.
+void VideoSetIniFile(const char* path);
+// The unit whose device handle is `device`: n (1-based) for a unit's host
+// interface, -n for a unit's card, -(UnitCount() + 1) when none matches.
+int UnitOfDevice(void* device);
+// Unit-table queries of unit `unit` (0..3).
+int UnitHasHostUnit(int unit);
+int UnitHasMixDsps(int unit);
+int UnitHwKind(int unit);
+// Sends a unit's card its AES input sample-rate-converter bits.
+void UnitCardSetAesSrc(int unit, uint32_t bits);
+// Sets the play flag word on every unit.
+void UnitsSetPlayFlags(uint32_t flags);
+// Sends a unit its option flags (the sync and MIDI set-up of the unit).
+void UnitSetOptionFlags(int unit, uint32_t flags);
+// Sync status of the first unit: the status word (0x800000 time code
+// present, 0x400000 and 0x200000 its stop and lock indications, 0x100000
+// video sync present), the incoming position and the first status word.
+void UnitGetSyncStatus(uint32_t* status, int32_t* position, uint32_t* first);
+// The 9-pin machine leads the transport; it is armed to drive it.
+int NinePinLeadsTransport();
+int NinePinArmedToDrive();
+// Re-sends every track's play list for the position.
+void SendPlayListsAt(int32_t position);
+// Arms the units' time-code chase at the position.
+void UnitsArmChase(int32_t position);
+// The punch-in and punch-out positions of a recording.
+int32_t TransportPunchInLoc();
+int32_t TransportPunchOutLoc();
+// The record-ready lamp hold position (-1 none) of the last record pass.
+int32_t TransportLampHoldLoc();
+void TransportSetLampHoldLoc(int32_t position);

@@ -1,0 +1,88 @@
+// No units are found and the native engine has no devices: start-up
+// passes every unit check, the transport stays stopped at the start.
+#include "mixer/units/services.h"
+
+namespace {
+int32_t passCount = 0;
+}  // namespace
+
+int OpenUnits(int* severalPcs) {
+  *severalPcs = 0;
+  return 0;
+}
+int UnitCount() { return 0; }
+int UnitsConfigDialog() { return 0; }
+void CloseUnits() {}
+void UnitsStop() {}
+int NatDevOpenAll(int, const NatDiskCallbacks*) { return 1; }
+void NatDevCloseAll() {}
+int32_t NatDevGetAudioBufMinimum() { return 0x7FFFFFFF; }
+void NatDevSetFadeCurves() {}
+
+void TransportCommand(int) {}
+int32_t GetCurrentLoc() { return 0; }
+void UnitsWriteDebugLog() {}
+int UnitsAllIdle() { return 1; }
+int32_t TransportEndLoc() { return 0x7FFF05FF; }
+int32_t TransportPassCount() { return passCount; }
+void TransportSetPassCount(int32_t count) { passCount = count; }
+int32_t TransportPassLimit() { return 0; }
+int TransportWindStart(int32_t* position, uint32_t* tick) {
+  *position = 0;
+  *tick = 0;
+  return 1;
+}
+int NinePinWindPosition(int32_t*, int*) { return 0; }
+int UnitHasSyncBoard(int) { return 0; }
+void NinePinPoll(uint32_t) {}
+int ConsoleMotionMode() { return 0; }
+void ConsoleShuttleTick() {}
+void VideoSyncLoc(int32_t) {}
+int UnitSyncCheck(int) { return 0; }
+int UnitOfDevice(void*) { return -(UnitCount() + 1); }
+
+int CheckUnitsHardware() { return 1; }
+int LoadUnitsDspProgram(uint32_t) { return 1; }
+int CheckUnitsStatus() { return 1; }
+int CheckUnitsState() { return 1; }
+int CheckUnitsDspMask(int syncBoards[kMaxUnits]) {
+  for (int i = 0; i < kMaxUnits; ++i) syncBoards[i] = 0;
+  return 1;
+}
+int CheckCardsDsp() { return 1; }
+int InitCardsMixDsp() { return 1; }
+int UpdateSyncBoards(const char*, const char*, const int*, int, int* updated) {
+  *updated = 0;
+  return 1;
+}
+int CardLockState(int) { return 0; }
+void UnitsStartClocks() {}
+void ResetCardsMixDsp() {}
+void RegisterTapeTransWnd(void*) {}
+void RegisterVideoWnd(void*) {}
+void Register9PinWnd(void*) {}
+void SplashCreate(void*) {}
+void SplashDestroy() {}
+void NinePinSetMode(uint32_t) {}
+void VideoCloseFile() {}
+void VideoSetIniFile(const char*) {}
+
+int UnitHasHostUnit(int) { return 0; }
+int UnitHasMixDsps(int) { return 0; }
+int UnitHwKind(int) { return 0; }
+void UnitCardSetAesSrc(int, uint32_t) {}
+void UnitsSetPlayFlags(uint32_t) {}
+void UnitSetOptionFlags(int, uint32_t) {}
+void UnitGetSyncStatus(uint32_t* status, int32_t* position, uint32_t* first) {
+  *status = 0;
+  *position = 0;
+  *first = 0;
+}
+int NinePinLeadsTransport() { return 0; }
+int NinePinArmedToDrive() { return 0; }
+void SendPlayListsAt(int32_t) {}
+void UnitsArmChase(int32_t) {}
+int32_t TransportPunchInLoc() { return 0; }
+int32_t TransportPunchOutLoc() { return 0x7FFF05FF; }
+int32_t TransportLampHoldLoc() { return -1; }
+void TransportSetLampHoldLoc(int32_t) {}

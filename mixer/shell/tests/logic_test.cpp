@@ -1,0 +1,143 @@
+// The main frame's marker keys, the external clock watch and the knob
+// arithmetic of the themed controls.
+#include <gtest/gtest.h>
+
+#include "mixer/shell/knob.h"
+#include "mixer/shell/markerkeys.h"
+#include "mixer/shell/syncwatch.h"
+#include "mixer/shell/timer.h"
+#include "mixer/shell/unitopts.h"
+#include "tests/fakes/host_fake.h"
+#include "tests/fakes/startup_fake.h"
+
+namespace {
+
+int32_t Type(int32_t acc, const char* digits) {
+  for (const char* d = digits; *d; ++d) acc = MarkerKeyDigit(acc, *d - '0');
+  return acc;
+}
+
+TEST(MarkerKeys, DigitsAccumulateUpToThreePlaces) {
+  EXPECT_EQ(Type(0, "1234"), 4);  // 123 is above 99: the fourth digit starts again
+  EXPECT_EQ(Type(0, "999"), 999);
+  EXPECT_EQ(Type(0, "05"), 5);     // a leading 0 keeps the accumulator empty
+  EXPECT_EQ(Type(-7, "3"), 3);     // an offered number is replaced by typing
+}
+
+TEST(MarkerKeys, SearchStartAndNextOffer) {
+  EXPECT_EQ(MarkerKeySearchFrom(0), 1u);  // empty: from marker 1, never 0
+  EXPECT_EQ(MarkerKeySearchFrom(12), 12u);
+  EXPECT_EQ(MarkerKeySearchFrom(-13), 13u);
+  EXPECT_EQ(MarkerKeySearchFrom(-5000), 999u);
+  EXPECT_EQ(MarkerKeyAfterUse(12), -13);
+  EXPECT_EQ(MarkerKeyAfterUse(998), -999);
+  EXPECT_EQ(MarkerKeyAfterUse(999), -999);
+  EXPECT_EQ(MarkerKeyAfterUse(0xFFFFFFFFu), -999);
+}
+
+TEST(SyncWatch, ReportsAfterFourFailuresThenAfterTwentyMore) {
+  SyncWatch w;
+  int reports = 0, tick = 0, firstAgain = 0;
+  for (; tick < 40; ++tick) {
+    if (SyncWatchTick(&w, 1, 1)) {
+      ++reports;
+      if (reports == 1) {
+        EXPECT_EQ(tick, 3);
+      }
+      if (reports == 2) firstAgain = tick;
+      SyncWatchReported(&w);
+    }
+  }
+  EXPECT_EQ(firstAgain, 3 + 20);
+  // A good tick resets the count; other units are independent.
+  SyncWatch v;
+  for (int i = 0; i < 3; ++i) SyncWatchTick(&v, 0, 1);
+  SyncWatchTick(&v, 0, 0);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(SyncWatchTick(&v, 0, 1), 0);
+  EXPECT_EQ(SyncWatchTick(&v, 5, 1), 0);
+}
+
+TEST(CheckUnitSyncStatus, NamesTheUnitAndTheKindOfFault) {
+  Startup().Reset();
+  Host().Reset();
+  UnitSyncWatch() = SyncWatch();
+  Startup().unitCount = 2;
+  Startup().syncCheck[1] = 2;
+  for (int i = 0; i < 4; ++i) CheckUnitSyncStatus();
+  ASSERT_EQ(Host().boxes.size(), 1u);
+  EXPECT_EQ(Host().boxes[0].id, 236u);
+  EXPECT_EQ(Host().boxes[0].text, "Quorvale unit 2: no valid external video sync!");
+  EXPECT_EQ(UnitSyncWatch().fails[0], -16);
+  EXPECT_EQ(UnitSyncWatch().reporting, 0);
+}
+
+TEST(Knob, StartAndValueAngles) {
+  EXPECT_DOUBLE_EQ(KnobStartAngle(270), 135.0);
+  EXPECT_DOUBLE_EQ(KnobStartAngle(300), 120.0);
+  EXPECT_DOUBLE_EQ(KnobValueAngle(50, 100, 270), 270.0);  // straight up
+  EXPECT_DOUBLE_EQ(KnobValueAngle(100, 100, 270), 405.0);
+}
+
+TEST(Knob, DragAnglesToValues) {
+  struct Case {
+    int dx, dy, sweep, max, want;
+  } cases[] = {
+      {0, -10, 270, 100, 50},   // straight above: the middle
+      {-10, 0, 270, 100, 16},   // left: 45 degrees into the sweep
+      {10, 0, 270, 100, 83},
+      {-10, 10, 270, 100, 0},   // the start of the sweep
+      {10, 10, 270, 100, 100},  // its end
+      {-1, 20, 270, 100, 0},    // dead zone, nearer the start
+      {1, 20, 270, 100, 100},   // dead zone, nearer the end
+      {-1, 20, 300, 1000, 0},
+      {1, 20, 300, 1000, 1000},
+      {0, -10, 360, 100, 50},   // a full circle: straight up is still the middle
+      {5, 5, 0, 100, 0},        // no sweep: no value
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.dx << "," << c.dy << " sweep " << c.sweep);
+    EXPECT_EQ(KnobValueAt(c.dx, c.dy, c.sweep, c.max), c.want);
+  }
+}
+
+TEST(Knob, TypedEntryIsRelativeToTheCentreAndKeptInRange) {
+  EXPECT_EQ(KnobValueFromEntry(0, 100), 50);
+  EXPECT_EQ(KnobValueFromEntry(-20, 100), 30);
+  EXPECT_EQ(KnobValueFromEntry(500, 100), 100);
+  EXPECT_EQ(KnobValueFromEntry(-500, 100), 0);
+  EXPECT_EQ(KnobValueFromEntry(0x7FFFFFFF, 100), 100);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(UnitOptions, RemapsToWhatTheHardwareOffers) {
+  const UnitHardware cardOnly = {0, 0, 0}, host = {1, 1, 0}, hostNoDsp = {1, 0, 0},
+                     kind2 = {1, 1, 2}, kind3 = {1, 1, 3}, host3 = {1, 0, 3};
+  struct Case {
+    uint32_t (*remap)(uint32_t, const UnitHardware&);
+    uint32_t id;
+    const UnitHardware* unit;
+    uint32_t want;
+  } cases[] = {
+      {RemapClockOut, 40362, &cardOnly, 40361}, {RemapClockOut, 40365, &cardOnly, 40361},
+      {RemapClockOut, 40363, &cardOnly, 40363}, {RemapClockOut, 40365, &host, 40365},
+      {RemapIo96K, 40384, &host, 40386},       {RemapIo96K, 40387, &host, 40387},
+      {RemapIo96K, 40385, &kind3, 40386},      {RemapIo96K, 40387, &kind3, 40386},
+      {RemapIo96K, 40389, &kind3, 40388},      {RemapIo96K, 40384, &kind2, 40387},
+      {RemapIo96K, 40388, &kind2, 40389},      {RemapIo96K, 40386, &cardOnly, 40384},
+      {RemapIo96K, 40389, &hostNoDsp, 40384},  {RemapIo96K, 40385, &cardOnly, 40385},
+      {RemapMasterClock, 40411, &host, 40418}, {RemapMasterClock, 40408, &cardOnly, 40408},
+      {RemapMasterClock, 40417, &cardOnly, 40418}, {RemapMasterClock, 40421, &cardOnly, 40418},
+      {RemapMasterClock, 40418, &cardOnly, 40418}, {RemapMasterClock, 40415, &cardOnly, 40415},
+      {RemapMasterClock, 40413, &host3, 40410}, {RemapMasterClock, 40416, &host3, 40414},
+      {RemapMasterClock, 40409, &kind2, 40410}, {RemapMasterClock, 40409, &kind3, 40409},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.id);
+    EXPECT_EQ(c.remap(c.id, *c.unit), c.want);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,6 @@
+#include "mixer/shell/win32/shell.h"
+
+ShellState& Shell() {
+  static ShellState state;
+  return state;
+}
