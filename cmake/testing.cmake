@@ -38,15 +38,9 @@ function(hrl_fuzz name)
   endif()
 endfunction()
 
-# The benchmark and fuzz builds have no tests; neither has a build whose
-# tests are switched off.
-if(NOT HRL_BUILD_TESTS)
-  function(hrl_test name)
-  endfunction()
-  return()
+if(HRL_BUILD_TESTS)
+  enable_testing()
 endif()
-
-enable_testing()
 
 # GoogleTest from Debian's source package, built once inside each build tree
 # and shared by every test program.
@@ -67,21 +61,27 @@ endforeach()
 
 # GoogleTest's and GoogleMock's headers, precompiled once and reused by every
 # test program: parsing them is most of a small test file's compile time.
-add_library(hrl_test_pch STATIC ${PROJECT_SOURCE_DIR}/tests/pch/test_pch.cpp)
+add_library(hrl_test_pch STATIC EXCLUDE_FROM_ALL ${PROJECT_SOURCE_DIR}/tests/pch/test_pch.cpp)
 target_link_libraries(hrl_test_pch PRIVATE GTest::gmock GTest::gtest)
 target_compile_options(hrl_test_pch PRIVATE ${HRL_TEST_CODE_OPTIONS})
 target_precompile_headers(hrl_test_pch PRIVATE <gtest/gtest.h> <gmock/gmock.h>)
 
-if(NOT HRL_WIN)
+if(HRL_BUILD_TESTS AND NOT HRL_WIN)
   add_library(hrl_fuzz_replay STATIC ${PROJECT_SOURCE_DIR}/tests/fuzzreplay/replay_main.cpp)
 endif()
 
 # hrl_test(NAME SOURCES src... LIBS lib... [LABELS label...])
 # One test program; under the Windows builds CTest runs it through Wine.
 # Label `threaded` marks the tests of code that runs on several threads:
-# scripts/tsan runs those under ThreadSanitizer.
+# scripts/tsan runs those under ThreadSanitizer. In a build without tests the
+# program is still declared, so that the lines after it that set its
+# properties hold, but nothing builds or runs it.
 function(hrl_test name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  if(NOT HRL_BUILD_TESTS)
+    add_executable(${name} EXCLUDE_FROM_ALL ${T_SOURCES})
+    return()
+  endif()
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gmock GTest::gtest_main)
   target_compile_options(${name} PRIVATE ${HRL_TEST_CODE_OPTIONS})
