@@ -39,7 +39,9 @@ class ControlsTest : public testing::Test {
     parent_ = CreateWindowA("Ctl9TestParent", "", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300,
                             200, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
   }
-  void TearDown() override { DestroyWindow(parent_); }
+  void TearDown() override {
+    if (parent_) DestroyWindow(parent_);
+  }
   HWND Child(const char* cls, void* desc, int id, int w, int h, const char* text = "") {
     return CreateWindowA(cls, text, WS_CHILD | WS_VISIBLE, 10, 10, w, h, parent_,
                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
@@ -50,8 +52,20 @@ class ControlsTest : public testing::Test {
 
 LPARAM At(int x, int y) { return MAKELPARAM(x, y); }
 
+// The controls keep a pointer to the description they were created with, and
+// write to it when destroyed; a test's descriptions live in its body, so the
+// windows go before they do. Declared right after the description.
+struct WindowsGoFirst {
+  HWND& parent;
+  ~WindowsGoFirst() {
+    DestroyWindow(parent);
+    parent = nullptr;
+  }
+};
+
 TEST_F(ControlsTest, ButtonReleasedOutsideStillSendsItsUpMessage) {
   BmButton9Desc desc = {};
+  WindowsGoFirst windowsGoFirst{parent_};
   desc.offRes = desc.onRes = 700;
   HWND button = Child(kBmButton9Class, &desc, 17, 20, 20);
   ASSERT_NE(button, nullptr);
@@ -106,6 +120,7 @@ TEST_F(ControlsTest, DisabledDrawingTurnsOnlyBlackPixelsGrey) {
 
 TEST_F(ControlsTest, DisabledButtonPaintsGreyInsteadOfBlack) {
   BmButton9Desc desc = {};
+  WindowsGoFirst windowsGoFirst{parent_};
   desc.offRes = desc.onRes = 700;
   desc.disabled = 1;
   HWND button = Child(kBmButton9Class, &desc, 1, 4, 2);
@@ -121,6 +136,7 @@ TEST_F(ControlsTest, DisabledButtonPaintsGreyInsteadOfBlack) {
 
 TEST_F(ControlsTest, DisabledSelDatOpensNoMenu) {
   SelDat9Desc desc = {};
+  WindowsGoFirst windowsGoFirst{parent_};
   desc.menuPath = 0x00FF02;  // names no sub-menu
   desc.state = kSdDisabled;
   HWND field = Child(kSelDat9Class, &desc, 5, 80, 20);
@@ -142,6 +158,7 @@ TEST_F(ControlsTest, DisabledSelDatOpensNoMenu) {
 
 TEST_F(ControlsTest, KnobDragSendsMovesAndDone) {
   RotPot9Desc desc = {};
+  WindowsGoFirst windowsGoFirst{parent_};
   desc.diameter = 40;
   desc.sweep = 270;
   desc.maximum = 100;
