@@ -182,6 +182,7 @@ void Reset() {
     IoDeleteDevice(pdo);
   }
   simbus::Reset();
+  simbus::Bus().clock = Now;
   ResetRegistry();
   ResetIo();
   ResetSystem();

