@@ -165,7 +165,7 @@ UmRequest* UmIoControlBegin(UmHandle handle, uint32_t code, const void* in, uint
 
 bool UmIsDone(UmRequest* request) { return KeReadStateEvent(&request->done) != 0; }
 
-NTSTATUS UmWait(UmRequest* request, uint32_t* returned) {
+NTSTATUS UmWait(UmRequest* request, uint32_t* returned, uintptr_t* information) {
   UmHandle handle = 0;
   {
     std::lock_guard<std::mutex> lk(g_umLock);
@@ -176,6 +176,7 @@ NTSTATUS UmWait(UmRequest* request, uint32_t* returned) {
   if (handle) Forget(handle, request);
   NTSTATUS status = request->iosb.Status;
   if (returned) *returned = request->returned;
+  if (information) *information = request->iosb.Information;
   if (request->irp) IoFreeIrp(request->irp);
   ObDereferenceObject(request->file);
   delete request;
@@ -183,11 +184,12 @@ NTSTATUS UmWait(UmRequest* request, uint32_t* returned) {
 }
 
 NTSTATUS UmIoControl(UmHandle handle, uint32_t code, const void* in, uint32_t inLen, void* out, uint32_t outLen,
-                     uint32_t* returned) {
+                     uint32_t* returned, uintptr_t* information) {
   if (returned) *returned = 0;
+  if (information) *information = 0;
   UmRequest* r = UmIoControlBegin(handle, code, in, inLen, out, outLen);
   if (!r) return ReferenceFile(handle) ? STATUS_INSUFFICIENT_RESOURCES : STATUS_INVALID_HANDLE;
-  return UmWait(r, returned);
+  return UmWait(r, returned, information);
 }
 
 NTSTATUS UmCancelIo(UmHandle handle) {
