@@ -60,6 +60,21 @@ TEST_F(ServicesTest, EventLogCutsLongEntriesAndNamesMissingText) {
   EXPECT_EQ(log[1].object, driver);
 }
 
+TEST_F(ServicesTest, EventLogHasASizeAndWraps) {
+  uint8_t dump[64] = {};
+  for (uint32_t i = 0; i < 20000; ++i) {
+    dump[0] = static_cast<uint8_t>(i);
+    KsLogEvent(nullptr, 0xC006006C, NtStatus(0xC0000000u | i), u"0x83AE2000", sizeof dump, dump);
+  }
+  auto log = km::EventLog();
+  size_t bytes = 0;
+  for (const auto& e : log) bytes += ErrorLogPacketHeader + e.text.size() * 2 + e.dump.size();
+  EXPECT_LE(bytes, km::EventLogCapacity);
+  ASSERT_FALSE(log.empty());
+  EXPECT_LT(log.size(), 20000u) << "the oldest entries made room";
+  EXPECT_EQ(log.back().status, NtStatus(0xC0000000u | 19999)) << "the newest entry is kept";
+}
+
 TEST_F(ServicesTest, RegistryReadOrCreate) {
   km::RegWriteDword(u"\\Registry\\Machine\\Software\\T", u"Present", 7);
   km::RegWrite(u"\\Registry\\Machine\\Software\\T", u"Text", REG_SZ, u"x", 4);
