@@ -324,7 +324,7 @@ DEVICE_OBJECT** DeviceRelationsObjects(DEVICE_RELATIONS* r);
 enum BUS_QUERY_ID_TYPE { BusQueryDeviceID = 0, BusQueryHardwareIDs = 1, BusQueryCompatibleIDs = 2,
                          BusQueryInstanceID = 3, BusQueryDeviceSerialNumber = 4 };
 enum DEVICE_TEXT_TYPE { DeviceTextDescription = 0, DeviceTextLocationInformation = 1 };
-enum SYSTEM_POWER_STATE { PowerSystemWorking = 1 };
+enum SYSTEM_POWER_STATE { PowerSystemWorking = 1, PowerSystemSleeping3 = 4, PowerSystemHibernate = 5 };
 enum DEVICE_POWER_STATE { PowerDeviceUnspecified = 0, PowerDeviceD0 = 1, PowerDeviceD3 = 4 };
 enum POWER_STATE_TYPE { SystemPowerState = 0, DevicePowerState = 1 };
 union POWER_STATE {

@@ -60,6 +60,35 @@ TEST_F(ServicesTest, EventLogCutsLongEntriesAndNamesMissingText) {
   EXPECT_EQ(log[1].object, driver);
 }
 
+TEST_F(ServicesTest, DriverPoolIsClearedByTheServicesLayer) {
+  // The kernel's pool comes back as it was left; the driver's blocks are clear.
+  void* raw = ExAllocatePoolWithTag(NonPagedPool, 64, km::Tag("Test"));
+  ASSERT_NE(raw, nullptr);
+  EXPECT_NE(static_cast<uint8_t*>(raw)[0], 0);
+  ExFreePool(raw);
+  auto* p = static_cast<uint8_t*>(KsAllocate(64));
+  ASSERT_NE(p, nullptr);
+  for (int i = 0; i < 64; ++i) EXPECT_EQ(p[i], 0) << i;
+  KsFree(p);
+}
+
+TEST_F(ServicesTest, SendPnpOnlyThroughTheResolvedRoutine) {
+  ASSERT_EQ(Load(), STATUS_SUCCESS);
+  km::Arrival a = ArriveBoard(TavrionId());
+  IO_STACK_LOCATION s{};
+  s.MajorFunction = IRP_MJ_PNP;
+  s.MinorFunction = IRP_MN_QUERY_CAPABILITIES;
+  DEVICE_CAPABILITIES caps{};
+  caps.Size = sizeof caps;
+  s.Parameters.DeviceCapabilities.Capabilities = &caps;
+  auto saved = g_KsRoutines.IoGetAttachedDeviceReference;
+  g_KsRoutines.IoGetAttachedDeviceReference = nullptr;
+  EXPECT_EQ(KsSendPnp(a.pdo, &s, STATUS_NOT_SUPPORTED, nullptr), STATUS_NOT_SUPPORTED);
+  g_KsRoutines.IoGetAttachedDeviceReference = saved;
+  EXPECT_EQ(KsSendPnp(a.pdo, &s, STATUS_NOT_SUPPORTED, nullptr), STATUS_SUCCESS);
+  RemoveNode(a.pdo);
+}
+
 TEST_F(ServicesTest, EventLogHasASizeAndWraps) {
   uint8_t dump[64] = {};
   for (uint32_t i = 0; i < 20000; ++i) {
