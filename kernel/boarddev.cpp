@@ -67,13 +67,17 @@ NTSTATUS CBoardDevice::Start(IRP* irp) {
   if (m_pdo && g_KsRoutines.IoGetDeviceProperty &&
       NT_SUCCESS(g_KsRoutines.IoGetDeviceProperty(m_pdo, DevicePropertyAddress, sizeof address, &address, &got)))
     m_pciSlot = address >> 16;
-  NTSTATUS status = QvEnsureWaveDevice(m_device->DriverObject);
+  NTSTATUS status = StartHardware();
+  if (!NT_SUCCESS(status)) return status;
+  status = QvEnsureWaveDevice(m_device->DriverObject);
   if (!NT_SUCCESS(status)) return status;
   if (IsPciDspBoard(BoardId())) JoinRing();
   return STATUS_SUCCESS;
 }
 
 NTSTATUS CBoardDevice::StartLegacy() {
+  NTSTATUS status = StartHardware();
+  if (!NT_SUCCESS(status)) return status;
   if (IsPciDspBoard(BoardId())) JoinRing();
   SetState(KeStateStarted);
   return STATUS_SUCCESS;

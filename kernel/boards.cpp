@@ -1,6 +1,7 @@
 // The board table, AddDevice and the creation of board devices with their
 // names and counters.
 #include "kernel/qvdev.h"
+#include "kernel/unitdev.h"
 
 #include <cstring>
 
@@ -116,7 +117,9 @@ CBoardDevice* CreateBoardDevice(QvStartRecord* r, uint32_t boardId) {
     if (!NT_SUCCESS(BuildNames(r, &name))) return nullptr;
   }
   DEVICE_OBJECT* device;
-  if (!NT_SUCCESS(IoCreateDevice(r->driver, sizeof(CBoardDevice), r->deviceName, QvDeviceObjectType, 0, false,
+  bool units = CUnitDevice::HasUnits(boardId);
+  uint32_t size = units ? sizeof(CUnitDevice) : sizeof(CBoardDevice);
+  if (!NT_SUCCESS(IoCreateDevice(r->driver, size, r->deviceName, QvDeviceObjectType, 0, false,
                                  &device))) {
     KsLogEvent(nullptr, QvEventNoDevice, STATUS_SUCCESS, r->deviceName->Buffer, 0, nullptr);
     return nullptr;
@@ -127,7 +130,8 @@ CBoardDevice* CreateBoardDevice(QvStartRecord* r, uint32_t boardId) {
     return nullptr;
   }
   DEVICE_OBJECT* lower = r->pdo ? IoAttachDeviceToDeviceStack(device, r->pdo) : nullptr;
-  auto* board = new (device->DeviceExtension) CBoardDevice(device, r->pdo, lower, row, number);
+  CBoardDevice* board = units ? new (device->DeviceExtension) CUnitDevice(device, r->pdo, lower, row, number)
+                              : new (device->DeviceExtension) CBoardDevice(device, r->pdo, lower, row, number);
   if (!NT_SUCCESS(board->SetLinkName(r->linkName))) {
     IoDeleteSymbolicLink(r->linkName);
     if (lower) IoDetachDevice(lower);

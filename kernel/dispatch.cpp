@@ -40,7 +40,7 @@ void KeLogIoctlFailure(DEVICE_OBJECT* device, const IRP* irp, NTSTATUS status) {
   const IO_STACK_LOCATION* s = const_cast<IRP*>(irp)->Tail.Overlay.CurrentStackLocation;
   uint32_t code = s->Parameters.DeviceIoControl.IoControlCode;
   if (IsQuiet(status, code)) return;
-  if (status == STATUS_TIMEOUT) return KsLogEvent(device, QvEventTimeout, status, nullptr, 0, nullptr);
+  if (status == STATUS_IO_TIMEOUT) return KsLogEvent(device, QvEventTimeout, status, nullptr, 0, nullptr);
   if (status == STATUS_BUS_RESET) return KsLogEvent(device, QvEventReset, status, nullptr, 0, nullptr);
   char text[12];
   std::snprintf(text, sizeof text, "0x%08X", code);

@@ -78,8 +78,12 @@ void CKeDevice::CancelQueued(DEVICE_OBJECT* device, IRP* irp) {
 
 NTSTATUS CKeDevice::Power(IRP* irp) {
   IO_STACK_LOCATION* s = IoGetCurrentIrpStackLocation(irp);
-  if (s->MinorFunction == IRP_MN_SET_POWER && s->Parameters.Power.Type == DevicePowerState)
-    m_power = s->Parameters.Power.State.DeviceState;
+  if (s->MinorFunction == IRP_MN_SET_POWER) {
+    if (s->Parameters.Power.Type == DevicePowerState)
+      m_power = s->Parameters.Power.State.DeviceState;
+    else
+      m_systemPower = s->Parameters.Power.State.SystemState;
+  }
   if (g_KsRoutines.PoStartNextPowerIrp) g_KsRoutines.PoStartNextPowerIrp(irp);
   if (!m_lower || !g_KsRoutines.PoCallDriver) {
     NTSTATUS status = irp->IoStatus.Status = STATUS_SUCCESS;

@@ -57,6 +57,8 @@ class CKeDevice {
   DEVICE_OBJECT* Lower() const { return m_lower; }
   KeState State() const { return m_state; }
   uint32_t OpenHandles() const { return m_openHandles; }
+  DEVICE_POWER_STATE DevicePower() const { return m_power; }
+  SYSTEM_POWER_STATE SystemPower() const { return m_systemPower; }
   const UNICODE_STRING* LinkName() const { return m_link; }
   // The device's name without prefix, for example Qvtvr0 (empty when none).
   UNICODE_STRING Name() const;
@@ -124,6 +126,7 @@ class CKeDevice {
   SHARE_ACCESS m_share{};
   uint32_t m_openHandles = 0;
   DEVICE_POWER_STATE m_power = PowerDeviceUnspecified;
+  SYSTEM_POWER_STATE m_systemPower = PowerSystemWorking;
   UNICODE_STRING* m_link = nullptr;
   LIST_ENTRY m_children;
   KeChildLink m_childLink;

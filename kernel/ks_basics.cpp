@@ -6,7 +6,12 @@
 
 // ---- pool ---------------------------------------------------------------
 
-void* KsAllocatePool(POOL_TYPE type, size_t bytes) { return ExAllocatePoolWithTag(type, bytes, KsPoolTag); }
+// The kernel's pool is not cleared; every block of the driver is.
+void* KsAllocatePool(POOL_TYPE type, size_t bytes) {
+  void* p = ExAllocatePoolWithTag(type, bytes, KsPoolTag);
+  if (p) std::memset(p, 0, bytes);
+  return p;
+}
 void* KsAllocate(size_t bytes) { return KsAllocatePool(NonPagedPool, bytes); }
 
 void* KsAllocateTail(size_t bytes, size_t tail) {
@@ -17,6 +22,7 @@ void* KsAllocateTail(size_t bytes, size_t tail) {
 void* KsAllocateInit(size_t bytes) {
   void* p = ExAllocatePoolWithTag(PagedPool, bytes, KsInitPoolTag);
   if (!p) ExRaiseStatus(STATUS_INSUFFICIENT_RESOURCES);
+  std::memset(p, 0, bytes);
   return p;
 }
 
@@ -145,8 +151,8 @@ uint32_t KsSleepMs(uint32_t ms) {
 }
 
 int32_t MulDiv(int32_t a, int32_t b, int32_t c) {
-  if (c == 0) return -1;
   if (a == 0) return 0;
+  if (c == 0) return -1;
   int64_t p = int64_t(a) * b;
   int64_t q = p / c, r = p % c;
   // Half away from zero: the remainder is at least half the divisor.

@@ -38,8 +38,13 @@ NTSTATUS SignalDone(DEVICE_OBJECT*, IRP*, void* context) {
 NTSTATUS KsSendPnp(DEVICE_OBJECT* target, const IO_STACK_LOCATION* params, NTSTATUS preset,
                    uintptr_t* information, bool toTop) {
   DEVICE_OBJECT* top = target;
-  if (toTop) top = IoGetAttachedDeviceReference(target);
-  else ObReferenceObject(top);
+  if (toTop) {
+    // Only through the resolved routine, so the image loads where it is missing.
+    if (!g_KsRoutines.IoGetAttachedDeviceReference) return STATUS_NOT_SUPPORTED;
+    top = g_KsRoutines.IoGetAttachedDeviceReference(target);
+  } else {
+    ObReferenceObject(top);
+  }
   IRP* irp = IoAllocateIrp(top->StackSize, false);
   if (!irp) {
     ObDereferenceObject(top);

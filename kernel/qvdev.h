@@ -2,17 +2,7 @@
 // device and the WDM child device.
 #pragma once
 #include "kernel/kedevice.h"
-
-// ---- I/O-control codes answered here ---------------------------------------------
-
-constexpr uint32_t QvDeviceType = 0x83AE;
-constexpr uint32_t IOCTL_QV_GET_ID = 0x83AE2000;
-constexpr uint32_t IOCTL_QV_GET_STATUS = 0x83AE2010;
-constexpr uint32_t IOCTL_QV_ATTACH = 0x83AE2100;
-constexpr uint32_t IOCTL_QV_DETACH = 0x83AE2200;
-constexpr uint32_t IOCTL_QV_BOOT = 0x83AE2300;
-constexpr uint32_t IOCTL_QV_GET_NAME = 0x83AE2500;
-constexpr uint32_t QvInterfaceVersion = 0x00070430;
+#include "kernel/protocol.h"
 
 // ---- event-log message ids -----------------------------------------------------------
 
@@ -104,7 +94,10 @@ class CBoardDevice : public CKeDevice {
   // Resources: a legacy start sets them before StartLegacy; a PnP start
   // takes them from the start request.
   void SetResources(const CM_RESOURCE_LIST* raw, const CM_RESOURCE_LIST* translated);
+  uint32_t PciSlot() const { return m_pciSlot; }
   NTSTATUS StartLegacy();
+  // The hardware behind the device, once its resources are known.
+  virtual NTSTATUS StartHardware() { return STATUS_SUCCESS; }
   bool ConnectBoardInterrupt(PKSERVICE_ROUTINE routine, void* context);
   void* MapRegisterWindow(uint32_t n, uint32_t* length);
   bool PciConfigRead(uint32_t offset, void* buffer, uint32_t length);
@@ -176,6 +169,8 @@ class CWaveDevice : public CKeDevice {
 
  private:
   NTSTATUS BoardIdentity(IRP* irp);
+  NTSTATUS StreamMap(IRP* irp);
+  NTSTATUS ChannelQuery(IRP* irp, uint32_t in);
   HANDLE m_parameters = nullptr;
   uint32_t m_sampleRate = 44100;
   uint32_t m_variSpeed = 0;

@@ -60,6 +60,73 @@ NTSTATUS CWaveDevice::BoardIdentity(IRP* irp) {
   return STATUS_SUCCESS;
 }
 
+namespace {
+qvChannelInfo LimitsOnly() {
+  qvChannelInfo r{};
+  r.minFrames = QvMinFrames;
+  r.maxFrames = QvMaxFrames;
+  r.stepFrames = QvFrameStep;
+  return r;
+}
+constexpr uint32_t SummaryLimit = 254;
+}  // namespace
+
+// The channels of one board of the ring (input 1 byte) or of all of them.
+NTSTATUS CWaveDevice::ChannelQuery(IRP* irp, uint32_t in) {
+  qvChannelInfo r = LimitsOnly();
+  Lock();
+  if (in >= 1) {
+    CBoardDevice* b = QvRingBoard(*static_cast<uint8_t*>(irp->AssociatedIrp.SystemBuffer));
+    if (!b) {
+      Unlock();
+      return STATUS_NO_MORE_ENTRIES;
+    }
+    r.firstInput = static_cast<uint8_t>(b->FirstInput());
+    r.firstOutput = static_cast<uint8_t>(b->FirstOutput());
+    r.inputs = static_cast<uint8_t>(b->Inputs() > SummaryLimit ? SummaryLimit : b->Inputs());
+    r.outputs = static_cast<uint8_t>(b->Outputs() > SummaryLimit ? SummaryLimit : b->Outputs());
+    r.sampleRate = m_sampleRate;
+    r.variSpeed = m_variSpeed;
+    r.boardId = b->BoardId();
+  } else {
+    uint32_t inputs = 0, outputs = 0;
+    for (CBoardDevice* b = g_QvRingHead; b; b = b->RingNext()) {
+      if (inputs + b->Inputs() > SummaryLimit || outputs + b->Outputs() > SummaryLimit) {
+        inputs = outputs = SummaryLimit;
+        break;
+      }
+      inputs += b->Inputs();
+      outputs += b->Outputs();
+    }
+    r.inputs = static_cast<uint8_t>(inputs);
+    r.outputs = static_cast<uint8_t>(outputs);
+    uint32_t rate = 0, vari = 0;
+    HANDLE key;
+    if (NT_SUCCESS(KsRegOpen(u"Software\\Quorvale\\MultiMedia", &key))) {
+      KsRegReadDword(key, u"SampleRate", &rate);
+      KsRegReadDword(key, u"VariSpeed", &vari);
+      KsRegClose(key);
+    }
+    r.sampleRate = rate < 8000 ? 44100 : rate;
+    r.variSpeed = vari;
+  }
+  Unlock();
+  KsCopyOutput(irp, &r, sizeof r);
+  return STATUS_SUCCESS;
+}
+
+// A stream request: the map is checked whole before anything is done with
+// it. Streams themselves are not served yet.
+NTSTATUS CWaveDevice::StreamMap(IRP* irp) {
+  IO_STACK_LOCATION* s = IoGetCurrentIrpStackLocation(irp);
+  uint32_t in = s->Parameters.DeviceIoControl.InputBufferLength;
+  uint32_t out = s->Parameters.DeviceIoControl.OutputBufferLength;
+  if (out && in <= 4) return ChannelQuery(irp, in);
+  if (in == 0) return STATUS_SUCCESS;  // releases the handle's stream: it has none
+  NTSTATUS status = QvCheckChannelMap(irp->AssociatedIrp.SystemBuffer, in);
+  return NT_SUCCESS(status) ? STATUS_NOT_SUPPORTED : status;
+}
+
 NTSTATUS CWaveDevice::DeviceControl(IRP* irp) {
   switch (IoGetCurrentIrpStackLocation(irp)->Parameters.DeviceIoControl.IoControlCode) {
     case IOCTL_QV_GET_ID:
@@ -70,6 +137,7 @@ NTSTATUS CWaveDevice::DeviceControl(IRP* irp) {
       UNICODE_STRING name = Name();
       return QvAnswerName(irp, &name);
     }
+    case IOCTL_QV_WAVE_MAP: return StreamMap(irp);
     default: return STATUS_INVALID_DEVICE_REQUEST;
   }
 }

@@ -204,6 +204,20 @@ void* MmMapIoSpace(uint64_t physical, size_t bytes, int32_t cacheType);
 void MmUnmapIoSpace(void* base, size_t bytes);
 constexpr int32_t MmNonCached = 0;
 
+// Port and register accesses. A port is its number carried as an address;
+// a register is an address of a range mapped with MmMapIoSpace.
+uint8_t READ_PORT_UCHAR(uint8_t* port);
+uint16_t READ_PORT_USHORT(uint16_t* port);
+void WRITE_PORT_UCHAR(uint8_t* port, uint8_t value);
+void WRITE_PORT_USHORT(uint16_t* port, uint16_t value);
+void READ_PORT_BUFFER_USHORT(uint16_t* port, uint16_t* buffer, uint32_t count);
+uint8_t READ_REGISTER_UCHAR(volatile uint8_t* reg);
+uint16_t READ_REGISTER_USHORT(volatile uint16_t* reg);
+uint32_t READ_REGISTER_ULONG(volatile uint32_t* reg);
+void WRITE_REGISTER_UCHAR(volatile uint8_t* reg, uint8_t value);
+void WRITE_REGISTER_USHORT(volatile uint16_t* reg, uint16_t value);
+void WRITE_REGISTER_ULONG(volatile uint32_t* reg, uint32_t value);
+
 // ---- I/O objects -------------------------------------------------------
 
 struct DRIVER_OBJECT;
@@ -274,6 +288,7 @@ struct FILE_OBJECT {
   // kernel bookkeeping
   std::atomic<int32_t> ReferenceCount;
   std::u16string NameStorage;
+  ACCESS_MASK GrantedAccess;  // what the open asked for and got, generic rights mapped
 };
 
 // ---- I/O requests ------------------------------------------------------
@@ -309,7 +324,7 @@ DEVICE_OBJECT** DeviceRelationsObjects(DEVICE_RELATIONS* r);
 enum BUS_QUERY_ID_TYPE { BusQueryDeviceID = 0, BusQueryHardwareIDs = 1, BusQueryCompatibleIDs = 2,
                          BusQueryInstanceID = 3, BusQueryDeviceSerialNumber = 4 };
 enum DEVICE_TEXT_TYPE { DeviceTextDescription = 0, DeviceTextLocationInformation = 1 };
-enum SYSTEM_POWER_STATE { PowerSystemWorking = 1 };
+enum SYSTEM_POWER_STATE { PowerSystemWorking = 1, PowerSystemSleeping3 = 4, PowerSystemHibernate = 5 };
 enum DEVICE_POWER_STATE { PowerDeviceUnspecified = 0, PowerDeviceD0 = 1, PowerDeviceD3 = 4 };
 enum POWER_STATE_TYPE { SystemPowerState = 0, DevicePowerState = 1 };
 union POWER_STATE {
@@ -549,6 +564,11 @@ constexpr uint32_t METHOD_IN_DIRECT = 1;
 constexpr uint32_t METHOD_OUT_DIRECT = 2;
 constexpr uint32_t METHOD_NEITHER = 3;
 constexpr uint32_t IoctlMethod(uint32_t code) { return code & 3; }
+// The access a code requires of the handle (bits 14-15).
+constexpr uint32_t FILE_ANY_ACCESS = 0;
+constexpr uint32_t FILE_READ_ACCESS = 1;
+constexpr uint32_t FILE_WRITE_ACCESS = 2;
+constexpr uint32_t IoctlAccess(uint32_t code) { return (code >> 14) & 3; }
 
 // ---- Plug and Play and power --------------------------------------------
 

@@ -71,8 +71,11 @@ void* ExAllocatePoolWithTag(POOL_TYPE, size_t bytes, uint32_t tag) {
   std::lock_guard<std::mutex> lk(g_poolLock);
   if (g_failAfter >= 0 && g_failAfter-- == 0) return nullptr;
   if (bytes > (size_t(1) << 30)) return nullptr;
-  auto* h = static_cast<PoolHeader*>(std::calloc(1, sizeof(PoolHeader) + bytes));
+  auto* h = static_cast<PoolHeader*>(std::malloc(sizeof(PoolHeader) + bytes));
   if (!h) return nullptr;
+  // Pool comes back as it was left, never cleared: a fill pattern makes a
+  // read of unset pool show.
+  std::memset(h + 1, 0xA5, bytes);
   h->magic = PoolMagic;
   h->tag = tag;
   h->bytes = bytes;

@@ -508,7 +508,8 @@ NTSTATUS OpenFile(const std::u16string& name, ACCESS_MASK access, uint32_t share
   file->FileName.Length = static_cast<uint16_t>(std::min<size_t>(rest.size() * 2, 0xFFFC));
   file->FileName.MaximumLength = file->FileName.Length;
   RegisterObject(file, ObjectKind::File);
-  NTSTATUS status = SendFileRequest(file, IRP_MJ_CREATE, MapGeneric(access), share);
+  file->GrantedAccess = MapGeneric(access);
+  NTSTATUS status = SendFileRequest(file, IRP_MJ_CREATE, file->GrantedAccess, share);
   if (!NT_SUCCESS(status)) {
     UnregisterObject(file);
     delete file;

@@ -182,6 +182,7 @@ void Reset() {
     IoDeleteDevice(pdo);
   }
   simbus::Reset();
+  simbus::Bus().clock = Now;
   ResetRegistry();
   ResetIo();
   ResetSystem();
@@ -244,6 +245,15 @@ Arrival PnpArrive(DRIVER_OBJECT* driver, const simbus::DeviceNode& node) {
 }
 
 NTSTATUS PnpRequest(DEVICE_OBJECT* pdo, uint8_t minor) { return SendPnp(pdo, PnpParams(minor), nullptr); }
+
+NTSTATUS PowerRequest(DEVICE_OBJECT* pdo, uint8_t minor, POWER_STATE_TYPE type, POWER_STATE state) {
+  IO_STACK_LOCATION s{};
+  s.MajorFunction = IRP_MJ_POWER;
+  s.MinorFunction = minor;
+  s.Parameters.Power.Type = type;
+  s.Parameters.Power.State = state;
+  return SendPnp(pdo, s, nullptr);
+}
 
 NTSTATUS PnpSendTo(DEVICE_OBJECT* device, IO_STACK_LOCATION params, uintptr_t* information) {
   params.MajorFunction = IRP_MJ_PNP;

@@ -113,7 +113,10 @@ void IoFreeWorkItem(IO_WORKITEM* item) { delete item; }
 
 namespace {
 std::mutex g_logLock;
-std::vector<km::LogEntry> g_log;
+// The log has a fixed size and wraps: the oldest entries make room.
+std::deque<km::LogEntry> g_log;
+size_t g_logBytes = 0;
+size_t EntryBytes(const km::LogEntry& e) { return ErrorLogPacketHeader + e.text.size() * 2 + e.dump.size(); }
 struct LogPacket {
   void* object;
 };
@@ -126,6 +129,7 @@ void* IoAllocateErrorLogEntry(void* object, uint8_t size) {
   if (!block) return nullptr;
   reinterpret_cast<LogPacket*>(block)->object = object;
   auto* packet = block + sizeof(LogPacket);
+  std::memset(packet, 0, size);  // the kernel hands out error-log packets cleared
   reinterpret_cast<IO_ERROR_LOG_PACKET*>(packet)->SequenceNumber = size;  // kept until written: the packet size
   return packet;
 }
@@ -149,7 +153,12 @@ void IoWriteErrorLogEntry(void* entry) {
   }
   {
     std::lock_guard<std::mutex> lk(g_logLock);
+    g_logBytes += EntryBytes(e);
     g_log.push_back(std::move(e));
+    while (g_logBytes > km::EventLogCapacity) {
+      g_logBytes -= EntryBytes(g_log.front());
+      g_log.pop_front();
+    }
   }
   ExFreePool(block);
 }
@@ -157,11 +166,12 @@ void IoWriteErrorLogEntry(void* entry) {
 namespace km {
 std::vector<LogEntry> EventLog() {
   std::lock_guard<std::mutex> lk(g_logLock);
-  return g_log;
+  return {g_log.begin(), g_log.end()};
 }
 void ClearEventLog() {
   std::lock_guard<std::mutex> lk(g_logLock);
   g_log.clear();
+  g_logBytes = 0;
 }
 }  // namespace km
 
@@ -340,10 +350,14 @@ bool HalTranslateBusAddress(INTERFACE_TYPE, uint32_t, uint64_t busAddress, uint3
 
 namespace {
 std::mutex g_mapLock;
-std::map<void*, size_t> g_mappings;
+struct Mapping {
+  size_t bytes;
+  uint64_t physical;
+};
+std::map<void*, Mapping> g_mappings;
 }  // namespace
 
-void* MmMapIoSpace(uint64_t, size_t bytes, int32_t) {
+void* MmMapIoSpace(uint64_t physical, size_t bytes, int32_t) {
   if (!bytes || bytes > (size_t(64) << 20)) return nullptr;
   // Register windows of the simulated boards: plain zeroed memory until a
   // board model claims the range.
@@ -351,7 +365,7 @@ void* MmMapIoSpace(uint64_t, size_t bytes, int32_t) {
   if (!p) return nullptr;
   std::memset(p, 0, bytes);
   std::lock_guard<std::mutex> lk(g_mapLock);
-  g_mappings[p] = bytes;
+  g_mappings[p] = {bytes, physical};
   return p;
 }
 
@@ -359,6 +373,66 @@ void MmUnmapIoSpace(void* base, size_t) {
   std::lock_guard<std::mutex> lk(g_mapLock);
   if (g_mappings.erase(base)) ::operator delete(base);
 }
+
+namespace {
+// Every bus access takes about a microsecond of the machine's time.
+constexpr int64_t BusAccessTime = 10;
+
+// The physical address behind a mapped address, or false when the address
+// is not in a mapping.
+bool PhysicalOf(const volatile void* reg, uint32_t width, uint64_t* physical) {
+  auto* a = const_cast<uint8_t*>(static_cast<const volatile uint8_t*>(reg));
+  std::lock_guard<std::mutex> lk(g_mapLock);
+  auto it = g_mappings.upper_bound(a);
+  if (it == g_mappings.begin()) return false;
+  --it;
+  auto* base = static_cast<uint8_t*>(it->first);
+  if (a < base || a + width > base + it->second.bytes) return false;
+  *physical = it->second.physical + static_cast<uint64_t>(a - base);
+  return true;
+}
+
+uint32_t RegisterRead(const volatile void* reg, uint32_t width) {
+  km::Advance(BusAccessTime);
+  uint64_t physical;
+  uint32_t v = 0;
+  if (!PhysicalOf(reg, width, &physical)) km::BugCheck("register access outside every mapping");
+  if (simbus::MemoryRead(physical, width, &v)) return v;
+  std::memcpy(&v, const_cast<const void*>(reg), width);  // plain memory behind the window
+  return v;
+}
+
+void RegisterWrite(volatile void* reg, uint32_t width, uint32_t v) {
+  km::Advance(BusAccessTime);
+  uint64_t physical;
+  if (!PhysicalOf(reg, width, &physical)) km::BugCheck("register access outside every mapping");
+  if (!simbus::MemoryWrite(physical, width, v)) std::memcpy(const_cast<void*>(reg), &v, width);
+}
+
+uint64_t PortOf(const void* port) { return reinterpret_cast<uintptr_t>(port); }
+uint32_t PortRead(const void* port, uint32_t width) {
+  km::Advance(BusAccessTime);
+  return simbus::PortRead(PortOf(port), width);
+}
+void PortWrite(const void* port, uint32_t width, uint32_t v) {
+  km::Advance(BusAccessTime);
+  simbus::PortWrite(PortOf(port), width, v);
+}
+}  // namespace
+
+uint8_t READ_PORT_UCHAR(uint8_t* port) { return static_cast<uint8_t>(PortRead(port, 1)); }
+uint16_t READ_PORT_USHORT(uint16_t* port) { return static_cast<uint16_t>(PortRead(port, 2)); }
+void WRITE_PORT_UCHAR(uint8_t* port, uint8_t value) { PortWrite(port, 1, value); }
+void WRITE_PORT_USHORT(uint16_t* port, uint16_t value) { PortWrite(port, 2, value); }
+void READ_PORT_BUFFER_USHORT(uint16_t* port, uint16_t* buffer, uint32_t count) {
+  for (uint32_t i = 0; i < count; ++i) buffer[i] = READ_PORT_USHORT(port);
+}
+uint8_t READ_REGISTER_UCHAR(volatile uint8_t* reg) { return static_cast<uint8_t>(RegisterRead(reg, 1)); }
+uint16_t READ_REGISTER_USHORT(volatile uint16_t* reg) { return static_cast<uint16_t>(RegisterRead(reg, 2)); }
+uint32_t READ_REGISTER_ULONG(volatile uint32_t* reg) { return RegisterRead(reg, 4); }
+void WRITE_REGISTER_UCHAR(volatile uint8_t* reg, uint8_t value) { RegisterWrite(reg, 1, value); }
+void WRITE_REGISTER_USHORT(volatile uint16_t* reg, uint16_t value) { RegisterWrite(reg, 2, value); }
+void WRITE_REGISTER_ULONG(volatile uint32_t* reg, uint32_t value) { RegisterWrite(reg, 4, value); }
 
 // ---- legacy resource claims ---------------------------------------------------------
 

@@ -63,6 +63,8 @@ std::vector<DEVICE_OBJECT*> PnpBusRelations(DEVICE_OBJECT* pdo, NTSTATUS* status
 void PnpDeleteNode(DEVICE_OBJECT* pdo);
 // A PnP request sent to one device object (for a child the driver created).
 NTSTATUS PnpSendTo(DEVICE_OBJECT* device, IO_STACK_LOCATION params, uintptr_t* information);
+// A power request to the top of a node's stack.
+NTSTATUS PowerRequest(DEVICE_OBJECT* pdo, uint8_t minor, POWER_STATE_TYPE type, POWER_STATE state);
 
 // Registry under absolute paths ("\Registry\Machine\...").
 void RegWrite(const std::u16string& path, const std::u16string& name, uint32_t type, const void* data,
@@ -82,6 +84,9 @@ struct LogEntry {
   std::vector<uint8_t> dump;
   void* object;
 };
+// The log holds this many bytes of entries (header, text and data each) and
+// then drops its oldest ones, as a log of fixed size that wraps.
+constexpr size_t EventLogCapacity = 512 * 1024;
 std::vector<LogEntry> EventLog();
 void ClearEventLog();
 

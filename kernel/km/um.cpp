@@ -43,6 +43,14 @@ void Forget(UmHandle h, UmRequest* r) {
   if (it != g_handles.end()) std::erase(it->second.inFlight, r);
 }
 
+// The access bits of a code against what the handle was granted.
+bool AccessGranted(const FILE_OBJECT* file, uint32_t code) {
+  uint32_t need = IoctlAccess(code);
+  if ((need & FILE_READ_ACCESS) && !(file->GrantedAccess & FILE_READ_DATA)) return false;
+  if ((need & FILE_WRITE_ACCESS) && !(file->GrantedAccess & FILE_WRITE_DATA)) return false;
+  return true;
+}
+
 // Builds the request as the I/O manager does for the code's transfer method.
 IRP* BuildRequest(FILE_OBJECT* file, uint32_t code, const void* in, uint32_t inLen, void* out, uint32_t outLen) {
   DEVICE_OBJECT* top = file->DeviceObject;
@@ -130,6 +138,12 @@ UmRequest* UmIoControlBegin(UmHandle handle, uint32_t code, const void* in, uint
                             uint32_t outLen) {
   FILE_OBJECT* file = ReferenceFile(handle);
   if (!file) return nullptr;
+  if (!AccessGranted(file, code)) {
+    // Refused by the I/O manager: the driver never sees the request.
+    auto* r = new UmRequest{nullptr, file, {}, {STATUS_ACCESS_DENIED, 0}, out, outLen, 0};
+    KeInitializeEvent(&r->done, NotificationEvent, true);
+    return r;
+  }
   IRP* irp = BuildRequest(file, code, in, inLen, out, outLen);
   if (!irp) {
     ObDereferenceObject(file);
@@ -151,7 +165,7 @@ UmRequest* UmIoControlBegin(UmHandle handle, uint32_t code, const void* in, uint
 
 bool UmIsDone(UmRequest* request) { return KeReadStateEvent(&request->done) != 0; }
 
-NTSTATUS UmWait(UmRequest* request, uint32_t* returned) {
+NTSTATUS UmWait(UmRequest* request, uint32_t* returned, uintptr_t* information) {
   UmHandle handle = 0;
   {
     std::lock_guard<std::mutex> lk(g_umLock);
@@ -162,18 +176,20 @@ NTSTATUS UmWait(UmRequest* request, uint32_t* returned) {
   if (handle) Forget(handle, request);
   NTSTATUS status = request->iosb.Status;
   if (returned) *returned = request->returned;
-  IoFreeIrp(request->irp);
+  if (information) *information = request->iosb.Information;
+  if (request->irp) IoFreeIrp(request->irp);
   ObDereferenceObject(request->file);
   delete request;
   return status;
 }
 
 NTSTATUS UmIoControl(UmHandle handle, uint32_t code, const void* in, uint32_t inLen, void* out, uint32_t outLen,
-                     uint32_t* returned) {
+                     uint32_t* returned, uintptr_t* information) {
   if (returned) *returned = 0;
+  if (information) *information = 0;
   UmRequest* r = UmIoControlBegin(handle, code, in, inLen, out, outLen);
   if (!r) return ReferenceFile(handle) ? STATUS_INSUFFICIENT_RESOURCES : STATUS_INVALID_HANDLE;
-  return UmWait(r, returned);
+  return UmWait(r, returned, information);
 }
 
 NTSTATUS UmCancelIo(UmHandle handle) {
@@ -183,7 +199,7 @@ NTSTATUS UmCancelIo(UmHandle handle) {
   auto it = g_handles.find(handle);
   if (it == g_handles.end()) return STATUS_INVALID_HANDLE;
   for (UmRequest* r : it->second.inFlight)
-    if (!UmIsDone(r)) IoCancelIrp(r->irp);
+    if (!UmIsDone(r) && r->irp) IoCancelIrp(r->irp);
   return STATUS_SUCCESS;
 }
 

@@ -13,15 +13,16 @@ struct UmRequest;
 // name: "\\.\Qvtvr0" (a user-mode device name), "\??\..." or "\Device\...".
 NTSTATUS UmOpen(const char16_t* name, ACCESS_MASK access, uint32_t shareAccess, UmHandle* handle);
 NTSTATUS UmOpen(const char* name, ACCESS_MASK access, uint32_t shareAccess, UmHandle* handle);
-// Waits for the request's completion; *returned: the output bytes copied back.
+// Waits for the request's completion; *returned: the output bytes copied back;
+// *information: the request's Information as the driver completed it.
 NTSTATUS UmIoControl(UmHandle handle, uint32_t code, const void* in, uint32_t inLen, void* out, uint32_t outLen,
-                     uint32_t* returned);
+                     uint32_t* returned, uintptr_t* information = nullptr);
 // Starts a request and returns at once; null when the handle is unknown.
 // Every request started must be finished with UmWait.
 UmRequest* UmIoControlBegin(UmHandle handle, uint32_t code, const void* in, uint32_t inLen, void* out,
                             uint32_t outLen);
 bool UmIsDone(UmRequest* request);
-NTSTATUS UmWait(UmRequest* request, uint32_t* returned);
+NTSTATUS UmWait(UmRequest* request, uint32_t* returned, uintptr_t* information = nullptr);
 // Cancels every request of the handle still in flight.
 NTSTATUS UmCancelIo(UmHandle handle);
 NTSTATUS UmClose(UmHandle handle);

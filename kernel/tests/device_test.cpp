@@ -193,6 +193,20 @@ TEST_F(DeviceTest, FailedRequestsAreLoggedExceptTheExpectedOnes) {
   RemoveNode(a.pdo);
 }
 
+TEST_F(DeviceTest, SetPowerRecordsDeviceAndSystemStates) {
+  km::Arrival a = ArriveBoard(TavrionId());
+  CBoardDevice* board = Board(u"\\Device\\Qvtvr0");
+  POWER_STATE state{};
+  state.SystemState = PowerSystemSleeping3;
+  EXPECT_EQ(km::PowerRequest(a.pdo, IRP_MN_SET_POWER, SystemPowerState, state), STATUS_SUCCESS);
+  EXPECT_EQ(board->SystemPower(), PowerSystemSleeping3);
+  state.DeviceState = PowerDeviceD3;
+  EXPECT_EQ(km::PowerRequest(a.pdo, IRP_MN_SET_POWER, DevicePowerState, state), STATUS_SUCCESS);
+  EXPECT_EQ(board->DevicePower(), PowerDeviceD3);
+  EXPECT_EQ(board->SystemPower(), PowerSystemSleeping3);
+  RemoveNode(a.pdo);
+}
+
 TEST_F(DeviceTest, WdmChildFollowsEnableWdm) {
   km::Arrival a = ArriveBoard(TavrionId());
   CBoardDevice* board = Board(u"\\Device\\Qvtvr0");

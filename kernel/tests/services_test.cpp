@@ -12,7 +12,7 @@ TEST(MulDiv, RoundsToNearestAwayFromZero) {
       {7, 3, 2, 11},   {-7, 3, 2, -11}, {7, -3, 2, -11},  {-7, -3, -2, -11}, {1, 1, 0, -1},
       {0, 5, 3, 0},    {5, 1, 3, 2},    {4, 1, 3, 1},     {-5, 1, 3, -2},    {INT32_MAX, 2, 1, -1},
       {INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX},       {INT32_MIN, 1, 1, INT32_MIN},
-      {0, 1, 0, -1},
+      {0, 1, 0, 0},  // a zero numerator gives 0 before the zero divisor counts
   };
   for (const auto& c : cases) EXPECT_EQ(MulDiv(c.a, c.b, c.c), c.want) << c.a << " " << c.b << " " << c.c;
 }
@@ -58,6 +58,50 @@ TEST_F(ServicesTest, EventLogCutsLongEntriesAndNamesMissingText) {
   EXPECT_GT(log[0].text.size(), 0u);
   EXPECT_EQ(log[1].text, u"(null)");
   EXPECT_EQ(log[1].object, driver);
+}
+
+TEST_F(ServicesTest, DriverPoolIsClearedByTheServicesLayer) {
+  // The kernel's pool comes back as it was left; the driver's blocks are clear.
+  void* raw = ExAllocatePoolWithTag(NonPagedPool, 64, km::Tag("Test"));
+  ASSERT_NE(raw, nullptr);
+  EXPECT_NE(static_cast<uint8_t*>(raw)[0], 0);
+  ExFreePool(raw);
+  auto* p = static_cast<uint8_t*>(KsAllocate(64));
+  ASSERT_NE(p, nullptr);
+  for (int i = 0; i < 64; ++i) EXPECT_EQ(p[i], 0) << i;
+  KsFree(p);
+}
+
+TEST_F(ServicesTest, SendPnpOnlyThroughTheResolvedRoutine) {
+  ASSERT_EQ(Load(), STATUS_SUCCESS);
+  km::Arrival a = ArriveBoard(TavrionId());
+  IO_STACK_LOCATION s{};
+  s.MajorFunction = IRP_MJ_PNP;
+  s.MinorFunction = IRP_MN_QUERY_CAPABILITIES;
+  DEVICE_CAPABILITIES caps{};
+  caps.Size = sizeof caps;
+  s.Parameters.DeviceCapabilities.Capabilities = &caps;
+  auto saved = g_KsRoutines.IoGetAttachedDeviceReference;
+  g_KsRoutines.IoGetAttachedDeviceReference = nullptr;
+  EXPECT_EQ(KsSendPnp(a.pdo, &s, STATUS_NOT_SUPPORTED, nullptr), STATUS_NOT_SUPPORTED);
+  g_KsRoutines.IoGetAttachedDeviceReference = saved;
+  EXPECT_EQ(KsSendPnp(a.pdo, &s, STATUS_NOT_SUPPORTED, nullptr), STATUS_SUCCESS);
+  RemoveNode(a.pdo);
+}
+
+TEST_F(ServicesTest, EventLogHasASizeAndWraps) {
+  uint8_t dump[64] = {};
+  for (uint32_t i = 0; i < 20000; ++i) {
+    dump[0] = static_cast<uint8_t>(i);
+    KsLogEvent(nullptr, 0xC006006C, NtStatus(0xC0000000u | i), u"0x83AE2000", sizeof dump, dump);
+  }
+  auto log = km::EventLog();
+  size_t bytes = 0;
+  for (const auto& e : log) bytes += ErrorLogPacketHeader + e.text.size() * 2 + e.dump.size();
+  EXPECT_LE(bytes, km::EventLogCapacity);
+  ASSERT_FALSE(log.empty());
+  EXPECT_LT(log.size(), 20000u) << "the oldest entries made room";
+  EXPECT_EQ(log.back().status, NtStatus(0xC0000000u | 19999)) << "the newest entry is kept";
 }
 
 TEST_F(ServicesTest, RegistryReadOrCreate) {

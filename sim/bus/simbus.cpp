@@ -31,7 +31,51 @@ void Reset() {
   g_machine.kernelFileName = "ntoskrnl.exe";
   g_machine.missingRoutines.clear();
   g_machine.foreignClaims.clear();
+  g_machine.registers.clear();
 }
+
+void Place(ResKind kind, uint64_t start, uint32_t length, RegisterDevice* device) {
+  g_machine.registers.push_back({kind, start, length, device});
+}
+
+void Unplace(RegisterDevice* device) {
+  std::erase_if(g_machine.registers, [device](const RegisterRange& r) { return r.device == device; });
+}
+
+namespace {
+const RegisterRange* Find(ResKind kind, uint64_t address, uint32_t width) {
+  for (const auto& r : g_machine.registers)
+    if (r.kind == kind && address >= r.start && address + width <= r.start + r.length) return &r;
+  return nullptr;
+}
+uint32_t AllOnes(uint32_t width) { return width >= 4 ? 0xFFFFFFFFu : (1u << (8 * width)) - 1; }
+}  // namespace
+
+uint32_t PortRead(uint64_t port, uint32_t width) {
+  const RegisterRange* r = Find(ResKind::Port, port, width);
+  return r ? r->device->Read(static_cast<uint32_t>(port - r->start), width) & AllOnes(width) : AllOnes(width);
+}
+
+void PortWrite(uint64_t port, uint32_t width, uint32_t value) {
+  if (const RegisterRange* r = Find(ResKind::Port, port, width))
+    r->device->Write(static_cast<uint32_t>(port - r->start), width, value & AllOnes(width));
+}
+
+bool MemoryRead(uint64_t address, uint32_t width, uint32_t* value) {
+  const RegisterRange* r = Find(ResKind::Memory, address, width);
+  if (!r) return false;
+  *value = r->device->Read(static_cast<uint32_t>(address - r->start), width) & AllOnes(width);
+  return true;
+}
+
+bool MemoryWrite(uint64_t address, uint32_t width, uint32_t value) {
+  const RegisterRange* r = Find(ResKind::Memory, address, width);
+  if (!r) return false;
+  r->device->Write(static_cast<uint32_t>(address - r->start), width, value & AllOnes(width));
+  return true;
+}
+
+int64_t Now() { return g_machine.clock ? g_machine.clock() : 0; }
 
 PciFunction& AddPciBoard(uint32_t bus, uint32_t slot, const PciIdentity& id, uint32_t bar0, uint32_t bar1,
                          uint8_t irq) {

@@ -46,6 +46,21 @@ struct PciIdentity {
   uint16_t vendor, device, subsystemVendor, subsystem;
 };
 
+// A device that answers accesses to a range of ports or of physical
+// memory: offset from the range's start, width in bytes (1, 2 or 4).
+class RegisterDevice {
+ public:
+  virtual ~RegisterDevice() = default;
+  virtual uint32_t Read(uint32_t offset, uint32_t width) = 0;
+  virtual void Write(uint32_t offset, uint32_t width, uint32_t value) = 0;
+};
+struct RegisterRange {
+  ResKind kind;  // Port or Memory
+  uint64_t start;
+  uint32_t length;
+  RegisterDevice* device;  // owned by whoever placed it
+};
+
 struct Machine {
   uint32_t kernelMajor = 5;
   uint32_t kernelMinor = 1;
@@ -53,7 +68,21 @@ struct Machine {
   std::set<std::string> missingRoutines;        // fault: exports left out
   PciFunction* pci[PciBuses][PciSlots] = {};
   std::vector<Resource> foreignClaims;          // fault: ranges another driver owns
+  std::vector<RegisterRange> registers;         // devices behind ports and memory
+  int64_t (*clock)() = nullptr;                 // the machine's time in 100-ns units
 };
+
+// Places a device behind a range (until Reset or Unplace).
+void Place(ResKind kind, uint64_t start, uint32_t length, RegisterDevice* device);
+void Unplace(RegisterDevice* device);
+// An access to a port or physical address: the device behind it answers; a
+// read where none is answers all ones, as an empty bus does. Memory
+// accesses return false where no device is placed.
+uint32_t PortRead(uint64_t port, uint32_t width);
+void PortWrite(uint64_t port, uint32_t width, uint32_t value);
+bool MemoryRead(uint64_t address, uint32_t width, uint32_t* value);
+bool MemoryWrite(uint64_t address, uint32_t width, uint32_t value);
+int64_t Now();
 
 Machine& Bus();
 // Back to an empty machine (kernel version 5.1, no boards).
