@@ -170,7 +170,8 @@ class CKsInterfacePtr {
 struct KsThread {
   void* Object;  // the referenced thread, null when none runs
   KEVENT Stop;   // signalled to ask the routine to end
-  bool StopFlag;
+  // Set by the stopping thread, read by the routine between its waits.
+  std::atomic<bool> StopFlag{false};
 };
 NTSTATUS KsThreadStart(KsThread* t, PKSTART_ROUTINE routine, void* context);
 // Signals the stop, waits for the routine to end and drops the thread.
