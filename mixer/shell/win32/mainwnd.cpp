@@ -20,6 +20,7 @@
 #include "mixer/model/options.h"
 #include "mixer/model/settings.h"
 #include "mixer/model/util/strtab.h"
+#include "mixer/model/util/win32/datetime.h"
 #include "mixer/model/take.h"
 #include "mixer/model/tempomap.h"
 #include "mixer/model/trkcolors.h"
@@ -54,7 +55,6 @@ struct FrameResources {
   HCURSOR cursors[kCursorCount] = {};
   HANDLE unitHeap = nullptr;
   int syncBoards[kMaxUnits] = {};
-  int consoleRegistered = 0;
 };
 FrameResources res;
 
@@ -163,7 +163,16 @@ void StartLibraries() {
   QVMIV_SetSampleRate(p.SampleRate);
 }
 
-void StartSync() {
+// The play lists, automation play maps and MIDI play buffers of the
+// current arrangement, built and primed at the now position.
+void PrimePlayback() {
+  const int32_t now = Locs().NowLoc;
+  RebuildAndPrepPlayLists(CurArr, now);
+  MxaRefreshAfterEdit(CurArr, CurMixDoc(), now);
+  MidiRebuildAndPrep(CurArr, now);
+}
+
+void StartSync(HWND wnd) {
   const ProjectSettings& p = Settings();
   const char* ini = Shell().iniPath;
   SyncInDropOut = ReadIniInt(ini, IDS_INI_SEC_MAIN_WND, IDS_INI_KEY_SYNC_IN_DROP_OUT, 30000, 0,
@@ -176,6 +185,9 @@ void StartSync() {
   QVMIV_SetTimeCodeOffset(p.TcOffset);
   UnitsSetPlayFlags(0);
   UnitsSetLoop(0, 0, 0);
+  PrimePlayback();
+  EopUpdateMenu(wnd);
+  DrawMenuBar(wnd);
   SyncInMTCQF48 = ReadIniInt(ini, IDS_INI_SEC_MAIN_WND, IDS_INI_KEY_SYNC_IN_MTCQF48, 0, 0, 1);
   const int units = UnitCount();
   for (int n = 0; n < units && n < kMaxUnits; ++n) {
@@ -239,8 +251,7 @@ int OnCreate(HWND wnd, const CREATESTRUCTA* cs) {
   ExvScanModules(folder);
   ArrSyncTakeRefs(CurArr, 0);
   StartLibraries();
-  StartSync();
-  DrawMenuBar(wnd);
+  StartSync(wnd);
   NgtSetDefaults();
 
   SplashDestroy();
@@ -277,8 +288,8 @@ void OnDestroy() {
   CurArr = nullptr;
   ExvFreeModules();
   FreeFontsAndCursors();
-  if (res.consoleRegistered) QVCIN_UnRegisterConsole();
-  res.consoleRegistered = 0;
+  if (ConsoleEnable) QVCIN_UnRegisterConsole();
+  ConsoleEnable = 0;
   if (res.unitHeap) HeapDestroy(res.unitHeap);
   res.unitHeap = nullptr;
   if (WndTable[kTooltipWnd]) DestroyWindow(WndTable[kTooltipWnd]);
@@ -469,6 +480,9 @@ LRESULT CALLBACK MainWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_QUERYENDSESSION:
       return OnQueryEndSession();
+    case WM_SETTINGCHANGE:
+      ReadIntlTime();  // the time texts follow the user's format
+      return 0;
     case WM_ACTIVATEAPP:
       if (WndTable[kTooltipWnd]) SendMessageA(WndTable[kTooltipWnd], TTM_ACTIVATE, wParam, 0);
       return 0;

@@ -32,6 +32,8 @@ void MainMenuSetItem(uint32_t id, const char* text, int enabled) {
 
 void MainCursorWait() { savedCursor = SetCursor(LoadCursorA(nullptr, IDC_WAIT)); }
 
+void MainCursorArrow() { savedCursor = SetCursor(LoadCursorA(nullptr, IDC_ARROW)); }
+
 void MainCursorRestore() { SetCursor(savedCursor); }
 
 void DispatchPendingMessages() {
