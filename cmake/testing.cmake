@@ -39,9 +39,14 @@ function(hrl_fuzz name)
 endfunction()
 
 # The benchmark and fuzz builds have no tests; neither has a build whose
-# tests are switched off.
+# tests are switched off. Their programs are still declared, outside the
+# default build and without a test, so that the set-up naming them (order
+# dependencies, files copied beside them) stays valid.
 if(NOT HRL_BUILD_TESTS)
   function(hrl_test name)
+    cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+    add_executable(${name} EXCLUDE_FROM_ALL ${T_SOURCES})
+    target_link_libraries(${name} PRIVATE ${T_LIBS})
   endfunction()
   return()
 endif()

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <vector>
 
 #include "mixer/shell/win32/shell.h"
@@ -45,13 +46,23 @@ class ControlsTest : public testing::Test {
                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                          GetModuleHandleA(nullptr), desc);
   }
+  // A control keeps its description's address until its window is
+  // destroyed, which TearDown does after the test body returned: the
+  // descriptions live as long as the fixture.
+  template <class D>
+  D& NewDesc() {
+    auto desc = std::make_shared<D>();
+    descs_.push_back(desc);
+    return *desc;
+  }
   HWND parent_ = nullptr;
+  std::vector<std::shared_ptr<void>> descs_;
 };
 
 LPARAM At(int x, int y) { return MAKELPARAM(x, y); }
 
 TEST_F(ControlsTest, ButtonReleasedOutsideStillSendsItsUpMessage) {
-  BmButton9Desc desc = {};
+  BmButton9Desc& desc = NewDesc<BmButton9Desc>();
   desc.offRes = desc.onRes = 700;
   HWND button = Child(kBmButton9Class, &desc, 17, 20, 20);
   ASSERT_NE(button, nullptr);
@@ -105,7 +116,7 @@ TEST_F(ControlsTest, DisabledDrawingTurnsOnlyBlackPixelsGrey) {
 }
 
 TEST_F(ControlsTest, DisabledButtonPaintsGreyInsteadOfBlack) {
-  BmButton9Desc desc = {};
+  BmButton9Desc& desc = NewDesc<BmButton9Desc>();
   desc.offRes = desc.onRes = 700;
   desc.disabled = 1;
   HWND button = Child(kBmButton9Class, &desc, 1, 4, 2);
@@ -120,7 +131,7 @@ TEST_F(ControlsTest, DisabledButtonPaintsGreyInsteadOfBlack) {
 }
 
 TEST_F(ControlsTest, DisabledSelDatOpensNoMenu) {
-  SelDat9Desc desc = {};
+  SelDat9Desc& desc = NewDesc<SelDat9Desc>();
   desc.menuPath = 0x00FF02;  // names no sub-menu
   desc.state = kSdDisabled;
   HWND field = Child(kSelDat9Class, &desc, 5, 80, 20);
@@ -141,7 +152,7 @@ TEST_F(ControlsTest, DisabledSelDatOpensNoMenu) {
 }
 
 TEST_F(ControlsTest, KnobDragSendsMovesAndDone) {
-  RotPot9Desc desc = {};
+  RotPot9Desc& desc = NewDesc<RotPot9Desc>();
   desc.diameter = 40;
   desc.sweep = 270;
   desc.maximum = 100;
