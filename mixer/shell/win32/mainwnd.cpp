@@ -146,6 +146,7 @@ void SetTakeFolders() {
 int32_t SyncInDropOut = 30000;
 int32_t SyncOutBITCPos = 1;
 int32_t SyncInMTCQF48 = 0;
+int32_t SyncInVitcDec[kSyncInVitcDecCount] = {};
 
 // The engines and libraries get the project's rates and settings.
 void StartLibraries() {
@@ -177,6 +178,7 @@ void StartSync(HWND wnd) {
   const char* ini = Shell().iniPath;
   SyncInDropOut = ReadIniInt(ini, IDS_INI_SEC_MAIN_WND, IDS_INI_KEY_SYNC_IN_DROP_OUT, 30000, 0,
                              960000);
+  ReadSyncInVitcDec(SyncInVitcDec);
   SyncOutBITCPos = ReadIniInt(ini, IDS_INI_SEC_MAIN_WND, IDS_INI_KEY_SYNC_OUT_BITCPOS, 1, 1, 10);
   CardsSyncCommand(p.SampleRate, 0, -1, 0, 0, 0);
   UnitsSetSampleRate(3, p.SampleRate, static_cast<int32_t>(p.SyncSource), 0);
@@ -190,12 +192,8 @@ void StartSync(HWND wnd) {
   DrawMenuBar(wnd);
   SyncInMTCQF48 = ReadIniInt(ini, IDS_INI_SEC_MAIN_WND, IDS_INI_KEY_SYNC_IN_MTCQF48, 0, 0, 1);
   const int units = UnitCount();
-  for (int n = 0; n < units && n < kMaxUnits; ++n) {
-    int32_t flags = ReadIniInt(ini, IDS_INI_SEC_MAIN_WND,
-                               IDS_INI_KEY_MIDI_CFG_SUNIT1 + static_cast<uint32_t>(n), 0, 0,
-                               0x7FFFFFFF);
-    UnitSetOptionFlags(n, static_cast<uint32_t>(flags));
-  }
+  for (int n = 0; n < units && n < kMaxUnits; ++n)
+    UnitSetOptionFlags(n, static_cast<uint32_t>(ReadMidiCfgUnit(n + 1)));
 }
 
 // Radio checks of the project's sample rate and frame rate.
