@@ -4,7 +4,6 @@
 void MixIdleTick(MixDoc*) {}
 void MixCheckDspLimitTick() {}
 void QVMXA_SetLocator(int32_t) {}
-void RegisterMixerWindows(void*) {}
 void MixLoadElemLibs(const char*) {}
 void MixFreeElemLibs() {}
 void MixDocCreateCurrent() {}

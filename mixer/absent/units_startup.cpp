@@ -38,7 +38,6 @@ void NinePinPoll(uint32_t) {}
 int ConsoleMotionMode() { return 0; }
 void ConsoleShuttleTick() {}
 void VideoSyncLoc(int32_t) {}
-int UnitSyncCheck(int) { return 0; }
 int UnitOfDevice(void*) { return -(UnitCount() + 1); }
 
 int CheckUnitsHardware() { return 1; }
@@ -58,9 +57,6 @@ int UpdateSyncBoards(const char*, const char*, const int*, int, int* updated) {
 int CardLockState(int) { return 0; }
 void UnitsStartClocks() {}
 void ResetCardsMixDsp() {}
-void RegisterTapeTransWnd(void*) {}
-void RegisterVideoWnd(void*) {}
-void Register9PinWnd(void*) {}
 void SplashCreate(void*) {}
 void SplashDestroy() {}
 void NinePinSetMode(uint32_t) {}

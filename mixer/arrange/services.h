@@ -52,3 +52,24 @@ void ArrScrollToLoc(int32_t position);
 // and crossfade defaults read from the ini file at start-up.
 void NgtSetDefaults();
 void ArrReadStartSettings();
+
+// What the timer procedure follows while the transport is stopped.
+// 1 while a solo play started from the arrange window runs.
+int ArrSoloPlaying();
+// 1 while a scrub runs.
+int ArrScrubbing();
+// The arrange editor's solo-play state; 3 while a solo play of a span waits
+// for the transport to reach it.
+int ArrSoloPlayState();
+// 1 while an off-line engine run (normalize, DC removal, mixdown, crossfade
+// audition) has its run dialog up; 1 while that run is a mixdown.
+int ProcRunActive();
+int ProcMixdownRunning();
+// Moves the running off-line operation's progress bar to the engine's
+// location.
+void ProcRunProgress(int32_t location);
+// Fills the main menu with the external modules' processes once after the
+// scan; `mainWnd` is the main frame (an HWND).
+void EopUpdateMenu(void* mainWnd);
+// 1 while an external module's audition plays.
+int EopAuditionPlaying();

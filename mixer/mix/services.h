@@ -35,6 +35,11 @@ void MxaStoreSetting(uint32_t value);
 // Frees the automation log of an Automation Take (its log handle); 1.
 int MxaFreeTake(uint32_t log);
 
+// Rebuilds the automation play maps and, unless the transport plays or
+// records, sets the automation position.
+struct ArrRec;
+void MxaRefreshAfterEdit(ArrRec* arr, MixDoc* mixer, int32_t position);
+
 // Refreshes the open element windows and meters of the mixer document.
 void MixIdleTick(MixDoc* mixer);
 // Lets the mixer check its DSP processing limit.

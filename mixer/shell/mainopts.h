@@ -13,3 +13,4 @@ extern int32_t IgnoreExtSRate;      // the external rate is not adopted
 extern int32_t KeepWvFrmFiles;
 extern int32_t VSyncedMClk;         // the master clock follows video
 extern int32_t SyncInTrigOnly;      // incoming time code only triggers
+extern int32_t ConsoleEnable;       // the control surface is linked

@@ -39,6 +39,7 @@ uint32_t GetSyncIn();               // 40501..40505
 uint32_t GetMClkUnit(int unit);     // unit 0..3: 40408 + 14 x unit + k
 uint32_t GetRecResol();             // 40355 16-bit, 40356 24-bit recording
 uint32_t GetTimeFormat();           // 40518 bars and beats, else time code
+uint32_t GetScrubMode();            // 40874 or 40875
 // The waveform overview folder (setting WvFormFilePath), ending in '\'.
 const char* GetWvFormFilePath();
 // The main frame's accelerator table (an HACCEL), null while none is loaded.

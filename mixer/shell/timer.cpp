@@ -1,5 +1,6 @@
 #include "mixer/shell/timer.h"
 
+#include "mixer/arrange/services.h"
 #include "mixer/mix/services.h"
 #include "mixer/model/engineopts.h"
 #include "mixer/model/host.h"
@@ -27,6 +28,8 @@ constexpr uint32_t kTcPresent = 0x800000;
 constexpr uint32_t kTcStopped = 0x400000;
 constexpr uint32_t kTcUnlocked = 0x200000;
 constexpr uint32_t kSyncInNone = 40501;
+// The scrub mode in which the 9-pin machine follows a scrub on its own.
+constexpr uint32_t kScrubModeMachine = 40874;
 
 constexpr uint32_t kMsgPlayListsLate = 239;
 constexpr uint32_t kMsgEngineLimit = 237;
@@ -52,9 +55,13 @@ void SlowTick(MainTimerState& t, int state) {
     if (failed && state != kTransportStopped) Stop(kCmdHalt);
   }
   CheckUnitSyncStatus();
-  if (state == kTransportPlaying || state == kTransportRecording) {
+  // A solo play and a scrub may run behind without a report: they play
+  // nothing that is recorded.
+  const bool soloOrScrub = ArrSoloPlaying() || ArrScrubbing();
+  if (state == kTransportPlaying || state == kTransportRecording || ProcMixdownRunning() ||
+      EopAuditionPlaying() || soloOrScrub) {
     int32_t reserve = NatDevGetAudioBufMinimum();
-    if (reserve < 1 && !t.engineGuard) {
+    if (reserve < 1 && !soloOrScrub && !t.engineGuard) {
       Stop(kCmdHalt);
       t.engineGuard = 1;
       MessageBoxById(nullptr, kMsgEngineLimit, kMbWarnOk);
@@ -228,6 +235,53 @@ void PlayTick(MainTimerState& t, int state) {
   if (AutoScrollArrWnd) MixIdleTick(CurMixDoc());
 }
 
+// A solo play or a scrub moves the now position while the transport is
+// stopped.
+void SoloOrScrubTick(MainTimerState& t, int motion) {
+  const int32_t now = GetCurrentLoc();
+  Locs().NowLoc = now;
+  if (ArrSoloPlaying()) {
+    VideoSyncLoc(now);
+  } else {
+    const bool machineScrubs =
+        motion == 2 || (motion == 0 && GetScrubMode() == kScrubModeMachine && !AutoScrollArrWnd);
+    if (NinePinLeadsTransport() && machineScrubs) NinePinTransportEvent(0, now);
+    VideoSetScrubLoc(now);
+  }
+  QVMXA_SetLocator(now);
+  TimerShowNow(now);
+  if (t.slowTick) RefreshPlayListsReport(t, now);
+  if (motion == 2) ConsoleMotionTick();
+  if (AutoScrollArrWnd) MixIdleTick(CurMixDoc());
+}
+
+// While the transport is stopped, or winds in speed steps: the console's
+// shuttle, solo plays and scrubs, and the off-line runs and auditions that
+// play through the engine.
+void StoppedTick(MainTimerState& t) {
+  const int state = TransportState();
+  if (state != kTransportStopped) {
+    int32_t start = 0;
+    uint32_t began = 0;
+    const bool winding = state == kTransportRewind || state == kTransportFastForward;
+    if (!winding || !TransportWindStart(&start, &began)) return;
+  }
+  const int motion = ConsoleMotionMode();
+  if (motion == 4) ConsoleShuttleTick();
+  if (ArrSoloPlaying() || ArrScrubbing()) {
+    SoloOrScrubTick(t, motion);
+  } else if (ArrSoloPlayState() == 3) {
+    const int32_t now = GetCurrentLoc();
+    if (t.slowTick) RefreshPlayListsReport(t, now);
+  } else if (ProcRunActive()) {
+    const int32_t location = NatDevGetCloc();
+    ProcRunProgress(location);
+    if (ProcMixdownRunning() && t.slowTick) RefreshPlayListsReport(t, location);
+  } else if (EopAuditionPlaying() && t.slowTick) {
+    RefreshPlayListsReport(t, GetCurrentLoc());
+  }
+}
+
 }  // namespace
 
 int32_t FatalErrorState = 0;
@@ -280,5 +334,5 @@ void MainTimerTick(uint32_t now) {
       break;
   }
   if (UnitHasSyncBoard(0)) NinePinPoll(now);
-  if (TransportState() == kTransportStopped && ConsoleMotionMode() == 4) ConsoleShuttleTick();
+  StoppedTick(t);
 }

@@ -171,12 +171,29 @@ int UnitHasSyncBoard(int unit);
 void NinePinPoll(uint32_t tick);
 // The motion mode the console asks for: 0 none, 1 to 4.
 int ConsoleMotionMode();
+// One shuttle step (motion mode 4) and one motion step (motion mode 2) of
+// the console.
 void ConsoleShuttleTick();
+void ConsoleMotionTick();
+// The current location of native recorder device 0; 0 without a device.
+int32_t NatDevGetCloc();
 // Moves the video to the position when it lies inside the video.
 void VideoSyncLoc(int32_t position);
-// The per-tick external clock check of unit `unit`: 0 valid, 1 no valid
-// external master clock, 2 no valid video sync.
-int UnitSyncCheck(int unit);
+// What the external clock watch asks of a unit (0..3). The card's
+// parameters: 0 when the query failed.
+struct CardParams {
+  int32_t clockValid;   // the card has a valid clock
+  uint32_t sampleRate;  // the rate the card runs at, Hz
+};
+int UnitCardGetParam(int unit, CardParams* params);
+// Sets or clears the sync flags of the unit's mixer DSPs; 0 on failure.
+int CardSetSyncFlags(int unit);
+int CardClearSyncFlags(int unit);
+// The rate detected on TDIF input 0 (A), 1 (B) or 2 (C); 0 none.
+uint32_t CardInputSrate(int unit, int input);
+// The unit's status word: bit 0x100 external clock invalid, bits 0xC0 the
+// incoming AES/EBU rate.
+uint32_t UnitGetStatus(int unit);
 
 // Unit start-up checks, each a pass over all units that shows its own
 // message on the first failure and returns 0.
@@ -229,6 +246,14 @@ void UnitGetSyncStatus(uint32_t* status, int32_t* position, uint32_t* first);
 // The 9-pin machine leads the transport; it is armed to drive it.
 int NinePinLeadsTransport();
 int NinePinArmedToDrive();
+// Rebuilds every track's play list from the arrangement and, unless the
+// transport plays or records, prepares the play buffers at the position;
+// the same for the MIDI play lists and buffers.
+struct ArrRec;
+void RebuildAndPrepPlayLists(ArrRec* arr, int32_t position);
+void MidiRebuildAndPrep(ArrRec* arr, int32_t position);
+// Links the control surface; nonzero when linked.
+int ConsoleRegister();
 // Re-sends every track's play list for the position.
 void SendPlayListsAt(int32_t position);
 // Arms the units' time-code chase at the position.

@@ -187,6 +187,7 @@ uint32_t GetSyncIn() { return Services().syncIn; }
 uint32_t GetMClkUnit(int unit) { return unit >= 0 && unit < 4 ? Services().mclkUnit[unit] : 0; }
 uint32_t GetRecResol() { return Services().recResol; }
 uint32_t GetTimeFormat() { return Services().timeFormat; }
+uint32_t GetScrubMode() { return Services().scrubMode; }
 const char* GetWvFormFilePath() { return Services().wvFormFilePath.c_str(); }
 void* MainAccelTable() { return nullptr; }
 

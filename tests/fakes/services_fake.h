@@ -40,6 +40,7 @@ struct ServicesFake {
   uint32_t mclkUnit[4] = {40408, 40422, 40436, 40450};
   uint32_t recResol = 40355;
   uint32_t timeFormat = 40518;
+  uint32_t scrubMode = 40874;
   std::string wvFormFilePath = ".\\Wvf\\";
 
   // Arrange editor: the Virtual Tracks first..last carrying a (kind, record

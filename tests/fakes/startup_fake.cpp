@@ -1,5 +1,6 @@
 #include "startup_fake.h"
 
+#include "mixer/arrange/services.h"
 #include "mixer/mix/services.h"
 #include "mixer/units/services.h"
 #include <cstdarg>
@@ -81,8 +82,49 @@ int UnitHasSyncBoard(int unit) { return unit >= 0 && unit < 4 ? Startup().syncBo
 void NinePinPoll(uint32_t tick) { FakeLog("NinePinPoll(%u)", tick); }
 int ConsoleMotionMode() { return Startup().consoleMotion; }
 void ConsoleShuttleTick() { FakeLog("ConsoleShuttleTick()"); }
+void ConsoleMotionTick() { FakeLog("ConsoleMotionTick()"); }
+int32_t NatDevGetCloc() { return Startup().natDevCloc; }
+int ArrSoloPlaying() { return Startup().soloPlaying; }
+int ArrScrubbing() { return Startup().scrubbing; }
+int ArrSoloPlayState() { return Startup().soloPlayState; }
+int ProcRunActive() { return Startup().procRun; }
+int ProcMixdownRunning() { return Startup().mixdownRun; }
+void ProcRunProgress(int32_t location) { FakeLog("ProcRunProgress(%d)", location); }
+int EopAuditionPlaying() { return Startup().exvAudition; }
+void EopUpdateMenu(void*) { FakeLog("EopUpdateMenu()"); }
+void RebuildAndPrepPlayLists(ArrRec*, int32_t position) {
+  FakeLog("RebuildAndPrepPlayLists(%d)", position);
+}
+void MidiRebuildAndPrep(ArrRec*, int32_t position) { FakeLog("MidiRebuildAndPrep(%d)", position); }
+void MxaRefreshAfterEdit(ArrRec*, MixDoc*, int32_t position) {
+  FakeLog("MxaRefreshAfterEdit(%d)", position);
+}
+int ConsoleRegister() {
+  FakeLog("ConsoleRegister()");
+  return Startup().consoleLinks;
+}
 void VideoSyncLoc(int32_t position) { FakeLog("VideoSyncLoc(%d)", position); }
-int UnitSyncCheck(int unit) { return unit >= 0 && unit < 4 ? Startup().syncCheck[unit] : 0; }
+namespace {
+bool UnitIndex(int unit) { return unit >= 0 && unit < 4; }
+}  // namespace
+int UnitCardGetParam(int unit, CardParams* params) {
+  FakeLog("UnitCardGetParam(%d)", unit);
+  *params = UnitIndex(unit) ? Startup().cardParams[unit] : CardParams{};
+  return UnitIndex(unit) ? Startup().cardQueryOk[unit] : 0;
+}
+int CardSetSyncFlags(int unit) {
+  FakeLog("CardSetSyncFlags(%d)", unit);
+  return UnitIndex(unit) ? Startup().setSyncFlagsOk[unit] : 0;
+}
+int CardClearSyncFlags(int unit) {
+  FakeLog("CardClearSyncFlags(%d)", unit);
+  return UnitIndex(unit) ? Startup().clearSyncFlagsOk[unit] : 0;
+}
+uint32_t CardInputSrate(int unit, int input) {
+  FakeLog("CardInputSrate(%d, %d)", unit, input);
+  return UnitIndex(unit) ? Startup().tdifRate[unit] : 0;
+}
+uint32_t UnitGetStatus(int unit) { return UnitIndex(unit) ? Startup().unitStatus[unit] : 0; }
 
 void MixIdleTick(MixDoc* mixer) { FakeLog("MixIdleTick()"); }
 void MixCheckDspLimitTick() { FakeLog("MixCheckDspLimitTick()"); }

@@ -33,7 +33,13 @@ struct StartupFake {
   int nineStatus = 0;
   int syncBoard[4] = {};
   int consoleMotion = 0;
-  int syncCheck[4] = {};  // UnitSyncCheck's answer per unit
+  // The clock watch's answers per unit.
+  CardParams cardParams[4] = {{1, 44100}, {1, 44100}, {1, 44100}, {1, 44100}};
+  int cardQueryOk[4] = {1, 1, 1, 1};
+  int setSyncFlagsOk[4] = {1, 1, 1, 1};
+  int clearSyncFlagsOk[4] = {1, 1, 1, 1};
+  uint32_t tdifRate[4] = {};
+  uint32_t unitStatus[4] = {};
   int hasHost[4] = {};
   uint32_t syncStatus = 0;
   int32_t syncPosition = 0;
@@ -47,6 +53,16 @@ struct StartupFake {
 
   int flashUpdates = 0;   // UpdateSyncBoards reports an update this many times
   int mixSaveAnswer = 1;  // MixOfferSave: 0 = the user cancelled
+
+  // What runs while the transport is stopped.
+  int soloPlaying = 0;
+  int scrubbing = 0;
+  int soloPlayState = 0;
+  int procRun = 0;
+  int mixdownRun = 0;
+  int exvAudition = 0;
+  int32_t natDevCloc = 0;
+  int consoleLinks = 1;  // ConsoleRegister's answer
 
   // Window-side answers of the timer.
   int mouseCaptured = 0;

@@ -7,8 +7,14 @@
 #include "mixer/shell/syncwatch.h"
 #include "mixer/shell/timer.h"
 #include "mixer/shell/unitopts.h"
+#include "mixer/model/settings.h"
+#include "mixer/shell/mainopts.h"
 #include "tests/fakes/host_fake.h"
+#include "tests/fakes/services_fake.h"
 #include "tests/fakes/startup_fake.h"
+
+// The window side the clock watch asks.
+int TimerModalOpen() { return Startup().modalOpen; }
 
 namespace {
 
@@ -57,18 +63,144 @@ TEST(SyncWatch, ReportsAfterFourFailuresThenAfterTwentyMore) {
   EXPECT_EQ(SyncWatchTick(&v, 5, 1), 0);
 }
 
-TEST(CheckUnitSyncStatus, NamesTheUnitAndTheKindOfFault) {
-  Startup().Reset();
-  Host().Reset();
-  UnitSyncWatch() = SyncWatch();
+class SyncStatusTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    Startup().Reset();
+    Services().Reset();
+    Host().Reset();
+    UnitSyncWatch() = SyncWatch();
+    Settings() = ProjectSettings();
+    IgnoreExtSRate = 0;
+    VSyncedMClk = 0;
+  }
+  void TearDown() override { VSyncedMClk = 0; }
+  // Unit `unit` with a host interface, on master clock `k` of its group.
+  void HostUnit(int unit, uint32_t k) {
+    Startup().hasHost[unit] = 1;
+    Services().mclkUnit[unit] = 40408 + 14 * static_cast<uint32_t>(unit) + k;
+  }
+};
+
+TEST_F(SyncStatusTest, NamesTheUnitAndTheKindOfFault) {
   Startup().unitCount = 2;
-  Startup().syncCheck[1] = 2;
+  HostUnit(0, 0);  // internal, synced to video, no video
+  VSyncedMClk = 1;
+  HostUnit(1, 0);  // internal: never fails
   for (int i = 0; i < 4; ++i) CheckUnitSyncStatus();
   ASSERT_EQ(Host().boxes.size(), 1u);
   EXPECT_EQ(Host().boxes[0].id, 236u);
-  EXPECT_EQ(Host().boxes[0].text, "Quorvale unit 2: no valid external video sync!");
-  EXPECT_EQ(UnitSyncWatch().fails[0], -16);
+  EXPECT_EQ(Host().boxes[0].text, "Quorvale unit 1: no valid external video sync!");
+  EXPECT_EQ(UnitSyncWatch().fails[1], -16);
   EXPECT_EQ(UnitSyncWatch().reporting, 0);
+}
+
+// Which fault each kind of unit reports, on the second unit.
+TEST_F(SyncStatusTest, EachKindOfUnitFailsOnItsOwnQuery) {
+  struct Case {
+    const char* name;
+    int host;
+    uint32_t clock;  // within the unit's group
+    int mixDsps;
+    void (*fault)(StartupFake&);
+    bool fails;
+  } cases[] = {
+      {"card ok", 0, 0, 1, [](StartupFake&) {}, false},
+      {"card query fails", 0, 0, 0, [](StartupFake& f) { f.cardQueryOk[1] = 0; }, true},
+      {"card no clock", 0, 0, 0, [](StartupFake& f) { f.cardParams[1].clockValid = 0; }, true},
+      {"card sync flags", 0, 0, 1, [](StartupFake& f) { f.setSyncFlagsOk[1] = 0; }, true},
+      {"card sync flags, no DSPs", 0, 0, 0, [](StartupFake& f) { f.setSyncFlagsOk[1] = 0; }, false},
+      {"AES invalid", 1, 1, 0, [](StartupFake& f) { f.unitStatus[1] = 0x100; }, true},
+      {"AES ok", 1, 1, 0, [](StartupFake& f) { f.unitStatus[1] = 0xC0; }, false},
+      {"word clock clear fails", 1, 10, 0, [](StartupFake& f) { f.clearSyncFlagsOk[1] = 0; }, true},
+      {"word clock set fails", 1, 10, 1, [](StartupFake& f) { f.setSyncFlagsOk[1] = 0; }, true},
+      {"internal second unit", 1, 0, 0, [](StartupFake& f) { f.syncStatus = 0; }, false},
+  };
+  for (const auto& c : cases) {
+    SetUp();
+    Startup().unitCount = 2;
+    HostUnit(0, 0);
+    Startup().hasHost[1] = c.host;
+    Services().mclkUnit[1] = 40422 + c.clock;
+    Startup().hasMixDsps[1] = c.mixDsps;
+    c.fault(Startup());
+    for (int i = 0; i < 4; ++i) CheckUnitSyncStatus();
+    SCOPED_TRACE(c.name);
+    ASSERT_EQ(Host().boxes.size(), c.fails ? 1u : 0u);
+    if (c.fails) EXPECT_EQ(Host().boxes[0].text, "Quorvale unit 2: no valid external master clock!");
+  }
+}
+
+// The first unit's external rate becomes the project's when nothing runs.
+TEST_F(SyncStatusTest, FirstUnitAdoptsTheExternalRate) {
+  struct Case {
+    const char* name;
+    int host;
+    uint32_t clock;
+    void (*setUp)(StartupFake&, ServicesFake&);
+    uint32_t rate;      // the project rate afterwards
+    bool consoleTold;
+  } cases[] = {
+      {"card", 0, 0, [](StartupFake& f, ServicesFake&) { f.cardParams[0].sampleRate = 48000; },
+       48000, true},
+      {"card while playing", 0, 0,
+       [](StartupFake& f, ServicesFake& s) {
+         f.cardParams[0].sampleRate = 48000;
+         s.transportState = 3;
+       },
+       44100, false},
+      {"card under a dialog", 0, 0,
+       [](StartupFake& f, ServicesFake&) {
+         f.cardParams[0].sampleRate = 48000;
+         f.modalOpen = 1;
+       },
+       44100, false},
+      {"card while scrubbing", 0, 0,
+       [](StartupFake& f, ServicesFake&) {
+         f.cardParams[0].sampleRate = 48000;
+         f.scrubbing = 1;
+       },
+       44100, false},
+      {"AES 48 kHz", 1, 1, [](StartupFake& f, ServicesFake&) { f.unitStatus[0] = 0x80; }, 48000,
+       true},
+      {"AES 32 kHz", 1, 1, [](StartupFake& f, ServicesFake&) { f.unitStatus[0] = 0xC0; }, 32000,
+       true},
+      {"AES nothing in", 1, 1, [](StartupFake& f, ServicesFake&) { f.unitStatus[0] = 0x40; },
+       44100, false},
+      {"AES under a dialog: stored, units told", 1, 1,
+       [](StartupFake& f, ServicesFake&) {
+         f.unitStatus[0] = 0x80;
+         f.modalOpen = 1;
+       },
+       48000, false},
+      {"TDIF B", 1, 4, [](StartupFake& f, ServicesFake&) { f.tdifRate[0] = 48000; }, 48000, true},
+      {"TDIF C, no rate", 1, 5, [](StartupFake&, ServicesFake&) {}, 44100, false},
+      {"super clock", 1, 9, [](StartupFake& f, ServicesFake&) { f.tdifRate[0] = 48000; }, 44100,
+       false},
+  };
+  for (const auto& c : cases) {
+    SetUp();
+    Startup().unitCount = 1;
+    Startup().hasHost[0] = c.host;
+    Services().mclkUnit[0] = 40408 + c.clock;
+    Settings().SampleRate = 44100;
+    c.setUp(Startup(), Services());
+    CheckUnitSyncStatus();
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(Settings().SampleRate, c.rate);
+    EXPECT_EQ(Services().Count("ConsoleNotifySampleRate"), c.consoleTold ? 1 : 0);
+    if (c.rate != 44100) EXPECT_GE(Services().Count("UnitsSetSampleRate(3, " + std::to_string(c.rate)), 1);
+    EXPECT_TRUE(Host().boxes.empty());
+  }
+  // The setting keeps an external AES/EBU rate away from the project.
+  SetUp();
+  IgnoreExtSRate = 1;
+  Startup().unitCount = 1;
+  HostUnit(0, 1);
+  Startup().unitStatus[0] = 0x80;
+  CheckUnitSyncStatus();
+  EXPECT_EQ(Settings().SampleRate, ProjectSettings().SampleRate);
+  IgnoreExtSRate = 0;
 }
 
 TEST(Knob, StartAndValueAngles) {

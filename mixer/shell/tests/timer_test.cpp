@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "mixer/model/options.h"
 #include "mixer/model/settings.h"
 #include "mixer/shell/mainopts.h"
 #include "tests/fakes/host_fake.h"
@@ -39,6 +40,7 @@ class TimerTest : public testing::Test {
     AutoSave = 0;
     WindFast = 0;
     PlayTillNxtMrk = 0;
+    AutoScrollArrWnd = 0;
   }
   // Runs the timer every `step` ms from `from` to `to`.
   void Run(uint32_t from, uint32_t to, uint32_t step = 20) {
@@ -284,6 +286,128 @@ TEST_F(TimerTest, NinePinPollOnlyWithASyncBoard) {
   Startup().syncBoard[0] = 1;
   MainTimerTick(120);
   EXPECT_GE(Startup().IndexOf("NinePinPoll(120)"), 0);
+}
+
+// Solo play, scrub, off-line runs and auditions while the transport is
+// stopped.
+TEST_F(TimerTest, SoloPlayFollowsTheEngineWhileStopped) {
+  Startup().soloPlaying = 1;
+  Startup().currentLoc = 5000;
+  MainTimerTick(1000);  // a slow tick
+  Startup().currentLoc = 6000;
+  MainTimerTick(1020);
+  EXPECT_EQ(Locs().NowLoc, 6000);
+  EXPECT_GE(Startup().IndexOf("VideoSyncLoc(6000)"), 0);
+  EXPECT_GE(Startup().IndexOf("QVMXA_SetLocator(6000)"), 0);
+  EXPECT_EQ(Services().Count("VideoSetScrubLoc"), 0);
+  // Play lists are re-sent on slow ticks only.
+  EXPECT_EQ(Services().Count("RefreshPlayLists"), 1);
+  EXPECT_TRUE(Services().Called("RefreshPlayLists(5000)"));
+  EXPECT_TRUE(Commands().empty());
+}
+
+TEST_F(TimerTest, ScrubDrivesTheMachineAndTheConsole) {
+  struct Case {
+    int leads, motion;
+    uint32_t scrubMode;
+    int autoScroll;
+    bool machineEvent, motionStep, idleRefresh;
+  } cases[] = {
+      {1, 2, 40875, 0, true, true, false},   // the console scrubs
+      {1, 0, 40874, 0, true, false, false},  // the machine follows the scrub
+      {1, 0, 40875, 0, false, false, false},
+      {1, 0, 40874, 1, false, false, true},  // auto-scroll leaves the machine alone
+      {0, 2, 40874, 0, false, true, false},  // the machine does not lead
+      {1, 1, 40874, 0, false, false, false},
+  };
+  for (const auto& c : cases) {
+    SetUp();
+    Startup().scrubbing = 1;
+    Startup().nineLeads = c.leads;
+    Startup().consoleMotion = c.motion;
+    Services().scrubMode = c.scrubMode;
+    AutoScrollArrWnd = c.autoScroll;
+    Startup().currentLoc = 4410;
+    MainTimerTick(100);
+    SCOPED_TRACE(testing::Message() << "leads " << c.leads << " motion " << c.motion << " mode "
+                                    << c.scrubMode << " auto " << c.autoScroll);
+    EXPECT_EQ(Services().Called("NinePinTransportEvent(0, 4410)"), c.machineEvent);
+    EXPECT_EQ(Startup().Count("ConsoleMotionTick") == 1, c.motionStep);
+    EXPECT_EQ(Startup().Count("MixIdleTick") == 1, c.idleRefresh);
+    EXPECT_TRUE(Services().Called("VideoSetScrubLoc(4410)"));
+    EXPECT_GE(Startup().IndexOf("QVMXA_SetLocator(4410)"), 0);
+    EXPECT_EQ(Locs().NowLoc, 4410);
+  }
+  AutoScrollArrWnd = 0;
+}
+
+TEST_F(TimerTest, ConsoleShuttleWhileStoppedOrWindingInSteps) {
+  struct Case {
+    int state, windSteps;
+    bool shuttle;
+  } cases[] = {{2, 0, true}, {0, 1, true}, {1, 1, true}, {0, 0, false}, {3, 0, false}};
+  for (const auto& c : cases) {
+    SetUp();
+    Services().transportState = c.state;
+    Startup().windSteps = c.windSteps;
+    Startup().windStart = 1 << 20;
+    Locs().NowLoc = 1 << 20;
+    Startup().endLoc = 1 << 30;
+    Startup().consoleMotion = 4;
+    MainTimerTick(100);
+    SCOPED_TRACE(testing::Message() << "state " << c.state << " steps " << c.windSteps);
+    EXPECT_EQ(Startup().Count("ConsoleShuttleTick") == 1, c.shuttle);
+  }
+}
+
+TEST_F(TimerTest, OffLineRunsAndAuditionsKeepTheirPlayListsFed) {
+  struct Case {
+    int procRun, mixdown, audition, soloState;
+    bool progress;
+    int32_t refreshAt;  // -1: no re-send
+  } cases[] = {
+      {1, 0, 0, 0, true, -1},      // normalize: the progress bar only
+      {1, 1, 0, 0, true, 777},     // mixdown: at the engine's location
+      {0, 0, 1, 0, false, 5000},   // module audition: at the current location
+      {0, 0, 0, 3, false, 5000},   // a span solo play waiting for its start
+      {0, 0, 0, 0, false, -1},
+  };
+  for (const auto& c : cases) {
+    SetUp();
+    Startup().procRun = c.procRun;
+    Startup().mixdownRun = c.mixdown;
+    Startup().exvAudition = c.audition;
+    Startup().soloPlayState = c.soloState;
+    Startup().natDevCloc = 777;
+    Startup().currentLoc = 5000;
+    MainTimerTick(1000);  // slow tick
+    MainTimerTick(1020);  // fast tick
+    SCOPED_TRACE(testing::Message() << "run " << c.procRun << " mixdown " << c.mixdown
+                                    << " audition " << c.audition << " solo " << c.soloState);
+    EXPECT_EQ(Startup().Count("ProcRunProgress(777)"), c.progress ? 2 : 0);
+    if (c.refreshAt < 0) {
+      EXPECT_EQ(Services().Count("RefreshPlayLists"), 0);
+    } else {
+      EXPECT_EQ(Services().Count("RefreshPlayLists"), 1);
+      EXPECT_TRUE(Services().Called("RefreshPlayLists(" + std::to_string(c.refreshAt) + ")"));
+    }
+    EXPECT_EQ(Locs().NowLoc, 0);  // only a solo play or a scrub moves it
+  }
+}
+
+TEST_F(TimerTest, EngineLimitDuringRunsButNotDuringScrubs) {
+  Startup().audioReserve = 0;
+  Startup().scrubbing = 1;
+  MainTimerTick(1000);
+  EXPECT_TRUE(Host().boxes.empty());
+  EXPECT_TRUE(Commands().empty());
+  SetUp();
+  Startup().audioReserve = 0;
+  Startup().procRun = Startup().mixdownRun = 1;
+  MainTimerTick(1000);
+  ASSERT_EQ(Host().boxes.size(), 1u);
+  EXPECT_EQ(Host().boxes[0].id, 237u);
+  EXPECT_EQ(Commands(), (std::vector<std::string>{"3", "5"}));
 }
 
 }  // namespace

@@ -20,6 +20,7 @@
 #include "mixer/model/options.h"
 #include "mixer/model/settings.h"
 #include "mixer/model/util/strtab.h"
+#include "mixer/model/util/win32/datetime.h"
 #include "mixer/model/take.h"
 #include "mixer/model/tempomap.h"
 #include "mixer/model/trkcolors.h"
@@ -54,7 +55,6 @@ struct FrameResources {
   HCURSOR cursors[kCursorCount] = {};
   HANDLE unitHeap = nullptr;
   int syncBoards[kMaxUnits] = {};
-  int consoleRegistered = 0;
 };
 FrameResources res;
 
@@ -146,6 +146,7 @@ void SetTakeFolders() {
 int32_t SyncInDropOut = 30000;
 int32_t SyncOutBITCPos = 1;
 int32_t SyncInMTCQF48 = 0;
+int32_t SyncInVitcDec[kSyncInVitcDecCount] = {};
 
 // The engines and libraries get the project's rates and settings.
 void StartLibraries() {
@@ -163,11 +164,21 @@ void StartLibraries() {
   QVMIV_SetSampleRate(p.SampleRate);
 }
 
-void StartSync() {
+// The play lists, automation play maps and MIDI play buffers of the
+// current arrangement, built and primed at the now position.
+void PrimePlayback() {
+  const int32_t now = Locs().NowLoc;
+  RebuildAndPrepPlayLists(CurArr, now);
+  MxaRefreshAfterEdit(CurArr, CurMixDoc(), now);
+  MidiRebuildAndPrep(CurArr, now);
+}
+
+void StartSync(HWND wnd) {
   const ProjectSettings& p = Settings();
   const char* ini = Shell().iniPath;
   SyncInDropOut = ReadIniInt(ini, IDS_INI_SEC_MAIN_WND, IDS_INI_KEY_SYNC_IN_DROP_OUT, 30000, 0,
                              960000);
+  ReadSyncInVitcDec(SyncInVitcDec);
   SyncOutBITCPos = ReadIniInt(ini, IDS_INI_SEC_MAIN_WND, IDS_INI_KEY_SYNC_OUT_BITCPOS, 1, 1, 10);
   CardsSyncCommand(p.SampleRate, 0, -1, 0, 0, 0);
   UnitsSetSampleRate(3, p.SampleRate, static_cast<int32_t>(p.SyncSource), 0);
@@ -176,14 +187,13 @@ void StartSync() {
   QVMIV_SetTimeCodeOffset(p.TcOffset);
   UnitsSetPlayFlags(0);
   UnitsSetLoop(0, 0, 0);
+  PrimePlayback();
+  EopUpdateMenu(wnd);
+  DrawMenuBar(wnd);
   SyncInMTCQF48 = ReadIniInt(ini, IDS_INI_SEC_MAIN_WND, IDS_INI_KEY_SYNC_IN_MTCQF48, 0, 0, 1);
   const int units = UnitCount();
-  for (int n = 0; n < units && n < kMaxUnits; ++n) {
-    int32_t flags = ReadIniInt(ini, IDS_INI_SEC_MAIN_WND,
-                               IDS_INI_KEY_MIDI_CFG_SUNIT1 + static_cast<uint32_t>(n), 0, 0,
-                               0x7FFFFFFF);
-    UnitSetOptionFlags(n, static_cast<uint32_t>(flags));
-  }
+  for (int n = 0; n < units && n < kMaxUnits; ++n)
+    UnitSetOptionFlags(n, static_cast<uint32_t>(ReadMidiCfgUnit(n + 1)));
 }
 
 // Radio checks of the project's sample rate and frame rate.
@@ -239,8 +249,7 @@ int OnCreate(HWND wnd, const CREATESTRUCTA* cs) {
   ExvScanModules(folder);
   ArrSyncTakeRefs(CurArr, 0);
   StartLibraries();
-  StartSync();
-  DrawMenuBar(wnd);
+  StartSync(wnd);
   NgtSetDefaults();
 
   SplashDestroy();
@@ -277,8 +286,8 @@ void OnDestroy() {
   CurArr = nullptr;
   ExvFreeModules();
   FreeFontsAndCursors();
-  if (res.consoleRegistered) QVCIN_UnRegisterConsole();
-  res.consoleRegistered = 0;
+  if (ConsoleEnable) QVCIN_UnRegisterConsole();
+  ConsoleEnable = 0;
   if (res.unitHeap) HeapDestroy(res.unitHeap);
   res.unitHeap = nullptr;
   if (WndTable[kTooltipWnd]) DestroyWindow(WndTable[kTooltipWnd]);
@@ -469,6 +478,9 @@ LRESULT CALLBACK MainWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_QUERYENDSESSION:
       return OnQueryEndSession();
+    case WM_SETTINGCHANGE:
+      ReadIntlTime();  // the time texts follow the user's format
+      return 0;
     case WM_ACTIVATEAPP:
       if (WndTable[kTooltipWnd]) SendMessageA(WndTable[kTooltipWnd], TTM_ACTIVATE, wParam, 0);
       return 0;

@@ -140,6 +140,15 @@ int32_t ReadMain(uint32_t key, int32_t def, int32_t lo, int32_t hi) {
   return ReadIniInt(Ini(), IDS_INI_SEC_MAIN_WND, key, def, lo, hi);
 }
 
+// The console link is asked for only where COM came up apartment-threaded
+// through CoInitializeEx; the option holds whether the link succeeded.
+void RestoreConsole() {
+  ConsoleEnable = 0;
+  if (Shell().comEx && ReadMain(IDS_INI_KEY_CONSOLE_ENABLE, 0, 0, 1))
+    ConsoleEnable = ConsoleRegister() ? 1 : 0;
+  MainMenuCheck(41814, ConsoleEnable);
+}
+
 void Command(HWND wnd, int32_t id) { SendMessageA(wnd, WM_COMMAND, static_cast<WPARAM>(id), 0); }
 
 void RestoreCommands(HWND wnd, const CommandOption* options, int count) {
@@ -301,9 +310,7 @@ void RestoreOptions(HWND wnd) {
   MainMenuCheckRadio(44000, 44127, 43999 + MutedSoloMidiOut);
   RestoreWindows(wnd);
   RestoreCommands(wnd, kEditCommandOptions, 10);
-  // The console link is not registered: its library is not part of the
-  // program yet, so the option stays off.
-  MainMenuCheck(41814, 0);
+  RestoreConsole();
   RestoreEngineOptions(wnd);
   for (const CheckOption& o : kCheckOptions)
     *o.value = ReadCheck(IDS_INI_SEC_MAIN_WND, o.key, o.defaultValue, o.checkId);
@@ -363,6 +370,7 @@ uint32_t GetRecResol() { return static_cast<uint32_t>(groups[kGrpRecResol].value
 // windows.h names a function of its own GetTimeFormat.
 #undef GetTimeFormat
 uint32_t GetTimeFormat() { return static_cast<uint32_t>(groups[kGrpTimebar].value); }
+uint32_t GetScrubMode() { return static_cast<uint32_t>(groups[kGrpScrubMode].value); }
 uint32_t GetMClkUnit(int unit) {
   if (unit < 0 || unit >= kMaxUnits) return 40408;
   return static_cast<uint32_t>(unitGroups[kUgMClk].value[unit]);

@@ -4,6 +4,7 @@
 #include <objbase.h>
 
 #include <cstring>
+#include <initializer_list>
 
 #include "logs/services.h"
 #include "mixer/arrange/services.h"
@@ -80,9 +81,19 @@ int OpenIniFile(ShellState& s, const char* name) {
   return MainIniVersionOk();
 }
 
+// A class whose window is not built yet: registered so that the class list
+// is whole, with the default window procedure.
+void RegisterPlainClass(HINSTANCE instance, const char* name) {
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = DefWindowProcA;
+  wc.hInstance = instance;
+  wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+  wc.lpszClassName = name;
+  RegisterClassA(&wc);
+}
+
 // Registers the main frame class and every other class of the program, in
-// the program's order. The classes of windows not built yet are missing
-// from the list; a failed registration is not reported.
+// the program's order; a failed registration is not reported.
 void RegisterClasses(HINSTANCE instance) {
   WNDCLASSA wc = {};
   wc.lpfnWndProc = MainWndProc;
@@ -94,11 +105,17 @@ void RegisterClasses(HINSTANCE instance) {
   wc.lpszClassName = kMainClass;
   RegisterClassA(&wc);
   RegisterCtl9Classes(instance);
+  for (const char* name : {"ToolWnd_WC", "DragnDropWnd_WC", "StatWnd_WC"})
+    RegisterPlainClass(instance, name);
   RegisterTapeTransWnd(instance);
+  for (const char* name : {"ArrWnd_WC", "ArrColWnd_WC", "ArrChildWnd_WC", "DirWnd_WC", "SFManWnd_WC"})
+    RegisterPlainClass(instance, name);
   RegisterMrkDirWnd(instance);
+  for (const char* name : {"AudBufWnd_WC", "BigClocWnd_WC"}) RegisterPlainClass(instance, name);
   RegisterVideoWnd(instance);
   Register9PinWnd(instance);
   RegisterMixerWindows(instance);
+  RegisterPlainClass(instance, "XFDisp_WC");
 }
 
 HWND CreateMainFrame(ShellState& s) {
@@ -153,10 +170,25 @@ bool FilterModifierKeys(const MSG& msg) {
   return msg.message == WM_SYSKEYUP && msg.wParam == VK_MENU && AltUpSwallowed(msg);
 }
 
+// The main frame's accelerators apply unless the mouse is captured, or
+// unless every key goes to the mixer elements and the active window is
+// none of the program's own (a mixer element's window then gets them all).
+bool AcceleratorsApply() {
+  if (GetCapture()) return false;
+  if (!AllKeyInpToMixElem) return true;
+  static const WndId kProgram[] = {kMainWnd,    kArrangeWnd, kDirWnd,   kFileManagerWnd,
+                                   kMrkDirWnd,  kAudBufWnd,  kBigClocWnd, kVideoWnd,
+                                   k9PinWnd,    kMixWnd};
+  const HWND active = GetActiveWindow();
+  for (WndId id : kProgram)
+    if (WndTable[id] && active == WndTable[id]) return true;
+  return false;
+}
+
 void DispatchOne(ShellState& s, MSG& msg) {
   if (FilterModifierKeys(msg)) return;
   ++s.dispatched;
-  if (!IsModalState() && s.accel && WndTable[kMainWnd] &&
+  if (!IsModalState() && AcceleratorsApply() && s.accel && WndTable[kMainWnd] &&
       TranslateAcceleratorA(WndTable[kMainWnd], s.accel, &msg))
     return;
   TranslateMessage(&msg);

@@ -78,7 +78,9 @@ TEST(Startup, RunsAndShutsDownInOrder) {
   EXPECT_EQ(WndTable[kMainWnd], nullptr);
   const char* order[] = {
       "SplashCreate()",   "OpenUnits()",      "UnitsConfigDialog()", "NatDevOpenAll(128)",
-      "CheckUnitsHardware()", "UnitsStartClocks()", "QVMXA_Init()", "SplashDestroy()",
+      "CheckUnitsHardware()", "UnitsStartClocks()", "QVMXA_Init()",
+      "RebuildAndPrepPlayLists(0)", "MxaRefreshAfterEdit(0)", "MidiRebuildAndPrep(0)",
+      "EopUpdateMenu()", "SplashDestroy()",
       "MixDocCreateCurrent()", "CreateTimer(5)", "MixOfferSave()", "MixDocDestroyCurrent()",
       "UnitsStop()",      "CloseUnits()",     "MixFreeElemLibs()",   "QVMIV_Quit()",
       "NatDevCloseAll()",
@@ -94,6 +96,14 @@ TEST(Startup, RunsAndShutsDownInOrder) {
   EXPECT_EQ(Startup().diskCallbacks.write, &TakeWriteSamples);
   // The device timer was refused, so there is nothing to delete.
   EXPECT_EQ(Startup().Count("DeleteTimer"), 0);
+  // The classes of the windows the shell and the arrange editor will
+  // create are all there, whether or not their windows are built.
+  WNDCLASSA wc;
+  for (const char* name : {"QV_WC200", "BmStatic9_WC", "BRotPot9_WC", "ToolWnd_WC",
+                           "DragnDropWnd_WC", "StatWnd_WC", "ArrWnd_WC", "ArrColWnd_WC",
+                           "ArrChildWnd_WC", "DirWnd_WC", "SFManWnd_WC", "MrkDirWnd_WC",
+                           "AudBufWnd_WC", "BigClocWnd_WC", "XFDisp_WC"})
+    EXPECT_TRUE(GetClassInfoA(GetModuleHandleA(nullptr), name, &wc)) << name;
 }
 
 // Marker keys sent to the running frame as its accelerators send them.
@@ -151,6 +161,28 @@ TEST(Startup, PerUnitOptionsAreClampedAndRemapped) {
   EXPECT_EQ(clocks[1], 40423u);  // "Internal" of a second unit is raised to AES/EBU
   EXPECT_GE(Startup().IndexOf("UnitCardSetAesSrc(1, 5)"), 0);
   EXPECT_EQ(Startup().Count("UnitCardSetAesSrc(0"), 0);  // unit 1 has a host interface
+}
+
+// The console option holds whether the link came up, not what was asked.
+TEST(Startup, ConsoleOptionFollowsTheLink) {
+  for (int links : {1, 0}) {
+    Startup().Reset();
+    Startup().consoleLinks = links;
+    EnterRunFolder("hrl_startup_console", "[MainWnd]\r\nIffv=IFFV1.3\r\nConsoleEnable=1\r\n");
+    UINT state = 0;
+    std::thread closer([&] {
+      HWND wnd = nullptr;
+      for (int i = 0; i < 500 && !(wnd = FindWindowA("QV_WC200", nullptr)); ++i) Sleep(20);
+      ASSERT_NE(wnd, nullptr);
+      SendMessageA(wnd, WM_NULL, 0, 0);  // start-up has finished
+      state = GetMenuState(GetMenu(wnd), 41814, MF_BYCOMMAND);
+      PostMessageA(wnd, WM_CLOSE, 0, 0);
+    });
+    EXPECT_EQ(HrlWinMain(GetModuleHandleA(nullptr), "", SW_SHOWNORMAL), 0);
+    closer.join();
+    EXPECT_EQ(Startup().Count("ConsoleRegister"), Shell().comEx ? 1 : 0);
+    EXPECT_EQ((state & MF_CHECKED) != 0, links && Shell().comEx) << links;
+  }
 }
 
 TEST(Startup, CancelledSaveKeepsTheProgramRunning) {
