@@ -516,11 +516,6 @@ int FatalDspError(HANDLE device, int code) {
   DWORD lastError = GetLastError();
   MixOfferSave();
   if (WndTable[kMainWnd]) DestroyWindow(WndTable[kMainWnd]);
-  timeEndPeriod(1);
-  CoUninitialize();
-  MixFreeElemLibs();
-  QVMIV_Quit();
-  NatDevCloseAll();
-  SFManExitHook();
+  ReleaseProcessServices();
   ExitProcess(lastError);
 }

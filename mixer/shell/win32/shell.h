@@ -68,6 +68,10 @@ ShellState& Shell();
 // The program: start-up, the message loop and shutdown. Returns the wParam
 // of WM_QUIT, or 0 when start-up failed.
 int HrlWinMain(HINSTANCE instance, const char* cmdLine, int show);
+// The last steps of every way out of the process, after the units are
+// closed: the timer resolution, COM, the element modules, the MIDI library,
+// the native devices and the file manager's hook.
+void ReleaseProcessServices();
 
 LRESULT CALLBACK MainWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
 void CALLBACK MainTimerProc(HWND wnd, UINT msg, UINT_PTR id, DWORD time);

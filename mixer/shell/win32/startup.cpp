@@ -240,6 +240,12 @@ void Shutdown(ShellState& s) {
   s.windowTimer = 0;
   UnitsStop();
   CloseUnits();
+  ReleaseProcessServices();
+}
+
+}  // namespace
+
+void ReleaseProcessServices() {
   timeEndPeriod(1);
   CoUninitialize();
   MixFreeElemLibs();
@@ -247,8 +253,6 @@ void Shutdown(ShellState& s) {
   NatDevCloseAll();
   SFManExitHook();
 }
-
-}  // namespace
 
 int HrlWinMain(HINSTANCE instance, const char* cmdLine, int show) {
   ShellState& s = Shell();
