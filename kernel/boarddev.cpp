@@ -150,6 +150,15 @@ bool CBoardDevice::ConnectBoardInterrupt(PKSERVICE_ROUTINE routine, void* contex
   return false;
 }
 
+uint32_t CBoardDevice::RegisterWindowCount() const {
+  uint32_t count = 0;
+  for (uint32_t i = 0; i < m_translated.Count; ++i) {
+    uint8_t type = m_translated.Descriptors[i].Type;
+    count += type == CmResourceTypePort || type == CmResourceTypeMemory;
+  }
+  return count;
+}
+
 void* CBoardDevice::MapRegisterWindow(uint32_t n, uint32_t* length) {
   if (n >= MaxWindows) return nullptr;
   if (m_windows[n]) {

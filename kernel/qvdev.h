@@ -100,6 +100,8 @@ class CBoardDevice : public CKeDevice {
   virtual NTSTATUS StartHardware() { return STATUS_SUCCESS; }
   bool ConnectBoardInterrupt(PKSERVICE_ROUTINE routine, void* context);
   void* MapRegisterWindow(uint32_t n, uint32_t* length);
+  // Port and memory ranges among the resources.
+  uint32_t RegisterWindowCount() const;
   bool PciConfigRead(uint32_t offset, void* buffer, uint32_t length);
   bool PciConfigWrite(uint32_t offset, const void* buffer, uint32_t length);
   void SetPciLocation(uint32_t bus, uint32_t slot) {
