@@ -168,6 +168,10 @@ class CWaveDevice : public CKeDevice {
   uint32_t SampleRate() const { return m_sampleRate; }
   uint32_t VariSpeed() const { return m_variSpeed; }
   uint32_t FrameWord() const { return m_frameWord; }
+  // New values a board reports: kept here and written to the parameters key
+  // and to the machine-wide multimedia key ("VariSpeed" as 16 bits,
+  // "FrameRate" as its low 16 bits and only when they are not 0).
+  void StoreRates(uint32_t sampleRate, uint32_t variSpeed, uint32_t frameWord);
 
  private:
   NTSTATUS BoardIdentity(IRP* irp);
