@@ -109,11 +109,16 @@ class CBoardDevice : public CKeDevice {
     m_pciSlot = slot;
   }
 
-  // The WDM child: read "EnableWdm" (created as 1 when missing) and create
-  // or mark absent the child device accordingly.
-  NTSTATUS UpdateWdmChild(bool interfacesOn);
+  // The board's interfaces on or off (PCI DSP boards): the WDM interface is
+  // on while `on`, the board has inputs and "EnableWdm" (created as 1 when
+  // missing) is not 0. A change creates the child device or marks it gone,
+  // and has the bus relations asked for again.
+  virtual NTSTATUS SetInterfaces(bool on);
   void SetChannels(uint32_t inputs, uint32_t outputs);
-  void ForgetChild() { m_child = nullptr; }
+  void ForgetChild() {
+    m_child = nullptr;
+    m_wdmOn = false;
+  }
   class CWdmChild* Child() const { return m_child; }
   uint32_t Inputs() const { return m_inputs; }
   uint32_t Outputs() const { return m_outputs; }
@@ -145,6 +150,7 @@ class CBoardDevice : public CKeDevice {
   bool m_inRing = false;
   CBoardDevice* m_ringNext = nullptr;
   class CWdmChild* m_child = nullptr;
+  bool m_wdmOn = false;  // the WDM interface's state
 };
 
 // The first board of the ring, null when none; changed under the wave

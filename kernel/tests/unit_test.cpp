@@ -339,27 +339,37 @@ TEST_F(UnitTest, EppUnitBorrowsItsPortAndGivesItBack) {
   EXPECT_FALSE(port->Allocated());
   EXPECT_EQ(port->InfoHeld(), 0u);
 
-  // A port another driver holds: busy, and nothing kept or changed.
+  // A port another driver holds, or an information answer too short to
+  // hold the port's routines: refused, and nothing kept or changed.
   port->AllocatedElsewhere(true);
   EXPECT_EQ(UmOpen("\\\\.\\Qvdev0", ReadWrite, ShareAll, &second), STATUS_DEVICE_BUSY);
+  port->AllocatedElsewhere(false);
+  port->ShortInformation(true);
+  EXPECT_EQ(UmOpen("\\\\.\\Qvdev0", ReadWrite, ShareAll, &second), STATUS_DEVICE_CONFIGURATION_ERROR);
   EXPECT_EQ(port->InfoHeld(), 0u);
+  EXPECT_FALSE(port->Allocated());
   EXPECT_EQ(port->Ecr(), ecr);
 }
 
 TEST_F(UnitTest, EppPortNumbersAndAnEmptyPort) {
   LoadPortDriver();
   Port(0, 0x378, nullptr);
-  // Units without a port resource take ports 0 and 1; a third has none. A
-  // resource must be one of the two system ports.
-  EXPECT_EQ(EppNode(0), STATUS_SUCCESS);
-  EXPECT_EQ(EppNode(0), STATUS_SUCCESS);
-  EXPECT_EQ(EppNode(0), STATUS_DEVICE_CONFIGURATION_ERROR);
+  // Units without a port resource take ports 0 and 1; a third has none
+  // until one of them leaves. A resource must be one of the two system ports.
+  simbus::DeviceNode bare;
+  bare.hardwareIds = simbus::HardwareIdList({u"Qvepp"});
+  EXPECT_EQ(Arrive(bare).startStatus, STATUS_SUCCESS);
+  km::Arrival second = Arrive(bare);
+  EXPECT_EQ(second.startStatus, STATUS_SUCCESS);
+  EXPECT_EQ(Arrive(bare).startStatus, STATUS_DEVICE_CONFIGURATION_ERROR);
   EXPECT_EQ(EppNode(0x3BC), STATUS_DEVICE_CONFIGURATION_ERROR);
-  // Port 0 has no unit: both probes fail; port 1 does not exist.
+  RemoveNode(second.pdo);
+  EXPECT_EQ(Arrive(bare).startStatus, STATUS_SUCCESS) << "port 1 is free again";
+  // Port 0 has no unit: both probes fail; the last unit's port 1 does not exist.
   UmHandle h = Open("\\\\.\\Qvdev0");
   EXPECT_EQ(Simple(h, IOCTL_QV_ATTACH), STATUS_DEVICE_NOT_READY);
   UmHandle none;
-  EXPECT_NE(UmOpen("\\\\.\\Qvdev1", ReadWrite, ShareAll, &none), STATUS_SUCCESS);
+  EXPECT_NE(UmOpen("\\\\.\\Qvdev4", ReadWrite, ShareAll, &none), STATUS_SUCCESS) << "no port 1 here";
 }
 
 TEST_F(UnitTest, StallAfterThreeWordsTimesOutWithTheBytesDone) {

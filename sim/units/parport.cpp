@@ -56,6 +56,15 @@ void ParallelPort::AllocatedElsewhere(bool held) {
   m_heldElsewhere = held;
 }
 
+void ParallelPort::ShortInformation(bool shortAnswer) {
+  std::lock_guard<std::mutex> lk(m_lock);
+  m_shortInfo = shortAnswer;
+}
+bool ParallelPort::ShortInformation() {
+  std::lock_guard<std::mutex> lk(m_lock);
+  return m_shortInfo;
+}
+
 bool ParallelPort::TryAllocate() {
   std::lock_guard<std::mutex> lk(m_lock);
   if (m_allocated || m_heldElsewhere) return false;
@@ -163,7 +172,7 @@ NTSTATUS Internal(DEVICE_OBJECT* device, IRP* irp) {
       info->QueryNumWaiters = QueryWaitersRoutine;
       info->Context = port;
       port->InfoTaken(1);
-      return Complete(irp, STATUS_SUCCESS, sizeof *info);
+      return Complete(irp, STATUS_SUCCESS, port->ShortInformation() ? 16 : sizeof *info);
     }
     case IOCTL_INTERNAL_RELEASE_PARALLEL_PORT_INFO:
       port->InfoTaken(-1);

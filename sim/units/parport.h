@@ -28,6 +28,9 @@ class ParallelPort {
   uint32_t InfoHeld();  // information requests not yet released
   // Fault: another driver holds the port, so every try to allocate it fails.
   void AllocatedElsewhere(bool held);
+  // Fault: the driver answers the information request with 16 bytes only.
+  void ShortInformation(bool shortAnswer);
+  bool ShortInformation();
 
   // The parallel-port driver's side.
   bool TryAllocate();
@@ -55,7 +58,7 @@ class ParallelPort {
   std::mutex m_lock;
   uint8_t m_data = 0, m_control = 0x0C, m_address = 0;
   uint8_t m_ecr;
-  bool m_allocated = false, m_heldElsewhere = false;
+  bool m_allocated = false, m_heldElsewhere = false, m_shortInfo = false;
   uint32_t m_infoHeld = 0;
 
  public:
