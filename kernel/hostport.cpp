@@ -196,25 +196,16 @@ uint32_t ReadValue(HostPort* p, uint32_t format) {
   if (v.epp) return HostValue(format, EppReadWord(p, EppLanes(false, format)));
   if (v.data != None) {
     switch (format) {
-      case 0: case 1: {
-        uint32_t w = HwRead32(p->regs, v.data) & 0xFFFFFF;
-        return format == 0 && (w & 0x800000) ? w | 0xFF000000u : w;
-      }
+      case 0: case 1: return HostValue(format, HwRead32(p->regs, v.data) & 0xFFFFFF);
       case 6: return HwRead8(p->regs, v.data);
       default: return HwRead16(p->regs, v.data);  // the mode register chose the bytes
     }
   }
   switch (format) {
-    case 0: case 1: {
-      uint32_t high = Get(p, v.readHigh);
-      uint32_t w = high << 16 | ReadMiddleLow(p);
-      return format == 0 && (high & 0x80) ? w | 0xFF000000u : w;
-    }
-    case 2: case 3: {
-      uint32_t high = Get(p, v.readHigh);
-      return high << 8 | ReadMiddleLow(p) >> 8;  // the low byte is read and dropped
-    }
-    case 4: case 5: return ReadMiddleLow(p);
+    case 0: case 1: case 2: case 3:
+      // Formats 2 and 3 read the low byte too, and drop it.
+      return HostValue(format, uint32_t(Get(p, v.readHigh)) << 16 | ReadMiddleLow(p));
+    case 4: case 5: return HostValue(format, ReadMiddleLow(p));
     default: return Get(p, v.readLow);
   }
 }
@@ -229,15 +220,13 @@ void WriteValue(HostPort* p, uint32_t format, uint32_t value) {
       default: return HwWrite16(p->regs, v.data, static_cast<uint16_t>(value));
     }
   }
+  uint32_t w = DspWord(format, value);
   switch (format) {
-    case 0: return Put(p, v.writeLow, static_cast<uint8_t>(value));
-    case 1:
-      Put(p, v.writeHigh, static_cast<uint8_t>(value >> 16));
-      return WriteMiddleLow(p, (value >> 8) & 0xFF, value & 0xFF);
-    case 2: case 3:
-      Put(p, v.writeHigh, static_cast<uint8_t>(value >> 8));
-      return WriteMiddleLow(p, value & 0xFF, 0);
-    default: return WriteMiddleLow(p, (value >> 8) & 0xFF, value & 0xFF);
+    case 0: return Put(p, v.writeLow, static_cast<uint8_t>(w));
+    case 1: case 2: case 3:
+      Put(p, v.writeHigh, static_cast<uint8_t>(w >> 16));
+      return WriteMiddleLow(p, (w >> 8) & 0xFF, w & 0xFF);
+    default: return WriteMiddleLow(p, (w >> 8) & 0xFF, w & 0xFF);  // the high byte as the port has it
   }
 }
 }  // namespace
