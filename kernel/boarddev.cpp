@@ -83,7 +83,10 @@ NTSTATUS CBoardDevice::StartLegacy() {
   return STATUS_SUCCESS;
 }
 
-void CBoardDevice::Stop() { ReleaseResources(); }
+void CBoardDevice::Stop() {
+  if (IsPciDspBoard(BoardId())) SetInterfaces(false);
+  ReleaseResources();
+}
 
 NTSTATUS CBoardDevice::DeviceControl(IRP* irp) {
   switch (IoGetCurrentIrpStackLocation(irp)->Parameters.DeviceIoControl.IoControlCode) {
@@ -150,6 +153,15 @@ bool CBoardDevice::ConnectBoardInterrupt(PKSERVICE_ROUTINE routine, void* contex
   return false;
 }
 
+uint32_t CBoardDevice::RegisterWindowCount() const {
+  uint32_t count = 0;
+  for (uint32_t i = 0; i < m_translated.Count; ++i) {
+    uint8_t type = m_translated.Descriptors[i].Type;
+    count += type == CmResourceTypePort || type == CmResourceTypeMemory;
+  }
+  return count;
+}
+
 void* CBoardDevice::MapRegisterWindow(uint32_t n, uint32_t* length) {
   if (n >= MaxWindows) return nullptr;
   if (m_windows[n]) {
@@ -198,8 +210,9 @@ void CBoardDevice::ReleaseResources() {
 
 // ---- the WDM child -----------------------------------------------------------------------
 
-NTSTATUS CBoardDevice::UpdateWdmChild(bool interfacesOn) {
-  bool wanted = interfacesOn && (m_inputs || m_outputs);
+NTSTATUS CBoardDevice::SetInterfaces(bool on) {
+  Lock();
+  bool wanted = on && m_inputs;
   if (wanted) {
     uint32_t enable = 1;
     HANDLE key;
@@ -209,8 +222,11 @@ NTSTATUS CBoardDevice::UpdateWdmChild(bool interfacesOn) {
     }
     wanted = enable != 0;
   }
+  if (wanted == m_wdmOn) {
+    Unlock();
+    return STATUS_SUCCESS;
+  }
   NTSTATUS status = STATUS_SUCCESS;
-  Lock();
   if (wanted && !m_child) {
     DEVICE_OBJECT* device;
     status = IoCreateDevice(m_device->DriverObject, sizeof(CWdmChild), nullptr, QvDeviceObjectType,
@@ -222,6 +238,8 @@ NTSTATUS CBoardDevice::UpdateWdmChild(bool interfacesOn) {
     }
   }
   if (m_child) m_child->SetPresent(wanted);
+  // A child that could not be made leaves the interface off, to be tried again.
+  m_wdmOn = wanted && m_child;
   Unlock();
   if (m_pdo && g_KsRoutines.IoInvalidateDeviceRelations)
     g_KsRoutines.IoInvalidateDeviceRelations(m_pdo, ::BusRelations);

@@ -1,6 +1,7 @@
 // The DSP host ports of the recorder units: two generations of port, each
-// over I/O ports or PCI memory registers, with the five port operations and
-// the block movers between host buffers and 24-bit DSP words.
+// over I/O ports, PCI memory registers or the enhanced parallel port (EPP),
+// with the five port operations and the block movers between host buffers
+// and 24-bit DSP words.
 #pragma once
 #include "kernel/hwaccess.h"
 
@@ -35,14 +36,14 @@ using MoverTable = const Mover* const[16];
 
 struct HostPort {
   const PortOps* ops;
-  HwRegs regs;                // the unit's registers
+  HwRegs regs;                // the unit's registers; on EPP the parallel port's
   HwRegs board;               // the card's registers (memory ports), else none
   const PortVariant* variant; // null on the null port
   const Mover* const* movers; // 16 entries, null until probed
   bool wide;                  // first generation on I/O: middle and low as one 16-bit access
 };
 
-enum class PortLink : uint8_t { Io, Memory };
+enum class PortLink : uint8_t { Io, Memory, Epp };
 
 // The port of an unprobed unit: probe 1, a command always pending, no
 // transfers.

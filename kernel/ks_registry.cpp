@@ -47,6 +47,11 @@ NTSTATUS OpenBelowMachine(const WCHAR* path, bool create, HANDLE* key) {
 NTSTATUS KsRegOpen(const WCHAR* path, HANDLE* key) { return OpenBelowMachine(path, false, key); }
 NTSTATUS KsRegCreate(const WCHAR* path, HANDLE* key) { return OpenBelowMachine(path, true, key); }
 NTSTATUS KsRegOpenAbsolute(const UNICODE_STRING* path, HANDLE* key) { return OpenKeyObject(path, nullptr, false, key); }
+NTSTATUS KsRegOpenAbsoluteWritable(const UNICODE_STRING* path, HANDLE* key) {
+  OBJECT_ATTRIBUTES a;
+  InitializeObjectAttributes(&a, path, OBJ_CASE_INSENSITIVE | OBJ_KERNEL_HANDLE, nullptr, nullptr);
+  return ZwOpenKey(key, KEY_ALL_ACCESS, &a);
+}
 void KsRegClose(HANDLE key) {
   if (key) ZwClose(key);
 }

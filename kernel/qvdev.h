@@ -100,6 +100,8 @@ class CBoardDevice : public CKeDevice {
   virtual NTSTATUS StartHardware() { return STATUS_SUCCESS; }
   bool ConnectBoardInterrupt(PKSERVICE_ROUTINE routine, void* context);
   void* MapRegisterWindow(uint32_t n, uint32_t* length);
+  // Port and memory ranges among the resources.
+  uint32_t RegisterWindowCount() const;
   bool PciConfigRead(uint32_t offset, void* buffer, uint32_t length);
   bool PciConfigWrite(uint32_t offset, const void* buffer, uint32_t length);
   void SetPciLocation(uint32_t bus, uint32_t slot) {
@@ -107,11 +109,16 @@ class CBoardDevice : public CKeDevice {
     m_pciSlot = slot;
   }
 
-  // The WDM child: read "EnableWdm" (created as 1 when missing) and create
-  // or mark absent the child device accordingly.
-  NTSTATUS UpdateWdmChild(bool interfacesOn);
+  // The board's interfaces on or off (PCI DSP boards): the WDM interface is
+  // on while `on`, the board has inputs and "EnableWdm" (created as 1 when
+  // missing) is not 0. A change creates the child device or marks it gone,
+  // and has the bus relations asked for again.
+  virtual NTSTATUS SetInterfaces(bool on);
   void SetChannels(uint32_t inputs, uint32_t outputs);
-  void ForgetChild() { m_child = nullptr; }
+  void ForgetChild() {
+    m_child = nullptr;
+    m_wdmOn = false;
+  }
   class CWdmChild* Child() const { return m_child; }
   uint32_t Inputs() const { return m_inputs; }
   uint32_t Outputs() const { return m_outputs; }
@@ -143,6 +150,7 @@ class CBoardDevice : public CKeDevice {
   bool m_inRing = false;
   CBoardDevice* m_ringNext = nullptr;
   class CWdmChild* m_child = nullptr;
+  bool m_wdmOn = false;  // the WDM interface's state
 };
 
 // The first board of the ring, null when none; changed under the wave
@@ -166,6 +174,10 @@ class CWaveDevice : public CKeDevice {
   uint32_t SampleRate() const { return m_sampleRate; }
   uint32_t VariSpeed() const { return m_variSpeed; }
   uint32_t FrameWord() const { return m_frameWord; }
+  // New values a board reports: kept here and written to the parameters key
+  // and to the machine-wide multimedia key ("VariSpeed" as 16 bits,
+  // "FrameRate" as its low 16 bits and only when they are not 0).
+  void StoreRates(uint32_t sampleRate, uint32_t variSpeed, uint32_t frameWord);
 
  private:
   NTSTATUS BoardIdentity(IRP* irp);

@@ -119,6 +119,8 @@ NTSTATUS KsRegOpen(const WCHAR* path, HANDLE* key);
 NTSTATUS KsRegCreate(const WCHAR* path, HANDLE* key);
 // An absolute path (the driver's parameters key).
 NTSTATUS KsRegOpenAbsolute(const UNICODE_STRING* path, HANDLE* key);
+// The same, for reading and writing (the key must exist).
+NTSTATUS KsRegOpenAbsoluteWritable(const UNICODE_STRING* path, HANDLE* key);
 // Missing value: the default is left untouched, the status says not found.
 NTSTATUS KsRegReadDword(HANDLE key, const WCHAR* name, uint32_t* value);
 // Missing value: written with the caller's default, which is kept.

@@ -9,7 +9,13 @@ IO_STACK_LOCATION* Stack(IRP* irp) { return IoGetCurrentIrpStackLocation(irp); }
 CDspDevice* DspOf(FILE_OBJECT* file) { return file ? static_cast<CDspDevice*>(file->FsContext2) : nullptr; }
 
 bool IsTwoUnitCard(uint32_t boardId) { return boardId == BoardIdTkePci; }
-PortLink LinkOf(uint32_t boardId) { return boardId == BoardIdTkePci ? PortLink::Memory : PortLink::Io; }
+PortLink LinkOf(uint32_t boardId) {
+  switch (boardId) {
+    case BoardIdTkePci: return PortLink::Memory;
+    case BoardIdTkeEpp: return PortLink::Epp;
+    default: return PortLink::Io;
+  }
+}
 
 // The codes answered in the caller's thread; every other one goes to the
 // worker.
@@ -40,21 +46,36 @@ int UnitOfName(const UNICODE_STRING& name) {
 constexpr uint32_t UnitStride = 256;
 }  // namespace
 
-bool CUnitDevice::HasUnits(uint32_t boardId) { return boardId == BoardIdTke || boardId == BoardIdTkePci; }
+bool CUnitDevice::HasUnits(uint32_t boardId) {
+  return boardId == BoardIdTke || boardId == BoardIdTkePci || boardId == BoardIdTkeEpp;
+}
 
 CUnitDevice::CUnitDevice(DEVICE_OBJECT* device, DEVICE_OBJECT* pdo, DEVICE_OBJECT* lower, const BoardRow* row,
                          uint32_t number)
     : CBoardDevice(device, pdo, lower, row, number),
       m_units(IsTwoUnitCard(row->boardId) ? 2 : 1),
+      m_link(LinkOf(row->boardId)),
       m_dsp{{this, LinkOf(row->boardId), 0}, {this, LinkOf(row->boardId), 1}} {
   KsQueueInit(&m_queue, nullptr);
   KeInitializeEvent(&m_wake, SynchronizationEvent, false);
 }
 
-CUnitDevice::~CUnitDevice() { StopWorker(); }
+CUnitDevice::~CUnitDevice() {
+  StopWorker();
+  if (m_portCounted) EppPortRelease(m_portNumber);
+}
 
 NTSTATUS CUnitDevice::StartHardware() {
   uint32_t length = 0;
+  if (m_link == PortLink::Epp) {
+    // The port itself is borrowed at each open; here only its number.
+    if (m_portCounted) EppPortRelease(m_portNumber);
+    m_portCounted = false;
+    bool resource = RegisterWindowCount() > 0;
+    void* window = resource ? MapRegisterWindow(0, &length) : nullptr;
+    if (resource && !window) return STATUS_DEVICE_CONFIGURATION_ERROR;
+    return EppPortNumber(resource, reinterpret_cast<uintptr_t>(window), &m_portNumber, &m_portCounted);
+  }
   void* window = MapRegisterWindow(0, &length);
   if (!window) return STATUS_DEVICE_CONFIGURATION_ERROR;
   auto base = reinterpret_cast<uintptr_t>(window);
@@ -69,6 +90,8 @@ NTSTATUS CUnitDevice::StartHardware() {
 
 void CUnitDevice::Stop() {
   for (uint32_t n = 0; n < m_units; ++n) m_dsp[n].Stop();
+  if (m_portCounted) EppPortRelease(m_portNumber);
+  m_portCounted = false;
   CBoardDevice::Stop();
 }
 
@@ -89,10 +112,10 @@ NTSTATUS CUnitDevice::Create(IRP* irp) {
     return STATUS_INTERNAL_ERROR;
   }
   dsp->Lock();
-  status = dsp->Open(irp);
+  status = OpenDsp(dsp, irp);
   if (NT_SUCCESS(status) && !m_worker.Object) {
     status = KsThreadStart(&m_worker, Thread, this);
-    if (!NT_SUCCESS(status)) dsp->Close(irp);
+    if (!NT_SUCCESS(status)) CloseDsp(dsp, irp);
   }
   dsp->Unlock();
   if (!NT_SUCCESS(status)) CBoardDevice::Close(irp);
@@ -102,7 +125,7 @@ NTSTATUS CUnitDevice::Create(IRP* irp) {
 NTSTATUS CUnitDevice::Close(IRP* irp) {
   if (CDspDevice* dsp = DspOf(Stack(irp)->FileObject)) {
     dsp->Lock();
-    dsp->Close(irp);
+    CloseDsp(dsp, irp);
     dsp->Unlock();
   }
   NTSTATUS status = CBoardDevice::Close(irp);
@@ -113,6 +136,32 @@ NTSTATUS CUnitDevice::Close(IRP* irp) {
 NTSTATUS CUnitDevice::Cleanup(IRP* irp) {
   KsQueueFlush(&m_queue, Stack(irp)->FileObject);
   return CBoardDevice::Cleanup(irp);
+}
+
+NTSTATUS CUnitDevice::OpenDsp(CDspDevice* dsp, IRP* irp) {
+  if (m_link != PortLink::Epp) return dsp->Open(irp);
+  // One handle at a time holds the borrowed port.
+  if (m_epp.file) return STATUS_ACCESS_DENIED;
+  NTSTATUS status = EppLinkOpen(&m_epp, m_portNumber);
+  if (!NT_SUCCESS(status)) return status;
+  status = dsp->Start(EppLinkRegisters(m_epp), HwRegs{});
+  if (NT_SUCCESS(status)) status = dsp->Open(irp);
+  if (!NT_SUCCESS(status)) {
+    dsp->Stop();
+    EppLinkClose(&m_epp);
+  }
+  return status;
+}
+
+void CUnitDevice::CloseDsp(CDspDevice* dsp, IRP* irp) {
+  if (m_link != PortLink::Epp) {
+    dsp->Close(irp);
+    return;
+  }
+  // Only one handle is ever open here, the one that borrowed the port.
+  EppLinkClose(&m_epp);
+  dsp->Close(irp);
+  dsp->Stop();  // the port mapping ends with the link
 }
 
 void CUnitDevice::StopWorker() {

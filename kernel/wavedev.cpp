@@ -19,7 +19,8 @@ NTSTATUS Fail(QvStartRecord* r, uint32_t event, const UNICODE_STRING* text, DEVI
 
 CWaveDevice::CWaveDevice(DEVICE_OBJECT* device, const UNICODE_STRING* parametersPath)
     : CKeDevice(device, nullptr, nullptr) {
-  if (parametersPath && NT_SUCCESS(KsRegOpenAbsolute(parametersPath, &m_parameters))) {
+  // Kept open for writing: the rates the boards report are written back.
+  if (parametersPath && NT_SUCCESS(KsRegOpenAbsoluteWritable(parametersPath, &m_parameters))) {
     KsRegReadDword(m_parameters, u"SampleRate", &m_sampleRate);
     KsRegReadDword(m_parameters, u"VariSpeed", &m_variSpeed);
     KsRegReadDword(m_parameters, u"FrameRate", &m_frameWord);
@@ -29,6 +30,25 @@ CWaveDevice::CWaveDevice(DEVICE_OBJECT* device, const UNICODE_STRING* parameters
 }
 
 CWaveDevice::~CWaveDevice() { KsRegClose(m_parameters); }
+
+void CWaveDevice::StoreRates(uint32_t sampleRate, uint32_t variSpeed, uint32_t frameWord) {
+  // A frame word whose low 16 bits are 0 carries no frame rate.
+  bool frame = (frameWord & 0xFFFF) != 0;
+  Lock();
+  m_sampleRate = sampleRate;
+  m_variSpeed = variSpeed;
+  if (frame) m_frameWord = frameWord;
+  Unlock();
+  HANDLE shared = nullptr;
+  if (!NT_SUCCESS(KsRegCreate(u"Software\\Quorvale\\MultiMedia", &shared))) shared = nullptr;
+  for (HANDLE key : {m_parameters, shared}) {
+    if (!key) continue;
+    KsRegWriteDword(key, u"VariSpeed", variSpeed & 0xFFFF);
+    KsRegWriteDword(key, u"SampleRate", sampleRate);
+    if (frame) KsRegWriteDword(key, u"FrameRate", frameWord & 0xFFFF);
+  }
+  KsRegClose(shared);
+}
 
 NTSTATUS CWaveDevice::Start(IRP*) {
   if (g_KsRoutines.PoSetPowerState) {

@@ -570,6 +570,28 @@ constexpr uint32_t FILE_READ_ACCESS = 1;
 constexpr uint32_t FILE_WRITE_ACCESS = 2;
 constexpr uint32_t IoctlAccess(uint32_t code) { return (code >> 14) & 3; }
 
+// ---- the system parallel-port driver's interface ---------------------------
+
+// Internal requests to \Device\ParallelPort<n>: the port's information
+// (the port stays lent to the caller until it releases the information).
+constexpr uint32_t IOCTL_INTERNAL_GET_PARALLEL_PORT_INFO = 0x160030;
+constexpr uint32_t IOCTL_INTERNAL_RELEASE_PARALLEL_PORT_INFO = 0x16003C;
+
+using PPARALLEL_TRY_ALLOCATE_ROUTINE = bool (*)(void* context);
+using PPARALLEL_FREE_ROUTINE = void (*)(void* context);
+using PPARALLEL_QUERY_WAITERS_ROUTINE = uint32_t (*)(void* context);
+
+struct PARALLEL_PORT_INFORMATION {
+  uint64_t OriginalController;  // bus address of the port
+  uint8_t* Controller;          // its registers as the driver reaches them
+  uint32_t SpanOfController;    // bytes
+  PPARALLEL_TRY_ALLOCATE_ROUTINE TryAllocatePort;
+  PPARALLEL_FREE_ROUTINE FreePort;
+  PPARALLEL_QUERY_WAITERS_ROUTINE QueryNumWaiters;
+  void* Context;
+};
+static_assert(sizeof(void*) != 4 || sizeof(PARALLEL_PORT_INFORMATION) == 32);
+
 // ---- Plug and Play and power --------------------------------------------
 
 enum DEVICE_REGISTRY_PROPERTY { DevicePropertyDeviceDescription = 0, DevicePropertyHardwareID = 1,

@@ -11,7 +11,9 @@
 
 namespace {
 std::mutex g_objects;
-std::map<void*, km::ObjectKind> g_kinds;
+// Never destroyed: a system thread may drop its last reference while the
+// program's exit handlers run.
+std::map<void*, km::ObjectKind>& g_kinds = *new std::map<void*, km::ObjectKind>;
 struct HandleEntry {
   km::HandleKind kind;
   void* object;

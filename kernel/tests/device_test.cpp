@@ -210,10 +210,16 @@ TEST_F(DeviceTest, SetPowerRecordsDeviceAndSystemStates) {
 TEST_F(DeviceTest, WdmChildFollowsEnableWdm) {
   km::Arrival a = ArriveBoard(TavrionId());
   CBoardDevice* board = Board(u"\\Device\\Qvtvr0");
+  board->SetChannels(0, 16);
+  ASSERT_EQ(board->SetInterfaces(true), STATUS_SUCCESS);
+  EXPECT_EQ(board->Child(), nullptr) << "no inputs, no WDM interface";
+  EXPECT_EQ(a.pdo->Node->invalidatedRelations, 0u);
   board->SetChannels(16, 16);
-  ASSERT_EQ(board->UpdateWdmChild(true), STATUS_SUCCESS);
+  ASSERT_EQ(board->SetInterfaces(true), STATUS_SUCCESS);
   EXPECT_EQ(km::RegReadDword(DeviceKey(a.pdo), u"EnableWdm"), 1u);
   EXPECT_EQ(a.pdo->Node->invalidatedRelations, 1u);
+  ASSERT_EQ(board->SetInterfaces(true), STATUS_SUCCESS);
+  EXPECT_EQ(a.pdo->Node->invalidatedRelations, 1u) << "no change, no new relations";
   NTSTATUS status;
   auto children = km::PnpBusRelations(a.pdo, &status);
   ASSERT_EQ(children.size(), 1u);
@@ -259,7 +265,7 @@ TEST_F(DeviceTest, WdmChildFollowsEnableWdm) {
   EXPECT_EQ(km::PnpSendTo(child, Pnp(IRP_MN_QUERY_PNP_DEVICE_STATE), nullptr), STATUS_NOT_SUPPORTED);
 
   km::RegWriteDword(DeviceKey(a.pdo), u"EnableWdm", 0);
-  board->UpdateWdmChild(true);
+  board->SetInterfaces(true);
   EXPECT_TRUE(km::PnpBusRelations(a.pdo, &status).empty());
   EXPECT_EQ(km::PnpSendTo(child, Pnp(IRP_MN_REMOVE_DEVICE), nullptr), STATUS_SUCCESS);
   EXPECT_EQ(board->Child(), nullptr);
@@ -270,7 +276,7 @@ TEST_F(DeviceTest, BoardRemovalTakesItsChildAlong) {
   km::Arrival a = ArriveBoard(TavrionId());
   CBoardDevice* board = Board(u"\\Device\\Qvtvr0");
   board->SetChannels(8, 0);
-  board->UpdateWdmChild(true);
+  board->SetInterfaces(true);
   ASSERT_NE(board->Child(), nullptr);
   EXPECT_EQ(km::DeviceCount(driver), 3u);
   RemoveNode(a.pdo);

@@ -136,6 +136,25 @@ TEST_F(StartupTest, WaveDeviceReadsItsRates) {
   }
 }
 
+TEST_F(StartupTest, ReportedRatesAreKeptAndWrittenToBothKeys) {
+  km::RegWriteDword(ParametersKey, u"FrameRate", 30000);
+  ASSERT_EQ(Load(), STATUS_SUCCESS);
+  const std::u16string shared = u"\\Registry\\Machine\\Software\\Quorvale\\MultiMedia";
+  // A frame word with low 16 bits of 0 leaves the frame rate alone.
+  g_QvWave->StoreRates(48000, 0x12345, 0x30000);
+  EXPECT_EQ(g_QvWave->SampleRate(), 48000u);
+  EXPECT_EQ(g_QvWave->FrameWord(), 30000u);
+  for (const auto& key : {ParametersKey, shared}) {
+    EXPECT_EQ(km::RegReadDword(key, u"SampleRate"), 48000u);
+    EXPECT_EQ(km::RegReadDword(key, u"VariSpeed"), 0x2345u) << "16 bits";
+  }
+  EXPECT_EQ(km::RegReadDword(ParametersKey, u"FrameRate"), 30000u);
+  EXPECT_FALSE(km::RegReadDword(shared, u"FrameRate").has_value());
+  g_QvWave->StoreRates(44100, 0, 0x20000 | 25000);
+  EXPECT_EQ(g_QvWave->FrameWord(), 0x20000u | 25000);
+  for (const auto& key : {ParametersKey, shared}) EXPECT_EQ(km::RegReadDword(key, u"FrameRate"), 25000u);
+}
+
 TEST_F(StartupTest, StartUpPoolExhaustionIsAFatalException) {
   km::FailPoolAfter(0);
   EXPECT_EQ(Load(), STATUS_INSUFFICIENT_RESOURCES);

@@ -4,6 +4,7 @@
 // the protocol's buffer rules.
 #include "kernel/tests/fixture.h"
 #include "sim/units/hostunit.h"
+#include "sim/units/parport.h"
 
 #include <chrono>
 #include <cstring>
@@ -53,6 +54,7 @@ class UnitTest : public KernelTest {
   void TearDown() override {
     for (UmHandle h : handles) UmClose(h);
     KernelTest::TearDown();
+    if (portDriver) km::UnloadDriver(portDriver);
   }
 
   // A unit on eight I/O ports of a host card; its device is \Device\Qvdev<n>.
@@ -81,6 +83,33 @@ class UnitTest : public KernelTest {
     return u0;
   }
 
+  // A parallel port n at base with a unit (or none) on its EPP cycles.
+  simunit::ParallelPort* Port(uint32_t n, uint64_t base, HostUnit* unit) {
+    ports.push_back(std::make_unique<simunit::ParallelPort>(n, base, unit));
+    return ports.back().get();
+  }
+  // The system's parallel-port driver, which names the ports made so far.
+  void LoadPortDriver() {
+    ASSERT_EQ(km::LoadDriver(simunit::ParallelPortDriverEntry, u"\\Registry\\Machine\\System\\Parport", &portDriver),
+              STATUS_SUCCESS);
+  }
+  // The EPP unit's node, with a port resource at base or none (base 0).
+  NTSTATUS EppNode(uint64_t base) {
+    simbus::DeviceNode node;
+    node.hardwareIds = simbus::HardwareIdList({u"Qvepp"});
+    if (base) node.resources.push_back({simbus::ResKind::Port, base, 8, 0, 0, false, false});
+    return Arrive(node).startStatus;
+  }
+  // A unit behind system parallel port n (0: 0x378, 1: 0x278).
+  HostUnit* EppUnit(Generation g, uint32_t n = 0) {
+    if (!portDriver) LoadPortDriver();
+    units.push_back(std::make_unique<HostUnit>(g));
+    uint64_t base = n ? 0x278 : 0x378;
+    Port(n, base, units.back().get());
+    EXPECT_EQ(EppNode(base), STATUS_SUCCESS);
+    return units.back().get();
+  }
+
   UmHandle Open(const char* name, uint32_t access = ReadWrite) {
     UmHandle h = 0;
     EXPECT_EQ(UmOpen(name, access, ShareAll, &h), STATUS_SUCCESS) << name;
@@ -100,7 +129,9 @@ class UnitTest : public KernelTest {
   std::vector<std::unique_ptr<HostUnit>> units;
   std::vector<std::unique_ptr<simunit::IoLink>> links;
   std::vector<std::unique_ptr<simunit::PciCard>> cards;
+  std::vector<std::unique_ptr<simunit::ParallelPort>> ports;
   std::vector<UmHandle> handles;
+  DRIVER_OBJECT* portDriver = nullptr;
 };
 
 TEST_F(UnitTest, OneOwnerAtATimeAndEveryCloseUnprobes) {
@@ -221,27 +252,33 @@ TEST_F(UnitTest, PassThroughWritesThenReadsWithoutCommandOnNibbleOne) {
 }
 
 TEST_F(UnitTest, WordFormatsOnEveryPortVariant) {
+  enum class Link { Io, Pci, Epp };
   struct Variant {
     const char* what;
     Generation g;
-    bool pci, wide;
+    Link link;
+    bool wide;
   };
-  const Variant variants[] = {{"first, I/O, 8-bit", Generation::First, false, false},
-                              {"first, I/O, 16-bit", Generation::First, false, true},
-                              {"second, I/O", Generation::Second, false, true},
-                              {"first, memory", Generation::First, true, true},
-                              {"second, memory", Generation::Second, true, true}};
+  const Variant variants[] = {{"first, I/O, 8-bit", Generation::First, Link::Io, false},
+                              {"first, I/O, 16-bit", Generation::First, Link::Io, true},
+                              {"second, I/O", Generation::Second, Link::Io, true},
+                              {"first, memory", Generation::First, Link::Pci, true},
+                              {"second, memory", Generation::Second, Link::Pci, true},
+                              {"first, EPP", Generation::First, Link::Epp, true},
+                              {"second, EPP", Generation::Second, Link::Epp, true}};
   struct ReadCase {
     uint32_t format, bytes, want;
   };
   const ReadCase reads[] = {{0, 4, 0xFF800001}, {1, 4, 0x00800001}, {2, 2, 0x8000}, {3, 2, 0x8000},
                             {4, 2, 0x0001},     {5, 2, 0x0001}};
   uint64_t port = 0x300;
-  uint32_t slot = 3, n = 0;
+  uint32_t slot = 3, n = 0, epp = 0;
   for (const auto& v : variants) {
     SCOPED_TRACE(v.what);
-    HostUnit* u = v.pci ? PciUnits(v.g, false, slot++) : IoUnit(v.g, port += 0x10, v.wide);
-    std::string name = (v.pci ? "\\\\.\\Qvdev" : "\\\\.\\Qvdev") + std::to_string(n++);
+    HostUnit* u = v.link == Link::Pci   ? PciUnits(v.g, false, slot++)
+                  : v.link == Link::Epp ? EppUnit(v.g, epp++)
+                                        : IoUnit(v.g, port += 0x10, v.wide);
+    std::string name = "\\\\.\\Qvdev" + std::to_string(n++);
     UmHandle h = Open(name.c_str());
     ASSERT_EQ(Simple(h, IOCTL_QV_ATTACH), STATUS_SUCCESS);
     EXPECT_EQ(Kind(h), v.g == Generation::First ? UnitKindPort1 : UnitKindPort2);
@@ -274,6 +311,65 @@ TEST_F(UnitTest, WordFormatsOnEveryPortVariant) {
           << "no byte mover on the first generation";
     }
   }
+}
+
+TEST_F(UnitTest, EppUnitBorrowsItsPortAndGivesItBack) {
+  HostUnit* u = EppUnit(Generation::First);
+  simunit::ParallelPort* port = ports.back().get();
+  const uint8_t ecr = port->Ecr();
+  UmHandle h = Open("\\\\.\\Qvdev0");
+  EXPECT_TRUE(port->Allocated());
+  EXPECT_EQ(port->Ecr() & 0xE0, 0x80) << "EPP mode while open";
+  UmHandle second;
+  EXPECT_EQ(UmOpen("\\\\.\\Qvdev0", ReadWrite, ShareAll, &second), STATUS_ACCESS_DENIED);
+
+  ASSERT_EQ(Simple(h, IOCTL_QV_ATTACH), STATUS_SUCCESS);
+  EXPECT_EQ(Kind(h), UnitKindPort1);
+  EXPECT_EQ(Simple(h, IOCTL_QV_BOOT), STATUS_SUCCESS);
+  EXPECT_EQ(u->Resets(), 1u) << "the reset line through the address byte";
+  u->Answer(0x15, {0x000102});
+  uint32_t word = 0;
+  Result r = Ioctl(h, Dsp(5, 0, 1), nullptr, 0, &word, 4);
+  EXPECT_EQ(r.status, STATUS_SUCCESS);
+  EXPECT_EQ(word, 0x000102u);
+  EXPECT_EQ(u->Commands(), std::vector<uint8_t>{0x15});
+
+  Close(h);
+  EXPECT_EQ(port->Ecr(), ecr) << "the extended control register as before the open";
+  EXPECT_FALSE(port->Allocated());
+  EXPECT_EQ(port->InfoHeld(), 0u);
+
+  // A port another driver holds, or an information answer too short to
+  // hold the port's routines: refused, and nothing kept or changed.
+  port->AllocatedElsewhere(true);
+  EXPECT_EQ(UmOpen("\\\\.\\Qvdev0", ReadWrite, ShareAll, &second), STATUS_DEVICE_BUSY);
+  port->AllocatedElsewhere(false);
+  port->ShortInformation(true);
+  EXPECT_EQ(UmOpen("\\\\.\\Qvdev0", ReadWrite, ShareAll, &second), STATUS_DEVICE_CONFIGURATION_ERROR);
+  EXPECT_EQ(port->InfoHeld(), 0u);
+  EXPECT_FALSE(port->Allocated());
+  EXPECT_EQ(port->Ecr(), ecr);
+}
+
+TEST_F(UnitTest, EppPortNumbersAndAnEmptyPort) {
+  LoadPortDriver();
+  Port(0, 0x378, nullptr);
+  // Units without a port resource take ports 0 and 1; a third has none
+  // until one of them leaves. A resource must be one of the two system ports.
+  simbus::DeviceNode bare;
+  bare.hardwareIds = simbus::HardwareIdList({u"Qvepp"});
+  EXPECT_EQ(Arrive(bare).startStatus, STATUS_SUCCESS);
+  km::Arrival second = Arrive(bare);
+  EXPECT_EQ(second.startStatus, STATUS_SUCCESS);
+  EXPECT_EQ(Arrive(bare).startStatus, STATUS_DEVICE_CONFIGURATION_ERROR);
+  EXPECT_EQ(EppNode(0x3BC), STATUS_DEVICE_CONFIGURATION_ERROR);
+  RemoveNode(second.pdo);
+  EXPECT_EQ(Arrive(bare).startStatus, STATUS_SUCCESS) << "port 1 is free again";
+  // Port 0 has no unit: both probes fail; the last unit's port 1 does not exist.
+  UmHandle h = Open("\\\\.\\Qvdev0");
+  EXPECT_EQ(Simple(h, IOCTL_QV_ATTACH), STATUS_DEVICE_NOT_READY);
+  UmHandle none;
+  EXPECT_NE(UmOpen("\\\\.\\Qvdev4", ReadWrite, ShareAll, &none), STATUS_SUCCESS) << "no port 1 here";
 }
 
 TEST_F(UnitTest, StallAfterThreeWordsTimesOutWithTheBytesDone) {

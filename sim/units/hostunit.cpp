@@ -273,6 +273,131 @@ void HostUnit::WriteSecondMemory(uint32_t reg, uint32_t width, uint32_t value) {
   }
 }
 
+// ---- EPP ---------------------------------------------------------------------------------------
+
+// First generation: an address byte with bit 6 set drives the reset line
+// (bit 4 holds it); the low three bits select a register of the I/O
+// numbering, except that register 3 runs data cycles: in the transfer mode
+// of the control register (bits 5..6: 1 three bytes, 2 two, 3 one; bit 0
+// read, bit 1 write), high, middle, low, through the data registers 5, 6, 7.
+// Second generation: 10 holds the reset line, 2 releases it; 0x18, 0x38 and
+// 0x58 run data cycles of three, two and one bytes, least significant
+// first; any other address selects a 24-bit register (0 control, 16
+// command), read low byte first and written high byte first.
+void HostUnit::EppAddress(uint8_t address) {
+  std::unique_lock<std::mutex> lk(m_lock);
+  WaitForBus(lk);
+  m_eppLane = 0;
+  m_eppWord = 0;
+  bool hold = m_resetHeld;
+  if (m_generation == Generation::First) {
+    if (address & 0x40) hold = (address & 0x10) != 0;
+    m_eppAddress = address & 0x07;
+  } else if (address == 10 || address == 2) {
+    hold = address == 10;
+    m_eppAddress = address;
+  } else {
+    m_eppAddress = address;
+  }
+  if (hold && !m_resetHeld) ResetUnit();
+  m_resetHeld = hold;
+}
+
+int HostUnit::EppLanes() const {
+  if (m_generation == Generation::Second) {
+    switch (m_eppAddress) {
+      case 0x18: return 3;
+      case 0x38: return 2;
+      case 0x58: return 1;
+      default: return -1;
+    }
+  }
+  if (m_eppAddress != 3) return -1;
+  uint32_t code = m_control >> 5 & 3;
+  return code ? static_cast<int>(4 - code) : 0;
+}
+
+uint8_t HostUnit::EppRead() {
+  std::unique_lock<std::mutex> lk(m_lock);
+  WaitForBus(lk);
+  if (m_resetHeld) return 0xFF;
+  if (m_generation == Generation::Second) return EppReadSecond();
+  int lanes = EppLanes();
+  if (lanes < 0) return static_cast<uint8_t>(ReadFirst(m_eppAddress, 1));
+  if (!lanes || !(m_control & 1)) return 0xFF;  // no read mode
+  uint32_t reg = 8 - lanes + m_eppLane;
+  m_eppLane = (m_eppLane + 1) % lanes;
+  return static_cast<uint8_t>(ReadFirst(reg, 1));
+}
+
+void HostUnit::EppWrite(uint8_t value) {
+  std::unique_lock<std::mutex> lk(m_lock);
+  WaitForBus(lk);
+  if (m_resetHeld) return;
+  if (m_generation == Generation::Second) return EppWriteSecond(value);
+  int lanes = EppLanes();
+  if (lanes < 0) return WriteFirst(m_eppAddress, 1, value);
+  if (!lanes || !(m_control & 2)) return;  // no write mode
+  uint32_t reg = 8 - lanes + m_eppLane;
+  m_eppLane = (m_eppLane + 1) % lanes;
+  WriteFirst(reg, 1, value);
+}
+
+uint8_t HostUnit::EppReadSecond() {
+  int lanes = EppLanes();
+  if (lanes > 0) {
+    uint32_t w = Front();
+    uint8_t b = static_cast<uint8_t>(w >> (8 * m_eppLane));
+    if (++m_eppLane == static_cast<uint32_t>(lanes)) {
+      m_eppLane = 0;
+      Pop();
+    }
+    return b;
+  }
+  uint32_t reg = 0;
+  if (m_eppAddress == 16)
+    reg = (m_pending ? m_command : m_command & ~1u) ^ (m_faults.wrongProbe ? 0x02 : 0);
+  else if (m_eppAddress == 0)
+    reg = m_control;
+  else
+    return 0xFF;
+  uint8_t b = static_cast<uint8_t>(reg >> (8 * m_eppLane));
+  m_eppLane = (m_eppLane + 1) % 3;
+  return b;
+}
+
+void HostUnit::EppWriteSecond(uint8_t value) {
+  int lanes = EppLanes();
+  if (lanes > 0) {
+    m_eppWord |= uint32_t(value) << (8 * m_eppLane);
+    if (++m_eppLane == static_cast<uint32_t>(lanes)) {
+      TakeWord(m_eppWord);
+      m_eppLane = 0;
+      m_eppWord = 0;
+    }
+    return;
+  }
+  if (m_eppAddress != 16 && m_eppAddress != 0) return;
+  m_eppWord = m_eppWord << 8 | value;
+  if (++m_eppLane < 3) return;
+  uint32_t v = m_eppWord & 0xFFFFFF;
+  m_eppLane = 0;
+  m_eppWord = 0;
+  if (m_eppAddress == 0) {
+    m_control = static_cast<uint8_t>(v);
+    return;
+  }
+  m_command = v;
+  if (v & 1) TakeCommand(static_cast<uint8_t>(((v & 0xFF) - 0x51) / 2));
+}
+
+uint8_t HostUnit::EppStatus(bool input) {
+  std::unique_lock<std::mutex> lk(m_lock);
+  WaitForBus(lk);
+  bool ready = !m_resetHeld && (input ? CanSend() : CanReceive());
+  return ready ? 0 : 0x40;
+}
+
 // ---- links --------------------------------------------------------------------------------------
 
 IoLink::IoLink(HostUnit* unit, uint64_t base) : m_unit(unit) {

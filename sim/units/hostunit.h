@@ -2,8 +2,9 @@
 // interface chip of each port generation (command, status and data
 // registers, 24-bit FIFOs both ways, reset line, transfer modes) with a
 // scripted unit firmware that takes host commands and answers them, and
-// the links that put a unit on the bus: eight I/O ports of a host card, or
-// the memory window of the two-unit PCI card.
+// the links that put a unit on the bus: eight I/O ports of a host card, the
+// memory window of the two-unit PCI card, or the EPP cycles of a parallel
+// port (sim/units/parport.h).
 #pragma once
 #include "sim/bus/simbus.h"
 
@@ -52,7 +53,20 @@ class HostUnit {
   uint32_t Read(uint32_t reg, uint32_t width, bool memory);
   void Write(uint32_t reg, uint32_t width, uint32_t value, bool memory);
 
+  // The unit's EPP interface: the address and data cycles a parallel port
+  // runs, and the status lines the unit drives: bit 4 set when no unit
+  // answers (never here), bit 6 set while the unit is not ready in the
+  // direction the port's control lines set (input: data for the host).
+  void EppAddress(uint8_t address);
+  uint8_t EppRead();
+  void EppWrite(uint8_t value);
+  uint8_t EppStatus(bool input);
+
  private:
+  // Data cycles of the current EPP address: bytes per word, -1 none.
+  int EppLanes() const;
+  uint8_t EppReadSecond();
+  void EppWriteSecond(uint8_t value);
   uint32_t ReadFirst(uint32_t reg, uint32_t width);
   void WriteFirst(uint32_t reg, uint32_t width, uint32_t value);
   uint32_t ReadSecondIo(uint32_t reg, uint32_t width);
@@ -91,6 +105,12 @@ class HostUnit {
   bool m_pending = false;
   uint8_t m_high = 0, m_middle = 0;  // the host's latched data bytes
   uint32_t m_mode = 0;
+  // EPP: the address byte, the byte of the current word or register, the
+  // bytes gathered so far, and the reset line.
+  uint8_t m_eppAddress = 0;
+  uint32_t m_eppLane = 0;
+  uint32_t m_eppWord = 0;
+  bool m_resetHeld = false;
 };
 
 // A unit on eight I/O ports from `base`.
