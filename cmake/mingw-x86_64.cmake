@@ -5,3 +5,8 @@ set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(HRL_MINGW x86_64-w64-mingw32)
 set(HRL_WINE_ARCH win64)
 include(${CMAKE_CURRENT_LIST_DIR}/mingw.cmake)
+# A test build only, never shipped: -O1 and line tables only (-g1: Wine's
+# backtraces still name function, file and line) compile and link about a
+# quarter faster than the deliverables' -O2 -g.
+set(CMAKE_C_FLAGS_RELWITHDEBINFO_INIT   "-O1 -g1 -DNDEBUG")
+set(CMAKE_CXX_FLAGS_RELWITHDEBINFO_INIT "-O1 -g1 -DNDEBUG")
