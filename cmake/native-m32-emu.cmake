@@ -11,9 +11,13 @@ set(CMAKE_SYSTEM_PROCESSOR i686)
 set(CMAKE_C_COMPILER   gcc)
 set(CMAKE_CXX_COMPILER g++)
 
-set(_hrl_flags "-m32 -msse2 -mfpmath=sse -g -O1 -fsanitize=undefined -fno-sanitize=vptr -fsanitize-undefined-trap-on-error")
+set(_hrl_flags "-m32 -msse2 -mfpmath=sse -fsanitize=undefined -fno-sanitize=vptr -fsanitize-undefined-trap-on-error")
 set(CMAKE_C_FLAGS_INIT   "${_hrl_flags}")
 set(CMAKE_CXX_FLAGS_INIT "${_hrl_flags}")
+# -O1 as in the sanitizer build, set as the cache entry itself: CMake
+# appends its own "-O2 -g" to a toolchain's _INIT value.
+set(CMAKE_C_FLAGS_RELWITHDEBINFO   "-O1 -g -DNDEBUG" CACHE STRING "")
+set(CMAKE_CXX_FLAGS_RELWITHDEBINFO "-O1 -g -DNDEBUG" CACHE STRING "")
 # The static C library warns at every link that GoogleTest's result
 # streaming would need the shared resolver; that path is never taken here.
 # (The 64-bit native build still shows the linker's warnings.)
