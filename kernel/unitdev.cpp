@@ -141,6 +141,11 @@ NTSTATUS CUnitDevice::DispatchCode(IRP* irp, CDspDevice*, bool* handled) {
   if (m_link != PortLink::Memory || Stack(irp)->Parameters.DeviceIoControl.IoControlCode != IOCTL_QV_PCI_CONFIG_GET)
     return STATUS_SUCCESS;
   // The handle becomes a board-memory handle, which answers from now on.
+  // Under the device's mutex, so that two requests at once make one.
   *handled = true;
-  return BoardMemoryHandleOpen(this, irp);
+  Lock();
+  auto* made = static_cast<CKeHandle*>(Stack(irp)->FileObject->FsContext);
+  NTSTATUS status = made ? made->DeviceControl(irp) : BoardMemoryHandleOpen(this, irp);
+  Unlock();
+  return status;
 }

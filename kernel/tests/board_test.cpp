@@ -179,6 +179,22 @@ TEST_F(BoardTest, InterfacesFollowTheBoardAndItsKeys) {
   EXPECT_EQ(km::RegReadDword(DeviceKey(pdo), u"EnableGsif"), 1u) << "created with its default";
   ASSERT_EQ(Enabled(GUID_QvWdmInterface, pdo).size(), 1u);
   EXPECT_EQ(Enabled(GUID_QvGsifInterface, pdo).size(), 1u);
+  // Each interface's key names it after the board.
+  struct Named {
+    const GUID* cls;
+    const char16_t* name;
+  };
+  for (const Named& n : {Named{&GUID_QvWdmInterface, u"Tavrion WDM"}, Named{&GUID_QvGsifInterface, u"Tavrion GSIF"}}) {
+    std::u16string link = Enabled(*n.cls, pdo).at(0);
+    UNICODE_STRING u{static_cast<uint16_t>(link.size() * 2), static_cast<uint16_t>(link.size() * 2), link.data()};
+    HANDLE key;
+    ASSERT_EQ(KsOpenInterfaceKey(&u, &key), STATUS_SUCCESS);
+    char16_t text[32] = {};
+    uint32_t type = 0, got = 0;
+    EXPECT_EQ(KsRegReadValue(key, u"FriendlyName", text, sizeof text - 2, &type, &got), STATUS_SUCCESS);
+    KsRegClose(key);
+    EXPECT_EQ(std::u16string(text), n.name);
+  }
 
   // "EnableGsif" 0, or a channel count of 0 in the GSIF interface's key,
   // switches only the GSIF interface off.
