@@ -81,6 +81,14 @@ NTSTATUS CBoardDnv::Probe() {
   return m_dspCountByte == NoDsps || ProgramWord() == DunvellFirmware ? STATUS_SUCCESS : STATUS_BUS_RESET;
 }
 
+NTSTATUS CBoardDnv::BoardRequest(IRP* irp) {
+  switch (Stack(irp)->Parameters.DeviceIoControl.IoControlCode) {
+    case IOCTL_QV_LOAD:
+    case IOCTL_QV_EXT_QUERY: return STATUS_NOT_SUPPORTED;
+    default: return CPciDsp::BoardRequest(irp);
+  }
+}
+
 uint32_t CBoardDnv::DspCount() const {
   return m_dspCountByte > NoDsps && m_dspCountByte <= NoDsps + 4 ? m_dspCountByte - NoDsps : 0;
 }

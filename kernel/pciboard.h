@@ -56,6 +56,8 @@ class CBoardDnv : public CPciDsp {
 
  protected:
   uint32_t DspCount() const override;
+  // The board has no DSP program loader and no converter unit.
+  NTSTATUS BoardRequest(IRP* irp) override;
 
  private:
   static constexpr uint8_t NoDsps = 0xD0;  // 0xD1 to 0xD4: one to four DSPs

@@ -153,9 +153,11 @@ TEST_F(BoardTest, PassThroughNeedsTheOwnerAndARunningBoard) {
       {"\\\\.\\Qvdnv0", STATUS_SUCCESS, STATUS_SHARING_VIOLATION, STATUS_SHARING_VIOLATION, STATUS_NOT_SUPPORTED},
   };
   const uint32_t code = 0x83AE3224;
+  std::vector<UmHandle> owners;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     UmHandle owner = Open(c.name), other = Open(c.name);
+    owners.push_back(owner);
     uint32_t word = 1;
     EXPECT_EQ(Ioctl(other, code, &word, 4), c.nobody);
     EXPECT_EQ(Ioctl(owner, IOCTL_QV_ATTACH), c.attach) << "the ready check's answer; the owner is set";
@@ -163,7 +165,9 @@ TEST_F(BoardTest, PassThroughNeedsTheOwnerAndARunningBoard) {
     EXPECT_EQ(Ioctl(owner, code, &word, 4, &word, 4), c.owner);
   }
   host[1].hstr = 0x20;
-  EXPECT_EQ(Ioctl(handles[0], code), STATUS_NOT_SUPPORTED) << "running now";
+  EXPECT_EQ(Ioctl(owners[0], code), STATUS_NOT_SUPPORTED) << "running now";
+  const uint32_t image = 0x12345678;
+  EXPECT_EQ(Ioctl(owners[2], IOCTL_QV_LOAD, &image, 4), STATUS_NOT_SUPPORTED) << "no loader on the Dunvell";
 }
 
 TEST_F(BoardTest, InterfacesFollowTheBoardAndItsKeys) {
