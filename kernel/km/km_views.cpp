@@ -60,6 +60,7 @@ NTSTATUS ZwMapViewOfSection(HANDLE section, HANDLE process, void** base, uintptr
   if (process != ZwCurrentProcess()) return STATUS_INVALID_HANDLE;
   if (!base || *base || !sectionOffset || *sectionOffset < 0 || !viewSize || !*viewSize)
     return STATUS_INVALID_PARAMETER;
+  if (*viewSize > LastAddress - FirstAddress) return STATUS_INVALID_VIEW_SIZE;
   uint64_t offset = static_cast<uint64_t>(*sectionOffset);
   uint64_t page = offset / PageBytes * PageBytes;
   uint64_t bytes = RoundUp(offset - page + *viewSize, PageBytes);
