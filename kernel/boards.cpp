@@ -1,6 +1,7 @@
 // The board table, AddDevice and the creation of board devices with their
 // names and counters.
 #include "kernel/qvdev.h"
+#include "kernel/pciboard.h"
 #include "kernel/unitdev.h"
 
 #include <cstring>
@@ -118,7 +119,8 @@ CBoardDevice* CreateBoardDevice(QvStartRecord* r, uint32_t boardId) {
   }
   DEVICE_OBJECT* device;
   bool units = CUnitDevice::HasUnits(boardId);
-  uint32_t size = units ? sizeof(CUnitDevice) : sizeof(CBoardDevice);
+  uint32_t size = units ? sizeof(CUnitDevice) : PciBoardSize(boardId);
+  if (!size) return nullptr;
   if (!NT_SUCCESS(IoCreateDevice(r->driver, size, r->deviceName, QvDeviceObjectType, 0, false,
                                  &device))) {
     KsLogEvent(nullptr, QvEventNoDevice, STATUS_SUCCESS, r->deviceName->Buffer, 0, nullptr);
@@ -130,8 +132,9 @@ CBoardDevice* CreateBoardDevice(QvStartRecord* r, uint32_t boardId) {
     return nullptr;
   }
   DEVICE_OBJECT* lower = r->pdo ? IoAttachDeviceToDeviceStack(device, r->pdo) : nullptr;
+  // Each family has its class: the recorder units one, each PCI DSP board its own.
   CBoardDevice* board = units ? new (device->DeviceExtension) CUnitDevice(device, r->pdo, lower, row, number)
-                              : new (device->DeviceExtension) CBoardDevice(device, r->pdo, lower, row, number);
+                              : NewPciBoard(device->DeviceExtension, device, r->pdo, lower, row, number);
   if (!NT_SUCCESS(board->SetLinkName(r->linkName))) {
     IoDeleteSymbolicLink(r->linkName);
     if (lower) IoDetachDevice(lower);

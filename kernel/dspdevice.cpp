@@ -3,7 +3,7 @@
 #include "kernel/dspdevice.h"
 
 #include "kernel/protocol.h"
-#include "kernel/unitdev.h"
+#include "kernel/dspboard.h"
 
 #include <cstring>
 
@@ -55,7 +55,7 @@ class CDspList {
   }
 };
 
-CDspDevice::CDspDevice(CUnitDevice* device, PortLink link, uint32_t unit)
+CDspDevice::CDspDevice(CDspBoardDevice* device, PortLink link, uint32_t unit)
     : m_device(device), m_linkKind(link), m_unit(unit) {
   EnsureLocks();
   KeInitializeMutex(&m_mutex, 0);
@@ -77,6 +77,10 @@ void CDspDevice::Lock() { KeWaitForSingleObject(&m_mutex, Executive, KernelMode,
 void CDspDevice::Unlock() { KeReleaseMutex(&m_mutex, false); }
 
 void CDspDevice::SetOwner(FILE_OBJECT* owner) { m_owner = owner; }
+
+NTSTATUS CDspDevice::NotOwner(uint32_t, bool otherOwner) const {
+  return otherOwner ? STATUS_DEVICE_BUSY : STATUS_INVALID_DEVICE_STATE;
+}
 
 void CDspDevice::Stop() {
   m_regs = {};

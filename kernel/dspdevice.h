@@ -1,16 +1,16 @@
-// CDspDevice: the DSP of one recorder unit behind a host port. Owner,
-// time-out, link, kind word, mutex, port and movers; the codes all DSP
-// units share; host commands and block transfers; linked units and the
-// group command.
+// CDspDevice: the DSP of one recorder unit behind a host port, and the base
+// of the PCI boards' DSP devices. Owner, time-out, link, kind word, mutex,
+// port and movers; the codes all DSP units share; host commands and block
+// transfers; linked units and the group command.
 #pragma once
 #include "kernel/hostport.h"
 #include "kernel/services.h"
 
-class CUnitDevice;
+class CDspBoardDevice;
 
 class CDspDevice {
  public:
-  CDspDevice(CUnitDevice* device, PortLink link, uint32_t unit);
+  CDspDevice(CDspBoardDevice* device, PortLink link, uint32_t unit);
   CDspDevice(const CDspDevice&) = delete;
   CDspDevice& operator=(const CDspDevice&) = delete;
   virtual void SetOwner(FILE_OBJECT* owner);          // 0
@@ -23,12 +23,18 @@ class CDspDevice {
   virtual NTSTATUS Start(const HwRegs& regs, const HwRegs& board);  // 7
   virtual NTSTATUS Probe();                           // 8
 
-  CUnitDevice* Device() const { return m_device; }
+  CDspBoardDevice* Device() const { return m_device; }
   FILE_OBJECT* Owner() const { return m_owner; }
   uint32_t Kind() const { return m_kind; }
   uint32_t Timeout() const { return m_timeout; }
   bool Linked() const { return m_link != nullptr; }
   uint32_t Unit() const { return m_unit; }
+  // The version word of the program the DSP runs, 0 when none is known.
+  uint32_t ProgramWord() const { return m_programWord; }
+  // The answer to an owner-only code from a handle that does not own the
+  // unit: STATUS_DEVICE_BUSY when another handle does, else
+  // STATUS_INVALID_DEVICE_STATE.
+  virtual NTSTATUS NotOwner(uint32_t code, bool otherOwner) const;
   void Lock();
   void Unlock();
 
@@ -39,6 +45,12 @@ class CDspDevice {
 
   static constexpr uint32_t DefaultTimeout = 2000;
   static constexpr uint32_t MaxTimeout = 60000;
+
+ protected:
+  // The board classes: the kind word holds the board id from the start.
+  void SetKind(uint32_t kind) { m_kind = kind; }
+  void SetProgramWord(uint32_t word) { m_programWord = word; }
+  const HwRegs& Registers() const { return m_regs; }
 
  private:
   NTSTATUS Link(IRP* irp);
@@ -52,11 +64,12 @@ class CDspDevice {
   NTSTATUS StallCheck(uint32_t start) const;
 
   CDspDevice* m_next = nullptr;   // the driver-wide list
-  CUnitDevice* m_device;
+  CDspBoardDevice* m_device;
   FILE_OBJECT* m_owner = nullptr;
   uint32_t m_timeout = DefaultTimeout;
   CDspDevice* m_link = nullptr;   // the cookie: a master's address
   uint32_t m_kind = 0;
+  uint32_t m_programWord = 0;
   KMUTEX m_mutex;
   HostPort m_port{};
   HwRegs m_regs{};                // the port's mapped range; base 0 when none

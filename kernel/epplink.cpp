@@ -8,6 +8,11 @@ constexpr uintptr_t SystemPort0 = 0x378, SystemPort1 = 0x278;
 constexpr uint32_t CountedPorts = 2;
 constexpr uint32_t EcrOffset = 0x402;
 constexpr uint8_t EcrEppMode = 0x80;
+// The PCI card's own extended control register, in its second port range.
+constexpr uint32_t CardEcrOffset = 2;
+constexpr uint8_t CardEcrEppMode = 0x81;
+// Ports the system's parallel-port driver names, \Device\ParallelPort0 up.
+constexpr uint32_t MaxParallelPorts = 10;
 
 // Ports handed out by number to units without a port resource.
 uint32_t g_countedTaken;  // bit n: number n taken
@@ -49,7 +54,10 @@ void EppPortRelease(uint32_t number) {
   if (number < CountedPorts) g_countedTaken &= ~(1u << number);
 }
 
-NTSTATUS EppLinkOpen(EppLink* link, uint32_t number) {
+namespace {
+// Opens port n's object and fetches its information; on failure nothing is
+// kept.
+NTSTATUS OpenNumbered(EppLink* link, uint32_t number) {
   *link = {};
   WCHAR text[24] = {};
   UNICODE_STRING name{0, sizeof text - 2, text};
@@ -67,14 +75,26 @@ NTSTATUS EppLinkOpen(EppLink* link, uint32_t number) {
     // An answer without the routines cannot lend the port.
     ReleaseInfo(link);
     status = STATUS_DEVICE_CONFIGURATION_ERROR;
-  } else if (NT_SUCCESS(status) && !link->info.TryAllocatePort(link->info.Context)) {
-    ReleaseInfo(link);
-    status = STATUS_DEVICE_BUSY;
   }
   if (!NT_SUCCESS(status)) {
     ObDereferenceObject(link->file);
     *link = {};
-    return status;
+  }
+  return status;
+}
+
+void Drop(EppLink* link) {
+  ReleaseInfo(link);
+  ObDereferenceObject(link->file);
+  *link = {};
+}
+
+// Allocates the opened port and, on a system port, switches it to EPP mode
+// with its extended control register saved.
+NTSTATUS Borrow(EppLink* link) {
+  if (!link->info.TryAllocatePort(link->info.Context)) {
+    Drop(link);
+    return STATUS_DEVICE_BUSY;
   }
   HwRegs port = EppLinkRegisters(*link);
   if (SystemPort(port.base)) {
@@ -84,6 +104,23 @@ NTSTATUS EppLinkOpen(EppLink* link, uint32_t number) {
   }
   return STATUS_SUCCESS;
 }
+}  // namespace
+
+NTSTATUS EppLinkOpen(EppLink* link, uint32_t number) {
+  NTSTATUS status = OpenNumbered(link, number);
+  return NT_SUCCESS(status) ? Borrow(link) : status;
+}
+
+NTSTATUS EppLinkOpenController(EppLink* link, uintptr_t controller) {
+  for (uint32_t n = 0; n < MaxParallelPorts; ++n) {
+    if (!NT_SUCCESS(OpenNumbered(link, n))) continue;
+    if (reinterpret_cast<uintptr_t>(link->info.Controller) == controller) return Borrow(link);
+    Drop(link);
+  }
+  return STATUS_OBJECT_NAME_NOT_FOUND;
+}
+
+void EppCardEppMode(const HwRegs& extended) { HwWrite8(extended, CardEcrOffset, CardEcrEppMode); }
 
 void EppLinkClose(EppLink* link) {
   if (!link->file) return;

@@ -23,6 +23,13 @@ void EppPortRelease(uint32_t number);
 // Borrows port n: its information, the port allocated, EPP mode. Fails
 // with STATUS_DEVICE_BUSY when another driver holds the port.
 NTSTATUS EppLinkOpen(EppLink* link, uint32_t number);
+// The same for the port of a PCI parallel-port card, which the system's
+// parallel-port driver serves among its numbered ports: the one whose
+// registers lie at `controller`. None: STATUS_OBJECT_NAME_NOT_FOUND.
+NTSTATUS EppLinkOpenController(EppLink* link, uintptr_t controller);
+// A PCI parallel-port card's extended control register (in its second
+// port range) set to EPP mode.
+void EppCardEppMode(const HwRegs& extended);
 // The extended control register written back, the port freed and its
 // information released, the port object let go.
 void EppLinkClose(EppLink* link);

@@ -159,3 +159,36 @@ NTSTATUS KsRunWorkItem(DEVICE_OBJECT* device, KsWorkRoutine routine, void* conte
   IoFreeWorkItem(item);
   return w.status;
 }
+
+// ---- physical-memory views ------------------------------------------------------------
+
+NTSTATUS KsMapPhysicalView(uint64_t physical, uint32_t length, KsPhysicalView* view) {
+  *view = {};
+  UNICODE_STRING name = KsStringOf(u"\\Device\\PhysicalMemory");
+  OBJECT_ATTRIBUTES a;
+  InitializeObjectAttributes(&a, &name, OBJ_CASE_INSENSITIVE | OBJ_KERNEL_HANDLE, nullptr, nullptr);
+  NTSTATUS status = ZwOpenSection(&view->Section, SECTION_MAP_READ | SECTION_MAP_WRITE, &a);
+  if (!NT_SUCCESS(status)) {
+    *view = {};
+    return status;
+  }
+  // The view starts on the range's page; the offset within it is added back.
+  int64_t offset = static_cast<int64_t>(physical);
+  size_t bytes = length;
+  status = ZwMapViewOfSection(view->Section, ZwCurrentProcess(), &view->Base, 0, length, &offset, &bytes, ViewShare,
+                              0, PAGE_READWRITE | PAGE_NOCACHE);
+  if (!NT_SUCCESS(status)) {
+    ZwClose(view->Section);
+    *view = {};
+    return status;
+  }
+  uintptr_t within = static_cast<uintptr_t>(physical - static_cast<uint64_t>(offset));
+  view->Address = reinterpret_cast<void*>(reinterpret_cast<uintptr_t>(view->Base) + within);
+  return STATUS_SUCCESS;
+}
+
+void KsUnmapPhysicalView(KsPhysicalView* view) {
+  if (view->Base) ZwUnmapViewOfSection(ZwCurrentProcess(), view->Base);
+  if (view->Section) ZwClose(view->Section);
+  *view = {};
+}

@@ -57,6 +57,38 @@ bool QvHostPassThrough(uint32_t code, QvHostCommand* out) {
   return true;
 }
 
+NTSTATUS QvBoardPassThrough(uint32_t boardId, uint32_t code, uint32_t dspCount, QvBoardCommand* out) {
+  *out = {};
+  if (!IsPassThrough(code)) return STATUS_INVALID_DEVICE_REQUEST;
+  constexpr uint32_t DspCommand = 0x800000;  // bit 23: a command to the DSP program
+  uint32_t offset = code - IOCTL_QV_DSP;
+  switch (boardId) {
+    case BoardIdTvr:
+    case BoardIdTv2: {
+      uint32_t c = code & ~0xFCu;
+      if (c < 0x83AE3100 || c > 0x83AE3F00) return STATUS_INVALID_DEVICE_REQUEST;
+      out->command = DspCommand + (offset >> 5);
+      return STATUS_SUCCESS;
+    }
+    case BoardIdCbl:
+    case BoardIdMio:
+      out->command = DspCommand + (offset >> 2);
+      return STATUS_SUCCESS;
+    case BoardIdDnv: {
+      uint32_t f = offset >> 2;
+      uint32_t dsp = f >> 6, op = f & 0x3F;
+      if (dsp >= dspCount) return STATUS_NOT_SUPPORTED;
+      if (op <= 1)
+        op |= DspCommand;
+      else if (op < 14 || op > 23)
+        return STATUS_NOT_SUPPORTED;
+      *out = {op, dsp};
+      return STATUS_SUCCESS;
+    }
+    default: return STATUS_INVALID_DEVICE_REQUEST;
+  }
+}
+
 NTSTATUS QvCheckBuffers(uint32_t code, const void* buffer, uint32_t in, uint32_t out, uint32_t* information) {
   *information = 0;
   switch (code) {

@@ -5,6 +5,19 @@
 #include <cstdint>
 
 constexpr uint32_t QvDeviceType = 0x83AE;
+
+// Board ids: the families of the board table, the kind word of the PCI
+// board classes.
+constexpr uint32_t BoardIdTke = 0x170000;
+constexpr uint32_t BoardIdTkePci = 0x170001;
+constexpr uint32_t BoardIdTkeEpp = 0x170002;
+constexpr uint32_t BoardIdTkeEppPci = 0x170003;
+constexpr uint32_t BoardIdTvr = 0xAB2345;
+constexpr uint32_t BoardIdTv2 = 0xAB1920;
+constexpr uint32_t BoardIdCbl = 0xAB6935;
+constexpr uint32_t BoardIdDnv = 0x561101;
+constexpr uint32_t BoardIdMio = 0xAB9A3E;
+
 constexpr uint32_t QvInterfaceVersion = 0x00070430;
 
 constexpr uint32_t IOCTL_QV_GET_ID = 0x83AE2000;
@@ -59,6 +72,23 @@ struct QvHostCommand {
   uint8_t readFormat;
 };
 bool QvHostPassThrough(uint32_t code, QvHostCommand* out);
+
+// A PCI DSP board's reading of a pass-through code: the command handed to
+// the board's command path and, on the Dunvell board, the DSP behind its
+// controller. Tavrion boards take codes with bits 2..7 cleared in
+// 0x83AE3100..0x83AE3F00 (command 0x800000 + offset / 32, the read-format
+// bits dropped); Corbelle and Mixer I/O every code of the range (0x800000 +
+// offset / 4); the Dunvell board offset / 4 as a DSP number (bits 6 up,
+// below its DSP count) and an operation (bits 0..5: 0 and 1 with bit 23
+// added, 14 to 23 as they are).
+struct QvBoardCommand {
+  uint32_t command;
+  uint32_t dsp;
+};
+// STATUS_SUCCESS with *out filled; STATUS_INVALID_DEVICE_REQUEST when the
+// board does not take the code as a pass-through; STATUS_NOT_SUPPORTED for
+// a Dunvell operation or DSP number it refuses.
+int32_t QvBoardPassThrough(uint32_t boardId, uint32_t code, uint32_t dspCount, QvBoardCommand* out);
 
 // Unit kinds of the host-port units.
 constexpr uint32_t UnitKindPort1 = 0x170100;

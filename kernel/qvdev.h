@@ -18,15 +18,6 @@ constexpr uint32_t QvEventReset = 0xC0040013;
 
 // ---- the board table -------------------------------------------------------------------
 
-constexpr uint32_t BoardIdTke = 0x170000;
-constexpr uint32_t BoardIdTkePci = 0x170001;
-constexpr uint32_t BoardIdTkeEpp = 0x170002;
-constexpr uint32_t BoardIdTkeEppPci = 0x170003;
-constexpr uint32_t BoardIdTvr = 0xAB2345;
-constexpr uint32_t BoardIdTv2 = 0xAB1920;
-constexpr uint32_t BoardIdCbl = 0xAB6935;
-constexpr uint32_t BoardIdDnv = 0x561101;
-constexpr uint32_t BoardIdMio = 0xAB9A3E;
 
 struct BoardRow {
   uint32_t boardId;
@@ -89,12 +80,20 @@ class CBoardDevice : public CKeDevice {
   const BoardRow* Row() const { return m_row; }
   uint32_t Number() const { return m_number; }
   // The identity words of IOCTL_QV_GET_ID: version, DSP program word, kind word.
-  void IdentityWords(uint32_t words[3]) const;
+  virtual void IdentityWords(uint32_t words[3]) const;
+  // The part of the board's channels offered to the system: the first
+  // channel index and the count (all: 0xFFFFFFFF).
+  virtual void MediaLimits(uint32_t* index, uint32_t* count) {
+    *index = 0;
+    *count = 0xFFFFFFFF;
+  }
 
   // Resources: a legacy start sets them before StartLegacy; a PnP start
   // takes them from the start request.
   void SetResources(const CM_RESOURCE_LIST* raw, const CM_RESOURCE_LIST* translated);
   uint32_t PciSlot() const { return m_pciSlot; }
+  const CM_RESOURCE_LIST& RawResources() const { return m_raw; }
+  const CM_RESOURCE_LIST& TranslatedResources() const { return m_translated; }
   NTSTATUS StartLegacy();
   // The hardware behind the device, once its resources are known.
   virtual NTSTATUS StartHardware() { return STATUS_SUCCESS; }
@@ -120,6 +119,7 @@ class CBoardDevice : public CKeDevice {
     m_wdmOn = false;
   }
   class CWdmChild* Child() const { return m_child; }
+  bool WdmOn() const { return m_wdmOn; }
   uint32_t Inputs() const { return m_inputs; }
   uint32_t Outputs() const { return m_outputs; }
 

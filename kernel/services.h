@@ -112,6 +112,20 @@ NTSTATUS KsSendPnp(DEVICE_OBJECT* target, const IO_STACK_LOCATION* params, NTSTA
 NTSTATUS KsQueryDeviceInterface(const WCHAR* name, const GUID* type, uint16_t size, uint16_t version,
                                 INTERFACE* record);
 
+// ---- physical-memory views -------------------------------------------------
+
+// A range of physical memory mapped into the calling process.
+struct KsPhysicalView {
+  HANDLE Section;  // \Device\PhysicalMemory, held while mapped
+  void* Base;      // the view as mapped, from the range's page
+  void* Address;   // the range's first byte in the process
+};
+// Maps `length` bytes from `physical` read-write and uncached into the
+// calling process; on failure nothing stays open.
+NTSTATUS KsMapPhysicalView(uint64_t physical, uint32_t length, KsPhysicalView* view);
+// Unmaps the view and lets the section go; an empty view is accepted.
+void KsUnmapPhysicalView(KsPhysicalView* view);
+
 // ---- registry ----------------------------------------------------------------------
 
 // path relative to "\Registry\Machine\".

@@ -1,33 +1,20 @@
-// The recorder-unit device objects: binding, open and close with the worker
-// thread, and the unit's I/O-control handler.
+// The recorder-unit device objects: their port links, the two-unit card's
+// binding by name and board-memory handles, and the parallel-port links of
+// the EPP units.
 #include "kernel/unitdev.h"
 
-#include <cstring>
+#include "kernel/boardmem.h"
 
 namespace {
 IO_STACK_LOCATION* Stack(IRP* irp) { return IoGetCurrentIrpStackLocation(irp); }
-CDspDevice* DspOf(FILE_OBJECT* file) { return file ? static_cast<CDspDevice*>(file->FsContext2) : nullptr; }
 
 bool IsTwoUnitCard(uint32_t boardId) { return boardId == BoardIdTkePci; }
 PortLink LinkOf(uint32_t boardId) {
   switch (boardId) {
     case BoardIdTkePci: return PortLink::Memory;
-    case BoardIdTkeEpp: return PortLink::Epp;
+    case BoardIdTkeEpp:
+    case BoardIdTkeEppPci: return PortLink::Epp;
     default: return PortLink::Io;
-  }
-}
-
-// The codes answered in the caller's thread; every other one goes to the
-// worker.
-bool AnsweredAtOnce(uint32_t code) {
-  switch (code) {
-    case IOCTL_QV_GET_ID:
-    case IOCTL_QV_GET_STATUS:
-    case IOCTL_QV_ATTACH:
-    case IOCTL_QV_DETACH:
-    case IOCTL_QV_BOOT:
-    case IOCTL_QV_TIMEOUT: return true;
-    default: return false;
   }
 }
 
@@ -47,27 +34,37 @@ constexpr uint32_t UnitStride = 256;
 }  // namespace
 
 bool CUnitDevice::HasUnits(uint32_t boardId) {
-  return boardId == BoardIdTke || boardId == BoardIdTkePci || boardId == BoardIdTkeEpp;
+  return boardId == BoardIdTke || boardId == BoardIdTkePci || boardId == BoardIdTkeEpp ||
+         boardId == BoardIdTkeEppPci;
 }
 
 CUnitDevice::CUnitDevice(DEVICE_OBJECT* device, DEVICE_OBJECT* pdo, DEVICE_OBJECT* lower, const BoardRow* row,
                          uint32_t number)
-    : CBoardDevice(device, pdo, lower, row, number),
+    : CDspBoardDevice(device, pdo, lower, row, number),
       m_units(IsTwoUnitCard(row->boardId) ? 2 : 1),
       m_link(LinkOf(row->boardId)),
+      m_pciCard(row->boardId == BoardIdTkeEppPci),
       m_dsp{{this, LinkOf(row->boardId), 0}, {this, LinkOf(row->boardId), 1}} {
-  KsQueueInit(&m_queue, nullptr);
-  KeInitializeEvent(&m_wake, SynchronizationEvent, false);
+  SetDefaultDsp(&m_dsp[0]);
 }
 
 CUnitDevice::~CUnitDevice() {
-  StopWorker();
   if (m_portCounted) EppPortRelease(m_portNumber);
 }
 
 NTSTATUS CUnitDevice::StartHardware() {
   uint32_t length = 0;
-  if (m_link == PortLink::Epp) {
+  if (OnParallelPort() && m_pciCard) {
+    // The card's first range is the port, the second holds its extended
+    // control register; the port itself is borrowed at each open.
+    void* port = MapRegisterWindow(0, &length);
+    void* extended = MapRegisterWindow(1, &length);
+    if (!port || !extended) return STATUS_DEVICE_CONFIGURATION_ERROR;
+    EppCardEppMode(HwRegs{reinterpret_cast<uintptr_t>(extended), true});
+    m_cardPort = reinterpret_cast<uintptr_t>(port);
+    return STATUS_SUCCESS;
+  }
+  if (OnParallelPort()) {
     // The port itself is borrowed at each open; here only its number.
     if (m_portCounted) EppPortRelease(m_portNumber);
     m_portCounted = false;
@@ -79,7 +76,7 @@ NTSTATUS CUnitDevice::StartHardware() {
   void* window = MapRegisterWindow(0, &length);
   if (!window) return STATUS_DEVICE_CONFIGURATION_ERROR;
   auto base = reinterpret_cast<uintptr_t>(window);
-  bool io = LinkOf(BoardId()) == PortLink::Io;
+  bool io = m_link == PortLink::Io;
   HwRegs board = io ? HwRegs{} : HwRegs{base, false};
   for (uint32_t n = 0; n < m_units; ++n) {
     NTSTATUS status = m_dsp[n].Start(HwRegs{base + n * UnitStride, io}, board);
@@ -92,57 +89,32 @@ void CUnitDevice::Stop() {
   for (uint32_t n = 0; n < m_units; ++n) m_dsp[n].Stop();
   if (m_portCounted) EppPortRelease(m_portNumber);
   m_portCounted = false;
-  CBoardDevice::Stop();
+  m_cardPort = 0;
+  CDspBoardDevice::Stop();
 }
 
-NTSTATUS CUnitDevice::CreateHook(IRP* irp) {
-  FILE_OBJECT* file = Stack(irp)->FileObject;
+bool CUnitDevice::FirstMemoryRange(MemoryRange* range) const {
+  const CM_RESOURCE_LIST& translated = TranslatedResources();
+  for (uint32_t i = 0; i < translated.Count; ++i) {
+    const CM_PARTIAL_RESOURCE_DESCRIPTOR& d = translated.Descriptors[i];
+    if (d.Type != CmResourceTypeMemory) continue;
+    *range = {d.Start, d.Length, static_cast<uint32_t>(RawResources().InterfaceType)};
+    return true;
+  }
+  return false;
+}
+
+CDspDevice* CUnitDevice::BindDsp(FILE_OBJECT* file) {
   int unit = m_units == 2 ? UnitOfName(file->FileName) : (file->FileName.Length ? -1 : 0);
-  if (unit < 0) return STATUS_NO_SUCH_DEVICE;
-  file->FsContext2 = &m_dsp[unit];
-  return STATUS_SUCCESS;
-}
-
-NTSTATUS CUnitDevice::Create(IRP* irp) {
-  NTSTATUS status = CBoardDevice::Create(irp);
-  if (!NT_SUCCESS(status)) return status;
-  CDspDevice* dsp = DspOf(Stack(irp)->FileObject);
-  if (!dsp) {
-    CBoardDevice::Close(irp);
-    return STATUS_INTERNAL_ERROR;
-  }
-  dsp->Lock();
-  status = OpenDsp(dsp, irp);
-  if (NT_SUCCESS(status) && !m_worker.Object) {
-    status = KsThreadStart(&m_worker, Thread, this);
-    if (!NT_SUCCESS(status)) CloseDsp(dsp, irp);
-  }
-  dsp->Unlock();
-  if (!NT_SUCCESS(status)) CBoardDevice::Close(irp);
-  return status;
-}
-
-NTSTATUS CUnitDevice::Close(IRP* irp) {
-  if (CDspDevice* dsp = DspOf(Stack(irp)->FileObject)) {
-    dsp->Lock();
-    CloseDsp(dsp, irp);
-    dsp->Unlock();
-  }
-  NTSTATUS status = CBoardDevice::Close(irp);
-  if (OpenHandles() == 0) StopWorker();
-  return status;
-}
-
-NTSTATUS CUnitDevice::Cleanup(IRP* irp) {
-  KsQueueFlush(&m_queue, Stack(irp)->FileObject);
-  return CBoardDevice::Cleanup(irp);
+  return unit < 0 ? nullptr : &m_dsp[unit];
 }
 
 NTSTATUS CUnitDevice::OpenDsp(CDspDevice* dsp, IRP* irp) {
-  if (m_link != PortLink::Epp) return dsp->Open(irp);
+  if (!OnParallelPort()) return dsp->Open(irp);
   // One handle at a time holds the borrowed port.
   if (m_epp.file) return STATUS_ACCESS_DENIED;
-  NTSTATUS status = EppLinkOpen(&m_epp, m_portNumber);
+  if (m_pciCard && !m_cardPort) return STATUS_DEVICE_NOT_READY;
+  NTSTATUS status = m_pciCard ? EppLinkOpenController(&m_epp, m_cardPort) : EppLinkOpen(&m_epp, m_portNumber);
   if (!NT_SUCCESS(status)) return status;
   status = dsp->Start(EppLinkRegisters(m_epp), HwRegs{});
   if (NT_SUCCESS(status)) status = dsp->Open(irp);
@@ -154,7 +126,7 @@ NTSTATUS CUnitDevice::OpenDsp(CDspDevice* dsp, IRP* irp) {
 }
 
 void CUnitDevice::CloseDsp(CDspDevice* dsp, IRP* irp) {
-  if (m_link != PortLink::Epp) {
+  if (!OnParallelPort()) {
     dsp->Close(irp);
     return;
   }
@@ -164,79 +136,16 @@ void CUnitDevice::CloseDsp(CDspDevice* dsp, IRP* irp) {
   dsp->Stop();  // the port mapping ends with the link
 }
 
-void CUnitDevice::StopWorker() {
-  if (!m_worker.Object) return;
-  m_worker.StopFlag = true;
-  KeSetEvent(&m_wake, IO_NO_INCREMENT, false);
-  KsThreadStop(&m_worker);
-}
-
-// "CDspDevice::Thread": carries out the queued requests one at a time, each
-// under its DSP device's mutex.
-void CUnitDevice::Thread(void* context) {
-  auto* self = static_cast<CUnitDevice*>(context);
-  for (;;) {
-    IRP* irp = KsQueueRemoveFirst(&self->m_queue);
-    if (!irp) {
-      if (self->m_worker.StopFlag) PsTerminateSystemThread(STATUS_SUCCESS);
-      KeWaitForSingleObject(&self->m_wake, Executive, KernelMode, false, nullptr);
-      continue;
-    }
-    CDspDevice* dsp = DspOf(Stack(irp)->FileObject);
-    dsp->Lock();
-    // The ready check, then the second pass of the request.
-    NTSTATUS status = dsp->Probe();
-    if (NT_SUCCESS(status)) status = dsp->Request(irp);
-    if (status != STATUS_PENDING) self->CompletePending(irp, status);
-    dsp->Unlock();
-  }
-}
-
-NTSTATUS CUnitDevice::Identity(IRP* irp, CDspDevice* dsp) {
-  // Version, the DSP program's word (none is known on a host port) and the kind.
-  uint32_t words[3] = {QvInterfaceVersion, 0, dsp->Kind()};
-  uint32_t out = Stack(irp)->Parameters.DeviceIoControl.OutputBufferLength;
-  uint32_t bytes = out < sizeof words ? out / 4 * 4 : sizeof words;
-  std::memcpy(irp->AssociatedIrp.SystemBuffer, words, bytes);
-  irp->IoStatus.Information = bytes;
-  return STATUS_SUCCESS;
-}
-
-NTSTATUS CUnitDevice::DeviceControl(IRP* irp) {
-  IO_STACK_LOCATION* s = Stack(irp);
-  FILE_OBJECT* file = s->FileObject;
-  uint32_t code = s->Parameters.DeviceIoControl.IoControlCode;
-  uint32_t in = s->Parameters.DeviceIoControl.InputBufferLength;
-  uint32_t out = s->Parameters.DeviceIoControl.OutputBufferLength;
-  CDspDevice* dsp = DspOf(file);
-  if (!dsp) return STATUS_INTERNAL_ERROR;
-  if ((out && !file->ReadAccess) || (in && !file->WriteAccess)) return STATUS_ACCESS_DENIED;
-  uint32_t information = 0;
-  NTSTATUS status = QvCheckBuffers(code, irp->AssociatedIrp.SystemBuffer, in, out, &information);
-  if (!NT_SUCCESS(status)) {
-    irp->IoStatus.Information = information;
-    return status;
-  }
-  if (code == IOCTL_QV_GET_NAME) return CBoardDevice::DeviceControl(irp);
-  if (QvIsOwnerOnly(code, in)) {
-    if (dsp->Owner() && dsp->Owner() != file) return STATUS_DEVICE_BUSY;
-    if (!dsp->Owner()) return STATUS_INVALID_DEVICE_STATE;
-  }
-  if (!AnsweredAtOnce(code)) {
-    // Carried out on the worker, so the caller's thread never waits for the
-    // hardware (the worker may hold the unit for a whole time-out).
-    status = KsQueueInsert(&m_queue, irp, CancelQueued);
-    if (status == STATUS_PENDING) KeSetEvent(&m_wake, IO_NO_INCREMENT, false);
-    return status;
-  }
-  irp->IoStatus.Status = STATUS_SUCCESS;  // the dispatch pass
-  dsp->Lock();
-  if (code == IOCTL_QV_BOOT) {
-    status = dsp->Boot(irp->AssociatedIrp.SystemBuffer, in);
-  } else {
-    status = dsp->Request(irp);
-    if (NT_SUCCESS(status) && (code == IOCTL_QV_GET_ID || code == IOCTL_QV_GET_STATUS)) status = Identity(irp, dsp);
-  }
-  dsp->Unlock();
+NTSTATUS CUnitDevice::DispatchCode(IRP* irp, CDspDevice*, bool* handled) {
+  *handled = false;
+  if (m_link != PortLink::Memory || Stack(irp)->Parameters.DeviceIoControl.IoControlCode != IOCTL_QV_PCI_CONFIG_GET)
+    return STATUS_SUCCESS;
+  // The handle becomes a board-memory handle, which answers from now on.
+  // Under the device's mutex, so that two requests at once make one.
+  *handled = true;
+  Lock();
+  auto* made = static_cast<CKeHandle*>(Stack(irp)->FileObject->FsContext);
+  NTSTATUS status = made ? made->DeviceControl(irp) : BoardMemoryHandleOpen(this, irp);
+  Unlock();
   return status;
 }

@@ -89,6 +89,28 @@ qvChannelInfo LimitsOnly() {
   return r;
 }
 constexpr uint32_t SummaryLimit = 254;
+
+// The part of a board's channels it offers, in each direction: the index
+// (cut to the direction's channel count) moves the first channel up, the
+// count (cut to the channels left after the index) limits the count.
+struct Offered {
+  uint32_t firstInput, firstOutput, inputs, outputs;
+};
+void Limit(uint32_t index, uint32_t count, uint32_t* first, uint32_t* channels) {
+  if (index > *channels) index = *channels;
+  if (count > *channels - index) count = *channels - index;
+  *first += index;
+  *channels = count;
+}
+Offered OfferedChannels(CBoardDevice* b) {
+  uint32_t index, count;
+  b->MediaLimits(&index, &count);
+  Offered o{b->FirstInput(), b->FirstOutput(), b->Inputs(), b->Outputs()};
+  Limit(index, count, &o.firstInput, &o.inputs);
+  Limit(index, count, &o.firstOutput, &o.outputs);
+  return o;
+}
+uint8_t Byte(uint32_t v) { return static_cast<uint8_t>(v > 0xFF ? 0xFF : v); }
 }  // namespace
 
 // The channels of one board of the ring (input 1 byte) or of all of them.
@@ -101,22 +123,24 @@ NTSTATUS CWaveDevice::ChannelQuery(IRP* irp, uint32_t in) {
       Unlock();
       return STATUS_NO_MORE_ENTRIES;
     }
-    r.firstInput = static_cast<uint8_t>(b->FirstInput());
-    r.firstOutput = static_cast<uint8_t>(b->FirstOutput());
-    r.inputs = static_cast<uint8_t>(b->Inputs() > SummaryLimit ? SummaryLimit : b->Inputs());
-    r.outputs = static_cast<uint8_t>(b->Outputs() > SummaryLimit ? SummaryLimit : b->Outputs());
+    Offered o = OfferedChannels(b);
+    r.firstInput = Byte(o.firstInput);
+    r.firstOutput = Byte(o.firstOutput);
+    r.inputs = static_cast<uint8_t>(o.inputs > SummaryLimit ? SummaryLimit : o.inputs);
+    r.outputs = static_cast<uint8_t>(o.outputs > SummaryLimit ? SummaryLimit : o.outputs);
     r.sampleRate = m_sampleRate;
     r.variSpeed = m_variSpeed;
     r.boardId = b->BoardId();
   } else {
     uint32_t inputs = 0, outputs = 0;
     for (CBoardDevice* b = g_QvRingHead; b; b = b->RingNext()) {
-      if (inputs + b->Inputs() > SummaryLimit || outputs + b->Outputs() > SummaryLimit) {
+      Offered o = OfferedChannels(b);
+      if (inputs + o.inputs > SummaryLimit || outputs + o.outputs > SummaryLimit) {
         inputs = outputs = SummaryLimit;
         break;
       }
-      inputs += b->Inputs();
-      outputs += b->Outputs();
+      inputs += o.inputs;
+      outputs += o.outputs;
     }
     r.inputs = static_cast<uint8_t>(inputs);
     r.outputs = static_cast<uint8_t>(outputs);

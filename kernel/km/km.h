@@ -671,6 +671,24 @@ NTSTATUS ZwEnumerateKey(HANDLE key, uint32_t index, KEY_INFORMATION_CLASS cls, v
                         uint32_t* resultLength);
 NTSTATUS ZwClose(HANDLE handle);
 
+// ---- sections and views ---------------------------------------------------
+
+// The one section here is \Device\PhysicalMemory: a view of it maps a range
+// of physical addresses into the calling process.
+constexpr ACCESS_MASK SECTION_MAP_WRITE = 0x0002;
+constexpr ACCESS_MASK SECTION_MAP_READ = 0x0004;
+constexpr uint32_t PAGE_READWRITE = 0x04;
+constexpr uint32_t PAGE_NOCACHE = 0x200;
+enum SECTION_INHERIT { ViewShare = 1, ViewUnmap = 2 };
+inline HANDLE ZwCurrentProcess() { return reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1)); }
+NTSTATUS ZwOpenSection(HANDLE* section, ACCESS_MASK access, const OBJECT_ATTRIBUTES* attributes);
+// *base in: 0 (any address); out: the view's address in the process. The
+// offset is rounded down to its page and *viewSize up to whole pages.
+NTSTATUS ZwMapViewOfSection(HANDLE section, HANDLE process, void** base, uintptr_t zeroBits, size_t commitSize,
+                            int64_t* sectionOffset, size_t* viewSize, SECTION_INHERIT inherit,
+                            uint32_t allocationType, uint32_t protect);
+NTSTATUS ZwUnmapViewOfSection(HANDLE process, void* base);
+
 // ---- event log -----------------------------------------------------------
 
 constexpr uint32_t ERROR_LOG_MAXIMUM_SIZE = 240;

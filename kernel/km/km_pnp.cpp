@@ -186,6 +186,7 @@ void Reset() {
   ResetRegistry();
   ResetIo();
   ResetSystem();
+  ResetViews();
   ResetClock();
   FailPoolAfter(-1);
   {

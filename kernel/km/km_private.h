@@ -16,13 +16,14 @@ void ResetClock();
 void ResetRegistry();
 void ResetIo();
 void ResetSystem();
+void ResetViews();
 // The system buffer of a buffered or direct I/O-control request: `size`
 // bytes from the pool with the input copied to its front (nothing for size
 // 0). False when the pool has none; the request is then the caller's to free.
 bool AttachSystemBuffer(IRP* irp, const void* in, uint32_t inLen, uint32_t size);
 
 // Kernel handles: registry keys and threads.
-enum class HandleKind { Key, Thread };
+enum class HandleKind { Key, Thread, Section };
 HANDLE NewHandle(HandleKind kind, void* object);
 void* HandleObject(HANDLE h, HandleKind kind);
 bool CloseHandleEntry(HANDLE h, HandleKind* kind, void** object);

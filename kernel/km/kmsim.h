@@ -95,6 +95,9 @@ void RaiseInterrupt(uint32_t vector);
 // Resource claims made through IoReportResourceUsage, as owner count.
 size_t ResourceClaims();
 
+// Views of physical memory mapped into the process and not yet unmapped.
+size_t ViewCount();
+
 std::u16string Lower(std::u16string s);
 std::u16string U16(const char* ascii);
 

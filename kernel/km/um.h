@@ -26,3 +26,10 @@ NTSTATUS UmWait(UmRequest* request, uint32_t* returned, uintptr_t* information =
 // Cancels every request of the handle still in flight.
 NTSTATUS UmCancelIo(UmHandle handle);
 NTSTATUS UmClose(UmHandle handle);
+
+// The process's views of physical memory that the driver maps for it (the
+// board-memory handle's view): 32-bit addresses in the simulated process,
+// read and written in accesses of 1, 2 or 4 bytes, which reach the
+// simulated machine's memory. False outside every view.
+bool UmMemoryRead(uint32_t address, uint32_t width, uint32_t* value);
+bool UmMemoryWrite(uint32_t address, uint32_t width, uint32_t value);

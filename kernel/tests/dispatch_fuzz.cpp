@@ -1,7 +1,7 @@
 // The driver's request handling on a fresh simulated machine per input: the
 // input is a program of operations on up to four handles over the wave
-// device, a Tavrion board, a recorder unit on I/O ports and the two-unit PCI
-// card: opens with any access mask and name, closes, I/O control over every
+// device, a Tavrion board, a Dunvell board, a recorder unit on I/O ports and
+// the two-unit PCI card (with its board-memory handles): opens with any access mask and name, closes, I/O control over every
 // code with well-formed and malformed buffers, requests left in flight and
 // cancelled, unit faults, power requests and the removal of a node.
 #include "kernel/km/kmsim.h"
@@ -28,7 +28,9 @@ const uint32_t Codes[] = {
 };
 constexpr size_t CodeCount = sizeof Codes / sizeof Codes[0];
 const char* const Names[] = {"\\\\.\\Qvwave", "\\\\.\\Qvtvr0", "\\\\.\\Qvdev0", "\\\\.\\Qvdev1",
-                             "\\\\.\\Qvdev1\\Unit1", "\\\\.\\Qvdev1\\UNIT2", "\\\\.\\Qvdev0\\x"};
+                             "\\\\.\\Qvdev1\\Unit1", "\\\\.\\Qvdev1\\UNIT2", "\\\\.\\Qvdev0\\x",
+                             "\\\\.\\Qvdnv0"};
+constexpr uint32_t NameCount = sizeof Names / sizeof Names[0];
 const ACCESS_MASK Masks[] = {0, GENERIC_READ, GENERIC_WRITE, GENERIC_READ | GENERIC_WRITE};
 constexpr int Slots = 4;
 constexpr size_t MaxInFlight = 8;
@@ -52,7 +54,8 @@ struct Machine {
   simunit::HostUnit pci0{simunit::Generation::Second}, pci1{simunit::Generation::Second};
   std::unique_ptr<simunit::IoLink> ioLink;
   std::unique_ptr<simunit::PciCard> card;
-  DEVICE_OBJECT* pdos[3] = {};
+  static constexpr uint32_t Nodes = 4;
+  DEVICE_OBJECT* pdos[Nodes] = {};
   UmHandle handles[Slots] = {};
   struct Flight {
     UmRequest* request;
@@ -74,6 +77,7 @@ struct Machine {
     pdos[0] = km::PnpArrive(driver, tavrion).pdo;
     pdos[1] = km::PnpArrive(driver, unit).pdo;
     pdos[2] = km::PnpArrive(driver, host).pdo;
+    pdos[3] = km::PnpArrive(driver, simbus::PciNode({0x1556, 0x1101, 0, 0}, 3)).pdo;
     for (auto* u : {&ioUnit, &pci0, &pci1}) u->Answer(0x13, {0x800001, 0x123456});
   }
 
@@ -131,7 +135,7 @@ struct Machine {
           uint8_t how = in.Byte();
           if (h) UmClose(h);
           h = 0;
-          UmOpen(Names[how % 7], Masks[how >> 3 & 3], FILE_SHARE_READ | FILE_SHARE_WRITE, &h);
+          UmOpen(Names[how % NameCount], Masks[how >> 3 & 3], FILE_SHARE_READ | FILE_SHARE_WRITE, &h);
           break;
         }
         case 1:  // close
@@ -176,7 +180,7 @@ struct Machine {
         }
         case 7: {  // power
           uint8_t how = in.Byte();
-          DEVICE_OBJECT* pdo = pdos[how % 3];
+          DEVICE_OBJECT* pdo = pdos[how % Nodes];
           if (!pdo) break;
           POWER_STATE state{};
           bool device = how & 4;
@@ -189,7 +193,7 @@ struct Machine {
           break;
         }
         case 8: {  // removal of a node
-          uint8_t which = in.Byte() % 3;
+          uint8_t which = in.Byte() % Nodes;
           if (!pdos[which]) break;
           Remove(pdos[which]);
           pdos[which] = nullptr;

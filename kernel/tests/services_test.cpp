@@ -104,6 +104,27 @@ TEST_F(ServicesTest, EventLogHasASizeAndWraps) {
   EXPECT_EQ(log.back().status, NtStatus(0xC0000000u | 19999)) << "the newest entry is kept";
 }
 
+TEST_F(ServicesTest, PhysicalViewKeepsTheOffsetWithinItsPage) {
+  // A register at physical 0xE0000124 seen through a view of a range that
+  // starts inside its page.
+  struct Register : simbus::RegisterDevice {
+    uint32_t Read(uint32_t offset, uint32_t) override { return offset == 0x124 ? 0xCAFE : 0; }
+    void Write(uint32_t, uint32_t, uint32_t) override {}
+  } reg;
+  simbus::Place(simbus::ResKind::Memory, 0xE0000000, 0x1000, &reg);
+  KsPhysicalView view;
+  ASSERT_EQ(KsMapPhysicalView(0xE0000120, 0x20, &view), STATUS_SUCCESS);
+  auto at = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(view.Address));
+  EXPECT_EQ(at - static_cast<uint32_t>(reinterpret_cast<uintptr_t>(view.Base)), 0x120u);
+  uint32_t value = 0;
+  ASSERT_TRUE(UmMemoryRead(at + 4, 4, &value));
+  EXPECT_EQ(value, 0xCAFEu);
+  KsUnmapPhysicalView(&view);
+  EXPECT_EQ(km::ViewCount(), 0u);
+  EXPECT_FALSE(UmMemoryRead(at + 4, 4, &value)) << "nothing behind an unmapped view";
+  simbus::Unplace(&reg);
+}
+
 TEST_F(ServicesTest, RegistryReadOrCreate) {
   km::RegWriteDword(u"\\Registry\\Machine\\Software\\T", u"Present", 7);
   km::RegWrite(u"\\Registry\\Machine\\Software\\T", u"Text", REG_SZ, u"x", 4);

@@ -598,3 +598,83 @@ TEST_F(UnitTest, ChannelBasesFollowTheRing) {
   n = 2;
   EXPECT_EQ(Ioctl(w, IOCTL_QV_WAVE_MAP, &n, 1, &info, sizeof info).status, STATUS_NO_MORE_ENTRIES);
 }
+
+TEST_F(UnitTest, EppUnitOnAPciCardUsesTheSystemPortAtTheCardsAddress) {
+  // The system's parallel-port driver serves the card's port among its own.
+  Port(0, 0x378, nullptr);
+  units.push_back(std::make_unique<HostUnit>(Generation::Second));
+  HostUnit* u = units.back().get();
+  simunit::ParallelPort* card = Port(1, 0xD000, u);
+  LoadPortDriver();
+  simbus::DeviceNode node = simbus::PciNode({0x1415, 0x8403, 0x1415, 0x0000}, 4);
+  node.resources = {{simbus::ResKind::Port, 0xD000, 8, 0, 0, false, false},
+                    {simbus::ResKind::Port, 0xD400, 3, 0, 0, false, false}};
+  ASSERT_EQ(Arrive(node).startStatus, STATUS_SUCCESS);
+  EXPECT_EQ(card->Ecr() & 0xE0, 0x80) << "the card's start selects EPP mode";
+
+  UmHandle h = Open("\\\\.\\Qvdev0");
+  EXPECT_TRUE(card->Allocated());
+  EXPECT_FALSE(ports[0]->Allocated());
+  ASSERT_EQ(Simple(h, IOCTL_QV_ATTACH), STATUS_SUCCESS);
+  EXPECT_EQ(Kind(h), UnitKindPort2);
+  EXPECT_EQ(Simple(h, Dsp(7, 0, 0)), STATUS_SUCCESS);
+  EXPECT_EQ(u->Commands(), std::vector<uint8_t>{0x17});
+  Close(h);
+  EXPECT_FALSE(card->Allocated());
+  EXPECT_EQ(card->InfoHeld(), 0u);
+
+  // Without a system port at the card's address the unit cannot open.
+  km::UnloadDriver(portDriver);
+  portDriver = nullptr;
+  ports.pop_back();
+  LoadPortDriver();
+  UmHandle none;
+  EXPECT_EQ(UmOpen("\\\\.\\Qvdev0", ReadWrite, ShareAll, &none), STATUS_OBJECT_NAME_NOT_FOUND);
+  EXPECT_FALSE(ports[0]->Allocated());
+}
+
+TEST_F(UnitTest, BoardMemoryHandleMapsTheCardAndAnswersItsConfiguration) {
+  PciUnits(Generation::Second, true, 5);
+  simbus::PciFunction& config = simbus::AddPciBoard(0, 5, {0x1057, 0x1801, 0x8917, 0x0001}, 0xE0500000, 0, 11);
+  UmHandle h = Open("\\\\.\\Qvdev0\\Unit1");
+  uint8_t small[3];
+  EXPECT_EQ(Ioctl(h, IOCTL_QV_PCI_CONFIG_GET, nullptr, 0, small, 3).status, STATUS_BUFFER_TOO_SMALL);
+  EXPECT_EQ(km::ViewCount(), 0u);
+
+  // The four location words, then the configuration space that fits.
+  uint8_t out[16 + 80] = {};
+  Result r = Ioctl(h, IOCTL_QV_PCI_CONFIG_GET, nullptr, 0, out, sizeof out);
+  ASSERT_EQ(r.status, STATUS_SUCCESS);
+  EXPECT_EQ(r.returned, 16u + 64u);
+  uint32_t words[4];
+  std::memcpy(words, out, sizeof words);
+  EXPECT_NE(words[0], 0u);
+  EXPECT_EQ(words[1], 0x10000u) << "the card's memory range";
+  EXPECT_EQ(words[2], uint32_t(PCIBus));
+  EXPECT_EQ(words[3], 5u) << "the PCI device number";
+  EXPECT_EQ(std::memcmp(out + 16, config.config, 64), 0);
+  EXPECT_EQ(km::ViewCount(), 1u);
+
+  // The view reaches the card: its own register at +0x200.
+  uint32_t value = 0;
+  ASSERT_TRUE(UmMemoryWrite(words[0] + 0x200, 1, 0x5A));
+  EXPECT_EQ(cards[0]->BoardRegister(), 0x5A);
+  ASSERT_TRUE(UmMemoryRead(words[0] + 0x200, 1, &value));
+  EXPECT_EQ(value, 0x5Au);
+  EXPECT_FALSE(UmMemoryRead(words[0] + 0x10000, 1, &value)) << "beyond the view";
+
+  // Short buffers get the words they hold; the handle answers nothing else.
+  r = Ioctl(h, IOCTL_QV_PCI_CONFIG_GET, nullptr, 0, out, 6);
+  EXPECT_EQ(r.status, STATUS_SUCCESS);
+  EXPECT_EQ(r.information, 4u);
+  const uint8_t latency = 0x40;
+  uint8_t header[14] = {};
+  std::memcpy(header, config.config, 13);
+  header[13] = latency;
+  EXPECT_EQ(Ioctl(h, IOCTL_QV_PCI_CONFIG_SET, header, 14, nullptr, 0).status, STATUS_SUCCESS);
+  EXPECT_EQ(config.config[13], latency);
+  EXPECT_EQ(Simple(h, IOCTL_QV_ATTACH), STATUS_UNSUCCESSFUL);
+  EXPECT_EQ(km::ViewCount(), 1u) << "one view per handle";
+  Close(h);
+  EXPECT_EQ(km::ViewCount(), 0u) << "the view goes with the handle";
+}

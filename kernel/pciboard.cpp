@@ -1,0 +1,245 @@
+// PCI DSP boards: the board classes' request paths and ready checks, and
+// the boards' device objects with their published interfaces.
+#include "kernel/pciboard.h"
+
+#include <new>
+
+const GUID GUID_QvWdmInterface = {0xAD2EC378, 0x222B, 0x43A9, {0xA6, 0xB7, 0x1A, 0xE0, 0x16, 0xA2, 0x62, 0x3B}};
+const GUID CLSID_QvMixerDevice = {0xB778FE1E, 0xA68C, 0x4FB5, {0x87, 0x8C, 0x03, 0xC2, 0xC4, 0x63, 0x9B, 0xDC}};
+const GUID GUID_QvGsifInterface = {0x00B253E1, 0x099D, 0x11D5, {0x9A, 0x47, 0x00, 0xE0, 0x29, 0x09, 0x5C, 0x67}};
+
+namespace {
+IO_STACK_LOCATION* Stack(IRP* irp) { return IoGetCurrentIrpStackLocation(irp); }
+bool IsPassThroughCode(uint32_t code) { return code >= IOCTL_QV_DSP && code <= IOCTL_QV_DSP_LAST; }
+
+// The host interface's status register and its bits.
+constexpr uint32_t Hstr = 0x14;
+constexpr uint32_t HstrBusy = 1u << 15;    // the read is repeated while set
+constexpr uint32_t HstrRunning = 1u << 5;  // the firmware runs
+// A status register that never settles counts as a board not running.
+constexpr int HstrTries = 1000;
+
+constexpr uint32_t DunvellFirmware = 0x70430;
+}  // namespace
+
+// ---- the board classes -------------------------------------------------------------
+
+CPciDsp::CPciDsp(CDspBoardDevice* device, uint32_t boardId) : CDspDevice(device, PortLink::Memory, 0) {
+  SetKind(boardId);
+}
+
+NTSTATUS CPciDsp::Start(const HwRegs& regs, const HwRegs&) {
+  if (!regs.base) return STATUS_DEVICE_CONFIGURATION_ERROR;
+  return CDspDevice::Start(regs, HwRegs{});
+}
+
+NTSTATUS CPciDsp::Open(IRP*) { return Registers().base ? STATUS_SUCCESS : STATUS_DEVICE_NOT_READY; }
+
+NTSTATUS CPciDsp::Close(IRP* irp) {
+  if (Stack(irp)->FileObject == Owner()) SetOwner(nullptr);
+  return STATUS_SUCCESS;
+}
+
+// Booting a firmware image belongs to the board's host interface, which
+// is not served yet.
+NTSTATUS CPciDsp::Boot(const void*, uint32_t) { return STATUS_NOT_SUPPORTED; }
+
+NTSTATUS CPciDsp::Probe() {
+  if (!Registers().base) return STATUS_DEVICE_NOT_READY;
+  for (int i = 0; i < HstrTries; ++i) {
+    uint32_t status = HwRead32(Registers(), Hstr);
+    if (!(status & HstrBusy)) return (status & HstrRunning) ? STATUS_SUCCESS : STATUS_BUS_RESET;
+  }
+  return STATUS_BUS_RESET;
+}
+
+NTSTATUS CPciDsp::Request(IRP* irp) {
+  if (irp->IoStatus.Status != STATUS_PENDING) return DspDeviceIoctl(irp);
+  uint32_t code = Stack(irp)->Parameters.DeviceIoControl.IoControlCode;
+  QvBoardCommand command;
+  NTSTATUS status = QvBoardPassThrough(BoardId(), code, DspCount(), &command);
+  if (NT_SUCCESS(status)) return PassThroughCommand(command, irp);
+  if (status != STATUS_INVALID_DEVICE_REQUEST) return status;
+  return BoardRequest(irp);
+}
+
+NTSTATUS CPciDsp::PassThroughCommand(const QvBoardCommand&, IRP*) { return STATUS_NOT_SUPPORTED; }
+
+NTSTATUS CPciDsp::BoardRequest(IRP* irp) { return DspDeviceIoctl(irp); }
+
+NTSTATUS CBoardMio::NotOwner(uint32_t code, bool otherOwner) const {
+  return IsPassThroughCode(code) ? STATUS_SHARING_VIOLATION : CPciDsp::NotOwner(code, otherOwner);
+}
+
+NTSTATUS CBoardDnv::NotOwner(uint32_t code, bool otherOwner) const {
+  return IsPassThroughCode(code) ? STATUS_SHARING_VIOLATION : CPciDsp::NotOwner(code, otherOwner);
+}
+
+// Ready without DSPs, or once the firmware that speaks this protocol runs.
+NTSTATUS CBoardDnv::Probe() {
+  if (!Registers().base) return STATUS_DEVICE_NOT_READY;
+  return m_dspCountByte == NoDsps || ProgramWord() == DunvellFirmware ? STATUS_SUCCESS : STATUS_BUS_RESET;
+}
+
+NTSTATUS CBoardDnv::BoardRequest(IRP* irp) {
+  switch (Stack(irp)->Parameters.DeviceIoControl.IoControlCode) {
+    case IOCTL_QV_LOAD:
+    case IOCTL_QV_EXT_QUERY: return STATUS_NOT_SUPPORTED;
+    default: return CPciDsp::BoardRequest(irp);
+  }
+}
+
+uint32_t CBoardDnv::DspCount() const {
+  return m_dspCountByte > NoDsps && m_dspCountByte <= NoDsps + 4 ? m_dspCountByte - NoDsps : 0;
+}
+
+// ---- the device objects --------------------------------------------------------------
+
+CPciBoardDevice::CPciBoardDevice(DEVICE_OBJECT* device, DEVICE_OBJECT* pdo, DEVICE_OBJECT* lower,
+                                 const BoardRow* row, uint32_t number)
+    : CDspBoardDevice(device, pdo, lower, row, number) {}
+
+CPciBoardDevice::~CPciBoardDevice() {
+  m_gsif.Set(nullptr);
+  for (UNICODE_STRING* link : {&m_mixerLink, &m_wdmLink, &m_gsifLink})
+    if (link->Buffer) ExFreePool(link->Buffer);
+}
+
+NTSTATUS CPciBoardDevice::StartHardware() {
+  uint32_t length = 0;
+  void* registers = MapRegisterWindow(0, &length);
+  if (!registers) return STATUS_DEVICE_CONFIGURATION_ERROR;
+  return Dsp()->Start(HwRegs{reinterpret_cast<uintptr_t>(registers), false}, HwRegs{});
+}
+
+NTSTATUS CPciBoardDevice::Start(IRP* irp) {
+  NTSTATUS status = CDspBoardDevice::Start(irp);
+  if (NT_SUCCESS(status)) RegisterInterfaces();
+  return status;
+}
+
+void CPciBoardDevice::Stop() {
+  SetInterfaces(false);
+  if (m_mixerLink.Buffer && g_KsRoutines.IoSetDeviceInterfaceState)
+    g_KsRoutines.IoSetDeviceInterfaceState(&m_mixerLink, false);
+  Dsp()->Stop();
+  CDspBoardDevice::Stop();
+}
+
+void CPciBoardDevice::IdentityWords(uint32_t words[3]) const {
+  words[0] = QvInterfaceVersion;
+  words[1] = Dsp()->ProgramWord();
+  words[2] = BoardId();
+}
+
+namespace {
+// Writes the board's "FriendlyName" with a suffix into an interface's key.
+void NameInterface(DEVICE_OBJECT* pdo, const UNICODE_STRING* link, const WCHAR* suffix) {
+  WCHAR text[128] = {};
+  uint32_t type = 0, got = 0;
+  HANDLE key;
+  if (!NT_SUCCESS(KsOpenDeviceKey(pdo, &key))) return;
+  NTSTATUS status = KsRegReadValue(key, u"FriendlyName", text, sizeof text - 2 * 8, &type, &got);
+  KsRegClose(key);
+  if (!NT_SUCCESS(status) || type != REG_SZ) return;
+  UNICODE_STRING name{0, sizeof text - 2, text};
+  KsStringFixLength(&name);
+  KsStringAppendText(&name, suffix);
+  if (NT_SUCCESS(KsOpenInterfaceKey(link, &key))) {
+    KsRegWriteString(key, u"FriendlyName", text);
+    KsRegClose(key);
+  }
+}
+}  // namespace
+
+void CPciBoardDevice::RegisterInterfaces() {
+  if (!m_pdo || !g_KsRoutines.IoRegisterDeviceInterface || !g_KsRoutines.IoSetDeviceInterfaceState) return;
+  struct Interface {
+    const GUID* cls;
+    UNICODE_STRING* link;
+    const WCHAR* suffix;
+  };
+  const Interface interfaces[] = {{&GUID_QvWdmInterface, &m_wdmLink, u" WDM"},
+                                  {&GUID_QvGsifInterface, &m_gsifLink, u" GSIF"},
+                                  {&CLSID_QvMixerDevice, &m_mixerLink, nullptr}};
+  for (const Interface& i : interfaces) {
+    if (i.link->Buffer) continue;
+    if (!NT_SUCCESS(g_KsRoutines.IoRegisterDeviceInterface(m_pdo, i.cls, nullptr, i.link))) {
+      *i.link = {};
+      continue;
+    }
+    if (i.suffix) NameInterface(m_pdo, i.link, i.suffix);
+  }
+  if (m_mixerLink.Buffer) g_KsRoutines.IoSetDeviceInterfaceState(&m_mixerLink, true);
+}
+
+NTSTATUS CPciBoardDevice::SetInterfaces(bool on) {
+  Lock();
+  bool gsif = on && Inputs();
+  if (gsif) {
+    uint32_t enable = 1;
+    HANDLE key;
+    if (NT_SUCCESS(KsOpenDeviceKey(m_pdo, &key))) {
+      KsRegReadOrCreateDword(key, u"EnableGsif", &enable);
+      KsRegClose(key);
+    }
+    // A channel count of 0 in the interface's key keeps it off as well.
+    uint32_t channels = 0xFFFFFFFF;
+    if (m_gsifLink.Buffer && NT_SUCCESS(KsOpenInterfaceKey(&m_gsifLink, &key))) {
+      KsRegReadOrCreateDword(key, u"ChannelCount", &channels);
+      KsRegClose(key);
+    }
+    gsif = enable && channels;
+  }
+  if (gsif != m_gsifOn) SetGsif(gsif);
+  NTSTATUS status = CDspBoardDevice::SetInterfaces(on);
+  if (m_wdmLink.Buffer && g_KsRoutines.IoSetDeviceInterfaceState)
+    g_KsRoutines.IoSetDeviceInterfaceState(&m_wdmLink, WdmOn());
+  Unlock();
+  return status;
+}
+
+void CPciBoardDevice::SetGsif(bool wanted) {
+  m_gsifOn = wanted;
+  if (m_gsifLink.Buffer && g_KsRoutines.IoSetDeviceInterfaceState)
+    g_KsRoutines.IoSetDeviceInterfaceState(&m_gsifLink, wanted);
+  if (!wanted) m_gsif.Set(nullptr);
+}
+
+void CPciBoardDevice::MediaLimits(uint32_t* index, uint32_t* count) {
+  *index = 0;
+  *count = 0xFFFFFFFF;
+  Lock();
+  HANDLE key;
+  if (WdmOn() && m_wdmLink.Buffer && NT_SUCCESS(KsOpenInterfaceKey(&m_wdmLink, &key))) {
+    KsRegReadDword(key, u"MediaIndex", index);
+    KsRegReadDword(key, u"MediaCount", count);
+    KsRegClose(key);
+  }
+  Unlock();
+}
+
+// ---- the factory ------------------------------------------------------------------------
+
+uint32_t PciBoardSize(uint32_t boardId) {
+  switch (boardId) {
+    case BoardIdTvr: return sizeof(CTvrDevice);
+    case BoardIdTv2: return sizeof(CTv2Device);
+    case BoardIdCbl: return sizeof(CCblDevice);
+    case BoardIdMio: return sizeof(CMioDevice);
+    case BoardIdDnv: return sizeof(CDnvDevice);
+    default: return 0;
+  }
+}
+
+CBoardDevice* NewPciBoard(void* extension, DEVICE_OBJECT* device, DEVICE_OBJECT* pdo, DEVICE_OBJECT* lower,
+                          const BoardRow* row, uint32_t number) {
+  switch (row->boardId) {
+    case BoardIdTvr: return new (extension) CTvrDevice(device, pdo, lower, row, number);
+    case BoardIdTv2: return new (extension) CTv2Device(device, pdo, lower, row, number);
+    case BoardIdCbl: return new (extension) CCblDevice(device, pdo, lower, row, number);
+    case BoardIdMio: return new (extension) CMioDevice(device, pdo, lower, row, number);
+    case BoardIdDnv: return new (extension) CDnvDevice(device, pdo, lower, row, number);
+    default: return nullptr;
+  }
+}
