@@ -1,7 +1,6 @@
 // The engine's operating-system objects over the standard library, for the
 // builds without Win32.
 #include <atomic>
-#include <condition_variable>
 #include <mutex>
 #include <new>
 #include <thread>
@@ -18,31 +17,24 @@ void MidiOsLockEnter(MidiOsLock* lock) { lock->mutex.lock(); }
 bool MidiOsLockTryEnter(MidiOsLock* lock) { return lock->mutex.try_lock(); }
 void MidiOsLockLeave(MidiOsLock* lock) { lock->mutex.unlock(); }
 
+// Setting never blocks: a real-time thread sets the event when it lets go of
+// the last reference to a list.
 struct MidiOsEvent {
-  std::mutex mutex;
-  std::condition_variable signalled;
-  bool set = false;
+  std::atomic<uint32_t> set{0};
 };
 
 MidiOsEvent* MidiOsEventCreate() { return new (std::nothrow) MidiOsEvent; }
 void MidiOsEventDestroy(MidiOsEvent* event) { delete event; }
 
 void MidiOsEventSet(MidiOsEvent* event) {
-  {
-    std::lock_guard<std::mutex> hold(event->mutex);
-    event->set = true;
-  }
-  event->signalled.notify_all();
+  event->set.store(1);
+  event->set.notify_all();
 }
 
-void MidiOsEventReset(MidiOsEvent* event) {
-  std::lock_guard<std::mutex> hold(event->mutex);
-  event->set = false;
-}
+void MidiOsEventReset(MidiOsEvent* event) { event->set.store(0); }
 
 void MidiOsEventWait(MidiOsEvent* event) {
-  std::unique_lock<std::mutex> hold(event->mutex);
-  event->signalled.wait(hold, [event] { return event->set; });
+  while (event->set.load() == 0) event->set.wait(0);
 }
 
 // Requests are a count; the top bit asks the thread to end. The queueing

@@ -137,6 +137,7 @@ struct MidiEngineState {
   // A block of play nodes ready for the record pumps (chained by next, 0:
   // none), and the thread that prepares the next one on request.
   std::atomic<uint32_t> spare{0};
+  std::atomic<bool> spareAsked{false};  // a request is queued and not yet begun
   MidiOsWorker* allocator = nullptr;
 };
 

@@ -44,6 +44,7 @@ namespace {
 // after taking one).
 void AllocateSpare(void*) {
   MidiEngineState& engine = Engine();
+  engine.spareAsked.store(false);
   if (engine.spare.load() != 0) return;
   const uint32_t block = Lib().play.CarveChain();
   if (block != 0) engine.spare.store(block);
@@ -62,6 +63,7 @@ void StopEngineThreads() {
   if (engine.allocator != nullptr) MidiOsWorkerStop(engine.allocator);
   engine.allocator = nullptr;
   engine.spare.store(0);
+  engine.spareAsked.store(false);
   Lib().play.Destroy();
 }
 

@@ -152,7 +152,9 @@ uint32_t TakeRecordNode(MidiPort& port) {
   MidiEngineState& engine = Engine();
   if (port.recordFree == 0) {
     port.recordFree = engine.spare.exchange(0);
-    if (engine.allocator != nullptr) MidiOsWorkerQueue(engine.allocator);
+    // One request at a time: while the heap cannot grow, dropped messages
+    // do not pile requests up.
+    if (engine.allocator != nullptr && !engine.spareAsked.exchange(true)) MidiOsWorkerQueue(engine.allocator);
     if (port.recordFree == 0) return 0;
   }
   PlayHeap& heap = Lib().play;
