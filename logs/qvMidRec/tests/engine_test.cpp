@@ -1,6 +1,7 @@
 // The play/record engine through its host calls and the ports' services,
 // on one thread: play blocks with loops, chase and all notes off, recording
 // with loop passes, conversion into logs, port filters and module loading.
+#include <atomic>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -229,9 +230,21 @@ TEST_F(EngineTest, RecordPumpTakesNothingStoppedOrWhileTheHostConverts) {
   const Block one = {{10, Msg(0xB0, 7, 1)}};
   EXPECT_EQ(Record(port, one), 0u) << "stopped";
   MidiStartPlayRec();
-  MidiOsLockEnter(port->recordLock);
-  EXPECT_EQ(Record(port, one), 0u) << "record lock held";
-  MidiOsLockLeave(port->recordLock);
+  {
+    // The host converting on its own thread (a critical section lets its
+    // owner in again, so the holder must be another thread).
+    std::atomic<int> step{0};
+    std::thread host([&] {
+      MidiOsLockEnter(port->recordLock);
+      step.store(1);
+      while (step.load() != 2) std::this_thread::yield();
+      MidiOsLockLeave(port->recordLock);
+    });
+    while (step.load() != 1) std::this_thread::yield();
+    EXPECT_EQ(Record(port, one), 0u) << "record lock held";
+    step.store(2);
+    host.join();
+  }
   EXPECT_EQ(Record(port, one), 1u);
   EXPECT_EQ(MidiRecordEvents(nullptr, one.data(), 1), 0u);
   MidiConvertRecordlistsIntoLogs(0);
