@@ -5,10 +5,17 @@
 // keep their 32-bit layout in every build and a stale index can be checked
 // instead of followed. The directory of blocks is allocated once, with the
 // heap, and never moves: a node's address stays valid while the heap lives.
+//
+// The free list belongs to one thread. Carving may also happen on another
+// thread (CarveChain), so the directory grows under a lock of its own; a
+// node handed to another thread through a release/acquire pair can be
+// reached there with At() without any lock.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <new>
 
 // prev of a node on the free list: no node in a list has it.
@@ -37,15 +44,24 @@ class NodeHeap {
   // Frees every block and forgets the free list.
   void Destroy() {
     if (dir_ == nullptr) return;
-    for (uint32_t b = 0; b < blocks_; ++b) delete[] dir_[b];
+    const uint32_t blocks = blocks_.load();
+    for (uint32_t b = 0; b < blocks; ++b) delete[] dir_[b];
     dir_.reset();
-    blocks_ = 0;
+    blocks_.store(0);
     free_ = 0;
   }
 
   // Caps the number of blocks this heap may carve (memory bound; tests use
   // it to reach exhaustion). The cap outlives Destroy.
-  void SetBlockLimit(uint32_t blocks) { limit_ = blocks < kMaxBlocks ? blocks : kMaxBlocks; }
+  void SetBlockLimit(uint32_t blocks) {
+    std::lock_guard<std::mutex> hold(carve_);
+    limit_ = blocks < kMaxBlocks ? blocks : kMaxBlocks;
+  }
+
+  // A fresh block as a chain of free nodes linked through next, left off
+  // the free list: the first node's index, 0 when none can be carved. Safe
+  // beside the free list's own thread.
+  uint32_t CarveChain() { return CarveBlock(); }
 
   // A node off the free list with prev = next = 0, carving a block when the
   // list is empty; 0 when none can be had.
@@ -77,7 +93,7 @@ class NodeHeap {
 
   // True for the index of a node carved by this heap and not on its free list.
   bool Live(uint32_t n) const {
-    if (n == 0 || dir_ == nullptr || n > blocks_ * kPerBlock) return false;
+    if (n == 0 || dir_ == nullptr || n > blocks_.load(std::memory_order_acquire) * kPerBlock) return false;
     return At(n).prev != kFreeNodeMark;
   }
 
@@ -85,23 +101,32 @@ class NodeHeap {
   const Node& At(uint32_t n) const { return dir_[(n - 1) / kPerBlock][(n - 1) % kPerBlock]; }
 
  private:
-  // One zeroed block, chained in index order onto the (empty) free list.
+  // Onto the (empty) free list.
   bool Carve() {
-    if (dir_ == nullptr || blocks_ >= limit_) return false;
+    free_ = CarveBlock();
+    return free_ != 0;
+  }
+
+  // One zeroed block chained in index order; its first index, or 0.
+  uint32_t CarveBlock() {
+    std::lock_guard<std::mutex> hold(carve_);
+    const uint32_t blocks = blocks_.load(std::memory_order_relaxed);
+    if (dir_ == nullptr || blocks >= limit_) return 0;
     Node* block = new (std::nothrow) Node[kPerBlock]();
-    if (block == nullptr) return false;
-    const uint32_t base = blocks_ * kPerBlock + 1;
+    if (block == nullptr) return 0;
+    const uint32_t base = blocks * kPerBlock + 1;
     for (uint32_t i = 0; i < kPerBlock; ++i) {
       block[i].prev = kFreeNodeMark;
       block[i].next = i + 1 < kPerBlock ? base + i + 1 : 0;
     }
-    dir_[blocks_++] = block;
-    free_ = base;
-    return true;
+    dir_[blocks] = block;
+    blocks_.store(blocks + 1, std::memory_order_release);
+    return base;
   }
 
   std::unique_ptr<Node*[]> dir_;
-  uint32_t blocks_ = 0;
+  std::mutex carve_;
+  std::atomic<uint32_t> blocks_{0};
   uint32_t free_ = 0;
   uint32_t limit_ = kMaxBlocks;
 };
