@@ -132,7 +132,7 @@ int WINAPI CReporter::Report(DWORD messageId, DWORD dataLen, const void* data, D
   DWORD n = m_module ? FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_HMODULE |
                                           FORMAT_MESSAGE_ARGUMENT_ARRAY,
                                       m_module, messageId, m_language, reinterpret_cast<LPSTR>(&message), 0,
-                                      reinterpret_cast<va_list*>(const_cast<LPCSTR*>(strings)))
+                                      reinterpret_cast<va_list*>(const_cast<char**>(strings)))
                      : 0;
   if (n && message) {
     Write(message);

@@ -1,6 +1,5 @@
 // Library load: the version record and the module handle, then the remote
 // access settings; thread notifications are not wanted.
-#include "Drv/Qvdrv/cpufeat.h"
 #include "Drv/Qvdrv/qvdrv_private.h"
 
 namespace {
@@ -10,8 +9,6 @@ OSVERSIONINFOA g_version{};
 
 HMODULE QvdrvModule() { return g_module; }
 bool QvdrvIsNt() { return g_version.dwPlatformId == VER_PLATFORM_WIN32_NT; }
-
-DWORD GetCpuFeatures() { return qvcpu::GetCpuFeatures(qvcpu::ProcessorCpuid()); }
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   if (reason == DLL_PROCESS_ATTACH) {

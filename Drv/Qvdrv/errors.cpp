@@ -87,7 +87,7 @@ extern "C" void WINAPI ConsoleErrorReport(DWORD, HMODULE module, DWORD messageId
   char* message = nullptr;
   DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY,
                            module, messageId, 0, reinterpret_cast<LPSTR>(&message), 0,
-                           reinterpret_cast<va_list*>(const_cast<LPCSTR*>(strings)));
+                           reinterpret_cast<va_list*>(const_cast<char**>(strings)));
   if (n && message) {
     WriteOut(out, message);
   } else {

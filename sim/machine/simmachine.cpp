@@ -1,5 +1,6 @@
 #include "sim/machine/simmachine.h"
 
+#include "kernel/km/kmsim.h"
 #include "kernel/qvdev.h"
 
 #include <memory>

@@ -4,7 +4,7 @@
 // of qvsim.cpp; tests and tools shape it through these functions (every
 // kernel and simulation function is exported by QvSim.dll as well).
 #pragma once
-#include "kernel/km/kmsim.h"
+struct DRIVER_OBJECT;
 #include "sim/units/hostunit.h"
 
 namespace simmachine {
