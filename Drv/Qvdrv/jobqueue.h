@@ -7,6 +7,8 @@
 #pragma once
 #include <windows.h>
 
+#include <cstddef>
+
 class CJob {
  public:
   virtual ~CJob() = default;
@@ -22,10 +24,16 @@ class CJobOwner {
   // After the last job of a chain ran (0, 0), or for a completion that gave
   // no chain (its key and error).
   virtual void WINAPI JobsDone(ULONG_PTR key, DWORD error) = 0;
-  OVERLAPPED m_overlapped{};
-  static CJobOwner* FromOverlapped(OVERLAPPED* ov) {
-    return reinterpret_cast<CJobOwner*>(reinterpret_cast<char*>(ov) - offsetof(CJobOwner, m_overlapped));
-  }
+  // The OVERLAPPED the owner completes on the queue's port, with the way
+  // back from it to the owner.
+  struct CompletionSlot {
+    OVERLAPPED overlapped;
+    CJobOwner* owner;
+  };
+  static_assert(offsetof(CompletionSlot, overlapped) == 0);
+  CompletionSlot m_slot{{}, this};
+  OVERLAPPED* Overlapped() { return &m_slot.overlapped; }
+  static CJobOwner* FromOverlapped(OVERLAPPED* ov) { return reinterpret_cast<CompletionSlot*>(ov)->owner; }
 };
 
 class CJobQueue {

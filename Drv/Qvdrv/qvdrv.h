@@ -19,6 +19,14 @@
 #define QVDRV_API __declspec(dllimport)
 #endif
 #define QVDRV_FUNC
+// The exported functions keep their plain names on every width: on 32-bit x86
+// the symbol is the name without the standard convention's @n suffix, so
+// that the library's exports and its callers' references are the same name.
+#if defined(__i386__)
+#define QVDRV_PLAIN(name) __asm__("_" #name)
+#else
+#define QVDRV_PLAIN(name)
+#endif
 
 // An open device: local (a file handle on the driver's device, the platform's
 // device I/O and close) or remote (a context handle of the remote service and
@@ -51,19 +59,19 @@ using QvErrorCallback = void(WINAPI*)(DWORD context, HMODULE module, DWORD messa
                                       DWORD nStrings, LPCSTR* strings);
 
 extern "C" {
-QVDRV_FUNC QVDEVHANDLE WINAPI qvDevOpen(LPCSTR name, DWORD access, DWORD share, DWORD flags);
-QVDRV_FUNC BOOL WINAPI qvDevClose(QVDEVHANDLE h);
+QVDRV_FUNC QVDEVHANDLE WINAPI qvDevOpen(LPCSTR name, DWORD access, DWORD share, DWORD flags) QVDRV_PLAIN(qvDevOpen);
+QVDRV_FUNC BOOL WINAPI qvDevClose(QVDEVHANDLE h) QVDRV_PLAIN(qvDevClose);
 QVDRV_FUNC BOOL WINAPI qvDevIoControl(QVDEVHANDLE h, DWORD code, LPVOID in, DWORD inLen, LPVOID out, DWORD outLen,
-                                     LPDWORD bytesReturned, LPOVERLAPPED ov);
-QVDRV_FUNC HANDLE WINAPI qvDevLocal(QVDEVHANDLE h);
-QVDRV_FUNC QvErrorCallback WINAPI qvDevErrFunc(QvErrorCallback f);
+                                     LPDWORD bytesReturned, LPOVERLAPPED ov) QVDRV_PLAIN(qvDevIoControl);
+QVDRV_FUNC HANDLE WINAPI qvDevLocal(QVDEVHANDLE h) QVDRV_PLAIN(qvDevLocal);
+QVDRV_FUNC QvErrorCallback WINAPI qvDevErrFunc(QvErrorCallback f) QVDRV_PLAIN(qvDevErrFunc);
 // Variable arguments, caller cleans the stack: the strings after error are
 // further insertion strings; a null pointer ends them.
 QVDRV_FUNC void __cdecl qvDevError(DWORD context, HMODULE module, DWORD messageId, LPVOID data, DWORD dataLen,
-                                  DWORD nStrings, DWORD error, ...);
-QVDRV_FUNC LPCSTR WINAPI GetLastErrorText();
-QVDRV_FUNC BOOL WINAPI CreateTimer(QVTIMER* t, UINT periodMs);
-QVDRV_FUNC void WINAPI DeleteTimer(QVTIMER* t);
+                                  DWORD nStrings, DWORD error, ...) QVDRV_PLAIN(qvDevError);
+QVDRV_FUNC LPCSTR WINAPI GetLastErrorText() QVDRV_PLAIN(GetLastErrorText);
+QVDRV_FUNC BOOL WINAPI CreateTimer(QVTIMER* t, UINT periodMs) QVDRV_PLAIN(CreateTimer);
+QVDRV_FUNC void WINAPI DeleteTimer(QVTIMER* t) QVDRV_PLAIN(DeleteTimer);
 // The default hook: the report as text on the standard error handle.
 void WINAPI ConsoleErrorReport(DWORD context, HMODULE module, DWORD messageId, LPVOID data, DWORD dataLen,
                                          DWORD nStrings, LPCSTR* strings);

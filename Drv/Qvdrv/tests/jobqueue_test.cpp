@@ -72,7 +72,7 @@ TEST(JobQueue, AChainRunsInOrderWithOneDoneCallAfterItsLastJob) {
   CJobQueue q;
   ASSERT_TRUE(q.Start(1));
   Owner owner(3);
-  ASSERT_TRUE(PostQueuedCompletionStatus(q.Port(), 0, 42, &owner.m_overlapped));
+  ASSERT_TRUE(PostQueuedCompletionStatus(q.Port(), 0, 42, owner.Overlapped()));
   ASSERT_EQ(WaitForSingleObject(owner.done, 5000), WAIT_OBJECT_0);
   EXPECT_EQ(owner.keys, std::vector<ULONG_PTR>{42});
   EXPECT_EQ(owner.started, (std::vector<int>{0, 1, 2}));
@@ -90,7 +90,7 @@ TEST(JobQueue, ACompletionWithoutAChainGetsOneDoneCallWithItsKey) {
   CJobQueue q;
   ASSERT_TRUE(q.Start(2));
   Owner owner(0);
-  ASSERT_TRUE(PostQueuedCompletionStatus(q.Port(), 0, 9, &owner.m_overlapped));
+  ASSERT_TRUE(PostQueuedCompletionStatus(q.Port(), 0, 9, owner.Overlapped()));
   ASSERT_EQ(WaitForSingleObject(owner.done, 5000), WAIT_OBJECT_0);
   q.Stop();
   ASSERT_EQ(owner.doneCalls.size(), 1u);
@@ -118,7 +118,7 @@ TEST(JobQueue, StressRunFinishesEveryChain) {
   std::vector<std::unique_ptr<Owner>> owners;
   for (int i = 0; i < Owners; ++i) owners.push_back(std::make_unique<Owner>(1 + i % 4));
   for (int round = 0; round < Rounds; ++round) {
-    for (auto& o : owners) ASSERT_TRUE(PostQueuedCompletionStatus(q.Port(), 0, 1 + round, &o->m_overlapped));
+    for (auto& o : owners) ASSERT_TRUE(PostQueuedCompletionStatus(q.Port(), 0, 1 + round, o->Overlapped()));
     for (auto& o : owners) ASSERT_EQ(WaitForSingleObject(o->done, 10000), WAIT_OBJECT_0) << "round " << round;
   }
   // Earlier jobs of a chain may still run after its done call: count once
@@ -142,7 +142,7 @@ TEST(JobQueue, AThrowingJobStopsTheQueueWithoutHoldingTheLock) {
   CJobQueue q;
   ASSERT_TRUE(q.Start(2));
   Owner owner(3, true);
-  ASSERT_TRUE(PostQueuedCompletionStatus(q.Port(), 0, 5, &owner.m_overlapped));
+  ASSERT_TRUE(PostQueuedCompletionStatus(q.Port(), 0, 5, owner.Overlapped()));
   for (int i = 0; i < 500 && q.m_stop == 0; ++i) Sleep(10);
   EXPECT_EQ(q.m_stop, 1);
   for (int i = 0; i < 500 && owner.ran < 2; ++i) Sleep(10);
