@@ -5,6 +5,7 @@
 // The library's module, and whether the platform is of the NT family (from
 // the version record read when the library was loaded).
 HMODULE QvdrvModule();
+void QvdrvAttach(HMODULE module);
 bool QvdrvIsNt();
 
 // Boots from an RT_RCDATA resource of `module` (null: this library) through
