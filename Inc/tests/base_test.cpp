@@ -3,6 +3,7 @@
 // wait's steps, and the exception report's reading of an assertion.
 #include "Inc/base.h"
 #include "Inc/regkey.h"
+#include "Inc/report.h"
 #include "Inc/scm.h"
 #include "Inc/window.h"
 
@@ -144,6 +145,48 @@ TEST(Reports, AnAssertionReportsItsExpressionFileAndLine) {
   EXPECT_EQ(ExceptionReport(&none, 0xE06D7363, &pointers, "x"), 0);
   EXPECT_EQ(ExceptionReport(&none, 0x80000003, &pointers, "x"), 0);
   EXPECT_EQ(none.id, 0u);
+}
+
+}  // namespace
+
+namespace {
+
+// Closes the next message box and answers it with a given button.
+struct BoxAnswer {
+  int button;
+  std::string title;
+};
+BoxAnswer g_answer;
+VOID CALLBACK CloseBox(HWND, UINT, UINT_PTR id, DWORD) {
+  HWND box = FindWindowA("#32770", nullptr);
+  if (!box) return;
+  char title[256];
+  GetWindowTextA(box, title, sizeof title);
+  g_answer.title = title;
+  PostMessageA(box, WM_COMMAND, g_answer.button, 0);
+  KillTimer(nullptr, id);
+}
+
+TEST(Reports, MessageBoxAnswersMapToContinueOrNot) {
+  CMessageBoxReporter r;
+  r.m_caption = "Base test";
+  LPCSTR strings[1] = {"x"};
+  const struct {
+    DWORD id;
+    int button;
+    int result;
+  } cases[] = {
+      {0xC000FFFF, IDYES, -1},  // an assertion asks whether to continue
+      {0xC000FFFF, IDNO, 0},
+      {0x80000001, IDOK, 1},
+  };
+  for (const auto& c : cases) {
+    g_answer = {c.button, ""};
+    UINT_PTR timer = SetTimer(nullptr, 0, 50, CloseBox);
+    EXPECT_EQ(r.Report(c.id, 0, nullptr, 1, strings), c.result) << std::hex << c.id;
+    KillTimer(nullptr, timer);
+    EXPECT_EQ(g_answer.title, "Base test");
+  }
 }
 
 }  // namespace
