@@ -180,29 +180,114 @@ int ReportLastError(CReporter* reporter, DWORD messageId, DWORD nStrings, ...) {
   return reporter->Report(messageId, 0, nullptr, nStrings ? nStrings : 1, strings);
 }
 
+namespace {
+
+// "%02X:%08X " of the section that holds the address and the offset within
+// it, then the file name of the module.
+void PlaceOf(const void* address, char* text, size_t size) {
+  HMODULE module = nullptr;
+  char file[MAX_PATH] = "";
+  unsigned section = 0;
+  ULONG_PTR offset = reinterpret_cast<ULONG_PTR>(address);
+  if (GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                         static_cast<LPCSTR>(address), &module)) {
+    GetModuleFileNameA(module, file, sizeof file);
+    auto base = reinterpret_cast<const BYTE*>(module);
+    ULONG_PTR rva = reinterpret_cast<ULONG_PTR>(address) - reinterpret_cast<ULONG_PTR>(base);
+    offset = rva;
+    auto dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    auto nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    const IMAGE_SECTION_HEADER* sections = IMAGE_FIRST_SECTION(nt);
+    for (unsigned i = 0; i < nt->FileHeader.NumberOfSections; ++i) {
+      const IMAGE_SECTION_HEADER& sh = sections[i];
+      DWORD length = sh.Misc.VirtualSize ? sh.Misc.VirtualSize : sh.SizeOfRawData;
+      if (rva >= sh.VirtualAddress && rva < sh.VirtualAddress + length) {
+        section = i + 1;
+        offset = rva - sh.VirtualAddress;
+        break;
+      }
+    }
+  }
+  std::snprintf(text, size, "%02X:%08lX %s", section, static_cast<unsigned long>(offset), file);
+}
+
+// The delay-load record of a missing module or function: its size, the
+// attributes, the module name, ... and the name or ordinal asked for.
+struct DelayLoadInfo {
+  DWORD size;
+  const void* record;
+  void* thunk;
+  LPCSTR moduleName;
+  void* module;
+  BOOL byName;
+  union {
+    LPCSTR name;
+    DWORD ordinal;
+  } procedure;
+};
+
+}  // namespace
+
 int ExceptionReport(CReporter* reporter, DWORD code, EXCEPTION_POINTERS* pointers, LPCSTR context) {
   if (code == 0xE06D7363 || code == 0x80000003) return 0;
   const EXCEPTION_RECORD* r = pointers ? pointers->ExceptionRecord : nullptr;
+  if (!context) context = "";
   char place[MAX_PATH + 32] = "";
   if (r) {
-    HMODULE module = nullptr;
-    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       static_cast<LPCSTR>(r->ExceptionAddress), &module);
-    char file[MAX_PATH] = "";
-    if (module) GetModuleFileNameA(module, file, sizeof file);
-    auto offset = reinterpret_cast<ULONG_PTR>(r->ExceptionAddress) - reinterpret_cast<ULONG_PTR>(module);
-    std::snprintf(place, sizeof place, "%02X:%08lX %s", 0, static_cast<unsigned long>(offset), file);
+    // For raised assertions and failures the return address of the raise is
+    // the place; the platform gives it as the exception address there too.
+    PlaceOf(r->ExceptionAddress, place, sizeof place);
   }
-  if (code == ERROR_INVALID_PARAMETER && r && r->NumberParameters >= 3) {
+  const ULONG_PTR* p = r ? r->ExceptionInformation : nullptr;
+  DWORD n = r ? r->NumberParameters : 0;
+  if (code == ERROR_INVALID_PARAMETER && n >= 3) {
     char line[16];
-    std::snprintf(line, sizeof line, "%lu", static_cast<unsigned long>(r->ExceptionInformation[2]));
-    LPCSTR strings[5] = {place, context, reinterpret_cast<LPCSTR>(r->ExceptionInformation[0]),
-                         reinterpret_cast<LPCSTR>(r->ExceptionInformation[1]), line};
+    std::snprintf(line, sizeof line, "%lu", static_cast<unsigned long>(p[2]));
+    LPCSTR strings[5] = {place, context, reinterpret_cast<LPCSTR>(p[0]), reinterpret_cast<LPCSTR>(p[1]), line};
     return reporter->Report(0xC000FFFF, 0, nullptr, 5, strings);
   }
+  if (code == 0x8000FFFF && n >= 8) {
+    // {message id or 0, data length, data, HRESULT, last error, function, file, line}
+    SetLastError(static_cast<DWORD>(p[4]));
+    LPCSTR function = reinterpret_cast<LPCSTR>(p[5]);
+    if (p[0]) {
+      LPCSTR strings[3] = {place, context, function};
+      return reporter->Report(static_cast<DWORD>(p[0]), static_cast<DWORD>(p[1]), reinterpret_cast<const void*>(p[2]),
+                              3, strings);
+    }
+    char hr[16], error[16], line[16];
+    std::snprintf(hr, sizeof hr, "0x%lX", static_cast<unsigned long>(p[3]));
+    std::snprintf(error, sizeof error, "%ld", static_cast<long>(p[4]));
+    std::snprintf(line, sizeof line, "%lu", static_cast<unsigned long>(p[7]));
+    LPCSTR strings[7] = {place, hr, error, function, context, reinterpret_cast<LPCSTR>(p[6]), line};
+    return reporter->Report(0xC000FFFB, 0, nullptr, 7, strings);
+  }
+  if ((code == 0xC06D007E || code == 0xC06D007F) && n >= 1 && p[0]) {
+    const auto* info = reinterpret_cast<const DelayLoadInfo*>(p[0]);
+    char ordinal[16];
+    LPCSTR function = info->procedure.name;
+    if (!info->byName) {
+      std::snprintf(ordinal, sizeof ordinal, "#%lu", static_cast<unsigned long>(info->procedure.ordinal));
+      function = ordinal;
+    }
+    LPCSTR strings[4] = {place, context, function, info->moduleName};
+    return reporter->Report(0xC000FFE6, 0, nullptr, 4, strings);
+  }
   LPCSTR strings[3] = {"", context, place};
-  DWORD dataLen = r ? r->NumberParameters * static_cast<DWORD>(sizeof(ULONG_PTR)) : 0;
-  return reporter->Report(0xC0050064, dataLen, r ? r->ExceptionInformation : nullptr, 3, strings);
+  return reporter->Report(0xC0050064, n * static_cast<DWORD>(sizeof(ULONG_PTR)), p, 3, strings);
+}
+
+int ReportLastErrorData(CReporter* reporter, DWORD messageId, DWORD dataLen, const void* data, DWORD nStrings, ...) {
+  char text[512];
+  LastErrorText(reporter->m_module, text, sizeof text);
+  LPCSTR strings[16];
+  if (nStrings > 15) nStrings = 15;
+  strings[0] = text;
+  va_list args;
+  va_start(args, nStrings);
+  for (DWORD i = 1; i < nStrings; ++i) strings[i] = va_arg(args, LPCSTR);
+  va_end(args);
+  return reporter->Report(messageId, dataLen, data, nStrings ? nStrings : 1, strings);
 }
 
 int SplitAtLastCharacter(char* text) {

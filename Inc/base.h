@@ -46,7 +46,9 @@ class CDebugReporter : public CReporter {
 };
 
 // Reports with the last error's text as insertion string 1.
+// nStrings counts the error text too: the caller's strings are 2 and on.
 int ReportLastError(CReporter* reporter, DWORD messageId, DWORD nStrings, ...);
+int ReportLastErrorData(CReporter* reporter, DWORD messageId, DWORD dataLen, const void* data, DWORD nStrings, ...);
 // The exception filter of the library: reports the exception with the
 // context text and returns the reporter's answer (0: not reported).
 int ExceptionReport(CReporter* reporter, DWORD code, EXCEPTION_POINTERS* pointers, LPCSTR context);

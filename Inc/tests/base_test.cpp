@@ -140,6 +140,21 @@ TEST(Reports, AnAssertionReportsItsExpressionFileAndLine) {
   EXPECT_EQ(r.texts[1], "CJobQueue::Worker");
   EXPECT_EQ(r.texts[2], "pWnd");
   EXPECT_EQ(r.texts[4], "42");
+  // A failed call raised with no message id reports the call-failed text.
+  ULONG_PTR failure[8] = {0, 0, 0, 0x80004005, ERROR_ACCESS_DENIED, reinterpret_cast<ULONG_PTR>("OpenKey"),
+                          reinterpret_cast<ULONG_PTR>("P:\\Inc\\Base"), 77};
+  record.ExceptionCode = 0x8000FFFF;
+  record.NumberParameters = 8;
+  for (int i = 0; i < 8; ++i) record.ExceptionInformation[i] = failure[i];
+  RecordingReporter failed;
+  ExceptionReport(&failed, 0x8000FFFF, &pointers, "ctx");
+  EXPECT_EQ(failed.id, 0xC000FFFBu);
+  EXPECT_EQ(failed.texts, (std::vector<std::string>{failed.texts[0], "0x80004005", "5", "OpenKey", "ctx",
+                                                     "P:\\Inc\\Base", "77"}));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  // The place names the module's section and file.
+  EXPECT_NE(failed.texts[0].find("base_win_test.exe"), std::string::npos) << failed.texts[0];
+  EXPECT_EQ(failed.texts[0].substr(0, 3), "01:") << failed.texts[0];
   // Thrown objects and breakpoints are not reported.
   RecordingReporter none;
   EXPECT_EQ(ExceptionReport(&none, 0xE06D7363, &pointers, "x"), 0);

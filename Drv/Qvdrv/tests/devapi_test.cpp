@@ -258,6 +258,42 @@ TEST(ErrorHook, ReadingDoesNotChangeAndReportsCarryTheErrorText) {
   qvDevErrFunc(initial);
 }
 
+// The default hook writes the report to the standard error handle.
+std::string ConsoleReport(DWORD messageId, const void* data, DWORD dataLen) {
+  char path[MAX_PATH];
+  GetTempPathA(sizeof path, path);
+  std::string file = std::string(path) + "qvdrv_console.txt";
+  HANDLE out = CreateFileA(file.c_str(), GENERIC_WRITE | GENERIC_READ, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0,
+                           nullptr);
+  HANDLE saved = GetStdHandle(STD_ERROR_HANDLE);
+  SetStdHandle(STD_ERROR_HANDLE, out);
+  qvDevError(0, nullptr, messageId, const_cast<void*>(data), dataLen, 1, ERROR_ACCESS_DENIED, "Qvdev0");
+  SetStdHandle(STD_ERROR_HANDLE, saved);
+  CloseHandle(out);
+  std::string text(4096, '\0');
+  HANDLE in = CreateFileA(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  DWORD n = 0;
+  ReadFile(in, text.data(), static_cast<DWORD>(text.size()), &n, nullptr);
+  CloseHandle(in);
+  DeleteFileA(file.c_str());
+  text.resize(n);
+  return text;
+}
+
+TEST(ErrorHook, TheDefaultHookWritesTextAndDump) {
+  const uint32_t words[2] = {1, 0xABCD};
+  std::string text = ConsoleReport(0xC005138B, words, sizeof words);
+  EXPECT_EQ(text[0], '[');
+  EXPECT_NE(text.find("] Error: Unable to open local device Qvdev0,"), std::string::npos) << text;
+  EXPECT_NE(text.find(" 00000001 0000ABCD\n"), std::string::npos) << text;
+  // No text for the id: the id and the strings; an odd length dumps bytes.
+  const uint8_t bytes[3] = {0xDE, 0xAD, 0x01};
+  text = ConsoleReport(0x80001234, bytes, 3);
+  EXPECT_NE(text.find("] Warning: 0x80001234\n"), std::string::npos) << text;
+  EXPECT_NE(text.find(" Qvdev0\n"), std::string::npos) << text;
+  EXPECT_NE(text.find(" DE AD 01\n"), std::string::npos) << text;
+}
+
 TEST(LastErrorText, TextAndNumberAndTheErrorKept) {
   SetLastError(ERROR_FILE_NOT_FOUND);
   std::string text = GetLastErrorText();
