@@ -312,6 +312,14 @@ TEST(Timer, PeriodZeroFailsAndATimerTicks) {
   EXPECT_FALSE(CreateTimer(nullptr, 10));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
 
+  // A period the platform refuses: what was made is closed and cleared, so
+  // the caller's later DeleteTimer finds nothing to close again.
+  EXPECT_FALSE(CreateTimer(&t, 0x7FFFFFFF));
+  EXPECT_NE(GetLastError(), 0u);
+  EXPECT_EQ(t.event, nullptr);
+  EXPECT_EQ(t.id, 0u);
+  DeleteTimer(&t);
+
   ASSERT_TRUE(CreateTimer(&t, 5));
   EXPECT_EQ(t.period, 5u);
   EXPECT_NE(t.id, 0u);
