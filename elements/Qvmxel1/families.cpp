@@ -593,9 +593,8 @@ uint32_t FamilySet(Element* e, uint32_t code, uintptr_t value) {
     case kSetRecord: {
       if (value > 3) return 0;
       TrackState& s = e->St.Track;
-      const bool changed = s.Record != value;
       s.Record = uint32_t(value);
-      if (changed && !e->OwnRequest) ReportKnob(e, 0);
+      if (!e->OwnRequest) ReportKnob(e, 0);
       e->OwnRequest = 0;
       WriteTrack(e);
       ElemUi(e, kUiValues);

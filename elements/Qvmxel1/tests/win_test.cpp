@@ -292,6 +292,16 @@ TEST_F(Strip, TrackAndSendBigWindowsToggleTheirSwitch) {
   EXPECT_EQ(std::string(caption).rfind("SEND EPP", 0), 0u);
   Click(Child(sbig, 9, "HBmButton8_WC"));
   EXPECT_EQ(Knob(send, 3), 1);
+  // Recording flashes the record button.
+  ASSERT_EQ(c.SetElement(tr, kSetRecord, 3), 1u);
+  const HBmButton8Data* arm = reinterpret_cast<HBmButton8Data*>(GetWindowLongPtrA(Child(lt, 7, "HBmButton8_WC"), 0));
+  ASSERT_NE(arm, nullptr);
+  EXPECT_EQ(arm->Flags & kHBmOn, 1u);
+  SendMessageA(lt, WM_TIMER, 1, 0);
+  EXPECT_EQ(arm->Flags & kHBmOn, 0u);
+  ASSERT_EQ(c.SetElement(tr, kSetRecord, 1), 1u);
+  SendMessageA(lt, WM_TIMER, 1, 0);  // a tick left over after the flashing stopped
+  EXPECT_EQ(arm->Flags & kHBmOn, 1u);
   // Destroying the little window takes the big window with it.
   DestroyWindow(lt);
   EXPECT_EQ(FindWindowA("QVRECXX_BWC", nullptr), nullptr);

@@ -13,6 +13,8 @@ uint32_t Col(int slot) { return ElemModule().Skin.Colors[slot]; }
 const ELEMTYPEPROPINFO& Props(const Element* e) { return kTypeTable[e->Row].Props; }
 
 constexpr int kCap = 8;  // fader cap length in pixels
+constexpr UINT_PTR kFlashTimer = 1;
+constexpr UINT kFlashMs = 400;
 
 int Travel(const Fader8Data& f, bool horizontal) { return (horizontal ? f.Width : f.Height) - f.CapLen; }
 
@@ -38,7 +40,10 @@ void Refresh(HWND wnd, WndData* w) {
       Lit(&w->Button[0], e->St.Switch.Mute);
       break;
     case kFamTrack:
+      // Recording (3) flashes the lit button.
       Lit(&w->Button[0], e->St.Track.Record != 0);
+      if (e->St.Track.Record == 3) SetTimer(wnd, kFlashTimer, kFlashMs, nullptr);
+      else KillTimer(wnd, kFlashTimer);
       break;
     case kFamEq:
       EqLittleRefresh(w);
@@ -391,6 +396,7 @@ LRESULT CALLBACK LittleProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         w->E->Little = nullptr;
         CloseBigWindow(w->E);
       }
+      KillTimer(wnd, kFlashTimer);
       ElemDestroyChildWindows(wnd);
       return 0;
     case WM_NCDESTROY:
@@ -414,6 +420,9 @@ LRESULT CALLBACK LittleProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_USER + kUiValues:
       if (w) Refresh(wnd, w);
+      return 0;
+    case WM_TIMER:
+      if (w && wParam == kFlashTimer && w->E->St.Track.Record == 3) HBmButton8SetState(2, &w->Button[0], -1);
       return 0;
     case WMU_ELEM_REFRESH:
       if (w) OnRefreshMeters(w);
