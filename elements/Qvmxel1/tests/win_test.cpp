@@ -311,21 +311,34 @@ TEST_F(Strip, TrackAndSendBigWindowsToggleTheirSwitch) {
 // it on the screen that long.
 TEST_F(Strip, ChannelStripShows) {
   ElemHandle h;
+  SimDspElement* placed[6];
   const uint32_t codes[] = {102, 302, 612, 802, 702, 902};
   const int heights[] = {24, 68, 20, 36, 20, 188};
   int y = 0;
   for (int i = 0; i < 6; ++i) {
-    ASSERT_NE(Make(codes[i], y, &h, nullptr, 110), nullptr);
+    ASSERT_NE(Make(codes[i], y, &h, &placed[i], 110), nullptr);
     const char* name = "Vox";
     c.SetElement(h, kSetName, reinterpret_cast<uintptr_t>(name));
     y += heights[i];
   }
+  // Some settings worth seeing: a boost and a cut, a panned send, levels.
+  const ELEMKNOBVALUE knobs[] = {{1, 200}, {3, 90}, {6, -80}, {4, 6000}};
+  for (const ELEMKNOBVALUE& kv : knobs) c.SetElement(made_[1], kSetKnob, reinterpret_cast<uintptr_t>(&kv));
+  const ELEMKNOBVALUE pan{0, 96}, vol{1, 20000};
+  c.SetElement(made_[3], kSetKnob, reinterpret_cast<uintptr_t>(&pan));
+  c.SetElement(made_[3], kSetKnob, reinterpret_cast<uintptr_t>(&vol));
   c.SetElement(made_[1], kSetBigWindow, 0);
   SetWindowPos(column, nullptr, 10, 10, 110, y, SWP_NOZORDER);
   const char* show = std::getenv("HRL_STRIP_SHOW");
   const DWORD until = GetTickCount() + DWORD(show ? std::atoi(show) : 100);
   MSG msg;
   while (GetTickCount() < until) {
+    dsp.Poke(placed[4], 2, 0, 12000);
+    dsp.Poke(placed[4], 2, 1, 30000);
+    dsp.Poke(placed[5], 3, 0, 9000);
+    dsp.Poke(placed[5], 3, 1, 5000);
+    c.SetElement(made_[4], kSetRefresh, 0);
+    c.SetElement(made_[5], kSetRefresh, 0);
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
     Sleep(10);
   }

@@ -49,15 +49,21 @@ void PaintBody(HDC m, const RotPot8Data* d) {
   }
   if (d->Look3D) {
     Ellipse(m, all, d->Blocked ? d->OutlineBlocked : d->Outline, d->Shadow);
+    // The upper-left half lit, the lower-right half in shadow; the face
+    // (inset 2) comes with the pointer.
     const RECT in = RectInset(all, 1);
-    HPEN hi = CreatePen(PS_SOLID, 1, d->Highlight), sh = CreatePen(PS_SOLID, 1, d->Shadow);
-    HGDIOBJ old = SelectObject(m, hi);
-    Arc(m, in.left, in.top, in.right, in.bottom, in.right, in.top, in.left, in.bottom);
-    SelectObject(m, sh);
-    Arc(m, in.left, in.top, in.right, in.bottom, in.left, in.bottom, in.right, in.top);
-    SelectObject(m, old);
-    DeleteObject(hi);
-    DeleteObject(sh);
+    for (int half = 0; half < 2; ++half) {
+      const COLORREF c = half ? d->Shadow : d->Highlight;
+      HPEN p = CreatePen(PS_SOLID, 1, c);
+      HBRUSH b = CreateSolidBrush(c);
+      HGDIOBJ op = SelectObject(m, p), ob = SelectObject(m, b);
+      if (half) Chord(m, in.left, in.top, in.right, in.bottom, in.left, in.bottom, in.right, in.top);
+      else Chord(m, in.left, in.top, in.right, in.bottom, in.right, in.top, in.left, in.bottom);
+      SelectObject(m, op);
+      SelectObject(m, ob);
+      DeleteObject(p);
+      DeleteObject(b);
+    }
   } else {
     Ellipse(m, all, d->Face, d->Face);
   }
