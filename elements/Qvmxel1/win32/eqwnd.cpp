@@ -229,7 +229,15 @@ LRESULT CALLBACK EqBigProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       WndDataDestroy(wnd);
       break;
     case WM_USER + kUiValues:
-      if (w) BigRefresh(w);
+      if (w) {
+        // A restored state may place the window elsewhere.
+        RECT r;
+        GetWindowRect(wnd, &r);
+        const EqState& s = w->E->St.Eq;
+        if (r.left != s.BigX || r.top != s.BigY)
+          SetWindowPos(wnd, nullptr, s.BigX, s.BigY, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        BigRefresh(w);
+      }
       return 0;
     case WMU_CTL_LBUTTONDOWN:
     case WMU_CTL_RBUTTONDOWN:
