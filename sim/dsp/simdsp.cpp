@@ -119,6 +119,8 @@ int32_t SimDsp::Run(SimDspCall& call, const Target& t, uint32_t op, uint32_t cou
         case OpKind::Read:
           words[done + i] = static_cast<uint32_t>(DspWordLoad(cell));
           call.Words.push_back(words[done + i]);
+          // A meter read takes the peak the program held and starts a new one.
+          if (op == kDspReadMeter) cell = 0;
           break;
         case OpKind::Clear:
           cell = 0;

@@ -51,10 +51,13 @@ TEST_F(SimDspTest, WritesKeepTwentyFourBitsAndReadsSignExtend) {
   EXPECT_EQ(Call(kDspWrite, 1, 0, w), kDspOk);
   EXPECT_EQ(dsp.Raw(e, 1, 3), 0x345678u);
   std::vector<uint32_t> r(4, 0);
-  for (uint32_t op : {kDspRead, kDspReadMeter, kDspReadAlt}) {
+  for (uint32_t op : {kDspRead, kDspReadAlt, kDspReadMeter}) {
     EXPECT_EQ(Call(op, 1, 0, r), kDspOk);
     EXPECT_EQ(r, (std::vector<uint32_t>{0xFF800000u, 0xFF800000u, 0x400000u, 0x345678u}));
   }
+  // The meter read took the peaks: the words start again from 0.
+  EXPECT_EQ(Call(kDspRead, 1, 0, r), kDspOk);
+  EXPECT_EQ(r, (std::vector<uint32_t>{0, 0, 0, 0}));
   std::vector<uint32_t> one = {0xABCDEF};
   EXPECT_EQ(Call(kDspWriteRunning, 1, 2, one), kDspOk);
   EXPECT_EQ(dsp.Word(e, 1, 2), int32_t(0xFFABCDEF));

@@ -1,0 +1,154 @@
+#include "sim/dsp/simdsprun.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "elements/dspcode.h"
+
+namespace {
+
+int32_t Saturate(int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, kSimSampleMin, kSimSampleMax)); }
+
+// The cell of a data word, or null when the element has no such word.
+uint32_t* Cell(SimDspElement* e, uint32_t area, uint32_t bank, uint32_t offset) {
+  if (area >= kElemAreaCount) return nullptr;
+  SimDspArea& a = e->Areas[area];
+  if (bank && a.Type != kAreaTwoBank) return nullptr;
+  std::vector<uint32_t>& b = a.Banks[bank];
+  return offset < b.size() ? &b[offset] : nullptr;
+}
+
+int32_t Load(SimDspElement* e, uint32_t area, uint32_t bank, uint32_t offset) {
+  const uint32_t* c = Cell(e, area, bank, offset);
+  return c ? DspWordLoad(*c) : 0;
+}
+
+void Store(SimDspElement* e, uint32_t area, uint32_t bank, uint32_t offset, int64_t v) {
+  if (uint32_t* c = Cell(e, area, bank, offset)) *c = DspWordStore(static_cast<uint32_t>(Saturate(v)));
+}
+
+// -(x x word) as a 24-bit fraction product, doubled `shift` times.
+int64_t GainProduct(int64_t x, int32_t word, uint32_t shift) {
+  return (-(x * word) * (int64_t{1} << shift)) >> 23;
+}
+
+// One peaking band: v = (1-a)/2 (x - x2) + b(1+a) v1 - a v2 and
+// y = x + (G-1) v, with the coefficients stored halved, (G-1) quartered.
+int64_t EqBand(SimDspElement* e, uint32_t w, int64_t x) {
+  const uint32_t ca = DspAreaOf(w), co = DspOffOf(w), sa = DspChOf(w), sb = DspBankOf(w);
+  constexpr double kOne = 8388608.0;
+  const double c0 = Load(e, ca, 0, co) / kOne, c1 = Load(e, ca, 0, co + 1) / kOne;
+  const double c2 = Load(e, ca, 0, co + 2) / kOne, c3 = Load(e, ca, 0, co + 3) / kOne;
+  const double x1 = Load(e, sa, sb, 0), x2 = Load(e, sa, sb, 1);
+  const double v1 = Load(e, sa, sb, 2), v2 = Load(e, sa, sb, 3);
+  const double v = 2 * c0 * (static_cast<double>(x) - x2) + 2 * c2 * v1 - 2 * c1 * v2;
+  Store(e, sa, sb, 1, static_cast<int64_t>(x1));
+  Store(e, sa, sb, 0, x);
+  Store(e, sa, sb, 3, static_cast<int64_t>(v1));
+  Store(e, sa, sb, 2, std::llround(v));
+  return std::llround(static_cast<double>(x) + 4 * c3 * v);
+}
+
+// The sample delay line: index word and delay word in area 1, 256 words of
+// sample memory; a delay of 0 passes the sample straight through.
+int64_t Delay(SimDspElement* e, uint32_t w, int64_t x) {
+  const uint32_t idxOff = DspOffOf(w) & 0xF, dlyOff = DspOffOf(w) >> 4, mem = DspAreaOf(w);
+  const uint32_t index = static_cast<uint32_t>(Load(e, 1, 0, idxOff)) % kDspDelayWords;
+  const uint32_t delay = static_cast<uint32_t>(Load(e, 1, 0, dlyOff)) % kDspDelayWords;
+  Store(e, mem, 0, index, x);
+  const int64_t y = Load(e, mem, 0, (index + kDspDelayWords - delay) % kDspDelayWords);
+  Store(e, 1, 0, idxOff, (index + 1) % kDspDelayWords);
+  return y;
+}
+
+// A delay line over absolute sample-memory addresses {end, pointer, base}:
+// the word at the pointer is the sample from one trip round the line ago.
+int64_t DelayAbsolute(SimDspElement* e, uint32_t w, int64_t x) {
+  const uint32_t off = DspOffOf(w), mem = DspAreaOf(w);
+  if (mem >= kElemAreaCount) return x;
+  const uint32_t areaBase = e->Areas[mem].Base;
+  const uint32_t end = static_cast<uint32_t>(Load(e, 1, 0, off)) & 0xFFFFFF;
+  const uint32_t ptr = static_cast<uint32_t>(Load(e, 1, 0, off + 1)) & 0xFFFFFF;
+  const uint32_t base = static_cast<uint32_t>(Load(e, 1, 0, off + 2)) & 0xFFFFFF;
+  if (end <= base || ptr < base || ptr >= end || ptr < areaBase) return x;
+  uint32_t* cell = Cell(e, mem, 0, ptr - areaBase);
+  if (!cell) return x;
+  const int64_t y = DspWordLoad(*cell);
+  *cell = DspWordStore(static_cast<uint32_t>(Saturate(x)));
+  Store(e, 1, 0, off + 1, ptr + 1 >= end ? base : ptr + 1);
+  return y;
+}
+
+// The meter word keeps the largest |sample| / 256 (0..32768) since it was read.
+void Peak(SimDspElement* e, uint32_t w, uint32_t offset, int64_t x) {
+  const int64_t level = std::min<int64_t>(std::llabs(int64_t{Saturate(x)}) >> 8, 32768);
+  if (level > Load(e, DspAreaOf(w), DspBankOf(w), offset)) Store(e, DspAreaOf(w), DspBankOf(w), offset, level);
+}
+
+const SimDspArea* ProgramArea(const SimDspElement* e) {
+  for (const SimDspArea& a : e->Areas)
+    if (a.Type == kAreaProgram && a.Size) return &a;
+  return nullptr;
+}
+
+}  // namespace
+
+void SimDspProcess(SimDspElement* e, const int32_t* in, uint32_t inChannels, int32_t* out, uint32_t outChannels,
+                   uint32_t frames) {
+  std::fill(out, out + size_t{outChannels} * frames, 0);
+  const SimDspArea* program = e ? ProgramArea(e) : nullptr;
+  if (!program) return;
+  for (uint32_t f = 0; f < frames; ++f) {
+    const int32_t* src = in + size_t{f} * inChannels;
+    int32_t* dst = out + size_t{f} * outChannels;
+    int64_t x = 0;
+    for (uint32_t pc = 0; pc < program->Size; ++pc) {
+      const uint32_t w = program->Banks[0][pc];
+      switch (DspOpOf(w)) {
+        case kDspLd:
+          x = DspChOf(w) < inChannels ? src[DspChOf(w)] : 0;
+          break;
+        case kDspSt:
+          if (DspChOf(w) < outChannels) dst[DspChOf(w)] = Saturate(x);
+          break;
+        case kDspMul:
+          x = GainProduct(x, Load(e, DspAreaOf(w), DspBankOf(w), DspOffOf(w)), DspShiftOf(w));
+          break;
+        case kDspMac: {
+          const int64_t s = DspChOf(w) < inChannels ? src[DspChOf(w)] : 0;
+          x += GainProduct(s, Load(e, DspAreaOf(w), DspBankOf(w), DspOffOf(w)), DspShiftOf(w));
+          break;
+        }
+        case kDspPeak:
+          Peak(e, w, DspOffOf(w), x);
+          break;
+        case kDspEq:
+          x = EqBand(e, w, Saturate(x));
+          break;
+        case kDspDly:
+          x = Delay(e, w, Saturate(x));
+          break;
+        case kDspDla:
+          x = DelayAbsolute(e, w, Saturate(x));
+          break;
+        case kDspNeg:
+          if (DspChOf(w) < outChannels) dst[DspChOf(w)] = Saturate(-int64_t{dst[DspChOf(w)]});
+          break;
+        case kDspGainAll:
+          for (uint32_t c = 0; c <= DspChOf(w) && c < outChannels; ++c) {
+            const int64_t s = c < inChannels ? src[c] : 0;
+            dst[c] = Saturate(GainProduct(s, Load(e, DspAreaOf(w), DspBankOf(w), DspOffOf(w)), DspShiftOf(w)));
+          }
+          break;
+        case kDspPeakAll:
+          for (uint32_t c = 0; c <= DspChOf(w) && c < outChannels; ++c) Peak(e, w, DspOffOf(w) + c, dst[c]);
+          break;
+        case kDspZero:
+          x = 0;
+          break;
+        default:
+          break;
+      }
+    }
+  }
+}
