@@ -2,6 +2,10 @@
 // their fades, the hand-over of recorded audio to disk, and list replacement.
 #include <algorithm>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "native/qvNatRec/fade.h"
 #include "native/qvNatRec/natplat.h"
 #include "native/qvNatRec/recobj.h"
@@ -114,6 +118,32 @@ bool PlanScrubFill(TrackChannel& ch, PlayLayer& pl, FillPiece* piece) {
   return false;
 }
 
+// Silence into n words of a ring. A long run goes straight to memory: the
+// client reads it only after the fill has gone round most of the ring, so
+// the cache would only have to write it back, after reading the old words
+// in first.
+void ZeroWords(uint32_t* words, uint32_t n) {
+#if defined(__SSE2__)
+  if (n >= 4096) {
+    uint32_t i = 0;
+    for (; i < n && (reinterpret_cast<uintptr_t>(words + i) & 15) != 0; ++i) words[i] = 0;
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 16 <= n; i += 16) {
+      __m128i* p = reinterpret_cast<__m128i*>(words + i);
+      _mm_stream_si128(p, zero);
+      _mm_stream_si128(p + 1, zero);
+      _mm_stream_si128(p + 2, zero);
+      _mm_stream_si128(p + 3, zero);
+    }
+    // Ordered before the piece is published to the client.
+    _mm_sfence();
+    std::fill_n(words + i, n - i, 0u);
+    return;
+  }
+#endif
+  std::fill_n(words, n, 0u);
+}
+
 // Disk audio and fades of one piece into the layer's ring. Pieces are cut
 // where the loop folds, where a disk segment ends and at the ring's end.
 void LoadPiece(TrackChannel& ch, uint32_t layer, const FillPiece& piece, WorkerSide side) {
@@ -131,7 +161,7 @@ void LoadPiece(TrackChannel& ch, uint32_t layer, const FillPiece& piece, WorkerS
     const bool silent = span.seg == nullptr || span.seg->kind == 0;
     if (silent || !Transfer(ch, side, ch.disk.read, *span.seg, f.t - span.start, ring + at, n)) {
       // Silence stays silence under any fade: the fade is skipped.
-      std::fill_n(ring + at, n, 0u);
+      ZeroWords(ring + at, n);
       if (!silent) ch.diskError.store(span.seg->kind);
     } else {
       FadeRingBlock(pl.fade, cursor, f.t, ring, kRecRingSamples, at, n);
