@@ -3,10 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 namespace {
 
 // The two layers' words added and clipped to 32 bits, in 32-bit operations
@@ -19,24 +15,9 @@ int32_t SumWords(uint32_t a, uint32_t b) {
   return static_cast<int32_t>((sum & ~overflow) | (clipped & overflow));
 }
 
-// The two layers of a contiguous run of the rings, summed and clipped; four
-// samples a step by the same 32-bit operations.
+// The two layers of a contiguous run of the rings, summed and clipped.
 void SumRun(const uint32_t* a, const uint32_t* b, int32_t* out, uint32_t n) {
-  uint32_t i = 0;
-#if defined(__SSE2__)
-  const __m128i maxWord = _mm_set1_epi32(0x7FFFFFFF);
-  for (; i + 4 <= n; i += 4) {
-    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i));
-    const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
-    const __m128i sum = _mm_add_epi32(x, y);
-    const __m128i overflow =
-        _mm_srai_epi32(_mm_and_si128(_mm_xor_si128(x, sum), _mm_xor_si128(y, sum)), 31);
-    const __m128i clipped = _mm_xor_si128(_mm_srai_epi32(x, 31), maxWord);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i),
-                     _mm_or_si128(_mm_andnot_si128(overflow, sum), _mm_and_si128(clipped, overflow)));
-  }
-#endif
-  for (; i < n; ++i) out[i] = SumWords(a[i], b[i]);
+  for (uint32_t i = 0; i < n; ++i) out[i] = SumWords(a[i], b[i]);
 }
 
 }  // namespace
