@@ -1,10 +1,13 @@
 // Streaming a 64 MB 24-bit Audio Take into a sample ring the way the
 // recorder's play threads do, against a plain sequential read of the same
 // file's bytes: the transfer's locking, opening, seeking and unpacking should
-// cost little beside the read itself.
+// cost little beside the read itself. Each transfer benchmark reports its
+// speed as a part of the plain read's (`of_plain_read`), both measured in
+// the same run.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -58,6 +61,23 @@ BenchTake& StreamTake() {
   return bench;
 }
 
+// A plain sequential read of the Take's data bytes in blocks of `bytes`;
+// the seconds it took.
+double PlainRead(const BenchTake& b, std::vector<uint8_t>& buffer) {
+  const auto began = std::chrono::steady_clock::now();
+  FILE* f = std::fopen(b.file.c_str(), "rb");
+  std::fseek(f, kTakeDataOffset, SEEK_SET);
+  while (std::fread(buffer.data(), 1, buffer.size(), f) == buffer.size()) {
+  }
+  std::fclose(f);
+  benchmark::DoNotOptimize(buffer.data());
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+}
+
+// Each iteration streams the whole Take through TakeReadSamples and then
+// reads the same bytes plainly in blocks of the same size; the time reported
+// is the transfer's, and `of_plain_read` the transfer's speed as a part of
+// the plain read's, both measured in the same run.
 void BM_TakeReadSamples(benchmark::State& state) {
   BenchTake& b = StreamTake();
   if (b.take == nullptr) {
@@ -71,8 +91,11 @@ void BM_TakeReadSamples(benchmark::State& state) {
   const uint32_t ringLength = block * 5 / 2;
   std::vector<uint32_t> ring(ringLength);
   std::vector<uint8_t> scratch(block * 3);
+  std::vector<uint8_t> plainBuffer(block * 3);
   uint32_t ringStart = 0;
+  double transferSeconds = 0, plainSeconds = 0;
   for (auto _ : state) {
+    const auto began = std::chrono::steady_clock::now();
     for (uint64_t position = 0; position < kSamples; position += block) {
       if (!TakeReadSamples(b.take, position, static_cast<int32_t>(block), ring.data(), ringLength,
                            ringStart,
@@ -83,9 +106,14 @@ void BM_TakeReadSamples(benchmark::State& state) {
       ringStart = (ringStart + block) % ringLength;
     }
     benchmark::DoNotOptimize(ring.data());
+    const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+    state.SetIterationTime(took);
+    transferSeconds += took;
+    plainSeconds += PlainRead(b, plainBuffer);
   }
   KeepTakesOpen = 0;
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * kSamples * 3);
+  state.counters["of_plain_read"] = plainSeconds / transferSeconds;
 }
 // Arguments: samples per transfer; the keep-files-open switch.
 BENCHMARK(BM_TakeReadSamples)
@@ -93,6 +121,7 @@ BENCHMARK(BM_TakeReadSamples)
     ->Args({65536, 0})
     ->Args({8192, 1})
     ->Args({65536, 1})
+    ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 
 void BM_SequentialFread(benchmark::State& state) {

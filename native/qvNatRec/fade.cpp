@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <atomic>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 const int32_t kFadeRampTable[2 * kRampHalf] = {
     // ramp out
     32694, 32472, 32104, 31594, 30947, 30167, 29263, 28242, 27113, 25888, 24576,
@@ -169,6 +173,157 @@ bool IsUnity(const RecSeg* seg) {
   return seg == nullptr || seg->kind < kFadeLevel || seg->kind > kFadeLastCurve;
 }
 
+// Levels up to 2^30 in size, whose products with samples that have a zero
+// low byte (every 24-bit or 16-bit Take sample in the ring) still fit the 53
+// bits of a double exactly.
+constexpr int64_t kByteExactLevel = int64_t{1} << 30;
+constexpr double kPerUnity = -1.0 / 8388608.0;  // 1 / -0x800000, a power of two
+
+// Whether every sample of the run has a zero low byte.
+bool LowBytesZero(const int32_t* s, uint32_t n) {
+  uint32_t any = 0;
+  uint32_t i = 0;
+#if defined(__SSE2__)
+  __m128i acc = _mm_setzero_si128();
+  for (; i + 4 <= n; i += 4)
+    acc = _mm_or_si128(acc, _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i)));
+  acc = _mm_or_si128(acc, _mm_shuffle_epi32(acc, 0x4E));
+  acc = _mm_or_si128(acc, _mm_shuffle_epi32(acc, 0xB1));
+  any = static_cast<uint32_t>(_mm_cvtsi128_si32(acc));
+#endif
+  for (; i < n; ++i) any |= static_cast<uint32_t>(s[i]);
+  return (any & 0xFFu) == 0;
+}
+
+// Whether the products of the run's samples with levels up to `largest` in
+// size are exact in a double.
+bool ProductsExact(const int32_t* s, uint32_t n, int64_t largest) {
+  return largest <= kExactLevel || (largest <= kByteExactLevel && LowBytesZero(s, n));
+}
+
+// sample x level / -0x800000 from an exact product: the scaling by a power
+// of two is exact, the clip is done before the truncating conversion.
+inline int32_t ScaleExact(int32_t sample, double level) {
+  const double v = std::clamp(static_cast<double>(sample) * level * kPerUnity, -2147483648.0,
+                              2147483647.0);
+  return static_cast<int32_t>(v);
+}
+
+#if defined(__SSE2__)
+// Four samples times four levels (two in each half) by the same arithmetic
+// as ScaleExact.
+inline __m128i ScaleExact4(__m128i samples, __m128d levelLo, __m128d levelHi) {
+  const __m128d unity = _mm_set1_pd(kPerUnity);
+  const __m128d top = _mm_set1_pd(2147483647.0), bottom = _mm_set1_pd(-2147483648.0);
+  __m128d lo = _mm_mul_pd(_mm_mul_pd(_mm_cvtepi32_pd(samples), levelLo), unity);
+  __m128d hi = _mm_mul_pd(_mm_mul_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(samples, 0xEE)), levelHi),
+                          unity);
+  lo = _mm_max_pd(_mm_min_pd(lo, top), bottom);
+  hi = _mm_max_pd(_mm_min_pd(hi, top), bottom);
+  return _mm_unpacklo_epi64(_mm_cvttpd_epi32(lo), _mm_cvttpd_epi32(hi));
+}
+#endif
+
+// Each sample times its own level; the levels are whole numbers held in
+// doubles, at most `largest` in size.
+void ApplyLevels(int32_t* s, const double* levels, uint32_t n, int64_t largest) {
+  if (!ProductsExact(s, n, largest)) {
+    for (uint32_t i = 0; i < n; ++i) s[i] = ApplyLevel(s[i], static_cast<int64_t>(levels[i]));
+    return;
+  }
+  uint32_t i = 0;
+#if defined(__SSE2__)
+  for (; i + 4 <= n; i += 4) {
+    __m128i* p = reinterpret_cast<__m128i*>(s + i);
+    _mm_storeu_si128(p, ScaleExact4(_mm_loadu_si128(p), _mm_loadu_pd(levels + i),
+                                    _mm_loadu_pd(levels + i + 2)));
+  }
+#endif
+  for (; i < n; ++i) s[i] = ScaleExact(s[i], levels[i]);
+}
+
+int64_t Magnitude(int64_t v) { return v < 0 ? -v : v; }
+
+// Every sample times one level.
+void ApplyConstant(int32_t* s, uint32_t n, int64_t level) {
+  if (!ProductsExact(s, n, Magnitude(level))) {
+    for (uint32_t i = 0; i < n; ++i) s[i] = ApplyLevel(s[i], level);
+    return;
+  }
+  const double l = static_cast<double>(level);
+  uint32_t i = 0;
+#if defined(__SSE2__)
+  const __m128d lanes = _mm_set1_pd(l);
+  for (; i + 4 <= n; i += 4) {
+    __m128i* p = reinterpret_cast<__m128i*>(s + i);
+    _mm_storeu_si128(p, ScaleExact4(_mm_loadu_si128(p), lanes, lanes));
+  }
+#endif
+  for (; i < n; ++i) s[i] = ScaleExact(s[i], l);
+}
+
+// Levels are made a run at a time by `fill` (fill(levels, m, offset) writes
+// the levels of the m samples from `offset` of the piece and answers the
+// largest in size), then applied to the run in one pass.
+constexpr uint32_t kLevelRun = 256;
+
+template <class Fill>
+void ApplyStepped(int32_t* s, uint32_t n, Fill fill) {
+  double levels[kLevelRun];
+  for (uint32_t done = 0; done < n;) {
+    const uint32_t m = std::min(n - done, kLevelRun);
+    ApplyLevels(s + done, levels, m, fill(levels, m, done));
+    done += m;
+  }
+}
+
+// The larger in size of the first and last of m levels: the largest of a
+// run whose levels only rise or only fall.
+int64_t LargestAtEnds(const double* levels, uint32_t m) {
+  return std::max(Magnitude(static_cast<int64_t>(levels[0])),
+                  Magnitude(static_cast<int64_t>(levels[m - 1])));
+}
+
+// Shape points up to 2^29 in size keep every product and step of CurveRun
+// inside 63 bits; the host's rows hold points between 0 and 2^23.
+constexpr int64_t kSteppedPointLimit = int64_t{1} << 29;
+
+// The curve levels ShapeLevel(seg, shape) of m positions from `at` of a
+// sub-span of `length` samples, the shape running from point `from` to point
+// `to` as LinearSteps(from, to, at, length) does. The product (b - a) x shape
+// is stepped instead of the shape, and its truncating division by 2^23 is a
+// shift with the rounding toward zero made explicit. The levels only rise or
+// only fall; their largest in size is returned.
+int64_t CurveRun(const RecSeg& seg, int64_t from, int64_t to, int64_t at, int64_t length,
+                 double* out, uint32_t m) {
+  const int64_t d = int64_t{seg.b} - seg.a;
+  const bool down = to < from;
+  const int64_t span = down ? from - to : to - from;
+  const int64_t stepR = span % length;
+  const int64_t q = span * at / length;
+  int64_t r = span * at % length;
+  const int64_t signedD = down ? -d : d;
+  const int64_t small = signedD * (span / length), big = small + signedD;
+  int64_t product = d * (down ? from - q : from + q);
+  for (uint32_t k = 0; k < m; ++k) {
+    const int64_t shifted = (product + ((product >> 63) & (kShapeOne - 1))) >> 23;
+    out[k] = static_cast<double>(seg.a + shifted);
+    r += stepR;
+    const bool carry = r >= length;
+    r -= carry ? length : 0;
+    product += carry ? big : small;
+  }
+  return LargestAtEnds(out, m);
+}
+
+// The levels of a straight fade, LinearSteps(from, to, at, length) for m
+// positions; their largest in size is returned.
+int64_t LineRun(int64_t from, int64_t to, int64_t at, int64_t length, double* out, uint32_t m) {
+  LinearSteps level(from, to, at, length);
+  for (uint32_t k = 0; k < m; ++k, level.next()) out[k] = static_cast<double>(level.value());
+  return LargestAtEnds(out, m);
+}
+
 // One contiguous piece inside one segment.
 void FadePiece(const RecSeg& seg, int64_t length, int64_t at, int32_t* s, uint32_t n) {
   if (seg.kind == kFadeLevel) {
@@ -178,21 +333,15 @@ void FadePiece(const RecSeg& seg, int64_t length, int64_t at, int32_t* s, uint32
       std::fill_n(s, n, 0);
       return;
     }
-    if (level >= -kExactLevel && level <= kExactLevel) {
-      // |sample x level| <= 2^53: the product is exact in a double, scaling
-      // by a power of two is exact, and the truncating conversion is the
-      // division's; no result can clip. This loop vectorises.
-      const double scale = static_cast<double>(level) / static_cast<double>(kUnityLevel);
-      for (uint32_t i = 0; i < n; ++i) s[i] = static_cast<int32_t>(static_cast<double>(s[i]) * scale);
-      return;
-    }
-    for (uint32_t i = 0; i < n; ++i) s[i] = ApplyLevel(s[i], level);
+    for (uint32_t done = 0; done < n; done += kLevelRun * 4)
+      ApplyConstant(s + done, std::min(n - done, kLevelRun * 4), level);
     return;
   }
   const bool curve = seg.kind > kFadeLinear && seg.kind <= kFadeLastCurve;
   if (length < kSteppedLengthLimit && (seg.kind == kFadeLinear || (curve && length <= 15))) {
-    LinearSteps level(seg.a, seg.b, at, length);
-    for (uint32_t i = 0; i < n; ++i, level.next()) s[i] = ApplyLevel(s[i], level.value());
+    ApplyStepped(s, n, [&](double* out, uint32_t m, uint32_t offset) {
+      return LineRun(seg.a, seg.b, at + offset, length, out, m);
+    });
     return;
   }
   if (length < kSteppedLengthLimit && curve) {
@@ -203,15 +352,37 @@ void FadePiece(const RecSeg& seg, int64_t length, int64_t at, int32_t* s, uint32
       const int64_t t = CurveSubSpan(length, pos);
       const int64_t lo = SubSpanBound(length, t), hi = SubSpanBound(length, t + 1);
       const uint32_t m = static_cast<uint32_t>(std::min<int64_t>(n - i, hi - pos));
-      LinearSteps shape(FadeCurvePoint(row, static_cast<int32_t>(t)),
-                        FadeCurvePoint(row, static_cast<int32_t>(t + 1)), pos - lo, hi - lo);
-      for (uint32_t k = 0; k < m; ++k, shape.next())
-        s[i + k] = ApplyLevel(s[i + k], ShapeLevel(seg, shape.value()));
+      const int64_t from = FadeCurvePoint(row, static_cast<int32_t>(t));
+      const int64_t to = FadeCurvePoint(row, static_cast<int32_t>(t + 1));
+      if (Magnitude(from) <= kSteppedPointLimit && Magnitude(to) <= kSteppedPointLimit) {
+        ApplyStepped(s + i, m, [&](double* out, uint32_t k, uint32_t offset) {
+          return CurveRun(seg, from, to, pos - lo + offset, hi - lo, out, k);
+        });
+      } else {
+        LinearSteps shape(from, to, pos - lo, hi - lo);
+        ApplyStepped(s + i, m, [&](double* out, uint32_t k, uint32_t) {
+          int64_t largest = 0;
+          for (uint32_t j = 0; j < k; ++j, shape.next()) {
+            const int64_t level = ShapeLevel(seg, shape.value());
+            out[j] = static_cast<double>(level);
+            largest = std::max(largest, Magnitude(level));
+          }
+          return largest;
+        });
+      }
       i += m;
     }
     return;
   }
-  for (uint32_t i = 0; i < n; ++i) s[i] = ApplyLevel(s[i], FadeLevelAt(seg, length, at + i));
+  ApplyStepped(s, n, [&](double* out, uint32_t m, uint32_t offset) {
+    int64_t largest = 0;
+    for (uint32_t k = 0; k < m; ++k) {
+      const int64_t level = FadeLevelAt(seg, length, at + offset + k);
+      out[k] = static_cast<double>(level);
+      largest = std::max(largest, Magnitude(level));
+    }
+    return largest;
+  });
 }
 
 }  // namespace

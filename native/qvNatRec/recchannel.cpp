@@ -2,6 +2,10 @@
 // their fades, the hand-over of recorded audio to disk, and list replacement.
 #include <algorithm>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "native/qvNatRec/fade.h"
 #include "native/qvNatRec/natplat.h"
 #include "native/qvNatRec/recobj.h"
@@ -38,14 +42,14 @@ uint64_t SourcePosition(const RecSeg& seg) {
   return static_cast<uint64_t>(static_cast<uint32_t>(seg.b)) << 32 | static_cast<uint32_t>(seg.a);
 }
 
-// One disk transfer through the transfer buffer, which the recorder's
-// workers share.
-bool Transfer(TrackChannel& ch, RecorderTransferFn fn, const RecSeg& seg, int64_t into, uint32_t* words,
-              uint32_t n) {
+// One disk transfer through the disk worker's half of the transfer buffer.
+bool Transfer(TrackChannel& ch, WorkerSide side, RecorderTransferFn fn, const RecSeg& seg,
+              int64_t into, uint32_t* words, uint32_t n) {
   if (fn == nullptr) return false;
-  std::lock_guard<std::mutex> hold(*ch.transferLock);
+  const uint32_t half = side == kRecordSide ? 1 : 0;
+  std::lock_guard<std::mutex> hold(ch.transferLocks[half]);
   return fn(seg.kind, SourcePosition(seg) + static_cast<uint64_t>(into), static_cast<int32_t>(n),
-            words, n, 0, ch.transfer) != 0;
+            words, n, 0, ch.transfer + half * kTransferHalf) != 0;
 }
 
 // A planned fill: `count` samples from expanded location `from`.
@@ -114,9 +118,35 @@ bool PlanScrubFill(TrackChannel& ch, PlayLayer& pl, FillPiece* piece) {
   return false;
 }
 
+// Silence into n words of a ring. A long run goes straight to memory: the
+// client reads it only after the fill has gone round most of the ring, so
+// the cache would only have to write it back, after reading the old words
+// in first.
+void ZeroWords(uint32_t* words, uint32_t n) {
+#if defined(__SSE2__)
+  if (n >= 4096) {
+    uint32_t i = 0;
+    for (; i < n && (reinterpret_cast<uintptr_t>(words + i) & 15) != 0; ++i) words[i] = 0;
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 16 <= n; i += 16) {
+      __m128i* p = reinterpret_cast<__m128i*>(words + i);
+      _mm_stream_si128(p, zero);
+      _mm_stream_si128(p + 1, zero);
+      _mm_stream_si128(p + 2, zero);
+      _mm_stream_si128(p + 3, zero);
+    }
+    // Ordered before the piece is published to the client.
+    _mm_sfence();
+    std::fill_n(words + i, n - i, 0u);
+    return;
+  }
+#endif
+  std::fill_n(words, n, 0u);
+}
+
 // Disk audio and fades of one piece into the layer's ring. Pieces are cut
 // where the loop folds, where a disk segment ends and at the ring's end.
-void LoadPiece(TrackChannel& ch, uint32_t layer, const FillPiece& piece) {
+void LoadPiece(TrackChannel& ch, uint32_t layer, const FillPiece& piece, WorkerSide side) {
   PlayLayer& pl = ch.layer[layer];
   uint32_t* ring = ch.ring[layer];
   const uint32_t cursor = piece.forward ? 0 : 1;
@@ -129,9 +159,9 @@ void LoadPiece(TrackChannel& ch, uint32_t layer, const FillPiece& piece) {
     const uint32_t n = static_cast<uint32_t>(std::min<int64_t>(
         {int64_t{piece.count} - done, int64_t{kRecRingSamples} - at, span.end - f.t, f.run}));
     const bool silent = span.seg == nullptr || span.seg->kind == 0;
-    if (silent || !Transfer(ch, ch.disk.read, *span.seg, f.t - span.start, ring + at, n)) {
+    if (silent || !Transfer(ch, side, ch.disk.read, *span.seg, f.t - span.start, ring + at, n)) {
       // Silence stays silence under any fade: the fade is skipped.
-      std::fill_n(ring + at, n, 0u);
+      ZeroWords(ring + at, n);
       if (!silent) ch.diskError.store(span.seg->kind);
     } else {
       FadeRingBlock(pl.fade, cursor, f.t, ring, kRecRingSamples, at, n);
@@ -154,7 +184,7 @@ void PublishPiece(TrackChannel& ch, PlayLayer& pl, const FillPiece& piece) {
 
 // Recorded audio of [from, from + n) to the record list's Takes; time line
 // stretches of silence entries are not recorded.
-void StorePiece(TrackChannel& ch, int64_t from, uint32_t n) {
+void StorePiece(TrackChannel& ch, int64_t from, uint32_t n, WorkerSide side) {
   uint32_t done = 0;
   while (done < n) {
     const int64_t e = from + done;
@@ -164,7 +194,7 @@ void StorePiece(TrackChannel& ch, int64_t from, uint32_t n) {
     const uint32_t k = static_cast<uint32_t>(
         std::min<int64_t>({int64_t{n} - done, int64_t{kRecRingSamples} - at, span.end - f.t, f.run}));
     if (span.seg != nullptr && span.seg->kind != 0 &&
-        !Transfer(ch, ch.disk.write, *span.seg, f.t - span.start, ch.ring[2] + at, k))
+        !Transfer(ch, side, ch.disk.write, *span.seg, f.t - span.start, ch.ring[2] + at, k))
       ch.diskError.store(span.seg->kind);
     done += k;
   }
@@ -186,11 +216,11 @@ void ResetPositions(TrackChannel& ch, int64_t location) {
 }  // namespace
 
 bool ChannelBind(TrackChannel& ch, const RecorderDiskCallbacks& disk, uint8_t* transfer,
-                 std::mutex* transferLock) {
-  if (transfer == nullptr || transferLock == nullptr) return false;
+                 std::mutex* transferLocks) {
+  if (transfer == nullptr || transferLocks == nullptr) return false;
   ch.disk = disk;
   ch.transfer = transfer;
-  ch.transferLock = transferLock;
+  ch.transferLocks = transferLocks;
   ChannelSetFullRange(ch);
   ChannelSetStreamEnd(ch, kEndOfTime);
   return true;
@@ -220,7 +250,7 @@ void ChannelFreeBuffers(TrackChannel& ch) {
   }
 }
 
-bool ChannelFillLayer(TrackChannel& ch, uint32_t layer, FillMode mode) {
+bool ChannelFillLayer(TrackChannel& ch, uint32_t layer, FillMode mode, WorkerSide side) {
   if (layer > 1 || ch.ring[layer] == nullptr) return false;
   if (mode == kFillPlay && !PlayFillDue(ch, ch.layer[layer])) return false;
   // The running fill loops skip a channel the other disk worker is filling;
@@ -242,12 +272,12 @@ bool ChannelFillLayer(TrackChannel& ch, uint32_t layer, FillMode mode) {
   // The piece lies outside [back, fill), where no client reads, so it is
   // loaded without the buffer lock; the list lock keeps the lists and the
   // positions' owners (list replacement, prepare) out meanwhile.
-  LoadPiece(ch, layer, piece);
+  LoadPiece(ch, layer, piece, side);
   PublishPiece(ch, pl, piece);
   return true;
 }
 
-bool ChannelWriteRecorded(TrackChannel& ch, bool finish) {
+bool ChannelWriteRecorded(TrackChannel& ch, bool finish, WorkerSide side) {
   if (ch.ring[2] == nullptr) return false;
   // Nothing captured beyond what was written: no lock needed to know it.
   if (ch.captured.Get() <= ch.written.Get()) return false;
@@ -263,7 +293,7 @@ bool ChannelWriteRecorded(TrackChannel& ch, bool finish) {
     const int64_t pending = ch.captured.Get() - from;
     if (pending <= 0 || (!finish && pending < ch.recBlock)) break;
     const uint32_t n = static_cast<uint32_t>(std::min<int64_t>(pending, ch.recBlock));
-    StorePiece(ch, from, n);
+    StorePiece(ch, from, n, side);
     {
       std::lock_guard<std::mutex> hold(ch.bufferLock);
       ch.written.Set(from + n);

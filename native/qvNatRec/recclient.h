@@ -29,6 +29,10 @@ inline constexpr uint32_t kRecRingMask = kRecRingSamples - 1;
 // The play fill moves whole blocks of this many samples (only the last piece
 // before the end is shorter), so a client need not wake the fill for less.
 inline constexpr uint32_t kFillBlock = 16384;
+// A client wakes the fill after consuming this much: the play fill keeps
+// nearly a whole ring buffered, so four blocks per wake cost the client
+// nothing, and the disk workers wake a quarter as often.
+inline constexpr uint32_t kWakeSpan = 4 * kFillBlock;
 
 inline uint32_t RecRingIndex(int64_t expanded) {
   return static_cast<uint32_t>(static_cast<uint64_t>(expanded) & kRecRingMask);

@@ -17,8 +17,10 @@ inline constexpr int32_t kRecTracks = 128;
 inline constexpr int64_t kEndOfTime = INT64_MAX;
 inline constexpr uint32_t kRecRingBytes = kRecRingSamples * 4;  // 0x100000
 inline constexpr uint32_t kTransferBytes = 0xC0000;             // one ring of 24-bit samples
-// Samples one disk transfer may move: the transfer buffer holds 3 bytes each.
-inline constexpr uint32_t kTransferSamples = kTransferBytes / 3;
+// The transfer buffer is split between the two disk workers, one half each,
+// so that their disk transfers never wait for each other; a half holds 3
+// bytes a sample of the largest transfer (a record block, below).
+inline constexpr uint32_t kTransferHalf = kTransferBytes / 2;
 
 // Fill: a step moves at most kFillBlock samples (recclient.h), and play
 // fills run at most kPlayAhead beyond the read position, which leaves two
@@ -35,6 +37,7 @@ inline constexpr int64_t kRecPullBack = 0x10000;
 // doubles with each write up to 0x10000.
 inline constexpr uint32_t kRecBlockStart = 8192;
 inline constexpr uint32_t kRecBlockMax = 0x10000;
+static_assert(kTransferHalf / 3 >= kRecBlockMax && kTransferHalf / 3 >= kFillBlock);
 // Off-line jobs process at most this many samples per wake.
 inline constexpr uint32_t kJobBlock = 16384;
 // Noise-gate scans keep at most this many open stretches.
@@ -96,7 +99,7 @@ struct TrackChannel {
   bool ringsLocked[3] = {false, false, false};
   RecorderDiskCallbacks disk{nullptr, nullptr};
   uint8_t* transfer = nullptr;
-  std::mutex* transferLock = nullptr;
+  std::mutex* transferLocks = nullptr;  // one for each half of the transfer buffer
   std::mutex listLock;    // the lists; taken before bufferLock
   std::mutex bufferLock;  // the buffers' positions and the record side
   std::atomic<int32_t> diskError{0};  // Take of the last failed transfer, 0 none
@@ -150,7 +153,7 @@ struct Recorder {
   std::thread workers[3];
   uint8_t* transfer = nullptr;
   bool transferLocked = false;
-  std::mutex transferLock;
+  std::mutex transferLocks[2];
   TrackChannel channels[kRecTracks];
   uint32_t context = 0;
   std::mutex clientLock;
@@ -170,13 +173,14 @@ bool StartWorkers(Recorder& r);
 void StopWorkers(Recorder& r);
 
 // Channel operations (recchannel.cpp). Each that can do work answers whether
-// it did.
+// it did; `side` names the disk worker whose half of the transfer buffer the
+// operation's disk transfers use.
 bool ChannelBind(TrackChannel& ch, const RecorderDiskCallbacks& disk, uint8_t* transfer,
-                 std::mutex* transferLock);
+                 std::mutex* transferLocks);
 bool ChannelGetBuffers(TrackChannel& ch);
 void ChannelFreeBuffers(TrackChannel& ch);
-bool ChannelFillLayer(TrackChannel& ch, uint32_t layer, FillMode mode);
-bool ChannelWriteRecorded(TrackChannel& ch, bool finish);
+bool ChannelFillLayer(TrackChannel& ch, uint32_t layer, FillMode mode, WorkerSide side);
+bool ChannelWriteRecorded(TrackChannel& ch, bool finish, WorkerSide side);
 bool ChannelReplaceList(TrackChannel& ch, ListKind which, int32_t count, const RecSeg* entries,
                         int64_t current);
 void ChannelSetLoop(TrackChannel& ch, int64_t loopStart, int64_t loopEnd, int64_t end);

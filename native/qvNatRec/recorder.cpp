@@ -57,7 +57,7 @@ bool GetTransferBuffer(Recorder& r) {
 
 bool BindChannels(Recorder& r, const RecorderDiskCallbacks& disk) {
   for (TrackChannel& ch : r.channels)
-    if (!ChannelBind(ch, disk, r.transfer, &r.transferLock)) return false;
+    if (!ChannelBind(ch, disk, r.transfer, r.transferLocks)) return false;
   return ChannelGetBuffers(r.channels[0]);
 }
 

@@ -42,7 +42,8 @@ Pass RunPass(Recorder& r, WorkerSide side, FillMode mode, bool writeRecorded) {
     TrackChannel& ch = r.channels[c];
     for (uint32_t step = 0; step < 3 && !pass.stopped; ++step) {
       if (step == 2 && !writeRecorded) break;
-      const bool did = step < 2 ? ChannelFillLayer(ch, step, mode) : ChannelWriteRecorded(ch, false);
+      const bool did = step < 2 ? ChannelFillLayer(ch, step, mode, side)
+                            : ChannelWriteRecorded(ch, false, side);
       pass.didWork |= did;
       pass.someIdle |= !did;
       if (did && StopRequested(r, side)) pass.stopped = true;
@@ -89,7 +90,7 @@ void FillLoop(Recorder& r, WorkerSide side, uint32_t command, FillMode mode) {
 void Stop(Recorder& r, WorkerSide side) {
   if (side == kPlaySide && !r.scrubPrepared.load()) {
     const int32_t active = ActiveCount(r);
-    for (int32_t c = 0; c < active; ++c) ChannelWriteRecorded(r.channels[c], true);
+    for (int32_t c = 0; c < active; ++c) ChannelWriteRecorded(r.channels[c], true, side);
   }
   Idle(r, side, kStop);
 }

@@ -88,8 +88,9 @@ uint32_t RingClient::Advance(uint32_t count, int32_t* out, const int32_t* in) {
       stopped_ = true;
       ended = true;
     }
-    // The fill refills a block at a time: waking it for less is wasted.
-    kick = n == 0 || expanded_ - kicked_ >= kFillBlock;
+    // The fill refills whole blocks, and keeps far more than kWakeSpan
+    // buffered: waking it for less is wasted.
+    kick = n == 0 || expanded_ - kicked_ >= kWakeSpan;
     if (kick) kicked_ = expanded_;
   }
   if (kick) RecorderKickFill(rec_, false);

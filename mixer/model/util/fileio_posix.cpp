@@ -42,10 +42,18 @@ FioHandle FioOpen(const char* path, FioMode mode) {
   if (mode == kFioCreateNew) flags |= O_CREAT | O_EXCL;
   const bool creates = mode == kFioCreateAlways || mode == kFioCreateNew;
   std::string p = NativePath(path);
+  // An existing file is opened first and checked through its descriptor:
+  // one walk of the path instead of two for every open. O_NONBLOCK keeps the
+  // open of a pipe from waiting for a writer before it is refused; on a
+  // regular file it changes nothing.
+  int fd = open(p.c_str(), flags | O_CLOEXEC | (creates ? 0 : O_NONBLOCK), 0644);
+  if (fd < 0) return kFioInvalid;
   struct stat st{};
-  if (!creates && (stat(p.c_str(), &st) != 0 || !S_ISREG(st.st_mode))) return kFioInvalid;
-  int fd = open(p.c_str(), flags | O_CLOEXEC, 0644);
-  return fd < 0 ? kFioInvalid : fd;
+  if (!creates && (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+    close(fd);
+    return kFioInvalid;
+  }
+  return fd;
 }
 
 int FioClose(FioHandle file) {

@@ -99,10 +99,16 @@ INSTANTIATE_TEST_SUITE_P(
     });
 
 // The block fade steps its levels along a segment instead of computing each
-// one; it must give exactly the level of every position, for pieces that
-// start anywhere inside long segments, rising and falling, both signs, over
-// a bent curve row.
+// one, and multiplies in floating point where the products are exact; it
+// must give exactly the level of every position and the integer product of
+// every sample, for pieces that start anywhere inside long segments, rising
+// and falling, both signs, over a bent curve row and a row with points far
+// outside 0..1, for any sample words and for 24-bit samples (low byte 0).
 TEST_F(FadeKinds, BlocksMatchTheLevelOfEveryPosition) {
+  // Row 3: points up to 2^31 in size, beyond what the stepped curve takes.
+  int32_t wildPoints[16];
+  for (int k = 0; k < 16; ++k) wildPoints[k] = (k % 2 ? 1 : -1) * (0x7FFFFFFF - k * 0x1000000);
+  ASSERT_TRUE(FadeCurveSetRow(3, wildPoints));
   struct Seg {
     int32_t kind, a, b;
     uint32_t length;
@@ -113,24 +119,31 @@ TEST_F(FadeKinds, BlocksMatchTheLevelOfEveryPosition) {
       // Constant levels either side of the largest taken in floating point.
       {kFadeLevel, kHalf, 0, 5000},          {kFadeLevel, 0x400000, 0, 5000},
       {kFadeLevel, -0x123457, 0, 5000},      {kFadeLevel, -0x400001, 0, 5000},
-      {kFadeLevel, 0x7FFFFFFF, 0, 5000},
+      {kFadeLevel, 0x7FFFFFFF, 0, 5000},     {kFadeLevel, -0x40000001, 0, 5000},
+      {kFadeLevel, 0x40000000, 0, 5000},     {kFadeLevel, -0x7FFFFF, 0, 5000},
+      {kFadeLinear + 3, kUnity, 0x1000, 3000},  {kFadeLinear + 3, kUnity, 0x7FFFFFFF, 3000},
+      {kFadeRampIn, 0, kUnity, 31},          {kFadeCross, kUnity, kHalf, 200},
   };
-  int32_t samples[] = {kOne, -0x7FFFFF00, 12345 << 8, 0x7FFFFF00, INT32_MIN, INT32_MAX, -1, 0x1234567};
-  for (const Seg& sg : segs) {
-    SegList list;
-    const RecSeg entries[2] = {{0, sg.a, sg.b, sg.kind, 0}, {sg.length, 0, 0, 0, kRecSegClosing}};
-    SegListAssign(list, 2, entries);
-    const uint32_t ringLen = 4096;
-    for (uint32_t from : {0u, 1u, sg.length / 3, sg.length - 5 < sg.length ? sg.length - 5 : 0u}) {
-      const uint32_t count = std::min<uint32_t>(ringLen - 7, sg.length - from);
-      std::vector<uint32_t> ring(ringLen);
-      for (uint32_t i = 0; i < ringLen; ++i) ring[i] = static_cast<uint32_t>(samples[i % 8]);
-      FadeRingBlock(list, 0, from, ring.data(), ringLen, 7, count);
-      for (uint32_t i = 0; i < count; ++i) {
-        const int64_t level = FadeLevelAt(entries[0], sg.length, from + i);
-        ASSERT_EQ(static_cast<int32_t>(ring[(7 + i) % ringLen]),
-                  FadeApplyLevel(samples[(7 + i) % 8], level))
-            << "kind " << sg.kind << " length " << sg.length << " at " << from + i;
+  // 0x7F800001 x 0x7FFFFF lies one below a multiple of 2^23 and needs 54 bits.
+  const int32_t anyWords[] = {kOne, -0x7FFFFF00, 0x7F800001, 0x7FFFFF00, INT32_MIN, INT32_MAX, -1, 0x1234567};
+  const int32_t lowByteZero[] = {kOne, -0x7FFFFF00, 12345 << 8, 0x7FFFFF00, INT32_MIN, -256, 0x100, 0x12345600};
+  for (const int32_t* samples : {anyWords, lowByteZero}) {
+    for (const Seg& sg : segs) {
+      SegList list;
+      const RecSeg entries[2] = {{0, sg.a, sg.b, sg.kind, 0}, {sg.length, 0, 0, 0, kRecSegClosing}};
+      SegListAssign(list, 2, entries);
+      const uint32_t ringLen = 4096;
+      for (uint32_t from : {0u, 1u, sg.length / 3, sg.length - 5 < sg.length ? sg.length - 5 : 0u}) {
+        const uint32_t count = std::min<uint32_t>(ringLen - 7, sg.length - from);
+        std::vector<uint32_t> ring(ringLen);
+        for (uint32_t i = 0; i < ringLen; ++i) ring[i] = static_cast<uint32_t>(samples[i % 8]);
+        FadeRingBlock(list, 0, from, ring.data(), ringLen, 7, count);
+        for (uint32_t i = 0; i < count; ++i) {
+          const int64_t level = FadeLevelAt(entries[0], sg.length, from + i);
+          ASSERT_EQ(static_cast<int32_t>(ring[(7 + i) % ringLen]),
+                    FadeApplyLevel(samples[(7 + i) % 8], level))
+              << "kind " << sg.kind << " length " << sg.length << " at " << from + i;
+        }
       }
     }
   }

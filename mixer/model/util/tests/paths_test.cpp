@@ -2,10 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <set>
 #include <string>
 
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+#include "mixer/model/util/fileio.h"
 #include "mixer/model/util/strtab.h"
 
 TEST(PathParts, FindsNameExtensionAndBackslash) {
@@ -194,3 +201,29 @@ TEST(MakeUniquePath, GivesUpAfterTheLastNumber) {
   EXPECT_EQ(MakeUniquePathWith(unterminated, sizeof unterminated, 0, [](const char*) { return 0; }),
             0);
 }
+
+#if !defined(_WIN32)
+// The file layer opens existing regular files only: a folder or a pipe is
+// refused at once (a pipe without a writer must not hold the open up).
+TEST(FileLayer, OpensRegularFilesOnly) {
+  char folder[] = "/tmp/hrl-fio-XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  const std::string base = folder;
+  const std::string file = base + "/take.bin", pipe = base + "/pipe";
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  FioHandle h = FioOpen(file.c_str(), kFioCreateNew);
+  ASSERT_NE(h, kFioInvalid);
+  FioClose(h);
+  for (FioMode mode : {kFioRead, kFioReadWrite}) {
+    h = FioOpen(file.c_str(), mode);
+    EXPECT_NE(h, kFioInvalid);
+    FioClose(h);
+    EXPECT_EQ(FioOpen(base.c_str(), mode), kFioInvalid);
+    EXPECT_EQ(FioOpen(pipe.c_str(), mode), kFioInvalid);
+    EXPECT_EQ(FioOpen((base + "/missing").c_str(), mode), kFioInvalid);
+  }
+  std::remove(pipe.c_str());
+  std::remove(file.c_str());
+  rmdir(folder);
+}
+#endif
