@@ -65,6 +65,16 @@ std::vector<Member> Group(const ArrRec* arr, uint32_t slot, uint32_t track) {
   return members;
 }
 
+// The Part in `slot` when it lies on `track`; null for a free slot or a
+// track that does not hold it (the links are found from the track).
+const PartRec* PartOnTrack(const ArrRec* arr, int32_t slot, uint32_t track) {
+  if (slot < 0 || track >= kArrTracks) return nullptr;
+  const PartRec* p = arrlist::UsedPart(arr, static_cast<uint32_t>(slot));
+  return p != nullptr && ArrTrackOfPart(arr, static_cast<uint32_t>(slot)) == static_cast<int32_t>(track)
+             ? p
+             : nullptr;
+}
+
 // Every selected Part, with its track.
 std::vector<Member> Selected(const ArrRec* arr) {
   std::vector<Member> sel;
@@ -413,7 +423,7 @@ uint32_t ArrSetTrackFade(DcHandle dc, ArrRec* arr, uint32_t track, uint32_t star
 
 void ArrSetLinkGroupSelection(DcHandle dc, ArrRec* arr, int32_t part, uint32_t track, int value,
                               int includeSelf) {
-  if (part < 0 || arrlist::UsedPart(arr, static_cast<uint32_t>(part)) == nullptr) return;
+  if (PartOnTrack(arr, part, track) == nullptr) return;
   for (const Member& m : Group(arr, static_cast<uint32_t>(part), track)) {
     if (m.Slot == static_cast<uint32_t>(part) && !includeSelf) continue;
     SetSel(*ArrPart(arr, m.Slot), value);
@@ -471,8 +481,8 @@ void LinkPair(DcHandle dc, ArrRec* arr, Member upper, Member lower, int mark) {
 }  // namespace
 
 int ArrStereoLink(DcHandle dc, ArrRec* arr, int32_t part, uint32_t track, int mark) {
-  const PartRec* p = part >= 0 ? arrlist::UsedPart(arr, static_cast<uint32_t>(part)) : nullptr;
-  if (p == nullptr || track >= kArrTracks || p->TakeKind != kTakeAudio || PartIsChannelLinked(*p))
+  const PartRec* p = PartOnTrack(arr, part, track);
+  if (p == nullptr || p->TakeKind != kTakeAudio || PartIsChannelLinked(*p))
     return 0;
   const uint32_t other = track + 1 < kArrTracks ? track + 1 : track - 1;
   const int32_t partner = FreePartner(arr, *p, other, false);
@@ -489,8 +499,8 @@ int ArrStereoLink(DcHandle dc, ArrRec* arr, int32_t part, uint32_t track, int ma
 
 uint32_t ArrMultiChanLink(DcHandle dc, ArrRec* arr, int32_t part, uint32_t track, int mark,
                           int selectedOnly) {
-  const PartRec* p = part >= 0 ? arrlist::UsedPart(arr, static_cast<uint32_t>(part)) : nullptr;
-  if (p == nullptr || track >= kArrTracks || p->TakeKind != kTakeAudio) return 0;
+  const PartRec* p = PartOnTrack(arr, part, track);
+  if (p == nullptr || p->TakeKind != kTakeAudio) return 0;
   uint32_t links = 0;
   const Member start{static_cast<uint32_t>(part), track};
   // Downward: each new member links to the one above it.
@@ -518,7 +528,7 @@ uint32_t ArrMultiChanLink(DcHandle dc, ArrRec* arr, int32_t part, uint32_t track
 }
 
 uint32_t ArrUnlinkGroup(DcHandle dc, ArrRec* arr, int32_t part, uint32_t track, int mark) {
-  const PartRec* p = part >= 0 ? arrlist::UsedPart(arr, static_cast<uint32_t>(part)) : nullptr;
+  const PartRec* p = PartOnTrack(arr, part, track);
   if (p == nullptr) return 0;
   const int sel = Sel(*p);
   const std::vector<Member> group = Group(arr, static_cast<uint32_t>(part), track);
