@@ -2,7 +2,9 @@
 // and copying to the left locator, the selection and locator commands and
 // flattening.
 #include "edit_fixture.h"
+#include "mixer/arrange/arrcopy.h"
 #include "mixer/arrange/globalcmd.h"
+#include "mixer/model/tempomap.h"
 #include "mixer/arrange/partedit.h"
 #include "mixer/model/util/strtab.h"
 
@@ -355,6 +357,26 @@ TEST_F(GlobalCmd, FlattenNeedsOverlapsAndAsksAboutCrossfades) {
   EXPECT_EQ(ArrHasOverlaps(CurArr, 0), 0);
   ASSERT_EQ(UndoApply(1), 1);
   EXPECT_EQ(Image(), before);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(GlobalCmd, RetimeRunsOnlyAfterATempoChangeAndSelectsTheMidiPartsItMoves) {
+  uint32_t audio = Add(0, NewPart(0, 100, 1, 3, S));
+  // Unchanged map and tempo: nothing, the selection stays.
+  ArrPrevTempo = {TempoMap, Settings().Tempo, Settings().SampleRate};
+  EXPECT_EQ(ArrRetimeMidiParts(&CurArr), 0);
+  EXPECT_NE(P(audio).Flags & S, 0u);
+  // Another tempo without tempo-following Midi Parts: the selection is
+  // emptied and nothing moves.
+  ArrPrevTempo = {TempoMap, Settings().Tempo / 2, Settings().SampleRate};
+  EXPECT_EQ(ArrRetimeMidiParts(&CurArr), 0);
+  EXPECT_EQ(P(audio).Flags & S, 0u);
+  EXPECT_EQ(Spans(0), (Spans_{{0, 100}}));
+  EXPECT_EQ(UndoGetLevel(), 0u);
+  ArrPrevTempo = {nullptr, 0, 0};
 }
 
 }  // namespace
