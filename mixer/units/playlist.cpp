@@ -294,25 +294,32 @@ bool PlaysChannel(const PartRec& part, int32_t channel) {
   return part.TakeKind == kTakeAudio && (part.PlayChannel == channel || part.PlayChannel == -channel);
 }
 
-// A list-0 silence where lane 1 carries on the Take that lane 0 played
-// before it, at the same gain: the audio only changes lanes, so neither edge
-// fades.
-void ClearLaneChangeFades(PlayList* list) {
-  int64_t at0 = 0, at1 = 0;
+// A silence on one lane where the other lane carries on, at the same gain,
+// the Take that the first lane played before it: the audio only changes
+// lanes, so neither edge fades. Lane 0 hands over to lane 1 where a Part
+// continues in a crossfade's second lane, lane 1 back to lane 0 where a
+// crossfade ends and the Part's body goes on.
+void ClearLaneChangeFades(PlayEvent* from, uint32_t fromCount, PlayEvent* to, uint32_t toCount) {
+  int64_t atFrom = 0, atTo = 0;
   uint32_t j = 0;
-  for (uint32_t i = 0; i < list->Count0; at0 += list->List0[i].Length, ++i) {
-    PlayEvent& silence = list->List0[i];
+  for (uint32_t i = 0; i < fromCount; atFrom += from[i].Length, ++i) {
+    PlayEvent& silence = from[i];
     if (i == 0 || silence.Take != 0) continue;
-    const PlayEvent& prev = list->List0[i - 1];
-    while (j < list->Count1 && at1 < at0) at1 += list->List1[j++].Length;
-    if (j >= list->Count1 || at1 != at0) continue;
-    PlayEvent& other = list->List1[j];
+    const PlayEvent& prev = from[i - 1];
+    while (j < toCount && atTo < atFrom) atTo += to[j++].Length;
+    if (j >= toCount || atTo != atFrom) continue;
+    PlayEvent& other = to[j];
     if (prev.Take != 0 && other.Take == prev.Take && other.Offset == prev.Offset + prev.Length &&
         other.GainStart == prev.GainEnd) {
       silence.Flags &= ~kPlayEventFade;
       other.Flags &= ~kPlayEventFade;
     }
   }
+}
+
+void ClearLaneChangeFades(PlayList* list) {
+  ClearLaneChangeFades(list->List0, list->Count0, list->List1, list->Count1);
+  ClearLaneChangeFades(list->List1, list->Count1, list->List0, list->Count0);
 }
 
 // The list being built or waiting for its send, by output track.

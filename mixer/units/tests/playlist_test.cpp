@@ -201,10 +201,10 @@ TEST_F(PlayLists, CrossfadeInGoesToTheSecondLane) {
   const std::vector<PlayEvent> lane0 = {
       Ev(7, 0, 8000, kU, kU, kF),      // A's body
       Ev(7, 8000, 2000, kU, 0, 0),     // A fades out, continuing its body
-      Ev(8, 2100, 10000, kU, kU, kF),  // B's body after the crossfade
+      Ev(8, 2100, 10000, kU, kU, 0),   // B goes on from lane 1: no fade
       Silence(kPlayListEnd - 20000)};
   const std::vector<PlayEvent> lane1 = {Silence(8000), Ev(8, 100, 2000, 0, kU, kF),
-                                        Silence(kPlayListEnd - 10000)};
+                                        Silence(kPlayListEnd - 10000, 0)};
   EXPECT_EQ(s.lane[0], lane0);
   EXPECT_EQ(s.lane[1], lane1);
 }
@@ -222,13 +222,13 @@ TEST_F(PlayLists, CrossfadeWindowsHoldBeforeAndAfter) {
   const std::vector<PlayEvent> lane1 = {
       Silence(7960), Ev(8, 0, 512, 0, 0, kF | 2 << 1),
       Ev(8, 512, 1016, 0, kU, 2 << 1),  // MulDiv(2040, 64 | 191, 255) = 512 | 1528
-      Ev(8, 1528, 512, kU, kU, 2 << 1), Silence(kPlayListEnd - 10000)};
+      Ev(8, 1528, 512, kU, kU, 2 << 1), Silence(kPlayListEnd - 10000, 0)};
   EXPECT_EQ(s.lane[1], lane1);
   // A, on top, holds its level into the window (merged with its body), falls
   // to 0 across it and stays silent to its end; B's body follows.
   const std::vector<PlayEvent> lane0 = {
       Ev(7, 0, 8472, kU, kU, kF), Ev(7, 8472, 1016, kU, 0, 1 << 1), Ev(7, 9488, 512, 0, 0, 1 << 1),
-      Ev(8, 2040, 10000, kU, kU, kF), Silence(kPlayListEnd - 20000)};
+      Ev(8, 2040, 10000, kU, kU, 0), Silence(kPlayListEnd - 20000)};
   EXPECT_EQ(s.lane[0], lane0);
 }
 
