@@ -403,24 +403,23 @@ int PlayListFree(PlayList* list) {
   return 1;
 }
 
-int CompileTrackPlayList(const ArrRec* arr, int32_t channel, int32_t track) {
-  if (!ValidChannel(channel)) return 0;
+namespace {
+
+// Compiles output track `channel` from the Virtual Tracks in `tracks`.
+int CompileFromTracks(const ArrRec* arr, int32_t channel, const uint8_t* tracks, uint32_t count) {
   PlayList*& slot = Slot(channel);
   PlayListFree(slot);
   slot = NewOrWarn(0, 0);
   if (slot == nullptr) return 0;
   Lane lanes[2] = {{&slot, 0}, {&slot, 1}};
 
-  // The Virtual Tracks with a Part on this output track, each with its next
-  // visible section.
+  // Each Virtual Track with its next visible section on this output track.
   struct Source {
     uint32_t track;
     ArrSection next;
   };
   Source sources[kArrTracks];
   uint32_t n = 0;
-  const uint32_t first = track < 0 ? 0 : static_cast<uint32_t>(track);
-  const uint32_t last = track < 0 ? kArrTracks : std::min<uint32_t>(first + 1, kArrTracks);
   auto advance = [&](Source& src) {
     while (ArrNxtVisibleSection(arr, src.track, &src.next)) {
       const PartRec* part = ArrPart(arr, static_cast<uint32_t>(src.next.Part));
@@ -428,13 +427,8 @@ int CompileTrackPlayList(const ArrRec* arr, int32_t channel, int32_t track) {
     }
     return false;
   };
-  for (uint32_t t = first; t < last; ++t) {
-    bool plays = false;
-    ArrForEachTrackPart(arr, t, [&](uint32_t, const PartRec& part) {
-      plays = plays || PlaysChannel(part, channel);
-    });
-    if (!plays) continue;
-    sources[n] = {t, {-1, 0, 0}};
+  for (uint32_t k = 0; k < count; ++k) {
+    sources[n] = {tracks[k], {-1, 0, 0}};
     if (advance(sources[n])) ++n;
   }
 
@@ -462,6 +456,45 @@ int CompileTrackPlayList(const ArrRec* arr, int32_t channel, int32_t track) {
   }
   ClearLaneChangeFades(slot);
   return SendAndFree(channel, slot, 0);
+}
+
+}  // namespace
+
+int CompileTrackPlayList(const ArrRec* arr, int32_t channel, int32_t track) {
+  if (!ValidChannel(channel)) return 0;
+  uint8_t tracks[kArrTracks];
+  uint32_t count = 0;
+  const uint32_t first = track < 0 ? 0 : static_cast<uint32_t>(track);
+  const uint32_t last = track < 0 ? kArrTracks : std::min<uint32_t>(first + 1, kArrTracks);
+  for (uint32_t t = first; t < last; ++t) {
+    bool plays = false;
+    ArrWalkList(arr, arr ? arr->ListHead[t] : kArrNoSlot, [&](uint32_t, const PartRec& part) {
+      plays = PlaysChannel(part, channel);
+      return !plays;
+    });
+    if (plays) tracks[count++] = static_cast<uint8_t>(t);
+  }
+  return CompileFromTracks(arr, channel, tracks, count);
+}
+
+int CompileAllPlayLists(const ArrRec* arr) {
+  // One pass over the Parts finds which Virtual Tracks play each output.
+  static uint8_t plays[kPlayChannels + 1][kArrTracks];
+  std::memset(plays, 0, sizeof plays);
+  ArrForEachPart(arr, [](uint32_t track, uint32_t, const PartRec& part) {
+    if (part.TakeKind != kTakeAudio) return;
+    const int64_t channel = part.PlayChannel < 0 ? -int64_t{part.PlayChannel} : part.PlayChannel;
+    if (channel >= 1 && channel <= kPlayChannels) plays[channel][track] = 1;
+  });
+  int all = 1;
+  for (int32_t channel = 1; channel <= kPlayChannels; ++channel) {
+    uint8_t tracks[kArrTracks];
+    uint32_t count = 0;
+    for (uint32_t t = 0; t < kArrTracks; ++t)
+      if (plays[channel][t]) tracks[count++] = static_cast<uint8_t>(t);
+    if (!CompileFromTracks(arr, channel, tracks, count)) all = 0;
+  }
+  return all;
 }
 
 int PlayOneTake(int32_t channel, uint32_t leadIn, uint32_t take, int fade) {

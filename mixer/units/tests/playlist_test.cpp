@@ -155,6 +155,25 @@ TEST_F(PlayLists, SectionsFromSeveralTracksInTimeOrder) {
   EXPECT_EQ(uint32_t{s.lane[0][2].Take}, 8u);
 }
 
+TEST_F(PlayLists, AllTracksAtOnceMatchEachTrack) {
+  Add(3, MakePart(5000, 100, 8, 0));
+  Add(0, MakePart(0, 100, 7, 0));
+  Add(1, MakePart(200, 100, 9, 0, 3));
+  Add(1, MakePart(900, 100, 9, 0, -3));  // records onto output track 3
+  Add(2, MakePart(200, 100, 9, 0, 200)); // no such output track
+  gSent.clear();
+  ASSERT_EQ(CompileAllPlayLists(arr), 1);
+  const std::vector<Sent> all = gSent;
+  ASSERT_EQ(all.size(), size_t(kPlayChannels));
+  for (int32_t channel : {1, 2, 3, kPlayChannels}) {
+    const Sent& one = Compile(channel);
+    EXPECT_EQ(all[channel - 1].channel, channel);
+    EXPECT_EQ(all[channel - 1].lane[0], one.lane[0]) << channel;
+    EXPECT_EQ(all[channel - 1].lane[1], one.lane[1]) << channel;
+  }
+  EXPECT_EQ(all[2].lane[0].size(), 5u);  // silence, play, silence, record, silence
+}
+
 TEST_F(PlayLists, JoinsOfOneTakeMergeOrContinue) {
   struct Case {
     const char* name;
