@@ -244,7 +244,8 @@ void* HRL_NATAPI Nat1GetNoiseGateOnList(NatDevice* dev, int32_t* error) {
   if (!Live(dev)) return nullptr;
   int32_t count = 0;
   const RecGateOn* gates = NatRec()->getGateList(dev->recorder, &count);
-  if (gates == nullptr || count < 0) count = 0;
+  // A count beyond what a 32-bit block can hold reads as none.
+  if (gates == nullptr || count < 0 || count > 0x0FFFFFFF) count = 0;
   void* block = NatGlobalAlloc(4 + static_cast<uint32_t>(count) * 8);
   int32_t* words = block ? NatGlobalLock(block) : nullptr;
   if (words == nullptr) {
