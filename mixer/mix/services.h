@@ -58,5 +58,7 @@ void MixDspLayoutFree();
 // Offers to save the mix when it changed ("Save mix changes?"); 0 when the
 // user cancelled.
 int MixOfferSave();
+// 1 when the element states differ from the snapshot taken with the mix.
+int MixElemStatesChanged();
 // Sets the mixer's record-ready lamps: 1 ready, 2 recording.
 void MixSetRecLamps(int state);

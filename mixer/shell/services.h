@@ -12,6 +12,8 @@ void MainMenuCheck(uint32_t id, int checked);
 // Status field 0..5 (-1 the group 1..5) shows `value`; nothing when the value
 // is unchanged unless `force` is set.
 void StatusUpdate(int field, uint32_t value, int force);
+// Redraws every field of the status bar when it is open.
+void StatusRedrawAll();
 // Raises the arrangement change count.
 void ArrChangeCountRaise();
 // The file manager's notification hook: event and its value.
@@ -47,9 +49,11 @@ void* MainAccelTable();
 
 // The tool window's left mouse slot holds the context-sensitive edit tool.
 int ContextEditToolActive();
-// The file manager's start and exit hooks.
+// The file manager's start and exit hooks, and the hook that reads its
+// settings beside the arrange editor's at start-up.
 void SFManStartHook();
 void SFManExitHook();
+void SFManSettingsHook();
 // Writes the last files and folders of the documents.
 void DocWriteLastFiles();
 // The external off-line modules: scan of a folder, and their release.

@@ -224,6 +224,14 @@ void SplashDestroy();
 // open video file.
 void NinePinSetMode(uint32_t command);
 void VideoCloseFile();
+// 1 while a video file is open.
+int VideoFileIsOpen();
+// 1 while a 9-pin sync mode is on.
+int NinePinSyncEnabled();
+// 1 while the later units' clocks follow the first unit's, so that their
+// "Internal" choice is not offered (the sync set-up's flag clear and the
+// unit layer's test for the first unit true).
+int UnitsClockLinkedToFirst();
 // Hands the main ini file's path to the video library.
 void VideoSetIniFile(const char* path);
 // The unit whose device handle is `device`: n (1-based) for a unit's host

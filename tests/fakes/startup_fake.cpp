@@ -201,3 +201,4 @@ int32_t TransportPunchOutLoc() { return Startup().punchOut; }
 int32_t TransportLampHoldLoc() { return Startup().lampHold; }
 void TransportSetLampHoldLoc(int32_t position) { Startup().lampHold = position; }
 void MixSetRecLamps(int state) { FakeLog("MixSetRecLamps(%d)", state); }
+

@@ -4,6 +4,7 @@
 
 #include "mixer/shell/knob.h"
 #include "mixer/shell/markerkeys.h"
+#include "mixer/shell/menuinit.h"
 #include "mixer/shell/syncwatch.h"
 #include "mixer/shell/timer.h"
 #include "mixer/shell/unitopts.h"
@@ -269,6 +270,84 @@ TEST(UnitOptions, RemapsToWhatTheHardwareOffers) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.id);
     EXPECT_EQ(c.remap(c.id, *c.unit), c.want);
+  }
+}
+
+// The MIDI set-up's bit and the quarter-frame choice travel in one word; a
+// stale bit 1 in the stored MIDI word does not outvote the sync set-up.
+TEST(UnitOptions, OptionFlagsCarryTheMidiWordAndTheQuarterFrameChoice) {
+  EXPECT_EQ(UnitOptionFlags(0, 0), 0u);
+  EXPECT_EQ(UnitOptionFlags(1, 0), 1u);
+  EXPECT_EQ(UnitOptionFlags(1, 1), 3u);
+  EXPECT_EQ(UnitOptionFlags(2, 0), 0u);
+  EXPECT_EQ(UnitOptionFlags(0x101, 1), 0x103u);
+}
+
+// Each row: a state, then items with the state the menu must end in.
+TEST(MainMenuInit, GreysByDocumentsTransportAndSync) {
+  struct Want {
+    uint32_t id;
+    int enabled;
+  };
+  struct Row {
+    const char* name;
+    MenuInitState state;
+    std::vector<Want> want;
+  };
+  MenuInitState stopped;
+  MenuInitState named = stopped;
+  named.arrChanged = named.arrNamed = 1;
+  named.mixChanged = 1;  // changed but untitled: Save Mix stays grey
+  named.tapeTransBar = 1;
+  named.tempoMap = 1;
+  named.canUndo = 1;
+  MenuInitState playing = stopped;
+  playing.transport = 3;
+  playing.tapeTransBar = 1;
+  playing.canUndo = playing.canRedo = 1;
+  MenuInitState recording = playing;
+  recording.transport = 4;
+  MenuInitState recordingLoop = recording;
+  recordingLoop.playRecMode = 0x80;
+  MenuInitState external = stopped;
+  external.mclkUnit1 = 40409;
+  external.syncIn = 40502;
+  MenuInitState board = stopped;
+  board.syncBoard = 1;
+  board.syncIn = 40502;
+  board.syncOut = 0x40;
+  board.nineSync = 1;
+  board.snapOn = 1;
+  board.anyMixDsps = 1;
+  board.unit1Answer = 1;  // later units follow unit 1: their Internal greys
+  const Row rows[] = {
+      {"stopped, nothing open", stopped,
+       {{41003, 0}, {41010, 0}, {41016, 0}, {41018, 0}, {41421, 0}, {41430, 1}, {41443, 1},
+        {kMenuFilePopup, 1}, {kMenuSettingsSub + 4, 1}, {41608, 0}, {41440, 0}, {41441, 0},
+        {41600, 1}, {41580, 1}, {40490, 0}, {40503, 0}, {40506, 1}, {40507, 1}, {40508, 0},
+        {40520, 0}, {41823, 0}, {41828, 0}, {42317, 0}, {40422, 1}}},
+      {"stopped, named and changed, tempo map", named,
+       {{41003, 1}, {41010, 0}, {41018, 1}, {41421, 1}, {41425, 0}, {41427, 1}, {41847, 0},
+        {41440, 1}, {40506, 0}}},
+      {"playing", playing,
+       {{41421, 0}, {41428, 1}, {41431, 1}, {41560, 0}, {41824, 0}, {kMenuFilePopup, 0},
+        {kMenuSettingsSub + 0, 0}, {41443, 0}, {41847, 0}, {41608, 0}, {41840, 0}, {41440, 0},
+        {41441, 0}, {40501, 0}}},
+      {"recording", recording, {{41428, 0}, {41430, 0}, {41431, 0}, {41432, 0}, {41827, 0}}},
+      {"recording with mode bit 7", recordingLoop, {{41431, -1}, {41428, 0}}},
+      {"external clock and sync", external,
+       {{41600, 0}, {41580, 0}, {41590, 0}, {40512, 0}, {41430, 0}, {40506, 0}, {40507, 0}}},
+      {"sync board", board,
+       {{40490, 1}, {40503, 1}, {40504, 1}, {40505, 1}, {40506, 0}, {40507, 1}, {40509, 1},
+        {40538, 1}, {41823, 1}, {41828, 1}, {42317, 1}, {40422, 0}, {40450, 0}, {40408, -1}}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const std::vector<MenuItemState> items = MainMenuInitItems(row.state);
+    for (const Want& w : row.want) {
+      SCOPED_TRACE(w.id);
+      EXPECT_EQ(MenuItemFinalState(items, w.id), w.enabled);
+    }
   }
 }
 

@@ -78,7 +78,7 @@ const CommandOption kEditCommandOptions[] = {
 // On/off options shown by a check mark.
 int32_t FastRedraw, FillWvForm, ShowNameInWave, ShowPartVol, Deglitch, FollowCloc,
     NvrFollowClocIfSolo, AutoGenWvFrmFiles, GlobalShiftMarkers, AutoCnvWAV, AutoCnvMID,
-    CorbAutoRoute, DoAudTrkDelayComp, DoEntArrDelayComp, DetMixElemChanges, AutoSRConvert,
+    CorbAutoRoute, DoAudTrkDelayComp, DoEntArrDelayComp, AutoSRConvert,
     ReplacePrtName, AppendLocalTimeStr, HierarchMixElemSel, AdoptVtrkOutput, ScrubWind;
 
 struct CheckOption {
@@ -118,7 +118,7 @@ const CheckOption kCheckOptions[] = {
     {IDS_INI_KEY_SCRUB_WIND, 0, 41836, &ScrubWind},
 };
 
-int32_t SyncOut, MutedSoloAudOut = 1, MutedSoloMidiOut = 1, ProChStat, UseNumSpExt,
+int32_t MutedSoloAudOut = 1, MutedSoloMidiOut = 1, ProChStat, UseNumSpExt,
     StreamSmpBufSize = 128;
 int32_t ToolSlots[4] = {20, 0, 19, 1};  // mouse slots 0..3
 
@@ -170,6 +170,9 @@ void RestoreSync(HWND wnd) {
     VSyncedMClk = ReadMain(IDS_INI_KEY_VSYNCED_MCLK, 0, 0, 1);
     if (VSyncedMClk) Command(wnd, 40490);
   }
+  // The per-unit restore left the last unit's clock in the status bar.
+  if (UnitCount() > 1) StatusUpdate(5, GetMClkUnit(0), 1);
+  StatusRedrawAll();
   SyncInTrigOnly = ReadMain(IDS_INI_KEY_SYNC_IN_TRIG_ONLY, 0, 0, 1);
   if (GetMClkUnit(0) != 40408 || VSyncedMClk) SyncInTrigOnly = 1;
   Command(wnd, SyncInTrigOnly ? 40511 : 40512);
@@ -323,6 +326,7 @@ int MainCmdDispatch(HWND wnd, UINT id) {
     if (ug == &unitGroups[kUgMClk] && id == UnitFirst(*ug, unit) + 3) return 0;  // no item
     ug->value[unit] = static_cast<int32_t>(id);
     MainMenuCheckRadio(UnitFirst(*ug, unit), UnitFirst(*ug, unit) + ug->count - 1, id);
+    if (ug == &unitGroups[kUgMClk]) StatusUpdate(5, id, 0);
     return 1;
   }
   GroupIndex g = GroupOf(id);

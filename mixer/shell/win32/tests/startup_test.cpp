@@ -6,13 +6,18 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <thread>
 
 #include "mixer/model/win32/tests/modal_closer.h"
+#include "mixer/model/arrheap.h"
 #include "mixer/model/marker.h"
+#include "mixer/model/options.h"
+#include "mixer/model/util/win32/datetime.h"
 #include "mixer/model/takeio.h"
 #include "mixer/model/settings.h"
+#include "mixer/shell/mainopts.h"
 #include "mixer/shell/services.h"
 #include "mixer/shell/timer.h"
 #include "mixer/shell/win32/mainwnd.h"
@@ -80,10 +85,10 @@ TEST(Startup, RunsAndShutsDownInOrder) {
       "SplashCreate()",   "OpenUnits()",      "UnitsConfigDialog()", "NatDevOpenAll(128)",
       "CheckUnitsHardware()", "UnitsStartClocks()", "QVMXA_Init()",
       "RebuildAndPrepPlayLists(0)", "MxaRefreshAfterEdit(0)", "MidiRebuildAndPrep(0)",
-      "EopUpdateMenu()", "SplashDestroy()",
-      "MixDocCreateCurrent()", "CreateTimer(5)", "MixOfferSave()", "MixDocDestroyCurrent()",
+      "EopUpdateMenu()", "SplashDestroy()", "SFManSettingsHook()",
+      "MixDocCreateCurrent()", "StatusRedrawAll()", "CreateTimer(5)", "MixOfferSave()", "MixDocDestroyCurrent()",
       "UnitsStop()",      "CloseUnits()",     "MixFreeElemLibs()",   "QVMIV_Quit()",
-      "NatDevCloseAll()",
+      "NatDevCloseAll()", "SFManExitHook()",
   };
   int last = -1;
   for (const char* step : order) {
@@ -241,6 +246,138 @@ TEST(Startup, SyncBoardUpdatesRerunTheChecksABoundedNumberOfTimes) {
   Startup().flashUpdates = 1000;  // a board that claims an update every time
   EXPECT_EQ(RunUntilClosed("", &seen), 0);
   EXPECT_EQ(Startup().Count("UpdateSyncBoards"), 4);
+}
+
+// The sync configuration and each unit's MIDI word are read at creation,
+// clamped, and the option flags carry the quarter-frame choice.
+TEST(Startup, SyncAndMidiConfigurationAreReadAndSent) {
+  Startup().Reset();
+  Startup().unitCount = 2;
+  EnterRunFolder("hrl_startup_sync",
+                 "[MainWnd]\r\nIffv=IFFV1.3\r\nSyncInVITCDec=2 5 1\r\nSyncInDropOut=999999\r\n"
+                 "SyncOutBITCPos=0\r\nSyncInMTCQF48=1\r\nMidiCfgSUnit1=1\r\nMidiCfgSUnit2=2\r\n");
+  HWND seen = nullptr;
+  EXPECT_EQ(RunUntilClosed("", &seen), 0);
+  const int32_t vitc[5] = {2, 5, 1, 10, 0};  // missing numbers take their defaults
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(SyncInVITCDec[i], vitc[i]) << i;
+  EXPECT_EQ(SyncInDropOut, 960000);
+  EXPECT_EQ(SyncOutBITCPos, 1);
+  EXPECT_GE(Startup().IndexOf("UnitSetOptionFlags(0, 3)"), 0) << Startup().Joined();
+  EXPECT_GE(Startup().IndexOf("UnitSetOptionFlags(1, 2)"), 0);
+}
+
+// A heap that cannot be created ends the creation with message 194; the
+// failed start-up leaves no frame, no pending quit and nothing open.
+TEST(Startup, HeapCreateFailureEndsCreation) {
+  Startup().Reset();
+  EnterRunFolder("hrl_startup_heap", "");
+  MrkHeap.FailNext();
+  {
+    ModalCloser closer(IDOK);
+    EXPECT_EQ(HrlWinMain(GetModuleHandleA(nullptr), "", SW_SHOWNORMAL), 0);
+    EXPECT_EQ(closer.seen().text, "Heap create failed!");
+  }
+  EXPECT_EQ(FindWindowA("QV_WC200", nullptr), nullptr);
+  EXPECT_FALSE(ArrHeap.Created());
+  EXPECT_GE(Startup().IndexOf("CloseUnits()"), 0);
+  EXPECT_GE(Startup().IndexOf("NatDevCloseAll()"), 0);
+  MSG msg;
+  EXPECT_FALSE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+  // The program starts again afterwards, on fresh heaps.
+  HWND seen = nullptr;
+  EXPECT_EQ(RunUntilClosed("", &seen), 0);
+  EXPECT_NE(seen, nullptr);
+  EXPECT_FALSE(MrkHeap.Created());
+}
+
+// The accelerators wait while the mouse is captured, and while every key
+// goes to the mixer elements unless one of the program's own windows is
+// active; a modal state does not stop them.
+TEST(Startup, AcceleratorsFollowCaptureAndTheActiveWindow) {
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = DefWindowProcA;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = "HrlAccelTestWnd";
+  RegisterClassA(&wc);
+  auto make = [] {
+    return CreateWindowExA(0, "HrlAccelTestWnd", "", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 100,
+                           100, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+  };
+  HWND frame = make(), element = make();
+  WndTable[kMainWnd] = frame;
+  const int32_t saved = AllKeyInpToMixElem;
+  struct Case {
+    bool capture;
+    int32_t allKeys;
+    HWND active;
+    bool applies;
+  } cases[] = {
+      {false, 0, element, true},  {true, 0, frame, false},  {false, 1, frame, true},
+      {false, 1, element, false}, {true, 1, frame, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.capture << " " << c.allKeys << " "
+                                    << (c.active == frame ? "frame" : "element"));
+    AllKeyInpToMixElem = c.allKeys;
+    SetActiveWindow(c.active);
+    if (c.capture) SetCapture(c.active);
+    EXPECT_EQ(MainAcceleratorsApply(), c.applies);
+    ReleaseCapture();
+  }
+  AllKeyInpToMixElem = saved;
+  WndTable[kMainWnd] = nullptr;
+  DestroyWindow(element);
+  DestroyWindow(frame);
+}
+
+// A settings change makes the frame read the user's time format again.
+TEST(Startup, SettingChangeRereadsTheTimeFormat) {
+  Startup().Reset();
+  EnterRunFolder("hrl_startup_intl", "");
+  char seenSeparator[kIntlTextSize] = {};
+  std::thread changer([&] {
+    HWND wnd = nullptr;
+    for (int i = 0; i < 500 && !(wnd = FindWindowA("QV_WC200", nullptr)); ++i) Sleep(20);
+    ASSERT_NE(wnd, nullptr);
+    WriteProfileStringA("Intl", "sTime", ".");
+    SendMessageA(wnd, WM_SETTINGCHANGE, 0, 0);
+    std::memcpy(seenSeparator, UserIntlTime.sTime, sizeof seenSeparator);
+    WriteProfileStringA("Intl", "sTime", nullptr);
+    PostMessageA(wnd, WM_CLOSE, 0, 0);
+  });
+  EXPECT_EQ(HrlWinMain(GetModuleHandleA(nullptr), "", SW_SHOWNORMAL), 0);
+  changer.join();
+  EXPECT_STREQ(seenSeparator, ".");
+}
+
+// Opening the menu greys by the clock: the sample rates and the varispeed
+// only while unit 1 runs on its internal clock.
+TEST(Startup, MenuOpeningGreysByTheMasterClock) {
+  Startup().Reset();
+  EnterRunFolder("hrl_startup_menu", "");
+  UINT internalRate = 0, externalRate = 0, varispeed = 0, undo = 0, file = 0;
+  std::thread opener([&] {
+    HWND wnd = nullptr;
+    for (int i = 0; i < 500 && !(wnd = FindWindowA("QV_WC200", nullptr)); ++i) Sleep(20);
+    ASSERT_NE(wnd, nullptr);
+    HMENU menu = GetMenu(wnd);
+    SendMessageA(wnd, WM_INITMENU, reinterpret_cast<WPARAM>(menu), 0);
+    internalRate = GetMenuState(menu, 41583, MF_BYCOMMAND);
+    undo = GetMenuState(menu, 41440, MF_BYCOMMAND);
+    file = GetMenuState(menu, 0, MF_BYPOSITION);
+    SendMessageA(wnd, WM_COMMAND, 40409, 0);  // unit 1 on AES/EBU
+    SendMessageA(wnd, WM_INITMENU, reinterpret_cast<WPARAM>(menu), 0);
+    externalRate = GetMenuState(menu, 41583, MF_BYCOMMAND);
+    varispeed = GetMenuState(menu, 41600, MF_BYCOMMAND);
+    PostMessageA(wnd, WM_CLOSE, 0, 0);
+  });
+  EXPECT_EQ(HrlWinMain(GetModuleHandleA(nullptr), "", SW_SHOWNORMAL), 0);
+  opener.join();
+  EXPECT_FALSE(internalRate & MF_GRAYED);
+  EXPECT_TRUE(externalRate & MF_GRAYED);
+  EXPECT_TRUE(varispeed & MF_GRAYED);
+  EXPECT_TRUE(undo & MF_GRAYED);  // nothing to undo yet
+  EXPECT_FALSE(file & MF_GRAYED);
 }
 
 }  // namespace
