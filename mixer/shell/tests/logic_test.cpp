@@ -5,6 +5,7 @@
 #include "mixer/shell/knob.h"
 #include "mixer/shell/markerkeys.h"
 #include "mixer/shell/menuinit.h"
+#include "mixer/shell/prompts.h"
 #include "mixer/shell/syncwatch.h"
 #include "mixer/shell/timer.h"
 #include "mixer/shell/unitopts.h"
@@ -347,6 +348,62 @@ TEST(MainMenuInit, GreysByDocumentsTransportAndSync) {
     for (const Want& w : row.want) {
       SCOPED_TRACE(w.id);
       EXPECT_EQ(MenuItemFinalState(items, w.id), w.enabled);
+    }
+  }
+}
+
+TEST(Prompts, EntriesAreClampedNotRefused) {
+  struct Case {
+    int32_t (*parse)(const char*);
+    const char* text;
+    int32_t want;
+  } cases[] = {
+      {VarispeedFromEntry, "12.5", 1000},   {VarispeedFromEntry, "-0.5", -50},
+      {VarispeedFromEntry, "3.25", 325},    {VarispeedFromEntry, "-99", -1000},
+      {UndoLevelsFromEntry, "0", 2},        {UndoLevelsFromEntry, "150", 100},
+      {UndoLevelsFromEntry, "10", 11},      {UndoLevelsFromEntry, "99999999999", 100},
+      {AutoSaveFromEntry, "90", 60},        {AutoSaveFromEntry, "-3", 0},
+      {SmpBufSizeFromEntry, "100", 64},     {SmpBufSizeFromEntry, "130", 128},
+      {SmpBufSizeFromEntry, "9000", 8192},  {SmpBufSizeFromEntry, "-100", 64},
+      {SmpBufSizeFromEntry, "abc", 64},     {BarsFromEntry, "0", 1},
+      {BarsFromEntry, "7", 7},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(c.parse(c.text), c.want);
+  }
+  char text[16];
+  VarispeedPromptText(-50, text, sizeof text);
+  EXPECT_STREQ(text, "-00.50");
+  VarispeedPromptText(1000, text, sizeof text);
+  EXPECT_STREQ(text, "10.00");
+  VarispeedPromptText(-1000, text, sizeof text);
+  EXPECT_STREQ(text, "-10.00");
+}
+
+TEST(Prompts, TempoFromLocatorsIsClamped) {
+  EXPECT_EQ(TempoFromLocators(2, 4, 4, 48000, 0, 192000), 12000);  // 120.00 BPM
+  EXPECT_EQ(TempoFromLocators(2, 4, 4, 48000, 0, 1), 24000);
+  EXPECT_EQ(TempoFromLocators(1, 4, 4, 44100, 0, 0x7FFF0000), 3000);
+  EXPECT_EQ(TempoFromLocators(3, 3, 4, 44100, 1000, 265600), 9000);  // 9 beats in 6 s
+}
+
+TEST(Prompts, RecordReadyRanges) {
+  struct Case {
+    int32_t typedFirst, typedLast;
+    bool ok;
+    int32_t first, last;
+  } cases[] = {
+      {0, 0, true, 1, 192}, {5, 3, true, 3, 3},     {2, 9, true, 2, 9},
+      {0, 9, true, 9, 9},   {0, 192, true, 192, 192}, {1, 193, false, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.typedFirst << " " << c.typedLast);
+    int32_t first = 0, last = 0;
+    EXPECT_EQ(RecReadyRange(c.typedFirst, c.typedLast, &first, &last), c.ok);
+    if (c.ok) {
+      EXPECT_EQ(first, c.first);
+      EXPECT_EQ(last, c.last);
     }
   }
 }
