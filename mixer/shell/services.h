@@ -65,3 +65,17 @@ void QVCIN_UnRegisterConsole();
 void MainMenuTailor();
 // Opens the mix that was open last.
 void DocOpenLastMix();
+
+// Commands carried out by later parts of the shell: the document commands
+// (41000..41018, 41900..41908), the setup dialogs (41608..41614, 41800), the
+// tool window and its mouse slots, and the big clock's font and colour.
+void DocCommand(void* mainWnd, uint32_t id);
+void SetupDialog(void* mainWnd, uint32_t id);
+void ToolSelect(int slot, int tool);
+int ToolGet(int slot);
+void ToolWndCreate(void* mainWnd);
+void BigClockCommand(void* mainWnd, uint32_t id);
+// The big clock shows bars (1) or time code (0).
+void BigClockShowBars(int bars);
+// Writes the settings of every window and option into the main ini file.
+void SaveMainSettings();

@@ -441,6 +441,9 @@ void Varispeed(int step) {
 
 // The frame's own keyboard commands; false for every other id.
 bool LocalCommand(UINT id) {
+  // Reserved for opening the free-standing windows, which no command opens:
+  // taken here so that they do nothing rather than reach the dispatcher.
+  if (id >= 42310 && id <= 42317) return true;
   if (id >= 42390 && id <= 42399) {
     markerAcc = MarkerKeyDigit(markerAcc, static_cast<int>(id - 42390));
     return true;

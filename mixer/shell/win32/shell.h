@@ -28,6 +28,7 @@ enum : UINT {
   WMU_CTL_POTMOVE = 3131,
   WMU_CTL_POTDONE = 3132,
   WMU_BLINK = 3145,
+  WMU_SAVE_SETTINGS = 3146,
 };
 
 constexpr char kMainClass[] = "QV_WC200";

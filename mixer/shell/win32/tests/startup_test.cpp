@@ -194,18 +194,19 @@ TEST(Startup, CancelledSaveKeepsTheProgramRunning) {
   Startup().Reset();
   Startup().mixSaveAnswer = 0;
   EnterRunFolder("hrl_startup_cancel", "");
-  HWND seen = nullptr;
-  std::thread closer = CloseWhenShown(&seen);
-  // A second close, answered Yes, after the first was cancelled.
-  std::thread second([&] {
-    closer.join();
-    Sleep(200);
-    EXPECT_TRUE(IsWindow(seen));
+  // The first close is sent, so that it is over before the answer changes;
+  // a second close, answered Yes, ends the program.
+  std::thread closer([] {
+    HWND wnd = nullptr;
+    for (int i = 0; i < 500 && !(wnd = FindWindowA("QV_WC200", nullptr)); ++i) Sleep(20);
+    ASSERT_NE(wnd, nullptr);
+    SendMessageA(wnd, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(IsWindow(wnd));
     Startup().mixSaveAnswer = 1;
-    PostMessageA(seen, WM_CLOSE, 0, 0);
+    PostMessageA(wnd, WM_CLOSE, 0, 0);
   });
   EXPECT_EQ(HrlWinMain(GetModuleHandleA(nullptr), "", SW_SHOWNORMAL), 0);
-  second.join();
+  closer.join();
   EXPECT_EQ(Startup().Count("MixOfferSave"), 2);
 }
 
@@ -378,6 +379,98 @@ TEST(Startup, MenuOpeningGreysByTheMasterClock) {
   EXPECT_TRUE(varispeed & MF_GRAYED);
   EXPECT_TRUE(undo & MF_GRAYED);  // nothing to undo yet
   EXPECT_FALSE(file & MF_GRAYED);
+}
+
+// Ids that no command uses are left to the default window procedure.
+TEST(Commands, UnknownIdsReturnZero) {
+  const struct {
+    UINT first, last;
+  } ranges[] = {{40411, 40411}, {40425, 40425}, {40439, 40439}, {40453, 40453},
+                {41005, 41007}, {41012, 41014}, {41019, 41319}, {41909, 42299},
+                {42301, 42317}, {45056, 45999}};
+  for (const auto& r : ranges)
+    for (UINT id = r.first; id <= r.last; ++id) EXPECT_EQ(MainCmdDispatch(nullptr, id), 0) << id;
+}
+
+// Every setting saved is what the next start restores: two saves in a row
+// write the same values, and they are the values the first start read.
+TEST(Commands, SavedSettingsRestoreToThemselves) {
+  const char* ini =
+      "[MainWnd]\r\nIffv=IFFV1.3\r\nRecResol=40355\r\nSyncConOutUnit1=40363\r\n"
+      "Io96KUnit0=40385\r\nIoMadi96KUnit0=45001\r\nIoMadiModeUnit0=45021\r\nIoAESInpSRC0=9\r\n"
+      "MClkUnit1=40410\r\nSyncInTrigOnly=1\r\nSyncIn=40502\r\nSyncOut=2\r\n"
+      "SrateSelector=41585\r\nFrateSelector=41604\r\nTimebar=40518\r\nWavAxis=40723\r\n"
+      "SnapEnable=1\r\nSnap=40522\r\nMutedSoloAudOut=17\r\nMutedSoloMidiOut=5\r\n"
+      "ScrubMode=40875\r\nProcRefATk=40880\r\nProcDelUnRefATk=40884\r\nProcRefCTk=40888\r\n"
+      "ProcDelUnRefCTk=40890\r\nProcRefMTk=43300\r\nProcDelUnRefMTk=43305\r\n"
+      "EditOverlapMode=40893\r\nEditMultiOutMode=40897\r\nS9PinMode=40902\r\nKeepSel=1\r\n"
+      "FastRedraw=0\r\nWindFast=1\r\nScrubWind=1\r\nDetMixElemChanges=0\r\n"
+      "StreamSmpBufSize=256\r\nProChStat=1\r\nUseNumSpExt=1\r\nUndoLevels=25\r\nAutoSave=7\r\n"
+      "LTool=5\r\nRTool=6\r\nAltLTool=7\r\nAltRTool=8\r\nSyncInAutoPlayStop=1\r\n"
+      "SlvMtcPrepDurat=1234\r\nAlignOutElemsWNoInp=1\r\nSyncInDropOut=4800\r\n"
+      "SyncInMTCQF48=1\r\nSyncOutBITCPos=4\r\nMidiCfgSUnit1=1\r\nSyncInVITCDec=1 2 1 3 1\r\n"
+      "[MrkDirWnd]\r\nSort=40731\r\n[BigClocWnd]\r\nAlwaysOnTop=0\r\n"
+      "[VideoWnd]\r\nVideoDispSize=40738\r\nAlwaysOnTop=0\r\n"
+      "[9PinWnd]\r\nAlwaysOnTop=0\r\nRecBtnEnable=1\r\n[MixWnd]\r\nAlwaysOnTop=0\r\n";
+  const struct {
+    const char* section;
+    const char* key;
+    int value;
+  } want[] = {
+      {"MainWnd", "RecResol", 40355}, {"MainWnd", "SyncConOutUnit1", 40363},
+      {"MainWnd", "Io96KUnit0", 40385}, {"MainWnd", "IoMadi96KUnit0", 45001},
+      {"MainWnd", "IoMadiModeUnit0", 45021}, {"MainWnd", "IoAESInpSRC0", 9},
+      {"MainWnd", "MClkUnit1", 40410}, {"MainWnd", "SyncInTrigOnly", 1},
+      {"MainWnd", "SyncIn", 40502}, {"MainWnd", "SyncOut", 2},
+      {"MainWnd", "SrateSelector", 41585}, {"MainWnd", "FrateSelector", 41604},
+      {"MainWnd", "Timebar", 40518}, {"MainWnd", "WavAxis", 40723},
+      {"MainWnd", "SnapEnable", 1}, {"MainWnd", "Snap", 40522},
+      {"MainWnd", "MutedSoloAudOut", 17}, {"MainWnd", "MutedSoloMidiOut", 5},
+      {"MainWnd", "ScrubMode", 40875}, {"MainWnd", "ProcRefATk", 40880},
+      {"MainWnd", "ProcDelUnRefATk", 40884}, {"MainWnd", "ProcRefCTk", 40888},
+      {"MainWnd", "ProcDelUnRefCTk", 40890}, {"MainWnd", "ProcRefMTk", 43300},
+      {"MainWnd", "ProcDelUnRefMTk", 43305}, {"MainWnd", "EditOverlapMode", 40893},
+      {"MainWnd", "EditMultiOutMode", 40897}, {"MainWnd", "S9PinMode", 40902},
+      {"MainWnd", "KeepSel", 1}, {"MainWnd", "FastRedraw", 0}, {"MainWnd", "WindFast", 1},
+      {"MainWnd", "ScrubWind", 1}, {"MainWnd", "DetMixElemChanges", 0},
+      {"MainWnd", "FillWvForm", 1}, {"MainWnd", "StreamSmpBufSize", 256},
+      {"MainWnd", "ProChStat", 1}, {"MainWnd", "UseNumSpExt", 1},
+      {"MainWnd", "UndoLevels", 25}, {"MainWnd", "AutoSave", 7}, {"MainWnd", "LTool", 5},
+      {"MainWnd", "RTool", 6}, {"MainWnd", "AltLTool", 7}, {"MainWnd", "AltRTool", 8},
+      {"MainWnd", "SyncInAutoPlayStop", 1}, {"MainWnd", "SlvMtcPrepDurat", 1234},
+      {"MainWnd", "AlignOutElemsWFader", 0}, {"MainWnd", "AlignOutElemsWNoInp", 1},
+      {"MainWnd", "SyncInDropOut", 4800}, {"MainWnd", "SyncInMTCQF48", 1},
+      {"MainWnd", "SyncOutBITCPos", 4}, {"MainWnd", "MidiCfgSUnit1", 1},
+      {"MainWnd", "ConsoleEnable", 0}, {"MainWnd", "VSyncedMClk", 0},
+      {"MrkDirWnd", "Sort", 40731}, {"BigClocWnd", "AlwaysOnTop", 0},
+      {"VideoWnd", "VideoDispSize", 40738}, {"VideoWnd", "AlwaysOnTop", 0},
+      {"9PinWnd", "AlwaysOnTop", 0}, {"9PinWnd", "RecBtnEnable", 1},
+      {"MixWnd", "AlwaysOnTop", 0},
+  };
+  EnterRunFolder("hrl_commands_save", ini);
+  char path[MAX_PATH];
+  GetCurrentDirectoryA(MAX_PATH, path);
+  std::strcat(path, "\\HRLMixerDef.INI");
+  for (int run = 0; run < 2; ++run) {
+    SCOPED_TRACE(run);
+    Startup().Reset();
+    Startup().unitCount = 1;  // a card without a host interface
+    std::thread saver([] {
+      HWND wnd = nullptr;
+      for (int i = 0; i < 500 && !(wnd = FindWindowA("QV_WC200", nullptr)); ++i) Sleep(20);
+      ASSERT_NE(wnd, nullptr);
+      SendMessageA(wnd, WM_COMMAND, 41849, 0);  // Save Settings
+      PostMessageA(wnd, WM_CLOSE, 0, 0);
+    });
+    EXPECT_EQ(HrlWinMain(GetModuleHandleA(nullptr), "", SW_SHOWNORMAL), 0);
+    saver.join();
+    for (const auto& w : want)
+      EXPECT_EQ(static_cast<int>(GetPrivateProfileIntA(w.section, w.key, -1, path)), w.value)
+          << w.section << " " << w.key;
+    char vitc[64];
+    GetPrivateProfileStringA("MainWnd", "SyncInVITCDec", "", vitc, sizeof vitc, path);
+    EXPECT_STREQ(vitc, "1 2 1 3 1");
+  }
 }
 
 }  // namespace
