@@ -22,5 +22,4 @@ void DocAutoSave() {}
 void ExvScanModules(const char*) {}
 void ExvFreeModules() {}
 void QVCIN_UnRegisterConsole() {}
-void MainMenuTailor() {}
 void DocOpenLastMix() {}

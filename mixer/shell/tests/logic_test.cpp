@@ -5,6 +5,8 @@
 #include "mixer/shell/knob.h"
 #include "mixer/shell/markerkeys.h"
 #include "mixer/shell/menuinit.h"
+#include "mixer/shell/menusetup.h"
+#include "mixer/model/util/strtab.h"
 #include "mixer/shell/prompts.h"
 #include "mixer/shell/syncwatch.h"
 #include "mixer/shell/timer.h"
@@ -406,6 +408,76 @@ TEST(Prompts, RecordReadyRanges) {
       EXPECT_EQ(last, c.last);
     }
   }
+}
+
+// The text an edit list leaves on item `id`: 0 deleted, the renamed string
+// id, or 1 when untouched.
+uint32_t ItemAfter(const std::vector<MenuEdit>& edits, uint32_t id) {
+  uint32_t state = 1;
+  for (const MenuEdit& e : edits) {
+    if (e.id != id) continue;
+    if (e.kind == kMenuDeleteId) state = 0;
+    if (e.kind == kMenuRenameId && state) state = e.text;
+  }
+  return state;
+}
+
+TEST(MainMenuSetup, TailorsClockAndIoItemsPerUnitType) {
+  struct Want {
+    uint32_t id;
+    uint32_t after;
+  };
+  struct Row {
+    const char* name;
+    MenuUnit unit;
+    std::vector<Want> want;
+  };
+  const Row rows[] = {
+      {"type 100", {1, 100, 0, 0, 0},
+       {{40360, 0}, {40365, 0}, {40409, IDS_MENU_MADI_A}, {40410, IDS_MENU_MADI_B},
+        {40412, 0}, {40416, 0}, {40418, 1}, {40421, 0}, {40408, 1}, {40386, 0}}},
+      {"type 5", {1, 5, 0, 0, 0},
+       {{40362, 0}, {40363, IDS_MENU_FRAME_CLOCK}, {40364, IDS_MENU_FRAME_CLOCK_90},
+        {40409, 0}, {40414, 0}, {40415, IDS_MENU_FRAME_CLOCK_2}, {40417, 0}, {40418, 1}}},
+      {"type 9", {1, 9, 0, 0, 0},
+       {{40384, IDS_MENU_2CH_AES}, {40385, IDS_MENU_1CH_AES}, {40409, 0},
+        {40410, IDS_MENU_AES_12}, {40412, IDS_MENU_AES_34}, {40415, IDS_MENU_FRAME_CLOCK_2}}},
+      {"type 13", {1, 13, 0, 0, 0},
+       {{40409, IDS_MENU_MADI}, {40410, IDS_MENU_ADAT_A}, {40413, IDS_MENU_ADAT_C},
+        {40414, 0}}},
+      {"other type", {1, 6, 0, 0, 0}, {{40409, IDS_MENU_MADI}, {40414, 0}, {40415, IDS_MENU_FRAME_CLOCK_2}}},
+      {"host kind 3", {0, 0, 3, 0, 0},
+       {{40387, 0}, {40389, 0}, {40412, 0}, {40416, 0}, {40386, 0}, {40388, 0}, {40384, 1}, {40409, 1}}},
+      {"host kind 2 with mixer DSPs", {0, 0, 2, 1, 0},
+       {{40409, 0}, {40384, 0}, {40385, 0}, {40386, 0}, {40387, 1}, {40389, 1}}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const std::vector<MenuEdit> edits = MainMenuSetupEdits(&row.unit, 1);
+    for (const Want& w : row.want) EXPECT_EQ(ItemAfter(edits, w.id), w.after) << w.id;
+  }
+}
+
+TEST(MainMenuSetup, AbsentUnitsGoFromTheLastAndUnusableIoGreys) {
+  const MenuUnit one[1] = {{1, 6, 0, 0, 0}};
+  const std::vector<MenuEdit> edits = MainMenuSetupEdits(one, 1);
+  std::vector<int32_t> masterClockPositions;
+  for (const MenuEdit& e : edits)
+    if (e.kind == kMenuDeletePos && e.path.settings == 0) masterClockPositions.push_back(e.pos);
+  EXPECT_EQ(masterClockPositions, (std::vector<int32_t>{3, 2, 1}));
+  for (uint32_t id : {41612u, 41613u, 41614u}) EXPECT_EQ(ItemAfter(edits, id), 0u) << id;
+  EXPECT_EQ(ItemAfter(edits, 41611), 1u);
+  EXPECT_EQ(ItemAfter(edits, 46191), 0u);
+  // Type 6 uses MADI but not AES: only the AES sub-menu greys whole.
+  auto greyedWhole = [&](int io) {
+    for (const MenuEdit& e : edits)
+      if (e.kind == kMenuGreyPos && e.path.settings == 2 && e.path.io == -1 && e.pos == io)
+        return true;
+    return false;
+  };
+  EXPECT_FALSE(greyedWhole(0));
+  EXPECT_FALSE(greyedWhole(1));
+  EXPECT_TRUE(greyedWhole(3));
 }
 
 }  // namespace

@@ -277,7 +277,7 @@ bool PromptNumber(uint32_t caption, int32_t value) {
 void VarispeedPrompt() {
   char text[16];
   VarispeedPromptText(Varispeed(), text, sizeof text);
-  if (Prompt(588, text)) SetArrParam(1, static_cast<uint32_t>(VarispeedFromEntry(InputText())));
+  if (Prompt(IDS_PROMPT_VARISPEED, text)) SetArrParam(1, static_cast<uint32_t>(VarispeedFromEntry(InputText())));
 }
 
 void RebuildPlayback() {
@@ -288,7 +288,7 @@ void RebuildPlayback() {
 // Midi Parts recorded with a tempo follow a tempo change.
 void RetimeMidiParts(bool ask) {
   if (ArrHasTempoMidiParts()) {
-    const bool yes = !ask || MessageBoxById(mainWnd, 346, MB_YESNO | MB_ICONQUESTION) == IDYES;
+    const bool yes = !ask || MessageBoxById(mainWnd, IDS_ADJUST_MIDI_PARTS, MB_YESNO | MB_ICONQUESTION) == IDYES;
     if (yes && ArrRetimeMidiParts()) RebuildPlayback();
   }
   MidiRebuildAndPrep(CurArr, Locs().NowLoc);
@@ -297,13 +297,13 @@ void RetimeMidiParts(bool ask) {
 bool LocatorsInOrder(bool strict) {
   const Locators& l = Locs();
   if (strict ? l.LeftLoc < l.RightLoc : l.LeftLoc <= l.RightLoc) return true;
-  MessageBoxById(mainWnd, 267, MB_ICONEXCLAMATION);
+  MessageBoxById(mainWnd, IDS_LOCATORS_NOT_SET, MB_ICONEXCLAMATION);
   return false;
 }
 
 void TempoFromLocs() {
   if (!LocatorsInOrder(true)) return;
-  if (!PromptNumber(586, TempoBars)) return;
+  if (!PromptNumber(IDS_PROMPT_TEMPO_BARS, TempoBars)) return;
   TempoBars = BarsFromEntry(InputText());
   const ProjectSettings& p = Settings();
   ArrPrevTempo = {TempoMap, p.Tempo, p.SampleRate};
@@ -315,19 +315,19 @@ void TempoFromLocs() {
 }
 
 void UndoLevelsPrompt() {
-  if (!PromptNumber(584, UndoLevels - 1)) return;
+  if (!PromptNumber(IDS_PROMPT_UNDO_LEVELS, UndoLevels - 1)) return;
   UndoDiscard(0);
   UndoLevels = UndoLevelsFromEntry(InputText());
 }
 
 void BufSizePrompt() {
-  if (!PromptNumber(589, StreamSmpBufSize)) return;
+  if (!PromptNumber(IDS_PROMPT_SMP_BUF_SIZE, StreamSmpBufSize)) return;
   StreamSmpBufSize = SmpBufSizeFromEntry(InputText());
   MixReallocDsp();
 }
 
 void AutoSavePrompt() {
-  if (PromptNumber(585, AutoSave)) AutoSave = AutoSaveFromEntry(InputText());
+  if (PromptNumber(IDS_PROMPT_AUTO_SAVE, AutoSave)) AutoSave = AutoSaveFromEntry(InputText());
 }
 
 // Every existing floating window follows its own AlwaysOnTop word.
@@ -349,11 +349,11 @@ void Console() {
     ConsoleEnable = 0;
     QVCIN_UnRegisterConsole();
   } else if (!Shell().comEx) {
-    MessageBoxById(mainWnd, 329, MB_ICONEXCLAMATION);
+    MessageBoxById(mainWnd, IDS_DCOM_MISSING, MB_ICONEXCLAMATION);
   } else if (ConsoleRegister()) {
     ConsoleEnable = 1;
   } else {
-    MessageBoxById(mainWnd, 330, MB_ICONEXCLAMATION);
+    MessageBoxById(mainWnd, IDS_CONSOLE_MANAGER_MISSING, MB_ICONEXCLAMATION);
   }
   CheckItem(41814, ConsoleEnable);
 }
@@ -448,7 +448,7 @@ void GlobalCommand(uint32_t id) {
   const bool strict = id == 41442 || id == 41443;
   const bool ordered = id == 41444 || id == 41449;
   if ((strict || ordered) && !LocatorsInOrder(strict)) return;
-  if (!ArrGlobalCommand(id)) MessageBoxById(mainWnd, 268, MB_ICONEXCLAMATION);
+  if (!ArrGlobalCommand(id)) MessageBoxById(mainWnd, IDS_SELECT_PART_FIRST, MB_ICONEXCLAMATION);
 }
 
 void ToolWindow() {
@@ -667,7 +667,7 @@ bool SingleCommand(uint32_t id) {
     case 41846: ArrGlobalCommand(id); return true;
     case 41847: TempoFromLocs(); return true;
     case 41848:
-      if (UnitsConfigDialog()) MessageBoxById(mainWnd, 347, MB_ICONINFORMATION);
+      if (UnitsConfigDialog()) MessageBoxById(mainWnd, IDS_UNIT_CONFIG_CHANGED, MB_ICONINFORMATION);
       return true;
     case 41849: SaveMainSettings(); return true;
     case 42300: ToolWindow(); return true;

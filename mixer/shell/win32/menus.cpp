@@ -11,6 +11,8 @@
 #include "mixer/mix/services.h"
 #include "mixer/shell/mainopts.h"
 #include "mixer/shell/menuinit.h"
+#include "mixer/shell/menusetup.h"
+#include "mixer/model/util/win32/winstr.h"
 #include "mixer/shell/services.h"
 #include "mixer/shell/win32/shell.h"
 #include "mixer/shell/wndtable.h"
@@ -102,4 +104,45 @@ void MainMenuInit(HWND wnd) {
   HMENU menu = GetMenu(wnd);
   if (!menu) return;
   for (const MenuItemState& item : MainMenuInitItems(GatherMenuState())) EnableItem(menu, item);
+}
+
+namespace {
+
+HMENU SettingsSubMenu(HMENU bar, const MenuPath& path) {
+  HMENU sub = GetSubMenu(GetSubMenu(bar, kMenuSettingsPos), path.settings);
+  return path.io >= 0 && sub ? GetSubMenu(sub, path.io) : sub;
+}
+
+void ApplyEdit(HMENU bar, const MenuEdit& e) {
+  switch (e.kind) {
+    case kMenuDeleteId:
+      DeleteMenu(bar, e.id, MF_BYCOMMAND);
+      break;
+    case kMenuRenameId:
+      MenuSetTextById(bar, e.id, MF_BYCOMMAND, e.id, e.text);
+      break;
+    case kMenuDeletePos:
+      if (HMENU sub = SettingsSubMenu(bar, e.path)) DeleteMenu(sub, e.pos, MF_BYPOSITION);
+      break;
+    case kMenuGreyPos:
+      if (HMENU sub = SettingsSubMenu(bar, e.path))
+        EnableMenuItem(sub, e.pos, MF_BYPOSITION | MF_GRAYED);
+      break;
+    case kMenuGreyId:
+      EnableMenuItem(bar, e.id, MF_BYCOMMAND | MF_GRAYED);
+      break;
+  }
+}
+
+}  // namespace
+
+void MainMenuTailor() {
+  HMENU bar = MainMenu();
+  if (!bar) return;
+  MenuUnit units[4] = {};
+  const int count = UnitCount() < 4 ? UnitCount() : 4;
+  for (int u = 0; u < count; ++u)
+    units[u] = {UnitHasHostUnit(u) ? 0 : 1, UnitIoType(u), UnitHwKind(u), UnitHasMixDsps(u),
+                UnitRate96kCapable(u)};
+  for (const MenuEdit& e : MainMenuSetupEdits(units, count)) ApplyEdit(bar, e);
 }

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -471,6 +472,103 @@ TEST(Commands, SavedSettingsRestoreToThemselves) {
     GetPrivateProfileStringA("MainWnd", "SyncInVITCDec", "", vitc, sizeof vitc, path);
     EXPECT_STREQ(vitc, "1 2 1 3 1");
   }
+}
+
+// One card of type 100: its master clock items are renamed, the other units'
+// entries are gone.
+TEST(Commands, MenuIsTailoredToTheUnitsFound) {
+  Startup().Reset();
+  Startup().unitCount = 1;
+  Startup().ioType[0] = 100;
+  EnterRunFolder("hrl_commands_tailor", "");
+  char aes[32] = {}, tdif[32] = {};
+  int clockEntries = -1, clockOut = 0;
+  std::thread reader([&] {
+    HWND wnd = nullptr;
+    for (int i = 0; i < 500 && !(wnd = FindWindowA("QV_WC200", nullptr)); ++i) Sleep(20);
+    ASSERT_NE(wnd, nullptr);
+    SendMessageA(wnd, WM_NULL, 0, 0);
+    HMENU menu = GetMenu(wnd);
+    GetMenuStringA(menu, 40409, aes, sizeof aes, MF_BYCOMMAND);
+    GetMenuStringA(menu, 40410, tdif, sizeof tdif, MF_BYCOMMAND);
+    clockEntries = GetMenuItemCount(GetSubMenu(GetSubMenu(menu, 2), 0));
+    clockOut = static_cast<int>(GetMenuState(menu, 40360, MF_BYCOMMAND));
+    PostMessageA(wnd, WM_CLOSE, 0, 0);
+  });
+  EXPECT_EQ(HrlWinMain(GetModuleHandleA(nullptr), "", SW_SHOWNORMAL), 0);
+  reader.join();
+  EXPECT_STREQ(aes, "MADI &A");
+  EXPECT_STREQ(tdif, "MADI &B");
+  EXPECT_EQ(clockEntries, 2);  // unit 1 and Video Sync
+  EXPECT_EQ(clockOut, -1);     // no word-clock output on type 100
+}
+
+// Accelerators reach the dispatcher through the menu's state: a greyed item
+// sends nothing, an enabled one toggles its check.
+WNDPROC frameProc = nullptr;
+int undoCommands = 0;
+LRESULT CALLBACK CountingProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_COMMAND && LOWORD(wParam) == 41440) ++undoCommands;
+  return CallWindowProcA(frameProc, wnd, msg, wParam, lParam);
+}
+
+TEST(Commands, AcceleratorsFollowTheMenuState) {
+  Startup().Reset();
+  EnterRunFolder("hrl_commands_accel", "");
+  int undoSent = -1;
+  UINT passKeys = 0;
+  std::thread presser([&] {
+    HWND wnd = nullptr;
+    for (int i = 0; i < 500 && !(wnd = FindWindowA("QV_WC200", nullptr)); ++i) Sleep(20);
+    ASSERT_NE(wnd, nullptr);
+    SendMessageA(wnd, WM_NULL, 0, 0);
+    frameProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountingProc)));
+    HACCEL accel = LoadAcceleratorsA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(447));
+    BYTE keys[256] = {};
+    keys[VK_CONTROL] = 0x80;
+    SetKeyboardState(keys);
+    MSG msg = {wnd, WM_KEYDOWN, 'Z', 0, 0, {}};
+    TranslateAcceleratorA(wnd, accel, &msg);  // Undo, greyed: nothing to undo
+    undoSent = undoCommands;
+    keys[VK_MENU] = 0x80;
+    SetKeyboardState(keys);
+    msg.wParam = 'K';
+    TranslateAcceleratorA(wnd, accel, &msg);  // Ctrl+Alt+K: pass all keys on
+    passKeys = GetMenuState(GetMenu(wnd), 41830, MF_BYCOMMAND);
+    SetKeyboardState(std::array<BYTE, 256>{}.data());
+    SetWindowLongPtrA(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(frameProc));
+    PostMessageA(wnd, WM_CLOSE, 0, 0);
+  });
+  EXPECT_EQ(HrlWinMain(GetModuleHandleA(nullptr), "", SW_SHOWNORMAL), 0);
+  presser.join();
+  EXPECT_EQ(undoSent, 0);
+  EXPECT_TRUE(passKeys & MF_CHECKED);
+  EXPECT_EQ(AllKeyInpToMixElem, 1);
+  AllKeyInpToMixElem = 0;
+}
+
+// Switching the sync input to an external source takes the seamless loop
+// off.
+TEST(Commands, ExternalSyncInSwitchesTheLoopOff) {
+  Startup().Reset();
+  EnterRunFolder("hrl_commands_syncin", "");
+  uint32_t loopOn = 0, loopAfter = 0;
+  std::thread sender([&] {
+    HWND wnd = nullptr;
+    for (int i = 0; i < 500 && !(wnd = FindWindowA("QV_WC200", nullptr)); ++i) Sleep(20);
+    ASSERT_NE(wnd, nullptr);
+    SendMessageA(wnd, WM_COMMAND, 41430, 0);  // seamless loop on
+    loopOn = Settings().PlayRecMode & kModeLoop;
+    SendMessageA(wnd, WM_COMMAND, 40502, 0);
+    loopAfter = Settings().PlayRecMode & kModeLoop;
+    SendMessageA(wnd, WM_COMMAND, 40501, 0);
+    PostMessageA(wnd, WM_CLOSE, 0, 0);
+  });
+  EXPECT_EQ(HrlWinMain(GetModuleHandleA(nullptr), "", SW_SHOWNORMAL), 0);
+  sender.join();
+  EXPECT_NE(loopOn, 0u);
+  EXPECT_EQ(loopAfter, 0u);
 }
 
 }  // namespace
