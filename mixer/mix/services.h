@@ -58,5 +58,19 @@ void MixDspLayoutFree();
 // Offers to save the mix when it changed ("Save mix changes?"); 0 when the
 // user cancelled.
 int MixOfferSave();
+// 1 when the element states differ from the snapshot taken with the mix.
+int MixElemStatesChanged();
 // Sets the mixer's record-ready lamps: 1 ready, 2 recording.
 void MixSetRecLamps(int state);
+
+// Commands of the main menu that the mixer carries out.
+void MixEditModeCmd();
+void MixAutomationEnableCmd();
+void MixDelayCompCmd();
+void MixAutomRecordCmd(MixDoc* mixer);
+// Snapshot of every element's state for DetMixElemChanges, and its release.
+void MixSnapshotStates();
+void MixFreeSnapshot();
+// The mixer window in full (1) or small (0) view; -1 while it is closed.
+int MixWndView();
+void MixWndCreate(int fullView);
