@@ -284,6 +284,7 @@ MixElem* MixElemCreate(uint32_t type, MixColumn* column, int32_t ypos, int32_t b
   e->Word2 = word2;
   e->KnobCount = static_cast<int32_t>(props.KnobCount);
   e->Height = static_cast<int32_t>(props.LittleHeight);
+  e->StateSize = props.StateSize;
   // Without the automation library the element still works, unautomated.
   if (!MxaCreateElemKnobs(e)) e->Knobs = nullptr;
 
@@ -369,8 +370,8 @@ int32_t MixElemRouting(const MixElem* elem) {
 uint32_t MixElemStateLength(const MixElem* elem) {
   if (elem->DummyRecord) return static_cast<uint32_t>(elem->DummyRecord->size());
   uint32_t len = 0;
-  if (!CallGetElement(elem->Ref, kGetStateLength, &len)) return 0;
-  return len;
+  if (CallGetElement(elem->Ref, kGetStateLength, &len) && len) return len;
+  return elem->StateSize;
 }
 
 void MixDocSendTempo(MixDoc* doc, uint32_t tempoX100, const uint32_t meter[2]) {

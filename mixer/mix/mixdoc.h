@@ -90,6 +90,7 @@ struct MixElem {
   MixElem* RefreshNext;
   int32_t Height;     // the type's little-window height
   int32_t DspNumber;  // 1-based DSP the element is placed on, 0 = first
+  uint32_t StateSize; // the type's state size
   // A dummy element keeps the whole element record it was read from.
   std::vector<uint8_t>* DummyRecord;
 };
@@ -157,8 +158,8 @@ int MixDocStereoPartner(MixDoc* doc, int recTrack);
 void MixSnapshotStates(MixDoc* doc);
 void MixFreeSnapshot(MixDoc* doc);
 int MixIsChanged(MixDoc* doc);
-// The element's state length (get code 10) and state (get code 2); the
-// dummy's record for a dummy element.
+// The element's state length: what it answers to get code 10, else its
+// type's state size; the record's length for a dummy element.
 uint32_t MixElemStateLength(const MixElem* elem);
 
 // The program-wide mixer DSP state: 1 the last allocation held, 2 the DSP

@@ -60,3 +60,10 @@ void MixDspLayoutFree();
 int MixOfferSave();
 // Sets the mixer's record-ready lamps: 1 ready, 2 recording.
 void MixSetRecLamps(int state);
+
+// Document commands: opens a mix file as the current document (the present
+// one stays when the file cannot be opened) and saves the current document;
+// 1 or 0 after the message. The current document's file, "" when none.
+int MixOpenCurrent(const char* path);
+int MixSaveCurrent(const char* path);
+const char* MixCurrentFile();
