@@ -12,6 +12,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static MixFixture* fixture = new MixFixture();
   fixture->host.units = 2;
+  fixture->host.messages.clear();
+  fixture->aut.calls.clear();
   if (size > (1u << 20)) return 0;
   std::vector<uint8_t> image(data, data + size);
   image.push_back(0);  // never empty
