@@ -67,10 +67,18 @@ void MixSetRecLamps(int state);
 void MixEditModeCmd();
 void MixAutomationEnableCmd();
 void MixDelayCompCmd();
-void MixAutomRecordCmd(MixDoc* mixer);
-// Snapshot of every element's state for DetMixElemChanges, and its release.
+// Starts or ends automation recording; 1 when it did.
+int MixAutomRecordCmd(MixDoc* mixer);
+// Snapshot of the current mixer's element states for DetMixElemChanges,
+// and its release.
 void MixSnapshotStates();
 void MixFreeSnapshot();
 // The mixer window in full (1) or small (0) view; -1 while it is closed.
 int MixWndView();
 void MixWndCreate(int fullView);
+// Document commands: opens a mix file as the current document (the present
+// one stays when the file cannot be opened) and saves the current document;
+// 1 or 0 after the message. The current document's file, "" when none.
+int MixOpenCurrent(const char* path);
+int MixSaveCurrent(const char* path);
+const char* MixCurrentFile();
