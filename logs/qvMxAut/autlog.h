@@ -62,9 +62,11 @@ constexpr uint32_t kAutCapturedTimeout = 86400000;
 
 // Every call answers 1 for success and 0 for failure. Handles that name
 // nothing (deleted, or of another kind) fail. While the engine is inside the
-// knob-value callback, calls that change logs, maps, knobs, views or the
-// locator fail: only reading and the user move (which then answers 0) are
-// allowed there.
+// knob-value callback, calls that create or delete logs, events, maps,
+// knobs or views, move knobs between tracks, thin logs, start, stop or
+// locate fail, since the walk that made the callback holds those objects:
+// reading, the settings, enable modes, setting a play-map entry and the user
+// move (which then answers 0) are allowed there.
 class AutEngine {
  public:
   static constexpr uint32_t kDefaultEventLimit = 0x7FFFFFFFu;

@@ -69,8 +69,9 @@ int32_t AutEngine::CreatePlayLogKnobMap(int32_t count, AutMapHandle* out) {
 }
 
 // The knob is stored as given: a knob deleted later simply stops resolving.
+// Allowed inside the knob-value callback: it stores one word and neither
+// adds nor removes anything a running walk holds.
 int32_t AutEngine::SetPlayLogKnobMapValue(AutMapHandle map, int32_t index, AutKnobHandle knob) {
-  if (Busy()) return 0;
   AutPlayMap* m = playMaps_.Find(map);
   if (m == nullptr || index < 0 || static_cast<size_t>(index) >= m->knobs.size()) return 0;
   m->knobs[static_cast<size_t>(index)] = knob;

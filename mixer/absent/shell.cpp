@@ -9,20 +9,17 @@ uint32_t mixChanges = 0;
 }  // namespace
 
 void StatusUpdate(int, uint32_t, int) {}
+void SFManNotify(uint32_t, uint32_t) {}
 void ArrChangeCountRaise() { ++arrChanges; }
 uint32_t ArrChangeCountGet() { return arrChanges; }
 void ArrChangeCountSet(uint32_t count) { arrChanges = count; }
 uint32_t MixChangeCountGet() { return mixChanges; }
 void MixChangeCountSet(uint32_t count) { mixChanges = count; }
-void SFManNotify(uint32_t, uint32_t) {}
 void TakeDirWndRepaint() {}
 int ContextEditToolActive() { return 0; }
-void SFManStartHook() {}
-void SFManExitHook() {}
 void DocWriteLastFiles() {}
 void DocAutoSave() {}
 void ExvScanModules(const char*) {}
 void ExvFreeModules() {}
 void QVCIN_UnRegisterConsole() {}
-void MainMenuTailor() {}
 void DocOpenLastMix() {}

@@ -73,3 +73,21 @@ void ProcRunProgress(int32_t location);
 void EopUpdateMenu(void* mainWnd);
 // 1 while an external module's audition plays.
 int EopAuditionPlaying();
+
+// Commands of the main menu that the arrange editor carries out.
+// The global arrangement commands 41442..41461 and flatten (41846), after
+// the dispatcher's locator checks; 0 when a command needing a selection
+// found none.
+int ArrGlobalCommand(uint32_t id);
+// Midi Parts recorded with a tempo: whether any exist, and their re-timing
+// to the tempo map (1 when anything changed).
+int ArrHasTempoMidiParts();
+int ArrRetimeMidiParts();
+// Writes the info tool and the crossfade defaults of section ArrangeWnd.
+void ArrSaveSettings();
+// Sets the arrange window's follow button (1 pressed).
+void ArrSetFollowButton(int pressed);
+// One zoom step of the arrange window (in = 1).
+void ArrZoomStep(int in);
+// Runs an external off-line module's menu item.
+void EopRunTool(void* mainWnd, uint32_t id);

@@ -58,5 +58,27 @@ void MixDspLayoutFree();
 // Offers to save the mix when it changed ("Save mix changes?"); 0 when the
 // user cancelled.
 int MixOfferSave();
+// 1 when the element states differ from the snapshot taken with the mix.
+int MixElemStatesChanged();
 // Sets the mixer's record-ready lamps: 1 ready, 2 recording.
 void MixSetRecLamps(int state);
+
+// Commands of the main menu that the mixer carries out.
+void MixEditModeCmd();
+void MixAutomationEnableCmd();
+void MixDelayCompCmd();
+// Starts or ends automation recording; 1 when it did.
+int MixAutomRecordCmd(MixDoc* mixer);
+// Snapshot of the current mixer's element states for DetMixElemChanges,
+// and its release.
+void MixSnapshotStates();
+void MixFreeSnapshot();
+// The mixer window in full (1) or small (0) view; -1 while it is closed.
+int MixWndView();
+void MixWndCreate(int fullView);
+// Document commands: opens a mix file as the current document (the present
+// one stays when the file cannot be opened) and saves the current document;
+// 1 or 0 after the message. The current document's file, "" when none.
+int MixOpenCurrent(const char* path);
+int MixSaveCurrent(const char* path);
+const char* MixCurrentFile();

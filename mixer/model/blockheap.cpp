@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "mixer/model/util/numbers.h"
+#include "sysheap.h"
 
 namespace {
 
@@ -11,7 +12,8 @@ namespace {
 // is 16 bytes so that the caller's bytes keep the allocator's alignment.
 struct BlockHead {
   uint32_t Size;
-  uint32_t Pad[3];
+  uint32_t Private;  // 1 when the block is in the heap's private heap
+  uint32_t Pad[2];
 };
 static_assert(sizeof(BlockHead) == 16);
 
@@ -38,20 +40,47 @@ void* BlockHeap::Grow(void* block, uint32_t size) {
   if (rounded == 0) return nullptr;
   uint32_t old = Size(block);
   if (rounded <= old) return block;
-  void* raw = std::realloc(block ? HeadOf(block) : nullptr, sizeof(BlockHead) + size_t{rounded});
+  // A block stays in the heap it was first allocated from.
+  const bool inPrivate = block ? HeadOf(block)->Private != 0 : sys_ != nullptr;
+  void* oldRaw = block ? HeadOf(block) : nullptr;
+  const size_t bytes = sizeof(BlockHead) + size_t{rounded};
+  void* raw = inPrivate ? SysHeapRealloc(sys_, oldRaw, bytes) : std::realloc(oldRaw, bytes);
   if (raw == nullptr) return nullptr;
   auto* head = static_cast<BlockHead*>(raw);
   head->Size = rounded;
-  auto* bytes = reinterpret_cast<uint8_t*>(head + 1);
-  std::memset(bytes + old, 0, rounded - old);
-  if (block == nullptr) ++blocks_;
-  return bytes;
+  head->Private = inPrivate ? 1 : 0;
+  std::memset(reinterpret_cast<uint8_t*>(head + 1) + old, 0, rounded - old);
+  if (block == nullptr) {
+    ++blocks_;
+    if (inPrivate) ++privateBlocks_;
+  }
+  return reinterpret_cast<uint8_t*>(head + 1);
 }
 
 void BlockHeap::Free(void* block) {
   if (block == nullptr) return;
-  std::free(HeadOf(block));
+  if (HeadOf(block)->Private) {
+    SysHeapFree(sys_, HeadOf(block));
+    --privateBlocks_;
+  } else {
+    std::free(HeadOf(block));
+  }
   --blocks_;
+}
+
+int BlockHeap::Create() {
+  if (sys_) return 1;
+  if (TakeFailure()) return 0;
+  sys_ = SysHeapCreate();
+  return sys_ != nullptr;
+}
+
+void BlockHeap::Destroy() {
+  if (!sys_) return;
+  SysHeapDestroy(sys_);
+  sys_ = nullptr;
+  blocks_ -= privateBlocks_;
+  privateBlocks_ = 0;
 }
 
 uint32_t BlockHeap::Size(const void* block) { return block ? HeadOf(block)->Size : 0; }

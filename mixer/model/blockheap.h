@@ -3,6 +3,12 @@
 // its needed size rounded up to kHeapGrowStep, so it may move; its owner
 // keeps indexes, never pointers, into it. Portable, so that the model's code
 // and its tests run the same in every build.
+//
+// The program creates each heap as a private heap of its own (a Win32 heap in
+// the Windows builds) and destroys it at the end, which returns every block
+// still in it. A heap that was never created takes its blocks from the
+// process allocator, as the model's tests use it; each block remembers which
+// of the two it came from.
 #pragma once
 
 #include <cstdint>
@@ -25,19 +31,29 @@ class BlockHeap {
 
   void Free(void* block);
 
+  // Makes the heap private; 0 when the system refuses it (or after
+  // FailNext). Blocks allocated before stay where they are.
+  int Create();
+  // Ends the private heap with every block still in it; later blocks come
+  // from the process allocator again.
+  void Destroy();
+  bool Created() const { return sys_ != nullptr; }
+
   // Bytes the block holds (its rounded size); 0 for null.
   static uint32_t Size(const void* block);
 
   // Blocks allocated and not yet freed.
   uint32_t Blocks() const { return blocks_; }
 
-  // Makes the next Alloc or Grow fail as if the heap had no room (tests of
-  // the memory-exhaustion paths).
+  // Makes the next Alloc, Grow or Create fail as if the heap had no room
+  // (tests of the memory-exhaustion paths).
   void FailNext() { failNext_ = true; }
 
  private:
   bool TakeFailure();
 
   uint32_t blocks_ = 0;
+  uint32_t privateBlocks_ = 0;  // of blocks_, those in the private heap
+  void* sys_ = nullptr;         // the private heap, null before Create
   bool failNext_ = false;
 };

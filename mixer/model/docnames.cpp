@@ -6,15 +6,17 @@ namespace {
 
 struct DocName {
   char text[kDocNameSize];
+  int32_t named;
 };
 
 DocName gArrName{};
 DocName gMixName{};
 
-int SetName(DocName& doc, const char* name) {
+int SetName(DocName& doc, const char* name, int32_t named) {
   size_t n = std::strlen(name);
   if (n >= sizeof doc.text) return 0;
   std::memcpy(doc.text, name, n + 1);
+  doc.named = named ? 1 : 0;
   return 1;
 }
 
@@ -31,11 +33,13 @@ int GetName(const DocName& doc, char* out, int size) {
 
 }  // namespace
 
-void ArrNameClear() { gArrName.text[0] = '\0'; }
-void MixNameClear() { gMixName.text[0] = '\0'; }
+void ArrNameClear() { gArrName = DocName{}; }
+void MixNameClear() { gMixName = DocName{}; }
 
-int ArrNameSet(const char* name, int32_t) { return SetName(gArrName, name); }
-int MixNameSet(const char* name, int32_t) { return SetName(gMixName, name); }
+int ArrNameSet(const char* name, int32_t named) { return SetName(gArrName, name, named); }
+int MixNameSet(const char* name, int32_t named) { return SetName(gMixName, name, named); }
+int ArrIsNamed() { return gArrName.named; }
+int MixIsNamed() { return gMixName.named; }
 
 int ArrNameGet(char* out, int size) { return GetName(gArrName, out, size); }
 int MixNameGet(char* out, int size) { return GetName(gMixName, out, size); }

@@ -20,4 +20,7 @@ int MixNameSet(const char* name, int32_t named = 1);
 // Copy the name into out of `size` bytes and return its length; 0 with out
 // empty when there is no name or it does not fit.
 int ArrNameGet(char* out, int size);
+// The named flag given with the document's name (0 for an untitled one).
+int ArrIsNamed();
+int MixIsNamed();
 int MixNameGet(char* out, int size);

@@ -101,6 +101,17 @@ int DiscardLevels(uint32_t n) {
   return 1;
 }
 
+}  // namespace
+
+void UndoForgetAll() {
+  ArrSnaps().Forget();
+  MrkSnaps().Forget();
+  StepIndex = StepCount = 0;
+  ActiveLevels = 0;
+}
+
+namespace {
+
 // Adopts a changed UndoLevels: the steps kept under the old size go first.
 void SyncLevels() {
   uint32_t levels = UndoLevelCount();

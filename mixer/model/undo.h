@@ -36,6 +36,10 @@ int UndoDiscard(uint32_t levels);
 // While set, recording, Undo, Redo and discarding do nothing and report
 // success.
 void UndoSuspend(int suspend);
+// Forgets every step and copy without freeing, moving or deleting anything:
+// for the end of the heaps the copies live in. The next operation starts a
+// fresh store.
+void UndoForgetAll();
 // The number of steps that can be undone.
 uint32_t UndoGetLevel();
 // 1 when a Redo is possible.

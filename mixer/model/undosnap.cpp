@@ -54,6 +54,11 @@ void SnapList::Release(uint32_t i) {
   heap_.Free(block);
 }
 
+void SnapList::Forget() {
+  for (void*& entry : entry_) entry = nullptr;
+  current_ = top_ = 0;
+}
+
 void SnapList::ReleaseAbove(uint32_t i) {
   while (top_ > i) Release(top_--);
 }

@@ -47,6 +47,8 @@ class SnapList {
 
   // Drops the n newest levels (steps back without keep and restore).
   void Drop(uint32_t n);
+  // Forgets every entry without freeing it (its heap has ended).
+  void Forget();
 
   uint32_t Current() const { return current_; }
   uint32_t Top() const { return top_; }

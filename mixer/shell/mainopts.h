@@ -14,3 +14,11 @@ extern int32_t KeepWvFrmFiles;
 extern int32_t VSyncedMClk;         // the master clock follows video
 extern int32_t SyncInTrigOnly;      // incoming time code only triggers
 extern int32_t ConsoleEnable;       // the control surface is linked
+extern int32_t DetMixElemChanges;   // element changes count as mix changes
+extern int32_t SyncOut;             // sync outputs, bit k = item 40506 + k
+// The sync configuration the units are sent: drop-out samples, the burnt-in
+// time code position, the quarter-frame choice and the VITC decoder set-up.
+extern int32_t SyncInDropOut;
+extern int32_t SyncOutBITCPos;
+extern int32_t SyncInMTCQF48;
+extern int32_t SyncInVITCDec[5];

@@ -12,6 +12,8 @@ void MainMenuCheck(uint32_t id, int checked);
 // Status field 0..5 (-1 the group 1..5) shows `value`; nothing when the value
 // is unchanged unless `force` is set.
 void StatusUpdate(int field, uint32_t value, int force);
+// Redraws every field of the status bar when it is open.
+void StatusRedrawAll();
 // Raises the arrangement change count.
 void ArrChangeCountRaise();
 // The file manager's notification hook: event and its value.
@@ -47,9 +49,11 @@ void* MainAccelTable();
 
 // The tool window's left mouse slot holds the context-sensitive edit tool.
 int ContextEditToolActive();
-// The file manager's start and exit hooks.
+// The file manager's start and exit hooks, and the hook that reads its
+// settings beside the arrange editor's at start-up.
 void SFManStartHook();
 void SFManExitHook();
+void SFManSettingsHook();
 // Writes the last files and folders of the documents.
 void DocWriteLastFiles();
 // The external off-line modules: scan of a folder, and their release.
@@ -61,3 +65,17 @@ void QVCIN_UnRegisterConsole();
 void MainMenuTailor();
 // Opens the mix that was open last.
 void DocOpenLastMix();
+
+// Commands carried out by later parts of the shell: the document commands
+// (41000..41018, 41900..41908), the setup dialogs (41608..41614, 41800), the
+// tool window and its mouse slots, and the big clock's font and colour.
+void DocCommand(void* mainWnd, uint32_t id);
+void SetupDialog(void* mainWnd, uint32_t id);
+void ToolSelect(int slot, int tool);
+int ToolGet(int slot);
+void ToolWndCreate(void* mainWnd);
+void BigClockCommand(void* mainWnd, uint32_t id);
+// The big clock shows bars (1) or time code (0).
+void BigClockShowBars(int bars);
+// Writes the settings of every window and option into the main ini file.
+void SaveMainSettings();

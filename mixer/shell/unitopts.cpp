@@ -47,3 +47,8 @@ uint32_t RemapMasterClock(uint32_t id, const UnitHardware& unit) {
   if (unit.kind == 2) return Apply(id, kKind2, 1);
   return id;
 }
+
+uint32_t UnitOptionFlags(int32_t midiCfg, int32_t mtcQf48) {
+  uint32_t flags = static_cast<uint32_t>(midiCfg) & ~kOptionMtcQf48;
+  return mtcQf48 ? flags | kOptionMtcQf48 : flags;
+}

@@ -19,3 +19,8 @@ uint32_t RemapClockOut(uint32_t id, const UnitHardware& unit);
 uint32_t RemapIo96K(uint32_t id, const UnitHardware& unit);
 // The master clock 40408..40421.
 uint32_t RemapMasterClock(uint32_t id, const UnitHardware& unit);
+
+// A unit's option flag word: its MIDI configuration word (bit 0 the MIDI
+// set-up's choice) with bit 1 carrying the sync set-up's SyncInMTCQF48.
+constexpr uint32_t kOptionMtcQf48 = 0x2;
+uint32_t UnitOptionFlags(int32_t midiCfg, int32_t mtcQf48);

@@ -224,6 +224,18 @@ void SplashDestroy();
 // open video file.
 void NinePinSetMode(uint32_t command);
 void VideoCloseFile();
+// 1 while a video file is open.
+int VideoFileIsOpen();
+// A unit's I/O unit type code (5..17 or 100), and the unit layer's 64-96 kHz
+// test of it.
+int UnitIoType(int unit);
+int UnitRate96kCapable(int unit);
+// 1 while a 9-pin sync mode is on.
+int NinePinSyncEnabled();
+// 1 while the later units' clocks follow the first unit's, so that their
+// "Internal" choice is not offered (the sync set-up's flag clear and the
+// unit layer's test for the first unit true).
+int UnitsClockLinkedToFirst();
 // Hands the main ini file's path to the video library.
 void VideoSetIniFile(const char* path);
 // The unit whose device handle is `device`: n (1-based) for a unit's host
@@ -264,3 +276,31 @@ int32_t TransportPunchOutLoc();
 // The record-ready lamp hold position (-1 none) of the last record pass.
 int32_t TransportLampHoldLoc();
 void TransportSetLampHoldLoc(int32_t position);
+
+// Commands of the main menu that the units, the 9-pin link and the video
+// service carry out.
+// Sends a unit its master clock or word-clock output (the menu id).
+void UnitSetMasterClock(int unit, uint32_t id);
+void UnitSetClockOut(int unit, uint32_t id);
+// Sync mode: the sync input, the flags (0x20000 video sync, 0x10000 chase,
+// 0 trigger only) and every unit's master clock id.
+void UnitsSetSyncMode(uint32_t syncIn, uint32_t flags, const int32_t mclk[4]);
+// The card's MADI 96 kHz pattern (1 legacy, 0 frame).
+void UnitCardSetMadiPattern(int unit, int legacy);
+// Updates the card's mix state after an I/O-mode change.
+void UnitCardUpdateMixState(int unit);
+// Unit 1's video-sync flag.
+void UnitSetVideoSync(int unit, int on);
+// The 9-pin mode command; returns the mode id to keep.
+uint32_t NinePinCommand(uint32_t id);
+// 1 while the 9-pin link drives the machine.
+int NinePinDrivesMachine();
+// Hands the 9-pin window its record-button option.
+void NinePinSetRecBtnEnable(int on);
+// The video commands: open a file (41015), close it (41016), its settings
+// dialog (41840), its offset dialog (41841), the window's size (40736..40740).
+void VideoCommand(void* mainWnd, uint32_t id);
+// The flag of the units' DSP-mask check that keeps the play flags unsent.
+int UnitsDspMaskFlag();
+// Lets the video library save its settings.
+void QVVPLAYER_SaveSettings();

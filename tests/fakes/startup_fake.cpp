@@ -201,3 +201,6 @@ int32_t TransportPunchOutLoc() { return Startup().punchOut; }
 int32_t TransportLampHoldLoc() { return Startup().lampHold; }
 void TransportSetLampHoldLoc(int32_t position) { Startup().lampHold = position; }
 void MixSetRecLamps(int state) { FakeLog("MixSetRecLamps(%d)", state); }
+
+int UnitIoType(int unit) { return unit >= 0 && unit < 4 ? Startup().ioType[unit] : 0; }
+int UnitRate96kCapable(int) { return 0; }

@@ -50,6 +50,7 @@ struct StartupFake {
   int32_t lampHold = -1;
   int hasMixDsps[4] = {};
   int hwKind[4] = {};
+  int ioType[4] = {};
 
   int flashUpdates = 0;   // UpdateSyncBoards reports an update this many times
   int mixSaveAnswer = 1;  // MixOfferSave: 0 = the user cancelled

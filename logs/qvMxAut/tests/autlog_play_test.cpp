@@ -153,18 +153,20 @@ TEST_F(AutPlayTest, ViewListsGiveTheirKnobsListsAndTakeThemAway) {
   EXPECT_EQ(Value(knob), 1);  // no play list: the given value stands
 }
 
-TEST_F(AutPlayTest, InsideTheCallbackOnlyReadingIsAllowed) {
+TEST_F(AutPlayTest, InsideTheCallbackNothingTheWalkHoldsChanges) {
   AutKnobHandle knob = Rig(0, {{0, 10, 5, 0}});
+  AutMapHandle spare = PlayMap(knob, 2);
   std::vector<int32_t> results;
   onCall = [&](uint32_t, int32_t) {
     int32_t v = 0;
     AutLogHandle l = 0;
     results = {eng.SetKnobValue(knob, 42, 10, 0), eng.GetKnobValue(knob, &v), v,
-               eng.SetLocator(500, 0), eng.DeleteLog(log), eng.CreateLog(&l), eng.DeleteKnob(knob)};
+               eng.SetLocator(500, 0), eng.DeleteLog(log), eng.CreateLog(&l), eng.DeleteKnob(knob),
+               eng.SetPlayLogKnobMapValue(spare, 1, knob), eng.SetKnobAutomEnableMode(knob, 2)};
   };
   EXPECT_EQ(eng.SetLocator(100, 0), 1);
   // The move inside the callback sets the value but makes no step.
-  EXPECT_EQ(results, (std::vector<int32_t>{0, 1, 42, 0, 0, 0, 0}));
+  EXPECT_EQ(results, (std::vector<int32_t>{0, 1, 42, 0, 0, 0, 0, 1, 1}));
   EXPECT_EQ(calls.size(), 1u);
   onCall = nullptr;
   EXPECT_EQ(eng.DeleteLog(log), 1);

@@ -86,6 +86,35 @@ TEST(BlockHeapTest, GrowsInStepsKeepingBytesAndFailsOnRequest) {
   EXPECT_EQ(heap.Blocks(), 0u);
 }
 
+// A block keeps to the heap it came from: one allocated before the private
+// heap was created is freed by the process allocator, and destroying the
+// private heap takes its blocks with it.
+TEST(BlockHeapTest, PrivateHeapHoldsItsBlocksUntilDestroyed) {
+  BlockHeap heap;
+  void* before = heap.Alloc(8);
+  heap.FailNext();
+  EXPECT_EQ(heap.Create(), 0);
+  EXPECT_FALSE(heap.Created());
+  ASSERT_EQ(heap.Create(), 1);
+  auto* inside = static_cast<uint8_t*>(heap.Alloc(8));
+  ASSERT_NE(inside, nullptr);
+  inside[5] = 9;
+  inside = static_cast<uint8_t*>(heap.Grow(inside, 70000));
+  ASSERT_NE(inside, nullptr);
+  EXPECT_EQ(inside[5], 9);
+  void* dropped = heap.Alloc(8);
+  ASSERT_NE(dropped, nullptr);
+  EXPECT_EQ(heap.Blocks(), 3u);
+  heap.Free(inside);
+  heap.Free(before);
+  EXPECT_EQ(heap.Blocks(), 1u);
+  heap.Destroy();  // takes `dropped` with it
+  EXPECT_EQ(heap.Blocks(), 0u);
+  void* after = heap.Alloc(8);
+  EXPECT_EQ(heap.Blocks(), 1u);
+  heap.Free(after);
+}
+
 TEST_F(MarkerTest, NewListIsEmptyAndReportsAllocFailure) {
   EXPECT_EQ(CurMrkList->Count, 0u);
   EXPECT_EQ(CurMrkList->First, kMrkNoSlot);

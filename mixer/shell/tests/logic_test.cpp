@@ -4,6 +4,10 @@
 
 #include "mixer/shell/knob.h"
 #include "mixer/shell/markerkeys.h"
+#include "mixer/shell/menuinit.h"
+#include "mixer/shell/menusetup.h"
+#include "mixer/model/util/strtab.h"
+#include "mixer/shell/prompts.h"
 #include "mixer/shell/syncwatch.h"
 #include "mixer/shell/timer.h"
 #include "mixer/shell/unitopts.h"
@@ -270,6 +274,210 @@ TEST(UnitOptions, RemapsToWhatTheHardwareOffers) {
     SCOPED_TRACE(c.id);
     EXPECT_EQ(c.remap(c.id, *c.unit), c.want);
   }
+}
+
+// The MIDI set-up's bit and the quarter-frame choice travel in one word; a
+// stale bit 1 in the stored MIDI word does not outvote the sync set-up.
+TEST(UnitOptions, OptionFlagsCarryTheMidiWordAndTheQuarterFrameChoice) {
+  EXPECT_EQ(UnitOptionFlags(0, 0), 0u);
+  EXPECT_EQ(UnitOptionFlags(1, 0), 1u);
+  EXPECT_EQ(UnitOptionFlags(1, 1), 3u);
+  EXPECT_EQ(UnitOptionFlags(2, 0), 0u);
+  EXPECT_EQ(UnitOptionFlags(0x101, 1), 0x103u);
+}
+
+// Each row: a state, then items with the state the menu must end in.
+TEST(MainMenuInit, GreysByDocumentsTransportAndSync) {
+  struct Want {
+    uint32_t id;
+    int enabled;
+  };
+  struct Row {
+    const char* name;
+    MenuInitState state;
+    std::vector<Want> want;
+  };
+  MenuInitState stopped;
+  MenuInitState named = stopped;
+  named.arrChanged = named.arrNamed = 1;
+  named.mixChanged = 1;  // changed but untitled: Save Mix stays grey
+  named.tapeTransBar = 1;
+  named.tempoMap = 1;
+  named.canUndo = 1;
+  MenuInitState playing = stopped;
+  playing.transport = 3;
+  playing.tapeTransBar = 1;
+  playing.canUndo = playing.canRedo = 1;
+  MenuInitState recording = playing;
+  recording.transport = 4;
+  MenuInitState recordingLoop = recording;
+  recordingLoop.playRecMode = 0x80;
+  MenuInitState external = stopped;
+  external.mclkUnit1 = 40409;
+  external.syncIn = 40502;
+  MenuInitState board = stopped;
+  board.syncBoard = 1;
+  board.syncIn = 40502;
+  board.syncOut = 0x40;
+  board.nineSync = 1;
+  board.snapOn = 1;
+  board.anyMixDsps = 1;
+  board.unit1Answer = 1;  // later units follow unit 1: their Internal greys
+  const Row rows[] = {
+      {"stopped, nothing open", stopped,
+       {{41003, 0}, {41010, 0}, {41016, 0}, {41018, 0}, {41421, 0}, {41430, 1}, {41443, 1},
+        {kMenuFilePopup, 1}, {kMenuSettingsSub + 4, 1}, {41608, 0}, {41440, 0}, {41441, 0},
+        {41600, 1}, {41580, 1}, {40490, 0}, {40503, 0}, {40506, 1}, {40507, 1}, {40508, 0},
+        {40520, 0}, {41823, 0}, {41828, 0}, {42317, 0}, {40422, 1}}},
+      {"stopped, named and changed, tempo map", named,
+       {{41003, 1}, {41010, 0}, {41018, 1}, {41421, 1}, {41425, 0}, {41427, 1}, {41847, 0},
+        {41440, 1}, {40506, 0}}},
+      {"playing", playing,
+       {{41421, 0}, {41428, 1}, {41431, 1}, {41560, 0}, {41824, 0}, {kMenuFilePopup, 0},
+        {kMenuSettingsSub + 0, 0}, {41443, 0}, {41847, 0}, {41608, 0}, {41840, 0}, {41440, 0},
+        {41441, 0}, {40501, 0}}},
+      {"recording", recording, {{41428, 0}, {41430, 0}, {41431, 0}, {41432, 0}, {41827, 0}}},
+      {"recording with mode bit 7", recordingLoop, {{41431, -1}, {41428, 0}}},
+      {"external clock and sync", external,
+       {{41600, 0}, {41580, 0}, {41590, 0}, {40512, 0}, {41430, 0}, {40506, 0}, {40507, 0}}},
+      {"sync board", board,
+       {{40490, 1}, {40503, 1}, {40504, 1}, {40505, 1}, {40506, 0}, {40507, 1}, {40509, 1},
+        {40538, 1}, {41823, 1}, {41828, 1}, {42317, 1}, {40422, 0}, {40450, 0}, {40408, -1}}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const std::vector<MenuItemState> items = MainMenuInitItems(row.state);
+    for (const Want& w : row.want) {
+      SCOPED_TRACE(w.id);
+      EXPECT_EQ(MenuItemFinalState(items, w.id), w.enabled);
+    }
+  }
+}
+
+TEST(Prompts, EntriesAreClampedNotRefused) {
+  struct Case {
+    int32_t (*parse)(const char*);
+    const char* text;
+    int32_t want;
+  } cases[] = {
+      {VarispeedFromEntry, "12.5", 1000},   {VarispeedFromEntry, "-0.5", -50},
+      {VarispeedFromEntry, "3.25", 325},    {VarispeedFromEntry, "-99", -1000},
+      {UndoLevelsFromEntry, "0", 2},        {UndoLevelsFromEntry, "150", 100},
+      {UndoLevelsFromEntry, "10", 11},      {UndoLevelsFromEntry, "99999999999", 100},
+      {AutoSaveFromEntry, "90", 60},        {AutoSaveFromEntry, "-3", 0},
+      {SmpBufSizeFromEntry, "100", 64},     {SmpBufSizeFromEntry, "130", 128},
+      {SmpBufSizeFromEntry, "9000", 8192},  {SmpBufSizeFromEntry, "-100", 64},
+      {SmpBufSizeFromEntry, "abc", 64},     {BarsFromEntry, "0", 1},
+      {BarsFromEntry, "7", 7},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(c.parse(c.text), c.want);
+  }
+  char text[16];
+  VarispeedPromptText(-50, text, sizeof text);
+  EXPECT_STREQ(text, "-00.50");
+  VarispeedPromptText(1000, text, sizeof text);
+  EXPECT_STREQ(text, "10.00");
+  VarispeedPromptText(-1000, text, sizeof text);
+  EXPECT_STREQ(text, "-10.00");
+}
+
+TEST(Prompts, TempoFromLocatorsIsClamped) {
+  EXPECT_EQ(TempoFromLocators(2, 4, 4, 48000, 0, 192000), 12000);  // 120.00 BPM
+  EXPECT_EQ(TempoFromLocators(2, 4, 4, 48000, 0, 1), 24000);
+  EXPECT_EQ(TempoFromLocators(1, 4, 4, 44100, 0, 0x7FFF0000), 3000);
+  EXPECT_EQ(TempoFromLocators(3, 3, 4, 44100, 1000, 265600), 9000);  // 9 beats in 6 s
+}
+
+TEST(Prompts, RecordReadyRanges) {
+  struct Case {
+    int32_t typedFirst, typedLast;
+    bool ok;
+    int32_t first, last;
+  } cases[] = {
+      {0, 0, true, 1, 192}, {5, 3, true, 3, 3},     {2, 9, true, 2, 9},
+      {0, 9, true, 9, 9},   {0, 192, true, 192, 192}, {1, 193, false, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.typedFirst << " " << c.typedLast);
+    int32_t first = 0, last = 0;
+    EXPECT_EQ(RecReadyRange(c.typedFirst, c.typedLast, &first, &last), c.ok);
+    if (c.ok) {
+      EXPECT_EQ(first, c.first);
+      EXPECT_EQ(last, c.last);
+    }
+  }
+}
+
+// The text an edit list leaves on item `id`: 0 deleted, the renamed string
+// id, or 1 when untouched.
+uint32_t ItemAfter(const std::vector<MenuEdit>& edits, uint32_t id) {
+  uint32_t state = 1;
+  for (const MenuEdit& e : edits) {
+    if (e.id != id) continue;
+    if (e.kind == kMenuDeleteId) state = 0;
+    if (e.kind == kMenuRenameId && state) state = e.text;
+  }
+  return state;
+}
+
+TEST(MainMenuSetup, TailorsClockAndIoItemsPerUnitType) {
+  struct Want {
+    uint32_t id;
+    uint32_t after;
+  };
+  struct Row {
+    const char* name;
+    MenuUnit unit;
+    std::vector<Want> want;
+  };
+  const Row rows[] = {
+      {"type 100", {1, 100, 0, 0, 0},
+       {{40360, 0}, {40365, 0}, {40409, IDS_MENU_MADI_A}, {40410, IDS_MENU_MADI_B},
+        {40412, 0}, {40416, 0}, {40418, 1}, {40421, 0}, {40408, 1}, {40386, 0}}},
+      {"type 5", {1, 5, 0, 0, 0},
+       {{40362, 0}, {40363, IDS_MENU_FRAME_CLOCK}, {40364, IDS_MENU_FRAME_CLOCK_90},
+        {40409, 0}, {40414, 0}, {40415, IDS_MENU_FRAME_CLOCK_2}, {40417, 0}, {40418, 1}}},
+      {"type 9", {1, 9, 0, 0, 0},
+       {{40384, IDS_MENU_2CH_AES}, {40385, IDS_MENU_1CH_AES}, {40409, 0},
+        {40410, IDS_MENU_AES_12}, {40412, IDS_MENU_AES_34}, {40415, IDS_MENU_FRAME_CLOCK_2}}},
+      {"type 13", {1, 13, 0, 0, 0},
+       {{40409, IDS_MENU_MADI}, {40410, IDS_MENU_ADAT_A}, {40413, IDS_MENU_ADAT_C},
+        {40414, 0}}},
+      {"other type", {1, 6, 0, 0, 0}, {{40409, IDS_MENU_MADI}, {40414, 0}, {40415, IDS_MENU_FRAME_CLOCK_2}}},
+      {"host kind 3", {0, 0, 3, 0, 0},
+       {{40387, 0}, {40389, 0}, {40412, 0}, {40416, 0}, {40386, 0}, {40388, 0}, {40384, 1}, {40409, 1}}},
+      {"host kind 2 with mixer DSPs", {0, 0, 2, 1, 0},
+       {{40409, 0}, {40384, 0}, {40385, 0}, {40386, 0}, {40387, 1}, {40389, 1}}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const std::vector<MenuEdit> edits = MainMenuSetupEdits(&row.unit, 1);
+    for (const Want& w : row.want) EXPECT_EQ(ItemAfter(edits, w.id), w.after) << w.id;
+  }
+}
+
+TEST(MainMenuSetup, AbsentUnitsGoFromTheLastAndUnusableIoGreys) {
+  const MenuUnit one[1] = {{1, 6, 0, 0, 0}};
+  const std::vector<MenuEdit> edits = MainMenuSetupEdits(one, 1);
+  std::vector<int32_t> masterClockPositions;
+  for (const MenuEdit& e : edits)
+    if (e.kind == kMenuDeletePos && e.path.settings == 0) masterClockPositions.push_back(e.pos);
+  EXPECT_EQ(masterClockPositions, (std::vector<int32_t>{3, 2, 1}));
+  for (uint32_t id : {41612u, 41613u, 41614u}) EXPECT_EQ(ItemAfter(edits, id), 0u) << id;
+  EXPECT_EQ(ItemAfter(edits, 41611), 1u);
+  EXPECT_EQ(ItemAfter(edits, 46191), 0u);
+  // Type 6 uses MADI but not AES: only the AES sub-menu greys whole.
+  auto greyedWhole = [&](int io) {
+    for (const MenuEdit& e : edits)
+      if (e.kind == kMenuGreyPos && e.path.settings == 2 && e.path.io == -1 && e.pos == io)
+        return true;
+    return false;
+  };
+  EXPECT_FALSE(greyedWhole(0));
+  EXPECT_FALSE(greyedWhole(1));
+  EXPECT_TRUE(greyedWhole(3));
 }
 
 }  // namespace

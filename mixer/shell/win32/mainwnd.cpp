@@ -33,6 +33,7 @@
 #include "mixer/shell/markerkeys.h"
 #include "mixer/shell/services.h"
 #include "mixer/shell/timer.h"
+#include "mixer/shell/unitopts.h"
 #include "mixer/shell/win32/mainwnd.h"
 #include "mixer/shell/win32/shell.h"
 #include "mixer/shell/wndtable.h"
@@ -75,6 +76,23 @@ void LoadFontsAndCursors() {
   for (int i = 0; i < 7; ++i) res.systemCursors[i] = LoadCursorA(nullptr, kSystem[i]);
   for (int i = 0; i < kCursorCount; ++i)
     res.cursors[i] = LoadCursorA(Shell().instance, MAKEINTRESOURCEA(IDC_FIRST_CURSOR + i));
+}
+
+// The unit layer's work heap and the heaps of the arrangement and the marker
+// list; all three or none.
+void DestroyHeaps() {
+  UndoForgetAll();  // its copies lived in the arrangement's and markers' heaps
+  ArrHeap.Destroy();
+  MrkHeap.Destroy();
+  if (res.unitHeap) HeapDestroy(res.unitHeap);
+  res.unitHeap = nullptr;
+}
+
+bool CreateHeaps() {
+  res.unitHeap = HeapCreate(0, 0, 0);
+  if (res.unitHeap && ArrHeap.Create() && MrkHeap.Create()) return true;
+  DestroyHeaps();
+  return false;
 }
 
 void FreeFontsAndCursors() {
@@ -142,11 +160,6 @@ void SetTakeFolders() {
   }
 }
 
-// Sync values of the main ini file that start-up hands to the units.
-int32_t SyncInDropOut = 30000;
-int32_t SyncOutBITCPos = 1;
-int32_t SyncInMTCQF48 = 0;
-int32_t SyncInVitcDec[kSyncInVitcDecCount] = {};
 
 // The engines and libraries get the project's rates and settings.
 void StartLibraries() {
@@ -178,7 +191,7 @@ void StartSync(HWND wnd) {
   const char* ini = Shell().iniPath;
   SyncInDropOut = ReadIniInt(ini, IDS_INI_SEC_MAIN_WND, IDS_INI_KEY_SYNC_IN_DROP_OUT, 30000, 0,
                              960000);
-  ReadSyncInVitcDec(SyncInVitcDec);
+  ReadSyncInVitcDec(SyncInVITCDec);
   SyncOutBITCPos = ReadIniInt(ini, IDS_INI_SEC_MAIN_WND, IDS_INI_KEY_SYNC_OUT_BITCPOS, 1, 1, 10);
   CardsSyncCommand(p.SampleRate, 0, -1, 0, 0, 0);
   UnitsSetSampleRate(3, p.SampleRate, static_cast<int32_t>(p.SyncSource), 0);
@@ -193,7 +206,7 @@ void StartSync(HWND wnd) {
   SyncInMTCQF48 = ReadIniInt(ini, IDS_INI_SEC_MAIN_WND, IDS_INI_KEY_SYNC_IN_MTCQF48, 0, 0, 1);
   const int units = UnitCount();
   for (int n = 0; n < units && n < kMaxUnits; ++n)
-    UnitSetOptionFlags(n, static_cast<uint32_t>(ReadMidiCfgUnit(n + 1)));
+    UnitSetOptionFlags(n, UnitOptionFlags(ReadMidiCfgUnit(n + 1), SyncInMTCQF48));
 }
 
 // Radio checks of the project's sample rate and frame rate.
@@ -211,8 +224,7 @@ int OnCreate(HWND wnd, const CREATESTRUCTA* cs) {
   WndTable[kMainWnd] = wnd;
   CreateTooltipWindow(wnd);
   LoadFontsAndCursors();
-  res.unitHeap = HeapCreate(0, 0, 0);
-  if (!res.unitHeap) {
+  if (!CreateHeaps()) {
     MessageBoxById(nullptr, IDS_HEAP_CREATE_FAILED, MB_ICONEXCLAMATION);
     return -1;
   }
@@ -256,6 +268,7 @@ int OnCreate(HWND wnd, const CREATESTRUCTA* cs) {
   ShowWindow(wnd, cs->lpCreateParams ? *static_cast<int*>(cs->lpCreateParams) : SW_SHOWNORMAL);
   UpdateWindow(wnd);
   ArrReadStartSettings();
+  SFManSettingsHook();
   MixDocCreateCurrent();
   CheckRates();
   RestoreOptions(wnd);
@@ -288,8 +301,7 @@ void OnDestroy() {
   FreeFontsAndCursors();
   if (ConsoleEnable) QVCIN_UnRegisterConsole();
   ConsoleEnable = 0;
-  if (res.unitHeap) HeapDestroy(res.unitHeap);
-  res.unitHeap = nullptr;
+  DestroyHeaps();
   if (WndTable[kTooltipWnd]) DestroyWindow(WndTable[kTooltipWnd]);
   WndTable[kTooltipWnd] = nullptr;
   WndTable[kMainWnd] = nullptr;
@@ -429,6 +441,9 @@ void Varispeed(int step) {
 
 // The frame's own keyboard commands; false for every other id.
 bool LocalCommand(UINT id) {
+  // Reserved for opening the free-standing windows, which no command opens:
+  // taken here so that they do nothing rather than reach the dispatcher.
+  if (id >= 42310 && id <= 42317) return true;
   if (id >= 42390 && id <= 42399) {
     markerAcc = MarkerKeyDigit(markerAcc, static_cast<int>(id - 42390));
     return true;
@@ -488,6 +503,9 @@ LRESULT CALLBACK MainWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_NCLBUTTONDBLCLK:
       if (WndTable[kMixWnd]) SendMessageA(WndTable[kMixWnd], msg, wParam, lParam);
       if (msg == WM_GETMINMAXINFO && !WndTable[kMixWnd]) break;
+      return 0;
+    case WM_INITMENU:
+      MainMenuInit(wnd);
       return 0;
     case WM_SIZING:
       if (WndTable[kMixWnd]) SendMessageA(WndTable[kMixWnd], msg, wParam, lParam);

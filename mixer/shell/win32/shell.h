@@ -28,6 +28,7 @@ enum : UINT {
   WMU_CTL_POTMOVE = 3131,
   WMU_CTL_POTDONE = 3132,
   WMU_BLINK = 3145,
+  WMU_SAVE_SETTINGS = 3146,
 };
 
 constexpr char kMainClass[] = "QV_WC200";
@@ -78,6 +79,14 @@ void CALLBACK MainTimerProc(HWND wnd, UINT msg, UINT_PTR id, DWORD time);
 
 // Handles a menu or accelerator command; 0 when it is not one it knows.
 int MainCmdDispatch(HWND wnd, UINT id);
+
+// The main frame's accelerators apply to the next message: not while the
+// mouse is captured, nor while every key goes to the mixer elements and the
+// active window is none of the program's own.
+bool MainAcceleratorsApply();
+
+// The WM_INITMENU update of the main menu.
+void MainMenuInit(HWND wnd);
 
 // Registers the seven themed control classes.
 void RegisterCtl9Classes(HINSTANCE instance);

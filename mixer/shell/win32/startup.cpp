@@ -170,25 +170,10 @@ bool FilterModifierKeys(const MSG& msg) {
   return msg.message == WM_SYSKEYUP && msg.wParam == VK_MENU && AltUpSwallowed(msg);
 }
 
-// The main frame's accelerators apply unless the mouse is captured, or
-// unless every key goes to the mixer elements and the active window is
-// none of the program's own (a mixer element's window then gets them all).
-bool AcceleratorsApply() {
-  if (GetCapture()) return false;
-  if (!AllKeyInpToMixElem) return true;
-  static const WndId kProgram[] = {kMainWnd,    kArrangeWnd, kDirWnd,   kFileManagerWnd,
-                                   kMrkDirWnd,  kAudBufWnd,  kBigClocWnd, kVideoWnd,
-                                   k9PinWnd,    kMixWnd};
-  const HWND active = GetActiveWindow();
-  for (WndId id : kProgram)
-    if (WndTable[id] && active == WndTable[id]) return true;
-  return false;
-}
-
 void DispatchOne(ShellState& s, MSG& msg) {
   if (FilterModifierKeys(msg)) return;
   ++s.dispatched;
-  if (!IsModalState() && AcceleratorsApply() && s.accel && WndTable[kMainWnd] &&
+  if (MainAcceleratorsApply() && s.accel && WndTable[kMainWnd] &&
       TranslateAcceleratorA(WndTable[kMainWnd], s.accel, &msg))
     return;
   TranslateMessage(&msg);
@@ -220,6 +205,13 @@ WPARAM MessageLoop(ShellState& s) {
       IdleWait(s, idle);
     }
   }
+}
+
+// A frame destroyed during start-up has posted WM_QUIT from its WM_DESTROY;
+// no loop will read it, so it must not outlive the failed start-up.
+void DropPendingQuit() {
+  MSG msg;
+  PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
 }
 
 // Undoes what start-up opened before the main frame's message loop ran.
@@ -279,10 +271,14 @@ int HrlWinMain(HINSTANCE instance, const char* cmdLine, int show) {
   if (!NatDevOpenAll(kNativeTracks, &disk)) return FailStartup(kUndoUnits);
   timeBeginPeriod(1);
   RegisterClasses(instance);
-  if (!CreateMainFrame(s)) return FailStartup(kUndoTimerPeriod);
+  if (!CreateMainFrame(s)) {
+    DropPendingQuit();
+    return FailStartup(kUndoTimerPeriod);
+  }
   if (!StartWindowTimer(s)) {
     // Leave no frame behind: its WM_DESTROY tears down what WM_CREATE built.
     if (WndTable[kMainWnd]) DestroyWindow(WndTable[kMainWnd]);
+    DropPendingQuit();
     return FailStartup(kUndoTimerPeriod);
   }
   if (!CreateTimer(&s.devTimer, s.sw.DevTimerPeriod)) s.devTimer = QVTIMER{};
@@ -290,6 +286,21 @@ int HrlWinMain(HINSTANCE instance, const char* cmdLine, int show) {
   WPARAM result = MessageLoop(s);
   Shutdown(s);
   return static_cast<int>(result);
+}
+
+// The main frame's accelerators apply unless the mouse is captured, or
+// unless every key goes to the mixer elements and the active window is
+// none of the program's own (a mixer element's window then gets them all).
+bool MainAcceleratorsApply() {
+  if (GetCapture()) return false;
+  if (!AllKeyInpToMixElem) return true;
+  static const WndId kProgram[] = {kMainWnd,    kArrangeWnd, kDirWnd,   kFileManagerWnd,
+                                   kMrkDirWnd,  kAudBufWnd,  kBigClocWnd, kVideoWnd,
+                                   k9PinWnd,    kMixWnd};
+  const HWND active = GetActiveWindow();
+  for (WndId id : kProgram)
+    if (WndTable[id] && active == WndTable[id]) return true;
+  return false;
 }
 
 void* MainAccelTable() { return Shell().accel; }

@@ -1,0 +1,10 @@
+// No arrange editor commands yet: nothing is edited.
+#include "mixer/arrange/services.h"
+
+int ArrGlobalCommand(uint32_t) { return 1; }
+int ArrHasTempoMidiParts() { return 0; }
+int ArrRetimeMidiParts() { return 0; }
+void ArrSaveSettings() {}
+void ArrSetFollowButton(int) {}
+void ArrZoomStep(int) {}
+void EopRunTool(void*, uint32_t) {}

@@ -1,0 +1,118 @@
+// What the mixer needs of the rest of the program: messages, the units, the
+// transport and the arrangement, and the automation library's exports. The
+// program sets one host and one automation library at start-up; tests set
+// their own recording stand-ins.
+#pragma once
+
+#include <cstdint>
+
+#include "logs/qvMxAut/autlog.h"
+
+struct MixDoc;
+
+// Answers of MixHost::Message.
+enum : int { kMixAnswerOk = 1, kMixAnswerYes = 6, kMixAnswerNo = 7, kMixAnswerCancel = 2 };
+// Kinds of MixHost::Message.
+enum : uint32_t { kMixMsgExclamation = 0, kMixMsgYesNo = 1, kMixMsgYesNoCancel = 2 };
+
+// Automation record options (bits of MixAutRecordSettings::options).
+constexpr uint32_t kMxaRecOptOnce = 1;     // class-1 knobs sent once with code 2
+constexpr uint32_t kMxaRecOptEnd = 2;      // write the end of the range too
+constexpr uint32_t kMxaRecOptReturn = 4;  // ... with a return before the end
+
+struct MixAutRecordSettings {
+  uint32_t options = 0;
+  uint32_t firstTimeMs = 0;   // lead-in after the range start
+  uint32_t secondTimeMs = 0;  // lead-out before the range end
+  int32_t stepLength = 0;     // 0: the range is the locators
+};
+
+class MixHost {
+ public:
+  virtual ~MixHost() = default;
+
+  // Messages of the string table; kind as above, arg fills a %s.
+  virtual int Message(uint32_t id, uint32_t kind, const char* arg) = 0;
+  virtual void StartupText(const char*) {}
+
+  // Units: count, mixer DSP cards, the first per-model channel count.
+  virtual int UnitCount() { return 0; }
+  virtual int UnitHasMixerDsps(int) { return 0; }
+  virtual int UnitMixerDspCount(int) { return 0; }
+  virtual int UnitCardOnly(int) { return 0; }
+  virtual int UnitChannelCount(int) { return 0; }
+  virtual int DefaultUnit() { return 0; }
+
+  // Engine and arrangement.
+  virtual uint32_t SampleRate() { return 48000; }
+  virtual uint32_t TempoX100AtStart() { return 12000; }
+  virtual void MeterAtStart(uint32_t meter[2]) {
+    meter[0] = 4;
+    meter[1] = 4;
+  }
+  virtual int TransportState() { return 2; }
+  // A transport flag that keeps the automation position where it is.
+  virtual int TransportBusyFlag() { return 0; }
+  virtual uint32_t TimerCount() { return 0; }
+  virtual uint32_t RecordingUnitClock() { return 0; }
+  virtual int32_t LeftLocator() { return 0; }
+  virtual int32_t RightLocator() { return 0; }
+
+  // Record-track states: automation 0..127, audio 0..191 (2 = ready).
+  virtual int AutRecTrackState(int) { return 0; }
+  virtual int AudioRecTrackState(int) { return 0; }
+  virtual void SetAudioRecTrackState(int, int) {}
+  // The record setting that the automation record command sets to 24 for
+  // its run; returns the old value.
+  virtual uint32_t SwapRecordSetting(uint32_t value) { return value; }
+  virtual MixAutRecordSettings AutRecordSettings() { return {}; }
+  virtual int RecordPass(int32_t, int32_t) { return 0; }
+  virtual void RecordStop(int32_t) {}
+  virtual void RefreshDisplays() {}
+
+  // Neighbours of the document: the DSP allocation (1 when every element
+  // found room), the control surface, record-track assignments, the menu
+  // check marks and the automation play maps.
+  virtual int DspAllocate(MixDoc*) { return 1; }
+  virtual void DocumentChanged(MixDoc*) {}
+  virtual void SetMenuChecks(MixDoc*) {}
+  virtual int RebuildPlayMaps(MixDoc*, int) { return 1; }
+
+  // Frame layout measured by the shell.
+  virtual int FrameBorder() { return 4; }
+  virtual int MixerTopOffset() { return 40; }
+};
+
+// The automation library's exports that the mixer calls (1 success, 0
+// failure), so that the mixer can be run against the DLL or a stand-in.
+class MixAutLib {
+ public:
+  virtual ~MixAutLib() = default;
+  virtual int32_t SetRecordMode(uint32_t mode) = 0;
+  virtual int32_t StartPlayRec() = 0;
+  virtual int32_t StopPlayRec(uint32_t flag, uint32_t location) = 0;
+  virtual int32_t SetLocator(uint32_t location, uint32_t knobChanged) = 0;
+  virtual int32_t CreateKnob(uint32_t hostKnobId, const AutKnobDesc* desc, AutKnobHandle* out) = 0;
+  virtual int32_t DeleteKnob(AutKnobHandle knob) = 0;
+  virtual int32_t SetKnobAutomEnableMode(AutKnobHandle knob, uint32_t mode) = 0;
+  virtual int32_t SetKnobValue(AutKnobHandle knob, int32_t value, uint32_t location, uint32_t code) = 0;
+  virtual int32_t SetKnobTrkAndIndx(AutKnobHandle knob, uint32_t track, uint32_t index) = 0;
+  virtual int32_t CopyLog(AutLogHandle* out, AutLogHandle source, uint32_t start, uint32_t end) = 0;
+  virtual int32_t ReduceLogKnobEvents(AutLogHandle log, int32_t key, uint32_t start, uint32_t end,
+                                      uint32_t tolerance) = 0;
+  virtual int32_t AddLogKnobEvent(AutLogHandle log, const AutLogKnobEvent* event) = 0;
+  virtual int32_t DeleteLogKnobEvent(AutLogHandle log, int32_t key, uint32_t location) = 0;
+  virtual int32_t DeleteLog(AutLogHandle log) = 0;
+  virtual int32_t DeleteRecordLogKnobMap(AutMapHandle map) = 0;
+  virtual int32_t GetRecordLogKnobMapValue(AutMapHandle map, int32_t index, int32_t* key, int32_t* written) = 0;
+  virtual int32_t GetPrvLogKnobEventFromLoc(AutLogHandle log, int32_t key, uint32_t location,
+                                            AutLogKnobEvent* out) = 0;
+  virtual int32_t GetNxtLogKnobEventFromLoc(AutLogHandle log, int32_t key, uint32_t location,
+                                            AutLogKnobEvent* out) = 0;
+};
+
+// The host and the automation library in use; never null once set.
+void MixSetHost(MixHost* host);
+MixHost& MixHostGet();
+void MixSetAutLib(MixAutLib* lib);
+MixAutLib& MixAutLibGet();

@@ -1,0 +1,249 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "mixer/mix/mixaut.h"
+#include "mixer/mix/tests/mixfake.h"
+#include "mixer/model/util/strtab.h"
+
+namespace {
+
+TEST(MixAut, KnobsRegisterWithShiftEnableModeAndGlide) {
+  MixFixture f;
+  MixDoc* doc = MixDocCreate(0);
+  MixColumn* col = MixColumnCreate(doc, 3, "", 0, 0);
+  MixElem* in = MixElemCreate(kFakeInput, col, 0, 0, 0, 0);
+  MixElem* out = MixElemCreate(kFakeOutput, col, 50, 0, 0, 0);
+  ASSERT_TRUE(in->Knobs && out->Knobs);
+  EXPECT_EQ(in->Knobs[0].ValueShift, 1);  // range +-0x1000000
+  EXPECT_EQ(in->Knobs[1].ValueShift, 0);
+  EXPECT_EQ(out->Knobs[0].EnableMode, 2);
+  EXPECT_EQ(out->Knobs[1].EnableMode, 0);  // "Solo" of an output element
+  EXPECT_EQ(f.aut.Matching("create"),
+            (std::vector<std::string>{"create 1 glide 1", "create 2 glide 0", "create 3 glide 1", "create 4 glide 0"}));
+  EXPECT_EQ(f.aut.Matching("enable"),
+            (std::vector<std::string>{"enable 1 2", "enable 2 2", "enable 3 2", "enable 4 0"}));
+  EXPECT_EQ(MxaKnobChanged(), 1);
+
+  // A value out of the library comes back on the element's scale.
+  MxaKnobValueCallback(f.aut.hostIds[1], 0x400000);
+  EXPECT_EQ(FakeElemCalls().back(), "set 7 0 8388608");
+  f.aut.calls.clear();
+  MxaSetNowLocValue(1000);
+  EXPECT_EQ(f.aut.calls, std::vector<std::string>{"locate 1000 1"});
+  EXPECT_EQ(MxaKnobChanged(), 0);
+  MxaSetKnobValue(&in->Knobs[0], 0x1000000, 0);
+  EXPECT_EQ(f.aut.calls.back(), "value 1 8388608 at 1000 code 0");
+
+  MxaAssignKnobTrks(doc);
+  EXPECT_EQ(f.aut.Matching("track"), (std::vector<std::string>{"track 1 3 0", "track 2 3 1", "track 3 3 2",
+                                                              "track 4 3 3"}));
+  f.aut.calls.clear();
+  doc->AutomEnable = 0;
+  MxaApplyEnableAll(doc);
+  EXPECT_EQ(f.aut.Matching("enable 1"), std::vector<std::string>{"enable 1 0"});
+  MixDocDestroy(doc);
+  EXPECT_EQ(f.aut.Matching("delete").size(), 4u);
+}
+
+TEST(MixAut, AKnobThatCannotBeCreatedUndoesTheElementsKnobs) {
+  MixFixture f;
+  f.aut.createAfter = 1;
+  MixDoc* doc = MixDocCreate(0);
+  MixElem* in = MixElemCreate(kFakeInput, MixColumnCreate(doc, 0, "", 0, 0), 0, 0, 0, 0);
+  ASSERT_NE(in, nullptr);  // the element stays, unautomated
+  EXPECT_EQ(in->Knobs, nullptr);
+  EXPECT_EQ(f.aut.Matching("delete"), std::vector<std::string>{"delete 1"});
+  EXPECT_EQ(MxaKnobById(1), nullptr);
+  MixDocDestroy(doc);
+}
+
+MxaTake MakeTake(MxaKnobEntry* e, int32_t min, int32_t max, int32_t dmin, int32_t dmax, int32_t div, int32_t kind) {
+  std::memset(e, 0, sizeof *e);
+  MxaEntSetWord(e, kMxaEntRawMin, min);
+  MxaEntSetWord(e, kMxaEntRawMax, max);
+  MxaEntSetWord(e, kMxaEntDispMin, dmin);
+  MxaEntSetWord(e, kMxaEntDispMax, dmax);
+  MxaEntSetWord(e, kMxaEntDivisor, div);
+  MxaEntSetWord(e, kMxaEntScaleKind, kind);
+  MxaEntSetText(e, kMxaEntUnitAt, 16, "dB");
+  MxaTake t{};
+  t.KnobCount = 1;
+  t.Knobs = e;
+  return t;
+}
+
+TEST(MixAut, KnobValueTexts) {
+  struct Case {
+    int32_t min, max, dmin, dmax, div, kind, scale, value;
+    const char* text;
+  } cases[] = {
+      {0, 100, -1000, 1000, 10, 0, 100, 50, "0.0dB"},
+      {0, 100, -1000, 1000, 10, 0, 100, 25, "-50.0dB"},
+      {0, 100, -1000, 1000, 10, 1, 100, 0, "-100.0dB"},
+      {0, 100, -5, 5, 100, 0, 100, 10, "-0.04dB"},
+      {0, 100, 0, 12345, 1000, 0, 100, 100, "12.345dB"},
+      {0, 100, 0, 12345, 10000, 0, 100, 100, "1.2345dB"},
+      {0, 100, -7, 7, 1, 0, 100, 0, "-7dB"},
+      {0, 100, -7, 7, 3, 0, 100, 100, "7dB"},
+      {0, 65536, -1440, 60, 10, 2, 65536, 32768, "0.0dB"},
+      {0, 65536, -1440, 60, 10, 2, 65536, 3277, "-19.9dB"},  // truncated toward 0
+      {0, 65536, -1440, 60, 10, 2, 65536, 0, "-144.0dB"},   // raw 0: the display minimum
+      {0, 65536, -1440, 60, 10, 2, 65536, -5, "-144.0dB"},  // below 0 as well
+      {5, 5, -3, 9, 1, 0, 100, 50, "-3dB"},                 // no range: no division
+  };
+  for (const Case& c : cases) {
+    MxaKnobEntry e;
+    MxaTake t = MakeTake(&e, c.min, c.max, c.dmin, c.dmax, c.div, c.kind);
+    char buf[64];
+    EXPECT_EQ(MxaKnobValueText(&t, 0, c.scale, c.value, nullptr, -1, buf, sizeof buf), 1) << c.text;
+    EXPECT_STREQ(buf, c.text);
+  }
+  MxaKnobEntry e;
+  MxaTake t = MakeTake(&e, 0, 100, 0, 10, 1, 3);
+  char buf[64] = "x";
+  EXPECT_EQ(MxaKnobValueText(&t, 0, 100, 5, nullptr, -1, buf, sizeof buf), 0);  // unknown scale kind
+  EXPECT_STREQ(buf, "");
+  EXPECT_EQ(MxaKnobValueText(&t, 1, 100, 5, nullptr, -1, buf, sizeof buf), 0);  // no such knob
+  EXPECT_EQ(MxaKnobValueText(&t, 0, 0, 5, nullptr, -1, buf, sizeof buf), 0);    // no scale
+  MxaEntSetWord(&e, kMxaEntDisabled, 1);
+  MxaEntSetWord(&e, kMxaEntScaleKind, 0);
+  EXPECT_EQ(MxaKnobValueText(&t, 0, 100, 5, nullptr, -1, buf, sizeof buf), 0);
+}
+
+TEST(MixAut, LiveKnobTextComesFromTheElement) {
+  MixFixture f;
+  MixDoc* doc = MixDocCreate(0);
+  MixElem* in = MixElemCreate(kFakeInput, MixColumnCreate(doc, 2, "", 0, 0), 0, 0, 0, 0);
+  MxaKnobEntry e;
+  MxaTake t = MakeTake(&e, -0x1000000, 0x1000000, 0, 1, 1, 0);
+  MxaEntSetWord(&e, kMxaEntType, kFakeInput);
+  MxaEntSetWord(&e, kMxaEntKnobId, 0);
+  char buf[64];
+  ASSERT_EQ(MxaKnobValueText(&t, 0, 2, 1, doc, 2, buf, sizeof buf), 1);
+  EXPECT_STREQ(buf, "K0=0");  // raw 0x1000000 + min
+  EXPECT_EQ(f.aut.calls.back(), "value 1 0 at 0 code 0");
+  (void)in;
+  MixDocDestroy(doc);
+}
+
+TEST(MixAut, TakeKnobNamesAndCopies) {
+  MixFixture f;
+  MxaKnobEntry k[2];
+  std::memset(k, 0, sizeof k);
+  MxaEntSetText(&k[0], kMxaEntNameAt, 72, "EQ");
+  MxaEntSetText(&k[0], kMxaEntParamAt, 68, "Gain");
+  MxaEntSetText(&k[1], kMxaEntNameAt, 72, "EQ");
+  MxaEntSetText(&k[1], kMxaEntParamAt, 68, "Freq");
+  MxaEntSetWord(&k[1], kMxaEntInstance, 1);
+  MxaEntSetWord(&k[1], kMxaEntDisabled, 1);
+  MxaTake src{};
+  src.Log = 7;
+  src.TakeId = 42;
+  src.KnobCount = 2;
+  src.Knobs = k;
+  char name[64];
+  MxaTakeKnobName(&src, 0, name, sizeof name);
+  EXPECT_STREQ(name, "EQ - Gain");
+  MxaTakeKnobName(&src, 1, name, sizeof name);
+  EXPECT_STREQ(name, "EQ #2 - Freq");
+  EXPECT_EQ(MxaTakeKnobCount(&src), 2);
+  EXPECT_EQ(MxaTakeKnobEnabled(&src, 1), 0);
+  EXPECT_EQ(MxaTakeKnobId(&src, 5), 0);
+
+  MxaTake* copy = nullptr;
+  ASSERT_EQ(MxaCopyTakeRange(&copy, &src, 100, 200, -1, 10), 1);
+  EXPECT_EQ(f.aut.calls, (std::vector<std::string>{"copy 7 100 200", "reduce 507 0 480 0 2147419647"}));
+  EXPECT_EQ(copy->Changed, 1u);
+  EXPECT_EQ(copy->TakeId, 42u);
+  EXPECT_EQ(MxaTakeList(), copy);
+  EXPECT_EQ(std::memcmp(copy->Knobs, k, sizeof k), 0);
+  // The same target again: its log is freed and the record reused.
+  f.aut.calls.clear();
+  MxaKnobEntry one;
+  MxaTake edited = MakeTake(&one, 0, 100, 0, 1, 1, 0);
+  edited.Log = 8;
+  MxaTake* same = copy;
+  ASSERT_EQ(MxaCopyTakeEdit(&copy, &edited, 0, 50, 0, 10, 20, 50, 100), 1);
+  EXPECT_EQ(copy, same);
+  EXPECT_EQ(f.aut.calls, (std::vector<std::string>{"dellog 507", "copy 8 0 50", "delevent 508 0 10",
+                                                   "add 508 0 20 50"}));
+  EXPECT_EQ(MxaTakeByLog(508), copy);
+  MxaFreeTakeRec(copy);
+  EXPECT_EQ(MxaTakeList(), nullptr);
+}
+
+struct RecordCmd : ::testing::Test {
+  MixFixture f;
+  MixDoc* doc = nullptr;
+  void SetUp() override {
+    doc = MixDocCreate(0);
+    MixColumn* col = MixColumnCreate(doc, 0, "", 0, 0);
+    MixElemCreate(kFakeInput, col, 0, 0, 0, 0);  // knob 1 continuous (class 1), knob 2 switch (class 2)
+    f.host.autReady = 5;
+    f.host.left = 1000;
+    f.host.right = 49000;
+    f.host.audioStates[3] = 2;
+    MxaSetNowLocValue(0);
+    f.aut.calls.clear();
+  }
+  void TearDown() override { MixDocDestroy(doc); }
+};
+
+TEST_F(RecordCmd, RefusesWithoutAReadyTrackOrOnAShortRange) {
+  f.host.autReady = -1;
+  EXPECT_EQ(MixAutomRecordCmd(doc), 0);
+  f.host.autReady = 5;
+  f.host.right = f.host.left + 3;
+  EXPECT_EQ(MixAutomRecordCmd(doc), 0);
+  EXPECT_TRUE(f.host.events.empty());
+  EXPECT_TRUE(f.aut.calls.empty());
+  f.host.transport = 3;  // moving: the knobs are only sent
+  EXPECT_EQ(MixAutomRecordCmd(doc), 1);
+  EXPECT_EQ(f.aut.calls.size(), 2u);
+}
+
+TEST_F(RecordCmd, SequencesPerOption) {
+  struct Case {
+    uint32_t options;
+    std::vector<std::string> calls;
+  } cases[] = {
+      {0,
+       {"mode 0", "start", "value 2 0 at 0 code 2", "value 1 0 at 1000 code 3", "value 1 0 at 1049 code 6",
+        "stop 1 49000", "mode 9"}},
+      {kMxaRecOptOnce, {"mode 0", "start", "value 2 0 at 0 code 2", "value 1 0 at 0 code 2", "stop 1 49000", "mode 9"}},
+      {kMxaRecOptEnd,
+       {"mode 0", "start", "value 2 0 at 0 code 2", "value 1 0 at 1000 code 3", "value 1 0 at 1049 code 6",
+        "value 1 0 at 48999 code 2", "stop 1 49000", "mode 9"}},
+      {kMxaRecOptOnce | kMxaRecOptEnd | kMxaRecOptReturn,
+       {"mode 0", "start", "value 2 0 at 0 code 2", "value 1 0 at 0 code 2", "value 1 0 at 48806 code 2",
+        "value 2 0 at 48999 code 7", "value 1 0 at 48999 code 7", "stop 1 49000", "mode 9", "locate 1000 0"}},
+  };
+  for (const Case& c : cases) {
+    f.host.rec = MixAutRecordSettings{c.options, 1, 4, 0};
+    MxaSetRecordModeValue(9, 0);
+    MxaSetNowLocValue(0);
+    f.aut.calls.clear();
+    f.host.events.clear();
+    EXPECT_EQ(MixAutomRecordCmd(doc), 1);
+    EXPECT_EQ(f.aut.calls, c.calls) << c.options;
+    EXPECT_EQ(f.host.events, (std::vector<std::string>{"pass 1000 49000", "stop 49000"}));
+    EXPECT_EQ(f.host.audioStates[3], 2);
+    EXPECT_EQ(f.host.recordSetting, 7u);
+    EXPECT_EQ(MxaNowLoc(), 49000);
+  }
+}
+
+TEST_F(RecordCmd, AStepLengthTakesTheRangeFromTheNowPosition) {
+  f.host.rec = MixAutRecordSettings{kMxaRecOptOnce, 0, 0, 500};
+  MxaSetNowLocValue(0x7FFF05FF - 100);
+  f.aut.calls.clear();
+  EXPECT_EQ(MixAutomRecordCmd(doc), 1);
+  EXPECT_EQ(f.host.events.front(), "pass 2147419547 2147419647");
+  f.host.recordPassResult = 0;
+  f.host.audioStates[3] = 2;
+  EXPECT_EQ(MixAutomRecordCmd(doc), 0);
+  EXPECT_EQ(f.host.audioStates[3], 2);
+}
+
+}  // namespace

@@ -1,0 +1,77 @@
+#include "mixer/mix/win32/mixwin.h"
+
+#include <windows.h>
+
+#include "mixer/mix/mixaut.h"
+#include "mixer/mix/win32/winlib.h"
+#include "mixer/model/host.h"
+#include "mixer/model/settings.h"
+#include "mixer/units/services.h"
+
+namespace {
+
+uint32_t FlagsOf(uint32_t kind) {
+  switch (kind) {
+    case kMixMsgYesNo: return MB_YESNO | MB_ICONQUESTION | MB_TASKMODAL;
+    case kMixMsgYesNoCancel: return MB_YESNOCANCEL | MB_ICONQUESTION | MB_TASKMODAL;
+    default: return MB_OK | MB_ICONEXCLAMATION | MB_TASKMODAL;
+  }
+}
+
+class ProgramHost : public MixHost {
+ public:
+  int Message(uint32_t id, uint32_t kind, const char* arg) override {
+    return MessageBoxById(nullptr, id, FlagsOf(kind), arg ? arg : "");
+  }
+  int UnitCount() override { return ::UnitCount(); }
+  int UnitHasMixerDsps(int unit) override { return UnitHasMixDsps(unit); }
+  int UnitMixerDspCount(int unit) override { return UnitHasMixDsps(unit) ? 1 : 0; }
+  uint32_t SampleRate() override { return Settings().SampleRate; }
+  uint32_t TempoX100AtStart() override { return Settings().Tempo; }
+  void MeterAtStart(uint32_t meter[2]) override {
+    meter[0] = Settings().MeterNum;
+    meter[1] = Settings().MeterDen;
+  }
+  int TransportState() override { return ::TransportState(); }
+  uint32_t TimerCount() override { return GetTickCount(); }
+  int32_t LeftLocator() override { return Locs().LeftLoc; }
+  int32_t RightLocator() override { return Locs().RightLoc; }
+};
+
+// No DSP allocation runs here yet: a module's DSP requests find no DSP.
+int32_t ELEMAPI DspCommandBlock(void* dspHandle, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t*) {
+  return dspHandle ? kDspFailed : kDspNoResource;
+}
+
+// Knob moves of an element window become automation moves.
+int32_t ELEMAPI MixElemNotify(void* hostContext, uint32_t code, uintptr_t value) {
+  MixElem* elem = static_cast<MixElem*>(hostContext);
+  if (code == kNotifyKnob && elem && elem->Knobs && value) {
+    const ELEMKNOBVALUE* kv = reinterpret_cast<const ELEMKNOBVALUE*>(value);
+    if (kv->Index < static_cast<uint32_t>(elem->KnobCount)) MxaSetKnobValue(&elem->Knobs[kv->Index], kv->Value, 0);
+  }
+  return code <= kNotifySoloGroup ? 1 : 0;
+}
+
+ProgramHost g_host;
+
+}  // namespace
+
+void MixProgramSetUp() {
+  static bool done = false;
+  if (done) return;
+  done = true;
+  MixSetHost(&g_host);
+  MixSetAutLib(&DllAutLib());
+  ElemSetHostCallbacks(&DspCommandBlock, &MixElemNotify);
+}
+
+MixDoc*& MixCurrentDoc() {
+  static MixDoc* doc = nullptr;
+  return doc;
+}
+
+std::string& MixCurrentPath() {
+  static std::string path;
+  return path;
+}
