@@ -1,6 +1,7 @@
 #include "Inc/window.h"
 
 #include "Inc/base.h"
+#include "Inc/place.h"
 
 #include <cstring>
 
@@ -131,12 +132,12 @@ void CenterDialog(HWND dialog) {
   GetWindowRect(dialog, &d);
   HWND parent = GetParent(dialog);
   if (!parent || !GetWindowRect(parent, &over)) {
-    ClipRectToMonitor(&d, 2 | 4);  // centred on the whole monitor
+    ClipRectToMonitor(&d, kPlaceCenter | kPlaceWholeMonitor);
   } else {
     const int w = d.right - d.left, h = d.bottom - d.top;
     const int x = over.left + (over.right - over.left - w) / 2, y = over.top + (over.bottom - over.top - h) / 2;
     SetRect(&d, x, y, x + w, y + h);
-    ClipRectToMonitor(&d, 1 | 4);  // moved back inside that monitor
+    ClipRectToMonitor(&d, kPlaceClip | kPlaceWholeMonitor);  // back inside its monitor
   }
   SetWindowPos(dialog, nullptr, d.left, d.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }

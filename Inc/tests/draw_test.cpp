@@ -5,6 +5,7 @@
 #include "Inc/base.h"
 #include "Inc/devsetup.h"
 #include "Inc/draw.h"
+#include "Inc/place.h"
 #include "Inc/resource.h"
 #include "Inc/window.h"
 
@@ -173,7 +174,7 @@ TEST(BitmapStrip, HitTestFindsTheFirstCellHoldingThePoint) {
 TEST(Monitor, AParkedRectangleComesBackCentredAndDialogsStayOnTheMonitor) {
   const int cx = GetSystemMetrics(SM_CXSCREEN), cy = GetSystemMetrics(SM_CYSCREEN);
   RECT r = {-32768 + 10, -32768 + 10, -32768 + 210, -32768 + 110};
-  ClipRectToMonitor(&r, 4);
+  ClipRectToMonitor(&r, kPlaceWholeMonitor);
   EXPECT_EQ(r.left, (cx - 200) / 2);
   EXPECT_EQ(r.top, (cy - 100) / 2);
   EXPECT_EQ(r.right - r.left, 200);
