@@ -1,6 +1,7 @@
 #include "Inc/window.h"
 
 #include "Inc/base.h"
+#include "Inc/place.h"
 
 #include <cstring>
 
@@ -130,13 +131,13 @@ void CenterDialog(HWND dialog) {
   RECT d, over;
   GetWindowRect(dialog, &d);
   HWND parent = GetParent(dialog);
-  if (!parent || !GetWindowRect(parent, &over)) SetRect(&over, 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
-  int w = d.right - d.left, h = d.bottom - d.top;
-  int x = over.left + (over.right - over.left - w) / 2, y = over.top + (over.bottom - over.top - h) / 2;
-  int sw = GetSystemMetrics(SM_CXSCREEN), sh = GetSystemMetrics(SM_CYSCREEN);
-  if (x + w > sw) x = sw - w;
-  if (y + h > sh) y = sh - h;
-  if (x < 0) x = 0;
-  if (y < 0) y = 0;
-  SetWindowPos(dialog, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  if (!parent || !GetWindowRect(parent, &over)) {
+    ClipRectToMonitor(&d, kPlaceCenter | kPlaceWholeMonitor);
+  } else {
+    const int w = d.right - d.left, h = d.bottom - d.top;
+    const int x = over.left + (over.right - over.left - w) / 2, y = over.top + (over.bottom - over.top - h) / 2;
+    SetRect(&d, x, y, x + w, y + h);
+    ClipRectToMonitor(&d, kPlaceClip | kPlaceWholeMonitor);  // back inside its monitor
+  }
+  SetWindowPos(dialog, nullptr, d.left, d.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }

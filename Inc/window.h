@@ -33,7 +33,12 @@ class CDialog {
   HWND m_hwnd = nullptr;
 };
 
-// Centres the dialog over its parent (or the screen) and keeps it on screen.
+// Centres the dialog over its parent (or its monitor) and keeps it on that
+// monitor.
 void CenterDialog(HWND dialog);
+// Places a rectangle on the monitor it lies on. Flags: bit 0 moves it inside
+// the area, bit 1 centres it there, bit 2 takes the whole monitor rather than
+// its work area. A window parked off-screen is brought back and centred.
+void ClipRectToMonitor(RECT* rect, UINT flags);
 // The library's active dialog (for the message loop), 0 when none.
 HWND ActiveDialog();
