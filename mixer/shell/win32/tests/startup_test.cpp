@@ -21,12 +21,12 @@
 #include "tests/fakes/startup_fake.h"
 
 // The device library's timer, recorded in the same log.
-extern "C" int CreateTimer(QVTIMER* timer, UINT period) {
+extern "C" BOOL WINAPI CreateTimer(QVTIMER* timer, UINT period) {
   Startup().log.push_back("CreateTimer(" + std::to_string(period) + ")");
   return 0;
 }
-extern "C" void DeleteTimer(QVTIMER*) { Startup().log.push_back("DeleteTimer()"); }
-extern "C" const char* GetLastErrorText() { return "LastError = 0"; }
+extern "C" void WINAPI DeleteTimer(QVTIMER*) { Startup().log.push_back("DeleteTimer()"); }
+extern "C" LPCSTR WINAPI GetLastErrorText() { return "LastError = 0"; }
 
 namespace {
 

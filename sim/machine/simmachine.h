@@ -1,0 +1,26 @@
+// The simulated machine as one process-wide instance inside QvSim.dll: the
+// simulated kernel with the driver loaded and the boards and units on its
+// bus. The device library reaches it through the three Win32-shaped calls
+// of qvsim.cpp; tests and tools shape it through these functions (every
+// kernel and simulation function is exported by QvSim.dll as well).
+#pragma once
+struct DRIVER_OBJECT;
+#include "sim/units/hostunit.h"
+
+namespace simmachine {
+
+// The machine the device library finds when no test shaped it: a recorder
+// unit of the second port generation on eight I/O ports at 0x300, opened
+// as Qvdev0. Started at the first open; nothing when already running.
+void StartDefault();
+// A fresh machine: the driver unloaded, everything removed, the kernel
+// reset, the driver loaded again with no boards.
+void Reset();
+// The driver unloaded and every board and unit removed.
+void Shutdown();
+bool Running();
+DRIVER_OBJECT* Driver();
+// A recorder unit on eight I/O ports at `port`, arrived on the bus.
+simunit::HostUnit* AddIoUnit(simunit::Generation generation, uint64_t port);
+
+}  // namespace simmachine
