@@ -20,12 +20,8 @@ QVDEVHANDLE qvDevOpenRemote(const char* server, const char* localName, DWORD acc
 // The remote-access settings, read when the library is loaded.
 void ReadRemoteSettings();
 
-// Board ids whose boot images the library carries.
-constexpr DWORD BoardIdTvr = 0xAB2345;
-constexpr DWORD BoardIdTv2 = 0xAB1920;
-constexpr DWORD BoardIdCbl = 0xAB6935;
-constexpr DWORD BoardIdDnv = 0x561101;
-constexpr DWORD BoardIdMio = 0xAB9A3E;
+// The board ids whose boot images the library carries (BoardIdTvr, BoardIdTv2,
+// BoardIdCbl, BoardIdDnv, BoardIdMio) come from the driver's protocol header.
 
 // The processor feature word; chooses the converter pair on its first
 // non-zero probe.

@@ -253,7 +253,7 @@ uint32_t UnitMixDspSlot(int unit, int i) {
 }
 uint32_t UnitStreamCount(int unit) { return ValidUnit(unit) ? table.streamCount[UnitIndex(unit)] : 0; }
 uint32_t UnitIoType(int unit) { return ValidUnit(unit) ? table.ioType[UnitIndex(unit)] : 0; }
-uint32_t UnitHwKindOf(int unit) { return ValidUnit(unit) ? table.hwKind[UnitIndex(unit)] : 0; }
+int UnitHwKind(int unit) { return ValidUnit(unit) ? static_cast<int>(table.hwKind[UnitIndex(unit)]) : 0; }
 void UnitSetHwKind(int unit, uint32_t kind) {
   if (ValidUnit(unit)) table.hwKind[UnitIndex(unit)] = kind;
 }

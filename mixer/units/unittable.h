@@ -70,7 +70,7 @@ uint32_t UnitMixDspCount(int unit);
 uint32_t UnitMixDspSlot(int unit, int i);
 uint32_t UnitStreamCount(int unit);
 uint32_t UnitIoType(int unit);
-uint32_t UnitHwKindOf(int unit);
+int UnitHwKind(int unit);
 void UnitSetHwKind(int unit, uint32_t kind);
 const UnitOps* UnitInterface(int unit, UnitHandle* handle);
 // The unit's saved menu choice folded onto unit 1's menu ids.

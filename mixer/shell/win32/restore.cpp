@@ -256,7 +256,7 @@ void RestoreUnitChoice(HWND wnd, int unit, uint32_t key, int group, uint32_t low
 }
 
 void RestoreUnit(HWND wnd, int n) {
-  const UnitHardware hw = {UnitHasHostUnit(n), UnitHasMixDsps(n), UnitHwKind(n)};
+  const UnitHardware hw = {UnitHasHostUnit(n + 1), UnitHasMixDsps(n + 1), UnitHwKind(n + 1)};
   const uint32_t un = static_cast<uint32_t>(n);
   RestoreUnitChoice(wnd, n, IDS_INI_KEY_SYNC_CON_OUT_UNIT1 + un, kUgClockOut, 40360 + 6 * un,
                     static_cast<int32_t>(40360 + 6 * un), RemapClockOut, hw);
