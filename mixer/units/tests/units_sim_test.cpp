@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "mixer/model/timecode.h"
+#include "mixer/units/ninepin.h"
 #include "mixer/units/unitops.h"
 #include "mixer/units/unittable.h"
 #include "mixer/units/win32/devlib.h"
@@ -81,6 +83,69 @@ TEST_F(UnitsOnSim, ACallTheDriverRefusesIsFatalWithTheSlotsCode) {
   EXPECT_EQ(ops->getStatus(h, &status), 0);
   ASSERT_EQ(fatals.size(), 1u);
   EXPECT_EQ(fatals[0], (std::pair<UnitHandle, int>{h, 90}));
+}
+
+// The 9-pin engine of unit 1's firmware, through the senders.
+TEST_F(UnitsOnSim, NinePinEngineOfUnitOne) {
+  simunit::NinePinEngine* engine = simmachine::NinePin();
+  ASSERT_NE(engine, nullptr);
+  int status = 0;
+  EXPECT_EQ(NinePinSend(0x20, &status), 0);  // no unit 1 yet
+  EXPECT_EQ(status, 255);
+  EXPECT_TRUE(engine->Taken().empty());
+
+  ASSERT_EQ(OpenUnitsFrom("Qvdev0", "", numbers, &multiPc), 1);
+  engine->SetDeviceType(0x20E0);
+  int32_t type = 0;
+  ASSERT_EQ(NinePinQuery19(&type, &status), 1);
+  EXPECT_EQ(type, 0x20E0);
+
+  const TcRec start = {12, 34, 56, 7, 0};
+  ASSERT_EQ(NinePinSendTimecode(0x30, start, &status), 1);
+  ASSERT_EQ(NinePinSend(0x21, &status), 1);  // play
+  EXPECT_TRUE(engine->Playing());
+  TcRec tc{};
+  ASSERT_EQ(NinePinQueryTimecode(0x3F, &tc, &status), 1);
+  EXPECT_EQ(tc.Hours, 12);
+  EXPECT_EQ(tc.Minutes, 34);
+  EXPECT_EQ(tc.Seconds, 56);
+  EXPECT_EQ(tc.Frames, 8);  // it advances while playing
+
+  ASSERT_EQ(NinePinSend(0x87, &status), 1);
+  ASSERT_EQ(NinePinSend(0x8A, &status), 1);
+  EXPECT_TRUE(engine->FlagA());
+  EXPECT_FALSE(engine->FlagB());
+  uint8_t a = 0, b = 0;
+  ASSERT_EQ(NinePinQuery9F(&a, &b, &tc, &status), 1);
+  EXPECT_EQ(a, 1);
+  EXPECT_EQ(b, 1);
+  EXPECT_EQ(tc.Hours, 12);
+
+  engine->SetValue(0x0F, {0x34, 0x12});
+  uint32_t value = 0;
+  ASSERT_EQ(NinePinQueryValue(0x0F, &value, &status), 1);
+  EXPECT_EQ(value, 0x1234u);
+
+  std::vector<std::vector<uint8_t>> taken = engine->Taken();
+  ASSERT_GE(taken.size(), 2u);
+  EXPECT_EQ(taken[1], (std::vector<uint8_t>{0x30, 0x12, 0x34, 0x56, 0x07}));
+
+  engine->SetBusy(1000);
+  size_t before = engine->Taken().size();
+  EXPECT_EQ(NinePinSend(0x20, &status), 1);
+  EXPECT_EQ(engine->Taken().size() - before, 1001u);
+
+  engine->SetRefusal(2);
+  EXPECT_EQ(NinePinSend(0x20, &status), 0);
+  EXPECT_EQ(status, 2);
+  engine->SetRefusal(0);
+
+  // A reply longer than the buffer fails in the unit layer, not fatally.
+  engine->SetOversize(9);
+  EXPECT_EQ(NinePinQueryValue(0x0F, &value, &status), 0);
+  EXPECT_EQ(status, 255);
+  EXPECT_EQ(UnitNinePinError(), kNinePinTooLong);
+  EXPECT_TRUE(fatals.empty());
 }
 
 }  // namespace
