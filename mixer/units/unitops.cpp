@@ -301,6 +301,10 @@ int NinePinIo(UnitHandle h, const uint8_t* request, uint32_t length, uint8_t* re
     return 0;
   }
   if (head[1] > capacity - 1) {
+    // Take the data off the port all the same, so that the next exchange
+    // starts clean, and refuse the reply.
+    uint8_t discard[255];
+    Io(h, kPtNinePinReply, nullptr, 0, discard, head[1], 0);
     ninePinError = kNinePinTooLong;
     UnitDev().setLastError(kErrorInvalidParameter);
     return 0;

@@ -146,6 +146,10 @@ TEST_F(UnitsOnSim, NinePinEngineOfUnitOne) {
   EXPECT_EQ(status, 255);
   EXPECT_EQ(UnitNinePinError(), kNinePinTooLong);
   EXPECT_TRUE(fatals.empty());
+  // The refused data left nothing behind on the port.
+  engine->SetOversize(0);
+  ASSERT_EQ(NinePinQueryValue(0x0F, &value, &status), 1);
+  EXPECT_EQ(value, 0x1234u);
 }
 
 }  // namespace
