@@ -2,6 +2,7 @@
 // recording fake of the device calls.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -392,6 +393,49 @@ TEST_F(Units, RepliesAreSplitAndJoined) {
   uint32_t kind = 0;
   EXPECT_EQ(kUnitOps.getHwVersion(1, &kind), 0u);
   EXPECT_EQ(kind, 3u);
+}
+
+TEST_F(Units, ProgramFilesGoDownWithTheirTimeOutOrAreRefused) {
+  const char* name = "units_test_program.l56";
+  auto write = [&](std::vector<uint8_t> bytes) {
+    std::FILE* file = std::fopen(name, "wb");
+    ASSERT_NE(file, nullptr);
+    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::fclose(file);
+  };
+  write({0x10, 0xF3, 0x29, 1, 2, 3, 4, 5, 6});
+  EXPECT_EQ(kUnitOps.loadL56(5, name, 0), 0u);
+  ASSERT_EQ(f.calls.size(), 4u);
+  EXPECT_EQ(f.calls[0].in, W({300000}));
+  EXPECT_EQ(f.calls[1].code, kPtLoadL56);
+  EXPECT_EQ(f.calls[1].in, W({2}));
+  EXPECT_EQ(f.calls[2].code, kPtData);
+  EXPECT_EQ(f.calls[2].in, (std::vector<uint8_t>{1, 2, 3, 4, 5, 6}));
+  EXPECT_EQ(f.calls[3].in, W({2000}));
+
+  struct Case {
+    std::vector<uint8_t> bytes;
+    uint32_t id;
+  } cases[] = {
+      {{0x10, 0xF3, 0x28, 1, 2, 3}, kMsgDspFile},  // no mark
+      {{0x10, 0xF3, 0x29, 1, 2}, kMsgDspFile},     // a ragged word
+      {{0x10, 0xF3, 0x29}, kMsgDspFile},           // no body
+  };
+  for (auto& c : cases) {
+    write(c.bytes);
+    f.calls.clear();
+    EXPECT_EQ(kUnitOps.loadL56(5, name, 1000), c.id);
+    EXPECT_EQ(kUnitOps.loadL56Boot(5, name), c.id);
+    EXPECT_TRUE(f.calls.empty());
+  }
+  std::remove(name);
+  EXPECT_EQ(kUnitOps.loadL56(5, name, 0), kMsgDspFile);  // no file
+  f.answer = [](const Call&, void*, uint32_t*) { return 0; };
+  write({0x10, 0xF3, 0x29, 1, 2, 3});
+  EXPECT_EQ(kUnitOps.loadL56(5, name, 0), kMsgUnitComm);
+  EXPECT_EQ(kUnitOps.loadProgram(5, name), kMsgUnitComm);
+  std::remove(name);
+  EXPECT_TRUE(f.fatals.empty());  // start-up slots report, they do not end the program
 }
 
 TEST_F(Units, RateCodesAndSpeedWord) {
