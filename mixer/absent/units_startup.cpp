@@ -6,13 +6,7 @@ namespace {
 int32_t passCount = 0;
 }  // namespace
 
-int OpenUnits(int* severalPcs) {
-  *severalPcs = 0;
-  return 0;
-}
-int UnitCount() { return 0; }
 int UnitsConfigDialog() { return 0; }
-void CloseUnits() {}
 void UnitsStop() {}
 int NatDevOpenAll(int, const NatDiskCallbacks*) { return 1; }
 void NatDevCloseAll() {}
@@ -38,7 +32,6 @@ void NinePinPoll(uint32_t) {}
 int ConsoleMotionMode() { return 0; }
 void ConsoleShuttleTick() {}
 void VideoSyncLoc(int32_t) {}
-int UnitOfDevice(void*) { return -(UnitCount() + 1); }
 
 int CheckUnitsHardware() { return 1; }
 int LoadUnitsDspProgram(uint32_t) { return 1; }
@@ -63,9 +56,6 @@ void NinePinSetMode(uint32_t) {}
 void VideoCloseFile() {}
 void VideoSetIniFile(const char*) {}
 
-int UnitHasHostUnit(int) { return 0; }
-int UnitHasMixDsps(int) { return 0; }
-int UnitHwKind(int) { return 0; }
 void UnitCardSetAesSrc(int, uint32_t) {}
 void UnitsSetPlayFlags(uint32_t) {}
 void UnitSetOptionFlags(int, uint32_t) {}

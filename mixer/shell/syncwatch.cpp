@@ -62,7 +62,7 @@ void AdoptRate(uint32_t rate) {
 Check CheckCardOnly(int unit) {
   CardParams params = {};
   if (!UnitCardGetParam(unit, &params) || !params.clockValid) return kClockLost;
-  if (UnitHasMixDsps(unit) && !CardSetSyncFlags(unit)) return kClockLost;
+  if (UnitHasMixDsps(unit + 1) && !CardSetSyncFlags(unit)) return kClockLost;
   if (unit == 0 && ProgramIdle() && !TimerModalOpen()) AdoptRate(params.sampleRate);
   return kClockOk;
 }
@@ -102,7 +102,7 @@ int TdifInput(uint32_t clock) {
 
 Check CheckOtherExternal(int unit, uint32_t clock) {
   if (!CardClearSyncFlags(unit)) return kClockLost;
-  if (UnitHasMixDsps(unit) && !CardSetSyncFlags(unit)) return kClockLost;
+  if (UnitHasMixDsps(unit + 1) && !CardSetSyncFlags(unit)) return kClockLost;
   const int input = TdifInput(clock);
   if (unit == 0 && input >= 0 && !IgnoreExtSRate && ProgramIdle() && !TimerModalOpen())
     AdoptRate(CardInputSrate(unit, input));
@@ -118,7 +118,7 @@ Check CheckInternal(int unit) {
 }
 
 Check CheckUnit(int unit) {
-  if (!UnitHasHostUnit(unit)) return CheckCardOnly(unit);
+  if (!UnitHasHostUnit(unit + 1)) return CheckCardOnly(unit);
   const uint32_t clock = UnitClock(unit);
   if (clock == kClockAes) return CheckAes(unit);
   if (clock != kClockInternal) return CheckOtherExternal(unit, clock);

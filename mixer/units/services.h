@@ -241,7 +241,7 @@ void VideoSetIniFile(const char* path);
 // The unit whose device handle is `device`: n (1-based) for a unit's host
 // interface, -n for a unit's card, -(UnitCount() + 1) when none matches.
 int UnitOfDevice(void* device);
-// Unit-table queries of unit `unit` (0..3).
+// Unit-table queries of unit number `unit` (1..4).
 int UnitHasHostUnit(int unit);
 int UnitHasMixDsps(int unit);
 int UnitHwKind(int unit);

@@ -17,6 +17,7 @@ struct Machine {
   DRIVER_OBJECT* driver = nullptr;
   std::vector<std::unique_ptr<simunit::HostUnit>> units;
   std::vector<std::unique_ptr<simunit::IoLink>> links;
+  std::unique_ptr<simunit::NinePinEngine> ninePin;
 };
 
 Machine& TheMachine() {
@@ -38,6 +39,7 @@ void Shutdown() {
   m.driver = nullptr;
   m.links.clear();
   m.units.clear();
+  m.ninePin.reset();
 }
 
 void Reset() {
@@ -55,10 +57,20 @@ bool Running() {
 
 DRIVER_OBJECT* Driver() { return TheMachine().driver; }
 
+simunit::NinePinEngine* NinePin() {
+  Machine& m = TheMachine();
+  std::lock_guard<std::recursive_mutex> lk(m.lock);
+  return m.ninePin.get();
+}
+
 simunit::HostUnit* AddIoUnit(simunit::Generation generation, uint64_t port) {
   Machine& m = TheMachine();
   std::lock_guard<std::recursive_mutex> lk(m.lock);
   m.units.push_back(std::make_unique<simunit::HostUnit>(generation, true));
+  if (!m.ninePin) {
+    m.ninePin = std::make_unique<simunit::NinePinEngine>();
+    m.units.back()->SetFirmware(m.ninePin.get());
+  }
   m.links.push_back(std::make_unique<simunit::IoLink>(m.units.back().get(), port));
   simbus::DeviceNode node;
   node.hardwareIds = simbus::HardwareIdList({u"Qvtke"});

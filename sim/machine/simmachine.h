@@ -6,6 +6,7 @@
 #pragma once
 struct DRIVER_OBJECT;
 #include "sim/units/hostunit.h"
+#include "sim/units/ninepin.h"
 
 namespace simmachine {
 
@@ -21,6 +22,9 @@ void Shutdown();
 bool Running();
 DRIVER_OBJECT* Driver();
 // A recorder unit on eight I/O ports at `port`, arrived on the bus.
+// The first unit added carries the machine's 9-pin engine.
 simunit::HostUnit* AddIoUnit(simunit::Generation generation, uint64_t port);
+// The 9-pin engine of unit 1; null before a unit was added.
+simunit::NinePinEngine* NinePin();
 
 }  // namespace simmachine

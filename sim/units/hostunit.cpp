@@ -59,12 +59,19 @@ void HostUnit::TakeCommand(uint8_t vector) {
   auto it = m_script.find(vector);
   if (it != m_script.end())
     for (uint32_t w : it->second) m_toHost.push_back(w & 0xFFFFFF);
+  if (m_firmware) m_firmware->Command(vector, m_toHost);
+}
+
+void HostUnit::SetFirmware(Firmware* firmware) {
+  std::lock_guard<std::mutex> lk(m_lock);
+  m_firmware = firmware;
 }
 
 void HostUnit::TakeWord(uint32_t word) {
   if (!CanReceive()) return;  // the host wrote while the port was not ready: lost
   m_received.push_back(word & 0xFFFFFF);
   ++m_moved;
+  if (m_firmware) m_firmware->Word(word & 0xFFFFFF, m_toHost);
 }
 
 bool HostUnit::Stalled() const { return m_faults.silent || m_moved >= m_stallAt; }

@@ -19,6 +19,16 @@ namespace simunit {
 
 enum class Generation { First, Second };
 
+// A firmware program beside the script: told of each command vector the
+// unit takes and each word the host writes, it appends what it sends back.
+// Called under the unit's lock.
+class Firmware {
+ public:
+  virtual ~Firmware() = default;
+  virtual void Command(uint8_t vector, std::deque<uint32_t>& toHost) = 0;
+  virtual void Word(uint32_t word, std::deque<uint32_t>& toHost) = 0;
+};
+
 // Fault switches.
 struct Faults {
   bool silent = false;           // the firmware is dead: commands stay pending, no data moves
@@ -37,6 +47,8 @@ class HostUnit {
   // The data path stops after this many more words (either way).
   void StallAfter(uint32_t words);
   void SetFaults(const Faults& f);
+  // Runs `firmware` (not owned; null: none) beside the script.
+  void SetFirmware(Firmware* firmware);
   // The unit holds the bus's ready line: every access waits until released.
   void HoldBus(bool hold);
   uint32_t BusWaiters();  // accesses waiting for the held bus
@@ -92,6 +104,7 @@ class HostUnit {
   Generation m_generation;
   bool m_wide;
   Faults m_faults;
+  Firmware* m_firmware = nullptr;
   std::map<uint8_t, std::vector<uint32_t>> m_script;
   std::deque<uint32_t> m_toHost;
   std::vector<uint8_t> m_commands;

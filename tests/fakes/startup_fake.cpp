@@ -178,9 +178,10 @@ int UnitOfDevice(void*) { return -(Startup().unitCount + 1); }
 void NinePinSetMode(uint32_t command) { FakeLog("NinePinSetMode(%u)", command); }
 void VideoCloseFile() { FakeLog("VideoCloseFile()"); }
 void VideoSetIniFile(const char*) { FakeLog("VideoSetIniFile()"); }
-int UnitHasHostUnit(int unit) { return unit >= 0 && unit < 4 ? Startup().hasHost[unit] : 0; }
-int UnitHasMixDsps(int unit) { return unit >= 0 && unit < 4 ? Startup().hasMixDsps[unit] : 0; }
-int UnitHwKind(int unit) { return unit >= 0 && unit < 4 ? Startup().hwKind[unit] : 0; }
+// Unit numbers 1..4 read the entries 0..3.
+int UnitHasHostUnit(int unit) { return unit >= 1 && unit <= 4 ? Startup().hasHost[unit - 1] : 0; }
+int UnitHasMixDsps(int unit) { return unit >= 1 && unit <= 4 ? Startup().hasMixDsps[unit - 1] : 0; }
+int UnitHwKind(int unit) { return unit >= 1 && unit <= 4 ? Startup().hwKind[unit - 1] : 0; }
 void UnitCardSetAesSrc(int unit, uint32_t bits) { FakeLog("UnitCardSetAesSrc(%d, %u)", unit, bits); }
 void QVMXA_SetSampleRate(uint32_t hz) { FakeLog("QVMXA_SetSampleRate(%u)", hz); }
 void QVMIV_SetSampleRate(uint32_t hz) { FakeLog("QVMIV_SetSampleRate(%u)", hz); }

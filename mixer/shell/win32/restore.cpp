@@ -123,7 +123,7 @@ void RestoreUnitChoice(HWND wnd, int unit, int group, uint32_t lowest,
 }
 
 void RestoreUnit(HWND wnd, int n) {
-  const UnitHardware hw = {UnitHasHostUnit(n), UnitHasMixDsps(n), UnitHwKind(n)};
+  const UnitHardware hw = {UnitHasHostUnit(n + 1), UnitHasMixDsps(n + 1), UnitHwKind(n + 1)};
   const uint32_t un = static_cast<uint32_t>(n);
   RestoreUnitChoice(wnd, n, kUgClockOut, 40360 + 6 * un, RemapClockOut, hw);
   RestoreUnitChoice(wnd, n, kUgIo96K, 40384 + 6 * un, RemapIo96K, hw);
