@@ -20,12 +20,7 @@ QVDEVHANDLE qvDevOpenRemote(const char* server, const char* localName, DWORD acc
 // The remote-access settings, read when the library is loaded.
 void ReadRemoteSettings();
 
-// Board ids whose boot images the library carries.
-constexpr DWORD BoardIdTvr = 0xAB2345;
-constexpr DWORD BoardIdTv2 = 0xAB1920;
-constexpr DWORD BoardIdCbl = 0xAB6935;
-constexpr DWORD BoardIdDnv = 0x561101;
-constexpr DWORD BoardIdMio = 0xAB9A3E;
+// Board ids: those of the driver protocol (kernel/protocol.h).
 
 // The processor feature word; chooses the converter pair on its first
 // non-zero probe.
