@@ -66,3 +66,32 @@ void QvComEnd();
 // last 12 bytes equal those of the plug-in class.
 BOOL MatchPluginClsid(const CLSID* clsid);
 
+// The property-page base: IPropertyPage over a dialog template.
+class CPropPage : public CCom, public IPropertyPage {
+ public:
+  CPropPage(IUnknown* outer, UINT dialogId, HMODULE module, const ComInterfaceEntry* interfaces = Interfaces);
+  ~CPropPage() override;
+  CCOM_DELEGATING_UNKNOWN
+  HRESULT STDMETHODCALLTYPE SetPageSite(IPropertyPageSite* site) override;
+  HRESULT STDMETHODCALLTYPE Activate(HWND parent, LPCRECT rect, BOOL modal) override;
+  HRESULT STDMETHODCALLTYPE Deactivate() override;
+  HRESULT STDMETHODCALLTYPE GetPageInfo(PROPPAGEINFO* info) override;
+  HRESULT STDMETHODCALLTYPE SetObjects(ULONG count, IUnknown** objects) override;
+  HRESULT STDMETHODCALLTYPE Show(UINT command) override;
+  HRESULT STDMETHODCALLTYPE Move(LPCRECT rect) override;
+  HRESULT STDMETHODCALLTYPE IsPageDirty() override;
+  HRESULT STDMETHODCALLTYPE Apply() override;
+  HRESULT STDMETHODCALLTYPE Help(LPCOLESTR dir) override;
+  HRESULT STDMETHODCALLTYPE TranslateAccelerator(MSG* msg) override;
+  void SetDirty(BOOL dirty);
+  // The page dialog's messages; FALSE for the default handling.
+  virtual INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+  static const ComInterfaceEntry Interfaces[];
+
+  HWND m_hwnd = nullptr;
+  BOOL m_dirty = FALSE;
+  IPropertyPageSite* m_site = nullptr;
+  UINT m_dialogId;
+  HMODULE m_module;
+};

@@ -225,6 +225,71 @@ TEST_F(Registration, EventLogSource) {
   EXPECT_EQ(Value(key, "EventMessageFile"), "<none>");
 }
 
+// ---- the property-page base ----
+
+class Site : public IPropertyPageSite {
+ public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
+  ULONG STDMETHODCALLTYPE Release() override { return --refs; }
+  HRESULT STDMETHODCALLTYPE OnStatusChange(DWORD flags) override {
+    changes.push_back(flags);
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetLocaleID(LCID*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetPageContainer(IUnknown**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE TranslateAccelerator(MSG*) override { return S_FALSE; }
+  ULONG refs = 1;
+  std::vector<DWORD> changes;
+};
+
+TEST(PropPage, PageInfoSiteAndDirtyState) {
+  // The library's own resources (beside the test as the image library)
+  // give a real dialog template.
+  HMODULE resources = LoadLibraryExA("Qvimg.bin", nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(resources, nullptr);
+  CPropPage* page = new CPropPage(nullptr, 130, resources);
+  IPropertyPage* p = static_cast<IPropertyPage*>(page);
+
+  PROPPAGEINFO info;
+  memset(&info, 0xAB, sizeof info);
+  info.cb = 20;
+  EXPECT_EQ(p->GetPageInfo(&info), E_UNEXPECTED);
+  EXPECT_EQ(info.cb, 20u);
+  EXPECT_EQ(reinterpret_cast<uint8_t*>(&info)[sizeof info - 1], 0xAB);  // nothing written
+  info.cb = sizeof info;
+  ASSERT_EQ(p->GetPageInfo(&info), S_OK);
+  EXPECT_GT(info.size.cx, 0);
+  EXPECT_GT(info.size.cy, 0);
+  ASSERT_NE(info.pszTitle, nullptr);
+  CoTaskMemFree(info.pszTitle);
+  EXPECT_EQ(info.pszHelpFile, nullptr);
+
+  Site site, other;
+  ASSERT_EQ(p->SetPageSite(&site), S_OK);
+  EXPECT_EQ(p->SetPageSite(&other), E_UNEXPECTED);
+  EXPECT_EQ(site.refs, 2u);
+  EXPECT_EQ(p->IsPageDirty(), S_FALSE);
+  page->SetDirty(TRUE);
+  page->SetDirty(TRUE);  // no change: no notice
+  EXPECT_EQ(p->IsPageDirty(), S_OK);
+  page->SetDirty(FALSE);
+  EXPECT_EQ(site.changes, (std::vector<DWORD>{3, 0}));
+
+  EXPECT_EQ(p->Show(SW_SHOW), E_UNEXPECTED);  // no window yet
+  EXPECT_EQ(p->Move(nullptr), E_POINTER);
+  EXPECT_EQ(p->Help(nullptr), E_NOTIMPL);
+  RECT r = {0, 0, 200, 100};
+  EXPECT_EQ(p->Activate(nullptr, &r, FALSE), E_INVALIDARG);
+  MSG msg = {};
+  msg.message = WM_TIMER;
+  EXPECT_EQ(p->TranslateAccelerator(&msg), S_FALSE);
+  EXPECT_EQ(p->SetPageSite(nullptr), S_OK);
+  EXPECT_EQ(site.refs, 1u);
+  page->Unknown()->Release();
+  FreeLibrary(resources);
+}
+
 // ---- device objects ----
 
 TEST(Device, PathRules) {

@@ -88,7 +88,7 @@ TEST(Units, CorbelleRoutingImage) {
   uint8_t image[CblRouteEntries * 4];
   BuildCblRoutes(image);
   auto entry = [&](size_t i) {
-    return std::vector<unsigned>{image[i * 4], image[i * 4 + 1], image[i * 4 + 2] + (image[i * 4 + 3] << 8u)};
+    return std::vector<unsigned>{image[i * 4], image[i * 4 + 1], static_cast<unsigned>(image[i * 4 + 2] | (image[i * 4 + 3] << 8))};
   };
   EXPECT_EQ(entry(0), (std::vector<unsigned>{0xFF, 0, 0x1000}));
   EXPECT_EQ(entry(1), (std::vector<unsigned>{0, 0, 0}));
