@@ -5,6 +5,8 @@
 #include "Drv/Qvdrv/qvdrv_private.h"
 #include "Inc/base.h"
 
+#include <setupapi.h>
+
 #include <cwchar>
 
 const CLSID CLSID_QvDevice = {0x5AC6EF01, 0x4264, 0x11D2, {0xAC, 0x7F, 0x00, 0xA0, 0x24, 0xCF, 0xC2, 0x58}};
@@ -229,22 +231,169 @@ HRESULT STDMETHODCALLTYPE CQvDevice::Detach() {
   return hr;
 }
 
-HRESULT STDMETHODCALLTYPE CQvDevice::GetProperty(DWORD_PTR, VARIANT* value) {
-  if (!value) {
-    AssertFailed("pValue", "Drv/Qvcom", __LINE__);
-    return E_POINTER;
+// A bare VT_ARRAY (no element type) is not one the platform's VariantClear
+// frees: its array is destroyed here.
+void ClearPropertyVariant(VARIANT* value) {
+  if (value->vt == VT_ARRAY) {
+    if (value->parray) SafeArrayDestroy(value->parray);
+    value->parray = nullptr;
+    value->vt = VT_EMPTY;
+    return;
   }
-  if (!m_path) return E_FAIL;
-  return E_NOTIMPL;  // device interface properties: see the device setup note
+  VariantClear(value);
 }
 
-HRESULT STDMETHODCALLTYPE CQvDevice::SetProperty(DWORD_PTR, const VARIANT* value) {
+HRESULT VariantFromRegistry(DWORD type, const BYTE* data, DWORD size, VARIANT* value) {
+  ClearPropertyVariant(value);
+  switch (type) {
+    case REG_NONE: return S_OK;
+    case REG_SZ:
+    case REG_EXPAND_SZ:
+    case REG_MULTI_SZ:
+      value->bstrVal = SysAllocStringByteLen(reinterpret_cast<LPCSTR>(data), size);
+      if (!value->bstrVal) return E_OUTOFMEMORY;
+      value->vt = VT_BSTR;
+      return S_OK;
+    case REG_BINARY: {
+      SAFEARRAY* array = SafeArrayCreateVector(VT_UI1, 0, size);
+      if (!array) return E_OUTOFMEMORY;
+      if (size) memcpy(array->pvData, data, size);
+      value->parray = array;
+      value->vt = VT_ARRAY;
+      return S_OK;
+    }
+    case REG_DWORD:
+      if (size < 4) return E_FAIL;
+      value->vt = VT_I4;
+      memcpy(&value->lVal, data, 4);
+      return S_OK;
+    default: return E_FAIL;
+  }
+}
+
+HRESULT RegistryFromVariant(const VARIANT* value, DWORD* type, const BYTE** data, DWORD* size) {
+  switch (value->vt) {
+    case VT_BSTR:
+    case VT_LPWSTR: {
+      LPCWSTR text = value->vt == VT_BSTR ? value->bstrVal : reinterpret_cast<LPCWSTR>(value->byref);
+      *type = REG_SZ;
+      *data = reinterpret_cast<const BYTE*>(text);
+      *size = text ? 2 * static_cast<DWORD>(lstrlenW(text)) : 0;  // no terminator
+      return S_OK;
+    }
+    case VT_I4:
+    case VT_BOOL:
+    case VT_INT:
+    case VT_UINT:
+      *type = REG_DWORD;
+      *data = reinterpret_cast<const BYTE*>(&value->lVal);
+      *size = 4;
+      return S_OK;
+    case VT_ARRAY: {
+      SAFEARRAY* a = value->parray;
+      if (!a || a->cDims < 1) return E_FAIL;
+      *type = REG_BINARY;
+      *data = static_cast<const BYTE*>(a->pvData);
+      *size = a->rgsabound[0].cElements * a->cbElements;
+      return S_OK;
+    }
+    default: return E_FAIL;
+  }
+}
+
+namespace {
+
+// The device interface of a path in a new device-information set.
+struct InterfaceOfPath {
+  explicit InterfaceOfPath(LPCWSTR path) {
+    set = SetupDiCreateDeviceInfoList(nullptr, nullptr);
+    if (set == INVALID_HANDLE_VALUE) return;
+    itf.cbSize = sizeof itf;
+    found = SetupDiOpenDeviceInterfaceW(set, path, 0, &itf);
+  }
+  ~InterfaceOfPath() {
+    if (set != INVALID_HANDLE_VALUE) SetupDiDestroyDeviceInfoList(set);
+  }
+  HDEVINFO set;
+  SP_DEVICE_INTERFACE_DATA itf = {};
+  BOOL found = FALSE;
+};
+
+HRESULT KeyValueName(DWORD_PTR id, LPCWSTR* name) {
+  if (id == SPDRP_FRIENDLYNAME) *name = L"FriendlyName";
+  else if (id > 0xFFFF) *name = reinterpret_cast<LPCWSTR>(id);
+  else *name = nullptr;
+  return S_OK;
+}
+
+}  // namespace
+
+HRESULT STDMETHODCALLTYPE CQvDevice::GetProperty(DWORD_PTR id, VARIANT* value) {
   if (!value) {
     AssertFailed("pValue", "Drv/Qvcom", __LINE__);
     return E_POINTER;
   }
   if (!m_path) return E_FAIL;
-  return E_NOTIMPL;
+  InterfaceOfPath device(m_path);
+  if (!device.found) return HResultFromLastError();
+  LPCWSTR name = nullptr;
+  KeyValueName(id, &name);
+  DWORD type = REG_NONE, size = 0;
+  BYTE* data = nullptr;
+  HRESULT hr = S_OK;
+  if (name) {
+    HKEY key = SetupDiOpenDeviceInterfaceRegKey(device.set, &device.itf, 0, KEY_READ);
+    if (key == INVALID_HANDLE_VALUE) return HResultFromLastError();
+    LONG rc = RegQueryValueExW(key, name, nullptr, &type, nullptr, &size);
+    if (rc == ERROR_SUCCESS) {
+      data = static_cast<BYTE*>(MemAlloc(size + 2));
+      rc = data ? RegQueryValueExW(key, name, nullptr, &type, data, &size) : ERROR_NOT_ENOUGH_MEMORY;
+    }
+    RegCloseKey(key);
+    if (rc != ERROR_SUCCESS) hr = HRESULT_FROM_WIN32(rc);
+  } else {
+    SP_DEVINFO_DATA info = {sizeof info};
+    if (!SetupDiEnumDeviceInfo(device.set, 0, &info)) return HResultFromLastError();
+    if (SetupDiGetDeviceRegistryPropertyW(device.set, &info, static_cast<DWORD>(id), &type, nullptr, 0, &size) ||
+        GetLastError() != ERROR_INSUFFICIENT_BUFFER)
+      return HResultFromLastError();
+    data = static_cast<BYTE*>(MemAlloc(size + 2));
+    if (!data) return E_OUTOFMEMORY;
+    if (!SetupDiGetDeviceRegistryPropertyW(device.set, &info, static_cast<DWORD>(id), &type, data, size, &size))
+      hr = HResultFromLastError();
+  }
+  if (SUCCEEDED(hr)) hr = VariantFromRegistry(type, data, size, value);
+  if (FAILED(hr)) ClearPropertyVariant(value);
+  MemFree(data);
+  return hr;
+}
+
+HRESULT STDMETHODCALLTYPE CQvDevice::SetProperty(DWORD_PTR id, const VARIANT* value) {
+  if (!value) {
+    AssertFailed("pValue", "Drv/Qvcom", __LINE__);
+    return E_POINTER;
+  }
+  if (!m_path) return E_FAIL;
+  DWORD type = 0, size = 0;
+  const BYTE* data = nullptr;
+  HRESULT hr = RegistryFromVariant(value, &type, &data, &size);
+  if (FAILED(hr)) return hr;
+  InterfaceOfPath device(m_path);
+  if (!device.found) return HResultFromLastError();
+  LPCWSTR name = nullptr;
+  KeyValueName(id, &name);
+  if (name) {
+    HKEY key = SetupDiOpenDeviceInterfaceRegKey(device.set, &device.itf, 0, KEY_WRITE);
+    if (key == INVALID_HANDLE_VALUE) return HResultFromLastError();
+    LONG rc = RegSetValueExW(key, name, 0, type, data, size);
+    RegCloseKey(key);
+    return rc == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(rc);
+  }
+  SP_DEVINFO_DATA info = {sizeof info};
+  if (!SetupDiEnumDeviceInfo(device.set, 0, &info) ||
+      !SetupDiSetDeviceRegistryPropertyW(device.set, &info, static_cast<DWORD>(id), data, size))
+    return HResultFromLastError();
+  return S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE CQvDevice::GetStatus(void* out, DWORD* inOutLength) {

@@ -170,6 +170,12 @@ class CQvWaveObject : public CQvDevice, public IQVWave {
 // position advanced by `delta` frames with a buffer of `frames`.
 bool QvWaveHalvesSwap(uint32_t delta, uint32_t frames);
 
+// A device property's VARIANT from a registry value by its type, and the
+// registry value of a VARIANT (strings without their terminator).
+void ClearPropertyVariant(VARIANT* value);
+HRESULT VariantFromRegistry(DWORD type, const BYTE* data, DWORD size, VARIANT* value);
+HRESULT RegistryFromVariant(const VARIANT* value, DWORD* type, const BYTE** data, DWORD* size);
+
 // Create functions and the device class's load hook.
 struct QvClassDesc;
 IUnknown* CreateQvDevice(const CLSID* clsid, IUnknown* outer, HRESULT* result);

@@ -314,6 +314,65 @@ TEST(Device, PathRules) {
   EXPECT_EQ(lstrlenW(path), 259);
 }
 
+TEST(Device, PropertyValuesAndVariants) {
+  VARIANT v;
+  VariantInit(&v);
+  const BYTE text[] = {'a', 0, 'b', 0};
+  ASSERT_EQ(VariantFromRegistry(REG_SZ, text, 4, &v), S_OK);
+  EXPECT_EQ(v.vt, VT_BSTR);
+  EXPECT_EQ(SysStringByteLen(v.bstrVal), 4u);
+  EXPECT_STREQ(v.bstrVal, L"ab");
+  const DWORD word = 0x12345678;
+  ASSERT_EQ(VariantFromRegistry(REG_DWORD, reinterpret_cast<const BYTE*>(&word), 4, &v), S_OK);
+  EXPECT_EQ(v.vt, VT_I4);
+  EXPECT_EQ(v.lVal, 0x12345678);
+  const BYTE bytes[3] = {1, 2, 3};
+  ASSERT_EQ(VariantFromRegistry(REG_BINARY, bytes, 3, &v), S_OK);
+  EXPECT_EQ(v.vt, VT_ARRAY);  // no element type bits
+  EXPECT_EQ(v.parray->rgsabound[0].cElements, 3u);
+  EXPECT_EQ(static_cast<BYTE*>(v.parray->pvData)[2], 3);
+  ASSERT_EQ(VariantFromRegistry(REG_NONE, nullptr, 0, &v), S_OK);
+  EXPECT_EQ(v.vt, VT_EMPTY);
+  EXPECT_EQ(VariantFromRegistry(REG_QWORD, bytes, 3, &v), E_FAIL);
+
+  // Back: strings lose their terminator; an array gives its bytes.
+  DWORD type = 0, size = 0;
+  const BYTE* data = nullptr;
+  VARIANT s;
+  s.vt = VT_BSTR;
+  s.bstrVal = SysAllocString(L"Board");
+  ASSERT_EQ(RegistryFromVariant(&s, &type, &data, &size), S_OK);
+  EXPECT_EQ(type, DWORD{REG_SZ});
+  EXPECT_EQ(size, 10u);
+  VariantClear(&s);
+  VARIANT b;
+  b.vt = VT_BOOL;
+  b.boolVal = VARIANT_TRUE;
+  ASSERT_EQ(RegistryFromVariant(&b, &type, &data, &size), S_OK);
+  EXPECT_EQ(type, DWORD{REG_DWORD});
+  EXPECT_EQ(size, 4u);
+  VARIANT a;
+  a.vt = VT_ARRAY;
+  a.parray = SafeArrayCreateVector(VT_I2, 0, 5);
+  ASSERT_EQ(RegistryFromVariant(&a, &type, &data, &size), S_OK);
+  EXPECT_EQ(type, DWORD{REG_BINARY});
+  EXPECT_EQ(size, 10u);
+  SafeArrayDestroy(a.parray);
+  VARIANT r;
+  r.vt = VT_R8;
+  EXPECT_EQ(RegistryFromVariant(&r, &type, &data, &size), E_FAIL);
+
+  // A device object without a path has no properties.
+  HRESULT hr = S_OK;
+  auto* d = reinterpret_cast<CQvDevice*>(CreateQvDevice(&CLSID_QvDevice, nullptr, &hr));
+  int assertions = g_assertions;
+  EXPECT_EQ(d->GetProperty(12, nullptr), E_POINTER);
+  EXPECT_EQ(g_assertions, assertions + 1);
+  EXPECT_EQ(d->GetProperty(12, &v), E_FAIL);
+  EXPECT_EQ(d->SetProperty(12, &v), E_FAIL);
+  d->Unknown()->Release();
+}
+
 class Machine : public ::testing::Test {
  protected:
   void SetUp() override {
