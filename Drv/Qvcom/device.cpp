@@ -112,10 +112,55 @@ HRESULT STDMETHODCALLTYPE CQvDevice::Open(LPCWSTR name, DWORD access, DWORD shar
   return hr;
 }
 
-HRESULT STDMETHODCALLTYPE CQvDevice::OpenInterface(const GUID*, LPCWSTR) {
-  // Device interfaces are listed by the platform's device setup functions,
-  // which the simulated machine does not offer.
-  return E_NOTIMPL;
+namespace {
+// The path of the first interface of the set, or null; `active` asks that
+// the interface be active.
+BSTR FirstInterfacePath(HDEVINFO set, const GUID* interfaceClass, bool active) {
+  SP_DEVICE_INTERFACE_DATA itf = {sizeof itf};
+  if (!SetupDiEnumDeviceInterfaces(set, nullptr, interfaceClass, 0, &itf)) return nullptr;
+  if (active && !(itf.Flags & SPINT_ACTIVE)) return nullptr;
+  DWORD size = 0;
+  SetupDiGetDeviceInterfaceDetailW(set, &itf, nullptr, 0, &size, nullptr);
+  if (size < sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W)) return nullptr;
+  auto* detail = static_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_W*>(MemAlloc(size));
+  if (!detail) return nullptr;
+  detail->cbSize = sizeof *detail;
+  BSTR path = nullptr;
+  if (SetupDiGetDeviceInterfaceDetailW(set, &itf, detail, size, nullptr, nullptr))
+    path = SysAllocString(detail->DevicePath);
+  MemFree(detail);
+  return path;
+}
+}  // namespace
+
+HRESULT STDMETHODCALLTYPE CQvDevice::OpenInterface(const GUID* interfaceClass, LPCWSTR enumerator) {
+  if (!interfaceClass) return E_POINTER;
+  HDEVINFO set = SetupDiGetClassDevsW(interfaceClass, enumerator, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+  if (set == INVALID_HANDLE_VALUE) return HResultFromLastError();
+  BSTR path = FirstInterfacePath(set, interfaceClass, false);
+  HRESULT hr = path ? S_OK : HResultFromLastError();
+  SetupDiDestroyDeviceInfoList(set);
+  if (path) {
+    WCHAR name[MAX_PATH + 16] = L"@device:pnp:";
+    lstrcpynW(name + 12, path, MAX_PATH);
+    SysFreeString(path);
+    hr = Open(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, 0);
+  }
+  return hr;
+}
+
+BSTR FindDeviceInterface(const GUID* interfaceClass, HDEVINFO set, SP_DEVINFO_DATA* data) {
+  WCHAR instance[MAX_PATH] = L"";
+  LPCWSTR id = nullptr;
+  if (set && set != INVALID_HANDLE_VALUE && data) {
+    if (!SetupDiGetDeviceInstanceIdW(set, data, instance, MAX_PATH, nullptr)) return nullptr;
+    id = instance;
+  }
+  HDEVINFO list = SetupDiGetClassDevsW(interfaceClass, id, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+  if (list == INVALID_HANDLE_VALUE) return nullptr;
+  BSTR path = FirstInterfacePath(list, interfaceClass, true);
+  SetupDiDestroyDeviceInfoList(list);
+  return path;
 }
 
 HRESULT STDMETHODCALLTYPE CQvDevice::Check(LPCWSTR name) {

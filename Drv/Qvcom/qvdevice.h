@@ -5,6 +5,7 @@
 
 #include <ocidl.h>
 #include <mmsystem.h>
+#include <setupapi.h>
 
 #include <cstdint>
 
@@ -175,6 +176,10 @@ bool QvWaveHalvesSwap(uint32_t delta, uint32_t frames);
 void ClearPropertyVariant(VARIANT* value);
 HRESULT VariantFromRegistry(DWORD type, const BYTE* data, DWORD size, VARIANT* value);
 HRESULT RegistryFromVariant(const VARIANT* value, DWORD* type, const BYTE** data, DWORD* size);
+
+// The path (a BSTR the caller frees) of the first present, active interface
+// of the class, for the instance of `data` in `set` when given; else null.
+BSTR FindDeviceInterface(const GUID* interfaceClass, HDEVINFO set, SP_DEVINFO_DATA* data);
 
 // Create functions and the device class's load hook.
 struct QvClassDesc;

@@ -370,6 +370,11 @@ TEST(Device, PropertyValuesAndVariants) {
   EXPECT_EQ(g_assertions, assertions + 1);
   EXPECT_EQ(d->GetProperty(12, &v), E_FAIL);
   EXPECT_EQ(d->SetProperty(12, &v), E_FAIL);
+  // No device interface of a class that nothing offers: an error, still closed.
+  const GUID none = {0x0BADF00D, 1, 2, {3, 4, 5, 6, 7, 8, 9, 10}};
+  EXPECT_LT(d->OpenInterface(&none, nullptr), 0);
+  EXPECT_EQ(d->IsClosed(), S_FALSE);
+  EXPECT_EQ(FindDeviceInterface(&none, nullptr, nullptr), nullptr);
   d->Unknown()->Release();
 }
 
