@@ -422,6 +422,50 @@ TEST_F(Machine, OpenReopenAndErrors) {
   EXPECT_EQ(ComObjectCount(), 0);
 }
 
+// A property bag as the mixer graph hands one over: its moniker names the
+// device, its "CLSID" the class.
+class Bag : public IPropertyBag {
+ public:
+  Bag(IMoniker* moniker, const wchar_t* clsid) : m_moniker(moniker), m_clsid(clsid) {}
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    if (IsEqualIID(iid, IID_IMoniker)) return m_moniker->QueryInterface(iid, out);
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT STDMETHODCALLTYPE Read(LPCOLESTR name, VARIANT* v, IErrorLog*) override {
+    if (lstrcmpW(name, L"CLSID") != 0) return E_INVALIDARG;
+    v->vt = VT_BSTR;
+    v->bstrVal = SysAllocString(m_clsid);
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE Write(LPCOLESTR, VARIANT*) override { return E_NOTIMPL; }
+  IMoniker* m_moniker;
+  const wchar_t* m_clsid;
+};
+
+TEST_F(Machine, LoadFromAPropertyBag) {
+  scripted::AddBoard("Qvtvr0", 0xAB2345);
+  IMoniker* moniker = nullptr;
+  ASSERT_EQ(CreateFileMoniker(L"\\\\.\\Qvtvr0", &moniker), S_OK);
+  Bag bag(moniker, L"{5AC6EF01-4264-11D2-AC7F-00A024CFC258}");
+  HRESULT hr = S_OK;
+  auto* d = reinterpret_cast<CQvDevice*>(CreateQvDevice(&CLSID_QvMixerDevice, nullptr, &hr));
+  IPersistPropertyBag* p = static_cast<IPersistPropertyBag*>(d);
+  // The board unit objects are not in the library: the open succeeds, the
+  // unit cannot be made.
+  EXPECT_LT(p->Load(&bag, nullptr), 0);
+  CLSID clsid;
+  EXPECT_EQ(p->GetClassID(&clsid), S_OK);
+  EXPECT_TRUE(IsEqualCLSID(clsid, CLSID_QvDevice));  // taken from the bag
+  EXPECT_STREQ(d->m_path, L"\\\\.\\Qvtvr0");
+  EXPECT_EQ(d->IsClosed(), S_OK);
+  EXPECT_EQ(p->Load(&bag, nullptr), E_FAIL);  // already open
+  d->Unknown()->Release();
+  moniker->Release();
+}
+
 TEST_F(Machine, AttachBootsByBoardId) {
   struct Case {
     uint32_t id;
