@@ -30,7 +30,6 @@ IUnknown* CreateAbsent(const CLSID*, IUnknown*, HRESULT* result) {
 
 void NoOpHook(const QvClassDesc*) {}
 
-// Registration for the enumerator removes its keys.
 const QvClassDesc kAsio = {L"Quorvale ASIO driver", "Quorvale.Asio", &CLSID_QvAsio, CreateAbsent,
                            RegisterClassBoth, UnregisterClass, NoOpHook, NoOpHook, nullptr};
 const QvClassDesc kWave = {L"HRL Quorvale wave class", "Quorvale.Wave", &CLSID_QvWave, CreateQvWaveObject,
@@ -44,6 +43,8 @@ const QvClassDesc kMixGraph = {L"HRL Quorvale Mixer class", "Quorvale.MixGraph",
                                RegisterClassBoth, UnregisterClass, NoOpHook, NoOpHook, nullptr};
 const QvClassDesc kPlugins = {L"HRL Quorvale plugin class", "Quorvale.Plugins", &CLSID_QvPlugins, CreateAbsent,
                               RegisterClassBoth, UnregisterClass, NoOpHook, NoOpHook, MatchPluginClsid};
+// Registration of the enumerator removes its keys: it is made through the
+// device class, not by its own CLSID.
 const QvClassDesc kDeviceEnum = {L"HRL Quorvale device enumerator class", "Quorvale.DeviceEnum",
                                  &CLSID_QvDeviceEnum, CreateQvDeviceEnum, UnregisterClass, UnregisterClass,
                                  nullptr, nullptr, nullptr};
