@@ -1,5 +1,6 @@
 // Library load: the version record and the module handle, then the remote
 // access settings; thread notifications are not wanted.
+#include "Drv/Qvcom/qvcom.h"
 #include "Drv/Qvdrv/qvdrv_private.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
@@ -7,6 +8,9 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     QvdrvAttach(instance);
     ReadRemoteSettings();
     DisableThreadLibraryCalls(instance);
+    QvComStart();
+  } else if (reason == DLL_PROCESS_DETACH) {
+    QvComEnd();
   }
   return TRUE;
 }

@@ -1,0 +1,682 @@
+// The COM server: interface-table queries, counts, the class factory and
+// class lookup, registration in a test hive; the device objects on the
+// simulated machine with scripted boards and streams.
+#include "Drv/Qvcom/qvcom.h"
+#include "Drv/Qvcom/qvdevice.h"
+#include "Drv/Qvdrv/tests/scripted.h"
+#include "kernel/protocol.h"
+#include "sim/machine/simmachine.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Assertions raise a continuable exception that the library's filter
+// reports; here they are only counted.
+std::atomic<int> g_assertions{0};
+LONG CALLBACK ContinueAssertions(EXCEPTION_POINTERS* p) {
+  if (p->ExceptionRecord->ExceptionCode != 87) return EXCEPTION_CONTINUE_SEARCH;
+  ++g_assertions;
+  return EXCEPTION_CONTINUE_EXECUTION;
+}
+const PVOID g_handler = AddVectoredExceptionHandler(1, ContinueAssertions);
+
+// ---- a small class with every kind of table entry ----
+
+const IID IID_A = {0x11111111, 1, 1, {1, 1, 1, 1, 1, 1, 1, 1}};
+const IID IID_B = {0x22222222, 2, 2, {2, 2, 2, 2, 2, 2, 2, 2}};  // in the chained base table
+const IID IID_F = {0x33333333, 3, 3, {3, 3, 3, 3, 3, 3, 3, 3}};  // answered by a function
+const IID IID_X = {0x44444444, 4, 4, {4, 4, 4, 4, 4, 4, 4, 4}};  // nobody has it
+
+struct IA : IUnknown {};
+struct IB : IUnknown {};
+
+int g_functionCalls = 0;
+HRESULT AnswerF(CCom* object, REFIID, void** out) {
+  ++g_functionCalls;
+  *out = object->Unknown();
+  object->NonDelegatingAddRef();
+  return S_FALSE;  // marks that the function answered
+}
+
+class Sample : public CCom, public IA, public IB {
+ public:
+  static const ComInterfaceEntry Base[];
+  static const ComInterfaceEntry Own[];
+  explicit Sample(IUnknown* outer) : CCom(outer, 4000, Own) {}
+  ~Sample() override { ++destroyed; }
+  CCOM_DELEGATING_UNKNOWN
+  static int destroyed;
+};
+int Sample::destroyed = 0;
+const ComInterfaceEntry Sample::Base[] = {{&IID_B, ComOffset<Sample, IB>()}, {nullptr, 0}};
+const ComInterfaceEntry Sample::Own[] = {
+    {&IID_A, ComOffset<Sample, IA>()}, {&IID_F, ComFunction(AnswerF)}, {nullptr, ComNext(Base)}};
+
+TEST(Com, QueryWalksOffsetsFunctionsChainsAndTheInnerObject) {
+  Sample* s = new Sample(nullptr);
+  IUnknown* u = s->Unknown();
+  void* out = reinterpret_cast<void*>(1);
+  EXPECT_EQ(u->QueryInterface(IID_A, nullptr), E_POINTER);
+  ASSERT_EQ(u->QueryInterface(IID_A, &out), S_OK);
+  EXPECT_EQ(out, static_cast<IA*>(s));
+  ASSERT_EQ(u->QueryInterface(IID_B, &out), S_OK);
+  EXPECT_EQ(out, static_cast<IB*>(s));
+  ASSERT_EQ(u->QueryInterface(IID_F, &out), S_FALSE);
+  EXPECT_EQ(g_functionCalls, 1);
+  ASSERT_EQ(u->QueryInterface(IID_IUnknown, &out), S_OK);
+  EXPECT_EQ(out, u);
+  EXPECT_EQ(u->QueryInterface(IID_X, &out), E_NOINTERFACE);
+  EXPECT_EQ(out, nullptr);
+  EXPECT_EQ(s->m_refs, 5);
+
+  // The inner object answers what no table has; interface parts delegate.
+  Sample* inner = new Sample(u);
+  s->m_inner = reinterpret_cast<IUnknown*>(new Sample(nullptr));
+  (void)inner;
+  ASSERT_EQ(u->QueryInterface(IID_A, &out), S_OK);
+  EXPECT_EQ(static_cast<IA*>(out)->AddRef(), 7u);  // through the outer's count
+  s->m_inner->Release();
+  s->m_inner = nullptr;
+  delete inner;
+  int before = Sample::destroyed;
+  for (int i = 0; i < 7; ++i) u->Release();
+  EXPECT_EQ(Sample::destroyed, before + 1);
+  EXPECT_EQ(ComObjectCount(), 0);
+}
+
+TEST(Com, InnerObjectAnswersWhatTheTablesLack) {
+  Sample* outer = new Sample(nullptr);
+  Sample* inner = new Sample(outer->Unknown());
+  static const ComInterfaceEntry none[] = {{nullptr, 0}};
+  outer->m_interfaces = none;
+  outer->m_inner = inner->Unknown();
+  void* out = nullptr;
+  ASSERT_EQ(outer->Unknown()->QueryInterface(IID_A, &out), S_OK);
+  EXPECT_EQ(out, static_cast<IA*>(inner));
+  static_cast<IA*>(out)->Release();  // delegates to the outer
+  EXPECT_EQ(outer->m_refs, 1);
+  outer->Unknown()->Release();  // releases the inner one too
+  EXPECT_EQ(ComObjectCount(), 0);
+}
+
+// ---- class lookup and the factory ----
+
+const CLSID kDevice = {0x5AC6EF01, 0x4264, 0x11D2, {0xAC, 0x7F, 0x00, 0xA0, 0x24, 0xCF, 0xC2, 0x58}};
+
+TEST(Com, ClassObjectLookup) {
+  const CLSID unknown = {0x12345678, 0, 0, {0, 0, 0, 0, 0, 0, 0, 0}};
+  const CLSID plugin7 = {0xDF870007, 0x8085, 0x42C0, {0xB4, 0xBF, 0xA1, 0xD6, 0x7B, 0x7C, 0x07, 0x32}};
+  CLSID otherHigh = plugin7;
+  otherHigh.Data1 = 0xDF880007;
+  CLSID otherTail = plugin7;
+  otherTail.Data4[7] = 0x33;
+  EXPECT_TRUE(MatchPluginClsid(&plugin7));
+  EXPECT_FALSE(MatchPluginClsid(&otherHigh));
+  EXPECT_FALSE(MatchPluginClsid(&otherTail));
+
+  void* out = nullptr;
+  EXPECT_EQ(DllGetClassObject(kDevice, IID_IClassFactory, nullptr), E_POINTER);
+  EXPECT_EQ(DllGetClassObject(unknown, IID_IDispatch, &out), E_NOINTERFACE);  // before the search
+  EXPECT_EQ(DllGetClassObject(unknown, IID_IClassFactory, &out), CLASS_E_CLASSNOTAVAILABLE);
+  ASSERT_EQ(DllGetClassObject(plugin7, IID_IClassFactory, &out), S_OK);
+  static_cast<IClassFactory*>(out)->Release();
+
+  ASSERT_EQ(DllGetClassObject(kDevice, IID_IUnknown, &out), S_OK);
+  auto* f = static_cast<IClassFactory*>(out);
+  EXPECT_EQ(DllCanUnloadNow(), S_OK);
+  f->LockServer(TRUE);
+  EXPECT_EQ(DllCanUnloadNow(), S_FALSE);
+  f->LockServer(FALSE);
+  EXPECT_EQ(DllCanUnloadNow(), S_OK);
+
+  // Without an outer object: the asked interface, the creation reference gone.
+  IUnknown* made = nullptr;
+  ASSERT_EQ(f->CreateInstance(nullptr, IID_IQVDevice, reinterpret_cast<void**>(&made)), S_OK);
+  EXPECT_EQ(DllCanUnloadNow(), S_FALSE);
+  EXPECT_EQ(made->Release(), 0u);
+  int assertions = g_assertions;
+  EXPECT_EQ(f->CreateInstance(nullptr, IID_IQVDevice, nullptr), E_POINTER);
+  EXPECT_EQ(g_assertions, assertions + 1);
+  EXPECT_EQ(ComObjectCount(), 0);  // nothing made, nothing leaked
+
+  // Aggregated: only IUnknown, and the inner unknown as it is.
+  Sample* outer = new Sample(nullptr);
+  EXPECT_EQ(f->CreateInstance(outer->Unknown(), IID_IQVDevice, reinterpret_cast<void**>(&made)),
+            CLASS_E_NOAGGREGATION);
+  ASSERT_EQ(f->CreateInstance(outer->Unknown(), IID_IUnknown, reinterpret_cast<void**>(&made)), S_OK);
+  void* device = nullptr;
+  ASSERT_EQ(made->QueryInterface(IID_IQVDevice, &device), S_OK);
+  EXPECT_EQ(outer->m_refs, 2);  // the interface part counts on the outer
+  static_cast<IUnknown*>(device)->Release();
+  EXPECT_EQ(made->Release(), 0u);
+  outer->Unknown()->Release();
+
+  // A class whose objects are built elsewhere says why it made nothing.
+  const CLSID asio = {0x5AC6EFA0, 0x4264, 0x11D2, {0xAC, 0x7F, 0x00, 0xA0, 0x24, 0xCF, 0xC2, 0x58}};
+  IClassFactory* af = nullptr;
+  ASSERT_EQ(DllGetClassObject(asio, IID_IClassFactory, reinterpret_cast<void**>(&af)), S_OK);
+  EXPECT_EQ(af->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(&made)), CLASS_E_CLASSNOTAVAILABLE);
+  af->Release();
+  EXPECT_EQ(f->Release(), 0u);
+  EXPECT_EQ(DllCanUnloadNow(), S_OK);
+}
+
+// ---- registration in a test hive ----
+
+class Registration : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RegDeleteTreeA(HKEY_CURRENT_USER, kHive);
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kHive, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &root, nullptr), 0);
+  }
+  void TearDown() override {
+    RegCloseKey(root);
+    RegDeleteTreeA(HKEY_CURRENT_USER, kHive);
+  }
+  std::string Value(const char* key, const char* name = nullptr) {
+    char text[300] = {};
+    DWORD size = sizeof text;
+    if (RegGetValueA(root, key, name, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, text, &size))
+      return "<none>";
+    return text;
+  }
+  static constexpr const char* kHive = "Software\\HrlQvcomTest";
+  HKEY root = nullptr;
+};
+
+TEST_F(Registration, EveryClassRoundTrip) {
+  CDebugReporter reporter;
+  QvRegContext context(nullptr, "C:\\drv\\Qvdrv.dll", &reporter);
+  EXPECT_STREQ(context.m_fileName, "Qvdrv.dll");
+  context.m_root.Attach(root);
+  ASSERT_EQ(RegisterAllClasses(&context), S_OK);
+  const char* dev = "Software\\Classes\\CLSID\\{5AC6EF01-4264-11D2-AC7F-00A024CFC258}";
+  EXPECT_EQ(Value(dev), "HRL Quorvale device class");
+  EXPECT_EQ(Value((std::string(dev) + "\\InprocServer32").c_str()), "C:\\drv\\Qvdrv.dll");
+  EXPECT_EQ(Value((std::string(dev) + "\\InprocServer32").c_str(), "ThreadingModel"), "Both");
+  EXPECT_EQ(Value((std::string(dev) + "\\ProgId").c_str()), "Quorvale.Device");
+  EXPECT_EQ(Value("Software\\Classes\\Quorvale.Device\\CLSID"), "{5AC6EF01-4264-11D2-AC7F-00A024CFC258}");
+  EXPECT_EQ(Value("Software\\Classes\\Quorvale.LumoraPreset.Prop"), "HRL Quorvale Brightwell Preset Property Page");
+  EXPECT_EQ(Value("Software\\Classes\\CLSID\\{D4AB2345-A36F-11D4-B0E6-00A024CFC258}\\ProgId"),
+            "Quorvale.DeviceTvr.Prop");
+  // The enumerator's registration removes its keys.
+  EXPECT_EQ(Value("Software\\Classes\\Quorvale.DeviceEnum"), "<none>");
+
+  ASSERT_EQ(UnregisterAllClasses(&context), S_OK);
+  EXPECT_EQ(Value(dev), "<none>");
+  EXPECT_EQ(Value("Software\\Classes\\Quorvale.Device"), "<none>");
+  ASSERT_EQ(UnregisterAllClasses(&context), S_OK);  // never registered: still fine
+  context.m_root.m_key = nullptr;  // the fixture closes it
+}
+
+TEST_F(Registration, EventLogSource) {
+  ASSERT_TRUE(AddEventLogSource(root, "Quorvale", "C:\\drv\\Qvdrv.dll"));
+  const char* key = "System\\CurrentControlSet\\Services\\EventLog\\System\\Quorvale";
+  EXPECT_EQ(Value(key, "EventMessageFile"), "C:\\drv\\Qvdrv.dll");
+  DWORD count = 0, size = sizeof count;
+  EXPECT_EQ(RegGetValueA(root, key, "CategoryCount", RRF_RT_REG_DWORD, nullptr, &count, &size), 0);
+  EXPECT_EQ(count, 11u);
+  EXPECT_TRUE(RemoveEventLogSource(root, "Quorvale"));
+  EXPECT_EQ(Value(key, "EventMessageFile"), "<none>");
+}
+
+// ---- the property-page base ----
+
+class Site : public IPropertyPageSite {
+ public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
+  ULONG STDMETHODCALLTYPE Release() override { return --refs; }
+  HRESULT STDMETHODCALLTYPE OnStatusChange(DWORD flags) override {
+    changes.push_back(flags);
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetLocaleID(LCID*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetPageContainer(IUnknown**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE TranslateAccelerator(MSG*) override { return S_FALSE; }
+  ULONG refs = 1;
+  std::vector<DWORD> changes;
+};
+
+TEST(PropPage, PageInfoSiteAndDirtyState) {
+  // The library's own resources (beside the test as the image library)
+  // give a real dialog template.
+  HMODULE resources = LoadLibraryExA("Qvimg.bin", nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(resources, nullptr);
+  CPropPage* page = new CPropPage(nullptr, 130, resources);
+  IPropertyPage* p = static_cast<IPropertyPage*>(page);
+
+  PROPPAGEINFO info;
+  memset(&info, 0xAB, sizeof info);
+  info.cb = 20;
+  EXPECT_EQ(p->GetPageInfo(&info), E_UNEXPECTED);
+  EXPECT_EQ(info.cb, 20u);
+  EXPECT_EQ(reinterpret_cast<uint8_t*>(&info)[sizeof info - 1], 0xAB);  // nothing written
+  info.cb = sizeof info;
+  ASSERT_EQ(p->GetPageInfo(&info), S_OK);
+  EXPECT_GT(info.size.cx, 0);
+  EXPECT_GT(info.size.cy, 0);
+  ASSERT_NE(info.pszTitle, nullptr);
+  CoTaskMemFree(info.pszTitle);
+  EXPECT_EQ(info.pszHelpFile, nullptr);
+
+  Site site, other;
+  ASSERT_EQ(p->SetPageSite(&site), S_OK);
+  EXPECT_EQ(p->SetPageSite(&other), E_UNEXPECTED);
+  EXPECT_EQ(site.refs, 2u);
+  EXPECT_EQ(p->IsPageDirty(), S_FALSE);
+  page->SetDirty(TRUE);
+  page->SetDirty(TRUE);  // no change: no notice
+  EXPECT_EQ(p->IsPageDirty(), S_OK);
+  page->SetDirty(FALSE);
+  EXPECT_EQ(site.changes, (std::vector<DWORD>{3, 0}));
+
+  EXPECT_EQ(p->Show(SW_SHOW), E_UNEXPECTED);  // no window yet
+  EXPECT_EQ(p->Move(nullptr), E_POINTER);
+  EXPECT_EQ(p->Help(nullptr), E_NOTIMPL);
+  RECT r = {0, 0, 200, 100};
+  EXPECT_EQ(p->Activate(nullptr, &r, FALSE), E_INVALIDARG);
+  MSG msg = {};
+  msg.message = WM_TIMER;
+  EXPECT_EQ(p->TranslateAccelerator(&msg), S_FALSE);
+  EXPECT_EQ(p->SetPageSite(nullptr), S_OK);
+  EXPECT_EQ(site.refs, 1u);
+  page->Unknown()->Release();
+  FreeLibrary(resources);
+}
+
+// ---- device objects ----
+
+TEST(Device, PathRules) {
+  struct Case {
+    const wchar_t* name;
+    const wchar_t* path;
+  } cases[] = {
+      {L"Qvdev0", L"\\\\.\\Qvdev0"},
+      {L"\\Qvdev0", L"\\\\.\\Qvdev0"},
+      {L"\\\\.\\Qvwave", L"\\\\.\\Qvwave"},
+      {L"\\\\server\\x", L"\\\\server\\x"},
+      {L"@device:pnp:\\\\?\\pci#ven_1&dev_2#3#{guid}", L"\\\\?\\pci#ven_1&dev_2#3#{guid}"},
+  };
+  for (const Case& c : cases) {
+    WCHAR path[MAX_PATH];
+    QvDevicePath(c.name, path);
+    EXPECT_STREQ(path, c.path) << c.name;
+  }
+  std::wstring longName(400, L'x');
+  WCHAR path[MAX_PATH];
+  QvDevicePath(longName.c_str(), path);
+  EXPECT_EQ(lstrlenW(path), 259);
+}
+
+TEST(Device, PropertyValuesAndVariants) {
+  VARIANT v;
+  VariantInit(&v);
+  const BYTE text[] = {'a', 0, 'b', 0};
+  ASSERT_EQ(VariantFromRegistry(REG_SZ, text, 4, &v), S_OK);
+  EXPECT_EQ(v.vt, VT_BSTR);
+  EXPECT_EQ(SysStringByteLen(v.bstrVal), 4u);
+  EXPECT_STREQ(v.bstrVal, L"ab");
+  const DWORD word = 0x12345678;
+  ASSERT_EQ(VariantFromRegistry(REG_DWORD, reinterpret_cast<const BYTE*>(&word), 4, &v), S_OK);
+  EXPECT_EQ(v.vt, VT_I4);
+  EXPECT_EQ(v.lVal, 0x12345678);
+  const BYTE bytes[3] = {1, 2, 3};
+  ASSERT_EQ(VariantFromRegistry(REG_BINARY, bytes, 3, &v), S_OK);
+  EXPECT_EQ(v.vt, VT_ARRAY);  // no element type bits
+  EXPECT_EQ(v.parray->rgsabound[0].cElements, 3u);
+  EXPECT_EQ(static_cast<BYTE*>(v.parray->pvData)[2], 3);
+  ASSERT_EQ(VariantFromRegistry(REG_NONE, nullptr, 0, &v), S_OK);
+  EXPECT_EQ(v.vt, VT_EMPTY);
+  EXPECT_EQ(VariantFromRegistry(REG_QWORD, bytes, 3, &v), E_FAIL);
+
+  // Back: strings lose their terminator; an array gives its bytes.
+  DWORD type = 0, size = 0;
+  const BYTE* data = nullptr;
+  VARIANT s;
+  s.vt = VT_BSTR;
+  s.bstrVal = SysAllocString(L"Board");
+  ASSERT_EQ(RegistryFromVariant(&s, &type, &data, &size), S_OK);
+  EXPECT_EQ(type, DWORD{REG_SZ});
+  EXPECT_EQ(size, 10u);
+  VariantClear(&s);
+  VARIANT b;
+  b.vt = VT_BOOL;
+  b.boolVal = VARIANT_TRUE;
+  ASSERT_EQ(RegistryFromVariant(&b, &type, &data, &size), S_OK);
+  EXPECT_EQ(type, DWORD{REG_DWORD});
+  EXPECT_EQ(size, 4u);
+  VARIANT a;
+  a.vt = VT_ARRAY;
+  a.parray = SafeArrayCreateVector(VT_I2, 0, 5);
+  ASSERT_EQ(RegistryFromVariant(&a, &type, &data, &size), S_OK);
+  EXPECT_EQ(type, DWORD{REG_BINARY});
+  EXPECT_EQ(size, 10u);
+  SafeArrayDestroy(a.parray);
+  VARIANT r;
+  r.vt = VT_R8;
+  EXPECT_EQ(RegistryFromVariant(&r, &type, &data, &size), E_FAIL);
+
+  // A device object without a path has no properties.
+  HRESULT hr = S_OK;
+  auto* d = reinterpret_cast<CQvDevice*>(CreateQvDevice(&CLSID_QvDevice, nullptr, &hr));
+  int assertions = g_assertions;
+  EXPECT_EQ(d->GetProperty(12, nullptr), E_POINTER);
+  EXPECT_EQ(g_assertions, assertions + 1);
+  EXPECT_EQ(d->GetProperty(12, &v), E_FAIL);
+  EXPECT_EQ(d->SetProperty(12, &v), E_FAIL);
+  // No device interface of a class that nothing offers: an error, still closed.
+  const GUID none = {0x0BADF00D, 1, 2, {3, 4, 5, 6, 7, 8, 9, 10}};
+  EXPECT_LT(d->OpenInterface(&none, nullptr), 0);
+  EXPECT_EQ(d->IsClosed(), S_FALSE);
+  EXPECT_EQ(FindDeviceInterface(&none, nullptr, nullptr), nullptr);
+  d->Unknown()->Release();
+}
+
+class Machine : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetEnvironmentVariableA("QVDRV_SIMULATION", "1");
+    simmachine::Reset();
+    scripted::Load();
+  }
+  void TearDown() override {
+    scripted::Unload();
+    simmachine::Shutdown();
+  }
+};
+
+size_t CountOf(const std::vector<scripted::Request>& requests, uint32_t code) {
+  size_t n = 0;
+  for (const scripted::Request& r : requests) n += r.code == code;
+  return n;
+}
+
+TEST_F(Machine, OpenReopenAndErrors) {
+  scripted::AddBoard("Qvtvr0", 0xAB2345);
+  HRESULT hr = S_OK;
+  auto* d = reinterpret_cast<CQvDevice*>(CreateQvDevice(&CLSID_QvDevice, nullptr, &hr));
+  EXPECT_EQ(d->Open(nullptr, 0, 0, 0), E_POINTER);
+  EXPECT_EQ(d->IsClosed(), S_FALSE);
+  EXPECT_EQ(d->Open(L"NoSuchUnit", 0, 0, 0), HRESULT(0x80070014));  // bad unit
+  EXPECT_EQ(d->IsClosed(), S_FALSE);
+  ASSERT_EQ(d->Open(L"Qvtvr0", 0, 0, 0), S_OK);
+  EXPECT_EQ(d->IsClosed(), S_OK);
+  EXPECT_STREQ(d->m_path, L"\\\\.\\Qvtvr0");
+
+  // Holding a unit, the object stays with its board: the same path in any
+  // spelling reopens, another one is refused.
+  Sample* unit = new Sample(nullptr);
+  d->m_inner = unit->Unknown();
+  EXPECT_EQ(d->Open(L"QVTVR0", 0, 0, 0), S_OK);
+  EXPECT_EQ(d->Open(L"\\\\.\\qvtvr0", 0, 0, 0), S_OK);
+  EXPECT_EQ(d->Open(L"Qvtvr1", 0, 0, 0), HRESULT(0x8007006E));
+  EXPECT_EQ(d->Close(), S_OK);
+  EXPECT_EQ(d->IsClosed(), S_FALSE);
+  d->Unknown()->Release();
+  EXPECT_EQ(ComObjectCount(), 0);
+}
+
+// A property bag as the mixer graph hands one over: its moniker names the
+// device, its "CLSID" the class.
+class Bag : public IPropertyBag {
+ public:
+  Bag(IMoniker* moniker, const wchar_t* clsid) : m_moniker(moniker), m_clsid(clsid) {}
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    if (IsEqualIID(iid, IID_IMoniker)) return m_moniker->QueryInterface(iid, out);
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT STDMETHODCALLTYPE Read(LPCOLESTR name, VARIANT* v, IErrorLog*) override {
+    if (lstrcmpW(name, L"CLSID") != 0) return E_INVALIDARG;
+    v->vt = VT_BSTR;
+    v->bstrVal = SysAllocString(m_clsid);
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE Write(LPCOLESTR, VARIANT*) override { return E_NOTIMPL; }
+  IMoniker* m_moniker;
+  const wchar_t* m_clsid;
+};
+
+TEST_F(Machine, LoadFromAPropertyBag) {
+  scripted::AddBoard("Qvtvr0", 0xAB2345);
+  IMoniker* moniker = nullptr;
+  ASSERT_EQ(CreateFileMoniker(L"\\\\.\\Qvtvr0", &moniker), S_OK);
+  Bag bag(moniker, L"{5AC6EF01-4264-11D2-AC7F-00A024CFC258}");
+  HRESULT hr = S_OK;
+  auto* d = reinterpret_cast<CQvDevice*>(CreateQvDevice(&CLSID_QvMixerDevice, nullptr, &hr));
+  IPersistPropertyBag* p = static_cast<IPersistPropertyBag*>(d);
+  // The board unit objects are not in the library: the open succeeds, the
+  // unit cannot be made.
+  EXPECT_LT(p->Load(&bag, nullptr), 0);
+  CLSID clsid;
+  EXPECT_EQ(p->GetClassID(&clsid), S_OK);
+  EXPECT_TRUE(IsEqualCLSID(clsid, CLSID_QvDevice));  // taken from the bag
+  EXPECT_STREQ(d->m_path, L"\\\\.\\Qvtvr0");
+  EXPECT_EQ(d->IsClosed(), S_OK);
+  EXPECT_EQ(p->Load(&bag, nullptr), E_FAIL);  // already open
+  d->Unknown()->Release();
+  moniker->Release();
+}
+
+TEST_F(Machine, AttachBootsByBoardId) {
+  struct Case {
+    uint32_t id;
+    size_t boots, loads;
+    HRESULT result;
+  } cases[] = {
+      {0xAB2345, 1, 1, S_OK},
+      {0xAB1920, 1, 1, S_OK},
+      {0x561101, 1, 0, S_OK},
+      {0x123456, 1, 0, HRESULT(0x80070457)},  // unknown board: an empty boot, not booted
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    std::string name = "Qvb" + std::to_string(n++);
+    scripted::AddBoard(name.c_str(), c.id);
+    HRESULT hr = S_OK;
+    auto* d = reinterpret_cast<CQvDevice*>(CreateQvDevice(&CLSID_QvDevice, nullptr, &hr));
+    std::wstring wname(name.begin(), name.end());
+    ASSERT_EQ(d->Open(wname.c_str(), 0, 0, 0), S_OK);
+    uint32_t id[3] = {9, 9, 9};
+    EXPECT_EQ(d->Attach(id), c.result) << std::hex << c.id;
+    EXPECT_EQ(id[2], c.id);
+    auto requests = scripted::BoardRequests(name.c_str());
+    EXPECT_EQ(CountOf(requests, IOCTL_QV_BOOT), c.boots) << std::hex << c.id;
+    EXPECT_EQ(CountOf(requests, IOCTL_QV_LOAD), c.loads) << std::hex << c.id;
+    if (c.result == S_OK) {
+      // A program file loses its 3-byte head and 2 tail bytes.
+      for (const scripted::Request& r : requests)
+        if (r.code == IOCTL_QV_LOAD) EXPECT_EQ(r.input.size(), 9u);
+    }
+    d->Unknown()->Release();
+  }
+}
+
+TEST_F(Machine, AFailedImageEndsTheBootWithAnEmptyBoot) {
+  scripted::AddBoard("Qvtvr0", 0xAB2345, 0);
+  HRESULT hr = S_OK;
+  auto* d = reinterpret_cast<CQvDevice*>(CreateQvDevice(&CLSID_QvDevice, nullptr, &hr));
+  ASSERT_EQ(d->Open(L"Qvtvr0", 0, 0, 0), S_OK);
+  EXPECT_LT(d->Attach(nullptr), 0);
+  auto requests = scripted::BoardRequests("Qvtvr0");
+  ASSERT_EQ(CountOf(requests, IOCTL_QV_BOOT), 2u);
+  EXPECT_EQ(CountOf(requests, IOCTL_QV_LOAD), 0u);
+  EXPECT_TRUE(requests.back().input.empty());
+  d->Unknown()->Release();
+}
+
+TEST_F(Machine, EnumeratorArgumentsAndAnEmptyRing) {
+  HRESULT hr = S_OK;
+  auto* d = reinterpret_cast<CQvDevice*>(CreateQvDevice(&CLSID_QvDevice, nullptr, &hr));
+  CQvDeviceEnum* e = new CQvDeviceEnum(nullptr, static_cast<IQVDevice*>(d), 0);
+  QvBoardStatus out[2];
+  ULONG fetched = 9;
+  EXPECT_EQ(e->Next(2, out, nullptr), E_INVALIDARG);
+  EXPECT_EQ(e->Next(1, nullptr, &fetched), E_POINTER);
+  EXPECT_EQ(d->IsClosed(), S_FALSE);
+  // The wave device is opened for the walk; a machine without boards ends it.
+  EXPECT_EQ(e->Next(2, out, &fetched), S_FALSE);
+  EXPECT_EQ(fetched, 0u);
+  EXPECT_EQ(d->IsClosed(), S_OK);
+  EXPECT_STREQ(d->m_path, L"\\\\.\\Qvwave");
+  EXPECT_EQ(e->Next(1, out, nullptr), S_FALSE);
+  d->Unknown()->Release();
+  e->Skip(5);
+  EXPECT_EQ(e->m_index, 5u);
+  IQVDeviceEnum* clone = nullptr;
+  EXPECT_EQ(e->Clone(nullptr), E_POINTER);
+  ASSERT_EQ(e->Clone(&clone), S_OK);
+  EXPECT_EQ(static_cast<CQvDeviceEnum*>(clone)->m_index, 5u);
+  EXPECT_EQ(static_cast<CQvDeviceEnum*>(clone)->m_device, e->m_device);
+  clone->Release();
+  e->Unknown()->Release();
+  EXPECT_EQ(ComObjectCount(), 0);
+}
+
+// ---- the wave object ----
+
+TEST(Wave, HalfSwapRule) {
+  // Position steps of a 256-frame buffer: half swaps, a whole buffer (or no
+  // step) keeps the same half due, anything else swaps.
+  struct Case {
+    uint32_t delta;
+    bool swaps;
+  } cases[] = {{128, true}, {256, false}, {0, false}, {512, false}, {384, true}, {100, true}};
+  for (const Case& c : cases) EXPECT_EQ(QvWaveHalvesSwap(c.delta, 256), c.swaps) << c.delta;
+}
+
+class Callback : public IQVWaveCallback {
+ public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
+  ULONG STDMETHODCALLTYPE Release() override { return --refs; }
+  HRESULT STDMETHODCALLTYPE OnBuffer(QvWaveMapBlock* block) override {
+    due.push_back(block->address);
+    ++calls;
+    return calls == failAt ? E_ABORT : S_OK;
+  }
+  std::atomic<ULONG> refs{1};
+  std::atomic<int> calls{0};
+  int failAt = 0;
+  std::vector<uint32_t> due;
+};
+
+TEST_F(Machine, WaveMapValidation) {
+  HRESULT hr = S_OK;
+  auto* w = reinterpret_cast<CQvWaveObject*>(CreateQvWaveObject(&CLSID_QvWave, nullptr, &hr));
+  scripted::AddStream("Qvwave2", 0);
+  ASSERT_EQ(w->OpenLocked(L"Qvwave2", 0, 0, 0), S_OK);
+  QvWaveMapBlock good = {};
+  good.sampleSize = 4;
+  good.inputs = 0x81;  // the high bit is not counted
+  good.outputs = 1;
+  good.frames = 256;
+  good.channels[0] = 3;
+  good.channels[1] = 7;
+  ASSERT_EQ(w->Map(&good, nullptr), S_OK);
+  ASSERT_NE(w->m_map, nullptr);
+  EXPECT_EQ(w->m_map->channels[1], 7);
+  EXPECT_EQ(static_cast<uint8_t*>(w->m_arrayA[1]) - static_cast<uint8_t*>(w->m_arrayA[0]), 1024);
+  EXPECT_EQ(static_cast<uint8_t*>(w->m_arrayB[0]) - static_cast<uint8_t*>(w->m_arrayA[0]), 512);
+
+  struct Bad {
+    uint32_t frames;
+    uint8_t grouped;
+    uint32_t address;
+  } bad[] = {{0, 0, 0}, {256, 1, 0}, {256, 0, 0x1000}};
+  for (const Bad& b : bad) {
+    QvWaveMapBlock m = good;
+    m.frames = b.frames;
+    m.grouped = b.grouped;
+    m.address = b.address;
+    EXPECT_EQ(w->Map(&m, nullptr), E_INVALIDARG);
+    EXPECT_EQ(w->m_map, nullptr);  // the earlier map was closed
+  }
+
+  // Forty channels: every channel number survives the pointer arrays.
+  struct Big {
+    QvWaveMapBlock m;
+    uint8_t more[8];
+  } big = {};
+  big.m.sampleSize = 2;
+  big.m.outputs = 40;
+  big.m.frames = 128;
+  for (int c = 0; c < 32; ++c) big.m.channels[c] = static_cast<uint8_t>(c + 1);
+  for (int c = 0; c < 8; ++c) big.more[c] = static_cast<uint8_t>(33 + c);
+  ASSERT_EQ(w->Map(&big.m, nullptr), S_OK);
+  auto* numbers = reinterpret_cast<uint8_t*>(w->m_map) + 12;
+  for (int c = 0; c < 40; ++c) EXPECT_EQ(numbers[c], c + 1);
+  auto requests = scripted::StreamRequests("Qvwave2");
+  ASSERT_FALSE(requests.empty());
+  EXPECT_EQ(requests.back().input.size(), 52u);
+  EXPECT_EQ(requests.back().input[51], 40);
+
+  // The grouped single-channel maps that MapInput and MapOutput make.
+  WAVEFORMATEX pcm = {WAVE_FORMAT_PCM, 2, 48000, 48000 * 8, 8, 32, 0};
+  EXPECT_EQ(w->MapInput(5, &pcm), S_OK);
+  WAVEFORMATEX other = pcm;
+  other.wFormatTag = 3;
+  EXPECT_EQ(w->MapOutput(5, &other), E_INVALIDARG);
+  EXPECT_EQ(w->MapOutput(5, nullptr), S_OK);
+  EXPECT_EQ(w->m_map, nullptr);
+  w->Unknown()->Release();
+}
+
+TEST_F(Machine, WaveStreamSwapsHalvesAndStops) {
+  HRESULT hr = S_OK;
+  auto* w = reinterpret_cast<CQvWaveObject*>(CreateQvWaveObject(&CLSID_QvWave, nullptr, &hr));
+  // The scripted stream advances 128 frames per wait: half of 256.
+  scripted::AddStream("Qvwave2", 3);
+  ASSERT_EQ(w->OpenLocked(L"Qvwave2", 0, 0, 0), S_OK);
+  QvWaveMapBlock m = {};
+  m.sampleSize = 4;
+  m.outputs = 1;
+  m.frames = 256;
+  ASSERT_EQ(w->Map(&m, nullptr), S_OK);
+  Callback cb;
+  ASSERT_EQ(w->Start(&cb), S_OK);
+  EXPECT_EQ(cb.refs, 2u);
+  for (int i = 0; i < 500 && cb.calls < 3; ++i) Sleep(10);
+  EXPECT_EQ(w->Wait(0), E_PENDING);
+  EXPECT_EQ(w->Stop(), S_OK);
+  EXPECT_EQ(cb.refs, 1u);
+  ASSERT_EQ(cb.due.size(), 3u);
+  uint32_t a = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(w->m_arrayA));
+  uint32_t b = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(w->m_arrayB));
+  EXPECT_EQ(cb.due[0], a);
+  EXPECT_EQ(cb.due[1], b);
+  EXPECT_EQ(cb.due[2], a);
+  EXPECT_EQ(w->Wait(0), S_OK);  // no thread
+  EXPECT_EQ(w->Map(nullptr, nullptr), S_OK);
+  EXPECT_EQ(w->m_map, nullptr);
+  w->Unknown()->Release();
+}
+
+TEST_F(Machine, CallbackFailureEndsTheStream) {
+  HRESULT hr = S_OK;
+  auto* w = reinterpret_cast<CQvWaveObject*>(CreateQvWaveObject(&CLSID_QvWave, nullptr, &hr));
+  scripted::AddStream("Qvwave2", 5);
+  ASSERT_EQ(w->OpenLocked(L"Qvwave2", 0, 0, 0), S_OK);
+  QvWaveMapBlock m = {};
+  m.sampleSize = 2;
+  m.inputs = 1;
+  m.frames = 256;
+  ASSERT_EQ(w->Map(&m, nullptr), S_OK);
+  Callback cb;
+  cb.failAt = 2;
+  ASSERT_EQ(w->Start(&cb), S_OK);
+  EXPECT_EQ(w->Wait(5000), E_ABORT);
+  EXPECT_EQ(cb.calls, 2);
+  EXPECT_EQ(w->Stop(), E_ABORT);
+  w->Unknown()->Release();
+}
+
+}  // namespace
