@@ -62,6 +62,24 @@ TEST_F(MixWin, ModulesInTheFolderAreFoundAndBoundByName) {
   DeleteElementRef(ref);
 }
 
+// The main element module in a second folder: the scan finds both modules,
+// the test module's first, and binds the main module's types.
+TEST_F(MixWin, TheMainElementModuleIsFoundInTheSecondFolder) {
+  ASSERT_EQ(ScanElementLibraries(loader, (ExeFolder() + "elems\\").c_str(),
+                                 (ExeFolder() + "mixelems\\").c_str()),
+            2);
+  char name[64];
+  ElemModuleName(1, name);
+  EXPECT_STREQ(name, "Version 2.xx Mixer");
+  ELEMTYPEPROPINFO p{};
+  ASSERT_EQ(FindElementType(2002, &p), 1);  // delay compensation, 4 channels
+  EXPECT_EQ(ElemModuleOfType(2002), 1);
+  EXPECT_EQ(ElemModuleOfType(kTestGainCode), 0);
+  ElemRef* ref = CreateElementRef(2002, nullptr);
+  ASSERT_NE(ref, nullptr);
+  DeleteElementRef(ref);
+}
+
 TEST_F(MixWin, AMixOfRealElementsIsSavedAndReadBackWithItsKnobsRegistered) {
   ASSERT_EQ(ScanElementFolder(loader, (ExeFolder() + "elems\\").c_str()), 1);
   MixDoc* doc = MixDocCreate(0);
