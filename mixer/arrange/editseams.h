@@ -61,6 +61,16 @@ class ArrEditWindow {
   // the button is released (`moveNow`), and the rubber band starts at the
   // point.
   virtual void BeginRubberBand(int /*x*/, int /*y*/, int /*moveNow*/) {}
+  // The first outline of a move/copy drag and the first slip feedback,
+  // from their drag records' words.
+  virtual void DrawMoveOutline(DcHandle, const int32_t* /*words*/) {}
+  virtual void DrawSlipFeedback(DcHandle, const int32_t* /*words*/) {}
+  // The number input dialog with caption string `caption`, showing *value;
+  // returns the dialog's result (1 OK) and the entered number in *value.
+  virtual int InputNumber(uint32_t /*caption*/, int32_t* /*value*/) { return 0; }
+  // Runs the crossfade dialog on the pair whose first Part is `first`
+  // (-1: the defaults); 1 OK, 0 Cancel.
+  virtual int RunCrossfadeDialog(int32_t /*first*/) { return 0; }
 };
 
 // The editing routines that work with the window; each returns as its own
