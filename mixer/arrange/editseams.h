@@ -14,6 +14,9 @@
 #include "mixer/model/arr.h"
 #include "mixer/model/util/wndhandle.h"
 
+class VolumeDlg;
+class InfoDlg;
+
 // The state of the keyboard and the clock at the input event that started
 // an operation, as the window read it.
 struct ArrInput {
@@ -71,6 +74,10 @@ class ArrEditWindow {
   // Runs the crossfade dialog on the pair whose first Part is `first`
   // (-1: the defaults); 1 OK, 0 Cancel.
   virtual int RunCrossfadeDialog(int32_t /*first*/) { return 0; }
+  // Run the volume and fade dialog and the Part information dialog over
+  // their working state; 1 OK, 0 Cancel.
+  virtual int RunVolumeDialog(VolumeDlg&) { return 0; }
+  virtual int RunInfoDialog(InfoDlg&) { return 0; }
 };
 
 // The editing routines that work with the window; each returns as its own

@@ -10,6 +10,7 @@
 #include "mixer/arrange/arrview.h"
 #include "mixer/arrange/partedit.h"
 #include "mixer/arrange/partlink.h"
+#include "mixer/arrange/partdlg.h"
 #include "mixer/arrange/partops.h"
 #include "mixer/arrange/takerefs.h"
 #include "mixer/arrange/xfade.h"
@@ -609,3 +610,5 @@ int ArrPartEditRoutines::CrossfadeDialog(int32_t position, int32_t p, uint32_t t
 int ArrPartEditRoutines::RepeatParts(DcHandle dc) { return ArrRepeatParts(dc); }
 int ArrPartEditRoutines::StereoLinkCmd(int32_t p, DcHandle dc) { return ArrStereoLinkCmd(p, dc); }
 int ArrPartEditRoutines::MultiLinkCmd(int32_t p, DcHandle dc) { return ArrMultiLinkCmd(p, dc); }
+int ArrPartEditRoutines::VolumeDialog(int32_t p, DcHandle dc) { return ArrVolumeTool(p, dc); }
+int ArrPartEditRoutines::InfoDialog(int32_t p, DcHandle dc) { return ArrInfoTool(p, dc); }

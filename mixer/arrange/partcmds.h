@@ -103,6 +103,8 @@ class ArrPartEditRoutines : public ArrEditRoutines {
   int FadeParts(int32_t p, DcHandle dc, int op) override;
   int CrossfadeAtPointer(DcHandle dc) override;
   int CrossfadeDialog(int32_t position, int32_t p, uint32_t track, DcHandle dc) override;
+  int VolumeDialog(int32_t p, DcHandle dc) override;
+  int InfoDialog(int32_t p, DcHandle dc) override;
   int RepeatParts(DcHandle dc) override;
   int StereoLinkCmd(int32_t p, DcHandle dc) override;
   int MultiLinkCmd(int32_t p, DcHandle dc) override;

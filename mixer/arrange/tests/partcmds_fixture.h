@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "mixer/arrange/partcmds.h"
+#include "mixer/arrange/partdlg.h"
 #include "mixer/arrange/tests/edit_fixture.h"
 #include "mixer/arrange/xfade.h"
 
@@ -19,6 +20,10 @@ class CmdWindow : public RecWindow {
     *value = inputValue;
     return inputResult;
   }
+  std::function<int(VolumeDlg&)> volumeDialog;
+  std::function<int(InfoDlg&)> infoDialog;
+  int RunVolumeDialog(VolumeDlg& d) override { return volumeDialog ? volumeDialog(d) : 0; }
+  int RunInfoDialog(InfoDlg& d) override { return infoDialog ? infoDialog(d) : 0; }
   int RunCrossfadeDialog(int32_t first) override {
     FakeLog("RunCrossfadeDialog(%d)", first);
     return xfadeDialog ? xfadeDialog(first) : 0;
@@ -38,6 +43,8 @@ class CmdFixture : public EditFixture {
     XfadeDefaults = XfadeSettings();
     XfadeLastView = kXfViewSeparateFaded;
     XfadeLastLink = kXfLinkNone;
+    VolGlobalFade = VolUpdatePrev = VolUpdateNext = VolLinkState = 0;
+    InfoUpdateAllNames = InfoAppendSpeakerExt = InfoUpdateTakeNames = 0;
   }
   // An open Audio Take record of `samples` samples with no file behind it.
   uint32_t Take(uint32_t samples) {
