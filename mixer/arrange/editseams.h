@@ -77,6 +77,10 @@ class ArrEditWindow {
   // Run the volume and fade dialog and the Part information dialog over
   // their working state; 1 OK, 0 Cancel.
   virtual int RunVolumeDialog(VolumeDlg&) { return 0; }
+  // Plays a crossfade audition from `from` to `to` on the play channels the
+  // audition gave its Parts; stops it. 1 when playback started.
+  virtual int AuditionPlay(int32_t /*from*/, int32_t /*to*/) { return 0; }
+  virtual void AuditionStop() {}
   virtual int RunInfoDialog(InfoDlg&) { return 0; }
 };
 

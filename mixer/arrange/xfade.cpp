@@ -1,9 +1,11 @@
 #include "xfade.h"
 
 #include <algorithm>
+#include <new>
 #include <vector>
 
 #include "editpriv.h"
+#include "mixer/arrange/editseams.h"
 #include "mixer/arrange/partcmds.h"
 #include "mixer/arrange/partlink.h"
 #include "mixer/arrange/partops.h"
@@ -290,4 +292,96 @@ int ArrCrossfadeTool(int32_t position, uint32_t track, DcHandle dc, int32_t part
   }
   arredit::RebuildPlay();
   return ok;
+}
+
+// ---- Audition ----
+
+int32_t XfadePreviewChannel = 1;
+
+namespace {
+
+constexpr int16_t kTopLayer = 32767;
+constexpr int32_t kAudioChannels = 192;
+
+std::vector<std::pair<uint32_t, uint32_t>> GroupOf(const ArrRec* arr, uint32_t slot) {
+  std::vector<std::pair<uint32_t, uint32_t>> out;  // (track, slot) from the head down
+  const int32_t t = ArrTrackOfPart(arr, slot);
+  const PartRec* p = arrlist::UsedPart(arr, slot);
+  if (t < 0 || p == nullptr) return out;
+  uint32_t track = static_cast<uint32_t>(t);
+  int32_t s = static_cast<int32_t>(slot);
+  if (PartIsChannelLinked(*p)) {
+    uint32_t head = track;
+    s = ArrLinkHead(arr, slot, track, &head);
+    track = head;
+  }
+  for (int guard = 0; s >= 0 && guard < static_cast<int>(kArrTracks); ++guard) {
+    out.push_back({track, static_cast<uint32_t>(s)});
+    uint32_t next = track;
+    s = ArrLinkNxt(arr, static_cast<uint32_t>(s), track, &next);
+    track = next;
+  }
+  return out;
+}
+
+}  // namespace
+
+XfadeAudition* XfadeAuditionStart(int button, uint32_t first, uint32_t second) {
+  if (button < 719 || button > 723) return nullptr;
+  const auto secondGroup = GroupOf(CurArr, second);
+  auto* a = new (std::nothrow) XfadeAudition;
+  if (a == nullptr) return nullptr;
+  for (const auto& m : GroupOf(CurArr, first)) {
+    const bool covered = std::any_of(secondGroup.begin(), secondGroup.end(),
+                                     [&](const auto& o) { return o.first == m.first; });
+    if (!covered) continue;
+    const PartRec& f = *ArrPart(CurArr, m.second);
+    const PartRec* g = arrlist::UsedPart(CurArr, arrlist::LinkSlot(f.XfadeOutPartner));
+    if (g == nullptr) break;
+    a->Pairs.push_back({m.second, f.XfadeOutPartner, f, *g});
+  }
+  if (a->Pairs.empty()) {
+    delete a;
+    return nullptr;
+  }
+  const int32_t pairs = static_cast<int32_t>(a->Pairs.size());
+  int32_t nextChannel = std::clamp(XfadePreviewChannel, 1, kAudioChannels + 1 - pairs);
+  for (const auto& pr : a->Pairs) {
+    PartRec& f = *ArrPart(CurArr, pr.First);
+    PartRec& g = *ArrPart(CurArr, pr.Second);
+    auto unity = [](PartRec& p, uint32_t gain) { p.GainStart = p.GainEnd = gain; };
+    switch (button) {
+      case 719:
+        f.Layer = kTopLayer, unity(f, 32768);
+        f.XfadeOutPartner = kArrNoLink;
+        g.XfadeInPartner = kArrNoLink;
+        break;
+      case 720: f.Layer = kTopLayer, unity(f, 32768), unity(g, 0); break;
+      case 721: f.Layer = kTopLayer, unity(f, 32768), unity(g, 32768); break;
+      case 722: f.Layer = kTopLayer, unity(f, 0), unity(g, 32768); break;
+      case 723:
+        g.XfadeInPartner = kArrNoLink;
+        f.XfadeOutPartner = kArrNoLink;
+        g.Layer = kTopLayer, unity(g, 32768);
+        break;
+    }
+    // The higher-layer Part plays on its own channel, or on the next of the
+    // audition's run.
+    PartRec& top = g.Layer > f.Layer ? g : f;
+    if (top.PlayChannel < 1 || top.PlayChannel > kAudioChannels) top.PlayChannel = nextChannel++;
+  }
+  const XfadeAudition::Pair& p0 = a->Pairs.front();
+  ArrEditWnd().AuditionPlay(p0.SecondRec.Start,
+                            static_cast<int32_t>(std::min<int64_t>(End(p0.FirstRec), INT32_MAX)));
+  return a;
+}
+
+void XfadeAuditionStop(XfadeAudition* audition) {
+  if (audition == nullptr) return;
+  ArrEditWnd().AuditionStop();
+  for (const auto& pr : audition->Pairs) {
+    if (PartRec* f = ArrPart(CurArr, pr.First)) *f = pr.FirstRec;
+    if (PartRec* g = ArrPart(CurArr, pr.Second)) *g = pr.SecondRec;
+  }
+  delete audition;
 }

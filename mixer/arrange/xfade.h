@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "mixer/arrange/services.h"
 #include "mixer/model/arr.h"
@@ -81,6 +82,24 @@ class XfadeDlg {
   int32_t first_;
   XfadeSettings v_;
 };
+
+// An audition of a crossfade: the saved Part pairs, restored by its stop.
+struct XfadeAudition {
+  struct Pair {
+    uint32_t First, Second;
+    PartRec FirstRec, SecondRec;
+  };
+  std::vector<Pair> Pairs;
+};
+// The first play channel of an audition's run of channels.
+extern int32_t XfadePreviewChannel;
+// Starts the audition of button 719..723 over the pair (first, second) and
+// the pairs of their channel-link groups: the Parts in the arrangement are
+// altered for it and playback runs from the second Part's start to the
+// first Part's end. Null when it cannot start (nothing changed).
+XfadeAudition* XfadeAuditionStart(int button, uint32_t first, uint32_t second);
+// Stops playback and puts the saved Parts back; frees the block.
+void XfadeAuditionStop(XfadeAudition* audition);
 
 // The crossfade tool's click on Part `part` of `track` at `position`; runs
 // the dialog through the window seam. 1 when a change was kept.

@@ -236,3 +236,53 @@ TEST_F(Xfade, OkKeepsTheDialogsChangesAndCancelTakesThemBack) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Xfade, AuditionAltersThePairsOfTheLinkGroupsAndItsStopRestoresThem) {
+  struct Case {
+    int button;
+    uint32_t fGain, gGain;
+    bool fTop, gTop, unlinked;
+  } cases[] = {
+      {719, 32768, 1000, true, false, true},   {720, 32768, 0, true, false, false},
+      {721, 32768, 32768, true, false, false}, {722, 0, 32768, true, false, false},
+      {723, 1000, 32768, false, true, true},
+  };
+  for (const Case& c : cases) {
+    Reset();
+    Pair();
+    // A linked second pair on track 1.
+    const uint32_t t = Take(1000000);
+    const uint32_t f2 = Add(1, NewPart(0, 2000, t, 3, S));
+    const uint32_t g2 = Add(1, NewPart(1000, 2000, t, 3, S));
+    P(f2).XfadeOutPartner = static_cast<uint16_t>(g2);
+    P(g2).XfadeInPartner = static_cast<uint16_t>(f2);
+    P(f).Flags |= kPartLinkNext;
+    P(f2).Flags |= kPartLinkPrev;
+    P(g).Flags |= kPartLinkNext;
+    P(g2).Flags |= kPartLinkPrev;
+    for (uint32_t s : {f, g, f2, g2}) {
+      P(s).GainStart = P(s).GainEnd = 1000;
+      P(s).PlayChannel = 0;
+    }
+    XfadePreviewChannel = 191;  // the run of two channels ends at 192
+    const auto before = Image();
+    XfadeAudition* a = XfadeAuditionStart(c.button, f, g);
+    ASSERT_NE(a, nullptr);
+    ASSERT_EQ(a->Pairs.size(), 2u);
+    EXPECT_EQ(P(f).GainStart, c.fGain) << c.button;
+    EXPECT_EQ(P(g).GainEnd, c.gGain) << c.button;
+    EXPECT_EQ(P(f).Layer == 32767, c.fTop);
+    EXPECT_EQ(P(g).Layer == 32767, c.gTop);
+    EXPECT_EQ(P(f).XfadeOutPartner == kArrNoLink, c.unlinked);
+    const uint32_t top1 = c.gTop ? g : f, top2 = c.gTop ? g2 : f2;
+    EXPECT_EQ(P(top1).PlayChannel, 191);
+    EXPECT_EQ(P(top2).PlayChannel, 192);
+    XfadeAuditionStop(a);
+    EXPECT_EQ(Image(), before);
+  }
+  EXPECT_EQ(XfadeAuditionStart(700, 0, 1), nullptr);
+}
+
+}  // namespace
