@@ -14,6 +14,9 @@
 #include "mixer/model/arr.h"
 #include "mixer/model/util/wndhandle.h"
 
+class VolumeDlg;
+class InfoDlg;
+
 // The state of the keyboard and the clock at the input event that started
 // an operation, as the window read it.
 struct ArrInput {
@@ -61,6 +64,24 @@ class ArrEditWindow {
   // the button is released (`moveNow`), and the rubber band starts at the
   // point.
   virtual void BeginRubberBand(int /*x*/, int /*y*/, int /*moveNow*/) {}
+  // The first outline of a move/copy drag and the first slip feedback,
+  // from their drag records' words.
+  virtual void DrawMoveOutline(DcHandle, const int32_t* /*words*/) {}
+  virtual void DrawSlipFeedback(DcHandle, const int32_t* /*words*/) {}
+  // The number input dialog with caption string `caption`, showing *value;
+  // returns the dialog's result (1 OK) and the entered number in *value.
+  virtual int InputNumber(uint32_t /*caption*/, int32_t* /*value*/) { return 0; }
+  // Runs the crossfade dialog on the pair whose first Part is `first`
+  // (-1: the defaults); 1 OK, 0 Cancel.
+  virtual int RunCrossfadeDialog(int32_t /*first*/) { return 0; }
+  // Run the volume and fade dialog and the Part information dialog over
+  // their working state; 1 OK, 0 Cancel.
+  virtual int RunVolumeDialog(VolumeDlg&) { return 0; }
+  // Plays a crossfade audition from `from` to `to` on the play channels the
+  // audition gave its Parts; stops it. 1 when playback started.
+  virtual int AuditionPlay(int32_t /*from*/, int32_t /*to*/) { return 0; }
+  virtual void AuditionStop() {}
+  virtual int RunInfoDialog(InfoDlg&) { return 0; }
 };
 
 // The editing routines that work with the window; each returns as its own

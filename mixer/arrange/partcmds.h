@@ -1,0 +1,111 @@
+// The operations that the edit dispatcher hands over for one click on the
+// selected Parts of the current arrangement: the play-channel menu, cut,
+// crop, fades, the crossfade of neighbouring Parts, repeat, the link
+// commands, and the starts of the move/copy and slip drags with their drag
+// records. Each editing operation records its one undo step before it
+// changes anything; a refusal shows its message and changes nothing.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "mixer/arrange/editseams.h"
+#include "mixer/model/arr.h"
+
+// 1 when a Part that is not selected uses the Take; with `select` every such
+// Part is selected (and redrawn into dc).
+int ArrTakeSharedByUnsel(ArrRec* arr, uint32_t take, int select, DcHandle dc = nullptr);
+
+// The move/copy drag record: ten header words, then five per Part (index
+// and window rectangle relative to the union rectangle's left and top).
+// Word 1 is 1 when the drag holds a source arrangement of its own (kept in
+// Source, which the record frees), 0 for the current one.
+struct ArrMoveDragRec {
+  std::vector<int32_t> Words;
+  ArrRec* Source = nullptr;
+  ~ArrMoveDragRec();
+};
+enum : int32_t {
+  kMoveDragMode = 0,
+  kMoveDragSource,
+  kMoveDragCount,
+  kMoveDragDx,
+  kMoveDragDy,
+  kMoveDragOp,
+  kMoveDragCopy,
+  kMoveDragSpan,
+  kMoveDragSnap,
+  kMoveDragRate,
+  kMoveDragHeader
+};
+// Builds the record over the selected Parts of `source` (null: CurArr) and
+// draws the first outline; null when no Part is selected. The source
+// arrangement belongs to the record (and is freed on failure).
+ArrMoveDragRec* ArrBeginMoveCopy(DcHandle dc, int x, int y, int op, int copy, int mode,
+                                 ArrRec* source, int rateConversion);
+
+// The slip drag record: n, pointer x and y, the largest slip to the right
+// and to the left, then five words per Part (index and window rectangle
+// relative to the pointer).
+struct ArrSlipDragRec {
+  std::vector<int32_t> Words;
+};
+ArrSlipDragRec* ArrBeginSlip(DcHandle dc, int x, int y);
+
+// The number of entries of the play-channel menu for a Take kind.
+int32_t ArrIoMenuChannels(uint32_t kind);
+// The play-channel popup for the clicked Part; 1 when a channel was chosen
+// (and assigned to the selected Parts of the Part's kind).
+int ArrIoAssignMenu(WndHandle wnd, DcHandle dc, int x, int y, int32_t part, int button);
+
+// Cut at the pointer position (op 9, snapped to the grid) or at the now
+// position or a locator inside a selected Part closest to the pointer (op 10).
+int ArrCutParts(DcHandle dc, int32_t position, int op);
+// Crop the selected Parts to [left locator, right locator).
+int ArrCropParts(DcHandle dc);
+// Fade in (op 12) or out (op 13) over the selected Parts of each track, or
+// remove the fade when the clicked Part has one.
+int ArrFadeParts(int32_t part, DcHandle dc, int op);
+
+// Makes the left Part `a` and the right Part *b of `track` overlap by
+// `length` samples centred on the middle of their gap, within their Takes
+// and neighbouring crossfades. Returns the overlap reached (0: failed) and
+// B's slot through *b (B is re-inserted). *arr may move.
+int32_t ArrMakeAdjXfade(ArrRec** arr, uint32_t a, uint32_t* b, uint32_t track, int32_t length);
+// Joins each selected Part with the next selected one of its track as
+// crossfade partners, making them overlap first when they do not.
+int ArrCrossfadeAtPointer(DcHandle dc);
+
+// Repeats the selection `count` times (below 1: once), each copy after the
+// previous on the grid. ArrRepeatParts asks the count first.
+int ArrRepeatParts(DcHandle dc);
+int ArrRepeatPartsApply(DcHandle dc, int32_t count);
+// The count ArrRepeatParts shows next.
+extern int32_t ArrRepeatCount;
+
+int ArrStereoLinkCmd(int32_t part, DcHandle dc);
+int ArrMultiLinkCmd(int32_t part, DcHandle dc);
+
+// Scales n minimum/maximum pairs: pairs before k by gain a, k..k+m-1 by the
+// curve value from a to b, the rest by b (gains over 32768).
+void XfdApplyFade(int32_t n, int32_t k, int32_t m, int32_t a, int32_t b, int32_t curve,
+                  int16_t* pairs);
+
+// The edit routines of this file (and of the crossfade and Part dialogs)
+// as the dispatcher reaches them.
+class ArrPartEditRoutines : public ArrEditRoutines {
+ public:
+  int IoAssignMenu(WndHandle w, DcHandle dc, int x, int y, int32_t p, int b) override;
+  void* BeginMoveCopy(DcHandle dc, int x, int y, int mode, int copy) override;
+  void* BeginSlip(DcHandle dc, int x, int y) override;
+  int CutParts(DcHandle dc, int32_t position, int op) override;
+  int CropParts(DcHandle dc) override;
+  int FadeParts(int32_t p, DcHandle dc, int op) override;
+  int CrossfadeAtPointer(DcHandle dc) override;
+  int CrossfadeDialog(int32_t position, int32_t p, uint32_t track, DcHandle dc) override;
+  int VolumeDialog(int32_t p, DcHandle dc) override;
+  int InfoDialog(int32_t p, DcHandle dc) override;
+  int RepeatParts(DcHandle dc) override;
+  int StereoLinkCmd(int32_t p, DcHandle dc) override;
+  int MultiLinkCmd(int32_t p, DcHandle dc) override;
+};

@@ -1,0 +1,288 @@
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+
+#include "mixer/arrange/editpriv.h"
+#include "mixer/arrange/tests/partcmds_fixture.h"
+#include "mixer/model/ini.h"
+#include "mixer/model/util/profile.h"
+#include "mixer/model/util/strtab.h"
+
+namespace {
+
+class Xfade : public CmdFixture {
+ protected:
+  uint32_t f = 0, g = 0;
+  // F = [0, 2000) and G = [1000, 3000) on track 0, crossfade partners.
+  void Pair(uint32_t flags = S) {
+    const uint32_t t = Take(1000000);
+    PartRec a = NewPart(0, 2000, t, 3, flags);
+    PartRec b = NewPart(1000, 2000, t, 3, flags);
+    b.Offset = 5000;
+    f = Add(0, a);
+    g = Add(0, b);
+    P(f).XfadeOutPartner = static_cast<uint16_t>(g);
+    P(g).XfadeInPartner = static_cast<uint16_t>(f);
+    P(f).XfadeOutWindow[1] = 255;
+    P(g).XfadeInWindow[1] = 255;
+  }
+};
+
+// The fade-in shapes written out from their definitions, x in 0..1.
+double ShapeIn(int curve, double x) {
+  const double ks[] = {4, 16, 128};
+  switch (curve) {
+    case 0: return x;
+    case 1: return 0.5 - 0.5 * std::cos(3.14159265359 * x);
+    default: {
+      const double k = ks[(curve - 2) / 2];
+      if (curve % 2 == 0) return std::log10(k * x + 1) / std::log10(k + 1);
+      return 1 - std::log10(k * (1 - x) + 1) / std::log10(k + 1);
+    }
+  }
+}
+
+TEST_F(Xfade, GainsOfEveryCurveFollowTheirWindowsAndShapes) {
+  Pair();
+  // The fade-out runs over 51/255..204/255 of the overlap [1000, 2000),
+  // that is 1200..1800; the fade-in over all of it.
+  P(f).XfadeOutWindow[0] = 51;
+  P(f).XfadeOutWindow[1] = 204;
+  for (int c = 0; c < 8; ++c) {
+    P(f).XfadeOutCurve = static_cast<uint16_t>(c);
+    P(g).XfadeInCurve = static_cast<uint8_t>(c);
+    for (int32_t pos : {0, 999, 1000, 1100, 1199, 1200, 1350, 1500, 1650, 1799, 1800, 1999, 2500}) {
+      double out = pos < 1200 ? 1 : pos >= 1800 ? 0 : ShapeIn(c, 1 - (pos - 1200) / 600.0);
+      double in = pos < 1000 ? 0 : pos >= 2000 ? 1 : ShapeIn(c, (pos - 1000) / 1000.0);
+      EXPECT_NEAR(XfadeGainAt(CurArr, f, pos), 32768 * out, 2.0) << "curve " << c << " at " << pos;
+      EXPECT_NEAR(XfadeGainAt(CurArr, g, pos), 32768 * in, 2.0) << "curve " << c << " at " << pos;
+    }
+  }
+}
+
+TEST_F(Xfade, LinkModesPairTheCurves) {
+  struct Case {
+    int32_t link, side, pressed;
+    int32_t out, in;  // expected
+  } cases[] = {
+      {kXfLinkEqualGain, 0, 3, 3, 2},  {kXfLinkEqualGain, 0, 1, 1, 1},
+      {kXfLinkEqualGain, 1, 7, 6, 7},  {kXfLinkEqualPower, 0, 4, 4, 4},
+      {kXfLinkEqualPower, 0, 0, 0, 6}, {kXfLinkEqualPower, 1, 0, 6, 0},
+      {kXfLinkEqualPower, 0, 3, 0, 6},  // disabled button: nothing changes
+      {kXfLinkNone, 0, 5, 5, 0},
+  };
+  for (const Case& c : cases) {
+    Reset();
+    Pair();
+    XfadeDlg dlg(static_cast<int32_t>(f));
+    dlg.SetLink(c.link);
+    dlg.PressCurve(c.side, c.pressed);
+    EXPECT_EQ(dlg.Values().OutCurve, c.out) << c.link << " " << c.pressed;
+    EXPECT_EQ(dlg.Values().InCurve, c.in) << c.link << " " << c.pressed;
+    EXPECT_EQ(P(f).XfadeOutCurve, c.out);
+    EXPECT_EQ(P(g).XfadeInCurve, c.in);
+  }
+  // Choosing Equal power over a curve it does not allow brings both sides into line.
+  Reset();
+  Pair();
+  XfadeDlg dlg(static_cast<int32_t>(f));
+  dlg.PressCurve(0, 1);
+  dlg.SetLink(kXfLinkEqualPower);
+  EXPECT_EQ(dlg.Values().OutCurve, 0);
+  EXPECT_EQ(dlg.Values().InCurve, 6);
+  EXPECT_FALSE(dlg.CurveEnabled(1));
+  EXPECT_TRUE(dlg.CurveEnabled(4));
+}
+
+TEST_F(Xfade, OpeningKeepsTheLastLinkOnlyWhenThePairObeysIt) {
+  Pair();
+  XfadeLastLink = kXfLinkEqualGain;
+  P(f).XfadeOutCurve = 3;
+  P(g).XfadeInCurve = 2;
+  EXPECT_EQ(XfadeDlg(static_cast<int32_t>(f)).Values().Link, kXfLinkEqualGain);
+  EXPECT_EQ(XfadeDlg(static_cast<int32_t>(f)).Values().Length, 1000);
+  P(f).XfadeOutWindow[0] = 10;  // dragged
+  EXPECT_EQ(XfadeDlg(static_cast<int32_t>(f)).Values().Link, kXfLinkNone);
+  P(f).XfadeOutWindow[0] = 0;
+  P(g).XfadeInCurve = 3;  // not the mirror
+  EXPECT_EQ(XfadeDlg(static_cast<int32_t>(f)).Values().Link, kXfLinkNone);
+}
+
+TEST_F(Xfade, LengthFieldSetsTheOverlapOfEverySelectedPair) {
+  Pair();
+  XfadeDlg dlg(static_cast<int32_t>(f));
+  dlg.DragHandle(0, 0, 100);
+  dlg.ReleaseHandles();
+  ASSERT_EQ(P(f).XfadeOutWindow[0], 100);
+  EXPECT_EQ(dlg.SetLength(400, kTestDc), 1);
+  // The overlap shrinks about its middle, 1500.
+  EXPECT_EQ(arredit::End(P(f)), 1700);
+  EXPECT_EQ(P(g).Start, 1300);
+  EXPECT_EQ(dlg.Values().Length, 400);
+  EXPECT_EQ(P(f).XfadeOutWindow[0], 0);  // fractions reset
+  // Too long for G, which cannot pass the end of F's Take or its own end: 266.
+  EXPECT_EQ(dlg.SetLength(5000, kTestDc), 0);
+  EXPECT_EQ(BoxIds(), std::vector<uint32_t>{IDS_XFADE_LENGTH_FAILED});
+  // Without a Part, a length below 10 becomes 10.
+  XfadeDlg defaults(-1);
+  defaults.SetLength(5, nullptr);
+  EXPECT_EQ(defaults.Values().Length, 10);
+  defaults.Ok();
+  EXPECT_EQ(XfadeDefaults.Length, 10);
+}
+
+TEST_F(Xfade, HandlesStayOrderedAndMoveOnlyWithoutALink) {
+  Pair();
+  XfadeDlg dlg(static_cast<int32_t>(f));
+  dlg.DragHandle(0, 1, 0);  // end below start + 1
+  EXPECT_EQ(dlg.Values().OutEnd, 1);
+  dlg.DragHandle(0, 0, 200);  // start at most end - 1
+  EXPECT_EQ(dlg.Values().OutStart, 0);
+  dlg.DragHandle(1, 1, 300);
+  EXPECT_EQ(dlg.Values().InEnd, 255);
+  dlg.SetLink(kXfLinkEqualGain);
+  dlg.DragHandle(1, 0, 50);
+  EXPECT_EQ(dlg.Values().InStart, 0);
+}
+
+TEST_F(Xfade, DefaultsReadAndWrite) {
+  BuiltInProfile().Clear();
+  SetProfile(nullptr);
+  const std::string path = "xfdef.ini";
+  ReadXfadeDefaults(path.c_str());
+  const XfadeSettings d;
+  EXPECT_EQ(XfadeDefaults.Length, 44100);
+  EXPECT_EQ(XfadeDefaults.View, kXfViewSeparateFaded);
+  EXPECT_EQ(XfadeDefaults.Link, kXfLinkNone);
+  EXPECT_EQ(XfadeDefaults.OutEnd, 255);
+  CurProfile().WriteString(path.c_str(), "ArrangeWnd", "XFDef", "22050 3 0 200");
+  ReadXfadeDefaults(path.c_str());
+  EXPECT_EQ(XfadeDefaults.Length, 22050);
+  EXPECT_EQ(XfadeDefaults.OutCurve, 3);
+  EXPECT_EQ(XfadeDefaults.OutEnd, 200);
+  EXPECT_EQ(XfadeDefaults.InEnd, 255);  // missing: its default
+  XfadeDefaults.View = kXfViewOverlaid;
+  XfadeDefaults.Link = kXfLinkEqualPower;
+  XfadeDefaults.InCurve = 6;
+  const XfadeSettings w = XfadeDefaults;
+  WriteXfadeDefaults(path.c_str());
+  XfadeDefaults = d;
+  ReadXfadeDefaults(path.c_str());
+  EXPECT_EQ(XfadeDefaults.View, w.View);
+  EXPECT_EQ(XfadeDefaults.Link, w.Link);
+  EXPECT_EQ(XfadeDefaults.InCurve, 6);
+  EXPECT_EQ(XfadeDefaults.Length, 22050);
+  char text[64];
+  CurProfile().GetString(path.c_str(), "ArrangeWnd", "XFDef", text, sizeof text);
+  EXPECT_STREQ(text, "22050 3 0 200 6 0 255 3 2");
+  BuiltInProfile().Clear();
+}
+
+// ---- The crossfade tool ----
+
+TEST_F(Xfade, AClickOutsideBothCrossfadesLeavesNoUndoStep) {
+  Pair(0);
+  const auto before = Image();
+  EXPECT_EQ(ArrCrossfadeTool(2500, 0, kTestDc, static_cast<int32_t>(g)), 0);
+  EXPECT_EQ(UndoGetLevel(), 0u);
+  EXPECT_EQ(Image(), before);
+  EXPECT_FALSE(Logged("RunCrossfadeDialog(0)"));
+}
+
+TEST_F(Xfade, OkKeepsTheDialogsChangesAndCancelTakesThemBack) {
+  Pair(0);
+  P(g).Flags |= S;  // the click selected G; the tool selects its partner F
+  const auto before = Image();
+  cmdWindow.xfadeDialog = [&](int32_t first) {
+    XfadeDlg dlg(first);
+    dlg.PressCurve(0, 2);
+    dlg.DragHandle(1, 0, 40);
+    dlg.ReleaseHandles();
+    dlg.Ok();
+    return 1;
+  };
+  // A click on G inside the crossfade opens the pair (F, G).
+  ASSERT_EQ(ArrCrossfadeTool(1500, 0, kTestDc, static_cast<int32_t>(g)), 1);
+  EXPECT_TRUE(Logged("RunCrossfadeDialog(" + std::to_string(f) + ")"));
+  EXPECT_EQ(P(f).XfadeOutCurve, 2);
+  EXPECT_EQ(P(g).XfadeInWindow[0], 40);
+  EXPECT_EQ(SelBits(0), (std::vector<int>{0, 0}));
+  ExpectUndoRedo(before);
+
+  // Cancel after dragging handles: the fractions come back and no step is left.
+  Reset();
+  Pair();
+  const auto before2 = Image();
+  cmdWindow.xfadeDialog = [&](int32_t first) {
+    XfadeDlg dlg(first);
+    dlg.DragHandle(0, 0, 90);
+    dlg.ReleaseHandles();
+    EXPECT_EQ(P(f).XfadeOutWindow[0], 90);
+    return 0;
+  };
+  EXPECT_EQ(ArrCrossfadeTool(1500, 0, kTestDc, static_cast<int32_t>(f)), 0);
+  EXPECT_EQ(P(f).XfadeOutWindow[0], 0);
+  EXPECT_EQ(UndoGetLevel(), 0u);
+  EXPECT_EQ(SelBits(0), (std::vector<int>{0, 0}));  // KeepSel off: selection cleared
+  auto expect = before2;
+  for (uint32_t s : {f, g})
+    reinterpret_cast<PartRec*>(expect.data() + sizeof(ArrRec))[s].Flags &= ~kPartSelected;
+  EXPECT_EQ(Image(), expect);
+
+  // A selected Part that is not Audio: 321 and nothing.
+  Add(1, NewPart(0, 100, 2, 21, S));
+  EXPECT_EQ(ArrCrossfadeTool(1500, 0, kTestDc, static_cast<int32_t>(f)), 0);
+  EXPECT_EQ(BoxIds(), std::vector<uint32_t>{IDS_AUDIO_PARTS_ONLY});
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Xfade, AuditionAltersThePairsOfTheLinkGroupsAndItsStopRestoresThem) {
+  struct Case {
+    int button;
+    uint32_t fGain, gGain;
+    bool fTop, gTop, unlinked;
+  } cases[] = {
+      {719, 32768, 1000, true, false, true},   {720, 32768, 0, true, false, false},
+      {721, 32768, 32768, true, false, false}, {722, 0, 32768, true, false, false},
+      {723, 1000, 32768, false, true, true},
+  };
+  for (const Case& c : cases) {
+    Reset();
+    Pair();
+    // A linked second pair on track 1.
+    const uint32_t t = Take(1000000);
+    const uint32_t f2 = Add(1, NewPart(0, 2000, t, 3, S));
+    const uint32_t g2 = Add(1, NewPart(1000, 2000, t, 3, S));
+    P(f2).XfadeOutPartner = static_cast<uint16_t>(g2);
+    P(g2).XfadeInPartner = static_cast<uint16_t>(f2);
+    P(f).Flags |= kPartLinkNext;
+    P(f2).Flags |= kPartLinkPrev;
+    P(g).Flags |= kPartLinkNext;
+    P(g2).Flags |= kPartLinkPrev;
+    for (uint32_t s : {f, g, f2, g2}) {
+      P(s).GainStart = P(s).GainEnd = 1000;
+      P(s).PlayChannel = 0;
+    }
+    XfadePreviewChannel = 191;  // the run of two channels ends at 192
+    const auto before = Image();
+    XfadeAudition* a = XfadeAuditionStart(c.button, f, g);
+    ASSERT_NE(a, nullptr);
+    ASSERT_EQ(a->Pairs.size(), 2u);
+    EXPECT_EQ(P(f).GainStart, c.fGain) << c.button;
+    EXPECT_EQ(P(g).GainEnd, c.gGain) << c.button;
+    EXPECT_EQ(P(f).Layer == 32767, c.fTop);
+    EXPECT_EQ(P(g).Layer == 32767, c.gTop);
+    EXPECT_EQ(P(f).XfadeOutPartner == kArrNoLink, c.unlinked);
+    const uint32_t top1 = c.gTop ? g : f, top2 = c.gTop ? g2 : f2;
+    EXPECT_EQ(P(top1).PlayChannel, 191);
+    EXPECT_EQ(P(top2).PlayChannel, 192);
+    XfadeAuditionStop(a);
+    EXPECT_EQ(Image(), before);
+  }
+  EXPECT_EQ(XfadeAuditionStart(700, 0, 1), nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,387 @@
+#include "xfade.h"
+
+#include <algorithm>
+#include <new>
+#include <vector>
+
+#include "editpriv.h"
+#include "mixer/arrange/editseams.h"
+#include "mixer/arrange/partcmds.h"
+#include "mixer/arrange/partlink.h"
+#include "mixer/arrange/partops.h"
+#include "mixer/model/arrlist.h"
+#include "mixer/model/ini.h"
+#include "mixer/model/options.h"
+#include "mixer/model/take.h"
+#include "mixer/model/undo.h"
+#include "mixer/model/util/strtab.h"
+#include "mixer/shell/services.h"
+
+using arredit::End;
+using arredit::Sel;
+
+XfadeSettings XfadeDefaults;
+int32_t XfadeLastView = kXfViewSeparateFaded;
+int32_t XfadeLastLink = kXfLinkNone;
+
+namespace {
+
+constexpr int32_t kUnity = 32768;
+constexpr int32_t kMinLength = 10;
+
+int32_t MulDiv255(int64_t length, int32_t fraction) {
+  return static_cast<int32_t>(length * fraction / 255);
+}
+
+// Every selected Part whose end partner is selected too, with that partner.
+template <typename Fn> void ForSelectedPairs(ArrRec* arr, Fn fn) {
+  arrlist::WalkAll(arr, [&](uint32_t track, uint32_t slot, PartRec& p) {
+    if (!Sel(p)) return;
+    PartRec* g = arrlist::UsedPart(arr, arrlist::LinkSlot(p.XfadeOutPartner));
+    if (g != nullptr && Sel(*g)) fn(track, slot, p, *g);
+  });
+}
+
+bool ObeysLink(const XfadeSettings& v) {
+  if (v.Link == kXfLinkNone) return true;
+  if (v.OutStart != 0 || v.OutEnd != 255 || v.InStart != 0 || v.InEnd != 255) return false;
+  return XfadeCurveAllowed(v.Link, v.OutCurve) && XfadeLinkedCurve(v.Link, v.OutCurve) == v.InCurve;
+}
+
+}  // namespace
+
+void ReadXfadeDefaults(const char* iniFile) {
+  XfadeSettings d;
+  int32_t* values[9] = {&d.Length, &d.OutCurve, &d.OutStart, &d.OutEnd, &d.InCurve,
+                        &d.InStart, &d.InEnd,   &d.View,     &d.Link};
+  d.View -= kXfViewNone;
+  d.Link -= kXfLinkNone;
+  char buf[256] = {};
+  ReadIniString(iniFile, IDS_INI_SEC_ARRANGE_WND, IDS_INI_KEY_XFDEF, buf, sizeof buf);
+  const char* cursor = buf;
+  for (int32_t* v : values) {
+    if (!IniTextLeft(cursor)) break;
+    *v = ParseNumber(&cursor);
+  }
+  d.View += kXfViewNone;
+  d.Link += kXfLinkNone;
+  // A stored value out of its range takes its default rather than reach the
+  // Part records or the dialog's controls.
+  const XfadeSettings def;
+  if (d.Length < kMinLength) d.Length = def.Length;
+  for (int32_t* c : {&d.OutCurve, &d.InCurve})
+    if (*c < 0 || *c > 7) *c = 0;
+  for (int32_t* f : {&d.OutStart, &d.OutEnd, &d.InStart, &d.InEnd}) *f = std::clamp(*f, 0, 255);
+  if (d.OutStart >= d.OutEnd) d.OutStart = 0, d.OutEnd = 255;
+  if (d.InStart >= d.InEnd) d.InStart = 0, d.InEnd = 255;
+  if (d.View < kXfViewNone || d.View > kXfViewOverlaid) d.View = def.View;
+  if (d.Link < kXfLinkNone || d.Link > kXfLinkEqualPower) d.Link = def.Link;
+  XfadeDefaults = d;
+  XfadeLastView = d.View;
+  XfadeLastLink = d.Link;
+}
+
+void WriteXfadeDefaults(const char* iniFile) {
+  const XfadeSettings& d = XfadeDefaults;
+  WriteIniValue(iniFile, IDS_INI_SEC_ARRANGE_WND, IDS_INI_KEY_XFDEF, "%d %d %d %d %d %d %d %d %d",
+                d.Length, d.OutCurve, d.OutStart, d.OutEnd, d.InCurve, d.InStart, d.InEnd,
+                d.View - kXfViewNone, d.Link - kXfLinkNone);
+}
+
+int XfadeCurveAllowed(int32_t link, int32_t curve) {
+  if (curve < 0 || curve > 7) return 0;
+  return link != kXfLinkEqualPower || curve == 0 || curve == 4 || curve == 6;
+}
+
+int32_t XfadeLinkedCurve(int32_t link, int32_t curve) {
+  if (!XfadeCurveAllowed(link, curve)) return -1;
+  if (link == kXfLinkEqualPower) return curve == 0 ? 6 : curve == 6 ? 0 : 4;
+  if (link == kXfLinkEqualGain) return curve < 2 ? curve : (curve ^ 1);
+  return curve;
+}
+
+int32_t XfadeGainAt(const ArrRec* arr, uint32_t slot, int32_t position) {
+  const PartRec* p = arrlist::UsedPart(arr, slot);
+  if (p == nullptr) return kUnity;
+  int64_t gain = kUnity;
+  if (const PartRec* f = arrlist::UsedPart(arr, arrlist::LinkSlot(p->XfadeInPartner))) {
+    const int64_t len = End(*f) - p->Start;
+    const int64_t b = p->Start + MulDiv255(len, p->XfadeInWindow[0]);
+    const int64_t e = p->Start + MulDiv255(len, p->XfadeInWindow[1]);
+    int64_t g = kUnity;
+    if (position < b) g = 0;
+    else if (position < e)
+      g = FadeCurveValue(static_cast<int32_t>(position - b), p->XfadeInCurve, 0, kUnity,
+                         static_cast<int32_t>(e - b));
+    gain = gain * g / kUnity;
+  }
+  if (const PartRec* g2 = arrlist::UsedPart(arr, arrlist::LinkSlot(p->XfadeOutPartner))) {
+    const int64_t len = End(*p) - g2->Start;
+    const int64_t b = g2->Start + MulDiv255(len, p->XfadeOutWindow[0]);
+    const int64_t e = g2->Start + MulDiv255(len, p->XfadeOutWindow[1]);
+    int64_t g = 0;
+    if (position < b) g = kUnity;
+    else if (position < e)
+      g = FadeCurveValue(static_cast<int32_t>(position - b), p->XfadeOutCurve, kUnity, 0,
+                         static_cast<int32_t>(e - b));
+    gain = gain * g / kUnity;
+  }
+  return static_cast<int32_t>(gain);
+}
+
+XfadeDlg::XfadeDlg(int32_t first) : first_(-1) {
+  const PartRec* f = first >= 0 ? arrlist::UsedPart(CurArr, static_cast<uint32_t>(first)) : nullptr;
+  const PartRec* g = f != nullptr ? arrlist::UsedPart(CurArr, arrlist::LinkSlot(f->XfadeOutPartner)) : nullptr;
+  if (g == nullptr) {
+    v_ = XfadeDefaults;
+  } else {
+    first_ = first;
+    v_.Length = static_cast<int32_t>(std::clamp<int64_t>(End(*f) - g->Start, 0, INT32_MAX));
+    v_.OutCurve = f->XfadeOutCurve & 7;
+    v_.OutStart = f->XfadeOutWindow[0];
+    v_.OutEnd = f->XfadeOutWindow[1];
+    v_.InCurve = g->XfadeInCurve & 7;
+    v_.InStart = g->XfadeInWindow[0];
+    v_.InEnd = g->XfadeInWindow[1];
+    v_.View = XfadeLastView;
+    v_.Link = XfadeLastLink;
+  }
+  if (!ObeysLink(v_)) v_.Link = kXfLinkNone;
+}
+
+void XfadeDlg::ApplyCurves(int side) {
+  if (first_ < 0) return;
+  ForSelectedPairs(CurArr, [&](uint32_t, uint32_t, PartRec& f, PartRec& g) {
+    if (side == 0) f.XfadeOutCurve = static_cast<uint16_t>(v_.OutCurve);
+    else g.XfadeInCurve = static_cast<uint8_t>(v_.InCurve);
+  });
+}
+
+void XfadeDlg::PressCurve(int side, int32_t curve) {
+  if (!XfadeCurveAllowed(v_.Link, curve)) return;
+  (side == 0 ? v_.OutCurve : v_.InCurve) = curve;
+  ApplyCurves(side);
+  if (v_.Link == kXfLinkNone) return;
+  const int32_t other = XfadeLinkedCurve(v_.Link, curve);
+  (side == 0 ? v_.InCurve : v_.OutCurve) = other;
+  ApplyCurves(1 - side);
+}
+
+void XfadeDlg::SetLink(int32_t link) {
+  if (link < kXfLinkNone || link > kXfLinkEqualPower) return;
+  v_.Link = link;
+  if (link != kXfLinkNone) PressCurve(0, XfadeCurveAllowed(link, v_.OutCurve) ? v_.OutCurve : 0);
+}
+
+void XfadeDlg::SetView(int32_t view) {
+  if (view >= kXfViewNone && view <= kXfViewOverlaid) v_.View = view;
+}
+
+int XfadeDlg::SetLength(int32_t samples, DcHandle dc) {
+  const int32_t length = std::max(samples, kMinLength);
+  int ok = 1;
+  if (length != v_.Length) {
+    if (first_ < 0) {
+      v_.Length = length;
+    } else {
+      std::vector<std::pair<uint32_t, uint32_t>> pairs;  // (track, first Part)
+      ForSelectedPairs(CurArr, [&](uint32_t t, uint32_t s, PartRec&, PartRec&) { pairs.push_back({t, s}); });
+      for (const auto& pr : pairs) {
+        PartRec* f = arrlist::UsedPart(CurArr, pr.second);
+        if (f == nullptr) continue;
+        uint32_t g = arrlist::LinkSlot(f->XfadeOutPartner);
+        const int32_t reached = ArrMakeAdjXfade(&CurArr, pr.second, &g, pr.first, length);
+        if (reached != length) ok = 0;
+        if (pr.second == static_cast<uint32_t>(first_) && reached > 0) v_.Length = reached;
+      }
+      ArrRelinkOverlaps(CurArr);
+      ArrRaiseSelLayers(CurArr, 1, 1);
+      ArrCheckPartLinks(CurArr, 1, dc);
+      ArrRedrawMarked(dc, CurArr);
+    }
+  }
+  v_.OutStart = v_.InStart = 0;
+  v_.OutEnd = v_.InEnd = 255;
+  ReleaseHandles();
+  if (!ok) arredit::Refuse(IDS_XFADE_LENGTH_FAILED);
+  return ok;
+}
+
+void XfadeDlg::DragHandle(int side, int end, int32_t fraction) {
+  if (v_.Link != kXfLinkNone) return;
+  int32_t& s = side == 0 ? v_.OutStart : v_.InStart;
+  int32_t& e = side == 0 ? v_.OutEnd : v_.InEnd;
+  if (end == 0) s = std::clamp(fraction, 0, e - 1);
+  else e = std::clamp(fraction, s + 1, 255);
+}
+
+void XfadeDlg::ReleaseHandles() {
+  if (first_ < 0) return;
+  ForSelectedPairs(CurArr, [&](uint32_t, uint32_t, PartRec& f, PartRec& g) {
+    f.XfadeOutWindow[0] = static_cast<uint8_t>(v_.OutStart);
+    f.XfadeOutWindow[1] = static_cast<uint8_t>(v_.OutEnd);
+    g.XfadeInWindow[0] = static_cast<uint8_t>(v_.InStart);
+    g.XfadeInWindow[1] = static_cast<uint8_t>(v_.InEnd);
+  });
+}
+
+void XfadeDlg::Ok() {
+  if (first_ < 0) XfadeDefaults = v_;
+  XfadeLastView = v_.View;
+  XfadeLastLink = v_.Link;
+}
+
+namespace {
+
+void MarkSelectedAndUnder(ArrRec* arr) {
+  for (uint32_t track = 0; track < kArrTracks; ++track)
+    arrlist::WalkTrack(arr, track, [&](uint32_t, PartRec& p) {
+      if (!Sel(p)) return true;
+      p.Flags |= kPartTempMark;
+      arrlist::WalkTrack(arr, track, [&](uint32_t, PartRec& o) {
+        if (o.Layer < p.Layer && arrlist::PartsOverlap(o, p)) o.Flags |= kPartTempMark;
+        return true;
+      });
+      return true;
+    });
+}
+
+}  // namespace
+
+int ArrCrossfadeTool(int32_t position, uint32_t track, DcHandle dc, int32_t part) {
+  bool notAudio = false;
+  arrlist::WalkAll(CurArr, [&](uint32_t, uint32_t, const PartRec& p) {
+    if (Sel(p) && p.TakeKind != kTakeAudio) notAudio = true;
+  });
+  if (notAudio) return arredit::Refuse(IDS_AUDIO_PARTS_ONLY);
+  const PartRec* p = arrlist::UsedPart(CurArr, static_cast<uint32_t>(part));
+  if (p == nullptr) return 0;
+  const uint32_t aSlot = arrlist::LinkSlot(p->XfadeInPartner);
+  const uint32_t bSlot = arrlist::LinkSlot(p->XfadeOutPartner);
+  const PartRec* a = arrlist::UsedPart(CurArr, aSlot);
+  const PartRec* b = arrlist::UsedPart(CurArr, bSlot);
+  const bool aCounts = a != nullptr && p->Start <= position && position < End(*a);
+  const bool bCounts = b != nullptr && b->Start <= position && position < End(*p);
+  // Decided before the undo step, so that a click on neither leaves none.
+  if (!aCounts && !bCounts) return 0;
+  if (!arredit::BeginStep(IDS_UNDO_CROSSFADE)) return 0;
+  const uint32_t other = aCounts ? aSlot : bSlot;
+  PartRec& o = *ArrPart(CurArr, other);
+  if (!Sel(o)) {
+    o.Flags |= kPartSelected;
+    const int32_t otherTrack = ArrTrackOfPart(CurArr, other);
+    if (dc != nullptr && otherTrack >= 0)
+      ArrDrawPart(dc, CurArr, other, static_cast<uint32_t>(otherTrack), 1, 0);
+  }
+  ArrExtendSelectionToLinks(dc, CurArr);
+  const int32_t first = aCounts ? static_cast<int32_t>(aSlot) : part;
+  (void)track;
+  ArrClearTempMarks(CurArr);
+  MarkSelectedAndUnder(CurArr);
+  const int ok = ArrEditWnd().RunCrossfadeDialog(first) == 1;
+  if (ok) {
+    MarkSelectedAndUnder(CurArr);
+    ArrRedrawMarked(dc, CurArr);
+    ArrClearTempMarks(CurArr);
+    arredit::MuteSelectedOverlaps(CurArr, dc);
+    arredit::SelectionToKeepSel(CurArr);
+    ArrChangeCountRaise();
+  } else {
+    UndoApply(0);
+    if (!KeepSel) ArrClearSelection(CurArr, dc, 1);
+  }
+  arredit::RebuildPlay();
+  return ok;
+}
+
+// ---- Audition ----
+
+int32_t XfadePreviewChannel = 1;
+
+namespace {
+
+constexpr int16_t kTopLayer = 32767;
+constexpr int32_t kAudioChannels = 192;
+
+std::vector<std::pair<uint32_t, uint32_t>> GroupOf(const ArrRec* arr, uint32_t slot) {
+  std::vector<std::pair<uint32_t, uint32_t>> out;  // (track, slot) from the head down
+  const int32_t t = ArrTrackOfPart(arr, slot);
+  const PartRec* p = arrlist::UsedPart(arr, slot);
+  if (t < 0 || p == nullptr) return out;
+  uint32_t track = static_cast<uint32_t>(t);
+  int32_t s = static_cast<int32_t>(slot);
+  if (PartIsChannelLinked(*p)) {
+    uint32_t head = track;
+    s = ArrLinkHead(arr, slot, track, &head);
+    track = head;
+  }
+  for (int guard = 0; s >= 0 && guard < static_cast<int>(kArrTracks); ++guard) {
+    out.push_back({track, static_cast<uint32_t>(s)});
+    uint32_t next = track;
+    s = ArrLinkNxt(arr, static_cast<uint32_t>(s), track, &next);
+    track = next;
+  }
+  return out;
+}
+
+}  // namespace
+
+XfadeAudition* XfadeAuditionStart(int button, uint32_t first, uint32_t second) {
+  if (button < 719 || button > 723) return nullptr;
+  const auto secondGroup = GroupOf(CurArr, second);
+  auto* a = new (std::nothrow) XfadeAudition;
+  if (a == nullptr) return nullptr;
+  for (const auto& m : GroupOf(CurArr, first)) {
+    const bool covered = std::any_of(secondGroup.begin(), secondGroup.end(),
+                                     [&](const auto& o) { return o.first == m.first; });
+    if (!covered) continue;
+    const PartRec& f = *ArrPart(CurArr, m.second);
+    const PartRec* g = arrlist::UsedPart(CurArr, arrlist::LinkSlot(f.XfadeOutPartner));
+    if (g == nullptr) break;
+    a->Pairs.push_back({m.second, f.XfadeOutPartner, f, *g});
+  }
+  if (a->Pairs.empty()) {
+    delete a;
+    return nullptr;
+  }
+  const int32_t pairs = static_cast<int32_t>(a->Pairs.size());
+  int32_t nextChannel = std::clamp(XfadePreviewChannel, 1, kAudioChannels + 1 - pairs);
+  for (const auto& pr : a->Pairs) {
+    PartRec& f = *ArrPart(CurArr, pr.First);
+    PartRec& g = *ArrPart(CurArr, pr.Second);
+    auto unity = [](PartRec& p, uint32_t gain) { p.GainStart = p.GainEnd = gain; };
+    switch (button) {
+      case 719:
+        f.Layer = kTopLayer, unity(f, 32768);
+        f.XfadeOutPartner = kArrNoLink;
+        g.XfadeInPartner = kArrNoLink;
+        break;
+      case 720: f.Layer = kTopLayer, unity(f, 32768), unity(g, 0); break;
+      case 721: f.Layer = kTopLayer, unity(f, 32768), unity(g, 32768); break;
+      case 722: f.Layer = kTopLayer, unity(f, 0), unity(g, 32768); break;
+      case 723:
+        g.XfadeInPartner = kArrNoLink;
+        f.XfadeOutPartner = kArrNoLink;
+        g.Layer = kTopLayer, unity(g, 32768);
+        break;
+    }
+    // The higher-layer Part plays on its own channel, or on the next of the
+    // audition's run.
+    PartRec& top = g.Layer > f.Layer ? g : f;
+    if (top.PlayChannel < 1 || top.PlayChannel > kAudioChannels) top.PlayChannel = nextChannel++;
+  }
+  const XfadeAudition::Pair& p0 = a->Pairs.front();
+  ArrEditWnd().AuditionPlay(p0.SecondRec.Start,
+                            static_cast<int32_t>(std::min<int64_t>(End(p0.FirstRec), INT32_MAX)));
+  return a;
+}
+
+void XfadeAuditionStop(XfadeAudition* audition) {
+  if (audition == nullptr) return;
+  ArrEditWnd().AuditionStop();
+  for (const auto& pr : audition->Pairs) {
+    if (PartRec* f = ArrPart(CurArr, pr.First)) *f = pr.FirstRec;
+    if (PartRec* g = ArrPart(CurArr, pr.Second)) *g = pr.SecondRec;
+  }
+  delete audition;
+}
