@@ -169,3 +169,20 @@ void PresetBuild(const State& s, uint8_t out[kPresetSize]) {
 }
 
 }  // namespace span
+
+namespace span {
+
+void DotToPanner(int32_t x, int32_t y, int32_t* x32, int32_t* y32) {
+  const uint64_t full = 0xFFFFFFFFull;
+  *x32 = int32_t(int64_t((uint64_t(32767 - x) * full + 32767) / 65534) - 0x80000000ll);
+  *y32 = int32_t(int64_t((uint64_t(y + 32767) * full + 32767) / 65534) - 0x80000000ll);
+}
+
+void PannerToDot(int32_t x32, int32_t y32, int32_t* x, int32_t* y) {
+  const uint64_t full = 0xFFFFFFFFull;
+  const uint64_t fx = uint32_t(0x7FFFFFFFu - uint32_t(x32)), fy = uint32_t(0x7FFFFFFFu - uint32_t(y32));
+  *x = 32767 - int32_t((fx * 65534 + 0x80000001ull) / full);
+  *y = int32_t((fy * 65534 + 0x80000001ull) / full) - 32767;
+}
+
+}  // namespace span

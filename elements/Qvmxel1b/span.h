@@ -111,6 +111,9 @@ int32_t PanToPos(int32_t v, int32_t steps, int reversed);
 int32_t PosToPan(int32_t p, int32_t steps, int reversed);
 int32_t PanPercent(int32_t v);
 int32_t PanFromPercent(int32_t pct);
+// A dot and the 32-bit values of the surround field control.
+void DotToPanner(int32_t x, int32_t y, int32_t* x32, int32_t* y32);
+void PannerToDot(int32_t x32, int32_t y32, int32_t* x, int32_t* y);
 // Centre image row of the C speaker button, and a gain's label text.
 int CenterImageRow(int32_t percent);
 void GainLabel(double gain, char out[16]);
