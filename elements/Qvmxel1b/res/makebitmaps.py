@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Writes the surround panner's button faces and type logos as 24-bit BMPs.
 
-A face holds three columns (normal, hovered, blocked) and rows of cells the
-size of the button window, in off/on pairs. The front speaker face has 14
+A face is one strip of cells the size of the button window: for each row
+(off/on pairs) its three images, normal, hovered and blocked, side by side.
+Black is the buttons' mask colour, so the faces use none. The front speaker face has 14
 pairs: pair k shows the centre share falling, for the C button's image.
 Run from this folder.
 """
@@ -51,23 +52,24 @@ def text(px, x0, y0, s, color):
 
 def button(name, w, h, label, lit, pairs=1, bar=None):
     grey, dark, light, white = (192, 192, 192), (128, 128, 128), (224, 224, 224), (255, 255, 255)
-    px = [[grey] * (3 * w) for _ in range(2 * pairs * h)]
+    px = [[grey] * (3 * w * 2 * pairs) for _ in range(h)]
     for row in range(2 * pairs):
         on = row % 2 == 1
         for col in range(3):
             face = lit if on and col != 2 else (light if col == 1 else grey)
-            ink = dark if col == 2 else (0, 0, 0)
+            ink = dark if col == 2 else (8, 8, 8)
+            x0 = (3 * row + col) * w
             for y in range(h):
                 for x in range(w):
                     c = dark if (x == w - 1 or y == h - 1) else white if (x == 0 or y == 0) else face
-                    px[row * h + y][col * w + x] = c
+                    px[y][x0 + x] = c
             if bar is not None and pairs > 1:
                 # A bar along the bottom: the share left, full for pair 0.
                 share = (pairs - 1 - row // 2) / (pairs - 1)
                 for x in range(2, 2 + int((w - 4) * share)):
-                    px[row * h + h - 3][col * w + x] = bar
-            text(px, col * w + (w - 6 * len(label) + 1) // 2, row * h + (h - 7) // 2, label, ink)
-    write_bmp(name, 3 * w, 2 * pairs * h, px)
+                    px[h - 3][x0 + x] = bar
+            text(px, x0 + (w - 6 * len(label) + 1) // 2, (h - 7) // 2, label, ink)
+    write_bmp(name, 3 * w * 2 * pairs, h, px)
 
 
 def logo(name, label):

@@ -238,15 +238,15 @@ void Pump(DWORD ms) {
 // both windows are saved as BMP files.
 TEST_F(Panner, WindowsShow) {
   ElemHandle h;
-  HWND little = Make(909, &h);
+  HWND little = Make(909, &h, 160);
   const char* name = "Surround";
   c.SetElement(h, kSetName, reinterpret_cast<uintptr_t>(name));
   const ELEMKNOBVALUE knobs[] = {{0, -18000}, {1, 15000}, {4, 1}, {10, 70}, {13, 60}, {14, 24000}};
   for (const ELEMKNOBVALUE& kv : knobs) c.SetElement(h, kSetKnob, reinterpret_cast<uintptr_t>(&kv));
   HWND big = OpenBig(h);
   ASSERT_NE(big, nullptr);
-  SetWindowPos(big, nullptr, 140, 10, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-  SetWindowPos(column, nullptr, 10, 10, 110, 188, SWP_NOZORDER);
+  SetWindowPos(big, nullptr, 190, 10, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  SetWindowPos(column, nullptr, 10, 10, 160, 188, SWP_NOZORDER);
   dsp.Poke(placed, 3, 0, 12000);
   dsp.Poke(placed, 3, 1, 26000);
   c.SetElement(h, kSetRefresh, 0);

@@ -424,7 +424,6 @@ void BigCreate(HWND wnd, BigData* w) {
     Button(&w->Spk[i], g_images[rear ? kPiSpkUp : kPiSpkDn], kPanImageRes[rear ? kPiSpkUp : kPiSpkDn]);
     Make(wnd, kHBmButton8Class, kIdSpk + i, x, y, 32, 18, &w->Spk[i], "", shown);
     w->Gain[i].Background = Col(kColSpan_Title_Background);
-    w->Gain[i].Blocked = Col(kColSpan_Title_Text_Blocked);
     w->GainWnd[i] = Make(wnd, kLabel8Class, kIdGain + i, x, rear ? 322 : 33, 32, 10, &w->Gain[i], "", shown);
   }
   const int logo = kPiLogo14 + (stereo ? 2 : 0) + (s51 ? 1 : 0);
