@@ -1,6 +1,8 @@
 // The channel dynamics element's behaviour.
 #include "elements/HRLCD/hrlcd.h"
 
+#include "elements/dspcode.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -328,6 +330,24 @@ int BankRuns(const int32_t* now, const int32_t* shadow, int starts[kBankWords], 
   return runs;
 }
 
+// The program: the words the element patches are data, each after a SKIP;
+// one DYN does the processing.
+std::vector<uint32_t> Program(int type) {
+  std::vector<uint32_t> p(kProgramSize[type], kDspNop);
+  auto data = [&p](uint32_t at, uint32_t word) {
+    p[at - 1] = DspSkip();
+    p[at] = word;
+  };
+  data(1, BankWord(false));
+  p[2] = DspDyn(IsStereo(type) ? 2 : 1, BypassOffset(type));
+  data(BypassOffset(type), BypassWord(type, false));
+  if (IsSideChain(type)) {
+    data(type == 2 ? 10 : 13, ScInputWord(type, false));
+    data(type == 2 ? 203 : 385, ScListenWord(type, false));
+  }
+  return p;
+}
+
 uint32_t BypassOffset(int type) {
   static const uint32_t off[kTypes] = {193, 370, 194, 372};
   return off[type];
@@ -359,7 +379,7 @@ uint32_t Load(Element* e, void* dspHandle) {
   if (!dspHandle) return 1;
   const bool st = IsStereo(e->Type);
   const uint32_t n3 = st ? 17 : 10;
-  std::vector<uint32_t> program(kProgramSize[e->Type], 0);
+  std::vector<uint32_t> program = Program(e->Type);
   uint32_t word;
   if (Dsp(e, kDspWrite, 3, 0, n3, st ? kStereoInit : kMonoInit) != kDspOk) return 0;
   if (Dsp(e, kDspClear, 3, kElemSecondBank, n3, nullptr) != kDspOk) return 0;

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "elements/elemif.h"
 
@@ -100,7 +101,8 @@ double RangeDb(int32_t range);
 // words between differing ones kept inside a run. Returns the run count;
 // starts and lengths in the arrays.
 int BankRuns(const int32_t* now, const int32_t* shadow, int starts[kBankWords], int lengths[kBankWords]);
-// Program word offsets.
+// The type's DSP program, and the program word offsets the element patches.
+std::vector<uint32_t> Program(int type);
 uint32_t BypassOffset(int type);
 
 // Preset file: 328 bytes into a state; 0 for a wrong size or magic.

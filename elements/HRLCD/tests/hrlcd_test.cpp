@@ -10,6 +10,9 @@
 #include "elements/HRLCD/hrlcdapi.h"
 #include "elements/harness/elemharness.h"
 #include "sim/dsp/simdsp.h"
+#include "sim/dsp/simdsprun.h"
+
+#include <cmath>
 
 using namespace hrlcd;
 
@@ -308,6 +311,58 @@ TEST_F(Dyn, PresetsAndKnobTexts) {
   t.Index = 9;
   QVGetElement(e, kGetKnobText, &t);
   EXPECT_STREQ(t.Text, "On");
+}
+
+// Level in dBFS of a steady sine in the second half of a run.
+double SineDb(const std::vector<int32_t>& x) {
+  double peak = 0;
+  for (size_t i = x.size() / 2; i < x.size(); ++i) peak = std::max(peak, std::fabs(double(x[i])));
+  return 20 * std::log10(peak / 8388608.0);
+}
+
+std::vector<int32_t> Sine(double dbfs, uint32_t frames) {
+  std::vector<int32_t> s(frames);
+  const double amp = 8388608.0 * std::pow(10, dbfs / 20);
+  // 1102.5 Hz at 44.1 kHz: 40 samples a period, a sample on every peak.
+  for (uint32_t i = 0; i < frames; ++i) s[i] = int32_t(std::lround(amp * std::sin(2 * 3.14159265358979 * i / 40 + 3.14159265358979 / 2)));
+  return s;
+}
+
+TEST_F(Dyn, AudioThroughTheSimulatedDspCompressesAndGates) {
+  Element* e = Make(0);
+  // Peak detection, slow release: the envelope sits on the sine's peak.
+  EditSwitch(e, 1, true);
+  EditKnob(e, 2, 400);
+  EditKnob(e, 1, -2000);  // -20 dB on the dial: -38 dBFS
+  EditKnob(e, 3, 40);     // 4:1
+  const uint32_t frames = 8000;
+  std::vector<int32_t> out(frames);
+  for (double in : {-50.0, -30.0, -10.0}) {
+    std::vector<int32_t> x = Sine(in, frames);
+    SimDspProcess(placed, x.data(), 1, out.data(), 1, frames);
+    // Independently: above the threshold the level rises 1/ratio as fast;
+    // the make-up gain is what the ratio takes off a signal at 0 dB on the dial.
+    const double thr = -20 - 18, ratio = 4, makeup = -20 * (1 / ratio - 1);
+    const double want = (in > thr ? thr + (in - thr) / ratio : in) + makeup;
+    EXPECT_NEAR(SineDb(out), want, 0.1) << in;
+  }
+  // Gate: below its threshold the signal falls by the range.
+  EditKnob(e, 1, 1000);
+  EditKnob(e, 3, 10);
+  EditKnob(e, 5, 0);     // 0 dB on the dial: -18 dBFS
+  EditKnob(e, 6, 2000);  // 20 dB of range
+  EditKnob(e, 2, 10);    // a quick release lets the envelope fall to a quieter input
+  for (double in : {-30.0, -10.0}) {
+    std::vector<int32_t> x = Sine(in, frames);
+    SimDspProcess(placed, x.data(), 1, out.data(), 1, frames);
+    const double want = in < -18 ? in + RangeDb(2000) : in;
+    EXPECT_NEAR(SineDb(out), want, 0.1) << in;
+  }
+  // Bypassed: untouched.
+  SetBypass(e, true);
+  std::vector<int32_t> x = Sine(-30, frames);
+  SimDspProcess(placed, x.data(), 1, out.data(), 1, frames);
+  EXPECT_NEAR(SineDb(out), -30, 0.01);
 }
 
 }  // namespace
