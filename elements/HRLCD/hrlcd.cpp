@@ -145,6 +145,12 @@ void Recompute(Element* e) {
 
 void CompareOff(Element* e) { e->Compare = false; }
 
+// The big window follows flags bit 0; the host hears which it is.
+void ShowBigWindow(Element* e) {
+  UiShowBig(e);
+  Notify(e, kNotifyBigWindow, (e->St.Flags & kFlagBigOpen) ? 0 : 1);
+}
+
 void SetKnob(Element* e, int k, int32_t v, bool defer) {
   if (e->Compare) CompareOff(e);
   v = std::clamp(v, kKnobTable[k].RawMin, kKnobTable[k].RawMax);
@@ -434,8 +440,9 @@ uint32_t Set(Element* e, uint32_t code, uintptr_t data) {
       e->St.BigY = s.BigY;
       if ((s.Flags ^ e->St.Flags) & kFlagBigOpen) {
         e->St.Flags ^= kFlagBigOpen;
-        Notify(e, kNotifyBigWindow, (e->St.Flags & kFlagBigOpen) ? 0 : 1);
+        ShowBigWindow(e);
       }
+      UiRefresh(e);
       return 1;
     }
     case kSetKnob: {
@@ -444,20 +451,36 @@ uint32_t Set(Element* e, uint32_t code, uintptr_t data) {
       if (kv->Index < uint32_t(kKnobs)) {
         const int32_t v = std::clamp(kv->Value, kKnobTable[kv->Index].RawMin, kKnobTable[kv->Index].RawMax);
         if (v != e->St.Knob[kv->Index]) SetKnob(e, int(kv->Index), v, false);
+        UiRefresh(e);
       } else if (kv->Index < uint32_t(kKnobs) + SwitchCount(e->Type)) {
         const int sw = int(kv->Index) - kKnobs;
         if (SwitchOn(e, sw) != (kv->Value != 0)) SetSwitch(e, sw, kv->Value != 0, false);
+        UiRefresh(e);
       }
       return 1;
     }
     case kSetRefresh:
       PollMeters(e);
+      UiRefresh(e);
       return 1;
     case kSetBigWindow: {
       const bool open = data == 0;
       if (open != bool(e->St.Flags & kFlagBigOpen)) {
         e->St.Flags ^= kFlagBigOpen;
-        Notify(e, kNotifyBigWindow, open ? 0 : 1);
+        ShowBigWindow(e);
+      }
+      return 1;
+    }
+    case kSetBlocked:
+      e->Blocked = data != 0;
+      UiRefresh(e);
+      return 1;
+    case kSetPosition: {
+      const int32_t* pos = reinterpret_cast<const int32_t*>(data);
+      if (pos) {
+        e->Column = pos[0];
+        e->Index = pos[1];
+        UiRefresh(e);
       }
       return 1;
     }

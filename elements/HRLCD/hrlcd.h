@@ -48,6 +48,9 @@ struct Element {
   int Type;
   void* HostContext;
   void* DspHandle;
+  uint32_t Blocked;
+  int32_t Column, Index;
+  WndHandle Little, Big;
   State St;
   CompareSlot A, B;
   int32_t Bank1[kBankWords], Bank2[kBankWords];
@@ -118,5 +121,12 @@ int KnobDecimals(int knob);
 int ParseEntry(int knob, const char* text, int32_t* raw);
 // The value as text with its unit (get code 9).
 void KnobText(const Element* e, uint32_t index, char out[64]);
+
+// The window seam (win32/ draws them; the portable build has none).
+// Opens or closes the big window to match flags bit 0; bit 0 is cleared
+// when it cannot open.
+void UiShowBig(Element* e);
+// Values, meters or the blocked look changed: the windows repaint.
+void UiRefresh(Element* e);
 
 }  // namespace hrlcd

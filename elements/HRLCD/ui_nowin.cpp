@@ -4,3 +4,8 @@
 namespace hrlcd {
 WndHandle UiCreateLittle(Element*, WndHandle, const ElemPoint&, int32_t) { return nullptr; }
 }  // namespace hrlcd
+
+namespace hrlcd {
+void UiShowBig(Element*) {}
+void UiRefresh(Element*) {}
+}  // namespace hrlcd
