@@ -280,6 +280,58 @@ void ClipMenu(HWND wnd, Element* e, int x, int y) {
   UiRefresh(e);
 }
 
+// The header's Load and Save buttons: the preset file through the file
+// dialogs; every error in one warning box.
+void PresetLoad(HWND wnd, Element* e) {
+  char path[kPathSize] = "";
+  if (!FileDialog(1, OFN_FILEMUSTEXIST, 0, path, sizeof path, 1, 2, wnd)) return;
+  HANDLE f = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  uint8_t bytes[kPresetSize + 1];
+  DWORD got = 0;
+  State s{};
+  const bool opened = f != INVALID_HANDLE_VALUE;
+  const bool ok = opened && ReadFile(f, bytes, sizeof bytes, &got, nullptr) && PresetParse(bytes, got, &s);
+  if (opened) CloseHandle(f);
+  if (!ok) {
+    ElemMessageBox(wnd, opened ? 81 : 80, MB_ICONWARNING);
+    char* name = std::strrchr(e->St.PresetPath, '\\');
+    name = name ? name + 1 : e->St.PresetPath;
+    std::snprintf(name, size_t(e->St.PresetPath + kPathSize - name), "(untitled)");
+    UiRefresh(e);
+    return;
+  }
+  std::snprintf(s.PresetPath, kPathSize, "%s", path);
+  s.BigX = e->St.BigX;
+  s.BigY = e->St.BigY;
+  s.Flags = (s.Flags & ~kFlagBigOpen) | (e->St.Flags & kFlagBigOpen);
+  Set(e, kSetState, reinterpret_cast<uintptr_t>(&s));
+}
+
+void PresetSave(HWND wnd, Element* e) {
+  char path[kPathSize];
+  std::snprintf(path, sizeof path, "%s", e->St.PresetPath);
+  const char* name = std::strrchr(path, '\\');
+  const bool titled = std::strcmp(name ? name + 1 : path, "(untitled)") != 0;
+  if (!FileDialog(0, OFN_OVERWRITEPROMPT, titled, path, sizeof path, 1, 2, wnd)) return;
+  char* dot = std::strrchr(path, '.');
+  char* slash = std::strrchr(path, '\\');
+  if (dot && (!slash || dot > slash)) *dot = 0;
+  const size_t len = std::strlen(path);
+  std::snprintf(path + len, sizeof path - len, ".HCD");
+  HANDLE f = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (f == INVALID_HANDLE_VALUE) {
+    ElemMessageBox(wnd, 82, MB_ICONWARNING);
+    return;
+  }
+  std::snprintf(e->St.PresetPath, kPathSize, "%s", path);
+  uint8_t bytes[kPresetSize];
+  PresetBuild(e->St, bytes);
+  DWORD put = 0;
+  if (!WriteFile(f, bytes, kPresetSize, &put, nullptr) || put != kPresetSize) ElemMessageBox(wnd, 83, MB_ICONWARNING);
+  CloseHandle(f);
+  UiRefresh(e);
+}
+
 void CloseBigByUser(Element* e) {
   if (e->St.Flags & kFlagBigOpen) {
     e->St.Flags &= ~kFlagBigOpen;
@@ -317,7 +369,9 @@ LRESULT BigProc(HWND wnd, Element* e, UINT msg, WPARAM wParam, LPARAM lParam) {
       if (GetKeyState(VK_MENU) < 0) return 0;
       for (int i = 0; i < 5; ++i)
         if (x >= kTopX[i] && x < kTopX[i] + 23 && y >= 3 && y < 25) {
-          if (i == 2) StorePreset(e);
+          if (i == 0) PresetLoad(wnd, e);
+          else if (i == 1) PresetSave(wnd, e);
+          else if (i == 2) StorePreset(e);
           else if (i == 3) RecallPreset(e, !e->Compare);
           else if (i == 4) SetBypass(e, !(e->St.Flags & kFlagBypassed));
           UiRefresh(e);
