@@ -367,6 +367,7 @@ Element* Create(int type, void* hostContext) {
   e->St.Length = kStateSize;
   std::snprintf(e->St.PresetPath, kPathSize, "%s(untitled)", kFolder);
   std::memcpy(e->St.Knob, kDefaults, sizeof kDefaults);
+  UiCentred(&e->St.BigX, &e->St.BigY);
   e->A = Current(e);
   e->Gain[0] = e->Gain[1] = 0x80000;
   e->Gain[2] = e->Gain[3] = 0x400000;

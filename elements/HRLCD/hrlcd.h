@@ -126,6 +126,8 @@ void KnobText(const Element* e, uint32_t index, char out[64]);
 // Opens or closes the big window to match flags bit 0; bit 0 is cleared
 // when it cannot open.
 void UiShowBig(Element* e);
+// Where a new element's big window goes: centred on the screen.
+void UiCentred(int32_t* x, int32_t* y);
 // Values, meters or the blocked look changed: the windows repaint.
 void UiRefresh(Element* e);
 

@@ -499,6 +499,12 @@ void UiShowBig(Element* e) {
   }
 }
 
+void UiCentred(int32_t* x, int32_t* y) {
+  const ElemModuleGlobals& m = ElemModule();
+  *x = (GetSystemMetrics(SM_CXSCREEN) - 2 * m.FrameWidth - kBigW) / 2;
+  *y = (GetSystemMetrics(SM_CYSCREEN) - 2 * m.FrameWidth - m.CaptionHeight - kBigH) / 2;
+}
+
 void UiRefresh(Element* e) {
   if (e->Little) InvalidateRect(e->Little, nullptr, FALSE);
   if (e->Big) InvalidateRect(e->Big, nullptr, FALSE);
