@@ -31,7 +31,22 @@ enum DspInstr : uint32_t {
   kDspZero = 10, // X = 0
   kDspGainAll = 11,  // output[c] = -(input[c] x word) << shift for channels 0 .. channel field
   kDspPeakAll = 12,  // word[offset + c] takes the peak of output[c] for channels 0 .. channel field
+  kDspSkip = 13,     // the next program word is data (a word the element patches), not run
+  kDspDyn = 14,      // channels 0 .. channel field through the dynamics processor (below)
 };
+
+// DYN: input gain, compressor and gate/expander over one shared envelope,
+// make-up and output gain, with the element's data in fixed places:
+//   program word 1      bank select: 0x227400 coefficient bank 1 (area 1), else bank 2 (area 2)
+//   program word B      bypass: bit 7 set = processing (B in bits 8..19 of the DYN word)
+//   area 4 words 0, 1   input and output gain (0x80000 = unity); words 2, 3 receive the
+//                       compressor's and the gate's gain (0x400000 = unity)
+//   area 3 word 0       the envelope; second bank word 0 the input peak, word 9 (mono) or
+//                       16 (stereo) the output peak, as 24-bit magnitudes
+//   bank words          0 threshold (ln of the level x 2^20), 1 -1/ratio x 2^23, 2 peak
+//                       detection when nonzero, 5 attack step x 2^24, 6 release step x 2^32,
+//                       8 gate threshold (ln x 2^19), 10 gate range (ln x 2^20), 14 make-up
+//                       (0x80000 = unity)
 
 constexpr uint32_t DspOpOf(uint32_t w) { return (w >> 20) & 0xF; }
 constexpr uint32_t DspChOf(uint32_t w) { return w & 7; }
@@ -69,6 +84,11 @@ constexpr uint32_t DspPeakAll(uint32_t channels, uint32_t area, uint32_t offset)
   return DspWord(kDspPeakAll, area, offset, 0, 0, channels - 1);
 }
 constexpr uint32_t DspZero() { return DspWord(kDspZero); }
+constexpr uint32_t DspSkip() { return DspWord(kDspSkip); }
+constexpr uint32_t DspDyn(uint32_t channels, uint32_t bypassWord) {
+  return (uint32_t{kDspDyn} << 20) | (bypassWord & 0xFFF) << 8 | ((channels - 1) & 7);
+}
+constexpr uint32_t DspDynBypassOf(uint32_t w) { return (w >> 8) & 0xFFF; }
 
 // Words of the circular delay memory of DLY.
 constexpr uint32_t kDspDelayWords = 256;

@@ -85,6 +85,45 @@ void Peak(SimDspElement* e, uint32_t w, uint32_t offset, int64_t x) {
   if (level > Load(e, DspAreaOf(w), DspBankOf(w), offset)) Store(e, DspAreaOf(w), DspBankOf(w), offset, level);
 }
 
+// The dynamics processor of DYN over channels 0..n-1 of the frame.
+void Dynamics(SimDspElement* e, const SimDspArea& program, uint32_t w, const int32_t* src, uint32_t inChannels,
+              int32_t* dst, uint32_t outChannels) {
+  const uint32_t n = DspChOf(w) + 1;
+  const uint32_t bypassAt = DspDynBypassOf(w);
+  const bool processing = bypassAt < program.Size && (program.Banks[0][bypassAt] & 0x80);
+  const uint32_t bankArea = program.Size > 1 && (program.Banks[0][1] & 0xFFFFFF) == 0x227400 ? 1 : 2;
+  auto bank = [&](uint32_t i) { return double(Load(e, bankArea, 0, i)); };
+  const double inGain = Load(e, 4, 0, 0) / 524288.0, outGain = Load(e, 4, 0, 1) / 524288.0;
+  double x[8] = {};
+  double level = 0;
+  for (uint32_t c = 0; c < n && c < 8; ++c) {
+    x[c] = (c < inChannels ? src[c] : 0) * (processing ? inGain : 1.0);
+    level = std::max(level, std::fabs(x[c]));
+  }
+  Store(e, 3, 1, 0, std::max<int64_t>(Load(e, 3, 1, 0), std::min<int64_t>(int64_t(level), 0x7FFFFF)));
+  double gc = 1, gg = 1;
+  if (processing) {
+    double env = Load(e, 3, 0, 0);
+    if (level > env) env = bank(2) != 0 ? level : env + (level - env) * bank(5) / 16777216.0;
+    else env -= env * bank(6) / 4294967296.0;
+    Store(e, 3, 0, 0, int64_t(env));
+    const double ln = std::log(std::max(env, 1.0) / 8388608.0);
+    const double over = ln - bank(0) / 1048576.0;
+    if (over > 0) gc = std::exp(-over * (1 + bank(1) / 8388608.0));
+    if (ln * 524288.0 < bank(8)) gg = std::exp(bank(10) / 1048576.0);
+    Store(e, 4, 0, 2, int64_t(gc * 4194304.0));
+    Store(e, 4, 0, 3, int64_t(gg * 4194304.0));
+  }
+  const double g = processing ? gc * gg * bank(14) / 524288.0 * outGain : 1.0;
+  double outPeak = 0;
+  for (uint32_t c = 0; c < n && c < outChannels; ++c) {
+    dst[c] = Saturate(std::llround(x[c] * g));
+    outPeak = std::max(outPeak, std::fabs(double(dst[c])));
+  }
+  const uint32_t outAt = n > 1 ? 16 : 9;
+  Store(e, 3, 1, outAt, std::max<int64_t>(Load(e, 3, 1, outAt), int64_t(outPeak)));
+}
+
 const SimDspArea* ProgramArea(const SimDspElement* e) {
   for (const SimDspArea& a : e->Areas)
     if (a.Type == kAreaProgram && a.Size) return &a;
@@ -145,6 +184,12 @@ void SimDspProcess(SimDspElement* e, const int32_t* in, uint32_t inChannels, int
           break;
         case kDspZero:
           x = 0;
+          break;
+        case kDspSkip:
+          ++pc;
+          break;
+        case kDspDyn:
+          Dynamics(e, *program, w, src, inChannels, dst, outChannels);
           break;
         default:
           break;

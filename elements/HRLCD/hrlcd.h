@@ -1,0 +1,134 @@
+// The channel dynamics module: its tables, the element (input gain,
+// compressor, gate/expander, output gain, optional side-chain), the
+// coefficient words and their two alternating banks, compare A/B, meters
+// and clip hold, preset files, and the knob laws and numeric entry of its
+// windows.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "elements/elemif.h"
+
+namespace hrlcd {
+
+constexpr int kTypes = 4;
+constexpr int kKnobs = 9;      // continuous knobs 0-8
+constexpr int kSwitches = 7;   // knobs 9-15
+constexpr int kBankWords = 15;
+constexpr uint32_t kHeaderSize = 276;
+constexpr uint32_t kStateSize = 312;
+constexpr uint32_t kPresetMagicSize = 16;
+constexpr uint32_t kPresetSize = kPresetMagicSize + kStateSize;
+constexpr int kPathSize = 260;
+
+struct State {
+  uint32_t Length;
+  char PresetPath[kPathSize];
+  int32_t BigX, BigY;
+  uint32_t Flags;  // bit 0 big window open, bit 1 bypassed, bits 2-7 the switches
+  int32_t Knob[kKnobs];
+};
+static_assert(sizeof(State) == kStateSize);
+static_assert(offsetof(State, Flags) == 272);
+static_assert(offsetof(State, Knob) == kHeaderSize);
+
+enum : uint32_t { kFlagBigOpen = 1, kFlagBypassed = 2 };
+
+struct CompareSlot {
+  int32_t Knob[kKnobs];
+  uint32_t Bits;
+};
+
+// The host clock in milliseconds (replaced in tests).
+using TickFn = uint32_t (*)();
+
+struct Element {
+  int Type;
+  void* HostContext;
+  void* DspHandle;
+  uint32_t Blocked;
+  int32_t Column, Index;
+  WndHandle Little, Big;
+  State St;
+  CompareSlot A, B;
+  int32_t Bank1[kBankWords], Bank2[kBankWords];
+  int32_t Gain[4];
+  bool Bank1Active, Compare, BypassActive, ScInput, ScListen;
+  uint32_t SampleRate;
+  uint32_t Dirty;
+  bool InClip, OutClip;
+  int32_t HoldMs;  // -1: infinite
+  uint32_t InClipTick, OutClipTick;
+  // What the windows show, from the last meter poll.
+  int32_t InPeak, OutPeak, CompGain, GateGain;
+};
+
+extern const ELEMKNOBPROPINFO kKnobTable[16];
+const ELEMTYPEPROPINFO& TypeProps(int type);
+uint32_t TypeCode(int type);
+int TypeOfCode(uint32_t code);
+bool IsSideChain(int type);
+bool IsStereo(int type);
+uint32_t SwitchCount(int type);
+const ELEMMODINFO& ModuleInfo();
+
+struct Hooks {
+  ElemDspCallback Dsp;
+  ElemNotifyCallback Notify;
+  TickFn Tick;
+};
+Hooks& ModuleHooks();
+
+// Creation, load, set and get as the entry points use them.
+Element* Create(int type, void* hostContext);
+void Destroy(Element* e);
+uint32_t Load(Element* e, void* dspHandle);
+uint32_t Set(Element* e, uint32_t code, uintptr_t data);
+uint32_t Get(Element* e, uint32_t code, void* out);
+
+// Edits as the element's own controls make them (reported to the host).
+void EditKnob(Element* e, int knob, int32_t value);
+void EditSwitch(Element* e, int sw, bool on);
+void SetBypass(Element* e, bool on);
+void StorePreset(Element* e);
+void RecallPreset(Element* e, bool on);
+void ResetClips(Element* e);
+void SetClipHold(Element* e, int32_t ms);
+
+// The words of the coefficient path (exposed for tests).
+int32_t GainWord(int32_t hundredthsDb);
+double RangeDb(int32_t range);
+// Runs of a bank write: words that differ from the shadow, with single equal
+// words between differing ones kept inside a run. Returns the run count;
+// starts and lengths in the arrays.
+int BankRuns(const int32_t* now, const int32_t* shadow, int starts[kBankWords], int lengths[kBankWords]);
+// The type's DSP program, and the program word offsets the element patches.
+std::vector<uint32_t> Program(int type);
+uint32_t BypassOffset(int type);
+
+// Preset file: 328 bytes into a state; 0 for a wrong size or magic.
+int PresetParse(const uint8_t* bytes, size_t size, State* out);
+void PresetBuild(const State& s, uint8_t out[kPresetSize]);
+
+// Knob laws: value to angle (degrees, 120 clockwise to 420) and back.
+double KnobAngle(int knob, int32_t value);
+int32_t KnobValueAt(int knob, double angle);
+// Numeric entry: 1 and the raw value when the text is a number within the
+// knob's range (or its special value); 0 otherwise.
+int KnobDecimals(int knob);
+int ParseEntry(int knob, const char* text, int32_t* raw);
+// The value as text with its unit (get code 9).
+void KnobText(const Element* e, uint32_t index, char out[64]);
+
+// The window seam (win32/ draws them; the portable build has none).
+// Opens or closes the big window to match flags bit 0; bit 0 is cleared
+// when it cannot open.
+void UiShowBig(Element* e);
+// Where a new element's big window goes: centred on the screen.
+void UiCentred(int32_t* x, int32_t* y);
+// Values, meters or the blocked look changed: the windows repaint.
+void UiRefresh(Element* e);
+
+}  // namespace hrlcd

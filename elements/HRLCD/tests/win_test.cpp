@@ -1,0 +1,193 @@
+// HRLCD.dll loaded by name: the contract with real windows, the windows
+// driven with mouse messages, the colour-depth refusal, and a screenshot of
+// the big window taken from inside the program.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "elements/harness/win32/elemload.h"
+
+namespace {
+
+constexpr char kModule[] = "HRLCD.dll";
+
+TEST(HrlcdWin, KeepsTheContractWithWindows) {
+  ElemModuleCalls calls;
+  HMODULE m = ElemModuleLoad(kModule, &calls);
+  ASSERT_NE(m, nullptr);
+  HWND column = CreateWindowExA(0, "STATIC", "column", WS_POPUP, 0, 0, 120, 600, nullptr, nullptr, nullptr, nullptr);
+  ElemContractOptions options;
+  options.MakeParent = [&] { return column; };
+  options.DestroyWindow = [](WndHandle w) { DestroyWindow(w); };
+  SimDsp dsp;
+  const ElemContractReport r = RunElemContract(calls, dsp, options);
+  std::string all;
+  for (const std::string& f : r.Faults) all += f + "\n";
+  EXPECT_TRUE(r.Faults.empty()) << all;
+  EXPECT_EQ(r.WindowsMade, 4u);
+  DestroyWindow(column);
+  FreeLibrary(m);
+}
+
+class Dyn : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    module_ = ElemModuleLoad(kModule, &c);
+    ASSERT_NE(module_, nullptr);
+    ELEMMODINFO info{};
+    c.Init(DspCommandBlock, RecordingNotify, &info);
+    column = CreateWindowExA(0, "STATIC", "column", WS_POPUP | WS_VISIBLE, 10, 10, 120, 40, nullptr, nullptr,
+                             nullptr, nullptr);
+    h = c.CreateElement(0xE42, reinterpret_cast<void*>(1));
+    ElemPoint at{0, 0};
+    little = c.CreateElementWindows(h, column, &at, 120);
+    ELEMTYPEPROPINFO t{};
+    c.GetElemTypeProperties(0xE42, &t);
+    placed = dsp.Place(t);
+    c.LoadElement(h, placed, &placed->Placement);
+  }
+  void TearDown() override {
+    DestroyWindow(column);
+    c.DeleteElement(h);
+    FreeLibrary(module_);
+  }
+  int32_t Knob(uint32_t k) {
+    ELEMKNOBVALUE kv{k, -99999};
+    c.GetElement(h, kGetKnob, &kv);
+    return kv.Value;
+  }
+  static int Depth() {
+    HDC dc = GetDC(nullptr);
+    const int bits = GetDeviceCaps(dc, BITSPIXEL) * GetDeviceCaps(dc, PLANES);
+    ReleaseDC(nullptr, dc);
+    return bits;
+  }
+  ElemModuleCalls c;
+  HMODULE module_ = nullptr;
+  HWND column = nullptr, little = nullptr;
+  ElemHandle h = nullptr;
+  SimDsp dsp;
+  SimDspElement* placed = nullptr;
+};
+
+constexpr char kClass[] = "5B5ADF4522B84f739D318BD0AB8D1F7D_WC";
+
+// The big window: the class's top-level window (the little one is a child).
+HWND BigOf(HWND) { return FindWindowExA(nullptr, nullptr, kClass, nullptr); }
+
+TEST_F(Dyn, BigWindowKnobsSwitchesAndBypass) {
+  if (Depth() < 24) GTEST_SKIP() << "display below 24 bits per pixel";
+  ASSERT_NE(little, nullptr);
+  ASSERT_EQ(c.SetElement(h, kSetBigWindow, 0), 1u);
+  HWND big = BigOf(little);
+  ASSERT_NE(big, nullptr);
+  RECT r;
+  GetClientRect(big, &r);
+  EXPECT_EQ(r.right, 689);
+  EXPECT_EQ(r.bottom, 236);
+  // Drag the input gain knob (centre 80, 31 + 129) to 12 o'clock: 0 dB;
+  // then to 3 o'clock, 90 of its 300 degrees further: +12 dB.
+  SendMessageA(big, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(80, 160 - 15));
+  SendMessageA(big, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(80, 160 - 15));
+  EXPECT_EQ(Knob(0), 0);
+  SendMessageA(big, WM_LBUTTONUP, 0, MAKELPARAM(95, 160));
+  EXPECT_EQ(Knob(0), 1200);
+  // The Peak Compressor switch (hit rectangle at 134, 31 + 48).
+  SendMessageA(big, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(140, 84));
+  EXPECT_EQ(Knob(10), 1);
+  // The little window's bypass button.
+  SendMessageA(little, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(110, 8));
+  EXPECT_EQ(Knob(9), 0);
+  // Closed by its close box: the host hears of it.
+  SendMessageA(big, WM_CLOSE, 0, 0);
+  EXPECT_EQ(BigOf(little), nullptr);
+  uint32_t closed = 0;
+  c.GetElement(h, kGetBigClosed, &closed);
+  EXPECT_EQ(closed, 1u);
+}
+
+DWORD WINAPI CloseBox(LPVOID) {
+  for (int i = 0; i < 300; ++i) {
+    if (HWND box = FindWindowA("#32770", "Cannot open big window")) {
+      PostMessageA(box, WM_COMMAND, IDOK, 0);
+      return 1;
+    }
+    Sleep(10);
+  }
+  return 0;
+}
+
+// Needs a display below 24 bits per pixel (Xvfb -screen 0 WxHx16).
+TEST_F(Dyn, RefusesTheBigWindowBelow24BitsPerPixel) {
+  if (Depth() >= 24) GTEST_SKIP() << "display has " << Depth() << " bits per pixel";
+  HANDLE t = CreateThread(nullptr, 0, CloseBox, nullptr, 0, nullptr);
+  c.SetElement(h, kSetBigWindow, 0);
+  WaitForSingleObject(t, 5000);
+  DWORD boxSeen = 0;
+  GetExitCodeThread(t, &boxSeen);
+  CloseHandle(t);
+  EXPECT_EQ(boxSeen, 1u);
+  EXPECT_EQ(BigOf(little), nullptr);
+  uint32_t closed = 0;
+  c.GetElement(h, kGetBigClosed, &closed);
+  EXPECT_EQ(closed, 1u);
+}
+
+void Capture(HWND wnd, const char* path) {
+  RECT r;
+  GetWindowRect(wnd, &r);
+  const int w = r.right - r.left, hh = r.bottom - r.top;
+  HDC screen = GetDC(nullptr);
+  HDC mem = CreateCompatibleDC(screen);
+  BITMAPINFO bi{};
+  bi.bmiHeader = {sizeof(BITMAPINFOHEADER), w, hh, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(mem, bmp);
+  BitBlt(mem, 0, 0, w, hh, screen, r.left, r.top, SRCCOPY);
+  GdiFlush();
+  const DWORD size = DWORD((w * 3 + 3) & ~3) * DWORD(hh);
+  BITMAPFILEHEADER fh{0x4D42, DWORD(sizeof fh + sizeof bi.bmiHeader + size), 0, 0,
+                      DWORD(sizeof fh + sizeof bi.bmiHeader)};
+  if (FILE* f = std::fopen(path, "wb")) {
+    std::fwrite(&fh, sizeof fh, 1, f);
+    std::fwrite(&bi.bmiHeader, sizeof bi.bmiHeader, 1, f);
+    std::fwrite(bits, size, 1, f);
+    std::fclose(f);
+  }
+  SelectObject(mem, old);
+  DeleteObject(bmp);
+  DeleteDC(mem);
+  ReleaseDC(nullptr, screen);
+}
+
+// HRL_SHOT names a folder for the big window's picture.
+TEST_F(Dyn, BigWindowShows) {
+  if (Depth() < 24) GTEST_SKIP();
+  const ELEMKNOBVALUE knobs[] = {{0, 350}, {1, -1200}, {2, 80}, {3, 40}, {5, -2500}, {6, 2400}, {7, 50}, {8, -200},
+                                 {10, 1}, {12, 1}};
+  for (const ELEMKNOBVALUE& kv : knobs) c.SetElement(h, kSetKnob, reinterpret_cast<uintptr_t>(&kv));
+  c.SetElement(h, kSetBigWindow, 0);
+  HWND big = BigOf(little);
+  ASSERT_NE(big, nullptr);
+  SetWindowPos(big, nullptr, 150, 10, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  dsp.Poke(placed, 3, kElemSecondBank, 0x7FFFFF);
+  dsp.Poke(placed, 3, 0x20010, 1500000);
+  dsp.Poke(placed, 4, 2, 0x200000);
+  dsp.Poke(placed, 4, 3, 0x400000);
+  c.SetElement(h, kSetRefresh, 0);
+  const DWORD until = GetTickCount() + 300;
+  MSG msg;
+  while (GetTickCount() < until) {
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    Sleep(10);
+  }
+  if (const char* dir = std::getenv("HRL_SHOT")) Capture(big, (std::string(dir) + "\\dynamics-big.bmp").c_str());
+  EXPECT_TRUE(IsWindowVisible(big));
+}
+
+}  // namespace
