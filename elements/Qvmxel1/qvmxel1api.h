@@ -5,7 +5,6 @@
 #include "elements/Qvmxel1/qvmxel1.h"
 #include "elements/elemexports.h"
 
-
 // Registers the element window classes (once; nothing without Windows).
 void ModuleRegisterWindows();
 // The little window of an element; null without Windows.

@@ -5,7 +5,6 @@
 #include "elements/Qvmxel1b/span.h"
 #include "elements/elemexports.h"
 
-
 namespace span {
 // Live elements, for tests of the module's list.
 int LiveCount();

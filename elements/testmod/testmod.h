@@ -13,7 +13,6 @@ enum : uint32_t {
   kTestHiddenCode = 5002,
 };
 
-
 // The little window of an element (win32/testmod_win.cpp; none in the
 // portable build). Registers its class on first use.
 WndHandle TestElemLittleWindow(ElemHandle element, WndHandle parent, const ElemPoint& at, int32_t width,
