@@ -34,6 +34,8 @@ void CentiText(int32_t v, const char* tail, char* out, int size) {
 }  // namespace
 
 void ProcSetRunSeams(const ProcRunSeams& seams) { g_seams = seams; }
+int ProcRunDialog(ProcDialog dialog, ProcList* list) { return Run(dialog, list); }
+void ProcUnitsStop() { StopUnits(); }
 int32_t NormTargetLevel() { return g_target; }
 void NormSetTargetLevel(int32_t centiDb) { g_target = centiDb; }
 

@@ -13,6 +13,7 @@ enum ProcDialog : int {
   kProcNormProcess = 1,  // NORM_PROCESS: a scan (Mode 1) or process (Mode 0) pass
   kProcNormParam = 2,    // NORM_PARAM: asks for the target level
   kProcRemDcProcess = 3, // REMDC_PROCESS
+  kProcConsProcess = 4,  // CONS_PROCESS: renders every channel of the consolidation table
 };
 
 struct ProcRunSeams {
@@ -24,6 +25,9 @@ struct ProcRunSeams {
   void (*unitsStop)() = nullptr;
 };
 void ProcSetRunSeams(const ProcRunSeams& seams);
+// Runs a dialog through the seams (IDCANCEL when none is set).
+int ProcRunDialog(ProcDialog dialog, ProcList* list);
+void ProcUnitsStop();
 
 // The normalize target in hundredths of a dB (0 at start).
 int32_t NormTargetLevel();
