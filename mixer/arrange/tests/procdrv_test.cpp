@@ -97,7 +97,7 @@ class ProcDriver : public EditFixture {
   std::set<std::string> Files(const char* sub) {
     std::set<std::string> names;
     for (const auto& e : fs::recursive_directory_iterator(root_ / sub))
-      if (e.is_regular_file()) names.insert(fs::relative(e.path(), root_ / sub).string());
+      if (e.is_regular_file()) names.insert(fs::relative(e.path(), root_ / sub).generic_string());
     return names;
   }
   fs::path root_;
