@@ -78,3 +78,17 @@ struct GateSpan {
 std::vector<GateSpan> GateAnalyseChannel(const std::vector<GatePair>& list, const GateTiming& t,
                                          const NoiseGateSettings& s, int32_t channelStart,
                                          int32_t channelEnd);
+
+// The engine's scan of one play channel over [from, to) with the on and off
+// levels and the hold in samples: IDOK with the on-list, IDCANCEL when
+// cancelled, or a message id.
+using GateScanFn = int (*)(int32_t channel, int32_t from, int32_t to, int32_t onLevel, int32_t offLevel,
+                           int32_t holdSamples, std::vector<GatePair>* onList);
+void GateSetScanner(GateScanFn fn);
+
+// The current settings of the program (the defaults at start).
+NoiseGateSettings& NoiseGateCurrent();
+
+// Runs the gate on the selected Parts of the current arrangement; 1 when
+// done.
+int ArrNoiseGate(void* dc);
