@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "mixer/arrange/partedit.h"
+#include "mixer/arrange/procdrv.h"
 #include "mixer/arrange/partlink.h"
 #include "mixer/mix/services.h"
 #include "mixer/model/arrlist.h"
@@ -46,7 +47,11 @@ int AskYesNo(uint32_t id, uint32_t flags) {
   return MessageBoxById(nullptr, id, flags) == kIdYes ? 1 : 0;
 }
 
-int BeginStep(uint32_t undoName) { return UndoRecord(undoName); }
+int BeginStep(uint32_t undoName) {
+  // No edit records a step while an off-line run holds the arrangement.
+  if (ArrOfflineRunActive()) return 0;
+  return UndoRecord(undoName);
+}
 
 void FailStep(uint32_t id) {
   UndoApply(0);

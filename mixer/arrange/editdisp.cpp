@@ -5,6 +5,7 @@
 
 #include "editpriv.h"
 #include "mixer/arrange/globalcmd.h"
+#include "mixer/arrange/procdrv.h"
 #include "mixer/arrange/partlink.h"
 #include "mixer/arrange/partops.h"
 #include "mixer/model/arrlist.h"
@@ -102,6 +103,7 @@ void ArrChildCommand(int op, WndHandle child, int transportState, DcHandle dc, i
                      int32_t part, int zone, uint32_t track, int32_t position, int extra,
                      const ArrInput& input) {
   if (op < 1 || op > kToolMultiLink || op == kToolUnused || op == kToolContext) return;
+  if (ArrOfflineRunActive()) return;  // a run dialog is pumping messages
   if (ArrToolNeedsStop(op) && transportState != kTransportStopped) {
     arredit::Refuse(IDS_NOT_DURING_PLAYBACK);
     return;
@@ -225,6 +227,7 @@ int32_t SectionPart(uint32_t track, int32_t position, Want want, bool lastBefore
 
 void ArrChildClick(WndHandle child, DcHandle dc, int x, int y, int transportState, int extra,
                    int tool, const ArrInput& input) {
+  if (ArrOfflineRunActive()) return;
   if (transportState == kTransportRecording) {
     arredit::Refuse(IDS_NOT_DURING_RECORD);
     return;

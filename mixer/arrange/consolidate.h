@@ -1,0 +1,30 @@
+// Consolidation: per play channel, every selected Audio Part is rendered
+// into one new Take and re-pointed at it.
+#pragma once
+
+#include <cstdint>
+
+#include "mixer/arrange/services.h"
+#include "mixer/model/arr.h"
+
+// One record per play channel 1..192.
+struct ConsChannel {
+  int32_t FirstPart;  // slot of the channel's earliest selected Part, -1 none
+  int32_t Start;      // lowest start
+  int32_t End;        // highest Start + Length
+  uint32_t NewTake;   // the Take the channel renders into
+};
+static_assert(sizeof(ConsChannel) == 16);
+inline constexpr int kConsChannels = 192;
+
+// Fills the table from the selected, unmuted Parts of arr (the first met in
+// track order wins a tie for the earliest Part).
+void ConsBuildTable(const ArrRec* arr, ConsChannel table[kConsChannels]);
+
+// The render pass: run by the consolidation run dialog over the table;
+// IDOK or IDCANCEL. Tests install their own.
+using ConsRenderFn = int (*)(ConsChannel* table);
+void ConsSetRenderer(ConsRenderFn fn);
+
+// Tool 47 on the current arrangement; 1 when done.
+int ArrConsolidate(DcHandle dc);

@@ -1,0 +1,196 @@
+#include "mixer/arrange/procdrv.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <set>
+#include <vector>
+
+#include "mixer/arrange/editpriv.h"
+#include "mixer/arrange/partspan.h"
+#include "mixer/arrange/takerefs.h"
+#include "mixer/model/host.h"
+#include "mixer/model/options.h"
+#include "mixer/model/take.h"
+#include "mixer/model/takeattr.h"
+#include "mixer/model/undo.h"
+#include "mixer/model/util/fileio.h"
+
+namespace {
+
+constexpr uint32_t kIdsNoFolder = 178;
+constexpr uint32_t kIdsGlobalAlloc = 192;
+constexpr uint32_t kIdsAskSharing = 240;
+constexpr uint32_t kIdsTooManyParts = 241;
+constexpr uint32_t kIdsAskDelUnref = 245;
+constexpr uint32_t kIdsAudioOnly = 321;
+
+int g_runDepth = 0;
+
+template <typename F> void ForEachPart(ArrRec* arr, F&& f) {
+  for (uint32_t t = 0; t < kArrTracks; ++t)
+    for (uint32_t s = arr->ListHead[t]; s != kArrNoSlot;) {
+      PartRec* p = ArrPart(arr, s);
+      if (p == nullptr) break;
+      const uint32_t next = p->Next;
+      f(s, t, *p);
+      s = next;
+    }
+}
+
+int64_t TakeSamples(uint32_t ref) {
+  TakeRec* t = TakeFromRef(ref);
+  return t ? static_cast<int64_t>(TakeGetAttr(t, kTakeAttrLength)) : 0;
+}
+
+// Shares: a selected Part's Take is also played by an unselected Part.
+bool SelectedTakeShared(ArrRec* arr) {
+  std::set<uint32_t> selected, unselected;
+  ForEachPart(arr, [&](uint32_t, uint32_t, PartRec& p) {
+    (arredit::Sel(p) ? selected : unselected).insert(p.Take);
+  });
+  for (uint32_t t : selected)
+    if (unselected.count(t)) return true;
+  return false;
+}
+
+void SelectSharingParts(ArrRec* arr) {
+  std::set<uint32_t> selected;
+  ForEachPart(arr, [&](uint32_t, uint32_t, PartRec& p) {
+    if (arredit::Sel(p)) selected.insert(p.Take);
+  });
+  ForEachPart(arr, [&](uint32_t, uint32_t, PartRec& p) {
+    if (selected.count(p.Take)) p.Flags |= kPartSelected;
+  });
+}
+
+void DeleteNewTakes(ProcList* list) {
+  for (int32_t i = 0; i < list->Count; ++i) {
+    if (TakeRec* t = TakeFromRef(list->Span[i].NewTake)) TakeDeleteFile(t);
+    list->Span[i].NewTake = 0;
+  }
+}
+
+std::string TakeName(TakeRec* t) {
+  const char* n = reinterpret_cast<const char*>(TakeGetAttr(t, kTakeAttrName));
+  return n ? std::string(n) : std::string();
+}
+
+}  // namespace
+
+ProcOptions& ProcOpts() {
+  static ProcOptions opts;
+  return opts;
+}
+
+int ArrOfflineRunActive() { return g_runDepth > 0; }
+OfflineRunScope::OfflineRunScope() { ++g_runDepth; }
+OfflineRunScope::~OfflineRunScope() { --g_runDepth; }
+
+uint32_t ProcGatherStretches(const ArrRec* arr, ProcList* list) {
+  std::memset(list, 0, sizeof *list);
+  uint32_t error = 0;
+  ForEachPart(const_cast<ArrRec*>(arr), [&](uint32_t, uint32_t, PartRec& p) {
+    if (error || !arredit::Sel(p)) return;
+    const TakeStretch s = PartTakeStretch(p.Offset, p.Length, TakeSamples(p.Take));
+    if (!ProcListAdd(list, p.Take, s.start, s.length)) error = kIdsTooManyParts;
+  });
+  return error;
+}
+
+int ArrProcessAudioParts(DcHandle dc, uint32_t undoName, ProcRoutine routine) {
+  if (ArrOfflineRunActive()) return 0;
+  bool notAudio = false, any = false;
+  ForEachPart(CurArr, [&](uint32_t, uint32_t, PartRec& p) {
+    if (!arredit::Sel(p)) return;
+    any = true;
+    if (p.TakeKind != kTakeAudio) notAudio = true;
+  });
+  if (notAudio) return arredit::Refuse(kIdsAudioOnly);
+  if (!any) return 0;
+
+  ProcOptions& o = ProcOpts();
+  if (o.refATk != 40880 && SelectedTakeShared(CurArr)) {
+    int answer = kIdYes;
+    if (o.refATk == 40882) answer = MessageBoxById(nullptr, kIdsAskSharing, kMbAskYesNoCancel);
+    if (answer == kIdCancel) return 0;
+    if (answer == kIdYes) SelectSharingParts(CurArr);
+  }
+
+  std::unique_ptr<ProcList> list(new (std::nothrow) ProcList);
+  if (!list) return arredit::Refuse(kIdsGlobalAlloc);
+  if (uint32_t e = ProcGatherStretches(CurArr, list.get())) return arredit::Refuse(e);
+  if (list->Count == 0) return 0;
+  if (o.folder.empty() || !FioDirExists(o.folder.c_str())) {
+    MessageBoxById(nullptr, kIdsNoFolder, kMbWarnOk);
+    return 0;
+  }
+
+  if (!arredit::BeginStep(undoName)) return 0;
+  for (int32_t i = 0; i < list->Count; ++i) {
+    ProcSpan& s = list->Span[i];
+    TakeRec* src = TakeFromRef(s.Take);
+    char name[64] = {};
+    std::strncpy(name, TakeName(src).c_str(), sizeof name - 1);
+    NewTakeName(o.folder.c_str(), name);
+    const uint32_t bps = static_cast<uint32_t>(TakeGetAttr(src, kTakeAttrBytesPerSample));
+    const auto* desc = reinterpret_cast<const char*>(TakeGetAttr(src, kTakeAttrDescription));
+    uint32_t error = 0;
+    TakeRec* made = TakeCreateAudio(o.folder.c_str(), bps, s.Length, 1200,
+                                    static_cast<uint32_t>(TakeGetAttr(src, kTakeAttrSampleRate)),
+                                    static_cast<uint32_t>(TakeGetAttr(src, kTakeAttrFrameRate)), 1, name,
+                                    desc ? desc : "", nullptr, nullptr, &error);
+    if (made == nullptr) {
+      DeleteNewTakes(list.get());
+      MessageBoxById(nullptr, error ? error : kIdsNoFolder, kMbWarnOk, o.folder.c_str());
+      UndoDiscard(1);
+      return 0;
+    }
+    s.NewTake = TakeRef(made);
+  }
+
+  int ok;
+  {
+    OfflineRunScope running;
+    ok = routine(list.get());
+  }
+  if (!ok) {
+    DeleteNewTakes(list.get());
+    arredit::SelectionToKeepSel(CurArr);
+    UndoDiscard(1);
+    arredit::RebuildPlay();
+    return 0;
+  }
+
+  ForEachPart(CurArr, [&](uint32_t, uint32_t, PartRec& p) {
+    if (!arredit::Sel(p)) return;
+    const TakeStretch st = PartTakeStretch(p.Offset, p.Length, TakeSamples(p.Take));
+    const int e = ProcListFind(list.get(), p.Take, st.start, st.length);
+    if (e < 0) return;
+    const ProcSpan& s = list->Span[e];
+    TakeRec* made = TakeFromRef(s.NewTake);
+    p.Take = s.NewTake;
+    p.Offset = static_cast<int32_t>(p.Offset - s.Offset());
+    std::memset(p.Name, 0, sizeof p.Name);
+    std::strncpy(p.Name, TakeName(made).c_str(), sizeof p.Name - 1);
+  });
+  ArrSyncTakeRefs(CurArr, 0);
+
+  // Source Takes no Part plays any more.
+  std::set<uint32_t> used;
+  ForEachPart(CurArr, [&](uint32_t, uint32_t, PartRec& p) { used.insert(p.Take); });
+  std::vector<uint32_t> unused;
+  for (int32_t i = 0; i < list->Count; ++i) {
+    const uint32_t t = list->Span[i].Take;
+    if (!used.count(t) && std::find(unused.begin(), unused.end(), t) == unused.end()) unused.push_back(t);
+  }
+  if (!unused.empty() && (o.delUnRefATk == 40883 ||
+                          (o.delUnRefATk == 40885 &&
+                           MessageBoxById(nullptr, kIdsAskDelUnref, kMbAskYesNo) == kIdYes))) {
+    for (uint32_t t : unused)
+      if (TakeRec* r = TakeFromRef(t)) TakeMoveToReBin(r);
+  }
+  arredit::Finish(dc);
+  return 1;
+}

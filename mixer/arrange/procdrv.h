@@ -1,0 +1,42 @@
+// The off-line processing driver: gathers the Take stretches the selected
+// Audio Parts play, creates one new Take per stretch in the processing
+// folder, lets a processing routine fill them, and points the Parts at the
+// results under one undo step. Every failure leaves the arrangement, the
+// undo store and the processing folder as they were.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "mixer/arrange/proclist.h"
+#include "mixer/arrange/services.h"
+
+// Settings of off-line processing (values are menu command ids).
+struct ProcOptions {
+  int32_t refATk = 40882;       // sharing Parts: 40881 processed too, 40882 ask, 40880 not
+  int32_t delUnRefATk = 40885;  // unused source Takes: 40883 delete, 40885 ask, 40884 keep
+  int32_t autoGenWaveforms = 0; // build overviews of the new Takes at once
+  int32_t rec24Bit = 1;         // new Takes: 3 bytes per sample, else 2
+  std::string folder;           // recording/processing folder, ends in '\'
+};
+ProcOptions& ProcOpts();
+
+// An off-line run (a run dialog pumping messages) is in progress: edit
+// commands that arrive through the message loop meanwhile are refused, so
+// that nothing changes the arrangement under the run.
+int ArrOfflineRunActive();
+class OfflineRunScope {
+ public:
+  OfflineRunScope();
+  ~OfflineRunScope();
+  OfflineRunScope(const OfflineRunScope&) = delete;
+  OfflineRunScope& operator=(const OfflineRunScope&) = delete;
+};
+
+// Gathers the stretches of the selected Parts of `arr` into `list` (which
+// it clears). 0 when done, else the message id: 241 more than 255 stretches.
+uint32_t ProcGatherStretches(const ArrRec* arr, ProcList* list);
+
+using ProcRoutine = int (*)(ProcList*);
+// The audio driver. 1 when the selected Parts were switched to new Takes.
+int ArrProcessAudioParts(DcHandle dc, uint32_t undoName, ProcRoutine routine);

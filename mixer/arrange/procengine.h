@@ -1,0 +1,19 @@
+// The run passes of normalize and DC removal on the native engine: the
+// processing list becomes the play and record lists of engine track 1, the
+// engine's job runs over them, and its peak comes back into the list.
+#pragma once
+
+#include <cstdint>
+
+#include "mixer/arrange/procnorm.h"
+
+// Sends the spans as the play list and the destination Takes as the record
+// list of engine track 1; the number of samples to process, or 0 after
+// message 195.
+int64_t ProcSendSpanLists(const ProcList* list);
+
+// One run pass (kProcNormProcess or kProcRemDcProcess) on native device 0,
+// waited for to the end: IDOK with list->Result set, or IDCANCEL when there
+// is nothing to run or the engine refused. The run dialogs do the same
+// while they show the progress.
+int ProcEngineRunPass(ProcDialog dialog, ProcList* list);

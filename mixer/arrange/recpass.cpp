@@ -1,0 +1,246 @@
+#include "mixer/arrange/recpass.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "mixer/arrange/editpriv.h"
+#include "mixer/arrange/partspan.h"
+#include "mixer/arrange/procdrv.h"
+#include "mixer/arrange/recchan.h"
+#include "mixer/arrange/takerefs.h"
+#include "mixer/model/arr.h"
+#include "mixer/model/host.h"
+#include "mixer/model/recready.h"
+#include "mixer/model/settings.h"
+#include "mixer/model/take.h"
+#include "mixer/model/takeattr.h"
+#include "mixer/model/undo.h"
+#include "mixer/model/util/fileio.h"
+#include "mixer/model/util/paths.h"
+#include "mixer/model/util/speaker.h"
+#include "mixer/model/util/strtab.h"
+#include "mixer/shell/services.h"
+
+namespace {
+
+constexpr uint32_t kIdsNoFolder = 178;
+constexpr uint32_t kIdsLocatorsNotSet = 267;
+constexpr uint32_t kUndoRecord = 88;
+constexpr uint32_t kIdsDefaultAudioName = 616;
+constexpr uint32_t kTakeAttrRecordedMark = 16;
+
+RecPassSeams g_seams;
+bool g_pending = false;  // a pass laid Parts that the stop has not settled
+
+int32_t Width(int32_t rec) {
+  const int32_t w = g_seams.groupWidth ? g_seams.groupWidth(rec) : 1;
+  return std::clamp(w, 1, 8);
+}
+
+// The first Virtual Track recording Audio onto `rec`, or -1.
+int32_t VirtualTrackOf(int32_t rec) {
+  for (uint32_t t = 0; t < kArrTracks; ++t)
+    if (CurArr->Trk[t].RecTrack == static_cast<uint32_t>(rec) && CurArr->Trk[t].RecKind == kRecKindAudio)
+      return static_cast<int32_t>(t);
+  return -1;
+}
+
+std::vector<int32_t> ArmedAudioTracks() {
+  std::vector<int32_t> armed;
+  for (int32_t r = 1; r <= kRecTrksAudio; ++r)
+    if (RecTrkGetState(kRecKindAudio, r) == kRecTrkReady) armed.push_back(r);
+  return armed;
+}
+
+void TakeName(int32_t rec, int32_t member, int32_t width, char* out) {
+  const char* column = g_seams.columnName ? g_seams.columnName(rec) : nullptr;
+  char stem[64] = {};
+  if (column && *column) {
+    std::strncpy(stem, column, 50);
+  } else {
+    const char* d = StrText(kIdsDefaultAudioName);
+    std::strncpy(stem, d && *d ? d : "Audio", 50);
+  }
+  char suffix[12] = {};
+  if (width > 1) MakeChannelNames(suffix, sizeof suffix, member, width, 0);
+  std::snprintf(out, 64, "%.50s%.11s", stem, suffix);
+  ReplaceBadNameChars(out);
+}
+
+// Lays one Part per channel of every armed record track of the pass on the
+// given stack; 0 after a message.
+int LayPass(int32_t start, int32_t end, int32_t pass, int32_t stacks, int* conflict) {
+  const std::vector<int32_t> armed = ArmedAudioTracks();
+  const uint32_t rate = Settings().SampleRate;
+  const bool wide = static_cast<int32_t>(armed.size()) > (rate >= 50000 ? 8 : 16);
+  const ProcOptions& o = ProcOpts();
+  for (int32_t rec : armed) {
+    const int32_t first = VirtualTrackOf(rec);
+    if (first < 0) continue;
+    const int32_t width = Width(rec);
+    const int32_t vt = first + (stacks > 1 ? (pass % stacks) * width : 0);
+    if (vt + width > static_cast<int32_t>(kArrTracks)) continue;
+    if (CurArr->Trk[vt].RecTrack != static_cast<uint32_t>(rec)) continue;
+    uint32_t error = 0;
+    if (!ArrReserveParts(&CurArr, static_cast<uint32_t>(width), 1, &error)) {
+      MessageBoxById(nullptr, error, kMbWarnOk);
+      return 0;
+    }
+    for (int32_t k = 0; k < width; ++k) {
+      char name[64];
+      TakeName(rec, k, width, name);
+      char unique[64] = {};
+      std::strncpy(unique, name, 63);
+      NewTakeName(o.folder.c_str(), unique);
+      TakeRec* take = TakeCreateAudio(o.folder.c_str(), o.rec24Bit ? 3 : 2,
+                                      static_cast<uint32_t>(RecordTakeSamples(start, end)), 0, 0, 0, 1, unique,
+                                      "", nullptr, nullptr, &error);
+      if (take == nullptr) {
+        MessageBoxById(nullptr, error, kMbWarnOk, o.folder.c_str());
+        return 0;
+      }
+      const uint32_t track = static_cast<uint32_t>(vt + k);
+      PartRec p;
+      std::memset(&p, 0, sizeof p);
+      std::strncpy(p.Name, unique, sizeof p.Name - 1);
+      p.Start = start;
+      p.Length = RecordedPartLength(int64_t{end} - start);
+      p.Take = TakeRef(take);
+      p.TakeKind = kTakeAudio;
+      p.GainStart = p.GainEnd = 32768;
+      p.OverlapLink = p.XfadeInPartner = p.XfadeOutPartner = kArrNoLink;
+      p.XfadeInWindow[1] = p.XfadeOutWindow[1] = 255;
+      p.Next = kArrNoSlot;
+      p.Flags = CurArr->Trk[track].Flags & (kPartLinkNext | kPartLinkPrev);
+      if (wide || pass > 0) p.Flags |= kPartPassMark;
+      const int32_t member = RecMemberTrack(rec, k);
+      p.PlayChannel = RecPlayChannel(member, pass);
+      int32_t top = -1;
+      for (int32_t m = 0; m < width; ++m)
+        top = std::max(top, TrkTopLayerInRange(static_cast<uint32_t>(vt + m), CurArr, start, end, 0));
+      p.Layer = static_cast<int16_t>(top + 1);
+      if (conflict) {
+        ArrForEachTrackPart(CurArr, track, [&](uint32_t, const PartRec& q) {
+          if (q.TakeKind != kTakeAudio || q.Start >= end || arredit::End(q) <= start) return;
+          const int32_t qc = q.PlayChannel < 0 ? RecChannelTrack(q.PlayChannel) : q.PlayChannel;
+          if (qc >= 1 && (qc - 1) % 192 + 1 == member) *conflict = 1;
+        });
+      }
+      if (!ArrInsertPart(&CurArr, p, nullptr, track, &error)) {
+        MessageBoxById(nullptr, error, kMbWarnOk);
+        return 0;
+      }
+      if (g_seams.playTake) g_seams.playTake(member, p.Take, start);
+    }
+  }
+  g_pending = true;
+  return 1;
+}
+
+// Trims the Parts being recorded in `pass` at `position`: a Part starting
+// there or later is removed with its Take; one reaching past it ends there.
+// pass -1: the Parts of every pass whose record track is no longer armed.
+void TrimPass(int32_t position, int32_t pass) {
+  std::vector<std::pair<uint32_t, uint32_t>> remove;
+  for (uint32_t t = 0; t < kArrTracks; ++t)
+    ArrForEachTrackPart(CurArr, t, [&](uint32_t slot, const PartRec& q) {
+      if (q.PlayChannel >= 0) return;
+      if (pass >= 0 && RecChannelPass(q.PlayChannel) != pass) return;
+      if (pass < 0 && RecTrkGetState(kRecKindAudio, RecChannelTrack(q.PlayChannel)) != kRecTrkSafe) return;
+      PartRec& p = *ArrPart(CurArr, slot);
+      if (p.Start >= position) {
+        remove.push_back({slot, t});
+      } else if (arredit::End(p) > position) {
+        p.Length = position - p.Start;
+        uint32_t error = 0;
+        TakeSetAttr(TakeFromRef(p.Take), kTakeAttrLength, static_cast<uintptr_t>(p.Length), &error);
+      }
+    });
+  for (const auto& r : remove) {
+    if (TakeRec* take = TakeFromRef(ArrPart(CurArr, r.first)->Take)) TakeDeleteFile(take);
+    ArrUnlinkPart(CurArr, r.first, r.second);
+  }
+}
+
+}  // namespace
+
+void RecSetPassSeams(const RecPassSeams& seams) { g_seams = seams; }
+
+int ArrRecordRollback() {
+  UndoSuspend(0);
+  if (!g_pending) return 0;
+  g_pending = false;
+  UndoApply(0);
+  ArrSyncTakeRefs(CurArr, 0);
+  arredit::RebuildPlay();
+  return 1;
+}
+
+int ArrRecordPass(int32_t* start, int32_t* end, int /*createTakes*/, int* conflict) {
+  if (*start >= *end) return arredit::Refuse(kIdsLocatorsNotSet);
+  const ProcOptions& o = ProcOpts();
+  if (o.folder.empty() || !FioDirExists(o.folder.c_str())) {
+    MessageBoxById(nullptr, kIdsNoFolder, kMbWarnOk, o.folder.c_str());
+    return 0;
+  }
+  if (!arredit::BeginStep(kUndoRecord)) return 0;
+  UndoSuspend(1);
+  g_pending = true;
+  if (conflict) *conflict = 0;
+  if (!LayPass(*start, *end, 0, 1, conflict)) {
+    ArrRecordRollback();
+    return 0;
+  }
+  ArrRelinkOverlaps(CurArr);
+  ArrSyncTakeRefs(CurArr, 0);
+  arredit::RebuildPlay();
+  ArrChangeCountRaise();
+  return 1;
+}
+
+int ArrRecordLoopStep(int32_t position, int32_t end, int32_t pass, int32_t stacks) {
+  TrimPass(position, -1);  // punched out
+  if (position >= end) return 0;
+  if (!LayPass(position, end, pass, std::max(stacks, 1), nullptr)) {
+    ArrRecordRollback();
+    return 0;
+  }
+  ArrRelinkOverlaps(CurArr);
+  ArrSyncTakeRefs(CurArr, 0);
+  arredit::RebuildPlay();
+  return 1;
+}
+
+int ArrRecordStop(int32_t stopPosition, int32_t lastPass) {
+  UndoSuspend(0);
+  if (!g_pending) return 0;
+  g_pending = false;
+  TrimPass(stopPosition, lastPass);
+  // A stop right where a loop pass began leaves that pass empty: the pass
+  // before it is the one heard.
+  int32_t audible = lastPass;
+  bool lastHasParts = false;
+  for (uint32_t t = 0; t < kArrTracks; ++t)
+    ArrForEachTrackPart(CurArr, t, [&](uint32_t, const PartRec& q) {
+      if (q.PlayChannel < 0 && RecChannelPass(q.PlayChannel) == lastPass) lastHasParts = true;
+    });
+  if (!lastHasParts && lastPass > 0) audible = lastPass - 1;
+  for (uint32_t t = 0; t < kArrTracks; ++t)
+    ArrForEachTrackPart(CurArr, t, [&](uint32_t slot, const PartRec& q) {
+      if (q.PlayChannel >= 0) return;
+      PartRec& p = *ArrPart(CurArr, slot);
+      const int32_t rec = RecChannelTrack(p.PlayChannel);
+      // The last pass plays; earlier passes stay as silent members of the stack.
+      p.PlayChannel = RecChannelPass(p.PlayChannel) == audible ? rec : rec + 192;
+      p.Flags |= kPartPassMark;
+      uint32_t error = 0;
+      TakeSetAttr(TakeFromRef(p.Take), kTakeAttrRecordedMark, 100, &error);
+    });
+  ArrRelinkOverlaps(CurArr);
+  ArrSyncTakeRefs(CurArr, 0);
+  arredit::RebuildPlay();
+  ArrChangeCountRaise();
+  return 1;
+}

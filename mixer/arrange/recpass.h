@@ -1,0 +1,40 @@
+// The record pass: one new Take per channel of every armed Audio record
+// track, laid as Parts on the Virtual Tracks that hold the record track,
+// above whatever they overlap; loop passes stacked on groups of Virtual
+// Tracks; and the stop, which hands the Parts of the last pass their record
+// tracks and trims them to the stop position.
+#pragma once
+
+#include <cstdint>
+
+#include "mixer/arrange/services.h"
+
+// What the record pass asks of the transport and the mixer.
+struct RecPassSeams {
+  // Channels of the record track's link group (1 for a mono track).
+  int32_t (*groupWidth)(int32_t recTrack) = nullptr;
+  // The mixer column name of the recorder element of the record track; ""
+  // or null for the default name.
+  const char* (*columnName)(int32_t recTrack) = nullptr;
+  // Directs the recording of the record track into the Take from `start`.
+  void (*playTake)(int32_t recTrack, uint32_t take, int32_t start) = nullptr;
+};
+void RecSetPassSeams(const RecPassSeams& seams);
+
+// Lays the Parts of a recording of [*start, *end). 1 when laid; 0 after a
+// message, with the arrangement rolled back. *conflict (when not null) is
+// set to 1 when a laid Part overlaps an Audio Part on its track that plays
+// on the same channel.
+int ArrRecordPass(int32_t* start, int32_t* end, int createTakes, int* conflict);
+
+// A loop or punch pass `pass` (0-based) starting at `position`: the Parts of
+// the previous pass are trimmed there, then a new Take per channel is laid
+// on the pass's stack of Virtual Tracks (stack = pass mod stacks).
+int ArrRecordLoopStep(int32_t position, int32_t end, int32_t pass, int32_t stacks);
+
+// The end of the recording at `stopPosition`; `lastPass` is the pass that
+// was recording. 1 when Parts were recorded.
+int ArrRecordStop(int32_t stopPosition, int32_t lastPass);
+
+// Undoes the pass when it fails; 1 when it rolled back.
+int ArrRecordRollback();

@@ -1,0 +1,199 @@
+// The off-line processing driver over real Take files: stretches, new
+// Takes, re-pointed Parts, undo, and failures that leave everything as it
+// was.
+#include <filesystem>
+#include <set>
+#include <string>
+
+#include "edit_fixture.h"
+#include "mixer/arrange/partops.h"
+#include "mixer/arrange/procdrv.h"
+#include "mixer/model/takeattr.h"
+#include "mixer/model/undo.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ModelPath(const fs::path& p) {
+  std::string s = p.string();
+  for (char& c : s)
+    if (c == '/') c = '\\';
+  return s;
+}
+
+int g_routineCalls = 0;
+int g_routineAnswer = 1;
+int g_editInside = -1;
+
+// Copies each stretch of the source into its new Take, negated, so a test
+// sees which samples went where.
+int NegateRoutine(ProcList* list) {
+  ++g_routineCalls;
+  if (!g_routineAnswer) return 0;
+  for (int32_t i = 0; i < list->Count; ++i) {
+    const ProcSpan& s = list->Span[i];
+    std::vector<int16_t> buf(s.Length);
+    uint32_t error = 0;
+    if (!TakeDataIo(TakeFromRef(s.Take), 0, static_cast<uint32_t>(s.Offset() * 2), s.Length * 2, buf.data(),
+                    &error))
+      return 0;
+    for (int16_t& v : buf) v = static_cast<int16_t>(-v);
+    if (!TakeDataIo(TakeFromRef(s.NewTake), 1, 0, s.Length * 2, buf.data(), &error)) return 0;
+  }
+  return 1;
+}
+
+// Tries an edit while the run is in progress, as an accelerator would.
+int EditingRoutine(ProcList* list) {
+  g_editInside = ArrDeleteSelectedApply(kTestDc, 0, 1);
+  return NegateRoutine(list);
+}
+
+class ProcDriver : public EditFixture {
+ protected:
+  void SetUp() override {
+    EditFixture::SetUp();
+    static int serial = 0;
+    root_ = fs::temp_directory_path() / ("procdrv_" + std::to_string(serial++) + "_" +
+                                         std::to_string(reinterpret_cast<uintptr_t>(this)));
+    fs::remove_all(root_);
+    fs::create_directories(root_ / "src");
+    fs::create_directories(root_ / "proc");
+    ProcOpts() = ProcOptions();
+    ProcOpts().folder = ModelPath(root_ / "proc") + "\\";
+    g_routineCalls = 0;
+    g_routineAnswer = 1;
+    g_editInside = -1;
+  }
+  void TearDown() override {
+    EditFixture::TearDown();
+    std::error_code ec;
+    fs::remove_all(root_, ec);
+  }
+  // An Audio Take of n 16-bit samples whose sample i is i.
+  uint32_t Source(const char* name, uint32_t n) {
+    uint32_t error = 0;
+    TakeRec* t = TakeCreateAudio((ModelPath(root_ / "src") + "\\").c_str(), 2, n, 0, 48000, 0, 1, name, "",
+                                 nullptr, nullptr, &error);
+    EXPECT_NE(t, nullptr) << error;
+    std::vector<int16_t> v(n);
+    for (uint32_t i = 0; i < n; ++i) v[i] = static_cast<int16_t>(i);
+    EXPECT_EQ(TakeDataIo(t, 1, 0, n * 2, v.data(), &error), 1);
+    return TakeRef(t);
+  }
+  uint32_t AddPart(uint32_t track, int32_t start, int32_t offset, int32_t length, uint32_t take,
+                   uint32_t flags = kPartSelected) {
+    PartRec p = NewPart(start, length, take, kTakeAudio, flags);
+    p.Offset = offset;
+    return Add(track, p);
+  }
+  int16_t SampleAt(uint32_t take, int32_t at) {
+    int16_t v = 0;
+    uint32_t error = 0;
+    TakeDataIo(TakeFromRef(take), 0, static_cast<uint32_t>(at) * 2, 2, &v, &error);
+    return v;
+  }
+  std::set<std::string> Files(const char* sub) {
+    std::set<std::string> names;
+    for (const auto& e : fs::recursive_directory_iterator(root_ / sub))
+      if (e.is_regular_file()) names.insert(fs::relative(e.path(), root_ / sub).generic_string());
+    return names;
+  }
+  fs::path root_;
+};
+
+TEST_F(ProcDriver, StretchesBecomeNewTakesAndPartsFollowThem) {
+  const uint32_t a = Source("Vox", 1000);
+  const uint32_t b = Source("Gtr", 1000);
+  const uint32_t p1 = AddPart(0, 0, 100, 100, a);       // [100,200)
+  const uint32_t p2 = AddPart(1, 500, 200, 50, a);      // touches: joins [100,250)
+  const uint32_t p3 = AddPart(0, 300, 700, 100, a);     // its own stretch
+  const uint32_t p4 = AddPart(2, 0, 950, 200, b);       // past the Take's end: [950,1000)
+  ProcOpts().delUnRefATk = 40883;
+  const uint32_t levels = UndoGetLevel();
+
+  ASSERT_EQ(ArrProcessAudioParts(kTestDc, 107, NegateRoutine), 1);
+  EXPECT_EQ(UndoGetLevel(), levels + 1);
+  EXPECT_NE(P(p1).Take, a);
+  EXPECT_EQ(P(p1).Take, P(p2).Take);
+  EXPECT_NE(P(p3).Take, P(p1).Take);
+  EXPECT_EQ(P(p1).Offset, 0);
+  EXPECT_EQ(P(p2).Offset, 100);
+  EXPECT_EQ(P(p3).Offset, 0);
+  EXPECT_EQ(P(p4).Offset, 0);
+  EXPECT_EQ(TakeGetAttr(TakeFromRef(P(p1).Take), kTakeAttrLength), 150u);
+  EXPECT_EQ(TakeGetAttr(TakeFromRef(P(p4).Take), kTakeAttrLength), 50u);
+  // Each Part plays the same samples as before, processed.
+  EXPECT_EQ(SampleAt(P(p1).Take, P(p1).Offset), -100);
+  EXPECT_EQ(SampleAt(P(p2).Take, P(p2).Offset + 49), -249);
+  EXPECT_EQ(SampleAt(P(p3).Take, P(p3).Offset), -700);
+  EXPECT_EQ(SampleAt(P(p4).Take, 49), -999);
+  EXPECT_EQ(std::string(P(p1).Name), "Vox #01");
+  EXPECT_EQ(std::string(P(p3).Name), "Vox #02");
+  EXPECT_EQ(std::string(P(p4).Name), "Gtr #01");
+  // Both sources are unused now and went to the recycle folder unasked.
+  EXPECT_EQ(Files("src"), (std::set<std::string>{"qvReBin/Gtr.ATAK", "qvReBin/Vox.ATAK"}));
+  EXPECT_TRUE(Host().boxes.empty());
+  // Undo gives the Parts back their Takes.
+  ASSERT_EQ(UndoApply(1), 1);
+  EXPECT_EQ(P(p1).Take, a);
+  EXPECT_EQ(P(p2).Offset, 200);
+}
+
+TEST_F(ProcDriver, FailuresLeaveArrangementUndoAndFolderAsTheyWere) {
+  const uint32_t a = Source("Vox", 1000);
+  AddPart(0, 0, 0, 100, a);
+  AddPart(1, 0, 500, 100, a);
+  AddPart(2, 0, 0, 100, a, 0);  // shares the Take, unselected
+  KeepSel = 1;  // a failed run sets the selection to KeepSel
+  const std::vector<uint8_t> before = Image();
+  const uint32_t levels = UndoGetLevel();
+  auto same = [&](const char* what) {
+    EXPECT_EQ(Image(), before) << what;
+    EXPECT_EQ(UndoGetLevel(), levels) << what;
+    EXPECT_TRUE(Files("proc").empty()) << what;
+  };
+
+  Answer({kIdCancel});
+  EXPECT_EQ(ArrProcessAudioParts(kTestDc, 107, NegateRoutine), 0);
+  EXPECT_EQ(BoxIds(), (std::vector<uint32_t>{240}));
+  EXPECT_EQ(g_routineCalls, 0);
+  same("cancel to the sharing question");
+
+  ProcOpts().refATk = 40880;
+  g_routineAnswer = 0;
+  EXPECT_EQ(ArrProcessAudioParts(kTestDc, 107, NegateRoutine), 0);
+  EXPECT_EQ(g_routineCalls, 1);
+  same("routine cancelled");
+
+  ProcOpts().folder += "missing\\";
+  EXPECT_EQ(ArrProcessAudioParts(kTestDc, 107, NegateRoutine), 0);
+  EXPECT_EQ(Host().boxes.back().id, 178u);
+  ProcOpts().folder.resize(ProcOpts().folder.size() - 8);
+  same("no folder");
+}
+
+TEST_F(ProcDriver, SharingPartsAreProcessedWhenAskedAndNoEditRunsInside) {
+  const uint32_t a = Source("Vox", 1000);
+  const uint32_t p1 = AddPart(0, 0, 0, 100, a);
+  const uint32_t p2 = AddPart(1, 0, 50, 100, a, 0);
+  Answer({kIdYes});
+  ASSERT_EQ(ArrProcessAudioParts(kTestDc, 107, EditingRoutine), 1);
+  EXPECT_EQ(g_editInside, 0);
+  EXPECT_EQ(P(p1).Take, P(p2).Take);
+  EXPECT_EQ(P(p2).Offset, 50);
+  EXPECT_EQ(ArrOfflineRunActive(), 0);
+}
+
+TEST_F(ProcDriver, TheTwoHundredFiftySixthStretchRefusesEverything) {
+  const uint32_t a = Source("Vox", 100000);
+  for (int i = 0; i < 256; ++i) AddPart(static_cast<uint32_t>(i % 200), i * 10, i * 300, 10, a);
+  const std::vector<uint8_t> before = Image();
+  EXPECT_EQ(ArrProcessAudioParts(kTestDc, 107, NegateRoutine), 0);
+  EXPECT_EQ(BoxIds(), (std::vector<uint32_t>{241}));
+  EXPECT_EQ(Image(), before);
+  EXPECT_TRUE(Files("proc").empty());
+}
+
+}  // namespace

@@ -1,0 +1,152 @@
+// Normalize and DC removal end to end: real Take files, the processing
+// driver, the span lists, and the native engine's own jobs.
+#include <cmath>
+#include <filesystem>
+#include <string>
+
+#include "edit_fixture.h"
+#include "mixer/arrange/procdrv.h"
+#include "mixer/arrange/procengine.h"
+#include "mixer/model/takeattr.h"
+#include "mixer/units/natlink.h"
+#include "mixer/units/playlist.h"
+#include "native/qvNatRec/takedisk.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ModelPath(const fs::path& p) {
+  std::string s = p.string();
+  for (char& c : s)
+    if (c == '/') c = '\\';
+  return s;
+}
+
+const char* g_typedTarget = "0";
+
+// The run dialogs without windows: the passes on the engine, the parameter
+// dialog answered with the typed target.
+int EngineRun(ProcDialog d, ProcList* list) {
+  if (d == kProcNormParam) {
+    list->ProcessGain = NormApplyTarget(g_typedTarget, list->Result);
+    return kIdOk;
+  }
+  return ProcEngineRunPass(d, list);
+}
+
+class EngineProc : public EditFixture {
+ protected:
+  void SetUp() override {
+    EditFixture::SetUp();
+    static int serial = 0;
+    root_ = fs::temp_directory_path() / ("procengine_" + std::to_string(serial++) + "_" +
+                                         std::to_string(reinterpret_cast<uintptr_t>(this)));
+    fs::remove_all(root_);
+    fs::create_directories(root_ / "src");
+    fs::create_directories(root_ / "proc");
+    ProcOpts() = ProcOptions();
+    ProcOpts().folder = ModelPath(root_ / "proc") + "\\";
+    ProcOpts().delUnRefATk = 40884;
+    int32_t error = 0;
+    ASSERT_EQ(NatLinkOpenAll(kPlayChannels, &kTakeDiskCallbacks, &error), 1) << error;
+    ProcSetRunSeams({EngineRun, nullptr});
+    g_typedTarget = "0";
+  }
+  void TearDown() override {
+    ProcSetRunSeams({});
+    NatLinkCloseAll();
+    EditFixture::TearDown();
+    std::error_code ec;
+    fs::remove_all(root_, ec);
+  }
+  // A 16-bit Take of the given samples, and a selected Part playing all of it.
+  uint32_t PartOver(const std::vector<int16_t>& v, uint32_t track = 0) {
+    uint32_t error = 0;
+    TakeRec* t = TakeCreateAudio((ModelPath(root_ / "src") + "\\").c_str(), 2, static_cast<uint32_t>(v.size()), 0,
+                                 48000, 0, 1, ("T" + std::to_string(track)).c_str(), "", nullptr, nullptr, &error);
+    EXPECT_NE(t, nullptr) << error;
+    EXPECT_EQ(TakeDataIo(t, 1, 0, static_cast<uint32_t>(v.size() * 2), const_cast<int16_t*>(v.data()), &error), 1);
+    PartRec p = NewPart(0, static_cast<int32_t>(v.size()), TakeRef(t), kTakeAudio, kPartSelected);
+    return Add(track, p);
+  }
+  std::vector<int16_t> Samples(uint32_t slot) {
+    TakeRec* t = TakeFromRef(P(slot).Take);
+    std::vector<int16_t> v(TakeGetAttr(t, kTakeAttrLength));
+    uint32_t error = 0;
+    EXPECT_EQ(TakeDataIo(t, 0, 0, static_cast<uint32_t>(v.size() * 2), v.data(), &error), 1);
+    return v;
+  }
+  fs::path root_;
+};
+
+std::vector<int16_t> Sine(size_t n, double amplitude, double offset = 0) {
+  std::vector<int16_t> v(n);
+  for (size_t i = 0; i < n; ++i)
+    v[i] = static_cast<int16_t>(std::lround(offset + amplitude * std::sin(static_cast<double>(i) * 0.05)));
+  return v;
+}
+
+TEST_F(EngineProc, NormalizeBringsThePeakToTheTarget) {
+  struct Case {
+    const char* typed;
+    double expectDb;
+  } cases[] = {{"0", 0.0}, {"-6", -6.0}, {"3", 0.0}};
+  for (const Case& c : cases) {
+    Reset();
+    g_typedTarget = c.typed;
+    const std::vector<int16_t> in = Sine(20000, 8000);
+    const uint32_t slot = PartOver(in);
+    ASSERT_EQ(ArrProcessAudioParts(kTestDc, 107, ProcNormalize), 1) << c.typed;
+    EXPECT_TRUE(Host().boxes.empty());
+    const std::vector<int16_t> out = Samples(slot);
+    ASSERT_EQ(out.size(), in.size());
+    int peak = 0;
+    for (int16_t s : out) peak = std::max(peak, std::abs(static_cast<int>(s)));
+    EXPECT_NEAR(20 * std::log10(peak / 32766.0), c.expectDb, 0.01) << c.typed;
+    // Every sample scaled by the same gain.
+    const double gain = static_cast<double>(peak) / 8000;
+    for (size_t i = 0; i < in.size(); i += 97) EXPECT_NEAR(out[i], in[i] * gain, 2.0) << i;  // truncated twice
+  }
+}
+
+TEST_F(EngineProc, NormalizeRefusesFullAndOverloadedParts) {
+  struct Case {
+    int16_t peak;
+    uint32_t message;
+  } cases[] = {{32767, 248}, {32762, 249}, {100, 250}};
+  for (const Case& c : cases) {
+    Reset();
+    KeepSel = 1;  // a refused run sets the selection to KeepSel
+    std::vector<int16_t> in(5000, 0);
+    in[1234] = c.peak;
+    const uint32_t slot = PartOver(in);
+    const std::vector<uint8_t> before = Image();
+    EXPECT_EQ(ArrProcessAudioParts(kTestDc, 107, ProcNormalize), 0);
+    EXPECT_EQ(BoxIds(), (std::vector<uint32_t>{c.message})) << c.peak;
+    EXPECT_EQ(Image(), before);
+    EXPECT_TRUE(fs::is_empty(root_ / "proc"));
+    EXPECT_NE(TakeFromRef(P(slot).Take), nullptr);
+  }
+}
+
+TEST_F(EngineProc, DcRemovalTakesOutAKnownOffset) {
+  const std::vector<int16_t> in = Sine(48000, 6000, 3000.0);
+  const uint32_t slot = PartOver(in);
+  ASSERT_EQ(ArrProcessAudioParts(kTestDc, 108, ProcRemoveDc), 1);
+  const std::vector<int16_t> out = Samples(slot);
+  ASSERT_EQ(out.size(), in.size());
+  // Over the second half (the filter has settled) the mean is gone and the
+  // signal is kept.
+  double mean = 0, inPeak = 0, outPeak = 0;
+  for (size_t i = 24000; i < out.size(); ++i) {
+    mean += out[i];
+    outPeak = std::max(outPeak, std::abs(static_cast<double>(out[i])));
+    inPeak = std::max(inPeak, std::abs(in[i] - 3000.0));
+  }
+  mean /= 24000;
+  EXPECT_LT(std::abs(mean), 30.0);
+  EXPECT_NEAR(outPeak, inPeak, inPeak * 0.05);
+}
+
+}  // namespace

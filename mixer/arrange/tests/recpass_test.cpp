@@ -1,0 +1,199 @@
+// Record passes over real Take files: the Parts and Takes one pass lays,
+// loop passes stacked on Virtual Tracks, and the stop.
+#include <filesystem>
+#include <string>
+
+#include "edit_fixture.h"
+#include "mixer/arrange/procdrv.h"
+#include "mixer/arrange/recchan.h"
+#include "mixer/arrange/recpass.h"
+#include "mixer/model/recready.h"
+#include "mixer/model/takeattr.h"
+#include "mixer/model/undo.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ModelPath(const fs::path& p) {
+  std::string s = p.string();
+  for (char& c : s)
+    if (c == '/') c = '\\';
+  return s;
+}
+
+int32_t g_width = 1;
+std::vector<std::string> g_played;
+
+class RecordPass : public EditFixture {
+ protected:
+  void SetUp() override {
+    EditFixture::SetUp();
+    static int serial = 0;
+    root_ = fs::temp_directory_path() / ("recpass_" + std::to_string(serial++) + "_" +
+                                         std::to_string(reinterpret_cast<uintptr_t>(this)));
+    fs::remove_all(root_);
+    fs::create_directories(root_);
+    ProcOpts() = ProcOptions();
+    ProcOpts().folder = ModelPath(root_) + "\\";
+    ProcOpts().rec24Bit = 0;
+    RecTrkState() = RecTrkStateTable{};
+    g_width = 1;
+    g_played.clear();
+    RecPassSeams s;
+    s.groupWidth = [](int32_t) { return g_width; };
+    s.columnName = [](int32_t r) { return r == 3 ? "Bass:Line" : ""; };
+    s.playTake = [](int32_t r, uint32_t, int32_t start) {
+      g_played.push_back(std::to_string(r) + "@" + std::to_string(start));
+    };
+    RecSetPassSeams(s);
+  }
+  void TearDown() override {
+    RecSetPassSeams(RecPassSeams());
+    EditFixture::TearDown();
+    std::error_code ec;
+    fs::remove_all(root_, ec);
+  }
+  void Arm(uint32_t track, int32_t rec) {
+    CurArr->Trk[track].RecTrack = static_cast<uint32_t>(rec);
+    CurArr->Trk[track].RecKind = kRecKindAudio;
+    RecTrkSetState(kRecKindAudio, rec, kRecTrkReady);
+  }
+  std::vector<PartRec> PartsOn(uint32_t track) {
+    std::vector<PartRec> v;
+    ArrForEachTrackPart(CurArr, track, [&](uint32_t, const PartRec& p) { v.push_back(p); });
+    return v;
+  }
+  size_t TakeFiles() {
+    size_t n = 0;
+    for (const auto& e : fs::directory_iterator(root_)) n += e.is_regular_file() ? 1 : 0;
+    return n;
+  }
+  fs::path root_;
+};
+
+TEST_F(RecordPass, OnePassLaysAPartPerArmedTrackAboveWhatItCovers) {
+  Arm(0, 1);
+  Arm(2, 3);
+  const uint32_t under = Add(2, NewPart(500, 1000, 1, kTakeAudio));
+  P(under).PlayChannel = 3;
+  int32_t start = 1000, end = 1480;
+  int conflict = -1;
+  ASSERT_EQ(ArrRecordPass(&start, &end, 0, &conflict), 1);
+  EXPECT_EQ(conflict, 1);  // the new Part on track 2 covers a Part playing channel 3
+  const std::vector<PartRec> t0 = PartsOn(0);
+  ASSERT_EQ(t0.size(), 1u);
+  EXPECT_EQ(t0[0].Start, 1000);
+  EXPECT_EQ(t0[0].Length, 480);
+  EXPECT_EQ(t0[0].Offset, 0);
+  EXPECT_EQ(t0[0].PlayChannel, -1);
+  EXPECT_EQ(t0[0].Layer, 0);
+  EXPECT_EQ(std::string(t0[0].Name), "Audio #01");
+  TakeRec* take = TakeFromRef(t0[0].Take);
+  ASSERT_NE(take, nullptr);
+  EXPECT_EQ(TakeGetAttr(take, kTakeAttrLength), 480u);
+  EXPECT_EQ(TakeGetAttr(take, kTakeAttrBytesPerSample), 2u);
+  const std::vector<PartRec> t2 = PartsOn(2);
+  ASSERT_EQ(t2.size(), 2u);
+  EXPECT_EQ(t2[1].Layer, 1);  // above the Part it covers
+  EXPECT_EQ(std::string(t2[1].Name), "Bass Line #01");
+  EXPECT_EQ(g_played, (std::vector<std::string>{"1@1000", "3@1000"}));
+
+  ASSERT_EQ(ArrRecordStop(1300, 0), 1);
+  const std::vector<PartRec> after = PartsOn(0);
+  EXPECT_EQ(after[0].PlayChannel, 1);
+  EXPECT_EQ(after[0].Length, 300);
+  EXPECT_EQ(TakeGetAttr(TakeFromRef(after[0].Take), kTakeAttrLength), 300u);
+  EXPECT_EQ(TakeGetAttr(TakeFromRef(after[0].Take), kTakeAttrCreatorValue), 100u);
+  // One step undoes the whole recording.
+  ASSERT_EQ(UndoApply(1), 1);
+  EXPECT_TRUE(PartsOn(0).empty());
+}
+
+TEST_F(RecordPass, MultiChannelTrackGetsOneTakePerChannelOnConsecutiveTracks) {
+  g_width = 2;
+  Arm(4, 10);
+  CurArr->Trk[5].RecTrack = 10;
+  CurArr->Trk[5].RecKind = kRecKindAudio;
+  CurArr->Trk[4].Flags = kTrkLinkNext;
+  CurArr->Trk[5].Flags = kTrkLinkPrev;
+  int32_t start = 0, end = 100;
+  ASSERT_EQ(ArrRecordPass(&start, &end, 0, nullptr), 1);
+  const std::vector<PartRec> a = PartsOn(4), b = PartsOn(5);
+  ASSERT_EQ(a.size(), 1u);
+  ASSERT_EQ(b.size(), 1u);
+  EXPECT_EQ(a[0].PlayChannel, -10);
+  EXPECT_EQ(b[0].PlayChannel, -58);  // 48 record tracks further
+  EXPECT_EQ(a[0].Flags & kPartLinkNext, kPartLinkNext);
+  EXPECT_EQ(b[0].Flags & kPartLinkPrev, kPartLinkPrev);
+  EXPECT_NE(a[0].Take, b[0].Take);
+  ASSERT_EQ(ArrRecordStop(100, 0), 1);
+  EXPECT_EQ(PartsOn(5)[0].PlayChannel, 58);
+}
+
+TEST_F(RecordPass, LoopPassesStackAndTheStopKeepsTheLastAudible) {
+  // Two stacks of one Virtual Track each for record track 1.
+  Arm(0, 1);
+  CurArr->Trk[1].RecTrack = 1;
+  CurArr->Trk[1].RecKind = kRecKindAudio;
+  // The loop [1000, 2000) comes round three times.
+  for (int32_t pass = 0; pass < 3; ++pass) ASSERT_EQ(ArrRecordLoopStep(1000, 2000, pass, 2), 1);
+  ASSERT_EQ(PartsOn(0).size(), 2u);
+  ASSERT_EQ(PartsOn(1).size(), 1u);
+  EXPECT_EQ(RecChannelPass(PartsOn(1)[0].PlayChannel), 1);
+  EXPECT_EQ(PartsOn(0)[1].Layer, 1);  // pass 2 lies over pass 0
+  EXPECT_EQ(TakeFiles(), 3u);
+  ASSERT_EQ(ArrRecordStop(1500, 2), 1);
+  const std::vector<PartRec> t0 = PartsOn(0), t1 = PartsOn(1);
+  EXPECT_EQ(t0[0].PlayChannel, 1 + 192);  // pass 0: a silent member of the stack
+  EXPECT_EQ(t0[0].Length, 1000);
+  EXPECT_EQ(t1[0].PlayChannel, 1 + 192);  // pass 1
+  EXPECT_EQ(t0[1].PlayChannel, 1);        // the last pass plays, up to the stop
+  EXPECT_EQ(t0[1].Length, 500);
+}
+
+TEST_F(RecordPass, StopAtTheStartOfALoopPassKeepsThePassBefore) {
+  Arm(0, 1);
+  ASSERT_EQ(ArrRecordLoopStep(1000, 2000, 0, 1), 1);
+  ASSERT_EQ(ArrRecordLoopStep(1000, 2000, 1, 1), 1);
+  ASSERT_EQ(ArrRecordStop(1000, 1), 1);
+  const std::vector<PartRec> t0 = PartsOn(0);
+  ASSERT_EQ(t0.size(), 1u);
+  EXPECT_EQ(t0[0].PlayChannel, 1);
+  EXPECT_EQ(t0[0].Length, 1000);
+  EXPECT_EQ(TakeFiles(), 1u);
+}
+
+TEST_F(RecordPass, RefusalsAndRollbackLeaveNothing) {
+  Arm(0, 1);
+  const std::vector<uint8_t> before = Image();
+  const uint32_t levels = UndoGetLevel();
+  int32_t start = 500, end = 500;
+  EXPECT_EQ(ArrRecordPass(&start, &end, 0, nullptr), 0);
+  ProcOpts().folder += "gone\\";
+  end = 600;
+  EXPECT_EQ(ArrRecordPass(&start, &end, 0, nullptr), 0);
+  EXPECT_EQ(BoxIds(), (std::vector<uint32_t>{267, 178}));
+  EXPECT_EQ(Image(), before);
+  EXPECT_EQ(UndoGetLevel(), levels);
+  // A recording that stops before its start removes its Parts and Takes.
+  ProcOpts().folder = ModelPath(root_) + "\\";
+  ASSERT_EQ(ArrRecordPass(&start, &end, 0, nullptr), 1);
+  ASSERT_EQ(ArrRecordStop(500, 0), 1);
+  EXPECT_TRUE(PartsOn(0).empty());
+  EXPECT_EQ(TakeFiles(), 0u);
+}
+
+TEST_F(RecordPass, ManyArmedTracksMarkTheirParts) {
+  for (int32_t r = 1; r <= 17; ++r) Arm(static_cast<uint32_t>(r), r);
+  int32_t start = 0, end = 10;
+  ASSERT_EQ(ArrRecordPass(&start, &end, 0, nullptr), 1);
+  EXPECT_EQ(PartsOn(1)[0].Flags & kPartPassMark, kPartPassMark);
+  ArrRecordStop(10, 0);
+  UndoApply(0);
+  RecTrkSetState(kRecKindAudio, 17, kRecTrkSafe);
+  ASSERT_EQ(ArrRecordPass(&start, &end, 0, nullptr), 1);
+  EXPECT_EQ(PartsOn(1)[0].Flags & kPartPassMark, 0u);
+}
+
+}  // namespace
