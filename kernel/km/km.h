@@ -117,6 +117,8 @@ int32_t KeReleaseMutex(KMUTEX* mutex, bool wait);
 NTSTATUS KeWaitForSingleObject(void* object, KWAIT_REASON reason, KPROCESSOR_MODE mode, bool alertable,
                                const int64_t* timeout);
 NTSTATUS KeDelayExecutionThread(KPROCESSOR_MODE mode, bool alertable, const int64_t* interval);
+// A busy wait: the virtual clock moves on by the time asked.
+void KeStallExecutionProcessor(uint32_t microseconds);
 
 // ---- clock -------------------------------------------------------------
 
