@@ -61,6 +61,8 @@ class CPciDsp : public CDspDevice {
   static bool BoardIsr(KINTERRUPT* interrupt, void* context);
   static void BoardDpc(KDPC* dpc, void* context, void* arg1, void* arg2);
   CStrIface* Stream() const { return m_stream; }
+  void WriteHostCommand(uint32_t value);
+  NTSTATUS Stall(uint32_t start) const { return StallCheck(start); }
   void ArmSecondDpc() { m_armSecond = true; }
   int64_t LastInterrupt() const { return m_lastInterrupt; }
 

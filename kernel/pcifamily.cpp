@@ -122,7 +122,7 @@ NTSTATUS CBoardMio::ApplyDeviceMode(bool) {
 
 NTSTATUS CBoardMio::Boot(const void* image, uint32_t length) {
   NTSTATUS status = BootFirmware(image, length);
-  if (NT_SUCCESS(status) && image && length) status = FirmwareStart(0);
+  if (NT_SUCCESS(status) && image && length) status = FirmwareStart(m_stream ? m_stream->CommonBufferAddress() : 0);
   return status;
 }
 
@@ -315,7 +315,7 @@ NTSTATUS CBoardCbl::Boot(const void* image, uint32_t length) {
   NTSTATUS status = STATUS_DATA_ERROR;
   for (int tries = 0; tries < 5 && status == STATUS_DATA_ERROR; ++tries) {
     status = BootFirmware(image, length);
-    if (NT_SUCCESS(status) && image && length) status = FirmwareStart(0);
+    if (NT_SUCCESS(status) && image && length) status = FirmwareStart(m_stream ? m_stream->CommonBufferAddress() : 0);
   }
   return status;
 }

@@ -75,6 +75,8 @@ NTSTATUS CPciDsp::Close(IRP* irp) {
   return STATUS_SUCCESS;
 }
 
+void CPciDsp::WriteHostCommand(uint32_t value) { HwWrite32(Registers(), HostCommand, value); }
+
 // ---- status, ready check, control poll --------------------------------------------------
 
 uint32_t CPciDsp::ReadStatus() {

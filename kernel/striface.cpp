@@ -13,9 +13,34 @@ namespace {
 IO_STACK_LOCATION* Stack(IRP* irp) { return IoGetCurrentIrpStackLocation(irp); }
 constexpr uint32_t HardwareChannels = 16;
 constexpr uint32_t StartCommand = 4, StopCommand = 3;
+constexpr uint32_t SharedReplyOffset = 64;
+constexpr uint32_t SharedReplyWords = (CStrIface::MailboxBytes - SharedReplyOffset - 4) / 4;
 }  // namespace
 
-CStrIface* CStrIface::Create(CPciDsp* dsp) { return new CStrIface(dsp); }
+CStrIface* CStrIface::Create(CPciDsp* dsp) {
+  CStrIface* s = new CStrIface(dsp);
+  if (s && !s->AllocateCommonBuffer()) {
+    delete s;
+    return nullptr;
+  }
+  return s;
+}
+
+CStrIface::~CStrIface() {
+  KsFreeCommonBuffer(m_adapter, m_length, m_physical, m_memory);
+  KsPutDmaAdapter(m_adapter);
+}
+
+// The board reaches the buffer by bus master; a board without an adapter
+// (no Plug and Play node) has no shared mailbox and uses the host port.
+bool CStrIface::AllocateCommonBuffer() {
+  auto* board = static_cast<CBoardDevice*>(m_dsp->Device());
+  m_length = Blocks() * BlockBytes + MailboxBytes;
+  m_adapter = KsGetDmaAdapter(board ? board->Pdo() : nullptr, (m_length + 4095) / 4096);
+  if (!m_adapter) return true;
+  m_memory = static_cast<uint8_t*>(KsAllocateCommonBuffer(m_adapter, m_length, &m_physical));
+  return m_memory != nullptr;
+}
 
 CStrIface::CStrIface(CPciDsp* dsp) : m_dsp(dsp) {
   // "ChannelCount" lowers the hardware's count, rounded up to even.
@@ -39,11 +64,44 @@ NTSTATUS CStrIface::Command(QvMailbox* m) {
   NTSTATUS status = m_dsp->Probe();
   if (!NT_SUCCESS(status)) return status;
   uint32_t hstr = m_dsp->ReadStatus();
+  if ((hstr & 0x30) == 0x30 && SharedArea() && m->capacity <= SharedReplyWords) return SharedCommand(m);
   if ((hstr & 0x30) != 0x30 && m->word1 != StartCommand && m_running) {
     hstr = m_dsp->LogHostRegisters(u"CStrIface::Command", hstr);
     if ((hstr & 0x30) != 0x20) return STATUS_DEVICE_NOT_READY;
   }
   return m_dsp->Mailbox(m);
+}
+
+// The shared mailbox: the command's words at its start, the reply's
+// header (bit 31 done, bit 23 error, bits 0..22 length) and words from
+// +64; the host command 107 then 0x8000 tells the program.
+NTSTATUS CStrIface::SharedCommand(QvMailbox* m) {
+  uint8_t* area = SharedArea();
+  uint32_t head[4] = {m->count, m->capacity, m->word0, m->word1};
+  uint32_t zero = 0;
+  std::memcpy(area + SharedReplyOffset, &zero, 4);
+  std::memcpy(area, head, sizeof head);
+  if (m->count > 2) std::memcpy(area + sizeof head, m->extra, (m->count - 2) * 4);
+  m_dsp->WriteHostCommand(HcvrMailbox);
+  m_dsp->WriteHostCommand(0x8000);
+  uint32_t start = KsTimeMs();
+  for (;;) {
+    uint32_t header;
+    std::memcpy(&header, area + SharedReplyOffset, 4);
+    if (header & 0x80000000u) {
+      if (header & 0x800000) return static_cast<NTSTATUS>(0xC0060000u | ((header >> 16) & 0xFF));
+      uint32_t length = header & 0x7FFFFF;
+      if (length > m->capacity) return STATUS_DATA_ERROR;
+      if (length) std::memcpy(m->reply, area + SharedReplyOffset + 4, length * 4);
+      m->replyBytes = length * 4;
+      return STATUS_SUCCESS;
+    }
+    // The status read is a bus access: it lets time pass while polling.
+    if (!(m_dsp->ReadStatus() & HstrRunning)) return STATUS_BUS_RESET;
+    NTSTATUS status = m_dsp->Stall(start);
+    if (status == STATUS_IO_TIMEOUT) m_dsp->WriteHostCommand(HcvrStop);
+    if (!NT_SUCCESS(status)) return status;
+  }
 }
 
 NTSTATUS CStrIface::StreamStatus() {

@@ -34,6 +34,14 @@ class CStrIface : public KsPoolObject {
  public:
   static CStrIface* Create(CPciDsp* dsp);
   static void Destroy(CStrIface* s) { delete s; }
+  ~CStrIface();
+
+  // The common buffer: sample memory per 16-channel block, then the
+  // shared mailbox and status area.
+  static constexpr uint32_t BlockBytes = 32768;
+  static constexpr uint32_t MailboxBytes = 192;
+  uint32_t CommonBufferAddress() const { return static_cast<uint32_t>(m_physical); }
+  uint8_t* SharedArea() const { return m_memory ? m_memory + Blocks() * BlockBytes : nullptr; }
 
   uint8_t ChannelCount() const { return m_channels; }
   uint8_t Blocks() const { return static_cast<uint8_t>((m_channels + 15) / 16); }
@@ -75,6 +83,8 @@ class CStrIface : public KsPoolObject {
   NTSTATUS OpenModeKey(HANDLE* key);
   uint32_t ActiveWord() const;
   NTSTATUS DeviceModeIoctl(IRP* irp);
+  bool AllocateCommonBuffer();
+  NTSTATUS SharedCommand(QvMailbox* m);
 
   CPciDsp* m_dsp;
   uint8_t m_channels = 16;
@@ -85,4 +95,8 @@ class CStrIface : public KsPoolObject {
   DeviceModeRecord m_mode{};
   uint32_t m_info[4] = {};
   uint16_t m_programValues[2] = {};
+  DMA_ADAPTER* m_adapter = nullptr;
+  uint8_t* m_memory = nullptr;
+  uint64_t m_physical = 0;
+  uint32_t m_length = 0;
 };

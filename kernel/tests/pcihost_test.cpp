@@ -453,6 +453,29 @@ TEST_F(PciHostTest, CorbelleBootIsTriedFiveTimesWhileTheFirmwareRefusesItsStart)
   ASSERT_NE(static_cast<CBoardCbl*>(Dsp())->Expansion(), nullptr);
 }
 
+TEST_F(PciHostTest, TheRunningStreamProgramTakesCommandsInTheSharedMailbox) {
+  Arrive(BoardIdMio);
+  EXPECT_EQ(km::CommonBufferCount(), 1u);
+  ASSERT_TRUE(hi->StreamProgram());
+  EXPECT_EQ(hi->CommonBuffer(), Dsp()->Stream()->CommonBufferAddress()) << "command 0 gave the bus address";
+  uint32_t word = 0x55, reply = 0, got = 0;
+  ASSERT_EQ(Ioctl(handle, 0x83AE3004, &word, 4, &reply, 4, &got), STATUS_SUCCESS);
+  EXPECT_EQ(hi->sharedCommands, 1u);
+  EXPECT_EQ(reply, 0x55u);
+  EXPECT_EQ(got, 4u);
+  hi->errorHeader = 0x810000;
+  EXPECT_EQ(Ioctl(handle, 0x83AE3004, &word, 4, &reply, 4), NTSTATUS(0xC0060081));
+  hi->silence = true;
+  hi->hcvrWrites.clear();
+  EXPECT_EQ(Ioctl(handle, 0x83AE3004, &word, 4, &reply, 4), STATUS_IO_TIMEOUT);
+  EXPECT_EQ(hi->hcvrWrites.back(), 0x8069u) << "a timed-out program is stopped";
+  hi->silence = false;
+  TearDown();
+  EXPECT_EQ(km::CommonBufferCount(), 0u);
+  EXPECT_EQ(km::DmaAdapterCount(), 0u);
+  SetUp();
+}
+
 TEST_F(PciHostTest, CorbelleDestinations) {
   struct Case {
     uint8_t type, index;

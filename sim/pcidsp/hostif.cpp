@@ -42,7 +42,8 @@ bool HostInterface::Running() {
 uint32_t HostInterface::Status() {
   uint32_t s = 0;
   bool running = Running();
-  if (running) s |= 0x30;
+  if (running) s |= 0x20;
+  if (running && m_streamProgram) s |= 0x10;
   if (m_interrupt) s |= 0x40;
   if (m_flushWanted) s |= 0x08;
   if (!m_rx.empty()) s |= 0x04;
@@ -77,6 +78,11 @@ void HostInterface::Write(uint32_t offset, uint32_t, uint32_t value) {
       case HcvrReset:
       case HcvrStop: Reset(); break;
       case HcvrFlush: m_flushWanted = false; ++flushes; break;
+      case 107: m_mailboxRung = true; break;
+      case HcvrMailbox:
+        if (m_mailboxRung && Running()) SharedMailbox();
+        m_mailboxRung = false;
+        break;
       default: break;
     }
     return;
@@ -90,6 +96,36 @@ void HostInterface::Reset() {
   m_in.clear();
   m_rx.clear();
   m_loading = false;
+  m_flushWanted = false;
+  m_streamProgram = false;
+}
+
+// The shared mailbox sits after the sample memory of the board's one
+// 16-channel block: the command's words, then the reply from +64.
+void HostInterface::SharedMailbox() {
+  constexpr uint32_t Offset = 32768, ReplyOffset = 64, Bytes = 192;
+  uint8_t* area = m_common ? simbus::SystemMemory(m_common + Offset, Bytes) : nullptr;
+  if (!area) return;
+  uint32_t head[4];
+  std::memcpy(head, area, sizeof head);
+  uint32_t count = head[0] < 2 ? 2 : head[0] > 14 ? 14 : head[0];
+  Command c{head[0], head[1], head[2], head[3], std::vector<uint32_t>(count - 2)};
+  if (count > 2) std::memcpy(c.words.data(), area + 16, (count - 2) * 4);
+  commands.push_back(c);
+  ++sharedCommands;
+  m_shared = true;
+  size_t before = m_rx.size();
+  Execute(c);
+  m_shared = false;
+  // The reply went to the receive queue's end: moved to the shared area.
+  std::vector<uint32_t> reply(m_rx.begin() + long(before), m_rx.end());
+  m_rx.resize(before);
+  if (reply.empty()) return;  // silence
+  uint32_t header = reply[0] | 0x80000000u;
+  uint32_t words = uint32_t(reply.size() - 1);
+  if (words > (Bytes - ReplyOffset - 4) / 4) words = (Bytes - ReplyOffset - 4) / 4;
+  std::memcpy(area + ReplyOffset + 4, reply.data() + 1, words * 4);
+  std::memcpy(area + ReplyOffset, &header, 4);
   m_flushWanted = false;
 }
 
@@ -155,6 +191,8 @@ void HostInterface::Execute(const Command& c) {
     case 0: {
       bool refuse = refuseStarts != 0;
       if (refuseStarts > 0) --refuseStarts;
+      m_common = uint64_t(Word(c, 2)) << 8;
+      m_streamProgram = !refuse;
       Reply(c, {programValue[0], programValue[1], 0, refuse ? 0x800000u : 0u});
       break;
     }

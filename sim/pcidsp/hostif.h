@@ -41,8 +41,12 @@ class HostInterface : public simbus::RegisterDevice {
   uint32_t Read(uint32_t offset, uint32_t width) override;
   void Write(uint32_t offset, uint32_t width, uint32_t value) override;
 
-  // Firmware state.
+  // Firmware state; the stream program runs once command 0 started it
+  // (status bit 4), and then takes commands in the shared mailbox too.
   bool Running();
+  bool StreamProgram() const { return m_streamProgram; }
+  uint64_t CommonBuffer() const { return m_common; }
+  uint32_t sharedCommands = 0;
   uint32_t Firmware() const { return m_firmware; }
   uint32_t UnitWord() const { return m_unitWord; }
   // The words the firmware posts when it starts.
@@ -84,6 +88,7 @@ class HostInterface : public simbus::RegisterDevice {
   void Execute(const Command& c);
   void Reply(const Command& c, std::vector<uint32_t> words);
   uint32_t Status();
+  void SharedMailbox();
 
   uint32_t m_boardId;
   enum class State { Bootstrap, Starting, Running } m_state = State::Bootstrap;
@@ -96,6 +101,10 @@ class HostInterface : public simbus::RegisterDevice {
   bool m_loading = false;
   bool m_flushWanted = false;
   bool m_interrupt = false;
+  bool m_streamProgram = false;
+  bool m_mailboxRung = false;    // host command 107 seen
+  bool m_shared = false;         // the command came through the shared mailbox
+  uint64_t m_common = 0;         // the common buffer's bus address
   uint32_t m_memory[MemoryWords] = {};
 };
 
