@@ -48,6 +48,7 @@ NTSTATUS CPciDsp::Start(const HwRegs& regs, const HwRegs&) {
   }
   HwWrite32(Registers(), HostCommand, HcvrStart);
   BootFirmware(nullptr, 0);
+  if (!m_dpcsReady) InitBoardDpcs();
   if (board && !board->ConnectBoardInterrupt(BoardIsr, this)) return STATUS_DEVICE_CONFIGURATION_ERROR;
   if (!m_stream) {
     m_stream = CStrIface::Create(this);
