@@ -51,6 +51,9 @@ class CDspDevice {
   void SetKind(uint32_t kind) { m_kind = kind; }
   void SetProgramWord(uint32_t word) { m_programWord = word; }
   const HwRegs& Registers() const { return m_regs; }
+  // The time-out rule between tries: STATUS_IO_TIMEOUT once the stall
+  // reaches the time-out; a sleep of 1 ms after its first 2 ms.
+  NTSTATUS StallCheck(uint32_t start) const;
 
  private:
   NTSTATUS Link(IRP* irp);
@@ -59,9 +62,6 @@ class CDspDevice {
   NTSTATUS WaitCommandReady();
   NTSTATUS TransferLoop(bool write, uint32_t format, uint8_t* buffer, uint32_t length, uint32_t* done);
   NTSTATUS GroupCommand(uint32_t vector);
-  // The time-out rule between tries: STATUS_IO_TIMEOUT once the stall
-  // reaches the time-out; a sleep of 1 ms after its first 2 ms.
-  NTSTATUS StallCheck(uint32_t start) const;
 
   CDspDevice* m_next = nullptr;   // the driver-wide list
   CDspBoardDevice* m_device;

@@ -192,3 +192,33 @@ void KsUnmapPhysicalView(KsPhysicalView* view) {
   if (view->Section) ZwClose(view->Section);
   *view = {};
 }
+
+// ---- DMA ---------------------------------------------------------------------------
+
+DMA_ADAPTER* KsGetDmaAdapter(DEVICE_OBJECT* pdo, uint32_t pages) {
+  DEVICE_DESCRIPTION d{};
+  d.Version = 0;
+  d.Master = true;
+  d.ScatterGather = true;
+  d.Dma32BitAddresses = true;
+  d.InterfaceType = PCIBus;
+  d.MaximumLength = pages * 4096;
+  uint32_t mapRegisters = 0;
+  if (g_KsRoutines.IoGetDmaAdapter) return pdo ? g_KsRoutines.IoGetDmaAdapter(pdo, &d, &mapRegisters) : nullptr;
+  return HalGetAdapter(&d, &mapRegisters);
+}
+
+void KsPutDmaAdapter(DMA_ADAPTER* adapter) {
+  if (adapter) adapter->DmaOperations->PutDmaAdapter(adapter);
+}
+
+void* KsAllocateCommonBuffer(DMA_ADAPTER* adapter, uint32_t length, uint64_t* physical) {
+  if (!adapter) return nullptr;
+  void* p = adapter->DmaOperations->AllocateCommonBuffer(adapter, length, physical, false);
+  if (p) std::memset(p, 0, length);
+  return p;
+}
+
+void KsFreeCommonBuffer(DMA_ADAPTER* adapter, uint32_t length, uint64_t physical, void* address) {
+  if (adapter && address) adapter->DmaOperations->FreeCommonBuffer(adapter, length, physical, address, false);
+}

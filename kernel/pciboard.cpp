@@ -1,6 +1,7 @@
 // PCI DSP boards: the board classes' request paths and ready checks, and
 // the boards' device objects with their published interfaces.
 #include "kernel/pciboard.h"
+#include "kernel/striface.h"
 
 #include <new>
 
@@ -11,47 +12,10 @@ const GUID GUID_QvGsifInterface = {0x00B253E1, 0x099D, 0x11D5, {0x9A, 0x47, 0x00
 namespace {
 IO_STACK_LOCATION* Stack(IRP* irp) { return IoGetCurrentIrpStackLocation(irp); }
 bool IsPassThroughCode(uint32_t code) { return code >= IOCTL_QV_DSP && code <= IOCTL_QV_DSP_LAST; }
-
-// The host interface's status register and its bits.
-constexpr uint32_t Hstr = 0x14;
-constexpr uint32_t HstrBusy = 1u << 15;    // the read is repeated while set
-constexpr uint32_t HstrRunning = 1u << 5;  // the firmware runs
-// A status register that never settles counts as a board not running.
-constexpr int HstrTries = 1000;
-
 constexpr uint32_t DunvellFirmware = 0x70430;
 }  // namespace
 
 // ---- the board classes -------------------------------------------------------------
-
-CPciDsp::CPciDsp(CDspBoardDevice* device, uint32_t boardId) : CDspDevice(device, PortLink::Memory, 0) {
-  SetKind(boardId);
-}
-
-NTSTATUS CPciDsp::Start(const HwRegs& regs, const HwRegs&) {
-  if (!regs.base) return STATUS_DEVICE_CONFIGURATION_ERROR;
-  return CDspDevice::Start(regs, HwRegs{});
-}
-
-NTSTATUS CPciDsp::Open(IRP*) { return Registers().base ? STATUS_SUCCESS : STATUS_DEVICE_NOT_READY; }
-
-NTSTATUS CPciDsp::Close(IRP* irp) {
-  if (Stack(irp)->FileObject == Owner()) SetOwner(nullptr);
-  return STATUS_SUCCESS;
-}
-
-// Booting a firmware image belongs to the board's host interface, which
-// is not served yet.
-NTSTATUS CPciDsp::Boot(const void*, uint32_t) { return STATUS_NOT_SUPPORTED; }
-
-NTSTATUS CPciDsp::Probe() {
-  if (!Registers().base) return STATUS_DEVICE_NOT_READY;
-  for (int i = 0; i < HstrTries; ++i) {
-    uint32_t status = HwRead32(Registers(), Hstr);
-    if (!(status & HstrBusy)) return (status & HstrRunning) ? STATUS_SUCCESS : STATUS_BUS_RESET;
-  }
-  return STATUS_BUS_RESET;
-}
 
 NTSTATUS CPciDsp::Request(IRP* irp) {
   if (irp->IoStatus.Status != STATUS_PENDING) return DspDeviceIoctl(irp);
@@ -63,9 +27,23 @@ NTSTATUS CPciDsp::Request(IRP* irp) {
   return BoardRequest(irp);
 }
 
-NTSTATUS CPciDsp::PassThroughCommand(const QvBoardCommand&, IRP*) { return STATUS_NOT_SUPPORTED; }
+NTSTATUS CPciDsp::PassThroughCommand(const QvBoardCommand& command, IRP* irp) {
+  return BufferCommand(command.command, irp);
+}
 
-NTSTATUS CPciDsp::BoardRequest(IRP* irp) { return DspDeviceIoctl(irp); }
+NTSTATUS CPciDsp::BoardRequest(IRP* irp) {
+  switch (Stack(irp)->Parameters.DeviceIoControl.IoControlCode) {
+    case IOCTL_QV_LOAD: return Load(irp);
+    case IOCTL_QV_DSP_MEMORY: return DspMemory(irp);
+    default: break;
+  }
+  if (m_stream) {
+    bool handled = false;
+    NTSTATUS status = m_stream->Ioctl(irp, &handled);
+    if (handled) return status;
+  }
+  return DspDeviceIoctl(irp);
+}
 
 NTSTATUS CBoardMio::NotOwner(uint32_t code, bool otherOwner) const {
   return IsPassThroughCode(code) ? STATUS_SHARING_VIOLATION : CPciDsp::NotOwner(code, otherOwner);
@@ -85,9 +63,13 @@ NTSTATUS CBoardDnv::BoardRequest(IRP* irp) {
   switch (Stack(irp)->Parameters.DeviceIoControl.IoControlCode) {
     case IOCTL_QV_LOAD:
     case IOCTL_QV_EXT_QUERY: return STATUS_NOT_SUPPORTED;
-    default: return CPciDsp::BoardRequest(irp);
+    default: return DspDeviceIoctl(irp);
   }
 }
+
+// The Dunvell's controller has its own command protocol: the host
+// interface's boot does not apply to it.
+NTSTATUS CBoardDnv::Boot(const void*, uint32_t) { return STATUS_NOT_SUPPORTED; }
 
 uint32_t CBoardDnv::DspCount() const {
   return m_dspCountByte > NoDsps && m_dspCountByte <= NoDsps + 4 ? m_dspCountByte - NoDsps : 0;

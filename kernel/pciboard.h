@@ -5,53 +5,200 @@
 #pragma once
 #include "kernel/dspboard.h"
 
+class CStrIface;
+
+// One mailbox exchange with the running firmware: n payload words (2 to
+// 14), the first two in the record, the rest from `extra`; up to
+// `capacity` reply words into `reply`.
+struct QvMailbox {
+  uint32_t replyBytes;   // out
+  uint32_t* reply;
+  const uint32_t* extra;
+  uint32_t count;        // n
+  uint32_t capacity;     // reply words
+  uint32_t word0, word1;
+};
+
 // The board class: the DSP device of a PCI DSP board, its kind word the
 // board id. Requests that reach the board's own command path go through
-// PassThroughCommand and BoardRequest.
+// PassThroughCommand and BoardRequest. The host interface's routines
+// (boot, writers and readers, flush, mailbox, interrupt) live here.
 class CPciDsp : public CDspDevice {
  public:
   CPciDsp(CDspBoardDevice* device, uint32_t boardId);
+  ~CPciDsp() override;
+  void SetOwner(FILE_OBJECT* owner) override;               // 0
+  void Stop() override;                                     // 2
   NTSTATUS Request(IRP* irp) override;                      // 3
   NTSTATUS Open(IRP* irp) override;                         // 4
   NTSTATUS Close(IRP* irp) override;                        // 5
   NTSTATUS Boot(const void* image, uint32_t length) override;  // 6
   NTSTATUS Start(const HwRegs& regs, const HwRegs& board) override;  // 7
   NTSTATUS Probe() override;                                // 8: the ready check
+  virtual NTSTATUS Command(QvMailbox* m);                   // 9: the stream interface's command
+  virtual NTSTATUS BufferCommand(uint32_t code, IRP* irp);  // 10
+  virtual uint8_t InterruptStep() { return 0; }             // 11: the stream engine
+  virtual void DpcStep() {}                                 // 12
+  virtual uint32_t ControlPoll();                           // 13
+  // The device mode record applied to the board (slot 16).
+  virtual NTSTATUS ApplyDeviceMode(bool forced);
   uint32_t BoardId() const { return Kind(); }
 
+  // ---- the host interface ----
+  uint32_t ReadStatus();
+  NTSTATUS BootFirmware(const void* image, uint32_t length);
+  NTSTATUS WriteWords(const uint32_t* words, uint32_t count, uint32_t* done);
+  NTSTATUS WriteBytes(const uint8_t* bytes, uint32_t count, uint32_t* done);
+  NTSTATUS ReadWords(uint32_t* words, uint32_t count, uint32_t* done);
+  void Flush();
+  NTSTATUS Mailbox(QvMailbox* m);
+  uint32_t LogHostRegisters(const WCHAR* source, uint32_t seen);
+  // The firmware start of the expansion and Mixer I/O cards (command 0),
+  // when the firmware speaks the stream protocol.
+  NTSTATUS FirmwareStart(uint32_t commonBuffer);
+  // Connects the board's interrupt; the state DPC and the second DPC.
+  void InitBoardDpcs();
+  static bool BoardIsr(KINTERRUPT* interrupt, void* context);
+  static void BoardDpc(KDPC* dpc, void* context, void* arg1, void* arg2);
+  CStrIface* Stream() const { return m_stream; }
+  void WriteHostCommand(uint32_t value);
+  NTSTATUS Stall(uint32_t start) const { return StallCheck(start); }
+  void ArmSecondDpc() { m_armSecond = true; }
+  int64_t LastInterrupt() const { return m_lastInterrupt; }
+
  protected:
-  // The command a pass-through carries, on the worker: the board's command
-  // path is not served yet, so every command is refused.
+  // The command a pass-through carries, on the worker: BufferCommand.
   virtual NTSTATUS PassThroughCommand(const QvBoardCommand& command, IRP* irp);
   // Queued codes other than pass-through: those of the board family.
   virtual NTSTATUS BoardRequest(IRP* irp);
   // DSPs behind the board's controller (the Dunvell board), else 1.
   virtual uint32_t DspCount() const { return 1; }
+  // The host-interface board's own start after the common one.
+  virtual NTSTATUS StartBoard() { return STATUS_SUCCESS; }
+  NTSTATUS Load(IRP* irp);
+  NTSTATUS DspMemory(IRP* irp);
+  // Sends a stream command (code, second word 0, parameter words) with a
+  // reply capacity; the reply words into `reply`.
+  NTSTATUS StreamCommand(uint32_t code, const uint32_t* words, uint32_t count, uint32_t* reply = nullptr,
+                         uint32_t capacity = 0, uint32_t* replied = nullptr);
+
+  CStrIface* m_stream = nullptr;
+
+ private:
+  NTSTATUS WaitRoom(uint32_t start, uint32_t done, uint32_t* doneOut);
+  KDPC m_stateDpc{};
+  KDPC m_secondDpc{};
+  bool m_dpcsReady = false;
+  volatile bool m_armSecond = false;
+  volatile uint8_t m_lastState = 0;
+  int64_t m_lastInterrupt = 0;
 };
 
 // The families on the DSP host interface.
 class CBoardTvr : public CPciDsp {
  public:
-  explicit CBoardTvr(CDspBoardDevice* device) : CPciDsp(device, BoardIdTvr) {}
+  explicit CBoardTvr(CDspBoardDevice* device, uint32_t boardId = BoardIdTvr) : CPciDsp(device, boardId) {}
+  NTSTATUS ApplyDeviceMode(bool forced) override;
+
+ protected:
+  NTSTATUS StartBoard() override;
+  NTSTATUS BoardRequest(IRP* irp) override;
+  NTSTATUS ExtQuery(IRP* irp);
+  // Command 10 with {rate, rate adjusted by the vari-speed, 0}.
+  NTSTATUS RateCommand(uint32_t r);
 };
-class CBoardTv2 : public CPciDsp {
+
+// The second-generation Tavrion: clock words instead of the rate command.
+class CBoardTv2 : public CBoardTvr {
  public:
-  explicit CBoardTv2(CDspBoardDevice* device) : CPciDsp(device, BoardIdTv2) {}
+  explicit CBoardTv2(CDspBoardDevice* device) : CBoardTvr(device, BoardIdTv2) {}
+  NTSTATUS ApplyDeviceMode(bool forced) override;
+  static constexpr uint32_t ClockMask = 0xC0CF1C;
+
+ protected:
+  NTSTATUS StartBoard() override { return STATUS_SUCCESS; }
+  NTSTATUS BoardRequest(IRP* irp) override;
+
+ private:
+  NTSTATUS SetParam(IRP* irp);
+  NTSTATUS GetParam(IRP* irp);
+  uint32_t m_clock[2] = {0x800060, 0x801060};  // internal, external
+  bool m_sent = false;
+  uint32_t m_last[3] = {};                      // word, c, h
 };
+
+// The Corbelle's expansion link: router matrix, converter and its route
+// tables.
+struct CblExpansion : KsPoolObject {
+  uint32_t flags = 0;        // bit 31 configuration pending, 30 external clock, 29 owner has set, 28 valid
+  uint16_t format = 5, subCode = 0;
+  uint32_t setting = 0xF0210;
+  uint8_t lockMode = 0;
+  uint8_t converterMode = 0;
+  uint8_t pendingBanks = 0;  // bit per bank 0 to 3
+  uint8_t routes[256];       // converter destinations: bits 6..7 bank, 0..5 channel; 0x7F none
+  uint8_t lastRoutes[256];
+  uint8_t banks[4][64] = {};
+  uint8_t bankCount[4] = {};
+  struct Entry {
+    uint8_t source, flag;    // flag bit 7 changed, bit 6 off
+  } matrix[2][416];
+  uint32_t applied = 0;      // the setting word last sent
+  uint32_t lastConfig[4] = {};
+  uint32_t latency[2] = {};
+  CblExpansion();
+};
+
 class CBoardCbl : public CPciDsp {
  public:
   explicit CBoardCbl(CDspBoardDevice* device) : CPciDsp(device, BoardIdCbl) {}
+  ~CBoardCbl() override;
+  void SetOwner(FILE_OBJECT* owner) override;
+  void Stop() override;
+  NTSTATUS Boot(const void* image, uint32_t length) override;
+  NTSTATUS ApplyDeviceMode(bool forced) override;
+  CblExpansion* Expansion() const { return m_exp; }
+  // A route-destination number of the matrix from an entry's type and index.
+  static uint32_t Destination(uint8_t type, uint8_t index);
+
+ protected:
+  NTSTATUS BoardRequest(IRP* irp) override;
+
+ private:
+  NTSTATUS SetRoutes(IRP* irp);
+  NTSTATUS SetParam(IRP* irp);
+  NTSTATUS GetParam(IRP* irp);
+  NTSTATUS ExpSetting(IRP* irp);
+  NTSTATUS SendSetting(uint32_t word);
+  NTSTATUS SendMatrix();
+  NTSTATUS Reconfigure(uint32_t setting);
+  NTSTATUS StatusPoll(uint32_t* reply);
+  NTSTATUS SendRouteTable();
+  NTSTATUS RefreshBanks();
+  // Route pairs {destination, source} as batches of ten by command 9.
+  NTSTATUS SendPairs(const uint8_t (*pairs)[2], uint32_t count);
+  NTSTATUS Batch(const uint8_t (*pairs)[2], uint32_t count);
+  CblExpansion* m_exp = nullptr;
 };
-class CBoardMio : public CPciDsp {
+
+class CBoardMio : public CBoardTvr {
  public:
-  explicit CBoardMio(CDspBoardDevice* device) : CPciDsp(device, BoardIdMio) {}
+  explicit CBoardMio(CDspBoardDevice* device) : CBoardTvr(device, BoardIdMio) {}
   // A pass-through from a handle that does not own the board.
   NTSTATUS NotOwner(uint32_t code, bool otherOwner) const override;
+  NTSTATUS Boot(const void* image, uint32_t length) override;
+  NTSTATUS ApplyDeviceMode(bool forced) override;
+
+ protected:
+  NTSTATUS StartBoard() override { return STATUS_SUCCESS; }
+  NTSTATUS BoardRequest(IRP* irp) override { return CPciDsp::BoardRequest(irp); }
 };
+
 class CBoardDnv : public CPciDsp {
  public:
   explicit CBoardDnv(CDspBoardDevice* device) : CPciDsp(device, BoardIdDnv) {}
   NTSTATUS Probe() override;
+  NTSTATUS Boot(const void* image, uint32_t length) override;
   NTSTATUS NotOwner(uint32_t code, bool otherOwner) const override;
 
  protected:
@@ -79,6 +226,8 @@ class CPciBoardDevice : public CDspBoardDevice {
   void MediaLimits(uint32_t* index, uint32_t* count) override;
 
   CPciDsp* Dsp() const { return static_cast<CPciDsp*>(DefaultDsp()); }
+  // The interface whose key holds "DeviceMode" and "DeviceConfig".
+  const UNICODE_STRING* ModeLink() const { return m_mixerLink.Buffer ? &m_mixerLink : nullptr; }
   bool GsifOn() const { return m_gsifOn; }
 
  private:

@@ -231,6 +231,17 @@ constexpr int KsRoutineCount = 13;
 static_assert(sizeof(KsRoutines) == KsRoutineCount * sizeof(void*));
 // Filled by DriverEntry on Plug and Play kernels; all null on NT 4.
 extern KsRoutines g_KsRoutines;
+
+// ---- DMA ---------------------------------------------------------------------------
+
+// A bus-master adapter for a PCI device (32-bit addresses, scatter-gather,
+// up to `pages` pages of 4096 bytes): through IoGetDmaAdapter on Plug and
+// Play kernels, through the HAL on NT 4; null when none is given.
+DMA_ADAPTER* KsGetDmaAdapter(DEVICE_OBJECT* pdo, uint32_t pages);
+void KsPutDmaAdapter(DMA_ADAPTER* adapter);
+// A zero-filled common buffer and its bus address; null when none.
+void* KsAllocateCommonBuffer(DMA_ADAPTER* adapter, uint32_t length, uint64_t* physical);
+void KsFreeCommonBuffer(DMA_ADAPTER* adapter, uint32_t length, uint64_t physical, void* address);
 // Finds the routines in the kernel image's exports; STATUS_PROCEDURE_NOT_FOUND
 // when the kernel module or any routine is missing (the table is then cleared).
 NTSTATUS KsResolveRoutines();

@@ -117,6 +117,8 @@ int32_t KeReleaseMutex(KMUTEX* mutex, bool wait);
 NTSTATUS KeWaitForSingleObject(void* object, KWAIT_REASON reason, KPROCESSOR_MODE mode, bool alertable,
                                const int64_t* timeout);
 NTSTATUS KeDelayExecutionThread(KPROCESSOR_MODE mode, bool alertable, const int64_t* interval);
+// A busy wait: the virtual clock moves on by the time asked.
+void KeStallExecutionProcessor(uint32_t microseconds);
 
 // ---- clock -------------------------------------------------------------
 
@@ -613,9 +615,34 @@ using REQUEST_POWER_COMPLETE = void (*)(DEVICE_OBJECT*, uint8_t, POWER_STATE, vo
 NTSTATUS PoRequestPowerIrp(DEVICE_OBJECT* pdo, uint8_t minor, POWER_STATE state, REQUEST_POWER_COMPLETE done,
                            void* context, IRP** irp);
 void PoStartNextPowerIrp(IRP* irp);
+// DMA: an adapter for a bus-master device and its common buffers.
+struct DEVICE_DESCRIPTION {
+  uint32_t Version;
+  bool Master;
+  bool ScatterGather;
+  bool Dma32BitAddresses;
+  INTERFACE_TYPE InterfaceType;
+  uint32_t MaximumLength;
+};
 struct DMA_ADAPTER;
-struct DEVICE_DESCRIPTION;
+struct DMA_OPERATIONS {
+  uint32_t Size;
+  void (*PutDmaAdapter)(DMA_ADAPTER* adapter);
+  void* (*AllocateCommonBuffer)(DMA_ADAPTER* adapter, uint32_t length, uint64_t* physical, bool cacheEnabled);
+  void (*FreeCommonBuffer)(DMA_ADAPTER* adapter, uint32_t length, uint64_t physical, void* address,
+                           bool cacheEnabled);
+};
+struct DMA_ADAPTER {
+  uint16_t Version;
+  uint16_t Size;
+  DMA_OPERATIONS* DmaOperations;
+};
 DMA_ADAPTER* IoGetDmaAdapter(DEVICE_OBJECT* pdo, DEVICE_DESCRIPTION* description, uint32_t* mapRegisters);
+// The NT 4 way: an adapter from the HAL and its common-buffer routines.
+DMA_ADAPTER* HalGetAdapter(DEVICE_DESCRIPTION* description, uint32_t* mapRegisters);
+void* HalAllocateCommonBuffer(DMA_ADAPTER* adapter, uint32_t length, uint64_t* physical, bool cacheEnabled);
+void HalFreeCommonBuffer(DMA_ADAPTER* adapter, uint32_t length, uint64_t physical, void* address,
+                         bool cacheEnabled);
 
 // ---- legacy resources ---------------------------------------------------
 

@@ -261,7 +261,10 @@ int64_t KeQueryPerformanceCounter(int64_t* frequency) {
 
 void KeQuerySystemTime(int64_t* time) { *time = SystemTimeBase + g_now.load(); }
 
+void KeStallExecutionProcessor(uint32_t microseconds) { g_now += int64_t(microseconds) * 10; }
+
 namespace km {
+
 int64_t Now() { return g_now.load(); }
 void Advance(int64_t units) { g_now += units; }
 void ResetClock() { g_now = 0; }

@@ -410,4 +410,4 @@ NTSTATUS PoRequestPowerIrp(DEVICE_OBJECT* pdo, uint8_t minor, POWER_STATE state,
 
 void PoStartNextPowerIrp(IRP*) {}
 
-DMA_ADAPTER* IoGetDmaAdapter(DEVICE_OBJECT*, DEVICE_DESCRIPTION*, uint32_t*) { return nullptr; }
+

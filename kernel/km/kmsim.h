@@ -97,6 +97,9 @@ size_t ResourceClaims();
 
 // Views of physical memory mapped into the process and not yet unmapped.
 size_t ViewCount();
+// DMA adapters and common buffers handed out and not yet given back.
+size_t DmaAdapterCount();
+size_t CommonBufferCount();
 
 std::u16string Lower(std::u16string s);
 std::u16string U16(const char* ascii);

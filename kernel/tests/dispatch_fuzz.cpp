@@ -1,12 +1,14 @@
 // The driver's request handling on a fresh simulated machine per input: the
 // input is a program of operations on up to four handles over the wave
-// device, a Tavrion board, a Dunvell board, a recorder unit on I/O ports and
+// device, a Tavrion and a Corbelle board on their simulated host
+// interfaces (booted), a Dunvell board, a recorder unit on I/O ports and
 // the two-unit PCI card (with its board-memory handles): opens with any access mask and name, closes, I/O control over every
 // code with well-formed and malformed buffers, requests left in flight and
 // cancelled, unit faults, power requests and the removal of a node.
 #include "kernel/km/kmsim.h"
 #include "kernel/km/um.h"
 #include "kernel/qvdev.h"
+#include "sim/pcidsp/hostif.h"
 #include "sim/units/hostunit.h"
 
 #include <cstring>
@@ -29,7 +31,7 @@ const uint32_t Codes[] = {
 constexpr size_t CodeCount = sizeof Codes / sizeof Codes[0];
 const char* const Names[] = {"\\\\.\\Qvwave", "\\\\.\\Qvtvr0", "\\\\.\\Qvdev0", "\\\\.\\Qvdev1",
                              "\\\\.\\Qvdev1\\Unit1", "\\\\.\\Qvdev1\\UNIT2", "\\\\.\\Qvdev0\\x",
-                             "\\\\.\\Qvdnv0"};
+                             "\\\\.\\Qvdnv0", "\\\\.\\Qvcbl0"};
 constexpr uint32_t NameCount = sizeof Names / sizeof Names[0];
 const ACCESS_MASK Masks[] = {0, GENERIC_READ, GENERIC_WRITE, GENERIC_READ | GENERIC_WRITE};
 constexpr int Slots = 4;
@@ -54,7 +56,8 @@ struct Machine {
   simunit::HostUnit pci0{simunit::Generation::Second}, pci1{simunit::Generation::Second};
   std::unique_ptr<simunit::IoLink> ioLink;
   std::unique_ptr<simunit::PciCard> card;
-  static constexpr uint32_t Nodes = 4;
+  simpcidsp::HostInterface tavrionHost{BoardIdTvr}, corbelleHost{BoardIdCbl};
+  static constexpr uint32_t Nodes = 5;
   DEVICE_OBJECT* pdos[Nodes] = {};
   UmHandle handles[Slots] = {};
   struct Flight {
@@ -71,6 +74,10 @@ struct Machine {
     unit.hardwareIds = simbus::HardwareIdList({u"Qvtke"});
     unit.resources.push_back({simbus::ResKind::Port, 0x300, 8, 0, 0, false, false});
     simbus::DeviceNode tavrion = simbus::PciNode({0x1057, 0x1801, 0x89AB, 0x2345}, 1);
+    simbus::DeviceNode corbelle = simbus::PciNode({0x1057, 0x1801, 0x89AB, 0x6935}, 4);
+    simbus::Place(simbus::ResKind::Memory, tavrion.resources[0].start, tavrion.resources[0].length, &tavrionHost);
+    simbus::Place(simbus::ResKind::Memory, corbelle.resources[0].start, corbelle.resources[0].length,
+                  &corbelleHost);
     simbus::DeviceNode host = simbus::PciNode({0x1057, 0x1801, 0x8917, 0x0001}, 2);
     card = std::make_unique<simunit::PciCard>(&pci0, &pci1, simunit::Generation::Second, host.resources[0].start,
                                               host.resources[0].length);
@@ -78,6 +85,18 @@ struct Machine {
     pdos[1] = km::PnpArrive(driver, unit).pdo;
     pdos[2] = km::PnpArrive(driver, host).pdo;
     pdos[3] = km::PnpArrive(driver, simbus::PciNode({0x1556, 0x1101, 0, 0}, 3)).pdo;
+    pdos[4] = km::PnpArrive(driver, corbelle).pdo;
+    // Both host-interface boards run their firmware, so the board codes
+    // reach their commands.
+    for (auto [name, id] : {std::pair{"\\\\.\\Qvtvr0", BoardIdTvr}, std::pair{"\\\\.\\Qvcbl0", BoardIdCbl}}) {
+      UmHandle h = 0;
+      if (UmOpen(name, GENERIC_READ | GENERIC_WRITE, 0, &h) != STATUS_SUCCESS) __builtin_trap();
+      std::vector<uint8_t> image = simpcidsp::BootImageBytes(id, 0x70430);
+      uint32_t returned = 0;
+      UmIoControl(h, IOCTL_QV_ATTACH, nullptr, 0, nullptr, 0, &returned);
+      UmIoControl(h, IOCTL_QV_BOOT, image.data(), uint32_t(image.size()), nullptr, 0, &returned);
+      UmClose(h);
+    }
     for (auto* u : {&ioUnit, &pci0, &pci1}) u->Answer(0x13, {0x800001, 0x123456});
   }
 
@@ -93,6 +112,8 @@ struct Machine {
     km::UnloadDriver(driver);
     card.reset();
     ioLink.reset();
+    simbus::Unplace(&tavrionHost);
+    simbus::Unplace(&corbelleHost);
     km::Reset();
   }
 
@@ -166,8 +187,18 @@ struct Machine {
         case 5:  // cancel
           if (h) UmCancelIo(h);
           break;
-        case 6: {  // a unit's faults
+        case 6: {  // a unit's or a board's faults
           uint8_t how = in.Byte();
+          if (how & 128) {
+            simpcidsp::HostInterface& b = how & 64 ? corbelleHost : tavrionHost;
+            b.stall = how & 1;
+            b.silence = how & 2;
+            b.overlong = how & 4;
+            b.errorHeader = how & 8 ? 0x810000 : 0;
+            if (how & 16) b.RaiseBlock();
+            if (how & 32) km::RaiseInterrupt(0x30 + 10 + (how & 64 ? 4 : 1) % 5);
+            break;
+          }
           simunit::HostUnit* u = how & 1 ? &ioUnit : &pci0;
           simunit::Faults f;
           f.silent = how & 2;

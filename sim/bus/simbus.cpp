@@ -32,6 +32,7 @@ void Reset() {
   g_machine.missingRoutines.clear();
   g_machine.foreignClaims.clear();
   g_machine.registers.clear();
+  g_machine.systemMemory.clear();
 }
 
 void Place(ResKind kind, uint64_t start, uint32_t length, RegisterDevice* device) {
@@ -73,6 +74,26 @@ bool MemoryWrite(uint64_t address, uint32_t width, uint32_t value) {
   if (!r) return false;
   r->device->Write(static_cast<uint32_t>(address - r->start), width, value & AllOnes(width));
   return true;
+}
+
+void PlaceSystemMemory(uint64_t physical, uint8_t* host, uint32_t length) {
+  g_machine.systemMemory.push_back({physical, host, length});
+}
+
+void UnplaceSystemMemory(uint64_t physical) {
+  auto& v = g_machine.systemMemory;
+  for (auto it = v.begin(); it != v.end(); ++it)
+    if (it->physical == physical) {
+      v.erase(it);
+      return;
+    }
+}
+
+uint8_t* SystemMemory(uint64_t physical, uint32_t length) {
+  for (const auto& r : g_machine.systemMemory)
+    if (physical >= r.physical && physical - r.physical <= r.length && length <= r.length - (physical - r.physical))
+      return r.host + (physical - r.physical);
+  return nullptr;
 }
 
 int64_t Now() { return g_machine.clock ? g_machine.clock() : 0; }

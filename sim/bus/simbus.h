@@ -69,6 +69,12 @@ struct Machine {
   PciFunction* pci[PciBuses][PciSlots] = {};
   std::vector<Resource> foreignClaims;          // fault: ranges another driver owns
   std::vector<RegisterRange> registers;         // devices behind ports and memory
+  struct SystemRange {
+    uint64_t physical;
+    uint8_t* host;
+    uint32_t length;
+  };
+  std::vector<SystemRange> systemMemory;        // host memory the boards reach by bus address
   int64_t (*clock)() = nullptr;                 // the machine's time in 100-ns units
 };
 
@@ -83,6 +89,11 @@ void PortWrite(uint64_t port, uint32_t width, uint32_t value);
 bool MemoryRead(uint64_t address, uint32_t width, uint32_t* value);
 bool MemoryWrite(uint64_t address, uint32_t width, uint32_t value);
 int64_t Now();
+// Host memory a board reaches by its bus address (a common DMA buffer):
+// placed by the kernel when it allocates it, null outside every range.
+void PlaceSystemMemory(uint64_t physical, uint8_t* host, uint32_t length);
+void UnplaceSystemMemory(uint64_t physical);
+uint8_t* SystemMemory(uint64_t physical, uint32_t length);
 
 Machine& Bus();
 // Back to an empty machine (kernel version 5.1, no boards).

@@ -1,0 +1,111 @@
+// The host interface of a simulated PCI DSP board of the Tavrion family:
+// control, status, host command and data registers; the DSP's bootstrap,
+// which takes a program image through the data register and starts it
+// after a delay; the running firmware's FIFO mailbox with its commands,
+// DSP memory, the program loader and the Corbelle's router and converter;
+// an interrupt line raised per block until acknowledged. Fault switches
+// stall the FIFO, silence the firmware, make it answer with an error
+// header or an overlong reply.
+#pragma once
+#include "sim/bus/simbus.h"
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <vector>
+
+namespace simpcidsp {
+
+// Register offsets and host commands.
+constexpr uint32_t Hctr = 0x10, Hstr = 0x14, Hcvr = 0x18, Data = 0x1C;
+constexpr uint32_t HcvrStart = 0x8000, HcvrAck = 0x806F, HcvrReset = 0x806D, HcvrFlush = 0x806B,
+                   HcvrStop = 0x8069, HcvrMailbox = 0x8000;
+
+// A program image the bootstrap takes: {word count after the first two,
+// load address, 0, 0, firmware identifier, board id, program words...}.
+std::vector<uint32_t> BootImage(uint32_t boardId, uint32_t firmware, uint32_t programWords = 8);
+std::vector<uint8_t> BootImageBytes(uint32_t boardId, uint32_t firmware, uint32_t programWords = 8);
+// A DSP program the loader takes byte by byte: {u32 length, u32 unit
+// word, u16 program value 0, u16 program value 1, code bytes...}.
+std::vector<uint8_t> LoadImage(uint32_t unitWord, uint16_t value0, uint16_t value1, uint32_t codeBytes = 16);
+
+// One mailbox command as the firmware received it.
+struct Command {
+  uint32_t count, capacity, second, code;
+  std::vector<uint32_t> words;  // the count - 2 words after the header
+};
+
+class HostInterface : public simbus::RegisterDevice {
+ public:
+  explicit HostInterface(uint32_t boardId);
+  uint32_t Read(uint32_t offset, uint32_t width) override;
+  void Write(uint32_t offset, uint32_t width, uint32_t value) override;
+
+  // Firmware state; the stream program runs once command 0 started it
+  // (status bit 4), and then takes commands in the shared mailbox too.
+  bool Running();
+  bool StreamProgram() const { return m_streamProgram; }
+  uint64_t CommonBuffer() const { return m_common; }
+  uint32_t sharedCommands = 0;
+  uint32_t Firmware() const { return m_firmware; }
+  uint32_t UnitWord() const { return m_unitWord; }
+  // The words the firmware posts when it starts.
+  std::vector<uint32_t> postWords = {0x00501234, 0x00505678};
+  int64_t startDelay = 200000;  // 20 ms in 100-ns units
+
+  // What the board saw.
+  std::vector<Command> commands;
+  std::vector<uint32_t> bootstrapPrograms;  // words of short programs the bootstrap took
+  std::vector<uint32_t> hcvrWrites;
+  uint32_t hctr = 0;
+  uint32_t flushes = 0;
+  uint32_t DspMemory(uint32_t address) const { return address < MemoryWords ? m_memory[address] : 0; }
+  size_t Pending() const { return m_rx.size(); }
+
+  // Replies: status words of command 2, the converter's reply to its poll,
+  // and an answer of command 9 (default: the word sent back).
+  uint32_t status[3] = {};
+  std::vector<uint32_t> converterReply;
+  std::function<uint32_t(uint32_t)> extAnswer;
+  uint32_t programValue[2] = {0, 0};
+  int refuseStarts = 0;      // command 0 answers with bit 23 of word 3 this often (below 0: always)
+
+  // Fault switches.
+  bool stall = false;         // the transmit FIFO never has room
+  bool silence = false;       // commands are taken and never answered
+  uint32_t errorHeader = 0;   // non-zero: the next reply is this header alone
+  bool overlong = false;      // the next reply holds more words than asked
+  int failBoots = 0;          // the next boots never start running
+
+  // The interrupt: a block raises it; the host acknowledges it.
+  void RaiseBlock() { m_interrupt = true; }
+  bool InterruptPending() const { return m_interrupt; }
+
+ private:
+  static constexpr uint32_t MemoryWords = 4096;
+  void Reset();
+  void TakeWord(uint32_t word);
+  void Execute(const Command& c);
+  void Reply(const Command& c, std::vector<uint32_t> words);
+  uint32_t Status();
+  void SharedMailbox();
+
+  uint32_t m_boardId;
+  enum class State { Bootstrap, Starting, Running } m_state = State::Bootstrap;
+  int64_t m_runAt = 0;
+  uint32_t m_firmware = 0;
+  uint32_t m_unitWord = 0;
+  std::vector<uint32_t> m_in;        // words received toward the next program or command
+  std::deque<uint32_t> m_rx;         // words for the host
+  std::vector<uint8_t> m_load;       // the program loader's bytes
+  bool m_loading = false;
+  bool m_flushWanted = false;
+  bool m_interrupt = false;
+  bool m_streamProgram = false;
+  bool m_mailboxRung = false;    // host command 107 seen
+  bool m_shared = false;         // the command came through the shared mailbox
+  uint64_t m_common = 0;         // the common buffer's bus address
+  uint32_t m_memory[MemoryWords] = {};
+};
+
+}  // namespace simpcidsp
