@@ -4,22 +4,11 @@ body, the two knob film strips (72 frames of 60 x 62, frame k turned k x 5
 degrees clockwise from 3 o'clock), switch faces, lamps and the little
 window's bypass button. Run from this folder."""
 import math
-import struct
+import os
+import sys
 
-
-def write_bmp(name, w, h, px):
-    row = (w * 3 + 3) & ~3
-    data = bytearray()
-    for y in range(h - 1, -1, -1):
-        line = bytearray()
-        for x in range(w):
-            r, g, b = px[y][x]
-            line += bytes((b, g, r))
-        data += line + b"\0" * (row - w * 3)
-    header = struct.pack("<2sIHHI", b"BM", 54 + len(data), 0, 0, 54)
-    info = struct.pack("<IiiHHIIiiII", 40, w, h, 1, 24, 0, len(data), 2835, 2835, 0, 0)
-    with open(name, "wb") as f:
-        f.write(header + info + data)
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "res"))
+from bmptool import write_bmp  # noqa: E402
 
 
 def strip(name, cap):

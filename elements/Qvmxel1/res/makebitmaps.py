@@ -4,7 +4,11 @@
 A button face holds three columns (normal, hovered, blocked) and two rows
 (off, on) of cells the size of the button window. Run from this folder.
 """
-import struct
+import os
+import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "res"))
+from bmptool import draw_text, write_bmp  # noqa: E402
 
 GLYPHS = {
     'M': ["10001", "11011", "10101", "10001", "10001", "10001", "10001"],
@@ -25,31 +29,6 @@ GLYPHS = {
 }
 
 
-def write_bmp(name, w, h, pixels):
-    row = (w * 3 + 3) & ~3
-    data = bytearray()
-    for y in range(h - 1, -1, -1):
-        line = bytearray()
-        for x in range(w):
-            r, g, b = pixels[y][x]
-            line += bytes((b, g, r))
-        line += b"\0" * (row - w * 3)
-        data += line
-    header = struct.pack("<2sIHHI", b"BM", 54 + len(data), 0, 0, 54)
-    info = struct.pack("<IiiHHIIiiII", 40, w, h, 1, 24, 0, len(data), 2835, 2835, 0, 0)
-    with open(name, "wb") as f:
-        f.write(header + info + data)
-
-
-def text(pixels, x0, y0, s, color):
-    for i, ch in enumerate(s):
-        for gy, line in enumerate(GLYPHS[ch]):
-            for gx, bit in enumerate(line):
-                x, y = x0 + i * 6 + gx, y0 + gy
-                if bit == "1" and 0 <= y < len(pixels) and 0 <= x < len(pixels[0]):
-                    pixels[y][x] = color
-
-
 def button(name, w, h, letter, lit):
     grey, dark, light, white = (192, 192, 192), (128, 128, 128), (224, 224, 224), (255, 255, 255)
     pixels = [[grey] * (3 * w) for _ in range(2 * h)]
@@ -63,7 +42,7 @@ def button(name, w, h, letter, lit):
                     edge_hi = x == 0 or y == 0
                     c = dark if edge_lo else white if edge_hi else face
                     pixels[row * h + y][col * w + x] = c
-            text(pixels, col * w + (w - 6 * len(letter) + 1) // 2, row * h + (h - 7) // 2, letter, ink)
+            draw_text(pixels, col * w + (w - 6 * len(letter) + 1) // 2, row * h + (h - 7) // 2, letter, ink, GLYPHS)
     write_bmp(name, 3 * w, 2 * h, pixels)
 
 
@@ -78,5 +57,5 @@ button("pancenter.bmp", 16, 14, "C", (192, 192, 192))
 button("solo.bmp", 16, 14, "S", (64, 255, 64))
 
 logo = [[(64, 64, 96)] * 291 for _ in range(47)]
-text(logo, 100, 20, "QVMXEL ", (224, 224, 255))
+draw_text(logo, 100, 20, "QVMXEL ", (224, 224, 255), GLYPHS)
 write_bmp("logo.bmp", 291, 47, logo)

@@ -7,7 +7,11 @@ Black is the buttons' mask colour, so the faces use none. The front speaker face
 pairs: pair k shows the centre share falling, for the C button's image.
 Run from this folder.
 """
-import struct
+import os
+import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "res"))
+from bmptool import draw_text, write_bmp  # noqa: E402
 
 G = {
     'M': "10001 11011 10101 10001 10001 10001 10001", 'S': "01111 10000 10000 01110 00001 00001 11110",
@@ -24,30 +28,6 @@ G = {
     'K': "10001 10010 10100 11000 10100 10010 10001",
     ' ': "00000 00000 00000 00000 00000 00000 00000",
 }
-
-
-def write_bmp(name, w, h, px):
-    row = (w * 3 + 3) & ~3
-    data = bytearray()
-    for y in range(h - 1, -1, -1):
-        line = bytearray()
-        for x in range(w):
-            r, g, b = px[y][x]
-            line += bytes((b, g, r))
-        data += line + b"\0" * (row - w * 3)
-    header = struct.pack("<2sIHHI", b"BM", 54 + len(data), 0, 0, 54)
-    info = struct.pack("<IiiHHIIiiII", 40, w, h, 1, 24, 0, len(data), 2835, 2835, 0, 0)
-    with open(name, "wb") as f:
-        f.write(header + info + data)
-
-
-def text(px, x0, y0, s, color):
-    for i, ch in enumerate(s):
-        for gy, line in enumerate(G[ch].split()):
-            for gx, bit in enumerate(line):
-                x, y = x0 + i * 6 + gx, y0 + gy
-                if bit == "1" and 0 <= y < len(px) and 0 <= x < len(px[0]):
-                    px[y][x] = color
 
 
 def button(name, w, h, label, lit, pairs=1, bar=None):
@@ -68,7 +48,7 @@ def button(name, w, h, label, lit, pairs=1, bar=None):
                 share = (pairs - 1 - row // 2) / (pairs - 1)
                 for x in range(2, 2 + int((w - 4) * share)):
                     px[h - 3][x0 + x] = bar
-            text(px, x0 + (w - 6 * len(label) + 1) // 2, (h - 7) // 2, label, ink)
+            draw_text(px, x0 + (w - 6 * len(label) + 1) // 2, (h - 7) // 2, label, ink, G)
     write_bmp(name, 3 * w * 2 * pairs, h, px)
 
 
@@ -79,7 +59,7 @@ def logo(name, label):
         for x in range(w):
             px[0][col * w + x] = (128, 136, 176)
             px[h - 1][col * w + x] = (16, 16, 32)
-        text(px, col * w + (w - 6 * len(label)) // 2, 10, label, (224, 232, 255))
+        draw_text(px, col * w + (w - 6 * len(label)) // 2, 10, label, (224, 232, 255), G)
     write_bmp(name, 3 * w, h, px)
 
 
