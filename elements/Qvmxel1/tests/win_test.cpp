@@ -90,24 +90,9 @@ class Strip : public ::testing::Test {
     *out = h;
     return w;
   }
-  int32_t Knob(ElemHandle h, uint32_t k) {
-    ELEMKNOBVALUE kv{k, -1};
-    c.GetElement(h, kGetKnob, &kv);
-    return kv.Value;
-  }
-  static void Click(HWND control, bool right = false) {
-    SendMessageA(control, right ? WM_RBUTTONDOWN : WM_LBUTTONDOWN, right ? MK_RBUTTON : MK_LBUTTON, 0);
-    SendMessageA(control, right ? WM_RBUTTONUP : WM_LBUTTONUP, 0, 0);
-  }
-  // The child of a window with that id and class (ids repeat across classes).
-  static HWND Child(HWND parent, int id, const char* cls) {
-    for (HWND ch = GetWindow(parent, GW_CHILD); ch; ch = GetWindow(ch, GW_HWNDNEXT)) {
-      char name[64] = "";
-      GetClassNameA(ch, name, sizeof name);
-      if (GetDlgCtrlID(ch) == id && std::string(name) == cls) return ch;
-    }
-    return nullptr;
-  }
+  int32_t Knob(ElemHandle h, uint32_t k) { return ElemKnob(c, h, k); }
+  static void Click(HWND control, bool right = false) { ElemClick(control, right); }
+  static HWND Child(HWND parent, int id, const char* cls) { return ElemChild(parent, id, cls); }
   std::vector<ElemNote> Notes(uint32_t code) {
     std::vector<ElemNote> out;
     for (const ElemNote& n : RecordedNotes())

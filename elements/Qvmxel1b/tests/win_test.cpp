@@ -75,23 +75,9 @@ class Panner : public ::testing::Test {
     *out = h;
     return w;
   }
-  int32_t Knob(ElemHandle h, uint32_t k) {
-    ELEMKNOBVALUE kv{k, -1};
-    c.GetElement(h, kGetKnob, &kv);
-    return kv.Value;
-  }
-  static void Click(HWND control, bool right = false) {
-    SendMessageA(control, right ? WM_RBUTTONDOWN : WM_LBUTTONDOWN, right ? MK_RBUTTON : MK_LBUTTON, 0);
-    SendMessageA(control, right ? WM_RBUTTONUP : WM_LBUTTONUP, 0, 0);
-  }
-  static HWND Child(HWND parent, int id, const char* cls) {
-    for (HWND ch = GetWindow(parent, GW_CHILD); ch; ch = GetWindow(ch, GW_HWNDNEXT)) {
-      char name[64] = "";
-      GetClassNameA(ch, name, sizeof name);
-      if (GetDlgCtrlID(ch) == id && std::string(name) == cls) return ch;
-    }
-    return nullptr;
-  }
+  int32_t Knob(ElemHandle h, uint32_t k) { return ElemKnob(c, h, k); }
+  static void Click(HWND control, bool right = false) { ElemClick(control, right); }
+  static HWND Child(HWND parent, int id, const char* cls) { return ElemChild(parent, id, cls); }
   // A spin step up: a right-button click.
   static void SpinUp(HWND spin) {
     SendMessageA(spin, WM_RBUTTONDOWN, MK_RBUTTON, 0);

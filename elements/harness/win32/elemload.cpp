@@ -1,4 +1,5 @@
 #include "elements/harness/win32/elemload.h"
+#include <cstring>
 
 HMODULE ElemModuleLoad(const char* name, ElemModuleCalls* calls) {
   *calls = ElemModuleCalls{};
@@ -14,4 +15,24 @@ HMODULE ElemModuleLoad(const char* name, ElemModuleCalls* calls) {
     *ElemCallSlot(calls, i) = reinterpret_cast<void*>(proc);
   }
   return module;
+}
+
+void ElemClick(HWND control, bool right) {
+  SendMessageA(control, right ? WM_RBUTTONDOWN : WM_LBUTTONDOWN, right ? MK_RBUTTON : MK_LBUTTON, 0);
+  SendMessageA(control, right ? WM_RBUTTONUP : WM_LBUTTONUP, 0, 0);
+}
+
+HWND ElemChild(HWND parent, int id, const char* cls) {
+  for (HWND ch = GetWindow(parent, GW_CHILD); ch; ch = GetWindow(ch, GW_HWNDNEXT)) {
+    char name[64] = "";
+    GetClassNameA(ch, name, sizeof name);
+    if (GetDlgCtrlID(ch) == id && std::strcmp(name, cls) == 0) return ch;
+  }
+  return nullptr;
+}
+
+int32_t ElemKnob(ElemModuleCalls& calls, ElemHandle element, uint32_t knob) {
+  ELEMKNOBVALUE kv{knob, -1};
+  calls.GetElement(element, kGetKnob, &kv);
+  return kv.Value;
 }

@@ -9,3 +9,10 @@
 // The loaded module with all ten entry points bound in calls; null (and
 // the library released) when it cannot be loaded or lacks one.
 HMODULE ElemModuleLoad(const char* name, ElemModuleCalls* calls);
+
+// What the module window tests do to the windows a module made: a click on
+// a control (the right button for a spin step), the child with that id and
+// class (ids repeat across classes), and a knob's value as the host reads it.
+void ElemClick(HWND control, bool right = false);
+HWND ElemChild(HWND parent, int id, const char* cls);
+int32_t ElemKnob(ElemModuleCalls& calls, ElemHandle element, uint32_t knob);
