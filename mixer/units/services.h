@@ -226,9 +226,10 @@ void NinePinSetMode(uint32_t command);
 void VideoCloseFile();
 // 1 while a video file is open.
 int VideoFileIsOpen();
-// A unit's I/O unit type code (5..17 or 100), and the unit layer's 64-96 kHz
+// Unit number `unit` (1..4): its I/O unit type code (5..17 or 100), and the
+// unit layer's 64-96 kHz
 // test of it.
-int UnitIoType(int unit);
+uint32_t UnitIoType(int unit);
 int UnitRate96kCapable(int unit);
 // 1 while a 9-pin sync mode is on.
 int NinePinSyncEnabled();

@@ -203,5 +203,5 @@ int32_t TransportLampHoldLoc() { return Startup().lampHold; }
 void TransportSetLampHoldLoc(int32_t position) { Startup().lampHold = position; }
 void MixSetRecLamps(int state) { FakeLog("MixSetRecLamps(%d)", state); }
 
-int UnitIoType(int unit) { return unit >= 0 && unit < 4 ? Startup().ioType[unit] : 0; }
+uint32_t UnitIoType(int unit) { return unit >= 1 && unit <= 4 ? Startup().ioType[unit - 1] : 0; }
 int UnitRate96kCapable(int) { return 0; }

@@ -24,8 +24,9 @@ class ProgramHost : public MixHost {
     return MessageBoxById(nullptr, id, FlagsOf(kind), arg ? arg : "");
   }
   int UnitCount() override { return ::UnitCount(); }
-  int UnitHasMixerDsps(int unit) override { return UnitHasMixDsps(unit); }
-  int UnitMixerDspCount(int unit) override { return UnitHasMixDsps(unit) ? 1 : 0; }
+  // The mixer counts units from 0, the unit table from 1.
+  int UnitHasMixerDsps(int unit) override { return UnitHasMixDsps(unit + 1); }
+  int UnitMixerDspCount(int unit) override { return UnitHasMixDsps(unit + 1) ? 1 : 0; }
   uint32_t SampleRate() override { return Settings().SampleRate; }
   uint32_t TempoX100AtStart() override { return Settings().Tempo; }
   void MeterAtStart(uint32_t meter[2]) override {

@@ -75,7 +75,7 @@ void SendPlayFlagsAndLocate() {
 
 int HostUnitCount() {
   int n = 0;
-  for (int u = 0; u < UnitCount() && u < 4; ++u) n += UnitHasHostUnit(u) ? 1 : 0;
+  for (int u = 0; u < UnitCount() && u < 4; ++u) n += UnitHasHostUnit(u + 1) ? 1 : 0;
   return n;
 }
 

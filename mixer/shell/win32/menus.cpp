@@ -70,7 +70,7 @@ MenuInitState GatherMenuState() {
   s.mclkUnit1 = GetMClkUnit(0);
   s.videoSynced = VSyncedMClk;
   s.syncInTrigOnly = SyncInTrigOnly;
-  s.unit1Host = UnitCount() > 0 && UnitHasHostUnit(0);
+  s.unit1Host = UnitCount() > 0 && UnitHasHostUnit(1);
   s.canUndo = UndoGetLevel() > 0;
   s.canRedo = UndoHasRedo();
   s.syncBoard = UnitCount() > 0 && UnitHasSyncBoard(0);
@@ -79,7 +79,7 @@ MenuInitState GatherMenuState() {
   s.nineSync = NinePinSyncEnabled();
   s.syncOut = static_cast<uint32_t>(SyncOut);
   s.arrangeWnd = WndTable[kArrangeWnd] != nullptr;
-  for (int u = 0; u < UnitCount() && u < 4; ++u) s.anyMixDsps |= UnitHasMixDsps(u) ? 1 : 0;
+  for (int u = 0; u < UnitCount() && u < 4; ++u) s.anyMixDsps |= UnitHasMixDsps(u + 1) ? 1 : 0;
   s.snapOn = Settings().SnapEnable != 0;
   return s;
 }
@@ -142,7 +142,7 @@ void MainMenuTailor() {
   MenuUnit units[4] = {};
   const int count = UnitCount() < 4 ? UnitCount() : 4;
   for (int u = 0; u < count; ++u)
-    units[u] = {UnitHasHostUnit(u) ? 0 : 1, UnitIoType(u), UnitHwKind(u), UnitHasMixDsps(u),
-                UnitRate96kCapable(u)};
+    units[u] = {UnitHasHostUnit(u + 1) ? 0 : 1, UnitIoType(u + 1), UnitHwKind(u + 1), UnitHasMixDsps(u + 1),
+                UnitRate96kCapable(u + 1)};
   for (const MenuEdit& e : MainMenuSetupEdits(units, count)) ApplyEdit(bar, e);
 }
