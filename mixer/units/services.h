@@ -227,8 +227,7 @@ void VideoCloseFile();
 // 1 while a video file is open.
 int VideoFileIsOpen();
 // Unit number `unit` (1..4): its I/O unit type code (5..17 or 100), and the
-// unit layer's 64-96 kHz
-// test of it.
+// unit layer's 64-96 kHz test of it.
 uint32_t UnitIoType(int unit);
 int UnitRate96kCapable(int unit);
 // 1 while a 9-pin sync mode is on.
