@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -52,10 +53,21 @@ void SaveBitmap(HWND window, const char* path) {
   ReleaseDC(window, screen);
 }
 
+// The visible dialog of this thread: another process's dialog on the same
+// desktop must not be taken for the report's.
+BOOL CALLBACK FindOwnDialog(HWND wnd, LPARAM found) {
+  char cls[16] = "";
+  GetClassNameA(wnd, cls, sizeof cls);
+  if (std::strcmp(cls, "#32770") != 0 || !IsWindowVisible(wnd)) return TRUE;
+  *reinterpret_cast<HWND*>(found) = wnd;
+  return FALSE;
+}
+
 VOID CALLBACK ReadAndClose(HWND, UINT, UINT_PTR id, DWORD) {
   static int ticks = 0;
-  HWND dialog = FindWindowA("#32770", nullptr);
-  if (!dialog || !IsWindowVisible(dialog)) return;
+  HWND dialog = nullptr;
+  EnumThreadWindows(GetCurrentThreadId(), FindOwnDialog, reinterpret_cast<LPARAM>(&dialog));
+  if (!dialog) return;
   // For a picture, give the dialog time to paint.
   if (std::getenv("HRL_SCREENSHOT") && ++ticks < 10) return;
   KillTimer(nullptr, id);
