@@ -33,7 +33,12 @@ NTSTATUS CPciDsp::PassThroughCommand(const QvBoardCommand& command, IRP* irp) {
 
 NTSTATUS CPciDsp::BoardRequest(IRP* irp) {
   switch (Stack(irp)->Parameters.DeviceIoControl.IoControlCode) {
-    case IOCTL_QV_LOAD: return Load(irp);
+    case IOCTL_QV_LOAD:
+      // A program load under a stream of this handle would pull the program
+      // from under it.
+      if (m_stream && m_stream->Engine() && m_stream->Engine()->StreamBound(Stack(irp)->FileObject))
+        return STATUS_DEVICE_BUSY;
+      return Load(irp);
     case IOCTL_QV_DSP_MEMORY: return DspMemory(irp);
     default: break;
   }
@@ -96,7 +101,24 @@ NTSTATUS CPciBoardDevice::StartHardware() {
 
 NTSTATUS CPciBoardDevice::Start(IRP* irp) {
   NTSTATUS status = CDspBoardDevice::Start(irp);
-  if (NT_SUCCESS(status)) RegisterInterfaces();
+  if (!NT_SUCCESS(status)) return status;
+  RegisterInterfaces();
+  // The device mode is read once the key of "DeviceMode" exists.
+  if (CStrIface* s = Dsp()->Stream()) s->ReadDeviceMode();
+  return status;
+}
+
+// GET_CHANNELS and the WAVE_MAP query are answered at once, under the
+// board's lock.
+NTSTATUS CPciBoardDevice::DispatchCode(IRP* irp, CDspDevice* dsp, bool* handled) {
+  *handled = false;
+  uint32_t code = Stack(irp)->Parameters.DeviceIoControl.IoControlCode;
+  if (code != IOCTL_QV_GET_CHANNELS && code != IOCTL_QV_WAVE_MAP) return STATUS_SUCCESS;
+  dsp->Lock();
+  CStrIface* s = static_cast<CPciDsp*>(dsp)->Stream();
+  NTSTATUS status = STATUS_SUCCESS;
+  if (s) status = s->Ioctl(irp, handled);
+  dsp->Unlock();
   return status;
 }
 

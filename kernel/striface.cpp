@@ -6,6 +6,7 @@
 #include "kernel/protocol.h"
 #include "kernel/qvdev.h"
 
+#include <atomic>
 #include <cstring>
 #include <new>
 
@@ -15,7 +16,45 @@ constexpr uint32_t HardwareChannels = 16;
 constexpr uint32_t StartCommand = 4, StopCommand = 3;
 constexpr uint32_t SharedReplyOffset = 64;
 constexpr uint32_t SharedReplyWords = (CStrIface::MailboxBytes - SharedReplyOffset - 4) / 4;
+
+// The board whose streams run first, and the order in which two boards'
+// locks are taken: the order in which their stream interfaces were made.
+CStrIface* g_firstBoard;
+KSPIN_LOCK g_firstLock;
+std::atomic<int32_t> g_boardOrder{0};
+bool InitFirstLock() {
+  KeInitializeSpinLock(&g_firstLock);
+  return true;
+}
+void EnsureFirstLock() {
+  static const bool done = InitFirstLock();
+  (void)done;
+}
 }  // namespace
+
+CStrIface* CStrIface::FirstBoard() {
+  EnsureFirstLock();
+  KIRQL irql;
+  KeAcquireSpinLock(&g_firstLock, &irql);
+  CStrIface* s = g_firstBoard;
+  KeReleaseSpinLock(&g_firstLock, irql);
+  return s;
+}
+
+void CStrIface::ClaimFirst(CStrIface* s) {
+  KIRQL irql;
+  KeAcquireSpinLock(&g_firstLock, &irql);
+  if (!g_firstBoard) g_firstBoard = s;
+  KeReleaseSpinLock(&g_firstLock, irql);
+}
+
+void CStrIface::ReleaseFirst(CStrIface* s) {
+  EnsureFirstLock();
+  KIRQL irql;
+  KeAcquireSpinLock(&g_firstLock, &irql);
+  if (g_firstBoard == s) g_firstBoard = nullptr;
+  KeReleaseSpinLock(&g_firstLock, irql);
+}
 
 CStrIface* CStrIface::Create(CPciDsp* dsp) {
   CStrIface* s = new CStrIface(dsp);
@@ -27,6 +66,8 @@ CStrIface* CStrIface::Create(CPciDsp* dsp) {
 }
 
 CStrIface::~CStrIface() {
+  ReleaseFirst(this);
+  FreeScratch();
   KsFreeCommonBuffer(m_adapter, m_length, m_physical, m_memory);
   KsPutDmaAdapter(m_adapter);
 }
@@ -39,10 +80,18 @@ bool CStrIface::AllocateCommonBuffer() {
   m_adapter = KsGetDmaAdapter(board ? board->Pdo() : nullptr, (m_length + 4095) / 4096);
   if (!m_adapter) return true;
   m_memory = static_cast<uint8_t*>(KsAllocateCommonBuffer(m_adapter, m_length, &m_physical));
-  return m_memory != nullptr;
+  if (!m_memory) return false;
+  for (uint32_t i = 0; i < Blocks(); ++i) {
+    uint32_t first = 16 * i;
+    m_blocks[i] = {i * BlockBytes, static_cast<uint32_t>(m_physical) + i * BlockBytes, BlockBytes, first,
+                   m_channels - first < 16 ? m_channels - first : 16};
+  }
+  return true;
 }
 
 CStrIface::CStrIface(CPciDsp* dsp) : m_dsp(dsp) {
+  EnsureFirstLock();
+  m_order = InterlockedIncrement(&g_boardOrder);
   // "ChannelCount" lowers the hardware's count, rounded up to even.
   uint32_t count = 0xFFFFFFFF;
   auto* board = static_cast<CBoardDevice*>(dsp->Device());
@@ -117,41 +166,114 @@ uint32_t CStrIface::ActiveWord() const {
   return word;
 }
 
+uint8_t* CStrIface::Scratch() {
+  if (!m_scratch) m_scratch = static_cast<uint8_t*>(KsAllocate(ScratchBytes));
+  return m_scratch;
+}
+
+void CStrIface::FreeScratch() {
+  KsFree(m_scratch);
+  m_scratch = nullptr;
+}
+
+NTSTATUS CStrIface::SendActiveWord(uint32_t word) {
+  QvMailbox m{0, nullptr, &word, 3, 0, 0, StartCommand};
+  return Command(&m);
+}
+
 NTSTATUS CStrIface::StreamStart(uint32_t block, uint32_t direction) {
   if (block >= Blocks() || direction > 1) return STATUS_INVALID_PARAMETER;
-  if (m_running == 0 && !NT_SUCCESS(StreamStatus())) return STATUS_DEVICE_NOT_READY;
+  // What a first start needs from outside the board is gathered before its
+  // lock is taken: the wave device's lock ranks above the boards'.
+  bool first = m_running == 0;
+  SystemMode mode{};
+  CStrIface* other = nullptr;
+  if (first) {
+    mode = ReadSystemMode();
+    other = FirstBoard();
+    if (other == this) other = nullptr;
+  }
+  // Two boards' locks are taken in the boards' driver-wide order, so that
+  // two boards starting at once never wait on each other.
+  CPciDsp* locks[2] = {m_dsp, other ? other->m_dsp : nullptr};
+  if (other && other->m_order < m_order) {
+    locks[0] = other->m_dsp;
+    locks[1] = m_dsp;
+  }
+  for (CPciDsp* d : locks)
+    if (d) d->Lock();
+  if (m_running == 0 && !first) {
+    // The last stream stopped meanwhile: this start is a first one after all.
+    for (CPciDsp* d : locks)
+      if (d) d->Unlock();
+    return StreamStart(block, direction);
+  }
   ++m_users[block][direction];
   uint32_t word = ActiveWord();
   NTSTATUS status = STATUS_SUCCESS;
-  if (m_running == 0 || word != m_activeWord) {
-    QvMailbox m{0, nullptr, &word, 3, 0, 0, StartCommand};
-    status = Command(&m);
+  if (m_running == 0) {
+    status = StreamStatus();
+    // The board whose streams run first is served before this one starts.
+    if (NT_SUCCESS(status) && other && other->m_running) status = other->SendActiveWord(other->m_activeWord);
+    if (NT_SUCCESS(status)) status = ApplySystemMode(mode);
+    if (NT_SUCCESS(status)) {
+      HANDLE key;
+      uint32_t offsets[2] = {0, 0};
+      if (NT_SUCCESS(KsRegOpen(u"Software\\Quorvale\\MultiMedia", &key))) {
+        KsRegReadDword(key, u"MtcInpOffset", &offsets[0]);
+        KsRegReadDword(key, u"MtcOutOffset", &offsets[1]);
+        KsRegClose(key);
+      }
+      m_mtcOffset[0] = static_cast<int32_t>(offsets[0]);
+      m_mtcOffset[1] = static_cast<int32_t>(offsets[1]);
+      if (m_engine) m_engine->ResetPosition(m_mtcOffset[0], m_mtcOffset[1]);
+      if (m_memory) std::memset(m_memory, 0, Blocks() * BlockBytes);
+      status = SendActiveWord(word);
+    }
+    if (NT_SUCCESS(status)) {
+      ClaimFirst(this);
+      if (m_engine) m_engine->FirstStartDone();
+    }
+  } else if (word != m_activeWord) {
+    status = SendActiveWord(word);
   }
-  if (!NT_SUCCESS(status)) {
+  if (NT_SUCCESS(status)) {
+    m_activeWord = word;
+    ++m_running;
+  } else {
     --m_users[block][direction];
-    return status;
   }
-  m_activeWord = word;
-  ++m_running;
-  return STATUS_SUCCESS;
+  for (CPciDsp* d : locks)
+    if (d) d->Unlock();
+  return status;
 }
 
 NTSTATUS CStrIface::StreamStop(uint32_t block, uint32_t direction) {
-  if (block >= Blocks() || direction > 1 || !m_users[block][direction] || !m_running)
-    return STATUS_INVALID_PARAMETER;
-  --m_users[block][direction];
-  --m_running;
-  if (m_running) {
-    uint32_t word = ActiveWord();
-    if (word == m_activeWord) return STATUS_SUCCESS;
-    m_activeWord = word;
-    QvMailbox m{0, nullptr, &word, 3, 0, 0, StartCommand};
-    return Command(&m);
+  if (block >= Blocks() || direction > 1) return STATUS_INVALID_PARAMETER;
+  m_dsp->Lock();
+  NTSTATUS status = STATUS_SUCCESS;
+  if (!m_users[block][direction] || !m_running) {
+    status = STATUS_INVALID_PARAMETER;
+  } else {
+    --m_users[block][direction];
+    --m_running;
+    if (m_running) {
+      uint32_t word = ActiveWord();
+      if (word != m_activeWord) {
+        m_activeWord = word;
+        status = SendActiveWord(word);
+      }
+    } else {
+      m_activeWord = 0;
+      FreeScratch();
+      ReleaseFirst(this);
+      uint32_t zero = 0;
+      QvMailbox m{0, nullptr, &zero, 3, 0, 0, StopCommand};
+      status = Command(&m);
+    }
   }
-  m_activeWord = 0;
-  uint32_t zero = 0;
-  QvMailbox m{0, nullptr, &zero, 3, 0, 0, StopCommand};
-  return Command(&m);
+  m_dsp->Unlock();
+  return status;
 }
 
 // ---- the device mode --------------------------------------------------------------------
@@ -163,12 +285,13 @@ NTSTATUS CStrIface::OpenModeKey(HANDLE* key) {
   return KsOpenInterfaceKey(link, key);
 }
 
-void CStrIface::ReadDeviceMode() {
+CStrIface::SystemMode CStrIface::ReadSystemMode() {
+  SystemMode m{m_mode.rate, m_mode.variSpeed, static_cast<uint16_t>(m_mode.flags), false};
   if (g_QvWave) {
     g_QvWave->Lock();
-    m_mode.rate = g_QvWave->SampleRate();
-    m_mode.variSpeed = static_cast<int16_t>(g_QvWave->VariSpeed() & 0xFFFF);
-    m_mode.flags = (m_mode.flags & ~0xFFFFu) | (g_QvWave->FrameWord() & 0xFFFF);
+    m.rate = g_QvWave->SampleRate();
+    m.variSpeed = static_cast<int16_t>(g_QvWave->VariSpeed() & 0xFFFF);
+    m.frame = static_cast<uint16_t>(g_QvWave->FrameWord());
     g_QvWave->Unlock();
   }
   uint32_t mode = 0;
@@ -177,10 +300,32 @@ void CStrIface::ReadDeviceMode() {
     KsRegReadDword(key, u"DeviceMode", &mode);
     KsRegClose(key);
   }
-  m_mode.flags = (m_mode.flags & ~ModeSystemRate) | ((mode & 1) ? ModeSystemRate : 0);
+  m.systemRate = (mode & 1) != 0;
+  return m;
+}
+
+// The values came from the system-wide ones: they are not stored back.
+NTSTATUS CStrIface::ApplySystemMode(const SystemMode& m) {
+  DeviceModeRecord r = m_mode;
+  r.rate = m.rate;
+  r.variSpeed = m.variSpeed;
+  r.flags = (r.flags & ~(0xFFFFu | ModeSystemRate)) | m.frame | (m.systemRate ? ModeSystemRate : 0);
+  return ApplyMode(r, nullptr, false);
+}
+
+NTSTATUS CStrIface::ReadDeviceMode() {
+  SystemMode m = ReadSystemMode();
+  m_dsp->Lock();
+  NTSTATUS status = ApplySystemMode(m);
+  m_dsp->Unlock();
+  return status;
 }
 
 NTSTATUS CStrIface::SetDeviceMode(const DeviceModeRecord& r, uint32_t* changes) {
+  return ApplyMode(r, changes, true);
+}
+
+NTSTATUS CStrIface::ApplyMode(const DeviceModeRecord& r, uint32_t* changes, bool storeSystemRate) {
   uint32_t c = 0;
   if (r.rate != m_mode.rate || r.variSpeed != m_mode.variSpeed) c |= ModeRateChanged;
   if ((r.flags & 0xFFFF) != (m_mode.flags & 0xFFFF)) c |= ModeFrameChanged;
@@ -198,8 +343,11 @@ NTSTATUS CStrIface::SetDeviceMode(const DeviceModeRecord& r, uint32_t* changes) 
       KsRegClose(key);
     }
   }
-  if ((c & (ModeRateChanged | ModeFrameChanged)) && (r.flags & ModeSystemRate) && g_QvWave)
+  if (storeSystemRate && (c & (ModeRateChanged | ModeFrameChanged)) && (r.flags & ModeSystemRate) && g_QvWave)
     g_QvWave->StoreRates(r.rate, static_cast<uint16_t>(r.variSpeed), r.flags & 0xFFFF);
+  // A board that runs no program keeps the record; the program load
+  // applies it.
+  if (!NT_SUCCESS(m_dsp->Probe())) return STATUS_SUCCESS;
   NTSTATUS status = m_dsp->ApplyDeviceMode(false);
   if (!NT_SUCCESS(status)) m_mode = old;
   return status;
@@ -223,6 +371,59 @@ NTSTATUS CStrIface::WriteConfig(uint32_t type, const void* data, uint32_t length
   status = KsRegWriteValue(key, u"DeviceConfig", type, data, length);
   KsRegClose(key);
   return status;
+}
+
+// ---- channel records ---------------------------------------------------------------------
+
+void CStrIface::SetChannelValues(uint32_t channel, uint16_t v0, uint16_t v1) {
+  if (channel >= m_channels) return;
+  m_channelValues[channel][0] = v0;
+  m_channelValues[channel][1] = v1;
+}
+
+void CStrIface::ChannelInfo(qvChannelInfo* info) const {
+  *info = {};
+  info->inputs = info->outputs = m_channels;
+  info->minFrames = QvMinFrames;
+  info->maxFrames = QvMaxFrames;
+  info->stepFrames = QvFrameStep;
+  info->programWord[0] = m_programValues[0];
+  info->programWord[1] = m_programValues[1];
+  info->sampleRate = m_mode.rate;
+  info->variSpeed = static_cast<uint16_t>(m_mode.variSpeed);
+  info->boardId = m_dsp->BoardId();
+}
+
+// GET_CHANNELS: per channel its two 16-bit values.
+NTSTATUS CStrIface::ChannelsIoctl(IRP* irp) {
+  uint32_t out = Stack(irp)->Parameters.DeviceIoControl.OutputBufferLength;
+  uint32_t bytes = m_channels * 4u;
+  if (out < bytes) {
+    irp->IoStatus.Information = bytes;
+    return STATUS_BUFFER_TOO_SMALL;
+  }
+  std::memcpy(irp->AssociatedIrp.SystemBuffer, m_channelValues, bytes);
+  irp->IoStatus.Information = bytes;
+  return STATUS_SUCCESS;
+}
+
+// WAVE_MAP on a board: a query answers this board's record; a channel map
+// opens a stream, which the wave streams serve.
+NTSTATUS CStrIface::MapIoctl(IRP* irp) {
+  IO_STACK_LOCATION* s = Stack(irp);
+  uint32_t in = s->Parameters.DeviceIoControl.InputBufferLength;
+  uint32_t out = s->Parameters.DeviceIoControl.OutputBufferLength;
+  const auto* buffer = static_cast<const uint8_t*>(irp->AssociatedIrp.SystemBuffer);
+  if (out && in <= 4) {
+    if (in == 1 && buffer[0] != 0) return STATUS_INVALID_PARAMETER;
+    qvChannelInfo info;
+    ChannelInfo(&info);
+    KsCopyOutput(irp, &info, sizeof info);
+    return STATUS_SUCCESS;
+  }
+  if (in == 0) return STATUS_SUCCESS;  // releases the handle's stream: it has none here
+  NTSTATUS status = QvCheckChannelMap(buffer, in);
+  return NT_SUCCESS(status) ? STATUS_NOT_SUPPORTED : status;
 }
 
 // ---- the generic codes --------------------------------------------------------------------
@@ -287,6 +488,8 @@ NTSTATUS CStrIface::Ioctl(IRP* irp, bool* handled) {
       return STATUS_SUCCESS;
     }
     case IOCTL_QV_DEVICE_MODE: return DeviceModeIoctl(irp);
+    case IOCTL_QV_GET_CHANNELS: return ChannelsIoctl(irp);
+    case IOCTL_QV_WAVE_MAP: return MapIoctl(irp);
     default: *handled = false; return STATUS_SUCCESS;
   }
 }

@@ -8,6 +8,7 @@
 #include "sim/pcidsp/hostif.h"
 
 #include <cstring>
+#include <functional>
 
 namespace {
 constexpr uint32_t ReadWrite = GENERIC_READ | GENERIC_WRITE;
@@ -526,4 +527,164 @@ TEST_F(PciHostTest, CorbelleParametersFromTheOwner) {
   uint8_t mode = 1, back = 0;
   ASSERT_EQ(Ioctl(handle, IOCTL_QV_EXP_SETTING, &mode, 1, &back, 1), STATUS_SUCCESS);
   EXPECT_EQ(back, 1);
+}
+
+// ---- stream starts -----------------------------------------------------------------------------------
+
+namespace {
+// The stream engine's side, recorded; `onReset` runs inside the reset.
+struct RecordingEngine : CStreamEngineLink {
+  std::vector<std::pair<int32_t, int32_t>> resets;
+  int started = 0;
+  bool bound = false;
+  std::function<void()> onReset;
+  void ResetPosition(int32_t in, int32_t out) override {
+    resets.push_back({in, out});
+    if (onReset) onReset();
+  }
+  void FirstStartDone() override { ++started; }
+  bool StreamBound(FILE_OBJECT*) override { return bound; }
+};
+const std::u16string SharedKey = u"\\Registry\\Machine\\Software\\Quorvale\\MultiMedia";
+}  // namespace
+
+TEST_F(PciHostTest, TheFirstStreamResetsThePositionAndClearsTheSampleMemory) {
+  Arrive(BoardIdTvr);
+  km::RegWriteDword(SharedKey, u"MtcInpOffset", 12);
+  km::RegWriteDword(SharedKey, u"MtcOutOffset", uint32_t(-7));
+  CStrIface* s = Dsp()->Stream();
+  RecordingEngine engine;
+  s->SetEngine(&engine);
+  uint8_t* memory = s->BlockMemory(0);
+  ASSERT_NE(memory, nullptr);
+  EXPECT_EQ(s->BlockRecord(0).busAddress, s->CommonBufferAddress());
+  EXPECT_EQ(s->BlockRecord(0).channels, 16u);
+  std::memset(memory, 0x5A, CStrIface::BlockBytes);
+  ASSERT_NE(s->Scratch(), nullptr);
+
+  EXPECT_EQ(s->StreamStart(0, 0), STATUS_SUCCESS);
+  EXPECT_EQ(engine.resets, (std::vector<std::pair<int32_t, int32_t>>{{12, -7}}));
+  EXPECT_EQ(engine.started, 1);
+  EXPECT_EQ(memory[0], 0) << "the sample memory is cleared";
+  EXPECT_EQ(memory[CStrIface::BlockBytes - 1], 0);
+  EXPECT_EQ(CStrIface::FirstBoard(), s);
+  std::memset(memory, 0x5A, 16);
+  EXPECT_EQ(s->StreamStart(0, 1), STATUS_SUCCESS);
+  EXPECT_EQ(engine.resets.size(), 1u) << "only the first start resets";
+  EXPECT_EQ(memory[0], 0x5A);
+  EXPECT_EQ(s->StreamStop(0, 1), STATUS_SUCCESS);
+  EXPECT_EQ(s->StreamStop(0, 0), STATUS_SUCCESS);
+  EXPECT_EQ(CStrIface::FirstBoard(), nullptr);
+
+  // A first start on a board that runs no program changes nothing.
+  Ioctl(handle, IOCTL_QV_BOOT);
+  EXPECT_EQ(s->StreamStart(0, 0), STATUS_DEVICE_NOT_READY);
+  EXPECT_EQ(s->RunningStreams(), 0u);
+  EXPECT_EQ(engine.started, 1);
+  EXPECT_EQ(CStrIface::FirstBoard(), nullptr);
+  s->SetEngine(nullptr);
+}
+
+TEST_F(PciHostTest, TheFirstStartReadsTheSystemRateAndTheStoredMode) {
+  Arrive(BoardIdTvr);
+  ASSERT_NE(g_QvWave, nullptr);
+  g_QvWave->StoreRates(48000, 0, 30000);
+  CStrIface* s = Dsp()->Stream();
+  hi->commands.clear();
+  EXPECT_EQ(s->StreamStart(0, 0), STATUS_SUCCESS);
+  EXPECT_EQ(s->Mode().rate, 48000u);
+  EXPECT_EQ(s->Mode().flags & 0xFFFF, 30000u);
+  auto rates = Of(*hi, 10);
+  ASSERT_EQ(rates.size(), 1u) << "the new rate went to the board before the stream started";
+  EXPECT_EQ(rates[0].words[0], 48000u);
+  EXPECT_EQ(s->StreamStop(0, 0), STATUS_SUCCESS);
+  hi->commands.clear();
+  EXPECT_EQ(s->StreamStart(0, 0), STATUS_SUCCESS);
+  EXPECT_TRUE(Of(*hi, 10).empty()) << "an unchanged mode sends nothing";
+  EXPECT_EQ(s->StreamStop(0, 0), STATUS_SUCCESS);
+}
+
+TEST_F(PciHostTest, AFirstStartServesTheBoardWhoseStreamsRunFirst) {
+  Arrive(BoardIdTvr);
+  // A second Tavrion beside the first.
+  simpcidsp::HostInterface hi2(BoardIdTvr);
+  simbus::DeviceNode node = simbus::PciNode(Identity(BoardIdTvr), 2);
+  simbus::Place(simbus::ResKind::Memory, node.resources[0].start, node.resources[0].length, &hi2);
+  km::Arrival a = KernelTest::Arrive(node);
+  ASSERT_EQ(a.startStatus, STATUS_SUCCESS);
+  UmHandle h2 = 0;
+  ASSERT_EQ(UmOpen("\\\\.\\Qvtvr1", ReadWrite, ShareAll, &h2), STATUS_SUCCESS);
+  Ioctl(h2, IOCTL_QV_ATTACH);
+  std::vector<uint8_t> image = simpcidsp::BootImageBytes(BoardIdTvr, Firmware);
+  ASSERT_EQ(Ioctl(h2, IOCTL_QV_BOOT, image.data(), uint32_t(image.size())), STATUS_SUCCESS);
+  CStrIface* first = Dsp()->Stream();
+  CStrIface* second = static_cast<CPciBoardDevice*>(Board(u"\\Device\\Qvtvr1"))->Dsp()->Stream();
+
+  // Either board may be the one whose streams run first: the locks are
+  // taken in one order whichever it is.
+  struct Round {
+    CStrIface *runs, *starts;
+    simpcidsp::HostInterface *runsHi, *startsHi;
+  };
+  for (Round r : {Round{first, second, hi.get(), &hi2}, Round{second, first, &hi2, hi.get()}}) {
+    ASSERT_EQ(r.runs->StreamStart(0, 0), STATUS_SUCCESS);
+    EXPECT_EQ(CStrIface::FirstBoard(), r.runs);
+    r.runsHi->commands.clear();
+    RecordingEngine engine;
+    size_t servedBefore = 0;
+    engine.onReset = [&] { servedBefore = Of(*r.runsHi, 4).size(); };
+    r.starts->SetEngine(&engine);
+    ASSERT_EQ(r.starts->StreamStart(0, 1), STATUS_SUCCESS);
+    EXPECT_EQ(servedBefore, 1u) << "the running board got its word again before this one started";
+    EXPECT_EQ(Of(*r.runsHi, 4)[0].words[0], 2u);
+    EXPECT_EQ(Of(*r.startsHi, 4).back().words[0], 1u);
+    EXPECT_EQ(CStrIface::FirstBoard(), r.runs);
+    r.starts->SetEngine(nullptr);
+    EXPECT_EQ(r.starts->StreamStop(0, 1), STATUS_SUCCESS);
+    EXPECT_EQ(r.runs->StreamStop(0, 0), STATUS_SUCCESS);
+  }
+  UmClose(h2);
+  RemoveNode(a.pdo);
+  simbus::Unplace(&hi2);
+}
+
+TEST_F(PciHostTest, ChannelRecordsAndTheBoardsChannelInfo) {
+  Arrive(BoardIdMio, true, 6);
+  CStrIface* s = Dsp()->Stream();
+  s->SetChannelValues(5, 0x1234, 0x5678);
+  s->SetChannelValues(6, 1, 1);  // beyond the board's channels: ignored
+  uint16_t values[8][2] = {};
+  uint32_t got = 0;
+  EXPECT_EQ(Ioctl(handle, IOCTL_QV_GET_CHANNELS, nullptr, 0, values, 20, &got), STATUS_BUFFER_TOO_SMALL);
+  ASSERT_EQ(Ioctl(handle, IOCTL_QV_GET_CHANNELS, nullptr, 0, values, sizeof values, &got), STATUS_SUCCESS);
+  EXPECT_EQ(got, 24u);
+  EXPECT_EQ(values[5][0], 0x1234);
+  EXPECT_EQ(values[5][1], 0x5678);
+
+  qvChannelInfo info{};
+  ASSERT_EQ(Ioctl(handle, IOCTL_QV_WAVE_MAP, nullptr, 0, &info, sizeof info, &got), STATUS_SUCCESS);
+  EXPECT_EQ(got, 36u);
+  EXPECT_EQ(info.firstInput, 0);
+  EXPECT_EQ(info.inputs, 6);
+  EXPECT_EQ(info.outputs, 6);
+  EXPECT_EQ(info.minFrames, 128u);
+  EXPECT_EQ(info.maxFrames, 0x100000u);
+  EXPECT_EQ(info.sampleRate, s->Mode().rate);
+  EXPECT_EQ(info.boardId, uint32_t(BoardIdMio));
+  uint8_t zero = 0, one = 1;
+  EXPECT_EQ(Ioctl(handle, IOCTL_QV_WAVE_MAP, &zero, 1, &info, sizeof info), STATUS_SUCCESS);
+  EXPECT_EQ(Ioctl(handle, IOCTL_QV_WAVE_MAP, &one, 1, &info, sizeof info), STATUS_INVALID_PARAMETER);
+}
+
+TEST_F(PciHostTest, ALoadIsRefusedWhileAStreamIsBoundToTheHandle) {
+  Arrive(BoardIdTvr);
+  RecordingEngine engine;
+  engine.bound = true;
+  Dsp()->Stream()->SetEngine(&engine);
+  std::vector<uint8_t> program = simpcidsp::LoadImage(Firmware, 1, 2);
+  EXPECT_EQ(Ioctl(handle, IOCTL_QV_LOAD, program.data(), uint32_t(program.size())), STATUS_DEVICE_BUSY);
+  EXPECT_TRUE(Of(*hi, 1).empty()) << "nothing reached the board";
+  engine.bound = false;
+  EXPECT_EQ(Ioctl(handle, IOCTL_QV_LOAD, program.data(), uint32_t(program.size())), STATUS_SUCCESS);
+  Dsp()->Stream()->SetEngine(nullptr);
 }
