@@ -3,6 +3,7 @@
 #include "kernel/pciboard.h"
 #include "kernel/striface.h"
 
+#include <cstring>
 #include <new>
 
 const GUID GUID_QvWdmInterface = {0xAD2EC378, 0x222B, 0x43A9, {0xA6, 0xB7, 0x1A, 0xE0, 0x16, 0xA2, 0x62, 0x3B}};
@@ -72,9 +73,55 @@ NTSTATUS CBoardDnv::BoardRequest(IRP* irp) {
   }
 }
 
-// The Dunvell's controller has its own command protocol: the host
-// interface's boot does not apply to it.
-NTSTATUS CBoardDnv::Boot(const void*, uint32_t) { return STATUS_NOT_SUPPORTED; }
+// The Dunvell's start as far as the interrupt frame goes: the stream
+// stopped, the state DPC set up and the interrupt connected. Its
+// controller's identification and clock belong to its own protocol.
+NTSTATUS CBoardDnv::Start(const HwRegs& regs, const HwRegs&) {
+  if (!regs.base) return STATUS_DEVICE_CONFIGURATION_ERROR;
+  NTSTATUS status = CDspDevice::Start(regs, HwRegs{});
+  if (!NT_SUCCESS(status)) return status;
+  HwWrite32(Registers(), StreamBlocks, 16);
+  HwWrite32(Registers(), InterruptStatus, 0);
+  if (!DpcsReady()) InitBoardDpcs();
+  auto* board = static_cast<CBoardDevice*>(Device());
+  if (board && !board->ConnectBoardInterrupt(BoardIsrDnv, this)) return STATUS_DEVICE_CONFIGURATION_ERROR;
+  return STATUS_SUCCESS;
+}
+
+void CBoardDnv::Stop() {
+  if (Registers().base) {
+    HwWrite32(Registers(), InterruptStatus, 0);
+    HwWrite32(Registers(), Control, 0x2000);
+    HwWrite32(Registers(), StreamBlocks, 0);
+  }
+  CPciDsp::Stop();
+}
+
+// A controller flash image is recognised by its mark; a DSP image must hold
+// words 4 and 5 whole and be meant for this board. Neither the flash
+// download nor a DSP boot is possible without the controller's protocol,
+// and a board without DSPs takes no DSP image.
+NTSTATUS CBoardDnv::Boot(const void* image, uint32_t length) {
+  if (!Registers().base) return STATUS_DEVICE_NOT_READY;
+  constexpr uint32_t FlashLength = 746219, FlashMarkAt = 746214;
+  constexpr uint16_t FlashMark = 0xDBEB;
+  if (!image || !length) {
+    SetProgramWord(0);
+    HwWrite32(Registers(), Control, 0x4000);
+    return STATUS_SUCCESS;
+  }
+  const auto* bytes = static_cast<const uint8_t*>(image);
+  if (length > FlashLength) {
+    uint16_t mark;
+    std::memcpy(&mark, bytes + FlashMarkAt, 2);
+    if (mark == FlashMark) return STATUS_NOT_SUPPORTED;
+  }
+  uint32_t words[6];
+  if (length < sizeof words) return STATUS_INVALID_USER_BUFFER;
+  std::memcpy(words, bytes, sizeof words);
+  if (words[5] != BoardId()) return STATUS_INVALID_USER_BUFFER;
+  return STATUS_NOT_SUPPORTED;
+}
 
 uint32_t CBoardDnv::DspCount() const {
   return m_dspCountByte > NoDsps && m_dspCountByte <= NoDsps + 4 ? m_dspCountByte - NoDsps : 0;

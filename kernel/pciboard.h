@@ -59,12 +59,22 @@ class CPciDsp : public CDspDevice {
   // Connects the board's interrupt; the state DPC and the second DPC.
   void InitBoardDpcs();
   static bool BoardIsr(KINTERRUPT* interrupt, void* context);
+  static bool BoardIsrDnv(KINTERRUPT* interrupt, void* context);
   static void BoardDpc(KDPC* dpc, void* context, void* arg1, void* arg2);
   CStrIface* Stream() const { return m_stream; }
   void WriteHostCommand(uint32_t value);
   NTSTATUS Stall(uint32_t start) const { return StallCheck(start); }
   void ArmSecondDpc() { m_armSecond = true; }
   int64_t LastInterrupt() const { return m_lastInterrupt; }
+  // The stream positions a board's interrupt took from its registers (the
+  // Dunvell's), in 24-bit counters; the stream engine reads them in its
+  // interrupt step.
+  struct BoardPositions {
+    uint32_t input, inputBase;
+    uint32_t output, outputBase;
+    uint32_t third;
+  };
+  const volatile BoardPositions& Positions() const { return m_positions; }
 
  protected:
   // The command a pass-through carries, on the worker: BufferCommand.
@@ -83,9 +93,11 @@ class CPciDsp : public CDspDevice {
                          uint32_t capacity = 0, uint32_t* replied = nullptr);
 
   CStrIface* m_stream = nullptr;
+  bool DpcsReady() const { return m_dpcsReady; }
 
  private:
   NTSTATUS WaitRoom(uint32_t start, uint32_t done, uint32_t* doneOut);
+  volatile BoardPositions m_positions{};
   KDPC m_stateDpc{};
   KDPC m_secondDpc{};
   bool m_dpcsReady = false;
@@ -197,8 +209,13 @@ class CBoardMio : public CBoardTvr {
 class CBoardDnv : public CPciDsp {
  public:
   explicit CBoardDnv(CDspBoardDevice* device) : CPciDsp(device, BoardIdDnv) {}
+  NTSTATUS Start(const HwRegs& regs, const HwRegs& board) override;
+  void Stop() override;
   NTSTATUS Probe() override;
   NTSTATUS Boot(const void* image, uint32_t length) override;
+  // Registers of the Dunvell's controller interface.
+  static constexpr uint32_t InputPosition = 16, OutputPosition = 20, ThirdPosition = 24;
+  static constexpr uint32_t StreamBlocks = 36, Control = 40, InterruptStatus = 52;
   NTSTATUS NotOwner(uint32_t code, bool otherOwner) const override;
 
  protected:

@@ -40,7 +40,6 @@ NTSTATUS CPciDsp::Start(const HwRegs& regs, const HwRegs&) {
   if (!regs.base) return STATUS_DEVICE_CONFIGURATION_ERROR;
   NTSTATUS status = CDspDevice::Start(regs, HwRegs{});
   if (!NT_SUCCESS(status)) return status;
-  if (BoardId() == BoardIdDnv) return STATUS_SUCCESS;
   auto* board = static_cast<CBoardDevice*>(Device());
   if (board && board->Pdo()) {
     uint8_t latency = 0x40;
@@ -425,6 +424,28 @@ bool CPciDsp::BoardIsr(KINTERRUPT*, void* context) {
   uint8_t state = self->InterruptStep();
   HwWrite32(self->Registers(), HostCommand, HcvrAck);
   KeQuerySystemTime(&self->m_lastInterrupt);
+  if (state && state != self->m_lastState) {
+    self->m_lastState = state;
+    KeInsertQueueDpc(&self->m_stateDpc, self, nullptr);
+  }
+  return true;
+}
+
+// The Dunvell's interrupt: its status word says whether it interrupted; the
+// stream positions come from its registers (the output and third counters
+// in 4-byte units, kept to 24 bits).
+bool CPciDsp::BoardIsrDnv(KINTERRUPT*, void* context) {
+  auto* self = static_cast<CPciDsp*>(context);
+  const HwRegs& r = self->Registers();
+  if (!(HwRead32(r, CBoardDnv::InterruptStatus) & 1)) return false;
+  uint32_t input = HwRead32(r, CBoardDnv::InputPosition) & 0xFFFFFF;
+  uint32_t output = (HwRead32(r, CBoardDnv::OutputPosition) * 4) & 0xFFFFFF;
+  uint32_t third = (HwRead32(r, CBoardDnv::ThirdPosition) * 4) & 0xFFFFFF;
+  self->m_positions.input = self->m_positions.inputBase = input;
+  self->m_positions.output = self->m_positions.outputBase = output;
+  self->m_positions.third = third;
+  KeQuerySystemTime(&self->m_lastInterrupt);
+  uint8_t state = self->InterruptStep();
   if (state && state != self->m_lastState) {
     self->m_lastState = state;
     KeInsertQueueDpc(&self->m_stateDpc, self, nullptr);

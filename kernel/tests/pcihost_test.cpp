@@ -688,3 +688,68 @@ TEST_F(PciHostTest, ALoadIsRefusedWhileAStreamIsBoundToTheHandle) {
   EXPECT_EQ(Ioctl(handle, IOCTL_QV_LOAD, program.data(), uint32_t(program.size())), STATUS_SUCCESS);
   Dsp()->Stream()->SetEngine(nullptr);
 }
+
+// ---- the Dunvell's interrupt and image check ------------------------------------------------------------
+
+namespace {
+// The Dunvell's registers as plain words.
+struct DunvellRegisters : simbus::RegisterDevice {
+  uint32_t words[32] = {};
+  uint32_t Read(uint32_t offset, uint32_t) override { return offset / 4 < 32 ? words[offset / 4] : 0; }
+  void Write(uint32_t offset, uint32_t, uint32_t value) override {
+    if (offset / 4 < 32) words[offset / 4] = value;
+  }
+};
+}  // namespace
+
+TEST_F(PciHostTest, TheDunvellInterruptTakesTheStreamPositionsFromItsRegisters) {
+  ASSERT_EQ(Load(), STATUS_SUCCESS);
+  DunvellRegisters regs;
+  simbus::DeviceNode node = simbus::PciNode({0x1556, 0x1101, 0, 0}, 1);
+  simbus::Place(simbus::ResKind::Memory, node.resources[0].start, node.resources[0].length, &regs);
+  km::Arrival a = KernelTest::Arrive(node);
+  ASSERT_EQ(a.startStatus, STATUS_SUCCESS);
+  pdo = a.pdo;
+  CPciDsp* dsp = static_cast<CPciBoardDevice*>(Board(u"\\Device\\Qvdnv0"))->Dsp();
+  EXPECT_EQ(regs.words[CBoardDnv::StreamBlocks / 4], 16u) << "the stream is stopped at start";
+
+  regs.words[CBoardDnv::InputPosition / 4] = 0x1ABCDEF;
+  regs.words[CBoardDnv::OutputPosition / 4] = 0x500001;
+  regs.words[CBoardDnv::ThirdPosition / 4] = 3;
+  km::RaiseInterrupt(node.resources[1].vector + 0x30);
+  EXPECT_EQ(dsp->LastInterrupt(), 0) << "status bit 0 clear: not this board's";
+  EXPECT_EQ(dsp->Positions().input, 0u);
+  regs.words[CBoardDnv::InterruptStatus / 4] = 1;
+  km::RaiseInterrupt(node.resources[1].vector + 0x30);
+  EXPECT_NE(dsp->LastInterrupt(), 0);
+  EXPECT_EQ(dsp->Positions().input, 0xABCDEFu);
+  EXPECT_EQ(dsp->Positions().inputBase, 0xABCDEFu);
+  EXPECT_EQ(dsp->Positions().output, 0x400004u) << "4-byte units, 24 bits";
+  EXPECT_EQ(dsp->Positions().outputBase, 0x400004u);
+  EXPECT_EQ(dsp->Positions().third, 12u);
+
+  ASSERT_EQ(UmOpen("\\\\.\\Qvdnv0", ReadWrite, ShareAll, &handle), STATUS_SUCCESS);
+  ASSERT_EQ(Ioctl(handle, IOCTL_QV_ATTACH), STATUS_SUCCESS) << "a board without DSPs is ready";
+  std::vector<uint8_t> good = simpcidsp::BootImageBytes(BoardIdDnv, Firmware);
+  std::vector<uint8_t> other = simpcidsp::BootImageBytes(BoardIdTvr, Firmware);
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> image;
+    NTSTATUS status;
+  };
+  const Case cases[] = {
+      {"20 bytes cannot hold word 5", std::vector<uint8_t>(good.begin(), good.begin() + 20), STATUS_INVALID_USER_BUFFER},
+      {"23 bytes neither", std::vector<uint8_t>(good.begin(), good.begin() + 23), STATUS_INVALID_USER_BUFFER},
+      {"another board's image", other, STATUS_INVALID_USER_BUFFER},
+      {"a DSP image on a board without DSPs", good, STATUS_NOT_SUPPORTED},
+      {"no image: reset", {}, STATUS_SUCCESS},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(Ioctl(handle, IOCTL_QV_BOOT, c.image.data(), uint32_t(c.image.size())), c.status) << c.what;
+  UmClose(handle);
+  handle = 0;
+  RemoveNode(pdo);
+  pdo = nullptr;
+  EXPECT_EQ(regs.words[CBoardDnv::Control / 4], 0x2000u) << "stopped";
+  simbus::Unplace(&regs);
+}
