@@ -66,6 +66,10 @@ NTSTATUS RunEntry(QvStartRecord* r, const UNICODE_STRING* registryPath) {
   PsGetVersion(&major, nullptr, nullptr, nullptr);
   g_QvMajorVersion = major;
   KsClockStart();
+  // NT 4 has none of the resolved routines and calls its DMA through the
+  // record.
+  g_KsRoutines = {};
+  KsBuildDmaOperations(major < 5);
   // The registry path's length plus 26 bytes: "\Parameters" and a zero.
   r->parametersPath = KsStringAlloc(static_cast<uint16_t>((registryPath->Length + 26) / 2), true);
   KsStringAppend(r->parametersPath, registryPath);

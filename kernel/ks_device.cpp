@@ -208,17 +208,40 @@ DMA_ADAPTER* KsGetDmaAdapter(DEVICE_OBJECT* pdo, uint32_t pages) {
   return HalGetAdapter(&d, &mapRegisters);
 }
 
+DMA_OPERATIONS g_KsDmaOperations;
+
+void KsBuildDmaOperations(bool nt4) {
+  g_KsDmaOperations = {};
+  if (!nt4) return;
+  DMA_OPERATIONS& o = g_KsDmaOperations;
+  o.Size = sizeof(DMA_OPERATIONS);
+  o.PutDmaAdapter = IoFreeAdapterChannel;
+  o.AllocateCommonBuffer = HalAllocateCommonBuffer;
+  o.FreeCommonBuffer = HalFreeCommonBuffer;
+  o.AllocateAdapterChannel = IoAllocateAdapterChannel;
+  o.FlushAdapterBuffers = IoFlushAdapterBuffers;
+  o.FreeAdapterChannel = IoFreeAdapterChannel;
+  o.FreeMapRegisters = IoFreeMapRegisters;
+  o.MapTransfer = IoMapTransfer;
+}
+
+namespace {
+const DMA_OPERATIONS* Operations(DMA_ADAPTER* adapter) {
+  return g_KsDmaOperations.Size ? &g_KsDmaOperations : adapter->DmaOperations;
+}
+}  // namespace
+
 void KsPutDmaAdapter(DMA_ADAPTER* adapter) {
-  if (adapter) adapter->DmaOperations->PutDmaAdapter(adapter);
+  if (adapter) Operations(adapter)->PutDmaAdapter(adapter);
 }
 
 void* KsAllocateCommonBuffer(DMA_ADAPTER* adapter, uint32_t length, uint64_t* physical) {
   if (!adapter) return nullptr;
-  void* p = adapter->DmaOperations->AllocateCommonBuffer(adapter, length, physical, false);
+  void* p = Operations(adapter)->AllocateCommonBuffer(adapter, length, physical, false);
   if (p) std::memset(p, 0, length);
   return p;
 }
 
 void KsFreeCommonBuffer(DMA_ADAPTER* adapter, uint32_t length, uint64_t physical, void* address) {
-  if (adapter && address) adapter->DmaOperations->FreeCommonBuffer(adapter, length, physical, address, false);
+  if (adapter && address) Operations(adapter)->FreeCommonBuffer(adapter, length, physical, address, false);
 }

@@ -242,6 +242,11 @@ void KsPutDmaAdapter(DMA_ADAPTER* adapter);
 // A zero-filled common buffer and its bus address; null when none.
 void* KsAllocateCommonBuffer(DMA_ADAPTER* adapter, uint32_t length, uint64_t* physical);
 void KsFreeCommonBuffer(DMA_ADAPTER* adapter, uint32_t length, uint64_t physical, void* address);
+// NT 4: the DMA operations record that the calls above go through in place
+// of an adapter's own operations (the HAL's adapters bring none). Built on
+// NT 4, cleared (size 0) on Plug and Play kernels.
+extern DMA_OPERATIONS g_KsDmaOperations;
+void KsBuildDmaOperations(bool nt4);
 // Finds the routines in the kernel image's exports; STATUS_PROCEDURE_NOT_FOUND
 // when the kernel module or any routine is missing (the table is then cleared).
 NTSTATUS KsResolveRoutines();

@@ -625,13 +625,30 @@ struct DEVICE_DESCRIPTION {
   uint32_t MaximumLength;
 };
 struct DMA_ADAPTER;
+enum IO_ALLOCATION_ACTION { KeepObject = 1, DeallocateObject = 2, DeallocateObjectKeepRegisters = 3 };
+using DRIVER_CONTROL = IO_ALLOCATION_ACTION (*)(DEVICE_OBJECT* device, IRP* irp, void* mapRegisterBase,
+                                                void* context);
+// The adapter's operations, thirteen entries in the platform's order.
 struct DMA_OPERATIONS {
   uint32_t Size;
   void (*PutDmaAdapter)(DMA_ADAPTER* adapter);
   void* (*AllocateCommonBuffer)(DMA_ADAPTER* adapter, uint32_t length, uint64_t* physical, bool cacheEnabled);
   void (*FreeCommonBuffer)(DMA_ADAPTER* adapter, uint32_t length, uint64_t physical, void* address,
                            bool cacheEnabled);
+  NTSTATUS (*AllocateAdapterChannel)(DMA_ADAPTER* adapter, DEVICE_OBJECT* device, uint32_t mapRegisters,
+                                     DRIVER_CONTROL routine, void* context);
+  bool (*FlushAdapterBuffers)(DMA_ADAPTER* adapter, MDL* mdl, void* mapRegisterBase, void* virtualAddress,
+                              uint32_t length, bool writeToDevice);
+  void (*FreeAdapterChannel)(DMA_ADAPTER* adapter);
+  void (*FreeMapRegisters)(DMA_ADAPTER* adapter, void* mapRegisterBase, uint32_t count);
+  uint64_t (*MapTransfer)(DMA_ADAPTER* adapter, MDL* mdl, void* mapRegisterBase, void* virtualAddress,
+                          uint32_t* length, bool writeToDevice);
+  uint32_t (*GetDmaAlignment)(DMA_ADAPTER* adapter);
+  uint32_t (*ReadDmaCounter)(DMA_ADAPTER* adapter);
+  void* GetScatterGatherList;
+  void* PutScatterGatherList;
 };
+static_assert(sizeof(void*) != 4 || sizeof(DMA_OPERATIONS) == 52, "thirteen entries of 4 bytes");
 struct DMA_ADAPTER {
   uint16_t Version;
   uint16_t Size;
@@ -643,6 +660,16 @@ DMA_ADAPTER* HalGetAdapter(DEVICE_DESCRIPTION* description, uint32_t* mapRegiste
 void* HalAllocateCommonBuffer(DMA_ADAPTER* adapter, uint32_t length, uint64_t* physical, bool cacheEnabled);
 void HalFreeCommonBuffer(DMA_ADAPTER* adapter, uint32_t length, uint64_t physical, void* address,
                          bool cacheEnabled);
+// The adapter-channel routines of NT 4. The simulated HAL keeps an adapter
+// only as long as its channel: freeing the channel releases it.
+NTSTATUS IoAllocateAdapterChannel(DMA_ADAPTER* adapter, DEVICE_OBJECT* device, uint32_t mapRegisters,
+                                  DRIVER_CONTROL routine, void* context);
+bool IoFlushAdapterBuffers(DMA_ADAPTER* adapter, MDL* mdl, void* mapRegisterBase, void* virtualAddress,
+                           uint32_t length, bool writeToDevice);
+void IoFreeAdapterChannel(DMA_ADAPTER* adapter);
+void IoFreeMapRegisters(DMA_ADAPTER* adapter, void* mapRegisterBase, uint32_t count);
+uint64_t IoMapTransfer(DMA_ADAPTER* adapter, MDL* mdl, void* mapRegisterBase, void* virtualAddress,
+                       uint32_t* length, bool writeToDevice);
 
 // ---- legacy resources ---------------------------------------------------
 

@@ -74,6 +74,24 @@ void HalFreeCommonBuffer(DMA_ADAPTER* adapter, uint32_t length, uint64_t physica
   Free(adapter, length, physical, address, cacheEnabled);
 }
 
+// Bus-master boards use common buffers only: a channel is granted at once
+// and a transfer maps nothing.
+NTSTATUS IoAllocateAdapterChannel(DMA_ADAPTER*, DEVICE_OBJECT* device, uint32_t, DRIVER_CONTROL routine,
+                                  void* context) {
+  if (routine) routine(device, nullptr, nullptr, context);
+  return STATUS_SUCCESS;
+}
+
+bool IoFlushAdapterBuffers(DMA_ADAPTER*, MDL*, void*, void*, uint32_t, bool) { return true; }
+
+void IoFreeAdapterChannel(DMA_ADAPTER* adapter) {
+  if (adapter) Put(adapter);
+}
+
+void IoFreeMapRegisters(DMA_ADAPTER*, void*, uint32_t) {}
+
+uint64_t IoMapTransfer(DMA_ADAPTER*, MDL*, void*, void*, uint32_t*, bool) { return 0; }
+
 namespace km {
 size_t DmaAdapterCount() {
   std::lock_guard<std::mutex> lk(g_dmaLock);

@@ -448,6 +448,7 @@ TEST_F(PciHostTest, CorbelleBootIsTriedFiveTimesWhileTheFirmwareRefusesItsStart)
 
 TEST_F(PciHostTest, TheRunningStreamProgramTakesCommandsInTheSharedMailbox) {
   Arrive(BoardIdMio);
+  EXPECT_EQ(g_KsDmaOperations.Size, 0u) << "Plug and Play kernels use the adapters' own operations";
   EXPECT_EQ(km::CommonBufferCount(), 1u);
   ASSERT_TRUE(hi->StreamProgram());
   EXPECT_EQ(hi->CommonBuffer(), Dsp()->Stream()->CommonBufferAddress()) << "command 0 gave the bus address";

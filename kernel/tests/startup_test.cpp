@@ -243,3 +243,28 @@ TEST_F(LegacyTest, ShortConfigurationReadIsNoBoard) {
   simbus::AddPciBoard(0, 2, TavrionId(), 0xE0000000, 0, 11).readableBytes = 32;
   EXPECT_EQ(Load(), STATUS_NO_SUCH_DEVICE);
 }
+
+TEST_F(LegacyTest, BoardsTakeTheirCommonBufferThroughTheDmaOperationsRecord) {
+  simbus::AddPciBoard(1, 3, TavrionId(), 0xE0000000, 0, 11);
+  ASSERT_EQ(Load(), STATUS_SUCCESS);
+  const DMA_OPERATIONS& o = g_KsDmaOperations;
+  EXPECT_EQ(o.Size, sizeof(DMA_OPERATIONS));
+  EXPECT_EQ(o.PutDmaAdapter, &IoFreeAdapterChannel);
+  EXPECT_EQ(o.AllocateCommonBuffer, &HalAllocateCommonBuffer);
+  EXPECT_EQ(o.FreeCommonBuffer, &HalFreeCommonBuffer);
+  EXPECT_EQ(o.AllocateAdapterChannel, &IoAllocateAdapterChannel);
+  EXPECT_EQ(o.FlushAdapterBuffers, &IoFlushAdapterBuffers);
+  EXPECT_EQ(o.FreeAdapterChannel, &IoFreeAdapterChannel);
+  EXPECT_EQ(o.FreeMapRegisters, &IoFreeMapRegisters);
+  EXPECT_EQ(o.MapTransfer, &IoMapTransfer);
+  EXPECT_EQ(o.GetDmaAlignment, nullptr);
+  EXPECT_EQ(o.ReadDmaCounter, nullptr);
+  EXPECT_EQ(o.GetScatterGatherList, nullptr);
+  EXPECT_EQ(o.PutScatterGatherList, nullptr);
+  EXPECT_EQ(km::DmaAdapterCount(), 1u) << "from the HAL, without a device node";
+  EXPECT_EQ(km::CommonBufferCount(), 1u);
+  km::UnloadDriver(driver);
+  driver = nullptr;
+  EXPECT_EQ(km::CommonBufferCount(), 0u);
+  EXPECT_EQ(km::DmaAdapterCount(), 0u) << "put back through the record";
+}
