@@ -243,6 +243,14 @@ NTSTATUS CBoardTv2::GetParam(IRP* irp) {
   uint32_t lock = status[0] & 0xF;
   // Lock states 0, 9 and 12 report no valid clock.
   if (lock == 0 || lock == 9 || lock == 12) status[0] &= ~0x10u;
+  // The second status word has a bit per clock source that lost its
+  // signal; the sources the stored words select are re-armed.
+  uint32_t expected = (1u << ((m_clock[0] >> 8) & 0xF)) | (1u << ((m_clock[1] >> 8) & 0xF));
+  uint32_t rearm = status[1] & expected & 0xFFFF;
+  if (rearm) {
+    s = StreamCommand(ClockCommandCode, &rearm, 1);
+    if (!NT_SUCCESS(s)) return s;
+  }
   uint32_t out[4] = {status[0], status[1], status[2], m_last[0]};
   uint32_t bytes = OutLength(irp) < 16 ? OutLength(irp) / 4 * 4 : 16;
   std::memcpy(Buffer(irp), out, bytes);

@@ -417,6 +417,22 @@ TEST_F(PciHostTest, SecondGenerationClockWords) {
   EXPECT_EQ(Ioctl(handle, IOCTL_QV_GET_PARAM, nullptr, 0, status, 2, &got), STATUS_BUFFER_TOO_SMALL);
   EXPECT_EQ(Ioctl(handle, IOCTL_QV_GET_PARAM, nullptr, 0, status, 16, &got), STATUS_SUCCESS);
   EXPECT_EQ(got, 16u);
+  EXPECT_EQ(hi->clockWords.size(), 4u);
+
+  // Lost clocks that the stored words select (sources 4 and 5) are re-armed
+  // by one word; another lost clock is left alone.
+  uint32_t sources[2] = {0x000400, 0x000500};
+  ASSERT_EQ(Ioctl(handle, IOCTL_QV_SET_PARAM, sources, 8), STATUS_SUCCESS);
+  hi->status[1] = (1u << 5) | (1u << 7);
+  hi->commands.clear();
+  ASSERT_EQ(Ioctl(handle, IOCTL_QV_GET_PARAM, nullptr, 0, status, 16, &got), STATUS_SUCCESS);
+  auto rearm = Of(*hi, 11);
+  ASSERT_EQ(rearm.size(), 1u);
+  EXPECT_EQ(rearm[0].words, std::vector<uint32_t>{1u << 5});
+  EXPECT_EQ(hi->status[1], 1u << 7);
+  hi->commands.clear();
+  ASSERT_EQ(Ioctl(handle, IOCTL_QV_GET_PARAM, nullptr, 0, status, 16, &got), STATUS_SUCCESS);
+  EXPECT_TRUE(Of(*hi, 11).empty());
 }
 
 TEST_F(PciHostTest, ExpansionQuerySpreadsTheValueAndChecksTheAnswer) {

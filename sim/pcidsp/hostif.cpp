@@ -227,8 +227,20 @@ void HostInterface::Execute(const Command& c) {
       Reply(c, {extAnswer ? extAnswer(w) : w});
       break;
     }
+    case 10:
+      if (c.words.size() >= 3) rateWords.assign(c.words.begin(), c.words.begin() + 3);
+      Reply(c, {});
+      break;
+    case 11:
+      // Four clock words, or one word that re-arms the lost clocks it names.
+      if (c.words.size() == 1)
+        status[1] &= ~c.words[0];
+      else
+        clockWords = c.words;
+      Reply(c, {});
+      break;
     case 12: Reply(c, {m_boardId, m_firmware, 16, 0}); break;
-    default: Reply(c, {}); break;  // 3, 4, 5, 6, 10, 11
+    default: Reply(c, {}); break;  // 3, 4, 5, 6
   }
 }
 

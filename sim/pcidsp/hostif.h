@@ -62,7 +62,11 @@ class HostInterface : public simbus::RegisterDevice {
   uint32_t DspMemory(uint32_t address) const { return address < MemoryWords ? m_memory[address] : 0; }
   size_t Pending() const { return m_rx.size(); }
 
-  // Replies: status words of command 2, the converter's reply to its poll,
+  // The second-generation Tavrion's clock: the last rate words (command 10)
+  // and clock words (command 11).
+  std::vector<uint32_t> rateWords, clockWords;
+  // Replies: status words of command 2 (word 1: a bit per clock source that
+  // lost its signal), the converter's reply to its poll,
   // and an answer of command 9 (default: the word sent back).
   uint32_t status[3] = {};
   std::vector<uint32_t> converterReply;
