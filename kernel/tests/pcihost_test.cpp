@@ -277,10 +277,10 @@ TEST_F(PciHostTest, TheInterruptIgnoresOtherBoardsAndQueuesTheDpcOnlyOnAChange) 
 
 TEST_F(PciHostTest, TheConnectedInterruptServesOnlyItsOwnBoard) {
   Arrive(BoardIdTvr);
-  km::RaiseInterrupt(vector + 0x30);  // a foreign interrupt: this board shows no request
-  EXPECT_EQ(Dsp()->LastInterrupt(), 0);
+  hi->interruptLine = [this] { km::RaiseInterrupt(vector + 0x30); };
+  hi->RaiseForeign();
+  EXPECT_EQ(Dsp()->LastInterrupt(), 0) << "this board shows no request";
   hi->RaiseBlock();
-  km::RaiseInterrupt(vector + 0x30);
   EXPECT_FALSE(hi->InterruptPending());
   EXPECT_NE(Dsp()->LastInterrupt(), 0);
 }

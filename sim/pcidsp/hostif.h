@@ -81,8 +81,19 @@ class HostInterface : public simbus::RegisterDevice {
   bool overlong = false;      // the next reply holds more words than asked
   int failBoots = 0;          // the next boots never start running
 
-  // The interrupt: a block raises it; the host acknowledges it.
-  void RaiseBlock() { m_interrupt = true; }
+  // The interrupt: a block raises the request (status bit 6) and fires the
+  // board's line, when one is connected; the request stays until the host
+  // acknowledges it.
+  std::function<void()> interruptLine;
+  void RaiseBlock() {
+    m_interrupt = true;
+    if (interruptLine) interruptLine();
+  }
+  // Fault: the shared line fires for another device; this board requests
+  // nothing.
+  void RaiseForeign() {
+    if (interruptLine) interruptLine();
+  }
   bool InterruptPending() const { return m_interrupt; }
 
  private:
