@@ -1,12 +1,13 @@
 // The simulated host interface of the Tavrion family.
 #include "sim/pcidsp/hostif.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace simpcidsp {
 
 std::vector<uint32_t> BootImage(uint32_t boardId, uint32_t firmware, uint32_t programWords) {
-  std::vector<uint32_t> image = {4 + programWords, 0, 0, 0, firmware, boardId};
+  std::vector<uint32_t> image = {6 + programWords, 2, ImageMark, programWords, firmware, boardId};
   for (uint32_t i = 0; i < programWords; ++i) image.push_back(0x0C0000 + i);
   return image;
 }
@@ -136,12 +137,15 @@ void HostInterface::TakeWord(uint32_t word) {
       return;
     }
     if (m_state == State::Starting) return;
-    // The bootstrap: {count, address, count words}.
+    // The bootstrap: {count, address, count words}; a firmware image,
+    // marked by its second and third words, counts all its words.
     m_in.push_back(word);
-    if (m_in.size() < 2 || m_in.size() < 2 + size_t(m_in[0])) return;
-    if (m_in[0] == 4) {
+    bool image = m_in.size() >= 3 && m_in[1] == 2 && m_in[2] == ImageMark;
+    size_t whole = image ? std::max<size_t>(m_in[0], 6) : (m_in.size() >= 2 ? 2 + size_t(m_in[0]) : 3);
+    if (m_in.size() < whole) return;
+    if (!image) {
       bootstrapPrograms.insert(bootstrapPrograms.end(), m_in.begin(), m_in.end());
-    } else if (m_in.size() >= 6) {
+    } else {
       m_firmware = m_in[4];
       if (failBoots > 0) {
         --failBoots;

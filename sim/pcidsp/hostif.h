@@ -21,8 +21,11 @@ constexpr uint32_t Hctr = 0x10, Hstr = 0x14, Hcvr = 0x18, Data = 0x1C;
 constexpr uint32_t HcvrStart = 0x8000, HcvrAck = 0x806F, HcvrReset = 0x806D, HcvrFlush = 0x806B,
                    HcvrStop = 0x8069, HcvrMailbox = 0x8000;
 
-// A program image the bootstrap takes: {word count after the first two,
-// load address, 0, 0, firmware identifier, board id, program words...}.
+// A firmware image the bootstrap takes: {word count of the whole image, 2,
+// the image mark, program length, firmware identifier, board id, program
+// words...}. Other programs are {word count after the first two, load
+// address, words...}.
+constexpr uint32_t ImageMark = 0x000AF080;
 std::vector<uint32_t> BootImage(uint32_t boardId, uint32_t firmware, uint32_t programWords = 8);
 std::vector<uint8_t> BootImageBytes(uint32_t boardId, uint32_t firmware, uint32_t programWords = 8);
 // A DSP program the loader takes byte by byte: {u32 length, u32 unit
