@@ -155,12 +155,15 @@ NTSTATUS CPciBoardDevice::Start(IRP* irp) {
   return status;
 }
 
-// GET_CHANNELS and the WAVE_MAP query are answered at once, under the
-// board's lock.
+// GET_CHANNELS, the WAVE_MAP query and GET_INFO under 16 bytes are
+// answered at once, under the board's lock.
 NTSTATUS CPciBoardDevice::DispatchCode(IRP* irp, CDspDevice* dsp, bool* handled) {
   *handled = false;
-  uint32_t code = Stack(irp)->Parameters.DeviceIoControl.IoControlCode;
-  if (code != IOCTL_QV_GET_CHANNELS && code != IOCTL_QV_WAVE_MAP) return STATUS_SUCCESS;
+  IO_STACK_LOCATION* s0 = Stack(irp);
+  uint32_t code = s0->Parameters.DeviceIoControl.IoControlCode;
+  bool shortInfo = code == IOCTL_QV_GET_INFO && s0->Parameters.DeviceIoControl.OutputBufferLength >= 4 &&
+                   s0->Parameters.DeviceIoControl.OutputBufferLength < 16;
+  if (code != IOCTL_QV_GET_CHANNELS && code != IOCTL_QV_WAVE_MAP && !shortInfo) return STATUS_SUCCESS;
   dsp->Lock();
   CStrIface* s = static_cast<CPciDsp*>(dsp)->Stream();
   NTSTATUS status = STATUS_SUCCESS;
@@ -175,6 +178,24 @@ void CPciBoardDevice::Stop() {
     g_KsRoutines.IoSetDeviceInterfaceState(&m_mixerLink, false);
   Dsp()->Stop();
   CDspBoardDevice::Stop();
+}
+
+// GET_STATUS: the identity words, and with 16 bytes or more on a running
+// board the status words of command 7 from +12.
+NTSTATUS CPciBoardDevice::Identity(IRP* irp, CDspDevice* dsp) {
+  NTSTATUS status = CDspBoardDevice::Identity(irp, dsp);
+  IO_STACK_LOCATION* s = Stack(irp);
+  uint32_t out = s->Parameters.DeviceIoControl.OutputBufferLength;
+  CStrIface* stream = static_cast<CPciDsp*>(dsp)->Stream();
+  if (!NT_SUCCESS(status) || s->Parameters.DeviceIoControl.IoControlCode != IOCTL_QV_GET_STATUS || out < 16 ||
+      !stream || !NT_SUCCESS(dsp->Probe()))
+    return status;
+  uint32_t words[14] = {}, bytes = 0;
+  status = stream->StatusWords(words, (out - 12) / 4, &bytes);
+  if (!NT_SUCCESS(status)) return status;
+  std::memcpy(static_cast<uint8_t*>(irp->AssociatedIrp.SystemBuffer) + 12, words, bytes);
+  irp->IoStatus.Information = 12 + bytes;
+  return STATUS_SUCCESS;
 }
 
 void CPciBoardDevice::IdentityWords(uint32_t words[3]) const {

@@ -426,6 +426,40 @@ NTSTATUS CStrIface::MapIoctl(IRP* irp) {
   return NT_SUCCESS(status) ? STATUS_NOT_SUPPORTED : status;
 }
 
+// GET_STATUS beyond the identity words: command 7's status words.
+NTSTATUS CStrIface::StatusWords(uint32_t* words, uint32_t capacity, uint32_t* bytes) {
+  *bytes = 0;
+  if (capacity > MailboxWords) capacity = MailboxWords;
+  QvMailbox m{0, words, nullptr, 2, capacity, 0, 7};
+  NTSTATUS status = Command(&m);
+  if (NT_SUCCESS(status)) *bytes = m.replyBytes;
+  return status;
+}
+
+// GET_INFO: the board's four information words; from 16 bytes on, asked
+// afresh by command 12, whose reply words follow from +16.
+NTSTATUS CStrIface::InfoIoctl(IRP* irp) {
+  uint32_t out = Stack(irp)->Parameters.DeviceIoControl.OutputBufferLength;
+  auto* buffer = static_cast<uint8_t*>(irp->AssociatedIrp.SystemBuffer);
+  if (out < sizeof m_info) {
+    uint32_t bytes = out / 4 * 4;
+    std::memcpy(buffer, m_info, bytes);
+    irp->IoStatus.Information = bytes;
+    return STATUS_SUCCESS;
+  }
+  uint32_t reply[MailboxWords] = {};
+  uint32_t capacity = (out - 16) / 4 < MailboxWords ? (out - 16) / 4 : MailboxWords;
+  QvMailbox m{0, reply, nullptr, 2, capacity, 0, 12};
+  NTSTATUS status = Command(&m);
+  if (!NT_SUCCESS(status)) return status;
+  uint32_t got = m.replyBytes / 4;
+  for (uint32_t i = 0; i < 4 && i < got; ++i) m_info[i] = reply[i];
+  std::memcpy(buffer, m_info, sizeof m_info);
+  std::memcpy(buffer + 16, reply, m.replyBytes);
+  irp->IoStatus.Information = 16 + m.replyBytes;
+  return STATUS_SUCCESS;
+}
+
 // ---- the generic codes --------------------------------------------------------------------
 
 NTSTATUS CStrIface::DeviceModeIoctl(IRP* irp) {
@@ -468,25 +502,7 @@ NTSTATUS CStrIface::Ioctl(IRP* irp, bool* handled) {
   auto* buffer = static_cast<uint8_t*>(irp->AssociatedIrp.SystemBuffer);
   *handled = true;
   switch (s->Parameters.DeviceIoControl.IoControlCode) {
-    case IOCTL_QV_GET_STATUS:
-    case IOCTL_QV_GET_INFO: {
-      // Command 7: status words from +12; command 12: information from +16.
-      bool status = s->Parameters.DeviceIoControl.IoControlCode == IOCTL_QV_GET_STATUS;
-      uint32_t at = status ? 12 : 16;
-      if (out <= at) {
-        *handled = status;  // the status code's identity words stay the common ones
-        return STATUS_SUCCESS;
-      }
-      uint32_t reply[MailboxWords] = {};
-      uint32_t capacity = (out - at) / 4 < MailboxWords ? (out - at) / 4 : MailboxWords;
-      QvMailbox m{0, reply, nullptr, 2, capacity, 0, status ? 7u : 12u};
-      NTSTATUS st = Command(&m);
-      if (!NT_SUCCESS(st)) return st;
-      if (!status) std::memcpy(m_info, reply, sizeof m_info);
-      std::memcpy(buffer + at, reply, m.replyBytes);
-      irp->IoStatus.Information = at + m.replyBytes;
-      return STATUS_SUCCESS;
-    }
+    case IOCTL_QV_GET_INFO: return InfoIoctl(irp);
     case IOCTL_QV_DEVICE_MODE: return DeviceModeIoctl(irp);
     case IOCTL_QV_GET_CHANNELS: return ChannelsIoctl(irp);
     case IOCTL_QV_WAVE_MAP: return MapIoctl(irp);

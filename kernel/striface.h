@@ -123,6 +123,9 @@ class CStrIface : public KsPoolObject {
   }
   uint16_t ProgramValue(int i) const { return m_programValues[i & 1]; }
 
+  // Command 7: the board's status words (up to `capacity`).
+  NTSTATUS StatusWords(uint32_t* words, uint32_t capacity, uint32_t* bytes);
+
   // The board class's stored settings in "DeviceConfig".
   NTSTATUS ReadConfig(void* data, uint32_t length, uint32_t* got);
   NTSTATUS WriteConfig(uint32_t type, const void* data, uint32_t length);
@@ -150,6 +153,7 @@ class CStrIface : public KsPoolObject {
   NTSTATUS SharedCommand(QvMailbox* m);
   NTSTATUS SendActiveWord(uint32_t word);
   NTSTATUS ChannelsIoctl(IRP* irp);
+  NTSTATUS InfoIoctl(IRP* irp);
   NTSTATUS MapIoctl(IRP* irp);
   void FreeScratch();
   static void ClaimFirst(CStrIface* s);

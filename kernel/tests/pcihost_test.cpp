@@ -770,3 +770,41 @@ TEST_F(PciHostTest, TheDunvellInterruptTakesTheStreamPositionsFromItsRegisters) 
   EXPECT_EQ(regs.words[CBoardDnv::Control / 4], 0x2000u) << "stopped";
   simbus::Unplace(&regs);
 }
+
+// ---- status and information -----------------------------------------------------------------------------
+
+TEST_F(PciHostTest, StatusAndInformationWordsFromTheRunningProgram) {
+  Arrive(BoardIdTvr);
+  hi->status[0] = 0x11;
+  hi->status[1] = 0x22;
+  hi->status[2] = 0x33;
+  uint32_t words[8] = {}, got = 0;
+  ASSERT_EQ(Ioctl(handle, IOCTL_QV_GET_STATUS, nullptr, 0, words, 24, &got), STATUS_SUCCESS);
+  EXPECT_EQ(got, 24u);
+  EXPECT_EQ(words[0], 0x70430u);
+  EXPECT_EQ(words[2], uint32_t(BoardIdTvr));
+  EXPECT_EQ(words[3], 0x11u) << "command 7's words from +12";
+  EXPECT_EQ(words[5], 0x33u);
+  hi->commands.clear();
+  ASSERT_EQ(Ioctl(handle, IOCTL_QV_GET_STATUS, nullptr, 0, words, 12, &got), STATUS_SUCCESS);
+  EXPECT_EQ(got, 12u);
+  EXPECT_TRUE(hi->commands.empty()) << "no room for status words: nothing asked";
+
+  uint32_t info[8] = {};
+  ASSERT_EQ(Ioctl(handle, IOCTL_QV_GET_INFO, nullptr, 0, info, 8, &got), STATUS_SUCCESS);
+  EXPECT_EQ(got, 8u);
+  EXPECT_EQ(info[0], 0u) << "nothing reported yet";
+  EXPECT_TRUE(hi->commands.empty()) << "a short request is answered at once";
+  ASSERT_EQ(Ioctl(handle, IOCTL_QV_GET_INFO, nullptr, 0, info, 32, &got), STATUS_SUCCESS);
+  EXPECT_EQ(got, 32u);
+  EXPECT_EQ(info[0], uint32_t(BoardIdTvr));
+  EXPECT_EQ(info[4], uint32_t(BoardIdTvr)) << "command 12's words from +16";
+  EXPECT_EQ(info[5], 0x70430u);
+  std::memset(info, 0, sizeof info);
+  ASSERT_EQ(Ioctl(handle, IOCTL_QV_GET_INFO, nullptr, 0, info, 8, &got), STATUS_SUCCESS);
+  EXPECT_EQ(info[1], 0x70430u) << "the information words are kept";
+
+  Ioctl(handle, IOCTL_QV_BOOT);
+  ASSERT_EQ(Ioctl(handle, IOCTL_QV_GET_STATUS, nullptr, 0, words, 24, &got), STATUS_SUCCESS);
+  EXPECT_EQ(got, 12u) << "a board that runs nothing gives its identity alone";
+}
