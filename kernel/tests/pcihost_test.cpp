@@ -520,6 +520,11 @@ TEST_F(PciHostTest, CorbelleRoutesAreCheckedFirstAndSentTenToACommand) {
   // second follows its neighbour.
   EXPECT_EQ(sent[0].words[0], ((0u | 0x2000) << 8 | 5) | 0x80000 | 0x40000);
   EXPECT_EQ(sent[0].words[1], ((1u | 0x2000) << 8 | 5) | 0x80000 | 0x20000);
+  for (uint8_t i = 0; i < 12; ++i) {
+    const auto& r = hi->router[0][CBoardCbl::Destination(2, i)];
+    EXPECT_TRUE(r.on) << int(i);
+    EXPECT_EQ(r.source, i < 2 ? 5 : 4 + i) << int(i);
+  }
   // A bank-1 route that is off.
   hi->commands.clear();
   uint32_t off = entry(3, 0, 0xC000 | 9);
@@ -528,6 +533,7 @@ TEST_F(PciHostTest, CorbelleRoutesAreCheckedFirstAndSentTenToACommand) {
   ASSERT_EQ(sent.size(), 1u);
   uint32_t d = CBoardCbl::Destination(3, 0);
   EXPECT_EQ(sent[0].words, (std::vector<uint32_t>{(((d | 0x4000) << 8) | 0xFF) | 0x20000}));
+  EXPECT_FALSE(hi->router[1][d].on);
 }
 
 TEST_F(PciHostTest, CorbelleParametersFromTheOwner) {
@@ -544,6 +550,35 @@ TEST_F(PciHostTest, CorbelleParametersFromTheOwner) {
   uint8_t mode = 1, back = 0;
   ASSERT_EQ(Ioctl(handle, IOCTL_QV_EXP_SETTING, &mode, 1, &back, 1), STATUS_SUCCESS);
   EXPECT_EQ(back, 1);
+}
+
+TEST_F(PciHostTest, CorbelleConverterRoutesGoInBatchesOfTenPairs) {
+  Arrive(BoardIdCbl);
+  uint32_t external = 0x40000000 | 0xF0210;
+  ASSERT_EQ(Ioctl(handle, IOCTL_QV_SET_PARAM, &external, 4), STATUS_SUCCESS);
+  // Released and taken again: the converter's configuration is pending.
+  Ioctl(handle, IOCTL_QV_DETACH);
+  Ioctl(handle, IOCTL_QV_ATTACH);
+  std::vector<uint32_t> routes;
+  for (uint8_t i = 0; i < 12; ++i) routes.push_back(64u | uint32_t(i) << 8 | uint32_t(0x4000 | (0x40 + i)) << 16);
+  hi->commands.clear();
+  ASSERT_EQ(Ioctl(handle, IOCTL_QV_SET_ROUTES, routes.data(), uint32_t(routes.size() * 4)), STATUS_SUCCESS);
+  std::vector<simpcidsp::Command> batches;
+  for (const auto& c : Of(*hi, 9))
+    if (!c.words.empty() && c.words[0] == 6) batches.push_back(c);
+  ASSERT_EQ(batches.size(), 2u);
+  EXPECT_EQ(batches[0].words[1], 9u) << "ten pairs";
+  EXPECT_EQ(batches[1].words[1], 1u) << "two pairs";
+  EXPECT_EQ(batches[1].words.size(), 12u) << "a batch always carries ten entries";
+  EXPECT_EQ(hi->converterBatchEnds, 1u) << "only the short batch is followed by the word 5";
+  for (uint8_t i = 0; i < 12; ++i) EXPECT_EQ(hi->converterRoutes[i], 0x40 + i) << int(i);
+  EXPECT_EQ(hi->converterRoutes[12], 0x7F);
+
+  hi->commands.clear();
+  ASSERT_EQ(Ioctl(handle, IOCTL_QV_SET_ROUTES, routes.data(), uint32_t(routes.size() * 4)), STATUS_SUCCESS);
+  auto again = Of(*hi, 9);
+  ASSERT_EQ(again.size(), 1u) << "an unchanged table sends an empty batch's end alone";
+  EXPECT_EQ(again[0].words, std::vector<uint32_t>{5});
 }
 
 // ---- stream starts -----------------------------------------------------------------------------------

@@ -30,7 +30,9 @@ std::vector<uint8_t> LoadImage(uint32_t unitWord, uint16_t value0, uint16_t valu
   return bytes;
 }
 
-HostInterface::HostInterface(uint32_t boardId) : m_boardId(boardId) {}
+HostInterface::HostInterface(uint32_t boardId) : m_boardId(boardId) {
+  std::memset(converterRoutes, 0x7F, sizeof converterRoutes);
+}
 
 bool HostInterface::Running() {
   if (m_state == State::Starting && simbus::Now() >= m_runAt) {
@@ -222,9 +224,41 @@ void HostInterface::Execute(const Command& c) {
       break;
     }
     case 7: Reply(c, {status[0], status[1], status[2]}); break;
+    case 6:
+      // The Corbelle's router: route words name their bank by bit 21 or 22;
+      // any other word is the expansion setting word.
+      for (uint32_t w : c.words) {
+        uint32_t bank = (w & 0x200000) ? 0 : (w & 0x400000) ? 1 : 2;
+        if (bank == 2) {
+          routerSetting = w;
+          continue;
+        }
+        uint32_t d = (w >> 8) & 0x1FF;  // bits 17..19 above it are the flags
+        if (d >= RouterDestinations) continue;
+        router[bank][d] = {uint8_t(w), bank == 0 ? (w & 0x80000) != 0 : (w & 0x20000) == 0};
+      }
+      Reply(c, {});
+      break;
     case 9: {
       if (Word(c, 0) == 0xA20000 && Word(c, 1) == 38) {
         Reply(c, converterReply);
+        break;
+      }
+      if (Word(c, 0) == 6 && c.words.size() == 12) {
+        // A batch of converter route pairs {destination, source}.
+        for (uint32_t i = 0; i <= Word(c, 1) && i < 10; ++i)
+          converterRoutes[uint8_t(c.words[2 + i])] = uint8_t(c.words[2 + i] >> 8);
+        Reply(c, {});
+        break;
+      }
+      if (c.words.size() == 1 && Word(c, 0) == 5) {
+        ++converterBatchEnds;
+        Reply(c, {});
+        break;
+      }
+      if (Word(c, 0) == 0xA10000) {
+        converterConfig.assign(c.words.begin() + 1, c.words.end());
+        Reply(c, {});
         break;
       }
       uint32_t w = Word(c, 0);

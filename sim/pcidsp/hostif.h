@@ -68,6 +68,19 @@ class HostInterface : public simbus::RegisterDevice {
   // The second-generation Tavrion's clock: the last rate words (command 10)
   // and clock words (command 11).
   std::vector<uint32_t> rateWords, clockWords;
+  // The Corbelle's router as its commands left it (per bank and destination
+  // the source and whether it is on), its setting word, and the converter's
+  // route table, batch ends and configuration words.
+  static constexpr uint32_t RouterDestinations = 416;
+  struct Route {
+    uint8_t source = 0xFF;
+    bool on = false;
+  };
+  Route router[2][RouterDestinations];
+  uint32_t routerSetting = 0;
+  uint8_t converterRoutes[256];
+  uint32_t converterBatchEnds = 0;
+  std::vector<uint32_t> converterConfig;
   // Replies: status words of command 2 (word 1: a bit per clock source that
   // lost its signal), the converter's reply to its poll,
   // and an answer of command 9 (default: the word sent back).
