@@ -552,6 +552,26 @@ TEST_F(PciHostTest, CorbelleParametersFromTheOwner) {
   EXPECT_EQ(back, 1);
 }
 
+// The second word follows the other boards' rule: the halved rate (from
+// 50000 on) adjusted by the vari-speed.
+TEST_F(PciHostTest, CorbelleRateCommandKeepsTheVariSpeed) {
+  Arrive(BoardIdCbl);
+  struct Case {
+    uint32_t rate;
+    int16_t variSpeed;
+    uint32_t second;
+  };
+  for (Case c : {Case{96000, 100, 48048}, Case{48000, -100, 47952}, Case{50000, 0, 25000}, Case{44100, 0, 44100}}) {
+    hi->commands.clear();
+    ASSERT_EQ(DeviceMode(c.rate, uint16_t(c.variSpeed), 25025), STATUS_SUCCESS) << c.rate;
+    auto rate = Of(*hi, 10);
+    ASSERT_EQ(rate.size(), 1u) << c.rate;
+    EXPECT_EQ(rate[0].words[0], c.rate);
+    EXPECT_EQ(rate[0].words[1], c.second) << c.rate;
+    EXPECT_EQ(rate[0].words[2], 25025u) << "25025 ^ (25025 >> 4) ^ ((25025 << 8) >> 12)";
+  }
+}
+
 TEST_F(PciHostTest, CorbelleConverterRoutesGoInBatchesOfTenPairs) {
   Arrive(BoardIdCbl);
   uint32_t external = 0x40000000 | 0xF0210;
