@@ -73,7 +73,7 @@ CStrIface::~CStrIface() {
 }
 
 // The board reaches the buffer by bus master; a board without an adapter
-// (no Plug and Play node) has no shared mailbox and uses the host port.
+// has no shared mailbox and uses the host port.
 bool CStrIface::AllocateCommonBuffer() {
   auto* board = static_cast<CBoardDevice*>(m_dsp->Device());
   m_length = Blocks() * BlockBytes + MailboxBytes;
