@@ -143,7 +143,10 @@ NTSTATUS CPciBoardDevice::StartHardware() {
   uint32_t length = 0;
   void* registers = MapRegisterWindow(0, &length);
   if (!registers) return STATUS_DEVICE_CONFIGURATION_ERROR;
-  return Dsp()->Start(HwRegs{reinterpret_cast<uintptr_t>(registers), false}, HwRegs{});
+  NTSTATUS status = Dsp()->Start(HwRegs{reinterpret_cast<uintptr_t>(registers), false}, HwRegs{});
+  // The board's channels, known before it joins the ring that numbers them.
+  if (NT_SUCCESS(status) && Dsp()->Stream()) SetChannels(Dsp()->Stream()->ChannelCount(), Dsp()->Stream()->ChannelCount());
+  return status;
 }
 
 NTSTATUS CPciBoardDevice::Start(IRP* irp) {

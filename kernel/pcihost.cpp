@@ -368,7 +368,11 @@ NTSTATUS CPciDsp::Load(IRP* irp) {
   status = WriteBytes(static_cast<const uint8_t*>(irp->AssociatedIrp.SystemBuffer), in, &done);
   if (!NT_SUCCESS(status)) return status;
   if (m_stream) m_stream->ProgramLoaded();
-  return ApplyDeviceMode(true);
+  status = ApplyDeviceMode(true);
+  if (!NT_SUCCESS(status)) return status;
+  // A program runs: the board device switches its interfaces on.
+  if (auto* board = static_cast<CBoardDevice*>(Device())) board->SetInterfaces(true);
+  return STATUS_SUCCESS;
 }
 
 NTSTATUS CPciDsp::ApplyDeviceMode(bool) { return STATUS_SUCCESS; }

@@ -217,6 +217,9 @@ TEST_F(PciHostTest, DspMemoryWritesBeyondTheMailboxGoInPieces) {
 
 TEST_F(PciHostTest, LoadSendsTheProgramBytesAndAppliesTheModeAgain) {
   Arrive(BoardIdTvr);
+  auto* board = static_cast<CPciBoardDevice*>(Board(KernelName(id)));
+  EXPECT_EQ(board->Inputs(), 16u) << "the board's channels are known from its start";
+  EXPECT_FALSE(board->WdmOn());
   std::vector<uint8_t> program = simpcidsp::LoadImage(0x70430, 3, 4);
   hi->commands.clear();
   ASSERT_EQ(Ioctl(handle, IOCTL_QV_LOAD, program.data(), uint32_t(program.size())), STATUS_SUCCESS);
@@ -224,6 +227,8 @@ TEST_F(PciHostTest, LoadSendsTheProgramBytesAndAppliesTheModeAgain) {
   ASSERT_GE(hi->commands.size(), 2u);
   EXPECT_EQ(hi->commands[0].code, 1u);
   EXPECT_EQ(hi->commands[1].code, 10u) << "the device mode is applied again";
+  EXPECT_TRUE(board->WdmOn()) << "a loaded program switches the board's interfaces on";
+  EXPECT_TRUE(board->GsifOn());
   EXPECT_EQ(Ioctl(handle, IOCTL_QV_LOAD, program.data(), 3), STATUS_INVALID_PARAMETER);
 }
 
@@ -691,6 +696,7 @@ TEST_F(PciHostTest, AFirstStartServesTheBoardWhoseStreamsRunFirst) {
   ASSERT_EQ(Ioctl(h2, IOCTL_QV_BOOT, image.data(), uint32_t(image.size())), STATUS_SUCCESS);
   CStrIface* first = Dsp()->Stream();
   CStrIface* second = static_cast<CPciBoardDevice*>(Board(u"\\Device\\Qvtvr1"))->Dsp()->Stream();
+  EXPECT_EQ(Board(u"\\Device\\Qvtvr1")->FirstInput(), 16u) << "numbered behind the first board's channels";
 
   // Either board may be the one whose streams run first: the locks are
   // taken in one order whichever it is.
