@@ -183,6 +183,17 @@ void CPciBoardDevice::Stop() {
   CDspBoardDevice::Stop();
 }
 
+// A board whose streams run is not given up.
+NTSTATUS CPciBoardDevice::Pnp(IRP* irp) {
+  CStrIface* stream = Dsp()->Stream();
+  if (Stack(irp)->MinorFunction == IRP_MN_QUERY_REMOVE_DEVICE && stream && stream->RunningStreams()) {
+    irp->IoStatus.Status = STATUS_UNSUCCESSFUL;
+    IoCompleteRequest(irp, IO_NO_INCREMENT);
+    return STATUS_UNSUCCESSFUL;
+  }
+  return CDspBoardDevice::Pnp(irp);
+}
+
 // GET_STATUS: the identity words, and with 16 bytes or more on a running
 // board the status words of command 7 from +12.
 NTSTATUS CPciBoardDevice::Identity(IRP* irp, CDspDevice* dsp) {

@@ -243,6 +243,7 @@ class CPciBoardDevice : public CDspBoardDevice {
   void MediaLimits(uint32_t* index, uint32_t* count) override;
   NTSTATUS DispatchCode(IRP* irp, CDspDevice* dsp, bool* handled) override;
   NTSTATUS Identity(IRP* irp, CDspDevice* dsp) override;
+  NTSTATUS Pnp(IRP* irp) override;
 
   CPciDsp* Dsp() const { return static_cast<CPciDsp*>(DefaultDsp()); }
   // The interface whose key holds "DeviceMode" and "DeviceConfig".

@@ -649,9 +649,14 @@ TEST_F(PciHostTest, TheFirstStreamResetsThePositionAndClearsTheSampleMemory) {
   EXPECT_EQ(s->StreamStart(0, 1), STATUS_SUCCESS);
   EXPECT_EQ(engine.resets.size(), 1u) << "only the first start resets";
   EXPECT_EQ(memory[0], 0x5A);
+  UmClose(handle);
+  handle = 0;
+  EXPECT_EQ(km::PnpRequest(pdo, IRP_MN_QUERY_REMOVE_DEVICE), STATUS_UNSUCCESSFUL) << "streams run";
   EXPECT_EQ(s->StreamStop(0, 1), STATUS_SUCCESS);
   EXPECT_EQ(s->StreamStop(0, 0), STATUS_SUCCESS);
   EXPECT_EQ(CStrIface::FirstBoard(), nullptr);
+  ASSERT_EQ(UmOpen(UserName(id), ReadWrite, ShareAll, &handle), STATUS_SUCCESS);
+  Ioctl(handle, IOCTL_QV_ATTACH);
 
   // A first start on a board that runs no program changes nothing.
   Ioctl(handle, IOCTL_QV_BOOT);
