@@ -37,8 +37,8 @@ class CPciDsp : public CDspDevice {
   NTSTATUS Probe() override;                                // 8: the ready check
   virtual NTSTATUS Command(QvMailbox* m);                   // 9: the stream interface's command
   virtual NTSTATUS BufferCommand(uint32_t code, IRP* irp);  // 10
-  virtual uint8_t InterruptStep() { return 0; }             // 11: the stream engine
-  virtual void DpcStep() {}                                 // 12
+  virtual uint8_t InterruptStep();                          // 11: the stream engine's step
+  virtual void DpcStep();                                   // 12
   virtual uint32_t ControlPoll();                           // 13
   // The device mode record applied to the board (slot 16).
   virtual NTSTATUS ApplyDeviceMode(bool forced);

@@ -457,6 +457,15 @@ bool CPciDsp::BoardIsrDnv(KINTERRUPT*, void* context) {
   return true;
 }
 
+uint8_t CPciDsp::InterruptStep() {
+  CStreamEngineLink* engine = m_stream ? m_stream->Engine() : nullptr;
+  return engine ? engine->InterruptStep() : 0;
+}
+
+void CPciDsp::DpcStep() {
+  if (CStreamEngineLink* engine = m_stream ? m_stream->Engine() : nullptr) engine->DpcStep();
+}
+
 void CPciDsp::BoardDpc(KDPC*, void* context, void*, void*) {
   auto* self = static_cast<CPciDsp*>(context);
   do {

@@ -226,13 +226,13 @@ NTSTATUS CStrIface::StreamStart(uint32_t block, uint32_t direction) {
       }
       m_mtcOffset[0] = static_cast<int32_t>(offsets[0]);
       m_mtcOffset[1] = static_cast<int32_t>(offsets[1]);
-      if (m_engine) m_engine->ResetPosition(m_mtcOffset[0], m_mtcOffset[1]);
+      if (CStreamEngineLink* e = Engine()) e->ResetPosition(m_mtcOffset[0], m_mtcOffset[1]);
       if (m_memory) std::memset(m_memory, 0, Blocks() * BlockBytes);
       status = SendActiveWord(word);
     }
     if (NT_SUCCESS(status)) {
       ClaimFirst(this);
-      if (m_engine) m_engine->FirstStartDone();
+      if (CStreamEngineLink* e = Engine()) e->FirstStartDone();
     }
   } else if (word != m_activeWord) {
     status = SendActiveWord(word);

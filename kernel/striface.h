@@ -5,6 +5,7 @@
 #pragma once
 #include "kernel/services.h"
 
+#include <atomic>
 #include <cstdint>
 
 class CPciDsp;
@@ -35,12 +36,16 @@ constexpr uint32_t ModeSystemRate = 1u << 31;
 // interface: its position record is reset before the board's first stream
 // starts (with the time-code offsets of "MtcInpOffset" and "MtcOutOffset")
 // and marked once that start succeeded; a program load is refused while a
-// stream is bound to the handle that asks.
+// stream is bound to the handle that asks. The board's interrupt runs the
+// engine's step (its result the stream state byte, whose change queues the
+// state DPC) and the state DPC its completion step.
 class CStreamEngineLink {
  public:
   virtual void ResetPosition(int32_t mtcInputOffset, int32_t mtcOutputOffset) = 0;
   virtual void FirstStartDone() = 0;
   virtual bool StreamBound(FILE_OBJECT* file) = 0;
+  virtual uint8_t InterruptStep() { return 0; }
+  virtual void DpcStep() {}
 
  protected:
   ~CStreamEngineLink() = default;
@@ -76,7 +81,7 @@ class CStrIface : public KsPoolObject {
 
   // The stream engine that serves this board; null until one attaches.
   void SetEngine(CStreamEngineLink* engine) { m_engine = engine; }
-  CStreamEngineLink* Engine() const { return m_engine; }
+  CStreamEngineLink* Engine() const { return m_engine.load(); }
   const StreamBlockRecord& BlockRecord(uint32_t block) const { return m_blocks[block & 3]; }
   uint8_t* BlockMemory(uint32_t block) const {
     return m_memory && block < Blocks() ? m_memory + block * BlockBytes : nullptr;
@@ -173,7 +178,7 @@ class CStrIface : public KsPoolObject {
   uint64_t m_physical = 0;
   uint32_t m_length = 0;
   int32_t m_order = 0;        // the driver-wide order of the boards' locks
-  CStreamEngineLink* m_engine = nullptr;
+  std::atomic<CStreamEngineLink*> m_engine{nullptr};  // read by the interrupt
   StreamBlockRecord m_blocks[4] = {};
   uint8_t* m_scratch = nullptr;
   int32_t m_mtcOffset[2] = {};

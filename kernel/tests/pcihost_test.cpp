@@ -614,7 +614,14 @@ struct RecordingEngine : CStreamEngineLink {
   std::vector<std::pair<int32_t, int32_t>> resets;
   int started = 0;
   bool bound = false;
+  uint8_t state = 0;
+  int steps = 0, dpcs = 0;
   std::function<void()> onReset;
+  uint8_t InterruptStep() override {
+    ++steps;
+    return state;
+  }
+  void DpcStep() override { ++dpcs; }
   void ResetPosition(int32_t in, int32_t out) override {
     resets.push_back({in, out});
     if (onReset) onReset();
@@ -624,6 +631,19 @@ struct RecordingEngine : CStreamEngineLink {
 };
 const std::u16string SharedKey = u"\\Registry\\Machine\\Software\\Quorvale\\MultiMedia";
 }  // namespace
+
+TEST_F(PciHostTest, TheInterruptRunsTheStreamEnginesSteps) {
+  Arrive(BoardIdTvr);
+  RecordingEngine engine;
+  engine.state = 3;
+  Dsp()->Stream()->SetEngine(&engine);
+  hi->interruptLine = [this] { km::RaiseInterrupt(vector + 0x30); };
+  hi->RaiseBlock();
+  KeFlushQueuedDpcs();
+  EXPECT_EQ(engine.steps, 1);
+  EXPECT_EQ(engine.dpcs, 1) << "the state byte changed";
+  Dsp()->Stream()->SetEngine(nullptr);
+}
 
 TEST_F(PciHostTest, TheFirstStreamResetsThePositionAndClearsTheSampleMemory) {
   Arrive(BoardIdTvr);
