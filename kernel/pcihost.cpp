@@ -445,8 +445,10 @@ bool CPciDsp::BoardIsrDnv(KINTERRUPT*, void* context) {
   uint32_t input = HwRead32(r, CBoardDnv::InputPosition) & 0xFFFFFF;
   uint32_t output = (HwRead32(r, CBoardDnv::OutputPosition) * 4) & 0xFFFFFF;
   uint32_t third = (HwRead32(r, CBoardDnv::ThirdPosition) * 4) & 0xFFFFFF;
-  self->m_positions.input = self->m_positions.inputBase = input;
-  self->m_positions.output = self->m_positions.outputBase = output;
+  self->m_positions.input = input;
+  self->m_positions.inputBase = input;
+  self->m_positions.output = output;
+  self->m_positions.outputBase = output;
   self->m_positions.third = third;
   KeQuerySystemTime(&self->m_lastInterrupt);
   uint8_t state = self->InterruptStep();

@@ -498,8 +498,6 @@ NTSTATUS CStrIface::DeviceModeIoctl(IRP* irp) {
 
 NTSTATUS CStrIface::Ioctl(IRP* irp, bool* handled) {
   IO_STACK_LOCATION* s = Stack(irp);
-  uint32_t out = s->Parameters.DeviceIoControl.OutputBufferLength;
-  auto* buffer = static_cast<uint8_t*>(irp->AssociatedIrp.SystemBuffer);
   *handled = true;
   switch (s->Parameters.DeviceIoControl.IoControlCode) {
     case IOCTL_QV_GET_INFO: return InfoIoctl(irp);

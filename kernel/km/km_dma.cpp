@@ -44,7 +44,15 @@ void Free(DMA_ADAPTER*, uint32_t, uint64_t physical, void* address, bool) {
   delete[] static_cast<uint8_t*>(address);
 }
 
-DMA_OPERATIONS g_operations = {sizeof(DMA_OPERATIONS), Put, Allocate, Free};
+DMA_OPERATIONS MakeOperations() {
+  DMA_OPERATIONS o{};
+  o.Size = sizeof(DMA_OPERATIONS);
+  o.PutDmaAdapter = Put;
+  o.AllocateCommonBuffer = Allocate;
+  o.FreeCommonBuffer = Free;
+  return o;
+}
+DMA_OPERATIONS g_operations = MakeOperations();
 
 DMA_ADAPTER* NewAdapter(DEVICE_DESCRIPTION* d, uint32_t* mapRegisters) {
   if (!d || !d->Master) return nullptr;

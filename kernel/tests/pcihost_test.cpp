@@ -78,7 +78,9 @@ class PciHostTest : public KernelTest {
     pdo = a.pdo;
     ASSERT_EQ(UmOpen(UserName(boardId), ReadWrite, ShareAll, &handle), STATUS_SUCCESS);
     Ioctl(handle, IOCTL_QV_ATTACH);
-    if (boot) ASSERT_EQ(Boot(Firmware), STATUS_SUCCESS);
+    if (boot) {
+      ASSERT_EQ(Boot(Firmware), STATUS_SUCCESS);
+    }
   }
   NTSTATUS Boot(uint32_t firmware) {
     std::vector<uint8_t> image = simpcidsp::BootImageBytes(id, firmware);
