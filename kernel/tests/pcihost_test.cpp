@@ -9,6 +9,7 @@
 
 #include <cstring>
 #include <functional>
+#include <thread>
 
 namespace {
 constexpr uint32_t ReadWrite = GENERIC_READ | GENERIC_WRITE;
@@ -748,6 +749,21 @@ TEST_F(PciHostTest, AFirstStartServesTheBoardWhoseStreamsRunFirst) {
     EXPECT_EQ(r.starts->StreamStop(0, 1), STATUS_SUCCESS);
     EXPECT_EQ(r.runs->StreamStop(0, 0), STATUS_SUCCESS);
   }
+
+  // Both boards starting and stopping at once, each serving the other in
+  // turn: taken in one order, their locks never wait on each other.
+  auto churn = [](CStrIface* s, uint32_t direction, int* failures) {
+    for (int i = 0; i < 50; ++i) {
+      if (!NT_SUCCESS(s->StreamStart(0, direction)) || !NT_SUCCESS(s->StreamStop(0, direction))) ++*failures;
+    }
+  };
+  int failures[2] = {};
+  std::thread one(churn, first, 0, &failures[0]), two(churn, second, 1, &failures[1]);
+  one.join();
+  two.join();
+  EXPECT_EQ(failures[0] + failures[1], 0);
+  EXPECT_EQ(first->RunningStreams() + second->RunningStreams(), 0u);
+  EXPECT_EQ(CStrIface::FirstBoard(), nullptr);
   UmClose(h2);
   RemoveNode(a.pdo);
   simbus::Unplace(&hi2);
