@@ -22,6 +22,9 @@ class NoAutLib : public MixAutLib {
   int32_t SetKnobAutomEnableMode(AutKnobHandle, uint32_t) override { return 0; }
   int32_t SetKnobValue(AutKnobHandle, int32_t, uint32_t, uint32_t) override { return 0; }
   int32_t SetKnobTrkAndIndx(AutKnobHandle, uint32_t, uint32_t) override { return 0; }
+  int32_t CreateLog(AutLogHandle*) override { return 0; }
+  int32_t GetLogKnobEventCnt(AutLogHandle, int32_t*) override { return 0; }
+  int32_t GetAllLogKnobEvents(AutLogHandle, int32_t*, AutLogKnobEvent*) override { return 0; }
   int32_t CopyLog(AutLogHandle*, AutLogHandle, uint32_t, uint32_t) override { return 0; }
   int32_t ReduceLogKnobEvents(AutLogHandle, int32_t, uint32_t, uint32_t, uint32_t) override { return 0; }
   int32_t AddLogKnobEvent(AutLogHandle, const AutLogKnobEvent*) override { return 0; }

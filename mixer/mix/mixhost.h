@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "logs/qvMxAut/autlog.h"
+#include "mixer/mix/mixdsp.h"
 
 struct MixDoc;
 
@@ -70,10 +71,23 @@ class MixHost {
   virtual void RecordStop(int32_t) {}
   virtual void RefreshDisplays() {}
 
-  // Neighbours of the document: the DSP allocation (1 when every element
-  // found room), the control surface, record-track assignments, the menu
-  // check marks and the automation play maps.
-  virtual int DspAllocate(MixDoc*) { return 1; }
+  // The units' mixer DSPs: what one holds, and one command block (at most
+  // 255 words) to DSP `dsp` of a unit at a word address; 1 when accepted.
+  // Reads (ops 25, 30, 35) fill words.
+  virtual MixDspCapacity DspCapacity(int) { return {}; }
+  virtual int DspBlock(int, int, uint32_t, uint32_t, uint32_t, uint32_t*) { return 0; }
+
+  // Colour of audio record track t (0..191), 0x00BBGGRR.
+  virtual uint32_t AudioTrackColor(int) { return 0; }
+
+  // Automation Take files through the Take store: a word attribute, its
+  // change, and a byte range of the Take's data (write 1) or from it (0).
+  virtual uint32_t TakeWord(void*, uint32_t) { return 0; }
+  virtual int TakeSetWord(void*, uint32_t, uint32_t) { return 0; }
+  virtual int TakeData(void*, int, uint32_t, uint32_t, void*) { return 0; }
+
+  // Neighbours of the document: the control surface, record-track
+  // assignments, the menu check marks and the automation play maps.
   virtual void DocumentChanged(MixDoc*) {}
   virtual void SetMenuChecks(MixDoc*) {}
   virtual int RebuildPlayMaps(MixDoc*, int) { return 1; }
@@ -97,6 +111,9 @@ class MixAutLib {
   virtual int32_t SetKnobAutomEnableMode(AutKnobHandle knob, uint32_t mode) = 0;
   virtual int32_t SetKnobValue(AutKnobHandle knob, int32_t value, uint32_t location, uint32_t code) = 0;
   virtual int32_t SetKnobTrkAndIndx(AutKnobHandle knob, uint32_t track, uint32_t index) = 0;
+  virtual int32_t CreateLog(AutLogHandle* out) = 0;
+  virtual int32_t GetLogKnobEventCnt(AutLogHandle log, int32_t* count) = 0;
+  virtual int32_t GetAllLogKnobEvents(AutLogHandle log, int32_t* count, AutLogKnobEvent* out) = 0;
   virtual int32_t CopyLog(AutLogHandle* out, AutLogHandle source, uint32_t start, uint32_t end) = 0;
   virtual int32_t ReduceLogKnobEvents(AutLogHandle log, int32_t key, uint32_t start, uint32_t end,
                                       uint32_t tolerance) = 0;

@@ -34,6 +34,15 @@ class DllAut : public MixAutLib {
   int32_t SetKnobTrkAndIndx(AutKnobHandle k, uint32_t t, uint32_t i) override {
     return Call<int32_t(__stdcall*)(uint32_t, uint32_t, uint32_t)>("_QVMXA_SetKnobTrkAndIndx@12", k, t, i);
   }
+  int32_t CreateLog(AutLogHandle* out) override {
+    return Call<int32_t(__stdcall*)(AutLogHandle*)>("_QVMXA_CreateLog@4", out);
+  }
+  int32_t GetLogKnobEventCnt(AutLogHandle l, int32_t* n) override {
+    return Call<int32_t(__stdcall*)(uint32_t, int32_t*)>("_QVMXA_GetLogKnobEventCnt@8", l, n);
+  }
+  int32_t GetAllLogKnobEvents(AutLogHandle l, int32_t* n, AutLogKnobEvent* out) override {
+    return Call<int32_t(__stdcall*)(uint32_t, int32_t*, AutLogKnobEvent*)>("_QVMXA_GetAllLogKnobEvents@12", l, n, out);
+  }
   int32_t CopyLog(AutLogHandle* out, AutLogHandle s, uint32_t a, uint32_t b) override {
     return Call<int32_t(__stdcall*)(AutLogHandle*, uint32_t, uint32_t, uint32_t)>("_QVMXA_CopyLog@16", out, s, a, b);
   }
