@@ -169,6 +169,11 @@ uint32_t ELEMAPI Set(ElemHandle h, uint32_t code, uintptr_t v) {
       std::snprintf(text, sizeof text, "set 6");
       break;
     }
+    case kSetTrackColors: {
+      const uint32_t* c = reinterpret_cast<const uint32_t*>(v);
+      std::snprintf(text, sizeof text, "set 4 %x %x", c[0], c[1]);
+      break;
+    }
     case kSetMeter: {
       const uint32_t* m = reinterpret_cast<const uint32_t*>(v);
       std::snprintf(text, sizeof text, "set 23 %u/%u", m[0], m[1]);
