@@ -129,6 +129,26 @@ void MixDocDestroy(MixDoc* doc) {
   delete doc;
 }
 
+void MixDocToggleEditMode(MixDoc* doc) {
+  if (!doc) return;
+  doc->EditLock = doc->EditLock ? 0 : 1;
+  MixHostGet().SetMenuChecks(doc);
+}
+
+void MixDocToggleAutomEnable(MixDoc* doc) {
+  if (!doc) return;
+  doc->AutomEnable = doc->AutomEnable ? 0 : 1;
+  MxaApplyEnableAll(doc);
+  MixHostGet().SetMenuChecks(doc);
+}
+
+void MixDocToggleDelayComp(MixDoc* doc) {
+  if (!doc) return;
+  doc->DelayComp = doc->DelayComp ? 0 : 1;
+  MixSetDspState(MixerDspAllocate(doc) ? 1 : 2);
+  MixHostGet().SetMenuChecks(doc);
+}
+
 MixColumn* MixColumnFind(MixDoc* doc, int32_t number) {
   for (MixColumn* c = doc->First; c; c = c->Next)
     if (c->Number == number) return c;

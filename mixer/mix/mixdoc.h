@@ -181,6 +181,13 @@ int MixIsChanged(MixDoc* doc);
 // type's state size; the record's length for a dummy element.
 uint32_t MixElemStateLength(const MixElem* elem);
 
+// The mixer's menu commands on a document: edit mode, automation enable
+// (sent to every knob) and automatic delay compensation (the DSPs placed
+// again); each sets the menu check marks.
+void MixDocToggleEditMode(MixDoc* doc);
+void MixDocToggleAutomEnable(MixDoc* doc);
+void MixDocToggleDelayComp(MixDoc* doc);
+
 // The program-wide mixer DSP state: 1 the last allocation held, 2 the DSP
 // processing limit was reached.
 int MixDspState();

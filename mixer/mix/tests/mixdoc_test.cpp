@@ -217,4 +217,24 @@ TEST(MixDoc, InputsSendsAndOutputsOfMissingIoAreGreyed) {
   MixDocDestroy(doc);
 }
 
+TEST(MixDoc, MenuCommandsToggleTheDocument) {
+  MixFixture f;
+  MixDoc* doc = MixDocCreate(0);
+  MixElemCreate(kFakeOutput, MixColumnCreate(doc, 0, "o", 0, 0), 0, 0, 0, 0);  // Volume 2, Solo 0
+  MixDocToggleEditMode(doc);
+  EXPECT_EQ(doc->EditLock, 1);
+  f.aut.calls.clear();
+  MixDocToggleAutomEnable(doc);
+  EXPECT_EQ(doc->AutomEnable, 0);
+  EXPECT_EQ(f.aut.Matching("enable"), (std::vector<std::string>{"enable 1 0", "enable 2 0"}));
+  f.aut.calls.clear();
+  MixDocToggleAutomEnable(doc);
+  EXPECT_EQ(f.aut.Matching("enable"), (std::vector<std::string>{"enable 1 2", "enable 2 0"}));
+  FakeLoads().clear();
+  MixDocToggleDelayComp(doc);
+  EXPECT_EQ(doc->DelayComp, 1);
+  EXPECT_EQ(FakeLoads(), (std::vector<std::string>{"103 dsp 1"}));  // placed with the new setting
+  MixDocDestroy(doc);
+}
+
 }  // namespace
