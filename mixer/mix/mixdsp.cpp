@@ -28,6 +28,7 @@ Refusal Fit(DspFill* fill, const ELEMTYPEPROPINFO& props, const MixDspCapacity& 
   if (uint64_t{fill->Load} + props.Load > cap.Load) return Refusal::Load;
   DspFill next = *fill;
   next.Load += props.Load;
+  p->SampleBase = 0;
   bool haveSample = false;
   for (int i = 0; i < kElemAreaCount; ++i) {
     const uint32_t type = props.AreaType[i];
