@@ -159,7 +159,7 @@ void MxaDeleteElemKnobs(MixElem* elem, int rebuild) {
   }
   std::free(elem->Knobs);
   elem->Knobs = nullptr;
-  if (rebuild && elem->Column) MixHostGet().RebuildPlayMaps(elem->Column->Doc, 1);
+  if (rebuild && elem->Column) MxaRebuildPlayMaps(elem->Column->Doc, 1);
 }
 
 void MxaSetKnobEnable(MixKnob* knob) {
@@ -224,7 +224,7 @@ int MxaAssignKnobTrks(MixDoc* doc) {
     k->TrackIndex = static_cast<int32_t>(index);
     MixAutLibGet().SetKnobTrkAndIndx(k->Handle, static_cast<uint32_t>(track), index);
   });
-  return MixHostGet().RebuildPlayMaps(doc, 1);
+  return MxaRebuildPlayMaps(doc, 1);
 }
 
 MixKnob* MxaKnobById(uint32_t hostId) {
@@ -411,6 +411,43 @@ int MxaKnobValueText(const MxaTake* take, int i, int32_t scale, int32_t value, M
 }
 
 // Take records.
+
+int MxaRebuildPlayMaps(MixDoc* doc, int flag) {
+  MixAutLib& lib = MixAutLibGet();
+  std::vector<MixAutPart> parts;
+  MixHostGet().AutomationParts(&parts);
+  std::stable_sort(parts.begin(), parts.end(),
+                   [](const MixAutPart& a, const MixAutPart& b) { return a.track < b.track; });
+  lib.DeleteAllViewLists(0);
+  lib.DeleteAllPlayLogKnobMaps();
+  int ok = 1;
+  AutViewListHandle list = 0;
+  int32_t listTrack = -1;
+  for (const MixAutPart& part : parts) {
+    const MxaTake* take = MxaReadTake(part.take);
+    if (!take || part.track < 0 || part.length == 0) continue;
+    if (part.track != listTrack) {
+      listTrack = part.track;
+      list = 0;
+      if (!lib.CreateViewList(static_cast<uint32_t>(part.track), 0, &list)) ok = 0;
+    }
+    AutMapHandle map = 0;
+    if (!list || !lib.CreatePlayLogKnobMap(take->KnobCount, &map)) {
+      ok = 0;
+      continue;
+    }
+    for (int k = 0; doc && k < take->KnobCount; ++k)
+      if (const MixKnob* live = LiveKnob(doc, take->Knobs[k], part.track))
+        lib.SetPlayLogKnobMapValue(map, k, live->Handle);
+    const AutView view{part.start, part.length, part.offset, take->Log, map};
+    if (!lib.AddView(list, &view)) ok = 0;
+  }
+  if (flag && ok) {
+    lib.SetLocator(static_cast<uint32_t>(g_mxa.now), 1);
+    g_mxa.knobChanged = 0;
+  }
+  return ok;
+}
 
 MxaTake* MxaTakeList() { return g_mxa.takes; }
 
@@ -744,7 +781,7 @@ int MixAutomRecordCmd(MixDoc* doc) {
 
 int MxaRefreshAfterEditDoc(MixDoc* doc, int32_t position) {
   MixHost& host = MixHostGet();
-  if (!host.RebuildPlayMaps(doc, 1)) return 0;
+  if (!MxaRebuildPlayMaps(doc, 1)) return 0;
   const int state = host.TransportState();
   if (state == 3 || state == 4 || host.TransportBusyFlag()) return 1;
   MxaSetNowLocValue(position);

@@ -133,5 +133,13 @@ int MxaWriteChangedTakes(int write);
 int MxaCopyTakeRangeOf(void* targetTake, void* sourceTake, uint32_t start, uint32_t end, int32_t filter,
                        uint32_t reduceMs);
 
+// The play view lists and play knob maps of the automation library, built
+// again from the host's Automation Parts against the document's knobs: one
+// play list per automation track, one view and map per Part, map entry k
+// the live knob that the Take's knob k drives. With the flag set the knobs
+// then take the automation's values at the now position. 1, or 0 when the
+// library refused a list, map or view.
+int MxaRebuildPlayMaps(MixDoc* doc, int flag);
+
 int MixAutomRecordCmd(MixDoc* doc);
 int MxaRefreshAfterEditDoc(MixDoc* doc, int32_t position);

@@ -125,7 +125,7 @@ void MixDocDestroy(MixDoc* doc) {
     MixColumnDelete(doc, c->Number);
     c = next;
   }
-  MixHostGet().RebuildPlayMaps(doc, 0);
+  MxaRebuildPlayMaps(doc, 0);
   delete doc;
 }
 

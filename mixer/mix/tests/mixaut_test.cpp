@@ -288,6 +288,38 @@ TEST(MixAutTakeFiles, ARangeCopyBelongsToItsTargetTake) {
   while (MxaTakeList()) MxaFreeTakeRec(MxaTakeList());
 }
 
+TEST(MixAutPlayMaps, EachAutomationTrackGetsAListAndEachPartAViewWithItsKnobMap) {
+  MixFixture f;
+  MixDoc* doc = MixDocCreate(0);
+  MixElemCreate(kFakeOutput, MixColumnCreate(doc, 3, "o", 0, 0), 0, 0, 0, 0);  // knobs 1, 2 on track 3
+  // The Take's knobs: the output's Solo and Volume, and a knob of a type the
+  // mixer does not hold.
+  FakeTake file = TakeFile(3, {{0, 10, 1, 0}});
+  const int32_t words[3][2] = {{kFakeOutput, 1}, {kFakeOutput, 0}, {kFakeEffect, 0}};
+  for (int k = 0; k < 3; ++k) {
+    MxaKnobEntry e;
+    std::memcpy(&e, file.data.data() + 256 * k, 256);
+    MxaEntSetWord(&e, kMxaEntType, words[k][0]);
+    MxaEntSetWord(&e, kMxaEntKnobId, words[k][1]);
+    std::memcpy(file.data.data() + 256 * k, &e, 256);
+  }
+  f.host.autParts = {{3, 1000, 500, 20, &file}, {0, 0, 100, 0, &file}, {3, 2000, 0, 0, &file}};
+  MxaSetNowLocValue(700);
+  f.aut.calls.clear();
+  ASSERT_EQ(MxaRebuildPlayMaps(doc, 1), 1);
+  std::vector<std::string> want = {"dellists 0", "delplaymaps",
+                                   "list 0 0", "playmap 3", "view 700 0 100 0 log 900 map 803",
+                                   "list 3 0", "playmap 3", "mapvalue 803 0 2", "mapvalue 803 1 1",
+                                   "view 703 1000 500 20 log 900 map 803", "locate 700 1"};
+  std::vector<std::string> got;
+  for (const std::string& c : f.aut.calls)
+    if (c.rfind("newlog", 0) && c.rfind("add ", 0)) got.push_back(c);
+  EXPECT_EQ(got, want);
+  f.host.autParts.clear();
+  MixDocDestroy(doc);
+  while (MxaTakeList()) MxaFreeTakeRec(MxaTakeList());
+}
+
 struct RecordCmd : ::testing::Test {
   MixFixture f;
   MixDoc* doc = nullptr;

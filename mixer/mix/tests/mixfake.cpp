@@ -350,6 +350,27 @@ int32_t RecordingAut::SetKnobTrkAndIndx(AutKnobHandle k, uint32_t t, uint32_t i)
   calls.push_back(Fmt("track %lld %lld %lld", k, t, i));
   return 1;
 }
+int32_t RecordingAut::CreateViewList(uint32_t t, uint32_t k, AutViewListHandle* out) {
+  *out = 700 + t;
+  calls.push_back(Fmt("list %lld %lld", t, k));
+  return 1;
+}
+int32_t RecordingAut::AddView(AutViewListHandle l, const AutView* v) {
+  calls.push_back(Fmt("view %lld %lld %lld %lld", l, v->start, v->length, v->offset) +
+                  Fmt(" log %lld map %lld", v->log, v->knobMap));
+  return 1;
+}
+int32_t RecordingAut::DeleteAllViewLists(uint32_t k) { calls.push_back(Fmt("dellists %lld", k)); return 1; }
+int32_t RecordingAut::CreatePlayLogKnobMap(int32_t n, AutMapHandle* out) {
+  *out = 800 + static_cast<uint32_t>(n);
+  calls.push_back(Fmt("playmap %lld", n));
+  return 1;
+}
+int32_t RecordingAut::SetPlayLogKnobMapValue(AutMapHandle m, int32_t i, AutKnobHandle k) {
+  calls.push_back(Fmt("mapvalue %lld %lld %lld", m, i, k));
+  return 1;
+}
+int32_t RecordingAut::DeleteAllPlayLogKnobMaps() { calls.push_back("delplaymaps"); return 1; }
 int32_t RecordingAut::CreateLog(AutLogHandle* out) {
   *out = 900 + static_cast<uint32_t>(logs.size());
   logs[*out];

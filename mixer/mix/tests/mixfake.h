@@ -99,6 +99,9 @@ class RecordingHost : public MixHost {
   int DspBlock(int unit, int dsp, uint32_t op, uint32_t address, uint32_t count, uint32_t* words) override;
   uint32_t AudioTrackColor(int t) override { return 0x100u + static_cast<uint32_t>(t); }
 
+  std::vector<MixAutPart> autParts;
+  void AutomationParts(std::vector<MixAutPart>* out) override { *out = autParts; }
+
   uint32_t TakeWord(void* take, uint32_t attr) override;
   int TakeSetWord(void* take, uint32_t attr, uint32_t value) override;
   int TakeData(void* take, int write, uint32_t pos, uint32_t count, void* buf) override;
@@ -129,6 +132,12 @@ class RecordingAut : public MixAutLib {
   int32_t SetKnobValue(AutKnobHandle k, int32_t v, uint32_t l, uint32_t c) override;
   int32_t SetKnobTrkAndIndx(AutKnobHandle k, uint32_t t, uint32_t i) override;
   std::map<uint32_t, std::vector<AutLogKnobEvent>> logs;  // logs made by CreateLog and their events
+  int32_t CreateViewList(uint32_t t, uint32_t k, AutViewListHandle* out) override;
+  int32_t AddView(AutViewListHandle l, const AutView* v) override;
+  int32_t DeleteAllViewLists(uint32_t k) override;
+  int32_t CreatePlayLogKnobMap(int32_t n, AutMapHandle* out) override;
+  int32_t SetPlayLogKnobMapValue(AutMapHandle m, int32_t i, AutKnobHandle k) override;
+  int32_t DeleteAllPlayLogKnobMaps() override;
   int32_t CreateLog(AutLogHandle* out) override;
   int32_t GetLogKnobEventCnt(AutLogHandle l, int32_t* n) override;
   int32_t GetAllLogKnobEvents(AutLogHandle l, int32_t* n, AutLogKnobEvent* out) override;
@@ -167,6 +176,16 @@ class EngineAutLib : public MixAutLib {
   int32_t SetKnobTrkAndIndx(AutKnobHandle k, uint32_t t, uint32_t i) override {
     return engine_.SetKnobTrkAndIndx(k, t, i);
   }
+  int32_t CreateViewList(uint32_t t, uint32_t k, AutViewListHandle* o) override {
+    return engine_.CreateViewList(t, k, o);
+  }
+  int32_t AddView(AutViewListHandle l, const AutView* v) override { return engine_.AddView(l, v); }
+  int32_t DeleteAllViewLists(uint32_t k) override { return engine_.DeleteAllViewLists(k); }
+  int32_t CreatePlayLogKnobMap(int32_t n, AutMapHandle* o) override { return engine_.CreatePlayLogKnobMap(n, o); }
+  int32_t SetPlayLogKnobMapValue(AutMapHandle m, int32_t i, AutKnobHandle k) override {
+    return engine_.SetPlayLogKnobMapValue(m, i, k);
+  }
+  int32_t DeleteAllPlayLogKnobMaps() override { return engine_.DeleteAllPlayLogKnobMaps(); }
   int32_t CreateLog(AutLogHandle* o) override { return engine_.CreateLog(o); }
   int32_t GetLogKnobEventCnt(AutLogHandle l, int32_t* n) override { return engine_.GetLogKnobEventCnt(l, n); }
   int32_t GetAllLogKnobEvents(AutLogHandle l, int32_t* n, AutLogKnobEvent* o) override {

@@ -6,8 +6,10 @@
 #include "mixer/mix/mixdsp.h"
 #include "mixer/mix/win32/winlib.h"
 #include "mixer/model/host.h"
+#include "mixer/model/arr.h"
 #include "mixer/model/recready.h"
 #include "mixer/model/settings.h"
+#include "mixer/model/take.h"
 #include "mixer/model/takeattr.h"
 #include "mixer/model/trkcolors.h"
 #include "mixer/shell/wndtable.h"
@@ -51,6 +53,20 @@ class ProgramHost : public MixHost {
     s.firstTimeMs = Settings().AutoTouchTimeout;
     s.secondTimeMs = Settings().AutoReturnTime;
     return s;
+  }
+  // Automation Parts that play: their play channel is their automation
+  // track (1..128).
+  void AutomationParts(std::vector<MixAutPart>* out) override {
+    out->clear();
+    ArrForEachPart(CurArr, [out](uint32_t, uint32_t, const PartRec& p) {
+      if (p.TakeKind != kTakeAutom || p.PlayChannel < 1 || p.PlayChannel > kRecTrksAutom || p.Length <= 0 ||
+          p.Start < 0 || p.Offset < 0)
+        return;
+      TakeRec* take = TakeFromRef(p.Take);
+      if (take)
+        out->push_back({p.PlayChannel - 1, static_cast<uint32_t>(p.Start), static_cast<uint32_t>(p.Length),
+                        static_cast<uint32_t>(p.Offset), take});
+    });
   }
   uint32_t AudioTrackColor(int t) override { return t >= 0 && t < kTrkColorCount ? TrkColors[t] : 0; }
 
