@@ -82,7 +82,8 @@ int MixRoutingValid(const MixRouting& r) {
 int MixColumnPitch() { return g_pitch; }
 
 void MixSetStripWidth(MixDoc* doc, int32_t width) {
-  if (width <= 0) width = kMixStripWidth;
+  // 0 reads as the full view; so does a width no window could have.
+  if (width <= 0 || width > kMixMaxStripWidth) width = kMixStripWidth;
   doc->StripWidth = width;
   g_pitch = width + 2;
 }

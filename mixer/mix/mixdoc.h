@@ -25,6 +25,7 @@ enum MixElemKind : int32_t {
 constexpr int kMixMaxColumn = 126;
 constexpr int kMixStripWidth = 90;
 constexpr int kMixStripWidthSmall = 56;
+constexpr int kMixMaxStripWidth = 4096;
 constexpr int kMixNameSize = 64;
 // An element must end this far above the column's content height.
 constexpr int kMixBottomMargin = 21;

@@ -106,6 +106,13 @@ TEST(MixFile, ExtremeViewWordsRoundTrip) {
     ASSERT_NE(doc, nullptr);
     EXPECT_EQ(Write(doc), img.b);
     MixDocDestroy(doc);
+    // A strip width no window could have reads as the full view.
+    std::memcpy(img.b.data() + 24, &v, 4);
+    doc = Open(img.b);
+    ASSERT_NE(doc, nullptr);
+    EXPECT_EQ(doc->StripWidth, 90);
+    EXPECT_EQ(MixColumnPitch(), 92);
+    MixDocDestroy(doc);
   }
 }
 
