@@ -410,7 +410,7 @@ int MxaKnobValueText(const MxaTake* take, int i, int32_t scale, int32_t value, M
   return 1;
 }
 
-// Take records.
+// Play maps.
 
 int MxaRebuildPlayMaps(MixDoc* doc, int flag) {
   MixAutLib& lib = MixAutLibGet();
@@ -448,6 +448,8 @@ int MxaRebuildPlayMaps(MixDoc* doc, int flag) {
   }
   return ok;
 }
+
+// Take records.
 
 MxaTake* MxaTakeList() { return g_mxa.takes; }
 
