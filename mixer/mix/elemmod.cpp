@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "mixer/mix/mixdsp.h"
 #include "mixer/mix/mixhost.h"
 #include "mixer/model/util/strtab.h"
 
@@ -23,7 +24,8 @@ struct ModuleTable {
   std::vector<std::string> scanned;  // folders scanned into the table
 };
 ModuleTable g_table;
-ElemDspCallback g_dsp = nullptr;
+// The mixer's own DSP callback unless the program sets another.
+ElemDspCallback g_dsp = &DspCommandBlock;
 ElemNotifyCallback g_notify = nullptr;
 
 void** EntrySlot(ElemModuleRec* rec, int i) {

@@ -61,6 +61,7 @@ class ElemLoader {
 };
 
 // The host side of the two callbacks handed to every module.
+// The DSP callback is the mixer's DspCommandBlock until one is set.
 void ElemSetHostCallbacks(ElemDspCallback dsp, ElemNotifyCallback notify);
 
 // Start-up scan of the two folders (the second only when it differs, case

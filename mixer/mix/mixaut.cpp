@@ -1,5 +1,6 @@
 #include "mixer/mix/mixaut.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -158,7 +159,7 @@ void MxaDeleteElemKnobs(MixElem* elem, int rebuild) {
   }
   std::free(elem->Knobs);
   elem->Knobs = nullptr;
-  if (rebuild && elem->Column) MixHostGet().RebuildPlayMaps(elem->Column->Doc, 1);
+  if (rebuild && elem->Column) MxaRebuildPlayMaps(elem->Column->Doc, 1);
 }
 
 void MxaSetKnobEnable(MixKnob* knob) {
@@ -223,7 +224,7 @@ int MxaAssignKnobTrks(MixDoc* doc) {
     k->TrackIndex = static_cast<int32_t>(index);
     MixAutLibGet().SetKnobTrkAndIndx(k->Handle, static_cast<uint32_t>(track), index);
   });
-  return MixHostGet().RebuildPlayMaps(doc, 1);
+  return MxaRebuildPlayMaps(doc, 1);
 }
 
 MixKnob* MxaKnobById(uint32_t hostId) {
@@ -409,6 +410,45 @@ int MxaKnobValueText(const MxaTake* take, int i, int32_t scale, int32_t value, M
   return 1;
 }
 
+// Play maps.
+
+int MxaRebuildPlayMaps(MixDoc* doc, int flag) {
+  MixAutLib& lib = MixAutLibGet();
+  std::vector<MixAutPart> parts;
+  MixHostGet().AutomationParts(&parts);
+  std::stable_sort(parts.begin(), parts.end(),
+                   [](const MixAutPart& a, const MixAutPart& b) { return a.track < b.track; });
+  lib.DeleteAllViewLists(0);
+  lib.DeleteAllPlayLogKnobMaps();
+  int ok = 1;
+  AutViewListHandle list = 0;
+  int32_t listTrack = -1;
+  for (const MixAutPart& part : parts) {
+    const MxaTake* take = MxaReadTake(part.take);
+    if (!take || part.track < 0 || part.length == 0) continue;
+    if (part.track != listTrack) {
+      listTrack = part.track;
+      list = 0;
+      if (!lib.CreateViewList(static_cast<uint32_t>(part.track), 0, &list)) ok = 0;
+    }
+    AutMapHandle map = 0;
+    if (!list || !lib.CreatePlayLogKnobMap(take->KnobCount, &map)) {
+      ok = 0;
+      continue;
+    }
+    for (int k = 0; doc && k < take->KnobCount; ++k)
+      if (const MixKnob* live = LiveKnob(doc, take->Knobs[k], part.track))
+        lib.SetPlayLogKnobMapValue(map, k, live->Handle);
+    const AutView view{part.start, part.length, part.offset, take->Log, map};
+    if (!lib.AddView(list, &view)) ok = 0;
+  }
+  if (flag && ok) {
+    lib.SetLocator(static_cast<uint32_t>(g_mxa.now), 1);
+    g_mxa.knobChanged = 0;
+  }
+  return ok;
+}
+
 // Take records.
 
 MxaTake* MxaTakeList() { return g_mxa.takes; }
@@ -440,8 +480,10 @@ void ReleaseContents(MxaTake* take) {
 }
 
 // The target record, emptied, or a new one; null after 195.
-MxaTake* Target(MxaTake** target) {
+MxaTake* Target(MxaTake** target, void** owner) {
+  *owner = nullptr;
   if (*target) {
+    *owner = (*target)->Owner;
     ReleaseContents(*target);
     return *target;
   }
@@ -460,8 +502,8 @@ int Fail(MxaTake** target) {
   return 0;
 }
 
-int FinishCopy(MxaTake** target, MxaTake* t, const MxaTake* source) {
-  t->Owner = source->Owner;
+int FinishCopy(MxaTake** target, MxaTake* t, const MxaTake* source, void* owner) {
+  t->Owner = owner;
   t->RecMap = 0;
   t->TakeId = source->TakeId;
   t->Changed = 1;
@@ -479,7 +521,8 @@ int FinishCopy(MxaTake** target, MxaTake* t, const MxaTake* source) {
 
 int MxaCopyTakeRange(MxaTake** target, const MxaTake* source, uint32_t start, uint32_t end, int32_t filter,
                      uint32_t reduceMs) {
-  MxaTake* t = Target(target);
+  void* owner = nullptr;
+  MxaTake* t = Target(target, &owner);
   if (!t) return 0;
   MixAutLib& lib = MixAutLibGet();
   if (!lib.CopyLog(&t->Log, source->Log, start, end)) return Fail(target);
@@ -490,12 +533,13 @@ int MxaCopyTakeRange(MxaTake** target, const MxaTake* source, uint32_t start, ui
     if (!MxaTakeKnobEnabled(source, i)) continue;
     lib.ReduceLogKnobEvents(t->Log, i, 0, kMxaEndLimit, tolerance);
   }
-  return FinishCopy(target, t, source);
+  return FinishCopy(target, t, source, owner);
 }
 
 int MxaCopyTakeEdit(MxaTake** target, const MxaTake* source, uint32_t start, uint32_t end, int i,
                     int32_t deleteLocation, int32_t newLocation, int32_t value, int32_t scale) {
-  MxaTake* t = Target(target);
+  void* owner = nullptr;
+  MxaTake* t = Target(target, &owner);
   if (!t) return 0;
   MixAutLib& lib = MixAutLibGet();
   if (!lib.CopyLog(&t->Log, source->Log, start, end)) return Fail(target);
@@ -508,7 +552,7 @@ int MxaCopyTakeEdit(MxaTake** target, const MxaTake* source, uint32_t start, uin
     ev.value = static_cast<int32_t>(int64_t{value} * Range(*e) / scale + MxaEntWord(*e, kMxaEntRawMin));
     lib.AddLogKnobEvent(t->Log, &ev);
   }
-  return FinishCopy(target, t, source);
+  return FinishCopy(target, t, source, owner);
 }
 
 int MxaFreeTakeRec(MxaTake* take) {
@@ -522,6 +566,140 @@ MxaTake* MxaTakeByLog(AutLogHandle log) {
   for (MxaTake* t = g_mxa.takes; t; t = t->Next)
     if (t->Log == log) return t;
   return nullptr;
+}
+
+MxaTake* MxaTakeByOwner(const void* owner) {
+  if (!owner) return nullptr;
+  for (MxaTake* t = g_mxa.takes; t; t = t->Next)
+    if (t->Owner == owner) return t;
+  return nullptr;
+}
+
+// Automation Take files.
+
+namespace {
+constexpr uint32_t kEventBytes = 16;
+constexpr uint32_t kReadChunk = 4096;  // events read at a time
+
+void PutEvent(uint8_t* at, const AutLogKnobEvent& ev) {
+  const int32_t w[4] = {ev.key, static_cast<int32_t>(ev.location), ev.value, 0};
+  std::memcpy(at, w, kEventBytes);
+}
+AutLogKnobEvent GetEvent(const uint8_t* at) {
+  int32_t w[4];
+  std::memcpy(w, at, kEventBytes);
+  return AutLogKnobEvent{w[0], static_cast<uint32_t>(w[1]), w[2], 0};
+}
+
+// Reads the events of a Take's data into a new log; 0 when the data cannot be
+// read or names a knob the Take does not have.
+int ReadEvents(void* owner, uint32_t at, uint32_t count, int32_t knobs, AutLogHandle log) {
+  MixHost& host = MixHostGet();
+  MixAutLib& lib = MixAutLibGet();
+  std::vector<uint8_t> chunk;
+  for (uint32_t done = 0; done < count;) {
+    const uint32_t n = std::min(kReadChunk, count - done);
+    chunk.resize(size_t{n} * kEventBytes);
+    if (!host.TakeData(owner, 0, at + done * kEventBytes, n * kEventBytes, chunk.data())) return 0;
+    for (uint32_t i = 0; i < n; ++i) {
+      const AutLogKnobEvent ev = GetEvent(chunk.data() + size_t{i} * kEventBytes);
+      if (ev.key < 0 || ev.key >= knobs) return 0;
+      if (!lib.AddLogKnobEvent(log, &ev)) return 0;
+    }
+    done += n;
+  }
+  return 1;
+}
+}  // namespace
+
+MxaTake* MxaReadTake(void* owner) {
+  if (!owner) return nullptr;
+  if (MxaTake* known = MxaTakeByOwner(owner)) return known;
+  MixHost& host = MixHostGet();
+  const uint32_t knobs = host.TakeWord(owner, kMxaAttrKnobCount);
+  const uint32_t events = host.TakeWord(owner, kMxaAttrLength);
+  const uint32_t bytes = host.TakeWord(owner, kMxaAttrDataBytes);
+  // The data holds exactly the knob table and the events it states.
+  if (knobs > kMxaMaxTakeKnobs ||
+      uint64_t{knobs} * kMxaKnobEntrySize + uint64_t{events} * kEventBytes != bytes)
+    return nullptr;
+  MxaTake* t = static_cast<MxaTake*>(std::calloc(1, sizeof(MxaTake)));
+  if (t && knobs) t->Knobs = static_cast<MxaKnobEntry*>(std::calloc(knobs, sizeof(MxaKnobEntry)));
+  if (!t || (knobs && !t->Knobs)) {
+    if (t) std::free(t);
+    host.Message(IDS_HEAP_ALLOC_FAILED, kMixMsgExclamation, nullptr);
+    return nullptr;
+  }
+  t->Owner = owner;
+  t->KnobCount = static_cast<int32_t>(knobs);
+  t->RecMapValue = static_cast<int32_t>(host.TakeWord(owner, kMxaAttrMapValue));
+  const uint32_t table = knobs * kMxaKnobEntrySize;
+  bool ok = !knobs || host.TakeData(owner, 0, 0, table, t->Knobs);
+  ok = ok && MixAutLibGet().CreateLog(&t->Log);
+  ok = ok && ReadEvents(owner, table, events, t->KnobCount, t->Log);
+  if (!ok) {
+    MxaFreeTakeRec(t);
+    return nullptr;
+  }
+  host.TakeSetWord(owner, kMxaAttrLog, t->Log);
+  MxaTakeAppend(t);
+  return t;
+}
+
+int MxaWriteTake(MxaTake* take) {
+  if (!take || !take->Owner || take->KnobCount < 0) return 0;
+  MixHost& host = MixHostGet();
+  MixAutLib& lib = MixAutLibGet();
+  int32_t count = 0;
+  if (!lib.GetLogKnobEventCnt(take->Log, &count) || count < 0) return 0;
+  const uint64_t bytes =
+      uint64_t{static_cast<uint32_t>(take->KnobCount)} * kMxaKnobEntrySize + uint64_t{static_cast<uint32_t>(count)} * kEventBytes;
+  if (bytes > UINT32_MAX) return 0;
+  std::vector<uint8_t> data;
+  std::vector<AutLogKnobEvent> events;
+  try {
+    data.resize(static_cast<size_t>(bytes));
+    events.resize(static_cast<size_t>(count));
+  } catch (const std::bad_alloc&) {
+    host.Message(IDS_HEAP_ALLOC_FAILED, kMixMsgExclamation, nullptr);
+    return 0;
+  }
+  if (count && (!lib.GetAllLogKnobEvents(take->Log, &count, events.data()) || count < 0 ||
+                static_cast<size_t>(count) > events.size()))
+    return 0;
+  const size_t table = size_t{static_cast<uint32_t>(take->KnobCount)} * kMxaKnobEntrySize;
+  if (table) std::memcpy(data.data(), take->Knobs, table);
+  for (int32_t i = 0; i < count; ++i) PutEvent(data.data() + table + size_t{static_cast<uint32_t>(i)} * kEventBytes, events[i]);
+  const uint32_t used = static_cast<uint32_t>(table + size_t{static_cast<uint32_t>(count)} * kEventBytes);
+  void* owner = take->Owner;
+  if (!host.TakeSetWord(owner, kMxaAttrDataBytes, used)) return 0;
+  if (used && !host.TakeData(owner, 1, 0, used, data.data())) return 0;
+  if (!host.TakeSetWord(owner, kMxaAttrLength, static_cast<uint32_t>(count)) ||
+      !host.TakeSetWord(owner, kMxaAttrKnobCount, static_cast<uint32_t>(take->KnobCount)) ||
+      !host.TakeSetWord(owner, kMxaAttrMapValue, static_cast<uint32_t>(take->RecMapValue)))
+    return 0;
+  host.TakeSetWord(owner, kMxaAttrLog, take->Log);
+  take->Changed = 0;
+  return 1;
+}
+
+int MxaWriteChangedTakes(int write) {
+  for (MxaTake* t = g_mxa.takes; t; t = t->Next) {
+    if (!t->Changed) continue;
+    if (!write || !MxaWriteTake(t)) return 0;
+  }
+  return 1;
+}
+
+int MxaCopyTakeRangeOf(void* targetTake, void* sourceTake, uint32_t start, uint32_t end, int32_t filter,
+                       uint32_t reduceMs) {
+  const MxaTake* source = MxaReadTake(sourceTake);
+  if (!source || !targetTake || targetTake == sourceTake) return 0;
+  MxaTake* target = MxaTakeByOwner(targetTake);
+  if (!MxaCopyTakeRange(&target, source, start, end, filter, reduceMs)) return 0;
+  target->Owner = targetTake;
+  MixHostGet().TakeSetWord(targetTake, kMxaAttrLog, target->Log);
+  return 1;
 }
 
 // The automation record command.
@@ -605,7 +783,7 @@ int MixAutomRecordCmd(MixDoc* doc) {
 
 int MxaRefreshAfterEditDoc(MixDoc* doc, int32_t position) {
   MixHost& host = MixHostGet();
-  if (!host.RebuildPlayMaps(doc, 1)) return 0;
+  if (!MxaRebuildPlayMaps(doc, 1)) return 0;
   const int state = host.TransportState();
   if (state == 3 || state == 4 || host.TransportBusyFlag()) return 1;
   MxaSetNowLocValue(position);

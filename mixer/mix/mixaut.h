@@ -107,5 +107,39 @@ int MxaFreeTakeRec(MxaTake* take);
 MxaTake* MxaTakeByLog(AutLogHandle log);
 MxaTake* MxaTakeList();
 
+// Automation Take files. The Take's data is its knob table (knob count x
+// 256 bytes) followed by its events (16 bytes each: key, location, value, 0);
+// the Take's words give the event count (its length), the knob count and
+// the record map value, and its in-memory word the log.
+enum : uint32_t {
+  kMxaAttrDataBytes = 12,
+  kMxaAttrLength = 13,
+  kMxaAttrKnobCount = 27,
+  kMxaAttrMapValue = 28,
+  kMxaAttrLog = 29,
+};
+constexpr uint32_t kMxaMaxTakeKnobs = 0x10000;
+MxaTake* MxaTakeByOwner(const void* owner);
+// The record of a Take, read from its file the first time; null when the
+// file does not hold a whole automation log (or after 195).
+MxaTake* MxaReadTake(void* owner);
+// Writes the record's knob table and log into its Take; 1, or 0.
+int MxaWriteTake(MxaTake* take);
+// With write set, writes every changed Take, stopping at the first failure
+// (0). Without it nothing is written: 1 when no Take has unwritten changes.
+int MxaWriteChangedTakes(int write);
+// The range copy between two Takes: the source read when needed, the
+// target's record reused or made, and handed the target Take.
+int MxaCopyTakeRangeOf(void* targetTake, void* sourceTake, uint32_t start, uint32_t end, int32_t filter,
+                       uint32_t reduceMs);
+
+// The play view lists and play knob maps of the automation library, built
+// again from the host's Automation Parts against the document's knobs: one
+// play list per automation track, one view and map per Part, map entry k
+// the live knob that the Take's knob k drives. With the flag set the knobs
+// then take the automation's values at the now position. 1, or 0 when the
+// library refused a list, map or view.
+int MxaRebuildPlayMaps(MixDoc* doc, int flag);
+
 int MixAutomRecordCmd(MixDoc* doc);
 int MxaRefreshAfterEditDoc(MixDoc* doc, int32_t position);

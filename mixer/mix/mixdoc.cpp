@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "mixer/mix/mixaut.h"
+#include "mixer/mix/mixdsp.h"
 #include "mixer/mix/mixhost.h"
 #include "mixer/model/util/strtab.h"
 
@@ -81,7 +82,8 @@ int MixRoutingValid(const MixRouting& r) {
 int MixColumnPitch() { return g_pitch; }
 
 void MixSetStripWidth(MixDoc* doc, int32_t width) {
-  if (width <= 0) width = kMixStripWidth;
+  // 0 reads as the full view; so does a width no window could have.
+  if (width <= 0 || width > kMixMaxStripWidth) width = kMixStripWidth;
   doc->StripWidth = width;
   g_pitch = width + 2;
 }
@@ -106,7 +108,7 @@ MixDoc* MixDocAllocRoot() {
 
 void MixDocFinish(MixDoc* doc) {
   MixHost& host = MixHostGet();
-  MixSetDspState(host.DspAllocate(doc) ? 1 : 2);
+  MixSetDspState(MixerDspAllocate(doc) ? 1 : 2);
   host.DocumentChanged(doc);
   host.SetMenuChecks(doc);
 }
@@ -124,8 +126,28 @@ void MixDocDestroy(MixDoc* doc) {
     MixColumnDelete(doc, c->Number);
     c = next;
   }
-  MixHostGet().RebuildPlayMaps(doc, 0);
+  MxaRebuildPlayMaps(doc, 0);
   delete doc;
+}
+
+void MixDocToggleEditMode(MixDoc* doc) {
+  if (!doc) return;
+  doc->EditLock = doc->EditLock ? 0 : 1;
+  MixHostGet().SetMenuChecks(doc);
+}
+
+void MixDocToggleAutomEnable(MixDoc* doc) {
+  if (!doc) return;
+  doc->AutomEnable = doc->AutomEnable ? 0 : 1;
+  MxaApplyEnableAll(doc);
+  MixHostGet().SetMenuChecks(doc);
+}
+
+void MixDocToggleDelayComp(MixDoc* doc) {
+  if (!doc) return;
+  doc->DelayComp = doc->DelayComp ? 0 : 1;
+  MixSetDspState(MixerDspAllocate(doc) ? 1 : 2);
+  MixHostGet().SetMenuChecks(doc);
 }
 
 MixColumn* MixColumnFind(MixDoc* doc, int32_t number) {
@@ -354,6 +376,7 @@ void MixElemDelete(MixElem* elem) {
   RemoveList(&doc->RefreshHead, elem, &MixElem::RefreshNext);
   MixElemUnlink(elem);
   MxaDeleteElemKnobs(elem, 0);
+  MixDspRelease(elem);
   elem->Wnd = nullptr;
   elem->WndClosed = 1;
   DeleteElementRef(elem->Ref);
@@ -398,13 +421,88 @@ int NatRecTrack(const MixElem* e) {
 }
 }  // namespace
 
-void MixDocSendTrackRecord(MixDoc* doc, int recTrack, int state) {
+namespace {
+int g_recState = 0;
+bool g_recHeld = false;
+
+// The colour of record track t (1-based); 0 outside the audio tracks.
+uint32_t TrackColor(int t) { return t >= 1 && t <= 192 ? MixHostGet().AudioTrackColor(t - 1) : 0; }
+
+// Channels a native recorder element records: its track and, for a stereo
+// element, the next one.
+int NatRecChannels(const MixElem* e) {
+  ELEMTYPEPROPINFO p{};
+  p.Size = kElemTypePropSize;
+  return FindElementType(e->Type, &p) && p.Outputs == 2 ? 2 : 1;
+}
+
+template <typename Fn> void ForEachElem(MixDoc* doc, Fn fn) {
   if (!doc) return;
   for (MixColumn* c = doc->First; c; c = c->Next)
-    for (MixElem* e = c->First; e; e = e->Next) {
-      const int t = NatRecTrack(e);
-      if (t && (recTrack == 0 || t == recTrack)) CallSetElement(e->Ref, kSetRecord, static_cast<uintptr_t>(state));
-    }
+    for (MixElem* e = c->First; e; e = e->Next) fn(e);
+}
+}  // namespace
+
+int MixTrkRecState() { return g_recState; }
+
+int MixSetTrkRecStateValue(int state, int hold, int release) {
+  if (release) g_recHeld = false;
+  if (g_recHeld && !hold) return 0;
+  g_recHeld = hold != 0;
+  g_recState = state;
+  return 1;
+}
+
+void MixDocSendTrkRecReady(MixDoc* doc, int recTrack) {
+  MixHost& host = MixHostGet();
+  ForEachElem(doc, [&](MixElem* e) {
+    const int t = NatRecTrack(e);
+    if (!t || (recTrack != 0 && t != recTrack)) return;
+    const int ready = t <= 192 && host.AudioRecTrackState(t - 1) == 2;
+    CallSetElement(e->Ref, kSetRecord, static_cast<uintptr_t>(ready ? g_recState + 1 : 0));
+  });
+}
+
+void MixDocSendTrkColors(MixDoc* doc) {
+  ForEachElem(doc, [](MixElem* e) {
+    const int t = NatRecTrack(e);
+    if (!t) return;
+    uint32_t colors[2] = {TrackColor(t), TrackColor(NatRecChannels(e) == 2 ? t + 1 : t)};
+    CallSetElement(e->Ref, kSetTrackColors, reinterpret_cast<uintptr_t>(colors));
+  });
+}
+
+int MixElemIoAvailable(const MixElem* e) {
+  if (e->Routing < 0) return 1;
+  const MixRouting r = MixDecodeRouting(e->Routing);
+  if (r.Unit >= MixHostGet().UnitCount()) return 0;
+  return MixRoutingValid(r);
+}
+
+void MixDocGreyUnavailableIo(MixDoc* doc) {
+  ForEachElem(doc, [](MixElem* e) {
+    if (!e->Ref || (e->Kind != kMixInput && e->Kind != kMixSend && e->Kind != kMixOutput)) return;
+    CallSetElement(e->Ref, kSetGreyed, MixElemIoAvailable(e) ? 0u : kMixGreyColor);
+  });
+}
+
+int MixDocHasNatRecElem(MixDoc* doc) {
+  int found = 0;
+  ForEachElem(doc, [&](MixElem* e) { found |= e->Kind == kMixNatRec; });
+  return found;
+}
+
+void MixDocRecColumnName(MixDoc* doc, int recTrack, char* out, int size) {
+  if (!out || size <= 0) return;
+  out[0] = '\0';
+  const MixColumn* found = nullptr;
+  ForEachElem(doc, [&](MixElem* e) {
+    const int t = NatRecTrack(e);
+    if (!found && t && recTrack >= t && recTrack < t + NatRecChannels(e)) found = e->Column;
+  });
+  if (!found) return;
+  std::strncpy(out, found->Name, static_cast<size_t>(size) - 1);
+  out[size - 1] = '\0';
 }
 
 int MixDocStereoPartner(MixDoc* doc, int recTrack) {

@@ -25,6 +25,7 @@ enum MixElemKind : int32_t {
 constexpr int kMixMaxColumn = 126;
 constexpr int kMixStripWidth = 90;
 constexpr int kMixStripWidthSmall = 56;
+constexpr int kMixMaxStripWidth = 4096;
 constexpr int kMixNameSize = 64;
 // An element must end this far above the column's content height.
 constexpr int kMixBottomMargin = 21;
@@ -93,6 +94,8 @@ struct MixElem {
   uint32_t StateSize; // the type's state size
   // A dummy element keeps the whole element record it was read from.
   std::vector<uint8_t>* DummyRecord;
+  // Where the DSP allocation placed the element; null while it is not loaded.
+  struct MixDspPlacement* Dsp;
 };
 
 // Routing codes: unit x 1096 + offset; the offset range gives the class.
@@ -153,7 +156,24 @@ int32_t MixElemRouting(const MixElem* elem);
 
 // Walks over the elements.
 void MixDocSendTempo(MixDoc* doc, uint32_t tempoX100, const uint32_t meter[2]);
-void MixDocSendTrackRecord(MixDoc* doc, int recTrack, int state);
+// Native recorder elements: their record state (set code 5: the record
+// state + 1 when the track is ready, else 0; recTrack 0 = all), their track
+// colours (the track's and, for a stereo element, the next track's).
+void MixDocSendTrkRecReady(MixDoc* doc, int recTrack);
+void MixDocSendTrkColors(MixDoc* doc);
+// The program-wide record/monitor state sent with it. A state set with hold
+// stays until a call with release; calls in between are ignored (0).
+int MixSetTrkRecStateValue(int state, int hold, int release);
+int MixTrkRecState();
+// Greys (set code 17) the input, send and output elements whose routed unit
+// or signal the units do not offer, and clears the others.
+constexpr uint32_t kMixGreyColor = 0x00808080;
+void MixDocGreyUnavailableIo(MixDoc* doc);
+int MixElemIoAvailable(const MixElem* e);
+int MixDocHasNatRecElem(MixDoc* doc);
+// The name of the column whose recorder element records the track (1-based);
+// "" when none.
+void MixDocRecColumnName(MixDoc* doc, int recTrack, char* out, int size);
 int MixDocStereoPartner(MixDoc* doc, int recTrack);
 void MixSnapshotStates(MixDoc* doc);
 void MixFreeSnapshot(MixDoc* doc);
@@ -161,6 +181,13 @@ int MixIsChanged(MixDoc* doc);
 // The element's state length: what it answers to get code 10, else its
 // type's state size; the record's length for a dummy element.
 uint32_t MixElemStateLength(const MixElem* elem);
+
+// The mixer's menu commands on a document: edit mode, automation enable
+// (sent to every knob) and automatic delay compensation (the DSPs placed
+// again); each sets the menu check marks.
+void MixDocToggleEditMode(MixDoc* doc);
+void MixDocToggleAutomEnable(MixDoc* doc);
+void MixDocToggleDelayComp(MixDoc* doc);
 
 // The program-wide mixer DSP state: 1 the last allocation held, 2 the DSP
 // processing limit was reached.

@@ -111,9 +111,11 @@ bool MixBuildImage(MixDoc* doc, std::vector<uint8_t>* image, uint32_t* length) {
   PutI(p, 16, doc->VisibleColumns);
   PutI(p, 20, doc->FirstVisible);
   PutI(p, 24, doc->StripWidth);
-  PutI(p, 28, doc->ContentHeight - kMixBottomMargin);
-  PutI(p, 32, doc->WndHeight + 2 * host.FrameBorder() + host.MixerTopOffset() - 25);
-  PutI(p, 36, doc->VScroll - 16);
+  // The transforms wrap as the reader's do, so that any stored value reads
+  // back unchanged.
+  PutI(p, 28, static_cast<int32_t>(int64_t{doc->ContentHeight} - kMixBottomMargin));
+  PutI(p, 32, static_cast<int32_t>(int64_t{doc->WndHeight} + 2 * host.FrameBorder() + host.MixerTopOffset() - 25));
+  PutI(p, 36, static_cast<int32_t>(int64_t{doc->VScroll} - 16));
   Put(p, 40, columns);
   Put(p, 44, (doc->AutomEnable ? 1u : 0u) | (doc->DelayComp ? 2u : 0u));
   uint64_t at = kMixHeaderSize;

@@ -22,6 +22,15 @@ class NoAutLib : public MixAutLib {
   int32_t SetKnobAutomEnableMode(AutKnobHandle, uint32_t) override { return 0; }
   int32_t SetKnobValue(AutKnobHandle, int32_t, uint32_t, uint32_t) override { return 0; }
   int32_t SetKnobTrkAndIndx(AutKnobHandle, uint32_t, uint32_t) override { return 0; }
+  int32_t CreateViewList(uint32_t, uint32_t, AutViewListHandle*) override { return 0; }
+  int32_t AddView(AutViewListHandle, const AutView*) override { return 0; }
+  int32_t DeleteAllViewLists(uint32_t) override { return 0; }
+  int32_t CreatePlayLogKnobMap(int32_t, AutMapHandle*) override { return 0; }
+  int32_t SetPlayLogKnobMapValue(AutMapHandle, int32_t, AutKnobHandle) override { return 0; }
+  int32_t DeleteAllPlayLogKnobMaps() override { return 0; }
+  int32_t CreateLog(AutLogHandle*) override { return 0; }
+  int32_t GetLogKnobEventCnt(AutLogHandle, int32_t*) override { return 0; }
+  int32_t GetAllLogKnobEvents(AutLogHandle, int32_t*, AutLogKnobEvent*) override { return 0; }
   int32_t CopyLog(AutLogHandle*, AutLogHandle, uint32_t, uint32_t) override { return 0; }
   int32_t ReduceLogKnobEvents(AutLogHandle, int32_t, uint32_t, uint32_t, uint32_t) override { return 0; }
   int32_t AddLogKnobEvent(AutLogHandle, const AutLogKnobEvent*) override { return 0; }

@@ -5,8 +5,10 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "logs/qvMxAut/autlog.h"
+#include "mixer/mix/mixdsp.h"
 
 struct MixDoc;
 
@@ -19,6 +21,14 @@ enum : uint32_t { kMixMsgExclamation = 0, kMixMsgYesNo = 1, kMixMsgYesNoCancel =
 constexpr uint32_t kMxaRecOptOnce = 1;     // class-1 knobs sent once with code 2
 constexpr uint32_t kMxaRecOptEnd = 2;      // write the end of the range too
 constexpr uint32_t kMxaRecOptReturn = 4;  // ... with a return before the end
+
+// An Automation Part as the play maps need it: its automation track
+// (0..127), its stretch of the time line and of its Take, and the Take.
+struct MixAutPart {
+  int32_t track;
+  uint32_t start, length, offset;
+  void* take;
+};
 
 struct MixAutRecordSettings {
   uint32_t options = 0;
@@ -70,13 +80,27 @@ class MixHost {
   virtual void RecordStop(int32_t) {}
   virtual void RefreshDisplays() {}
 
-  // Neighbours of the document: the DSP allocation (1 when every element
-  // found room), the control surface, record-track assignments, the menu
-  // check marks and the automation play maps.
-  virtual int DspAllocate(MixDoc*) { return 1; }
+  // The units' mixer DSPs: what one holds, and one command block (at most
+  // 255 words) to DSP `dsp` of a unit at a word address; 1 when accepted.
+  // Reads (ops 25, 30, 35) fill words.
+  virtual MixDspCapacity DspCapacity(int) { return {}; }
+  virtual int DspBlock(int, int, uint32_t, uint32_t, uint32_t, uint32_t*) { return 0; }
+
+  // Colour of audio record track t (0..191), 0x00BBGGRR.
+  virtual uint32_t AudioTrackColor(int) { return 0; }
+
+  // Automation Take files through the Take store: a word attribute, its
+  // change, and a byte range of the Take's data (write 1) or from it (0).
+  virtual uint32_t TakeWord(void*, uint32_t) { return 0; }
+  virtual int TakeSetWord(void*, uint32_t, uint32_t) { return 0; }
+  virtual int TakeData(void*, int, uint32_t, uint32_t, void*) { return 0; }
+
+  // Neighbours of the document: the control surface, record-track
+  // assignments and the menu check marks.
   virtual void DocumentChanged(MixDoc*) {}
   virtual void SetMenuChecks(MixDoc*) {}
-  virtual int RebuildPlayMaps(MixDoc*, int) { return 1; }
+  // The Automation Parts of the current arrangement.
+  virtual void AutomationParts(std::vector<MixAutPart>*) {}
 
   // Frame layout measured by the shell.
   virtual int FrameBorder() { return 4; }
@@ -97,6 +121,15 @@ class MixAutLib {
   virtual int32_t SetKnobAutomEnableMode(AutKnobHandle knob, uint32_t mode) = 0;
   virtual int32_t SetKnobValue(AutKnobHandle knob, int32_t value, uint32_t location, uint32_t code) = 0;
   virtual int32_t SetKnobTrkAndIndx(AutKnobHandle knob, uint32_t track, uint32_t index) = 0;
+  virtual int32_t CreateViewList(uint32_t track, uint32_t kind, AutViewListHandle* out) = 0;
+  virtual int32_t AddView(AutViewListHandle list, const AutView* view) = 0;
+  virtual int32_t DeleteAllViewLists(uint32_t kind) = 0;
+  virtual int32_t CreatePlayLogKnobMap(int32_t count, AutMapHandle* out) = 0;
+  virtual int32_t SetPlayLogKnobMapValue(AutMapHandle map, int32_t index, AutKnobHandle knob) = 0;
+  virtual int32_t DeleteAllPlayLogKnobMaps() = 0;
+  virtual int32_t CreateLog(AutLogHandle* out) = 0;
+  virtual int32_t GetLogKnobEventCnt(AutLogHandle log, int32_t* count) = 0;
+  virtual int32_t GetAllLogKnobEvents(AutLogHandle log, int32_t* count, AutLogKnobEvent* out) = 0;
   virtual int32_t CopyLog(AutLogHandle* out, AutLogHandle source, uint32_t start, uint32_t end) = 0;
   virtual int32_t ReduceLogKnobEvents(AutLogHandle log, int32_t key, uint32_t start, uint32_t end,
                                       uint32_t tolerance) = 0;

@@ -22,6 +22,15 @@ void MixSendTempoToElems();
 // Sends each native recorder element its track's record state; record track
 // 0 = all.
 void MixSendTrkRecReady(MixDoc* mixer, int recTrack);
+// Sets the record/monitor state (0 idle, 1 audition, 2 recording) and sends
+// it to the native recorder elements of the current mixer. A state set with
+// hold stays until a call with release.
+void MixSetTrkRecState(int state, int hold, int release);
+// 1 when the current mixer has a native recorder element.
+int MixHasNatRecElem();
+// The name of the mixer column whose recorder element records the track
+// (1-based), "" when none; used to name new Takes.
+void MixRecColumnName(MixDoc* mixer, int recTrack, char* buffer, int size);
 // The other record track of a stereo pair fed by one 2-channel native
 // recorder element, 0 when none.
 int MixStereoPartnerTrk(MixDoc* mixer, int recTrack);
@@ -34,6 +43,18 @@ void MxaSetRecordMode(uint32_t mode, uint32_t flags);
 void MxaStoreSetting(uint32_t value);
 // Frees the automation log of an Automation Take (its log handle); 1.
 int MxaFreeTake(uint32_t log);
+// Writes every automation Take that changed (write 1), stopping at the first
+// failure (0); with write 0 only answers 1 when none has unwritten changes.
+int MxaWriteChangedTakes(int write);
+// Copies [from, to) of an Automation Take into another, thinning each
+// enabled knob's events (filter: one knob, or -1 for all; the thinning
+// amount in ms); 0 on failure.
+struct TakeRec;
+// The automation log of an Automation Take, read from its file the first
+// time; 0 when the file holds no whole log.
+uint32_t MxaTakeLog(TakeRec* take);
+int MxaCopyTakeRange(TakeRec* destination, TakeRec* source, int32_t from, int32_t to, int32_t filter,
+                     uint32_t amount);
 
 // Rebuilds the automation play maps and, unless the transport plays or
 // records, sets the automation position.

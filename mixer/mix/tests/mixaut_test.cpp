@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "mixer/mix/mixaut.h"
@@ -171,6 +172,152 @@ TEST(MixAut, TakeKnobNamesAndCopies) {
   EXPECT_EQ(MxaTakeByLog(508), copy);
   MxaFreeTakeRec(copy);
   EXPECT_EQ(MxaTakeList(), nullptr);
+}
+
+// An automation Take file as the store holds it: knob table, then events.
+FakeTake TakeFile(int knobs, const std::vector<AutLogKnobEvent>& events) {
+  FakeTake t;
+  t.data.resize(size_t(knobs) * 256 + events.size() * 16);
+  for (int k = 0; k < knobs; ++k) {
+    MxaKnobEntry e{};
+    MxaEntSetText(&e, kMxaEntNameAt, 72, k ? "Pan" : "Volume");
+    std::memcpy(t.data.data() + 256 * k, &e, 256);
+  }
+  for (size_t i = 0; i < events.size(); ++i) {
+    const int32_t w[4] = {events[i].key, int32_t(events[i].location), events[i].value, 0};
+    std::memcpy(t.data.data() + 256 * knobs + 16 * i, w, 16);
+  }
+  t.words[kMxaAttrLength] = uint32_t(events.size());
+  t.words[kMxaAttrKnobCount] = uint32_t(knobs);
+  t.words[kMxaAttrMapValue] = 5;
+  return t;
+}
+
+int32_t EventCount(EngineAutLib& lib, AutLogHandle log) {
+  int32_t n = -1;
+  lib.GetLogKnobEventCnt(log, &n);
+  return n;
+}
+
+TEST(MixAutTakeFiles, ReadChangedWrittenAndReadBack) {
+  MixFixture f;
+  EngineAutLib lib;
+  MixSetAutLib(&lib);
+  FakeTake file = TakeFile(2, {{0, 100, 7, 0}, {1, 200, -3, 0}, {0, 300, 9, 0}});
+  const std::vector<uint8_t> table(file.data.begin(), file.data.begin() + 512);
+  MxaTake* t = MxaReadTake(&file);
+  ASSERT_NE(t, nullptr);
+  EXPECT_EQ(MxaReadTake(&file), t);  // read once
+  EXPECT_EQ(t->KnobCount, 2);
+  EXPECT_EQ(t->RecMapValue, 5);
+  EXPECT_EQ(file.words[kMxaAttrLog], t->Log);
+  EXPECT_EQ(EventCount(lib, t->Log), 3);
+  char name[64];
+  MxaTakeKnobName(t, 1, name, sizeof name);
+  EXPECT_STREQ(name, "Pan - ");
+
+  AutLogKnobEvent ev{1, 400, 12, 0};
+  lib.AddLogKnobEvent(t->Log, &ev);
+  t->Changed = 1;
+  EXPECT_EQ(MxaWriteChangedTakes(0), 0);  // asks only
+  EXPECT_EQ(file.words[kMxaAttrLength], 3u);
+  ASSERT_EQ(MxaWriteChangedTakes(1), 1);
+  EXPECT_EQ(t->Changed, 0u);
+  EXPECT_EQ(file.words[kMxaAttrLength], 4u);
+  EXPECT_EQ(file.data.size(), 512u + 4 * 16);
+  EXPECT_TRUE(std::equal(table.begin(), table.end(), file.data.begin()));
+
+  MxaFreeTakeRec(t);
+  t = MxaReadTake(&file);
+  ASSERT_NE(t, nullptr);
+  AutLogKnobEvent back{};
+  ASSERT_EQ(lib.GetNxtLogKnobEventFromLoc(t->Log, 1, 201, &back), 1);
+  EXPECT_EQ(back.location, 400u);
+  EXPECT_EQ(back.value, 12);
+
+  // A failed write keeps the Take marked.
+  t->Changed = 1;
+  file.failWrite = true;
+  EXPECT_EQ(MxaWriteChangedTakes(1), 0);
+  EXPECT_EQ(t->Changed, 1u);
+  MxaFreeTakeRec(t);
+}
+
+TEST(MixAutTakeFiles, DamagedFilesAreNotRead) {
+  MixFixture f;
+  EngineAutLib lib;
+  MixSetAutLib(&lib);
+  struct Case {
+    const char* what;
+    uint32_t attr, value;
+  } cases[] = {
+      {"one event more than the data", kMxaAttrLength, 3},
+      {"one knob fewer", kMxaAttrKnobCount, 1},
+      {"knob count beyond any table", kMxaAttrKnobCount, 0x10000001},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    FakeTake file = TakeFile(2, {{0, 100, 7, 0}, {1, 200, -3, 0}});
+    file.words[k.attr] = k.value;
+    EXPECT_EQ(MxaReadTake(&file), nullptr);
+  }
+  FakeTake badKey = TakeFile(2, {{0, 100, 7, 0}, {2, 200, -3, 0}});
+  EXPECT_EQ(MxaReadTake(&badKey), nullptr);
+  EXPECT_EQ(MxaTakeList(), nullptr);
+  EXPECT_EQ(badKey.words.count(kMxaAttrLog), 0u);
+}
+
+TEST(MixAutTakeFiles, ARangeCopyBelongsToItsTargetTake) {
+  MixFixture f;
+  EngineAutLib lib;
+  MixSetAutLib(&lib);
+  FakeTake src = TakeFile(1, {{0, 100, 7, 0}, {0, 900, 8, 0}});
+  FakeTake dst;
+  ASSERT_EQ(MxaCopyTakeRangeOf(&dst, &src, 0, 500, -1, 0), 1);
+  MxaTake* copy = MxaTakeByOwner(&dst);
+  ASSERT_NE(copy, nullptr);
+  EXPECT_EQ(dst.words[kMxaAttrLog], copy->Log);
+  ASSERT_EQ(MxaWriteChangedTakes(1), 1);
+  EXPECT_EQ(dst.words[kMxaAttrLength], 1u);
+  EXPECT_EQ(src.words[kMxaAttrLength], 2u);  // the source is untouched
+  EXPECT_EQ(src.data.size(), 256u + 32);
+  // A second copy into the same Take reuses its record.
+  ASSERT_EQ(MxaCopyTakeRangeOf(&dst, &src, 0, 1000, -1, 0), 1);
+  EXPECT_EQ(MxaTakeByOwner(&dst), copy);
+  EXPECT_EQ(EventCount(lib, copy->Log), 2);
+  while (MxaTakeList()) MxaFreeTakeRec(MxaTakeList());
+}
+
+TEST(MixAutPlayMaps, EachAutomationTrackGetsAListAndEachPartAViewWithItsKnobMap) {
+  MixFixture f;
+  MixDoc* doc = MixDocCreate(0);
+  MixElemCreate(kFakeOutput, MixColumnCreate(doc, 3, "o", 0, 0), 0, 0, 0, 0);  // knobs 1, 2 on track 3
+  // The Take's knobs: the output's Solo and Volume, and a knob of a type the
+  // mixer does not hold.
+  FakeTake file = TakeFile(3, {{0, 10, 1, 0}});
+  const int32_t words[3][2] = {{kFakeOutput, 1}, {kFakeOutput, 0}, {kFakeEffect, 0}};
+  for (int k = 0; k < 3; ++k) {
+    MxaKnobEntry e;
+    std::memcpy(&e, file.data.data() + 256 * k, 256);
+    MxaEntSetWord(&e, kMxaEntType, words[k][0]);
+    MxaEntSetWord(&e, kMxaEntKnobId, words[k][1]);
+    std::memcpy(file.data.data() + 256 * k, &e, 256);
+  }
+  f.host.autParts = {{3, 1000, 500, 20, &file}, {0, 0, 100, 0, &file}, {3, 2000, 0, 0, &file}};
+  MxaSetNowLocValue(700);
+  f.aut.calls.clear();
+  ASSERT_EQ(MxaRebuildPlayMaps(doc, 1), 1);
+  std::vector<std::string> want = {"dellists 0", "delplaymaps",
+                                   "list 0 0", "playmap 3", "view 700 0 100 0 log 900 map 803",
+                                   "list 3 0", "playmap 3", "mapvalue 803 0 2", "mapvalue 803 1 1",
+                                   "view 703 1000 500 20 log 900 map 803", "locate 700 1"};
+  std::vector<std::string> got;
+  for (const std::string& c : f.aut.calls)
+    if (c.rfind("newlog", 0) && c.rfind("add ", 0)) got.push_back(c);
+  EXPECT_EQ(got, want);
+  f.host.autParts.clear();
+  MixDocDestroy(doc);
+  while (MxaTakeList()) MxaFreeTakeRec(MxaTakeList());
 }
 
 struct RecordCmd : ::testing::Test {

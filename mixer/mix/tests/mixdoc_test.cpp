@@ -145,4 +145,96 @@ TEST(MixDoc, TempoGoesOutOnlyWhenItChanges) {
   EXPECT_EQ(FakeLiveElements(), 0);
 }
 
+TEST(MixDoc, NativeRecorderElementsTakeTheirTracksStateColoursAndName) {
+  MixFixture f;
+  MixDoc* doc = MixDocCreate(0);
+  EXPECT_EQ(MixDocHasNatRecElem(doc), 0);
+  MixColumn* vox = MixColumnCreate(doc, 0, "Vox", 0, 0);
+  MixElem* rec = MixElemCreate(kFakeNatRec, vox, 0, 0, 0, 0);  // stereo
+  rec->Routing = MixEncodeRouting(0, 5, 4);                    // tracks 5 and 6
+  MixColumn* other = MixColumnCreate(doc, 1, "Other", 0, 0);
+  MixElemCreate(kFakeInput, other, 0, 0, 0, 0);
+  EXPECT_EQ(MixDocHasNatRecElem(doc), 1);
+
+  char name[64];
+  for (int t : {5, 6}) {
+    MixDocRecColumnName(doc, t, name, sizeof name);
+    EXPECT_STREQ(name, "Vox");
+  }
+  MixDocRecColumnName(doc, 7, name, sizeof name);
+  EXPECT_STREQ(name, "");
+
+  FakeElemCalls().clear();
+  MixDocSendTrkColors(doc);
+  EXPECT_EQ(FakeElemCalls(), (std::vector<std::string>{"set 4 104 105"}));
+
+  // Ready tracks get the record state + 1, others 0; a held state ignores
+  // changes until it is released.
+  f.host.audioStates[4] = 2;
+  FakeElemCalls().clear();
+  MixSetTrkRecStateValue(2, 0, 0);
+  MixDocSendTrkRecReady(doc, 0);
+  MixDocSendTrkRecReady(doc, 9);
+  EXPECT_EQ(MixSetTrkRecStateValue(1, 1, 0), 1);
+  EXPECT_EQ(MixSetTrkRecStateValue(0, 0, 0), 0);
+  MixDocSendTrkRecReady(doc, 5);
+  EXPECT_EQ(MixSetTrkRecStateValue(0, 0, 1), 1);
+  f.host.audioStates[4] = 1;
+  MixDocSendTrkRecReady(doc, 5);
+  EXPECT_EQ(FakeElemCalls(), (std::vector<std::string>{"set 5 3", "set 5 2", "set 5 0"}));
+  EXPECT_EQ(MixTrkRecState(), 0);
+  MixDocDestroy(doc);
+}
+
+TEST(MixDoc, InputsSendsAndOutputsOfMissingIoAreGreyed) {
+  MixFixture f;
+  f.host.units = 1;
+  MixDoc* doc = MixDocCreate(0);
+  MixColumn* c = MixColumnCreate(doc, 0, "c", 0, 0);
+  struct Case {
+    uint32_t type;
+    int32_t routing;
+    const char* call;  // null: not touched
+  } cases[] = {
+      {kFakeInput, MixEncodeRouting(0, 1, 5), "set 17 0"},
+      {kFakeInput, MixEncodeRouting(1, 1, 5), "set 17 8421504"},   // no unit 1
+      {kFakeOutput, MixEncodeRouting(0, 2, 200), "set 17 8421504"},  // index past 128
+      {kFakeSend, MixEncodeRouting(0, 7, 15), "set 17 0"},            // 16 channels
+      {kFakeSend, -1, "set 17 0"},
+      {kFakeEffect, MixEncodeRouting(1, 1, 5), nullptr},
+  };
+  int y = 0;
+  for (const Case& k : cases) {
+    MixElemCreate(k.type, c, y, 0, 0, 0)->Routing = k.routing;
+    y += 25;
+  }
+  FakeElemCalls().clear();
+  MixDocGreyUnavailableIo(doc);
+  std::vector<std::string> want;
+  for (const Case& k : cases)
+    if (k.call) want.push_back(k.call);
+  EXPECT_EQ(FakeElemCalls(), want);
+  MixDocDestroy(doc);
+}
+
+TEST(MixDoc, MenuCommandsToggleTheDocument) {
+  MixFixture f;
+  MixDoc* doc = MixDocCreate(0);
+  MixElemCreate(kFakeOutput, MixColumnCreate(doc, 0, "o", 0, 0), 0, 0, 0, 0);  // Volume 2, Solo 0
+  MixDocToggleEditMode(doc);
+  EXPECT_EQ(doc->EditLock, 1);
+  f.aut.calls.clear();
+  MixDocToggleAutomEnable(doc);
+  EXPECT_EQ(doc->AutomEnable, 0);
+  EXPECT_EQ(f.aut.Matching("enable"), (std::vector<std::string>{"enable 1 0", "enable 2 0"}));
+  f.aut.calls.clear();
+  MixDocToggleAutomEnable(doc);
+  EXPECT_EQ(f.aut.Matching("enable"), (std::vector<std::string>{"enable 1 2", "enable 2 0"}));
+  FakeLoads().clear();
+  MixDocToggleDelayComp(doc);
+  EXPECT_EQ(doc->DelayComp, 1);
+  EXPECT_EQ(FakeLoads(), (std::vector<std::string>{"103 dsp 1"}));  // placed with the new setting
+  MixDocDestroy(doc);
+}
+
 }  // namespace

@@ -1,9 +1,12 @@
 #include "mixer/mix/tests/mixfake.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "mixer/mix/mixaut.h"
+#include "mixer/mix/mixdsp.h"
 
 namespace {
 
@@ -13,7 +16,8 @@ struct FakeElem {
   uint32_t stateLen;
 };
 std::vector<FakeElem*> g_live;
-std::vector<std::string> g_inits, g_calls;
+std::vector<std::string> g_inits, g_calls, g_loads;
+ElemDspCallback g_dsp = nullptr;
 
 struct TypeRow {
   uint32_t code, kind, knobs, outputs;
@@ -46,7 +50,10 @@ uint32_t InitWith(ELEMMODINFO* info, const char* name, uint32_t version, uint32_
   return 1;
 }
 
-uint32_t ELEMAPI InitA(ElemDspCallback, ElemNotifyCallback, ELEMMODINFO* i) { return InitWith(i, "A", 103, 5); }
+uint32_t ELEMAPI InitA(ElemDspCallback dsp, ElemNotifyCallback, ELEMMODINFO* i) {
+  g_dsp = dsp;
+  return InitWith(i, "A", 103, 5);
+}
 uint32_t ELEMAPI InitB(ElemDspCallback, ElemNotifyCallback, ELEMMODINFO* i) { return InitWith(i, "B", 103, 1); }
 uint32_t ELEMAPI InitOld(ElemDspCallback, ElemNotifyCallback, ELEMMODINFO* i) { return InitWith(i, "Old", 102, 2); }
 uint32_t ELEMAPI InitBad(ElemDspCallback, ElemNotifyCallback, ELEMMODINFO* i) { return InitWith(i, "Bad", 101, 0); }
@@ -65,6 +72,18 @@ void FillProps(const TypeRow& r, ELEMTYPEPROPINFO* p) {
   p->StateSize = 16;
   p->KnobCount = r.knobs;
   p->Outputs = r.outputs;
+  // An effect costs 100 and uses 300 data words, 200 program words and a
+  // 256-word delay line aligned to 256; the others cost 10.
+  p->Load = r.kind == 2 ? 100 : 10;
+  if (r.kind == 2) {
+    const uint32_t types[3] = {kAreaData0, kAreaProgram, kAreaSample};
+    const uint32_t sizes[3] = {300, 200, 256};
+    for (int i = 0; i < 3; ++i) {
+      p->AreaType[i] = types[i];
+      p->AreaSize[i] = sizes[i];
+    }
+    p->AreaFigure[2] = 8;
+  }
 }
 uint32_t ELEMAPI PropsA(uint32_t code, ELEMTYPEPROPINFO* p) {
   const TypeRow* r = Row(kTypesA, 5, code);
@@ -123,7 +142,15 @@ uint32_t ELEMAPI Delete(ElemHandle h) {
   delete e;
   return 1;
 }
-uint32_t ELEMAPI Load(ElemHandle, void*, void*) { return 1; }
+// An effect writes its 300 data words when it is placed.
+uint32_t ELEMAPI Load(ElemHandle h, void* dsp, void*) {
+  FakeElem* e = static_cast<FakeElem*>(h);
+  const MixDspPlacement* p = static_cast<const MixDspPlacement*>(dsp);
+  g_loads.push_back(std::to_string(e->type) + (p ? " dsp " + std::to_string(p->Dsp + 1) : " off"));
+  if (!p || e->type != kFakeEffect) return 1;
+  std::vector<uint32_t> words(300, 7);
+  return g_dsp && g_dsp(dsp, kDspWrite, 0, 0, 300, words.data()) == kDspOk;
+}
 uint32_t ELEMAPI Set(ElemHandle h, uint32_t code, uintptr_t v) {
   FakeElem* e = static_cast<FakeElem*>(h);
   char text[64];
@@ -140,6 +167,11 @@ uint32_t ELEMAPI Set(ElemHandle h, uint32_t code, uintptr_t v) {
       e->knobs[0] = static_cast<int32_t>(s[2]);
       e->knobs[1] = static_cast<int32_t>(s[3]);
       std::snprintf(text, sizeof text, "set 6");
+      break;
+    }
+    case kSetTrackColors: {
+      const uint32_t* c = reinterpret_cast<const uint32_t*>(v);
+      std::snprintf(text, sizeof text, "set 4 %x %x", c[0], c[1]);
       break;
     }
     case kSetMeter: {
@@ -213,6 +245,7 @@ void* EntryOf(const std::string& kind, int i) {
 std::vector<std::string>& FakeInits() { return g_inits; }
 int FakeLiveElements() { return static_cast<int>(g_live.size()); }
 std::vector<std::string>& FakeElemCalls() { return g_calls; }
+std::vector<std::string>& FakeLoads() { return g_loads; }
 void FakeSetKnob(uint32_t type, uint32_t knob, int32_t value) {
   for (FakeElem* e : g_live)
     if (e->type == type && knob < 2) e->knobs[knob] = value;
@@ -252,6 +285,38 @@ int RecordingHost::RecordPass(int32_t s, int32_t e) {
 }
 void RecordingHost::RecordStop(int32_t e) { events.push_back("stop " + std::to_string(e)); }
 
+int RecordingHost::DspBlock(int unit, int dsp, uint32_t op, uint32_t address, uint32_t count, uint32_t* words) {
+  dspBlocks.push_back("u" + std::to_string(unit) + " d" + std::to_string(dsp) + " op" + std::to_string(op) + " @" +
+                      std::to_string(address) + " x" + std::to_string(count) + (words ? "" : " null"));
+  if (words && (op == kDspRead || op == kDspReadMeter || op == kDspReadAlt))
+    for (uint32_t i = 0; i < count; ++i) words[i] = 0xFFFFFF;  // -1 as the DSP gives it
+  return dspAccept;
+}
+
+uint32_t RecordingHost::TakeWord(void* take, uint32_t attr) {
+  FakeTake* t = static_cast<FakeTake*>(take);
+  if (attr == kMxaAttrDataBytes) return static_cast<uint32_t>(t->data.size());
+  auto it = t->words.find(attr);
+  return it == t->words.end() ? 0 : it->second;
+}
+int RecordingHost::TakeSetWord(void* take, uint32_t attr, uint32_t value) {
+  FakeTake* t = static_cast<FakeTake*>(take);
+  if (attr == kMxaAttrDataBytes)
+    t->data.resize(value);
+  else
+    t->words[attr] = value;
+  return 1;
+}
+int RecordingHost::TakeData(void* take, int write, uint32_t pos, uint32_t count, void* buf) {
+  FakeTake* t = static_cast<FakeTake*>(take);
+  if (uint64_t{pos} + count > t->data.size() || (write && t->failWrite)) return 0;
+  if (write)
+    std::memcpy(t->data.data() + pos, buf, count);
+  else
+    std::memcpy(buf, t->data.data() + pos, count);
+  return 1;
+}
+
 namespace {
 std::string Fmt(const char* f, long long a = 0, long long b = 0, long long c = 0, long long d = 0) {
   char t[128];
@@ -285,6 +350,47 @@ int32_t RecordingAut::SetKnobTrkAndIndx(AutKnobHandle k, uint32_t t, uint32_t i)
   calls.push_back(Fmt("track %lld %lld %lld", k, t, i));
   return 1;
 }
+int32_t RecordingAut::CreateViewList(uint32_t t, uint32_t k, AutViewListHandle* out) {
+  *out = 700 + t;
+  calls.push_back(Fmt("list %lld %lld", t, k));
+  return 1;
+}
+int32_t RecordingAut::AddView(AutViewListHandle l, const AutView* v) {
+  calls.push_back(Fmt("view %lld %lld %lld %lld", l, v->start, v->length, v->offset) +
+                  Fmt(" log %lld map %lld", v->log, v->knobMap));
+  return 1;
+}
+int32_t RecordingAut::DeleteAllViewLists(uint32_t k) { calls.push_back(Fmt("dellists %lld", k)); return 1; }
+int32_t RecordingAut::CreatePlayLogKnobMap(int32_t n, AutMapHandle* out) {
+  *out = 800 + static_cast<uint32_t>(n);
+  calls.push_back(Fmt("playmap %lld", n));
+  return 1;
+}
+int32_t RecordingAut::SetPlayLogKnobMapValue(AutMapHandle m, int32_t i, AutKnobHandle k) {
+  calls.push_back(Fmt("mapvalue %lld %lld %lld", m, i, k));
+  return 1;
+}
+int32_t RecordingAut::DeleteAllPlayLogKnobMaps() { calls.push_back("delplaymaps"); return 1; }
+int32_t RecordingAut::CreateLog(AutLogHandle* out) {
+  *out = 900 + static_cast<uint32_t>(logs.size());
+  logs[*out];
+  calls.push_back(Fmt("newlog %lld", *out));
+  return 1;
+}
+int32_t RecordingAut::GetLogKnobEventCnt(AutLogHandle l, int32_t* n) {
+  auto it = logs.find(l);
+  if (it == logs.end()) return 0;
+  *n = static_cast<int32_t>(it->second.size());
+  return 1;
+}
+int32_t RecordingAut::GetAllLogKnobEvents(AutLogHandle l, int32_t* n, AutLogKnobEvent* out) {
+  auto it = logs.find(l);
+  if (it == logs.end()) return 0;
+  const int32_t k = std::min<int32_t>(*n, static_cast<int32_t>(it->second.size()));
+  for (int32_t i = 0; i < k; ++i) out[i] = it->second[static_cast<size_t>(i)];
+  *n = k;
+  return 1;
+}
 int32_t RecordingAut::CopyLog(AutLogHandle* out, AutLogHandle s, uint32_t a, uint32_t b) {
   *out = 500 + s;
   calls.push_back(Fmt("copy %lld %lld %lld", s, a, b));
@@ -296,6 +402,8 @@ int32_t RecordingAut::ReduceLogKnobEvents(AutLogHandle l, int32_t k, uint32_t a,
 }
 int32_t RecordingAut::AddLogKnobEvent(AutLogHandle l, const AutLogKnobEvent* e) {
   calls.push_back(Fmt("add %lld %lld %lld %lld", l, e->key, e->location, e->value));
+  auto it = logs.find(l);
+  if (it != logs.end()) it->second.push_back(*e);
   return 1;
 }
 int32_t RecordingAut::DeleteLogKnobEvent(AutLogHandle l, int32_t k, uint32_t loc) {
@@ -322,6 +430,8 @@ std::vector<std::string> RecordingAut::Matching(const std::string& prefix) const
     if (c.compare(0, prefix.size(), prefix) == 0) out.push_back(c);
   return out;
 }
+
+EngineAutLib::EngineAutLib() : engine_(clock_) {}
 
 MixFixture::MixFixture(bool withOld) {
   MixSetHost(&host);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "logs/qvMxAut/autlog.h"
 #include "mixer/mix/elemmod.h"
 #include "mixer/mix/mixhost.h"
 
@@ -47,6 +48,8 @@ std::vector<std::string>& FakeInits();
 // Element-side counters.
 int FakeLiveElements();
 std::vector<std::string>& FakeElemCalls();  // "set 19 12000" and so on
+// Placements the fake elements were loaded with ("100 dsp 1" or "100 off").
+std::vector<std::string>& FakeLoads();
 // Sets knob k of every live fake element of that type, for tests.
 void FakeSetKnob(uint32_t type, uint32_t knob, int32_t value);
 
@@ -87,6 +90,28 @@ class RecordingHost : public MixHost {
   MixAutRecordSettings AutRecordSettings() override { return rec; }
   int RecordPass(int32_t s, int32_t e) override;
   void RecordStop(int32_t e) override;
+
+  // The mixer DSPs: capacity, and every block sent ("u0 d1 op5 @12 x3").
+  MixDspCapacity dspCap;
+  int dspAccept = 1;
+  std::vector<std::string> dspBlocks;
+  MixDspCapacity DspCapacity(int) override { return dspCap; }
+  int DspBlock(int unit, int dsp, uint32_t op, uint32_t address, uint32_t count, uint32_t* words) override;
+  uint32_t AudioTrackColor(int t) override { return 0x100u + static_cast<uint32_t>(t); }
+
+  std::vector<MixAutPart> autParts;
+  void AutomationParts(std::vector<MixAutPart>* out) override { *out = autParts; }
+
+  uint32_t TakeWord(void* take, uint32_t attr) override;
+  int TakeSetWord(void* take, uint32_t attr, uint32_t value) override;
+  int TakeData(void* take, int write, uint32_t pos, uint32_t count, void* buf) override;
+};
+
+// A Take as the store holds it: its words and its data.
+struct FakeTake {
+  std::map<uint32_t, uint32_t> words;
+  std::vector<uint8_t> data;
+  bool failWrite = false;
 };
 
 class RecordingAut : public MixAutLib {
@@ -106,6 +131,16 @@ class RecordingAut : public MixAutLib {
   int32_t SetKnobAutomEnableMode(AutKnobHandle k, uint32_t m) override;
   int32_t SetKnobValue(AutKnobHandle k, int32_t v, uint32_t l, uint32_t c) override;
   int32_t SetKnobTrkAndIndx(AutKnobHandle k, uint32_t t, uint32_t i) override;
+  std::map<uint32_t, std::vector<AutLogKnobEvent>> logs;  // logs made by CreateLog and their events
+  int32_t CreateViewList(uint32_t t, uint32_t k, AutViewListHandle* out) override;
+  int32_t AddView(AutViewListHandle l, const AutView* v) override;
+  int32_t DeleteAllViewLists(uint32_t k) override;
+  int32_t CreatePlayLogKnobMap(int32_t n, AutMapHandle* out) override;
+  int32_t SetPlayLogKnobMapValue(AutMapHandle m, int32_t i, AutKnobHandle k) override;
+  int32_t DeleteAllPlayLogKnobMaps() override;
+  int32_t CreateLog(AutLogHandle* out) override;
+  int32_t GetLogKnobEventCnt(AutLogHandle l, int32_t* n) override;
+  int32_t GetAllLogKnobEvents(AutLogHandle l, int32_t* n, AutLogKnobEvent* out) override;
   int32_t CopyLog(AutLogHandle* out, AutLogHandle s, uint32_t a, uint32_t b) override;
   int32_t ReduceLogKnobEvents(AutLogHandle l, int32_t k, uint32_t a, uint32_t b, uint32_t t) override;
   int32_t AddLogKnobEvent(AutLogHandle l, const AutLogKnobEvent* e) override;
@@ -117,6 +152,75 @@ class RecordingAut : public MixAutLib {
   int32_t GetNxtLogKnobEventFromLoc(AutLogHandle l, int32_t k, uint32_t loc, AutLogKnobEvent* out) override;
   // Calls whose text starts with prefix.
   std::vector<std::string> Matching(const std::string& prefix) const;
+};
+
+// The automation engine itself behind the mixer's calls.
+class EngineAutLib : public MixAutLib {
+ public:
+  EngineAutLib();
+  AutEngine& Engine() { return engine_; }
+  int32_t SetRecordMode(uint32_t m) override { return engine_.SetRecordMode(m); }
+  int32_t StartPlayRec() override { return engine_.StartPlayRec(); }
+  int32_t StopPlayRec(uint32_t f, uint32_t l) override { return engine_.StopPlayRec(f, l); }
+  int32_t SetLocator(uint32_t l, uint32_t c) override { return engine_.SetLocator(l, c); }
+  int32_t CreateKnob(uint32_t id, const AutKnobDesc* d, AutKnobHandle* o) override {
+    return engine_.CreateKnob(id, d, o);
+  }
+  int32_t DeleteKnob(AutKnobHandle k) override { return engine_.DeleteKnob(k); }
+  int32_t SetKnobAutomEnableMode(AutKnobHandle k, uint32_t m) override {
+    return engine_.SetKnobAutomEnableMode(k, m);
+  }
+  int32_t SetKnobValue(AutKnobHandle k, int32_t v, uint32_t l, uint32_t c) override {
+    return engine_.SetKnobValue(k, v, l, c);
+  }
+  int32_t SetKnobTrkAndIndx(AutKnobHandle k, uint32_t t, uint32_t i) override {
+    return engine_.SetKnobTrkAndIndx(k, t, i);
+  }
+  int32_t CreateViewList(uint32_t t, uint32_t k, AutViewListHandle* o) override {
+    return engine_.CreateViewList(t, k, o);
+  }
+  int32_t AddView(AutViewListHandle l, const AutView* v) override { return engine_.AddView(l, v); }
+  int32_t DeleteAllViewLists(uint32_t k) override { return engine_.DeleteAllViewLists(k); }
+  int32_t CreatePlayLogKnobMap(int32_t n, AutMapHandle* o) override { return engine_.CreatePlayLogKnobMap(n, o); }
+  int32_t SetPlayLogKnobMapValue(AutMapHandle m, int32_t i, AutKnobHandle k) override {
+    return engine_.SetPlayLogKnobMapValue(m, i, k);
+  }
+  int32_t DeleteAllPlayLogKnobMaps() override { return engine_.DeleteAllPlayLogKnobMaps(); }
+  int32_t CreateLog(AutLogHandle* o) override { return engine_.CreateLog(o); }
+  int32_t GetLogKnobEventCnt(AutLogHandle l, int32_t* n) override { return engine_.GetLogKnobEventCnt(l, n); }
+  int32_t GetAllLogKnobEvents(AutLogHandle l, int32_t* n, AutLogKnobEvent* o) override {
+    return engine_.GetAllLogKnobEvents(l, n, o);
+  }
+  int32_t CopyLog(AutLogHandle* o, AutLogHandle s, uint32_t a, uint32_t b) override {
+    return engine_.CopyLog(o, s, a, b);
+  }
+  int32_t ReduceLogKnobEvents(AutLogHandle l, int32_t k, uint32_t a, uint32_t b, uint32_t t) override {
+    return engine_.ReduceLogKnobEvents(l, k, a, b, t);
+  }
+  int32_t AddLogKnobEvent(AutLogHandle l, const AutLogKnobEvent* ev) override { return engine_.AddLogKnobEvent(l, ev); }
+  int32_t DeleteLogKnobEvent(AutLogHandle l, int32_t k, uint32_t loc) override {
+    return engine_.DeleteLogKnobEvent(l, k, loc);
+  }
+  int32_t DeleteLog(AutLogHandle l) override { return engine_.DeleteLog(l); }
+  int32_t DeleteRecordLogKnobMap(AutMapHandle m) override { return engine_.DeleteRecordLogKnobMap(m); }
+  int32_t GetRecordLogKnobMapValue(AutMapHandle m, int32_t i, int32_t* k, int32_t* w) override {
+    return engine_.GetRecordLogKnobMapValue(m, i, k, w);
+  }
+  int32_t GetPrvLogKnobEventFromLoc(AutLogHandle l, int32_t k, uint32_t loc, AutLogKnobEvent* o) override {
+    return engine_.GetPrvLogKnobEventFromLoc(l, k, loc, o);
+  }
+  int32_t GetNxtLogKnobEventFromLoc(AutLogHandle l, int32_t k, uint32_t loc, AutLogKnobEvent* o) override {
+    return engine_.GetNxtLogKnobEventFromLoc(l, k, loc, o);
+  }
+
+ private:
+  class StillClock : public AutSystem {
+   public:
+    uint32_t NowMs() override { return 0; }
+    bool MouseCaptured() override { return false; }
+  };
+  StillClock clock_;
+  AutEngine engine_;
 };
 
 // Loads module "A" (and "Old") from a fake folder with the given host and

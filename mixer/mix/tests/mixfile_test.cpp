@@ -94,6 +94,28 @@ TEST(MixFile, EmptyDocumentsMatchTheLayoutByteForByte) {
   MixDocDestroy(doc);
 }
 
+// The view words' transforms wrap, so extreme stored values read back and
+// write out unchanged.
+TEST(MixFile, ExtremeViewWordsRoundTrip) {
+  MixFixture f;
+  for (uint32_t v : {0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFFu}) {
+    Img img;
+    img.Header("MFFV2.1", 0);
+    for (size_t off : {28, 32, 36}) std::memcpy(img.b.data() + off, &v, 4);
+    MixDoc* doc = Open(img.b);
+    ASSERT_NE(doc, nullptr);
+    EXPECT_EQ(Write(doc), img.b);
+    MixDocDestroy(doc);
+    // A strip width no window could have reads as the full view.
+    std::memcpy(img.b.data() + 24, &v, 4);
+    doc = Open(img.b);
+    ASSERT_NE(doc, nullptr);
+    EXPECT_EQ(doc->StripWidth, 90);
+    EXPECT_EQ(MixColumnPitch(), 92);
+    MixDocDestroy(doc);
+  }
+}
+
 TEST(MixFile, OneByteMoreOrLessIsRefused) {
   MixFixture f;
   Img img;

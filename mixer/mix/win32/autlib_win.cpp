@@ -34,6 +34,33 @@ class DllAut : public MixAutLib {
   int32_t SetKnobTrkAndIndx(AutKnobHandle k, uint32_t t, uint32_t i) override {
     return Call<int32_t(__stdcall*)(uint32_t, uint32_t, uint32_t)>("_QVMXA_SetKnobTrkAndIndx@12", k, t, i);
   }
+  int32_t CreateViewList(uint32_t t, uint32_t k, AutViewListHandle* out) override {
+    return Call<int32_t(__stdcall*)(uint32_t, uint32_t, AutViewListHandle*)>("_QVMXA_CreateViewList@12", t, k, out);
+  }
+  int32_t AddView(AutViewListHandle l, const AutView* v) override {
+    return Call<int32_t(__stdcall*)(uint32_t, const AutView*)>("_QVMXA_AddView@8", l, v);
+  }
+  int32_t DeleteAllViewLists(uint32_t k) override {
+    return Call<int32_t(__stdcall*)(uint32_t)>("_QVMXA_DeleteAllViewLists@4", k);
+  }
+  int32_t CreatePlayLogKnobMap(int32_t n, AutMapHandle* out) override {
+    return Call<int32_t(__stdcall*)(int32_t, AutMapHandle*)>("_QVMXA_CreatePlayLogKnobMap@8", n, out);
+  }
+  int32_t SetPlayLogKnobMapValue(AutMapHandle m, int32_t i, AutKnobHandle k) override {
+    return Call<int32_t(__stdcall*)(uint32_t, int32_t, uint32_t)>("_QVMXA_SetPlayLogKnobMapValue@12", m, i, k);
+  }
+  int32_t DeleteAllPlayLogKnobMaps() override {
+    return Call<int32_t(__stdcall*)()>("_QVMXA_DeleteAllPlayLogKnobMaps@0");
+  }
+  int32_t CreateLog(AutLogHandle* out) override {
+    return Call<int32_t(__stdcall*)(AutLogHandle*)>("_QVMXA_CreateLog@4", out);
+  }
+  int32_t GetLogKnobEventCnt(AutLogHandle l, int32_t* n) override {
+    return Call<int32_t(__stdcall*)(uint32_t, int32_t*)>("_QVMXA_GetLogKnobEventCnt@8", l, n);
+  }
+  int32_t GetAllLogKnobEvents(AutLogHandle l, int32_t* n, AutLogKnobEvent* out) override {
+    return Call<int32_t(__stdcall*)(uint32_t, int32_t*, AutLogKnobEvent*)>("_QVMXA_GetAllLogKnobEvents@12", l, n, out);
+  }
   int32_t CopyLog(AutLogHandle* out, AutLogHandle s, uint32_t a, uint32_t b) override {
     return Call<int32_t(__stdcall*)(AutLogHandle*, uint32_t, uint32_t, uint32_t)>("_QVMXA_CopyLog@16", out, s, a, b);
   }

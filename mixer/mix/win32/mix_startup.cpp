@@ -1,6 +1,7 @@
 // The mixer at start-up and shutdown: element libraries, the current
 // document, the save prompt.
 #include "mixer/mix/mixaut.h"
+#include "mixer/mix/mixdsp.h"
 #include "mixer/mix/mixfile.h"
 #include "mixer/mix/services.h"
 #include "mixer/mix/win32/mixwin.h"
@@ -9,7 +10,7 @@
 
 // Element windows and meters are not built yet: nothing to refresh.
 void MixIdleTick(MixDoc*) {}
-void MixCheckDspLimitTick() {}
+void MixCheckDspLimitTick() { MixCheckDspLimit(); }
 void QVMXA_SetLocator(int32_t position) {
   MixProgramSetUp();
   MxaLocate(position);

@@ -10,6 +10,7 @@
 
 #include "elements/testmod/testmod.h"
 #include "mixer/mix/mixaut.h"
+#include "mixer/mix/mixdsp.h"
 #include "mixer/mix/mixfile.h"
 #include "mixer/mix/tests/mixfake.h"
 #include "mixer/mix/win32/winlib.h"
@@ -105,6 +106,34 @@ TEST_F(MixWin, AMixOfRealElementsIsSavedAndReadBackWithItsKnobsRegistered) {
   EXPECT_EQ(host.messages.size(), 0u);
   MixDocDestroy(doc);
   DeleteFileA(path.c_str());
+}
+
+// The DSP allocation places a real element and its module writes its words
+// through the mixer's DSP callback, in blocks of at most 255 words within the
+// areas placed for it.
+TEST_F(MixWin, ARealElementIsPlacedAndLoadsThroughTheDspCallback) {
+  ElemSetHostCallbacks(&DspCommandBlock, &Notify);
+  ASSERT_EQ(ScanElementFolder(loader, (ExeFolder() + "mixelems\\").c_str()), 1);
+  ELEMTYPEPROPINFO p{};
+  p.Size = kElemTypePropSize;
+  ASSERT_EQ(FindElementType(300, &p), 1);  // EQ
+  MixDoc* doc = MixDocCreate(0);
+  MixElem* eq = MixElemCreate(300, MixColumnCreate(doc, 0, "EQ", 0, 0), 0, 0, 0, 0);
+  ASSERT_NE(eq, nullptr);
+  host.dspBlocks.clear();
+  ASSERT_EQ(MixerDspAllocate(doc), 1);
+  ASSERT_NE(eq->Dsp, nullptr);
+  EXPECT_EQ(eq->DspNumber, 1);
+  ASSERT_FALSE(host.dspBlocks.empty());
+  for (const std::string& b : host.dspBlocks) {
+    const int words = std::stoi(b.substr(b.find(" x") + 2));
+    EXPECT_TRUE(words > 0 && words <= 255) << b;
+  }
+  // Without room on the unit the element stays off its DSP.
+  host.dspCap.Load = p.Load - 1;
+  EXPECT_EQ(MixerDspAllocate(doc), 0);
+  EXPECT_EQ(eq->Dsp, nullptr);
+  MixDocDestroy(doc);
 }
 
 }  // namespace
