@@ -2,11 +2,6 @@
 // changes.
 #include "mixer/units/services.h"
 
-int NatDevAllIdle() { return 1; }
-int NatDevGetDiskErrorStat(uint32_t*) { return 0; }
-void NatDevSetSrate(uint32_t) {}
-void NatDevSetTimeCodeStatics(uint32_t, uint32_t) {}
-int NatDevGetEnvelopes(uint32_t, uint32_t, TakeRec*, uint32_t, int16_t*) { return 0; }
 int TransportState() { return kTransportStopped; }
 void UnitsSetSampleRate(int, uint32_t, int32_t, int) {}
 int UnitsSetSync() { return 1; }
@@ -14,7 +9,6 @@ void UnitsLocate(int32_t) {}
 void UnitsPrepPlayBufs(int32_t) {}
 void UnitsSetLoop(int, int, int) {}
 void CardsSyncCommand(uint32_t, uint32_t, int32_t, uint32_t, uint32_t, uint32_t) {}
-int RefreshPlayLists(int32_t) { return 1; }
 int MidiSetLoop(int, int) { return 1; }
 int MidiDeleteTakeLog(uint32_t) { return 1; }
 void TransportShowNowBars() {}

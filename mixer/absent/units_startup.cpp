@@ -8,10 +8,6 @@ int32_t passCount = 0;
 
 int UnitsConfigDialog() { return 0; }
 void UnitsStop() {}
-int NatDevOpenAll(int, const NatDiskCallbacks*) { return 1; }
-void NatDevCloseAll() {}
-int32_t NatDevGetAudioBufMinimum() { return 0x7FFFFFFF; }
-void NatDevSetFadeCurves() {}
 
 void TransportCommand(int) {}
 int32_t GetCurrentLoc() { return 0; }
@@ -66,7 +62,6 @@ void UnitGetSyncStatus(uint32_t* status, int32_t* position, uint32_t* first) {
 }
 int NinePinLeadsTransport() { return 0; }
 int NinePinArmedToDrive() { return 0; }
-void SendPlayListsAt(int32_t) {}
 void UnitsArmChase(int32_t) {}
 int32_t TransportPunchInLoc() { return 0; }
 int32_t TransportPunchOutLoc() { return 0x7FFF05FF; }
