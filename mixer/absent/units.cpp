@@ -2,15 +2,14 @@
 // changes.
 #include "mixer/units/services.h"
 
-int TransportState() { return kTransportStopped; }
 void UnitsSetSampleRate(int, uint32_t, int32_t, int) {}
 int UnitsSetSync() { return 1; }
 void UnitsLocate(int32_t) {}
 void UnitsPrepPlayBufs(int32_t) {}
+int UnitsStartPlayRec(int) { return 1; }
+void UnitsWind(int32_t) {}
 void UnitsSetLoop(int, int, int) {}
 void CardsSyncCommand(uint32_t, uint32_t, int32_t, uint32_t, uint32_t, uint32_t) {}
-int MidiSetLoop(int, int) { return 1; }
-int MidiDeleteTakeLog(uint32_t) { return 1; }
 void TransportShowNowBars() {}
 void TransportShowNowTimecode() {}
 void TransportShowLeftLoc() {}
@@ -19,15 +18,7 @@ void TransportShowTimecodeOffset() {}
 void TransportShowMeter(int) {}
 void TransportShowTempo(int) {}
 void TransportShowModeLamps() {}
-void TransportUpdateEndLoc() {}
 void TransportSetRecLimit(uint32_t) {}
-void ConsoleNotifyModes(uint32_t, uint32_t) {}
-void ConsoleNotifyLocator(int, int32_t) {}
-void ConsoleNotifyRecReady(int) {}
-void ConsoleNotifyMarker(const MrkList*, uint32_t) {}
-void ConsoleNotifySampleRate(uint32_t) {}
-void ConsoleNotifyFrameRate(uint32_t) {}
-void ConsoleNotifyTimecodeOffset(uint32_t) {}
 void NinePinSetTimecodeFormat(uint32_t) {}
 void NinePinSetMachineFlags(uint32_t, uint32_t) {}
 void NinePinTransportEvent(int, int32_t) {}
@@ -36,6 +27,5 @@ void VideoSetSampleRate(uint32_t) {}
 void VideoSetOffset(uint32_t) {}
 void VideoSetScrubLoc(int32_t) {}
 void VideoPrepPlay(int32_t) {}
-void QVVPLAYER_SetSampleRate(uint32_t) {}
 int UnitAboutTexts(int, char*, int, char*, int) { return 0; }
 int EngineSmallBufFlag() { return 0; }

@@ -9,8 +9,6 @@ int32_t passCount = 0;
 int UnitsConfigDialog() { return 0; }
 void UnitsStop() {}
 
-void TransportCommand(int) {}
-int32_t GetCurrentLoc() { return 0; }
 void UnitsWriteDebugLog() {}
 int UnitsAllIdle() { return 1; }
 int32_t TransportEndLoc() { return 0x7FFF05FF; }
@@ -25,8 +23,6 @@ int TransportWindStart(int32_t* position, uint32_t* tick) {
 int NinePinWindPosition(int32_t*, int*) { return 0; }
 int UnitHasSyncBoard(int) { return 0; }
 void NinePinPoll(uint32_t) {}
-int ConsoleMotionMode() { return 0; }
-void ConsoleShuttleTick() {}
 void VideoSyncLoc(int32_t) {}
 
 int CheckUnitsHardware() { return 1; }
@@ -50,7 +46,6 @@ void SplashCreate(void*) {}
 void SplashDestroy() {}
 void NinePinSetMode(uint32_t) {}
 void VideoCloseFile() {}
-void VideoSetIniFile(const char*) {}
 
 void UnitCardSetAesSrc(int, uint32_t) {}
 void UnitsSetPlayFlags(uint32_t) {}

@@ -4,7 +4,6 @@
 #include <cstring>
 #include <vector>
 
-#include "logs/qvMidRec/engine.h"
 #include "mixer/model/arr.h"
 #include "mixer/model/musical.h"
 #include "mixer/model/take.h"
@@ -266,22 +265,6 @@ int CompileTrack(const ArrRec* arr, int32_t m, int32_t w, int32_t onlyTrack, Arr
 }  // namespace
 
 // ---- Binding ----
-
-const MidiLibApi* MidiLibStaticApi() {
-  static const MidiLibApi api = {
-      MidiCreateLog,         MidiDeleteLog,
-      MidiAddLogEvent,       MidiDeleteAllLogEvents,
-      MidiGetLogEventCnt,    MidiGetAllLogEvents,
-      MidiGetLogFirstEqualOrNxtEventFromTickPos, MidiGetLogNxtEvent,
-      MidiCreateViewList,    MidiDeleteAllViewLists,
-      MidiAddView,           MidiSetRecordMode,
-      MidiSetSeamlessLoopParams, MidiBuildPlaylists,
-      MidiSetRecordEnable,   MidiPrepPlayBufs,
-      MidiStartPlayRec,      [](uint32_t, uint32_t) { return ::MidiStopPlayRec(); },
-      MidiConvertRecordlistsIntoLogs,
-  };
-  return &api;
-}
 
 void MidiBindLib(const MidiLibApi* api) { gLib = api; }
 void MidiSetHost(const MidiPlayHost* host) { gHost = host; }

@@ -6,12 +6,6 @@
 #include "mixer/units/win32/natdev_win.h"
 #include "native/qvNatRec/takedisk.h"
 
-namespace {
-NatDevOpenedHook gOpenedHook = nullptr;
-}  // namespace
-
-void SetNatDevOpenedHook(NatDevOpenedHook hook) { gOpenedHook = hook; }
-
 // The devices serve every output track, one per 128; each gets the Take
 // store's transfers by Take reference, as the play events name the Takes.
 // `tracks` is the number of track channels each device runs.
@@ -24,7 +18,7 @@ int NatDevOpenAll(int tracks, const NatDiskCallbacks*) {
   for (int32_t k = 0; k < NatLinkDeviceCount(); ++k) {
     NatDevice* dev = NatLinkDevice(k * kNatTracksPerDevice + 1, nullptr);
     api->setTrkCfg(dev, tracks);
-    if (gOpenedHook != nullptr) gOpenedHook(k, dev);
+    NatSimAttach(k, dev);
   }
   return 1;
 }
@@ -32,6 +26,7 @@ int NatDevOpenAll(int tracks, const NatDiskCallbacks*) {
 void NatDevCloseAll() {
   if (NatLinkApi() == nullptr) return;
   NatLinkStopAll();
+  for (int32_t k = NatLinkDeviceCount() - 1; k >= 0; --k) NatSimDetach(k);
   NatLinkCloseAll();
 }
 

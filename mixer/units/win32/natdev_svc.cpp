@@ -16,7 +16,9 @@ int NatDevGetDiskErrorStat(uint32_t* take) {
 }
 
 void NatDevSetSrate(uint32_t rate) {
-  if (NatLinkApi()) NatLinkSetSrate(rate);
+  if (NatLinkApi() == nullptr) return;
+  NatLinkSetSrate(rate);
+  NatSimSetRate(rate);
 }
 
 void NatDevSetTimeCodeStatics(uint32_t, uint32_t tcOffset) {

@@ -8,7 +8,8 @@
 // under it) cannot be loaded.
 const NatDevApi* NatDevLibraryApi();
 
-// Called after the devices are opened, with each device's recorder: the
-// simulated machine attaches its stream clients here. Null: none.
-using NatDevOpenedHook = void (*)(int32_t device, NatDevice* dev);
-void SetNatDevOpenedHook(NatDevOpenedHook hook);
+// The simulated machine's capture of what the devices play (nothing when
+// the simulated machine is not in the process).
+void NatSimAttach(int32_t device, NatDevice* dev);
+void NatSimDetach(int32_t device);
+void NatSimSetRate(uint32_t rate);
