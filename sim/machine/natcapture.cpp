@@ -1,10 +1,10 @@
 // What the native recorder plays, captured by the simulated machine in the
 // place of the native track inserts and the boards they would play on: a
 // stream client on each of the first tracks of a native device reads its
-// channel in real time while the recorder runs, and when every client has
-// stopped the sum of the tracks is written to a WAV file (one channel of
-// 32-bit words at the device's rate), its first sample the location where
-// play started.
+// channel in real time while the recorders run, and when every client of
+// every device has stopped the sum of the tracks is written to a WAV file
+// (one channel of 32-bit words at the first device's rate), its first
+// sample the location where play started.
 //
 // The file is QVSIM_CAPTURE_WAV when that is set, else "NatCapture.wav"
 // beside the program. QVSIM_CAPTURE_TRACKS sets how many tracks of each
@@ -48,15 +48,21 @@ struct Capture {
   Recorder* rec = nullptr;
   uint32_t rate = 48000;
   std::vector<std::unique_ptr<RingClient>> clients;
+};
+
+// The pass being captured, over every device.
+struct Mix {
   bool running = false;
+  uint32_t rate = 48000;
   int64_t origin = 0;
-  std::vector<int64_t> mix;
+  std::vector<int64_t> sum;
   std::chrono::steady_clock::time_point last;
   double carry = 0;
 };
 
 std::mutex gLock;
 Capture gCaptures[kDevices];
+Mix gMix;
 std::thread gThread;
 std::atomic<bool> gQuit{false};
 
@@ -77,10 +83,10 @@ int TrackCount() {
   return std::clamp(count, 1, 128);
 }
 
-void WriteWav(const Capture& c) {
+void WriteWav(const Mix& c) {
   FILE* f = std::fopen(WavPath().c_str(), "wb");
   if (f == nullptr) return;
-  const auto data = static_cast<uint32_t>(c.mix.size() * 4);
+  const auto data = static_cast<uint32_t>(c.sum.size() * 4);
   auto u32 = [f](uint32_t v) { std::fwrite(&v, 4, 1, f); };
   auto u16 = [f](uint16_t v) { std::fwrite(&v, 2, 1, f); };
   std::fwrite("RIFF", 1, 4, f);
@@ -95,45 +101,57 @@ void WriteWav(const Capture& c) {
   u16(32);
   std::fwrite("data", 1, 4, f);
   u32(data);
-  for (int64_t v : c.mix) {
+  for (int64_t v : c.sum) {
     const auto word = static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
     std::fwrite(&word, 4, 1, f);
   }
   std::fclose(f);
 }
 
-void Step(Capture& c) {
-  bool any = false;
-  for (auto& client : c.clients) any = any || client->running();
+bool AnyRunning() {
+  for (Capture& c : gCaptures)
+    for (auto& client : c.clients)
+      if (client->running()) return true;
+  return false;
+}
+
+// One step of the pass: every running client plays what is due since the
+// last step, added into the sum at its place on the time line.
+void Step() {
   const auto now = std::chrono::steady_clock::now();
-  if (!c.running) {
-    if (!any) return;
-    c.running = true;
-    c.origin = c.clients[0]->ExpandedLocation();
-    c.mix.clear();
-    c.last = now;
-    c.carry = 0;
+  Mix& m = gMix;
+  if (!m.running) {
+    if (!AnyRunning()) return;
+    for (Capture& c : gCaptures) {
+      if (c.clients.empty()) continue;
+      m = Mix{};
+      m.running = true;
+      m.rate = c.rate;
+      m.origin = c.clients[0]->ExpandedLocation();
+      m.last = now;
+      break;
+    }
     return;
   }
-  const double due = std::chrono::duration<double>(now - c.last).count() * c.rate + c.carry;
-  c.last = now;
+  const double due = std::chrono::duration<double>(now - m.last).count() * m.rate + m.carry;
+  m.last = now;
   const auto n = static_cast<uint32_t>(std::min<double>(due, kMaxStep));
-  c.carry = due - n > kMaxStep ? 0 : due - n;
+  m.carry = due - n > kMaxStep ? 0 : due - n;
   std::vector<int32_t> buf(n);
-  for (auto& client : c.clients) {
-    if (!client->running() || n == 0) continue;
-    const int64_t from = client->ExpandedLocation() - c.origin;
-    const uint32_t got = client->Advance(n, buf.data(), nullptr);
-    if (from < 0) continue;
-    const size_t end = static_cast<size_t>(from) + got;
-    if (c.mix.size() < end) c.mix.resize(end, 0);
-    for (uint32_t i = 0; i < got; ++i) c.mix[static_cast<size_t>(from) + i] += buf[i];
+  for (Capture& c : gCaptures) {
+    for (auto& client : c.clients) {
+      if (n == 0 || !client->running()) continue;
+      const int64_t from = client->ExpandedLocation() - m.origin;
+      const uint32_t got = client->Advance(n, buf.data(), nullptr);
+      if (from < 0) continue;
+      const size_t end = static_cast<size_t>(from) + got;
+      if (m.sum.size() < end) m.sum.resize(end, 0);
+      for (uint32_t i = 0; i < got; ++i) m.sum[static_cast<size_t>(from) + i] += buf[i];
+    }
   }
-  bool still = false;
-  for (auto& client : c.clients) still = still || client->running();
-  if (!still) {
-    WriteWav(c);
-    c.running = false;
+  if (!AnyRunning()) {
+    WriteWav(m);
+    m.running = false;
   }
 }
 
@@ -141,8 +159,7 @@ void Run() {
   while (!gQuit) {
     {
       std::lock_guard<std::mutex> guard(gLock);
-      for (Capture& c : gCaptures)
-        if (!c.clients.empty()) Step(c);
+      Step();
     }
     Sleep(2);
   }
@@ -210,9 +227,11 @@ extern "C" __declspec(dllexport) void QvSimNatCaptureDetach(int32_t device) {
   bool last = false;
   {
     std::lock_guard<std::mutex> guard(gLock);
-    Capture& c = gCaptures[device];
-    if (c.running) WriteWav(c);
-    c = Capture{};
+    if (gMix.running) {
+      WriteWav(gMix);
+      gMix.running = false;
+    }
+    gCaptures[device] = Capture{};
     last = std::all_of(std::begin(gCaptures), std::end(gCaptures),
                        [](const Capture& k) { return k.clients.empty(); });
   }
