@@ -10,14 +10,6 @@ int UnitsStartPlayRec(int) { return 1; }
 void UnitsWind(int32_t) {}
 void UnitsSetLoop(int, int, int) {}
 void CardsSyncCommand(uint32_t, uint32_t, int32_t, uint32_t, uint32_t, uint32_t) {}
-void TransportShowNowBars() {}
-void TransportShowNowTimecode() {}
-void TransportShowLeftLoc() {}
-void TransportShowRightLoc() {}
-void TransportShowTimecodeOffset() {}
-void TransportShowMeter(int) {}
-void TransportShowTempo(int) {}
-void TransportShowModeLamps() {}
 void TransportSetRecLimit(uint32_t) {}
 void NinePinSetTimecodeFormat(uint32_t) {}
 void NinePinSetMachineFlags(uint32_t, uint32_t) {}
