@@ -54,10 +54,6 @@ const ConsoleLib* ProgramConsoleLib() {
   return state > 0 ? &lib : nullptr;
 }
 
-// The MIDI log library is not loaded by the program yet: MIDI compiles
-// nothing and the transport's MIDI calls do nothing.
-const MidiLibApi* ProgramMidiLib() { return nullptr; }
-
 void ProgramVideoStart() {
   if (VideoLib().start) VideoLib().start(0);
 }

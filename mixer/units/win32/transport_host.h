@@ -14,8 +14,15 @@ void ProgramLinksInit();
 
 // QvConInt.dll's calls; null when the library cannot be loaded.
 const ConsoleLib* ProgramConsoleLib();
-// qvMidRec.dll's calls; null when the library cannot be loaded.
+// qvMidRec.dll's calls; null when the library cannot be loaded (MIDI then
+// compiles nothing and the transport's MIDI calls do nothing).
 const MidiLibApi* ProgramMidiLib();
+// The library's start with the program's time conversions, its end and its
+// settings.
+void ProgramMidiInit();
+void ProgramMidiQuit();
+void ProgramMidiSetSampleRate(uint32_t rate);
+void ProgramMidiSetTimeCodeOffset(uint32_t offset);
 // QvVPlayer.dll's start and stop (nothing without the library).
 void ProgramVideoStart();
 void ProgramVideoStop();

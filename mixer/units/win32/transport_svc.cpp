@@ -1,5 +1,6 @@
 // The transport, console, MIDI and video services the model calls while the
 // program runs.
+#include "logs/services.h"
 #include "mixer/model/marker.h"
 #include "mixer/model/settings.h"
 #include "mixer/units/console.h"
@@ -43,3 +44,8 @@ void ConsoleNotifyFrameRate(uint32_t code) { ConsoleSendFrameRate(code); }
 void ConsoleNotifyTimecodeOffset(uint32_t offset) { ConsoleSendTimecodeOffset(offset); }
 
 void QVVPLAYER_SetSampleRate(uint32_t rate) { ProgramVideoSetRate(rate); }
+
+void QVMIV_PrepPlayBufs(int32_t position) {
+  ProgramLinksInit();
+  MidiPrepPlay(position);
+}

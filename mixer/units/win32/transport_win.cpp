@@ -1,5 +1,6 @@
 // The transport, console and MIDI services the shell's start-up and timer
 // call (the set the start-up tests stand in for).
+#include "logs/services.h"
 #include "mixer/model/arr.h"
 #include "mixer/model/settings.h"
 #include "mixer/units/console.h"
@@ -37,3 +38,9 @@ void MidiRebuildAndPrep(ArrRec* arr, int32_t position) {
 }
 
 void VideoSetIniFile(const char* path) { ProgramVideoSetIni(path); }
+
+// The MIDI log library's start and settings.
+void QVMIV_Init() { ProgramMidiInit(); }
+void QVMIV_Quit() { ProgramMidiQuit(); }
+void QVMIV_SetSampleRate(uint32_t hz) { ProgramMidiSetSampleRate(hz); }
+void QVMIV_SetTimeCodeOffset(uint32_t samples) { ProgramMidiSetTimeCodeOffset(samples); }
