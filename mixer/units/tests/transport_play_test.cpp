@@ -23,6 +23,8 @@
 #include "mixer/model/takeio.h"
 #include "mixer/units/natlink.h"
 #include "mixer/units/services.h"
+#include "mixer/units/transportbar.h"
+#include "mixer/units/win32/transportbar_win.h"
 #include "native/qvNatRec/fade.h"
 
 namespace fs = std::filesystem;
@@ -44,6 +46,53 @@ std::string ModelDir(const fs::path& p) {
   for (char& c : s)
     if (c == '/') c = '\\';
   return s + "\\";
+}
+
+// The bar's pixels as it draws itself, top-down rows of 0x00RRGGBB; saved as
+// a BMP when HRL_BAR_SHOT names a file.
+std::vector<uint32_t> Snapshot(HWND wnd, int* width, int* height) {
+  RECT r;
+  GetClientRect(wnd, &r);
+  *width = r.right;
+  *height = r.bottom;
+  BITMAPINFO bi = {};
+  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+  bi.bmiHeader.biWidth = *width;
+  bi.bmiHeader.biHeight = -*height;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HDC screen = GetDC(nullptr);
+  HDC dc = CreateCompatibleDC(screen);
+  HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(dc, bmp);
+  PrintWindow(wnd, dc, PW_CLIENTONLY);
+  GdiFlush();
+  std::vector<uint32_t> px(static_cast<uint32_t*>(bits), static_cast<uint32_t*>(bits) + *width * *height);
+  char shot[MAX_PATH];
+  if (GetEnvironmentVariableA("HRL_BAR_SHOT", shot, sizeof shot) > 0) {
+    if (FILE* f = std::fopen(shot, "wb")) {
+      BITMAPFILEHEADER fh = {};
+      fh.bfType = 0x4D42;
+      fh.bfOffBits = sizeof fh + sizeof bi.bmiHeader;
+      fh.bfSize = fh.bfOffBits + static_cast<DWORD>(px.size() * 4);
+      std::fwrite(&fh, sizeof fh, 1, f);
+      std::fwrite(&bi.bmiHeader, sizeof bi.bmiHeader, 1, f);
+      std::fwrite(px.data(), 4, px.size(), f);
+      std::fclose(f);
+    }
+  }
+  SelectObject(dc, old);
+  DeleteObject(bmp);
+  DeleteDC(dc);
+  ReleaseDC(nullptr, screen);
+  return px;
+}
+
+std::string FieldText(HWND bar, int id) {
+  char text[64] = {};
+  GetDlgItemTextA(bar, id, text, sizeof text);
+  return text;
 }
 
 std::vector<int32_t> ReadWavData(const std::string& path) {
@@ -153,13 +202,40 @@ TEST_F(TransportPlay, PlayAndStopCaptureTheArrangementSampleExactly) {
   ASSERT_EQ(NatLinkDeviceCount(), 2) << "qvNatDev.dll and qvNatRec.dll beside the test";
   Locs().NowLoc = 0;
   RebuildAndPrepPlayLists(CurArr, 0);
+
+  // The transport bar under a frame of its own shows the lamps and fields.
+  HWND frame = CreateWindowA("STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 760, 60, nullptr, nullptr,
+                             GetModuleHandleA(nullptr), nullptr);
+  RegisterTapeTransWnd(GetModuleHandleA(nullptr));
+  HWND bar = TransportBarCreate(frame);
+  ASSERT_NE(bar, nullptr);
+  EXPECT_EQ(FieldText(bar, kFieldNowTimecode), "00:00:00:00");
+  EXPECT_EQ(FieldText(bar, kFieldNowBars), "0001.01.000");
+  EXPECT_EQ(FieldText(bar, kFieldMeter), "04/04");
+  EXPECT_EQ(FieldText(bar, kFieldTempo), "120.00");
+
   TransportCommand(13);  // Play, as the menu's Play runs it
+  EXPECT_EQ(TransportState(), kTransportPlaying);
+  {
+    // The play lamp (the third) is lit green; the record lamp (the fourth)
+    // is dark.
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    int w = 0, h = 0;
+    const std::vector<uint32_t> px = Snapshot(bar, &w, &h);
+    ASSERT_EQ(h, kTransportBarHeight);
+    const auto at = [&](int x, int y) { return px[static_cast<size_t>(y * w + x)] & 0xFFFFFF; };
+    EXPECT_EQ(at(4 + 2 * 38 + 4, 8), 0x00DC00u);
+    EXPECT_EQ(at(4 + 3 * 38 + 4, 8), 0x404040u);
+  }
   for (int i = 0; i < 2000 && GetCurrentLoc() < kSpan + 4800; ++i) Sleep(10);
   EXPECT_GE(GetCurrentLoc(), kSpan) << "the recorder's clock did not run";
   TransportCommand(3);  // Stop, as the menu's Stop runs it
   TransportCommand(5);
   EXPECT_EQ(TransportState(), kTransportStopped);
   EXPECT_GE(Locs().NowLoc, kSpan) << "stop leaves the now position where play stopped";
+  EXPECT_NE(FieldText(bar, kFieldNowTimecode), "00:00:00:00") << "the stop position is shown";
+  DestroyWindow(frame);
 
   // The capture is written once every stream has stopped.
   std::vector<int32_t> played;

@@ -61,6 +61,14 @@ LRESULT CALLBACK BarProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       EndPaint(wnd, &ps);
       return 0;
     }
+    case WM_PRINTCLIENT: {
+      HDC dc = reinterpret_cast<HDC>(wParam);
+      RECT r;
+      GetClientRect(wnd, &r);
+      FillRect(dc, &r, GetSysColorBrush(COLOR_BTNFACE));
+      PaintLamps(wnd, dc);
+      return 0;
+    }
     case WM_DESTROY:
       if (WndTable[kTapeTransBar] == wnd) WndTable[kTapeTransBar] = nullptr;
       return 0;
