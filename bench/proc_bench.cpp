@@ -88,6 +88,7 @@ struct BenchData {
     }
     std::fclose(f);
     int32_t error = 0;
+    NatLinkBind(NatDevStaticApi());
     ok = NatLinkOpenAll(kPlayChannels, &kTakeDiskCallbacks, &error) == 1;
   }
   ~BenchData() {

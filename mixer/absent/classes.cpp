@@ -1,4 +1,4 @@
-// The window classes of the tape-transport bar, the video, 9-pin and mixer
+// The window classes of the video, 9-pin and mixer
 // windows, registered with the default window procedure until those
 // windows are built, so that the program's class list is whole.
 #include <windows.h>
@@ -19,7 +19,6 @@ void RegisterPlain(void* instance, const char* name) {
 }
 }  // namespace
 
-void RegisterTapeTransWnd(void* instance) { RegisterPlain(instance, "TapeTransWnd_WC"); }
 void RegisterVideoWnd(void* instance) { RegisterPlain(instance, "VideoWnd_WC"); }
 void Register9PinWnd(void* instance) { RegisterPlain(instance, "9PinWnd_WC"); }
 void RegisterMixerWindows(void* instance) {

@@ -21,5 +21,4 @@ void DocWriteLastFiles() {}
 void DocAutoSave() {}
 void ExvScanModules(const char*) {}
 void ExvFreeModules() {}
-void QVCIN_UnRegisterConsole() {}
 void DocOpenLastMix() {}

@@ -2,38 +2,15 @@
 // changes.
 #include "mixer/units/services.h"
 
-int NatDevAllIdle() { return 1; }
-int NatDevGetDiskErrorStat(uint32_t*) { return 0; }
-void NatDevSetSrate(uint32_t) {}
-void NatDevSetTimeCodeStatics(uint32_t, uint32_t) {}
-int NatDevGetEnvelopes(uint32_t, uint32_t, TakeRec*, uint32_t, int16_t*) { return 0; }
-int TransportState() { return kTransportStopped; }
 void UnitsSetSampleRate(int, uint32_t, int32_t, int) {}
 int UnitsSetSync() { return 1; }
 void UnitsLocate(int32_t) {}
 void UnitsPrepPlayBufs(int32_t) {}
+int UnitsStartPlayRec(int) { return 1; }
+void UnitsWind(int32_t) {}
 void UnitsSetLoop(int, int, int) {}
 void CardsSyncCommand(uint32_t, uint32_t, int32_t, uint32_t, uint32_t, uint32_t) {}
-int RefreshPlayLists(int32_t) { return 1; }
-int MidiSetLoop(int, int) { return 1; }
-int MidiDeleteTakeLog(uint32_t) { return 1; }
-void TransportShowNowBars() {}
-void TransportShowNowTimecode() {}
-void TransportShowLeftLoc() {}
-void TransportShowRightLoc() {}
-void TransportShowTimecodeOffset() {}
-void TransportShowMeter(int) {}
-void TransportShowTempo(int) {}
-void TransportShowModeLamps() {}
-void TransportUpdateEndLoc() {}
 void TransportSetRecLimit(uint32_t) {}
-void ConsoleNotifyModes(uint32_t, uint32_t) {}
-void ConsoleNotifyLocator(int, int32_t) {}
-void ConsoleNotifyRecReady(int) {}
-void ConsoleNotifyMarker(const MrkList*, uint32_t) {}
-void ConsoleNotifySampleRate(uint32_t) {}
-void ConsoleNotifyFrameRate(uint32_t) {}
-void ConsoleNotifyTimecodeOffset(uint32_t) {}
 void NinePinSetTimecodeFormat(uint32_t) {}
 void NinePinSetMachineFlags(uint32_t, uint32_t) {}
 void NinePinTransportEvent(int, int32_t) {}
@@ -42,6 +19,5 @@ void VideoSetSampleRate(uint32_t) {}
 void VideoSetOffset(uint32_t) {}
 void VideoSetScrubLoc(int32_t) {}
 void VideoPrepPlay(int32_t) {}
-void QVVPLAYER_SetSampleRate(uint32_t) {}
 int UnitAboutTexts(int, char*, int, char*, int) { return 0; }
 int EngineSmallBufFlag() { return 0; }

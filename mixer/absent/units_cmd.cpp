@@ -12,5 +12,4 @@ uint32_t NinePinCommand(uint32_t id) { return id; }
 int NinePinDrivesMachine() { return 0; }
 void NinePinSetRecBtnEnable(int) {}
 void VideoCommand(void*, uint32_t) {}
-void QVVPLAYER_SaveSettings() {}
 int UnitsDspMaskFlag() { return 0; }

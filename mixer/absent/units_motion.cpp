@@ -1,8 +1,6 @@
 // No console and no native device: no motion and the engine stays at 0.
 #include "mixer/units/services.h"
 
-void ConsoleMotionTick() {}
-int32_t NatDevGetCloc() { return 0; }
 // No unit answers the clock watch; it asks none while there are none.
 int UnitCardGetParam(int, CardParams* params) {
   params->clockValid = 0;
@@ -14,7 +12,4 @@ int CardClearSyncFlags(int) { return 0; }
 uint32_t CardInputSrate(int, int) { return 0; }
 uint32_t UnitGetStatus(int) { return 0; }
 // Nothing to play: no lists to build.
-void RebuildAndPrepPlayLists(ArrRec*, int32_t) {}
-void MidiRebuildAndPrep(ArrRec*, int32_t) {}
 // The control-surface library is not part of the program: no link.
-int ConsoleRegister() { return 0; }

@@ -8,13 +8,7 @@ int32_t passCount = 0;
 
 int UnitsConfigDialog() { return 0; }
 void UnitsStop() {}
-int NatDevOpenAll(int, const NatDiskCallbacks*) { return 1; }
-void NatDevCloseAll() {}
-int32_t NatDevGetAudioBufMinimum() { return 0x7FFFFFFF; }
-void NatDevSetFadeCurves() {}
 
-void TransportCommand(int) {}
-int32_t GetCurrentLoc() { return 0; }
 void UnitsWriteDebugLog() {}
 int UnitsAllIdle() { return 1; }
 int32_t TransportEndLoc() { return 0x7FFF05FF; }
@@ -29,8 +23,6 @@ int TransportWindStart(int32_t* position, uint32_t* tick) {
 int NinePinWindPosition(int32_t*, int*) { return 0; }
 int UnitHasSyncBoard(int) { return 0; }
 void NinePinPoll(uint32_t) {}
-int ConsoleMotionMode() { return 0; }
-void ConsoleShuttleTick() {}
 void VideoSyncLoc(int32_t) {}
 
 int CheckUnitsHardware() { return 1; }
@@ -54,7 +46,6 @@ void SplashCreate(void*) {}
 void SplashDestroy() {}
 void NinePinSetMode(uint32_t) {}
 void VideoCloseFile() {}
-void VideoSetIniFile(const char*) {}
 
 void UnitCardSetAesSrc(int, uint32_t) {}
 void UnitsSetPlayFlags(uint32_t) {}
@@ -66,7 +57,6 @@ void UnitGetSyncStatus(uint32_t* status, int32_t* position, uint32_t* first) {
 }
 int NinePinLeadsTransport() { return 0; }
 int NinePinArmedToDrive() { return 0; }
-void SendPlayListsAt(int32_t) {}
 void UnitsArmChase(int32_t) {}
 int32_t TransportPunchInLoc() { return 0; }
 int32_t TransportPunchOutLoc() { return 0x7FFF05FF; }

@@ -1,24 +1,34 @@
 #include "mixer/units/natlink.h"
 
+#include "mixer/model/util/fade.h"
 #include "mixer/units/playlist.h"
 
 namespace {
 
+const NatDevApi* gApi = nullptr;
 NatDevice* gDevices[kNatMaxDevices];
 int32_t gCount = 0;
 
 }  // namespace
 
+void NatLinkBind(const NatDevApi* api) {
+  NatLinkCloseAll();
+  gApi = api;
+}
+
+const NatDevApi* NatLinkApi() { return gApi; }
+
 int NatLinkOpenAll(int32_t tracks, const RecorderDiskCallbacks* callbacks, int32_t* error) {
   NatLinkCloseAll();
-  if (tracks < 1 || tracks > kNatTracksPerDevice * kNatMaxDevices || callbacks == nullptr) {
+  if (gApi == nullptr || tracks < 1 || tracks > kNatTracksPerDevice * kNatMaxDevices ||
+      callbacks == nullptr) {
     if (error != nullptr) *error = kNatErrRecorder;
     return 0;
   }
   const int32_t want = (tracks + kNatTracksPerDevice - 1) / kNatTracksPerDevice;
   for (int32_t k = 0; k < want; ++k) {
-    NatDevice* dev = OpenNatDevice(static_cast<uint32_t>(k), callbacks, error);
-    if (dev == NatBadDevice()) {
+    NatDevice* dev = gApi->open(static_cast<uint32_t>(k), callbacks, error);
+    if (dev == NatBadDevice() || dev == nullptr) {
       NatLinkCloseAll();
       return 0;
     }
@@ -29,7 +39,7 @@ int NatLinkOpenAll(int32_t tracks, const RecorderDiskCallbacks* callbacks, int32
 
 void NatLinkCloseAll() {
   while (gCount > 0) {
-    CloseNatDevice(gDevices[--gCount]);
+    gApi->close(gDevices[--gCount]);
     gDevices[gCount] = nullptr;
   }
 }
@@ -48,6 +58,85 @@ int SendTrackPlayList(int32_t channel, const PlayList* list, int32_t) {
   int32_t track = 0;
   NatDevice* dev = NatLinkDevice(channel, &track);
   if (dev == nullptr || list == nullptr) return 0;
-  return Nat1SetAudPlayList(dev, 0, track, static_cast<int32_t>(list->Count0), list->List0,
-                            static_cast<int32_t>(list->Count1), list->List1);
+  return gApi->setPlayList(dev, 0, track, static_cast<int32_t>(list->Count0), list->List0,
+                           static_cast<int32_t>(list->Count1), list->List1);
+}
+
+void NatLinkSetSrate(uint32_t rate) {
+  for (int32_t k = 0; k < gCount; ++k) gApi->setSrate(gDevices[k], rate);
+}
+
+void NatLinkSetTimeCode(int32_t value) {
+  for (int32_t k = 0; k < gCount; ++k) gApi->setTimeCode(gDevices[k], value);
+}
+
+void NatLinkSetEnd(int32_t location) {
+  for (int32_t k = 0; k < gCount; ++k) gApi->setEnd(gDevices[k], location);
+}
+
+void NatLinkSetLoop(int32_t enable, int32_t loopStart, int32_t loopEnd, int32_t end) {
+  for (int32_t k = 0; k < gCount; ++k) gApi->setLoop(gDevices[k], enable, loopStart, loopEnd, end);
+}
+
+void NatLinkSetFadeCurves() {
+  // Each shape sampled at 16 points along the fade; the recorder holds the
+  // 17th, the end of every curve, itself.
+  for (int32_t row = 0; row < kFadeShapeCount; ++row) {
+    int32_t points[16];
+    for (int32_t i = 0; i < 16; ++i) points[i] = FadeShape(row, i, 16);
+    for (int32_t k = 0; k < gCount; ++k) gApi->setFadeCurve(gDevices[k], row, points);
+  }
+}
+
+void NatLinkPrepAll(int32_t location) {
+  for (int32_t k = 0; k < gCount; ++k) gApi->prep(gDevices[k], location);
+}
+
+int NatLinkWaitPrepared(uint32_t pollMs, uint32_t limitMs, void (*sleep)(uint32_t ms)) {
+  for (uint32_t waited = 0;; waited += pollMs) {
+    bool prepared = false;
+    for (int32_t k = 0; k < gCount; ++k)
+      if (gApi->getStatus(gDevices[k]) == kNatDevPrepared) prepared = true;
+    if (!prepared) return 1;
+    if (waited >= limitMs) return 0;
+    if (sleep != nullptr) sleep(pollMs);
+  }
+}
+
+void NatLinkStartAll() {
+  for (int32_t k = 0; k < gCount; ++k) gApi->start(gDevices[k]);
+}
+
+void NatLinkStopAll() {
+  for (int32_t k = 0; k < gCount; ++k) gApi->stop(gDevices[k]);
+}
+
+int32_t NatLinkGetCloc() { return gCount > 0 ? gApi->getCloc(gDevices[0]) : 0; }
+
+int NatLinkAllIdle() {
+  for (int32_t k = 0; k < gCount; ++k)
+    if (gApi->getStatus(gDevices[k]) != kNatDevIdle) return 0;
+  return 1;
+}
+
+int32_t NatLinkBufMinimum() {
+  int32_t least = 0x7FFFFFFF;
+  for (int32_t k = 0; k < gCount; ++k) {
+    const int32_t m = gApi->getBufMinimum(gDevices[k]);
+    if (m < least) least = m;
+  }
+  return least;
+}
+
+int NatLinkDiskError(int32_t* take) {
+  for (int32_t k = 0; k < gCount; ++k)
+    if (gApi->getDiskError(gDevices[k], take)) return 1;
+  return 0;
+}
+
+int NatLinkEnvelopes(int32_t count, int32_t samplesPerPoint, int32_t take, uint32_t position,
+                     NatEnvelopePoint* out) {
+  if (gCount == 0) return 0;
+  return gApi->getEnvelopes(gDevices[0], count, samplesPerPoint, take,
+                            static_cast<int32_t>(position), 0, out);
 }

@@ -538,5 +538,8 @@ int PlayTakeListOnTrack(int32_t channel, uint32_t n, const PlayTakeEntry* entrie
   return SendAndFree(channel, slot, 0);
 }
 
+void* PlayListHeapAlloc(size_t bytes) { return HeapAlloc(bytes); }
+void PlayListHeapFree(void* block) { HeapFree(block); }
+
 void PlayListHeapFailAfter(int32_t n) { gFailAfter = n; }
 int32_t PlayListHeapBlocks() { return gBlocks; }

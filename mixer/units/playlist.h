@@ -99,6 +99,11 @@ int PlayTakeListOnTrack(int32_t channel, uint32_t n, const PlayTakeEntry* entrie
 // the list.
 int SendTrackPlayList(int32_t channel, const PlayList* list, int32_t arg);
 
+// The play-list heap, which the MIDI logs' records share: a zero-filled
+// block (null when the heap has no room), and its release (null is ignored).
+void* PlayListHeapAlloc(size_t bytes);
+void PlayListHeapFree(void* block);
+
 // Tests: the play-list heap fails every allocation after `n` more succeed
 // (-1: never fails); the number of blocks it holds.
 void PlayListHeapFailAfter(int32_t n);

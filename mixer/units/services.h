@@ -26,6 +26,11 @@ void UnitsSetSampleRate(int mode, uint32_t rate, int32_t varispeed, int flag);
 int UnitsSetSync();
 void UnitsLocate(int32_t position);
 void UnitsPrepPlayBufs(int32_t position);
+// Starts play (0) or record (1) on every prepared unit; 0 when a unit
+// refused.
+int UnitsStartPlayRec(int record);
+// Winds every unit at the speed (wind steps x 32768 / 10; 0 stops).
+void UnitsWind(int32_t speed);
 // Sends the loop (kind 1) or punch (kind 2) range to every unit and native
 // device.
 void UnitsSetLoop(int kind, int on, int flag);

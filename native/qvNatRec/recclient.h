@@ -87,3 +87,21 @@ int32_t RecorderNoteScrubSpeed(Recorder* rec, int32_t speed);
 void RecorderKickFill(Recorder* rec, bool scrub);
 // The client's stream ended: signals the stop command of both disk workers.
 void RecorderClientEnded(Recorder* rec);
+
+// The calls above as one table, for stream clients that live outside the
+// recorder's library: the library exports RecorderGetClientApi, and such a
+// client binds it by that name.
+struct RecorderClientApi {
+  decltype(&RecorderAttachClient) attach;
+  decltype(&RecorderDetachClient) detach;
+  decltype(&RecorderGetChannelView) channelView;
+  decltype(&RecorderLayerSpan) layerSpan;
+  decltype(&RecorderSetReadPosition) setReadPosition;
+  decltype(&RecorderSetCaptured) setCaptured;
+  decltype(&RecorderGetWritten) getWritten;
+  decltype(&RecorderGetScrubTarget) getScrubTarget;
+  decltype(&RecorderNoteScrubSpeed) noteScrubSpeed;
+  decltype(&RecorderKickFill) kickFill;
+  decltype(&RecorderClientEnded) clientEnded;
+};
+extern "C" const RecorderClientApi* HRL_RECAPI RecorderGetClientApi();

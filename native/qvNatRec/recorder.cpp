@@ -612,3 +612,12 @@ void RecorderKickFill(Recorder* rec, bool scrub) {
 void RecorderClientEnded(Recorder* rec) {
   if (rec != nullptr) SignalStops(*rec);
 }
+
+const RecorderClientApi* HRL_RECAPI RecorderGetClientApi() {
+  static const RecorderClientApi api = {
+      RecorderAttachClient,   RecorderDetachClient,  RecorderGetChannelView, RecorderLayerSpan,
+      RecorderSetReadPosition, RecorderSetCaptured,  RecorderGetWritten,     RecorderGetScrubTarget,
+      RecorderNoteScrubSpeed, RecorderKickFill,      RecorderClientEnded,
+  };
+  return &api;
+}

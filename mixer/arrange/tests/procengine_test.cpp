@@ -49,6 +49,7 @@ class EngineProc : public EditFixture {
     ProcOpts().folder = ModelPath(root_ / "proc") + "\\";
     ProcOpts().delUnRefATk = 40884;
     int32_t error = 0;
+    NatLinkBind(NatDevStaticApi());
     ASSERT_EQ(NatLinkOpenAll(kPlayChannels, &kTakeDiskCallbacks, &error), 1) << error;
     ProcSetRunSeams({EngineRun, nullptr});
     g_typedTarget = "0";

@@ -109,6 +109,7 @@ class NativePlay : public ::testing::Test {
     arr = ArrNew(nullptr);
     ASSERT_NE(arr, nullptr);
     int32_t error = 0;
+    NatLinkBind(NatDevStaticApi());
     ASSERT_EQ(NatLinkOpenAll(kPlayChannels, &kFakeDiskCallbacks, &error), 1);
   }
   void TearDown() override {

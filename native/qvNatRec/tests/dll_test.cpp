@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "native/qvNatRec/recclient.h"
 #include "native/qvNatRec/recorder.h"
 
 namespace {
@@ -38,6 +39,19 @@ class Dll : public ::testing::Test {
 TEST_F(Dll, BindsEveryExportByName) {
   EXPECT_EQ(sizeof(kExports) / sizeof(kExports[0]), 34u);
   for (const Export& e : kExports) EXPECT_NE(GetProcAddress(lib, e.name), nullptr) << e.name;
+}
+
+// Beside the recorder interface, the table through which stream clients
+// outside the library attach.
+TEST_F(Dll, GivesTheClientTable) {
+  using GetFn = const RecorderClientApi*(HRL_RECAPI*)();
+  auto get = Bind<GetFn>("_RecorderGetClientApi@0");
+  ASSERT_NE(get, nullptr);
+  const RecorderClientApi* api = get();
+  ASSERT_NE(api, nullptr);
+  EXPECT_TRUE(api->attach && api->detach && api->channelView && api->layerSpan && api->setReadPosition &&
+              api->setCaptured && api->getWritten && api->getScrubTarget && api->noteScrubSpeed &&
+              api->kickFill && api->clientEnded);
 }
 
 TEST_F(Dll, OpensAsksAndCloses) {
