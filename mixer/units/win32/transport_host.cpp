@@ -82,13 +82,14 @@ class ProgramTransport final : public TransportHost {
   void MxaStartPlayRec() override { ::MxaStartPlayRec(1); }
   void MxaSetNowLoc(int32_t p) override { ::MxaSetNowLoc(p); }
   void MxaLocate(int32_t p) override { ::MxaLocate(p); }
-  // The automation front end keeps its Takes with the mix document; there
-  // is nothing further to write at a stop.
-  void MxaWriteChangedTakes() override {}
+  void MxaWriteChangedTakes() override { ::MxaWriteChangedTakes(1); }
   void MxaRebuildPlayMaps() override { MxaRefreshAfterEdit(CurArr, CurMixDoc(), Locs().NowLoc); }
-  // No mixer strips carry native record elements in this program yet.
-  int MixHasNatRecElem() override { return 0; }
-  void MixSetTrkRecState() override {}
+  int MixHasNatRecElem() override { return ::MixHasNatRecElem(); }
+  // The native recorder elements record while the transport records and
+  // are idle otherwise.
+  void MixSetTrkRecState() override {
+    ::MixSetTrkRecState(TransportStateOf(TransportLampState()) == 4 ? 2 : 0, 0, 0);
+  }
 
   void MidiStopPlayRec(int32_t p) override { ::MidiStopPlayRec(p); }
   void MidiPrepPlayBufs(int32_t p) override { MidiPrepPlay(p); }
