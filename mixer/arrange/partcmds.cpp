@@ -591,6 +591,43 @@ void XfdApplyFade(int32_t n, int32_t k, int32_t m, int32_t a, int32_t b, int32_t
   }
 }
 
+void XfdQuantise(int32_t n, int32_t levels, int32_t shift, int16_t* pairs) {
+  if (pairs == nullptr || levels < 2) return;
+  const int32_t last = levels - 2;
+  const int32_t step = std::max(shift, 0);
+  for (int64_t i = 0; i < 2 * int64_t{n}; ++i) {
+    const int32_t v = pairs[i];
+    const int32_t magnitude = v < 0 ? -v : v;
+    int32_t index = last;
+    // Threshold j (below the last) is 32768 >> (step x (last - j)); the
+    // first one not below the magnitude wins.
+    for (int32_t j = 0; j < last; ++j) {
+      const int64_t bits = int64_t{step} * (last - j);
+      const int32_t threshold = bits > 15 ? 0 : 32768 >> bits;
+      if (threshold >= magnitude) {
+        index = j;
+        break;
+      }
+    }
+    pairs[i] = static_cast<int16_t>(v < 0 ? -index : index);
+  }
+}
+
+ArrMenuPlacement ArrMenuPlace(int32_t count, int32_t current, int32_t x, int32_t y,
+                              int32_t entryHeight, int32_t screenHeight) {
+  ArrMenuPlacement out{};
+  out.Columns = std::max<int32_t>(1, (std::max(count, 0) + kArrMenuColumn - 1) / kArrMenuColumn);
+  const int32_t at = current >= 0 && current < count ? current : 0;
+  const int32_t column = at / kArrMenuColumn;
+  // The menu is centred on X: shifting X by half the columns to the right
+  // less the current column brings that column's middle under the pointer.
+  out.X = x + (out.Columns - 1) * 42 - column * 84;
+  const int64_t top = int64_t{y} - entryHeight / 2 - int64_t{at % kArrMenuColumn} * entryHeight;
+  const int64_t lowest = int64_t{screenHeight} - int64_t{kArrMenuColumn} * entryHeight - 6;
+  out.Y = static_cast<int32_t>(std::max<int64_t>(0, std::min(top, lowest)));
+  return out;
+}
+
 int ArrPartEditRoutines::IoAssignMenu(WndHandle w, DcHandle dc, int x, int y, int32_t p, int b) {
   return ArrIoAssignMenu(w, dc, x, y, p, b);
 }
