@@ -86,6 +86,12 @@ extern int32_t ArrRepeatCount;
 int ArrStereoLinkCmd(int32_t part, DcHandle dc);
 int ArrMultiLinkCmd(int32_t part, DcHandle dc);
 
+// Switches the waveforms of the selected Parts' Takes on (when the clicked
+// Part's Take shows none) or off, building missing overview files on the
+// way; the Parts sharing those Takes are selected first. 0 when refused or
+// when a build failed (the Takes before it keep their switch).
+int ArrToggleWaveforms(int32_t part, DcHandle dc);
+
 // Scales n minimum/maximum pairs: pairs before k by gain a, k..k+m-1 by the
 // curve value from a to b, the rest by b (gains over 32768).
 void XfdApplyFade(int32_t n, int32_t k, int32_t m, int32_t a, int32_t b, int32_t curve,
@@ -131,4 +137,9 @@ class ArrPartEditRoutines : public ArrEditRoutines {
   int RepeatParts(DcHandle dc) override;
   int StereoLinkCmd(int32_t p, DcHandle dc) override;
   int MultiLinkCmd(int32_t p, DcHandle dc) override;
+  int ToggleWaveforms(int32_t p, DcHandle dc) override;
+  int SoloPart(DcHandle dc, int32_t p, uint32_t t, int32_t position) override;
+  int SoloPartSpan(int32_t position, DcHandle dc, int32_t p, uint32_t t) override;
+  int SoloScrub(DcHandle dc, uint32_t t, int x, int y, int32_t p, int32_t position) override;
+  int ScrubAll(DcHandle dc, int32_t position, int x, int y) override;
 };

@@ -16,6 +16,8 @@
 #include "mixer/model/undo.h"
 #include "mixer/model/util/strtab.h"
 #include "mixer/shell/services.h"
+#include "mixer/units/services.h"
+#include "mixer/units/solo.h"
 
 using arredit::End;
 using arredit::Sel;
@@ -303,35 +305,14 @@ namespace {
 constexpr int16_t kTopLayer = 32767;
 constexpr int32_t kAudioChannels = 192;
 
-std::vector<std::pair<uint32_t, uint32_t>> GroupOf(const ArrRec* arr, uint32_t slot) {
-  std::vector<std::pair<uint32_t, uint32_t>> out;  // (track, slot) from the head down
-  const int32_t t = ArrTrackOfPart(arr, slot);
-  const PartRec* p = arrlist::UsedPart(arr, slot);
-  if (t < 0 || p == nullptr) return out;
-  uint32_t track = static_cast<uint32_t>(t);
-  int32_t s = static_cast<int32_t>(slot);
-  if (PartIsChannelLinked(*p)) {
-    uint32_t head = track;
-    s = ArrLinkHead(arr, slot, track, &head);
-    track = head;
-  }
-  for (int guard = 0; s >= 0 && guard < static_cast<int>(kArrTracks); ++guard) {
-    out.push_back({track, static_cast<uint32_t>(s)});
-    uint32_t next = track;
-    s = ArrLinkNxt(arr, static_cast<uint32_t>(s), track, &next);
-    track = next;
-  }
-  return out;
-}
-
 }  // namespace
 
 XfadeAudition* XfadeAuditionStart(int button, uint32_t first, uint32_t second) {
   if (button < 719 || button > 723) return nullptr;
-  const auto secondGroup = GroupOf(CurArr, second);
+  const auto secondGroup = arredit::LinkGroup(CurArr, second);
   auto* a = new (std::nothrow) XfadeAudition;
   if (a == nullptr) return nullptr;
-  for (const auto& m : GroupOf(CurArr, first)) {
+  for (const auto& m : arredit::LinkGroup(CurArr, first)) {
     const bool covered = std::any_of(secondGroup.begin(), secondGroup.end(),
                                      [&](const auto& o) { return o.first == m.first; });
     if (!covered) continue;
@@ -371,14 +352,28 @@ XfadeAudition* XfadeAuditionStart(int button, uint32_t first, uint32_t second) {
     if (top.PlayChannel < 1 || top.PlayChannel > kAudioChannels) top.PlayChannel = nextChannel++;
   }
   const XfadeAudition::Pair& p0 = a->Pairs.front();
-  ArrEditWnd().AuditionPlay(p0.SecondRec.Start,
-                            static_cast<int32_t>(std::min<int64_t>(End(p0.FirstRec), INT32_MAX)));
+  const int32_t from = p0.SecondRec.Start;
+  // Only the top Parts sound: every channel is silenced, then the channels
+  // of the top Parts are compiled alone.
+  UnitsStop();
+  SoloSilenceAll();
+  for (const auto& pr : a->Pairs) {
+    const PartRec& f = *ArrPart(CurArr, pr.First);
+    const PartRec& g = *ArrPart(CurArr, pr.Second);
+    const int32_t ch = (g.Layer > f.Layer ? g : f).PlayChannel;
+    SoloCompileTrack(CurArr, ch, from, ch, -1);
+  }
+  const int32_t end = static_cast<int32_t>(std::min<int64_t>(End(p0.FirstRec), INT32_MAX));
+  if (!TransportStartAudition(from, end)) {
+    XfadeAuditionStop(a);
+    return nullptr;
+  }
   return a;
 }
 
 void XfadeAuditionStop(XfadeAudition* audition) {
   if (audition == nullptr) return;
-  ArrEditWnd().AuditionStop();
+  TransportStopAudition();
   for (const auto& pr : audition->Pairs) {
     if (PartRec* f = ArrPart(CurArr, pr.First)) *f = pr.FirstRec;
     if (PartRec* g = ArrPart(CurArr, pr.Second)) *g = pr.SecondRec;

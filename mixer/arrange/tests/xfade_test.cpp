@@ -279,10 +279,22 @@ TEST_F(Xfade, AuditionAltersThePairsOfTheLinkGroupsAndItsStopRestoresThem) {
     const uint32_t top1 = c.gTop ? g : f, top2 = c.gTop ? g2 : f2;
     EXPECT_EQ(P(top1).PlayChannel, 191);
     EXPECT_EQ(P(top2).PlayChannel, 192);
+    // Every channel silenced, then only the top Parts' channels compiled,
+    // played from the second Part's start to the first Part's end.
+    const std::string log = Services().Joined();
+    EXPECT_LT(log.find("SoloSilenceAll()"), log.find("SoloCompileTrack(191, 1000, 191, -1)"));
+    EXPECT_TRUE(Logged("SoloCompileTrack(192, 1000, 192, -1)"));
+    EXPECT_TRUE(Logged("TransportStartAudition(1000, 2000)"));
     XfadeAuditionStop(a);
+    EXPECT_TRUE(Logged("TransportStopAudition()"));
     EXPECT_EQ(Image(), before);
   }
   EXPECT_EQ(XfadeAuditionStart(700, 0, 1), nullptr);
+  // Playback that does not start leaves the Parts as they were.
+  Services().auditionStarts = 0;
+  const auto before = Image();
+  EXPECT_EQ(XfadeAuditionStart(721, f, g), nullptr);
+  EXPECT_EQ(Image(), before);
 }
 
 }  // namespace
