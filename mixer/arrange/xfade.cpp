@@ -25,6 +25,7 @@ using arredit::Sel;
 XfadeSettings XfadeDefaults;
 int32_t XfadeLastView = kXfViewSeparateFaded;
 int32_t XfadeLastLink = kXfLinkNone;
+int32_t XfadePreviewChannel = 1;
 
 namespace {
 
@@ -81,6 +82,8 @@ void ReadXfadeDefaults(const char* iniFile) {
   XfadeDefaults = d;
   XfadeLastView = d.View;
   XfadeLastLink = d.Link;
+  XfadePreviewChannel =
+      ReadIniInt(iniFile, IDS_INI_SEC_ARRANGE_WND, IDS_INI_KEY_XF_PREV_CHAN, 1, 1, 192);
 }
 
 void WriteXfadeDefaults(const char* iniFile) {
@@ -88,6 +91,8 @@ void WriteXfadeDefaults(const char* iniFile) {
   WriteIniValue(iniFile, IDS_INI_SEC_ARRANGE_WND, IDS_INI_KEY_XFDEF, "%d %d %d %d %d %d %d %d %d",
                 d.Length, d.OutCurve, d.OutStart, d.OutEnd, d.InCurve, d.InStart, d.InEnd,
                 d.View - kXfViewNone, d.Link - kXfLinkNone);
+  WriteIniValue(iniFile, IDS_INI_SEC_ARRANGE_WND, IDS_INI_KEY_XF_PREV_CHAN, "%d",
+                XfadePreviewChannel);
 }
 
 int XfadeCurveAllowed(int32_t link, int32_t curve) {
@@ -297,8 +302,6 @@ int ArrCrossfadeTool(int32_t position, uint32_t track, DcHandle dc, int32_t part
 }
 
 // ---- Audition ----
-
-int32_t XfadePreviewChannel = 1;
 
 namespace {
 

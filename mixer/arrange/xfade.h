@@ -36,7 +36,8 @@ extern XfadeSettings XfadeDefaults;
 extern int32_t XfadeLastView, XfadeLastLink;
 
 // Reads the defaults from `XFDef` of section ArrangeWnd of the ini file;
-// each missing number takes its default.
+// each missing number takes its default. The audition's preview channel
+// comes with them.
 void ReadXfadeDefaults(const char* iniFile);
 void WriteXfadeDefaults(const char* iniFile);
 
@@ -91,7 +92,8 @@ struct XfadeAudition {
   };
   std::vector<Pair> Pairs;
 };
-// The first play channel of an audition's run of channels.
+// The first play channel of an audition's run of channels (1..192), kept
+// beside the defaults as XFPrevChan.
 extern int32_t XfadePreviewChannel;
 // Starts the audition of button 719..723 over the pair (first, second) and
 // the pairs of their channel-link groups: the Parts in the arrangement are

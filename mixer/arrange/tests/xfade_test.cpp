@@ -155,12 +155,16 @@ TEST_F(Xfade, DefaultsReadAndWrite) {
   EXPECT_EQ(XfadeDefaults.View, kXfViewSeparateFaded);
   EXPECT_EQ(XfadeDefaults.Link, kXfLinkNone);
   EXPECT_EQ(XfadeDefaults.OutEnd, 255);
+  EXPECT_EQ(XfadePreviewChannel, 1);
   CurProfile().WriteString(path.c_str(), "ArrangeWnd", "XFDef", "22050 3 0 200");
+  CurProfile().WriteString(path.c_str(), "ArrangeWnd", "XFPrevChan", "300");
   ReadXfadeDefaults(path.c_str());
   EXPECT_EQ(XfadeDefaults.Length, 22050);
   EXPECT_EQ(XfadeDefaults.OutCurve, 3);
   EXPECT_EQ(XfadeDefaults.OutEnd, 200);
   EXPECT_EQ(XfadeDefaults.InEnd, 255);  // missing: its default
+  EXPECT_EQ(XfadePreviewChannel, 192);   // kept to the audio channels
+  XfadePreviewChannel = 17;
   XfadeDefaults.View = kXfViewOverlaid;
   XfadeDefaults.Link = kXfLinkEqualPower;
   XfadeDefaults.InCurve = 6;
@@ -172,6 +176,7 @@ TEST_F(Xfade, DefaultsReadAndWrite) {
   EXPECT_EQ(XfadeDefaults.Link, w.Link);
   EXPECT_EQ(XfadeDefaults.InCurve, 6);
   EXPECT_EQ(XfadeDefaults.Length, 22050);
+  EXPECT_EQ(XfadePreviewChannel, 17);
   char text[64];
   CurProfile().GetString(path.c_str(), "ArrangeWnd", "XFDef", text, sizeof text);
   EXPECT_STREQ(text, "22050 3 0 200 6 0 255 3 2");
