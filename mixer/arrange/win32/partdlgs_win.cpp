@@ -5,6 +5,7 @@
 #include "mixer/arrange/editseams.h"
 #include "mixer/arrange/partdlg.h"
 #include "mixer/arrange/win32/xfadedlg.h"
+#include "mixer/arrange/win32/xfdisp.h"
 #include "mixer/model/arr.h"
 #include "mixer/model/take.h"
 #include "mixer/model/textfields.h"
@@ -256,6 +257,7 @@ INT_PTR CALLBACK PartInfoDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lPara
 }
 
 int ArrRunCrossfadeDlg(HWND owner, int32_t first) {
+  RegisterXfadeDisplayClass(GetModuleHandleA(nullptr));
   return DoDialogParam(owner, "CROSSFADE", CrossfadeDlgProc, first) == 1;
 }
 
