@@ -192,7 +192,13 @@ LRESULT CALLBACK XFDispWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam)
 
 BOOL RegisterXfadeDisplayClass(HINSTANCE instance) {
   WNDCLASSA wc = {};
-  if (GetClassInfoA(instance, kClass, &wc)) return TRUE;
+  if (GetClassInfoA(instance, kClass, &wc)) {
+    if (wc.lpfnWndProc == XFDispWndProc) return TRUE;
+    // A stand-in registration of the class name (with no window of it
+    // open) gives way to the real one.
+    if (!UnregisterClassA(kClass, instance)) return FALSE;
+    wc = WNDCLASSA{};
+  }
   wc.style = 0;
   wc.lpfnWndProc = XFDispWndProc;
   wc.hInstance = instance;

@@ -13,5 +13,6 @@ enum : UINT { kXfdLoadWavesMsg = 3024 };
 
 LRESULT CALLBACK XFDispWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
 // Registers XFDisp_WC: class style 0, the arrow cursor, no background brush,
-// no extra bytes. TRUE when registered now or already.
+// no extra bytes. TRUE when registered now or already; a registration of
+// the name with another window procedure is replaced.
 BOOL RegisterXfadeDisplayClass(HINSTANCE instance);

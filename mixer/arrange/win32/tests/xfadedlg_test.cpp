@@ -176,6 +176,24 @@ TEST_F(XfadeDialog, PreviewWithoutWaveformsFallsBackToNoView) {
   EXPECT_EQ(none, static_cast<UINT>(BST_CHECKED));
 }
 
+TEST(XfadeDisplayClass, ReplacesAStandInRegistration) {
+  HINSTANCE instance = GetModuleHandleA(nullptr);
+  UnregisterClassA("XFDisp_WC", instance);
+  WNDCLASSA plain = {};
+  plain.lpfnWndProc = DefWindowProcA;
+  plain.hInstance = instance;
+  plain.lpszClassName = "XFDisp_WC";
+  ASSERT_NE(RegisterClassA(&plain), 0);
+  ASSERT_TRUE(RegisterXfadeDisplayClass(instance));
+  WNDCLASSA wc = {};
+  ASSERT_TRUE(GetClassInfoA(instance, "XFDisp_WC", &wc));
+  EXPECT_EQ(wc.lpfnWndProc, XFDispWndProc);
+  EXPECT_EQ(wc.style, 0u);
+  EXPECT_EQ(wc.hbrBackground, nullptr);
+  EXPECT_EQ(wc.cbWndExtra, 0);
+  EXPECT_TRUE(RegisterXfadeDisplayClass(instance));
+}
+
 TEST(ChannelMenu, ColumnsOf32BeginWithABreak) {
   std::vector<std::string> texts;
   std::vector<ArrMenuItem> items;
