@@ -205,11 +205,10 @@ void InitInfo(HWND dlg, InfoDlg& d) {
   }
   if (p != nullptr) {
     TakeRec* take = TakeFromRef(p->Take);
-    const char* path = take != nullptr ? take->path : "";
-    const char* base = path;
-    for (const char* c = path; *c; ++c)
-      if (*c == '\\' || *c == '/') base = c + 1;
-    SetDlgItemTextA(dlg, kPdTakeName, base);
+    int current = -1;
+    for (const std::string& name : ArrInfoTakeList(d.Part(), &current))
+      SendDlgItemMessageA(dlg, kPdTakeName, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+    SendDlgItemMessageA(dlg, kPdTakeName, CB_SETCURSEL, static_cast<WPARAM>(current), 0);
     const uint32_t type = p->TakeKind == kTakeAudio   ? IDS_AUDIO_TAKE
                           : p->TakeKind == kTakeAutom ? IDS_AUTOM_TAKE
                           : p->TakeKind == kTakeMidi  ? IDS_MIDI_TAKE
