@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "editpriv.h"
+#include "mixer/arrange/editdisp.h"
+#include "mixer/arrange/editseams.h"
 #include "mixer/arrange/partlink.h"
 #include "mixer/model/arrlist.h"
 #include "mixer/model/options.h"
@@ -109,6 +111,7 @@ int ArrSoloPartSpan(int32_t position, DcHandle dc, int32_t part, uint32_t track)
 int ArrSoloScrub(DcHandle dc, uint32_t track, int x, int, int32_t part, int32_t position) {
   const PartRec* p = arrlist::UsedPart(CurArr, static_cast<uint32_t>(part));
   if (p == nullptr) return 0;
+  ArrEditWnd().ShowCursor(ArrEditWnd().ToolCursor(kToolSoloScrub, 0));
   const int32_t from = std::clamp(position, 0, kArrScrubMaxLoc);
   if (!PrepareSolo(dc, *p, static_cast<uint32_t>(part), track, from)) return 0;
   return StartScrub(from, x);
@@ -116,6 +119,7 @@ int ArrSoloScrub(DcHandle dc, uint32_t track, int x, int, int32_t part, int32_t 
 
 int ArrScrubAll(DcHandle dc, int32_t position, int x, int) {
   const int32_t from = std::clamp(position, 0, kArrScrubMaxLoc);
+  ArrEditWnd().ShowCursor(ArrEditWnd().ToolCursor(kToolScrubAll, 0));
   if (!KeepSel) ArrClearSelection(CurArr, dc, 1);
   UnitsStop();
   SoloSilenceAll();

@@ -2,6 +2,7 @@
 #include <fstream>
 #include <functional>
 
+#include "mixer/arrange/editdisp.h"
 #include "mixer/arrange/solo.h"
 #include "mixer/arrange/tests/partcmds_fixture.h"
 #include "mixer/model/takeattr.h"
@@ -145,6 +146,9 @@ TEST_F(Solo, ScrubStartsInTheModeOfTheSettingsAndClampsThePosition) {
     EXPECT_TRUE(Logged("TransportStartScrub(2147419646, " + std::to_string(c.mode) + ")"));
     EXPECT_EQ(ArrScrubState, c.state);
     EXPECT_EQ(ArrScrubPressX, 77);
+    // The scrub tool's cursor shows from the start of the set-up.
+    EXPECT_LT(Services().Joined().find("ShowCursor(" + std::to_string(0x10000 + kToolSoloScrub * 100) + ")"),
+              Services().Joined().find("SoloSilenceAll()"));
   }
   Services().Reset();
   ASSERT_EQ(ArrScrubAll(kTestDc, -40, 12, 5), 1);
