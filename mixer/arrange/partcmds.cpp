@@ -24,9 +24,9 @@
 #include "mixer/model/take.h"
 #include "mixer/model/takeattr.h"
 #include "mixer/model/taketime.h"
+#include "mixer/model/util/strtab.h"
 #include "mixer/model/util/strutil.h"
 #include "mixer/model/wvfcache.h"
-#include "mixer/model/util/strtab.h"
 #include "mixer/shell/services.h"
 
 using arredit::End;
@@ -631,7 +631,8 @@ void XfdApplyFade(int32_t n, int32_t k, int32_t m, int32_t a, int32_t b, int32_t
 
 void XfdQuantise(int32_t n, int32_t levels, int32_t shift, int16_t* pairs) {
   if (pairs == nullptr || levels < 2) return;
-  const int32_t last = levels - 2;
+  // Indices are stored back as 16-bit values.
+  const int32_t last = std::min(levels - 2, int32_t{INT16_MAX});
   const int32_t step = std::max(shift, 0);
   for (int64_t i = 0; i < 2 * int64_t{n}; ++i) {
     const int32_t v = pairs[i];

@@ -388,6 +388,11 @@ TEST_F(PartCmds, QuantisedDisplayValuesKeepTheirSign) {
   int16_t w[] = {0, 1, -1, 300};
   XfdQuantise(2, 5, 8, w);
   EXPECT_EQ((std::vector<int16_t>(w, w + 4)), (std::vector<int16_t>{0, 2, -2, 3}));
+  // Indices beyond a 16-bit value are not stored wrapped.
+  int16_t big[] = {-32768, 32767};
+  XfdQuantise(1, 100000, 1, big);
+  EXPECT_EQ(big[0], -32767);
+  EXPECT_EQ(big[1], 32767);
   // Fewer than two levels: no thresholds, nothing changes.
   int16_t u[] = {5, -5};
   XfdQuantise(1, 1, 4, u);
