@@ -50,7 +50,12 @@ bool PrepareSolo(DcHandle dc, const PartRec& part, uint32_t slot, uint32_t track
       const bool valid = ValidAudio(ch);
       const int32_t engine = valid ? ch : next++;
       const int32_t filter = valid && multiOut ? -1 : static_cast<int32_t>(m.first);
-      if (!SoloCompileTrack(CurArr, engine, from, ch, filter)) return false;
+      if (!SoloCompileTrack(CurArr, engine, from, ch, filter)) {
+        // Nothing starts: the normal play lists come back in place of the
+        // silenced ones.
+        arredit::RebuildPlay();
+        return false;
+      }
     }
     SoloBuildMidi(CurArr, kNoMidiChannel, -1);
   } else if (ValidMidi(part.PlayChannel)) {

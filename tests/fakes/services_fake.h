@@ -48,6 +48,7 @@ struct ServicesFake {
   // Solo play, scrub and the audition (solo_fake.cpp).
   int ninePinLock = 0;
   int auditionStarts = 1;
+  int soloCompiles = 1;
 
   // Arrange editor: the Virtual Tracks first..last carrying a (kind, record
   // track), absent = none; the count of Virtual Tracks per record track

@@ -8,7 +8,7 @@ void SoloSilenceAll() { FakeLog("SoloSilenceAll()"); }
 int SoloCompileTrack(const ArrRec*, int32_t engineTrack, int32_t from, int32_t playChannel,
                      int32_t track) {
   FakeLog("SoloCompileTrack(%d, %d, %d, %d)", engineTrack, from, playChannel, track);
-  return 1;
+  return Services().soloCompiles;
 }
 void SoloBuildMidi(const ArrRec*, int32_t channel, int32_t track) {
   FakeLog("SoloBuildMidi(%d, %d)", channel, track);

@@ -74,6 +74,15 @@ TEST_F(Solo, AudioGroupPlaysEachMemberOnItsChannelOrTheNextSoloChannel) {
   EXPECT_TRUE(Logged("SoloCompileTrack(5, 300, 5, 2)"));
   EXPECT_TRUE(Logged("SoloCompileTrack(1, 300, 0, 3)"));
   EXPECT_NE(P(clicked).Flags & S, 0u);
+
+  // A list that cannot be compiled starts nothing and brings the normal
+  // play lists back.
+  Services().Reset();
+  Startup().log.clear();
+  Services().soloCompiles = 0;
+  EXPECT_EQ(ArrSoloPart(kTestDc, static_cast<int32_t>(clicked), 3, 300), 0);
+  EXPECT_EQ(Services().Count("TransportStartSolo"), 0);
+  EXPECT_EQ(Startup().Count("RebuildAndPrepPlayLists"), 1);
 }
 
 TEST_F(Solo, MidiPartsPlayTheirChannelOrTheMutedSoloChannel) {
