@@ -152,4 +152,25 @@ void Finish(DcHandle dc) {
   ArrChangeCountRaise();
 }
 
+std::vector<std::pair<uint32_t, uint32_t>> LinkGroup(const ArrRec* arr, uint32_t slot) {
+  std::vector<std::pair<uint32_t, uint32_t>> out;  // (track, slot) from the head down
+  const int32_t t = ArrTrackOfPart(arr, slot);
+  const PartRec* p = arrlist::UsedPart(arr, slot);
+  if (t < 0 || p == nullptr) return out;
+  uint32_t track = static_cast<uint32_t>(t);
+  int32_t s = static_cast<int32_t>(slot);
+  if (PartIsChannelLinked(*p)) {
+    uint32_t head = track;
+    s = ArrLinkHead(arr, slot, track, &head);
+    track = head;
+  }
+  for (int guard = 0; s >= 0 && guard < static_cast<int>(kArrTracks); ++guard) {
+    out.push_back({track, static_cast<uint32_t>(s)});
+    uint32_t next = track;
+    s = ArrLinkNxt(arr, static_cast<uint32_t>(s), track, &next);
+    track = next;
+  }
+  return out;
+}
+
 }  // namespace arredit

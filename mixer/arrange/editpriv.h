@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
+#include <vector>
 
 #include "mixer/arrange/services.h"
 #include "mixer/model/arr.h"
@@ -57,6 +59,11 @@ void RebuildPlay();
 // change), redraw of the marked Parts, selection to KeepSel, play data
 // rebuilt and the change count raised.
 void Finish(DcHandle dc);
+
+// The channel-link group of the Part in `slot`, (track, slot) from the
+// group's head down; the Part alone when it is not linked, empty when the
+// slot holds no Part of a track.
+std::vector<std::pair<uint32_t, uint32_t>> LinkGroup(const ArrRec* arr, uint32_t slot);
 
 // 1 when the Part is selected.
 inline bool Sel(const PartRec& p) { return (p.Flags & kPartSelected) != 0; }

@@ -77,10 +77,9 @@ class ArrEditWindow {
   // Run the volume and fade dialog and the Part information dialog over
   // their working state; 1 OK, 0 Cancel.
   virtual int RunVolumeDialog(VolumeDlg&) { return 0; }
-  // Plays a crossfade audition from `from` to `to` on the play channels the
-  // audition gave its Parts; stops it. 1 when playback started.
-  virtual int AuditionPlay(int32_t /*from*/, int32_t /*to*/) { return 0; }
-  virtual void AuditionStop() {}
+  // Builds the waveform overview file of the Take (a Take reference) with
+  // its progress dialog; 1 when the file was written.
+  virtual int BuildWaveform(uint32_t /*take*/) { return 0; }
   virtual int RunInfoDialog(InfoDlg&) { return 0; }
 };
 

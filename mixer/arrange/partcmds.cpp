@@ -12,6 +12,7 @@
 #include "mixer/arrange/partlink.h"
 #include "mixer/arrange/partdlg.h"
 #include "mixer/arrange/partops.h"
+#include "mixer/arrange/solo.h"
 #include "mixer/arrange/takerefs.h"
 #include "mixer/arrange/xfade.h"
 #include "mixer/model/arrheap.h"
@@ -21,8 +22,11 @@
 #include "mixer/model/settings.h"
 #include "mixer/model/snap.h"
 #include "mixer/model/take.h"
+#include "mixer/model/takeattr.h"
 #include "mixer/model/taketime.h"
 #include "mixer/model/util/strtab.h"
+#include "mixer/model/util/strutil.h"
+#include "mixer/model/wvfcache.h"
 #include "mixer/shell/services.h"
 
 using arredit::End;
@@ -577,6 +581,40 @@ int LinkCmd(int32_t part, DcHandle dc, bool multi) {
 int ArrStereoLinkCmd(int32_t part, DcHandle dc) { return LinkCmd(part, dc, false); }
 int ArrMultiLinkCmd(int32_t part, DcHandle dc) { return LinkCmd(part, dc, true); }
 
+int ArrToggleWaveforms(int32_t part, DcHandle dc) {
+  if (AnySelectedNotAudio(CurArr)) return arredit::Refuse(IDS_AUDIO_PARTS_ONLY);
+  const PartRec* clicked = arrlist::UsedPart(CurArr, static_cast<uint32_t>(part));
+  if (clicked == nullptr) return 0;
+  TakeRec* clickedTake = TakeFromRef(clicked->Take);
+  if (clickedTake == nullptr) return 0;
+  const int on = TakeGetAttr(clickedTake, kTakeAttrWaveExists) == 0;
+  // The switch belongs to the Take: every Part that shares a selected
+  // Part's Take takes part.
+  std::vector<uint32_t> takes;
+  for (const Member& m : Selected(CurArr)) takes.push_back(ArrPart(CurArr, m.Slot)->Take);
+  std::sort(takes.begin(), takes.end());
+  takes.erase(std::unique(takes.begin(), takes.end()), takes.end());
+  for (const uint32_t t : takes) ArrTakeSharedByUnsel(CurArr, t, 1, dc);
+  for (const Member& m : Selected(CurArr)) {
+    PartRec& p = *ArrPart(CurArr, m.Slot);
+    TakeRec* take = TakeFromRef(p.Take);
+    if (take == nullptr) continue;
+    if (on) {
+      char path[kTakePathSize];
+      StrCopyN(path, GetWvFormFilePath(), sizeof path);
+      if (!WvfCacheExists(take, path, sizeof path) && !ArrEditWnd().BuildWaveform(p.Take)) {
+        Draw(dc, CurArr, m.Slot, m.Track);
+        return 0;
+      }
+    }
+    TakeSetAttr(take, kTakeAttrWaveExists, static_cast<uintptr_t>(on), nullptr);
+    p.Flags = KeepSel ? (p.Flags | kPartSelected) : (p.Flags & ~kPartSelected);
+    Draw(dc, CurArr, m.Slot, m.Track);
+  }
+  if (ArrEditWnd().Exists()) ArrEditWnd().RedrawNow();
+  return 1;
+}
+
 void XfdApplyFade(int32_t n, int32_t k, int32_t m, int32_t a, int32_t b, int32_t curve,
                   int16_t* pairs) {
   if (pairs == nullptr) return;
@@ -591,6 +629,57 @@ void XfdApplyFade(int32_t n, int32_t k, int32_t m, int32_t a, int32_t b, int32_t
   }
 }
 
+void XfdQuantise(int32_t n, int32_t levels, int32_t shift, int16_t* pairs) {
+  if (pairs == nullptr || levels < 2) return;
+  // Indices are stored back as 16-bit values.
+  const int32_t last = std::min(levels - 2, int32_t{INT16_MAX});
+  const int32_t step = std::max(shift, 0);
+  for (int64_t i = 0; i < 2 * int64_t{n}; ++i) {
+    const int32_t v = pairs[i];
+    const int32_t magnitude = v < 0 ? -v : v;
+    int32_t index = last;
+    // Threshold j (below the last) is 32768 >> (step x (last - j)); the
+    // first one not below the magnitude wins.
+    for (int32_t j = 0; j < last; ++j) {
+      const int64_t bits = int64_t{step} * (last - j);
+      const int32_t threshold = bits > 15 ? 0 : 32768 >> bits;
+      if (threshold >= magnitude) {
+        index = j;
+        break;
+      }
+    }
+    pairs[i] = static_cast<int16_t>(v < 0 ? -index : index);
+  }
+}
+
+ArrMenuPlacement ArrMenuPlace(int32_t count, int32_t current, int32_t x, int32_t y,
+                              int32_t entryHeight, int32_t screenHeight) {
+  ArrMenuPlacement out{};
+  out.Columns = std::max<int32_t>(1, (std::max(count, 0) + kArrMenuColumn - 1) / kArrMenuColumn);
+  const int32_t at = current >= 0 && current < count ? current : 0;
+  const int32_t column = at / kArrMenuColumn;
+  // The menu is centred on X: shifting X by half the columns to the right
+  // less the current column brings that column's middle under the pointer.
+  out.X = x + (out.Columns - 1) * 42 - column * 84;
+  const int64_t top = int64_t{y} - entryHeight / 2 - int64_t{at % kArrMenuColumn} * entryHeight;
+  const int64_t lowest = int64_t{screenHeight} - int64_t{kArrMenuColumn} * entryHeight - 6;
+  out.Y = static_cast<int32_t>(std::max<int64_t>(0, std::min(top, lowest)));
+  return out;
+}
+
+int ArrPartEditRoutines::ToggleWaveforms(int32_t p, DcHandle dc) { return ArrToggleWaveforms(p, dc); }
+int ArrPartEditRoutines::SoloPart(DcHandle dc, int32_t p, uint32_t t, int32_t position) {
+  return ArrSoloPart(dc, p, t, position);
+}
+int ArrPartEditRoutines::SoloPartSpan(int32_t position, DcHandle dc, int32_t p, uint32_t t) {
+  return ArrSoloPartSpan(position, dc, p, t);
+}
+int ArrPartEditRoutines::SoloScrub(DcHandle dc, uint32_t t, int x, int y, int32_t p, int32_t position) {
+  return ArrSoloScrub(dc, t, x, y, p, position);
+}
+int ArrPartEditRoutines::ScrubAll(DcHandle dc, int32_t position, int x, int y) {
+  return ArrScrubAll(dc, position, x, y);
+}
 int ArrPartEditRoutines::IoAssignMenu(WndHandle w, DcHandle dc, int x, int y, int32_t p, int b) {
   return ArrIoAssignMenu(w, dc, x, y, p, b);
 }

@@ -86,10 +86,39 @@ extern int32_t ArrRepeatCount;
 int ArrStereoLinkCmd(int32_t part, DcHandle dc);
 int ArrMultiLinkCmd(int32_t part, DcHandle dc);
 
+// Switches the waveforms of the selected Parts' Takes on (when the clicked
+// Part's Take shows none) or off, building missing overview files on the
+// way; the Parts sharing those Takes are selected first. 0 when refused or
+// when a build failed (the Takes before it keep their switch).
+int ArrToggleWaveforms(int32_t part, DcHandle dc);
+
 // Scales n minimum/maximum pairs: pairs before k by gain a, k..k+m-1 by the
 // curve value from a to b, the rest by b (gains over 32768).
 void XfdApplyFade(int32_t n, int32_t k, int32_t m, int32_t a, int32_t b, int32_t curve,
                   int16_t* pairs);
+
+// Replaces each value of n minimum/maximum pairs by the index of the first
+// of `levels` - 1 thresholds that is not below its magnitude, with the
+// value's sign. The thresholds fall from the top in steps of `shift` bits:
+// the last is 65535, the one before it 32768 >> shift, then 32768 >> 2 x
+// shift, and so on. Fewer than 2 levels leave the pairs alone.
+void XfdQuantise(int32_t n, int32_t levels, int32_t shift, int16_t* pairs);
+
+// Where the play-channel menu goes: its entries stand in columns of 32, the
+// menu is tracked centred on X, and Y is its top, so that the current entry
+// lies under the pointer.
+struct ArrMenuPlacement {
+  int32_t X;
+  int32_t Y;
+  int32_t Columns;
+};
+constexpr int32_t kArrMenuColumn = 32;
+// For `count` entries with entry `current` (-1: none) under the pointer
+// (x, y), entries `entryHeight` pixels high on a screen `screenHeight` high.
+ArrMenuPlacement ArrMenuPlace(int32_t count, int32_t current, int32_t x, int32_t y,
+                              int32_t entryHeight, int32_t screenHeight);
+// 1 when entry i begins a new column (a menu-bar break).
+inline int ArrMenuColumnBreak(int32_t i) { return i > 0 && i % kArrMenuColumn == 0; }
 
 // The edit routines of this file (and of the crossfade and Part dialogs)
 // as the dispatcher reaches them.
@@ -108,4 +137,9 @@ class ArrPartEditRoutines : public ArrEditRoutines {
   int RepeatParts(DcHandle dc) override;
   int StereoLinkCmd(int32_t p, DcHandle dc) override;
   int MultiLinkCmd(int32_t p, DcHandle dc) override;
+  int ToggleWaveforms(int32_t p, DcHandle dc) override;
+  int SoloPart(DcHandle dc, int32_t p, uint32_t t, int32_t position) override;
+  int SoloPartSpan(int32_t position, DcHandle dc, int32_t p, uint32_t t) override;
+  int SoloScrub(DcHandle dc, uint32_t t, int x, int y, int32_t p, int32_t position) override;
+  int ScrubAll(DcHandle dc, int32_t position, int x, int y) override;
 };

@@ -396,3 +396,28 @@ int ArrInfoTool(int32_t part, DcHandle dc) {
   ArrChangeCountRaise();
   return ok;
 }
+
+std::vector<std::string> ArrInfoTakeList(int32_t part, int* current) {
+  std::vector<std::string> names;
+  *current = -1;
+  const PartRec* p = arrlist::UsedPart(CurArr, static_cast<uint32_t>(part));
+  TakeRec* own = p != nullptr ? TakeFromRef(p->Take) : nullptr;
+  if (own == nullptr) return names;
+  const std::string path = own->path;
+  const size_t cut = path.find_last_of("\\/");
+  const std::string dir = cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+  const std::string ownName = path.substr(cut == std::string::npos ? 0 : cut + 1);
+  if (!dir.empty()) {
+    for (TakeRec* t = TakeFindFirst(dir.c_str()); t != nullptr; t = TakeFindNext(t)) {
+      if (t->kind != p->TakeKind) continue;
+      const std::string tp = t->path;
+      const size_t c = tp.find_last_of("\\/");
+      names.push_back(tp.substr(c == std::string::npos ? 0 : c + 1));
+    }
+    TakeFindClose();
+  }
+  if (std::find(names.begin(), names.end(), ownName) == names.end()) names.push_back(ownName);
+  std::sort(names.begin(), names.end());
+  *current = static_cast<int>(std::find(names.begin(), names.end(), ownName) - names.begin());
+  return names;
+}

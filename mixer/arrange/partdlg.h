@@ -6,6 +6,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "mixer/arrange/services.h"
 #include "mixer/model/arr.h"
@@ -92,5 +94,10 @@ class InfoDlg {
   int outputChanged_ = 0;
   int applied_ = 0;
 };
+// The Takes the information dialog lists: the file names of the Takes of
+// the Part's kind in its Take's folder, sorted, the Part's own Take among
+// them; *current is the index of the Part's own.
+std::vector<std::string> ArrInfoTakeList(int32_t part, int* current);
+
 // The Info tool on the clicked Part.
 int ArrInfoTool(int32_t part, DcHandle dc);

@@ -1,6 +1,7 @@
 #include "xfade.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <new>
 #include <vector>
 
@@ -13,9 +14,18 @@
 #include "mixer/model/ini.h"
 #include "mixer/model/options.h"
 #include "mixer/model/take.h"
+#include "mixer/model/takeattr.h"
+#include "mixer/model/settings.h"
+#include "mixer/model/util/fileio.h"
+#include "mixer/model/util/numbers.h"
+#include "mixer/model/util/strutil.h"
+#include "mixer/model/wvf.h"
+#include "mixer/model/wvfcache.h"
 #include "mixer/model/undo.h"
 #include "mixer/model/util/strtab.h"
 #include "mixer/shell/services.h"
+#include "mixer/units/services.h"
+#include "mixer/units/solo.h"
 
 using arredit::End;
 using arredit::Sel;
@@ -23,6 +33,7 @@ using arredit::Sel;
 XfadeSettings XfadeDefaults;
 int32_t XfadeLastView = kXfViewSeparateFaded;
 int32_t XfadeLastLink = kXfLinkNone;
+int32_t XfadePreviewChannel = 1;
 
 namespace {
 
@@ -79,6 +90,8 @@ void ReadXfadeDefaults(const char* iniFile) {
   XfadeDefaults = d;
   XfadeLastView = d.View;
   XfadeLastLink = d.Link;
+  XfadePreviewChannel =
+      ReadIniInt(iniFile, IDS_INI_SEC_ARRANGE_WND, IDS_INI_KEY_XF_PREV_CHAN, 1, 1, 192);
 }
 
 void WriteXfadeDefaults(const char* iniFile) {
@@ -86,6 +99,8 @@ void WriteXfadeDefaults(const char* iniFile) {
   WriteIniValue(iniFile, IDS_INI_SEC_ARRANGE_WND, IDS_INI_KEY_XFDEF, "%d %d %d %d %d %d %d %d %d",
                 d.Length, d.OutCurve, d.OutStart, d.OutEnd, d.InCurve, d.InStart, d.InEnd,
                 d.View - kXfViewNone, d.Link - kXfLinkNone);
+  WriteIniValue(iniFile, IDS_INI_SEC_ARRANGE_WND, IDS_INI_KEY_XF_PREV_CHAN, "%d",
+                XfadePreviewChannel);
 }
 
 int XfadeCurveAllowed(int32_t link, int32_t curve) {
@@ -294,44 +309,182 @@ int ArrCrossfadeTool(int32_t position, uint32_t track, DcHandle dc, int32_t part
   return ok;
 }
 
-// ---- Audition ----
+// ---- Preview ----
 
-int32_t XfadePreviewChannel = 1;
+namespace {
+
+constexpr int32_t kHandleBox = 128;
+constexpr int32_t kTopBoxAbove = 61;
+constexpr int32_t kBottomBoxAbove = 67;
+constexpr int32_t kOverviewStepMin = 256;
+constexpr int32_t kSamplesSecondsMax = 20;
+
+bool InBox(int32_t hx, int32_t boxTop, int32_t x, int32_t y) {
+  return x >= hx - kHandleBox / 2 && x < hx + kHandleBox / 2 && y >= boxTop &&
+         y < boxTop + kHandleBox;
+}
+
+// The handle of a row nearer in x among those whose box holds the point;
+// 0 when none does.
+int PickInRow(int32_t x0, int32_t x1, int32_t boxTop, int32_t x, int32_t y, int* which) {
+  const bool h0 = InBox(x0, boxTop, x, y), h1 = InBox(x1, boxTop, x, y);
+  if (!h0 && !h1) return 0;
+  *which = h0 && h1 ? (std::abs(x - x0) <= std::abs(x - x1) ? 0 : 1) : (h0 ? 0 : 1);
+  return 1;
+}
+
+// `columns` peak pairs of [position, position + length) of the Take from
+// its overview file: each column merges the 512-sample blocks it covers.
+bool PointsFromOverview(TakeRec* take, int64_t position, int64_t length, int32_t columns,
+                        std::vector<int16_t>* out) {
+  char path[kTakePathSize];
+  StrCopyN(path, GetWvFormFilePath(), sizeof path);
+  if (!WvfCacheExists(take, path, sizeof path)) return false;
+  const FioHandle file = FioOpen(path, kFioRead);
+  if (file == kFioInvalid) return false;
+  uint8_t head[kWvfHeaderSize];
+  uint64_t size = 0;
+  uint32_t got = 0;
+  WvfHeader h{};
+  bool ok = FioGetSize(file, &size) && FioReadAt(file, 0, head, sizeof head, &got) &&
+            got == sizeof head && WvfParseHeader(head, sizeof head, size, &h) && h.entries > 0;
+  const int64_t first = std::max<int64_t>(0, position / kWvfSamplesPerEntry);
+  const int64_t last =
+      std::min<int64_t>(h.entries - 1, (position + std::max<int64_t>(length, 1) - 1) / kWvfSamplesPerEntry);
+  std::vector<uint8_t> bytes;
+  if (ok && first <= last) {
+    // One read for the whole stretch.
+    bytes.resize(static_cast<size_t>(last - first + 1) * kWvfEntryBytes);
+    ok = FioReadAt(file, kWvfHeaderSize + static_cast<uint64_t>(first) * kWvfEntryBytes, bytes.data(),
+                   static_cast<uint32_t>(bytes.size()), &got) &&
+         got == bytes.size();
+  } else {
+    ok = false;
+  }
+  FioClose(file);
+  if (!ok) return false;
+  auto entry = [&](int64_t b, int j) {
+    const size_t at = static_cast<size_t>(b - first) * kWvfEntryBytes + 2 * j;
+    return static_cast<int16_t>(bytes[at] | (bytes[at + 1] << 8));
+  };
+  out->assign(2 * static_cast<size_t>(columns), 0);
+  for (int32_t i = 0; i < columns; ++i) {
+    const int64_t from = position + length * i / columns;
+    const int64_t to = position + length * (i + 1) / columns;
+    const int64_t b0 = std::clamp<int64_t>(from / kWvfSamplesPerEntry, first, last);
+    const int64_t b1 = std::clamp<int64_t>((std::max(to, from + 1) - 1) / kWvfSamplesPerEntry, b0, last);
+    int16_t hi = INT16_MIN, lo = INT16_MAX;
+    for (int64_t b = b0; b <= b1; ++b) {
+      hi = std::max(hi, entry(b, 0));
+      lo = std::min(lo, entry(b, 1));
+    }
+    (*out)[2 * static_cast<size_t>(i)] = hi;
+    (*out)[2 * static_cast<size_t>(i) + 1] = lo;
+  }
+  return true;
+}
+
+// The same from the Take's samples, one peak pair per column from the
+// native devices.
+bool PointsFromSamples(TakeRec* take, int64_t position, int64_t length, int32_t columns,
+                       std::vector<int16_t>* out) {
+  const int64_t step = std::max<int64_t>(1, length / columns);
+  out->assign(2 * static_cast<size_t>(columns), 0);
+  return position >= 0 && position <= UINT32_MAX &&
+         NatDevGetEnvelopes(static_cast<uint32_t>(columns), static_cast<uint32_t>(step), take,
+                            static_cast<uint32_t>(position), out->data()) != 0;
+}
+
+}  // namespace
+
+int32_t XfadeHandleX(int32_t width, int32_t fraction) { return MulDivNearest(width, fraction, 255); }
+
+int32_t XfadeFractionAt(int32_t width, int32_t x) {
+  if (width <= 0) return 0;
+  return std::clamp(MulDivNearest(x, 255, width), 0, 255);
+}
+
+int XfadeHandleAt(const XfadeSettings& v, int32_t width, int32_t height, int32_t x, int32_t y,
+                  int* side, int* end) {
+  int top = 0, bottom = 0;
+  // Top row: fade-out start, fade-in end. Bottom row: fade-out end, fade-in start.
+  const bool hitTop = PickInRow(XfadeHandleX(width, v.OutStart), XfadeHandleX(width, v.InEnd),
+                                -kTopBoxAbove, x, y, &top) != 0;
+  const bool hitBottom = PickInRow(XfadeHandleX(width, v.OutEnd), XfadeHandleX(width, v.InStart),
+                                   height - kBottomBoxAbove, x, y, &bottom) != 0;
+  if (!hitTop && !hitBottom) return 0;
+  const bool useTop = hitTop && (!hitBottom || y < height / 2);
+  if (useTop) {
+    *side = top == 0 ? 0 : 1;
+    *end = top == 0 ? 0 : 1;
+  } else {
+    *side = bottom == 0 ? 0 : 1;
+    *end = bottom == 0 ? 1 : 0;
+  }
+  return 1;
+}
+
+int XfadeLoadWaves(const XfadeDlg& dlg, int32_t columns, XfadeWaves* out) {
+  out->First.clear();
+  out->Second.clear();
+  if (dlg.First() < 0 || dlg.Values().View == kXfViewNone || columns <= 0) return 1;
+  const PartRec* f = arrlist::UsedPart(CurArr, static_cast<uint32_t>(dlg.First()));
+  const PartRec* g = f != nullptr ? arrlist::UsedPart(CurArr, arrlist::LinkSlot(f->XfadeOutPartner)) : nullptr;
+  if (g == nullptr) return 0;
+  TakeRec* tf = TakeFromRef(f->Take);
+  TakeRec* tg = TakeFromRef(g->Take);
+  const int64_t length = End(*f) - g->Start;
+  if (tf == nullptr || tg == nullptr || length <= 0) return 0;
+  const int64_t fPos = int64_t{f->Offset} + (g->Start - f->Start);
+  const int64_t gPos = g->Offset;
+  const bool busy = NatDevAllIdle() == 0;
+  const bool overviews = TakeGetAttr(tf, kTakeAttrWaveExists) && TakeGetAttr(tg, kTakeAttrWaveExists);
+  bool ok = false;
+  if ((length / columns >= kOverviewStepMin || busy) && overviews) {
+    ok = PointsFromOverview(tf, fPos, length, columns, &out->First) &&
+         PointsFromOverview(tg, gPos, length, columns, &out->Second);
+  } else if (length <= int64_t{kSamplesSecondsMax} * Settings().SampleRate && !busy) {
+    ok = PointsFromSamples(tf, fPos, length, columns, &out->First) &&
+         PointsFromSamples(tg, gPos, length, columns, &out->Second);
+  }
+  if (!ok) {
+    out->First.clear();
+    out->Second.clear();
+  }
+  return ok ? 1 : 0;
+}
+
+void XfadeFadeWaves(const XfadeSettings& v, int32_t columns, XfadeWaves* waves) {
+  const auto span = [&](int32_t from, int32_t to, int32_t* k, int32_t* m) {
+    *k = XfadeHandleX(columns, from);
+    *m = std::max(0, XfadeHandleX(columns, to) - *k);
+  };
+  int32_t k = 0, m = 0;
+  if (waves->First.size() == 2 * static_cast<size_t>(columns)) {
+    span(v.OutStart, v.OutEnd, &k, &m);
+    XfdApplyFade(columns, k, m, 32768, 0, v.OutCurve, waves->First.data());
+  }
+  if (waves->Second.size() == 2 * static_cast<size_t>(columns)) {
+    span(v.InStart, v.InEnd, &k, &m);
+    XfdApplyFade(columns, k, m, 0, 32768, v.InCurve, waves->Second.data());
+  }
+}
+
+// ---- Audition ----
 
 namespace {
 
 constexpr int16_t kTopLayer = 32767;
 constexpr int32_t kAudioChannels = 192;
 
-std::vector<std::pair<uint32_t, uint32_t>> GroupOf(const ArrRec* arr, uint32_t slot) {
-  std::vector<std::pair<uint32_t, uint32_t>> out;  // (track, slot) from the head down
-  const int32_t t = ArrTrackOfPart(arr, slot);
-  const PartRec* p = arrlist::UsedPart(arr, slot);
-  if (t < 0 || p == nullptr) return out;
-  uint32_t track = static_cast<uint32_t>(t);
-  int32_t s = static_cast<int32_t>(slot);
-  if (PartIsChannelLinked(*p)) {
-    uint32_t head = track;
-    s = ArrLinkHead(arr, slot, track, &head);
-    track = head;
-  }
-  for (int guard = 0; s >= 0 && guard < static_cast<int>(kArrTracks); ++guard) {
-    out.push_back({track, static_cast<uint32_t>(s)});
-    uint32_t next = track;
-    s = ArrLinkNxt(arr, static_cast<uint32_t>(s), track, &next);
-    track = next;
-  }
-  return out;
-}
-
 }  // namespace
 
 XfadeAudition* XfadeAuditionStart(int button, uint32_t first, uint32_t second) {
   if (button < 719 || button > 723) return nullptr;
-  const auto secondGroup = GroupOf(CurArr, second);
+  const auto secondGroup = arredit::LinkGroup(CurArr, second);
   auto* a = new (std::nothrow) XfadeAudition;
   if (a == nullptr) return nullptr;
-  for (const auto& m : GroupOf(CurArr, first)) {
+  for (const auto& m : arredit::LinkGroup(CurArr, first)) {
     const bool covered = std::any_of(secondGroup.begin(), secondGroup.end(),
                                      [&](const auto& o) { return o.first == m.first; });
     if (!covered) continue;
@@ -371,14 +524,28 @@ XfadeAudition* XfadeAuditionStart(int button, uint32_t first, uint32_t second) {
     if (top.PlayChannel < 1 || top.PlayChannel > kAudioChannels) top.PlayChannel = nextChannel++;
   }
   const XfadeAudition::Pair& p0 = a->Pairs.front();
-  ArrEditWnd().AuditionPlay(p0.SecondRec.Start,
-                            static_cast<int32_t>(std::min<int64_t>(End(p0.FirstRec), INT32_MAX)));
+  const int32_t from = p0.SecondRec.Start;
+  // Only the top Parts sound: every channel is silenced, then the channels
+  // of the top Parts are compiled alone.
+  UnitsStop();
+  SoloSilenceAll();
+  for (const auto& pr : a->Pairs) {
+    const PartRec& f = *ArrPart(CurArr, pr.First);
+    const PartRec& g = *ArrPart(CurArr, pr.Second);
+    const int32_t ch = (g.Layer > f.Layer ? g : f).PlayChannel;
+    SoloCompileTrack(CurArr, ch, from, ch, -1);
+  }
+  const int32_t end = static_cast<int32_t>(std::min<int64_t>(End(p0.FirstRec), INT32_MAX));
+  if (!TransportStartAudition(from, end)) {
+    XfadeAuditionStop(a);
+    return nullptr;
+  }
   return a;
 }
 
 void XfadeAuditionStop(XfadeAudition* audition) {
   if (audition == nullptr) return;
-  ArrEditWnd().AuditionStop();
+  TransportStopAudition();
   for (const auto& pr : audition->Pairs) {
     if (PartRec* f = ArrPart(CurArr, pr.First)) *f = pr.FirstRec;
     if (PartRec* g = ArrPart(CurArr, pr.Second)) *g = pr.SecondRec;

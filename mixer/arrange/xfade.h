@@ -36,7 +36,8 @@ extern XfadeSettings XfadeDefaults;
 extern int32_t XfadeLastView, XfadeLastLink;
 
 // Reads the defaults from `XFDef` of section ArrangeWnd of the ini file;
-// each missing number takes its default.
+// each missing number takes its default. The audition's preview channel
+// comes with them.
 void ReadXfadeDefaults(const char* iniFile);
 void WriteXfadeDefaults(const char* iniFile);
 
@@ -83,6 +84,40 @@ class XfadeDlg {
   XfadeSettings v_;
 };
 
+// ---- The preview of the crossfade dialog ----
+// The handles stand at x = width x fraction / 255 (rounded): the fade-out
+// start and the fade-in end on the top edge, the fade-out end and the
+// fade-in start on the bottom edge.
+int32_t XfadeHandleX(int32_t width, int32_t fraction);
+// The fraction a handle dragged to x takes: width x 255 / x (rounded),
+// within 0..255; XfadeDlg::DragHandle keeps the handles ordered.
+int32_t XfadeFractionAt(int32_t width, int32_t x);
+// The handle a press at (x, y) picks in a preview of width x height: each
+// handle answers within a box of 128 x 128 pixels about it, from 61 above
+// the top edge for the top handles and from 67 above the bottom edge for
+// the bottom ones; of two handles of a row the nearer in x wins, and of
+// two rows the nearer edge. 0 when none; else *side (0 fade-out, 1 fade-in)
+// and *end (0 start, 1 end).
+int XfadeHandleAt(const XfadeSettings& v, int32_t width, int32_t height, int32_t x, int32_t y,
+                  int* side, int* end);
+
+// The preview's waveforms: `columns` {maximum, minimum} pairs of each Part
+// across the overlap, first Part first.
+struct XfadeWaves {
+  std::vector<int16_t> First, Second;
+};
+// Loads them for the dialog's pair: from the overview files when the
+// overlap spans at least 256 samples per column (or a native device is
+// busy) and both Takes have one, else from the samples when the overlap
+// lasts at most 20 seconds and the native devices are idle. 0 when neither
+// can be had (the view then falls back to None); 1 with nothing loaded when
+// the dialog has no Part or shows no waveforms.
+int XfadeLoadWaves(const XfadeDlg& dlg, int32_t columns, XfadeWaves* out);
+// Scales the loaded points by each Part's fade for a faded view: the first
+// Part from 32768 down to 0 over its fade-out window, the second from 0 up
+// to 32768 over its fade-in window.
+void XfadeFadeWaves(const XfadeSettings& v, int32_t columns, XfadeWaves* waves);
+
 // An audition of a crossfade: the saved Part pairs, restored by its stop.
 struct XfadeAudition {
   struct Pair {
@@ -91,7 +126,8 @@ struct XfadeAudition {
   };
   std::vector<Pair> Pairs;
 };
-// The first play channel of an audition's run of channels.
+// The first play channel of an audition's run of channels (1..192), kept
+// beside the defaults as XFPrevChan.
 extern int32_t XfadePreviewChannel;
 // Starts the audition of button 719..723 over the pair (first, second) and
 // the pairs of their channel-link groups: the Parts in the arrangement are

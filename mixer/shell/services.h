@@ -42,6 +42,11 @@ uint32_t GetMClkUnit(int unit);     // unit 0..3: 40408 + 14 x unit + k
 uint32_t GetRecResol();             // 40355 16-bit, 40356 24-bit recording
 uint32_t GetTimeFormat();           // 40518 bars and beats, else time code
 uint32_t GetScrubMode();            // 40874 or 40875
+int32_t GetScrubWind();             // the scrub switch of the Options menu (0/1)
+// The play channels of solo play and scrub for a Part without a valid
+// channel of its own: Audio 1..192, Midi 1..128.
+int32_t GetMutedSoloAudOut();
+int32_t GetMutedSoloMidiOut();
 // The waveform overview folder (setting WvFormFilePath), ending in '\'.
 const char* GetWvFormFilePath();
 // The main frame's accelerator table (an HACCEL), null while none is loaded.

@@ -188,6 +188,9 @@ uint32_t GetMClkUnit(int unit) { return unit >= 0 && unit < 4 ? Services().mclkU
 uint32_t GetRecResol() { return Services().recResol; }
 uint32_t GetTimeFormat() { return Services().timeFormat; }
 uint32_t GetScrubMode() { return Services().scrubMode; }
+int32_t GetScrubWind() { return Services().scrubWind; }
+int32_t GetMutedSoloAudOut() { return Services().mutedSoloAudOut; }
+int32_t GetMutedSoloMidiOut() { return Services().mutedSoloMidiOut; }
 const char* GetWvFormFilePath() { return Services().wvFormFilePath.c_str(); }
 void* MainAccelTable() { return nullptr; }
 

@@ -41,7 +41,14 @@ struct ServicesFake {
   uint32_t recResol = 40355;
   uint32_t timeFormat = 40518;
   uint32_t scrubMode = 40874;
+  int32_t scrubWind = 0;
+  int32_t mutedSoloAudOut = 1;
+  int32_t mutedSoloMidiOut = 1;
   std::string wvFormFilePath = ".\\Wvf\\";
+  // Solo play, scrub and the audition (solo_fake.cpp).
+  int ninePinLock = 0;
+  int auditionStarts = 1;
+  int soloCompiles = 1;
 
   // Arrange editor: the Virtual Tracks first..last carrying a (kind, record
   // track), absent = none; the count of Virtual Tracks per record track

@@ -348,6 +348,57 @@ TEST_F(PartCmds, PlayChannelMenuShowsTheStoredChannelAndAssignsTheChoice) {
   EXPECT_EQ(BoxIds().back(), IDS_EQUAL_TAKE_TYPES_ONLY);
 }
 
+TEST_F(PartCmds, PlayChannelMenuStandsInColumnsWithTheCurrentEntryUnderThePointer) {
+  struct Case {
+    int32_t count, current, x, y;
+    ArrMenuPlacement expect;
+  } cases[] = {
+      // One column: centred on the pointer, the entry's middle on it.
+      {32, 0, 500, 300, {500, 300 - 8, 1}},
+      {32, 5, 500, 300, {500, 300 - 8 - 5 * 17, 1}},
+      // Four columns: entry 70 is row 6 of column 2.
+      {128, 69, 500, 300, {500 + 3 * 42 - 2 * 84, 300 - 8 - 5 * 17, 4}},
+      {128, 127, 500, 300, {500 + 3 * 42 - 3 * 84, 0, 4}},  // clamped to the top
+      // No current entry: as the first.
+      {128, -1, 500, 300, {500 + 3 * 42, 300 - 8, 4}},
+      // Low on the screen: the whole column stays on it.
+      {128, 0, 500, 1000, {500 + 3 * 42, 1024 - 32 * 17 - 6, 4}},
+  };
+  for (const Case& c : cases) {
+    const ArrMenuPlacement p = ArrMenuPlace(c.count, c.current, c.x, c.y, 17, 1024);
+    EXPECT_EQ(p.X, c.expect.X) << c.current;
+    EXPECT_EQ(p.Y, c.expect.Y) << c.current;
+    EXPECT_EQ(p.Columns, c.expect.Columns) << c.current;
+  }
+  EXPECT_FALSE(ArrMenuColumnBreak(0));
+  EXPECT_FALSE(ArrMenuColumnBreak(31));
+  EXPECT_TRUE(ArrMenuColumnBreak(32));
+  EXPECT_TRUE(ArrMenuColumnBreak(96));
+}
+
+// ---- Crossfade display levels ----
+
+TEST_F(PartCmds, QuantisedDisplayValuesKeepTheirSign) {
+  // Four levels, shift 4: thresholds 128, 2048, 65535.
+  int16_t v[] = {0, 128, 129, -128, -2048, 2049, -32768, 32767};
+  XfdQuantise(4, 4, 4, v);
+  EXPECT_EQ((std::vector<int16_t>(v, v + 8)), (std::vector<int16_t>{0, 0, 1, 0, -1, 2, -2, 2}));
+  // Five levels, shift 8: thresholds 0, 0, 128, 65535; shifts past the
+  // value's width give 0, not undefined shifts.
+  int16_t w[] = {0, 1, -1, 300};
+  XfdQuantise(2, 5, 8, w);
+  EXPECT_EQ((std::vector<int16_t>(w, w + 4)), (std::vector<int16_t>{0, 2, -2, 3}));
+  // Indices beyond a 16-bit value are not stored wrapped.
+  int16_t big[] = {-32768, 32767};
+  XfdQuantise(1, 100000, 1, big);
+  EXPECT_EQ(big[0], -32767);
+  EXPECT_EQ(big[1], 32767);
+  // Fewer than two levels: no thresholds, nothing changes.
+  int16_t u[] = {5, -5};
+  XfdQuantise(1, 1, 4, u);
+  EXPECT_EQ(u[0], 5);
+}
+
 // ---- Drag records ----
 
 TEST_F(PartCmds, DragRecordsHoldTheirWords) {

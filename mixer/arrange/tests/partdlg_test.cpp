@@ -1,5 +1,6 @@
 #include "mixer/arrange/tests/partcmds_fixture.h"
 
+#include <filesystem>
 #include <string>
 
 #include "mixer/arrange/editpriv.h"
@@ -250,6 +251,42 @@ TEST_F(PartDlg, InfoCancelLeavesAStepOnlyForFieldsAlreadyApplied) {
   ArrInfoTool(static_cast<int32_t>(a), kTestDc);
   EXPECT_EQ(P(a).Offset, 40);
   ExpectUndoRedo(before);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(PartDlg, InfoListsTheTakesOfThePartsKindInItsFolder) {
+  namespace fs = std::filesystem;
+  const fs::path root = fs::temp_directory_path() /
+                        ("infotakes_" + std::to_string(reinterpret_cast<uintptr_t>(this)));
+  fs::remove_all(root);
+  fs::create_directories(root);
+  std::string dir = root.string() + "/";
+  for (char& c : dir)
+    if (c == '/') c = '\\';
+  uint32_t error = 0;
+  TakeRec* own = nullptr;
+  for (const char* name : {"Beta", "Alpha", "Gamma"}) {
+    TakeRec* t = TakeCreateAudio(dir.c_str(), 2, 100, 0, 48000, 0, 1, name, "", nullptr, nullptr, &error);
+    ASSERT_NE(t, nullptr) << error;
+    if (std::string(name) == "Gamma") own = t;
+  }
+  ASSERT_NE(TakeCreateAutom(dir.c_str(), 0, 0, 0, 0, 0, 48000, 0, 1, "Knobs", "", nullptr, nullptr, &error),
+            nullptr)
+      << error;
+  const uint32_t s = Add(0, NewPart(0, 100, TakeRef(own), 3, S));
+  int current = -1;
+  const std::vector<std::string> names = ArrInfoTakeList(static_cast<int32_t>(s), &current);
+  EXPECT_EQ(names, (std::vector<std::string>{"Alpha.ATAK", "Beta.ATAK", "Gamma.ATAK"}));
+  EXPECT_EQ(current, 2);
+  // A Take whose folder cannot be read lists itself alone.
+  const uint32_t lone = Add(1, NewPart(0, 100, Take(100), 3, S));
+  EXPECT_EQ(ArrInfoTakeList(static_cast<int32_t>(lone), &current).size(), 1u);
+  EXPECT_EQ(current, 0);
+  std::error_code ec;
+  fs::remove_all(root, ec);
 }
 
 }  // namespace

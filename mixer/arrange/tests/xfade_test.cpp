@@ -1,10 +1,15 @@
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 
 #include "mixer/arrange/editpriv.h"
 #include "mixer/arrange/tests/partcmds_fixture.h"
 #include "mixer/model/ini.h"
+#include "mixer/model/takeattr.h"
+#include "mixer/model/wvf.h"
+#include "mixer/model/wvfcache.h"
+#include "tests/fakes/units_fake.h"
 #include "mixer/model/util/profile.h"
 #include "mixer/model/util/strtab.h"
 
@@ -155,12 +160,16 @@ TEST_F(Xfade, DefaultsReadAndWrite) {
   EXPECT_EQ(XfadeDefaults.View, kXfViewSeparateFaded);
   EXPECT_EQ(XfadeDefaults.Link, kXfLinkNone);
   EXPECT_EQ(XfadeDefaults.OutEnd, 255);
+  EXPECT_EQ(XfadePreviewChannel, 1);
   CurProfile().WriteString(path.c_str(), "ArrangeWnd", "XFDef", "22050 3 0 200");
+  CurProfile().WriteString(path.c_str(), "ArrangeWnd", "XFPrevChan", "300");
   ReadXfadeDefaults(path.c_str());
   EXPECT_EQ(XfadeDefaults.Length, 22050);
   EXPECT_EQ(XfadeDefaults.OutCurve, 3);
   EXPECT_EQ(XfadeDefaults.OutEnd, 200);
   EXPECT_EQ(XfadeDefaults.InEnd, 255);  // missing: its default
+  EXPECT_EQ(XfadePreviewChannel, 192);   // kept to the audio channels
+  XfadePreviewChannel = 17;
   XfadeDefaults.View = kXfViewOverlaid;
   XfadeDefaults.Link = kXfLinkEqualPower;
   XfadeDefaults.InCurve = 6;
@@ -172,6 +181,7 @@ TEST_F(Xfade, DefaultsReadAndWrite) {
   EXPECT_EQ(XfadeDefaults.Link, w.Link);
   EXPECT_EQ(XfadeDefaults.InCurve, 6);
   EXPECT_EQ(XfadeDefaults.Length, 22050);
+  EXPECT_EQ(XfadePreviewChannel, 17);
   char text[64];
   CurProfile().GetString(path.c_str(), "ArrangeWnd", "XFDef", text, sizeof text);
   EXPECT_STREQ(text, "22050 3 0 200 6 0 255 3 2");
@@ -279,10 +289,160 @@ TEST_F(Xfade, AuditionAltersThePairsOfTheLinkGroupsAndItsStopRestoresThem) {
     const uint32_t top1 = c.gTop ? g : f, top2 = c.gTop ? g2 : f2;
     EXPECT_EQ(P(top1).PlayChannel, 191);
     EXPECT_EQ(P(top2).PlayChannel, 192);
+    // Every channel silenced, then only the top Parts' channels compiled,
+    // played from the second Part's start to the first Part's end.
+    const std::string log = Services().Joined();
+    EXPECT_LT(log.find("SoloSilenceAll()"), log.find("SoloCompileTrack(191, 1000, 191, -1)"));
+    EXPECT_TRUE(Logged("SoloCompileTrack(192, 1000, 192, -1)"));
+    EXPECT_TRUE(Logged("TransportStartAudition(1000, 2000)"));
     XfadeAuditionStop(a);
+    EXPECT_TRUE(Logged("TransportStopAudition()"));
     EXPECT_EQ(Image(), before);
   }
   EXPECT_EQ(XfadeAuditionStart(700, 0, 1), nullptr);
+  // Playback that does not start leaves the Parts as they were.
+  Services().auditionStarts = 0;
+  const auto before = Image();
+  EXPECT_EQ(XfadeAuditionStart(721, f, g), nullptr);
+  EXPECT_EQ(Image(), before);
+}
+
+}  // namespace
+
+// ---- The preview ----
+
+namespace {
+
+TEST(XfadePreview, APressPicksTheNearestHandleOfTheNearerRow) {
+  XfadeSettings full;  // handles at x 0 (starts) and 400 (ends)
+  XfadeSettings close = full;
+  close.OutStart = 100;  // x 157
+  close.InEnd = 120;     // x 188
+  struct Case {
+    const XfadeSettings* v;
+    int32_t x, y;
+    int hit, side, end;
+  } cases[] = {
+      {&full, 10, 5, 1, 0, 0},    // fade-out start, top left
+      {&full, 390, 5, 1, 1, 1},   // fade-in end, top right
+      {&full, 10, 95, 1, 1, 0},   // fade-in start, bottom left
+      {&full, 390, 95, 1, 0, 1},  // fade-out end, bottom right
+      {&full, 200, 50, 0, 0, 0},  // between the boxes
+      {&full, 10, -62, 0, 0, 0},  // above the top boxes
+      {&full, 10, 40, 1, 0, 0},   // both rows: the upper half takes the top row
+      {&full, 10, 60, 1, 1, 0},
+      {&close, 180, 0, 1, 1, 1},  // both of the top row: the nearer in x
+      {&close, 160, 0, 1, 0, 0},
+  };
+  for (const Case& c : cases) {
+    int side = -1, end = -1;
+    EXPECT_EQ(XfadeHandleAt(*c.v, 400, 100, c.x, c.y, &side, &end), c.hit) << c.x << "," << c.y;
+    if (c.hit) {
+      EXPECT_EQ(side, c.side) << c.x << "," << c.y;
+      EXPECT_EQ(end, c.end) << c.x << "," << c.y;
+    }
+  }
+  EXPECT_EQ(XfadeHandleX(400, 100), 157);
+  EXPECT_EQ(XfadeFractionAt(400, 200), 128);
+  EXPECT_EQ(XfadeFractionAt(400, -5), 0);
+  EXPECT_EQ(XfadeFractionAt(400, 500), 255);
+  EXPECT_EQ(XfadeFractionAt(0, 10), 0);
+}
+
+class XfadeWaveFixture : public Xfade {
+ protected:
+  void SetUp() override {
+    Xfade::SetUp();
+    static int serial = 0;
+    dir_ = std::filesystem::temp_directory_path() /
+           ("xfwaves_" + std::to_string(serial++) + "_" + std::to_string(reinterpret_cast<uintptr_t>(this)));
+    std::filesystem::create_directories(dir_);
+    std::string d = dir_.string() + "/";
+    for (char& c : d)
+      if (c == '/') c = '\\';
+    Services().wvFormFilePath = d;
+    Units() = UnitsFake();
+  }
+  void TearDown() override {
+    std::error_code ec;
+    std::filesystem::remove_all(dir_, ec);
+    Xfade::TearDown();
+  }
+  // An overview of `entries` blocks, block b peaking at +-10 b; `extra`
+  // bytes make it damaged.
+  void PutOverview(uint32_t take, uint32_t entries, int extra = 0) {
+    TakeRec* t = TakeFromRef(take);
+    char path[260];
+    std::snprintf(path, sizeof path, "%s", Services().wvFormFilePath.c_str());
+    ASSERT_EQ(WvfCacheName(t, path, sizeof path), 1);
+    std::string p = path;
+    for (char& c : p)
+      if (c == '\\') c = '/';
+    std::vector<uint8_t> bytes(kWvfHeaderSize);
+    WvfEncodeHeader(t->id.Bytes, entries, bytes.data());
+    for (uint32_t b = 0; b < entries; ++b) {
+      const WvfEntry e{static_cast<int16_t>(10 * b), static_cast<int16_t>(-10 * static_cast<int>(b))};
+      uint8_t out[4];
+      WvfEncodeEntries(&e, 1, out);
+      bytes.insert(bytes.end(), out, out + 4);
+    }
+    bytes.resize(bytes.size() + extra);
+    std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                             static_cast<std::streamsize>(bytes.size()));
+    TakeSetAttr(t, kTakeAttrWaveExists, 1, nullptr);
+  }
+  std::filesystem::path dir_;
+};
+
+TEST_F(XfadeWaveFixture, WaveformsComeFromOverviewsForWideColumnsElseFromSamples) {
+  Pair();  // overlap [1000, 2000): F from Take sample 1000, G from 5000
+  XfadeDlg dlg(static_cast<int32_t>(f));
+  XfadeWaves w;
+  // 100 samples per column: from the samples.
+  ASSERT_EQ(XfadeLoadWaves(dlg, 10, &w), 1);
+  EXPECT_TRUE(Logged("NatDevGetEnvelopes(10, 100, 1000)"));
+  EXPECT_TRUE(Logged("NatDevGetEnvelopes(10, 100, 5000)"));
+  ASSERT_EQ(w.First.size(), 20u);
+  EXPECT_EQ(w.First[0], 10);  // the fake's peak of entry 1000 / 100
+
+  // 500 samples per column with overview files: merged blocks, no samples.
+  PutOverview(P(f).Take, 20);
+  Services().Reset();
+  Services().wvFormFilePath = dir_.string() + "/";
+  for (char& c : Services().wvFormFilePath)
+    if (c == '/') c = '\\';
+  ASSERT_EQ(XfadeLoadWaves(dlg, 2, &w), 1);
+  EXPECT_EQ(Services().Count("NatDevGetEnvelopes"), 0);
+  EXPECT_EQ(w.First, (std::vector<int16_t>{20, -20, 30, -30}));     // blocks 1..2, 2..3
+  EXPECT_EQ(w.Second, (std::vector<int16_t>{100, -100, 110, -110}));  // blocks 9..10, 10..11
+
+  // A damaged overview and a long overlap: nothing to show.
+  PutOverview(P(f).Take, 20, 3);
+  Settings().SampleRate = 40;  // 1000 samples are 25 seconds
+  EXPECT_EQ(XfadeLoadWaves(dlg, 2, &w), 0);
+  EXPECT_TRUE(w.First.empty());
+  // Busy native devices: no samples either.
+  Settings().SampleRate = 44100;
+  Units().natDevAllIdle = 0;
+  EXPECT_EQ(XfadeLoadWaves(dlg, 10, &w), 0);
+  // No Part or no view: nothing loaded, nothing missing.
+  EXPECT_EQ(XfadeLoadWaves(XfadeDlg(-1), 10, &w), 1);
+  dlg.SetView(kXfViewNone);
+  EXPECT_EQ(XfadeLoadWaves(dlg, 10, &w), 1);
+  EXPECT_TRUE(w.First.empty());
+}
+
+TEST(XfadePreview, FadedViewsScaleEachWaveByItsFade) {
+  XfadeSettings v;
+  v.OutStart = 0, v.OutEnd = 255;  // the fade-out over all four columns
+  v.InStart = 128, v.InEnd = 255;  // the fade-in over the last two
+  XfadeWaves w;
+  w.First.assign(8, 1000);
+  w.Second.assign(8, 1000);
+  XfadeFadeWaves(v, 4, &w);
+  // Linear: gains 1, 3/4, 1/2, 1/4 of the fade-out's columns.
+  EXPECT_EQ(w.First, (std::vector<int16_t>{1000, 1000, 750, 750, 500, 500, 250, 250}));
+  EXPECT_EQ(w.Second, (std::vector<int16_t>{0, 0, 0, 0, 0, 0, 500, 500}));
 }
 
 }  // namespace

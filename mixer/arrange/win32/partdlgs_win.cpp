@@ -1,12 +1,18 @@
 #include "partdlgs_win.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "mixer/arrange/editseams.h"
 #include "mixer/arrange/partdlg.h"
 #include "mixer/arrange/win32/xfadedlg.h"
+#include "mixer/arrange/win32/xfdisp.h"
 #include "mixer/model/arr.h"
 #include "mixer/model/take.h"
+#include "mixer/model/taketime.h"
+#include "mixer/model/tempomap.h"
+#include "mixer/model/musical.h"
+#include "mixer/model/win32/dlgitems.h"
 #include "mixer/model/textfields.h"
 #include "mixer/model/timecode.h"
 #include "mixer/model/util/strtab.h"
@@ -78,15 +84,36 @@ void ShowCurveName(HWND dlg, int curve) {
   SetDlgItemTextA(dlg, kPdFade, curve >= 0 && curve < 8 ? StrText(IDS_FADE_LINEAR + static_cast<uint32_t>(curve)) : "");
 }
 
-void ShowTimes(HWND dlg, const InfoDlg& d) {
-  for (int field : kTimeFields) {
-    char text[32];
-    TcText(d.Field(field), text, sizeof text);
-    SetDlgItemTextA(dlg, field, text);
-    // Bars/beats/ticks are not offered here.
-    SetDlgItemTextA(dlg, field + 1, "   -. -.---");
-    EnableWindow(GetDlgItem(dlg, field + 1), FALSE);
+// Bars count from 1 for the start in the arrangement, from 0 for the
+// lengths and offsets.
+int32_t BbtBase(int field) { return field == kInfoStart ? 1 : 0; }
+
+// A time as time code into `tcItem` and, without a tempo map, as
+// bars/beats/ticks into `bbtItem` (with one, the placeholder, disabled).
+void ShowTime(HWND dlg, int tcItem, int bbtItem, int32_t samples, int32_t base) {
+  char text[32];
+  TcText(samples, text, sizeof text);
+  SetDlgItemTextA(dlg, tcItem, text);
+  if (TempoMap == nullptr) {
+    BbtRec bbt{};
+    LocToBbt(&bbt, samples, base);
+    SetDlgItemBbt(dlg, bbtItem, bbt);
+  } else {
+    SetDlgItemNoBbt(dlg, bbtItem);
   }
+  EnableWindow(GetDlgItem(dlg, bbtItem), TempoMap == nullptr);
+}
+
+void ShowTimes(HWND dlg, const InfoDlg& d) {
+  for (int field : kTimeFields) ShowTime(dlg, field, field + 1, d.Field(field), BbtBase(field));
+}
+
+int32_t ReadBbt(HWND dlg, int id, int32_t base) {
+  char text[64] = "";
+  GetDlgItemTextA(dlg, id, text, sizeof text);
+  BbtRec bbt{};
+  TextToBbt(text, &bbt, base);
+  return BbtToLoc(bbt, base);
 }
 
 }  // namespace
@@ -178,22 +205,28 @@ void InitInfo(HWND dlg, InfoDlg& d) {
   }
   if (p != nullptr) {
     TakeRec* take = TakeFromRef(p->Take);
-    const char* path = take != nullptr ? take->path : "";
-    const char* base = path;
-    for (const char* c = path; *c; ++c)
-      if (*c == '\\' || *c == '/') base = c + 1;
-    SetDlgItemTextA(dlg, kPdTakeName, base);
+    int current = -1;
+    for (const std::string& name : ArrInfoTakeList(d.Part(), &current))
+      SendDlgItemMessageA(dlg, kPdTakeName, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+    SendDlgItemMessageA(dlg, kPdTakeName, CB_SETCURSEL, static_cast<WPARAM>(current), 0);
     const uint32_t type = p->TakeKind == kTakeAudio   ? IDS_AUDIO_TAKE
                           : p->TakeKind == kTakeAutom ? IDS_AUTOM_TAKE
                           : p->TakeKind == kTakeMidi  ? IDS_MIDI_TAKE
                                                       : IDS_UNKNOWN_TAKE;
     SetDlgItemTextA(dlg, kPdTakeType, StrText(type));
+    if (take != nullptr) {
+      const int64_t length = TakeLenAtKind(take, p->TakeKind, p->Start);
+      ShowTime(dlg, kPdTakeLength, kPdTakeLength + 1,
+               static_cast<int32_t>(std::clamp<int64_t>(length, 0, INT32_MAX)), 0);
+    }
   }
 }
 
-// Applies a time field; on a refusal the focus goes back to it.
-void ApplyTime(HWND dlg, InfoDlg& d, int field) {
-  if (!d.ApplyField(field, ReadTc(dlg, field), nullptr)) SetFocus(GetDlgItem(dlg, field));
+// Applies a time field from its time code (item `field`) or its
+// bars/beats/ticks (item field + 1); on a refusal the focus goes back to it.
+void ApplyTime(HWND dlg, InfoDlg& d, int field, int item) {
+  const int32_t value = item == field ? ReadTc(dlg, field) : ReadBbt(dlg, item, BbtBase(field));
+  if (!d.ApplyField(field, value, nullptr)) SetFocus(GetDlgItem(dlg, item));
   ShowTimes(dlg, d);
 }
 
@@ -215,8 +248,8 @@ INT_PTR CALLBACK PartInfoDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lPara
       const int id = LOWORD(wParam);
       const int code = HIWORD(wParam);
       for (int field : kTimeFields)
-        if (id == field && code == EN_KILLFOCUS) {
-          ApplyTime(dlg, *d, field);
+        if ((id == field || id == field + 1) && code == EN_KILLFOCUS) {
+          ApplyTime(dlg, *d, field, id);
           return TRUE;
         }
       if (id == kPdOutput && code == CBN_SELCHANGE) {
@@ -233,7 +266,8 @@ INT_PTR CALLBACK PartInfoDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lPara
         d->Levels.SetLink(IsDlgButtonChecked(dlg, id) == BST_CHECKED);
       } else if (id == IDOK) {
         for (int field : kTimeFields)
-          if (GetFocus() == GetDlgItem(dlg, field)) ApplyTime(dlg, *d, field);
+          for (int item : {field, field + 1})
+            if (GetFocus() == GetDlgItem(dlg, item)) ApplyTime(dlg, *d, field, item);
         GetDlgItemTextA(dlg, kPdName, d->Name, sizeof d->Name);
         if (!d->Ok(nullptr)) {
           SetFocus(GetDlgItem(dlg, kPdName));
@@ -256,6 +290,7 @@ INT_PTR CALLBACK PartInfoDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lPara
 }
 
 int ArrRunCrossfadeDlg(HWND owner, int32_t first) {
+  RegisterXfadeDisplayClass(GetModuleHandleA(nullptr));
   return DoDialogParam(owner, "CROSSFADE", CrossfadeDlgProc, first) == 1;
 }
 

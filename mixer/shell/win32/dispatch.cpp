@@ -702,6 +702,9 @@ uint32_t GetRecResol() { return static_cast<uint32_t>(RadioValue(kGrpRecResol));
 #undef GetTimeFormat
 uint32_t GetTimeFormat() { return static_cast<uint32_t>(RadioValue(kGrpTimebar)); }
 uint32_t GetScrubMode() { return static_cast<uint32_t>(RadioValue(kGrpScrubMode)); }
+int32_t GetScrubWind() { return ScrubWind; }
+int32_t GetMutedSoloAudOut() { return MutedSoloAudOut; }
+int32_t GetMutedSoloMidiOut() { return MutedSoloMidiOut; }
 uint32_t GetMClkUnit(int unit) {
   if (unit < 0 || unit >= 4) return kClockInternal;
   return static_cast<uint32_t>(UnitGroups[kUgMClk].value[unit]);

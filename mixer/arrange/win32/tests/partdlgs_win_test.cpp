@@ -20,6 +20,8 @@ std::string ItemText(HWND dlg, int id) {
   return text;
 }
 
+std::string Trimmed(const std::string& s) { return s.substr(std::min(s.find_first_not_of(' '), s.size())); }
+
 // The arrange window's side of the seam: the real dialogs.
 class DialogWindow : public CmdWindow {
  public:
@@ -100,6 +102,26 @@ TEST_F(PartDialogs, InfoShowsMutedForAChannelBeyondItsListAndKeepsIt) {
   EXPECT_EQ(P(sa).PlayChannel, 150);
   EXPECT_STREQ(P(sa).Name, "Lead");
   EXPECT_TRUE(P(sa).Flags & kPartTimelocked);
+}
+
+TEST_F(PartDialogs, InfoTimesReadAndWriteBarsBeatsAndTicks) {
+  const uint32_t t = Take(441000);
+  const uint32_t sa = Add(0, NewPart(88200, 22050, t, 3, S));  // bar 2; a beat long
+  std::string start, length, takeLength;
+  ModalCloser closer(IDOK, [&](HWND dlg) {
+    start = ItemText(dlg, kInfoStart + 1);
+    length = ItemText(dlg, kInfoLength + 1);
+    takeLength = ItemText(dlg, kPdTakeLength);
+    // Two bars long, typed as bars/beats/ticks.
+    SetDlgItemTextA(dlg, kInfoLength + 1, "2 0 0");
+    SendMessageA(dlg, WM_COMMAND, MAKEWPARAM(kInfoLength + 1, EN_KILLFOCUS),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dlg, kInfoLength + 1)));
+  });
+  ASSERT_EQ(ArrInfoTool(static_cast<int32_t>(sa), nullptr), 1);
+  EXPECT_EQ(Trimmed(start), "2. 1.  0") << start;
+  EXPECT_EQ(Trimmed(length), "0. 1.  0") << length;
+  EXPECT_EQ(takeLength.rfind("00:00:10:00", 0), 0u) << takeLength;
+  EXPECT_EQ(P(sa).Length, 2 * 88200);
 }
 
 }  // namespace
