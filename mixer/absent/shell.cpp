@@ -19,7 +19,5 @@ void TakeDirWndRepaint() {}
 int ContextEditToolActive() { return 0; }
 void DocWriteLastFiles() {}
 void DocAutoSave() {}
-void ExvScanModules(const char*) {}
-void ExvFreeModules() {}
 void QVCIN_UnRegisterConsole() {}
 void DocOpenLastMix() {}
