@@ -153,6 +153,7 @@ TEST_F(EopWin, LoadsTheTimeModuleAndListsItsProcesses) {
 TEST_F(EopWin, RunsEachProcessThroughItsDialogs) {
   struct Case {
     int slot;
+    uint32_t length;
     int field;
     const char* text;
     const char* caption;
@@ -161,14 +162,14 @@ TEST_F(EopWin, RunsEachProcessThroughItsDialogs) {
     uint32_t takeLength;
     uint32_t takeRate;
   } cases[] = {
-      {0, 254, "200", "Time Stretch", "150.00", 30000, 30001, 44100},
-      {1, 262, "48000", "Samplerate Convert", "108.84", 21768, 21769, 48000},
-      {2, 265, "+12.00", "Pitch Shift", "150.00", 20000, 20001, 44100},
+      {0, 20000, 254, "200", "Time Stretch", "150.00", 30000, 30001, 44100},
+      {1, 44100, 262, "48000", "Samplerate Convert", "108.84", 48000, 48001, 48000},
+      {2, 20000, 265, "+12.00", "Pitch Shift", "150.00", 20000, 20001, 44100},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.caption);
     Reset();
-    const uint32_t slot = SinePart(20000, 44100);
+    const uint32_t slot = SinePart(c.length, 44100);
     DialogAnswer answer;
     answer.field = c.field;
     answer.text = c.text;
