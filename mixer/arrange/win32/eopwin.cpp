@@ -5,7 +5,6 @@
 
 #include "mixer/model/util/strtab.h"
 #include "mixer/model/win32/appwnd.h"
-#include "mixer/shell/services.h"
 
 namespace {
 
@@ -65,14 +64,6 @@ EopPlatform& EopWinPlatform() {
   static WinPlatform platform;
   return platform;
 }
-
-// The shell's start-up scans the folder of the ini key ExvoraLibPath and
-// frees the modules at shutdown.
-void ExvScanModules(const char* folder) {
-  EopSetPlatform(&EopWinPlatform());
-  EopScanModules(folder ? folder : "");
-}
-void ExvFreeModules() { EopFreeModules(); }
 
 void EopFillMainMenu(HWND mainWnd) {
   HMENU menu = GetMenu(mainWnd);

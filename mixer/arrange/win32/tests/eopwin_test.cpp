@@ -12,7 +12,6 @@
 #include "mixer/arrange/win32/eopwin.h"
 #include "mixer/model/takeattr.h"
 #include "mixer/model/takeio.h"
-#include "mixer/shell/services.h"
 
 namespace fs = std::filesystem;
 
@@ -78,10 +77,11 @@ class EopWin : public EditFixture {
     ProcOpts().folder = root_.string() + "\\proc\\";
     ProcOpts().delUnRefATk = 40884;
     Settings().SampleRate = 48000;
-    ExvScanModules((ExeFolder() + "modules\\").c_str());
+    EopSetPlatform(&EopWinPlatform());
+    EopScanModules(ExeFolder() + "modules\\");
   }
   void TearDown() override {
-    ExvFreeModules();
+    EopFreeModules();
     EopSetPlatform(nullptr);
     EditFixture::TearDown();
     std::error_code ec;
