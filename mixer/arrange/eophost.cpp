@@ -605,9 +605,6 @@ int32_t EOP_CALL HostDeletePart(uint32_t part) {
     if (PartRec* q = arrlist::UsedPart(CurArr, arrlist::LinkSlot(p.XfadeInPartner))) q->XfadeOutPartner = kArrNoLink;
     if (PartRec* q = arrlist::UsedPart(CurArr, arrlist::LinkSlot(p.XfadeOutPartner))) q->XfadeInPartner = kArrNoLink;
   }
-  // Links to Parts outside the group.
-  const PartRec& head = *ArrPart(CurArr, g.front().slot);
-  (void)head;
   for (const Member& m : g) ArrUnlinkPart(CurArr, m.slot, m.track);
   ArrRelinkOverlaps(CurArr);
   ArrCheckXfades(CurArr, 0);
