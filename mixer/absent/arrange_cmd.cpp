@@ -7,4 +7,3 @@ int ArrRetimeMidiParts() { return 0; }
 void ArrSaveSettings() {}
 void ArrSetFollowButton(int) {}
 void ArrZoomStep(int) {}
-void EopRunTool(void*, uint32_t) {}

@@ -19,6 +19,4 @@ void TakeDirWndRepaint() {}
 int ContextEditToolActive() { return 0; }
 void DocWriteLastFiles() {}
 void DocAutoSave() {}
-void ExvScanModules(const char*) {}
-void ExvFreeModules() {}
 void DocOpenLastMix() {}

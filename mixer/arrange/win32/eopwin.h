@@ -1,0 +1,27 @@
+// The external module host on Windows: the libraries of the module folder
+// loaded with the system loader, the main menu's module items, the pop-up
+// of the arrange tools and the Part context menu's sub-menu.
+#pragma once
+
+#include <windows.h>
+
+#include "mixer/arrange/eophost.h"
+
+// The platform of the program: LoadLibraryA, FindFirstFileA, the windows
+// disabled around a run.
+EopPlatform& EopWinPlatform();
+
+// Puts the kind-1 processes, up to 16, in place of the main menu's
+// placeholders 41320.. and deletes the rest; with none, item 12 of the first
+// pop-up is greyed.
+void EopFillMainMenu(HWND mainWnd);
+// The pop-up of kind-0 processes at a point of `wnd` (client coordinates);
+// the chosen slot or -1.
+int EopToolMenu(int button, HWND wnd, int x, int y);
+// Appends the pop-up "External Off-Line (Exvora)" of kind-0 processes with
+// command ids first + slot.
+void EopAddSubMenu(HMENU menu, UINT first);
+// Runs a process from the arrange tools (32..35), their pop-up (-1, at x,
+// y with the mouse button `id`), the main menu (-2) or the context menu
+// (-3, `id` the slot).
+int EopRunToolAt(HWND wnd, int x, int y, uint32_t id, int tool);
