@@ -14,8 +14,12 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 
 # DWARF 4 so that Wine's debugger prints function, file and line.
-set(CMAKE_C_FLAGS_INIT   "${HRL_ARCH_FLAGS} -gdwarf-4 -D_FORTIFY_SOURCE=2 -fstack-protector-strong")
-set(CMAKE_CXX_FLAGS_INIT "${HRL_ARCH_FLAGS} -gdwarf-4 -D_FORTIFY_SOURCE=2 -fstack-protector-strong")
+# WIN32_LEAN_AND_MEAN: <windows.h> without the multimedia, common dialog,
+# shell, COM and sockets headers, which halves its parse time in every
+# Windows source; a file that calls those interfaces includes their header.
+set(_hrl_mingw_flags "${HRL_ARCH_FLAGS} -gdwarf-4 -D_FORTIFY_SOURCE=2 -fstack-protector-strong -DWIN32_LEAN_AND_MEAN")
+set(CMAKE_C_FLAGS_INIT   "${_hrl_mingw_flags}")
+set(CMAKE_CXX_FLAGS_INIT "${_hrl_mingw_flags}")
 # Static runtime: without it the programs need the compiler's DLLs and exit
 # silently under Wine.
 set(CMAKE_EXE_LINKER_FLAGS_INIT    "-static -static-libgcc -static-libstdc++")

@@ -2,6 +2,7 @@
 // window (bypass button, reduction bars, clip lamp) and the big window
 // (header buttons, film-strip knobs, switches, lamps and meters).
 #include <windows.h>
+#include <commdlg.h>
 
 #include <algorithm>
 #include <cmath>

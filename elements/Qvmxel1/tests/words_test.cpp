@@ -1,5 +1,6 @@
 // The words each family writes, as the simulated DSP saw them, and the
 // set and get codes around them.
+#include <cmath>
 #include <cstring>
 
 #include "elements/Qvmxel1/tests/modfixture.h"

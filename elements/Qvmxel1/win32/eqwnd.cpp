@@ -1,6 +1,9 @@
 // The EQ's windows beyond the little window's creation: its number boxes
 // following the state, and the big editor with faders, the response curve
 // and preset files.
+#include <windows.h>
+#include <commdlg.h>
+
 #include <algorithm>
 #include <cstring>
 

@@ -1,6 +1,9 @@
 // Qvmxel1b.dll: its library entry, the skin values and images it reads
 // beyond the utilities' common ones, its two window classes, the little
 // window in the mixer column and the big editor window.
+#include <windows.h>
+#include <commdlg.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>

@@ -1,5 +1,6 @@
 // Start-up, the message loop and shutdown of the program.
 #include <windows.h>
+#include <mmsystem.h>
 #include <commctrl.h>
 #include <objbase.h>
 

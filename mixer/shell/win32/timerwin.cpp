@@ -1,6 +1,7 @@
 // The timer procedure's Windows side: the callback itself and what it asks
 // of the windows.
 #include <windows.h>
+#include <mmsystem.h>
 
 #include "mixer/model/win32/appwnd.h"
 #include "mixer/shell/timer.h"
