@@ -58,19 +58,58 @@ int64_t ProcSendSpanLists(const ProcList* list) {
   return ok ? total : 0;
 }
 
-int ProcEngineRunPass(ProcDialog dialog, ProcList* list) {
-  if (dialog != kProcNormProcess && dialog != kProcRemDcProcess) return kIdCancel;
-  const int64_t total = ProcSendSpanLists(list);
+namespace {
+int32_t g_passTotal = 0;
+NatDevice* EngineDevice() {
   int32_t track = 0;
-  NatDevice* dev = NatLinkDevice(kEngineTrack, &track);
-  if (total <= 0 || total > INT32_MAX || dev == nullptr) return kIdCancel;
+  return NatLinkDevice(kEngineTrack, &track);
+}
+}  // namespace
+
+int32_t ProcEngineStartPass(ProcDialog dialog, ProcList* list) {
+  g_passTotal = 0;
+  if (dialog != kProcNormProcess && dialog != kProcRemDcProcess) return 0;
+  const int64_t total = ProcSendSpanLists(list);
+  NatDevice* dev = EngineDevice();
+  if (total <= 0 || total > INT32_MAX || dev == nullptr) return 0;
   const int32_t end = static_cast<int32_t>(total);
   const int started = dialog == kProcNormProcess
                           ? Nat1NORMProcess(dev, 0, end, list->ProcessGain, list->Mode)
                           : Nat1REMDCProcess(dev, 0, end, list->ProcessGain, list->Mode);
-  if (!started) return kIdCancel;
+  if (!started) return 0;
+  g_passTotal = end;
+  return end;
+}
+
+int ProcEngineIdle() {
+  NatDevice* dev = EngineDevice();
+  return dev == nullptr || (NatXGetStatus(dev) & kNatDevIdle) != 0;
+}
+
+int32_t ProcEnginePosition() {
+  NatDevice* dev = EngineDevice();
+  if (dev == nullptr || ProcEngineIdle()) return g_passTotal;
+  const int32_t at = Nat1GetCloc(dev);
+  return at < 0 ? 0 : (at > g_passTotal ? g_passTotal : at);
+}
+
+int32_t ProcEnginePeak(ProcDialog dialog) {
+  NatDevice* dev = EngineDevice();
+  if (dev == nullptr) return 0;
   NatXWaitUntilIdle(dev);
   const int32_t peak = Nat1GetMaxPeak(dev);
-  list->Result = dialog == kProcNormProcess ? peak : peak >> 5;
+  return dialog == kProcRemDcProcess ? peak >> 5 : peak;
+}
+
+void ProcEngineStop() {
+  if (NatDevice* dev = EngineDevice()) {
+    Nat1Stop(dev);
+    NatXWaitUntilIdle(dev);
+  }
+}
+
+int ProcEngineRunPass(ProcDialog dialog, ProcList* list) {
+  if (ProcEngineStartPass(dialog, list) <= 0) return kIdCancel;
+  list->Result = ProcEnginePeak(dialog);
   return kIdOk;
 }

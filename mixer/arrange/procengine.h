@@ -17,3 +17,15 @@ int64_t ProcSendSpanLists(const ProcList* list);
 // is nothing to run or the engine refused. The run dialogs do the same
 // while they show the progress.
 int ProcEngineRunPass(ProcDialog dialog, ProcList* list);
+
+// The same pass in steps, for a run dialog that shows its progress: starts
+// it without waiting and returns the number of samples it covers (0 when
+// nothing was started); the position runs from 0 to that number, which it
+// reads once the engine is idle again.
+int32_t ProcEngineStartPass(ProcDialog dialog, ProcList* list);
+int32_t ProcEnginePosition();
+int ProcEngineIdle();
+// The pass's peak, on the normalize scale.
+int32_t ProcEnginePeak(ProcDialog dialog);
+// Stops the pass and waits until the engine has let go of the Takes.
+void ProcEngineStop();
