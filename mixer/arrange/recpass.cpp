@@ -63,9 +63,14 @@ void TakeName(int32_t rec, int32_t member, int32_t width, char* out) {
     const char* d = StrText(kIdsDefaultAudioName);
     std::strncpy(stem, d && *d ? d : "Audio", 50);
   }
+  char stamp[24] = {};
+  if (ProcOpts().appendLocalTime && g_seams.localTimeStamp) {
+    stamp[0] = ' ';
+    g_seams.localTimeStamp(stamp + 1, sizeof stamp - 1);
+  }
   char suffix[12] = {};
   if (width > 1) MakeChannelNames(suffix, sizeof suffix, member, width, 0);
-  std::snprintf(out, 64, "%.50s%.11s", stem, suffix);
+  std::snprintf(out, 64, "%.*s%.14s%.11s", stamp[0] ? 36 : 50, stem, stamp, suffix);
   ReplaceBadNameChars(out);
 }
 

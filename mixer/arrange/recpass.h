@@ -18,6 +18,9 @@ struct RecPassSeams {
   const char* (*columnName)(int32_t recTrack) = nullptr;
   // Directs the recording of the record track into the Take from `start`.
   void (*playTake)(int32_t recTrack, uint32_t take, int32_t start) = nullptr;
+  // The local time as "YYMMDD-hhmmss" into out; used when
+  // ProcOpts().appendLocalTime is set.
+  int (*localTimeStamp)(char* out, int size) = nullptr;
 };
 void RecSetPassSeams(const RecPassSeams& seams);
 

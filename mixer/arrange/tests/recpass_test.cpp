@@ -10,6 +10,7 @@
 #include "mixer/model/recready.h"
 #include "mixer/model/takeattr.h"
 #include "mixer/model/undo.h"
+#include "mixer/model/util/speaker.h"
 
 namespace fs = std::filesystem;
 
@@ -129,6 +130,31 @@ TEST_F(RecordPass, MultiChannelTrackGetsOneTakePerChannelOnConsecutiveTracks) {
   EXPECT_NE(a[0].Take, b[0].Take);
   ASSERT_EQ(ArrRecordStop(100, 0), 1);
   EXPECT_EQ(PartsOn(5)[0].PlayChannel, 58);
+}
+
+// With time-stamp naming the stamp follows the stem, before the channel
+// suffix; without it the names stay plain.
+TEST_F(RecordPass, TimeStampNamingPutsTheStampBetweenStemAndChannel) {
+  RecPassSeams s;
+  s.groupWidth = [](int32_t) { return 2; };
+  s.localTimeStamp = [](char* out, int size) { return std::snprintf(out, static_cast<size_t>(size), "261211-034501"); };
+  char left[12] = {}, right[12] = {};
+  MakeChannelNames(left, sizeof left, 0, 2, 0);
+  MakeChannelNames(right, sizeof right, 1, 2, 0);
+  for (int stamp : {0, 1}) {
+    Reset();
+    RecSetPassSeams(s);
+    ProcOpts().appendLocalTime = stamp;
+    Arm(4, 10);
+    CurArr->Trk[5].RecTrack = 10;
+    CurArr->Trk[5].RecKind = kRecKindAudio;
+    int32_t start = 0, end = 100;
+    ASSERT_EQ(ArrRecordPass(&start, &end, 0, nullptr), 1);
+    const std::string mid = stamp ? " 261211-034501" : "";
+    EXPECT_EQ(std::string(PartsOn(4)[0].Name), "Audio" + mid + left + " #01");
+    EXPECT_EQ(std::string(PartsOn(5)[0].Name), "Audio" + mid + right + " #01");
+    ASSERT_EQ(ArrRecordStop(100, 0), 1);
+  }
 }
 
 TEST_F(RecordPass, LoopPassesStackAndTheStopKeepsTheLastAudible) {
