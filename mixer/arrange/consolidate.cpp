@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "mixer/arrange/editpriv.h"
+#include "mixer/arrange/genwave.h"
 #include "mixer/arrange/procdrv.h"
 #include "mixer/arrange/proclist.h"
 #include "mixer/arrange/procnorm.h"
@@ -221,5 +222,6 @@ int ArrConsolidate(DcHandle dc) {
       if (TakeRec* r = TakeFromRef(t)) TakeMoveToReBin(r);
   }
   arredit::Finish(dc);
+  if (ProcOpts().autoGenWaveforms) ArrGenTakeWaveforms(dc, 1, 0, 0);
   return 1;
 }

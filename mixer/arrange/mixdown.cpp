@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "mixer/arrange/editpriv.h"
+#include "mixer/arrange/genwave.h"
 #include "mixer/arrange/partlink.h"
 #include "mixer/arrange/partspan.h"
 #include "mixer/arrange/procdrv.h"
@@ -157,5 +158,6 @@ int ArrMixdown(int32_t position, DcHandle dc, uint32_t firstTrack) {
   }
   ArrSyncTakeRefs(CurArr, 0);
   arredit::Finish(dc);
+  if (ProcOpts().autoGenWaveforms) ArrGenTakeWaveforms(dc, 1, 0, 0);
   return 1;
 }

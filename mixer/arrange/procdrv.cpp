@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "mixer/arrange/editpriv.h"
+#include "mixer/arrange/genwave.h"
 #include "mixer/arrange/partspan.h"
 #include "mixer/arrange/takerefs.h"
 #include "mixer/model/host.h"
@@ -218,6 +219,7 @@ int ProcessParts(DcHandle dc, uint32_t undoName, const DriverKind& k, int (*para
       if (TakeRec* r = TakeFromRef(t)) TakeMoveToReBin(r);
   }
   arredit::Finish(dc);
+  if (ProcOpts().autoGenWaveforms) ArrGenTakeWaveforms(dc, 1, 0, 0);
   return 1;
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "edit_fixture.h"
+#include "mixer/arrange/genwave.h"
 #include "mixer/arrange/partops.h"
 #include "mixer/arrange/procdrv.h"
 #include "mixer/model/takeattr.h"
@@ -271,4 +272,63 @@ TEST_F(ProcDriver, AutomationPartsAreThinnedIntoNewAutomationTakes) {
   AddPart(0, 0, 0, 10, Source("Vox", 100));
   EXPECT_EQ(ArrProcessAutomParts(kTestDc, 117, &g_params, ThinParamDialog, ThinRecorder), 0);
   EXPECT_EQ(BoxIds(), (std::vector<uint32_t>{322}));
+}
+
+namespace {
+
+std::vector<std::string> g_waveLog;
+int g_waveStopped = 1;
+int g_waveBuildOk = 1;
+std::set<const TakeRec*> g_waveCached;
+
+WaveformSeams WaveSeams() {
+  WaveformSeams s;
+  s.cacheHas = [](const TakeRec* t) { return g_waveCached.count(t) ? 1 : 0; };
+  s.build = [](TakeRec* t) {
+    g_waveLog.push_back(std::string("build ") + reinterpret_cast<const char*>(TakeGetAttr(t, kTakeAttrName)));
+    return g_waveBuildOk;
+  };
+  s.stopped = [] { return g_waveStopped; };
+  s.invalidateParts = [] { g_waveLog.push_back("parts"); };
+  s.invalidateTakeList = [] { g_waveLog.push_back("takes"); };
+  return s;
+}
+
+}  // namespace
+
+// Overviews: cached files are taken, missing ones built while stopped and
+// left pending while the transport runs; a failed build ends the run; the
+// driver builds those of its new Takes when asked to.
+TEST_F(ProcDriver, WaveformOverviewsAreTakenBuiltOrLeftForLater) {
+  ArrSetWaveformSeams(WaveSeams());
+  const uint32_t a = Source("Vox", 100), b = Source("Gtr", 100);
+  AddPart(0, 0, 0, 10, a);
+  AddPart(1, 0, 0, 10, b);
+  g_waveCached = {TakeFromRef(a)};
+
+  g_waveStopped = 0;
+  g_waveLog.clear();
+  EXPECT_EQ(ArrGenTakeWaveforms(nullptr, 1, 1, 0), 1);  // Vox from the cache, Gtr waits
+  EXPECT_EQ(ArrWaveformsPending(), 1);
+  EXPECT_EQ(g_waveLog, (std::vector<std::string>{"parts", "takes"}));
+
+  g_waveStopped = 1;
+  g_waveBuildOk = 0;
+  g_waveLog.clear();
+  EXPECT_EQ(ArrGenTakeWaveforms(kTestDc, 1, 0, 1), 0);
+  EXPECT_EQ(g_waveLog, (std::vector<std::string>{"build Gtr"}));
+  EXPECT_EQ(ArrGenTakeWaveforms(kTestDc, 1, 0, 1), 0);  // nothing pending any more
+
+  g_waveBuildOk = 1;
+  Services().log.clear();
+  EXPECT_EQ(ArrGenTakeWaveforms(kTestDc, 1, 0, 0), 1);
+  EXPECT_EQ(TakeGetAttr(TakeFromRef(b), kTakeAttrWaveExists), 1u);
+  EXPECT_TRUE(Logged("ArrDrawPart(1, 1, 1, 0)"));
+  EXPECT_EQ(ArrGenTakeWaveforms(kTestDc, 1, 0, 0), 0);  // all have one
+
+  ProcOpts().autoGenWaveforms = 1;
+  g_waveLog.clear();
+  ASSERT_EQ(ArrProcessAudioParts(kTestDc, 107, NegateRoutine), 1);
+  EXPECT_EQ(g_waveLog, (std::vector<std::string>{"build Vox #01", "build Gtr #01"}));
+  ArrSetWaveformSeams({});
 }
