@@ -5,9 +5,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "mixer/arrange/consolidate.h"
 #include "mixer/arrange/noisegate.h"
 #include "mixer/arrange/procdrv.h"
 #include "mixer/arrange/procengine.h"
+#include "mixer/model/host.h"
 #include "mixer/model/util/gain.h"
 #include "mixer/model/util/strtab.h"
 #include "mixer/model/win32/dialogs.h"
@@ -68,6 +70,122 @@ INT_PTR RunPassDlg(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam, ProcDialog 
       return FALSE;
   }
   return FALSE;
+}
+
+// ------------------------------------------------------------ consolidation
+
+struct ConsRun {
+  ConsChannel* table;
+  int channel;  // index of the channel being rendered, -1 before the first
+};
+
+// Renders the next channel that has Parts; past the last the dialog ends.
+void ConsNextChannel(HWND dlg, ConsRun& run) {
+  while (++run.channel < kConsChannels && run.table[run.channel].FirstPart < 0) {
+  }
+  if (run.channel >= kConsChannels) {
+    EndDialog(dlg, IDOK);
+    return;
+  }
+  const ConsChannel& ch = run.table[run.channel];
+  char text[128];
+  std::snprintf(text, sizeof text, StrText(IDS_PROCESSING_TRACK), run.channel + 1);
+  SetDlgItemTextA(dlg, kPdlStatus, text);
+  ProgressSetRange(dlg, kPdlProgress, ch.Start, ch.End);
+  if (!ProcEngineStartRender(CurArr, run.channel + 1, ch)) EndDialog(dlg, IDCANCEL);
+}
+
+INT_PTR CALLBACK ConsRunDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) {
+  ConsRun* run = reinterpret_cast<ConsRun*>(GetWindowLongPtrA(dlg, DWLP_USER));
+  switch (msg) {
+    case WM_INITDIALOG:
+      run = reinterpret_cast<ConsRun*>(lParam);
+      SetWindowLongPtrA(dlg, DWLP_USER, lParam);
+      CenterOverWindow(MainFrame(), dlg);
+      RunOpDlg = dlg;
+      ConsNextChannel(dlg, *run);
+      return TRUE;
+    case WM_COMMAND:
+      switch (LOWORD(wParam)) {
+        case IDOK:
+          ConsNextChannel(dlg, *run);
+          return TRUE;
+        case IDCANCEL:
+          EndDialog(dlg, IDCANCEL);
+          return TRUE;
+      }
+      return FALSE;  // a stall (11): the engine's render holds no window
+    case WM_DESTROY:
+      if (RunOpDlg == dlg) RunOpDlg = nullptr;
+      return FALSE;
+  }
+  return FALSE;
+}
+
+int ConsRenderWin(ConsChannel* table) {
+  ConsRun run{table, -1};
+  return DoDialogParam(MainFrame(), "CONS_PROCESS", ConsRunDlgProc, reinterpret_cast<LPARAM>(&run)) == IDOK
+             ? IDOK
+             : IDCANCEL;
+}
+
+// ----------------------------------------------------------------- gate scan
+
+struct GateScanRun {
+  int32_t channel, from, to, onLevel, offLevel, hold;
+  std::vector<GatePair>* onList;
+};
+
+INT_PTR CALLBACK GateScanDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) {
+  GateScanRun* run = reinterpret_cast<GateScanRun*>(GetWindowLongPtrA(dlg, DWLP_USER));
+  switch (msg) {
+    case WM_INITDIALOG: {
+      run = reinterpret_cast<GateScanRun*>(lParam);
+      SetWindowLongPtrA(dlg, DWLP_USER, lParam);
+      CenterOverWindow(MainFrame(), dlg);
+      char text[128];
+      std::snprintf(text, sizeof text, StrText(IDS_SCANNING_TRACK), run->channel);
+      SetDlgItemTextA(dlg, kPdlStatus, text);
+      if (!ProcEngineStartGateScan(CurArr, run->channel, run->from, run->to, run->onLevel, run->offLevel,
+                                   run->hold)) {
+        EndDialog(dlg, IDCANCEL);
+        return TRUE;
+      }
+      RunOpDlg = dlg;
+      ProgressSetRange(dlg, kPdlProgress, run->from, run->to);
+      return TRUE;
+    }
+    case WM_COMMAND:
+      switch (LOWORD(wParam)) {
+        case IDOK: {
+          const int answer = ProcEngineGateList(run->onList);
+          if (answer != IDOK) {
+            if (answer != IDCANCEL) MessageBoxById(nullptr, static_cast<uint32_t>(answer), kMbWarnOk);
+            EndDialog(dlg, IDCANCEL);
+          } else {
+            EndDialog(dlg, IDOK);
+          }
+          return TRUE;
+        }
+        case IDCANCEL:
+          run->onList->clear();
+          EndDialog(dlg, IDCANCEL);
+          return TRUE;
+      }
+      return FALSE;
+    case WM_DESTROY:
+      if (RunOpDlg == dlg) RunOpDlg = nullptr;
+      return FALSE;
+  }
+  return FALSE;
+}
+
+int GateScanWin(int32_t channel, int32_t from, int32_t to, int32_t onLevel, int32_t offLevel, int32_t hold,
+                std::vector<GatePair>* onList) {
+  GateScanRun run{channel, from, to, onLevel, offLevel, hold, onList};
+  return DoDialogParam(MainFrame(), "NOISGAT_SCAN", GateScanDlgProc, reinterpret_cast<LPARAM>(&run)) == IDOK
+             ? IDOK
+             : IDCANCEL;
 }
 
 // --------------------------------------------------------------- noise gate
@@ -286,7 +404,11 @@ int ProcRunDialogWin(ProcDialog dialog, ProcList* list) {
   return DoDialogParam(MainFrame(), name, proc, reinterpret_cast<LPARAM>(list)) == IDOK ? IDOK : IDCANCEL;
 }
 
-void ProcInstallDialogs() { ProcSetRunSeams({ProcRunDialogWin, ProcEngineStop}); }
+void ProcInstallDialogs() {
+  ProcSetRunSeams({ProcRunDialogWin, ProcEngineStop});
+  ConsSetRenderer(ConsRenderWin);
+  GateSetScanner(GateScanWin);
+}
 
 int ArrNoiseGateTool(void* dc) {
   if (ArrOfflineRunActive()) return 0;

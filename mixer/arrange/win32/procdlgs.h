@@ -32,13 +32,19 @@ inline constexpr int kNgPageStep = 20;
 INT_PTR CALLBACK NormParamDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK NormRunDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK RemDcRunDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam);
+// Parameter: the consolidation run (its table); renders channel after
+// channel into the new Takes.
+INT_PTR CALLBACK ConsRunDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam);
+// Parameter: one channel's scan.
+INT_PTR CALLBACK GateScanDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam);
 // Parameter: the NoiseGateSettings to edit (written back on OK).
 INT_PTR CALLBACK NoiseGateDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam);
 // Title "NoiseGate Function Settings - <file name of the current path>".
 void NoiseGateCaption(HWND dlg);
 
-// The ProcRunSeams on the real dialogs over the main window, the engine's
-// stop as unitsStop, and the noise gate's scanner on NOISGAT_SCAN.
+// The ProcRunSeams on the real dialogs over the main window with the
+// engine's stop as unitsStop, the consolidation renderer on CONS_PROCESS and
+// the noise gate's scanner on NOISGAT_SCAN.
 int ProcRunDialogWin(ProcDialog dialog, ProcList* list);
 void ProcInstallDialogs();
 

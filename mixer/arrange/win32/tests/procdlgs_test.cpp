@@ -12,12 +12,14 @@
 #include <string>
 #include <vector>
 
+#include "mixer/arrange/consolidate.h"
 #include "mixer/arrange/noisegate.h"
 #include "mixer/arrange/procdrv.h"
 #include "mixer/arrange/procengine.h"
 #include "mixer/arrange/tests/edit_fixture.h"
 #include "mixer/arrange/win32/procdlgs.h"
 #include "mixer/model/takeattr.h"
+#include "mixer/model/undo.h"
 #include "mixer/model/win32/progressbar.h"
 #include "mixer/shell/wndtable.h"
 #include "mixer/units/natlink.h"
@@ -160,13 +162,13 @@ class ProcDialogs : public EditFixture {
     std::error_code ec;
     fs::remove_all(root_, ec);
   }
-  uint32_t PartOver(const std::vector<int16_t>& v) {
+  uint32_t PartOver(const std::vector<int16_t>& v, uint32_t track = 0) {
     uint32_t error = 0;
     TakeRec* t = TakeCreateAudio((ModelPath(root_ / "src") + "\\").c_str(), 2, static_cast<uint32_t>(v.size()), 0,
                                  48000, 0, 1, "Vox", "", nullptr, nullptr, &error);
     EXPECT_NE(t, nullptr) << error;
     EXPECT_EQ(TakeDataIo(t, 1, 0, static_cast<uint32_t>(v.size() * 2), const_cast<int16_t*>(v.data()), &error), 1);
-    return Add(0, NewPart(0, static_cast<int32_t>(v.size()), TakeRef(t), kTakeAudio, kPartSelected));
+    return Add(track, NewPart(0, static_cast<int32_t>(v.size()), TakeRef(t), kTakeAudio, kPartSelected));
   }
   std::vector<int16_t> Samples(uint32_t slot) {
     TakeRec* t = TakeFromRef(P(slot).Take);
@@ -338,6 +340,87 @@ TEST_F(ProcDialogs, NoiseGateSettingsDialog) {
   });
   EXPECT_EQ(ArrNoiseGateTool(kTestDc), 0);
   EXPECT_EQ(std::memcmp(&cur, &kept, sizeof kept), 0);
+}
+
+// Consolidation renders channel after channel under CONS_PROCESS; Cancel
+// while a channel renders leaves everything as it was.
+TEST_F(ProcDialogs, ConsolidationRendersEachChannelUnderItsDialog) {
+  KeepSel = 1;
+  ProcOpts().rec24Bit = 0;
+  for (bool cancel : {false, true}) {
+    Reset();
+    ProcOpts().folder = ModelPath(root_ / "proc") + "\\";
+    ProcOpts().delUnRefATk = 40884;
+    ProcOpts().rec24Bit = 0;
+    ProcInstallDialogs();
+    KeepSel = 1;
+    const std::vector<int16_t> a = Sine(4000, 5000), b = Sine(3000, 7000);
+    const uint32_t pa = PartOver(a, 0);
+    const uint32_t pb = PartOver(b, 1);
+    P(pb).PlayChannel = 2;
+    const std::vector<uint8_t> before = Image();
+    std::vector<std::string> statuses;
+    std::string title;
+    int waited = 0;
+    DialogDriver driver([&](HWND dlg) {
+      const std::string status = ItemText(dlg, kPdlStatus);
+      if (statuses.empty() || statuses.back() != status) {
+        statuses.push_back(status);
+        title = Caption(dlg);
+        if (!cancel && statuses.size() == 1) Capture(dlg, "cons-process");
+      }
+      if (cancel) {
+        if (waited++ == 3) Press(dlg, IDCANCEL);
+        return;
+      }
+      ProcRunTimerTick();
+    });
+    const int done = ArrConsolidate(kTestDc);
+    EXPECT_EQ(title, "Consolidation Processor");
+    if (cancel) {
+      EXPECT_EQ(done, 0);
+      EXPECT_EQ(Image(), before);
+      EXPECT_EQ(UndoGetLevel(), 0u);
+      EXPECT_TRUE(fs::is_empty(root_ / "proc"));
+      EXPECT_EQ(RunOpDlg, nullptr);
+      continue;
+    }
+    ASSERT_EQ(done, 1);
+    EXPECT_EQ(statuses, (std::vector<std::string>{"Processing selected Part(s) of Audio Track 1",
+                                                  "Processing selected Part(s) of Audio Track 2"}));
+    const std::vector<int16_t> outA = Samples(pa), outB = Samples(pb);
+    ASSERT_EQ(outA.size(), a.size());
+    ASSERT_EQ(outB.size(), b.size());
+    for (size_t i = 0; i + 64 < a.size(); i += 71) EXPECT_EQ(outA[i], a[i]) << i;
+    for (size_t i = 0; i + 64 < b.size(); i += 71) EXPECT_EQ(outB[i], b[i]) << i;
+  }
+}
+
+// The gate's scan runs under NOISGAT_SCAN on the engine and the Part is cut
+// to where the signal is.
+TEST_F(ProcDialogs, NoiseGateScansUnderItsDialog) {
+  KeepSel = 1;
+  std::vector<int16_t> in(48000, 0);
+  for (size_t i = 12000; i < 24000; ++i) in[i] = static_cast<int16_t>(i % 2 ? 20000 : -20000);
+  PartOver(in);
+  NoiseGateSettings& s = NoiseGateCurrent();
+  NoiseGateDefaults(&s);
+  s.PreTrigger = 0;
+  std::string title, status;
+  DialogDriver driver([&](HWND dlg) {
+    if (title.empty()) {
+      title = Caption(dlg);
+      status = ItemText(dlg, kPdlStatus);
+      Capture(dlg, "noisegate-scan");
+    }
+    ProcRunTimerTick();
+  });
+  ASSERT_EQ(ArrNoiseGate(kTestDc), 1);
+  EXPECT_EQ(title, "NoiseGate Function");
+  EXPECT_EQ(status, "Scanning selected Part(s) of Audio Track 1");
+  const auto spans = Spans(0);
+  ASSERT_EQ(spans.size(), 1u);
+  EXPECT_EQ(spans[0].first, 12000);
 }
 
 }  // namespace
