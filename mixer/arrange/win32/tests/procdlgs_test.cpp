@@ -13,10 +13,12 @@
 #include <vector>
 
 #include "mixer/arrange/consolidate.h"
+#include "mixer/arrange/mixdown.h"
 #include "mixer/arrange/noisegate.h"
 #include "mixer/arrange/procdrv.h"
 #include "mixer/arrange/procengine.h"
 #include "mixer/arrange/tests/edit_fixture.h"
+#include "mixer/arrange/win32/mixdowndlg.h"
 #include "mixer/arrange/win32/procdlgs.h"
 #include "mixer/model/takeattr.h"
 #include "mixer/model/undo.h"
@@ -421,6 +423,87 @@ TEST_F(ProcDialogs, NoiseGateScansUnderItsDialog) {
   const auto spans = Spans(0);
   ASSERT_EQ(spans.size(), 1u);
   EXPECT_EQ(spans[0].first, 12000);
+}
+
+// Mixdown through its run dialog over a fake mixer whose location moves on
+// with every look: the output's channel count picks the dialog, the work
+// loop moves the bar and ends at the range end; Cancel in the middle leaves
+// the arrangement and the folder as they were.
+namespace mixfake {
+int32_t at = 0, step = 0;
+std::vector<std::string> log;
+int32_t Location() { return at += step; }
+}  // namespace mixfake
+
+TEST_F(ProcDialogs, MixdownRunsUnderItsDialogUntilTheRangeEnd) {
+  MixdownSeams seams;
+  seams.pickOutput = [](int32_t* n) {
+    *n = 2;
+    return int32_t{7};
+  };
+  seams.stereoPartner = [](int32_t) { return int32_t{0}; };
+  seams.pathDelay = [](int32_t) { return int32_t{64}; };
+  seams.run = MixdownRunWin;
+  MixdownMixerHooks hooks;
+  hooks.start = [](int32_t output, const int32_t*, int32_t n, int32_t preRoll, int32_t end) {
+    mixfake::at = preRoll;
+    mixfake::log.push_back("start " + std::to_string(output) + " " + std::to_string(n) + " " +
+                           std::to_string(preRoll) + ".." + std::to_string(end));
+    return 1;
+  };
+  hooks.routingText = [](int32_t output, char* out, int size) { std::snprintf(out, size, "Bus %d L/R", output); };
+  hooks.location = mixfake::Location;
+  hooks.work = [](int32_t) {};
+  hooks.setFadeResolution = [](int32_t ms) { mixfake::log.push_back("resolution " + std::to_string(ms)); };
+  hooks.finish = [](int ok) {
+    mixfake::log.push_back("finish " + std::to_string(ok));
+    return 1;
+  };
+  MixdownSetMixerHooks(hooks);
+  MixdownSetFadeResolTime(40);
+  for (bool cancel : {false, true}) {
+    Reset();
+    ProcOpts().folder = ModelPath(root_ / "proc") + "\\";
+    ProcOpts().rec24Bit = 0;
+    MixdownSetSeams(seams);
+    Locs().LeftLoc = 10000;
+    Locs().RightLoc = 58000;
+    mixfake::log.clear();
+    mixfake::step = cancel ? 0 : 4000;
+    const std::vector<uint8_t> before = Image();
+    std::string title, routing;
+    int looks = 0;
+    DialogDriver driver([&](HWND dlg) {
+      if (title.empty()) {
+        title = Caption(dlg);
+        routing = ItemText(dlg, kPdlRouting);
+        if (!cancel) Capture(dlg, "mixdown-stereo");
+      }
+      if (cancel && ++looks == 3) Press(dlg, IDCANCEL);
+    });
+    const int done = ArrMixdown(20000, kTestDc, 4);
+    EXPECT_EQ(title, "Stereo Mixdown Processor");
+    EXPECT_EQ(routing, "Bus 7 L/R");
+    EXPECT_EQ(RunOpDlg, nullptr);
+    if (cancel) {
+      EXPECT_EQ(done, 0);
+      EXPECT_EQ(Image(), before);
+      EXPECT_EQ(UndoGetLevel(), 0u);
+      EXPECT_TRUE(fs::is_empty(root_ / "proc"));
+      EXPECT_EQ(mixfake::log.back(), "finish 0");
+      continue;
+    }
+    ASSERT_EQ(done, 1);
+    ASSERT_GE(mixfake::log.size(), 4u);
+    EXPECT_EQ(mixfake::log[1], "resolution 5");
+    EXPECT_EQ(mixfake::log[2], "resolution 40");
+    EXPECT_EQ(mixfake::log[3], "finish 1");
+    EXPECT_GE(mixfake::at, 58000 + 64);
+    EXPECT_EQ(Spans(4), (std::vector<std::pair<int32_t, int32_t>>{{10000, 48000}}));
+    EXPECT_EQ(Spans(5), (std::vector<std::pair<int32_t, int32_t>>{{10000, 48000}}));
+  }
+  MixdownSetSeams(MixdownSeams());
+  MixdownSetMixerHooks(MixdownMixerHooks());
 }
 
 }  // namespace
