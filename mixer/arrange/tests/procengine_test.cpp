@@ -171,7 +171,7 @@ TEST_F(EngineProc, ConsolidationRendersEachChannelIntoItsTake) {
   P(pb).PlayChannel = 1;
   // One channel over two tracks.
   ArrRelinkOverlaps(CurArr);
-  ASSERT_EQ(ArrConsolidate(kTestDc), 1);
+  ASSERT_EQ(ArrConsolidate(kTestDc), 1) << ::testing::PrintToString(BoxIds());
   ASSERT_EQ(P(pa).Take, P(pb).Take);
   const std::vector<int16_t> out = Samples(pa);
   ASSERT_EQ(out.size(), 7000u);  // 1000 .. 8000

@@ -223,3 +223,57 @@ TEST_F(RecordPass, ManyArmedTracksMarkTheirParts) {
 }
 
 }  // namespace
+
+namespace {
+int32_t g_transfer = 0;
+std::vector<int32_t> g_shown;
+int g_sleeps = 0;
+}  // namespace
+
+// The stop settles the recording with what lay under it when Parts may not
+// overlap (a timelocked Part stays, with 317), clears older pass marks, and
+// waits for the recorder's transfers to reach its location, moving the
+// position displays meanwhile. ArrTrimRecordParts trims only the listed
+// record tracks.
+TEST_F(RecordPass, StopSettlesOverlapsWaitsForTheDiskAndTrimsListedTracks) {
+  RecPassSeams s;
+  s.currentLoc = [] { return int32_t{5000}; };
+  s.recTransferLoc = [] { return g_transfer += 1000; };
+  s.showPosition = [](int32_t at) { g_shown.push_back(at); };
+  s.sleep = [](int) { ++g_sleeps; };
+  RecSetPassSeams(s);
+  g_transfer = 0;
+  g_shown.clear();
+  g_sleeps = 0;
+  EditOverlapMode = 40892;
+  Arm(0, 1);
+  Arm(1, 2);
+  const uint32_t under = Add(0, NewPart(0, 3000, 1, kTakeAudio));
+  P(under).PlayChannel = 1;
+  PartRec locked = NewPart(1200, 100, 1, kTakeAudio, kPartTimelocked);
+  locked.PlayChannel = 5;
+  Add(1, locked);
+  PartRec old = NewPart(8000, 100, 1, kTakeAudio, kPartPassMark);
+  Add(3, old);
+  int32_t start = 1000, end = 2000;
+  ASSERT_EQ(ArrRecordPass(&start, &end, 0, nullptr), 1);
+
+  const int32_t tracks[] = {2};
+  ArrTrimRecordParts(1500, tracks, 1);
+  EXPECT_EQ(PartsOn(0).back().Length, 1000);  // record track 1 is not listed
+  EXPECT_EQ(PartsOn(1)[0].Length, 500);
+
+  ASSERT_EQ(ArrRecordStop(2000, 0), 1);
+  // Track 0: the old Part is cut around the recording.
+  std::vector<std::pair<int32_t, int32_t>> spans;
+  for (const PartRec& p : PartsOn(0)) spans.push_back({p.Start, p.Length});
+  EXPECT_EQ(spans, (std::vector<std::pair<int32_t, int32_t>>{{0, 1000}, {1000, 1000}, {2000, 1000}}));
+  // Track 1: the timelocked Part stays under the recording.
+  EXPECT_EQ(PartsOn(1).size(), 2u);
+  EXPECT_EQ(BoxIds(), (std::vector<uint32_t>{317}));
+  EXPECT_EQ(PartsOn(3)[0].Flags & kPartPassMark, 0u);
+  EXPECT_NE(PartsOn(0)[1].Flags & kPartPassMark, 0u);
+  // Transfers at 1000 .. 4000 are short of 5000; the fifth look passes.
+  EXPECT_EQ(g_shown, (std::vector<int32_t>(4, 5000)));
+  EXPECT_EQ(g_sleeps, 4);
+}
