@@ -37,6 +37,15 @@ constexpr uint32_t kTakeAttrRecordedMark = 16;
 RecPassSeams g_seams;
 bool g_pending = false;  // a pass laid Parts that the stop has not settled
 int32_t g_pass = 0;      // the pass being recorded
+// Takes created ahead of the pass, by record track: the first channel of the
+// track records into it.
+std::vector<std::pair<int32_t, TakeRec*>> g_ahead;
+
+TakeRec* AheadTake(int32_t rec) {
+  for (const auto& a : g_ahead)
+    if (a.first == rec) return a.second;
+  return nullptr;
+}
 
 constexpr uint32_t kIdsTimelocked = 317;
 constexpr int kWaitSleepMs = 10;
@@ -117,9 +126,19 @@ int LayPass(int32_t start, int32_t end, int32_t pass, int32_t stacks, int* confl
       char unique[64] = {};
       std::strncpy(unique, name, 63);
       NewTakeName(o.folder.c_str(), unique);
-      TakeRec* take = TakeCreateAudio(o.folder.c_str(), o.rec24Bit ? 3 : 2,
-                                      static_cast<uint32_t>(RecordTakeSamples(start, end)), 0, 0, 0, 1, unique,
-                                      "", nullptr, nullptr, &error);
+      TakeRec* ahead = k == 0 ? AheadTake(rec) : nullptr;
+      TakeRec* take = ahead;
+      if (ahead != nullptr) {
+        // The Take made ahead already records; it takes the pass's name.
+        if (!TakeSetAttr(ahead, kTakeAttrName, reinterpret_cast<uintptr_t>(unique), &error)) {
+          MessageBoxById(nullptr, error, kMbWarnOk, o.folder.c_str());
+          return 0;
+        }
+      } else {
+        take = TakeCreateAudio(o.folder.c_str(), o.rec24Bit ? 3 : 2,
+                               static_cast<uint32_t>(RecordTakeSamples(start, end)), 0, 0, 0, 1, unique, "",
+                               nullptr, nullptr, &error);
+      }
       if (take == nullptr) {
         MessageBoxById(nullptr, error, kMbWarnOk, o.folder.c_str());
         return 0;
@@ -155,7 +174,7 @@ int LayPass(int32_t start, int32_t end, int32_t pass, int32_t stacks, int* confl
         MessageBoxById(nullptr, error, kMbWarnOk);
         return 0;
       }
-      if (g_seams.playTake) g_seams.playTake(member, p.Take, start);
+      if (g_seams.playTake && ahead == nullptr) g_seams.playTake(member, p.Take, start);
     }
   }
   g_pending = true;
@@ -263,7 +282,49 @@ int ArrRecordRollback() {
   return 1;
 }
 
-int ArrRecordPass(int32_t* start, int32_t* end, int /*createTakes*/, int* conflict) {
+// Creates one Take per armed record track before the recording starts,
+// named from the time stamp and the track, and directs the recording into
+// it from `start`; then moves the start up to where the recorder already
+// is. 0 after a message, or when nothing is left to record.
+int CreateTakesAhead(int32_t* start, int32_t end) {
+  const ProcOptions& o = ProcOpts();
+  char stamp[24] = "";
+  if (g_seams.localTimeStamp) g_seams.localTimeStamp(stamp, sizeof stamp);
+  for (int32_t rec : ArmedAudioTracks()) {
+    char name[64];
+    std::snprintf(name, sizeof name, "%s %d", stamp, static_cast<int>(rec));
+    ReplaceBadNameChars(name);
+    NewTakeName(o.folder.c_str(), name);
+    uint32_t error = 0;
+    TakeRec* take = TakeCreateAudio(o.folder.c_str(), o.rec24Bit ? 3 : 2,
+                                    static_cast<uint32_t>(RecordTakeSamples(*start, end)), 0, 0, 0, 1, name, "",
+                                    nullptr, nullptr, &error);
+    if (take == nullptr) {
+      MessageBoxById(nullptr, error, kMbWarnOk, o.folder.c_str());
+      return 0;
+    }
+    g_ahead.push_back({rec, take});
+    if (g_seams.playTake) g_seams.playTake(rec, TakeRef(take), *start);
+  }
+  const int32_t at = g_seams.currentLoc ? g_seams.currentLoc() : *start;
+  if (at <= *start) return 1;
+  if (at >= end) return 0;
+  // The recorder has passed the start: the Takes' valid data begin that
+  // much later.
+  for (const auto& a : g_ahead) {
+    const uint64_t bps = TakeGetAttr(a.second, kTakeAttrBytesPerSample);
+    const uint64_t data = TakeGetAttr(a.second, kTakeAttrDataStart) + bps * static_cast<uint64_t>(at - *start);
+    uint32_t error = 0;
+    if (data > UINT32_MAX || !TakeSetAttr(a.second, kTakeAttrDataStart, static_cast<uintptr_t>(data), &error)) {
+      MessageBoxById(nullptr, error ? error : kIdsNoFolder, kMbWarnOk, o.folder.c_str());
+      return 0;
+    }
+  }
+  *start = at;
+  return 1;
+}
+
+int ArrRecordPass(int32_t* start, int32_t* end, int createTakes, int* conflict) {
   if (*start >= *end) return arredit::Refuse(kIdsLocatorsNotSet);
   const ProcOptions& o = ProcOpts();
   if (o.folder.empty() || !FioDirExists(o.folder.c_str())) {
@@ -274,8 +335,16 @@ int ArrRecordPass(int32_t* start, int32_t* end, int /*createTakes*/, int* confli
   UndoSuspend(1);
   g_pending = true;
   g_pass = 0;
+  g_ahead.clear();
   if (conflict) *conflict = 0;
-  if (!LayPass(*start, *end, 0, 1, conflict)) {
+  if (createTakes && !CreateTakesAhead(start, *end)) {
+    g_ahead.clear();
+    ArrRecordRollback();
+    return 0;
+  }
+  const int laid = LayPass(*start, *end, 0, 1, conflict);
+  g_ahead.clear();
+  if (!laid) {
     ArrRecordRollback();
     return 0;
   }

@@ -277,3 +277,39 @@ TEST_F(RecordPass, StopSettlesOverlapsWaitsForTheDiskAndTrimsListedTracks) {
   EXPECT_EQ(g_shown, (std::vector<int32_t>(4, 5000)));
   EXPECT_EQ(g_sleeps, 4);
 }
+
+// Takes made ahead: named from the time stamp and the track, recording from
+// the given start; the start moves up to the recorder's location, the Take's
+// data start with it, and the Part takes the pass's name. A location at or
+// past the end records nothing.
+TEST_F(RecordPass, TakesMadeAheadFollowTheRecorderLocation) {
+  RecPassSeams s;
+  s.localTimeStamp = [](char* out, int size) { return std::snprintf(out, static_cast<size_t>(size), "261211-034501"); };
+  s.playTake = [](int32_t r, uint32_t take, int32_t start) {
+    g_played.push_back(std::to_string(r) + "@" + std::to_string(start) + ":" +
+                       reinterpret_cast<const char*>(TakeGetAttr(TakeFromRef(take), kTakeAttrName)));
+  };
+  static int32_t location = 1200;
+  s.currentLoc = [] { return location; };
+  RecSetPassSeams(s);
+  Arm(0, 1);
+  int32_t start = 1000, end = 2000;
+  ASSERT_EQ(ArrRecordPass(&start, &end, 1, nullptr), 1);
+  EXPECT_EQ(start, 1200);
+  EXPECT_EQ(g_played, (std::vector<std::string>{"1@1000:261211-034501 1 #01"}));
+  const PartRec p = PartsOn(0)[0];
+  EXPECT_EQ(p.Start, 1200);
+  EXPECT_EQ(p.Length, 800);
+  EXPECT_EQ(std::string(p.Name), "Audio #01");
+  TakeRec* t = TakeFromRef(p.Take);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(TakeGetAttr(t, kTakeAttrName))), "Audio #01");
+  EXPECT_EQ(TakeGetAttr(t, kTakeAttrLength), 800u);
+  EXPECT_EQ(TakeFiles(), 1u);
+  ASSERT_EQ(ArrRecordStop(2000, 0), 1);
+
+  location = 2000;
+  start = 1000;
+  const size_t parts = PartsOn(0).size();
+  EXPECT_EQ(ArrRecordPass(&start, &end, 1, nullptr), 0);
+  EXPECT_EQ(PartsOn(0).size(), parts);
+}
