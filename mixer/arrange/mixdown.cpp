@@ -137,7 +137,9 @@ int ArrMixdown(int32_t position, DcHandle dc, uint32_t firstTrack) {
     slots.push_back(slot);
   }
 
-  const int32_t preRoll = std::max<int32_t>(0, left - 256);
+  // The units start far enough ahead for their stream buffers to fill.
+  const int64_t buffers = int64_t{left} - 4 * int64_t{std::max<int32_t>(ProcOpts().streamSmpBufSize, 0)};
+  const int32_t preRoll = static_cast<int32_t>(std::max<int64_t>(0, std::min<int64_t>(buffers, int64_t{left} - 256)));
   int answer;
   {
     OfflineRunScope running;

@@ -21,6 +21,7 @@ struct ProcOptions {
   int32_t delUnRefCTk = 40889;  // 40889 delete, 40891 ask, 40890 keep
   int32_t autoGenWaveforms = 0; // build overviews of the new Takes at once
   int32_t rec24Bit = 1;         // new Takes: 3 bytes per sample, else 2
+  int32_t streamSmpBufSize = 128;  // samples of the engine's stream buffers (mixdown pre-roll)
   int32_t appendLocalTime = 0;  // recorded and mixdown Takes: a blank and the local time after the name
   std::string folder;           // recording/processing folder, ends in '\'
 };
