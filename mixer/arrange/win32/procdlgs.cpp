@@ -192,12 +192,15 @@ int GateScanWin(int32_t channel, int32_t from, int32_t to, int32_t onLevel, int3
 
 char g_ngtPath[MAX_PATH] = "";
 
+void SetFolder(const char* folder) {
+  char full[MAX_PATH] = "";
+  if (GetFullPathNameA(folder, sizeof full, full, nullptr) == 0) std::snprintf(full, sizeof full, "%s", folder);
+  const size_t n = std::strlen(full);
+  std::snprintf(g_ngtPath, sizeof g_ngtPath, "%s%s(untitled)", full, n > 0 && full[n - 1] != '\\' ? "\\" : "");
+}
+
 char* NgtPath() {
-  if (g_ngtPath[0] == '\0') {
-    char dir[MAX_PATH] = "";
-    GetCurrentDirectoryA(sizeof dir, dir);
-    std::snprintf(g_ngtPath, sizeof g_ngtPath, "%s\\NoiseGate\\(untitled)", dir);
-  }
+  if (g_ngtPath[0] == '\0') SetFolder(".\\NoiseGate\\");
   return g_ngtPath;
 }
 
@@ -336,6 +339,18 @@ INT_PTR CALLBACK NormRunDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam
 INT_PTR CALLBACK RemDcRunDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) {
   return RunPassDlg(dlg, msg, wParam, lParam, kProcRemDcProcess);
 }
+
+void NgtSetPathFolder(const char* folder) { SetFolder(folder && *folder ? folder : ".\\NoiseGate\\"); }
+
+void NgtPathFolder(char* out, int size) {
+  if (size <= 0) return;
+  const char* path = NgtPath();
+  const char* slash = std::strrchr(path, '\\');
+  const int n = slash ? static_cast<int>(slash - path + 1) : 0;
+  std::snprintf(out, static_cast<size_t>(size), "%.*s", n, path);
+}
+
+const char* NgtCurrentPath() { return NgtPath(); }
 
 void NoiseGateCaption(HWND dlg) {
   const char* path = NgtPath();

@@ -39,6 +39,12 @@ INT_PTR CALLBACK ConsRunDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam
 INT_PTR CALLBACK GateScanDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam);
 // Parameter: the NoiseGateSettings to edit (written back on OK).
 INT_PTR CALLBACK NoiseGateDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam);
+// The current .NGT path: it starts as the folder of the MainWnd ini key
+// NgtFilePath (made absolute against the current directory) followed by
+// "(untitled)"; its folder part is what the program writes back to the key.
+void NgtSetPathFolder(const char* folder);
+void NgtPathFolder(char* out, int size);
+const char* NgtCurrentPath();
 // Title "NoiseGate Function Settings - <file name of the current path>".
 void NoiseGateCaption(HWND dlg);
 

@@ -506,4 +506,17 @@ TEST_F(ProcDialogs, MixdownRunsUnderItsDialogUntilTheRangeEnd) {
   MixdownSetMixerHooks(MixdownMixerHooks());
 }
 
+// The .NGT path starts from the folder of the ini key, made absolute.
+TEST_F(ProcDialogs, NoiseGatePathFollowsTheIniFolder) {
+  NgtSetPathFolder("C:\\Gates");
+  EXPECT_STREQ(NgtCurrentPath(), "C:\\Gates\\(untitled)");
+  char folder[MAX_PATH];
+  NgtPathFolder(folder, sizeof folder);
+  EXPECT_STREQ(folder, "C:\\Gates\\");
+  NgtSetPathFolder(".\\NoiseGate\\");
+  char cwd[MAX_PATH];
+  GetCurrentDirectoryA(sizeof cwd, cwd);
+  EXPECT_EQ(std::string(NgtCurrentPath()), std::string(cwd) + "\\NoiseGate\\(untitled)");
+}
+
 }  // namespace
