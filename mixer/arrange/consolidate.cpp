@@ -9,6 +9,9 @@
 #include <vector>
 
 #include "mixer/arrange/editpriv.h"
+#include "mixer/arrange/genwave.h"
+#include "mixer/arrange/partedit.h"
+#include "mixer/arrange/partlink.h"
 #include "mixer/arrange/procdrv.h"
 #include "mixer/arrange/proclist.h"
 #include "mixer/arrange/procnorm.h"
@@ -31,6 +34,8 @@ constexpr uint32_t kIdsAudioOnly = 321;
 constexpr uint32_t kIdsAskPartialXfades = 338;
 constexpr uint32_t kUndoConsolidation = 109;
 constexpr uint32_t kConsCreatorCode = 1310;
+constexpr uint32_t kIdsMaxParts = 216;
+constexpr int32_t kConsFlatGainLength = 0x7FFFFF;
 
 ConsRenderFn g_render = nullptr;
 
@@ -101,6 +106,142 @@ void ConsBuildTable(const ArrRec* arr, ConsChannel table[kConsChannels]) {
     }
     ch.End = std::max(ch.End, end);
   });
+}
+
+namespace {
+
+// Every Part of a track in list (start) order.
+std::vector<uint32_t> TrackSlots(const ArrRec* arr, uint32_t track) {
+  std::vector<uint32_t> v;
+  ArrForEachTrackPart(arr, track, [&](uint32_t slot, const PartRec&) { v.push_back(slot); });
+  return v;
+}
+
+// The gap [from, to) between two Parts of `track` can be bridged: no other
+// Part of the track overlapping `p` reaches past from, and (when play
+// channels may not overlap across tracks) no Part of the same channel and
+// kind on an earlier track covers any of the gap.
+bool GapFree(const ArrRec* arr, uint32_t track, uint32_t slot, const PartRec& p, int32_t from, int32_t to) {
+  bool free = true;
+  ArrForEachTrackPart(arr, track, [&](uint32_t s, const PartRec& q) {
+    if (s != slot && PartOverlapsRange(p.Start, from, q) && arredit::End(q) > from) free = false;
+  });
+  if (!free || EditMultiOutMode != 40896 || to <= from) return free;
+  for (uint32_t t = 0; t < track && free; ++t)
+    ArrForEachTrackPart(arr, t, [&](uint32_t, const PartRec& q) {
+      if (q.TakeKind == p.TakeKind && q.PlayChannel == p.PlayChannel && PartOverlapsRange(from, to, q))
+        free = false;
+    });
+  return free;
+}
+
+// Joins `next` onto the end of `p`.
+void Glue(PartRec& p, const PartRec& next) {
+  p.Length = static_cast<int32_t>(arredit::End(next) - p.Start);
+  p.GainEnd = next.GainEnd;
+  p.Flags |= next.Flags & kPartTimelocked;
+  p.XfadeOutCurve = next.XfadeOutCurve;
+  p.XfadeOutPartner = next.XfadeOutPartner;
+  p.XfadeOutWindow[0] = next.XfadeOutWindow[0];
+  p.XfadeOutWindow[1] = next.XfadeOutWindow[1];
+  if (p.SnapPoint == 0 && next.SnapPoint != 0) p.SnapPoint = next.SnapPoint + (next.Start - p.Start);
+  // A ramp over a glued Part this long would no longer follow what was
+  // rendered: it plays flat at the louder of its two gains.
+  if (p.TakeKind == kTakeAudio && p.Length > kConsFlatGainLength)
+    p.GainStart = p.GainEnd = std::max(p.GainStart, p.GainEnd);
+}
+
+}  // namespace
+
+int ConsCollectParts(ArrRec** arrp, DcHandle dc, uint32_t* error) {
+  *error = 0;
+  ArrRec* arr = *arrp;
+  ArrRelinkOverlaps(arr);
+  // The visible sections of the selected Parts, each a Part of its own with
+  // its gains baked at its ends, no links and no crossfades.
+  struct Piece {
+    uint32_t track;
+    PartRec part;
+  };
+  std::vector<Piece> pieces;
+  std::vector<std::pair<uint32_t, uint32_t>> selected;
+  for (uint32_t t = 0; t < kArrTracks; ++t) {
+    ArrSection sec{-1, 0, 0};
+    while (ArrNxtVisibleSection(arr, t, &sec)) {
+      const PartRec& p = *ArrPart(arr, static_cast<uint32_t>(sec.Part));
+      if (!arredit::Sel(p) || p.PlayChannel < 1 || p.PlayChannel > kConsChannels) continue;
+      const int32_t rel = sec.Start - p.Start;
+      PartRec c = p;
+      c.Start = sec.Start;
+      c.Offset = p.Offset + rel;
+      c.Length = sec.Length;
+      if (p.TakeKind == kTakeAudio) {
+        c.GainStart = ArrPartGainAt(rel, p);
+        c.GainEnd = ArrPartGainAt(rel + sec.Length, p);
+      }
+      c.SnapPoint = (p.SnapPoint != 0 && p.SnapPoint - rel > 0 && p.SnapPoint - rel < sec.Length)
+                        ? p.SnapPoint - rel
+                        : 0;
+      c.OverlapLink = kArrNoLink;
+      c.XfadeInPartner = c.XfadeOutPartner = kArrNoLink;
+      c.XfadeInWindow[0] = c.XfadeOutWindow[0] = 0;
+      c.XfadeInWindow[1] = c.XfadeOutWindow[1] = 255;
+      c.Layer = 0;
+      c.Flags |= kPartSelected;
+      c.Next = kArrNoSlot;
+      pieces.push_back({t, c});
+    }
+    ArrForEachTrackPart(arr, t, [&](uint32_t slot, const PartRec& p) {
+      if (arredit::Sel(p)) selected.push_back({slot, t});
+    });
+  }
+  // Whatever lay under the selected Parts is redrawn at the end.
+  for (const auto& [slot, track] : selected) {
+    const PartRec& sp = *ArrPart(arr, slot);
+    ArrForEachTrackPart(arr, track, [&](uint32_t s, const PartRec& q) {
+      if (s != slot && !arredit::Sel(q) && PartOverlapsRange(sp.Start, static_cast<int32_t>(arredit::End(sp)), q))
+        ArrPart(arr, s)->Flags |= kPartTempMark;
+    });
+  }
+  for (const auto& [slot, track] : selected) ArrUnlinkPart(arr, slot, track);
+  for (const Piece& piece : pieces) {
+    if (!ArrInsertPart(arrp, piece.part, nullptr, piece.track, error)) {
+      if (*error == 0) *error = kIdsMaxParts;
+      return 0;
+    }
+    arr = *arrp;
+  }
+  ArrRelinkOverlaps(arr);
+
+  // Glue the pieces that continue one another in the new Take.
+  for (uint32_t t = 0; t < kArrTracks; ++t) {
+    bool merged = true;
+    while (merged) {
+      merged = false;
+      const std::vector<uint32_t> slots = TrackSlots(arr, t);
+      for (size_t i = 0; i + 1 < slots.size() && !merged; ++i) {
+        PartRec& p = *ArrPart(arr, slots[i]);
+        const PartRec& n = *ArrPart(arr, slots[i + 1]);
+        if (!arredit::Sel(p) || !arredit::Sel(n) || n.PlayChannel != p.PlayChannel || n.Take != p.Take ||
+            n.TakeKind != p.TakeKind || int64_t{n.Offset} - n.Start != int64_t{p.Offset} - p.Start ||
+            n.Start < arredit::End(p))
+          continue;
+        const int32_t end = static_cast<int32_t>(arredit::End(p));
+        if (n.Start != end && !GapFree(arr, t, slots[i], p, end, n.Start)) continue;
+        Glue(p, n);
+        ArrUnlinkPart(arr, slots[i + 1], t);
+        PartCheckXfade(arr, slots[i]);
+        merged = true;
+      }
+    }
+  }
+
+  ArrRelinkOverlaps(arr);
+  ArrRaiseSelLayers(arr, 0, 1);
+  ArrCheckXfades(arr, 1);
+  arredit::MuteSelectedOverlaps(arr, dc);
+  ArrCheckPartLinks(arr, 1, dc);
+  return 1;
 }
 
 int ArrConsolidate(DcHandle dc) {
@@ -209,6 +350,17 @@ int ArrConsolidate(DcHandle dc) {
   });
   for (const auto& r : remove) ArrUnlinkPart(CurArr, r.first, r.second);
   ArrSyncTakeRefs(CurArr, 0);
+  uint32_t collectError = 0;
+  if (!ConsCollectParts(&CurArr, dc, &collectError)) {
+    // The step is undone whole: the Parts play their old Takes again and the
+    // new ones go.
+    UndoApply(0);
+    ArrSyncTakeRefs(CurArr, 0);
+    DeleteTakes(table.get());
+    MessageBoxById(nullptr, collectError, kMbWarnOk);
+    arredit::RebuildPlay();
+    return 0;
+  }
 
   std::set<uint32_t> used;
   ForEachPart(CurArr, [&](uint32_t, uint32_t, PartRec& p) { used.insert(p.Take); });
@@ -221,5 +373,6 @@ int ArrConsolidate(DcHandle dc) {
       if (TakeRec* r = TakeFromRef(t)) TakeMoveToReBin(r);
   }
   arredit::Finish(dc);
+  if (ProcOpts().autoGenWaveforms) ArrGenTakeWaveforms(dc, 1, 0, 0);
   return 1;
 }

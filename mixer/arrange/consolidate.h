@@ -28,3 +28,11 @@ void ConsSetRenderer(ConsRenderFn fn);
 
 // Tool 47 on the current arrangement; 1 when done.
 int ArrConsolidate(DcHandle dc);
+
+// Rebuilds the consolidated Parts of *arr: each selected Part is replaced by
+// its visible sections (gains baked at their ends, no links, no crossfades),
+// pieces that continue one another in the same Take are glued, the selected
+// Parts raised to the top and, with EditMultiOutMode 40896, other tracks'
+// Parts on the same channel muted. 0 with *error (216, or the arrangement's
+// growth error) when the Parts do not fit.
+int ConsCollectParts(ArrRec** arr, DcHandle dc, uint32_t* error);

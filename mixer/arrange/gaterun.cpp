@@ -26,6 +26,7 @@ constexpr uint32_t kIdsTimelocked = 317;
 constexpr uint32_t kIdsAudioOnly = 321;
 constexpr uint32_t kIdsOverlapping = 336;
 constexpr uint32_t kUndoNoiseGate = 121;
+constexpr uint32_t kIdsMixedLinked = 277;
 constexpr int kChannels = 192;
 constexpr int32_t kGateFadeCurve = 5;
 
@@ -36,6 +37,33 @@ struct Member {
 };
 
 bool Muted(const PartRec& p) { return p.PlayChannel < 1 || p.PlayChannel > kChannels; }
+
+// The Part on `track` that starts at `start` and carries link bit `bit`.
+const PartRec* LinkedAt(uint32_t track, int32_t start, uint32_t bit) {
+  const PartRec* found = nullptr;
+  ArrForEachTrackPart(CurArr, track, [&](uint32_t, const PartRec& q) {
+    if (!found && q.Start == start && (q.Flags & bit)) found = &q;
+  });
+  return found;
+}
+
+// The play channels of a Part's channel-link group.
+std::set<int32_t> GroupChannels(const PartRec& p, uint32_t track) {
+  std::set<int32_t> channels{p.PlayChannel};
+  const PartRec* q = &p;
+  for (uint32_t t = track; (q->Flags & kPartLinkPrev) && t > 0; --t) {
+    q = LinkedAt(t - 1, p.Start, kPartLinkNext);
+    if (q == nullptr) break;
+    channels.insert(q->PlayChannel);
+  }
+  q = &p;
+  for (uint32_t t = track; (q->Flags & kPartLinkNext) && t + 1 < kArrTracks; ++t) {
+    q = LinkedAt(t + 1, p.Start, kPartLinkPrev);
+    if (q == nullptr) break;
+    channels.insert(q->PlayChannel);
+  }
+  return channels;
+}
 
 uint32_t Envelope(uint32_t g0, uint32_t g1, int64_t at, int64_t length) {
   const int64_t shape = FadeShape(kGateFadeCurve, static_cast<int32_t>(at), static_cast<int32_t>(length));
@@ -97,6 +125,17 @@ int ArrNoiseGate(void* dcv) {
       const int32_t sa = ArrPart(CurArr, a.slot)->Start, sb = ArrPart(CurArr, b.slot)->Start;
       return sa != sb ? sa < sb : a.track < b.track;
     });
+
+  // Every Part of a channel must belong to a link group of the same
+  // channels as the channel's first Part.
+  for (auto& [ch, parts] : byChannel) {
+    const std::set<int32_t> first = GroupChannels(*ArrPart(CurArr, parts[0].slot), parts[0].track);
+    for (const Member& m : parts)
+      if (GroupChannels(*ArrPart(CurArr, m.slot), m.track) != first) {
+        arredit::RebuildPlay();
+        return arredit::Refuse(kIdsMixedLinked);
+      }
+  }
 
   // Channels whose Parts are channel-linked gate together.
   std::map<int32_t, std::set<int32_t>> linked;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "mixer/arrange/editpriv.h"
+#include "mixer/arrange/genwave.h"
 #include "mixer/arrange/partlink.h"
 #include "mixer/arrange/partspan.h"
 #include "mixer/arrange/procdrv.h"
@@ -136,7 +137,9 @@ int ArrMixdown(int32_t position, DcHandle dc, uint32_t firstTrack) {
     slots.push_back(slot);
   }
 
-  const int32_t preRoll = std::max<int32_t>(0, left - 256);
+  // The units start far enough ahead for their stream buffers to fill.
+  const int64_t buffers = int64_t{left} - 4 * int64_t{std::max<int32_t>(ProcOpts().streamSmpBufSize, 0)};
+  const int32_t preRoll = static_cast<int32_t>(std::max<int64_t>(0, std::min<int64_t>(buffers, int64_t{left} - 256)));
   int answer;
   {
     OfflineRunScope running;
@@ -157,5 +160,6 @@ int ArrMixdown(int32_t position, DcHandle dc, uint32_t firstTrack) {
   }
   ArrSyncTakeRefs(CurArr, 0);
   arredit::Finish(dc);
+  if (ProcOpts().autoGenWaveforms) ArrGenTakeWaveforms(dc, 1, 0, 0);
   return 1;
 }

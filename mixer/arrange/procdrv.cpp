@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "mixer/arrange/editpriv.h"
+#include "mixer/arrange/genwave.h"
 #include "mixer/arrange/partspan.h"
 #include "mixer/arrange/takerefs.h"
 #include "mixer/model/host.h"
@@ -25,6 +26,18 @@ constexpr uint32_t kIdsAskSharing = 240;
 constexpr uint32_t kIdsTooManyParts = 241;
 constexpr uint32_t kIdsAskDelUnref = 245;
 constexpr uint32_t kIdsAudioOnly = 321;
+constexpr uint32_t kIdsAutomOnly = 322;
+constexpr uint32_t kIdsAskDelUnrefAutom = 246;
+
+// What differs between the audio driver and its automation twin.
+struct DriverKind {
+  uint16_t takeKind;
+  uint32_t wrongKindMessage;
+  int32_t refNo, refYes, refAsk;   // sharing Parts: not processed, processed, ask
+  int32_t delYes, delAsk;          // unused source Takes: delete, ask
+  uint32_t askDelMessage;
+  int32_t refSetting, delSetting;
+};
 
 int g_runDepth = 0;
 
@@ -39,9 +52,13 @@ template <typename F> void ForEachPart(ArrRec* arr, F&& f) {
     }
 }
 
+// The end of a Take's time line: its samples for audio; an automation log
+// counts events, not time, so its stretches are not cut.
 int64_t TakeSamples(uint32_t ref) {
   TakeRec* t = TakeFromRef(ref);
-  return t ? static_cast<int64_t>(TakeGetAttr(t, kTakeAttrLength)) : 0;
+  if (t == nullptr) return 0;
+  if (TakeGetAttr(t, kTakeAttrKind) != kTakeAudio) return INT64_MAX;
+  return static_cast<int64_t>(TakeGetAttr(t, kTakeAttrLength));
 }
 
 // Shares: a selected Part's Take is also played by an unselected Part.
@@ -99,21 +116,26 @@ uint32_t ProcGatherStretches(const ArrRec* arr, ProcList* list) {
   return error;
 }
 
-int ArrProcessAudioParts(DcHandle dc, uint32_t undoName, ProcRoutine routine) {
+namespace {
+
+// The driver of both kinds. `paramDialog` (automation) runs after the
+// folder check and before the undo step; `run` is the routine over the list.
+template <typename Run>
+int ProcessParts(DcHandle dc, uint32_t undoName, const DriverKind& k, int (*paramDialog)(), Run run) {
   if (ArrOfflineRunActive()) return 0;
-  bool notAudio = false, any = false;
+  bool wrongKind = false, any = false;
   ForEachPart(CurArr, [&](uint32_t, uint32_t, PartRec& p) {
     if (!arredit::Sel(p)) return;
     any = true;
-    if (p.TakeKind != kTakeAudio) notAudio = true;
+    if (p.TakeKind != k.takeKind) wrongKind = true;
   });
-  if (notAudio) return arredit::Refuse(kIdsAudioOnly);
+  if (wrongKind) return arredit::Refuse(k.wrongKindMessage);
   if (!any) return 0;
 
   ProcOptions& o = ProcOpts();
-  if (o.refATk != 40880 && SelectedTakeShared(CurArr)) {
+  if (k.refSetting != k.refNo && SelectedTakeShared(CurArr)) {
     int answer = kIdYes;
-    if (o.refATk == 40882) answer = MessageBoxById(nullptr, kIdsAskSharing, kMbAskYesNoCancel);
+    if (k.refSetting == k.refAsk) answer = MessageBoxById(nullptr, kIdsAskSharing, kMbAskYesNoCancel);
     if (answer == kIdCancel) return 0;
     if (answer == kIdYes) SelectSharingParts(CurArr);
   }
@@ -126,6 +148,7 @@ int ArrProcessAudioParts(DcHandle dc, uint32_t undoName, ProcRoutine routine) {
     MessageBoxById(nullptr, kIdsNoFolder, kMbWarnOk);
     return 0;
   }
+  if (paramDialog != nullptr && paramDialog() != kIdOk) return 0;
 
   if (!arredit::BeginStep(undoName)) return 0;
   for (int32_t i = 0; i < list->Count; ++i) {
@@ -136,11 +159,15 @@ int ArrProcessAudioParts(DcHandle dc, uint32_t undoName, ProcRoutine routine) {
     NewTakeName(o.folder.c_str(), name);
     const uint32_t bps = static_cast<uint32_t>(TakeGetAttr(src, kTakeAttrBytesPerSample));
     const auto* desc = reinterpret_cast<const char*>(TakeGetAttr(src, kTakeAttrDescription));
+    const auto rate = static_cast<uint32_t>(TakeGetAttr(src, kTakeAttrSampleRate));
+    const auto frames = static_cast<uint32_t>(TakeGetAttr(src, kTakeAttrFrameRate));
     uint32_t error = 0;
-    TakeRec* made = TakeCreateAudio(o.folder.c_str(), bps, s.Length, 1200,
-                                    static_cast<uint32_t>(TakeGetAttr(src, kTakeAttrSampleRate)),
-                                    static_cast<uint32_t>(TakeGetAttr(src, kTakeAttrFrameRate)), 1, name,
-                                    desc ? desc : "", nullptr, nullptr, &error);
+    // An automation Take starts empty; the routine copies the events in.
+    TakeRec* made = k.takeKind == kTakeAudio
+                        ? TakeCreateAudio(o.folder.c_str(), bps, s.Length, 1200, rate, frames, 1, name,
+                                          desc ? desc : "", nullptr, nullptr, &error)
+                        : TakeCreateAutom(o.folder.c_str(), 0, 0, 0, 0, 1200, rate, frames, 1, name,
+                                          desc ? desc : "", nullptr, nullptr, &error);
     if (made == nullptr) {
       DeleteNewTakes(list.get());
       MessageBoxById(nullptr, error ? error : kIdsNoFolder, kMbWarnOk, o.folder.c_str());
@@ -153,7 +180,7 @@ int ArrProcessAudioParts(DcHandle dc, uint32_t undoName, ProcRoutine routine) {
   int ok;
   {
     OfflineRunScope running;
-    ok = routine(list.get());
+    ok = run(list.get());
   }
   if (!ok) {
     DeleteNewTakes(list.get());
@@ -185,12 +212,53 @@ int ArrProcessAudioParts(DcHandle dc, uint32_t undoName, ProcRoutine routine) {
     const uint32_t t = list->Span[i].Take;
     if (!used.count(t) && std::find(unused.begin(), unused.end(), t) == unused.end()) unused.push_back(t);
   }
-  if (!unused.empty() && (o.delUnRefATk == 40883 ||
-                          (o.delUnRefATk == 40885 &&
-                           MessageBoxById(nullptr, kIdsAskDelUnref, kMbAskYesNo) == kIdYes))) {
+  if (!unused.empty() && (k.delSetting == k.delYes ||
+                          (k.delSetting == k.delAsk &&
+                           MessageBoxById(nullptr, k.askDelMessage, kMbAskYesNo) == kIdYes))) {
     for (uint32_t t : unused)
       if (TakeRec* r = TakeFromRef(t)) TakeMoveToReBin(r);
   }
   arredit::Finish(dc);
+  if (ProcOpts().autoGenWaveforms) ArrGenTakeWaveforms(dc, 1, 0, 0);
   return 1;
+}
+
+}  // namespace
+
+int ArrProcessAudioParts(DcHandle dc, uint32_t undoName, ProcRoutine routine) {
+  const ProcOptions& o = ProcOpts();
+  const DriverKind k{kTakeAudio, kIdsAudioOnly, 40880, 40881, 40882, 40883, 40885, kIdsAskDelUnref,
+                     o.refATk, o.delUnRefATk};
+  return ProcessParts(dc, undoName, k, nullptr, routine);
+}
+
+int ArrProcessAutomParts(DcHandle dc, uint32_t undoName, ReduceEventsResult* params, int (*paramDialog)(),
+                         ThinRoutine routine) {
+  const ProcOptions& o = ProcOpts();
+  const DriverKind k{kTakeAutom, kIdsAutomOnly, 40886, 40887, 40888, 40889, 40891, kIdsAskDelUnrefAutom,
+                     o.refCTk, o.delUnRefCTk};
+  return ProcessParts(dc, undoName, k, paramDialog, [&](ProcList* list) {
+    // The knob of each stretch: the selected curve of the first Part that
+    // plays it.
+    std::unique_ptr<ThinList> thin(new (std::nothrow) ThinList);
+    if (!thin) return 0;
+    std::memset(thin.get(), 0, sizeof *thin);
+    thin->Count = list->Count;
+    thin->FilterOn = params ? params->SelectedCurve : 0;
+    thin->ThinAmount = params ? static_cast<uint32_t>(std::max(params->ThinFactor, 0)) : 0;
+    std::vector<int> knobSet(static_cast<size_t>(list->Count), 0);
+    for (int32_t i = 0; i < list->Count; ++i) {
+      const ProcSpan& s = list->Span[i];
+      thin->Entry[i] = {s.Take, -1, static_cast<uint32_t>(s.Offset()), s.Length, s.NewTake};
+    }
+    ForEachPart(CurArr, [&](uint32_t, uint32_t, PartRec& p) {
+      if (!arredit::Sel(p)) return;
+      const TakeStretch st = PartTakeStretch(p.Offset, p.Length, TakeSamples(p.Take));
+      const int e = ProcListFind(list, p.Take, st.start, st.length);
+      if (e < 0 || knobSet[static_cast<size_t>(e)]) return;
+      knobSet[static_cast<size_t>(e)] = 1;
+      thin->Entry[e].FilterValue = p.AutoMapValue;
+    });
+    return routine(thin.get());
+  });
 }

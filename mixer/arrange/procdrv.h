@@ -9,14 +9,20 @@
 #include <string>
 
 #include "mixer/arrange/proclist.h"
+#include "mixer/arrange/procthin.h"
+#include "mixer/arrange/reduceevents.h"
 #include "mixer/arrange/services.h"
 
 // Settings of off-line processing (values are menu command ids).
 struct ProcOptions {
   int32_t refATk = 40882;       // sharing Parts: 40881 processed too, 40882 ask, 40880 not
   int32_t delUnRefATk = 40885;  // unused source Takes: 40883 delete, 40885 ask, 40884 keep
+  int32_t refCTk = 40887;       // the same for Automation Takes: 40887 processed too, 40888 ask, 40886 not
+  int32_t delUnRefCTk = 40889;  // 40889 delete, 40891 ask, 40890 keep
   int32_t autoGenWaveforms = 0; // build overviews of the new Takes at once
   int32_t rec24Bit = 1;         // new Takes: 3 bytes per sample, else 2
+  int32_t streamSmpBufSize = 128;  // samples of the engine's stream buffers (mixdown pre-roll)
+  int32_t appendLocalTime = 0;  // recorded and mixdown Takes: a blank and the local time after the name
   std::string folder;           // recording/processing folder, ends in '\'
 };
 ProcOptions& ProcOpts();
@@ -40,3 +46,12 @@ uint32_t ProcGatherStretches(const ArrRec* arr, ProcList* list);
 using ProcRoutine = int (*)(ProcList*);
 // The audio driver. 1 when the selected Parts were switched to new Takes.
 int ArrProcessAudioParts(DcHandle dc, uint32_t undoName, ProcRoutine routine);
+
+// The automation driver: the same steps over the selected Automation Parts;
+// `paramDialog` (REDUCE_EVENTS, filling *params) is asked after the folder
+// check, and anything but IDOK stops before the undo step. The routine gets
+// the stretches with the knob of each one's first Part and the thinning
+// values of *params.
+using ThinRoutine = int (*)(ThinList*);
+int ArrProcessAutomParts(DcHandle dc, uint32_t undoName, ReduceEventsResult* params, int (*paramDialog)(),
+                         ThinRoutine routine);

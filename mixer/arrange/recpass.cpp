@@ -6,12 +6,15 @@
 #include <vector>
 
 #include "mixer/arrange/editpriv.h"
+#include "mixer/arrange/partlink.h"
 #include "mixer/arrange/partspan.h"
 #include "mixer/arrange/procdrv.h"
 #include "mixer/arrange/recchan.h"
+#include "mixer/arrange/services.h"
 #include "mixer/arrange/takerefs.h"
 #include "mixer/model/arr.h"
 #include "mixer/model/host.h"
+#include "mixer/model/options.h"
 #include "mixer/model/recready.h"
 #include "mixer/model/settings.h"
 #include "mixer/model/take.h"
@@ -33,6 +36,30 @@ constexpr uint32_t kTakeAttrRecordedMark = 16;
 
 RecPassSeams g_seams;
 bool g_pending = false;  // a pass laid Parts that the stop has not settled
+int32_t g_pass = 0;      // the pass being recorded
+// Takes created ahead of the pass, by record track: the first channel of the
+// track records into it.
+std::vector<std::pair<int32_t, TakeRec*>> g_ahead;
+
+TakeRec* AheadTake(int32_t rec) {
+  for (const auto& a : g_ahead)
+    if (a.first == rec) return a.second;
+  return nullptr;
+}
+
+constexpr uint32_t kIdsTimelocked = 317;
+constexpr int kWaitSleepMs = 10;
+
+// Waits until the recorder's transfer locations have passed `target`,
+// keeping the position displays moving.
+void WaitForTransfer(int32_t target) {
+  if (!g_seams.recTransferLoc) return;
+  while (g_seams.recTransferLoc() < target) {
+    const int32_t at = g_seams.currentLoc ? g_seams.currentLoc() : target;
+    if (g_seams.showPosition) g_seams.showPosition(at);
+    if (g_seams.sleep) g_seams.sleep(kWaitSleepMs);
+  }
+}
 
 int32_t Width(int32_t rec) {
   const int32_t w = g_seams.groupWidth ? g_seams.groupWidth(rec) : 1;
@@ -63,9 +90,14 @@ void TakeName(int32_t rec, int32_t member, int32_t width, char* out) {
     const char* d = StrText(kIdsDefaultAudioName);
     std::strncpy(stem, d && *d ? d : "Audio", 50);
   }
+  char stamp[24] = {};
+  if (ProcOpts().appendLocalTime && g_seams.localTimeStamp) {
+    stamp[0] = ' ';
+    g_seams.localTimeStamp(stamp + 1, sizeof stamp - 1);
+  }
   char suffix[12] = {};
   if (width > 1) MakeChannelNames(suffix, sizeof suffix, member, width, 0);
-  std::snprintf(out, 64, "%.50s%.11s", stem, suffix);
+  std::snprintf(out, 64, "%.*s%.14s%.11s", stamp[0] ? 36 : 50, stem, stamp, suffix);
   ReplaceBadNameChars(out);
 }
 
@@ -94,9 +126,19 @@ int LayPass(int32_t start, int32_t end, int32_t pass, int32_t stacks, int* confl
       char unique[64] = {};
       std::strncpy(unique, name, 63);
       NewTakeName(o.folder.c_str(), unique);
-      TakeRec* take = TakeCreateAudio(o.folder.c_str(), o.rec24Bit ? 3 : 2,
-                                      static_cast<uint32_t>(RecordTakeSamples(start, end)), 0, 0, 0, 1, unique,
-                                      "", nullptr, nullptr, &error);
+      TakeRec* ahead = k == 0 ? AheadTake(rec) : nullptr;
+      TakeRec* take = ahead;
+      if (ahead != nullptr) {
+        // The Take made ahead already records; it takes the pass's name.
+        if (!TakeSetAttr(ahead, kTakeAttrName, reinterpret_cast<uintptr_t>(unique), &error)) {
+          MessageBoxById(nullptr, error, kMbWarnOk, o.folder.c_str());
+          return 0;
+        }
+      } else {
+        take = TakeCreateAudio(o.folder.c_str(), o.rec24Bit ? 3 : 2,
+                               static_cast<uint32_t>(RecordTakeSamples(start, end)), 0, 0, 0, 1, unique, "",
+                               nullptr, nullptr, &error);
+      }
       if (take == nullptr) {
         MessageBoxById(nullptr, error, kMbWarnOk, o.folder.c_str());
         return 0;
@@ -132,7 +174,7 @@ int LayPass(int32_t start, int32_t end, int32_t pass, int32_t stacks, int* confl
         MessageBoxById(nullptr, error, kMbWarnOk);
         return 0;
       }
-      if (g_seams.playTake) g_seams.playTake(member, p.Take, start);
+      if (g_seams.playTake && ahead == nullptr) g_seams.playTake(member, p.Take, start);
     }
   }
   g_pending = true;
@@ -142,13 +184,15 @@ int LayPass(int32_t start, int32_t end, int32_t pass, int32_t stacks, int* confl
 // Trims the Parts being recorded in `pass` at `position`: a Part starting
 // there or later is removed with its Take; one reaching past it ends there.
 // pass -1: the Parts of every pass whose record track is no longer armed.
-void TrimPass(int32_t position, int32_t pass) {
+// With `only`, just the Parts of the listed record tracks.
+void TrimPass(int32_t position, int32_t pass, const std::vector<int32_t>* only = nullptr) {
   std::vector<std::pair<uint32_t, uint32_t>> remove;
   for (uint32_t t = 0; t < kArrTracks; ++t)
     ArrForEachTrackPart(CurArr, t, [&](uint32_t slot, const PartRec& q) {
       if (q.PlayChannel >= 0) return;
       if (pass >= 0 && RecChannelPass(q.PlayChannel) != pass) return;
       if (pass < 0 && RecTrkGetState(kRecKindAudio, RecChannelTrack(q.PlayChannel)) != kRecTrkSafe) return;
+      if (only && std::find(only->begin(), only->end(), RecChannelTrack(q.PlayChannel)) == only->end()) return;
       PartRec& p = *ArrPart(CurArr, slot);
       if (p.Start >= position) {
         remove.push_back({slot, t});
@@ -164,7 +208,67 @@ void TrimPass(int32_t position, int32_t pass) {
   }
 }
 
+// Settles a recorded Part with its surroundings: with Parts not allowed to
+// overlap, the Parts of its track under it are cut away (a timelocked one
+// stays, with message 317 once); with play channels not allowed to overlap
+// across tracks, the other tracks' Parts on its channel are muted.
+// Other Parts being recorded (the silent members of a stack) are left alone.
+void SettleRecordedPart(uint32_t slot, uint32_t track, const std::vector<std::pair<uint32_t, uint32_t>>& recorded,
+                        bool* timelockShown) {
+  if (EditOverlapMode == 40892) {
+    const PartRec r = *ArrPart(CurArr, slot);
+    const int32_t from = r.Start;
+    const int32_t to = static_cast<int32_t>(arredit::End(r));
+    std::vector<uint32_t> others;
+    ArrForEachTrackPart(CurArr, track, [&](uint32_t s, const PartRec& q) {
+      const bool isRecorded = std::any_of(recorded.begin(), recorded.end(),
+                                          [s](const std::pair<uint32_t, uint32_t>& r) { return r.first == s; });
+      if (s != slot && !isRecorded && PartOverlapsRange(from, to, q)) others.push_back(s);
+    });
+    for (uint32_t s : others) {
+      const PartRec q = *ArrPart(CurArr, s);
+      if (q.Flags & kPartTimelocked) {
+        if (!*timelockShown) MessageBoxById(nullptr, kIdsTimelocked, kMbWarnOk);
+        *timelockShown = true;
+        continue;
+      }
+      uint32_t inside = s, error = 0, right = kArrNoSlot;
+      if (q.Start < from) {
+        if (!ArrReserveParts(&CurArr, 1, 1, &error) ||
+            !arredit::CutPartAt(&CurArr, s, track, from, 0, 0, &right, &error))
+          continue;
+        inside = right;
+      }
+      const PartRec& in = *ArrPart(CurArr, inside);
+      if (arredit::End(in) > to) {
+        uint32_t tail = kArrNoSlot;
+        if (!ArrReserveParts(&CurArr, 1, 1, &error) ||
+            !arredit::CutPartAt(&CurArr, inside, track, to, 0, 0, &tail, &error))
+          continue;
+      }
+      ArrUnlinkPart(CurArr, inside, track);
+    }
+  }
+  if (EditMultiOutMode == 40896) ArrMuteSameOutputOverlaps(CurArr, slot, track, nullptr, 0);
+}
+
 }  // namespace
+
+void ArrTrimRecordParts(int32_t position, const int32_t* audioTracks, int32_t count) {
+  if (!g_pending || audioTracks == nullptr || count <= 0) return;
+  const std::vector<int32_t> only(audioTracks, audioTracks + count);
+  TrimPass(position, g_pass, &only);
+  ArrRelinkOverlaps(CurArr);
+  arredit::RebuildPlay();
+}
+
+void ArrRedrawRecordParts(DcHandle dc) {
+  if (!g_pending || dc == nullptr) return;
+  for (uint32_t t = 0; t < kArrTracks; ++t)
+    ArrForEachTrackPart(CurArr, t, [&](uint32_t slot, const PartRec& p) {
+      if (p.PlayChannel < 0) ArrDrawPart(dc, CurArr, slot, t, 1, 0);
+    });
+}
 
 void RecSetPassSeams(const RecPassSeams& seams) { g_seams = seams; }
 
@@ -178,7 +282,49 @@ int ArrRecordRollback() {
   return 1;
 }
 
-int ArrRecordPass(int32_t* start, int32_t* end, int /*createTakes*/, int* conflict) {
+// Creates one Take per armed record track before the recording starts,
+// named from the time stamp and the track, and directs the recording into
+// it from `start`; then moves the start up to where the recorder already
+// is. 0 after a message, or when nothing is left to record.
+int CreateTakesAhead(int32_t* start, int32_t end) {
+  const ProcOptions& o = ProcOpts();
+  char stamp[24] = "";
+  if (g_seams.localTimeStamp) g_seams.localTimeStamp(stamp, sizeof stamp);
+  for (int32_t rec : ArmedAudioTracks()) {
+    char name[64];
+    std::snprintf(name, sizeof name, "%s %d", stamp, static_cast<int>(rec));
+    ReplaceBadNameChars(name);
+    NewTakeName(o.folder.c_str(), name);
+    uint32_t error = 0;
+    TakeRec* take = TakeCreateAudio(o.folder.c_str(), o.rec24Bit ? 3 : 2,
+                                    static_cast<uint32_t>(RecordTakeSamples(*start, end)), 0, 0, 0, 1, name, "",
+                                    nullptr, nullptr, &error);
+    if (take == nullptr) {
+      MessageBoxById(nullptr, error, kMbWarnOk, o.folder.c_str());
+      return 0;
+    }
+    g_ahead.push_back({rec, take});
+    if (g_seams.playTake) g_seams.playTake(rec, TakeRef(take), *start);
+  }
+  const int32_t at = g_seams.currentLoc ? g_seams.currentLoc() : *start;
+  if (at <= *start) return 1;
+  if (at >= end) return 0;
+  // The recorder has passed the start: the Takes' valid data begin that
+  // much later.
+  for (const auto& a : g_ahead) {
+    const uint64_t bps = TakeGetAttr(a.second, kTakeAttrBytesPerSample);
+    const uint64_t data = TakeGetAttr(a.second, kTakeAttrDataStart) + bps * static_cast<uint64_t>(at - *start);
+    uint32_t error = 0;
+    if (data > UINT32_MAX || !TakeSetAttr(a.second, kTakeAttrDataStart, static_cast<uintptr_t>(data), &error)) {
+      MessageBoxById(nullptr, error ? error : kIdsNoFolder, kMbWarnOk, o.folder.c_str());
+      return 0;
+    }
+  }
+  *start = at;
+  return 1;
+}
+
+int ArrRecordPass(int32_t* start, int32_t* end, int createTakes, int* conflict) {
   if (*start >= *end) return arredit::Refuse(kIdsLocatorsNotSet);
   const ProcOptions& o = ProcOpts();
   if (o.folder.empty() || !FioDirExists(o.folder.c_str())) {
@@ -188,8 +334,17 @@ int ArrRecordPass(int32_t* start, int32_t* end, int /*createTakes*/, int* confli
   if (!arredit::BeginStep(kUndoRecord)) return 0;
   UndoSuspend(1);
   g_pending = true;
+  g_pass = 0;
+  g_ahead.clear();
   if (conflict) *conflict = 0;
-  if (!LayPass(*start, *end, 0, 1, conflict)) {
+  if (createTakes && !CreateTakesAhead(start, *end)) {
+    g_ahead.clear();
+    ArrRecordRollback();
+    return 0;
+  }
+  const int laid = LayPass(*start, *end, 0, 1, conflict);
+  g_ahead.clear();
+  if (!laid) {
     ArrRecordRollback();
     return 0;
   }
@@ -203,6 +358,10 @@ int ArrRecordPass(int32_t* start, int32_t* end, int /*createTakes*/, int* confli
 int ArrRecordLoopStep(int32_t position, int32_t end, int32_t pass, int32_t stacks) {
   TrimPass(position, -1);  // punched out
   if (position >= end) return 0;
+  // The pass's Takes are directed to the tracks only once the recorder has
+  // passed the pass start.
+  WaitForTransfer(position);
+  g_pass = pass;
   if (!LayPass(position, end, pass, std::max(stacks, 1), nullptr)) {
     ArrRecordRollback();
     return 0;
@@ -227,9 +386,16 @@ int ArrRecordStop(int32_t stopPosition, int32_t lastPass) {
       if (q.PlayChannel < 0 && RecChannelPass(q.PlayChannel) == lastPass) lastHasParts = true;
     });
   if (!lastHasParts && lastPass > 0) audible = lastPass - 1;
+  // The pass marks of earlier recordings go; this one's Parts get theirs.
+  for (uint32_t t = 0; t < kArrTracks; ++t)
+    ArrForEachTrackPart(CurArr, t, [&](uint32_t slot, const PartRec&) {
+      ArrPart(CurArr, slot)->Flags &= ~kPartPassMark;
+    });
+  std::vector<std::pair<uint32_t, uint32_t>> recorded;
   for (uint32_t t = 0; t < kArrTracks; ++t)
     ArrForEachTrackPart(CurArr, t, [&](uint32_t slot, const PartRec& q) {
       if (q.PlayChannel >= 0) return;
+      recorded.push_back({slot, t});
       PartRec& p = *ArrPart(CurArr, slot);
       const int32_t rec = RecChannelTrack(p.PlayChannel);
       // The last pass plays; earlier passes stay as silent members of the stack.
@@ -239,6 +405,15 @@ int ArrRecordStop(int32_t stopPosition, int32_t lastPass) {
       TakeSetAttr(TakeFromRef(p.Take), kTakeAttrRecordedMark, 100, &error);
     });
   ArrRelinkOverlaps(CurArr);
+  bool timelockShown = false;
+  for (const auto& [slot, track] : recorded) {
+    const PartRec* p = ArrPart(CurArr, slot);
+    if (p != nullptr && p->Start != kPartFreeStart && p->PlayChannel >= 1 && p->PlayChannel <= 192)
+      SettleRecordedPart(slot, track, recorded, &timelockShown);
+  }
+  ArrRelinkOverlaps(CurArr);
+  // The last audio must reach the disk before the play data are rebuilt.
+  WaitForTransfer(g_seams.currentLoc ? g_seams.currentLoc() : stopPosition);
   ArrSyncTakeRefs(CurArr, 0);
   arredit::RebuildPlay();
   ArrChangeCountRaise();

@@ -18,6 +18,18 @@ struct RecPassSeams {
   const char* (*columnName)(int32_t recTrack) = nullptr;
   // Directs the recording of the record track into the Take from `start`.
   void (*playTake)(int32_t recTrack, uint32_t take, int32_t start) = nullptr;
+  // The local time as "YYMMDD-hhmmss" into out; used when
+  // ProcOpts().appendLocalTime is set.
+  int (*localTimeStamp)(char* out, int size) = nullptr;
+  // The native recorder: its current location, and the lowest location up
+  // to which the recorded audio of every track has reached the disk.
+  int32_t (*currentLoc)() = nullptr;
+  int32_t (*recTransferLoc)() = nullptr;
+  // The position displays (bars, time code, video, automation) follow the
+  // location while the pass waits for the recorder.
+  void (*showPosition)(int32_t location) = nullptr;
+  // Sleeps for the given milliseconds between two looks.
+  void (*sleep)(int ms) = nullptr;
 };
 void RecSetPassSeams(const RecPassSeams& seams);
 
@@ -38,3 +50,12 @@ int ArrRecordStop(int32_t stopPosition, int32_t lastPass);
 
 // Undoes the pass when it fails; 1 when it rolled back.
 int ArrRecordRollback();
+
+// Trims the Parts being recorded on the listed Audio record tracks in the
+// current pass at `position`: a Part starting there or later is removed
+// with its Take file, one reaching past it ends there (its Take's length
+// with it). Nothing happens unless a pass is pending.
+void ArrTrimRecordParts(int32_t position, const int32_t* audioTracks, int32_t count);
+// Redraws every Part being recorded (negative play channel) while a pass is
+// pending.
+void ArrRedrawRecordParts(DcHandle dc);

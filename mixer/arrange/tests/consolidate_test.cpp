@@ -6,6 +6,7 @@
 
 #include "edit_fixture.h"
 #include "mixer/arrange/consolidate.h"
+#include "mixer/arrange/partedit.h"
 #include "mixer/arrange/procdrv.h"
 #include "mixer/model/takeattr.h"
 #include "mixer/model/undo.h"
@@ -84,10 +85,12 @@ TEST_F(Consolidate, EachChannelRendersIntoOneTake) {
   EXPECT_EQ(g_seen[0].End, 3200);
   EXPECT_EQ(g_seen[1].Start, 200);
   EXPECT_EQ(g_seen[2].FirstPart, -1);
-  EXPECT_EQ(P(a).Take, P(b).Take);
+  // a and b continue one another in the new Take across a free gap: they
+  // are glued into one Part.
+  EXPECT_EQ(Spans(0), (std::vector<std::pair<int32_t, int32_t>>{{1000, 2200}}));
+  (void)b;
   EXPECT_NE(P(a).Take, P(c).Take);
   EXPECT_EQ(P(a).Offset, 0);
-  EXPECT_EQ(P(b).Offset, 2000);
   EXPECT_EQ(P(c).Offset, 0);
   // The Take holds exactly the channel's span, at the recording width.
   EXPECT_EQ(TakeGetAttr(TakeFromRef(P(a).Take), kTakeAttrLength), 2200u);
@@ -143,6 +146,109 @@ TEST_F(Consolidate, MutedPartsAreRefusedOrLeftAlone) {
   EXPECT_EQ(BoxIds(), (std::vector<uint32_t>{244}));
   EXPECT_EQ(P(muted).Take, vox);
   EXPECT_NE(P(live).Take, vox);
+}
+
+}  // namespace
+
+namespace {
+
+// The rebuild after the render, on Parts of one Take that already play it
+// seamlessly (offset - start the same for all).
+class Collect : public EditFixture {
+ protected:
+  uint32_t Piece(uint32_t track, int32_t start, int32_t length, uint32_t flags = kPartSelected) {
+    PartRec p = NewPart(start, length, 7, kTakeAudio, flags);
+    p.Offset = start - 1000;
+    p.PlayChannel = 1;
+    return Add(track, p);
+  }
+  std::vector<PartRec> On(uint32_t track) {
+    std::vector<PartRec> v;
+    ArrForEachTrackPart(CurArr, track, [&](uint32_t, const PartRec& p) { v.push_back(p); });
+    return v;
+  }
+};
+
+TEST_F(Collect, VisibleSectionsAreCutAndSeamlessPiecesGlued) {
+  KeepSel = 1;
+  EditMultiOutMode = 40893;
+  // Track 0: two pieces with a free gap glue into one; their anchor and
+  // gains follow.
+  PartRec a = NewPart(1000, 500, 7, kTakeAudio, kPartSelected);
+  a.PlayChannel = 1;
+  a.GainStart = 16384;
+  a.GainEnd = 32768;
+  a.SnapPoint = 100;
+  Add(0, a);
+  const uint32_t b = Piece(0, 3000, 200);
+  P(b).GainEnd = 20000;
+  P(b).Flags |= kPartTimelocked;
+  // Track 1: an unselected Part on a higher layer covers the middle of a
+  // selected one; the two visible pieces stay apart (the gap is not free),
+  // with the fade baked at their ends and the anchor dropped where it falls
+  // under the cover.
+  PartRec c = NewPart(10000, 1000, 7, kTakeAudio, kPartSelected);
+  c.Offset = 9000;
+  c.PlayChannel = 2;
+  c.GainStart = 0;
+  c.GainEnd = 32000;
+  c.SnapPoint = 500;
+  Add(1, c);
+  PartRec cover = NewPart(10400, 200, 9, kTakeAudio, 0);
+  cover.PlayChannel = 3;
+  cover.Layer = 1;
+  Add(1, cover);
+
+  uint32_t error = 1;
+  ASSERT_EQ(ConsCollectParts(&CurArr, kTestDc, &error), 1);
+  EXPECT_EQ(error, 0u);
+  const std::vector<PartRec> t0 = On(0);
+  ASSERT_EQ(t0.size(), 1u);
+  EXPECT_EQ(t0[0].Start, 1000);
+  EXPECT_EQ(t0[0].Length, 2200);
+  EXPECT_EQ(t0[0].Offset, 0);
+  EXPECT_EQ(t0[0].GainStart, 16384u);
+  EXPECT_EQ(t0[0].GainEnd, 20000u);
+  EXPECT_EQ(t0[0].SnapPoint, 100);
+  EXPECT_NE(t0[0].Flags & kPartTimelocked, 0u);
+
+  const std::vector<PartRec> t1 = On(1);
+  ASSERT_EQ(t1.size(), 3u);
+  const PartRec& left = t1[0];
+  const PartRec& right = t1[2];
+  EXPECT_EQ(std::make_pair(left.Start, left.Length), std::make_pair(10000, 400));
+  EXPECT_EQ(std::make_pair(right.Start, right.Length), std::make_pair(10600, 400));
+  EXPECT_EQ(right.Offset, 9600);
+  EXPECT_EQ(left.GainStart, 0u);
+  EXPECT_EQ(left.GainEnd, ArrPartGainAt(400, c));
+  EXPECT_EQ(right.GainStart, ArrPartGainAt(600, c));
+  EXPECT_EQ(right.GainEnd, 32000u);
+  EXPECT_EQ(left.SnapPoint, 0);  // 500 lies under the cover
+  EXPECT_EQ(right.SnapPoint, 0);
+  EXPECT_EQ(left.XfadeInPartner, kArrNoLink);
+}
+
+// A glued Part longer than 0x7fffff samples plays flat at the louder gain;
+// with EditMultiOutMode 40896 a Part of the same channel on another track
+// that overlaps the result is muted.
+TEST_F(Collect, LongGlueGoesFlatAndSameChannelOverlapsAreMuted) {
+  KeepSel = 1;
+  EditMultiOutMode = 40896;
+  const uint32_t a = Piece(2, 1000, 0x400000);
+  P(a).GainStart = 10000;
+  P(a).GainEnd = 20000;
+  Piece(2, 1000 + 0x400000, 0x400000);
+  PartRec other = NewPart(2000, 100, 9, kTakeAudio, 0);
+  other.PlayChannel = 1;
+  Add(5, other);
+  uint32_t error = 0;
+  ASSERT_EQ(ConsCollectParts(&CurArr, kTestDc, &error), 1);
+  const std::vector<PartRec> t2 = On(2);
+  ASSERT_EQ(t2.size(), 1u);
+  EXPECT_EQ(t2[0].Length, 0x800000);
+  EXPECT_EQ(t2[0].GainStart, 32768u);
+  EXPECT_EQ(t2[0].GainEnd, 32768u);
+  EXPECT_EQ(On(5)[0].PlayChannel, 193);
 }
 
 }  // namespace

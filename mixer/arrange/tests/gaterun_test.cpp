@@ -89,6 +89,18 @@ TEST_F(GateRun, RefusalsChangeNothing) {
   EXPECT_EQ(ArrNoiseGate(kTestDc), 0);
   EXPECT_EQ(BoxIds(), (std::vector<uint32_t>{336}));
   EXPECT_EQ(Image(), before);
+
+  // Channel 1 plays once in a stereo group with channel 2 and once alone:
+  // 277, and nothing changes.
+  Reset();
+  Add(0, NewPart(0, 100, 1, kTakeAudio, kPartSelected | kPartLinkNext));
+  Add(1, NewPart(0, 100, 2, kTakeAudio, kPartSelected | kPartLinkPrev));
+  ArrForEachTrackPart(CurArr, 1, [&](uint32_t slot, const PartRec&) { P(slot).PlayChannel = 2; });
+  Add(0, NewPart(500, 100, 1, kTakeAudio, kPartSelected));
+  const std::vector<uint8_t> mixed = Image();
+  EXPECT_EQ(ArrNoiseGate(kTestDc), 0);
+  EXPECT_EQ(BoxIds(), (std::vector<uint32_t>{277}));
+  EXPECT_EQ(Image(), mixed);
 }
 
 }  // namespace

@@ -87,7 +87,7 @@ TEST_F(Mixdown, TheOutputBecomesNewPartsWithoutThePathDelay) {
   Add(5, NewPart(2500, 1000, 1, kTakeAudio));  // under the second new Part
   ASSERT_EQ(ArrMixdown(2000, kTestDc, 4), 1);
   EXPECT_EQ(g_recTracks, (std::vector<int32_t>{3, 4}));
-  EXPECT_EQ(g_preRoll, 744);
+  EXPECT_EQ(g_preRoll, 488);  // four stream buffers of 128 ahead of the left locator
   EXPECT_EQ(g_end, 3000 + kDelay);
   for (uint32_t i = 0; i < 2; ++i) {
     PartRec p{};

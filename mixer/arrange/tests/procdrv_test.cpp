@@ -6,6 +6,7 @@
 #include <string>
 
 #include "edit_fixture.h"
+#include "mixer/arrange/genwave.h"
 #include "mixer/arrange/partops.h"
 #include "mixer/arrange/procdrv.h"
 #include "mixer/model/takeattr.h"
@@ -197,3 +198,137 @@ TEST_F(ProcDriver, TheTwoHundredFiftySixthStretchRefusesEverything) {
 }
 
 }  // namespace
+
+namespace {
+
+ThinList g_thinSeen;
+int g_thinAnswer = 1;
+int g_paramAnswer = kIdOk;
+ReduceEventsResult g_params;
+
+int ThinParamDialog() {
+  g_params.SelectedCurve = 1;
+  g_params.ThinFactor = 250;
+  return g_paramAnswer;
+}
+int ThinRecorder(ThinList* list) {
+  g_thinSeen = *list;
+  return g_thinAnswer;
+}
+
+}  // namespace
+
+// The automation twin: its own kind and messages, the parameter dialog
+// before the undo step, and a list carrying each stretch's knob.
+TEST_F(ProcDriver, AutomationPartsAreThinnedIntoNewAutomationTakes) {
+  const std::string src = ModelPath(root_ / "src") + "\\";
+  uint32_t error = 0;
+  TakeRec* t = TakeCreateAutom(src.c_str(), 0, 0, 0, 0, 0, 0, 0, 1, "Fader", "", nullptr, nullptr, &error);
+  ASSERT_NE(t, nullptr) << error;
+  const uint32_t a = TakeRef(t);
+  PartRec pa = NewPart(1000, 500, a, kTakeAutom, kPartSelected);
+  pa.Offset = 4000;
+  pa.AutoMapValue = 3;
+  const uint32_t p1 = Add(0, pa);
+  PartRec pb = NewPart(9000, 100, a, kTakeAutom, kPartSelected);
+  pb.Offset = 20000;
+  pb.AutoMapValue = 5;
+  const uint32_t p2 = Add(1, pb);
+  ProcOpts().delUnRefCTk = 40890;
+  KeepSel = 1;  // a failed run sets the selection to KeepSel
+
+  // Cancel in the dialog and a failed routine change nothing.
+  for (int failAt : {0, 1}) {
+    g_paramAnswer = failAt == 0 ? kIdCancel : kIdOk;
+    g_thinAnswer = 0;
+    const std::vector<uint8_t> before = Image();
+    EXPECT_EQ(ArrProcessAutomParts(kTestDc, 117, &g_params, ThinParamDialog, ThinRecorder), 0);
+    EXPECT_EQ(Image(), before);
+    EXPECT_EQ(UndoGetLevel(), 0u);
+    EXPECT_TRUE(Files("proc").empty());
+  }
+
+  g_paramAnswer = kIdOk;
+  g_thinAnswer = 1;
+  ASSERT_EQ(ArrProcessAutomParts(kTestDc, 117, &g_params, ThinParamDialog, ThinRecorder), 1);
+  ASSERT_EQ(g_thinSeen.Count, 2);
+  EXPECT_EQ(g_thinSeen.FilterOn, 1);
+  EXPECT_EQ(g_thinSeen.ThinAmount, 250u);
+  EXPECT_EQ(g_thinSeen.Entry[0].SourceTake, a);
+  EXPECT_EQ(g_thinSeen.Entry[0].From, 4000u);
+  EXPECT_EQ(g_thinSeen.Entry[0].Length, 500u);  // not cut by the log's event count
+  EXPECT_EQ(g_thinSeen.Entry[0].FilterValue, 3);
+  EXPECT_EQ(g_thinSeen.Entry[1].FilterValue, 5);
+  EXPECT_EQ(P(p1).Take, g_thinSeen.Entry[0].NewTake);
+  EXPECT_EQ(P(p2).Take, g_thinSeen.Entry[1].NewTake);
+  EXPECT_EQ(TakeGetAttr(TakeFromRef(P(p1).Take), kTakeAttrKind), kTakeAutom);
+  EXPECT_EQ(P(p1).Offset, 0);
+  EXPECT_EQ(UndoGetLevel(), 1u);
+  EXPECT_EQ(Files("proc").size(), 2u);
+  EXPECT_TRUE(Host().boxes.empty());
+
+  // An Audio Part among the selection: 322.
+  Reset();
+  AddPart(0, 0, 0, 10, Source("Vox", 100));
+  EXPECT_EQ(ArrProcessAutomParts(kTestDc, 117, &g_params, ThinParamDialog, ThinRecorder), 0);
+  EXPECT_EQ(BoxIds(), (std::vector<uint32_t>{322}));
+}
+
+namespace {
+
+std::vector<std::string> g_waveLog;
+int g_waveStopped = 1;
+int g_waveBuildOk = 1;
+std::set<const TakeRec*> g_waveCached;
+
+WaveformSeams WaveSeams() {
+  WaveformSeams s;
+  s.cacheHas = [](const TakeRec* t) { return g_waveCached.count(t) ? 1 : 0; };
+  s.build = [](TakeRec* t) {
+    g_waveLog.push_back(std::string("build ") + reinterpret_cast<const char*>(TakeGetAttr(t, kTakeAttrName)));
+    return g_waveBuildOk;
+  };
+  s.stopped = [] { return g_waveStopped; };
+  s.invalidateParts = [] { g_waveLog.push_back("parts"); };
+  s.invalidateTakeList = [] { g_waveLog.push_back("takes"); };
+  return s;
+}
+
+}  // namespace
+
+// Overviews: cached files are taken, missing ones built while stopped and
+// left pending while the transport runs; a failed build ends the run; the
+// driver builds those of its new Takes when asked to.
+TEST_F(ProcDriver, WaveformOverviewsAreTakenBuiltOrLeftForLater) {
+  ArrSetWaveformSeams(WaveSeams());
+  const uint32_t a = Source("Vox", 100), b = Source("Gtr", 100);
+  AddPart(0, 0, 0, 10, a);
+  AddPart(1, 0, 0, 10, b);
+  g_waveCached = {TakeFromRef(a)};
+
+  g_waveStopped = 0;
+  g_waveLog.clear();
+  EXPECT_EQ(ArrGenTakeWaveforms(nullptr, 1, 1, 0), 1);  // Vox from the cache, Gtr waits
+  EXPECT_EQ(ArrWaveformsPending(), 1);
+  EXPECT_EQ(g_waveLog, (std::vector<std::string>{"parts", "takes"}));
+
+  g_waveStopped = 1;
+  g_waveBuildOk = 0;
+  g_waveLog.clear();
+  EXPECT_EQ(ArrGenTakeWaveforms(kTestDc, 1, 0, 1), 0);
+  EXPECT_EQ(g_waveLog, (std::vector<std::string>{"build Gtr"}));
+  EXPECT_EQ(ArrGenTakeWaveforms(kTestDc, 1, 0, 1), 0);  // nothing pending any more
+
+  g_waveBuildOk = 1;
+  Services().log.clear();
+  EXPECT_EQ(ArrGenTakeWaveforms(kTestDc, 1, 0, 0), 1);
+  EXPECT_EQ(TakeGetAttr(TakeFromRef(b), kTakeAttrWaveExists), 1u);
+  EXPECT_TRUE(Logged("ArrDrawPart(1, 1, 1, 0)"));
+  EXPECT_EQ(ArrGenTakeWaveforms(kTestDc, 1, 0, 0), 0);  // all have one
+
+  ProcOpts().autoGenWaveforms = 1;
+  g_waveLog.clear();
+  ASSERT_EQ(ArrProcessAudioParts(kTestDc, 107, NegateRoutine), 1);
+  EXPECT_EQ(g_waveLog, (std::vector<std::string>{"build Vox #01", "build Gtr #01"}));
+  ArrSetWaveformSeams({});
+}

@@ -6,6 +6,8 @@
 
 #include "edit_fixture.h"
 #include "mixer/arrange/procdrv.h"
+#include "mixer/arrange/consolidate.h"
+#include "mixer/arrange/noisegate.h"
 #include "mixer/arrange/procengine.h"
 #include "mixer/model/takeattr.h"
 #include "mixer/units/natlink.h"
@@ -148,6 +150,59 @@ TEST_F(EngineProc, DcRemovalTakesOutAKnownOffset) {
   mean /= 24000;
   EXPECT_LT(std::abs(mean), 30.0);
   EXPECT_NEAR(outPeak, inPeak, inPeak * 0.05);
+}
+
+}  // namespace
+
+namespace {
+
+// Consolidation rendered by the engine's render job: each channel's Take
+// holds its Parts' samples at their places on the time line, silence in
+// the gaps.
+TEST_F(EngineProc, ConsolidationRendersEachChannelIntoItsTake) {
+  ConsSetRenderer(ProcEngineRenderAll);
+  KeepSel = 1;
+  ProcOpts().rec24Bit = 0;
+  const std::vector<int16_t> a = Sine(3000, 5000), b = Sine(2000, 7000);
+  const uint32_t pa = PartOver(a, 0);
+  const uint32_t pb = PartOver(b, 1);
+  P(pa).Start = 1000;
+  P(pa).PlayChannel = 1;
+  P(pb).Start = 6000;
+  P(pb).PlayChannel = 1;
+  // One channel over two tracks.
+  ArrRelinkOverlaps(CurArr);
+  ASSERT_EQ(ArrConsolidate(kTestDc), 1) << ::testing::PrintToString(BoxIds());
+  ASSERT_EQ(P(pa).Take, P(pb).Take);
+  const std::vector<int16_t> out = Samples(pa);
+  ASSERT_EQ(out.size(), 7000u);  // 1000 .. 8000
+  // The play lists fade each Part's last samples into the silence after it.
+  for (size_t i = 0; i + 64 < a.size(); i += 53) EXPECT_EQ(out[i], a[i]) << i;
+  for (size_t i = 0; i + 64 < b.size(); i += 53) EXPECT_EQ(out[5000 + i], b[i]) << i;
+  for (size_t i = 3000; i < 5000; i += 101) EXPECT_EQ(out[i], 0) << i;
+  EXPECT_EQ(P(pb).Offset, 5000);
+  ConsSetRenderer(nullptr);
+}
+
+// The gate over the engine's scan: a Part of silence, a loud stretch and
+// silence again keeps only the loud stretch in remove mode.
+TEST_F(EngineProc, NoiseGateKeepsWhereTheEngineFoundSignal) {
+  GateSetScanner(ProcEngineGateScan);
+  KeepSel = 1;
+  std::vector<int16_t> in(48000, 0);
+  for (size_t i = 12000; i < 24000; ++i) in[i] = static_cast<int16_t>(i % 2 ? 20000 : -20000);
+  const uint32_t slot = PartOver(in);
+  P(slot).PlayChannel = 1;
+  NoiseGateSettings& s = NoiseGateCurrent();
+  NoiseGateDefaults(&s);
+  s.PreTrigger = 0;
+  ASSERT_EQ(ArrNoiseGate(kTestDc), 1);
+  const auto spans = Spans(0);
+  ASSERT_EQ(spans.size(), 1u);
+  EXPECT_EQ(spans[0].first, 12000);
+  // Hold (20 ms) closes the gate that long after the signal ends.
+  EXPECT_NEAR(spans[0].second, 12000, 960 + 1);
+  GateSetScanner(nullptr);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "mixer/arrange/partspan.h"
 #include "mixer/arrange/proclist.h"
+#include "mixer/arrange/procthin.h"
 #include "mixer/arrange/recchan.h"
 
 namespace {
@@ -158,6 +159,57 @@ TEST(TakeNameTest, CarrySuffixOntoPartName) {
   full[63] = '\0';
   CarryTakeSuffix(full, "T #05");
   EXPECT_EQ(std::string(full), std::string(59, 'p') + " #05");
+}
+
+}  // namespace
+
+namespace {
+
+struct ThinCall {
+  uint32_t newTake, source, from, to;
+  int32_t filter;
+  uint32_t amount;
+  bool operator==(const ThinCall&) const = default;
+};
+std::vector<ThinCall> g_thinCalls;
+size_t g_thinFailAt = SIZE_MAX;
+
+int RecordThinCopy(uint32_t newTake, uint32_t source, uint32_t from, uint32_t to, int32_t filter, uint32_t amount) {
+  g_thinCalls.push_back({newTake, source, from, to, filter, amount});
+  return g_thinCalls.size() - 1 != g_thinFailAt;
+}
+
+// Each entry's range goes to the copy with the filter only when it is on;
+// the first failure stops the run.
+TEST(ProcThinTest, CopiesEachRangeAndStopsAtTheFirstFailure) {
+  ThinSetCopier(RecordThinCopy);
+  ThinList l;
+  std::memset(&l, 0, sizeof l);
+  l.Count = 3;
+  l.ThinAmount = 200;
+  l.Entry[0] = {11, 5, 100, 50, 21};
+  l.Entry[1] = {12, 6, 0, 10, 22};
+  l.Entry[2] = {13, 7, 1000, 1, 23};
+  for (int filterOn : {0, 1}) {
+    l.FilterOn = filterOn;
+    g_thinCalls.clear();
+    g_thinFailAt = SIZE_MAX;
+    EXPECT_EQ(ProcThinAutomation(&l), 1);
+    const int32_t f0 = filterOn ? 5 : -1, f2 = filterOn ? 7 : -1;
+    ASSERT_EQ(g_thinCalls.size(), 3u);
+    EXPECT_EQ(g_thinCalls[0], (ThinCall{21, 11, 100, 150, f0, 200}));
+    EXPECT_EQ(g_thinCalls[2], (ThinCall{23, 13, 1000, 1001, f2, 200}));
+  }
+  g_thinCalls.clear();
+  g_thinFailAt = 1;
+  EXPECT_EQ(ProcThinAutomation(&l), 0);
+  EXPECT_EQ(g_thinCalls.size(), 2u);
+  // A range past the 32-bit time line and a damaged count are refused.
+  l.Entry[0].From = UINT32_MAX - 5;
+  EXPECT_EQ(ProcThinAutomation(&l), 0);
+  l.Count = kThinEntryMax + 1;
+  EXPECT_EQ(ProcThinAutomation(&l), 0);
+  ThinSetCopier(nullptr);
 }
 
 }  // namespace

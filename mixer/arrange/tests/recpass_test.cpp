@@ -10,6 +10,7 @@
 #include "mixer/model/recready.h"
 #include "mixer/model/takeattr.h"
 #include "mixer/model/undo.h"
+#include "mixer/model/util/speaker.h"
 
 namespace fs = std::filesystem;
 
@@ -131,6 +132,31 @@ TEST_F(RecordPass, MultiChannelTrackGetsOneTakePerChannelOnConsecutiveTracks) {
   EXPECT_EQ(PartsOn(5)[0].PlayChannel, 58);
 }
 
+// With time-stamp naming the stamp follows the stem, before the channel
+// suffix; without it the names stay plain.
+TEST_F(RecordPass, TimeStampNamingPutsTheStampBetweenStemAndChannel) {
+  RecPassSeams s;
+  s.groupWidth = [](int32_t) { return 2; };
+  s.localTimeStamp = [](char* out, int size) { return std::snprintf(out, static_cast<size_t>(size), "261211-034501"); };
+  char left[12] = {}, right[12] = {};
+  MakeChannelNames(left, sizeof left, 0, 2, 0);
+  MakeChannelNames(right, sizeof right, 1, 2, 0);
+  for (int stamp : {0, 1}) {
+    Reset();
+    RecSetPassSeams(s);
+    ProcOpts().appendLocalTime = stamp;
+    Arm(4, 10);
+    CurArr->Trk[5].RecTrack = 10;
+    CurArr->Trk[5].RecKind = kRecKindAudio;
+    int32_t start = 0, end = 100;
+    ASSERT_EQ(ArrRecordPass(&start, &end, 0, nullptr), 1);
+    const std::string mid = stamp ? " 261211-034501" : "";
+    EXPECT_EQ(std::string(PartsOn(4)[0].Name), "Audio" + mid + left + " #01");
+    EXPECT_EQ(std::string(PartsOn(5)[0].Name), "Audio" + mid + right + " #01");
+    ASSERT_EQ(ArrRecordStop(100, 0), 1);
+  }
+}
+
 TEST_F(RecordPass, LoopPassesStackAndTheStopKeepsTheLastAudible) {
   // Two stacks of one Virtual Track each for record track 1.
   Arm(0, 1);
@@ -197,3 +223,93 @@ TEST_F(RecordPass, ManyArmedTracksMarkTheirParts) {
 }
 
 }  // namespace
+
+namespace {
+int32_t g_transfer = 0;
+std::vector<int32_t> g_shown;
+int g_sleeps = 0;
+}  // namespace
+
+// The stop settles the recording with what lay under it when Parts may not
+// overlap (a timelocked Part stays, with 317), clears older pass marks, and
+// waits for the recorder's transfers to reach its location, moving the
+// position displays meanwhile. ArrTrimRecordParts trims only the listed
+// record tracks.
+TEST_F(RecordPass, StopSettlesOverlapsWaitsForTheDiskAndTrimsListedTracks) {
+  RecPassSeams s;
+  s.currentLoc = [] { return int32_t{5000}; };
+  s.recTransferLoc = [] { return g_transfer += 1000; };
+  s.showPosition = [](int32_t at) { g_shown.push_back(at); };
+  s.sleep = [](int) { ++g_sleeps; };
+  RecSetPassSeams(s);
+  g_transfer = 0;
+  g_shown.clear();
+  g_sleeps = 0;
+  EditOverlapMode = 40892;
+  Arm(0, 1);
+  Arm(1, 2);
+  const uint32_t under = Add(0, NewPart(0, 3000, 1, kTakeAudio));
+  P(under).PlayChannel = 1;
+  PartRec locked = NewPart(1200, 100, 1, kTakeAudio, kPartTimelocked);
+  locked.PlayChannel = 5;
+  Add(1, locked);
+  PartRec old = NewPart(8000, 100, 1, kTakeAudio, kPartPassMark);
+  Add(3, old);
+  int32_t start = 1000, end = 2000;
+  ASSERT_EQ(ArrRecordPass(&start, &end, 0, nullptr), 1);
+
+  const int32_t tracks[] = {2};
+  ArrTrimRecordParts(1500, tracks, 1);
+  EXPECT_EQ(PartsOn(0).back().Length, 1000);  // record track 1 is not listed
+  EXPECT_EQ(PartsOn(1)[0].Length, 500);
+
+  ASSERT_EQ(ArrRecordStop(2000, 0), 1);
+  // Track 0: the old Part is cut around the recording.
+  std::vector<std::pair<int32_t, int32_t>> spans;
+  for (const PartRec& p : PartsOn(0)) spans.push_back({p.Start, p.Length});
+  EXPECT_EQ(spans, (std::vector<std::pair<int32_t, int32_t>>{{0, 1000}, {1000, 1000}, {2000, 1000}}));
+  // Track 1: the timelocked Part stays under the recording.
+  EXPECT_EQ(PartsOn(1).size(), 2u);
+  EXPECT_EQ(BoxIds(), (std::vector<uint32_t>{317}));
+  EXPECT_EQ(PartsOn(3)[0].Flags & kPartPassMark, 0u);
+  EXPECT_NE(PartsOn(0)[1].Flags & kPartPassMark, 0u);
+  // Transfers at 1000 .. 4000 are short of 5000; the fifth look passes.
+  EXPECT_EQ(g_shown, (std::vector<int32_t>(4, 5000)));
+  EXPECT_EQ(g_sleeps, 4);
+}
+
+// Takes made ahead: named from the time stamp and the track, recording from
+// the given start; the start moves up to the recorder's location, the Take's
+// data start with it, and the Part takes the pass's name. A location at or
+// past the end records nothing.
+TEST_F(RecordPass, TakesMadeAheadFollowTheRecorderLocation) {
+  RecPassSeams s;
+  s.localTimeStamp = [](char* out, int size) { return std::snprintf(out, static_cast<size_t>(size), "261211-034501"); };
+  s.playTake = [](int32_t r, uint32_t take, int32_t start) {
+    g_played.push_back(std::to_string(r) + "@" + std::to_string(start) + ":" +
+                       reinterpret_cast<const char*>(TakeGetAttr(TakeFromRef(take), kTakeAttrName)));
+  };
+  static int32_t location = 1200;
+  s.currentLoc = [] { return location; };
+  RecSetPassSeams(s);
+  Arm(0, 1);
+  int32_t start = 1000, end = 2000;
+  ASSERT_EQ(ArrRecordPass(&start, &end, 1, nullptr), 1);
+  EXPECT_EQ(start, 1200);
+  EXPECT_EQ(g_played, (std::vector<std::string>{"1@1000:261211-034501 1 #01"}));
+  const PartRec p = PartsOn(0)[0];
+  EXPECT_EQ(p.Start, 1200);
+  EXPECT_EQ(p.Length, 800);
+  EXPECT_EQ(std::string(p.Name), "Audio #01");
+  TakeRec* t = TakeFromRef(p.Take);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(TakeGetAttr(t, kTakeAttrName))), "Audio #01");
+  EXPECT_EQ(TakeGetAttr(t, kTakeAttrLength), 800u);
+  EXPECT_EQ(TakeFiles(), 1u);
+  ASSERT_EQ(ArrRecordStop(2000, 0), 1);
+
+  location = 2000;
+  start = 1000;
+  const size_t parts = PartsOn(0).size();
+  EXPECT_EQ(ArrRecordPass(&start, &end, 1, nullptr), 0);
+  EXPECT_EQ(PartsOn(0).size(), parts);
+}
