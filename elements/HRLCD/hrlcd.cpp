@@ -566,6 +566,28 @@ void PresetBuild(const State& s, uint8_t out[kPresetSize]) {
   std::memcpy(out + kPresetMagicSize, &s, kStateSize);
 }
 
+void DialogStart(const char* presetPath, bool saving, char dir[kPathSize], char name[kPathSize]) {
+  const char* file = std::strrchr(presetPath, '\\');
+  file = file ? file + 1 : presetPath;
+  size_t n = size_t(file - presetPath);
+  if (n >= size_t(kPathSize)) n = kPathSize - 1;
+  std::memcpy(dir, presetPath, n);
+  dir[n] = 0;
+  if (n > 0 && dir[n - 1] == '\\') dir[n - 1] = 0;
+  name[0] = 0;
+  if (saving && std::strcmp(file, "(untitled)") != 0) std::snprintf(name, kPathSize, "%s", file);
+}
+
+int WithPresetExtension(char path[kPathSize]) {
+  char* file = std::strrchr(path, '\\');
+  file = file ? file + 1 : path;
+  char* dot = std::strrchr(file, '.');
+  const size_t keep = size_t((dot ? dot : file + std::strlen(file)) - path);
+  if (keep + 4 > size_t(kPathSize) - 1) return 0;
+  std::memcpy(path + keep, ".HCD", 5);
+  return 1;
+}
+
 // --- Knob laws and numeric entry -------------------------------------------------
 
 namespace {

@@ -111,6 +111,13 @@ uint32_t BypassOffset(int type);
 // Preset file: 328 bytes into a state; 0 for a wrong size or magic.
 int PresetParse(const uint8_t* bytes, size_t size, State* out);
 void PresetBuild(const State& s, uint8_t out[kPresetSize]);
+// Where the preset file dialog starts: the directory part of the preset
+// path without its trailing separator, and the file name (saving only, and
+// empty when it is "(untitled)"; always empty when loading).
+void DialogStart(const char* presetPath, bool saving, char dir[kPathSize], char name[kPathSize]);
+// A chosen save path with its extension (from the name's last point, or its
+// end) replaced by ".HCD"; 0 when that does not fit.
+int WithPresetExtension(char path[kPathSize]);
 
 // Knob laws: value to angle (degrees, 120 clockwise to 420) and back.
 double KnobAngle(int knob, int32_t value);
