@@ -379,7 +379,10 @@ Element* Create(int type, void* hostContext) {
   return e;
 }
 
-void Destroy(Element* e) { std::free(e); }
+void Destroy(Element* e) {
+  UiDelete(e);
+  std::free(e);
+}
 
 uint32_t Load(Element* e, void* dspHandle) {
   e->DspHandle = dspHandle;
@@ -657,6 +660,8 @@ int32_t KnobValueAt(int knob, double angle) {
 }
 
 int KnobDecimals(int knob) { return knob == 3 ? 1 : 2; }
+
+int32_t KnobDefault(int knob) { return knob >= 0 && knob < kKnobs ? kDefaults[knob] : 0; }
 
 int ParseEntry(int knob, const char* text, int32_t* raw) {
   if (knob < 0 || knob >= kKnobs || !text) return 0;

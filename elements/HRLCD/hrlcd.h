@@ -63,6 +63,7 @@ struct Element {
   uint32_t InClipTick, OutClipTick;
   // What the windows show, from the last meter poll.
   int32_t InPeak, OutPeak, CompGain, GateGain;
+  void* Ui;  // the window objects (Windows layer)
 };
 
 extern const ELEMKNOBPROPINFO kKnobTable[16];
@@ -125,6 +126,8 @@ int32_t KnobValueAt(int knob, double angle);
 // Numeric entry: 1 and the raw value when the text is a number within the
 // knob's range (or its special value); 0 otherwise.
 int KnobDecimals(int knob);
+// A knob's value in a new element.
+int32_t KnobDefault(int knob);
 int ParseEntry(int knob, const char* text, int32_t* raw);
 // The value as text with its unit (get code 9).
 void KnobText(const Element* e, uint32_t index, char out[64]);
@@ -137,5 +140,7 @@ void UiShowBig(Element* e);
 void UiCentred(int32_t* x, int32_t* y);
 // Values, meters or the blocked look changed: the windows repaint.
 void UiRefresh(Element* e);
+// The element is being freed: its window objects go with it.
+void UiDelete(Element* e);
 
 }  // namespace hrlcd

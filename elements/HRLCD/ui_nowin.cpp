@@ -8,5 +8,6 @@ WndHandle UiCreateLittle(Element*, WndHandle, const ElemPoint&, int32_t) { retur
 namespace hrlcd {
 void UiShowBig(Element*) {}
 void UiRefresh(Element*) {}
+void UiDelete(Element*) {}
 void UiCentred(int32_t* x, int32_t* y) { *x = *y = 0; }
 }  // namespace hrlcd

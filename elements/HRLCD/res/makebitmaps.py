@@ -8,7 +8,7 @@ import os
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "res"))
-from bmptool import write_bmp  # noqa: E402
+from bmptool import draw_text, write_bmp  # noqa: E402
 
 
 def strip(name, cap):
@@ -70,6 +70,46 @@ def lamp(name, color):
     write_bmp(name, 20, 20, px)
 
 
+GLYPHS = {
+    "B": "11110 10001 10001 11110 10001 10001 11110",
+    "C": "01110 10001 10000 10000 10000 10001 01110",
+    "D": "11110 10001 10001 10001 10001 10001 11110",
+    "L": "10000 10000 10000 10000 10000 10000 11111",
+    "R": "11110 10001 10001 11110 10100 10010 10001",
+    "S": "01111 10000 10000 01110 00001 00001 11110",
+    "T": "11111 00100 00100 00100 00100 00100 00100",
+    "V": "10001 10001 10001 10001 10001 01010 00100",
+    "Y": "10001 10001 01010 00100 00100 00100 00100",
+}
+
+
+def button_strip(name, w, h, label):
+    """Six cells: state 0 normal, hovered, blocked; state 1 normal, hovered,
+    blocked (the cell drawn is 3 x state + look)."""
+    looks = [((200, 200, 204), (20, 20, 20)), ((226, 226, 236), (20, 20, 120)), ((200, 200, 204), (140, 140, 140))]
+    px = [[(0, 0, 0)] * (6 * w) for _ in range(h)]
+    for cell in range(6):
+        state, look = divmod(cell, 3)
+        face_col, ink = looks[look]
+        if state:
+            face_col = (255, 196, 60) if look != 2 else (200, 170, 110)
+        hi, lo = ((60, 60, 60), (250, 250, 250)) if state else ((250, 250, 250), (60, 60, 60))
+        for y in range(h):
+            for x in range(w):
+                c = face_col
+                if x == 0 or y == 0:
+                    c = hi
+                elif x == w - 1 or y == h - 1:
+                    c = lo
+                px[y][cell * w + x] = c
+        off = 1 if state else 0
+        draw_text(px, cell * w + (w - 6 * len(label) + 1) // 2 + off, (h - 7) // 2 + off, label, ink, GLYPHS)
+    write_bmp(name, 6 * w, h, px)
+
+
+button_strip("btn101.bmp", 16, 14, "B")
+for ident, label in ((102, "LD"), (103, "SV"), (104, "ST"), (105, "RC"), (106, "BY")):
+    button_strip("btn%d.bmp" % ident, 23, 22, label)
 strip("strip300.bmp", (150, 150, 170))
 strip("strip200.bmp", (150, 170, 150))
 body()
