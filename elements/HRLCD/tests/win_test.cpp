@@ -110,6 +110,92 @@ TEST_F(Dyn, BigWindowKnobsSwitchesAndBypass) {
   EXPECT_EQ(closed, 1u);
 }
 
+// The class procedure hands each window to its object at WM_NCCREATE and
+// steps aside: the window's own procedure is no longer the class's.
+TEST_F(Dyn, WindowsAreHandedToTheirObjects) {
+  ASSERT_NE(little, nullptr);
+  WNDCLASSA wc{};
+  ASSERT_TRUE(GetClassInfoA(module_, kClass, &wc));
+  EXPECT_NE(reinterpret_cast<WNDPROC>(GetWindowLongPtrA(little, GWLP_WNDPROC)), wc.lpfnWndProc);
+  EXPECT_NE(GetWindowLongPtrA(little, 0), 0);
+  EXPECT_EQ(wc.style & CS_DBLCLKS, UINT(CS_DBLCLKS));
+  // A window made without an object gets the default handling only.
+  HWND bare = CreateWindowExA(0, kClass, "bare", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, module_, nullptr);
+  ASSERT_NE(bare, nullptr);
+  EXPECT_EQ(GetWindowLongPtrA(bare, 0), 0);
+  SendMessageA(bare, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+  DestroyWindow(bare);
+}
+
+// Header buttons: Store is momentary (a release outside cancels, inside it
+// stores and lights Recall); Recall and Bypass latch on the press.
+TEST_F(Dyn, HeaderButtonsLatchOrCaptureTheMouse) {
+  if (Depth() < 24) GTEST_SKIP();
+  ASSERT_EQ(c.SetElement(h, kSetBigWindow, 0), 1u);
+  HWND big = BigOf(little);
+  ASSERT_NE(big, nullptr);
+  const LPARAM store = MAKELPARAM(600, 10), away = MAKELPARAM(300, 10);
+  SendMessageA(big, WM_MOUSEMOVE, 0, store);
+  SendMessageA(big, WM_LBUTTONDOWN, MK_LBUTTON, store);
+  EXPECT_EQ(GetCapture(), big);
+  SendMessageA(big, WM_MOUSEMOVE, MK_LBUTTON, away);
+  SendMessageA(big, WM_LBUTTONUP, 0, away);
+  EXPECT_EQ(GetCapture(), nullptr);
+  // Released inside: the setting (gain 0) is stored.
+  SendMessageA(big, WM_LBUTTONDOWN, MK_LBUTTON, store);
+  SendMessageA(big, WM_LBUTTONUP, 0, store);
+  EXPECT_EQ(GetCapture(), nullptr);
+  const ELEMKNOBVALUE gain{0, 600};
+  c.SetElement(h, kSetKnob, reinterpret_cast<uintptr_t>(&gain));
+  // Recall (latching) switches to the stored setting, and back.
+  const LPARAM recall = MAKELPARAM(630, 10);
+  SendMessageA(big, WM_MOUSEMOVE, 0, recall);
+  SendMessageA(big, WM_LBUTTONDOWN, MK_LBUTTON, recall);
+  EXPECT_EQ(GetCapture(), nullptr);
+  EXPECT_EQ(Knob(0), 0);
+  SendMessageA(big, WM_LBUTTONDOWN, MK_LBUTTON, recall);
+  EXPECT_EQ(Knob(0), 600);
+  // Bypass latches and the little window's button follows.
+  const uint32_t before = uint32_t(Knob(9));
+  const LPARAM bypass = MAKELPARAM(665, 10);
+  SendMessageA(big, WM_LBUTTONDOWN, MK_LBUTTON, bypass);
+  EXPECT_NE(uint32_t(Knob(9)), before);
+  SendMessageA(big, WM_LBUTTONDBLCLK, MK_LBUTTON, bypass);
+  EXPECT_EQ(uint32_t(Knob(9)), before);
+  // Alt held: ignored.
+  BYTE keys[256];
+  GetKeyboardState(keys);
+  keys[VK_MENU] = 0x80;
+  SetKeyboardState(keys);
+  SendMessageA(big, WM_LBUTTONDOWN, MK_LBUTTON, bypass);
+  keys[VK_MENU] = 0;
+  SetKeyboardState(keys);
+  EXPECT_EQ(uint32_t(Knob(9)), before);
+}
+
+// A knob under the pointer turns by one film-strip frame (5 degrees) per
+// wheel notch; Ctrl + double click puts it back to its default.
+TEST_F(Dyn, KnobWheelAndDefault) {
+  if (Depth() < 24) GTEST_SKIP();
+  ASSERT_EQ(c.SetElement(h, kSetBigWindow, 0), 1u);
+  HWND big = BigOf(little);
+  ASSERT_NE(big, nullptr);
+  const LPARAM gain = MAKELPARAM(80, 31 + 129);
+  SendMessageA(big, WM_MOUSEWHEEL, MAKEWPARAM(0, 120), gain);  // nothing hovered yet
+  EXPECT_EQ(Knob(0), 0);
+  SendMessageA(big, WM_MOUSEMOVE, 0, gain);
+  SendMessageA(big, WM_MOUSEWHEEL, MAKEWPARAM(0, 120 * 3), gain);
+  EXPECT_EQ(Knob(0), 200);  // 15 of 300 degrees over 40 dB
+  SendMessageA(big, WM_MOUSEWHEEL, MAKEWPARAM(0, WORD(-120)), gain);
+  EXPECT_EQ(Knob(0), 133);
+  SendMessageA(big, WM_LBUTTONDBLCLK, MK_LBUTTON | MK_CONTROL, gain);
+  EXPECT_EQ(Knob(0), 0);
+  // Leaving the window forgets the hovered knob: the wheel does nothing.
+  SendMessageA(big, WM_MOUSELEAVE, 0, 0);
+  SendMessageA(big, WM_MOUSEWHEEL, MAKEWPARAM(0, 120), gain);
+  EXPECT_EQ(Knob(0), 0);
+}
+
 DWORD WINAPI CloseBox(LPVOID) {
   for (int i = 0; i < 300; ++i) {
     if (HWND box = FindWindowA("#32770", "Cannot open big window")) {
@@ -180,13 +266,17 @@ TEST_F(Dyn, BigWindowShows) {
   dsp.Poke(placed, 4, 2, 0x200000);
   dsp.Poke(placed, 4, 3, 0x400000);
   c.SetElement(h, kSetRefresh, 0);
+  SendMessageA(big, WM_MOUSEMOVE, 0, MAKELPARAM(151, 31 + 129));  // hovered: its value shows
   const DWORD until = GetTickCount() + 300;
   MSG msg;
   while (GetTickCount() < until) {
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
     Sleep(10);
   }
-  if (const char* dir = std::getenv("HRL_SHOT")) Capture(big, (std::string(dir) + "\\dynamics-big.bmp").c_str());
+  if (const char* dir = std::getenv("HRL_SHOT")) {
+    Capture(big, (std::string(dir) + "\\dynamics-big.bmp").c_str());
+    Capture(column, (std::string(dir) + "\\dynamics-little.bmp").c_str());
+  }
   EXPECT_TRUE(IsWindowVisible(big));
 }
 
