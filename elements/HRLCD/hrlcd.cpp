@@ -440,8 +440,11 @@ uint32_t Set(Element* e, uint32_t code, uintptr_t data) {
         Report(e, 9, 1);
       }
       std::memcpy(e->St.PresetPath, s.PresetPath, kPathSize);
-      e->St.BigX = s.BigX;
-      e->St.BigY = s.BigY;
+      if (s.BigX != e->St.BigX || s.BigY != e->St.BigY) {
+        e->St.BigX = s.BigX;
+        e->St.BigY = s.BigY;
+        if (s.Flags & kFlagBigOpen) UiMoveBig(e);
+      }
       if ((s.Flags ^ e->St.Flags) & kFlagBigOpen) {
         e->St.Flags ^= kFlagBigOpen;
         ShowBigWindow(e);

@@ -140,6 +140,8 @@ void UiShowBig(Element* e);
 void UiCentred(int32_t* x, int32_t* y);
 // Values, meters or the blocked look changed: the windows repaint.
 void UiRefresh(Element* e);
+// The big window (when open) goes to the stored x, y, keeping its size.
+void UiMoveBig(Element* e);
 // The element is being freed: its window objects go with it.
 void UiDelete(Element* e);
 

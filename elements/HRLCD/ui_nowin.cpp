@@ -9,5 +9,6 @@ namespace hrlcd {
 void UiShowBig(Element*) {}
 void UiRefresh(Element*) {}
 void UiDelete(Element*) {}
+void UiMoveBig(Element*) {}
 void UiCentred(int32_t* x, int32_t* y) { *x = *y = 0; }
 }  // namespace hrlcd

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "elements/harness/win32/elemload.h"
@@ -194,6 +195,24 @@ TEST_F(Dyn, KnobWheelAndDefault) {
   SendMessageA(big, WM_MOUSELEAVE, 0, 0);
   SendMessageA(big, WM_MOUSEWHEEL, MAKEWPARAM(0, 120), gain);
   EXPECT_EQ(Knob(0), 0);
+}
+
+// A restored state with the big window open moves it to the state's place.
+TEST_F(Dyn, RestoredStateMovesTheOpenBigWindow) {
+  if (Depth() < 24) GTEST_SKIP();
+  ASSERT_EQ(c.SetElement(h, kSetBigWindow, 0), 1u);
+  HWND big = BigOf(little);
+  ASSERT_NE(big, nullptr);
+  uint8_t blob[312];
+  ASSERT_EQ(c.GetElement(h, kGetState, blob), 1u);
+  const int32_t place[2] = {210, 140};
+  std::memcpy(blob + 264, place, sizeof place);  // big-window x, y
+  ASSERT_EQ(c.SetElement(h, kSetState, reinterpret_cast<uintptr_t>(blob)), 1u);
+  RECT r;
+  GetWindowRect(big, &r);
+  EXPECT_EQ(r.left, 210);
+  EXPECT_EQ(r.top, 140);
+  EXPECT_EQ(BigOf(little), big);
 }
 
 DWORD WINAPI CloseBox(LPVOID) {

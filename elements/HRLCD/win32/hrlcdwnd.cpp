@@ -947,6 +947,10 @@ void UiRefresh(Element* e) {
   if (e->Big) InvalidateRect(e->Big, nullptr, FALSE);
 }
 
+void UiMoveBig(Element* e) {
+  if (e->Big) SetWindowPos(e->Big, nullptr, e->St.BigX, e->St.BigY, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 void UiDelete(Element* e) {
   if (!e->Ui) return;
   if (e->Big) DestroyWindow(e->Big);
