@@ -215,46 +215,6 @@ TEST_F(Dyn, RestoredStateMovesTheOpenBigWindow) {
   EXPECT_EQ(BigOf(little), big);
 }
 
-// Answers the next file dialog: remembers the name it offered, types
-// `Answer` and confirms; then confirms the next message box, if any.
-struct DialogAnswer {
-  const char* Answer;
-  char Offered[260] = "?";
-  char BoxText[256] = "";
-};
-
-HWND FindDialog(DWORD pid) {
-  HWND found = nullptr;
-  for (HWND w = FindWindowExA(nullptr, nullptr, "#32770", nullptr); w; w = FindWindowExA(nullptr, w, "#32770", nullptr)) {
-    DWORD p = 0;
-    GetWindowThreadProcessId(w, &p);
-    if (p == pid && IsWindowVisible(w)) found = w;
-  }
-  return found;
-}
-
-DWORD WINAPI AnswerDialogs(LPVOID param) {
-  auto* a = static_cast<DialogAnswer*>(param);
-  const DWORD pid = GetCurrentProcessId();
-  for (int i = 0; i < 500; ++i, Sleep(10)) {
-    HWND dlg = FindDialog(pid);
-    if (!dlg || !GetDlgItem(dlg, 0x47c)) continue;
-    Sleep(100);
-    GetDlgItemTextA(dlg, 0x47c, a->Offered, sizeof a->Offered);
-    SetDlgItemTextA(dlg, 0x47c, a->Answer);
-    PostMessageA(dlg, WM_COMMAND, IDOK, 0);
-    break;
-  }
-  for (int i = 0; i < 100; ++i, Sleep(10)) {
-    HWND box = FindDialog(pid);
-    if (!box || GetDlgItem(box, 0x47c)) continue;
-    GetDlgItemTextA(box, 0xFFFF, a->BoxText, sizeof a->BoxText);
-    PostMessageA(box, WM_COMMAND, IDOK, 0);
-    return 1;
-  }
-  return 0;
-}
-
 // Save offers no name for an untitled preset and always writes the module's
 // extension; a file of the wrong size is refused on load and the preset
 // becomes untitled.
@@ -272,8 +232,8 @@ TEST_F(Dyn, PresetFilesThroughTheDialogs) {
     SendMessageA(big, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, 10));
     SendMessageA(big, WM_LBUTTONUP, 0, MAKELPARAM(x, 10));
   };
-  DialogAnswer save{txt.c_str()};
-  HANDLE t = CreateThread(nullptr, 0, AnswerDialogs, &save, 0, nullptr);
+  ElemDialogAnswer save{txt.c_str()};
+  HANDLE t = ElemAnswerDialogs(&save);
   press(40);
   WaitForSingleObject(t, 3000);
   CloseHandle(t);
@@ -291,8 +251,8 @@ TEST_F(Dyn, PresetFilesThroughTheDialogs) {
   DWORD put = 0;
   WriteFile(f, "x", 1, &put, nullptr);
   CloseHandle(f);
-  DialogAnswer load{hcd.c_str()};
-  t = CreateThread(nullptr, 0, AnswerDialogs, &load, 0, nullptr);
+  ElemDialogAnswer load{hcd.c_str()};
+  t = ElemAnswerDialogs(&load);
   press(10);
   WaitForSingleObject(t, 3000);
   CloseHandle(t);
