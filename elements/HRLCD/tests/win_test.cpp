@@ -263,6 +263,61 @@ TEST_F(Dyn, PresetFilesThroughTheDialogs) {
   DeleteFileA(hcd.c_str());
 }
 
+// Answers the "Numerical Entry" dialog: keeps the text and limit it had,
+// types Answer, confirms, then keeps and closes a message box if one comes.
+struct EntryAnswer {
+  const char* Answer;
+  char Offered[64] = "?";
+  LRESULT Limit = 0;
+  char BoxText[256] = "";
+};
+
+DWORD WINAPI AnswerEntry(LPVOID param) {
+  auto* a = static_cast<EntryAnswer*>(param);
+  HWND dlg = nullptr;
+  for (int i = 0; i < 300 && !dlg; ++i, Sleep(10)) dlg = FindWindowA("#32770", "Numerical Entry");
+  if (!dlg) return 0;
+  Sleep(50);
+  GetDlgItemTextA(dlg, 99, a->Offered, sizeof a->Offered);
+  a->Limit = SendDlgItemMessageA(dlg, 99, EM_GETLIMITTEXT, 0, 0);
+  SetDlgItemTextA(dlg, 99, a->Answer);
+  PostMessageA(dlg, WM_COMMAND, IDOK, 0);
+  for (int i = 0; i < 50; ++i, Sleep(10)) {
+    HWND box = FindWindowA("#32770", "Numerical Entry");
+    if (!box || box == dlg || GetDlgItem(box, 99)) continue;
+    GetDlgItemTextA(box, 0xFFFF, a->BoxText, sizeof a->BoxText);
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    return 1;
+  }
+  return 1;
+}
+
+// A double click on a knob opens the entry dialog with its value; a number
+// in range is set, one out of range is refused with the valid range.
+TEST_F(Dyn, NumericEntryDialog) {
+  if (Depth() < 24) GTEST_SKIP();
+  ASSERT_EQ(c.SetElement(h, kSetBigWindow, 0), 1u);
+  HWND big = BigOf(little);
+  ASSERT_NE(big, nullptr);
+  const LPARAM gain = MAKELPARAM(80, 31 + 129), ratio = MAKELPARAM(260, 31 + 129);
+  EntryAnswer ok{"-5.5"};
+  HANDLE t = CreateThread(nullptr, 0, AnswerEntry, &ok, 0, nullptr);
+  SendMessageA(big, WM_LBUTTONDBLCLK, MK_LBUTTON, gain);
+  WaitForSingleObject(t, 5000);
+  CloseHandle(t);
+  EXPECT_STREQ(ok.Offered, "0.00");
+  EXPECT_EQ(ok.Limit, 12);
+  EXPECT_EQ(Knob(0), -550);
+  EntryAnswer bad{"100.05"};
+  t = CreateThread(nullptr, 0, AnswerEntry, &bad, 0, nullptr);
+  SendMessageA(big, WM_LBUTTONDBLCLK, MK_LBUTTON, ratio);
+  WaitForSingleObject(t, 5000);
+  CloseHandle(t);
+  EXPECT_STREQ(bad.Offered, "1.0");
+  EXPECT_STREQ(bad.BoxText, "The entered value is invalid or out of range.\r\nValid range: 1.0 ~ 100.0");
+  EXPECT_EQ(Knob(3), 10);
+}
+
 DWORD WINAPI CloseBox(LPVOID) {
   for (int i = 0; i < 300; ++i) {
     if (HWND box = FindWindowA("#32770", "Cannot open big window")) {

@@ -768,16 +768,44 @@ LRESULT CHRLCDBWnd::WndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   return CElemBWnd::WndProc(wnd, msg, wParam, lParam);
 }
 
+constexpr int kEntryEdit = 99, kEntryChars = 12;
+
+// The "Numerical Entry" dialog: edit 99 filled with the value, at most 12
+// characters typed and read back.
+INT_PTR CALLBACK EntryDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) {
+  static char* text = nullptr;
+  switch (msg) {
+    case WM_INITDIALOG:
+      text = reinterpret_cast<char*>(lParam);
+      SetWindowTextA(dlg, "Numerical Entry");
+      SendDlgItemMessageA(dlg, kEntryEdit, EM_LIMITTEXT, kEntryChars, 0);
+      SetDlgItemTextA(dlg, kEntryEdit, text);
+      return TRUE;
+    case WM_COMMAND:
+      if (LOWORD(wParam) == IDOK) {
+        GetDlgItemTextA(dlg, kEntryEdit, text, kEntryChars + 1);
+        EndDialog(dlg, IDOK);
+        return TRUE;
+      }
+      if (LOWORD(wParam) == IDCANCEL) {
+        EndDialog(dlg, IDCANCEL);
+        return TRUE;
+      }
+      break;
+  }
+  return FALSE;
+}
+
 void NumericEntry(HWND wnd, CHRLCDPot* pot) {
-  ElemModuleGlobals& m = ElemModule();
   const int k = pot->Knob;
   char t[32];
   KnobText(pot->Elem, uint32_t(k), t);
   t[std::strlen(t) - std::strlen(kKnobTable[k].Unit)] = 0;
-  std::snprintf(m.ValueText, sizeof m.ValueText, "%s", t);
-  if (ElemDialogBoxParam(ElemInputDlgProc, "INPUT", wnd, reinterpret_cast<LPARAM>("Numerical Entry")) != IDOK) return;
+  char entered[kEntryChars + 1];
+  std::snprintf(entered, sizeof entered, "%s", t);
+  if (DialogBoxParamA(g_instance, "INPUT", wnd, EntryDlgProc, reinterpret_cast<LPARAM>(entered)) != IDOK) return;
   int32_t raw = 0;
-  if (ParseEntry(k, m.ValueText, &raw)) {
+  if (ParseEntry(k, entered, &raw)) {
     if (raw != pot->Value) {
       pot->SetValue(raw);
       pot->Apply();
