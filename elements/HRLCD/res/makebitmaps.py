@@ -35,7 +35,7 @@ def strip(name, cap):
     write_bmp(name, w * frames, h, px)
 
 
-def body():
+def body(name, side_chain):
     w, h = 689, 205
     px = [[(70, 74, 82)] * w for _ in range(h)]
     for x0, x1, col in ((40, 285, (60, 66, 86)), (345, 575, (66, 80, 64))):
@@ -45,7 +45,13 @@ def body():
     for y in range(h):
         for x in (0, w - 1):
             px[y][x] = (30, 30, 30)
-    write_bmp("body.bmp", w, h, px)
+    if side_chain:
+        # The side-chain switches' plates, left and right of the top row.
+        for x0 in (56, 588):
+            for y in range(40, 96):
+                for x in range(x0, x0 + 48):
+                    px[y][x] = (84, 70, 60)
+    write_bmp(name, w, h, px)
 
 
 def face(name, w, h, color, pressed):
@@ -80,7 +86,28 @@ GLYPHS = {
     "T": "11111 00100 00100 00100 00100 00100 00100",
     "V": "10001 10001 10001 10001 10001 01010 00100",
     "Y": "10001 10001 01010 00100 00100 00100 00100",
+    "E": "11111 10000 10000 11110 10000 10000 11111",
+    "M": "10001 11011 10101 10101 10001 10001 10001",
+    "N": "10001 11001 10101 10011 10001 10001 10001",
+    "O": "01110 10001 10001 10001 10001 10001 01110",
+    "-": "00000 00000 00000 11111 00000 00000 00000",
+    "A": "01110 10001 10001 11111 10001 10001 10001",
+    "H": "10001 10001 10001 11111 10001 10001 10001",
+    "I": "01110 00100 00100 00100 00100 00100 01110",
+    " ": "00000 00000 00000 00000 00000 00000 00000",
 }
+
+
+def badge(name, label):
+    """The type badge drawn at (5, 183) of the body: 208 x 22."""
+    w, h = 208, 22
+    px = [[(44, 46, 52)] * w for _ in range(h)]
+    for y in range(h):
+        for x in range(w):
+            if x in (0, w - 1) or y in (0, h - 1):
+                px[y][x] = (110, 112, 120)
+    draw_text(px, 8, 8, "HRL DYNAMICS - " + label, (230, 230, 236), GLYPHS)
+    write_bmp(name, w, h, px)
 
 
 def button_strip(name, w, h, label):
@@ -112,7 +139,10 @@ for ident, label in ((102, "LD"), (103, "SV"), (104, "ST"), (105, "RC"), (106, "
     button_strip("btn%d.bmp" % ident, 23, 22, label)
 strip("strip300.bmp", (150, 150, 170))
 strip("strip200.bmp", (150, 170, 150))
-body()
+body("body133.bmp", False)
+body("body134.bmp", True)
+for ident, label in ((135, "MONO"), (136, "STEREO"), (137, "MONO-SC"), (138, "STEREO-SC")):
+    badge("badge%d.bmp" % ident, label)
 for i, base in enumerate(range(142, 154, 2)):
     face("sw%d.bmp" % base, 40, 23, (120, 120, 128), False)
     face("sw%d.bmp" % (base + 1), 40, 23, (180, 180, 190), True)

@@ -607,7 +607,8 @@ void CElemBWnd::PaintHeader(HDC dc) {
 
 void CHRLCDBWnd::PaintBody(HDC dc) {
   Element* e = Elem;
-  Blit(dc, 100, 0, 0, kBigW, kBigH - kBody);
+  Blit(dc, IsSideChain(e->Type) ? 134 : 133, 0, 0, kBigW, kBigH - kBody);
+  Blit(dc, 135 + e->Type, 5, 183, 208, 22);
   HFONT font = CreateFontA(-11, 0, 0, 0, 100, 0, 0, 0, ANSI_CHARSET, 0, 0, 0, VARIABLE_PITCH | FF_SWISS, "Arial");
   HGDIOBJ old = SelectObject(dc, font);
   for (CHRLCDPot& pot : Pots) pot.Draw(dc);
