@@ -98,6 +98,28 @@ GLYPHS = {
 }
 
 
+def meter_strip(name, w, look):
+    """The little window's meter background (inside its frame): normal,
+    clip lit or blocked."""
+    h = 12
+    base = {"normal": (36, 38, 44), "clip": (130, 28, 28), "blocked": (96, 96, 100)}[look]
+    px = [[base] * w for _ in range(h)]
+    for y in range(h):
+        for x in range(w):
+            if (x + y) % 7 == 0:
+                px[y][x] = tuple(min(255, c + 14) for c in base)
+    write_bmp(name, w, h, px)
+
+
+def led(name, w, color):
+    px = [[color] * w for _ in range(8)]
+    for y in range(8):
+        for x in range(w):
+            if x in (0, w - 1) or y in (0, 7):
+                px[y][x] = tuple(c * 2 // 3 for c in color)
+    write_bmp(name, w, 8, px)
+
+
 def badge(name, label):
     """The type badge drawn at (5, 183) of the body: 208 x 22."""
     w, h = 208, 22
@@ -137,6 +159,13 @@ def button_strip(name, w, h, label):
 button_strip("btn101.bmp", 16, 14, "B")
 for ident, label in ((102, "LD"), (103, "SV"), (104, "ST"), (105, "RC"), (106, "BY")):
     button_strip("btn%d.bmp" % ident, 23, 22, label)
+for ident, w in ((121, 240), (124, 82)):
+    for k, look in enumerate(("normal", "clip", "blocked")):
+        meter_strip("meter%d.bmp" % (ident + k), w, look)
+for ident, w in ((127, 6), (130, 5)):
+    led("led%d.bmp" % ident, w, (60, 255, 60))
+    led("led%d.bmp" % (ident + 1), w, (255, 200, 40))
+    led("led%d.bmp" % (ident + 2), w, (255, 60, 40))
 strip("strip300.bmp", (150, 150, 170))
 strip("strip200.bmp", (150, 170, 150))
 body("body133.bmp", False)

@@ -489,18 +489,19 @@ void CHRLCDLWnd::Paint(HDC dc) {
   RECT strip{3, 19, w - 3, r.bottom - 3};
   ElemDrawFrame3D(mem, Col(kMeterBorderLeft), Col(kMeterBorderTop), Col(kMeterBorderRight), Col(kMeterBorderBottom),
                   strip);
-  RECT in{strip.left + 1, strip.top + 1, strip.right - 1, strip.bottom - 1};
-  Fill(mem, in, blocked ? RGB(90, 90, 90) : (Elem->InClip || Elem->OutClip) ? RGB(120, 30, 30) : RGB(40, 40, 44));
   const bool wide = w >= 90;
+  const int look = blocked ? 2 : (Elem->InClip || Elem->OutClip) ? 1 : 0;
+  Blit(mem, (wide ? 121 : 124) + look, strip.left + 1, strip.top + 1, strip.right - strip.left - 2,
+       strip.bottom - strip.top - 2);
+  // Compressor bar then gate bar, five cells each, lit from the left.
   const int32_t values[2] = {-Elem->CompGain, -Elem->GateGain};
   const int bx[2] = {wide ? 7 : 5, wide ? 49 : 30};
   const int cw = wide ? 6 : 5, step = wide ? 7 : 4;
+  const int base = wide ? 127 : 130;
+  const int compCells[5] = {base + 1, base + 1, base + 1, base + 2, base + 2};
   for (int m = 0; m < 2; ++m)
-    for (int i = 0; i < 5; ++i) {
-      if (values[m] < kReductionSteps[i]) continue;
-      const COLORREF c = m ? RGB(60, 255, 60) : (i < 3 ? RGB(255, 200, 40) : RGB(255, 60, 40));
-      Fill(mem, RECT{bx[m] + step * i, 22, bx[m] + step * i + cw, 30}, c);
-    }
+    for (int i = 0; i < 5; ++i)
+      if (values[m] >= kReductionSteps[i]) Blit(mem, m ? base : compCells[i], bx[m] + step * i, 22, cw, 8);
   BitBlt(dc, 0, 0, r.right, r.bottom, mem, 0, 0, SRCCOPY);
   SelectObject(mem, oldBm);
   DeleteObject(bm);
