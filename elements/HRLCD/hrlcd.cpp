@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <vector>
 
 namespace hrlcd {
@@ -145,11 +146,6 @@ void Recompute(Element* e) {
 
 void CompareOff(Element* e) { e->Compare = false; }
 
-// The big window follows flags bit 0; the host hears which it is.
-void ShowBigWindow(Element* e) {
-  UiShowBig(e);
-  Notify(e, kNotifyBigWindow, (e->St.Flags & kFlagBigOpen) ? 0 : 1);
-}
 
 void SetKnob(Element* e, int k, int32_t v, bool defer) {
   if (e->Compare) CompareOff(e);
@@ -360,8 +356,10 @@ uint32_t BypassOffset(int type) {
 }
 
 Element* Create(int type, void* hostContext) {
-  auto* e = static_cast<Element*>(std::calloc(1, sizeof(Element)));
-  if (!e) return nullptr;
+  auto* o = new (std::nothrow) CHRLCD;
+  if (!o) return nullptr;
+  Element* e = &o->E;
+  e->Object = o;
   e->Type = type;
   e->HostContext = hostContext;
   e->St.Length = kStateSize;
@@ -379,10 +377,33 @@ Element* Create(int type, void* hostContext) {
   return e;
 }
 
-void Destroy(Element* e) {
-  UiDelete(e);
-  std::free(e);
+void Destroy(Element* e) { delete e->Object; }
+
+Element* ElementOf(ElemHandle handle) {
+  return handle ? &static_cast<CHRLCD*>(static_cast<CElem*>(handle))->E : nullptr;
 }
+
+// The big window follows flags bit 0; the host hears which it is.
+void ShowBigWindow(Element* e) {
+  UiShowBig(e);
+  Notify(e, kNotifyBigWindow, (e->St.Flags & kFlagBigOpen) ? 0 : 1);
+}
+
+CHRLCD::~CHRLCD() { UiDelete(&E); }
+uint32_t CHRLCD::Load(void* dspHandle) { return hrlcd::Load(&E, dspHandle); }
+uint32_t CHRLCD::Set(uint32_t code, uintptr_t data) { return hrlcd::Set(&E, code, data); }
+uint32_t CHRLCD::Get(uint32_t code, void* out) { return hrlcd::Get(&E, code, out); }
+WndHandle CHRLCD::CreateWindows(WndHandle parent, const ElemPoint& pos, int32_t width) {
+  return UiCreateLittle(&E, parent, pos, width);
+}
+void CHRLCD::SetBypass(bool on) { hrlcd::SetBypass(&E, on); }
+void CHRLCD::ShowBigWindow() { hrlcd::ShowBigWindow(&E); }
+void CHRLCD::InvalidateTitle() { UiRefresh(&E); }
+bool CHRLCD::OpenBigWindow() { return UiOpenBig(&E); }
+void CHRLCD::LoadPreset(WndHandle owner) { UiLoadPreset(&E, owner); }
+void CHRLCD::SavePreset(WndHandle owner) { UiSavePreset(&E, owner); }
+void CHRLCD::StorePreset() { hrlcd::StorePreset(&E); }
+void CHRLCD::RecallPreset(bool on) { hrlcd::RecallPreset(&E, on); }
 
 uint32_t Load(Element* e, void* dspHandle) {
   e->DspHandle = dspHandle;

@@ -44,7 +44,10 @@ struct CompareSlot {
 // The host clock in milliseconds (replaced in tests).
 using TickFn = uint32_t (*)();
 
+class CElem;
+
 struct Element {
+  CElem* Object;  // the object the host holds as the element handle
   int Type;
   void* HostContext;
   void* DspHandle;
@@ -82,9 +85,51 @@ struct Hooks {
 };
 Hooks& ModuleHooks();
 
-// Creation, load, set and get as the entry points use them.
+// The element object behind a handle: the framework's operations in slot
+// order (the deleting destructor first).
+class CElem {
+ public:
+  virtual ~CElem() = default;
+  virtual uint32_t Load(void* dspHandle) = 0;
+  virtual uint32_t Set(uint32_t code, uintptr_t data) = 0;
+  virtual uint32_t Get(uint32_t code, void* out) = 0;
+  virtual WndHandle CreateWindows(WndHandle parent, const ElemPoint& pos, int32_t width) = 0;
+  virtual void SetBypass(bool on) = 0;
+  virtual void ShowBigWindow() = 0;
+  virtual void InvalidateTitle() = 0;
+  virtual bool OpenBigWindow() = 0;
+  virtual void LoadPreset(WndHandle owner) = 0;
+  virtual void SavePreset(WndHandle owner) = 0;
+  virtual void StorePreset() = 0;
+  virtual void RecallPreset(bool) {}
+};
+
+// The dynamics element: the record the core works on, inside its object.
+class CHRLCD final : public CElem {
+ public:
+  ~CHRLCD() override;
+  uint32_t Load(void* dspHandle) override;
+  uint32_t Set(uint32_t code, uintptr_t data) override;
+  uint32_t Get(uint32_t code, void* out) override;
+  WndHandle CreateWindows(WndHandle parent, const ElemPoint& pos, int32_t width) override;
+  void SetBypass(bool on) override;
+  void ShowBigWindow() override;
+  void InvalidateTitle() override;
+  bool OpenBigWindow() override;
+  void LoadPreset(WndHandle owner) override;
+  void SavePreset(WndHandle owner) override;
+  void StorePreset() override;
+  void RecallPreset(bool on) override;
+  Element E{};
+};
+
+// Creation (the record inside a new CHRLCD) and deletion.
 Element* Create(int type, void* hostContext);
 void Destroy(Element* e);
+// The record behind an element handle.
+Element* ElementOf(ElemHandle handle);
+// Opens or closes the big window to match flags bit 0 and tells the host.
+void ShowBigWindow(Element* e);
 uint32_t Load(Element* e, void* dspHandle);
 uint32_t Set(Element* e, uint32_t code, uintptr_t data);
 uint32_t Get(Element* e, uint32_t code, void* out);
@@ -142,6 +187,13 @@ void UiCentred(int32_t* x, int32_t* y);
 void UiRefresh(Element* e);
 // The big window (when open) goes to the stored x, y, keeping its size.
 void UiMoveBig(Element* e);
+// The little window (the portable build has none).
+WndHandle UiCreateLittle(Element* e, WndHandle parent, const ElemPoint& at, int32_t width);
+// Creates the big window; false when it cannot.
+bool UiOpenBig(Element* e);
+// The header's Load and Save: the preset file through the file dialogs.
+void UiLoadPreset(Element* e, WndHandle owner);
+void UiSavePreset(Element* e, WndHandle owner);
 // The element is being freed: its window objects go with it.
 void UiDelete(Element* e);
 

@@ -10,5 +10,8 @@ void UiShowBig(Element*) {}
 void UiRefresh(Element*) {}
 void UiDelete(Element*) {}
 void UiMoveBig(Element*) {}
+bool UiOpenBig(Element*) { return false; }
+void UiLoadPreset(Element*, WndHandle) {}
+void UiSavePreset(Element*, WndHandle) {}
 void UiCentred(int32_t* x, int32_t* y) { *x = *y = 0; }
 }  // namespace hrlcd

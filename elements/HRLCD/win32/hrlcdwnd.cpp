@@ -98,7 +98,6 @@ void ValueText(const Element* e, int k, char* out, int size) {
 struct Ui;
 Ui* UiOf(Element* e);
 bool OpenBig(Element* e);
-void ShowBigWindow(Element* e);
 
 // ---- The framework's two window kinds. -------------------------------
 
@@ -382,7 +381,7 @@ Ui* UiOf(Element* e) {
 
 void ReportLittleBypass(void* context, CSelEditButton*, int state) {
   auto* e = static_cast<Element*>(context);
-  SetBypass(e, state != 0);
+  e->Object->SetBypass(state != 0);
   UiRefresh(e);
 }
 
@@ -553,20 +552,20 @@ void PresetSave(HWND wnd, Element* e);
 void CElemBWnd::OnButton(int index, int on) {
   switch (index) {
     case 0:
-      PresetLoad(Wnd, Elem);
+      Elem->Object->LoadPreset(Wnd);
       break;
     case 1:
-      PresetSave(Wnd, Elem);
+      Elem->Object->SavePreset(Wnd);
       break;
     case 2:
-      StorePreset(Elem);
+      Elem->Object->StorePreset();
       Top[3].SetState(1);
       break;
     case 3:
-      RecallPreset(Elem, on != 0);
+      Elem->Object->RecallPreset(on != 0);
       break;
     case 4:
-      SetBypass(Elem, on != 0);
+      Elem->Object->SetBypass(on != 0);
       break;
   }
   UiRefresh(Elem);
@@ -922,21 +921,13 @@ bool OpenBig(Element* e) {
   return true;
 }
 
-// Opens or closes the big window to match flags bit 0, then tells the
-// little window and the host.
-void ShowBigWindow(Element* e) {
-  UiShowBig(e);
-  if (e->Ui) UiOf(e)->Little.RefreshTitle();
-  ModuleHooks().Notify(e->HostContext, kNotifyBigWindow, (e->St.Flags & kFlagBigOpen) ? 0 : 1);
-}
-
 }  // namespace
 
 WndHandle UiCreateLittle(Element* e, WndHandle parent, const ElemPoint& at, int32_t width) {
   if (e->Little) return nullptr;
   Ui* ui = UiOf(e);
   HWND w = CreateWindowExA(0, kWndClass, "", WS_CHILD | WS_VISIBLE, at.x, at.y, width,
-                           int(TypeProps(e->Type).LittleHeight), parent, reinterpret_cast<HMENU>(e), g_instance,
+                           int(TypeProps(e->Type).LittleHeight), parent, reinterpret_cast<HMENU>(static_cast<CElem*>(e->Object)), g_instance,
                            &ui->Little);
   if (!w) return nullptr;
   e->Little = w;
@@ -954,7 +945,12 @@ void UiShowBig(Element* e) {
   } else if (!e->Big && e->Little && !OpenBig(e)) {
     e->St.Flags &= ~kFlagBigOpen;
   }
+  if (e->Ui) UiOf(e)->Little.RefreshTitle();
 }
+
+bool UiOpenBig(Element* e) { return OpenBig(e); }
+void UiLoadPreset(Element* e, WndHandle owner) { PresetLoad(owner, e); }
+void UiSavePreset(Element* e, WndHandle owner) { PresetSave(owner, e); }
 
 void UiCentred(int32_t* x, int32_t* y) {
   const ElemModuleGlobals& m = ElemModule();
