@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <vector>
 
 namespace hrlcd {
@@ -145,11 +146,6 @@ void Recompute(Element* e) {
 
 void CompareOff(Element* e) { e->Compare = false; }
 
-// The big window follows flags bit 0; the host hears which it is.
-void ShowBigWindow(Element* e) {
-  UiShowBig(e);
-  Notify(e, kNotifyBigWindow, (e->St.Flags & kFlagBigOpen) ? 0 : 1);
-}
 
 void SetKnob(Element* e, int k, int32_t v, bool defer) {
   if (e->Compare) CompareOff(e);
@@ -360,8 +356,10 @@ uint32_t BypassOffset(int type) {
 }
 
 Element* Create(int type, void* hostContext) {
-  auto* e = static_cast<Element*>(std::calloc(1, sizeof(Element)));
-  if (!e) return nullptr;
+  auto* o = new (std::nothrow) CHRLCD;
+  if (!o) return nullptr;
+  Element* e = &o->E;
+  e->Object = o;
   e->Type = type;
   e->HostContext = hostContext;
   e->St.Length = kStateSize;
@@ -379,7 +377,33 @@ Element* Create(int type, void* hostContext) {
   return e;
 }
 
-void Destroy(Element* e) { std::free(e); }
+void Destroy(Element* e) { delete e->Object; }
+
+Element* ElementOf(ElemHandle handle) {
+  return handle ? &static_cast<CHRLCD*>(static_cast<CElem*>(handle))->E : nullptr;
+}
+
+// The big window follows flags bit 0; the host hears which it is.
+void ShowBigWindow(Element* e) {
+  UiShowBig(e);
+  Notify(e, kNotifyBigWindow, (e->St.Flags & kFlagBigOpen) ? 0 : 1);
+}
+
+CHRLCD::~CHRLCD() { UiDelete(&E); }
+uint32_t CHRLCD::Load(void* dspHandle) { return hrlcd::Load(&E, dspHandle); }
+uint32_t CHRLCD::Set(uint32_t code, uintptr_t data) { return hrlcd::Set(&E, code, data); }
+uint32_t CHRLCD::Get(uint32_t code, void* out) { return hrlcd::Get(&E, code, out); }
+WndHandle CHRLCD::CreateWindows(WndHandle parent, const ElemPoint& pos, int32_t width) {
+  return UiCreateLittle(&E, parent, pos, width);
+}
+void CHRLCD::SetBypass(bool on) { hrlcd::SetBypass(&E, on); }
+void CHRLCD::ShowBigWindow() { hrlcd::ShowBigWindow(&E); }
+void CHRLCD::InvalidateTitle() { UiRefresh(&E); }
+bool CHRLCD::OpenBigWindow() { return UiOpenBig(&E); }
+void CHRLCD::LoadPreset(WndHandle owner) { UiLoadPreset(&E, owner); }
+void CHRLCD::SavePreset(WndHandle owner) { UiSavePreset(&E, owner); }
+void CHRLCD::StorePreset() { hrlcd::StorePreset(&E); }
+void CHRLCD::RecallPreset(bool on) { hrlcd::RecallPreset(&E, on); }
 
 uint32_t Load(Element* e, void* dspHandle) {
   e->DspHandle = dspHandle;
@@ -437,8 +461,11 @@ uint32_t Set(Element* e, uint32_t code, uintptr_t data) {
         Report(e, 9, 1);
       }
       std::memcpy(e->St.PresetPath, s.PresetPath, kPathSize);
-      e->St.BigX = s.BigX;
-      e->St.BigY = s.BigY;
+      if (s.BigX != e->St.BigX || s.BigY != e->St.BigY) {
+        e->St.BigX = s.BigX;
+        e->St.BigY = s.BigY;
+        if (s.Flags & kFlagBigOpen) UiMoveBig(e);
+      }
       if ((s.Flags ^ e->St.Flags) & kFlagBigOpen) {
         e->St.Flags ^= kFlagBigOpen;
         ShowBigWindow(e);
@@ -566,6 +593,28 @@ void PresetBuild(const State& s, uint8_t out[kPresetSize]) {
   std::memcpy(out + kPresetMagicSize, &s, kStateSize);
 }
 
+void DialogStart(const char* presetPath, bool saving, char dir[kPathSize], char name[kPathSize]) {
+  const char* file = std::strrchr(presetPath, '\\');
+  file = file ? file + 1 : presetPath;
+  size_t n = size_t(file - presetPath);
+  if (n >= size_t(kPathSize)) n = kPathSize - 1;
+  std::memcpy(dir, presetPath, n);
+  dir[n] = 0;
+  if (n > 0 && dir[n - 1] == '\\') dir[n - 1] = 0;
+  name[0] = 0;
+  if (saving && std::strcmp(file, "(untitled)") != 0) std::snprintf(name, kPathSize, "%s", file);
+}
+
+int WithPresetExtension(char path[kPathSize]) {
+  char* file = std::strrchr(path, '\\');
+  file = file ? file + 1 : path;
+  char* dot = std::strrchr(file, '.');
+  const size_t keep = size_t((dot ? dot : file + std::strlen(file)) - path);
+  if (keep + 4 > size_t(kPathSize) - 1) return 0;
+  std::memcpy(path + keep, ".HCD", 5);
+  return 1;
+}
+
 // --- Knob laws and numeric entry -------------------------------------------------
 
 namespace {
@@ -635,6 +684,8 @@ int32_t KnobValueAt(int knob, double angle) {
 }
 
 int KnobDecimals(int knob) { return knob == 3 ? 1 : 2; }
+
+int32_t KnobDefault(int knob) { return knob >= 0 && knob < kKnobs ? kDefaults[knob] : 0; }
 
 int ParseEntry(int knob, const char* text, int32_t* raw) {
   if (knob < 0 || knob >= kKnobs || !text) return 0;

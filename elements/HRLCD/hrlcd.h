@@ -44,7 +44,10 @@ struct CompareSlot {
 // The host clock in milliseconds (replaced in tests).
 using TickFn = uint32_t (*)();
 
+class CElem;
+
 struct Element {
+  CElem* Object;  // the object the host holds as the element handle
   int Type;
   void* HostContext;
   void* DspHandle;
@@ -63,6 +66,7 @@ struct Element {
   uint32_t InClipTick, OutClipTick;
   // What the windows show, from the last meter poll.
   int32_t InPeak, OutPeak, CompGain, GateGain;
+  void* Ui;  // the window objects (Windows layer)
 };
 
 extern const ELEMKNOBPROPINFO kKnobTable[16];
@@ -81,9 +85,51 @@ struct Hooks {
 };
 Hooks& ModuleHooks();
 
-// Creation, load, set and get as the entry points use them.
+// The element object behind a handle: the framework's operations in slot
+// order (the deleting destructor first).
+class CElem {
+ public:
+  virtual ~CElem() = default;
+  virtual uint32_t Load(void* dspHandle) = 0;
+  virtual uint32_t Set(uint32_t code, uintptr_t data) = 0;
+  virtual uint32_t Get(uint32_t code, void* out) = 0;
+  virtual WndHandle CreateWindows(WndHandle parent, const ElemPoint& pos, int32_t width) = 0;
+  virtual void SetBypass(bool on) = 0;
+  virtual void ShowBigWindow() = 0;
+  virtual void InvalidateTitle() = 0;
+  virtual bool OpenBigWindow() = 0;
+  virtual void LoadPreset(WndHandle owner) = 0;
+  virtual void SavePreset(WndHandle owner) = 0;
+  virtual void StorePreset() = 0;
+  virtual void RecallPreset(bool) {}
+};
+
+// The dynamics element: the record the core works on, inside its object.
+class CHRLCD final : public CElem {
+ public:
+  ~CHRLCD() override;
+  uint32_t Load(void* dspHandle) override;
+  uint32_t Set(uint32_t code, uintptr_t data) override;
+  uint32_t Get(uint32_t code, void* out) override;
+  WndHandle CreateWindows(WndHandle parent, const ElemPoint& pos, int32_t width) override;
+  void SetBypass(bool on) override;
+  void ShowBigWindow() override;
+  void InvalidateTitle() override;
+  bool OpenBigWindow() override;
+  void LoadPreset(WndHandle owner) override;
+  void SavePreset(WndHandle owner) override;
+  void StorePreset() override;
+  void RecallPreset(bool on) override;
+  Element E{};
+};
+
+// Creation (the record inside a new CHRLCD) and deletion.
 Element* Create(int type, void* hostContext);
 void Destroy(Element* e);
+// The record behind an element handle.
+Element* ElementOf(ElemHandle handle);
+// Opens or closes the big window to match flags bit 0 and tells the host.
+void ShowBigWindow(Element* e);
 uint32_t Load(Element* e, void* dspHandle);
 uint32_t Set(Element* e, uint32_t code, uintptr_t data);
 uint32_t Get(Element* e, uint32_t code, void* out);
@@ -111,6 +157,13 @@ uint32_t BypassOffset(int type);
 // Preset file: 328 bytes into a state; 0 for a wrong size or magic.
 int PresetParse(const uint8_t* bytes, size_t size, State* out);
 void PresetBuild(const State& s, uint8_t out[kPresetSize]);
+// Where the preset file dialog starts: the directory part of the preset
+// path without its trailing separator, and the file name (saving only, and
+// empty when it is "(untitled)"; always empty when loading).
+void DialogStart(const char* presetPath, bool saving, char dir[kPathSize], char name[kPathSize]);
+// A chosen save path with its extension (from the name's last point, or its
+// end) replaced by ".HCD"; 0 when that does not fit.
+int WithPresetExtension(char path[kPathSize]);
 
 // Knob laws: value to angle (degrees, 120 clockwise to 420) and back.
 double KnobAngle(int knob, int32_t value);
@@ -118,6 +171,8 @@ int32_t KnobValueAt(int knob, double angle);
 // Numeric entry: 1 and the raw value when the text is a number within the
 // knob's range (or its special value); 0 otherwise.
 int KnobDecimals(int knob);
+// A knob's value in a new element.
+int32_t KnobDefault(int knob);
 int ParseEntry(int knob, const char* text, int32_t* raw);
 // The value as text with its unit (get code 9).
 void KnobText(const Element* e, uint32_t index, char out[64]);
@@ -130,5 +185,16 @@ void UiShowBig(Element* e);
 void UiCentred(int32_t* x, int32_t* y);
 // Values, meters or the blocked look changed: the windows repaint.
 void UiRefresh(Element* e);
+// The big window (when open) goes to the stored x, y, keeping its size.
+void UiMoveBig(Element* e);
+// The little window (the portable build has none).
+WndHandle UiCreateLittle(Element* e, WndHandle parent, const ElemPoint& at, int32_t width);
+// Creates the big window; false when it cannot.
+bool UiOpenBig(Element* e);
+// The header's Load and Save: the preset file through the file dialogs.
+void UiLoadPreset(Element* e, WndHandle owner);
+void UiSavePreset(Element* e, WndHandle owner);
+// The element is being freed: its window objects go with it.
+void UiDelete(Element* e);
 
 }  // namespace hrlcd

@@ -5,7 +5,3 @@
 #include "elements/HRLCD/hrlcd.h"
 #include "elements/elemexports.h"
 
-namespace hrlcd {
-// The little window (none in the portable build).
-WndHandle UiCreateLittle(Element* e, WndHandle parent, const ElemPoint& at, int32_t width);
-}  // namespace hrlcd

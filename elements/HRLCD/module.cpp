@@ -3,6 +3,11 @@
 
 using namespace hrlcd;
 
+namespace {
+// The handle is the element object; each call goes to its slot.
+CElem* Obj(ElemHandle element) { return static_cast<CElem*>(element); }
+}  // namespace
+
 extern "C" {
 
 uint32_t ELEMAPI QVInitElemModule(ElemDspCallback dsp, ElemNotifyCallback notify, ELEMMODINFO* info) {
@@ -30,27 +35,29 @@ uint32_t ELEMAPI QVGetElemTypeKnobProperties(uint32_t code, uint32_t knob, ELEMK
 
 ElemHandle ELEMAPI QVCreateElement(uint32_t code, void* hostContext) {
   const int t = TypeOfCode(code);
-  return t < 0 ? nullptr : Create(t, hostContext);
+  if (t < 0) return nullptr;
+  Element* e = Create(t, hostContext);
+  return e ? static_cast<CElem*>(e->Object) : nullptr;
 }
 
 WndHandle ELEMAPI QVCreateElementWindows(ElemHandle element, WndHandle parent, ElemPoint* position, int32_t width) {
-  return element && position ? UiCreateLittle(static_cast<Element*>(element), parent, *position, width) : nullptr;
+  return element && position ? Obj(element)->CreateWindows(parent, *position, width) : nullptr;
 }
 
 uint32_t ELEMAPI QVLoadElement(ElemHandle element, void* dspHandle, void*) {
-  return element ? Load(static_cast<Element*>(element), dspHandle) : 0;
+  return element ? Obj(element)->Load(dspHandle) : 0;
 }
 
 uint32_t ELEMAPI QVSetElement(ElemHandle element, uint32_t code, uintptr_t value) {
-  return element ? Set(static_cast<Element*>(element), code, value) : 0;
+  return element ? Obj(element)->Set(code, value) : 0;
 }
 
 uint32_t ELEMAPI QVGetElement(ElemHandle element, uint32_t code, void* out) {
-  return element && out ? Get(static_cast<Element*>(element), code, out) : 0;
+  return element && out ? Obj(element)->Get(code, out) : 0;
 }
 
 uint32_t ELEMAPI QVDeleteElement(ElemHandle element) {
-  if (element) Destroy(static_cast<Element*>(element));
+  delete Obj(element);
   return 1;
 }
 

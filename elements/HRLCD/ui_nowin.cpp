@@ -8,5 +8,10 @@ WndHandle UiCreateLittle(Element*, WndHandle, const ElemPoint&, int32_t) { retur
 namespace hrlcd {
 void UiShowBig(Element*) {}
 void UiRefresh(Element*) {}
+void UiDelete(Element*) {}
+void UiMoveBig(Element*) {}
+bool UiOpenBig(Element*) { return false; }
+void UiLoadPreset(Element*, WndHandle) {}
+void UiSavePreset(Element*, WndHandle) {}
 void UiCentred(int32_t* x, int32_t* y) { *x = *y = 0; }
 }  // namespace hrlcd

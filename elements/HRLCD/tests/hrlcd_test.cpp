@@ -33,11 +33,11 @@ class Dyn : public ::testing::Test {
     for (ElemHandle h : made_) QVDeleteElement(h);
   }
   Element* Make(int type, bool load = true) {
-    Element* e = static_cast<Element*>(QVCreateElement(TypeCode(type), reinterpret_cast<void*>(0x77)));
-    made_.push_back(e);
+    Element* e = ElementOf(QVCreateElement(TypeCode(type), reinterpret_cast<void*>(0x77)));
+    made_.push_back(e->Object);
     if (load) {
       placed = dsp.Place(TypeProps(type));
-      EXPECT_EQ(QVLoadElement(e, placed, &placed->Placement), 1u);
+      EXPECT_EQ(QVLoadElement(e->Object, placed, &placed->Placement), 1u);
     }
     dsp.ClearTrace();
     return e;
@@ -173,7 +173,7 @@ TEST_F(Dyn, RestoreEngagesBypassFirstAndReleasesItLast) {
   Get(e, kGetState, &s);
   s.Knob[1] = -1500;
   s.Flags |= kFlagBypassed;
-  ASSERT_EQ(QVSetElement(e, kSetState, reinterpret_cast<uintptr_t>(&s)), 1u);
+  ASSERT_EQ(QVSetElement(e->Object, kSetState, reinterpret_cast<uintptr_t>(&s)), 1u);
   const auto& t = dsp.Trace();
   const int bypass = IndexOf(t, 5, BypassOffset(0));
   const int bank = IndexOf(t, 2, 0);
@@ -185,7 +185,7 @@ TEST_F(Dyn, RestoreEngagesBypassFirstAndReleasesItLast) {
   dsp.ClearTrace();
   s.Knob[1] = -1000;
   s.Flags &= ~kFlagBypassed;
-  ASSERT_EQ(QVSetElement(e, kSetState, reinterpret_cast<uintptr_t>(&s)), 1u);
+  ASSERT_EQ(QVSetElement(e->Object, kSetState, reinterpret_cast<uintptr_t>(&s)), 1u);
   const int bank2 = IndexOf(t, 1, 0);
   const int released = IndexOf(t, 5, BypassOffset(0));
   ASSERT_GE(bank2, 0);
@@ -193,17 +193,17 @@ TEST_F(Dyn, RestoreEngagesBypassFirstAndReleasesItLast) {
   EXPECT_EQ(t[size_t(released)].Words, std::vector<uint32_t>{0x44C880});
   // Any other length is refused.
   s.Length = 311;
-  EXPECT_EQ(QVSetElement(e, kSetState, reinterpret_cast<uintptr_t>(&s)), 0u);
+  EXPECT_EQ(QVSetElement(e->Object, kSetState, reinterpret_cast<uintptr_t>(&s)), 0u);
 }
 
 TEST_F(Dyn, SampleRateRewritesTimeWordsOnly) {
   Element* e = Make(0);
-  EXPECT_EQ(QVSetElement(e, kSetSampleRate, 44100), 1u);
+  EXPECT_EQ(QVSetElement(e->Object, kSetSampleRate, 44100), 1u);
   EXPECT_TRUE(dsp.Trace().empty());
   const int32_t* before = e->Bank1Active ? e->Bank1 : e->Bank2;
   int32_t old[kBankWords];
   std::memcpy(old, before, sizeof old);
-  QVSetElement(e, kSetSampleRate, 48000);
+  QVSetElement(e->Object, kSetSampleRate, 48000);
   const int32_t* now = e->Bank1Active ? e->Bank1 : e->Bank2;
   for (int i : {0, 1, 8, 9, 10, 14}) EXPECT_EQ(now[i], old[i]) << i;
   for (int i : {3, 5, 6, 12, 13}) EXPECT_NE(now[i], old[i]) << i;
@@ -225,34 +225,34 @@ TEST_F(Dyn, ClipsHoldForTheirTimeOrForever) {
   Element* e = Make(1);
   g_now = 1000;
   dsp.Poke(placed, 3, kElemSecondBank, 0x7FFFFF);
-  QVSetElement(e, kSetRefresh, 0);
+  QVSetElement(e->Object, kSetRefresh, 0);
   EXPECT_TRUE(e->InClip);
   EXPECT_FALSE(e->OutClip);
   dsp.Poke(placed, 3, kElemSecondBank, 0x100);
   g_now = 1999;
-  QVSetElement(e, kSetRefresh, 0);
+  QVSetElement(e->Object, kSetRefresh, 0);
   EXPECT_TRUE(e->InClip);
   g_now = 2000;
-  QVSetElement(e, kSetRefresh, 0);
+  QVSetElement(e->Object, kSetRefresh, 0);
   EXPECT_FALSE(e->InClip);
   // Infinite: stays until reset; a finite hold chosen later times from then.
   SetClipHold(e, -1);
   dsp.Poke(placed, 3, 0x20010, 0x7FFFFF);
-  QVSetElement(e, kSetRefresh, 0);
+  QVSetElement(e->Object, kSetRefresh, 0);
   dsp.Poke(placed, 3, 0x20010, 0);
   g_now = 900000;
-  QVSetElement(e, kSetRefresh, 0);
+  QVSetElement(e->Object, kSetRefresh, 0);
   EXPECT_TRUE(e->OutClip);
   SetClipHold(e, 6000);
   g_now = 905999;
-  QVSetElement(e, kSetRefresh, 0);
+  QVSetElement(e->Object, kSetRefresh, 0);
   EXPECT_TRUE(e->OutClip);
   g_now = 906000;
-  QVSetElement(e, kSetRefresh, 0);
+  QVSetElement(e->Object, kSetRefresh, 0);
   EXPECT_FALSE(e->OutClip);
   SetClipHold(e, -1);
   dsp.Poke(placed, 3, 0x20010, 0x7FFFFF);
-  QVSetElement(e, kSetRefresh, 0);
+  QVSetElement(e->Object, kSetRefresh, 0);
   ResetClips(e);
   EXPECT_FALSE(e->OutClip);
 }
@@ -303,13 +303,13 @@ TEST_F(Dyn, PresetsAndKnobTexts) {
   file[0] ^= 1;
   EXPECT_EQ(PresetParse(file, kPresetSize, &got), 0);
   ELEMKNOBTEXT t{3, {}};
-  QVGetElement(e, kGetKnobText, &t);
+  QVGetElement(e->Object, kGetKnobText, &t);
   EXPECT_STREQ(t.Text, "1.0");
   t.Index = 5;
-  QVGetElement(e, kGetKnobText, &t);
+  QVGetElement(e->Object, kGetKnobText, &t);
   EXPECT_STREQ(t.Text, "-30.00dB");
   t.Index = 9;
-  QVGetElement(e, kGetKnobText, &t);
+  QVGetElement(e->Object, kGetKnobText, &t);
   EXPECT_STREQ(t.Text, "On");
 }
 

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "elements/harness/win32/elemload.h"
@@ -110,6 +111,213 @@ TEST_F(Dyn, BigWindowKnobsSwitchesAndBypass) {
   EXPECT_EQ(closed, 1u);
 }
 
+// The class procedure hands each window to its object at WM_NCCREATE and
+// steps aside: the window's own procedure is no longer the class's.
+TEST_F(Dyn, WindowsAreHandedToTheirObjects) {
+  ASSERT_NE(little, nullptr);
+  WNDCLASSA wc{};
+  ASSERT_TRUE(GetClassInfoA(module_, kClass, &wc));
+  EXPECT_NE(reinterpret_cast<WNDPROC>(GetWindowLongPtrA(little, GWLP_WNDPROC)), wc.lpfnWndProc);
+  EXPECT_NE(GetWindowLongPtrA(little, 0), 0);
+  EXPECT_EQ(wc.style & CS_DBLCLKS, UINT(CS_DBLCLKS));
+  // A window made without an object gets the default handling only.
+  HWND bare = CreateWindowExA(0, kClass, "bare", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, module_, nullptr);
+  ASSERT_NE(bare, nullptr);
+  EXPECT_EQ(GetWindowLongPtrA(bare, 0), 0);
+  SendMessageA(bare, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+  DestroyWindow(bare);
+}
+
+// Header buttons: Store is momentary (a release outside cancels, inside it
+// stores and lights Recall); Recall and Bypass latch on the press.
+TEST_F(Dyn, HeaderButtonsLatchOrCaptureTheMouse) {
+  if (Depth() < 24) GTEST_SKIP();
+  ASSERT_EQ(c.SetElement(h, kSetBigWindow, 0), 1u);
+  HWND big = BigOf(little);
+  ASSERT_NE(big, nullptr);
+  const LPARAM store = MAKELPARAM(600, 10), away = MAKELPARAM(300, 10);
+  SendMessageA(big, WM_MOUSEMOVE, 0, store);
+  SendMessageA(big, WM_LBUTTONDOWN, MK_LBUTTON, store);
+  EXPECT_EQ(GetCapture(), big);
+  SendMessageA(big, WM_MOUSEMOVE, MK_LBUTTON, away);
+  SendMessageA(big, WM_LBUTTONUP, 0, away);
+  EXPECT_EQ(GetCapture(), nullptr);
+  // Released inside: the setting (gain 0) is stored.
+  SendMessageA(big, WM_LBUTTONDOWN, MK_LBUTTON, store);
+  SendMessageA(big, WM_LBUTTONUP, 0, store);
+  EXPECT_EQ(GetCapture(), nullptr);
+  const ELEMKNOBVALUE gain{0, 600};
+  c.SetElement(h, kSetKnob, reinterpret_cast<uintptr_t>(&gain));
+  // Recall (latching) switches to the stored setting, and back.
+  const LPARAM recall = MAKELPARAM(630, 10);
+  SendMessageA(big, WM_MOUSEMOVE, 0, recall);
+  SendMessageA(big, WM_LBUTTONDOWN, MK_LBUTTON, recall);
+  EXPECT_EQ(GetCapture(), nullptr);
+  EXPECT_EQ(Knob(0), 0);
+  SendMessageA(big, WM_LBUTTONDOWN, MK_LBUTTON, recall);
+  EXPECT_EQ(Knob(0), 600);
+  // Bypass latches and the little window's button follows.
+  const uint32_t before = uint32_t(Knob(9));
+  const LPARAM bypass = MAKELPARAM(665, 10);
+  SendMessageA(big, WM_LBUTTONDOWN, MK_LBUTTON, bypass);
+  EXPECT_NE(uint32_t(Knob(9)), before);
+  SendMessageA(big, WM_LBUTTONDBLCLK, MK_LBUTTON, bypass);
+  EXPECT_EQ(uint32_t(Knob(9)), before);
+  // Alt held: ignored.
+  BYTE keys[256];
+  GetKeyboardState(keys);
+  keys[VK_MENU] = 0x80;
+  SetKeyboardState(keys);
+  SendMessageA(big, WM_LBUTTONDOWN, MK_LBUTTON, bypass);
+  keys[VK_MENU] = 0;
+  SetKeyboardState(keys);
+  EXPECT_EQ(uint32_t(Knob(9)), before);
+}
+
+// A knob under the pointer turns by one film-strip frame (5 degrees) per
+// wheel notch; Ctrl + double click puts it back to its default.
+TEST_F(Dyn, KnobWheelAndDefault) {
+  if (Depth() < 24) GTEST_SKIP();
+  ASSERT_EQ(c.SetElement(h, kSetBigWindow, 0), 1u);
+  HWND big = BigOf(little);
+  ASSERT_NE(big, nullptr);
+  const LPARAM gain = MAKELPARAM(80, 31 + 129);
+  SendMessageA(big, WM_MOUSEWHEEL, MAKEWPARAM(0, 120), gain);  // nothing hovered yet
+  EXPECT_EQ(Knob(0), 0);
+  SendMessageA(big, WM_MOUSEMOVE, 0, gain);
+  SendMessageA(big, WM_MOUSEWHEEL, MAKEWPARAM(0, 120 * 3), gain);
+  EXPECT_EQ(Knob(0), 200);  // 15 of 300 degrees over 40 dB
+  SendMessageA(big, WM_MOUSEWHEEL, MAKEWPARAM(0, WORD(-120)), gain);
+  EXPECT_EQ(Knob(0), 133);
+  SendMessageA(big, WM_LBUTTONDBLCLK, MK_LBUTTON | MK_CONTROL, gain);
+  EXPECT_EQ(Knob(0), 0);
+  // Leaving the window forgets the hovered knob: the wheel does nothing.
+  SendMessageA(big, WM_MOUSELEAVE, 0, 0);
+  SendMessageA(big, WM_MOUSEWHEEL, MAKEWPARAM(0, 120), gain);
+  EXPECT_EQ(Knob(0), 0);
+}
+
+// A restored state with the big window open moves it to the state's place.
+TEST_F(Dyn, RestoredStateMovesTheOpenBigWindow) {
+  if (Depth() < 24) GTEST_SKIP();
+  ASSERT_EQ(c.SetElement(h, kSetBigWindow, 0), 1u);
+  HWND big = BigOf(little);
+  ASSERT_NE(big, nullptr);
+  uint8_t blob[312];
+  ASSERT_EQ(c.GetElement(h, kGetState, blob), 1u);
+  const int32_t place[2] = {210, 140};
+  std::memcpy(blob + 264, place, sizeof place);  // big-window x, y
+  ASSERT_EQ(c.SetElement(h, kSetState, reinterpret_cast<uintptr_t>(blob)), 1u);
+  RECT r;
+  GetWindowRect(big, &r);
+  EXPECT_EQ(r.left, 210);
+  EXPECT_EQ(r.top, 140);
+  EXPECT_EQ(BigOf(little), big);
+}
+
+// Save offers no name for an untitled preset and always writes the module's
+// extension; a file of the wrong size is refused on load and the preset
+// becomes untitled.
+TEST_F(Dyn, PresetFilesThroughTheDialogs) {
+  if (Depth() < 24) GTEST_SKIP();
+  ASSERT_EQ(c.SetElement(h, kSetBigWindow, 0), 1u);
+  HWND big = BigOf(little);
+  ASSERT_NE(big, nullptr);
+  char dir[MAX_PATH];
+  GetTempPathA(sizeof dir, dir);
+  const std::string txt = std::string(dir) + "dyn31.txt", hcd = std::string(dir) + "dyn31.HCD";
+  DeleteFileA(hcd.c_str());
+  auto press = [&](int x) {
+    SendMessageA(big, WM_MOUSEMOVE, 0, MAKELPARAM(x, 10));
+    SendMessageA(big, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, 10));
+    SendMessageA(big, WM_LBUTTONUP, 0, MAKELPARAM(x, 10));
+  };
+  ElemDialogAnswer save{txt.c_str()};
+  HANDLE t = ElemAnswerDialogs(&save);
+  press(40);
+  WaitForSingleObject(t, 3000);
+  CloseHandle(t);
+  EXPECT_STREQ(save.Offered, "");
+  HANDLE f = CreateFileA(hcd.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(f, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetFileSize(f, nullptr), 328u);
+  CloseHandle(f);
+  uint8_t blob[312];
+  c.GetElement(h, kGetState, blob);
+  EXPECT_STREQ(reinterpret_cast<char*>(blob + 4), hcd.c_str());
+
+  // One byte longer: refused, and the preset is untitled again.
+  f = CreateFileA(hcd.c_str(), FILE_APPEND_DATA, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  DWORD put = 0;
+  WriteFile(f, "x", 1, &put, nullptr);
+  CloseHandle(f);
+  ElemDialogAnswer load{hcd.c_str()};
+  t = ElemAnswerDialogs(&load);
+  press(10);
+  WaitForSingleObject(t, 3000);
+  CloseHandle(t);
+  EXPECT_STREQ(load.Offered, "");
+  EXPECT_STREQ(load.BoxText, "Incompatible Element Preset file!");
+  c.GetElement(h, kGetState, blob);
+  EXPECT_STREQ(reinterpret_cast<char*>(blob + 4), (std::string(dir) + "(untitled)").c_str());
+  DeleteFileA(hcd.c_str());
+}
+
+// Answers the "Numerical Entry" dialog: keeps the text and limit it had,
+// types Answer, confirms, then keeps and closes a message box if one comes.
+struct EntryAnswer {
+  const char* Answer;
+  char Offered[64] = "?";
+  LRESULT Limit = 0;
+  char BoxText[256] = "";
+};
+
+DWORD WINAPI AnswerEntry(LPVOID param) {
+  auto* a = static_cast<EntryAnswer*>(param);
+  HWND dlg = nullptr;
+  for (int i = 0; i < 300 && !dlg; ++i, Sleep(10)) dlg = FindWindowA("#32770", "Numerical Entry");
+  if (!dlg) return 0;
+  Sleep(50);
+  GetDlgItemTextA(dlg, 99, a->Offered, sizeof a->Offered);
+  a->Limit = SendDlgItemMessageA(dlg, 99, EM_GETLIMITTEXT, 0, 0);
+  SetDlgItemTextA(dlg, 99, a->Answer);
+  PostMessageA(dlg, WM_COMMAND, IDOK, 0);
+  for (int i = 0; i < 50; ++i, Sleep(10)) {
+    HWND box = FindWindowA("#32770", "Numerical Entry");
+    if (!box || box == dlg || GetDlgItem(box, 99)) continue;
+    GetDlgItemTextA(box, 0xFFFF, a->BoxText, sizeof a->BoxText);
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    return 1;
+  }
+  return 1;
+}
+
+// A double click on a knob opens the entry dialog with its value; a number
+// in range is set, one out of range is refused with the valid range.
+TEST_F(Dyn, NumericEntryDialog) {
+  if (Depth() < 24) GTEST_SKIP();
+  ASSERT_EQ(c.SetElement(h, kSetBigWindow, 0), 1u);
+  HWND big = BigOf(little);
+  ASSERT_NE(big, nullptr);
+  const LPARAM gain = MAKELPARAM(80, 31 + 129), ratio = MAKELPARAM(260, 31 + 129);
+  EntryAnswer ok{"-5.5"};
+  HANDLE t = CreateThread(nullptr, 0, AnswerEntry, &ok, 0, nullptr);
+  SendMessageA(big, WM_LBUTTONDBLCLK, MK_LBUTTON, gain);
+  WaitForSingleObject(t, 5000);
+  CloseHandle(t);
+  EXPECT_STREQ(ok.Offered, "0.00");
+  EXPECT_EQ(ok.Limit, 12);
+  EXPECT_EQ(Knob(0), -550);
+  EntryAnswer bad{"100.05"};
+  t = CreateThread(nullptr, 0, AnswerEntry, &bad, 0, nullptr);
+  SendMessageA(big, WM_LBUTTONDBLCLK, MK_LBUTTON, ratio);
+  WaitForSingleObject(t, 5000);
+  CloseHandle(t);
+  EXPECT_STREQ(bad.Offered, "1.0");
+  EXPECT_STREQ(bad.BoxText, "The entered value is invalid or out of range.\r\nValid range: 1.0 ~ 100.0");
+  EXPECT_EQ(Knob(3), 10);
+}
+
 DWORD WINAPI CloseBox(LPVOID) {
   for (int i = 0; i < 300; ++i) {
     if (HWND box = FindWindowA("#32770", "Cannot open big window")) {
@@ -180,13 +388,17 @@ TEST_F(Dyn, BigWindowShows) {
   dsp.Poke(placed, 4, 2, 0x200000);
   dsp.Poke(placed, 4, 3, 0x400000);
   c.SetElement(h, kSetRefresh, 0);
+  SendMessageA(big, WM_MOUSEMOVE, 0, MAKELPARAM(151, 31 + 129));  // hovered: its value shows
   const DWORD until = GetTickCount() + 300;
   MSG msg;
   while (GetTickCount() < until) {
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
     Sleep(10);
   }
-  if (const char* dir = std::getenv("HRL_SHOT")) Capture(big, (std::string(dir) + "\\dynamics-big.bmp").c_str());
+  if (const char* dir = std::getenv("HRL_SHOT")) {
+    Capture(big, (std::string(dir) + "\\dynamics-big.bmp").c_str());
+    Capture(column, (std::string(dir) + "\\dynamics-little.bmp").c_str());
+  }
   EXPECT_TRUE(IsWindowVisible(big));
 }
 

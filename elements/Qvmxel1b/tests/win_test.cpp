@@ -222,6 +222,45 @@ void Pump(DWORD ms) {
 
 // The stereo 5.1 panner with both windows; HRL_SHOT names a folder where
 // both windows are saved as BMP files.
+// Save writes the preset under the type's extension (any other replaced);
+// a file one byte too long is refused on load and the preset untitled.
+TEST_F(Panner, PresetFilesThroughTheDialogs) {
+  ElemHandle h;
+  Make(906, &h);
+  HWND big = OpenBig(h);
+  ASSERT_NE(big, nullptr);
+  char dir[MAX_PATH];
+  GetTempPathA(sizeof dir, dir);
+  const std::string txt = std::string(dir) + "span31.txt", saved = std::string(dir) + "span31.QVSPAN";
+  DeleteFileA(saved.c_str());
+  ElemDialogAnswer save{txt.c_str()};
+  HANDLE t = ElemAnswerDialogs(&save);
+  Click(Child(big, 4, "HBmButton8_WC"));
+  WaitForSingleObject(t, 3000);
+  CloseHandle(t);
+  HANDLE f = CreateFileA(saved.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(f, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetFileSize(f, nullptr), 381u);
+  CloseHandle(f);
+  std::vector<uint8_t> blob(364);
+  c.GetElement(h, kGetState, blob.data());
+  EXPECT_STREQ(reinterpret_cast<char*>(blob.data() + 32), saved.c_str());
+
+  f = CreateFileA(saved.c_str(), FILE_APPEND_DATA, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  DWORD put = 0;
+  WriteFile(f, "x", 1, &put, nullptr);
+  CloseHandle(f);
+  ElemDialogAnswer load{saved.c_str()};
+  t = ElemAnswerDialogs(&load);
+  Click(Child(big, 3, "HBmButton8_WC"));
+  WaitForSingleObject(t, 3000);
+  CloseHandle(t);
+  EXPECT_STREQ(load.BoxText, "Incompatible Element Preset file!");
+  c.GetElement(h, kGetState, blob.data());
+  EXPECT_STREQ(reinterpret_cast<char*>(blob.data() + 32), (std::string(dir) + "(untitled)").c_str());
+  DeleteFileA(saved.c_str());
+}
+
 TEST_F(Panner, WindowsShow) {
   ElemHandle h;
   HWND little = Make(909, &h, 160);

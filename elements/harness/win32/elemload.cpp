@@ -36,3 +36,46 @@ int32_t ElemKnob(ElemModuleCalls& calls, ElemHandle element, uint32_t knob) {
   calls.GetElement(element, kGetKnob, &kv);
   return kv.Value;
 }
+
+namespace {
+
+// The visible dialog of this process, if any (the last found).
+HWND FindOwnDialog() {
+  const DWORD pid = GetCurrentProcessId();
+  HWND found = nullptr;
+  for (HWND w = FindWindowExA(nullptr, nullptr, "#32770", nullptr); w; w = FindWindowExA(nullptr, w, "#32770", nullptr)) {
+    DWORD p = 0;
+    GetWindowThreadProcessId(w, &p);
+    if (p == pid && IsWindowVisible(w)) found = w;
+  }
+  return found;
+}
+
+constexpr int kFileNameBox = 0x47c;  // the file dialog's name field
+
+DWORD WINAPI AnswerDialogs(LPVOID param) {
+  auto* a = static_cast<ElemDialogAnswer*>(param);
+  for (int i = 0; i < 500; ++i, Sleep(10)) {
+    HWND dlg = FindOwnDialog();
+    if (!dlg || !GetDlgItem(dlg, kFileNameBox)) continue;
+    Sleep(100);  // let it finish filling in its fields
+    GetDlgItemTextA(dlg, kFileNameBox, a->Offered, sizeof a->Offered);
+    SetDlgItemTextA(dlg, kFileNameBox, a->Answer);
+    PostMessageA(dlg, WM_COMMAND, IDOK, 0);
+    break;
+  }
+  for (int i = 0; i < 100; ++i, Sleep(10)) {
+    HWND box = FindOwnDialog();
+    if (!box || GetDlgItem(box, kFileNameBox)) continue;
+    GetDlgItemTextA(box, 0xFFFF, a->BoxText, sizeof a->BoxText);
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+HANDLE ElemAnswerDialogs(ElemDialogAnswer* answer) {
+  return CreateThread(nullptr, 0, AnswerDialogs, answer, 0, nullptr);
+}

@@ -16,3 +16,15 @@ HMODULE ElemModuleLoad(const char* name, ElemModuleCalls* calls);
 void ElemClick(HWND control, bool right = false);
 HWND ElemChild(HWND parent, int id, const char* cls);
 int32_t ElemKnob(ElemModuleCalls& calls, ElemHandle element, uint32_t knob);
+
+// Answers the next file dialog of this process from another thread: keeps
+// the name it offered, types Answer and confirms; then confirms the next
+// message box, if one comes, keeping its text. Start it with
+// ElemAnswerDialogs before the action that opens the dialog, and wait for
+// the returned thread.
+struct ElemDialogAnswer {
+  const char* Answer;
+  char Offered[260] = "?";
+  char BoxText[256] = "";
+};
+HANDLE ElemAnswerDialogs(ElemDialogAnswer* answer);
