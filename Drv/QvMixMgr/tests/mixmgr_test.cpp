@@ -252,6 +252,32 @@ TEST_F(MixGraph, ColumnFromPoint) {
   EXPECT_EQ(239, wr.bottom - wr.top);
 }
 
+// A rate request from another thread is applied on the window's thread.
+TEST_F(MixGraph, SetRateFromAnotherThreadGoesThroughTheWindow) {
+  ASSERT_EQ(S_OK, m_builder->Create(Parent(), 1, nullptr));
+  CMixDevList* list = Object()->m_devices;
+  ASSERT_TRUE(list);
+  qvmix::RateRecord r = {96000, 0, 3};
+  HRESULT result = E_FAIL;
+  HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  std::thread caller([&] {
+    result = list->SetRate(nullptr, &r);
+    SetEvent(done);
+  });
+  // The window thread answers the sent message while it waits; a record
+  // from no source without the claim is taken as it is.
+  while (MsgWaitForMultipleObjects(1, &done, FALSE, 5000, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      DispatchMessageA(&msg);
+    }
+  }
+  caller.join();
+  CloseHandle(done);
+  EXPECT_EQ(S_OK, result);
+  EXPECT_EQ(96000u, list->m_rate.m_current.sampleRate);
+}
+
 IStream* NewStream() {
   IStream* s = nullptr;
   CreateStreamOnHGlobal(nullptr, TRUE, &s);
