@@ -32,14 +32,17 @@ const ComInterfaceEntry CMixDevUnit::Interfaces[] = {
 };
 
 CMixDevUnit::CMixDevUnit(IUnknown* outer, CQvDevice* device, CMixGraphHost* host,
-                         const qvmix::ChannelEntry* channelTemplate, HRESULT* result)
-    : CCom(outer, 4000, Interfaces), m_device(device), m_host(host) {
+                         const qvmix::ChannelEntry* channelTemplate, HRESULT* result,
+                         const ComInterfaceEntry* interfaces)
+    : CCom(outer, 4000, interfaces), m_device(device), m_host(host) {
   timeBeginPeriod(1);
   if (!device) {
     *result = PointerFault("pDevice", __LINE__);
     return;
   }
-  device->Unknown()->AddRef();
+  // A unit aggregated by its device lives inside it and holds no reference.
+  m_holdsDevice = outer != device->Unknown();
+  if (m_holdsDevice) device->Unknown()->AddRef();
   device->m_unit = this;
   if (channelTemplate) memcpy(m_channels, channelTemplate, sizeof m_channels);
   uint32_t id = 0;
@@ -71,7 +74,7 @@ CMixDevUnit::~CMixDevUnit() {
   delete[] m_sinks;
   if (m_device) {
     if (m_device->m_unit == this) m_device->m_unit = nullptr;
-    m_device->Unknown()->Release();
+    if (m_holdsDevice) m_device->Unknown()->Release();
   }
   timeEndPeriod(1);
 }
@@ -134,25 +137,25 @@ HRESULT CMixDevUnit::AdviseSink(IQVRateSink* sink, DWORD_PTR* cookie) {
 }
 
 int32_t CMixDevUnit::Activate() {
-  m_host->LockGraph();
+  HostLock();
   bool first = false;
   HRESULT hr = m_active.Activate([this] { return StartUnit(); }, &first);
   if (first && m_item) UpdateTreeCheck();
-  m_host->UnlockGraph();
+  HostUnlock();
   return hr;
 }
 
 void CMixDevUnit::Deactivate() {
-  m_host->LockGraph();
+  HostLock();
   if (m_active.Deactivate()) {
     if (m_item) UpdateTreeCheck();
     StopUnit();
   }
-  m_host->UnlockGraph();
+  HostUnlock();
 }
 
 HRESULT CMixDevUnit::Acquire(bool clockSource) {
-  m_host->LockGraph();
+  HostLock();
   uint32_t id = 0;
   HRESULT hr = m_device->Attach(&id);
   if (SUCCEEDED(hr) && m_haveMode) {
@@ -160,14 +163,14 @@ HRESULT CMixDevUnit::Acquire(bool clockSource) {
     hr = SendDeviceMode(mode);
     if (FAILED(hr)) m_device->Detach();
   }
-  m_host->UnlockGraph();
+  HostUnlock();
   return hr;
 }
 
 HRESULT CMixDevUnit::DetachDevice() {
-  m_host->LockGraph();
+  HostLock();
   HRESULT hr = m_device->Detach();
-  m_host->UnlockGraph();
+  HostUnlock();
   return hr;
 }
 
@@ -180,9 +183,9 @@ HRESULT CMixDevUnit::SendDeviceMode(const uint32_t mode[3]) {
 int32_t CMixDevUnit::ApplyRate(const RateRecord& record) {
   HRESULT hr = DeviceRate(record);
   if (FAILED(hr)) return hr;
-  m_host->LockGraph();
+  HostLock();
   for (uint32_t i = 0; i < m_sinkCount; ++i) m_sinks[i]->RateApplied(&record);
-  m_host->UnlockGraph();
+  HostUnlock();
   return hr;
 }
 
@@ -221,7 +224,7 @@ HRESULT CMixDevUnit::FormatSourceName(int entry, int form, wchar_t* out, size_t 
 }
 
 void CMixDevUnit::AddToTree(HTREEITEM after) {
-  HWND tree = m_host->TreeWindow();
+  HWND tree = m_host ? m_host->TreeWindow() : nullptr;
   if (!tree) return;
   TVINSERTSTRUCTW in = {};
   in.hParent = TVI_ROOT;
@@ -246,13 +249,13 @@ void CMixDevUnit::AddToTree(HTREEITEM after) {
 }
 
 void CMixDevUnit::RemoveFromTree() {
-  HWND tree = m_host->TreeWindow();
+  HWND tree = m_host ? m_host->TreeWindow() : nullptr;
   if (tree && m_item) SendMessageW(tree, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(m_item));
   m_item = m_serialItem = nullptr;
 }
 
 void CMixDevUnit::UpdateTreeCheck() {
-  HWND tree = m_host->TreeWindow();
+  HWND tree = m_host ? m_host->TreeWindow() : nullptr;
   if (!tree || !m_item) return;
   TVITEMW item = {};
   item.mask = TVIF_STATE;
@@ -431,11 +434,9 @@ HRESULT CMixDevList::AddDevice(LPCWSTR path, DWORD serial) {
   hr = device->Open(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, 0);
   CMixDevUnit* unit = device->m_unit;
   if (SUCCEEDED(hr) && unit) {
-    unit->Unknown()->AddRef();
     if (Port()) CreateIoCompletionPort(device->m_handle, Port(), reinterpret_cast<ULONG_PTR>(unit), 0);
     unit->m_serialLow = serial;
     AddUnit(unit);
-    unit->Unknown()->Release();
   } else if (SUCCEEDED(hr)) {
     hr = HRESULT_FROM_WIN32(ERROR_NO_MORE_ITEMS);
   }
@@ -445,7 +446,9 @@ HRESULT CMixDevList::AddDevice(LPCWSTR path, DWORD serial) {
 
 void CMixDevList::AddUnit(CMixDevUnit* unit) {
   m_host->LockGraph();
-  unit->Unknown()->AddRef();
+  unit->m_host = m_host;
+  // Held through the controlling unknown: the device, when it aggregates the unit.
+  static_cast<IReferenceClock*>(unit)->AddRef();
   // Adding holds one activation while the unit is probed for the clock.
   unit->Activate();
   qvmix::InsertByName(m_head, unit);
@@ -507,7 +510,7 @@ void CMixDevList::Close() {
     m_head = u->m_next;
     u->m_next = nullptr;
     u->RemoveFromTree();
-    u->Unknown()->Release();
+    static_cast<IReferenceClock*>(u)->Release();
   }
   m_host->UnlockGraph();
 }

@@ -40,7 +40,7 @@ struct IQVRateSink : public IUnknown {
 class CMixDevUnit : public CCom, public IReferenceClock, public qvmix::RateUnit {
  public:
   CMixDevUnit(IUnknown* outer, CQvDevice* device, CMixGraphHost* host, const qvmix::ChannelEntry* channelTemplate,
-              HRESULT* result);
+              HRESULT* result, const ComInterfaceEntry* interfaces = Interfaces);
   ~CMixDevUnit() override;
   CCOM_DELEGATING_UNKNOWN
 
@@ -83,6 +83,9 @@ class CMixDevUnit : public CCom, public IReferenceClock, public qvmix::RateUnit 
   void UpdateTreeCheck();
 
   const wchar_t* Name() const { return m_name; }
+  // The graph's lock, or the unit's own while no graph holds the unit.
+  void HostLock() { m_host ? m_host->LockGraph() : CCom::Lock(); }
+  void HostUnlock() { m_host ? m_host->UnlockGraph() : CCom::Unlock(); }
 
   static const ComInterfaceEntry Interfaces[];
 
@@ -105,6 +108,7 @@ class CMixDevUnit : public CCom, public IReferenceClock, public qvmix::RateUnit 
   uint32_t m_serialLow = 0, m_serialHigh = 0;
   DWORD m_flags = 0;  // bit 31: the unit is used
   bool m_clockSource = false;
+  bool m_holdsDevice = false;  // false when the device aggregates the unit
 };
 
 // "G%X%06X" with its check nibble; FALSE when a half is beyond 24 bits.
