@@ -3,6 +3,7 @@
 #include "Drv/Qvcom/qvcom.h"
 #include "Drv/Qvcom/qvdevice.h"
 #include "Drv/QvMixMgr/mixmgr.h"
+#include "Drv/Qvcom/mixunits.h"
 #include "Drv/Qvdrv/qvdrv_private.h"
 
 #include <cstdio>
@@ -51,7 +52,7 @@ const QvClassDesc kDeviceEnum = {L"HRL Quorvale device enumerator class", "Quorv
 // The Tavrion page is offered by the Tavrion unit, so it is registered like
 // the other pages: a property frame creates it by its CLSID.
 const QvClassDesc kTvrPage = {L"HRL Quorvale Tavrion Property Page", "Quorvale.DeviceTvr.Prop", &CLSID_QvTvrPage,
-                              CreateAbsent, RegisterClassBoth, UnregisterClass, nullptr, nullptr, nullptr};
+                              CreateTvrPage, RegisterClassBoth, UnregisterClass, nullptr, nullptr, nullptr};
 const QvClassDesc kTv2Page = {L"HRL Quorvale Tavrion 192 Property Page", "Quorvale.DeviceTv2.Prop",
                               &CLSID_QvTv2Page, CreateAbsent, RegisterClassBoth, UnregisterClass,
                               nullptr, nullptr, nullptr};

@@ -208,3 +208,46 @@ HRESULT CreateMixDevUnit(CQvDevice* device) {
   device->m_inner = unit->Unknown();  // the device's inner object: released with it
   return S_OK;
 }
+
+// ---- the Tavrion page ----
+
+CTvrPage::CTvrPage(IUnknown* outer) : CPropPage(outer, 140, QvdrvModule()) {}
+
+CTvrPage::~CTvrPage() {
+  if (m_device) m_device->Release();
+}
+
+HRESULT STDMETHODCALLTYPE CTvrPage::SetObjects(ULONG count, IUnknown** objects) {
+  if (count != 1 || !objects || !objects[0]) return E_INVALIDARG;
+  IQVDevice* device = nullptr;
+  HRESULT hr = objects[0]->QueryInterface(IID_IQVDevice, reinterpret_cast<void**>(&device));
+  if (FAILED(hr)) return hr;
+  if (m_device) m_device->Release();
+  m_device = device;
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CTvrPage::Activate(HWND parent, LPCRECT rect, BOOL modal) {
+  if (!parent || !rect) return E_INVALIDARG;
+  if (!m_site || !m_device) return E_UNEXPECTED;
+  m_site->GetLocaleID(&m_locale);
+  m_topLevel = GetAncestor(parent, GA_ROOT);
+  return CPropPage::Activate(parent, rect, modal);
+}
+
+HRESULT STDMETHODCALLTYPE CTvrPage::Apply() {
+  if (!m_hwnd || !IsWindow(m_hwnd)) return E_UNEXPECTED;
+  if (!m_dirty) return S_OK;
+  return CPropPage::Apply();
+}
+
+// The dialog's commands and its start are taken as handled.
+INT_PTR CTvrPage::OnMessage(UINT message, WPARAM, LPARAM) {
+  return message == WM_INITDIALOG || message == WM_COMMAND;
+}
+
+IUnknown* CreateTvrPage(const CLSID*, IUnknown* outer, HRESULT* result) {
+  auto* page = new (std::nothrow) CTvrPage(outer);
+  if (!page) *result = E_OUTOFMEMORY;
+  return page ? page->Unknown() : nullptr;
+}

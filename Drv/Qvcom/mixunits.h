@@ -3,6 +3,7 @@
 // status polls and (Dnv, Tv2) settings with their sinks.
 #pragma once
 #include "Drv/QvMixDev/mixdev.h"
+#include "Drv/Qvcom/qvcom.h"
 #include "Drv/Qvcom/units.h"
 
 #include <ocidl.h>
@@ -73,3 +74,18 @@ class CDevTvrUnit : public CDevFamilyUnit {
       : CDevFamilyUnit(qvunit::Family::Tvr, outer, device, result) {}
   ULONG PageList(const GUID** out) override;
 };
+
+// The Tavrion's property page ("Quorvale.DeviceTvr.Prop", dialog 140).
+class CTvrPage : public CPropPage {
+ public:
+  explicit CTvrPage(IUnknown* outer);
+  ~CTvrPage() override;
+  HRESULT STDMETHODCALLTYPE SetObjects(ULONG count, IUnknown** objects) override;
+  HRESULT STDMETHODCALLTYPE Activate(HWND parent, LPCRECT rect, BOOL modal) override;
+  HRESULT STDMETHODCALLTYPE Apply() override;
+  INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+  IQVDevice* m_device = nullptr;
+  HWND m_topLevel = nullptr;
+  LCID m_locale = 0;
+};
+IUnknown* CreateTvrPage(const CLSID* clsid, IUnknown* outer, HRESULT* result);

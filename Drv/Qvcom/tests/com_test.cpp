@@ -785,3 +785,58 @@ TEST_F(Machine, BoardUnitObjects) {
     EXPECT_EQ(0u, u->Unknown()->Release());
   EXPECT_EQ(0u, d->Unknown()->Release());
 }
+
+// A site that gives its locale and nothing else.
+struct LocaleSite : IPropertyPageSite {
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT STDMETHODCALLTYPE OnStatusChange(DWORD) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE GetLocaleID(LCID* lcid) override {
+    *lcid = 0x409;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetPageContainer(IUnknown**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE TranslateAccelerator(MSG*) override { return S_FALSE; }
+};
+
+TEST(Com, TavrionPage) {
+  ASSERT_EQ(S_OK, CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+  HRESULT hr = S_OK;
+  IUnknown* u = CreateTvrPage(&CLSID_QvTvrPage, nullptr, &hr);
+  ASSERT_TRUE(u);
+  auto* page = static_cast<CTvrPage*>(reinterpret_cast<CCom*>(u));
+  page->m_module = LoadLibraryExA("Qvimg.bin", nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  IPropertyPage* p = static_cast<IPropertyPage*>(page);
+  IUnknown* device = CreateQvDevice(&CLSID_QvDevice, nullptr, &hr);
+  IUnknown* two[2] = {device, device};
+  EXPECT_EQ(E_INVALIDARG, p->SetObjects(2, two));
+  EXPECT_EQ(E_INVALIDARG, p->SetObjects(0, nullptr));
+  HWND parent = CreateWindowExA(0, "STATIC", "", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr, nullptr, nullptr, nullptr);
+  RECT r = {0, 0, 200, 100};
+  EXPECT_EQ(E_INVALIDARG, p->Activate(nullptr, &r, FALSE));
+  EXPECT_EQ(E_INVALIDARG, p->Activate(parent, nullptr, FALSE));
+  EXPECT_EQ(E_UNEXPECTED, p->Activate(parent, &r, FALSE));  // no site, no object
+  EXPECT_EQ(E_UNEXPECTED, p->Apply());                      // no dialog
+  LocaleSite site;
+  EXPECT_EQ(S_OK, p->SetPageSite(&site));
+  EXPECT_EQ(E_UNEXPECTED, p->Activate(parent, &r, FALSE));  // still no object
+  EXPECT_EQ(S_OK, p->SetObjects(1, &device));
+  ASSERT_EQ(S_OK, p->Activate(parent, &r, FALSE));
+  EXPECT_EQ(0x409u, page->m_locale);
+  EXPECT_EQ(parent, page->m_topLevel);
+  EXPECT_EQ(S_OK, p->Apply());  // nothing dirty
+  PROPPAGEINFO info = {};
+  info.cb = sizeof info;
+  EXPECT_EQ(S_OK, p->GetPageInfo(&info));
+  EXPECT_GT(info.size.cx, 0);
+  CoTaskMemFree(info.pszTitle);
+  CoTaskMemFree(info.pszDocString);
+  CoTaskMemFree(info.pszHelpFile);
+  p->Deactivate();
+  p->SetPageSite(nullptr);
+  EXPECT_EQ(0u, u->Release());
+  device->Release();
+  DestroyWindow(parent);
+  CoUninitialize();
+}
