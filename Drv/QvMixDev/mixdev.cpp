@@ -307,6 +307,8 @@ CMixDevList::CMixDevList(CMixGraphHost* host, BOOL enumerate)
   RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Quorvale\\MultiMedia", 0, KEY_READ | KEY_NOTIFY, &m_mmKey);
   ReadRate();
   Start(0);
+  m_poll.m_list = this;
+  m_periodic = &m_poll;
   SP_DEVICE_INTERFACE_DATA data = {};
   data.cbSize = sizeof data;
   for (DWORD i = 0; SetupDiEnumDeviceInterfaces(m_devInfo, nullptr, &GUID_QvMixerDeviceClass, i, &data); ++i) {
@@ -326,6 +328,7 @@ CMixDevList::CMixDevList(CMixGraphHost* host, BOOL enumerate)
 CMixDevList::~CMixDevList() {
   Close();
   CJobQueue::Stop();
+  m_periodic = nullptr;
   if (m_clock) m_clock->Release();
   if (m_timer) {
     CancelWaitableTimer(m_timer);
@@ -369,6 +372,12 @@ void CALLBACK CMixDevList::TimerTick(LPVOID list, DWORD, DWORD) {
   if (!job || !self->Port() || !job->m_gate.TryQueue()) return;  // the last tick still runs: dropped
   if (!PostQueuedCompletionStatus(self->Port(), 0, reinterpret_cast<ULONG_PTR>(job), job->Overlapped()))
     job->m_gate.Done();
+}
+
+void WINAPI CPollJob::Run() {
+  m_list->m_host->LockGraph();
+  for (CMixDevUnit* u = m_list->m_head; u; u = u->m_next) u->Poll();
+  m_list->m_host->UnlockGraph();
 }
 
 void CMixDevList::ReadRate() {

@@ -56,6 +56,8 @@ class CMixDevUnit : public CCom, public IReferenceClock, public qvmix::RateUnit 
   virtual void RunUnit() {}
   virtual HRESULT DeviceRate(const qvmix::RateRecord&) { return S_OK; }
   virtual void OnRateChanged() {}
+  // The periodic status poll of the board.
+  virtual HRESULT Poll() { return S_OK; }
   // The rate the board reports; S_OK with the claim bit set makes it a
   // candidate for the clock.
   virtual HRESULT ReportedRate(qvmix::RateRecord* record) {
@@ -124,6 +126,14 @@ class CPeriodicJob : public CJob, public CJobOwner {
   qvmix::TickGate m_gate;
 };
 
+class CMixDevList;
+// The list's own periodic job: every unit polls its board.
+class CPollJob : public CPeriodicJob {
+ public:
+  void WINAPI Run() override;
+  CMixDevList* m_list = nullptr;
+};
+
 class CMixDevList : public CJobQueue, public qvmix::RateGraph {
  public:
   // enumerate: FALSE leaves the device set closed (an empty list).
@@ -167,6 +177,7 @@ class CMixDevList : public CJobQueue, public qvmix::RateGraph {
   IReferenceClock* m_clock = nullptr;
   qvmix::RateState m_rate;
   CPeriodicJob* m_periodic = nullptr;
+  CPollJob m_poll;
   char m_modulePath[MAX_PATH] = {};
   bool m_running = false;
 };

@@ -24,7 +24,6 @@ class CDevFamilyUnit : public CMixDevUnit, public ISpecifyPropertyPages {
   bool GroupName(uint8_t count, uint8_t first, uint8_t kind, int style, wchar_t* out, size_t size);
   // Reads the status words; 1 when the board is not locked, 0 when it is,
   // or the failure.
-  virtual HRESULT Poll() { return S_OK; }
   static const ComInterfaceEntry Interfaces[];
   qvunit::Family m_family;
 };
