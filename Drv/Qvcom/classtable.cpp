@@ -2,6 +2,8 @@
 // class registration and the event-log source.
 #include "Drv/Qvcom/qvcom.h"
 #include "Drv/Qvcom/qvdevice.h"
+#include "Drv/QvMixMgr/mixmgr.h"
+#include "Drv/Qvcom/mixunits.h"
 #include "Drv/Qvdrv/qvdrv_private.h"
 
 #include <cstdio>
@@ -10,7 +12,6 @@
 namespace {
 
 const CLSID CLSID_QvAsio = {0x5AC6EFA0, 0x4264, 0x11D2, {0xAC, 0x7F, 0x00, 0xA0, 0x24, 0xCF, 0xC2, 0x58}};
-const CLSID CLSID_QvMixGraph = {0x3323C797, 0xC820, 0x40FB, {0xA1, 0x8B, 0xF7, 0x32, 0x1B, 0xF4, 0x14, 0x53}};
 const CLSID CLSID_QvPlugins = {0xDF870000, 0x8085, 0x42C0, {0xB4, 0xBF, 0xA1, 0xD6, 0x7B, 0x7C, 0x07, 0x32}};
 const CLSID CLSID_QvTv2Page = {0xD4AB1920, 0xA36F, 0x11D4, {0xB0, 0xE6, 0x00, 0xA0, 0x24, 0xCF, 0xC2, 0x58}};
 const CLSID CLSID_QvCblPage = {0xD4AB6935, 0xA36F, 0x11D4, {0xB0, 0xE6, 0x00, 0xA0, 0x24, 0xCF, 0xC2, 0x58}};
@@ -39,8 +40,8 @@ const QvClassDesc kDevice = {L"HRL Quorvale device class", "Quorvale.Device", &C
 const QvClassDesc kMixerDevice = {L"HRL Quorvale mixer device class", "Quorvale.MixerDevice",
                                   &CLSID_QvMixerDevice, CreateQvDevice, RegisterClassBoth, UnregisterClass,
                                   nullptr, nullptr, nullptr};
-const QvClassDesc kMixGraph = {L"HRL Quorvale Mixer class", "Quorvale.MixGraph", &CLSID_QvMixGraph, CreateAbsent,
-                               RegisterClassBoth, UnregisterClass, NoOpHook, NoOpHook, nullptr};
+const QvClassDesc kMixGraph = {L"HRL Quorvale Mixer class", "Quorvale.MixGraph", &CLSID_QvMixGraph, CreateMixGraph,
+                               RegisterClassBoth, UnregisterClass, MixGraphStartHook, MixGraphEndHook, nullptr};
 const QvClassDesc kPlugins = {L"HRL Quorvale plugin class", "Quorvale.Plugins", &CLSID_QvPlugins, CreateAbsent,
                               RegisterClassBoth, UnregisterClass, NoOpHook, NoOpHook, MatchPluginClsid};
 // Registration of the enumerator removes its keys: it is made through the
@@ -51,7 +52,7 @@ const QvClassDesc kDeviceEnum = {L"HRL Quorvale device enumerator class", "Quorv
 // The Tavrion page is offered by the Tavrion unit, so it is registered like
 // the other pages: a property frame creates it by its CLSID.
 const QvClassDesc kTvrPage = {L"HRL Quorvale Tavrion Property Page", "Quorvale.DeviceTvr.Prop", &CLSID_QvTvrPage,
-                              CreateAbsent, RegisterClassBoth, UnregisterClass, nullptr, nullptr, nullptr};
+                              CreateTvrPage, RegisterClassBoth, UnregisterClass, nullptr, nullptr, nullptr};
 const QvClassDesc kTv2Page = {L"HRL Quorvale Tavrion 192 Property Page", "Quorvale.DeviceTv2.Prop",
                               &CLSID_QvTv2Page, CreateAbsent, RegisterClassBoth, UnregisterClass,
                               nullptr, nullptr, nullptr};

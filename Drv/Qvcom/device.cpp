@@ -502,16 +502,6 @@ HRESULT STDMETHODCALLTYPE CQvDevice::Load(IPropertyBag* bag, IErrorLog* log) {
   return hr;
 }
 
-// The board unit objects are not part of the library yet: a mixer device
-// learns its board id and takes a unit only for the families that have one.
-HRESULT CreateMixDevUnit(CQvDevice* device) {
-  uint32_t status[3] = {};
-  DWORD length = sizeof status;
-  HRESULT hr = device->GetStatus(status, &length);
-  if (FAILED(hr)) return hr;
-  return HrOf(ERROR_NO_MORE_ITEMS);  // 0x80070103: no unit class for this board
-}
-
 IUnknown* CreateQvDevice(const CLSID* clsid, IUnknown* outer, HRESULT* result) {
   CQvDevice* d = new (std::nothrow) CQvDevice(outer, *clsid);
   if (!d) *result = E_OUTOFMEMORY;

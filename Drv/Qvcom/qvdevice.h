@@ -119,6 +119,9 @@ class CQvDevice : public CCom, public IQVDevice, public IPersistPropertyBag {
   OVERLAPPED m_overlapped = {};
   LPWSTR m_path = nullptr;
   CLSID m_clsid;
+  // The mixer device unit over this board (not counted: the unit holds the
+  // device and clears this when it goes).
+  class CMixDevUnit* m_unit = nullptr;
 };
 
 class CQvDeviceEnum : public CCom, public IQVDeviceEnum {

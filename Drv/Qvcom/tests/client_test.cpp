@@ -5,6 +5,7 @@
 #include "sim/machine/simmachine.h"
 
 #include <gtest/gtest.h>
+#include <strmif.h>
 
 #include <string>
 
@@ -62,6 +63,20 @@ TEST(Client, RegisteredClassesOpenASimulatedUnit) {
   EXPECT_TRUE(IsEqualCLSID(asked, device));
   bag->Release();
   EXPECT_EQ(d->Release(), 0u);
+
+  // The mixer graph: its builder interface and, through the graph it
+  // aggregates, the filter graph's own.
+  CLSID mixGraph;
+  ASSERT_EQ(CLSIDFromProgID(L"Quorvale.MixGraph", &mixGraph), S_OK);
+  const IID kIQVMixBuilder = {0x652F84C4, 0x90F3, 0x49B1, {0x8D, 0x6C, 0x9E, 0x08, 0x0B, 0xAB, 0x0A, 0x35}};
+  IUnknown* mixer = nullptr;
+  ASSERT_EQ(CoCreateInstance(mixGraph, nullptr, CLSCTX_INPROC_SERVER, kIQVMixBuilder,
+                             reinterpret_cast<void**>(&mixer)),
+            S_OK);
+  IUnknown* graph = nullptr;
+  EXPECT_EQ(mixer->QueryInterface(IID_IGraphBuilder, reinterpret_cast<void**>(&graph)), S_OK);
+  if (graph) graph->Release();
+  EXPECT_EQ(mixer->Release(), 0u);
 
   // The enumerator's registration removes its keys: it is not registered.
   CLSID enumerator;

@@ -3,6 +3,8 @@
 // simulated machine with scripted boards and streams.
 #include "Drv/Qvcom/qvcom.h"
 #include "Drv/Qvcom/qvdevice.h"
+#include "Drv/Qvcom/mixunits.h"
+#include "Drv/QvMixMgr/mixmgr.h"
 #include "Drv/Qvdrv/tests/scripted.h"
 #include "kernel/protocol.h"
 #include "sim/machine/simmachine.h"
@@ -453,8 +455,8 @@ TEST_F(Machine, LoadFromAPropertyBag) {
   HRESULT hr = S_OK;
   auto* d = reinterpret_cast<CQvDevice*>(CreateQvDevice(&CLSID_QvMixerDevice, nullptr, &hr));
   IPersistPropertyBag* p = static_cast<IPersistPropertyBag*>(d);
-  // The board unit objects are not in the library: the open succeeds, the
-  // unit cannot be made.
+  // The open succeeds; the unit cannot be made, since the platform gives the
+  // board no device name here.
   EXPECT_LT(p->Load(&bag, nullptr), 0);
   CLSID clsid;
   EXPECT_EQ(p->GetClassID(&clsid), S_OK);
@@ -680,3 +682,161 @@ TEST_F(Machine, CallbackFailureEndsTheStream) {
 }
 
 }  // namespace
+
+namespace {
+
+// A settings sink that counts its calls and keeps the last record.
+struct CountingSink : IQVSettingsSink {
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
+  ULONG STDMETHODCALLTYPE Release() override { return --refs; }
+  HRESULT STDMETHODCALLTYPE SettingsChanged(const uint32_t* record) override {
+    ++calls;
+    last = record[0];
+    return S_OK;
+  }
+  ULONG refs = 1;
+  int calls = 0;
+  uint32_t last = 0;
+};
+
+std::vector<GUID> Pages(CDevFamilyUnit* unit) {
+  CAUUID pages = {};
+  EXPECT_EQ(S_OK, unit->GetPages(&pages));
+  std::vector<GUID> out(pages.pElems, pages.pElems + pages.cElems);
+  CoTaskMemFree(pages.pElems);
+  return out;
+}
+
+}  // namespace
+
+// The unit objects over a board: pages per family, the Tv2 selection remap,
+// settings that reach the board before they are kept.
+TEST_F(Machine, BoardUnitObjects) {
+  scripted::AddBoard("Qvu0", 0xAB1920);
+  HRESULT hr = S_OK;
+  auto* d = reinterpret_cast<CQvDevice*>(CreateQvDevice(&CLSID_QvDevice, nullptr, &hr));
+  ASSERT_EQ(d->Open(L"Qvu0", 0, 0, 0), S_OK);
+  // The platform offers no device name here, so the units report that; they
+  // are whole objects all the same.
+  auto* dnv = new CDevDnvUnit(nullptr, d, &hr);
+  auto* tv2 = new CDevTv2Unit(nullptr, d, &hr);
+  auto* cbl = new CDevCblUnit(nullptr, d, &hr);
+  auto* tvr = new CDevTvrUnit(nullptr, d, &hr);
+
+  const GUID dnvPage = {0xD4561101, 0xA36F, 0x11D4, {0xB0, 0xE6, 0x00, 0xA0, 0x24, 0xCF, 0xC2, 0x58}};
+  const GUID tvrPage = {0xD4AB2345, 0xA36F, 0x11D4, {0xB0, 0xE6, 0x00, 0xA0, 0x24, 0xCF, 0xC2, 0x58}};
+  const GUID presetPage = {0xD4E5F300, 0xA36F, 0x11D4, {0xB0, 0xE6, 0x00, 0xA0, 0x24, 0xCF, 0xC2, 0x58}};
+  auto dnvPages = Pages(dnv);
+  ASSERT_EQ(2u, dnvPages.size());
+  EXPECT_TRUE(IsEqualGUID(dnvPage, dnvPages[0]));
+  EXPECT_EQ(1u, Pages(tv2).size());
+  EXPECT_TRUE(Pages(cbl).empty());  // no converter: no pages
+  cbl->m_converterPresent = true;
+  cbl->m_online = false;
+  auto cblPages = Pages(cbl);
+  ASSERT_EQ(1u, cblPages.size());  // the device page only while the unit holds its device
+  EXPECT_TRUE(IsEqualGUID(presetPage, cblPages[0]));
+  g_registerDS = 0;
+  EXPECT_TRUE(Pages(tvr).empty());
+  g_registerDS = 1;
+  ASSERT_EQ(1u, Pages(tvr).size());
+  EXPECT_TRUE(IsEqualGUID(tvrPage, Pages(tvr)[0]));
+  g_registerDS = 0;
+  ISpecifyPropertyPages* spp = nullptr;
+  EXPECT_EQ(S_OK, tv2->Unknown()->QueryInterface(IID_ISpecifyPropertyPages, reinterpret_cast<void**>(&spp)));
+  EXPECT_EQ(E_POINTER, spp->GetPages(nullptr));
+  spp->Release();
+  IReferenceClock* clock = nullptr;
+  EXPECT_EQ(S_OK, tv2->Unknown()->QueryInterface(IID_IReferenceClock, reinterpret_cast<void**>(&clock)));
+  clock->Release();
+
+  // Track groups are checked as stream groups.
+  tv2->m_channels[6].bytes[2] = 8;
+  qvmix::Selection sel = {}, req = {0, 8, 4, 0};
+  EXPECT_EQ(S_OK, tv2->CheckTv2Selection(&req, &sel));
+  EXPECT_EQ(6, sel.index);
+  req.index = 2;  // others unchanged: an empty bus group refuses 8 channels
+  EXPECT_EQ(E_FAIL, tv2->CheckTv2Selection(&req, &sel));
+
+  // Settings: the board refuses them, so they are not kept and the same
+  // words go out again; the Tv2 sinks hear of every send.
+  CountingSink sink;
+  uintptr_t cookie = 0;
+  ASSERT_EQ(S_OK, tv2->m_sinks.Advise(&sink, &cookie));
+  const uint32_t words[2] = {7, 9};
+  EXPECT_TRUE(FAILED(tv2->SetSettings(words)));
+  EXPECT_TRUE(FAILED(tv2->SetSettings(words)));
+  EXPECT_EQ(2u, CountOf(scripted::BoardRequests("Qvu0"), IOCTL_QV_SET_PARAM));
+  EXPECT_EQ(2, sink.calls);
+  uint32_t record[4] = {1, 1, 1, 1};
+  EXPECT_EQ(S_OK, tv2->GetSettings(record));
+  EXPECT_EQ(0u, record[2] | record[3]);
+  EXPECT_EQ(E_POINTER, tv2->GetSettings(nullptr));
+  const uint32_t one[1] = {5};
+  EXPECT_TRUE(FAILED(dnv->SetSettings(one)));  // the Dnv sinks only hear of a success
+  EXPECT_EQ(S_OK, tv2->m_sinks.Unadvise(cookie));
+  // A status poll that fails changes nothing.
+  EXPECT_TRUE(FAILED(dnv->Poll()));
+  EXPECT_EQ(0u, dnv->m_words[0]);
+
+  for (CDevFamilyUnit* u : {static_cast<CDevFamilyUnit*>(dnv), static_cast<CDevFamilyUnit*>(tv2),
+                            static_cast<CDevFamilyUnit*>(cbl), static_cast<CDevFamilyUnit*>(tvr)})
+    EXPECT_EQ(0u, u->Unknown()->Release());
+  EXPECT_EQ(0u, d->Unknown()->Release());
+}
+
+// A site that gives its locale and nothing else.
+struct LocaleSite : IPropertyPageSite {
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT STDMETHODCALLTYPE OnStatusChange(DWORD) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE GetLocaleID(LCID* lcid) override {
+    *lcid = 0x409;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetPageContainer(IUnknown**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE TranslateAccelerator(MSG*) override { return S_FALSE; }
+};
+
+TEST(Com, TavrionPage) {
+  ASSERT_EQ(S_OK, CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+  HRESULT hr = S_OK;
+  IUnknown* u = CreateTvrPage(&CLSID_QvTvrPage, nullptr, &hr);
+  ASSERT_TRUE(u);
+  auto* page = static_cast<CTvrPage*>(reinterpret_cast<CCom*>(u));
+  page->m_module = LoadLibraryExA("Qvimg.bin", nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  IPropertyPage* p = static_cast<IPropertyPage*>(page);
+  IUnknown* device = CreateQvDevice(&CLSID_QvDevice, nullptr, &hr);
+  IUnknown* two[2] = {device, device};
+  EXPECT_EQ(E_INVALIDARG, p->SetObjects(2, two));
+  EXPECT_EQ(E_INVALIDARG, p->SetObjects(0, nullptr));
+  HWND parent = CreateWindowExA(0, "STATIC", "", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr, nullptr, nullptr, nullptr);
+  RECT r = {0, 0, 200, 100};
+  EXPECT_EQ(E_INVALIDARG, p->Activate(nullptr, &r, FALSE));
+  EXPECT_EQ(E_INVALIDARG, p->Activate(parent, nullptr, FALSE));
+  EXPECT_EQ(E_UNEXPECTED, p->Activate(parent, &r, FALSE));  // no site, no object
+  EXPECT_EQ(E_UNEXPECTED, p->Apply());                      // no dialog
+  LocaleSite site;
+  EXPECT_EQ(S_OK, p->SetPageSite(&site));
+  EXPECT_EQ(E_UNEXPECTED, p->Activate(parent, &r, FALSE));  // still no object
+  EXPECT_EQ(S_OK, p->SetObjects(1, &device));
+  ASSERT_EQ(S_OK, p->Activate(parent, &r, FALSE));
+  EXPECT_EQ(0x409u, page->m_locale);
+  EXPECT_EQ(parent, page->m_topLevel);
+  EXPECT_EQ(S_OK, p->Apply());  // nothing dirty
+  PROPPAGEINFO info = {};
+  info.cb = sizeof info;
+  EXPECT_EQ(S_OK, p->GetPageInfo(&info));
+  EXPECT_GT(info.size.cx, 0);
+  CoTaskMemFree(info.pszTitle);
+  CoTaskMemFree(info.pszDocString);
+  CoTaskMemFree(info.pszHelpFile);
+  p->Deactivate();
+  p->SetPageSite(nullptr);
+  EXPECT_EQ(0u, u->Release());
+  device->Release();
+  DestroyWindow(parent);
+  CoUninitialize();
+}

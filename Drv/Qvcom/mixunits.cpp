@@ -1,0 +1,253 @@
+// The board unit objects and their construction by board id.
+#include "Drv/Qvcom/mixunits.h"
+
+#include "Drv/QvMixMgr/mixmgr.h"
+#include "Drv/Qvdrv/qvdrv_private.h"
+#include "kernel/protocol.h"
+
+#include <new>
+
+namespace {
+const GUID kDnvPage = {0xD4561101, 0xA36F, 0x11D4, {0xB0, 0xE6, 0x00, 0xA0, 0x24, 0xCF, 0xC2, 0x58}};
+const GUID kDnvStat = {0xD4561102, 0xA36F, 0x11D4, {0xB0, 0xE6, 0x00, 0xA0, 0x24, 0xCF, 0xC2, 0x58}};
+const GUID kTv2Page = {0xD4AB1920, 0xA36F, 0x11D4, {0xB0, 0xE6, 0x00, 0xA0, 0x24, 0xCF, 0xC2, 0x58}};
+const GUID kCblPage = {0xD4AB6935, 0xA36F, 0x11D4, {0xB0, 0xE6, 0x00, 0xA0, 0x24, 0xCF, 0xC2, 0x58}};
+const GUID kPresetPage = {0xD4E5F300, 0xA36F, 0x11D4, {0xB0, 0xE6, 0x00, 0xA0, 0x24, 0xCF, 0xC2, 0x58}};
+const GUID kTvrPage = {0xD4AB2345, 0xA36F, 0x11D4, {0xB0, 0xE6, 0x00, 0xA0, 0x24, 0xCF, 0xC2, 0x58}};
+
+// Reads `bytes` of status words with GET_PARAM.
+HRESULT ReadWords(CQvDevice* device, uint32_t* words, DWORD bytes) {
+  DWORD got = 0;
+  HRESULT hr = device->IoControl(IOCTL_QV_GET_PARAM, nullptr, 0, words, bytes, &got, nullptr);
+  return SUCCEEDED(hr) && got != bytes ? E_FAIL : hr;
+}
+
+void ApplyDetectedRate(CMixDevUnit* unit, uint32_t rate) {
+  if (!rate) return;
+  qvmix::RateRecord r = {rate, 0, 0};
+  unit->DeviceRate(r);
+}
+}  // namespace
+
+const ComInterfaceEntry CDevFamilyUnit::Interfaces[] = {
+    {&IID_ISpecifyPropertyPages, ComOffset<CDevFamilyUnit, ISpecifyPropertyPages>()},
+    {nullptr, ComNext(CMixDevUnit::Interfaces)},
+};
+
+CDevFamilyUnit::CDevFamilyUnit(qvunit::Family family, IUnknown* outer, CQvDevice* device, HRESULT* result)
+    : CMixDevUnit(outer, device, nullptr, nullptr, result, Interfaces), m_family(family) {}
+
+HRESULT STDMETHODCALLTYPE CDevFamilyUnit::GetPages(CAUUID* pages) {
+  if (!pages) return E_POINTER;
+  const GUID* list[2] = {};
+  ULONG n = PageList(list);
+  pages->cElems = 0;
+  pages->pElems = nullptr;
+  if (!n) return S_OK;
+  pages->pElems = static_cast<GUID*>(CoTaskMemAlloc(n * sizeof(GUID)));
+  if (!pages->pElems) return E_OUTOFMEMORY;
+  for (ULONG i = 0; i < n; ++i) pages->pElems[i] = *list[i];
+  pages->cElems = n;
+  return S_OK;
+}
+
+bool CDevFamilyUnit::GroupName(uint8_t count, uint8_t first, uint8_t kind, int style, wchar_t* out, size_t size) {
+  return qvunit::FormatSourceName(m_family, count, first, kind, style, m_unitIndex, out, size);
+}
+
+// ---- Dnv ----
+
+ULONG CDevDnvUnit::PageList(const GUID** out) {
+  out[0] = &kDnvPage;
+  out[1] = &kDnvStat;
+  return 2;
+}
+
+HRESULT CDevDnvUnit::GetSettings(uint32_t* record) {
+  if (!record) return E_POINTER;
+  m_device->Lock();
+  m_settings.Get(record);
+  m_device->Unlock();
+  return S_OK;
+}
+
+HRESULT CDevDnvUnit::SetSettings(const uint32_t* words) {
+  if (!words) return E_POINTER;
+  m_device->Lock();
+  bool sent = false;
+  HRESULT hr = m_settings.Set(words, [this](const uint32_t* w, uint32_t bytes) {
+    return m_device->IoControl(IOCTL_QV_SET_PARAM, const_cast<uint32_t*>(w), bytes, nullptr, 0, nullptr, nullptr);
+  }, &sent);
+  if (sent && SUCCEEDED(hr)) m_sinks.ForEach([this](IQVSettingsSink* s) { s->SettingsChanged(m_settings.m_record); });
+  m_device->Unlock();
+  return hr;
+}
+
+HRESULT CDevDnvUnit::Poll() {
+  uint32_t now[2] = {};
+  m_device->Lock();
+  HRESULT hr = ReadWords(m_device, now, sizeof now);
+  if (FAILED(hr)) {
+    m_device->Unlock();
+    return hr;
+  }
+  if (now[0] == m_words[0] && now[1] == m_words[1]) {
+    m_device->Unlock();
+    return (now[0] & 0x80000000u) ? 0 : 1;
+  }
+  uint32_t rate = qvunit::DnvDetectRate(m_words, now);
+  memcpy(m_words, now, sizeof now);
+  ApplyDetectedRate(this, rate);
+  m_sinks.ForEach([&](IQVSettingsSink* s) { s->SettingsChanged(now); });
+  m_device->Unlock();
+  return (now[0] & 0x80000000u) ? 0 : 1;
+}
+
+// ---- Tv2 ----
+
+ULONG CDevTv2Unit::PageList(const GUID** out) {
+  out[0] = &kTv2Page;
+  return 1;
+}
+
+HRESULT CDevTv2Unit::GetSettings(uint32_t* record) {
+  if (!record) return E_POINTER;
+  m_device->Lock();
+  m_settings.Get(record);
+  m_device->Unlock();
+  return S_OK;
+}
+
+HRESULT CDevTv2Unit::SetSettings(const uint32_t* words) {
+  if (!words) return E_POINTER;
+  m_device->Lock();
+  bool sent = false;
+  HRESULT hr = m_settings.Set(words, [this](const uint32_t* w, uint32_t bytes) {
+    return m_device->IoControl(IOCTL_QV_SET_PARAM, const_cast<uint32_t*>(w), bytes, nullptr, 0, nullptr, nullptr);
+  }, &sent);
+  if (sent) m_sinks.ForEach([this](IQVSettingsSink* s) { s->SettingsChanged(m_settings.m_record); });
+  m_device->Unlock();
+  return hr;
+}
+
+HRESULT CDevTv2Unit::Poll() {
+  uint32_t now[4] = {};
+  m_device->Lock();
+  HRESULT hr = ReadWords(m_device, now, sizeof now);
+  if (SUCCEEDED(hr) && memcmp(now, m_words, sizeof now) != 0) {
+    uint32_t rate = qvunit::Tv2DetectRate(m_words, now);
+    memcpy(m_words, now, sizeof now);
+    ApplyDetectedRate(this, rate);
+    m_sinks.ForEach([&](IQVSettingsSink* s) { s->SettingsChanged(now); });
+  }
+  m_device->Unlock();
+  if (FAILED(hr)) return hr;
+  return (now[0] & 0x80000000u) ? 0 : 1;
+}
+
+HRESULT CDevTv2Unit::CheckTv2Selection(const qvmix::Selection* request, qvmix::Selection* selection) {
+  if (!request) return CheckSelection(request, selection);
+  qvmix::Selection r = *request;
+  if (r.index == 4 || r.index == 5) r.index = static_cast<uint8_t>(r.index + 2);
+  return CheckSelection(&r, selection);
+}
+
+// ---- Corbelle ----
+
+ULONG CDevCblUnit::PageList(const GUID** out) {
+  if (!m_converterPresent) return 0;
+  ULONG n = 0;
+  if (m_online) out[n++] = &kCblPage;  // only while the unit holds its device
+  out[n++] = &kPresetPage;
+  return n;
+}
+
+HRESULT CDevCblUnit::Poll() {
+  uint32_t now[4] = {};
+  HRESULT hr = ReadWords(m_device, now, sizeof now);
+  if (FAILED(hr)) return hr;
+  if (m_converterPresent && memcmp(now, m_words, 12) != 0) {
+    uint32_t rate = qvunit::CblDetectRate(m_words, now, m_rateNow);
+    memcpy(m_words, now, sizeof now);
+    if (rate) {
+      m_rateNow = rate;
+      ApplyDetectedRate(this, rate);
+    }
+  }
+  return (now[0] & 0x80000000u) ? 0 : 1;
+}
+
+// ---- Tavrion ----
+
+ULONG CDevTvrUnit::PageList(const GUID** out) {
+  if (!g_registerDS) return 0;
+  out[0] = &kTvrPage;
+  return 1;
+}
+
+// ---- construction by board id ----
+
+HRESULT CreateMixDevUnit(CQvDevice* device) {
+  uint32_t id[3] = {};  // word 2: the board id
+  HRESULT hr = device->IoControl(IOCTL_QV_GET_ID, nullptr, 0, id, sizeof id, nullptr, nullptr);
+  if (FAILED(hr)) return hr;
+  CDevFamilyUnit* unit = nullptr;
+  IUnknown* outer = device->Unknown();
+  switch (id[2]) {
+    case BoardIdDnv: unit = new (std::nothrow) CDevDnvUnit(outer, device, &hr); break;
+    case BoardIdTv2: unit = new (std::nothrow) CDevTv2Unit(outer, device, &hr); break;
+    case BoardIdCbl: unit = new (std::nothrow) CDevCblUnit(outer, device, &hr); break;
+    case BoardIdTvr: unit = new (std::nothrow) CDevTvrUnit(outer, device, &hr); break;
+    default: return HRESULT_FROM_WIN32(ERROR_NO_MORE_ITEMS);  // 0x80070103: no unit class for this board
+  }
+  if (!unit) return E_OUTOFMEMORY;
+  if (FAILED(hr)) {
+    unit->Unknown()->Release();
+    return hr;
+  }
+  device->m_inner = unit->Unknown();  // the device's inner object: released with it
+  return S_OK;
+}
+
+// ---- the Tavrion page ----
+
+CTvrPage::CTvrPage(IUnknown* outer) : CPropPage(outer, 140, QvdrvModule()) {}
+
+CTvrPage::~CTvrPage() {
+  if (m_device) m_device->Release();
+}
+
+HRESULT STDMETHODCALLTYPE CTvrPage::SetObjects(ULONG count, IUnknown** objects) {
+  if (count != 1 || !objects || !objects[0]) return E_INVALIDARG;
+  IQVDevice* device = nullptr;
+  HRESULT hr = objects[0]->QueryInterface(IID_IQVDevice, reinterpret_cast<void**>(&device));
+  if (FAILED(hr)) return hr;
+  if (m_device) m_device->Release();
+  m_device = device;
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CTvrPage::Activate(HWND parent, LPCRECT rect, BOOL modal) {
+  if (!parent || !rect) return E_INVALIDARG;
+  if (!m_site || !m_device) return E_UNEXPECTED;
+  m_site->GetLocaleID(&m_locale);
+  m_topLevel = GetAncestor(parent, GA_ROOT);
+  return CPropPage::Activate(parent, rect, modal);
+}
+
+HRESULT STDMETHODCALLTYPE CTvrPage::Apply() {
+  if (!m_hwnd || !IsWindow(m_hwnd)) return E_UNEXPECTED;
+  if (!m_dirty) return S_OK;
+  return CPropPage::Apply();
+}
+
+// The dialog's commands and its start are taken as handled.
+INT_PTR CTvrPage::OnMessage(UINT message, WPARAM, LPARAM) {
+  return message == WM_INITDIALOG || message == WM_COMMAND;
+}
+
+IUnknown* CreateTvrPage(const CLSID*, IUnknown* outer, HRESULT* result) {
+  auto* page = new (std::nothrow) CTvrPage(outer);
+  if (!page) *result = E_OUTOFMEMORY;
+  return page ? page->Unknown() : nullptr;
+}
