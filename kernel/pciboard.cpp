@@ -91,7 +91,10 @@ NTSTATUS CPciBoardDevice::StartHardware() {
   uint32_t length = 0;
   void* registers = MapRegisterWindow(0, &length);
   if (!registers) return STATUS_DEVICE_CONFIGURATION_ERROR;
-  return Dsp()->Start(HwRegs{reinterpret_cast<uintptr_t>(registers), false}, HwRegs{});
+  NTSTATUS status = Dsp()->Start(HwRegs{reinterpret_cast<uintptr_t>(registers), false}, HwRegs{});
+  // The stream interface's channels, both ways, are the board's part of the ring.
+  if (NT_SUCCESS(status) && Dsp()->Stream()) SetChannels(Dsp()->Stream()->ChannelCount(), Dsp()->Stream()->ChannelCount());
+  return status;
 }
 
 NTSTATUS CPciBoardDevice::Start(IRP* irp) {

@@ -6,6 +6,8 @@
 #include "kernel/dspboard.h"
 
 class CStrIface;
+uint8_t QvEngineInterrupt(class CPciDsp* dsp, const HwRegs& regs);
+void QvEngineDpc(class CPciDsp* dsp);
 
 // One mailbox exchange with the running firmware: n payload words (2 to
 // 14), the first two in the record, the rest from `extra`; up to
@@ -37,8 +39,8 @@ class CPciDsp : public CDspDevice {
   NTSTATUS Probe() override;                                // 8: the ready check
   virtual NTSTATUS Command(QvMailbox* m);                   // 9: the stream interface's command
   virtual NTSTATUS BufferCommand(uint32_t code, IRP* irp);  // 10
-  virtual uint8_t InterruptStep() { return 0; }             // 11: the stream engine
-  virtual void DpcStep() {}                                 // 12
+  virtual uint8_t InterruptStep() { return QvEngineInterrupt(this, Registers()); }  // 11: the stream engine
+  virtual void DpcStep() { QvEngineDpc(this); }             // 12
   virtual uint32_t ControlPoll();                           // 13
   // The device mode record applied to the board (slot 16).
   virtual NTSTATUS ApplyDeviceMode(bool forced);

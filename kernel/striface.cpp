@@ -27,6 +27,7 @@ CStrIface* CStrIface::Create(CPciDsp* dsp) {
 }
 
 CStrIface::~CStrIface() {
+  QvEngineFree(engine);
   KsFreeCommonBuffer(m_adapter, m_length, m_physical, m_memory);
   KsPutDmaAdapter(m_adapter);
 }

@@ -77,6 +77,9 @@ class HostInterface : public simbus::RegisterDevice {
   bool overlong = false;      // the next reply holds more words than asked
   int failBoots = 0;          // the next boots never start running
 
+  // The stream engine's registers after the host interface's own (0x20 up).
+  std::function<uint32_t(uint32_t)> streamRegisters;
+
   // The interrupt: a block raises it; the host acknowledges it.
   void RaiseBlock() { m_interrupt = true; }
   bool InterruptPending() const { return m_interrupt; }
