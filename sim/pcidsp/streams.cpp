@@ -25,7 +25,10 @@ StreamEngine::StreamEngine(HostInterface* board, uint32_t channels)
 
 StreamEngine::~StreamEngine() {
   m_board->streamRegisters = nullptr;
-  if (!m_wavOut.empty()) WritePlayed(m_wavOut);
+  if (m_playFile) {
+    FinishPlayFile();
+    std::fclose(static_cast<std::FILE*>(m_playFile));
+  }
 }
 
 uint32_t StreamEngine::Register(uint32_t offset) const {
@@ -62,18 +65,20 @@ uint32_t* StreamEngine::Slot(uint8_t* memory, uint32_t block, uint32_t ring, uin
   return reinterpret_cast<uint32_t*>(memory + block * BlockBytes + ring + (k % QvRingSlots) * QvSlotBytes);
 }
 
-uint32_t StreamEngine::Run(int64_t time) {
-  // Frames of the board's own clock, drift included, kept with their fraction.
-  // Frames x 10^7: time in 100-ns units times the rate, the drift added.
+uint32_t StreamEngine::Advance(int64_t time) {
+  // Frames x 10^7 of the board's own clock: time in 100-ns units times the
+  // rate, the drift added; the fraction of a block is kept.
   int64_t v = time * int64_t(rate);
   m_clock += v + v / 1000000 * driftPpm;
-  uint32_t n = 0;
   const int64_t perBlock = int64_t(QvSlotFrames) * 10000000;
-  while (m_clock >= perBlock) {
-    m_clock -= perBlock;
-    Block();
-    ++n;
-  }
+  uint32_t n = uint32_t(m_clock / perBlock);
+  m_clock -= int64_t(n) * perBlock;
+  return n;
+}
+
+uint32_t StreamEngine::Run(int64_t time) {
+  uint32_t n = Advance(time);
+  for (uint32_t i = 0; i < n; ++i) Block();
   return n;
 }
 
@@ -111,6 +116,15 @@ void StreamEngine::Block() {
       }
     }
   }
+  if (m_playFile) {
+    auto* f = static_cast<std::FILE*>(m_playFile);
+    const uint32_t* last = m_lastPlayed.data();
+    for (uint32_t n = 0; n < QvSlotFrames; ++n)
+      for (uint32_t c = 0; c < m_channels; ++c)
+        Put16(f, memory ? uint16_t(last[(c / 16) * QvSlotFrames * 16 + n * 16 + c % 16] >> 16) : 0);
+    m_playFrames += QvSlotFrames;
+    if (k % 256 == 0) FinishPlayFile();
+  }
   m_input = (m_input + BlockUnits) & Mask24;
   m_output = (m_output + BlockUnits) & Mask24;
   m_latch = m_output;
@@ -119,23 +133,48 @@ void StreamEngine::Block() {
   if (interrupt) interrupt();
 }
 
-void StreamEngine::WritePlayed(const std::string& path) const {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) return;
-  size_t frames = m_channels ? m_played[0].size() : 0;
-  uint32_t data = uint32_t(frames * m_channels * 2);
+namespace {
+void WavHeader(std::FILE* f, uint32_t channels, uint32_t rate, uint32_t data) {
   std::fwrite("RIFF", 1, 4, f);
   Put32(f, 36 + data);
   std::fwrite("WAVEfmt ", 1, 8, f);
   Put32(f, 16);
   Put16(f, 1);
-  Put16(f, uint16_t(m_channels));
+  Put16(f, uint16_t(channels));
   Put32(f, rate);
-  Put32(f, rate * m_channels * 2);
-  Put16(f, uint16_t(m_channels * 2));
+  Put32(f, rate * channels * 2);
+  Put16(f, uint16_t(channels * 2));
   Put16(f, 16);
   std::fwrite("data", 1, 4, f);
   Put32(f, data);
+}
+}  // namespace
+
+bool StreamEngine::PlayTo(const std::string& path) {
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return false;
+  WavHeader(f, m_channels, rate, 0);
+  m_playFile = f;
+  m_playFrames = 0;
+  return true;
+}
+
+// The header's sizes brought up to what was written.
+void StreamEngine::FinishPlayFile() {
+  auto* f = static_cast<std::FILE*>(m_playFile);
+  long end = std::ftell(f);
+  std::fseek(f, 0, SEEK_SET);
+  WavHeader(f, m_channels, rate, m_playFrames * m_channels * 2);
+  std::fseek(f, end, SEEK_SET);
+  std::fflush(f);
+}
+
+void StreamEngine::WritePlayed(const std::string& path) const {
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return;
+  size_t frames = m_channels ? m_played[0].size() : 0;
+  uint32_t data = uint32_t(frames * m_channels * 2);
+  WavHeader(f, m_channels, rate, data);
   for (size_t n = 0; n < frames; ++n)
     for (uint32_t c = 0; c < m_channels; ++c) Put16(f, uint16_t(m_played[c][n] >> 16));
   std::fclose(f);

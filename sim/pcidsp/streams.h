@@ -28,6 +28,8 @@ class StreamEngine {
   // Runs the board for a time (100-ns units): a block whenever its own
   // clock has made 64 frames. Returns the blocks run.
   uint32_t Run(int64_t time);
+  // The same clock without running the blocks: how many are due.
+  uint32_t Advance(int64_t time);
   // Runs one block now: inputs into the record slot, the play slot heard,
   // counters moved, the interrupt raised.
   void Block();
@@ -51,11 +53,14 @@ class StreamEngine {
   // What the board played, per channel, one word a frame.
   const std::vector<uint32_t>& Played(uint32_t channel) const { return m_played[channel]; }
   void KeepPlayed(bool keep) { m_keep = keep; }
-  // WAV files (16-bit PCM at the board's rate): the played channels are
-  // written when the engine goes or when asked; inputs read from a file
-  // replace the ramp (channel c from the file's channel c mod its count).
+  // WAV files (16-bit PCM at the board's rate): the played channels kept so
+  // far written at once; inputs read from a file (channel c from the file's
+  // channel c mod its count, silence after its end).
   void WritePlayed(const std::string& path) const;
   bool ReadInputs(const std::string& path);
+  // Streams what the board plays into a WAV file as it plays (the header
+  // kept current every few blocks and when the engine goes).
+  bool PlayTo(const std::string& path);
 
  private:
   uint8_t* Memory() const;
@@ -71,10 +76,9 @@ class StreamEngine {
   std::vector<std::vector<uint32_t>> m_played;
   std::vector<uint32_t> m_lastPlayed;   // the last block played, 64 frames x 16 words per block
   std::vector<std::vector<int16_t>> m_wavInputs;
-  std::string m_wavOut;
- public:
-  // With a path, the played channels go to this file when the engine goes.
-  void WriteOnExit(const std::string& path) { m_wavOut = path; }
+  void* m_playFile = nullptr;
+  uint32_t m_playFrames = 0;
+  void FinishPlayFile();
 };
 
 }  // namespace simpcidsp
