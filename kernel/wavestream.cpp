@@ -10,6 +10,8 @@
 
 #include <cstring>
 
+void QvCompleteData(CWaveStream* p, bool all);
+
 namespace {
 
 IO_STACK_LOCATION* Stack(IRP* irp) { return IoGetCurrentIrpStackLocation(irp); }
@@ -115,7 +117,30 @@ CWaveStream::CWaveStream(QvBoardEngine* engine, uint32_t block) : m_engine(engin
   KsQueueInit(&m_waits, nullptr);
 }
 
-CWaveStream::~CWaveStream() { delete m_converter; }
+CWaveStream::~CWaveStream() {
+  delete m_converter;
+}
+
+uint32_t CWaveStream::MoveQueued(uint32_t* board, uint32_t frames) {
+  uint32_t done = 0;
+  uint32_t channels = m_pairOut ? 2 : (m_outCount ? m_outCount : m_inCount);
+  while (done < frames && m_dataCount) {
+    DataBuffer& d = m_data[m_dataHead % MaxBuffers];
+    uint32_t left = (d.length - d.used) / m_frameBytes;
+    uint32_t n = frames - done < left ? frames - done : left;
+    if (n) m_move(board + done * 16, d.data + d.used, n, channels, m_frameBytes);
+    d.used += n * m_frameBytes;
+    done += n;
+    if (d.length - d.used < m_frameBytes) {
+      // Used up: the DPC completes it.
+      ++m_dataHead;
+      --m_dataCount;
+      m_pending = true;
+      d.data = nullptr;
+    }
+  }
+  return done;
+}
 
 void CWaveStream::Reset() {
   m_position = 0;
@@ -149,6 +174,7 @@ void CStreamHandle::Release() {
     }
   }
   KsQueueFlush(&primary->m_waits, nullptr);
+  QvCompleteData(primary, true);
   for (CWaveStream* s = primary; s;) {
     QvBoardEngine* e = s->m_engine;
     if (s->m_attached) {
@@ -286,6 +312,9 @@ NTSTATUS CStreamHandle::Open(IRP* irp, CKeDevice* device, CPciDsp*) {
   if (m.grouped) {
     uint32_t channels = inputs + outputs;
     p->m_bytes = m.bytes / channels;  // bytes per sample; the map check kept it within 1..4
+    p->m_frameBytes = m.bytes;
+    p->m_pairOut = outputs == 1 && p->m_outCount == 2;
+    p->m_move = QvPickInterleaved(p->m_bytes, outputs != 0, p->m_pairOut);
     uint32_t boardRate = p->m_engine->dsp->Stream()->Mode().rate;
     uint32_t clientRate = m.frames ? m.frames : boardRate;
     bool near = uint64_t(clientRate) * 100 >= uint64_t(boardRate) * 97 && uint64_t(clientRate) * 100 <= uint64_t(boardRate) * 103;
@@ -401,8 +430,8 @@ NTSTATUS CStreamHandle::DeviceControl(IRP* irp) {
       return STATUS_SUCCESS;
     }
     case IOCTL_QV_WAVE_STOP: return Stop();
-    case IOCTL_QV_WAVE_WAIT:
-    case IOCTL_QV_WAVE_BUFFER: return Wait(irp);
+    case IOCTL_QV_WAVE_WAIT: return Wait(irp);
+    case IOCTL_QV_WAVE_BUFFER: return m_primary->m_grouped ? Data(irp) : Wait(irp);
     case IOCTL_QV_WAVE_MESSAGE: return Message(irp);
     case IOCTL_QV_WAVE_RATE: return Rate(irp, false);
     case IOCTL_QV_WAVE_RATE_EX: return Rate(irp, true);
@@ -456,6 +485,7 @@ NTSTATUS CStreamHandle::Stop() {
     m_primary->Reset();
   }
   KsQueueFlush(&m_primary->m_waits, nullptr);
+  QvCompleteData(m_primary, true);
   if (m_primary->m_routed) {
     for (uint32_t i = 0; i < m_primary->m_inCount; ++i)
       Route(m_primary->m_engine, m_primary->m_inChannels[i], 0, 0, 0);
@@ -488,6 +518,58 @@ NTSTATUS CStreamHandle::Wait(IRP* irp) {
   }
   Answer(irp, r);
   return STATUS_SUCCESS;
+}
+
+// A grouped stream's data buffer: queued with its direct buffer mapped,
+// filled or drained 64 frames a block, completed when used up.
+NTSTATUS CStreamHandle::Data(IRP* irp) {
+  CWaveStream* p = m_primary;
+  uint32_t length = OutLength(irp);
+  uint8_t* data = irp->MdlAddress ? static_cast<uint8_t*>(KsMapLockedMdl(irp->MdlAddress)) : nullptr;
+  if (!data || length < p->m_frameBytes) return STATUS_INVALID_PARAMETER;
+  SpinGuard g(&p->m_engine->lock);
+  if (p->m_stopping && !p->m_running) return STATUS_CANCELLED;
+  // A used-up buffer not yet completed still holds its place.
+  if (p->m_data[(p->m_dataHead + p->m_dataCount) % CWaveStream::MaxBuffers].irp) return STATUS_DEVICE_BUSY;
+  p->m_data[(p->m_dataHead + p->m_dataCount) % CWaveStream::MaxBuffers] = {irp, data, length, 0};
+  ++p->m_dataCount;
+  IoMarkIrpPending(irp);
+  return STATUS_PENDING;
+}
+
+// Completes the data buffers used up (or, at a stop, every one) with
+// success and the bytes used.
+// With the engine's lock held: takes the buffers to complete out of the stream.
+uint32_t TakeData(CWaveStream* p, bool all, CWaveStream::DataBuffer* taken) {
+  uint32_t n = 0;
+  for (uint32_t i = 0; i < CWaveStream::MaxBuffers; ++i) {
+    CWaveStream::DataBuffer& d = p->m_data[i];
+    // Used-up buffers have left the queue with their data cleared.
+    if (d.irp && (all || !d.data)) {
+      taken[n++] = d;
+      d = {};
+    }
+  }
+  if (all) p->m_dataHead = p->m_dataCount = 0;
+  return n;
+}
+
+void CompleteData(CKeDevice* device, CWaveStream::DataBuffer* taken, uint32_t n) {
+  for (uint32_t i = 0; i < n; ++i) {
+    taken[i].irp->IoStatus.Information = taken[i].used;
+    device->CompletePending(taken[i].irp, STATUS_SUCCESS);
+  }
+}
+
+void QvCompleteData(CWaveStream* p, bool all) {
+  if (!p || !p->m_grouped) return;
+  CWaveStream::DataBuffer taken[CWaveStream::MaxBuffers];
+  uint32_t n;
+  {
+    SpinGuard g(&p->m_engine->lock);
+    n = TakeData(p, all, taken);
+  }
+  CompleteData(p->m_device, taken, n);
 }
 
 NTSTATUS CStreamHandle::Rate(IRP* irp, bool second) {
@@ -566,8 +648,36 @@ namespace {
 // One block of a primary's chain between the boards and the client's
 // buffer: inputs from the record slot the board just filled, outputs into
 // the play slot it plays QvPlayAhead blocks on.
+// A grouped stream's block: its queued buffers into the play slot (through
+// the rate converter when it has one) or out of the record slot. Frames
+// the queue could not give are silence and are not counted.
+void GroupBlock(CWaveStream* p, QvBoardEngine* e, uint64_t k) {
+  uint32_t first = p->m_outCount ? p->m_outChannels[0] : p->m_inChannels[0];
+  uint32_t moved;
+  if (p->m_outCount && p->m_converter) {
+    struct Source {
+      CWaveStream* p;
+      uint32_t first;
+      static bool Fetch(void* context, uint32_t* block) {
+        auto* s = static_cast<Source*>(context);
+        std::memset(block, 0, QvRateConverter::BlockWords * 4);
+        return s->p->MoveQueued(block + s->first, QvBlockFrames) != 0;
+      }
+    } source{p, first};
+    uint32_t* play = SlotOf(e, p->m_block, QvPlayRing, k + QvPlayAhead);
+    moved = p->m_converter->Mix(play, first, p->m_outCount, Source::Fetch, &source) ? QvBlockFrames : 0;
+  } else if (p->m_outCount) {
+    moved = p->MoveQueued(SlotOf(e, p->m_block, QvPlayRing, k + QvPlayAhead) + first, QvBlockFrames);
+  } else {
+    moved = p->MoveQueued(SlotOf(e, p->m_block, QvRecordRing, k) + first, QvBlockFrames);
+  }
+  p->m_counter += moved;
+}
+
 void StreamBlock(CWaveStream* p, QvBoardEngine* own, uint64_t k) {
-  if (!p->m_running || p->m_grouped || !p->m_buffer) return;
+  if (!p->m_running) return;
+  if (p->m_grouped) return GroupBlock(p, own, k);
+  if (!p->m_buffer) return;
   uint32_t run = p->m_frames * p->m_bytes;
   for (CWaveStream* s = p; s; s = s->m_chain) {
     QvBoardEngine* e = s->m_engine;
@@ -651,12 +761,23 @@ void QvEngineDpc(CPciDsp* dsp) {
     QvStatusRecord record;
   } done[MaxDone];
   uint32_t count = 0;
+  CWaveStream::DataBuffer data[CWaveStream::MaxBuffers];
+  CKeDevice* dataDevice = nullptr;
+  uint32_t dataCount = 0;
   {
     SpinGuard g(&e->lock);
     uint32_t delay = static_cast<uint32_t>((now - e->interruptTime) / 10);
     if (delay > e->stats[2]) e->stats[2] = delay;
     for (CWaveStream* p = e->primaries; p && count < MaxDone; p = p->m_primaryNext) {
       if (!p->m_pending) continue;
+      if (p->m_grouped) {
+        // One grouped stream's used buffers per pass; the next pass takes another.
+        if (dataCount) continue;
+        p->m_pending = false;
+        dataDevice = p->m_device;
+        dataCount = TakeData(p, false, data);
+        continue;
+      }
       p->m_pending = false;
       if (!p->m_ready) continue;
       IRP* irp = KsQueueRemoveFirst(&p->m_waits);
@@ -669,4 +790,5 @@ void QvEngineDpc(CPciDsp* dsp) {
     Answer(done[i].irp, done[i].record);
     done[i].device->CompletePending(done[i].irp, STATUS_SUCCESS);
   }
+  if (dataCount) CompleteData(dataDevice, data, dataCount);
 }

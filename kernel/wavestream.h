@@ -73,6 +73,23 @@ class CWaveStream : public KsPoolObject {
   QvRateConverter* m_converter = nullptr;
   bool m_routed = false;
 
+  // ---- grouped streams: the client's data buffers in queue order ----
+  struct DataBuffer {
+    IRP* irp;
+    uint8_t* data;
+    uint32_t length, used;
+  };
+  static constexpr uint32_t MaxBuffers = 32;
+  DataBuffer m_data[MaxBuffers] = {};
+  uint32_t m_dataHead = 0, m_dataCount = 0;
+  uint32_t m_frameBytes = 0;
+  bool m_pairOut = false;
+  QvInterleavedRoutine m_move = nullptr;
+  uint32_t* m_scratch = nullptr;  // one 64-frame block for the rate converter
+  // Frames of the queue into a block, or a block into the queue; returns
+  // the frames moved (under the engine's lock).
+  uint32_t MoveQueued(uint32_t* board, uint32_t frames);
+
   // ---- the exchange (under the engine's lock) ----
   bool m_running = false, m_stopping = false, m_ready = false, m_pending = false;
   uint32_t m_position = 0;  // frames into the client's buffer
@@ -100,6 +117,7 @@ class CStreamHandle : public CKeHandle {
   NTSTATUS Start(IRP* irp);
   NTSTATUS Stop();
   NTSTATUS Wait(IRP* irp);
+  NTSTATUS Data(IRP* irp);
   NTSTATUS Rate(IRP* irp, bool second);
   NTSTATUS Control(IRP* irp);
   NTSTATUS Message(IRP* irp);

@@ -130,7 +130,9 @@ class WaveStreamTest : public KernelTest {
     Blocks(blocks);
     uint32_t got = 0;
     NTSTATUS status = UmWait(r, &got);
-    if (NT_SUCCESS(status)) EXPECT_EQ(got, 32u);
+    if (NT_SUCCESS(status)) {
+      EXPECT_EQ(got, 32u);
+    }
     return status;
   }
 
@@ -325,4 +327,60 @@ TEST_F(WaveStreamTest, RateChangesAreRefusedOnInputStreams) {
   uint8_t control[12] = {255, 1};
   EXPECT_EQ(Ioctl(wave, IOCTL_QV_WAVE_CONTROL, control, 12), STATUS_INVALID_PARAMETER) << "output index beyond the stream";
   EXPECT_EQ(Ioctl(wave, IOCTL_QV_WAVE_CONTROL, control, 8), STATUS_INVALID_BUFFER_SIZE);
+}
+
+TEST_F(WaveStreamTest, GroupedBuffersPlayInOrderThenSilenceAndRecordPacked) {
+  for (SimBoard& b : boards) b.engine->input = simpcidsp::StreamEngine::Input::Ramp;
+  // A mono 16-bit output on channel 4, widened to 4 and 5; two buffers of 100 frames.
+  ASSERT_EQ(Open(wave, Map(2, 0, 1, 0, 0, {4}, 1)), STATUS_SUCCESS);
+  ASSERT_EQ(Ioctl(wave, IOCTL_QV_WAVE_START), STATUS_SUCCESS);
+  std::vector<int16_t> data[2] = {std::vector<int16_t>(100), std::vector<int16_t>(100)};
+  for (int i = 0; i < 200; ++i) data[i / 100][i % 100] = int16_t(1000 + i);
+  Blocks(1);
+  UmRequest* r[2];
+  for (int i = 0; i < 2; ++i) r[i] = UmIoControlBegin(wave, IOCTL_QV_WAVE_BUFFER, nullptr, 0, data[i].data(), 200);
+  Blocks(6);
+  for (int i = 0; i < 2; ++i) {
+    uint32_t got = 0;
+    uintptr_t info = 0;
+    EXPECT_EQ(UmWait(r[i], &got, &info), STATUS_SUCCESS);
+    EXPECT_EQ(info, 200u) << "the bytes used";
+  }
+  uint32_t position = 0;
+  ASSERT_EQ(Ioctl(wave, IOCTL_QV_WAVE_POSITION, nullptr, 0, &position, 4), STATUS_SUCCESS);
+  EXPECT_EQ(position, 200u) << "the frames the queue could not give are not counted";
+  // Board block 1 took the buffers into the slot it plays at block 3.
+  for (uint32_t ch : {4u, 5u}) {
+    const auto& played = boards[0].engine->Played(ch);
+    ASSERT_EQ(played.size(), 7u * 64);
+    for (uint32_t n = 0; n < played.size(); ++n) {
+      uint32_t want = n >= 192 && n < 392 ? uint32_t(1000 + n - 192) << 16 : 0;
+      ASSERT_EQ(played[n], want) << ch << " " << n;
+    }
+  }
+  EXPECT_TRUE(boards[0].engine->Played(6) == std::vector<uint32_t>(7 * 64, 0));
+
+  // A stereo 24-bit input on channels 18 and 19 (board 1's 2 and 3).
+  ASSERT_EQ(Open(wave, Map(6, 2, 0, 0, 0, {18}, 1)), STATUS_SUCCESS);
+  ASSERT_EQ(Ioctl(wave, IOCTL_QV_WAVE_START), STATUS_SUCCESS);
+  Blocks(1);  // the second board's first interrupt since it carries a stream
+  std::vector<uint8_t> in(64 * 6, 0xEE);
+  UmRequest* rec = UmIoControlBegin(wave, IOCTL_QV_WAVE_BUFFER, nullptr, 0, in.data(), uint32_t(in.size()));
+  uint64_t block = boards[1].engine->Blocks();
+  Blocks(1);
+  uint32_t got = 0;
+  ASSERT_EQ(UmWait(rec, &got), STATUS_SUCCESS);
+  for (uint32_t f = 0; f < 64; ++f)
+    for (uint32_t c = 0; c < 2; ++c) {
+      uint32_t word = simpcidsp::StreamEngine::RampSample(block * 64 + f, 2 + c);
+      const uint8_t* p = &in[f * 6 + c * 3];
+      ASSERT_EQ(uint32_t(p[0]) << 8 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 24, word) << f << " " << c;
+    }
+  // Stop hands back a buffer still queued, with what it holds so far.
+  std::vector<uint8_t> left(64 * 6);
+  rec = UmIoControlBegin(wave, IOCTL_QV_WAVE_BUFFER, nullptr, 0, left.data(), uint32_t(left.size()));
+  ASSERT_EQ(Ioctl(wave, IOCTL_QV_WAVE_STOP), STATUS_SUCCESS);
+  uintptr_t info = 1;
+  EXPECT_EQ(UmWait(rec, &got, &info), STATUS_SUCCESS);
+  EXPECT_EQ(info, 0u);
 }
