@@ -117,7 +117,13 @@ CWaveStream::CWaveStream(QvBoardEngine* engine, uint32_t block) : m_engine(engin
   KsQueueInit(&m_waits, nullptr);
 }
 
+QvCallerStream::~QvCallerStream() {
+  KsUnlockFreeMdl(ringMdl, ringLocked);
+  KsUnlockFreeMdl(controlMdl, controlLocked);
+}
+
 CWaveStream::~CWaveStream() {
+  delete m_caller;
   delete m_converter;
 }
 
@@ -629,6 +635,9 @@ NTSTATUS CStreamHandle::Message(IRP* irp) {
   std::memcpy(&first, in + 4, 2);
   std::memcpy(&second, in + 6, 2);
   CWaveStream* p = m_primary;
+  uint32_t base = message >= 20100 ? message - 100 : message;
+  if (base == 20000 || (p->m_caller && (base == 20002 || base == 20003)))
+    return CallerMessage(base, in, InLength(irp));
   if (message == 0x403E && p->m_grouped && p->m_inCount == 2) {
     uint32_t c = p->m_block * 16 + p->m_inChannels[0];
     NTSTATUS status;
@@ -639,6 +648,51 @@ NTSTATUS CStreamHandle::Message(IRP* irp) {
     return status;
   }
   return STATUS_INVALID_PARAMETER;
+}
+
+// 20000 maps the caller's control block (its address at +8 of the message)
+// and the ring it names (the control block's first word, its length the
+// second): the length must be a whole number of blocks of the stream's
+// channels. 20002 starts the stream, 20003 stops it.
+NTSTATUS CStreamHandle::CallerMessage(uint32_t message, const uint8_t* in, uint32_t length) {
+  CWaveStream* p = m_primary;
+  if (message == 20002 || message == 20003) {
+    SpinGuard g(&p->m_engine->lock);
+    p->m_caller->running = message == 20002;
+    p->m_caller->wait = 3;
+    return STATUS_SUCCESS;
+  }
+  if (p->m_caller) return STATUS_UNSUCCESSFUL;
+  uint32_t address = 0;
+  if (length >= 12) std::memcpy(&address, in + 8, 4);
+  if (!address) return STATUS_INVALID_PARAMETER;
+  auto* c = new QvCallerStream;
+  if (!c) return STATUS_INSUFFICIENT_RESOURCES;
+  c->controlMdl = KsBuildUserMdl(reinterpret_cast<void*>(uintptr_t(address)), sizeof(QvCallerControl));
+  c->controlLocked = c->controlMdl && KsLockUserMdl(c->controlMdl, IoWriteAccess);
+  c->control = c->controlLocked ? static_cast<QvCallerControl*>(KsMapLockedMdl(c->controlMdl)) : nullptr;
+  if (!c->control) {
+    delete c;
+    return STATUS_INSUFFICIENT_RESOURCES;
+  }
+  uint32_t channels = p->m_outCount ? p->m_outCount : p->m_inCount;
+  uint32_t bytes = QvBlockFrames * channels * 4;
+  uint32_t ring = c->control->reserved0;
+  c->length = c->control->length;
+  if (!ring || !c->length || c->length % bytes) {
+    delete c;
+    return STATUS_INVALID_PARAMETER;
+  }
+  c->ringMdl = KsBuildUserMdl(reinterpret_cast<void*>(uintptr_t(ring)), c->length);
+  c->ringLocked = c->ringMdl && KsLockUserMdl(c->ringMdl, IoWriteAccess);
+  c->ring = c->ringLocked ? static_cast<uint8_t*>(KsMapLockedMdl(c->ringMdl)) : nullptr;
+  if (!c->ring) {
+    delete c;
+    return STATUS_INSUFFICIENT_RESOURCES;
+  }
+  SpinGuard g(&p->m_engine->lock);
+  p->m_caller = c;
+  return STATUS_SUCCESS;
 }
 
 // ---- the interrupt and DPC steps -----------------------------------------------------------
@@ -674,7 +728,33 @@ void GroupBlock(CWaveStream* p, QvBoardEngine* e, uint64_t k) {
   p->m_counter += moved;
 }
 
+// A caller-memory stream's block: interleaved 32-bit frames of the
+// stream's channels between the caller's ring and the board.
+void CallerBlock(CWaveStream* p, QvBoardEngine* e, uint64_t k) {
+  QvCallerStream* c = p->m_caller;
+  if (!c->running) return;
+  if (c->wait) {
+    --c->wait;
+    return;
+  }
+  bool playback = p->m_outCount != 0;
+  uint32_t count = playback ? p->m_outCount : p->m_inCount;
+  const uint8_t* channels = playback ? p->m_outChannels : p->m_inChannels;
+  uint32_t frameBytes = count * 4;
+  auto* block = reinterpret_cast<uint8_t*>(c->block);
+  if (playback) {
+    if (!QvRingStep(c->control, c->ring, c->length, true, block, QvBlockFrames * frameBytes)) return;
+    uint32_t* play = SlotOf(e, p->m_block, QvPlayRing, k + QvPlayAhead);
+    for (uint32_t i = 0; i < count; ++i) QvMix32(play + channels[i], block + i * 4, QvBlockFrames, 1, frameBytes);
+  } else {
+    uint32_t* record = SlotOf(e, p->m_block, QvRecordRing, k);
+    for (uint32_t i = 0; i < count; ++i) QvIn32(record + channels[i], block + i * 4, QvBlockFrames, 1, frameBytes);
+    QvRingStep(c->control, c->ring, c->length, false, block, QvBlockFrames * frameBytes);
+  }
+}
+
 void StreamBlock(CWaveStream* p, QvBoardEngine* own, uint64_t k) {
+  if (p->m_caller) CallerBlock(p, own, k);
   if (!p->m_running) return;
   if (p->m_grouped) return GroupBlock(p, own, k);
   if (!p->m_buffer) return;
@@ -734,7 +814,18 @@ uint8_t QvEngineInterrupt(CPciDsp* dsp, const HwRegs& regs) {
     std::memset(e->memory, 0, size_t(e->blocks) * CStrIface::BlockBytes);
     return 0;
   }
+  // The frame-rate code of the board's device mode, for time code.
+  uint32_t frameCode = iface->Mode().flags & QvPosFrameCodeMask;
+  if (frameCode) e->position.flags = (e->position.flags & ~QvPosFrameCodeMask) | frameCode;
   uint32_t advance = QvPositionUpdate(&e->position, r);
+  // The phase of a board to the first board of the ring, the master.
+  CPciDsp* master = g_QvRingHead ? static_cast<CPciBoardDevice*>(g_QvRingHead)->Dsp() : nullptr;
+  QvBoardEngine* m = master && master != dsp && master->Stream() ? master->Stream()->engine : nullptr;
+  if (m && m->started && e->position.rate && e->position.ratio) {
+    int64_t blockTime = int64_t(QvBlockFrames) * 10000000 / e->position.rate;
+    int64_t apart = e->position.time - m->position.time;
+    QvPhaseStep(&e->position, (e->position.lastInput - m->position.lastInput) & QvCounterMask, apart, blockTime);
+  }
   uint32_t distance = (r.input - r.output) & QvCounterMask;
   if (distance > e->stats[0] && distance < 0x800000) e->stats[0] = distance;
   if (e->position.outputAdvance / 40 > e->stats[1]) e->stats[1] = e->position.outputAdvance / 40;

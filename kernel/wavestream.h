@@ -34,6 +34,21 @@ struct QvBoardEngine : KsPoolObject {
 QvBoardEngine* QvEngineOf(CPciDsp* dsp);
 void QvEngineFree(QvBoardEngine* engine);
 
+// A stream whose samples live in a ring in the caller's memory, beside a
+// 32-byte control block there; both locked and mapped while it exists.
+struct QvCallerStream : KsPoolObject {
+  MDL* controlMdl = nullptr;
+  MDL* ringMdl = nullptr;
+  bool controlLocked = false, ringLocked = false;
+  QvCallerControl* control = nullptr;
+  uint8_t* ring = nullptr;
+  uint32_t length = 0;      // taken once when it was made
+  bool running = false;
+  uint32_t wait = 0;        // blocks before the first transfer
+  uint32_t block[QvBlockFrames * 16] = {};
+  ~QvCallerStream();
+};
+
 // One stream object: the channels of one 16-channel block of one board.
 // The first object of a handle is the primary one: it owns the client's
 // buffer, the frame counter, the status record and the queue of waiting
@@ -72,6 +87,7 @@ class CWaveStream : public KsPoolObject {
   uint32_t m_rate = 0x10000;
   QvRateConverter* m_converter = nullptr;
   bool m_routed = false;
+  QvCallerStream* m_caller = nullptr;
 
   // ---- grouped streams: the client's data buffers in queue order ----
   struct DataBuffer {
@@ -118,6 +134,7 @@ class CStreamHandle : public CKeHandle {
   NTSTATUS Stop();
   NTSTATUS Wait(IRP* irp);
   NTSTATUS Data(IRP* irp);
+  NTSTATUS CallerMessage(uint32_t message, const uint8_t* in, uint32_t length);
   NTSTATUS Rate(IRP* irp, bool second);
   NTSTATUS Control(IRP* irp);
   NTSTATUS Message(IRP* irp);

@@ -384,3 +384,40 @@ TEST_F(WaveStreamTest, GroupedBuffersPlayInOrderThenSilenceAndRecordPacked) {
   EXPECT_EQ(UmWait(rec, &got, &info), STATUS_SUCCESS);
   EXPECT_EQ(info, 0u);
 }
+
+TEST_F(WaveStreamTest, CallerMemoryRingPlaysWhatWasWrittenAndCountsMisses) {
+  LowBuffer buffer(128 * 4);
+  ASSERT_EQ(Open(wave, Map(4, 0, 1, 128, buffer.Address(), {6})), STATUS_SUCCESS);
+  constexpr uint32_t B = 64 * 4;  // one block of one channel
+  LowBuffer memory(32 + 4 * B);
+  auto* control = reinterpret_cast<QvCallerControl*>(memory.data);
+  auto* ring = reinterpret_cast<uint32_t*>(memory.data + 32);
+  control->reserved0 = memory.Address() + 32;
+  auto message = [&](uint32_t m, uint32_t address) {
+    uint32_t words[3] = {m, 0, address};
+    return Ioctl(wave, IOCTL_QV_WAVE_MESSAGE, words, sizeof words);
+  };
+  control->length = 100;
+  EXPECT_EQ(message(20000, memory.Address()), STATUS_INVALID_PARAMETER) << "not a whole number of blocks";
+  EXPECT_EQ(message(20000, 0), STATUS_INVALID_PARAMETER);
+  control->length = 4 * B;
+  ASSERT_EQ(message(20100, memory.Address()), STATUS_SUCCESS);
+  EXPECT_EQ(message(20000, memory.Address()), STATUS_UNSUCCESSFUL) << "one caller-memory stream per handle";
+
+  for (uint32_t i = 0; i < 4 * 64; ++i) ring[i] = 0x10000000u + i * 0x100;
+  control->writeOffset = 2 * B;  // two blocks written
+  ASSERT_EQ(message(20002, 0), STATUS_SUCCESS);
+  Blocks(1 + 3 + 4);  // the first interrupt, three blocks of wait, then four blocks
+  EXPECT_EQ(control->moved, 128u);
+  EXPECT_EQ(control->missed, 128u) << "an empty ring plays nothing";
+  EXPECT_EQ(control->readOffset, 2 * B);
+  const auto& played = boards[0].engine->Played(6);
+  // The first transfer at board block 4 is played at block 6.
+  for (uint32_t n = 0; n < played.size(); ++n) {
+    uint32_t want = n >= 6 * 64 && n < 8 * 64 ? ring[n - 6 * 64] : 0;
+    ASSERT_EQ(played[n], want) << n;
+  }
+  ASSERT_EQ(message(20103, 0), STATUS_SUCCESS);
+  Blocks(2);
+  EXPECT_EQ(control->missed, 128u) << "a stopped stream counts nothing";
+}
