@@ -824,7 +824,8 @@ uint8_t QvEngineInterrupt(CPciDsp* dsp, const HwRegs& regs) {
   if (m && m->started && e->position.rate && e->position.ratio) {
     int64_t blockTime = int64_t(QvBlockFrames) * 10000000 / e->position.rate;
     int64_t apart = e->position.time - m->position.time;
-    QvPhaseStep(&e->position, (e->position.lastInput - m->position.lastInput) & QvCounterMask, apart, blockTime);
+    if (apart >= blockTime || apart <= -blockTime)
+      QvPhaseStep(&e->position, (e->position.lastInput - m->position.lastInput) & QvCounterMask, apart, blockTime);
   }
   uint32_t distance = (r.input - r.output) & QvCounterMask;
   if (distance > e->stats[0] && distance < 0x800000) e->stats[0] = distance;
