@@ -7,6 +7,7 @@
 #include "sim/pcidsp/hostif.h"
 #include "sim/pcidsp/streams.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -62,8 +63,11 @@ void ClockThread(Machine* m) {
     std::lock_guard<std::mutex> lk(m->clockLock);
     std::vector<uint32_t> due;
     uint32_t most = 0;
+    // A machine that fell behind lets its boards fall behind too, rather
+    // than run a burst of blocks no client could follow.
+    constexpr uint32_t MostPerTick = 4;
     for (auto& b : m->boards) {
-      due.push_back(b.engine->Advance(elapsed));
+      due.push_back(std::min(b.engine->Advance(elapsed), MostPerTick));
       if (due.back() > most) most = due.back();
     }
     for (uint32_t i = 0; i < most; ++i)

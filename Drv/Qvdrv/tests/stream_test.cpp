@@ -9,12 +9,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 #include <cstring>
 #include <vector>
 
 namespace {
 
-constexpr uint32_t Frames = 4096, Half = Frames / 2;
+constexpr uint32_t Frames = 8192, Half = Frames / 2;
 
 // Keeps every recorded half in order as the stream hands it over.
 class Recorder : public CQvWave {
@@ -36,9 +37,20 @@ class Recorder : public CQvWave {
 
 uint32_t Pattern(uint32_t frame) { return 0x00100000u + frame * 0x300u; }
 
+class Stream : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    wave.reset();  // stops and closes the stream on the machine
+    if (runs) VirtualFree(runs, 0, MEM_RELEASE);
+    simmachine::Shutdown();
+  }
+  std::unique_ptr<Recorder> wave = std::make_unique<Recorder>();
+  uint32_t* runs = nullptr;
+};
+
 }  // namespace
 
-TEST(Stream, LoopbackAcrossTwoBoardsIsSampleExact) {
+TEST_F(Stream, LoopbackAcrossTwoBoardsIsSampleExact) {
   simmachine::Reset();
   simpcidsp::StreamEngine* player = simmachine::AddPciBoard(BoardIdMio);
   simpcidsp::StreamEngine* listener = simmachine::AddPciBoard(BoardIdMio);
@@ -48,14 +60,13 @@ TEST(Stream, LoopbackAcrossTwoBoardsIsSampleExact) {
   listener->input = simpcidsp::StreamEngine::Input::Cable;
 
   // The buffer's address travels as 32 bits.
-  uint32_t* runs = nullptr;
   for (uintptr_t a = 0x20000000; !runs && a < 0x80000000u; a += 0x01000000)
     runs = static_cast<uint32_t*>(VirtualAlloc(reinterpret_cast<void*>(a), Frames * 8, MEM_RESERVE | MEM_COMMIT,
                                                PAGE_READWRITE));
   ASSERT_NE(runs, nullptr);
   for (uint32_t f = 0; f < Frames; ++f) runs[Frames + f] = Pattern(f);
 
-  Recorder wave;
+  Recorder& wave = *this->wave;
   wave.runs = runs;
   ASSERT_TRUE(wave.Open("Qvwave", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, 0, nullptr));
   // Input: channel 1 of the second board (17); output: channel 1 of the first.
@@ -81,8 +92,4 @@ TEST(Stream, LoopbackAcrossTwoBoardsIsSampleExact) {
   while (first < r.size() && r[first] == 0) ++first;
   ASSERT_LT(first, size_t(Half * 2)) << "the played samples arrive within the first half";
   for (size_t n = first; n < r.size(); ++n) ASSERT_EQ(r[n], Pattern(uint32_t((n - first) % Frames))) << n;
-
-  wave.Close();
-  VirtualFree(runs, 0, MEM_RELEASE);
-  simmachine::Shutdown();
 }
