@@ -5,6 +5,7 @@
 #include "kernel/striface.h"
 #include "kernel/streamengine.h"
 #include "kernel/streamlayout.h"
+#include "kernel/wavestream.h"
 #include "kernel/tests/fixture.h"
 #include "sim/pcidsp/hostif.h"
 #include "sim/pcidsp/streams.h"
@@ -420,4 +421,29 @@ TEST_F(WaveStreamTest, CallerMemoryRingPlaysWhatWasWrittenAndCountsMisses) {
   ASSERT_EQ(message(20103, 0), STATUS_SUCCESS);
   Blocks(2);
   EXPECT_EQ(control->missed, 128u) << "a stopped stream counts nothing";
+}
+
+TEST_F(WaveStreamTest, IncomingTimeCodeLocksTheBoardsSampleCounter) {
+  LowBuffer buffer(128 * 4);
+  ASSERT_EQ(Open(wave, Map(4, 1, 0, 128, buffer.Address(), {0})), STATUS_SUCCESS);
+  uint32_t mode[3] = {48000, 0, 25025};
+  ASSERT_EQ(Ioctl(boards[0].handle, IOCTL_QV_DEVICE_MODE, mode, sizeof mode), STATUS_SUCCESS);
+  boards[0].engine->rate = 48000;
+  Blocks(2);
+  auto* board = static_cast<CPciBoardDevice*>(Board(u"\\Device\\Qvmio0"));
+  const QvPositionRecord& p = board->Dsp()->Stream()->engine->position;
+  EXPECT_FALSE(p.flags & QvPosLocked);
+  // 01:00:00:00 at 25 frames per second from source 1, arriving now.
+  boards[0].engine->TimeCode(1u << 13 | 1u << 8, 0, 1);
+  Blocks(1);
+  ASSERT_TRUE(p.flags & QvPosLocked);
+  EXPECT_EQ(p.flags >> QvPosSourceShift & 15, 1u);
+  // Frame 90000 is sample 172800000; the counter follows the input
+  // position, which ran one block past the latch.
+  EXPECT_EQ(p.counter, 172800000ull + 64);
+  Blocks(3);
+  EXPECT_EQ(p.counter, 172800000ull + 4 * 64) << "64 a block while locked";
+  boards[0].engine->TimeCode(1u << 13 | 1u << 8, 5u << 8, 1);  // five frames on: a jump
+  Blocks(1);
+  EXPECT_FALSE(p.flags & QvPosLocked);
 }
