@@ -53,7 +53,7 @@ struct SpinGuard {
 
 // Sends stream-interface command 5 for a channel pair.
 NTSTATUS Route(QvBoardEngine* e, uint32_t in, uint32_t out, uint32_t left, uint32_t right) {
-  CStrIface* iface = e->dsp->Stream();
+  CStrIface* iface = e->dsp ? e->dsp->Stream() : nullptr;
   if (!iface) return STATUS_DEVICE_NOT_READY;
   uint32_t words[4] = {in, out, left / 256, right / 256};
   QvMailbox m{0, nullptr, words, 6, 0, 0, RouteCommand};
@@ -66,7 +66,11 @@ NTSTATUS Route(QvBoardEngine* e, uint32_t in, uint32_t out, uint32_t left, uint3
 // The record of a board as a stream answers it.
 qvChannelInfo BoardInfo(QvBoardEngine* e) {
   qvChannelInfo r{};
-  CStrIface* iface = e->dsp->Stream();
+  r.minFrames = QvMinFrames;
+  r.maxFrames = QvMaxFrames;
+  r.stepFrames = QvFrameStep;
+  CStrIface* iface = e->dsp ? e->dsp->Stream() : nullptr;
+  if (!iface) return r;
   r.inputs = r.outputs = iface->ChannelCount();
   r.minFrames = QvMinFrames;
   r.maxFrames = QvMaxFrames;
@@ -109,7 +113,24 @@ QvBoardEngine* QvEngineOf(CPciDsp* dsp) {
   return iface->engine;
 }
 
-void QvEngineFree(QvBoardEngine* engine) { delete engine; }
+bool QvBoardEngine::Empty() const {
+  bool empty = !primaries;
+  for (uint32_t i = 0; i < MaxBlocks; ++i) empty = empty && !attached[i];
+  return empty;
+}
+
+void QvEngineFree(QvBoardEngine* engine) {
+  if (!engine) return;
+  bool empty;
+  {
+    SpinGuard g(&engine->lock);
+    engine->dsp = nullptr;
+    engine->memory = nullptr;
+    empty = engine->Empty();
+    engine->orphan = !empty;
+  }
+  if (empty) delete engine;
+}
 
 // ---- stream objects -----------------------------------------------------------------------
 
@@ -183,6 +204,7 @@ void CStreamHandle::Release() {
   QvCompleteData(primary, true);
   for (CWaveStream* s = primary; s;) {
     QvBoardEngine* e = s->m_engine;
+    bool dead = false;
     if (s->m_attached) {
       SpinGuard g(&e->lock);
       for (CWaveStream** p = &e->attached[s->m_block]; *p; p = &(*p)->m_nodeNext) {
@@ -192,8 +214,17 @@ void CStreamHandle::Release() {
         }
       }
       RecomputeMasks(e, s->m_block);
+      dead = e->orphan && e->Empty();
     }
-    CStrIface* iface = e->dsp->Stream();
+    if (dead) {
+      // Its board is gone: nothing to stop there.
+      CWaveStream* next = s->m_chain;
+      delete s;
+      delete e;
+      s = next;
+      continue;
+    }
+    CStrIface* iface = e->dsp ? e->dsp->Stream() : nullptr;
     if (iface && (s->m_startedIn || s->m_startedOut)) {
       e->dsp->Lock();
       if (s->m_startedIn) iface->StreamStop(s->m_block, 0);
@@ -761,6 +792,7 @@ void StreamBlock(CWaveStream* p, QvBoardEngine* own, uint64_t k) {
   uint32_t run = p->m_frames * p->m_bytes;
   for (CWaveStream* s = p; s; s = s->m_chain) {
     QvBoardEngine* e = s->m_engine;
+    if (!e->memory) continue;  // its board has gone
     uint64_t j = e == own ? k : e->boardBlock;
     uint32_t* record = SlotOf(e, s->m_block, QvRecordRing, j);
     uint32_t* play = SlotOf(e, s->m_block, QvPlayRing, j + QvPlayAhead);

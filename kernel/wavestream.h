@@ -28,9 +28,14 @@ struct QvBoardEngine : KsPoolObject {
   uint16_t inExclusive[MaxBlocks] = {}, outExclusive[MaxBlocks] = {};
   uint8_t* memory = nullptr;         // the board's sample memory
   uint32_t blocks = 0;
+  // The board stopped while streams were still attached: the last of them
+  // to go frees the engine.
+  bool orphan = false;
+  bool Empty() const;
 };
 
 // Returns the board's engine, made on first use; null without memory.
+// Freeing it when the board stops leaves it to the last stream attached.
 QvBoardEngine* QvEngineOf(CPciDsp* dsp);
 void QvEngineFree(QvBoardEngine* engine);
 
