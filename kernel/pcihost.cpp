@@ -61,6 +61,12 @@ void CPciDsp::Stop() {
     HwWrite32(Registers(), HostControl, HctrBoot);
     HwWrite32(Registers(), HostCommand, HcvrStop);
   }
+  // A DPC the last interrupt queued must not outlive the board or its engine.
+  if (m_dpcsReady) {
+    KeRemoveQueueDpc(&m_stateDpc);
+    KeRemoveQueueDpc(&m_secondDpc);
+    KeFlushQueuedDpcs();
+  }
   if (m_stream) {
     CStrIface::Destroy(m_stream);
     m_stream = nullptr;

@@ -107,7 +107,7 @@ class WaveStreamTest : public KernelTest {
     ASSERT_TRUE(b.hi->StreamProgram());
     b.engine = std::make_unique<simpcidsp::StreamEngine>(b.hi.get(), 16);
     uint32_t vector = b.vector;
-    b.engine->interrupt = [vector] { km::RaiseInterrupt(vector); };
+    b.hi->interruptLine = [vector] { km::RaiseInterrupt(vector); };
   }
   static NTSTATUS Ioctl(UmHandle h, uint32_t code, const void* in = nullptr, uint32_t inLen = 0, void* out = nullptr,
                         uint32_t outLen = 0, uint32_t* got = nullptr) {
@@ -425,24 +425,28 @@ TEST_F(WaveStreamTest, CallerMemoryRingPlaysWhatWasWrittenAndCountsMisses) {
 
 TEST_F(WaveStreamTest, IncomingTimeCodeLocksTheBoardsSampleCounter) {
   LowBuffer buffer(128 * 4);
+  // The input time-code offset is read at the board's first stream start.
+  km::RegWriteDword(u"\\Registry\\Machine\\Software\\Quorvale\\MultiMedia", u"MtcInpOffset", 12);
   ASSERT_EQ(Open(wave, Map(4, 1, 0, 128, buffer.Address(), {0})), STATUS_SUCCESS);
+  auto* board = static_cast<CPciBoardDevice*>(Board(u"\\Device\\Qvmio0"));
+  const QvPositionRecord& p = board->Dsp()->Stream()->engine->position;
+  EXPECT_TRUE(p.flags & QvPosPhaseStable) << "marked by the first start";
+  EXPECT_EQ(p.inputOffset, 12);
   uint32_t mode[3] = {48000, 0, 25025};
   ASSERT_EQ(Ioctl(boards[0].handle, IOCTL_QV_DEVICE_MODE, mode, sizeof mode), STATUS_SUCCESS);
   boards[0].engine->rate = 48000;
   Blocks(2);
-  auto* board = static_cast<CPciBoardDevice*>(Board(u"\\Device\\Qvmio0"));
-  const QvPositionRecord& p = board->Dsp()->Stream()->engine->position;
   EXPECT_FALSE(p.flags & QvPosLocked);
   // 01:00:00:00 at 25 frames per second from source 1, arriving now.
   boards[0].engine->TimeCode(1u << 13 | 1u << 8, 0, 1);
   Blocks(1);
   ASSERT_TRUE(p.flags & QvPosLocked);
   EXPECT_EQ(p.flags >> QvPosSourceShift & 15, 1u);
-  // Frame 90000 is sample 172800000; the counter follows the input
-  // position, which ran one block past the latch.
-  EXPECT_EQ(p.counter, 172800000ull + 64);
+  // Frame 90000 is sample 172800000, plus the offset; the counter follows
+  // the input position, which ran one block past the latch.
+  EXPECT_EQ(p.counter, 172800000ull + 12 + 64);
   Blocks(3);
-  EXPECT_EQ(p.counter, 172800000ull + 4 * 64) << "64 a block while locked";
+  EXPECT_EQ(p.counter, 172800000ull + 12 + 4 * 64) << "64 a block while locked";
   boards[0].engine->TimeCode(1u << 13 | 1u << 8, 5u << 8, 1);  // five frames on: a jump
   Blocks(1);
   EXPECT_FALSE(p.flags & QvPosLocked);

@@ -158,7 +158,7 @@ simpcidsp::StreamEngine* AddPciBoard(uint32_t boardId) {
   b.engine = std::make_unique<simpcidsp::StreamEngine>(b.hi.get(), 16);
   b.engine->KeepPlayed(false);
   uint32_t vector = node.resources[1].vector + 0x30;  // as the bus translates it
-  b.engine->interrupt = [vector] { km::RaiseInterrupt(vector); };
+  b.hi->interruptLine = [vector] { km::RaiseInterrupt(vector); };
   std::string base = "QvSim board " + std::to_string(n);
   b.engine->ReadInputs(base + " record.wav");
   b.engine->PlayTo(base + " play.wav");

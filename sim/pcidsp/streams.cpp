@@ -129,8 +129,7 @@ void StreamEngine::Block() {
   m_output = (m_output + BlockUnits) & Mask24;
   m_latch = m_output;
   ++m_blocks;
-  m_board->RaiseBlock();
-  if (interrupt) interrupt();
+  m_board->RaiseBlock();  // and the board's interrupt line with it
 }
 
 namespace {

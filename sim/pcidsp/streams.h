@@ -42,7 +42,6 @@ class StreamEngine {
 
   Input input = Input::Silence;
   StreamEngine* cable = nullptr;     // Cable: this board hears that board's outputs of the same block
-  std::function<void()> interrupt;   // raises the board's interrupt line
   uint32_t rate = 48000;
   int32_t driftPpm = 0;
   uint32_t running = 1;
