@@ -61,11 +61,10 @@ void CPciDsp::Stop() {
     HwWrite32(Registers(), HostControl, HctrBoot);
     HwWrite32(Registers(), HostCommand, HcvrStop);
   }
-  // A DPC the last interrupt queued must not outlive the board or its engine.
+  // A DPC the last interrupt queued must not run after the board is gone.
   if (m_dpcsReady) {
     KeRemoveQueueDpc(&m_stateDpc);
     KeRemoveQueueDpc(&m_secondDpc);
-    KeFlushQueuedDpcs();
   }
   if (m_stream) {
     CStrIface::Destroy(m_stream);
