@@ -66,6 +66,8 @@ class CPciDsp : public CDspDevice {
   NTSTATUS Stall(uint32_t start) const { return StallCheck(start); }
   void ArmSecondDpc() { m_armSecond = true; }
   int64_t LastInterrupt() const { return m_lastInterrupt; }
+  // The host interface's registers, which the stream engine reads at the interrupt.
+  const HwRegs& HostRegisters() const { return Registers(); }
   // The stream positions a board's interrupt took from its registers (the
   // Dunvell's), in 24-bit counters; the stream engine reads them in its
   // interrupt step.

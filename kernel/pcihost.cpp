@@ -61,6 +61,11 @@ void CPciDsp::Stop() {
     HwWrite32(Registers(), HostControl, HctrBoot);
     HwWrite32(Registers(), HostCommand, HcvrStop);
   }
+  // A DPC the last interrupt queued must not run after the board is gone.
+  if (m_dpcsReady) {
+    KeRemoveQueueDpc(&m_stateDpc);
+    KeRemoveQueueDpc(&m_secondDpc);
+  }
   if (m_stream) {
     CStrIface::Destroy(m_stream);
     m_stream = nullptr;

@@ -68,6 +68,8 @@ CStrIface* CStrIface::Create(CPciDsp* dsp) {
 CStrIface::~CStrIface() {
   ReleaseFirst(this);
   FreeScratch();
+  SetEngine(nullptr);
+  QvEngineFree(engine);
   KsFreeCommonBuffer(m_adapter, m_length, m_physical, m_memory);
   KsPutDmaAdapter(m_adapter);
 }

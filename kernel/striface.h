@@ -11,6 +11,8 @@
 class CPciDsp;
 struct QvMailbox;
 struct qvChannelInfo;
+struct QvBoardEngine;
+void QvEngineFree(QvBoardEngine* engine);
 
 // The device mode of a board: rate in Hz, vari-speed in 1/100000 of the
 // rate, the mode word (frame-rate word, clock nibbles, link flags, bit 31
@@ -73,6 +75,9 @@ class CStrIface : public KsPoolObject {
   static constexpr uint32_t MailboxBytes = 192;
   uint32_t CommonBufferAddress() const { return static_cast<uint32_t>(m_physical); }
   uint8_t* SharedArea() const { return m_memory ? m_memory + Blocks() * BlockBytes : nullptr; }
+  uint8_t* SampleMemory() const { return m_memory; }
+  // The wave streams' side of the board, made by the first stream.
+  QvBoardEngine* engine = nullptr;
 
   uint8_t ChannelCount() const { return m_channels; }
   uint8_t Blocks() const { return static_cast<uint8_t>((m_channels + 15) / 16); }

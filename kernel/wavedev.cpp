@@ -1,6 +1,7 @@
 // The wave device \Device\Qvwave: created once per driver load, it keeps
 // the system-wide rate values and hands board requests to the ring.
 #include "kernel/qvdev.h"
+#include "kernel/wavestream.h"
 
 #include <cstring>
 
@@ -159,16 +160,20 @@ NTSTATUS CWaveDevice::ChannelQuery(IRP* irp, uint32_t in) {
   return STATUS_SUCCESS;
 }
 
-// A stream request: the map is checked whole before anything is done with
-// it. Streams themselves are not served yet.
+// A query, or a stream opened from a map on the ring's boards and bound to
+// the handle (an empty input only releases the handle's stream).
 NTSTATUS CWaveDevice::StreamMap(IRP* irp) {
   IO_STACK_LOCATION* s = IoGetCurrentIrpStackLocation(irp);
   uint32_t in = s->Parameters.DeviceIoControl.InputBufferLength;
   uint32_t out = s->Parameters.DeviceIoControl.OutputBufferLength;
   if (out && in <= 4) return ChannelQuery(irp, in);
-  if (in == 0) return STATUS_SUCCESS;  // releases the handle's stream: it has none
-  NTSTATUS status = QvCheckChannelMap(irp->AssociatedIrp.SystemBuffer, in);
-  return NT_SUCCESS(status) ? STATUS_NOT_SUPPORTED : status;
+  if (in == 0 && !(s->FileObject && s->FileObject->FsContext)) return STATUS_SUCCESS;
+  CStreamHandle* handle = QvStreamHandleOf(s->FileObject);
+  if (!handle) return STATUS_INVALID_PARAMETER;
+  Lock();
+  NTSTATUS status = handle->Open(irp, this, nullptr);
+  Unlock();
+  return status;
 }
 
 NTSTATUS CWaveDevice::DeviceControl(IRP* irp) {

@@ -316,6 +316,10 @@ bool KeRemoveQueueDpc(KDPC* dpc) {
 
 void KeFlushQueuedDpcs() { g_dpcs.WaitIdle(); }
 
+namespace km {
+void StopDpcThread() { g_dpcs.Quiesce(); }
+}  // namespace km
+
 // ---- interrupts --------------------------------------------------------
 
 namespace {

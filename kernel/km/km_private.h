@@ -63,7 +63,13 @@ template <typename T> class SerialQueue {
       stop_ = true;
     }
     wake_.notify_all();
+#if defined(_WIN32)
+    // A library's statics go after the process's other threads were ended:
+    // the thread cannot be joined any more.
+    if (thread_.joinable()) thread_.detach();
+#else
     if (thread_.joinable()) thread_.join();
+#endif
   }
   SerialQueue(const SerialQueue&) = delete;
   SerialQueue& operator=(const SerialQueue&) = delete;
@@ -83,6 +89,17 @@ template <typename T> class SerialQueue {
         return true;
       }
     return false;
+  }
+  // Runs what is queued, then ends the thread; the next item starts another.
+  void Quiesce() {
+    {
+      std::lock_guard<std::mutex> lk(lock_);
+      stop_ = true;
+    }
+    wake_.notify_all();
+    if (thread_.joinable()) thread_.join();
+    std::lock_guard<std::mutex> lk(lock_);
+    stop_ = false;
   }
   // Returns once the queue is empty and no item runs.
   void WaitIdle() {

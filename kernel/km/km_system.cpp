@@ -94,6 +94,14 @@ km::SerialQueue<IO_WORKITEM> g_work(nullptr, [](IO_WORKITEM* item) {
 });
 }  // namespace
 
+namespace km {
+void StopDpcThread();
+void StopServiceThreads() {
+  StopDpcThread();
+  g_work.Quiesce();
+}
+}  // namespace km
+
 IO_WORKITEM* IoAllocateWorkItem(DEVICE_OBJECT* device) {
   auto* item = new (std::nothrow) IO_WORKITEM{device, nullptr, nullptr};
   return item;

@@ -23,6 +23,11 @@ namespace km {
 // on a reset bus. No driver may be loaded.
 void Reset();
 
+// Ends the DPC and work-item threads once their queues are empty (a process
+// that loaded the kernel in a library calls this before it exits); the next
+// DPC or work item starts them again.
+void StopServiceThreads();
+
 // Virtual time, 100-ns units since start.
 int64_t Now();
 void Advance(int64_t units);

@@ -8,6 +8,12 @@ struct DRIVER_OBJECT;
 #include "sim/units/hostunit.h"
 #include "sim/units/ninepin.h"
 
+#include <cstdint>
+
+namespace simpcidsp {
+class StreamEngine;
+}
+
 namespace simmachine {
 
 // The machine the device library finds when no test shaped it: a recorder
@@ -26,5 +32,13 @@ DRIVER_OBJECT* Driver();
 simunit::HostUnit* AddIoUnit(simunit::Generation generation, uint64_t port);
 // The 9-pin engine of unit 1; null before a unit was added.
 simunit::NinePinEngine* NinePin();
+
+// A PCI DSP board of the Tavrion family in the next slot, arrived, booted
+// and with its 16-channel stream engine running on the machine's clock
+// (real time, a block whenever the board's rate has made 64 frames). What
+// it plays goes to "QvSim board <n> play.wav" in the current folder; when
+// "QvSim board <n> record.wav" is there, its inputs hear that file. The
+// engine stays the machine's; tests may change its input and drift.
+simpcidsp::StreamEngine* AddPciBoard(uint32_t boardId);
 
 }  // namespace simmachine

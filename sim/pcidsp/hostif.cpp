@@ -65,7 +65,7 @@ uint32_t HostInterface::Read(uint32_t offset, uint32_t) {
       m_rx.pop_front();
       return w;
     }
-    default: return 0;
+    default: return offset >= 0x20 && streamRegisters ? streamRegisters(offset) : 0;
   }
 }
 

@@ -97,6 +97,9 @@ class HostInterface : public simbus::RegisterDevice {
   bool overlong = false;      // the next reply holds more words than asked
   int failBoots = 0;          // the next boots never start running
 
+  // The stream engine's registers after the host interface's own (0x20 up).
+  std::function<uint32_t(uint32_t)> streamRegisters;
+
   // The interrupt: a block raises the request (status bit 6) and fires the
   // board's line, when one is connected; the request stays until the host
   // acknowledges it.
