@@ -550,5 +550,8 @@ void XfadeAuditionStop(XfadeAudition* audition) {
     if (PartRec* f = ArrPart(CurArr, pr.First)) *f = pr.FirstRec;
     if (PartRec* g = ArrPart(CurArr, pr.Second)) *g = pr.SecondRec;
   }
+  // The audition's lists held only its own channels, compiled from the
+  // altered copies: the arrangement's own lists come back.
+  RebuildAllPlayLists(CurArr, Locs().NowLoc, 0);
   delete audition;
 }

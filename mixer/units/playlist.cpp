@@ -405,8 +405,10 @@ int PlayListFree(PlayList* list) {
 
 namespace {
 
-// Compiles output track `channel` from the Virtual Tracks in `tracks`.
-int CompileFromTracks(const ArrRec* arr, int32_t channel, const uint8_t* tracks, uint32_t count) {
+// Compiles output track `channel` from the Parts of play channel `source`
+// on the Virtual Tracks in `tracks`.
+int CompileFromTracks(const ArrRec* arr, int32_t channel, int32_t source, const uint8_t* tracks,
+                      uint32_t count) {
   PlayList*& slot = Slot(channel);
   PlayListFree(slot);
   slot = NewOrWarn(0, 0);
@@ -423,7 +425,7 @@ int CompileFromTracks(const ArrRec* arr, int32_t channel, const uint8_t* tracks,
   auto advance = [&](Source& src) {
     while (ArrNxtVisibleSection(arr, src.track, &src.next)) {
       const PartRec* part = ArrPart(arr, static_cast<uint32_t>(src.next.Part));
-      if (part != nullptr && PlaysChannel(*part, channel) && src.next.Length > 0) return true;
+      if (part != nullptr && PlaysChannel(*part, source) && src.next.Length > 0) return true;
     }
     return false;
   };
@@ -461,6 +463,10 @@ int CompileFromTracks(const ArrRec* arr, int32_t channel, const uint8_t* tracks,
 }  // namespace
 
 int CompileTrackPlayList(const ArrRec* arr, int32_t channel, int32_t track) {
+  return CompileChannelOnTrack(arr, channel, channel, track);
+}
+
+int CompileChannelOnTrack(const ArrRec* arr, int32_t channel, int32_t source, int32_t track) {
   if (!ValidChannel(channel)) return 0;
   uint8_t tracks[kArrTracks];
   uint32_t count = 0;
@@ -469,12 +475,12 @@ int CompileTrackPlayList(const ArrRec* arr, int32_t channel, int32_t track) {
   for (uint32_t t = first; t < last; ++t) {
     bool plays = false;
     ArrWalkList(arr, arr ? arr->ListHead[t] : kArrNoSlot, [&](uint32_t, const PartRec& part) {
-      plays = PlaysChannel(part, channel);
+      plays = PlaysChannel(part, source);
       return !plays;
     });
     if (plays) tracks[count++] = static_cast<uint8_t>(t);
   }
-  return CompileFromTracks(arr, channel, tracks, count);
+  return CompileFromTracks(arr, channel, source, tracks, count);
 }
 
 int CompileAllPlayLists(const ArrRec* arr) {
@@ -492,7 +498,7 @@ int CompileAllPlayLists(const ArrRec* arr) {
     uint32_t count = 0;
     for (uint32_t t = 0; t < kArrTracks; ++t)
       if (plays[channel][t]) tracks[count++] = static_cast<uint8_t>(t);
-    if (!CompileFromTracks(arr, channel, tracks, count)) all = 0;
+    if (!CompileFromTracks(arr, channel, channel, tracks, count)) all = 0;
   }
   return all;
 }

@@ -73,6 +73,10 @@ int PlayListFree(PlayList* list);
 // after message 195 (new list) or 196 (growth) when the heap fails, or when
 // the send fails; else 1.
 int CompileTrackPlayList(const ArrRec* arr, int32_t channel, int32_t track);
+// The same onto output track `channel` from the Parts whose play channel is
+// `source`, which need not be a valid output (solo play puts Parts without
+// an output of their own on a spare one).
+int CompileChannelOnTrack(const ArrRec* arr, int32_t channel, int32_t source, int32_t track);
 // Compiles and sends the list of every output track; 0 when any failed.
 int CompileAllPlayLists(const ArrRec* arr);
 // The Take from its data start after a silence of `leadIn` samples, then

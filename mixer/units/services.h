@@ -34,6 +34,10 @@ void UnitsWind(int32_t speed);
 // Sends the loop (kind 1) or punch (kind 2) range to every unit and native
 // device.
 void UnitsSetLoop(int kind, int on, int flag);
+// Prepares every unit's scrub buffers over [from, to) and starts scrubbing
+// in mode 0, 1 or 2.
+void UnitsPrepScrubBufs(int32_t from, int32_t to);
+void UnitsStartScrub(int mode);
 // Synchronises and locates the cards; position -1 = none.
 void CardsSyncCommand(uint32_t rate, uint32_t sync, int32_t position, uint32_t a, uint32_t b,
                       uint32_t c);

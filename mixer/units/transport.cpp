@@ -6,9 +6,14 @@ TransportHost* gHost = nullptr;
 TransportLamps gLamps;
 int32_t gSpeed = 0;       // -8..8, 0 when not winding
 int gStateAtStopStep = 2; // the state read by the first step of a stop
+// Solo play and scrub run on play lists of their own: the next stop brings
+// the normal ones back.
+bool gSolo = false;
+bool gScrub = false;
 
 constexpr int32_t kMaxSpeed = 8;
 constexpr int kStopped = 2, kPlaying = 3, kRecording = 4;
+constexpr int32_t kEndOfTime = 0x7FFF05FF;
 
 int State() { return TransportStateOf(gLamps); }
 
@@ -22,6 +27,18 @@ void WindOff(TransportHost& h) {
   gSpeed = 0;
   SetWindLamps();
   h.UnitsWind(0);
+}
+
+// After solo play or scrub: the play lists of the arrangement, the play
+// flags, the loop and the record state as they were before.
+void RestoreNormalPlay(TransportHost& h) {
+  gSolo = false;
+  gScrub = false;
+  h.RebuildAllPlayLists();
+  h.MidiBuildPlayLists(0);
+  h.RestorePlayFlags();
+  h.UnitsSetLoop(1, h.LoopOn(), 0);
+  h.MixSetRecMonState(0);
 }
 
 // Leaves the transport stopped: units and native devices stop, the location
@@ -49,6 +66,7 @@ void StopSequence(TransportHost& h) {
     h.MxaWriteChangedTakes();
     h.MidiSaveLogs();
   }
+  if (gSolo) RestoreNormalPlay(h);
 }
 
 // Everything that plays is placed at the now position and primed.
@@ -257,6 +275,94 @@ void TransportReset() {
   gLamps = TransportLamps{};
   gSpeed = 0;
   gStateAtStopStep = kStopped;
+  gSolo = false;
+  gScrub = false;
+}
+
+// Whatever ran before solo play, scrub or an audition is stopped without
+// touching the play lists the caller has just compiled.
+static void StopForSolo(TransportHost& h) {
+  WindOff(h);
+  gSolo = false;
+  gScrub = false;
+  if (State() != kStopped) StopSequence(h);
+}
+
+int TransportRunSolo(int32_t start, int32_t end) {
+  if (gHost == nullptr) return 0;
+  TransportHost& h = *gHost;
+  StopForSolo(h);
+  h.MixSetRecMonState(1);
+  h.SetNowLoc(start);
+  const int32_t now = h.NowLoc();
+  h.UnitsSetLoop(1, 0, 0);
+  h.CardsSyncCommand(now);
+  h.UnitsPrepPlayBufs(now);
+  h.NatDevPrepAll(now);
+  h.VideoPrepPlay(now);
+  h.MxaSetNowLoc(now);
+  h.MidiPrepPlayBufs(now);
+  h.NinePinTransportEvent(0, now);
+  h.ShowNowBars();
+  h.ShowNowTimecode();
+  h.SetPlayEnd(end);
+  // The video starts first, then units, devices, automation and MIDI.
+  if (!Start(h, false, true)) {
+    RestoreNormalPlay(h);
+    AnnounceState(h, now);
+    return 0;
+  }
+  gSolo = true;
+  gLamps.play = true;
+  h.NinePinTransportEvent(3, now);
+  AnnounceState(h, now);
+  return 1;
+}
+
+void TransportRunScrub(int32_t position, int mode) {
+  if (gHost == nullptr) return;
+  TransportHost& h = *gHost;
+  StopForSolo(h);
+  gSolo = true;
+  gScrub = true;
+  h.UnitsPrepScrubBufs(position, kEndOfTime);
+  if (mode == 2) h.SetScrubSyncMode();
+  h.UnitsStartScrub(mode);
+}
+
+int TransportSoloActive() { return gSolo ? 1 : 0; }
+int TransportScrubbing() { return gScrub ? 1 : 0; }
+
+int TransportRunAudition(int32_t from, int32_t to) {
+  if (gHost == nullptr) return 0;
+  TransportHost& h = *gHost;
+  StopForSolo(h);
+  h.MixSetRecMonState(1);
+  h.UnitsLoopPunchOff();
+  h.CardsSyncCommand(from);
+  h.UnitsPrepPlayBufs(from);
+  h.NatDevPrepAll(from);
+  h.UnitsWaitUntilIdle();
+  h.NatDevWaitPrepared();
+  h.SetPlayEnd(to);
+  if (!h.UnitsStartPlayRec(0)) {
+    h.UnitsStop();
+    return 0;
+  }
+  h.NatDevStartAll();
+  return 1;
+}
+
+void TransportEndAudition() {
+  if (gHost == nullptr) return;
+  TransportHost& h = *gHost;
+  h.UnitsStop();
+  h.NatDevStopAll();
+  h.RestorePlayFlags();
+  h.MixSetRecMonState(0);
+  h.UnitsSetLoop(1, h.LoopOn(), 0);
+  // The play end of the transport's own play and record comes back.
+  h.UpdateEndLoc();
 }
 
 void TransportRun(int cmd) {
@@ -268,7 +374,7 @@ void TransportRun(int cmd) {
     case kTcRelocate: Relocate(h); break;
     case kTcStopStep1:
       gStateAtStopStep = State();
-      if (gStateAtStopStep != kStopped) Stop(h);
+      if (gStateAtStopStep != kStopped || gSolo) Stop(h);
       break;
     case kTcStop: Stop(h); break;
     case kTcStopStep2:

@@ -68,6 +68,19 @@ class TransportHost {
   virtual void NatDevStartAll() = 0;
   virtual void RefreshPlayLists(int32_t position) = 0;
   virtual void RebuildAllPlayLists() = 0;
+  // The end of play set on the units and the native devices.
+  virtual void SetPlayEnd(int32_t position) = 0;
+  // Scrub buffers prepared over [from, to), and scrubbing started in mode
+  // 0, 1 or 2.
+  virtual void UnitsPrepScrubBufs(int32_t from, int32_t to) = 0;
+  virtual void UnitsStartScrub(int mode) = 0;
+  // Sync mode 40505 with the sync settings' flags, for a scrub that follows
+  // the 9-pin machine.
+  virtual void SetScrubSyncMode() = 0;
+  // The units' play flags of the current sync mode back.
+  virtual void RestorePlayFlags() = 0;
+  // The units' loop and punch ranges off.
+  virtual void UnitsLoopPunchOff() = 0;
 
   // Automation.
   virtual void MxaStopPlayRec(int32_t position) = 0;
@@ -77,6 +90,8 @@ class TransportHost {
   virtual void MxaWriteChangedTakes() = 0;
   virtual void MxaRebuildPlayMaps() = 0;
   virtual int MixHasNatRecElem() = 0;
+  // The mixer's record/monitor state (1 while solo play or an audition runs).
+  virtual void MixSetRecMonState(int state) = 0;
   virtual void MixSetTrkRecState() = 0;
 
   // MIDI.
@@ -146,7 +161,25 @@ void TransportRun(int cmd);
 int TransportStateOf(const TransportLamps& lamps);
 const TransportLamps& TransportLampState();
 int32_t TransportWindSpeed();
-// Forgets the lamps and the wind (tests, and the program's start).
+// Forgets the lamps, the wind and the solo flag (tests, and the program's
+// start).
 void TransportReset();
+
+// Solo play over play lists compiled by the caller: the transport starts
+// from `start` with no loop, plays to `end`, and the next stop brings the
+// normal play lists back. 1 when it started; when it could not, the normal
+// play lists are back at once.
+int TransportRunSolo(int32_t start, int32_t end);
+// Scrub from `position` over the solo play lists in mode 0, 1 or 2 (2: the
+// transport follows the 9-pin machine); a stop ends it and brings the
+// normal play lists back.
+void TransportRunScrub(int32_t position, int mode);
+// 1 while solo play or scrub holds play lists of its own.
+int TransportSoloActive();
+int TransportScrubbing();
+// A crossfade audition over play lists compiled by the caller, played once
+// from `from` to `to` outside the transport's lamps. 1 when it started.
+int TransportRunAudition(int32_t from, int32_t to);
+void TransportEndAudition();
 // The least free recording time, in samples, that lets a recording start.
 inline constexpr uint32_t kTransportMinRecTime = 1;

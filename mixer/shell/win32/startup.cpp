@@ -9,6 +9,7 @@
 
 #include "logs/services.h"
 #include "mixer/arrange/services.h"
+#include "mixer/arrange/win32/xfdisp.h"
 #include "mixer/mix/services.h"
 #include "mixer/model/host.h"
 #include "mixer/model/ini.h"
@@ -116,7 +117,7 @@ void RegisterClasses(HINSTANCE instance) {
   RegisterVideoWnd(instance);
   Register9PinWnd(instance);
   RegisterMixerWindows(instance);
-  RegisterPlainClass(instance, "XFDisp_WC");
+  RegisterXfadeDisplayClass(instance);
 }
 
 HWND CreateMainFrame(ShellState& s) {

@@ -373,3 +373,29 @@ TEST_F(TakeBuilders, OffsetsCountFromTheTakesDataStart) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(PlayLists, AChannelsPartsGoOntoAnotherOutputTrack) {
+  // Solo play puts Parts without an output of their own (channel 0) on a
+  // spare one, only those of the chosen track.
+  Add(2, MakePart(1000, 400, 7, 0, 0));
+  Add(4, MakePart(3000, 400, 8, 0, 0));
+  Add(2, MakePart(5000, 400, 9, 0, 1));  // plays output 1, not soloed
+  gSent.clear();
+  ASSERT_EQ(CompileChannelOnTrack(arr, 190, 0, 2), 1);
+  ASSERT_EQ(gSent.size(), 1u);
+  EXPECT_EQ(gSent[0].channel, 190);
+  const std::vector<PlayEvent> want = {Silence(1000), Ev(7, 0, 400, kU, kU, kF),
+                                       Silence(kPlayListEnd - 1400)};
+  EXPECT_EQ(gSent[0].lane[0], want);
+
+  // Every track; the output must still be a real one.
+  gSent.clear();
+  ASSERT_EQ(CompileChannelOnTrack(arr, 190, 0, -1), 1);
+  EXPECT_EQ(gSent[0].lane[0].size(), 5u);
+  EXPECT_EQ(CompileChannelOnTrack(arr, 0, 0, -1), 0);
+  EXPECT_EQ(CompileChannelOnTrack(arr, 193, 1, -1), 0);
+}
+
+}  // namespace

@@ -50,6 +50,14 @@ class LogHost : public TransportHost {
   void NatDevStartAll() override { L("NatDevStartAll"); }
   void RefreshPlayLists(int32_t p) override { L("RefreshPlayLists(" + N(p) + ")"); }
   void RebuildAllPlayLists() override { L("RebuildAllPlayLists"); }
+  void SetPlayEnd(int32_t p) override { L("SetPlayEnd(" + N(p) + ")"); }
+  void UnitsPrepScrubBufs(int32_t f, int32_t t) override {
+    L("UnitsPrepScrubBufs(" + N(f) + "," + N(t) + ")");
+  }
+  void UnitsStartScrub(int m) override { L("UnitsStartScrub(" + N(m) + ")"); }
+  void SetScrubSyncMode() override { L("SetScrubSyncMode"); }
+  void RestorePlayFlags() override { L("RestorePlayFlags"); }
+  void UnitsLoopPunchOff() override { L("UnitsLoopPunchOff"); }
   void MxaStopPlayRec(int32_t p) override { L("MxaStopPlayRec(" + N(p) + ")"); }
   void MxaStartPlayRec() override { L("MxaStartPlayRec"); }
   void MxaSetNowLoc(int32_t p) override { L("MxaSetNowLoc(" + N(p) + ")"); }
@@ -58,6 +66,7 @@ class LogHost : public TransportHost {
   void MxaRebuildPlayMaps() override { L("MxaRebuildPlayMaps"); }
   int MixHasNatRecElem() override { return natRec; }
   void MixSetTrkRecState() override { L("MixSetTrkRecState"); }
+  void MixSetRecMonState(int st) override { L("MixSetRecMonState(" + N(st) + ")"); }
   void MidiStopPlayRec(int32_t p) override { L("MidiStopPlayRec(" + N(p) + ")"); }
   void MidiPrepPlayBufs(int32_t p) override { L("MidiPrepPlayBufs(" + N(p) + ")"); }
   void MidiStartPlayRec() override { L("MidiStartPlayRec"); }
@@ -328,3 +337,115 @@ TEST(TransportState, ReadFromTheLamps) {
 }
 
 }  // namespace
+
+// What a stop after solo play or scrub adds to the plain stop: the normal
+// play lists, play flags, loop and record state come back.
+const Log kRestoreNormal = {"RebuildAllPlayLists", "MidiBuildPlayLists(0)", "RestorePlayFlags",
+                            "UnitsSetLoop(1,1,0)", "MixSetRecMonState(0)"};
+
+TEST_F(Transport, SoloPlayRunsItsSequenceAndAStopRestoresTheNormalPlayLists) {
+  host.loop = 1;
+  host.log.clear();
+  ASSERT_EQ(TransportRunSolo(2000, 3000), 1);
+  EXPECT_EQ(host.log,
+            Log({"MixSetRecMonState(1)", "SetNowLoc(2000)", "UnitsSetLoop(1,0,0)",
+                 "CardsSyncCommand(2000)", "UnitsPrepPlayBufs(2000)", "NatDevPrepAll(2000)",
+                 "VideoPrepPlay(2000)", "MxaSetNowLoc(2000)", "MidiPrepPlayBufs(2000)",
+                 "NinePinTransportEvent(0,2000)", "ShowNowBars", "ShowNowTimecode",
+                 "SetPlayEnd(3000)", "UnitsWaitUntilIdle", "NatDevWaitPrepared", "VideoStart",
+                 "UnitsStartPlayRec(0)", "NatDevStartAll", "MxaStartPlayRec", "MidiStartPlayRec",
+                 "NinePinTransportEvent(3,2000)", "MixSetTrkRecState", "ConsoleNotifyTransport(3)",
+                 "NinePinTransportEvent(0,2000)", "StatusRefresh", "ShowLamps"}));
+  EXPECT_EQ(State(), 3);
+  EXPECT_EQ(TransportSoloActive(), 1);
+
+  const Log stop = Run(kTcStop);
+  EXPECT_EQ(Log(stop.begin(), stop.begin() + 12),
+            Cat({{"UnitsStop", "NatDevStopAll", "NatDevGetClocAll", "SetNowLoc(4321)",
+                  "MxaStopPlayRec(4321)", "MidiStopPlayRec(4321)", "VideoStop"},
+                 kRestoreNormal}));
+  EXPECT_EQ(TransportSoloActive(), 0);
+
+  // Only the first stop restores: a plain play and stop after it does not.
+  Run(kTcPlay);
+  const Log plain = Run(kTcStop);
+  EXPECT_EQ(std::count(plain.begin(), plain.end(), "RebuildAllPlayLists"), 0);
+}
+
+TEST_F(Transport, SoloReplacingARunningPlayKeepsTheSoloLists) {
+  Run(kTcPlay);
+  host.log.clear();
+  ASSERT_EQ(TransportRunSolo(0, 100), 1);
+  // The play that ran is stopped, but the caller's freshly compiled lists
+  // stay: nothing is rebuilt until the solo play stops.
+  EXPECT_EQ(host.log.front(), "UnitsStop");
+  EXPECT_EQ(std::count(host.log.begin(), host.log.end(), "RebuildAllPlayLists"), 0);
+  // A second solo over the first is the same.
+  host.log.clear();
+  ASSERT_EQ(TransportRunSolo(10, 100), 1);
+  EXPECT_EQ(std::count(host.log.begin(), host.log.end(), "RebuildAllPlayLists"), 0);
+  // The menu's two-step stop ends it too.
+  const Log stop = Run(kTcStopStep1);
+  EXPECT_EQ(std::count(stop.begin(), stop.end(), "RebuildAllPlayLists"), 1);
+}
+
+TEST_F(Transport, SoloThatCannotStartBringsTheNormalListsBackAtOnce) {
+  host.unitsAccept = 0;
+  host.log.clear();
+  EXPECT_EQ(TransportRunSolo(2000, 3000), 0);
+  EXPECT_EQ(State(), 2);
+  EXPECT_EQ(TransportSoloActive(), 0);
+  const auto at = [&](const char* name) {
+    return std::find(host.log.begin(), host.log.end(), name) - host.log.begin();
+  };
+  EXPECT_LT(at("UnitsStartPlayRec(0)"), at("VideoStop"));
+  EXPECT_LT(at("VideoStop"), at("RebuildAllPlayLists"));
+  EXPECT_LT(at("RebuildAllPlayLists"), at("MixSetRecMonState(0)"));
+}
+
+TEST_F(Transport, ScrubPreparesToTheEndOfTimeAndSetsTheSyncModeOnlyWhenFollowingTheMachine) {
+  struct Case {
+    int mode;
+    Log expected;
+  };
+  const Case cases[] = {
+      {0, {"UnitsPrepScrubBufs(5000,2147419647)", "UnitsStartScrub(0)"}},
+      {1, {"UnitsPrepScrubBufs(5000,2147419647)", "UnitsStartScrub(1)"}},
+      {2, {"UnitsPrepScrubBufs(5000,2147419647)", "SetScrubSyncMode", "UnitsStartScrub(2)"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.mode);
+    TransportReset();
+    host.loop = 1;
+    host.log.clear();
+    TransportRunScrub(5000, c.mode);
+    EXPECT_EQ(host.log, c.expected);
+    EXPECT_EQ(TransportScrubbing(), 1);
+    // The lamps stay out, yet the menu's stop ends the scrub and restores.
+    const Log stop = Run(kTcStopStep1);
+    EXPECT_EQ(Log(stop.begin(), stop.begin() + 11), Cat({kStopWhileStopped, kRestoreNormal}));
+    EXPECT_EQ(TransportScrubbing(), 0);
+  }
+}
+
+TEST_F(Transport, AuditionStartsOutsideTheLampsAndItsEndPutsTheSettingsBack) {
+  host.loop = 1;
+  host.log.clear();
+  ASSERT_EQ(TransportRunAudition(1000, 2000), 1);
+  EXPECT_EQ(host.log, Log({"MixSetRecMonState(1)", "UnitsLoopPunchOff", "CardsSyncCommand(1000)",
+                           "UnitsPrepPlayBufs(1000)", "NatDevPrepAll(1000)", "UnitsWaitUntilIdle",
+                           "NatDevWaitPrepared", "SetPlayEnd(2000)", "UnitsStartPlayRec(0)",
+                           "NatDevStartAll"}));
+  EXPECT_EQ(State(), 2);
+  host.log.clear();
+  TransportEndAudition();
+  EXPECT_EQ(host.log, Log({"UnitsStop", "NatDevStopAll", "RestorePlayFlags", "MixSetRecMonState(0)",
+                           "UnitsSetLoop(1,1,0)", "UpdateEndLoc"}));
+
+  // A unit that refuses: nothing is left running.
+  host.unitsAccept = 0;
+  host.log.clear();
+  EXPECT_EQ(TransportRunAudition(1000, 2000), 0);
+  EXPECT_EQ(host.log.back(), "UnitsStop");
+  EXPECT_EQ(std::count(host.log.begin(), host.log.end(), "NatDevStartAll"), 0);
+}

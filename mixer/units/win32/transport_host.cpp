@@ -77,6 +77,14 @@ class ProgramTransport final : public TransportHost {
   void RebuildAllPlayLists() override {
     if (NatLinkApi() && CurArr) CompileAllPlayLists(CurArr);
   }
+  void SetPlayEnd(int32_t p) override {
+    if (NatLinkApi()) NatLinkSetEnd(p);
+  }
+  void UnitsPrepScrubBufs(int32_t from, int32_t to) override { ::UnitsPrepScrubBufs(from, to); }
+  void UnitsStartScrub(int mode) override { ::UnitsStartScrub(mode); }
+  void SetScrubSyncMode() override { ProgramScrubSyncMode(); }
+  void RestorePlayFlags() override { ProgramRestorePlayFlags(); }
+  void UnitsLoopPunchOff() override { ::UnitsSetLoop(1, 0, 0); }
 
   void MxaStopPlayRec(int32_t p) override { ::MxaStopPlayRec(p); }
   void MxaStartPlayRec() override { ::MxaStartPlayRec(1); }
@@ -85,6 +93,7 @@ class ProgramTransport final : public TransportHost {
   void MxaWriteChangedTakes() override { ::MxaWriteChangedTakes(1); }
   void MxaRebuildPlayMaps() override { MxaRefreshAfterEdit(CurArr, CurMixDoc(), Locs().NowLoc); }
   int MixHasNatRecElem() override { return ::MixHasNatRecElem(); }
+  void MixSetRecMonState(int state) override { ::MixSetTrkRecState(state, 0, 0); }
   // The native recorder elements record while the transport records and
   // are idle otherwise.
   void MixSetTrkRecState() override {

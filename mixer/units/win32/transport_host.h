@@ -28,3 +28,9 @@ void ProgramVideoStart();
 void ProgramVideoStop();
 void ProgramVideoSetRate(uint32_t rate);
 void ProgramVideoSetIni(const char* path);
+
+// The units' sync mode while a scrub follows the 9-pin machine (40505 with
+// the flags of the sync settings), and the play flags of the current sync
+// mode (syncflags_win.cpp).
+void ProgramScrubSyncMode();
+void ProgramRestorePlayFlags();
