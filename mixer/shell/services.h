@@ -65,6 +65,9 @@ void QVCIN_UnRegisterConsole();
 void MainMenuTailor();
 // Opens the mix that was open last.
 void DocOpenLastMix();
+// Before the program closes: offers to save the documents' changes; 0 when
+// the user cancelled or a save could not be written.
+int DocCloseQuery();
 
 // Commands carried out by later parts of the shell: the document commands
 // (41000..41018, 41900..41908), the setup dialogs (41608..41614, 41800), the

@@ -1,7 +1,6 @@
-// The file manager's hooks: its window has no function in this program, so
-// each hook does nothing.
 #include "mixer/shell/services.h"
 
+// The file manager has no function in this program: its hooks do nothing.
 void SFManStartHook() {}
 void SFManExitHook() {}
 void SFManSettingsHook() {}
