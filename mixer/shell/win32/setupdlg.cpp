@@ -40,8 +40,15 @@ void ShowNumber(HWND dlg, int id, int32_t value) {
 bool Checked(HWND dlg, int id) { return IsDlgButtonChecked(dlg, id) == BST_CHECKED; }
 void SetCheck(HWND dlg, int id, bool on) { CheckDlgButton(dlg, id, on ? BST_CHECKED : BST_UNCHECKED); }
 
-// Position pairs: a time-code field and, beside it, bars.beats.ticks.
+// Position pairs: a time-code field and, beside it, bars.beats.ticks. The
+// position itself is kept per pair (by the time-code field's id), since a
+// time code wraps at 24 hours and cannot give back every position.
+int32_t pairPosition[64];
+
+int32_t& PairPosition(int tcId) { return pairPosition[(tcId - 800) & 63]; }
+
 void ShowPosition(HWND dlg, int tcId, int32_t position) {
+  PairPosition(tcId) = position;
   TcRec tc;
   LocToTimeCode(&tc, position, Settings().TcOffset);
   char text[32];
@@ -201,8 +208,7 @@ INT_PTR CALLBACK PlayRecSetupDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM) 
           mode &= ~(1u << kModeBits[i]);
           if (Checked(dlg, kModeBoxes[i])) mode |= 1u << kModeBits[i];
         }
-        const int32_t pos[3] = {ReadPosition(dlg, 810, false), ReadPosition(dlg, 812, false),
-                                ReadPosition(dlg, 814, false)};
+        const int32_t pos[3] = {PairPosition(810), PairPosition(812), PairPosition(814)};
         SetArrParam(7, mode);
         for (int i = 0; i < 3; ++i) SetArrParam(8 + i, static_cast<uint32_t>(pos[i]));
         EndDialog(dlg, IDOK);
@@ -271,7 +277,7 @@ INT_PTR CALLBACK CamSetupDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM) {
                                     static_cast<uint32_t>(ReadNumber(dlg, 822)),
                                     static_cast<uint32_t>(radio),
                                     (p.AutoFlags & ~1u) | (Checked(dlg, 826) ? 1u : 0u),
-                                    static_cast<uint32_t>(ReadPosition(dlg, 827, false)),
+                                    static_cast<uint32_t>(PairPosition(827)),
                                     static_cast<uint32_t>(ReadNumber(dlg, 831)),
                                     static_cast<uint32_t>(ReadNumber(dlg, 836)),
                                     flags};
