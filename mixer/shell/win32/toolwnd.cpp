@@ -152,8 +152,15 @@ LRESULT CALLBACK ToolWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_PAINT:
       PaintToolWnd(wnd);
       return 0;
-    case WM_ERASEBKGND:
+    case WM_ERASEBKGND: {
+      // Also asked by the buttons for the area behind their images.
+      RECT c;
+      GetClientRect(wnd, &c);
+      HBRUSH back = CreateSolidBrush(Shell().skin.toolBackground);
+      FillRect(reinterpret_cast<HDC>(wParam), &c, back);
+      DeleteObject(back);
       return 1;
+    }
     case WMU_CTL_LBUTTONDOWN:
     case WMU_CTL_RBUTTONDOWN:
       Press(wnd, static_cast<int32_t>(wParam), msg == WMU_CTL_RBUTTONDOWN);
