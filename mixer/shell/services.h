@@ -54,6 +54,10 @@ int ContextEditToolActive();
 void SFManStartHook();
 void SFManExitHook();
 void SFManSettingsHook();
+// The file manager's queries and commands; 0, since it holds nothing.
+int SFManQueryTake(uint32_t take);
+int SFManQueryArr(uint32_t arr);
+int SFManCommand(uint32_t command);
 // Writes the last files and folders of the documents.
 void DocWriteLastFiles();
 // The external off-line modules: scan of a folder, and their release.
