@@ -42,8 +42,6 @@ int UpdateSyncBoards(const char*, const char*, const int*, int, int* updated) {
 int CardLockState(int) { return 0; }
 void UnitsStartClocks() {}
 void ResetCardsMixDsp() {}
-void SplashCreate(void*) {}
-void SplashDestroy() {}
 void NinePinSetMode(uint32_t) {}
 void VideoCloseFile() {}
 

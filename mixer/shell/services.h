@@ -59,6 +59,10 @@ int ContextEditToolActive();
 void SFManStartHook();
 void SFManExitHook();
 void SFManSettingsHook();
+// The file manager's queries and commands; 0, since it holds nothing.
+int SFManQueryTake(uint32_t take);
+int SFManQueryArr(uint32_t arr);
+int SFManCommand(uint32_t command);
 // Writes the last files and folders of the documents.
 void DocWriteLastFiles();
 // The external off-line modules: scan of a folder, and their release.
@@ -70,6 +74,9 @@ void QVCIN_UnRegisterConsole();
 void MainMenuTailor();
 // Opens the mix that was open last.
 void DocOpenLastMix();
+// Before the program closes: offers to save the documents' changes; 0 when
+// the user cancelled or a save could not be written.
+int DocCloseQuery();
 
 // Commands carried out by later parts of the shell: the document commands
 // (41000..41018, 41900..41908), the setup dialogs (41608..41614, 41800), the

@@ -169,6 +169,8 @@ int MixOfferSave() {
   FakeLog("MixOfferSave()");
   return Startup().mixSaveAnswer;
 }
+// The shell's closing question, answered by the mix's.
+int DocCloseQuery() { return MixOfferSave(); }
 
 void QVMXA_Init() { FakeLog("QVMXA_Init()"); }
 void QVMIV_Init() { FakeLog("QVMIV_Init()"); }

@@ -36,6 +36,7 @@
 #include "mixer/shell/unitopts.h"
 #include "mixer/shell/win32/mainwnd.h"
 #include "mixer/shell/win32/shell.h"
+#include "mixer/shell/win32/smallwnd.h"
 #include "mixer/shell/wndtable.h"
 #include "mixer/units/services.h"
 
@@ -273,6 +274,8 @@ int OnCreate(HWND wnd, const CREATESTRUCTA* cs) {
   CheckRates();
   RestoreOptions(wnd);
   DocOpenLastMix();
+  if (ReadIniInt(Shell().iniPath, IDS_INI_SEC_MAIN_WND, IDS_INI_KEY_STATUS_BAR, 0, 0, 1))
+    ShellWindowToggle(wnd, 42303);
   SetWindowPos(wnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
   if (WndTable[kMixWnd]) SetFocus(WndTable[kMixWnd]);
   if (Shell().sw.StartMode == 3) TransportCommand(13);
@@ -316,7 +319,7 @@ void StopTransport() {
 
 void OnClose(HWND wnd) {
   StopTransport();
-  if (MixOfferSave()) DestroyWindow(wnd);
+  if (DocCloseQuery()) DestroyWindow(wnd);
   WriteExitStatus(1);
 }
 
@@ -326,7 +329,7 @@ LRESULT OnQueryEndSession() {
     MessageBoxById(nullptr, IDS_CANT_ABORT, MB_ICONEXCLAMATION);
     return 0;
   }
-  return MixOfferSave() ? 1 : 0;
+  return DocCloseQuery() ? 1 : 0;
 }
 
 // Moves a free-standing window by the frame's move.
@@ -441,9 +444,15 @@ void Varispeed(int step) {
 
 // The frame's own keyboard commands; false for every other id.
 bool LocalCommand(UINT id) {
-  // Reserved for opening the free-standing windows, which no command opens:
-  // taken here so that they do nothing rather than reach the dispatcher.
-  if (id >= 42310 && id <= 42317) return true;
+  // The frame opens and closes its free-standing windows itself: the status
+  // bar (42303), and 42311..42315 the directory, file-manager, marker
+  // directory, audio-buffer and big-clock windows. 42310 (the arrange
+  // window), 42316 (video) and 42317 (9-pin) belong to windows this program
+  // does not open by command: taken here so that they do nothing.
+  if (id == 42303 || (id >= 42310 && id <= 42317)) {
+    ShellWindowToggle(WndTable[kMainWnd], id);
+    return true;
+  }
   if (id >= 42390 && id <= 42399) {
     markerAcc = MarkerKeyDigit(markerAcc, static_cast<int>(id - 42390));
     return true;
@@ -532,7 +541,7 @@ int FatalDspError(HANDLE device, int code) {
                 GetLastErrorText());
   MessageBoxText(nullptr, "%s", MB_ICONEXCLAMATION, text);
   DWORD lastError = GetLastError();
-  MixOfferSave();
+  DocCloseQuery();
   if (WndTable[kMainWnd]) DestroyWindow(WndTable[kMainWnd]);
   ReleaseProcessServices();
   ExitProcess(lastError);

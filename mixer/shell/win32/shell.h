@@ -57,6 +57,7 @@ struct ShellState {
   SkinColours skin = {};
   int showCmd = SW_SHOWNORMAL;       // the show command WinMain received
   int startupComplete = 0;
+  int severalPcs = 0;                // the units are spread over several PCs
   uint32_t dispatched = 0;           // messages dispatched by the loop
   HACCEL accel = nullptr;
   QVTIMER devTimer = {};

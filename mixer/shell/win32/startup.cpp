@@ -25,6 +25,7 @@
 #include "mixer/shell/services.h"
 #include "mixer/shell/timer.h"
 #include "mixer/shell/win32/shell.h"
+#include "mixer/shell/win32/smallwnd.h"
 #include "mixer/shell/win32/skin.h"
 #include "mixer/shell/wndtable.h"
 #include "mixer/units/services.h"
@@ -108,12 +109,13 @@ void RegisterClasses(HINSTANCE instance) {
   RegisterClassA(&wc);
   RegisterCtl9Classes(instance);
   for (const char* name : {"ToolWnd_WC", "DragnDropWnd_WC", "StatWnd_WC"})
-    RegisterPlainClass(instance, name);
+    RegisterShellClass(instance, name);
   RegisterTapeTransWnd(instance);
-  for (const char* name : {"ArrWnd_WC", "ArrColWnd_WC", "ArrChildWnd_WC", "DirWnd_WC", "SFManWnd_WC"})
+  for (const char* name : {"ArrWnd_WC", "ArrColWnd_WC", "ArrChildWnd_WC"})
     RegisterPlainClass(instance, name);
+  for (const char* name : {"DirWnd_WC", "SFManWnd_WC"}) RegisterShellClass(instance, name);
   RegisterMrkDirWnd(instance);
-  for (const char* name : {"AudBufWnd_WC", "BigClocWnd_WC"}) RegisterPlainClass(instance, name);
+  for (const char* name : {"AudBufWnd_WC", "BigClocWnd_WC"}) RegisterShellClass(instance, name);
   RegisterVideoWnd(instance);
   Register9PinWnd(instance);
   RegisterMixerWindows(instance);
@@ -268,6 +270,7 @@ int HrlWinMain(HINSTANCE instance, const char* cmdLine, int show) {
   SplashCreate(instance);
   int severalPcs = 0;
   if (!OpenUnits(&severalPcs) && UnitsConfigDialog()) OpenUnits(&severalPcs);
+  s.severalPcs = severalPcs;
   if (severalPcs) MessageBoxById(nullptr, kMsgUnitsSeveralPcs, MB_ICONEXCLAMATION);
   const NatDiskCallbacks disk = {TakeReadSamples, TakeWriteSamples};
   if (!NatDevOpenAll(kNativeTracks, &disk)) return FailStartup(kUndoUnits);

@@ -6,6 +6,7 @@
 #include "mixer/model/win32/appwnd.h"
 #include "mixer/shell/timer.h"
 #include "mixer/shell/win32/shell.h"
+#include "mixer/shell/win32/smallwnd.h"
 #include "mixer/shell/wndtable.h"
 #include "mixer/units/services.h"
 
@@ -23,8 +24,8 @@ void TimerPostBlink() {
 }
 int TimerMouseCaptured() { return GetCapture() ? 1 : 0; }
 int TimerModalOpen() { return ModalCount() > 0 ? 1 : 0; }
-void TimerShowAudioReserve(int32_t) {
-  // The audio-buffer window shows the reserve once it exists.
+void TimerShowAudioReserve(int32_t reserve) {
+  if (WndTable[kAudBufWnd]) AudBufUpdate(reserve < 0 ? 0u : static_cast<uint32_t>(reserve));
 }
 void TimerShowNow(int32_t) {
   TransportShowNowBars();
