@@ -1,6 +1,8 @@
 #include "mixer/arrange/win32/procdlgs.h"
 
+#include <windows.h>
 #include <commctrl.h>
+#include <commdlg.h>
 
 #include <cstdio>
 #include <cstring>

@@ -3,6 +3,7 @@
 // import and removal, the last files remembered at shutdown, and the host
 // that the document rules run over.
 #include <windows.h>
+#include <commdlg.h>
 
 #include <cstdio>
 #include <cstring>

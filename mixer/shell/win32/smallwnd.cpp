@@ -3,6 +3,9 @@
 // that open and close its free-standing windows.
 #include "mixer/shell/win32/smallwnd.h"
 
+#include <windows.h>
+#include <commdlg.h>
+
 #include <cstdio>
 #include <cstring>
 

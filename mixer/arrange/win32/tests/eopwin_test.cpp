@@ -4,6 +4,7 @@
 // parameter and progress dialogs.
 #include <windows.h>
 
+#include <cmath>
 #include <filesystem>
 #include <string>
 

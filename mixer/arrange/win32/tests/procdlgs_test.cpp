@@ -149,6 +149,7 @@ class ProcDialogs : public EditFixture {
     ProcOpts().folder = ModelPath(root_ / "proc") + "\\";
     ProcOpts().delUnRefATk = 40884;
     int32_t error = 0;
+    NatLinkBind(NatDevStaticApi());
     ASSERT_EQ(NatLinkOpenAll(kPlayChannels, &kTakeDiskCallbacks, &error), 1) << error;
     main_ = CreateWindowExA(0, "STATIC", "Main", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 60, 80, 700, 500, nullptr,
                             nullptr, nullptr, nullptr);
