@@ -4,6 +4,7 @@
 // a file name the dialog is also saved as a bitmap.
 #include "Drv/Qvdrv/qvdrv.h"
 #include "Inc/report.h"
+#include "tests/win32/shot.h"
 
 #include <gtest/gtest.h>
 
@@ -23,34 +24,6 @@ std::string Item(HWND dialog, int id) {
   char text[1024] = "";
   GetDlgItemTextA(dialog, id, text, sizeof text);
   return text;
-}
-
-void SaveBitmap(HWND window, const char* path) {
-  RECT r;
-  GetWindowRect(window, &r);
-  int w = r.right - r.left, h = r.bottom - r.top;
-  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
-  HDC screen = GetWindowDC(window);
-  HDC memory = CreateCompatibleDC(screen);
-  HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
-  HGDIOBJ old = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, w, h, screen, 0, 0, SRCCOPY);
-  BITMAPINFOHEADER info{sizeof info, w, h, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-  DWORD stride = (static_cast<DWORD>(w) * 3 + 3) & ~3u;
-  std::string pixels(stride * static_cast<DWORD>(h), '\0');
-  GetDIBits(memory, bitmap, 0, static_cast<UINT>(h), pixels.data(), reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
-  BITMAPFILEHEADER file{0x4D42, static_cast<DWORD>(sizeof file + sizeof info + pixels.size()), 0, 0,
-                        sizeof file + sizeof info};
-  HANDLE out = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  DWORD n;
-  WriteFile(out, &file, sizeof file, &n, nullptr);
-  WriteFile(out, &info, sizeof info, &n, nullptr);
-  WriteFile(out, pixels.data(), static_cast<DWORD>(pixels.size()), &n, nullptr);
-  CloseHandle(out);
-  SelectObject(memory, old);
-  DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(window, screen);
 }
 
 // The visible dialog of this thread: another process's dialog on the same
@@ -79,7 +52,8 @@ VOID CALLBACK ReadAndClose(HWND, UINT, UINT_PTR id, DWORD) {
   char title[256] = "";
   GetWindowTextA(dialog, title, sizeof title);
   g_seen.title = title;
-  if (const char* path = std::getenv("HRL_SCREENSHOT")) SaveBitmap(dialog, path);
+  if (const char* path = std::getenv("HRL_SCREENSHOT"))
+    hrl_test::SaveWindowShot(dialog, path, hrl_test::ShotFrom::kWindow);
   PostMessageA(dialog, WM_COMMAND, IDOK, 0);
 }
 

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "elements/harness/win32/elemload.h"
+#include "tests/win32/shot.h"
 
 namespace {
 
@@ -345,34 +346,6 @@ TEST_F(Dyn, RefusesTheBigWindowBelow24BitsPerPixel) {
   EXPECT_EQ(closed, 1u);
 }
 
-void Capture(HWND wnd, const char* path) {
-  RECT r;
-  GetWindowRect(wnd, &r);
-  const int w = r.right - r.left, hh = r.bottom - r.top;
-  HDC screen = GetDC(nullptr);
-  HDC mem = CreateCompatibleDC(screen);
-  BITMAPINFO bi{};
-  bi.bmiHeader = {sizeof(BITMAPINFOHEADER), w, hh, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-  void* bits = nullptr;
-  HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(mem, bmp);
-  BitBlt(mem, 0, 0, w, hh, screen, r.left, r.top, SRCCOPY);
-  GdiFlush();
-  const DWORD size = DWORD((w * 3 + 3) & ~3) * DWORD(hh);
-  BITMAPFILEHEADER fh{0x4D42, DWORD(sizeof fh + sizeof bi.bmiHeader + size), 0, 0,
-                      DWORD(sizeof fh + sizeof bi.bmiHeader)};
-  if (FILE* f = std::fopen(path, "wb")) {
-    std::fwrite(&fh, sizeof fh, 1, f);
-    std::fwrite(&bi.bmiHeader, sizeof bi.bmiHeader, 1, f);
-    std::fwrite(bits, size, 1, f);
-    std::fclose(f);
-  }
-  SelectObject(mem, old);
-  DeleteObject(bmp);
-  DeleteDC(mem);
-  ReleaseDC(nullptr, screen);
-}
-
 // HRL_SHOT names a folder for the big window's picture.
 TEST_F(Dyn, BigWindowShows) {
   if (Depth() < 24) GTEST_SKIP();
@@ -395,9 +368,9 @@ TEST_F(Dyn, BigWindowShows) {
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
     Sleep(10);
   }
-  if (const char* dir = std::getenv("HRL_SHOT")) {
-    Capture(big, (std::string(dir) + "\\dynamics-big.bmp").c_str());
-    Capture(column, (std::string(dir) + "\\dynamics-little.bmp").c_str());
+  if (std::getenv("HRL_SHOT") != nullptr) {
+    hrl_test::SaveWindowShot(big, hrl_test::ShotPath("dynamics-big"));
+    hrl_test::SaveWindowShot(column, hrl_test::ShotPath("dynamics-little"));
   }
   EXPECT_TRUE(IsWindowVisible(big));
 }

@@ -12,6 +12,7 @@
 
 #include "elements/controls/ctldata.h"
 #include "elements/harness/win32/elemload.h"
+#include "tests/win32/shot.h"
 
 namespace {
 
@@ -182,35 +183,6 @@ TEST_F(Panner, SpeakerButtonsAndTheLittleWindowsControls) {
   EXPECT_EQ(Knob(h, 5), 0);
 }
 
-// Saves the screen under a window as a 24-bit BMP.
-void Capture(HWND wnd, const char* path) {
-  RECT r;
-  GetWindowRect(wnd, &r);
-  const int w = r.right - r.left, h = r.bottom - r.top;
-  HDC screen = GetDC(nullptr);
-  HDC mem = CreateCompatibleDC(screen);
-  BITMAPINFO bi{};
-  bi.bmiHeader = {sizeof(BITMAPINFOHEADER), w, h, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-  void* bits = nullptr;
-  HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(mem, bmp);
-  BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
-  GdiFlush();
-  const DWORD stride = DWORD((w * 3 + 3) & ~3), size = stride * DWORD(h);
-  BITMAPFILEHEADER fh{0x4D42, DWORD(sizeof fh + sizeof bi.bmiHeader + size), 0, 0,
-                      DWORD(sizeof fh + sizeof bi.bmiHeader)};
-  if (FILE* f = std::fopen(path, "wb")) {
-    std::fwrite(&fh, sizeof fh, 1, f);
-    std::fwrite(&bi.bmiHeader, sizeof bi.bmiHeader, 1, f);
-    std::fwrite(bits, size, 1, f);
-    std::fclose(f);
-  }
-  SelectObject(mem, old);
-  DeleteObject(bmp);
-  DeleteDC(mem);
-  ReleaseDC(nullptr, screen);
-}
-
 void Pump(DWORD ms) {
   const DWORD until = GetTickCount() + ms;
   MSG msg;
@@ -276,9 +248,9 @@ TEST_F(Panner, WindowsShow) {
   dsp.Poke(placed, 3, 1, 26000);
   c.SetElement(h, kSetRefresh, 0);
   Pump(300);
-  if (const char* dir = std::getenv("HRL_SHOT")) {
-    Capture(big, (std::string(dir) + "\\panner-big.bmp").c_str());
-    Capture(little, (std::string(dir) + "\\panner-little.bmp").c_str());
+  if (std::getenv("HRL_SHOT") != nullptr) {
+    hrl_test::SaveWindowShot(big, hrl_test::ShotPath("panner-big"));
+    hrl_test::SaveWindowShot(little, hrl_test::ShotPath("panner-little"));
   }
   EXPECT_TRUE(IsWindowVisible(big));
 }

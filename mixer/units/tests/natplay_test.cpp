@@ -17,6 +17,7 @@
 #include "mixer/model/take.h"
 #include "mixer/units/natlink.h"
 #include "mixer/units/playlist.h"
+#include "mixer/units/tests/wavdata.h"
 #include "native/qvNatRec/fade.h"
 #include "native/qvNatRec/tests/natrec_support.h"
 #include "tests/fakes/host_fake.h"
@@ -70,21 +71,6 @@ void WriteWav(const std::string& path, const std::vector<int32_t>& samples, uint
   u32(data);
   std::fwrite(samples.data(), 4, samples.size(), f);
   std::fclose(f);
-}
-
-std::vector<int32_t> ReadWavData(const std::string& path) {
-  std::vector<int32_t> out;
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (f == nullptr) return out;
-  char head[44];
-  if (std::fread(head, 1, 44, f) == 44 && std::memcmp(head + 36, "data", 4) == 0) {
-    uint32_t bytes;
-    std::memcpy(&bytes, head + 40, 4);
-    out.resize(bytes / 4);
-    out.resize(std::fread(out.data(), 4, out.size(), f));
-  }
-  std::fclose(f);
-  return out;
 }
 
 // ---- The expected sound ----

@@ -15,23 +15,9 @@
 #include <vector>
 
 #include "mixer/shell/win32/tests/runfolder.h"
+#include "mixer/units/tests/wavdata.h"
 
 namespace {
-
-std::vector<int32_t> ReadWavData(const std::string& path) {
-  std::vector<int32_t> out;
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (f == nullptr) return out;
-  char head[44];
-  if (std::fread(head, 1, 44, f) == 44 && std::memcmp(head + 36, "data", 4) == 0) {
-    uint32_t bytes;
-    std::memcpy(&bytes, head + 40, 4);
-    out.resize(bytes / 4);
-    out.resize(std::fread(out.data(), 4, out.size(), f));
-  }
-  std::fclose(f);
-  return out;
-}
 
 std::string ReadAll(const std::string& path) {
   std::ifstream f(path);

@@ -23,9 +23,11 @@
 #include "mixer/model/takeio.h"
 #include "mixer/units/natlink.h"
 #include "mixer/units/services.h"
+#include "mixer/units/tests/wavdata.h"
 #include "mixer/units/transportbar.h"
 #include "mixer/units/win32/transportbar_win.h"
 #include "native/qvNatRec/fade.h"
+#include "tests/win32/shot.h"
 
 namespace fs = std::filesystem;
 
@@ -70,18 +72,8 @@ std::vector<uint32_t> Snapshot(HWND wnd, int* width, int* height) {
   GdiFlush();
   std::vector<uint32_t> px(static_cast<uint32_t*>(bits), static_cast<uint32_t*>(bits) + *width * *height);
   char shot[MAX_PATH];
-  if (GetEnvironmentVariableA("HRL_BAR_SHOT", shot, sizeof shot) > 0) {
-    if (FILE* f = std::fopen(shot, "wb")) {
-      BITMAPFILEHEADER fh = {};
-      fh.bfType = 0x4D42;
-      fh.bfOffBits = sizeof fh + sizeof bi.bmiHeader;
-      fh.bfSize = fh.bfOffBits + static_cast<DWORD>(px.size() * 4);
-      std::fwrite(&fh, sizeof fh, 1, f);
-      std::fwrite(&bi.bmiHeader, sizeof bi.bmiHeader, 1, f);
-      std::fwrite(px.data(), 4, px.size(), f);
-      std::fclose(f);
-    }
-  }
+  if (GetEnvironmentVariableA("HRL_BAR_SHOT", shot, sizeof shot) > 0)
+    hrl_test::WriteBmp(shot, bi.bmiHeader, px.data(), px.size() * 4);
   SelectObject(dc, old);
   DeleteObject(bmp);
   DeleteDC(dc);
@@ -93,21 +85,6 @@ std::string FieldText(HWND bar, int id) {
   char text[64] = {};
   GetDlgItemTextA(bar, id, text, sizeof text);
   return text;
-}
-
-std::vector<int32_t> ReadWavData(const std::string& path) {
-  std::vector<int32_t> out;
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (f == nullptr) return out;
-  char head[44];
-  if (std::fread(head, 1, 44, f) == 44 && std::memcmp(head + 36, "data", 4) == 0) {
-    uint32_t bytes;
-    std::memcpy(&bytes, head + 40, 4);
-    out.resize(bytes / 4);
-    out.resize(std::fread(out.data(), 4, out.size(), f));
-  }
-  std::fclose(f);
-  return out;
 }
 
 // A Part's recorder level: unity -0x800000, the sign turned when inverted.

@@ -27,6 +27,7 @@
 #include "mixer/units/natlink.h"
 #include "mixer/units/playlist.h"
 #include "native/qvNatRec/takedisk.h"
+#include "tests/win32/shot.h"
 
 namespace fs = std::filesystem;
 
@@ -46,34 +47,8 @@ std::string Caption(HWND wnd) {
 
 // HRL_SHOT names a folder for pictures of the dialogs as they show.
 void Capture(HWND wnd, const std::string& name) {
-  const char* dir = std::getenv("HRL_SHOT");
-  if (dir == nullptr) return;
-  RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-  RECT r;
-  GetWindowRect(wnd, &r);
-  const int w = r.right - r.left, h = r.bottom - r.top;
-  HDC screen = GetDC(nullptr);
-  HDC mem = CreateCompatibleDC(screen);
-  BITMAPINFO bi{};
-  bi.bmiHeader = {sizeof(BITMAPINFOHEADER), w, h, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-  void* bits = nullptr;
-  HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(mem, bmp);
-  BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
-  GdiFlush();
-  const DWORD size = DWORD((w * 3 + 3) & ~3) * DWORD(h);
-  BITMAPFILEHEADER fh{0x4D42, DWORD(sizeof fh + sizeof bi.bmiHeader + size), 0, 0,
-                      DWORD(sizeof fh + sizeof bi.bmiHeader)};
-  if (FILE* f = std::fopen((std::string(dir) + "\\" + name + ".bmp").c_str(), "wb")) {
-    std::fwrite(&fh, sizeof fh, 1, f);
-    std::fwrite(&bi.bmiHeader, sizeof bi.bmiHeader, 1, f);
-    std::fwrite(bits, size, 1, f);
-    std::fclose(f);
-  }
-  SelectObject(mem, old);
-  DeleteObject(bmp);
-  DeleteDC(mem);
-  ReleaseDC(nullptr, screen);
+  const std::string path = hrl_test::ShotPath(name);
+  if (!path.empty()) hrl_test::SaveWindowShot(wnd, path);
 }
 
 // Calls the handler with every dialog of this thread that shows, from a

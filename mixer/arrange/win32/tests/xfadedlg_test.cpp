@@ -16,6 +16,7 @@
 #include "mixer/model/win32/dialogs.h"
 #include "mixer/model/win32/tests/modal_closer.h"
 #include "mixer/shell/wndtable.h"
+#include "tests/win32/shot.h"
 
 namespace {
 
@@ -30,41 +31,8 @@ void Click(HWND dlg, int id) { SendMessageA(GetDlgItem(dlg, id), BM_CLICK, 0, 0)
 // With HRL_SHOT_DIR set, the dialog as it looks is written there as
 // <name>.bmp, for a look at it under a real display.
 void MaybeSaveShot(HWND dlg, const char* name) {
-  char dir[MAX_PATH];
-  if (GetEnvironmentVariableA("HRL_SHOT_DIR", dir, sizeof dir) == 0) return;
-  RedrawWindow(dlg, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_FRAME);
-  RECT rc;
-  GetWindowRect(dlg, &rc);
-  const int w = rc.right - rc.left, h = rc.bottom - rc.top;
-  HDC src = GetWindowDC(dlg);
-  HDC mem = CreateCompatibleDC(src);
-  HBITMAP bmp = CreateCompatibleBitmap(src, w, h);
-  HGDIOBJ old = SelectObject(mem, bmp);
-  BitBlt(mem, 0, 0, w, h, src, 0, 0, SRCCOPY);
-  SelectObject(mem, old);
-  BITMAPINFOHEADER bi = {};
-  bi.biSize = sizeof bi;
-  bi.biWidth = w;
-  bi.biHeight = h;
-  bi.biPlanes = 1;
-  bi.biBitCount = 24;
-  const DWORD stride = ((w * 3 + 3) / 4) * 4;
-  std::string pixels(stride * h, '\0');
-  GetDIBits(mem, bmp, 0, h, pixels.data(), reinterpret_cast<BITMAPINFO*>(&bi), DIB_RGB_COLORS);
-  BITMAPFILEHEADER fh = {};
-  fh.bfType = 0x4D42;
-  fh.bfOffBits = sizeof fh + sizeof bi;
-  fh.bfSize = fh.bfOffBits + static_cast<DWORD>(pixels.size());
-  const std::string path = std::string(dir) + "\\" + name + ".bmp";
-  HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  DWORD done = 0;
-  WriteFile(f, &fh, sizeof fh, &done, nullptr);
-  WriteFile(f, &bi, sizeof bi, &done, nullptr);
-  WriteFile(f, pixels.data(), static_cast<DWORD>(pixels.size()), &done, nullptr);
-  CloseHandle(f);
-  DeleteObject(bmp);
-  DeleteDC(mem);
-  ReleaseDC(dlg, src);
+  const std::string path = hrl_test::ShotPath(name, "HRL_SHOT_DIR");
+  if (!path.empty()) hrl_test::SaveWindowShot(dlg, path, hrl_test::ShotFrom::kWindow);
 }
 
 class XfadeDialog : public CmdFixture {

@@ -2,7 +2,10 @@
 hot and disabled, the tool number drawn on the mask colour 192,192,192) and
 the audio-buffer window's RESET button (reset.bmp: three 48x20 images)."""
 import os
-import struct
+import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..", "..", "elements", "res"))
+from bmptool import write_bmp  # noqa: E402
 
 DIGITS = {
     "0": ["111", "101", "101", "101", "111"], "1": ["010", "110", "010", "010", "111"],
@@ -13,21 +16,6 @@ DIGITS = {
     "R": ["110", "101", "110", "101", "101"], "E": ["111", "100", "110", "100", "111"],
     "S": ["111", "100", "111", "001", "111"], "T": ["111", "010", "010", "010", "010"],
 }
-
-
-def write_bmp(name, w, h, px):
-    row = (w * 3 + 3) & ~3
-    data = bytearray()
-    for y in range(h - 1, -1, -1):
-        line = bytearray()
-        for x in range(w):
-            r, g, b = px[y][x]
-            line += bytes((b, g, r))
-        data += line + b"\0" * (row - w * 3)
-    header = struct.pack("<2sIHHI", b"BM", 54 + len(data), 0, 0, 54)
-    info = struct.pack("<IiiHHIIiiII", 40, w, h, 1, 24, 0, len(data), 2835, 2835, 0, 0)
-    with open(name, "wb") as f:
-        f.write(header + info + data)
 
 
 def text(px, x0, y0, s, colour, scale):

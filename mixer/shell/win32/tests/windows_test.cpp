@@ -26,6 +26,7 @@
 #include "mixer/shell/wndlogic.h"
 #include "mixer/shell/wndtable.h"
 #include "tests/fakes/startup_fake.h"
+#include "tests/win32/shot.h"
 
 extern "C" BOOL WINAPI CreateTimer(QVTIMER*, UINT) { return 0; }
 extern "C" void WINAPI DeleteTimer(QVTIMER*) {}
@@ -204,42 +205,6 @@ TEST(Documents, SaveAndOpenAnArrangement) {
   });
 }
 
-// The client area of a window as a 24-bit BMP file beside the test.
-void Capture(HWND wnd, const char* file) {
-  RECT c;
-  GetClientRect(wnd, &c);
-  const int w = c.right, h = c.bottom;
-  if (w <= 0 || h <= 0) return;
-  HDC dc = GetDC(wnd);
-  HDC mem = CreateCompatibleDC(dc);
-  BITMAPINFO bi = {};
-  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-  bi.bmiHeader.biWidth = w;
-  bi.bmiHeader.biHeight = h;
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 24;
-  void* bits = nullptr;
-  HBITMAP bm = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(mem, bm);
-  BitBlt(mem, 0, 0, w, h, dc, 0, 0, SRCCOPY);
-  GdiFlush();
-  const DWORD row = (static_cast<DWORD>(w) * 3 + 3) & ~3u, size = row * static_cast<DWORD>(h);
-  BITMAPFILEHEADER fh = {};
-  fh.bfType = 0x4D42;
-  fh.bfOffBits = sizeof fh + sizeof bi.bmiHeader;
-  fh.bfSize = fh.bfOffBits + size;
-  if (FILE* f = std::fopen(file, "wb")) {
-    std::fwrite(&fh, sizeof fh, 1, f);
-    std::fwrite(&bi.bmiHeader, sizeof bi.bmiHeader, 1, f);
-    std::fwrite(bits, size, 1, f);
-    std::fclose(f);
-  }
-  SelectObject(mem, old);
-  DeleteObject(bm);
-  DeleteDC(mem);
-  ReleaseDC(wnd, dc);
-}
-
 TEST(SmallWindows, OpenUpdateAndCapture) {
   char exe[MAX_PATH];
   GetModuleFileNameA(nullptr, exe, sizeof exe);
@@ -272,10 +237,11 @@ TEST(SmallWindows, OpenUpdateAndCapture) {
     }
     SendMessageA(frame, WM_NULL, 0, 0);
     Sleep(200);
-    Capture(status, (dir + "shot_status.bmp").c_str());
-    Capture(clock, (dir + "shot_bigclock.bmp").c_str());
-    Capture(buffer, (dir + "shot_audbuf.bmp").c_str());
-    Capture(WndTable[kToolWnd], (dir + "shot_toolwnd.bmp").c_str());
+    // The client areas as 24-bit BMP files beside the test.
+    hrl_test::SaveWindowShot(status, dir + "shot_status.bmp", hrl_test::ShotFrom::kClient);
+    hrl_test::SaveWindowShot(clock, dir + "shot_bigclock.bmp", hrl_test::ShotFrom::kClient);
+    hrl_test::SaveWindowShot(buffer, dir + "shot_audbuf.bmp", hrl_test::ShotFrom::kClient);
+    hrl_test::SaveWindowShot(WndTable[kToolWnd], dir + "shot_toolwnd.bmp", hrl_test::ShotFrom::kClient);
     // Closing them clears their checks and their entries.
     SendMessageA(frame, WM_COMMAND, 42315, 0);
     EXPECT_EQ(WndTable[kBigClocWnd], nullptr);
