@@ -116,7 +116,8 @@ namespace {
 // The path of the first interface of the set, or null; `active` asks that
 // the interface be active.
 BSTR FirstInterfacePath(HDEVINFO set, const GUID* interfaceClass, bool active) {
-  SP_DEVICE_INTERFACE_DATA itf = {sizeof itf};
+  SP_DEVICE_INTERFACE_DATA itf{};
+  itf.cbSize = sizeof itf;
   if (!SetupDiEnumDeviceInterfaces(set, nullptr, interfaceClass, 0, &itf)) return nullptr;
   if (active && !(itf.Flags & SPINT_ACTIVE)) return nullptr;
   DWORD size = 0;
@@ -397,7 +398,8 @@ HRESULT STDMETHODCALLTYPE CQvDevice::GetProperty(DWORD_PTR id, VARIANT* value) {
     RegCloseKey(key);
     if (rc != ERROR_SUCCESS) hr = HRESULT_FROM_WIN32(rc);
   } else {
-    SP_DEVINFO_DATA info = {sizeof info};
+    SP_DEVINFO_DATA info{};
+    info.cbSize = sizeof info;
     if (!SetupDiEnumDeviceInfo(device.set, 0, &info)) return HResultFromLastError();
     if (SetupDiGetDeviceRegistryPropertyW(device.set, &info, static_cast<DWORD>(id), &type, nullptr, 0, &size) ||
         GetLastError() != ERROR_INSUFFICIENT_BUFFER)
@@ -434,7 +436,8 @@ HRESULT STDMETHODCALLTYPE CQvDevice::SetProperty(DWORD_PTR id, const VARIANT* va
     RegCloseKey(key);
     return rc == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(rc);
   }
-  SP_DEVINFO_DATA info = {sizeof info};
+  SP_DEVINFO_DATA info{};
+  info.cbSize = sizeof info;
   if (!SetupDiEnumDeviceInfo(device.set, 0, &info) ||
       !SetupDiSetDeviceRegistryPropertyW(device.set, &info, static_cast<DWORD>(id), data, size))
     return HResultFromLastError();

@@ -142,7 +142,7 @@ void MainMenuTailor() {
   MenuUnit units[4] = {};
   const int count = UnitCount() < 4 ? UnitCount() : 4;
   for (int u = 0; u < count; ++u)
-    units[u] = {UnitHasHostUnit(u + 1) ? 0 : 1, UnitIoType(u + 1), UnitHwKind(u + 1), UnitHasMixDsps(u + 1),
+    units[u] = {UnitHasHostUnit(u + 1) ? 0 : 1, int32_t(UnitIoType(u + 1)), UnitHwKind(u + 1), UnitHasMixDsps(u + 1),
                 UnitRate96kCapable(u + 1)};
   for (const MenuEdit& e : MainMenuSetupEdits(units, count)) ApplyEdit(bar, e);
 }

@@ -58,7 +58,7 @@ void StatusUpdate(int field, uint32_t value, int force) {
       break;
     case 1:
       d.textColour = value == 40505 && !NinePinSyncEnabled() ? RGB(128, 128, 128) : RGB(0, 0, 0);
-      d.suffix = value == 40501 ? 0 : (SyncInTrigOnly ? IDS_STAT_TRIGGER : IDS_STAT_CHASE);
+      d.suffix = value == 40501 ? 0 : int(SyncInTrigOnly ? IDS_STAT_TRIGGER : IDS_STAT_CHASE);
       break;
     case 2: {
       const bool internal = FirstClockInternal();

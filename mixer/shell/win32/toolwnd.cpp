@@ -59,7 +59,7 @@ void SetButton(int32_t tool, bool on) {
 
 void CreateButton(HWND wnd, int32_t tool, int x) {
   HBmButton9Desc& b = buttons[tool];
-  const uint32_t state = ToolHeld(tool) ? kHbOn : 0;
+  const uint32_t state = ToolHeld(tool) ? uint32_t(kHbOn) : 0u;
   b = HBmButton9Desc{};
   b.state = state;
   b.bitmapRes = kToolBitmapBase + static_cast<uint32_t>(tool);
