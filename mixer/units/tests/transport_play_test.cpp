@@ -28,6 +28,7 @@
 #include "mixer/units/win32/transportbar_win.h"
 #include "native/qvNatRec/fade.h"
 #include "tests/win32/shot.h"
+#include "mixer/units/tests/arrplay.h"
 
 namespace fs = std::filesystem;
 
@@ -41,7 +42,7 @@ void* MainAccelTable() { return nullptr; }
 
 namespace {
 
-constexpr int64_t kUnity = -0x800000;
+using namespace arrplay;
 
 std::string ModelDir(const fs::path& p) {
   std::string s = p.string();
@@ -87,20 +88,6 @@ std::string FieldText(HWND bar, int id) {
   return text;
 }
 
-// A Part's recorder level: unity -0x800000, the sign turned when inverted.
-int64_t Level(uint32_t gain, bool inverted) { return (inverted ? 1 : -1) * int64_t{gain} * 256; }
-int32_t Apply(int32_t sample, int64_t level) {
-  return static_cast<int32_t>(std::clamp<int64_t>(int64_t{sample} * level / kUnity, INT32_MIN, INT32_MAX));
-}
-
-struct PartSpec {
-  uint32_t track;
-  int32_t channel, start, length, offset;
-  uint32_t gain;
-  bool inverted;
-  int take;
-};
-
 class TransportPlay : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -123,23 +110,6 @@ class TransportPlay : public ::testing::Test {
     std::error_code ec;
     fs::remove_all(root, ec);
   }
-  // A 16-bit Take of a ramp-like signal, and the words the recorder reads.
-  TakeRec* MakeTake(int k, uint32_t n, std::vector<int32_t>* words) {
-    std::vector<int16_t> v(n);
-    for (uint32_t i = 0; i < n; ++i)
-      v[i] = static_cast<int16_t>(static_cast<int32_t>((i * (k == 0 ? 7919u : 104729u)) % 60001u) - 30000);
-    uint32_t error = 0;
-    TakeRec* t = TakeCreateAudio(ModelDir(root).c_str(), 2, n, 0, 48000, 0, 1, ("T" + std::to_string(k)).c_str(),
-                                 "", nullptr, nullptr, &error);
-    EXPECT_NE(t, nullptr) << error;
-    EXPECT_EQ(TakeDataIo(t, 1, 0, n * 2, v.data(), &error), 1);
-    words->assign(n, 0);
-    std::vector<uint8_t> scratch(n * 3);
-    EXPECT_EQ(TakeReadSamples(t, 0, static_cast<int32_t>(n), reinterpret_cast<uint32_t*>(words->data()), n, 0,
-                              scratch.data()),
-              1);
-    return t;
-  }
   fs::path root;
   std::string wav;
   HMODULE sim = nullptr;
@@ -147,32 +117,11 @@ class TransportPlay : public ::testing::Test {
 
 TEST_F(TransportPlay, PlayAndStopCaptureTheArrangementSampleExactly) {
   std::vector<int32_t> words[2];
-  TakeRec* takes[2] = {MakeTake(0, 30000, &words[0]), MakeTake(1, 30000, &words[1])};
+  TakeRec* takes[2] = {MakeTake(ModelDir(root), 0, kTakeSamples, &words[0]),
+                       MakeTake(ModelDir(root), 1, kTakeSamples, &words[1])};
   ASSERT_TRUE(takes[0] && takes[1]);
-  const PartSpec parts[] = {
-      {0, 1, 1000, 12000, 0, 16384, false, 0},   // half gain on output 1
-      {1, 2, 6000, 10000, 100, 24576, false, 1},  // on output 2, overlapping in time
-      {0, 1, 20000, 4000, 5000, 32768, true, 1},  // inverted, unity
-  };
-  CurArr = ArrNew(nullptr);
+  CurArr = MakeArr(takes);
   ASSERT_NE(CurArr, nullptr);
-  for (const PartSpec& s : parts) {
-    PartRec p;
-    std::memset(&p, 0, sizeof p);
-    p.Start = s.start;
-    p.Length = s.length;
-    p.Offset = s.offset;
-    p.Take = TakeRef(takes[s.take]);
-    p.TakeKind = kTakeAudio;
-    p.PlayChannel = s.channel;
-    p.GainStart = p.GainEnd = s.gain;
-    if (s.inverted) p.Flags = kPartPhaseInvert;
-    p.OverlapLink = p.XfadeInPartner = p.XfadeOutPartner = kArrNoLink;
-    p.Next = kArrNoSlot;
-    ASSERT_EQ(ArrInsertPart(&CurArr, p, nullptr, s.track, nullptr), 1);
-  }
-  ArrRelinkOverlaps(CurArr);
-  constexpr int64_t kSpan = 24000 + 2000;
 
   const NatDiskCallbacks disk = {TakeReadSamples, TakeWriteSamples};
   ASSERT_EQ(NatDevOpenAll(128, &disk), 1);
@@ -222,28 +171,7 @@ TEST_F(TransportPlay, PlayAndStopCaptureTheArrangementSampleExactly) {
   }
   ASSERT_GE(played.size(), static_cast<size_t>(kSpan));
 
-  // Each Part ramps in over its first 32 samples and out over its last 32
-  // at its level; the tracks add up.
-  size_t mismatches = 0;
-  for (int64_t t = 0; t < kSpan; ++t) {
-    int64_t sum = 0;
-    for (const PartSpec& s : parts) {
-      if (t < s.start || t >= s.start + s.length) continue;
-      const int64_t at = t - s.start;
-      const int32_t sample = words[s.take][static_cast<size_t>(s.offset + at)];
-      int64_t level = Level(s.gain, s.inverted);
-      if (at < 32) level = level * kFadeRampTable[32 + at] / 32768;
-      else if (at >= s.length - 32) level = level * kFadeRampTable[at - (s.length - 32)] / 32768;
-      sum += Apply(sample, level);
-    }
-    const auto want = static_cast<int32_t>(std::clamp<int64_t>(sum, INT32_MIN, INT32_MAX));
-    if (played[static_cast<size_t>(t)] != want && ++mismatches <= 10)
-      ADD_FAILURE() << "sample " << t << ": played " << played[static_cast<size_t>(t)] << ", expected " << want;
-  }
-  EXPECT_EQ(mismatches, 0u);
-  size_t nonzero = 0, first = 0;
-  for (size_t i = 0; i < played.size(); ++i)
-    if (played[i] != 0 && nonzero++ == 0) first = i;
+  EXPECT_EQ(Mismatches(played, Reference(words)), 0u);
 }
 
 }  // namespace
