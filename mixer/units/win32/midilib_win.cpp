@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "mixer/model/musical.h"
+#include "mixer/model/util/win32/sysutil.h"
 #include "mixer/units/win32/transport_host.h"
 
 namespace {
@@ -37,11 +38,6 @@ struct MidiDll {
   int32_t(WINAPI* convertRecordlistsIntoLogs)(uint32_t);
 };
 
-template <class Fn>
-bool Bind(HMODULE lib, Fn& fn, const char* name) {
-  fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(lib, name)));
-  return fn != nullptr;
-}
 
 const MidiDll* Dll() {
   static MidiDll d;
@@ -51,26 +47,26 @@ const MidiDll* Dll() {
   HMODULE lib = LoadLibraryA("qvMidRec.dll");
   if (lib == nullptr) return nullptr;
   const bool ok =
-      Bind(lib, d.init, "_QVMIV_Init@4") && Bind(lib, d.quit, "_QVMIV_Quit@0") &&
-      Bind(lib, d.setSampleRate, "_QVMIV_SetSampleRate@4") &&
-      Bind(lib, d.setTimeCodeOffset, "_QVMIV_SetTimeCodeOffset@4") &&
-      Bind(lib, d.createLog, "_QVMIV_CreateLog@8") && Bind(lib, d.deleteLog, "_QVMIV_DeleteLog@4") &&
-      Bind(lib, d.addLogEvent, "_QVMIV_AddLogEvent@8") &&
-      Bind(lib, d.deleteAllLogEvents, "_QVMIV_DeleteAllLogEvents@4") &&
-      Bind(lib, d.getLogEventCnt, "_QVMIV_GetLogEventCnt@8") &&
-      Bind(lib, d.getAllLogEvents, "_QVMIV_GetAllLogEvents@12") &&
-      Bind(lib, d.firstEvent, "_QVMIV_GetLogFirstEqualOrNxtEventFromTickPos@20") &&
-      Bind(lib, d.nextEvent, "_QVMIV_GetLogNxtEvent@16") &&
-      Bind(lib, d.createViewList, "_QVMIV_CreateViewList@12") &&
-      Bind(lib, d.deleteAllViewLists, "_QVMIV_DeleteAllViewLists@4") &&
-      Bind(lib, d.addView, "_QVMIV_AddView@8") && Bind(lib, d.setRecordMode, "_QVMIV_SetRecordMode@4") &&
-      Bind(lib, d.setSeamlessLoopParams, "_QVMIV_SetSeamlessLoopParams@16") &&
-      Bind(lib, d.buildPlaylists, "_QVMIV_BuildPlaylists@0") &&
-      Bind(lib, d.setRecordEnable, "_QVMIV_SetRecordEnable@0") &&
-      Bind(lib, d.prepPlayBufs, "_QVMIV_PrepPlayBufs@4") &&
-      Bind(lib, d.startPlayRec, "_QVMIV_StartPlayRec@0") &&
-      Bind(lib, d.stopPlayRec, "_QVMIV_StopPlayRec@8") &&
-      Bind(lib, d.convertRecordlistsIntoLogs, "_QVMIV_ConvertRecordlistsIntoLogs@4");
+      BindExport(lib, d.init, "_QVMIV_Init@4") && BindExport(lib, d.quit, "_QVMIV_Quit@0") &&
+      BindExport(lib, d.setSampleRate, "_QVMIV_SetSampleRate@4") &&
+      BindExport(lib, d.setTimeCodeOffset, "_QVMIV_SetTimeCodeOffset@4") &&
+      BindExport(lib, d.createLog, "_QVMIV_CreateLog@8") && BindExport(lib, d.deleteLog, "_QVMIV_DeleteLog@4") &&
+      BindExport(lib, d.addLogEvent, "_QVMIV_AddLogEvent@8") &&
+      BindExport(lib, d.deleteAllLogEvents, "_QVMIV_DeleteAllLogEvents@4") &&
+      BindExport(lib, d.getLogEventCnt, "_QVMIV_GetLogEventCnt@8") &&
+      BindExport(lib, d.getAllLogEvents, "_QVMIV_GetAllLogEvents@12") &&
+      BindExport(lib, d.firstEvent, "_QVMIV_GetLogFirstEqualOrNxtEventFromTickPos@20") &&
+      BindExport(lib, d.nextEvent, "_QVMIV_GetLogNxtEvent@16") &&
+      BindExport(lib, d.createViewList, "_QVMIV_CreateViewList@12") &&
+      BindExport(lib, d.deleteAllViewLists, "_QVMIV_DeleteAllViewLists@4") &&
+      BindExport(lib, d.addView, "_QVMIV_AddView@8") && BindExport(lib, d.setRecordMode, "_QVMIV_SetRecordMode@4") &&
+      BindExport(lib, d.setSeamlessLoopParams, "_QVMIV_SetSeamlessLoopParams@16") &&
+      BindExport(lib, d.buildPlaylists, "_QVMIV_BuildPlaylists@0") &&
+      BindExport(lib, d.setRecordEnable, "_QVMIV_SetRecordEnable@0") &&
+      BindExport(lib, d.prepPlayBufs, "_QVMIV_PrepPlayBufs@4") &&
+      BindExport(lib, d.startPlayRec, "_QVMIV_StartPlayRec@0") &&
+      BindExport(lib, d.stopPlayRec, "_QVMIV_StopPlayRec@8") &&
+      BindExport(lib, d.convertRecordlistsIntoLogs, "_QVMIV_ConvertRecordlistsIntoLogs@4");
   if (!ok) {
     FreeLibrary(lib);
     return nullptr;

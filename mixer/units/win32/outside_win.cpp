@@ -3,17 +3,13 @@
 // calls without effect.
 #include <windows.h>
 
+#include "mixer/model/util/win32/sysutil.h"
 #include "mixer/shell/services.h"
 #include "mixer/units/console.h"
 #include "mixer/units/services.h"
 #include "mixer/units/win32/transport_host.h"
 
 namespace {
-
-template <class Fn>
-Fn Bind(HMODULE lib, const char* name) {
-  return lib ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(lib, name))) : nullptr;
-}
 
 struct Video {
   void(__stdcall* setIni)(const char*) = nullptr;
@@ -29,11 +25,11 @@ const Video& VideoLib() {
   if (!tried) {
     tried = true;
     HMODULE lib = LoadLibraryA("QvVPlayer.dll");
-    v.setIni = Bind<decltype(v.setIni)>(lib, "QVVPLAYER_SetIniFileName");
-    v.setRate = Bind<decltype(v.setRate)>(lib, "QVVPLAYER_SetSampleRate");
-    v.save = Bind<decltype(v.save)>(lib, "QVVPLAYER_SaveSettings");
-    v.start = Bind<decltype(v.start)>(lib, "QVVPLAYER_StartPlayRec");
-    v.stop = Bind<decltype(v.stop)>(lib, "QVVPLAYER_StopPlayRec");
+    BindExport(lib, v.setIni, "QVVPLAYER_SetIniFileName");
+    BindExport(lib, v.setRate, "QVVPLAYER_SetSampleRate");
+    BindExport(lib, v.save, "QVVPLAYER_SaveSettings");
+    BindExport(lib, v.start, "QVVPLAYER_StartPlayRec");
+    BindExport(lib, v.stop, "QVVPLAYER_StopPlayRec");
   }
   return v;
 }
@@ -46,9 +42,9 @@ const ConsoleLib* ProgramConsoleLib() {
   if (state == 0) {
     state = -1;
     HMODULE dll = LoadLibraryA("QvConInt.dll");
-    lib.registerConsole = Bind<decltype(lib.registerConsole)>(dll, "QVCIN_RegisterConsole");
-    lib.notify = Bind<decltype(lib.notify)>(dll, "QVCIN_NotifyConsole");
-    lib.unregisterConsole = Bind<decltype(lib.unregisterConsole)>(dll, "QVCIN_UnRegisterConsole");
+    BindExport(dll, lib.registerConsole, "QVCIN_RegisterConsole");
+    BindExport(dll, lib.notify, "QVCIN_NotifyConsole");
+    BindExport(dll, lib.unregisterConsole, "QVCIN_UnRegisterConsole");
     if (lib.registerConsole && lib.notify && lib.unregisterConsole) state = 1;
   }
   return state > 0 ? &lib : nullptr;

@@ -31,5 +31,13 @@ void QpcWait(int64_t ticks);
 // The performance counter in units of 100 ns.
 int64_t QpcNow100ns();
 
+// Sets `fn` to the library's export `name` (null for a null library or a
+// missing export); true when it was found.
+template <class Fn>
+bool BindExport(HMODULE lib, Fn& fn, const char* name) {
+  fn = lib ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(lib, name))) : nullptr;
+  return fn != nullptr;
+}
+
 // OutputDebugStringA of the formatted text, cut to 259 characters.
 void DebugPrint(const char* format, ...);
