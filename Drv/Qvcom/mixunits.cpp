@@ -27,6 +27,34 @@ void ApplyDetectedRate(CMixDevUnit* unit, uint32_t rate) {
   qvmix::RateRecord r = {rate, 0, 0};
   unit->DeviceRate(r);
 }
+// A unit's settings record read under the device's lock.
+template <class S>
+HRESULT ReadSettings(CQvDevice* device, S& settings, uint32_t* record) {
+  if (!record) return E_POINTER;
+  device->Lock();
+  settings.Get(record);
+  device->Unlock();
+  return S_OK;
+}
+
+// New settings words sent to the board with SET_PARAM under the device's
+// lock; the sinks hear the record when it was sent (and, unless
+// `tellFailedSend`, only when the send succeeded).
+template <class S>
+HRESULT WriteSettings(CQvDevice* device, S& settings, qvunit::SinkSlots<IQVSettingsSink>& sinks,
+                      const uint32_t* words, bool tellFailedSend) {
+  if (!words) return E_POINTER;
+  device->Lock();
+  bool sent = false;
+  HRESULT hr = settings.Set(words, [device](const uint32_t* w, uint32_t bytes) {
+    return device->IoControl(IOCTL_QV_SET_PARAM, const_cast<uint32_t*>(w), bytes, nullptr, 0, nullptr, nullptr);
+  }, &sent);
+  if (sent && (tellFailedSend || SUCCEEDED(hr)))
+    sinks.ForEach([&settings](IQVSettingsSink* sink) { sink->SettingsChanged(settings.m_record); });
+  device->Unlock();
+  return hr;
+}
+
 }  // namespace
 
 const ComInterfaceEntry CDevFamilyUnit::Interfaces[] = {
@@ -64,23 +92,11 @@ ULONG CDevDnvUnit::PageList(const GUID** out) {
 }
 
 HRESULT CDevDnvUnit::GetSettings(uint32_t* record) {
-  if (!record) return E_POINTER;
-  m_device->Lock();
-  m_settings.Get(record);
-  m_device->Unlock();
-  return S_OK;
+  return ReadSettings(m_device, m_settings, record);
 }
 
 HRESULT CDevDnvUnit::SetSettings(const uint32_t* words) {
-  if (!words) return E_POINTER;
-  m_device->Lock();
-  bool sent = false;
-  HRESULT hr = m_settings.Set(words, [this](const uint32_t* w, uint32_t bytes) {
-    return m_device->IoControl(IOCTL_QV_SET_PARAM, const_cast<uint32_t*>(w), bytes, nullptr, 0, nullptr, nullptr);
-  }, &sent);
-  if (sent && SUCCEEDED(hr)) m_sinks.ForEach([this](IQVSettingsSink* s) { s->SettingsChanged(m_settings.m_record); });
-  m_device->Unlock();
-  return hr;
+  return WriteSettings(m_device, m_settings, m_sinks, words, false);
 }
 
 HRESULT CDevDnvUnit::Poll() {
@@ -111,23 +127,11 @@ ULONG CDevTv2Unit::PageList(const GUID** out) {
 }
 
 HRESULT CDevTv2Unit::GetSettings(uint32_t* record) {
-  if (!record) return E_POINTER;
-  m_device->Lock();
-  m_settings.Get(record);
-  m_device->Unlock();
-  return S_OK;
+  return ReadSettings(m_device, m_settings, record);
 }
 
 HRESULT CDevTv2Unit::SetSettings(const uint32_t* words) {
-  if (!words) return E_POINTER;
-  m_device->Lock();
-  bool sent = false;
-  HRESULT hr = m_settings.Set(words, [this](const uint32_t* w, uint32_t bytes) {
-    return m_device->IoControl(IOCTL_QV_SET_PARAM, const_cast<uint32_t*>(w), bytes, nullptr, 0, nullptr, nullptr);
-  }, &sent);
-  if (sent) m_sinks.ForEach([this](IQVSettingsSink* s) { s->SettingsChanged(m_settings.m_record); });
-  m_device->Unlock();
-  return hr;
+  return WriteSettings(m_device, m_settings, m_sinks, words, true);
 }
 
 HRESULT CDevTv2Unit::Poll() {
