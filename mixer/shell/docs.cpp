@@ -59,16 +59,22 @@ int ArrSaveUnderNewName() {
   return ArrWriteNamed(name);
 }
 
-// Writes the mix to `path` and, on success, makes it the mix's name with no
+// The mix just read from or written to `path` takes it as its name, with no
 // changes left.
-int MixWriteNamed(const char* path) {
-  if (!gHost->MixWrite(path)) return 0;
+int MixTakeName(const char* path) {
   MixNameSet(path, 1);
   gDocs.mixChanges = 0;
   gDocs.mixAutoMark = 0;
   if (gHost->DetectElemChanges()) gHost->MixSnapshot();
   gHost->MainCaption();
   return 1;
+}
+
+// Writes the mix to `path` and, on success, makes it the mix's name with no
+// changes left.
+int MixWriteNamed(const char* path) {
+  if (!gHost->MixWrite(path)) return 0;
+  return MixTakeName(path);
 }
 
 int MixSaveUnderNewName() {
@@ -207,12 +213,7 @@ int MixNewCmd() {
 int MixOpenCmd(const char* path) {
   // A file that cannot be read leaves the current mix and its name.
   if (!gHost->MixRead(path)) return 0;
-  MixNameSet(path, 1);
-  gDocs.mixChanges = 0;
-  gDocs.mixAutoMark = 0;
-  if (gHost->DetectElemChanges()) gHost->MixSnapshot();
-  gHost->MainCaption();
-  return 1;
+  return MixTakeName(path);
 }
 
 int MixSaveCmd() {
