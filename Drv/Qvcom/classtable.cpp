@@ -1,5 +1,6 @@
 // The class table, the class factory, DllGetClassObject/DllCanUnloadNow,
 // class registration and the event-log source.
+#include "Drv/Qvcom/asio.h"
 #include "Drv/Qvcom/qvcom.h"
 #include "Drv/Qvcom/qvdevice.h"
 #include "Drv/QvMixMgr/mixmgr.h"
@@ -11,13 +12,11 @@
 
 namespace {
 
-const CLSID CLSID_QvAsio = {0x5AC6EFA0, 0x4264, 0x11D2, {0xAC, 0x7F, 0x00, 0xA0, 0x24, 0xCF, 0xC2, 0x58}};
 const CLSID CLSID_QvPlugins = {0xDF870000, 0x8085, 0x42C0, {0xB4, 0xBF, 0xA1, 0xD6, 0x7B, 0x7C, 0x07, 0x32}};
 const CLSID CLSID_QvTv2Page = {0xD4AB1920, 0xA36F, 0x11D4, {0xB0, 0xE6, 0x00, 0xA0, 0x24, 0xCF, 0xC2, 0x58}};
 const CLSID CLSID_QvCblPage = {0xD4AB6935, 0xA36F, 0x11D4, {0xB0, 0xE6, 0x00, 0xA0, 0x24, 0xCF, 0xC2, 0x58}};
 const CLSID CLSID_QvDnvPage = {0xD4561101, 0xA36F, 0x11D4, {0xB0, 0xE6, 0x00, 0xA0, 0x24, 0xCF, 0xC2, 0x58}};
 const CLSID CLSID_QvDnvStat = {0xD4561102, 0xA36F, 0x11D4, {0xB0, 0xE6, 0x00, 0xA0, 0x24, 0xCF, 0xC2, 0x58}};
-const CLSID CLSID_QvAsioPage = {0x5AC6EFA2, 0x4264, 0x11D2, {0xAC, 0x7F, 0x00, 0xA0, 0x24, 0xCF, 0xC2, 0x58}};
 const CLSID CLSID_QvLumoraPage = {0xD4000410, 0xA36F, 0x11D4, {0xB0, 0xE6, 0x00, 0xA0, 0x24, 0xCF, 0xC2, 0x58}};
 const CLSID CLSID_QvPresetPage = {0xD4E5F300, 0xA36F, 0x11D4, {0xB0, 0xE6, 0x00, 0xA0, 0x24, 0xCF, 0xC2, 0x58}};
 
@@ -31,8 +30,8 @@ IUnknown* CreateAbsent(const CLSID*, IUnknown*, HRESULT* result) {
 
 void NoOpHook(const QvClassDesc*) {}
 
-const QvClassDesc kAsio = {L"Quorvale ASIO driver", "Quorvale.Asio", &CLSID_QvAsio, CreateAbsent,
-                           RegisterClassBoth, UnregisterClass, NoOpHook, NoOpHook, nullptr};
+const QvClassDesc kAsio = {L"Quorvale ASIO driver", "Quorvale.Asio", &CLSID_QvAsio, CreateQvAsio,
+                           RegisterAsio, UnregisterClass, AsioStartHook, AsioEndHook, nullptr};
 const QvClassDesc kWave = {L"HRL Quorvale wave class", "Quorvale.Wave", &CLSID_QvWave, CreateQvWaveObject,
                            RegisterClassBoth, UnregisterClass, nullptr, nullptr, nullptr};
 const QvClassDesc kDevice = {L"HRL Quorvale device class", "Quorvale.Device", &CLSID_QvDevice, CreateQvDevice,

@@ -159,9 +159,9 @@ TEST(Com, ClassObjectLookup) {
   outer->Unknown()->Release();
 
   // A class whose objects are built elsewhere says why it made nothing.
-  const CLSID asio = {0x5AC6EFA0, 0x4264, 0x11D2, {0xAC, 0x7F, 0x00, 0xA0, 0x24, 0xCF, 0xC2, 0x58}};
+  const CLSID tv2Page = {0xD4AB1920, 0xA36F, 0x11D4, {0xB0, 0xE6, 0x00, 0xA0, 0x24, 0xCF, 0xC2, 0x58}};
   IClassFactory* af = nullptr;
-  ASSERT_EQ(DllGetClassObject(asio, IID_IClassFactory, reinterpret_cast<void**>(&af)), S_OK);
+  ASSERT_EQ(DllGetClassObject(tv2Page, IID_IClassFactory, reinterpret_cast<void**>(&af)), S_OK);
   EXPECT_EQ(af->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(&made)), CLASS_E_CLASSNOTAVAILABLE);
   af->Release();
   EXPECT_EQ(f->Release(), 0u);
