@@ -1,6 +1,8 @@
 // The library's portable parts: device names to paths, image framing and
 // DSP memory records, the clock's arithmetic, the processor-feature decision
-// from scripted CPUID answers, and the converters' values and clipping.
+// from scripted CPUID answers, the converters' values and clipping, and the
+// ASIO driver's sizes, channel tables, map record and switch counts.
+#include "Drv/Qvcom/asiocore.h"
 #include "Drv/Qvdrv/clock.h"
 #include "Drv/Qvdrv/cpufeat.h"
 #include "Drv/Qvdrv/devname.h"
@@ -10,6 +12,7 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -223,5 +226,82 @@ TEST_P(Converters, RoundTripKeepsTwentyFourBitSamples) {
 
 INSTANTIATE_TEST_SUITE_P(EveryPair, Converters,
                          ::testing::Values(qvcpu::PairPortable, qvcpu::PairSse, qvcpu::PairSse2));
+
+
+TEST(Asio, BufferSizesAndMasks) {
+  const uint32_t sizes[][2] = {{100, 128}, {0, 64}, {70000, 65536}, {64, 64}, {129, 192}, {0xFFFFFFFF, 65536}};
+  for (const auto& s : sizes) EXPECT_EQ(AsioBufferSize(s[0]), s[1]) << s[0];
+
+  uint8_t mask[32];
+  const uint8_t all4[4] = {0xFF, 0xFF, 0xFF, 0xFF}, two[2] = {0x21, 0x80};
+  AsioMaskOfStored(nullptr, 0, mask);
+  EXPECT_EQ(mask[31], 0xFF);
+  AsioMaskOfStored(all4, 4, mask);
+  EXPECT_EQ(mask[31], 0xFF) << "four 0xFF bytes mean every channel";
+  AsioMaskOfStored(two, 2, mask);
+  EXPECT_EQ(mask[0], 0x21);
+  EXPECT_EQ(mask[1], 0x80);
+  EXPECT_EQ(mask[2], 0);
+
+  uint8_t table[254];
+  // Bits 0, 5 and 15: whole stereo pairs for the outputs, single inputs.
+  EXPECT_EQ(AsioOutputTable(mask, table, 254), 6u);
+  EXPECT_EQ(std::vector<uint8_t>(table, table + 6), (std::vector<uint8_t>{0, 1, 4, 5, 14, 15}));
+  EXPECT_EQ(AsioInputTable(mask, table, 254), 3u);
+  EXPECT_EQ(std::vector<uint8_t>(table, table + 3), (std::vector<uint8_t>{0, 5, 15}));
+  // Every bit: 254 channels, but a stream carries at most 127 per direction.
+  std::memset(mask, 0xFF, 32);
+  EXPECT_EQ(AsioInputTable(mask, table, 254), 254u);
+  EXPECT_EQ(table[253], 253);
+  EXPECT_EQ(AsioInputTable(mask, table, AsioStreamChannels), 127u);
+  EXPECT_EQ(AsioOutputTable(mask, table, AsioStreamChannels), 126u) << "whole pairs only";
+}
+
+TEST(Asio, ChannelMapImage) {
+  uint8_t map[12 + 254];
+  const uint8_t ins[2] = {3, 5}, outs[2] = {0, 1};
+  ASSERT_EQ(AsioBuildMap(map, sizeof map, 4, ins, 2, outs, 2, 256, 0x12345678), 16u);
+  const uint8_t image[16] = {4, 2, 2, 0, 0x00, 0x02, 0, 0, 0x78, 0x56, 0x34, 0x12, 3, 5, 0, 1};
+  EXPECT_EQ(std::memcmp(map, image, 16), 0) << "buffer length covers both halves; inputs first";
+  // 127 channels fit the 7-bit count; 128 would read as an exclusive map.
+  uint8_t many[128] = {};
+  EXPECT_EQ(AsioBuildMap(map, sizeof map, 2, many, 127, nullptr, 0, 64, 1), 139u);
+  EXPECT_EQ(map[1], 127);
+  EXPECT_EQ(AsioBuildMap(map, sizeof map, 2, many, 128, nullptr, 0, 64, 1), 0u);
+  EXPECT_EQ(AsioBuildMap(map, sizeof map, 2, nullptr, 0, many, 128, 64, 1), 0u);
+  EXPECT_EQ(AsioBuildMap(map, 15, 4, ins, 2, outs, 2, 256, 1), 0u) << "room for the record";
+}
+
+TEST(Asio, SwitchCountsAndMonitorRecords) {
+  const struct {
+    uint32_t host, block, size, calls;
+    bool resync;
+  } cases[] = {
+      {0, 768, 256, 3, false},  {0, 256, 256, 1, false},           {0xFFFFFF00u, 0x100, 256, 2, false},
+      {0, 100, 256, 1, true},   {1024, 512, 256, 1, true},         {0, 0, 256, 1, true},
+      {0, 17 * 256, 256, 1, true}, {0, 16 * 256, 256, 16, false},
+  };
+  for (const auto& c : cases) {
+    bool resync = false;
+    EXPECT_EQ(AsioSwitchCount(c.host, c.block, c.size, &resync), c.calls) << c.host << " " << c.block;
+    EXPECT_EQ(resync, c.resync) << c.host << " " << c.block;
+  }
+
+  const uint8_t ins[2] = {3, 5}, outs[2] = {2, 3};
+  AsioMonitorRecord r;
+  ASSERT_TRUE(AsioMonitor(5, 3, 0x20000000, 1, 77, ins, 2, outs, 2, &r));
+  EXPECT_EQ(r.input, 1);
+  EXPECT_EQ(r.output, 1);
+  EXPECT_EQ(r.gain, 0x40000000u);
+  EXPECT_EQ(r.pan, 77u);
+  ASSERT_TRUE(AsioMonitor(-1, 2, 0x40000000, 1, 0, ins, 2, outs, 2, &r));
+  EXPECT_EQ(r.input, 255) << "every input";
+  EXPECT_EQ(r.gain, 0x7FFFFFFFu);
+  ASSERT_TRUE(AsioMonitor(3, 2, 0x40000000, 0, 0, ins, 2, outs, 2, &r));
+  EXPECT_EQ(r.gain, 0u) << "monitor off";
+  EXPECT_FALSE(AsioMonitor(4, 2, 0, 1, 0, ins, 2, outs, 2, &r)) << "not a stream input";
+  EXPECT_FALSE(AsioMonitor(3, 9, 0, 1, 0, ins, 2, outs, 2, &r)) << "not a stream output";
+  EXPECT_FALSE(AsioMonitor(-1, 2, 0, 1, 0, ins, 0, outs, 2, &r)) << "no inputs to monitor";
+}
 
 }  // namespace
