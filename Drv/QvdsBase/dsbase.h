@@ -6,6 +6,7 @@
 #include "Inc/ccom.h"
 
 #include <strmif.h>
+#include <vfwmsgs.h>
 
 class CDsPin;
 
