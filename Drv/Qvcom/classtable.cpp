@@ -21,8 +21,8 @@ const CLSID CLSID_QvLumoraPage = {0xD4000410, 0xA36F, 0x11D4, {0xB0, 0xE6, 0x00,
 const CLSID CLSID_QvPresetPage = {0xD4E5F300, 0xA36F, 0x11D4, {0xB0, 0xE6, 0x00, 0xA0, 0x24, 0xCF, 0xC2, 0x58}};
 
 // The classes whose objects are built by other parts of the system (the
-// ASIO driver, the mixer graph, the plug-in registry and the device and
-// converter pages) are not in this library yet: their create function says so.
+// plug-in registry and the device and converter pages) are not in this
+// library yet: their create function says so.
 IUnknown* CreateAbsent(const CLSID*, IUnknown*, HRESULT* result) {
   *result = CLASS_E_CLASSNOTAVAILABLE;
   return nullptr;
@@ -62,7 +62,7 @@ const QvClassDesc kDnvPage = {L"HRL Dunvell Property Page", "Quorvale.DeviceDnv.
 const QvClassDesc kDnvStat = {L"HRL Dunvell Statistics Page", "Quorvale.DeviceDnv.Stat", &CLSID_QvDnvStat,
                               CreateAbsent, RegisterClassBoth, UnregisterClass, nullptr, nullptr, nullptr};
 const QvClassDesc kAsioPage = {L"Quorvale ASIO property page", "Quorvale.Asio.Prop", &CLSID_QvAsioPage,
-                               CreateAbsent, RegisterClassBoth, UnregisterClass, nullptr, nullptr, nullptr};
+                               CreateQvAsioPage, RegisterClassBoth, UnregisterClass, nullptr, nullptr, nullptr};
 const QvClassDesc kLumoraPage = {L"Lumora Property Page", "Quorvale.Lumora.Prop", &CLSID_QvLumoraPage,
                                  CreateAbsent, RegisterClassBoth, UnregisterClass, nullptr, nullptr, nullptr};
 const QvClassDesc kPresetPage = {L"HRL Quorvale Brightwell Preset Property Page", "Quorvale.LumoraPreset.Prop",

@@ -1,16 +1,24 @@
 // A COM client of the library as a program would be: the library registered
 // with regsvr32, a device object made by its ProgID, a simulated recorder
-// unit opened and attached through IQVDevice, and the registration removed.
+// unit opened and attached through IQVDevice, and the registration removed;
+// an ASIO host finding the driver under the ASIO key, its control panel and
+// its property page.
+#include "Drv/Qvcom/asio.h"
 #include "Drv/Qvcom/qvdevice.h"
 #include "sim/machine/simmachine.h"
+#include "tests/win32/shot.h"
 
 #include <gtest/gtest.h>
+#include <commctrl.h>
 #include <strmif.h>
 
+#include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace {
 
+const IID kIQvAsioSettings = {0x5AC6EFA1, 0x4264, 0x11D2, {0xAC, 0x7F, 0x00, 0xA0, 0x24, 0xCF, 0xC2, 0x58}};
 const IID kIQVDevice = {0x5AC6EF02, 0x4264, 0x11D2, {0xAC, 0x7F, 0x00, 0xA0, 0x24, 0xCF, 0xC2, 0x58}};
 
 const wchar_t* const kProgIds[] = {
@@ -33,6 +41,196 @@ DWORD Regsvr32(const char* arguments) {
   CloseHandle(pi.hThread);
   CloseHandle(pi.hProcess);
   return code;
+}
+
+// ---- an ASIO host ----
+
+std::vector<int32_t> g_messages;
+int32_t HostMessage(int32_t selector, int32_t, void*, double*) {
+  g_messages.push_back(selector);
+  return 0;
+}
+void HostSwitch(int32_t, ASIOBool) {}
+ASIOCallbacks g_host = {HostSwitch, nullptr, HostMessage, nullptr};
+
+std::string Text(HWND dialog, int id) {
+  char text[64] = "";
+  GetDlgItemTextA(dialog, id, text, sizeof text);
+  return text;
+}
+
+std::vector<std::string> ComboItems(HWND combo) {
+  std::vector<std::string> items;
+  for (LRESULT i = 0, n = SendMessageA(combo, CB_GETCOUNT, 0, 0); i < n; ++i) {
+    char text[64] = "";
+    SendMessageA(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+    items.push_back(text);
+  }
+  return items;
+}
+
+BOOL CALLBACK FindDialog(HWND wnd, LPARAM found) {
+  char cls[16] = "";
+  GetClassNameA(wnd, cls, sizeof cls);
+  if (strcmp(cls, "#32770") != 0 || !IsWindowVisible(wnd)) return TRUE;
+  *reinterpret_cast<HWND*>(found) = wnd;
+  return FALSE;
+}
+
+struct PanelSeen {
+  std::string title, size;
+  std::vector<std::string> devices, types;
+  std::string device, type;
+  BOOL devicesEnabled = FALSE;
+} g_panel;
+
+VOID CALLBACK ReadPanel(HWND, UINT, UINT_PTR id, DWORD) {
+  static int ticks = 0;
+  HWND dialog = nullptr;
+  EnumThreadWindows(GetCurrentThreadId(), FindDialog, reinterpret_cast<LPARAM>(&dialog));
+  if (!dialog || ++ticks < 4) return;
+  KillTimer(nullptr, id);
+  char title[64] = "";
+  GetWindowTextA(dialog, title, sizeof title);
+  g_panel.title = title;
+  g_panel.devices = ComboItems(GetDlgItem(dialog, 1020));
+  g_panel.types = ComboItems(GetDlgItem(dialog, 1021));
+  g_panel.device = Text(dialog, 1020);
+  g_panel.type = Text(dialog, 1021);
+  g_panel.size = Text(dialog, 1022);
+  g_panel.devicesEnabled = IsWindowEnabled(GetDlgItem(dialog, 1020));
+  std::string shot = hrl_test::ShotPath("asio_panel");
+  if (!shot.empty()) hrl_test::SaveWindowShot(dialog, shot, hrl_test::ShotFrom::kWindow);
+  // A new buffer size and the 16-bit type, then OK.
+  SetDlgItemTextA(dialog, 1022, "100");
+  SendDlgItemMessageA(dialog, 1021, CB_SETCURSEL, 0, 0);
+  PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+}
+
+void AsioPage(IUnknown* driver) {
+  CLSID pageClass;
+  ASSERT_EQ(CLSIDFromProgID(L"Quorvale.Asio.Prop", &pageClass), S_OK);
+  ISpecifyPropertyPages* specify = nullptr;
+  ASSERT_EQ(driver->QueryInterface(IID_ISpecifyPropertyPages, reinterpret_cast<void**>(&specify)), S_OK);
+  CAUUID pages = {};
+  ASSERT_EQ(specify->GetPages(&pages), S_OK);
+  ASSERT_EQ(pages.cElems, 1u);
+  EXPECT_TRUE(IsEqualCLSID(pages.pElems[0], pageClass));
+  CoTaskMemFree(pages.pElems);
+  specify->Release();
+
+  IPropertyPage* page = nullptr;
+  ASSERT_EQ(CoCreateInstance(pageClass, nullptr, CLSCTX_INPROC_SERVER, IID_IPropertyPage,
+                             reinterpret_cast<void**>(&page)),
+            S_OK);
+  HWND frame = CreateWindowExA(0, "STATIC", "ASIO page", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 360, 300,
+                               nullptr, nullptr, nullptr, nullptr);
+  RECT rect = {0, 0, 340, 260};
+  EXPECT_EQ(page->Activate(frame, &rect, TRUE), E_UNEXPECTED) << "no object yet";
+  IUnknown* two[2] = {driver, driver};
+  EXPECT_EQ(page->SetObjects(2, two), E_INVALIDARG);
+  ASSERT_EQ(page->SetObjects(1, &driver), S_OK);
+  ASSERT_EQ(page->Activate(frame, &rect, TRUE), S_OK);
+  page->Show(SW_SHOW);
+  HWND dialog = GetWindow(frame, GW_CHILD);
+  ASSERT_NE(dialog, nullptr);
+  HWND tree = GetDlgItem(dialog, 1023);
+  std::vector<std::string> items;
+  for (HTREEITEM board = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0)); board;
+       board = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_NEXT,
+                                                        reinterpret_cast<LPARAM>(board)))) {
+    for (HTREEITEM item = board; item;
+         item = item == board ? reinterpret_cast<HTREEITEM>(
+                                    SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(board)))
+                              : reinterpret_cast<HTREEITEM>(
+                                    SendMessageA(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(item)))) {
+      char text[32] = "";
+      TVITEMA tv = {};
+      tv.mask = TVIF_TEXT;
+      tv.hItem = item;
+      tv.pszText = text;
+      tv.cchTextMax = sizeof text;
+      SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&tv));
+      if (items.size() < 3 || item == board) items.push_back(text);
+    }
+  }
+  EXPECT_EQ(items, (std::vector<std::string>{"Tavrion 1", "STR 1-2", "STR 3-4", "Tavrion 2"}));
+  EXPECT_EQ(ComboItems(GetDlgItem(dialog, 1020)), (std::vector<std::string>{"Tavrion 1", "Tavrion 2"}));
+  EXPECT_EQ(Text(dialog, 1021), "16 bit");
+  EXPECT_EQ(Text(dialog, 1022), "128");
+  EXPECT_EQ(page->IsPageDirty(), S_FALSE);
+  SetDlgItemTextA(dialog, 1022, "256");
+  EXPECT_EQ(page->IsPageDirty(), S_OK);
+  EXPECT_EQ(page->Apply(), S_OK);
+  EXPECT_EQ(page->IsPageDirty(), S_FALSE);
+  MSG msg;
+  for (int i = 0; i < 20; ++i) {
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    Sleep(10);
+  }
+  std::string shot = hrl_test::ShotPath("asio_page");
+  if (!shot.empty()) hrl_test::SaveWindowShot(frame, shot, hrl_test::ShotFrom::kWindow);
+  page->Deactivate();
+  page->SetObjects(0, nullptr);
+  EXPECT_EQ(page->Release(), 0u);
+  DestroyWindow(frame);
+}
+
+void AsioHost() {
+  // Hosts find the driver under the ASIO key and ask for it by its class id.
+  HKEY key = nullptr;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Asio\\Quorvale ASIO", 0, KEY_READ, &key), ERROR_SUCCESS);
+  char text[64] = "";
+  DWORD size = sizeof text;
+  ASSERT_EQ(RegQueryValueExA(key, "CLSID", nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size), ERROR_SUCCESS);
+  EXPECT_STREQ(text, "{5AC6EFA0-4264-11D2-AC7F-00A024CFC258}");
+  size = sizeof text;
+  RegQueryValueExA(key, "Version", nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size);
+  EXPECT_STREQ(text, "2.0");
+  size = sizeof text;
+  RegQueryValueExA(key, "Description", nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size);
+  EXPECT_STREQ(text, "HRL Quorvale ASIO");
+  RegCloseKey(key);
+  CLSID clsid;
+  ASSERT_EQ(CLSIDFromString(L"{5AC6EFA0-4264-11D2-AC7F-00A024CFC258}", &clsid), S_OK);
+  IASIO* asio = nullptr;
+  ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, clsid, reinterpret_cast<void**>(&asio)), S_OK);
+
+  simmachine::AddPciBoard(BoardIdTvr);
+  simmachine::AddPciBoard(BoardIdTvr);
+  IQvAsioSettings* settings = nullptr;
+  ASSERT_EQ(asio->QueryInterface(kIQvAsioSettings, reinterpret_cast<void**>(&settings)), S_OK);
+  settings->SetDevice(0xFFFFFFFF);
+  settings->SetBufferSize(1000);
+  settings->SetSampleType(18);
+  ASSERT_EQ(asio->init(nullptr), ASIOTrue);
+  ASIOBufferInfo out = {ASIOFalse, 0, {}};
+  ASSERT_EQ(asio->createBuffers(&out, 1, 256, &g_host), ASE_OK);
+
+  // The control panel: its lists, then a new size and type taken with OK,
+  // and the host asked to reset the driver.
+  g_messages.clear();
+  UINT_PTR timer = SetTimer(nullptr, 0, 50, ReadPanel);
+  EXPECT_EQ(asio->controlPanel(), ASE_OK);
+  KillTimer(nullptr, timer);
+  EXPECT_EQ(g_panel.title, "HRL Quorvale ASIO Panel");
+  EXPECT_EQ(g_panel.devices, (std::vector<std::string>{"Tavrion", "Tavrion 2", "All Devices"}));
+  EXPECT_EQ(g_panel.device, "All Devices");
+  EXPECT_TRUE(g_panel.devicesEnabled);
+  EXPECT_EQ(g_panel.types, (std::vector<std::string>{"16 bit", "24 bit"}));
+  EXPECT_EQ(g_panel.type, "24 bit");
+  EXPECT_EQ(g_panel.size, "1024");
+  EXPECT_EQ(g_messages, (std::vector<int32_t>{kAsioResetRequest}));
+  DWORD value = 0;
+  settings->GetBufferSize(&value);
+  EXPECT_EQ(value, 128u);
+  settings->GetSampleType(&value);
+  EXPECT_EQ(value, 16u);
+
+  AsioPage(asio);
+  asio->disposeBuffers();
+  settings->Release();
+  EXPECT_EQ(asio->Release(), 0u);
 }
 
 TEST(Client, RegisteredClassesOpenASimulatedUnit) {
@@ -77,6 +275,8 @@ TEST(Client, RegisteredClassesOpenASimulatedUnit) {
   EXPECT_EQ(mixer->QueryInterface(IID_IGraphBuilder, reinterpret_cast<void**>(&graph)), S_OK);
   if (graph) graph->Release();
   EXPECT_EQ(mixer->Release(), 0u);
+
+  AsioHost();
 
   // The enumerator's registration removes its keys: it is not registered.
   CLSID enumerator;
