@@ -372,8 +372,9 @@ TEST_F(Asio, BuffersLayoutMonitorAndTimeCodeSwitch) {
 
 namespace {
 
-// The streaming host: a sine into output 0, input 0 recorded.
-constexpr int32_t Size = 1024;
+// The streaming host: a sine into output 0, input 0 recorded. Halves of
+// about 90 ms leave the host's thread room on a loaded machine.
+constexpr int32_t Size = 4096;
 std::vector<int32_t> g_recorded;
 uint32_t g_played = 0;
 ASIOBufferInfo g_buffers[2];
@@ -417,10 +418,10 @@ TEST_F(Asio, SineThroughTheBoardLoopbackIsSampleExact) {
   for (int h = 0; h < 2; ++h)
     for (int32_t i = 0; i < Size; ++i) static_cast<int32_t*>(g_buffers[1].buffers[h])[i] = 0;
   ASSERT_EQ(d.asio->start(), ASE_OK);
-  // About three seconds of stream.
-  for (int i = 0; i < 1000 && g_switches < 130; ++i) Sleep(10);
+  // About four seconds of stream.
+  for (int i = 0; i < 1000 && g_switches < 40; ++i) Sleep(10);
   ASSERT_EQ(d.asio->stop(), ASE_OK);
-  ASSERT_GE(g_switches, 130);
+  ASSERT_GE(g_switches, 40);
   ASIOSamples position;
   d.asio->getSamplePosition(&position, nullptr);
   EXPECT_EQ(position.lo, uint32_t(g_switches) * Size);
@@ -429,7 +430,7 @@ TEST_F(Asio, SineThroughTheBoardLoopbackIsSampleExact) {
   size_t first = 0;
   while (first < g_recorded.size() && g_recorded[first] == 0) ++first;
   ASSERT_LT(first, size_t(4 * Size)) << "the sine comes back within a few buffers";
-  ASSERT_GT(g_recorded.size() - first, size_t(100 * Size));
+  ASSERT_GT(g_recorded.size() - first, size_t(35 * Size));
   for (size_t n = first; n < g_recorded.size(); ++n)
     ASSERT_EQ(g_recorded[n], Sine(uint32_t(n - first))) << "sample " << n;
 }

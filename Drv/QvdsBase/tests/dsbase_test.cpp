@@ -543,6 +543,21 @@ TEST(MediaType, OwnershipAndMatching) {
   EXPECT_EQ(unk.refs, 1);
 }
 
+TEST(MediaType, ExactStreamTransfers) {
+  IStream* stream = nullptr;
+  ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, &stream), S_OK);
+  const char data[4] = {'a', 'b', 'c', 'd'};
+  char back[8] = {};
+  EXPECT_EQ(StreamWriteExact(stream, data, 4), S_OK);
+  LARGE_INTEGER zero = {};
+  stream->Seek(zero, STREAM_SEEK_SET, nullptr);
+  EXPECT_EQ(StreamReadExact(stream, back, 8), E_FAIL) << "four bytes where eight were asked";
+  EXPECT_EQ(std::memcmp(back, data, 4), 0);
+  EXPECT_EQ(StreamReadExact(nullptr, back, 1), E_POINTER);
+  EXPECT_EQ(StreamWriteExact(stream, nullptr, 1), E_POINTER);
+  stream->Release();
+}
+
 TEST(Allocator, PropertiesCommitAndFree) {
   Allocator* a = new Allocator;
   IMemAllocatorCallbackTemp* m = a;
