@@ -175,10 +175,19 @@ TEST_F(Asio, InitOnAllBoardsAndChannelNames) {
   ASSERT_EQ(d.asio->getChannels(&in, &out), ASE_OK);
   EXPECT_EQ(in, 32);
   EXPECT_EQ(out, 2);
-  char name[32];
+  char name[40];
   d.asio->getDriverName(name);
   EXPECT_STREQ(name, "HRL Quorvale ASIO");
   EXPECT_EQ(d.asio->getDriverVersion(), 2);
+  // A long "Description" is cut to the host's 32 bytes.
+  HKEY key = HostKey();
+  const std::string longName(100, 'x');
+  RegSetValueExA(key, "Description", 0, REG_SZ, reinterpret_cast<const BYTE*>(longName.c_str()), 101);
+  RegCloseKey(key);
+  std::memset(name, '#', sizeof name);
+  d.asio->getDriverName(name);
+  EXPECT_EQ(std::string(name), std::string(31, 'x'));
+  EXPECT_EQ(name[32], '#') << "nothing written past 32 bytes";
 
   const struct {
     int32_t channel;
