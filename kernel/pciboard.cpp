@@ -1,6 +1,7 @@
 // PCI DSP boards: the board classes' request paths and ready checks, and
 // the boards' device objects with their published interfaces.
 #include "kernel/pciboard.h"
+#include "kernel/gsif.h"
 #include "kernel/striface.h"
 
 #include <cstring>
@@ -216,8 +217,32 @@ NTSTATUS CPciBoardDevice::SetInterfaces(bool on) {
   return status;
 }
 
+NTSTATUS CPciBoardDevice::GsifKey(HANDLE* key) const {
+  if (!m_gsifLink.Buffer) return STATUS_OBJECT_NAME_NOT_FOUND;
+  return KsOpenInterfaceKey(&m_gsifLink, key);
+}
+
+CKeGsif* CPciBoardDevice::Gsif() {
+  if (!m_gsif.Get()) {
+    CKeGsif* g = CKeGsif::Create(this);
+    if (!g) return nullptr;
+    m_gsif.Set(g);
+    g->Release();  // the holder keeps the one reference
+  }
+  return static_cast<CKeGsif*>(m_gsif.Get());
+}
+
+// The interface key names the entry routine and this board while the
+// interface is on, and 0 for both while it is off. The words hold the low
+// 32 bits of each address (the whole address on the 32-bit system).
 void CPciBoardDevice::SetGsif(bool wanted) {
   m_gsifOn = wanted;
+  HANDLE key;
+  if (m_gsifLink.Buffer && NT_SUCCESS(KsOpenInterfaceKey(&m_gsifLink, &key))) {
+    KsRegWriteDword(key, u"GetInterfaceCallback", wanted ? uint32_t(reinterpret_cast<uintptr_t>(&GsifEntry)) : 0);
+    KsRegWriteDword(key, u"DeviceExtension", wanted ? uint32_t(reinterpret_cast<uintptr_t>(this)) : 0);
+    KsRegClose(key);
+  }
   if (m_gsifLink.Buffer && g_KsRoutines.IoSetDeviceInterfaceState)
     g_KsRoutines.IoSetDeviceInterfaceState(&m_gsifLink, wanted);
   if (!wanted) m_gsif.Set(nullptr);

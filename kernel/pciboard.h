@@ -6,6 +6,7 @@
 #include "kernel/dspboard.h"
 
 class CStrIface;
+class CKeGsif;
 
 // One mailbox exchange with the running firmware: n payload words (2 to
 // 14), the first two in the record, the rest from `extra`; up to
@@ -316,6 +317,10 @@ class CPciBoardDevice : public CDspBoardDevice {
   // The interface whose key holds "DeviceMode" and "DeviceConfig".
   const UNICODE_STRING* ModeLink() const { return m_mixerLink.Buffer ? &m_mixerLink : nullptr; }
   bool GsifOn() const { return m_gsifOn; }
+  // The board's GSIF object, made on first use (null without memory), and
+  // its interface key.
+  CKeGsif* Gsif();
+  NTSTATUS GsifKey(HANDLE* key) const;
 
  private:
   // The board's device interfaces, where the system offers them.
