@@ -223,7 +223,7 @@ void CKeGsif::Close() {
 
 // Every block of the running stream: the frame position, and the host's
 // callback once a buffer's frames are gathered.
-void CKeGsif::Block(void* context) {
+void CKeGsif::Block(void* context, uint32_t*, uint32_t*) {
   auto* self = static_cast<CKeGsif*>(context);
   self->m_position += QvBlockFrames;
   self->m_gathered += QvBlockFrames;

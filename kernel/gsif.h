@@ -91,7 +91,7 @@ class CKeGsif : public CKsInterface {
   void Capabilities(GsifCapabilities* c);
   void BufferConfig(uint32_t words[4]);
   uint32_t KeyChannels();
-  static void Block(void* context);
+  static void Block(void* context, uint32_t* record, uint32_t* play);
 
   CPciBoardDevice* m_board;
   CWaveStream* m_stream = nullptr;

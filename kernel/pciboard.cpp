@@ -2,6 +2,7 @@
 // the boards' device objects with their published interfaces.
 #include "kernel/pciboard.h"
 #include "kernel/gsif.h"
+#include "kernel/wdmiface.h"
 #include "kernel/striface.h"
 
 #include <cstring>
@@ -123,6 +124,16 @@ NTSTATUS CPciBoardDevice::Pnp(IRP* irp) {
     IoCompleteRequest(irp, IO_NO_INCREMENT);
     return STATUS_UNSUCCESSFUL;
   }
+  // The WDM driver's query for its interface record.
+  if (Stack(irp)->MinorFunction == IRP_MN_QUERY_INTERFACE) {
+    auto& q = Stack(irp)->Parameters.QueryInterface;
+    NTSTATUS status = QvWdmQueryInterface(this, q.InterfaceType, q.Size, q.Version, q.Interface);
+    if (status != STATUS_NOT_SUPPORTED) {
+      irp->IoStatus.Status = status;
+      IoCompleteRequest(irp, IO_NO_INCREMENT);
+      return status;
+    }
+  }
   return CDspBoardDevice::Pnp(irp);
 }
 
@@ -215,6 +226,11 @@ NTSTATUS CPciBoardDevice::SetInterfaces(bool on) {
     g_KsRoutines.IoSetDeviceInterfaceState(&m_wdmLink, WdmOn());
   Unlock();
   return status;
+}
+
+NTSTATUS CPciBoardDevice::WdmKey(HANDLE* key) const {
+  if (!m_wdmLink.Buffer) return STATUS_OBJECT_NAME_NOT_FOUND;
+  return KsOpenInterfaceKey(&m_wdmLink, key);
 }
 
 NTSTATUS CPciBoardDevice::GsifKey(HANDLE* key) const {

@@ -321,6 +321,8 @@ class CPciBoardDevice : public CDspBoardDevice {
   // its interface key.
   CKeGsif* Gsif();
   NTSTATUS GsifKey(HANDLE* key) const;
+  // The WDM interface's key.
+  NTSTATUS WdmKey(HANDLE* key) const;
 
  private:
   // The board's device interfaces, where the system offers them.

@@ -836,7 +836,12 @@ void StreamBlock(CWaveStream* p, QvBoardEngine* own, uint64_t k) {
   if (p->m_caller) CallerBlock(p, own, k);
   if (!p->m_running) return;
   if (p->m_grouped) return GroupBlock(p, own, k);
-  if (!p->m_buffer) return;
+  if (!p->m_buffer) {
+    if (p->m_blockHook)
+      p->m_blockHook(p->m_hookContext, SlotOf(own, p->m_block, QvRecordRing, k),
+                     SlotOf(own, p->m_block, QvPlayRing, k + QvPlayAhead));
+    return;
+  }
   uint32_t run = p->m_frames * p->m_bytes;
   for (CWaveStream* s = p; s; s = s->m_chain) {
     QvBoardEngine* e = s->m_engine;
@@ -853,7 +858,9 @@ void StreamBlock(CWaveStream* p, QvBoardEngine* own, uint64_t k) {
   }
   p->m_counter += QvBlockFrames;
   p->m_position += QvBlockFrames;
-  if (p->m_blockHook) p->m_blockHook(p->m_hookContext);
+  if (p->m_blockHook)
+    p->m_blockHook(p->m_hookContext, SlotOf(own, p->m_block, QvRecordRing, k),
+                   SlotOf(own, p->m_block, QvPlayRing, k + QvPlayAhead));
   uint32_t half = p->m_frames / 2;
   if (p->m_position == half || p->m_position == p->m_frames) {
     if (p->m_position == p->m_frames) p->m_position = 0;

@@ -104,9 +104,11 @@ class CWaveStream : public KsPoolObject {
   QvRateConverter* m_converter = nullptr;
   bool m_routed = false;
   QvCallerStream* m_caller = nullptr;
-  // Called at every block the running primary moves, under the engine's
-  // lock (streams of an in-kernel host).
-  void (*m_blockHook)(void* context) = nullptr;
+  // Streams of an in-kernel host: called at every block of the running
+  // primary, under the engine's lock, with its block's record slot and the
+  // play slot it fills; after the client's buffer moved, or in its place
+  // when the primary has none.
+  void (*m_blockHook)(void* context, uint32_t* record, uint32_t* play) = nullptr;
   void* m_hookContext = nullptr;
 
   // ---- grouped streams: the client's data buffers in queue order ----
