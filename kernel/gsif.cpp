@@ -246,3 +246,36 @@ NTSTATUS GsifEntry(GsifEntryRecord* record, CPciBoardDevice* board) {
   if (NT_SUCCESS(status)) record->object = reinterpret_cast<uintptr_t>(object);
   return status;
 }
+
+// ---- the query interface and the published routine ----------------------------------------------
+
+namespace {
+void ReferenceBoard(void* context) { ObReferenceObject(static_cast<CPciBoardDevice*>(context)->DeviceObject()); }
+void DereferenceBoard(void* context) { ObDereferenceObject(static_cast<CPciBoardDevice*>(context)->DeviceObject()); }
+}  // namespace
+
+NTSTATUS GsifQueryInterface(CPciBoardDevice* board, const GUID* type, uint16_t size, uint16_t version,
+                            void* record) {
+  if (!type || !IsEqualGUID(*type, GUID_QvGsifInterface)) return STATUS_NOT_SUPPORTED;
+  if (size < sizeof(GsifInterfaceRecord) || version != 0 || !record) return STATUS_INVALID_PARAMETER;
+  GsifInterfaceRecord r{};
+  r.header.Size = sizeof r;
+  r.header.Version = 0;
+  r.header.Context = board;
+  r.header.InterfaceReference = ReferenceBoard;
+  r.header.InterfaceDereference = DereferenceBoard;
+  r.entry = GsifEntry;
+  ReferenceBoard(board);
+  std::memcpy(record, &r, sizeof r);
+  return STATUS_SUCCESS;
+}
+
+NTSTATUS GsifGetInterface(GsifEntryRecord* record, const WCHAR* deviceName) {
+  if (!record || !deviceName) return STATUS_INVALID_PARAMETER;
+  GsifInterfaceRecord r{};
+  NTSTATUS status = KsQueryDeviceInterface(deviceName, &GUID_QvGsifInterface, sizeof r, 0, &r.header);
+  if (!NT_SUCCESS(status)) return status;
+  status = r.entry ? r.entry(record, static_cast<CPciBoardDevice*>(r.header.Context)) : STATUS_UNSUCCESSFUL;
+  if (r.header.InterfaceDereference) r.header.InterfaceDereference(r.header.Context);
+  return status;
+}

@@ -109,3 +109,18 @@ class CKeGsif : public CKsInterface {
 // The entry routine whose address "GetInterfaceCallback" holds: (record,
 // board extension).
 NTSTATUS GsifEntry(GsifEntryRecord* record, CPciBoardDevice* board);
+
+// The interface record the board answers for GUID_QvGsifInterface on its
+// stack (20 bytes on the 32-bit system): the standard header with the
+// board as context, and the entry routine.
+struct GsifInterfaceRecord {
+  INTERFACE header;
+  NTSTATUS (*entry)(GsifEntryRecord* record, CPciBoardDevice* board);
+};
+// The board's answer: STATUS_NOT_SUPPORTED when the request is not for
+// this interface.
+NTSTATUS GsifQueryInterface(CPciBoardDevice* board, const GUID* type, uint16_t size, uint16_t version,
+                            void* record);
+// The published routine: (record, name of the board device under \Device)
+// asks the board's stack for the entry routine and calls it.
+NTSTATUS GsifGetInterface(GsifEntryRecord* record, const WCHAR* deviceName);

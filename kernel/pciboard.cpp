@@ -124,10 +124,11 @@ NTSTATUS CPciBoardDevice::Pnp(IRP* irp) {
     IoCompleteRequest(irp, IO_NO_INCREMENT);
     return STATUS_UNSUCCESSFUL;
   }
-  // The WDM driver's query for its interface record.
+  // The WDM driver's and the GSIF hosts' queries for their interface records.
   if (Stack(irp)->MinorFunction == IRP_MN_QUERY_INTERFACE) {
     auto& q = Stack(irp)->Parameters.QueryInterface;
     NTSTATUS status = QvWdmQueryInterface(this, q.InterfaceType, q.Size, q.Version, q.Interface);
+    if (status == STATUS_NOT_SUPPORTED) status = GsifQueryInterface(this, q.InterfaceType, q.Size, q.Version, q.Interface);
     if (status != STATUS_NOT_SUPPORTED) {
       irp->IoStatus.Status = status;
       IoCompleteRequest(irp, IO_NO_INCREMENT);

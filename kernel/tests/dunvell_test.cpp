@@ -117,6 +117,13 @@ TEST_F(DunvellTest, StartIdentifiesTheBoardAndTheInterruptTakesThePositions) {
 
 TEST_F(DunvellTest, ABoardThatDoesNotIdentifyItselfFailsItsStart) {
   EXPECT_EQ(Arrive(0, false, [](simpcidsp::Dunvell& b) { b.garble = true; }), STATUS_ADAPTER_HARDWARE_ERROR);
+  EXPECT_EQ(board->controlWrites.back(), 0x1000) << "the controller left clean";
+}
+
+TEST_F(DunvellTest, AControllerThatNeverAnswersTimesOutAndIsLeftClean) {
+  EXPECT_EQ(Arrive(0, false, [](simpcidsp::Dunvell& b) { b.silent = true; }), STATUS_ADAPTER_HARDWARE_ERROR);
+  EXPECT_EQ(board->commands.size(), 1u) << "the identification, once";
+  EXPECT_EQ(board->controlWrites.back(), 0x1000);
 }
 
 TEST_F(DunvellTest, DspBootLoadsEveryDspAndSendsTheStartAndRateMessages) {

@@ -128,6 +128,39 @@ TEST_F(GsifTest, EntryRoutineAndCommandsWithoutAStream) {
   EXPECT_EQ(caps.channels, 16u) << "the board's own count";
 }
 
+TEST_F(GsifTest, ThePublishedRoutineFindsTheEntryRoutineDownTheBoardsStack) {
+  GsifEntryRecord record{};
+  ASSERT_EQ(GsifGetInterface(&record, u"Qvmio0"), STATUS_SUCCESS);
+  EXPECT_STREQ(record.name, "CKeGsif");
+  EXPECT_EQ(reinterpret_cast<CKeGsif*>(uintptr_t(record.object)), gsif) << "the board's one object";
+  reinterpret_cast<CKeGsif*>(uintptr_t(record.object))->Release();
+  EXPECT_EQ(GsifGetInterface(&record, u"Qvnone0"), STATUS_OBJECT_NAME_NOT_FOUND);
+  GsifInterfaceRecord r{};
+  EXPECT_EQ(KsQueryDeviceInterface(u"Qvmio0", &GUID_QvGsifInterface, sizeof r - 1, 0, &r.header),
+            STATUS_INVALID_PARAMETER);
+  EXPECT_EQ(KsQueryDeviceInterface(u"Qvmio0", &GUID_QvGsifInterface, sizeof r, 1, &r.header),
+            STATUS_INVALID_PARAMETER);
+  // The interface key names the entry routine and the board while GSIF is
+  // on, and 0 for both while it is off.
+  auto values = [&](uint32_t* entryWord, uint32_t* boardWord) {
+    HANDLE key;
+    ASSERT_EQ(board->GsifKey(&key), STATUS_SUCCESS);
+    KsRegReadDword(key, u"GetInterfaceCallback", entryWord);
+    KsRegReadDword(key, u"DeviceExtension", boardWord);
+    KsRegClose(key);
+  };
+  uint32_t entryWord = 0, boardWord = 0;
+  ASSERT_EQ(board->SetInterfaces(true), STATUS_SUCCESS);
+  ASSERT_TRUE(board->GsifOn());
+  values(&entryWord, &boardWord);
+  EXPECT_EQ(entryWord, uint32_t(reinterpret_cast<uintptr_t>(&GsifEntry)));
+  EXPECT_EQ(boardWord, uint32_t(reinterpret_cast<uintptr_t>(board)));
+  board->SetInterfaces(false);
+  values(&entryWord, &boardWord);
+  EXPECT_EQ(entryWord, 0u);
+  EXPECT_EQ(boardWord, 0u);
+}
+
 TEST_F(GsifTest, BufferConfigurationRoundsTheKeysValues) {
   struct Case {
     uint32_t frameSize, playOffset, frames, offset;
