@@ -492,6 +492,16 @@ NTSTATUS CBoardDnv::BoardRequest(IRP* irp) {
     case IOCTL_QV_GET_PARAM: return GetParam(irp);
     case IOCTL_QV_EXP_SETTING: return ExpSetting(irp);
     case IOCTL_QV_SET_ROUTES: return SetRoutes(irp);
+    case IOCTL_QV_DEVICE_MODE: {
+      // A time-code reference (clock nibble 7 with its two words) marks the
+      // mode word: bit 24 set, bit 25 cleared.
+      uint32_t in = InLength(irp), flags = 0;
+      if (in >= 20) std::memcpy(&flags, Buffer(irp) + 8, 4);
+      NTSTATUS status = CPciDsp::BoardRequest(irp);
+      if (NT_SUCCESS(status) && in >= 20 && ((flags >> 20) & 0xF) == 7 && m_stream)
+        m_stream->SetModeFlags((m_stream->Mode().flags | 1u << 24) & ~(1u << 25));
+      return status;
+    }
     default: return CPciDsp::BoardRequest(irp);
   }
 }

@@ -258,10 +258,15 @@ TEST_F(DunvellTest, TheClockSetUpHalvesTheRateAndSetsTheLatency) {
   uint32_t record[3] = {48000, 0, ModeSystemRate};
   ASSERT_EQ(Ioctl(handle, IOCTL_QV_DEVICE_MODE, record, sizeof record), STATUS_SUCCESS);
   EXPECT_EQ((board->modeByte >> 2) & 3, 3) << "external sync takes the other source";
+  // A time-code reference: clock nibble 7 with its two words.
+  uint32_t reference[5] = {48000, 0, 0x700000u | 1u << 25, 0x11, 0x22}, mode[3] = {};
+  ASSERT_EQ(Ioctl(handle, IOCTL_QV_DEVICE_MODE, reference, sizeof reference, mode, sizeof mode), STATUS_SUCCESS);
+  EXPECT_EQ(Dnv()->Stream()->Mode().flags & (3u << 24), 1u << 24);
+  EXPECT_EQ(Dnv()->Stream()->Mode().extra[0], 0x11u);
   uint32_t param[2] = {};
   ASSERT_EQ(Ioctl(handle, IOCTL_QV_GET_PARAM, nullptr, 0, param, 8, &got), STATUS_SUCCESS);
   EXPECT_EQ(got, 8u);
-  EXPECT_EQ(param[0] & 0xC0000000u, 0xC0000000u);
+  EXPECT_EQ(param[0] & 0x80000000u, 0x80000000u);
   EXPECT_EQ(param[1], word);
   EXPECT_NE(Ioctl(handle, IOCTL_QV_SET_PARAM, &word, 2), STATUS_SUCCESS) << "a short word";
   UmHandle other = 0;
