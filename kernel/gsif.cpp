@@ -178,10 +178,12 @@ NTSTATUS CKeGsif::Open(GsifStreamRecord* r) {
         s->m_outFirstRun = outRun;
       }
       if (in) {
+        s->m_inMask = uint16_t(s->m_inMask | 1u << i);
         s->m_inChannels[s->m_inCount++] = uint8_t(i);
         m_channelBuffer[1][c] = reinterpret_cast<uint32_t*>(m_buffers + size_t(inRun++) * RingBytes);
       }
       if (out) {
+        s->m_outMask = uint16_t(s->m_outMask | 1u << i);
         s->m_outChannels[s->m_outCount++] = uint8_t(i);
         m_channelBuffer[0][c] = reinterpret_cast<uint32_t*>(m_buffers + size_t(outRun++) * RingBytes);
       }

@@ -481,3 +481,27 @@ TEST_F(WdmTest, CapturedPacketsHoldTheBoardsInputsSampleExact) {
       ASSERT_EQ(sample(n, c), simpcidsp::StreamEngine::RampSample(first + n, 4 + c)) << n << " " << c;
   EXPECT_EQ(first % 64, 0u) << "from a block's start";
 }
+
+TEST_F(WdmTest, AnotherStreamsExclusiveChannelRefusesBothPeersAndLeavesThemStopped) {
+  // A grouped wave stream that plays board channel 2 alone.
+  UmHandle wave = 0;
+  ASSERT_EQ(UmOpen("\\\\.\\Qvwave", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &wave),
+            STATUS_SUCCESS);
+  uint8_t map[13] = {4, 0, 1 | 0x80, 1};
+  uint32_t rate = 44100, got = 0;
+  std::memcpy(map + 4, &rate, 4);
+  map[12] = 2;
+  ASSERT_EQ(UmIoControl(wave, IOCTL_QV_WAVE_MAP, map, sizeof map, nullptr, 0, &got), STATUS_SUCCESS);
+
+  GsifStreamRecord r = Record({0}, {2});
+  EXPECT_EQ(gsif->Command(GsifOpen, &r, sizeof r, nullptr, 0), STATUS_SHARING_VIOLATION);
+  EXPECT_EQ(gsif->Command(GsifIsOpen, nullptr, 0, nullptr, 0), STATUS_INVALID_DEVICE_STATE);
+  ASSERT_EQ(Open(Format(1, 2, 44100, 0x4), false), STATUS_SUCCESS);
+  EXPECT_EQ(stream->SetState(QvKsAcquire), STATUS_SHARING_VIOLATION);
+  EXPECT_EQ(stream->State(), uint32_t(QvKsStop)) << "a failure leaves the stream stopped";
+
+  UmClose(wave);
+  EXPECT_EQ(gsif->Command(GsifOpen, &r, sizeof r, nullptr, 0), STATUS_SUCCESS);
+  EXPECT_EQ(stream->SetState(QvKsAcquire), STATUS_SUCCESS) << "outputs mix with the GSIF stream's";
+  EXPECT_EQ(gsif->Command(GsifClose, nullptr, 0, nullptr, 0), STATUS_SUCCESS);
+}
