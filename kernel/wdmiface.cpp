@@ -204,12 +204,15 @@ NTSTATUS CQvWdmStream::Prepare() {
   return status;
 }
 
+// Packets still queued go back to the port, so that none is lost.
 void CQvWdmStream::Unprepare() {
   if (m_stream) QvReleaseStreams(m_stream);
   m_stream = nullptr;
   KsFree(m_bounce);
   m_bounce = nullptr;
-  m_head = m_count = 0;
+  for (; m_count; --m_count, m_head = (m_head + 1) % Slots)
+    m_sink->PacketDone(m_packets[m_head].data, m_packets[m_head].bytes);
+  m_head = 0;
 }
 
 void CQvWdmStream::Halt() {

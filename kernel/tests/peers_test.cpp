@@ -468,6 +468,12 @@ TEST_F(WdmTest, CapturedPacketsHoldTheBoardsInputsSampleExact) {
   engine->Block();
   for (uint32_t k = 0; k < 4; ++k) engine->Block();
   ASSERT_EQ(port.done.size(), 2u);
+  // A stop hands back the packets still queued.
+  std::vector<uint8_t> c(64 * 9);
+  ASSERT_EQ(stream->AddPacket(c.data(), uint32_t(c.size())), STATUS_SUCCESS);
+  ASSERT_EQ(stream->SetState(QvKsStop), STATUS_SUCCESS);
+  ASSERT_EQ(port.done.size(), 3u);
+  EXPECT_EQ(port.done[2], c.data());
   std::vector<uint8_t> all(a);
   all.insert(all.end(), b.begin(), b.end());
   auto sample = [&](uint32_t frame, uint32_t c) {
