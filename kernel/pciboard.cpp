@@ -1,6 +1,8 @@
 // PCI DSP boards: the board classes' request paths and ready checks, and
 // the boards' device objects with their published interfaces.
 #include "kernel/pciboard.h"
+#include "kernel/gsif.h"
+#include "kernel/wdmiface.h"
 #include "kernel/striface.h"
 
 #include <cstring>
@@ -13,7 +15,6 @@ const GUID GUID_QvGsifInterface = {0x00B253E1, 0x099D, 0x11D5, {0x9A, 0x47, 0x00
 namespace {
 IO_STACK_LOCATION* Stack(IRP* irp) { return IoGetCurrentIrpStackLocation(irp); }
 bool IsPassThroughCode(uint32_t code) { return code >= IOCTL_QV_DSP && code <= IOCTL_QV_DSP_LAST; }
-constexpr uint32_t DunvellFirmware = 0x70430;
 }  // namespace
 
 // ---- the board classes -------------------------------------------------------------
@@ -55,78 +56,6 @@ NTSTATUS CBoardMio::NotOwner(uint32_t code, bool otherOwner) const {
   return IsPassThroughCode(code) ? STATUS_SHARING_VIOLATION : CPciDsp::NotOwner(code, otherOwner);
 }
 
-NTSTATUS CBoardDnv::NotOwner(uint32_t code, bool otherOwner) const {
-  return IsPassThroughCode(code) ? STATUS_SHARING_VIOLATION : CPciDsp::NotOwner(code, otherOwner);
-}
-
-// Ready without DSPs, or once the firmware that speaks this protocol runs.
-NTSTATUS CBoardDnv::Probe() {
-  if (!Registers().base) return STATUS_DEVICE_NOT_READY;
-  return m_dspCountByte == NoDsps || ProgramWord() == DunvellFirmware ? STATUS_SUCCESS : STATUS_BUS_RESET;
-}
-
-NTSTATUS CBoardDnv::BoardRequest(IRP* irp) {
-  switch (Stack(irp)->Parameters.DeviceIoControl.IoControlCode) {
-    case IOCTL_QV_LOAD:
-    case IOCTL_QV_EXT_QUERY: return STATUS_NOT_SUPPORTED;
-    default: return DspDeviceIoctl(irp);
-  }
-}
-
-// The Dunvell's start as far as the interrupt frame goes: the stream
-// stopped, the state DPC set up and the interrupt connected. Its
-// controller's identification and clock belong to its own protocol.
-NTSTATUS CBoardDnv::Start(const HwRegs& regs, const HwRegs&) {
-  if (!regs.base) return STATUS_DEVICE_CONFIGURATION_ERROR;
-  NTSTATUS status = CDspDevice::Start(regs, HwRegs{});
-  if (!NT_SUCCESS(status)) return status;
-  HwWrite32(Registers(), StreamBlocks, 16);
-  HwWrite32(Registers(), InterruptStatus, 0);
-  if (!DpcsReady()) InitBoardDpcs();
-  auto* board = static_cast<CBoardDevice*>(Device());
-  if (board && !board->ConnectBoardInterrupt(BoardIsrDnv, this)) return STATUS_DEVICE_CONFIGURATION_ERROR;
-  return STATUS_SUCCESS;
-}
-
-void CBoardDnv::Stop() {
-  if (Registers().base) {
-    HwWrite32(Registers(), InterruptStatus, 0);
-    HwWrite32(Registers(), Control, 0x2000);
-    HwWrite32(Registers(), StreamBlocks, 0);
-  }
-  CPciDsp::Stop();
-}
-
-// A controller flash image is recognised by its mark; a DSP image must hold
-// words 4 and 5 whole and be meant for this board. Neither the flash
-// download nor a DSP boot is possible without the controller's protocol,
-// and a board without DSPs takes no DSP image.
-NTSTATUS CBoardDnv::Boot(const void* image, uint32_t length) {
-  if (!Registers().base) return STATUS_DEVICE_NOT_READY;
-  constexpr uint32_t FlashLength = 746219, FlashMarkAt = 746214;
-  constexpr uint16_t FlashMark = 0xDBEB;
-  if (!image || !length) {
-    SetProgramWord(0);
-    HwWrite32(Registers(), Control, 0x4000);
-    return STATUS_SUCCESS;
-  }
-  const auto* bytes = static_cast<const uint8_t*>(image);
-  if (length > FlashLength) {
-    uint16_t mark;
-    std::memcpy(&mark, bytes + FlashMarkAt, 2);
-    if (mark == FlashMark) return STATUS_NOT_SUPPORTED;
-  }
-  uint32_t words[6];
-  if (length < sizeof words) return STATUS_INVALID_USER_BUFFER;
-  std::memcpy(words, bytes, sizeof words);
-  if (words[5] != BoardId()) return STATUS_INVALID_USER_BUFFER;
-  return STATUS_NOT_SUPPORTED;
-}
-
-uint32_t CBoardDnv::DspCount() const {
-  return m_dspCountByte > NoDsps && m_dspCountByte <= NoDsps + 4 ? m_dspCountByte - NoDsps : 0;
-}
-
 // ---- the device objects --------------------------------------------------------------
 
 CPciBoardDevice::CPciBoardDevice(DEVICE_OBJECT* device, DEVICE_OBJECT* pdo, DEVICE_OBJECT* lower,
@@ -155,6 +84,9 @@ NTSTATUS CPciBoardDevice::Start(IRP* irp) {
   RegisterInterfaces();
   // The device mode is read once the key of "DeviceMode" exists.
   if (CStrIface* s = Dsp()->Stream()) s->ReadDeviceMode();
+  Dsp()->Lock();
+  Dsp()->ModeKeyReady();
+  Dsp()->Unlock();
   return status;
 }
 
@@ -164,7 +96,8 @@ NTSTATUS CPciBoardDevice::DispatchCode(IRP* irp, CDspDevice* dsp, bool* handled)
   *handled = false;
   IO_STACK_LOCATION* s0 = Stack(irp);
   uint32_t code = s0->Parameters.DeviceIoControl.IoControlCode;
-  bool shortInfo = code == IOCTL_QV_GET_INFO && s0->Parameters.DeviceIoControl.OutputBufferLength >= 4 &&
+  // The Dunvell answers GET_INFO from its own statistics and registers.
+  bool shortInfo = code == IOCTL_QV_GET_INFO && BoardId() != BoardIdDnv && s0->Parameters.DeviceIoControl.OutputBufferLength >= 4 &&
                    s0->Parameters.DeviceIoControl.OutputBufferLength < 16;
   if (code != IOCTL_QV_GET_CHANNELS && code != IOCTL_QV_WAVE_MAP && !shortInfo) return STATUS_SUCCESS;
   dsp->Lock();
@@ -190,6 +123,17 @@ NTSTATUS CPciBoardDevice::Pnp(IRP* irp) {
     irp->IoStatus.Status = STATUS_UNSUCCESSFUL;
     IoCompleteRequest(irp, IO_NO_INCREMENT);
     return STATUS_UNSUCCESSFUL;
+  }
+  // The WDM driver's and the GSIF hosts' queries for their interface records.
+  if (Stack(irp)->MinorFunction == IRP_MN_QUERY_INTERFACE) {
+    auto& q = Stack(irp)->Parameters.QueryInterface;
+    NTSTATUS status = QvWdmQueryInterface(this, q.InterfaceType, q.Size, q.Version, q.Interface);
+    if (status == STATUS_NOT_SUPPORTED) status = GsifQueryInterface(this, q.InterfaceType, q.Size, q.Version, q.Interface);
+    if (status != STATUS_NOT_SUPPORTED) {
+      irp->IoStatus.Status = status;
+      IoCompleteRequest(irp, IO_NO_INCREMENT);
+      return status;
+    }
   }
   return CDspBoardDevice::Pnp(irp);
 }
@@ -285,8 +229,37 @@ NTSTATUS CPciBoardDevice::SetInterfaces(bool on) {
   return status;
 }
 
+NTSTATUS CPciBoardDevice::WdmKey(HANDLE* key) const {
+  if (!m_wdmLink.Buffer) return STATUS_OBJECT_NAME_NOT_FOUND;
+  return KsOpenInterfaceKey(&m_wdmLink, key);
+}
+
+NTSTATUS CPciBoardDevice::GsifKey(HANDLE* key) const {
+  if (!m_gsifLink.Buffer) return STATUS_OBJECT_NAME_NOT_FOUND;
+  return KsOpenInterfaceKey(&m_gsifLink, key);
+}
+
+CKeGsif* CPciBoardDevice::Gsif() {
+  if (!m_gsif.Get()) {
+    CKeGsif* g = CKeGsif::Create(this);
+    if (!g) return nullptr;
+    m_gsif.Set(g);
+    g->Release();  // the holder keeps the one reference
+  }
+  return static_cast<CKeGsif*>(m_gsif.Get());
+}
+
+// The interface key names the entry routine and this board while the
+// interface is on, and 0 for both while it is off. The words hold the low
+// 32 bits of each address (the whole address on the 32-bit system).
 void CPciBoardDevice::SetGsif(bool wanted) {
   m_gsifOn = wanted;
+  HANDLE key;
+  if (m_gsifLink.Buffer && NT_SUCCESS(KsOpenInterfaceKey(&m_gsifLink, &key))) {
+    KsRegWriteDword(key, u"GetInterfaceCallback", wanted ? uint32_t(reinterpret_cast<uintptr_t>(&GsifEntry)) : 0);
+    KsRegWriteDword(key, u"DeviceExtension", wanted ? uint32_t(reinterpret_cast<uintptr_t>(this)) : 0);
+    KsRegClose(key);
+  }
   if (m_gsifLink.Buffer && g_KsRoutines.IoSetDeviceInterfaceState)
     g_KsRoutines.IoSetDeviceInterfaceState(&m_gsifLink, wanted);
   if (!wanted) m_gsif.Set(nullptr);

@@ -6,6 +6,7 @@
 #include "kernel/dspboard.h"
 
 class CStrIface;
+class CKeGsif;
 
 // One mailbox exchange with the running firmware: n payload words (2 to
 // 14), the first two in the record, the rest from `extra`; up to
@@ -42,6 +43,9 @@ class CPciDsp : public CDspDevice {
   virtual uint32_t ControlPoll();                           // 13
   // The device mode record applied to the board (slot 16).
   virtual NTSTATUS ApplyDeviceMode(bool forced);
+  // The key of "DeviceMode" and "DeviceConfig" exists and the device mode
+  // was read: a board that keeps its own settings there takes them.
+  virtual void ModeKeyReady() {}
   uint32_t BoardId() const { return Kind(); }
 
   // ---- the host interface ----
@@ -208,26 +212,88 @@ class CBoardMio : public CBoardTvr {
   NTSTATUS BoardRequest(IRP* irp) override { return CPciDsp::BoardRequest(irp); }
 };
 
+// The Dunvell's router: two banks of 896 destinations, each entry bits
+// 0..9 the source (1023 nothing), bit 14 changed, bit 15 off.
+struct DnvRouter : KsPoolObject {
+  static constexpr uint32_t Destinations = 896;
+  static constexpr uint16_t Unset = 0xC3FF;
+  uint16_t bank[2][Destinations];
+  DnvRouter() { Reset(); }
+  void Reset() {
+    for (auto& b : bank)
+      for (uint16_t& e : b) e = Unset;
+  }
+};
+
+// The Dunvell board: a controller reached through a 16-bit control and a
+// 16-bit data register, up to four DSPs behind it, its own stream
+// commands and its router.
 class CBoardDnv : public CPciDsp {
  public:
   explicit CBoardDnv(CDspBoardDevice* device) : CPciDsp(device, BoardIdDnv) {}
+  ~CBoardDnv() override;
   NTSTATUS Start(const HwRegs& regs, const HwRegs& board) override;
   void Stop() override;
   NTSTATUS Probe() override;
   NTSTATUS Boot(const void* image, uint32_t length) override;
-  // Registers of the Dunvell's controller interface.
-  static constexpr uint32_t InputPosition = 16, OutputPosition = 20, ThirdPosition = 24;
-  static constexpr uint32_t StreamBlocks = 36, Control = 40, InterruptStatus = 52;
+  NTSTATUS Command(QvMailbox* m) override;
+  uint32_t ControlPoll() override { return 1; }
+  NTSTATUS ApplyDeviceMode(bool forced) override;
+  void ModeKeyReady() override;
   NTSTATUS NotOwner(uint32_t code, bool otherOwner) const override;
+
+  // Registers of the Dunvell's controller interface.
+  static constexpr uint32_t BufferAddress = 0, BufferAddress2 = 4, BufferAddressB = 8, BufferAddressB2 = 12;
+  static constexpr uint32_t InputPosition = 16, OutputPosition = 20, ThirdPosition = 24;
+  static constexpr uint32_t FirmwareId = 32, StreamBlocks = 36, Control = 40, Data = 44, InterruptStatus = 52;
+  // A destination number (0..895) of bank 0 or 1 from a route entry's type
+  // and index; the caller has checked them.
+  static uint32_t Destination(uint32_t bank, uint8_t type, uint8_t index);
+  // The controller's short command: header, payload words, reply words.
+  bool ShortCommand(uint16_t header, const uint16_t* payload, uint32_t count, uint16_t* reply = nullptr,
+                    uint32_t replyCount = 0);
+  // A command to a DSP behind the controller: code bits 0..5 the command,
+  // 6..7 the DSP, bit 23 a flag; up to 256 payload and reply words.
+  NTSTATUS DnvCommand(uint32_t code, const uint32_t* payload, uint32_t count, uint32_t* reply, uint32_t capacity,
+                      uint32_t* replied);
+  uint8_t ModeByte() const { return m_modeByte; }
+  uint16_t LatencyBlocks(int i) const { return m_latency[i & 1]; }
+  uint32_t ClockWord() const { return m_clockWord; }
+  const uint16_t* BoardInfo() const { return m_info; }
+  DnvRouter* Router() const { return m_router; }
 
  protected:
   uint32_t DspCount() const override;
-  // The board has no DSP program loader and no converter unit.
+  NTSTATUS PassThroughCommand(const QvBoardCommand& command, IRP* irp) override;
   NTSTATUS BoardRequest(IRP* irp) override;
 
  private:
   static constexpr uint8_t NoDsps = 0xD0;  // 0xD1 to 0xD4: one to four DSPs
+  bool WaitDone(uint32_t ms);
+  void ResetDsp(uint32_t dsp);
+  void ClockSetup();
+  NTSTATUS RateMessage();
+  void ResetBoard();
+  NTSTATUS FlashBoot(const uint8_t* image, uint32_t length);
+  NTSTATUS DspBoot(const uint8_t* image, uint32_t length);
+  NTSTATUS StreamDspCommand(uint32_t dsp, QvMailbox* m);
+  NTSTATUS ReadDspWord(uint16_t c, uint32_t* word);
+  NTSTATUS GetInfo(IRP* irp);
+  NTSTATUS SetParam(IRP* irp);
+  NTSTATUS GetParam(IRP* irp);
+  NTSTATUS ExpSetting(IRP* irp);
+  NTSTATUS SetRoutes(IRP* irp);
+  NTSTATUS SendRoutes();
+  bool ResetOnError();
+
   uint8_t m_dspCountByte = NoDsps;
+  uint16_t m_info[4] = {};           // the identification's reply words
+  uint32_t m_format[2] = {};         // the clock/format words formed at start
+  uint32_t m_clockWord = 0;          // the clock/mode word of SET_PARAM
+  uint8_t m_modeByte = 0;
+  uint16_t m_latency[2] = {};
+  uint32_t m_stats[4] = {};
+  DnvRouter* m_router = nullptr;
 };
 
 // The device object of a PCI DSP board.
@@ -251,6 +317,12 @@ class CPciBoardDevice : public CDspBoardDevice {
   // The interface whose key holds "DeviceMode" and "DeviceConfig".
   const UNICODE_STRING* ModeLink() const { return m_mixerLink.Buffer ? &m_mixerLink : nullptr; }
   bool GsifOn() const { return m_gsifOn; }
+  // The board's GSIF object, made on first use (null without memory), and
+  // its interface key.
+  CKeGsif* Gsif();
+  NTSTATUS GsifKey(HANDLE* key) const;
+  // The WDM interface's key.
+  NTSTATUS WdmKey(HANDLE* key) const;
 
  private:
   // The board's device interfaces, where the system offers them.

@@ -56,8 +56,8 @@ void CStrIface::ReleaseFirst(CStrIface* s) {
   KeReleaseSpinLock(&g_firstLock, irql);
 }
 
-CStrIface* CStrIface::Create(CPciDsp* dsp) {
-  CStrIface* s = new CStrIface(dsp);
+CStrIface* CStrIface::Create(CPciDsp* dsp, uint8_t hardwareChannels) {
+  CStrIface* s = new CStrIface(dsp, hardwareChannels);
   if (s && !s->AllocateCommonBuffer()) {
     delete s;
     return nullptr;
@@ -91,7 +91,7 @@ bool CStrIface::AllocateCommonBuffer() {
   return true;
 }
 
-CStrIface::CStrIface(CPciDsp* dsp) : m_dsp(dsp) {
+CStrIface::CStrIface(CPciDsp* dsp, uint8_t hardwareChannels) : m_dsp(dsp) {
   EnsureFirstLock();
   m_order = InterlockedIncrement(&g_boardOrder);
   // "ChannelCount" lowers the hardware's count, rounded up to even.
@@ -102,8 +102,9 @@ CStrIface::CStrIface(CPciDsp* dsp) : m_dsp(dsp) {
     KsRegReadDword(key, u"ChannelCount", &count);
     KsRegClose(key);
   }
-  m_channels = HardwareChannels;
-  if (count < HardwareChannels) m_channels = static_cast<uint8_t>((count + 1) & ~1u);
+  uint32_t hardware = hardwareChannels && hardwareChannels <= 64 ? hardwareChannels : HardwareChannels;
+  m_channels = static_cast<uint8_t>(hardware);
+  if (count < hardware) m_channels = static_cast<uint8_t>((count + 1) & ~1u);
   m_mode.rate = 44100;
   m_mode.flags = 25025;
 }
@@ -114,6 +115,8 @@ NTSTATUS CStrIface::Command(QvMailbox* m) {
   if (m->count < 2 || m->count > MailboxWords) return STATUS_INVALID_BUFFER_SIZE;
   NTSTATUS status = m_dsp->Probe();
   if (!NT_SUCCESS(status)) return status;
+  // The Dunvell has no host interface: its board carries the commands out.
+  if (m_dsp->BoardId() == BoardIdDnv) return m_dsp->Command(m);
   uint32_t hstr = m_dsp->ReadStatus();
   if ((hstr & 0x30) == 0x30 && SharedArea() && m->capacity <= SharedReplyWords) return SharedCommand(m);
   if ((hstr & 0x30) != 0x30 && m->word1 != StartCommand && m_running) {

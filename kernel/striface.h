@@ -65,7 +65,9 @@ static_assert(sizeof(StreamBlockRecord) == 20);
 
 class CStrIface : public KsPoolObject {
  public:
-  static CStrIface* Create(CPciDsp* dsp);
+  // hardwareChannels: the board's own count (16, or 64 on a Dunvell that
+  // says so), which "ChannelCount" may lower.
+  static CStrIface* Create(CPciDsp* dsp, uint8_t hardwareChannels = 16);
   static void Destroy(CStrIface* s) { delete s; }
   ~CStrIface();
 
@@ -125,6 +127,9 @@ class CStrIface : public KsPoolObject {
   // without the board's lock, which ranks below the wave device's.
   NTSTATUS ReadDeviceMode();
   NTSTATUS SetDeviceMode(const DeviceModeRecord& r, uint32_t* changes);
+  // The mode word's flags that no device-mode change compares (the
+  // time-code lock bits 24 and 25).
+  void SetModeFlags(uint32_t flags) { m_mode.flags = flags; }
   // The program load is done: its values are asked for again.
   void ProgramLoaded() { m_programValues[0] = m_programValues[1] = 0; }
   void SetProgramValues(uint16_t v0, uint16_t v1) {
@@ -145,7 +150,7 @@ class CStrIface : public KsPoolObject {
   NTSTATUS Ioctl(IRP* irp, bool* handled);
 
  private:
-  explicit CStrIface(CPciDsp* dsp);
+  CStrIface(CPciDsp* dsp, uint8_t hardwareChannels);
   // The system-wide values and "DeviceMode", as read before a start.
   struct SystemMode {
     uint32_t rate;

@@ -218,6 +218,10 @@ void CStreamHandle::Release() {
   CWaveStream* primary = m_primary;
   if (!primary) return;
   m_primary = nullptr;
+  QvReleaseStreams(primary);
+}
+
+void QvReleaseStreams(CWaveStream* primary) {
   MDL* mdl = primary->m_mdl;
   bool locked = primary->m_locked;
   {
@@ -422,6 +426,17 @@ NTSTATUS CStreamHandle::Open(IRP* irp, CKeDevice* device, CPciDsp*) {
     p->m_delay = m.frames < 1536 ? 1 : m.frames < 2048 ? 2 : 3;
   }
 
+  status = QvAttachStreams(p);
+  if (!NT_SUCCESS(status)) {
+    Release();
+    return status;
+  }
+  if (OutLength(irp)) return Info(irp);
+  return STATUS_SUCCESS;
+}
+
+NTSTATUS QvAttachStreams(CWaveStream* p) {
+  NTSTATUS status = STATUS_SUCCESS;
   // Every object on its block: refused when its channels meet another
   // stream's and either one asked for them alone.
   for (CWaveStream* s = p; s; s = s->m_chain) {
@@ -457,17 +472,20 @@ NTSTATUS CStreamHandle::Open(IRP* irp, CKeDevice* device, CPciDsp*) {
     }
   }
   if (status == STATUS_BUS_RESET) status = STATUS_DEVICE_NOT_READY;
-  if (!NT_SUCCESS(status)) {
-    Release();
-    return status;
-  }
+  if (!NT_SUCCESS(status)) return status;
   {
     SpinGuard g(&p->m_engine->lock);
     p->m_primaryNext = p->m_engine->primaries;
     p->m_engine->primaries = p;
   }
-  if (OutLength(irp)) return Info(irp);
   return STATUS_SUCCESS;
+}
+
+void QvRunStreams(CWaveStream* p, bool run) {
+  SpinGuard g(&p->m_engine->lock);
+  p->m_stopping = !run;
+  p->m_running = run;
+  if (!run) p->Reset();
 }
 
 NTSTATUS CStreamHandle::Info(IRP* irp) {
@@ -818,7 +836,12 @@ void StreamBlock(CWaveStream* p, QvBoardEngine* own, uint64_t k) {
   if (p->m_caller) CallerBlock(p, own, k);
   if (!p->m_running) return;
   if (p->m_grouped) return GroupBlock(p, own, k);
-  if (!p->m_buffer) return;
+  if (!p->m_buffer) {
+    if (p->m_blockHook)
+      p->m_blockHook(p->m_hookContext, SlotOf(own, p->m_block, QvRecordRing, k),
+                     SlotOf(own, p->m_block, QvPlayRing, k + QvPlayAhead));
+    return;
+  }
   uint32_t run = p->m_frames * p->m_bytes;
   for (CWaveStream* s = p; s; s = s->m_chain) {
     QvBoardEngine* e = s->m_engine;
@@ -835,6 +858,9 @@ void StreamBlock(CWaveStream* p, QvBoardEngine* own, uint64_t k) {
   }
   p->m_counter += QvBlockFrames;
   p->m_position += QvBlockFrames;
+  if (p->m_blockHook)
+    p->m_blockHook(p->m_hookContext, SlotOf(own, p->m_block, QvRecordRing, k),
+                   SlotOf(own, p->m_block, QvPlayRing, k + QvPlayAhead));
   uint32_t half = p->m_frames / 2;
   if (p->m_position == half || p->m_position == p->m_frames) {
     if (p->m_position == p->m_frames) p->m_position = 0;

@@ -104,6 +104,12 @@ class CWaveStream : public KsPoolObject {
   QvRateConverter* m_converter = nullptr;
   bool m_routed = false;
   QvCallerStream* m_caller = nullptr;
+  // Streams of an in-kernel host: called at every block of the running
+  // primary, under the engine's lock, with its block's record slot and the
+  // play slot it fills; after the client's buffer moved, or in its place
+  // when the primary has none.
+  void (*m_blockHook)(void* context, uint32_t* record, uint32_t* play) = nullptr;
+  void* m_hookContext = nullptr;
 
   // ---- grouped streams: the client's data buffers in queue order ----
   struct DataBuffer {
@@ -161,6 +167,13 @@ class CStreamHandle : public CKeHandle {
 // The handle object of a file, made when it has none; null when the file
 // carries another kind of handle object.
 CStreamHandle* QvStreamHandleOf(FILE_OBJECT* file);
+
+// A primary's chain made in the kernel (an in-kernel host's stream):
+// attached to its blocks and started on its boards, or released (stopped,
+// detached and freed, its buffer left to its owner); run or stopped.
+NTSTATUS QvAttachStreams(CWaveStream* primary);
+void QvReleaseStreams(CWaveStream* primary);
+void QvRunStreams(CWaveStream* primary, bool run);
 
 // The board's interrupt step and DPC step.
 uint8_t QvEngineInterrupt(CPciDsp* dsp, const HwRegs& regs);

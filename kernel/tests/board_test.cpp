@@ -3,6 +3,7 @@
 // interfaces a board publishes and the channel limits of its WDM interface.
 #include "kernel/pciboard.h"
 #include "kernel/tests/fixture.h"
+#include "sim/pcidsp/dunvell.h"
 
 #include <cstring>
 
@@ -83,7 +84,10 @@ class BoardTest : public KernelTest {
   DEVICE_OBJECT* Board(const simbus::PciIdentity& id, uint32_t slot, uint32_t hstr = 0x20) {
     simbus::DeviceNode node = simbus::PciNode(id, slot);
     host[slot].hstr = hstr;
-    simbus::Place(simbus::ResKind::Memory, node.resources[0].start, node.resources[0].length, &host[slot]);
+    // The Dunvell answers through its controller.
+    simbus::RegisterDevice* device = id.vendor == 0x1556 ? static_cast<simbus::RegisterDevice*>(&dunvell)
+                                                         : static_cast<simbus::RegisterDevice*>(&host[slot]);
+    simbus::Place(simbus::ResKind::Memory, node.resources[0].start, node.resources[0].length, device);
     km::Arrival a = Arrive(node);
     EXPECT_EQ(a.startStatus, STATUS_SUCCESS);
     pdos.push_back(a.pdo);
@@ -100,6 +104,7 @@ class BoardTest : public KernelTest {
   }
 
   HostInterface host[8];
+  simpcidsp::Dunvell dunvell{0};
   std::vector<DEVICE_OBJECT*> pdos;
   std::vector<UmHandle> handles;
 };

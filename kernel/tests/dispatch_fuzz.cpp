@@ -8,6 +8,7 @@
 #include "kernel/km/kmsim.h"
 #include "kernel/km/um.h"
 #include "kernel/qvdev.h"
+#include "sim/pcidsp/dunvell.h"
 #include "sim/pcidsp/hostif.h"
 #include "sim/units/hostunit.h"
 
@@ -57,6 +58,7 @@ struct Machine {
   std::unique_ptr<simunit::IoLink> ioLink;
   std::unique_ptr<simunit::PciCard> card;
   simpcidsp::HostInterface tavrionHost{BoardIdTvr}, corbelleHost{BoardIdCbl};
+  simpcidsp::Dunvell dunvell{2};
   static constexpr uint32_t Nodes = 5;
   DEVICE_OBJECT* pdos[Nodes] = {};
   UmHandle handles[Slots] = {};
@@ -84,11 +86,14 @@ struct Machine {
     pdos[0] = km::PnpArrive(driver, tavrion).pdo;
     pdos[1] = km::PnpArrive(driver, unit).pdo;
     pdos[2] = km::PnpArrive(driver, host).pdo;
-    pdos[3] = km::PnpArrive(driver, simbus::PciNode({0x1556, 0x1101, 0, 0}, 3)).pdo;
+    simbus::DeviceNode dnv = simbus::PciNode({0x1556, 0x1101, 0, 0}, 3);
+    simbus::Place(simbus::ResKind::Memory, dnv.resources[0].start, dnv.resources[0].length, &dunvell);
+    pdos[3] = km::PnpArrive(driver, dnv).pdo;
     pdos[4] = km::PnpArrive(driver, corbelle).pdo;
-    // Both host-interface boards run their firmware, so the board codes
+    // The host-interface boards and the Dunvell run their firmware, so the board codes
     // reach their commands.
-    for (auto [name, id] : {std::pair{"\\\\.\\Qvtvr0", BoardIdTvr}, std::pair{"\\\\.\\Qvcbl0", BoardIdCbl}}) {
+    for (auto [name, id] : {std::pair{"\\\\.\\Qvtvr0", BoardIdTvr}, std::pair{"\\\\.\\Qvcbl0", BoardIdCbl},
+                            std::pair{"\\\\.\\Qvdnv0", BoardIdDnv}}) {
       UmHandle h = 0;
       if (UmOpen(name, GENERIC_READ | GENERIC_WRITE, 0, &h) != STATUS_SUCCESS) __builtin_trap();
       std::vector<uint8_t> image = simpcidsp::BootImageBytes(id, 0x70430);
@@ -114,6 +119,7 @@ struct Machine {
     ioLink.reset();
     simbus::Unplace(&tavrionHost);
     simbus::Unplace(&corbelleHost);
+    simbus::Unplace(&dunvell);
     km::Reset();
   }
 
