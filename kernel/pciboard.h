@@ -103,6 +103,9 @@ class CPciDsp : public CDspDevice {
   KDPC m_stateDpc{};
   KDPC m_secondDpc{};
   bool m_dpcsReady = false;
+  // Set at stop under the interrupt's lock: the interrupt then touches
+  // neither the registers nor the streams and queues no DPC.
+  bool m_quiet = true;
   volatile bool m_armSecond = false;
   volatile uint8_t m_lastState = 0;
   int64_t m_lastInterrupt = 0;

@@ -140,6 +140,8 @@ struct KDPC {
 void KeInitializeDpc(KDPC* dpc, PKDEFERRED_ROUTINE routine, void* context);
 bool KeInsertQueueDpc(KDPC* dpc, void* arg1, void* arg2);
 bool KeRemoveQueueDpc(KDPC* dpc);
+// Returns once the DPCs queued before the call and the one running then
+// have run (at once on the DPC thread itself).
 void KeFlushQueuedDpcs();
 
 // ---- interrupts --------------------------------------------------------

@@ -2,6 +2,8 @@
 // virtual clock, DPCs and interrupts of the simulated kernel.
 #include "kernel/km/km_private.h"
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -279,9 +281,12 @@ uint64_t CurrentThreadNumber() { return t_thread; }
 // ---- DPCs --------------------------------------------------------------
 
 namespace {
+std::atomic<uint32_t> g_dpcDelay{0};  // microseconds
 // One DPC thread runs queued DPCs in order at dispatch level.
 km::SerialQueue<KDPC> g_dpcs([](KDPC* dpc) { dpc->Inserted = false; },
                              [](KDPC* dpc) {
+                               if (uint32_t us = g_dpcDelay)
+                                 std::this_thread::sleep_for(std::chrono::microseconds(us));
                                KIRQL old;
                                KeRaiseIrql(DISPATCH_LEVEL, &old);
                                dpc->DeferredRoutine(dpc, dpc->DeferredContext, dpc->SystemArgument1,
@@ -314,10 +319,11 @@ bool KeRemoveQueueDpc(KDPC* dpc) {
   return true;
 }
 
-void KeFlushQueuedDpcs() { g_dpcs.WaitIdle(); }
+void KeFlushQueuedDpcs() { g_dpcs.WaitDone(); }
 
 namespace km {
 void StopDpcThread() { g_dpcs.Quiesce(); }
+void DelayDpcs(uint32_t microseconds) { g_dpcDelay = microseconds; }
 }  // namespace km
 
 // ---- interrupts --------------------------------------------------------
