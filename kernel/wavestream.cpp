@@ -814,6 +814,9 @@ void CallerBlock(CWaveStream* p, QvBoardEngine* e, uint64_t k) {
   }
 }
 
+// Blocks between the block done and the play slot a stream fills.
+uint32_t PlayLead(const CWaveStream* p) { return p->m_delay ? p->m_delay : QvPlayAhead; }
+
 void StreamBlock(CWaveStream* p, QvBoardEngine* own, uint64_t k) {
   if (p->m_caller) CallerBlock(p, own, k);
   if (!p->m_running) return;
@@ -825,7 +828,7 @@ void StreamBlock(CWaveStream* p, QvBoardEngine* own, uint64_t k) {
     if (!e->memory) continue;  // its board has gone
     uint64_t j = e == own ? k : e->boardBlock;
     uint32_t* record = SlotOf(e, s->m_block, QvRecordRing, j);
-    uint32_t* play = SlotOf(e, s->m_block, QvPlayRing, j + QvPlayAhead);
+    uint32_t* play = SlotOf(e, s->m_block, QvPlayRing, j + PlayLead(p));
     for (uint32_t i = 0; i < s->m_inCount; ++i)
       p->m_in(record + s->m_inChannels[i], p->m_buffer + (s->m_inFirstRun + i) * run + p->m_position * p->m_bytes,
               QvBlockFrames);
@@ -895,7 +898,7 @@ uint8_t QvEngineInterrupt(CPciDsp* dsp, const HwRegs& regs) {
   for (uint32_t n = advance / QvBlockUnits; n; --n) {
     QvPositionBlock(&e->position);
     uint64_t k = ++e->boardBlock;
-    for (uint32_t b = 0; b < e->blocks; ++b) std::memset(SlotOf(e, b, QvPlayRing, k + QvPlayAhead + 1), 0, QvSlotBytes);
+    for (uint32_t b = 0; b < e->blocks; ++b) std::memset(SlotOf(e, b, QvPlayRing, k + QvMostAhead), 0, QvSlotBytes);
     for (CWaveStream* p = e->primaries; p; p = p->m_primaryNext) StreamBlock(p, e, k);
   }
   for (CWaveStream* p = e->primaries; p; p = p->m_primaryNext) state |= p->m_pending ? 1 : 0;

@@ -173,15 +173,42 @@ TEST_F(WaveStreamTest, RecordsAndPlaysSampleExactAcrossTwoBoards) {
       ASSERT_EQ(runs[Frames + start + f], simpcidsp::StreamEngine::RampSample(boardFrame, 1)) << half << " " << f;
     }
   }
-  // Client block c is played at board block c + 1 + 2.
+  // Client block c is played at board block c + 1 + the delay of one block.
   const auto& a = boards[0].engine->Played(1);
   const auto& b = boards[1].engine->Played(0);
   ASSERT_EQ(a.size(), 9u * 64);
-  for (uint32_t n = 0; n < a.size() - 192; ++n) {
-    ASSERT_EQ(a[n + 192], runs[2 * Frames + n % Frames]) << n;
-    ASSERT_EQ(b[n + 192], runs[3 * Frames + n % Frames]) << n;
+  for (uint32_t n = 0; n < a.size() - 128; ++n) {
+    ASSERT_EQ(a[n + 128], runs[2 * Frames + n % Frames]) << n;
+    ASSERT_EQ(b[n + 128], runs[3 * Frames + n % Frames]) << n;
   }
-  for (uint32_t n = 0; n < 192; ++n) ASSERT_EQ(a[n], 0u) << "silence before the stream's first block";
+  for (uint32_t n = 0; n < 128; ++n) ASSERT_EQ(a[n], 0u) << "silence before the stream's first block";
+}
+
+// The delay the open reports (by buffer length) is the delay played.
+TEST_F(WaveStreamTest, OutputsPlayAfterTheDelayTheOpenReports) {
+  struct Case {
+    uint32_t frames, delay;
+  } cases[] = {{1408, 1}, {1536, 2}, {2048, 3}, {256, 1}};
+  LowBuffer buffer(2048 * 4);
+  auto* samples = reinterpret_cast<uint32_t*>(buffer.data);
+  for (uint32_t f = 0; f < 2048; ++f) samples[f] = 0x00100000u * (f % 64 + 1);
+  for (const Case& c : cases) {
+    qvChannelInfo info{};
+    ASSERT_EQ(Open(wave, Map(4, 0, 1, c.frames, buffer.Address(), {1}), &info), STATUS_SUCCESS);
+    EXPECT_EQ(info.programWord[1], c.delay * 64) << c.frames;
+    size_t start = boards[0].engine->Played(1).size();
+    ASSERT_EQ(Ioctl(wave, IOCTL_QV_WAVE_START), STATUS_SUCCESS);
+    Blocks(6);
+    // The board's first stream start takes the positions at the first block.
+    const auto& played = boards[0].engine->Played(1);
+    size_t first = start;
+    while (first < played.size() && !played[first]) ++first;
+    EXPECT_EQ(first - start, (1 + c.delay) * 64) << c.frames;
+    ASSERT_LT(first, played.size());
+    EXPECT_EQ(played[first], samples[0]) << c.frames;
+    ASSERT_EQ(Ioctl(wave, IOCTL_QV_WAVE_STOP), STATUS_SUCCESS);
+    Blocks(4);  // what the stream left in the play ring has played
+  }
 }
 
 TEST_F(WaveStreamTest, StatusRecordMarksRateAndFrameChanges) {
