@@ -11,6 +11,7 @@
 #include <cstring>
 
 void QvCompleteData(CWaveStream* p, bool all);
+void DataCancel(DEVICE_OBJECT* device, IRP* irp);
 
 namespace {
 
@@ -594,25 +595,50 @@ NTSTATUS CStreamHandle::Data(IRP* irp) {
   uint32_t length = OutLength(irp);
   uint8_t* data = irp->MdlAddress ? static_cast<uint8_t*>(KsMapLockedMdl(irp->MdlAddress)) : nullptr;
   if (!data || length < p->m_frameBytes) return STATUS_INVALID_PARAMETER;
-  SpinGuard g(&p->m_engine->lock);
-  if (p->m_stopping && !p->m_running) return STATUS_CANCELLED;
-  // A used-up buffer not yet completed still holds its place.
-  if (p->m_data[(p->m_dataHead + p->m_dataCount) % CWaveStream::MaxBuffers].irp) return STATUS_DEVICE_BUSY;
-  p->m_data[(p->m_dataHead + p->m_dataCount) % CWaveStream::MaxBuffers] = {irp, data, length, 0};
-  ++p->m_dataCount;
-  IoMarkIrpPending(irp);
-  return STATUS_PENDING;
+  // Queued with its cancel routine, under the cancel lock so that a cancel
+  // finds it in the queue.
+  KIRQL irql;
+  IoAcquireCancelSpinLock(&irql);
+  if (irp->Cancel) {
+    IoReleaseCancelSpinLock(irql);
+    return STATUS_CANCELLED;
+  }
+  NTSTATUS status = STATUS_PENDING;
+  {
+    SpinGuard g(&p->m_engine->lock);
+    CWaveStream::DataBuffer& slot = p->m_data[(p->m_dataHead + p->m_dataCount) % CWaveStream::MaxBuffers];
+    if (p->m_stopping && !p->m_running) {
+      status = STATUS_CANCELLED;
+    } else if (slot.irp) {
+      status = STATUS_DEVICE_BUSY;  // a used-up buffer not yet completed still holds its place
+    } else {
+      slot = {irp, data, length, 0};
+      ++p->m_dataCount;
+      irp->Tail.Overlay.DriverContext[0] = p;
+      IoMarkIrpPending(irp);
+      irp->IoStatus.Status = STATUS_PENDING;
+      IoSetCancelRoutine(irp, DataCancel);
+    }
+  }
+  IoReleaseCancelSpinLock(irql);
+  return status;
 }
 
 // Completes the data buffers used up (or, at a stop, every one) with
 // success and the bytes used.
-// With the engine's lock held: takes the buffers to complete out of the stream.
+// With the engine's lock held: takes the buffers to complete out of the
+// stream. A buffer whose cancel routine has already been called is left:
+// that routine completes it.
 uint32_t TakeData(CWaveStream* p, bool all, CWaveStream::DataBuffer* taken) {
   uint32_t n = 0;
   for (uint32_t i = 0; i < CWaveStream::MaxBuffers; ++i) {
     CWaveStream::DataBuffer& d = p->m_data[i];
     // Used-up buffers have left the queue with their data cleared.
     if (d.irp && (all || !d.data)) {
+      if (!IoSetCancelRoutine(d.irp, nullptr)) {
+        d.data = nullptr;
+        continue;
+      }
       taken[n++] = d;
       d = {};
     }
@@ -624,8 +650,15 @@ uint32_t TakeData(CWaveStream* p, bool all, CWaveStream::DataBuffer* taken) {
 void CompleteData(CKeDevice* device, CWaveStream::DataBuffer* taken, uint32_t n) {
   for (uint32_t i = 0; i < n; ++i) {
     taken[i].irp->IoStatus.Information = taken[i].used;
-    device->CompletePending(taken[i].irp, STATUS_SUCCESS);
+    device->CompletePending(taken[i].irp, STATUS_SUCCESS, IO_SOUND_INCREMENT);
   }
+}
+
+// With the engine's lock held: whether a cancelled buffer is still held.
+bool DataHeld(const CWaveStream* p) {
+  for (const CWaveStream::DataBuffer& d : p->m_data)
+    if (d.irp) return true;
+  return false;
 }
 
 void QvCompleteData(CWaveStream* p, bool all) {
@@ -637,6 +670,46 @@ void QvCompleteData(CWaveStream* p, bool all) {
     n = TakeData(p, all, taken);
   }
   CompleteData(p->m_device, taken, n);
+  // A cancel routine under way still uses the stream: the stop waits for it.
+  for (;;) {
+    {
+      SpinGuard g(&p->m_engine->lock);
+      if (!all || !DataHeld(p)) return;
+    }
+    int64_t wait = -1000;  // 100 us
+    KeDelayExecutionThread(KernelMode, false, &wait);
+  }
+}
+
+// The cancel routine of a queued data buffer: out of the queue (the
+// buffers after it move up) and completed with the bytes it had used.
+void DataCancel(DEVICE_OBJECT*, IRP* irp) {
+  IoReleaseCancelSpinLock(irp->CancelIrql);
+  auto* p = static_cast<CWaveStream*>(irp->Tail.Overlay.DriverContext[0]);
+  uint32_t used = 0;
+  CKeDevice* device;  // the request holds its reference; the stream may go once the buffer is out
+  {
+    SpinGuard g(&p->m_engine->lock);
+    device = p->m_device;
+    constexpr uint32_t Max = CWaveStream::MaxBuffers;
+    for (uint32_t i = 0; i < Max; ++i) {
+      CWaveStream::DataBuffer& d = p->m_data[i];
+      if (d.irp != irp) continue;
+      used = d.used;
+      uint32_t offset = (i + Max - p->m_dataHead % Max) % Max;
+      if (d.data && offset < p->m_dataCount) {
+        for (uint32_t o = offset; o + 1 < p->m_dataCount; ++o)
+          p->m_data[(p->m_dataHead + o) % Max] = p->m_data[(p->m_dataHead + o + 1) % Max];
+        p->m_data[(p->m_dataHead + p->m_dataCount - 1) % Max] = {};
+        --p->m_dataCount;
+      } else {
+        d = {};
+      }
+      break;
+    }
+  }
+  irp->IoStatus.Information = used;
+  device->CompletePending(irp, STATUS_CANCELLED);
 }
 
 NTSTATUS CStreamHandle::Rate(IRP* irp, bool second) {
@@ -945,7 +1018,7 @@ void QvEngineDpc(CPciDsp* dsp) {
   }
   for (uint32_t i = 0; i < count; ++i) {
     Answer(done[i].irp, done[i].record);
-    done[i].device->CompletePending(done[i].irp, STATUS_SUCCESS);
+    done[i].device->CompletePending(done[i].irp, STATUS_SUCCESS, IO_SOUND_INCREMENT);
   }
   if (dataCount) CompleteData(dataDevice, data, dataCount);
 }

@@ -415,6 +415,41 @@ TEST_F(WaveStreamTest, GroupedBuffersPlayInOrderThenSilenceAndRecordPacked) {
   EXPECT_EQ(info, 0u);
 }
 
+// Cancelled data buffers leave the queue at once with the bytes they had
+// given; the buffers queued later play from their start.
+TEST_F(WaveStreamTest, CancelledDataBuffersLeaveTheQueue) {
+  ASSERT_EQ(Open(wave, Map(2, 0, 1, 0, 0, {4}, 1)), STATUS_SUCCESS);
+  ASSERT_EQ(Ioctl(wave, IOCTL_QV_WAVE_START), STATUS_SUCCESS);
+  std::vector<int16_t> data[3];
+  for (int b = 0; b < 3; ++b)
+    for (int i = 0; i < 100; ++i) data[b].push_back(int16_t(1000 * (b + 1) + i));
+  Blocks(1);
+  UmRequest* r[2];
+  for (int i = 0; i < 2; ++i) r[i] = UmIoControlBegin(wave, IOCTL_QV_WAVE_BUFFER, nullptr, 0, data[i].data(), 200);
+  Blocks(1);  // 64 frames of the first
+  ASSERT_EQ(UmCancelIo(wave), STATUS_SUCCESS);
+  uint32_t got = 0;
+  uintptr_t info = 0;
+  EXPECT_EQ(UmWait(r[0], &got, &info), STATUS_CANCELLED);
+  EXPECT_EQ(info, 128u) << "the bytes it had given";
+  EXPECT_EQ(UmWait(r[1], &got, &info), STATUS_CANCELLED);
+  EXPECT_EQ(info, 0u);
+  UmRequest* next = UmIoControlBegin(wave, IOCTL_QV_WAVE_BUFFER, nullptr, 0, data[2].data(), 200);
+  Blocks(4);
+  EXPECT_EQ(UmWait(next, &got, &info), STATUS_SUCCESS);
+  EXPECT_EQ(info, 200u);
+  const auto& played = boards[0].engine->Played(4);
+  ASSERT_EQ(played.size(), 6u * 64);
+  for (uint32_t n = 0; n < played.size(); ++n) {
+    // Board block 1 took the first buffer into the slot played at block 3.
+    uint32_t want = n >= 192 && n < 256 ? uint32_t(1000 + n - 192) << 16
+                    : n >= 256 && n < 356 ? uint32_t(3000 + n - 256) << 16
+                                          : 0;
+    ASSERT_EQ(played[n], want) << n;
+  }
+  ASSERT_EQ(Ioctl(wave, IOCTL_QV_WAVE_STOP), STATUS_SUCCESS);
+}
+
 TEST_F(WaveStreamTest, CallerMemoryRingPlaysWhatWasWrittenAndCountsMisses) {
   LowBuffer buffer(128 * 4);
   ASSERT_EQ(Open(wave, Map(4, 0, 1, 128, buffer.Address(), {6})), STATUS_SUCCESS);
