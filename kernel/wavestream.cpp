@@ -275,13 +275,15 @@ namespace {
 // The objects an explicit-list map makes: the boards in ring order, on
 // each the 16-channel block of the next entry, with the following entries
 // of each list on that board and block.
-NTSTATUS BuildChain(const qvChannelMap& m, const uint8_t* lists, CWaveStream** head) {
+// With `only` the map names channels of that one board, counted on it.
+NTSTATUS BuildChain(const qvChannelMap& m, const uint8_t* lists, CBoardDevice* only, CWaveStream** head) {
   uint32_t inputs = m.firstCount & QvChannelMask, outputs = m.secondCount & QvChannelMask;
   const uint8_t* inList = lists;
   const uint8_t* outList = lists + inputs;
   uint32_t ii = 0, oi = 0;
   CWaveStream** tail = head;
-  for (CBoardDevice* b = g_QvRingHead; b && (ii < inputs || oi < outputs); b = b->RingNext()) {
+  for (CBoardDevice* b = only ? only : g_QvRingHead; b && (ii < inputs || oi < outputs);
+       b = only ? nullptr : b->RingNext()) {
     auto* dsp = static_cast<CPciBoardDevice*>(b)->Dsp();
     QvBoardEngine* e = QvEngineOf(dsp);
     auto onBoard = [](uint32_t channel, uint32_t first, uint32_t count, uint32_t* local) {
@@ -289,10 +291,11 @@ NTSTATUS BuildChain(const qvChannelMap& m, const uint8_t* lists, CWaveStream** h
       *local = channel - first;
       return true;
     };
+    uint32_t firstIn = only ? 0 : b->FirstInput(), firstOut = only ? 0 : b->FirstOutput();
     for (;;) {
       uint32_t ci = 0, co = 0;
-      bool hasIn = ii < inputs && onBoard(inList[ii], b->FirstInput(), b->Inputs(), &ci);
-      bool hasOut = oi < outputs && onBoard(outList[oi], b->FirstOutput(), b->Outputs(), &co);
+      bool hasIn = ii < inputs && onBoard(inList[ii], firstIn, b->Inputs(), &ci);
+      bool hasOut = oi < outputs && onBoard(outList[oi], firstOut, b->Outputs(), &co);
       if (!hasIn && !hasOut) break;
       if (!e) return STATUS_DEVICE_NOT_READY;
       uint32_t block = hasIn && hasOut ? (ci / 16 < co / 16 ? ci / 16 : co / 16) : hasIn ? ci / 16 : co / 16;
@@ -303,9 +306,9 @@ NTSTATUS BuildChain(const qvChannelMap& m, const uint8_t* lists, CWaveStream** h
       tail = &s->m_chain;
       s->m_inFirstRun = ii;
       s->m_outFirstRun = inputs + oi;
-      while (ii < inputs && onBoard(inList[ii], b->FirstInput(), b->Inputs(), &ci) && ci / 16 == block)
+      while (ii < inputs && onBoard(inList[ii], firstIn, b->Inputs(), &ci) && ci / 16 == block)
         s->m_inChannels[s->m_inCount++] = uint8_t(ci % 16), ++ii;
-      while (oi < outputs && onBoard(outList[oi], b->FirstOutput(), b->Outputs(), &co) && co / 16 == block)
+      while (oi < outputs && onBoard(outList[oi], firstOut, b->Outputs(), &co) && co / 16 == block)
         s->m_outChannels[s->m_outCount++] = uint8_t(co % 16), ++oi;
     }
   }
@@ -314,13 +317,13 @@ NTSTATUS BuildChain(const qvChannelMap& m, const uint8_t* lists, CWaveStream** h
 
 // A grouped stream: one group of channels of one direction on the board
 // that holds its first channel.
-NTSTATUS BuildGroup(const qvChannelMap& m, uint8_t channel, CWaveStream** head) {
+NTSTATUS BuildGroup(const qvChannelMap& m, uint8_t channel, CBoardDevice* only, CWaveStream** head) {
   uint32_t inputs = m.firstCount & QvChannelMask, outputs = m.secondCount & QvChannelMask;
   if (inputs && outputs) return STATUS_INVALID_PARAMETER;
   bool output = outputs != 0;
   uint32_t count = output ? outputs : inputs;
-  for (CBoardDevice* b = g_QvRingHead; b; b = b->RingNext()) {
-    uint32_t first = output ? b->FirstOutput() : b->FirstInput();
+  for (CBoardDevice* b = only ? only : g_QvRingHead; b; b = only ? nullptr : b->RingNext()) {
+    uint32_t first = only ? 0 : output ? b->FirstOutput() : b->FirstInput();
     uint32_t total = output ? b->Outputs() : b->Inputs();
     if (channel < first || channel - first >= total) continue;
     QvBoardEngine* e = QvEngineOf(static_cast<CPciBoardDevice*>(b)->Dsp());
@@ -345,21 +348,23 @@ NTSTATUS BuildGroup(const qvChannelMap& m, uint8_t channel, CWaveStream** head) 
 
 }  // namespace
 
-NTSTATUS CStreamHandle::Open(IRP* irp, CKeDevice* device, CPciDsp*) {
+NTSTATUS CStreamHandle::Open(IRP* irp, CKeDevice* device, CPciDsp* board) {
   Release();
   uint32_t in = InLength(irp);
   if (in == 0) return STATUS_SUCCESS;
   const uint8_t* bytes = static_cast<const uint8_t*>(irp->AssociatedIrp.SystemBuffer);
   NTSTATUS status = QvCheckChannelMap(bytes, in);
   if (!NT_SUCCESS(status)) return status;
-  if (!g_QvRingHead) return STATUS_INVALID_PARAMETER;
+  CBoardDevice* only = board ? static_cast<CBoardDevice*>(board->Device()) : nullptr;
+  if (board && !only) return STATUS_DEVICE_NOT_READY;
+  if (!only && !g_QvRingHead) return STATUS_INVALID_PARAMETER;
   qvChannelMap m;
   std::memcpy(&m, bytes, sizeof m);
   const uint8_t* lists = bytes + offsetof(qvChannelMap, channels);
   uint32_t inputs = m.firstCount & QvChannelMask, outputs = m.secondCount & QvChannelMask;
 
   CWaveStream* head = nullptr;
-  status = m.grouped ? BuildGroup(m, lists[0], &head) : BuildChain(m, lists, &head);
+  status = m.grouped ? BuildGroup(m, lists[0], only, &head) : BuildChain(m, lists, only, &head);
   for (CWaveStream* s = head; s; s = s->m_chain) s->m_file = Stack(irp)->FileObject;
   if (head) {
     head->m_device = device;

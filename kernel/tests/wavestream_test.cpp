@@ -211,6 +211,40 @@ TEST_F(WaveStreamTest, OutputsPlayAfterTheDelayTheOpenReports) {
   }
 }
 
+// A map sent to a board device's own handle opens the stream on that
+// board, its channels counted on the board; while it is bound the handle
+// loads no program.
+TEST_F(WaveStreamTest, AStreamOnABoardsOwnHandleCountsChannelsOnThatBoard) {
+  constexpr uint32_t Frames = 128;
+  boards[1].engine->input = simpcidsp::StreamEngine::Input::Ramp;
+  LowBuffer buffer(Frames * 4 * 2);
+  auto* runs = reinterpret_cast<uint32_t*>(buffer.data);
+  for (uint32_t f = 0; f < Frames; ++f) runs[Frames + f] = 0x03000000u + f * 0x100;
+  UmHandle h = boards[1].handle;
+  EXPECT_EQ(Open(h, Map(4, 1, 1, Frames, buffer.Address(), {16, 0})), STATUS_INVALID_PARAMETER)
+      << "16 is beyond the board's channels";
+  qvChannelInfo info{};
+  ASSERT_EQ(Open(h, Map(4, 1, 1, Frames, buffer.Address(), {1, 0}), &info), STATUS_SUCCESS);
+  EXPECT_EQ(info.programWord[1], 64u);
+  std::vector<uint8_t> image = simpcidsp::LoadImage(Firmware, 3, 4);
+  EXPECT_EQ(Ioctl(h, IOCTL_QV_LOAD, image.data(), uint32_t(image.size())), STATUS_DEVICE_BUSY);
+  ASSERT_EQ(Ioctl(h, IOCTL_QV_WAVE_START), STATUS_SUCCESS);
+  Blocks(1);
+  QvStatusRecord record{};
+  ASSERT_EQ(WaitHalf(h, 1, &record), STATUS_SUCCESS);
+  EXPECT_EQ(record.position, 64u);
+  for (uint32_t f = 0; f < 64; ++f)
+    ASSERT_EQ(runs[f], simpcidsp::StreamEngine::RampSample(64 + f, 1)) << f;
+  Blocks(2);
+  const auto& played = boards[1].engine->Played(0);
+  ASSERT_EQ(played.size(), 4u * 64);
+  for (uint32_t n = 0; n < 128; ++n) ASSERT_EQ(played[128 + n], runs[Frames + n]) << n;
+  EXPECT_TRUE(boards[0].engine->Played(0) == std::vector<uint32_t>(4 * 64, 0)) << "the first board plays nothing";
+  // An empty map releases it.
+  ASSERT_EQ(Ioctl(h, IOCTL_QV_WAVE_MAP, nullptr, 0), STATUS_SUCCESS);
+  EXPECT_EQ(Ioctl(h, IOCTL_QV_WAVE_START), STATUS_INVALID_DEVICE_REQUEST);
+}
+
 TEST_F(WaveStreamTest, StatusRecordMarksRateAndFrameChanges) {
   LowBuffer buffer(256 * 4);
   ASSERT_EQ(Open(wave, Map(4, 0, 1, 256, buffer.Address(), {3})), STATUS_SUCCESS);
