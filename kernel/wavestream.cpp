@@ -390,6 +390,13 @@ NTSTATUS CStreamHandle::Open(IRP* irp, CKeDevice* device, CPciDsp* board) {
     p->m_frameBytes = m.bytes;
     p->m_pairOut = outputs == 1 && p->m_outCount == 2;
     p->m_move = QvPickInterleaved(p->m_bytes, outputs != 0, p->m_pairOut);
+    // The board's scratch block, where the rate converter's source blocks
+    // are gathered; it lives until the board's last stream stops.
+    p->m_scratch = reinterpret_cast<uint32_t*>(p->m_engine->dsp->Stream()->Scratch());
+    if (!p->m_scratch) {
+      Release();
+      return STATUS_INSUFFICIENT_RESOURCES;
+    }
     uint32_t boardRate = p->m_engine->dsp->Stream()->Mode().rate;
     uint32_t clientRate = m.frames ? m.frames : boardRate;
     bool near = uint64_t(clientRate) * 100 >= uint64_t(boardRate) * 97 && uint64_t(clientRate) * 100 <= uint64_t(boardRate) * 103;
@@ -841,6 +848,8 @@ namespace {
 // One block of a primary's chain between the boards and the client's
 // buffer: inputs from the record slot the board just filled, outputs into
 // the play slot it plays QvPlayAhead blocks on.
+static_assert(QvRateConverter::BlockWords * 4 == CStrIface::ScratchBytes, "a source block fills the scratch area");
+
 // A grouped stream's block: its queued buffers into the play slot (through
 // the rate converter when it has one) or out of the record slot. Frames
 // the queue could not give are silence and are not counted.
@@ -853,8 +862,11 @@ void GroupBlock(CWaveStream* p, QvBoardEngine* e, uint64_t k) {
       uint32_t first;
       static bool Fetch(void* context, uint32_t* block) {
         auto* s = static_cast<Source*>(context);
-        std::memset(block, 0, QvRateConverter::BlockWords * 4);
-        return s->p->MoveQueued(block + s->first, QvBlockFrames) != 0;
+        uint32_t* scratch = s->p->m_scratch;
+        std::memset(scratch, 0, QvRateConverter::BlockWords * 4);
+        if (!s->p->MoveQueued(scratch + s->first, QvBlockFrames)) return false;
+        std::memcpy(block, scratch, QvRateConverter::BlockWords * 4);
+        return true;
       }
     } source{p, first};
     uint32_t* play = SlotOf(e, p->m_block, QvPlayRing, k + QvPlayAhead);
@@ -904,7 +916,8 @@ void StreamBlock(CWaveStream* p, QvBoardEngine* own, uint64_t k) {
   for (CWaveStream* s = p; s; s = s->m_chain) {
     QvBoardEngine* e = s->m_engine;
     if (!e->memory) continue;  // its board has gone
-    uint64_t j = e == own ? k : e->boardBlock;
+    // Another board's block count is read without its lock: torn-free.
+    uint64_t j = e == own ? k : QvRead64(reinterpret_cast<const volatile uint64_t*>(&e->boardBlock));
     uint32_t* record = SlotOf(e, s->m_block, QvRecordRing, j);
     uint32_t* play = SlotOf(e, s->m_block, QvPlayRing, j + PlayLead(p));
     for (uint32_t i = 0; i < s->m_inCount; ++i)
@@ -966,9 +979,13 @@ uint8_t QvEngineInterrupt(CPciDsp* dsp, const HwRegs& regs) {
   QvBoardEngine* m = master && master != dsp && master->Stream() ? master->Stream()->engine : nullptr;
   if (m && m->started && e->position.rate && e->position.ratio) {
     int64_t blockTime = int64_t(QvBlockFrames) * 10000000 / e->position.rate;
-    int64_t apart = e->position.time - m->position.time;
+    // The master's position is read without its lock (its interrupt may
+    // run on another processor): the 64-bit time torn-free.
+    int64_t masterTime = int64_t(QvRead64(reinterpret_cast<const volatile uint64_t*>(&m->position.time)));
+    uint32_t masterInput = *reinterpret_cast<const volatile uint32_t*>(&m->position.lastInput);
+    int64_t apart = e->position.time - masterTime;
     if (apart >= blockTime || apart <= -blockTime)
-      QvPhaseStep(&e->position, (e->position.lastInput - m->position.lastInput) & QvCounterMask, apart, blockTime);
+      QvPhaseStep(&e->position, (e->position.lastInput - masterInput) & QvCounterMask, apart, blockTime);
   }
   uint32_t distance = (r.input - r.output) & QvCounterMask;
   if (distance > e->stats[0] && distance < 0x800000) e->stats[0] = distance;

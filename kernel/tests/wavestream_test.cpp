@@ -379,6 +379,31 @@ TEST_F(WaveStreamTest, GroupedStreamsWidenMonoOutputsAndCheckTheRate) {
   EXPECT_EQ(Ioctl(wave, IOCTL_QV_WAVE_CONTROL, control, 12), STATUS_NOT_SUPPORTED);
 }
 
+// A 48000 Hz output on the 44100 Hz board plays its buffers through the
+// rate converter: each played frame interpolates the two client frames
+// around its position.
+TEST_F(WaveStreamTest, ConvertedOutputPlaysInterpolatedClientFrames) {
+  ASSERT_EQ(Open(wave, Map(4, 0, 1, 48000, 0, {1}, 1)), STATUS_SUCCESS);
+  ASSERT_EQ(Ioctl(wave, IOCTL_QV_WAVE_START), STATUS_SUCCESS);
+  std::vector<int32_t> data(400);
+  for (int i = 0; i < 400; ++i) data[i] = (i * 7919 % 2001 - 1000) * 0x10000;
+  Blocks(1);
+  UmRequest* r = UmIoControlBegin(wave, IOCTL_QV_WAVE_BUFFER, nullptr, 0, data.data(), 1600);
+  Blocks(4);
+  const auto& played = boards[0].engine->Played(1);
+  ASSERT_EQ(played.size(), 5u * 64);
+  // Board block 1 made the first converted block, played at block 3.
+  for (uint32_t n = 0; n < 128; ++n) {
+    uint64_t at = uint64_t(n) * 0x116A3;
+    uint32_t i = uint32_t(at >> 16), f = uint32_t(at & 0xFFFF);
+    double v = (double(data[i]) * (0xFFFF - f) + double(data[i + 1]) * f) / 65536.0;
+    ASSERT_NEAR(double(int32_t(played[192 + n])), v, 4.0) << n;
+  }
+  ASSERT_EQ(Ioctl(wave, IOCTL_QV_WAVE_STOP), STATUS_SUCCESS);
+  uint32_t got = 0;
+  EXPECT_EQ(UmWait(r, &got), STATUS_SUCCESS);
+}
+
 TEST_F(WaveStreamTest, RateChangesAreRefusedOnInputStreams) {
   LowBuffer buffer(128 * 4 * 2);
   ASSERT_EQ(Open(wave, Map(4, 1, 1, 128, buffer.Address(), {0, 0})), STATUS_SUCCESS);
