@@ -45,11 +45,27 @@ void RecomputeMasks(QvBoardEngine* e, uint32_t block) {
   }
 }
 
-struct SpinGuard {
-  explicit SpinGuard(KSPIN_LOCK* l) : lock(l) { KeAcquireSpinLock(lock, &irql); }
-  ~SpinGuard() { KeReleaseSpinLock(lock, irql); }
+// The engine's state against its board's interrupt routine: the engine's
+// spin lock and, inside it, the board interrupt's own lock, which the
+// interrupt routine runs under. The routine itself takes no other lock, so
+// that it never spins on a lock held at dispatch level on its own
+// processor. Once the board has stopped, its engine is the engine lock's
+// alone (the stop clears the engine's board under both).
+struct EngineGuard {
+  explicit EngineGuard(QvBoardEngine* e) : lock(&e->lock) {
+    KeAcquireSpinLock(lock, &irql);
+    CDspBoardDevice* board = e->dsp ? e->dsp->Device() : nullptr;
+    interrupt = board ? board->BoardInterrupt() : nullptr;
+    if (interrupt) interruptIrql = KeAcquireInterruptSpinLock(interrupt);
+  }
+  ~EngineGuard() {
+    if (interrupt) KeReleaseInterruptSpinLock(interrupt, interruptIrql);
+    KeReleaseSpinLock(lock, irql);
+  }
   KSPIN_LOCK* lock;
   KIRQL irql;
+  KINTERRUPT* interrupt;
+  KIRQL interruptIrql = 0;
 };
 
 // Sends stream-interface command 5 for a channel pair.
@@ -124,20 +140,20 @@ bool QvBoardEngine::Empty() const {
 void QvBoardEngine::ResetPosition(int32_t mtcInputOffset, int32_t) {
   // Only the input side's time code moves the position; the output offset
   // stays with the stream interface.
-  SpinGuard g(&lock);
+  EngineGuard g(this);
   QvPositionReset(&position);
   position.inputOffset = mtcInputOffset;
   started = false;
 }
 
 void QvBoardEngine::FirstStartDone() {
-  SpinGuard g(&lock);
+  EngineGuard g(this);
   position.flags |= QvPosPhaseStable;
 }
 
 bool QvBoardEngine::StreamBound(FILE_OBJECT* file) {
   if (!file) return false;
-  SpinGuard g(&lock);
+  EngineGuard g(this);
   for (CWaveStream* p = primaries; p; p = p->m_primaryNext)
     if (p->m_file == file) return true;
   for (uint32_t b = 0; b < MaxBlocks; ++b)
@@ -156,7 +172,7 @@ void QvEngineFree(QvBoardEngine* engine) {
   if (!engine) return;
   bool empty;
   {
-    SpinGuard g(&engine->lock);
+    EngineGuard g(engine);
     engine->dsp = nullptr;
     engine->memory = nullptr;
     empty = engine->Empty();
@@ -222,7 +238,7 @@ void CStreamHandle::Release() {
   MDL* mdl = primary->m_mdl;
   bool locked = primary->m_locked;
   {
-    SpinGuard g(&primary->m_engine->lock);
+    EngineGuard g(primary->m_engine);
     primary->m_running = false;
     primary->m_stopping = true;
     QvBoardEngine* e = primary->m_engine;
@@ -239,7 +255,7 @@ void CStreamHandle::Release() {
     QvBoardEngine* e = s->m_engine;
     bool dead = false;
     if (s->m_attached) {
-      SpinGuard g(&e->lock);
+      EngineGuard g(e);
       for (CWaveStream** p = &e->attached[s->m_block]; *p; p = &(*p)->m_nodeNext) {
         if (*p == s) {
           *p = s->m_nodeNext;
@@ -439,7 +455,7 @@ NTSTATUS CStreamHandle::Open(IRP* irp, CKeDevice* device, CPciDsp* board) {
   // stream's and either one asked for them alone.
   for (CWaveStream* s = p; s; s = s->m_chain) {
     QvBoardEngine* e = s->m_engine;
-    SpinGuard g(&e->lock);
+    EngineGuard g(e);
     uint32_t b = s->m_block;
     bool inClash = (e->inMask[b] & s->m_inMask) && (!s->m_inShared || (e->inExclusive[b] & s->m_inMask));
     bool outClash = (e->outMask[b] & s->m_outMask) && (!s->m_outMixable || (e->outExclusive[b] & s->m_outMask));
@@ -475,7 +491,7 @@ NTSTATUS CStreamHandle::Open(IRP* irp, CKeDevice* device, CPciDsp* board) {
     return status;
   }
   {
-    SpinGuard g(&p->m_engine->lock);
+    EngineGuard g(p->m_engine);
     p->m_primaryNext = p->m_engine->primaries;
     p->m_engine->primaries = p;
   }
@@ -505,7 +521,7 @@ NTSTATUS CStreamHandle::DeviceControl(IRP* irp) {
     case IOCTL_QV_WAVE_POSITION: return Position(irp);
     case IOCTL_QV_WAVE_START: return Start(irp);
     case IOCTL_QV_WAVE_PAUSE: {
-      SpinGuard g(&m_primary->m_engine->lock);
+      EngineGuard g(m_primary->m_engine);
       m_primary->m_running = false;
       return STATUS_SUCCESS;
     }
@@ -529,7 +545,7 @@ NTSTATUS CStreamHandle::Position(IRP* irp) {
   if (OutLength(irp) < 4) return STATUS_BUFFER_TOO_SMALL;
   uint32_t words[9];
   {
-    SpinGuard g(&m_primary->m_engine->lock);
+    EngineGuard g(m_primary->m_engine);
     words[0] = static_cast<uint32_t>(m_primary->m_counter);
     std::memcpy(words + 1, &m_primary->m_status, sizeof m_primary->m_status);
   }
@@ -551,7 +567,7 @@ NTSTATUS CStreamHandle::Start(IRP* irp) {
       ObDereferenceObject(thread);
     }
   }
-  SpinGuard g(&m_primary->m_engine->lock);
+  EngineGuard g(m_primary->m_engine);
   m_primary->m_stopping = false;
   m_primary->m_running = true;
   return STATUS_SUCCESS;
@@ -559,7 +575,7 @@ NTSTATUS CStreamHandle::Start(IRP* irp) {
 
 NTSTATUS CStreamHandle::Stop() {
   {
-    SpinGuard g(&m_primary->m_engine->lock);
+    EngineGuard g(m_primary->m_engine);
     m_primary->m_running = false;
     m_primary->m_stopping = true;
     m_primary->Reset();
@@ -590,7 +606,7 @@ NTSTATUS CStreamHandle::Wait(IRP* irp) {
   if (p->m_grouped) return STATUS_NOT_SUPPORTED;
   QvStatusRecord r;
   {
-    SpinGuard g(&p->m_engine->lock);
+    EngineGuard g(p->m_engine);
     if (p->m_stopping) return STATUS_CANCELLED;
     if (!p->m_ready || !IsListEmpty(&p->m_waits.Head)) return KsQueueInsert(&p->m_waits, irp, CKeDevice::CancelQueued);
     p->m_ready = false;
@@ -617,7 +633,7 @@ NTSTATUS CStreamHandle::Data(IRP* irp) {
   }
   NTSTATUS status = STATUS_PENDING;
   {
-    SpinGuard g(&p->m_engine->lock);
+    EngineGuard g(p->m_engine);
     CWaveStream::DataBuffer& slot = p->m_data[(p->m_dataHead + p->m_dataCount) % CWaveStream::MaxBuffers];
     if (p->m_stopping && !p->m_running) {
       status = STATUS_CANCELLED;
@@ -678,14 +694,14 @@ void QvCompleteData(CWaveStream* p, bool all) {
   CWaveStream::DataBuffer taken[CWaveStream::MaxBuffers];
   uint32_t n;
   {
-    SpinGuard g(&p->m_engine->lock);
+    EngineGuard g(p->m_engine);
     n = TakeData(p, all, taken);
   }
   CompleteData(p->m_device, taken, n);
   // A cancel routine under way still uses the stream: the stop waits for it.
   for (;;) {
     {
-      SpinGuard g(&p->m_engine->lock);
+      EngineGuard g(p->m_engine);
       if (!all || !DataHeld(p)) return;
     }
     int64_t wait = -1000;  // 100 us
@@ -701,7 +717,7 @@ void DataCancel(DEVICE_OBJECT*, IRP* irp) {
   uint32_t used = 0;
   CKeDevice* device;  // the request holds its reference; the stream may go once the buffer is out
   {
-    SpinGuard g(&p->m_engine->lock);
+    EngineGuard g(p->m_engine);
     device = p->m_device;
     constexpr uint32_t Max = CWaveStream::MaxBuffers;
     for (uint32_t i = 0; i < Max; ++i) {
@@ -739,11 +755,11 @@ NTSTATUS CStreamHandle::Rate(IRP* irp, bool second) {
     if (!p->m_converter) {
       auto* c = new QvRateConverter;
       if (!c) return STATUS_INSUFFICIENT_RESOURCES;
-      SpinGuard g(&p->m_engine->lock);
+      EngineGuard g(p->m_engine);
       p->m_converter = c;
     }
     if (!second) {
-      SpinGuard g(&p->m_engine->lock);
+      EngineGuard g(p->m_engine);
       if (!p->m_converter->SetRate(rate)) return STATUS_INVALID_PARAMETER;
       p->m_rate = p->m_converter->Rate();
     }
@@ -803,7 +819,7 @@ NTSTATUS CStreamHandle::Message(IRP* irp) {
 NTSTATUS CStreamHandle::CallerMessage(uint32_t message, const uint8_t* in, uint32_t length) {
   CWaveStream* p = m_primary;
   if (message == 20002 || message == 20003) {
-    SpinGuard g(&p->m_engine->lock);
+    EngineGuard g(p->m_engine);
     p->m_caller->running = message == 20002;
     p->m_caller->wait = 3;
     return STATUS_SUCCESS;
@@ -836,7 +852,7 @@ NTSTATUS CStreamHandle::CallerMessage(uint32_t message, const uint8_t* in, uint3
     delete c;
     return STATUS_INSUFFICIENT_RESOURCES;
   }
-  SpinGuard g(&p->m_engine->lock);
+  EngineGuard g(p->m_engine);
   p->m_caller = c;
   return STATUS_SUCCESS;
 }
@@ -958,7 +974,7 @@ uint8_t QvEngineInterrupt(CPciDsp* dsp, const HwRegs& regs) {
   r.frameCount = HwRead32(regs, QvRegFrameCount);
   r.source = HwRead32(regs, QvRegTcSource);
   KeQuerySystemTime(&r.stamp);
-  SpinGuard g(&e->lock);
+  // Under the interrupt's lock: every other path takes it too.
   e->interruptTime = r.stamp;
   uint8_t state = 0;
   if (!e->started) {
@@ -1017,7 +1033,7 @@ void QvEngineDpc(CPciDsp* dsp) {
   CKeDevice* dataDevice = nullptr;
   uint32_t dataCount = 0;
   {
-    SpinGuard g(&e->lock);
+    EngineGuard g(e);
     uint32_t delay = static_cast<uint32_t>((now - e->interruptTime) / 10);
     if (delay > e->stats[2]) e->stats[2] = delay;
     for (CWaveStream* p = e->primaries; p && count < MaxDone; p = p->m_primaryNext) {

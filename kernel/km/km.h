@@ -164,6 +164,8 @@ NTSTATUS IoConnectInterrupt(KINTERRUPT** out, PKSERVICE_ROUTINE routine, void* c
                             uint64_t affinity, bool floatingSave);
 void IoDisconnectInterrupt(KINTERRUPT* interrupt);
 bool KeSynchronizeExecution(KINTERRUPT* interrupt, PKSYNCHRONIZE_ROUTINE routine, void* context);
+KIRQL KeAcquireInterruptSpinLock(KINTERRUPT* interrupt);
+void KeReleaseInterruptSpinLock(KINTERRUPT* interrupt, KIRQL old);
 
 // ---- resources and the HAL ---------------------------------------------
 

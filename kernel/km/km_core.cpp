@@ -366,6 +366,14 @@ bool KeSynchronizeExecution(KINTERRUPT* interrupt, PKSYNCHRONIZE_ROUTINE routine
   return r;
 }
 
+KIRQL KeAcquireInterruptSpinLock(KINTERRUPT* interrupt) {
+  KIRQL old;
+  KeAcquireSpinLock(&interrupt->Lock, &old);
+  return old;
+}
+
+void KeReleaseInterruptSpinLock(KINTERRUPT* interrupt, KIRQL old) { KeReleaseSpinLock(&interrupt->Lock, old); }
+
 void km::RaiseInterrupt(uint32_t vector) {
   std::lock_guard<std::mutex> lk(g_interruptLock);
   for (KINTERRUPT* i : g_interrupts) {
