@@ -5,6 +5,8 @@
 #pragma once
 #include "kernel/dspboard.h"
 
+#include <atomic>
+
 class CStrIface;
 
 // One mailbox exchange with the running firmware: n payload words (2 to
@@ -106,8 +108,9 @@ class CPciDsp : public CDspDevice {
   // Set at stop under the interrupt's lock: the interrupt then touches
   // neither the registers nor the streams and queues no DPC.
   bool m_quiet = true;
-  volatile bool m_armSecond = false;
-  volatile uint8_t m_lastState = 0;
+  // Shared by the interrupt routine and the DPC.
+  std::atomic<bool> m_armSecond{false};
+  std::atomic<uint8_t> m_lastState{0};
   int64_t m_lastInterrupt = 0;
 };
 

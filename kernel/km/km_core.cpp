@@ -282,17 +282,26 @@ uint64_t CurrentThreadNumber() { return t_thread; }
 
 namespace {
 std::atomic<uint32_t> g_dpcDelay{0};  // microseconds
+// The DPC being run, as it was when it left the queue: an interrupt may
+// queue it again (with new arguments) while its routine runs.
+struct DpcCall {
+  PKDEFERRED_ROUTINE routine;
+  void *context, *arg1, *arg2;
+} g_dpcCall;  // the DPC thread's alone
 // One DPC thread runs queued DPCs in order at dispatch level.
-km::SerialQueue<KDPC> g_dpcs([](KDPC* dpc) { dpc->Inserted = false; },
-                             [](KDPC* dpc) {
-                               if (uint32_t us = g_dpcDelay)
-                                 std::this_thread::sleep_for(std::chrono::microseconds(us));
-                               KIRQL old;
-                               KeRaiseIrql(DISPATCH_LEVEL, &old);
-                               dpc->DeferredRoutine(dpc, dpc->DeferredContext, dpc->SystemArgument1,
-                                                    dpc->SystemArgument2);
-                               KeLowerIrql(old);
-                             });
+km::SerialQueue<KDPC> g_dpcs(
+    [](KDPC* dpc) {
+      dpc->Inserted = false;
+      g_dpcCall = {dpc->DeferredRoutine, dpc->DeferredContext, dpc->SystemArgument1, dpc->SystemArgument2};
+    },
+    [](KDPC* dpc) {
+      DpcCall call = g_dpcCall;
+      if (uint32_t us = g_dpcDelay) std::this_thread::sleep_for(std::chrono::microseconds(us));
+      KIRQL old;
+      KeRaiseIrql(DISPATCH_LEVEL, &old);
+      call.routine(dpc, call.context, call.arg1, call.arg2);
+      KeLowerIrql(old);
+    });
 }  // namespace
 
 void KeInitializeDpc(KDPC* dpc, PKDEFERRED_ROUTINE routine, void* context) {
