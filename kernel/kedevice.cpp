@@ -61,10 +61,10 @@ void CKeDevice::Release() {
   if (InterlockedDecrement(&m_refs) == 0) KeSetEvent(&m_removed, IO_NO_INCREMENT, false);
 }
 
-void CKeDevice::CompletePending(IRP* irp, NTSTATUS status) {
+void CKeDevice::CompletePending(IRP* irp, NTSTATUS status, int32_t boost) {
   irp->IoStatus.Status = status;
   if (status != STATUS_SUCCESS) KeLogIoctlFailure(m_device, irp, status);
-  IoCompleteRequest(irp, IO_NO_INCREMENT);
+  IoCompleteRequest(irp, boost);
   Release();
 }
 

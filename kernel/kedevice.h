@@ -72,7 +72,7 @@ class CKeDevice {
   bool Acquire();
   void Release();
   // Completes a request this device left pending and drops its reference.
-  void CompletePending(IRP* irp, NTSTATUS status);
+  void CompletePending(IRP* irp, NTSTATUS status, int32_t boost = IO_NO_INCREMENT);
   // The cancel routine for requests this device queues: completes with
   // STATUS_CANCELLED and drops the request's reference.
   static void CancelQueued(DEVICE_OBJECT* device, IRP* irp);

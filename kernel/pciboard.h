@@ -5,6 +5,8 @@
 #pragma once
 #include "kernel/dspboard.h"
 
+#include <atomic>
+
 class CStrIface;
 class CKeGsif;
 
@@ -107,8 +109,12 @@ class CPciDsp : public CDspDevice {
   KDPC m_stateDpc{};
   KDPC m_secondDpc{};
   bool m_dpcsReady = false;
-  volatile bool m_armSecond = false;
-  volatile uint8_t m_lastState = 0;
+  // Set at stop under the interrupt's lock: the interrupt then touches
+  // neither the registers nor the streams and queues no DPC.
+  bool m_quiet = true;
+  // Shared by the interrupt routine and the DPC.
+  std::atomic<bool> m_armSecond{false};
+  std::atomic<uint8_t> m_lastState{0};
   int64_t m_lastInterrupt = 0;
 };
 

@@ -61,10 +61,22 @@ void CPciDsp::Stop() {
     HwWrite32(Registers(), HostControl, HctrBoot);
     HwWrite32(Registers(), HostCommand, HcvrStop);
   }
-  // A DPC the last interrupt queued must not run after the board is gone.
+  // No DPC may run after the board and its streams are gone: the interrupt
+  // is quieted first (under its own lock, so an interrupt running now ends
+  // before), then what it queued is taken off the queue and a DPC already
+  // running is waited for. The next start sets the DPCs up again.
   if (m_dpcsReady) {
+    KINTERRUPT* interrupt = Device() ? static_cast<CBoardDevice*>(Device())->BoardInterrupt() : nullptr;
+    auto quiet = [](void* context) {
+      static_cast<CPciDsp*>(context)->m_quiet = true;
+      return true;
+    };
+    if (interrupt) KeSynchronizeExecution(interrupt, quiet, this);
+    else m_quiet = true;
     KeRemoveQueueDpc(&m_stateDpc);
     KeRemoveQueueDpc(&m_secondDpc);
+    KeFlushQueuedDpcs();
+    m_dpcsReady = false;
   }
   if (m_stream) {
     CStrIface::Destroy(m_stream);
@@ -420,10 +432,14 @@ void CPciDsp::InitBoardDpcs() {
   KeInitializeDpc(&m_stateDpc, BoardDpc, this);
   KeInitializeDpc(&m_secondDpc, [](KDPC*, void*, void*, void*) {}, this);
   m_dpcsReady = true;
+  m_quiet = false;
 }
 
 bool CPciDsp::BoardIsr(KINTERRUPT*, void* context) {
   auto* self = static_cast<CPciDsp*>(context);
+  // A stopped board was told to stop and its registers may be unmapped:
+  // the interrupt is not its own.
+  if (self->m_quiet) return false;
   uint32_t hstr = self->ReadStatus();
   if (!(hstr & HstrInterrupt)) return false;
   if (self->m_armSecond && (hstr & HstrReceive)) {
@@ -445,6 +461,7 @@ bool CPciDsp::BoardIsr(KINTERRUPT*, void* context) {
 // in 4-byte units, kept to 24 bits).
 bool CPciDsp::BoardIsrDnv(KINTERRUPT*, void* context) {
   auto* self = static_cast<CPciDsp*>(context);
+  if (self->m_quiet) return false;
   const HwRegs& r = self->Registers();
   if (!(HwRead32(r, CBoardDnv::InterruptStatus) & 1)) return false;
   uint32_t input = HwRead32(r, CBoardDnv::InputPosition) & 0xFFFFFF;

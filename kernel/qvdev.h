@@ -127,6 +127,8 @@ class CBoardDevice : public CKeDevice {
   CBoardDevice* RingNext() const { return m_ringNext; }
   uint32_t FirstInput() const { return m_firstInput; }
   uint32_t FirstOutput() const { return m_firstOutput; }
+  // The board's connected interrupt, null when none is.
+  KINTERRUPT* BoardInterrupt() const { return m_interrupt; }
 
  private:
   void JoinRing();

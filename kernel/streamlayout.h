@@ -14,9 +14,12 @@ constexpr uint32_t QvRecordRing = 0;                           // offset within 
 constexpr uint32_t QvPlayRing = QvRingSlots * QvSlotBytes;     // 16384
 static_assert(QvPlayRing + QvRingSlots * QvSlotBytes == 32768, "two rings fill a block's sample memory");
 
-// The block the host fills is played this many blocks after the block the
-// interrupt reports as done.
+// The host fills the play slot of a block 1 to QvRingSlots - 1 blocks
+// after the block the interrupt reports as done: a client-buffer stream
+// by its delay in blocks, the others this many. The slot the board plays
+// last (QvRingSlots - 1 on) is cleared before any stream mixes into it.
 constexpr uint32_t QvPlayAhead = 2;
+constexpr uint32_t QvMostAhead = QvRingSlots - 1;
 
 // Stream registers (32 bits each).
 enum : uint32_t {

@@ -5,6 +5,7 @@
 #include "kernel/pciboard.h"
 #include "kernel/protocol.h"
 #include "kernel/qvdev.h"
+#include "kernel/wavestream.h"
 
 #include <atomic>
 #include <cstring>
@@ -426,9 +427,13 @@ NTSTATUS CStrIface::MapIoctl(IRP* irp) {
     KsCopyOutput(irp, &info, sizeof info);
     return STATUS_SUCCESS;
   }
-  if (in == 0) return STATUS_SUCCESS;  // releases the handle's stream: it has none here
-  NTSTATUS status = QvCheckChannelMap(buffer, in);
-  return NT_SUCCESS(status) ? STATUS_NOT_SUPPORTED : status;
+  // A channel map opens a stream on this board, its channels counted on
+  // the board, bound to the handle; an empty input only releases it.
+  FILE_OBJECT* file = s->FileObject;
+  if (in == 0 && !(file && file->FsContext)) return STATUS_SUCCESS;
+  CStreamHandle* handle = QvStreamHandleOf(file);
+  if (!handle) return STATUS_INVALID_PARAMETER;
+  return handle->Open(irp, m_dsp->Device(), m_dsp);
 }
 
 // GET_STATUS beyond the identity words: command 7's status words.

@@ -11,6 +11,7 @@
 #include <cstring>
 
 void QvCompleteData(CWaveStream* p, bool all);
+void DataCancel(DEVICE_OBJECT* device, IRP* irp);
 
 namespace {
 
@@ -44,11 +45,27 @@ void RecomputeMasks(QvBoardEngine* e, uint32_t block) {
   }
 }
 
-struct SpinGuard {
-  explicit SpinGuard(KSPIN_LOCK* l) : lock(l) { KeAcquireSpinLock(lock, &irql); }
-  ~SpinGuard() { KeReleaseSpinLock(lock, irql); }
+// The engine's state against its board's interrupt routine: the engine's
+// spin lock and, inside it, the board interrupt's own lock, which the
+// interrupt routine runs under. The routine itself takes no other lock, so
+// that it never spins on a lock held at dispatch level on its own
+// processor. Once the board has stopped, its engine is the engine lock's
+// alone (the stop clears the engine's board under both).
+struct EngineGuard {
+  explicit EngineGuard(QvBoardEngine* e) : lock(&e->lock) {
+    KeAcquireSpinLock(lock, &irql);
+    CDspBoardDevice* board = e->dsp ? e->dsp->Device() : nullptr;
+    interrupt = board ? board->BoardInterrupt() : nullptr;
+    if (interrupt) interruptIrql = KeAcquireInterruptSpinLock(interrupt);
+  }
+  ~EngineGuard() {
+    if (interrupt) KeReleaseInterruptSpinLock(interrupt, interruptIrql);
+    KeReleaseSpinLock(lock, irql);
+  }
   KSPIN_LOCK* lock;
   KIRQL irql;
+  KINTERRUPT* interrupt;
+  KIRQL interruptIrql = 0;
 };
 
 // Sends stream-interface command 5 for a channel pair.
@@ -123,20 +140,20 @@ bool QvBoardEngine::Empty() const {
 void QvBoardEngine::ResetPosition(int32_t mtcInputOffset, int32_t) {
   // Only the input side's time code moves the position; the output offset
   // stays with the stream interface.
-  SpinGuard g(&lock);
+  EngineGuard g(this);
   QvPositionReset(&position);
   position.inputOffset = mtcInputOffset;
   started = false;
 }
 
 void QvBoardEngine::FirstStartDone() {
-  SpinGuard g(&lock);
+  EngineGuard g(this);
   position.flags |= QvPosPhaseStable;
 }
 
 bool QvBoardEngine::StreamBound(FILE_OBJECT* file) {
   if (!file) return false;
-  SpinGuard g(&lock);
+  EngineGuard g(this);
   for (CWaveStream* p = primaries; p; p = p->m_primaryNext)
     if (p->m_file == file) return true;
   for (uint32_t b = 0; b < MaxBlocks; ++b)
@@ -155,7 +172,7 @@ void QvEngineFree(QvBoardEngine* engine) {
   if (!engine) return;
   bool empty;
   {
-    SpinGuard g(&engine->lock);
+    EngineGuard g(engine);
     engine->dsp = nullptr;
     engine->memory = nullptr;
     empty = engine->Empty();
@@ -225,7 +242,7 @@ void QvReleaseStreams(CWaveStream* primary) {
   MDL* mdl = primary->m_mdl;
   bool locked = primary->m_locked;
   {
-    SpinGuard g(&primary->m_engine->lock);
+    EngineGuard g(primary->m_engine);
     primary->m_running = false;
     primary->m_stopping = true;
     QvBoardEngine* e = primary->m_engine;
@@ -242,7 +259,7 @@ void QvReleaseStreams(CWaveStream* primary) {
     QvBoardEngine* e = s->m_engine;
     bool dead = false;
     if (s->m_attached) {
-      SpinGuard g(&e->lock);
+      EngineGuard g(e);
       for (CWaveStream** p = &e->attached[s->m_block]; *p; p = &(*p)->m_nodeNext) {
         if (*p == s) {
           *p = s->m_nodeNext;
@@ -278,13 +295,15 @@ namespace {
 // The objects an explicit-list map makes: the boards in ring order, on
 // each the 16-channel block of the next entry, with the following entries
 // of each list on that board and block.
-NTSTATUS BuildChain(const qvChannelMap& m, const uint8_t* lists, CWaveStream** head) {
+// With `only` the map names channels of that one board, counted on it.
+NTSTATUS BuildChain(const qvChannelMap& m, const uint8_t* lists, CBoardDevice* only, CWaveStream** head) {
   uint32_t inputs = m.firstCount & QvChannelMask, outputs = m.secondCount & QvChannelMask;
   const uint8_t* inList = lists;
   const uint8_t* outList = lists + inputs;
   uint32_t ii = 0, oi = 0;
   CWaveStream** tail = head;
-  for (CBoardDevice* b = g_QvRingHead; b && (ii < inputs || oi < outputs); b = b->RingNext()) {
+  for (CBoardDevice* b = only ? only : g_QvRingHead; b && (ii < inputs || oi < outputs);
+       b = only ? nullptr : b->RingNext()) {
     auto* dsp = static_cast<CPciBoardDevice*>(b)->Dsp();
     QvBoardEngine* e = QvEngineOf(dsp);
     auto onBoard = [](uint32_t channel, uint32_t first, uint32_t count, uint32_t* local) {
@@ -292,10 +311,11 @@ NTSTATUS BuildChain(const qvChannelMap& m, const uint8_t* lists, CWaveStream** h
       *local = channel - first;
       return true;
     };
+    uint32_t firstIn = only ? 0 : b->FirstInput(), firstOut = only ? 0 : b->FirstOutput();
     for (;;) {
       uint32_t ci = 0, co = 0;
-      bool hasIn = ii < inputs && onBoard(inList[ii], b->FirstInput(), b->Inputs(), &ci);
-      bool hasOut = oi < outputs && onBoard(outList[oi], b->FirstOutput(), b->Outputs(), &co);
+      bool hasIn = ii < inputs && onBoard(inList[ii], firstIn, b->Inputs(), &ci);
+      bool hasOut = oi < outputs && onBoard(outList[oi], firstOut, b->Outputs(), &co);
       if (!hasIn && !hasOut) break;
       if (!e) return STATUS_DEVICE_NOT_READY;
       uint32_t block = hasIn && hasOut ? (ci / 16 < co / 16 ? ci / 16 : co / 16) : hasIn ? ci / 16 : co / 16;
@@ -306,9 +326,9 @@ NTSTATUS BuildChain(const qvChannelMap& m, const uint8_t* lists, CWaveStream** h
       tail = &s->m_chain;
       s->m_inFirstRun = ii;
       s->m_outFirstRun = inputs + oi;
-      while (ii < inputs && onBoard(inList[ii], b->FirstInput(), b->Inputs(), &ci) && ci / 16 == block)
+      while (ii < inputs && onBoard(inList[ii], firstIn, b->Inputs(), &ci) && ci / 16 == block)
         s->m_inChannels[s->m_inCount++] = uint8_t(ci % 16), ++ii;
-      while (oi < outputs && onBoard(outList[oi], b->FirstOutput(), b->Outputs(), &co) && co / 16 == block)
+      while (oi < outputs && onBoard(outList[oi], firstOut, b->Outputs(), &co) && co / 16 == block)
         s->m_outChannels[s->m_outCount++] = uint8_t(co % 16), ++oi;
     }
   }
@@ -317,13 +337,13 @@ NTSTATUS BuildChain(const qvChannelMap& m, const uint8_t* lists, CWaveStream** h
 
 // A grouped stream: one group of channels of one direction on the board
 // that holds its first channel.
-NTSTATUS BuildGroup(const qvChannelMap& m, uint8_t channel, CWaveStream** head) {
+NTSTATUS BuildGroup(const qvChannelMap& m, uint8_t channel, CBoardDevice* only, CWaveStream** head) {
   uint32_t inputs = m.firstCount & QvChannelMask, outputs = m.secondCount & QvChannelMask;
   if (inputs && outputs) return STATUS_INVALID_PARAMETER;
   bool output = outputs != 0;
   uint32_t count = output ? outputs : inputs;
-  for (CBoardDevice* b = g_QvRingHead; b; b = b->RingNext()) {
-    uint32_t first = output ? b->FirstOutput() : b->FirstInput();
+  for (CBoardDevice* b = only ? only : g_QvRingHead; b; b = only ? nullptr : b->RingNext()) {
+    uint32_t first = only ? 0 : output ? b->FirstOutput() : b->FirstInput();
     uint32_t total = output ? b->Outputs() : b->Inputs();
     if (channel < first || channel - first >= total) continue;
     QvBoardEngine* e = QvEngineOf(static_cast<CPciBoardDevice*>(b)->Dsp());
@@ -348,21 +368,23 @@ NTSTATUS BuildGroup(const qvChannelMap& m, uint8_t channel, CWaveStream** head) 
 
 }  // namespace
 
-NTSTATUS CStreamHandle::Open(IRP* irp, CKeDevice* device, CPciDsp*) {
+NTSTATUS CStreamHandle::Open(IRP* irp, CKeDevice* device, CPciDsp* board) {
   Release();
   uint32_t in = InLength(irp);
   if (in == 0) return STATUS_SUCCESS;
   const uint8_t* bytes = static_cast<const uint8_t*>(irp->AssociatedIrp.SystemBuffer);
   NTSTATUS status = QvCheckChannelMap(bytes, in);
   if (!NT_SUCCESS(status)) return status;
-  if (!g_QvRingHead) return STATUS_INVALID_PARAMETER;
+  CBoardDevice* only = board ? static_cast<CBoardDevice*>(board->Device()) : nullptr;
+  if (board && !only) return STATUS_DEVICE_NOT_READY;
+  if (!only && !g_QvRingHead) return STATUS_INVALID_PARAMETER;
   qvChannelMap m;
   std::memcpy(&m, bytes, sizeof m);
   const uint8_t* lists = bytes + offsetof(qvChannelMap, channels);
   uint32_t inputs = m.firstCount & QvChannelMask, outputs = m.secondCount & QvChannelMask;
 
   CWaveStream* head = nullptr;
-  status = m.grouped ? BuildGroup(m, lists[0], &head) : BuildChain(m, lists, &head);
+  status = m.grouped ? BuildGroup(m, lists[0], only, &head) : BuildChain(m, lists, only, &head);
   for (CWaveStream* s = head; s; s = s->m_chain) s->m_file = Stack(irp)->FileObject;
   if (head) {
     head->m_device = device;
@@ -388,6 +410,13 @@ NTSTATUS CStreamHandle::Open(IRP* irp, CKeDevice* device, CPciDsp*) {
     p->m_frameBytes = m.bytes;
     p->m_pairOut = outputs == 1 && p->m_outCount == 2;
     p->m_move = QvPickInterleaved(p->m_bytes, outputs != 0, p->m_pairOut);
+    // The board's scratch block, where the rate converter's source blocks
+    // are gathered; it lives until the board's last stream stops.
+    p->m_scratch = reinterpret_cast<uint32_t*>(p->m_engine->dsp->Stream()->Scratch());
+    if (!p->m_scratch) {
+      Release();
+      return STATUS_INSUFFICIENT_RESOURCES;
+    }
     uint32_t boardRate = p->m_engine->dsp->Stream()->Mode().rate;
     uint32_t clientRate = m.frames ? m.frames : boardRate;
     bool near = uint64_t(clientRate) * 100 >= uint64_t(boardRate) * 97 && uint64_t(clientRate) * 100 <= uint64_t(boardRate) * 103;
@@ -441,7 +470,7 @@ NTSTATUS QvAttachStreams(CWaveStream* p) {
   // stream's and either one asked for them alone.
   for (CWaveStream* s = p; s; s = s->m_chain) {
     QvBoardEngine* e = s->m_engine;
-    SpinGuard g(&e->lock);
+    EngineGuard g(e);
     uint32_t b = s->m_block;
     bool inClash = (e->inMask[b] & s->m_inMask) && (!s->m_inShared || (e->inExclusive[b] & s->m_inMask));
     bool outClash = (e->outMask[b] & s->m_outMask) && (!s->m_outMixable || (e->outExclusive[b] & s->m_outMask));
@@ -474,7 +503,7 @@ NTSTATUS QvAttachStreams(CWaveStream* p) {
   if (status == STATUS_BUS_RESET) status = STATUS_DEVICE_NOT_READY;
   if (!NT_SUCCESS(status)) return status;
   {
-    SpinGuard g(&p->m_engine->lock);
+    EngineGuard g(p->m_engine);
     p->m_primaryNext = p->m_engine->primaries;
     p->m_engine->primaries = p;
   }
@@ -510,7 +539,7 @@ NTSTATUS CStreamHandle::DeviceControl(IRP* irp) {
     case IOCTL_QV_WAVE_POSITION: return Position(irp);
     case IOCTL_QV_WAVE_START: return Start(irp);
     case IOCTL_QV_WAVE_PAUSE: {
-      SpinGuard g(&m_primary->m_engine->lock);
+      EngineGuard g(m_primary->m_engine);
       m_primary->m_running = false;
       return STATUS_SUCCESS;
     }
@@ -534,7 +563,7 @@ NTSTATUS CStreamHandle::Position(IRP* irp) {
   if (OutLength(irp) < 4) return STATUS_BUFFER_TOO_SMALL;
   uint32_t words[9];
   {
-    SpinGuard g(&m_primary->m_engine->lock);
+    EngineGuard g(m_primary->m_engine);
     words[0] = static_cast<uint32_t>(m_primary->m_counter);
     std::memcpy(words + 1, &m_primary->m_status, sizeof m_primary->m_status);
   }
@@ -556,7 +585,7 @@ NTSTATUS CStreamHandle::Start(IRP* irp) {
       ObDereferenceObject(thread);
     }
   }
-  SpinGuard g(&m_primary->m_engine->lock);
+  EngineGuard g(m_primary->m_engine);
   m_primary->m_stopping = false;
   m_primary->m_running = true;
   return STATUS_SUCCESS;
@@ -564,7 +593,7 @@ NTSTATUS CStreamHandle::Start(IRP* irp) {
 
 NTSTATUS CStreamHandle::Stop() {
   {
-    SpinGuard g(&m_primary->m_engine->lock);
+    EngineGuard g(m_primary->m_engine);
     m_primary->m_running = false;
     m_primary->m_stopping = true;
     m_primary->Reset();
@@ -595,7 +624,7 @@ NTSTATUS CStreamHandle::Wait(IRP* irp) {
   if (p->m_grouped) return STATUS_NOT_SUPPORTED;
   QvStatusRecord r;
   {
-    SpinGuard g(&p->m_engine->lock);
+    EngineGuard g(p->m_engine);
     if (p->m_stopping) return STATUS_CANCELLED;
     if (!p->m_ready || !IsListEmpty(&p->m_waits.Head)) return KsQueueInsert(&p->m_waits, irp, CKeDevice::CancelQueued);
     p->m_ready = false;
@@ -612,25 +641,50 @@ NTSTATUS CStreamHandle::Data(IRP* irp) {
   uint32_t length = OutLength(irp);
   uint8_t* data = irp->MdlAddress ? static_cast<uint8_t*>(KsMapLockedMdl(irp->MdlAddress)) : nullptr;
   if (!data || length < p->m_frameBytes) return STATUS_INVALID_PARAMETER;
-  SpinGuard g(&p->m_engine->lock);
-  if (p->m_stopping && !p->m_running) return STATUS_CANCELLED;
-  // A used-up buffer not yet completed still holds its place.
-  if (p->m_data[(p->m_dataHead + p->m_dataCount) % CWaveStream::MaxBuffers].irp) return STATUS_DEVICE_BUSY;
-  p->m_data[(p->m_dataHead + p->m_dataCount) % CWaveStream::MaxBuffers] = {irp, data, length, 0};
-  ++p->m_dataCount;
-  IoMarkIrpPending(irp);
-  return STATUS_PENDING;
+  // Queued with its cancel routine, under the cancel lock so that a cancel
+  // finds it in the queue.
+  KIRQL irql;
+  IoAcquireCancelSpinLock(&irql);
+  if (irp->Cancel) {
+    IoReleaseCancelSpinLock(irql);
+    return STATUS_CANCELLED;
+  }
+  NTSTATUS status = STATUS_PENDING;
+  {
+    EngineGuard g(p->m_engine);
+    CWaveStream::DataBuffer& slot = p->m_data[(p->m_dataHead + p->m_dataCount) % CWaveStream::MaxBuffers];
+    if (p->m_stopping && !p->m_running) {
+      status = STATUS_CANCELLED;
+    } else if (slot.irp) {
+      status = STATUS_DEVICE_BUSY;  // a used-up buffer not yet completed still holds its place
+    } else {
+      slot = {irp, data, length, 0};
+      ++p->m_dataCount;
+      irp->Tail.Overlay.DriverContext[0] = p;
+      IoMarkIrpPending(irp);
+      irp->IoStatus.Status = STATUS_PENDING;
+      IoSetCancelRoutine(irp, DataCancel);
+    }
+  }
+  IoReleaseCancelSpinLock(irql);
+  return status;
 }
 
 // Completes the data buffers used up (or, at a stop, every one) with
 // success and the bytes used.
-// With the engine's lock held: takes the buffers to complete out of the stream.
+// With the engine's lock held: takes the buffers to complete out of the
+// stream. A buffer whose cancel routine has already been called is left:
+// that routine completes it.
 uint32_t TakeData(CWaveStream* p, bool all, CWaveStream::DataBuffer* taken) {
   uint32_t n = 0;
   for (uint32_t i = 0; i < CWaveStream::MaxBuffers; ++i) {
     CWaveStream::DataBuffer& d = p->m_data[i];
     // Used-up buffers have left the queue with their data cleared.
     if (d.irp && (all || !d.data)) {
+      if (!IoSetCancelRoutine(d.irp, nullptr)) {
+        d.data = nullptr;
+        continue;
+      }
       taken[n++] = d;
       d = {};
     }
@@ -642,8 +696,15 @@ uint32_t TakeData(CWaveStream* p, bool all, CWaveStream::DataBuffer* taken) {
 void CompleteData(CKeDevice* device, CWaveStream::DataBuffer* taken, uint32_t n) {
   for (uint32_t i = 0; i < n; ++i) {
     taken[i].irp->IoStatus.Information = taken[i].used;
-    device->CompletePending(taken[i].irp, STATUS_SUCCESS);
+    device->CompletePending(taken[i].irp, STATUS_SUCCESS, IO_SOUND_INCREMENT);
   }
+}
+
+// With the engine's lock held: whether a cancelled buffer is still held.
+bool DataHeld(const CWaveStream* p) {
+  for (const CWaveStream::DataBuffer& d : p->m_data)
+    if (d.irp) return true;
+  return false;
 }
 
 void QvCompleteData(CWaveStream* p, bool all) {
@@ -651,10 +712,50 @@ void QvCompleteData(CWaveStream* p, bool all) {
   CWaveStream::DataBuffer taken[CWaveStream::MaxBuffers];
   uint32_t n;
   {
-    SpinGuard g(&p->m_engine->lock);
+    EngineGuard g(p->m_engine);
     n = TakeData(p, all, taken);
   }
   CompleteData(p->m_device, taken, n);
+  // A cancel routine under way still uses the stream: the stop waits for it.
+  for (;;) {
+    {
+      EngineGuard g(p->m_engine);
+      if (!all || !DataHeld(p)) return;
+    }
+    int64_t wait = -1000;  // 100 us
+    KeDelayExecutionThread(KernelMode, false, &wait);
+  }
+}
+
+// The cancel routine of a queued data buffer: out of the queue (the
+// buffers after it move up) and completed with the bytes it had used.
+void DataCancel(DEVICE_OBJECT*, IRP* irp) {
+  IoReleaseCancelSpinLock(irp->CancelIrql);
+  auto* p = static_cast<CWaveStream*>(irp->Tail.Overlay.DriverContext[0]);
+  uint32_t used = 0;
+  CKeDevice* device;  // the request holds its reference; the stream may go once the buffer is out
+  {
+    EngineGuard g(p->m_engine);
+    device = p->m_device;
+    constexpr uint32_t Max = CWaveStream::MaxBuffers;
+    for (uint32_t i = 0; i < Max; ++i) {
+      CWaveStream::DataBuffer& d = p->m_data[i];
+      if (d.irp != irp) continue;
+      used = d.used;
+      uint32_t offset = (i + Max - p->m_dataHead % Max) % Max;
+      if (d.data && offset < p->m_dataCount) {
+        for (uint32_t o = offset; o + 1 < p->m_dataCount; ++o)
+          p->m_data[(p->m_dataHead + o) % Max] = p->m_data[(p->m_dataHead + o + 1) % Max];
+        p->m_data[(p->m_dataHead + p->m_dataCount - 1) % Max] = {};
+        --p->m_dataCount;
+      } else {
+        d = {};
+      }
+      break;
+    }
+  }
+  irp->IoStatus.Information = used;
+  device->CompletePending(irp, STATUS_CANCELLED);
 }
 
 NTSTATUS CStreamHandle::Rate(IRP* irp, bool second) {
@@ -672,11 +773,11 @@ NTSTATUS CStreamHandle::Rate(IRP* irp, bool second) {
     if (!p->m_converter) {
       auto* c = new QvRateConverter;
       if (!c) return STATUS_INSUFFICIENT_RESOURCES;
-      SpinGuard g(&p->m_engine->lock);
+      EngineGuard g(p->m_engine);
       p->m_converter = c;
     }
     if (!second) {
-      SpinGuard g(&p->m_engine->lock);
+      EngineGuard g(p->m_engine);
       if (!p->m_converter->SetRate(rate)) return STATUS_INVALID_PARAMETER;
       p->m_rate = p->m_converter->Rate();
     }
@@ -736,7 +837,7 @@ NTSTATUS CStreamHandle::Message(IRP* irp) {
 NTSTATUS CStreamHandle::CallerMessage(uint32_t message, const uint8_t* in, uint32_t length) {
   CWaveStream* p = m_primary;
   if (message == 20002 || message == 20003) {
-    SpinGuard g(&p->m_engine->lock);
+    EngineGuard g(p->m_engine);
     p->m_caller->running = message == 20002;
     p->m_caller->wait = 3;
     return STATUS_SUCCESS;
@@ -769,7 +870,7 @@ NTSTATUS CStreamHandle::CallerMessage(uint32_t message, const uint8_t* in, uint3
     delete c;
     return STATUS_INSUFFICIENT_RESOURCES;
   }
-  SpinGuard g(&p->m_engine->lock);
+  EngineGuard g(p->m_engine);
   p->m_caller = c;
   return STATUS_SUCCESS;
 }
@@ -781,6 +882,8 @@ namespace {
 // One block of a primary's chain between the boards and the client's
 // buffer: inputs from the record slot the board just filled, outputs into
 // the play slot it plays QvPlayAhead blocks on.
+static_assert(QvRateConverter::BlockWords * 4 == CStrIface::ScratchBytes, "a source block fills the scratch area");
+
 // A grouped stream's block: its queued buffers into the play slot (through
 // the rate converter when it has one) or out of the record slot. Frames
 // the queue could not give are silence and are not counted.
@@ -793,8 +896,11 @@ void GroupBlock(CWaveStream* p, QvBoardEngine* e, uint64_t k) {
       uint32_t first;
       static bool Fetch(void* context, uint32_t* block) {
         auto* s = static_cast<Source*>(context);
-        std::memset(block, 0, QvRateConverter::BlockWords * 4);
-        return s->p->MoveQueued(block + s->first, QvBlockFrames) != 0;
+        uint32_t* scratch = s->p->m_scratch;
+        std::memset(scratch, 0, QvRateConverter::BlockWords * 4);
+        if (!s->p->MoveQueued(scratch + s->first, QvBlockFrames)) return false;
+        std::memcpy(block, scratch, QvRateConverter::BlockWords * 4);
+        return true;
       }
     } source{p, first};
     uint32_t* play = SlotOf(e, p->m_block, QvPlayRing, k + QvPlayAhead);
@@ -832,6 +938,9 @@ void CallerBlock(CWaveStream* p, QvBoardEngine* e, uint64_t k) {
   }
 }
 
+// Blocks between the block done and the play slot a stream fills.
+uint32_t PlayLead(const CWaveStream* p) { return p->m_delay ? p->m_delay : QvPlayAhead; }
+
 void StreamBlock(CWaveStream* p, QvBoardEngine* own, uint64_t k) {
   if (p->m_caller) CallerBlock(p, own, k);
   if (!p->m_running) return;
@@ -846,9 +955,10 @@ void StreamBlock(CWaveStream* p, QvBoardEngine* own, uint64_t k) {
   for (CWaveStream* s = p; s; s = s->m_chain) {
     QvBoardEngine* e = s->m_engine;
     if (!e->memory) continue;  // its board has gone
-    uint64_t j = e == own ? k : e->boardBlock;
+    // Another board's block count is read without its lock: torn-free.
+    uint64_t j = e == own ? k : QvRead64(reinterpret_cast<const volatile uint64_t*>(&e->boardBlock));
     uint32_t* record = SlotOf(e, s->m_block, QvRecordRing, j);
-    uint32_t* play = SlotOf(e, s->m_block, QvPlayRing, j + QvPlayAhead);
+    uint32_t* play = SlotOf(e, s->m_block, QvPlayRing, j + PlayLead(p));
     for (uint32_t i = 0; i < s->m_inCount; ++i)
       p->m_in(record + s->m_inChannels[i], p->m_buffer + (s->m_inFirstRun + i) * run + p->m_position * p->m_bytes,
               QvBlockFrames);
@@ -890,7 +1000,7 @@ uint8_t QvEngineInterrupt(CPciDsp* dsp, const HwRegs& regs) {
   r.frameCount = HwRead32(regs, QvRegFrameCount);
   r.source = HwRead32(regs, QvRegTcSource);
   KeQuerySystemTime(&r.stamp);
-  SpinGuard g(&e->lock);
+  // Under the interrupt's lock: every other path takes it too.
   e->interruptTime = r.stamp;
   uint8_t state = 0;
   if (!e->started) {
@@ -911,9 +1021,13 @@ uint8_t QvEngineInterrupt(CPciDsp* dsp, const HwRegs& regs) {
   QvBoardEngine* m = master && master != dsp && master->Stream() ? master->Stream()->engine : nullptr;
   if (m && m->started && e->position.rate && e->position.ratio) {
     int64_t blockTime = int64_t(QvBlockFrames) * 10000000 / e->position.rate;
-    int64_t apart = e->position.time - m->position.time;
+    // The master's position is read without its lock (its interrupt may
+    // run on another processor): the 64-bit time torn-free.
+    int64_t masterTime = int64_t(QvRead64(reinterpret_cast<const volatile uint64_t*>(&m->position.time)));
+    uint32_t masterInput = *reinterpret_cast<const volatile uint32_t*>(&m->position.lastInput);
+    int64_t apart = e->position.time - masterTime;
     if (apart >= blockTime || apart <= -blockTime)
-      QvPhaseStep(&e->position, (e->position.lastInput - m->position.lastInput) & QvCounterMask, apart, blockTime);
+      QvPhaseStep(&e->position, (e->position.lastInput - masterInput) & QvCounterMask, apart, blockTime);
   }
   uint32_t distance = (r.input - r.output) & QvCounterMask;
   if (distance > e->stats[0] && distance < 0x800000) e->stats[0] = distance;
@@ -921,7 +1035,7 @@ uint8_t QvEngineInterrupt(CPciDsp* dsp, const HwRegs& regs) {
   for (uint32_t n = advance / QvBlockUnits; n; --n) {
     QvPositionBlock(&e->position);
     uint64_t k = ++e->boardBlock;
-    for (uint32_t b = 0; b < e->blocks; ++b) std::memset(SlotOf(e, b, QvPlayRing, k + QvPlayAhead + 1), 0, QvSlotBytes);
+    for (uint32_t b = 0; b < e->blocks; ++b) std::memset(SlotOf(e, b, QvPlayRing, k + QvMostAhead), 0, QvSlotBytes);
     for (CWaveStream* p = e->primaries; p; p = p->m_primaryNext) StreamBlock(p, e, k);
   }
   for (CWaveStream* p = e->primaries; p; p = p->m_primaryNext) state |= p->m_pending ? 1 : 0;
@@ -945,7 +1059,7 @@ void QvEngineDpc(CPciDsp* dsp) {
   CKeDevice* dataDevice = nullptr;
   uint32_t dataCount = 0;
   {
-    SpinGuard g(&e->lock);
+    EngineGuard g(e);
     uint32_t delay = static_cast<uint32_t>((now - e->interruptTime) / 10);
     if (delay > e->stats[2]) e->stats[2] = delay;
     for (CWaveStream* p = e->primaries; p && count < MaxDone; p = p->m_primaryNext) {
@@ -968,7 +1082,7 @@ void QvEngineDpc(CPciDsp* dsp) {
   }
   for (uint32_t i = 0; i < count; ++i) {
     Answer(done[i].irp, done[i].record);
-    done[i].device->CompletePending(done[i].irp, STATUS_SUCCESS);
+    done[i].device->CompletePending(done[i].irp, STATUS_SUCCESS, IO_SOUND_INCREMENT);
   }
   if (dataCount) CompleteData(dataDevice, data, dataCount);
 }

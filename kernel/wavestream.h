@@ -123,7 +123,7 @@ class CWaveStream : public KsPoolObject {
   uint32_t m_frameBytes = 0;
   bool m_pairOut = false;
   QvInterleavedRoutine m_move = nullptr;
-  uint32_t* m_scratch = nullptr;  // one 64-frame block for the rate converter
+  uint32_t* m_scratch = nullptr;  // the board's 4096-byte scratch block, where the converter's source is gathered
   // Frames of the queue into a block, or a block into the queue; returns
   // the frames moved (under the engine's lock).
   uint32_t MoveQueued(uint32_t* board, uint32_t frames);

@@ -140,6 +140,8 @@ struct KDPC {
 void KeInitializeDpc(KDPC* dpc, PKDEFERRED_ROUTINE routine, void* context);
 bool KeInsertQueueDpc(KDPC* dpc, void* arg1, void* arg2);
 bool KeRemoveQueueDpc(KDPC* dpc);
+// Returns once the DPCs queued before the call and the one running then
+// have run (at once on the DPC thread itself).
 void KeFlushQueuedDpcs();
 
 // ---- interrupts --------------------------------------------------------
@@ -162,6 +164,8 @@ NTSTATUS IoConnectInterrupt(KINTERRUPT** out, PKSERVICE_ROUTINE routine, void* c
                             uint64_t affinity, bool floatingSave);
 void IoDisconnectInterrupt(KINTERRUPT* interrupt);
 bool KeSynchronizeExecution(KINTERRUPT* interrupt, PKSYNCHRONIZE_ROUTINE routine, void* context);
+KIRQL KeAcquireInterruptSpinLock(KINTERRUPT* interrupt);
+void KeReleaseInterruptSpinLock(KINTERRUPT* interrupt, KIRQL old);
 
 // ---- resources and the HAL ---------------------------------------------
 

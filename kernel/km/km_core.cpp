@@ -2,6 +2,8 @@
 // virtual clock, DPCs and interrupts of the simulated kernel.
 #include "kernel/km/km_private.h"
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -279,15 +281,27 @@ uint64_t CurrentThreadNumber() { return t_thread; }
 // ---- DPCs --------------------------------------------------------------
 
 namespace {
+std::atomic<uint32_t> g_dpcDelay{0};  // microseconds
+// The DPC being run, as it was when it left the queue: an interrupt may
+// queue it again (with new arguments) while its routine runs.
+struct DpcCall {
+  PKDEFERRED_ROUTINE routine;
+  void *context, *arg1, *arg2;
+} g_dpcCall;  // the DPC thread's alone
 // One DPC thread runs queued DPCs in order at dispatch level.
-km::SerialQueue<KDPC> g_dpcs([](KDPC* dpc) { dpc->Inserted = false; },
-                             [](KDPC* dpc) {
-                               KIRQL old;
-                               KeRaiseIrql(DISPATCH_LEVEL, &old);
-                               dpc->DeferredRoutine(dpc, dpc->DeferredContext, dpc->SystemArgument1,
-                                                    dpc->SystemArgument2);
-                               KeLowerIrql(old);
-                             });
+km::SerialQueue<KDPC> g_dpcs(
+    [](KDPC* dpc) {
+      dpc->Inserted = false;
+      g_dpcCall = {dpc->DeferredRoutine, dpc->DeferredContext, dpc->SystemArgument1, dpc->SystemArgument2};
+    },
+    [](KDPC* dpc) {
+      DpcCall call = g_dpcCall;
+      if (uint32_t us = g_dpcDelay) std::this_thread::sleep_for(std::chrono::microseconds(us));
+      KIRQL old;
+      KeRaiseIrql(DISPATCH_LEVEL, &old);
+      call.routine(dpc, call.context, call.arg1, call.arg2);
+      KeLowerIrql(old);
+    });
 }  // namespace
 
 void KeInitializeDpc(KDPC* dpc, PKDEFERRED_ROUTINE routine, void* context) {
@@ -314,10 +328,11 @@ bool KeRemoveQueueDpc(KDPC* dpc) {
   return true;
 }
 
-void KeFlushQueuedDpcs() { g_dpcs.WaitIdle(); }
+void KeFlushQueuedDpcs() { g_dpcs.WaitDone(); }
 
 namespace km {
 void StopDpcThread() { g_dpcs.Quiesce(); }
+void DelayDpcs(uint32_t microseconds) { g_dpcDelay = microseconds; }
 }  // namespace km
 
 // ---- interrupts --------------------------------------------------------
@@ -359,6 +374,14 @@ bool KeSynchronizeExecution(KINTERRUPT* interrupt, PKSYNCHRONIZE_ROUTINE routine
   KeReleaseSpinLock(&interrupt->Lock, old);
   return r;
 }
+
+KIRQL KeAcquireInterruptSpinLock(KINTERRUPT* interrupt) {
+  KIRQL old;
+  KeAcquireSpinLock(&interrupt->Lock, &old);
+  return old;
+}
+
+void KeReleaseInterruptSpinLock(KINTERRUPT* interrupt, KIRQL old) { KeReleaseSpinLock(&interrupt->Lock, old); }
 
 void km::RaiseInterrupt(uint32_t vector) {
   std::lock_guard<std::mutex> lk(g_interruptLock);

@@ -189,6 +189,7 @@ void Reset() {
   ResetViews();
   ResetClock();
   FailPoolAfter(-1);
+  DelayDpcs(0);
   {
     std::lock_guard<std::mutex> lk(g_ifLock);
     g_interfaces.clear();

@@ -77,15 +77,16 @@ template <typename T> class SerialQueue {
   std::mutex& Lock() { return lock_; }
   // With Lock() held.
   void PushLocked(T* item) {
-    items_.push_back(item);
+    items_.push_back({item, ++next_});
     if (!thread_.joinable()) thread_ = std::thread([this] { Run(); });
     wake_.notify_all();
   }
   // With Lock() held: takes a waiting item out; false when it is not queued.
   bool EraseLocked(T* item) {
     for (auto it = items_.begin(); it != items_.end(); ++it)
-      if (*it == item) {
+      if (it->item == item) {
         items_.erase(it);
+        wake_.notify_all();
         return true;
       }
     return false;
@@ -101,10 +102,18 @@ template <typename T> class SerialQueue {
     std::lock_guard<std::mutex> lk(lock_);
     stop_ = false;
   }
-  // Returns once the queue is empty and no item runs.
-  void WaitIdle() {
+  // Returns once every item queued before the call, and the one running
+  // then, has run or was taken out; items queued later are not waited for,
+  // so a queue that other threads keep feeding cannot hold the caller. On
+  // the queue's own thread it returns at once: the running item is the
+  // caller itself.
+  void WaitDone() {
     std::unique_lock<std::mutex> lk(lock_);
-    wake_.wait(lk, [this] { return items_.empty() && !running_; });
+    if (thread_.joinable() && std::this_thread::get_id() == thread_.get_id()) return;
+    uint64_t last = next_;
+    wake_.wait(lk, [this, last] {
+      return (items_.empty() || items_.front().ticket > last) && !(running_ && runningTicket_ <= last);
+    });
   }
 
  private:
@@ -113,7 +122,8 @@ template <typename T> class SerialQueue {
     for (;;) {
       wake_.wait(lk, [this] { return stop_ || !items_.empty(); });
       if (items_.empty()) return;
-      T* item = items_.front();
+      T* item = items_.front().item;
+      runningTicket_ = items_.front().ticket;
       items_.pop_front();
       if (taken_) taken_(item);
       running_ = true;
@@ -129,7 +139,13 @@ template <typename T> class SerialQueue {
   Fn run_;
   std::mutex lock_;
   std::condition_variable wake_;
-  std::deque<T*> items_;
+  struct Entry {
+    T* item;
+    uint64_t ticket;  // its place in the order of queueing
+  };
+  std::deque<Entry> items_;
+  uint64_t next_ = 0;
+  uint64_t runningTicket_ = 0;
   bool running_ = false;
   bool stop_ = false;
   std::thread thread_;

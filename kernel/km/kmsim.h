@@ -27,6 +27,10 @@ void Reset();
 // that loaded the kernel in a library calls this before it exits); the next
 // DPC or work item starts them again.
 void StopServiceThreads();
+// Fault switch: every DPC, once the DPC thread has taken it, waits this
+// long in real time before its routine runs, as one held up behind other
+// work on its processor (0: none; Reset clears it).
+void DelayDpcs(uint32_t microseconds);
 
 // Virtual time, 100-ns units since start.
 int64_t Now();

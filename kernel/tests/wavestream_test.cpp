@@ -10,8 +10,10 @@
 #include "sim/pcidsp/hostif.h"
 #include "sim/pcidsp/streams.h"
 
+#include <atomic>
 #include <cstring>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #if defined(_WIN32)
@@ -171,15 +173,76 @@ TEST_F(WaveStreamTest, RecordsAndPlaysSampleExactAcrossTwoBoards) {
       ASSERT_EQ(runs[Frames + start + f], simpcidsp::StreamEngine::RampSample(boardFrame, 1)) << half << " " << f;
     }
   }
-  // Client block c is played at board block c + 1 + 2.
+  // Client block c is played at board block c + 1 + the delay of one block.
   const auto& a = boards[0].engine->Played(1);
   const auto& b = boards[1].engine->Played(0);
   ASSERT_EQ(a.size(), 9u * 64);
-  for (uint32_t n = 0; n < a.size() - 192; ++n) {
-    ASSERT_EQ(a[n + 192], runs[2 * Frames + n % Frames]) << n;
-    ASSERT_EQ(b[n + 192], runs[3 * Frames + n % Frames]) << n;
+  for (uint32_t n = 0; n < a.size() - 128; ++n) {
+    ASSERT_EQ(a[n + 128], runs[2 * Frames + n % Frames]) << n;
+    ASSERT_EQ(b[n + 128], runs[3 * Frames + n % Frames]) << n;
   }
-  for (uint32_t n = 0; n < 192; ++n) ASSERT_EQ(a[n], 0u) << "silence before the stream's first block";
+  for (uint32_t n = 0; n < 128; ++n) ASSERT_EQ(a[n], 0u) << "silence before the stream's first block";
+}
+
+// The delay the open reports (by buffer length) is the delay played.
+TEST_F(WaveStreamTest, OutputsPlayAfterTheDelayTheOpenReports) {
+  struct Case {
+    uint32_t frames, delay;
+  } cases[] = {{1408, 1}, {1536, 2}, {2048, 3}, {256, 1}};
+  LowBuffer buffer(2048 * 4);
+  auto* samples = reinterpret_cast<uint32_t*>(buffer.data);
+  for (uint32_t f = 0; f < 2048; ++f) samples[f] = 0x00100000u * (f % 64 + 1);
+  for (const Case& c : cases) {
+    qvChannelInfo info{};
+    ASSERT_EQ(Open(wave, Map(4, 0, 1, c.frames, buffer.Address(), {1}), &info), STATUS_SUCCESS);
+    EXPECT_EQ(info.programWord[1], c.delay * 64) << c.frames;
+    size_t start = boards[0].engine->Played(1).size();
+    ASSERT_EQ(Ioctl(wave, IOCTL_QV_WAVE_START), STATUS_SUCCESS);
+    Blocks(6);
+    // The board's first stream start takes the positions at the first block.
+    const auto& played = boards[0].engine->Played(1);
+    size_t first = start;
+    while (first < played.size() && !played[first]) ++first;
+    EXPECT_EQ(first - start, (1 + c.delay) * 64) << c.frames;
+    ASSERT_LT(first, played.size());
+    EXPECT_EQ(played[first], samples[0]) << c.frames;
+    ASSERT_EQ(Ioctl(wave, IOCTL_QV_WAVE_STOP), STATUS_SUCCESS);
+    Blocks(4);  // what the stream left in the play ring has played
+  }
+}
+
+// A map sent to a board device's own handle opens the stream on that
+// board, its channels counted on the board; while it is bound the handle
+// loads no program.
+TEST_F(WaveStreamTest, AStreamOnABoardsOwnHandleCountsChannelsOnThatBoard) {
+  constexpr uint32_t Frames = 128;
+  boards[1].engine->input = simpcidsp::StreamEngine::Input::Ramp;
+  LowBuffer buffer(Frames * 4 * 2);
+  auto* runs = reinterpret_cast<uint32_t*>(buffer.data);
+  for (uint32_t f = 0; f < Frames; ++f) runs[Frames + f] = 0x03000000u + f * 0x100;
+  UmHandle h = boards[1].handle;
+  EXPECT_EQ(Open(h, Map(4, 1, 1, Frames, buffer.Address(), {16, 0})), STATUS_INVALID_PARAMETER)
+      << "16 is beyond the board's channels";
+  qvChannelInfo info{};
+  ASSERT_EQ(Open(h, Map(4, 1, 1, Frames, buffer.Address(), {1, 0}), &info), STATUS_SUCCESS);
+  EXPECT_EQ(info.programWord[1], 64u);
+  std::vector<uint8_t> image = simpcidsp::LoadImage(Firmware, 3, 4);
+  EXPECT_EQ(Ioctl(h, IOCTL_QV_LOAD, image.data(), uint32_t(image.size())), STATUS_DEVICE_BUSY);
+  ASSERT_EQ(Ioctl(h, IOCTL_QV_WAVE_START), STATUS_SUCCESS);
+  Blocks(1);
+  QvStatusRecord record{};
+  ASSERT_EQ(WaitHalf(h, 1, &record), STATUS_SUCCESS);
+  EXPECT_EQ(record.position, 64u);
+  for (uint32_t f = 0; f < 64; ++f)
+    ASSERT_EQ(runs[f], simpcidsp::StreamEngine::RampSample(64 + f, 1)) << f;
+  Blocks(2);
+  const auto& played = boards[1].engine->Played(0);
+  ASSERT_EQ(played.size(), 4u * 64);
+  for (uint32_t n = 0; n < 128; ++n) ASSERT_EQ(played[128 + n], runs[Frames + n]) << n;
+  EXPECT_TRUE(boards[0].engine->Played(0) == std::vector<uint32_t>(4 * 64, 0)) << "the first board plays nothing";
+  // An empty map releases it.
+  ASSERT_EQ(Ioctl(h, IOCTL_QV_WAVE_MAP, nullptr, 0), STATUS_SUCCESS);
+  EXPECT_EQ(Ioctl(h, IOCTL_QV_WAVE_START), STATUS_INVALID_DEVICE_REQUEST);
 }
 
 TEST_F(WaveStreamTest, StatusRecordMarksRateAndFrameChanges) {
@@ -316,6 +379,31 @@ TEST_F(WaveStreamTest, GroupedStreamsWidenMonoOutputsAndCheckTheRate) {
   EXPECT_EQ(Ioctl(wave, IOCTL_QV_WAVE_CONTROL, control, 12), STATUS_NOT_SUPPORTED);
 }
 
+// A 48000 Hz output on the 44100 Hz board plays its buffers through the
+// rate converter: each played frame interpolates the two client frames
+// around its position.
+TEST_F(WaveStreamTest, ConvertedOutputPlaysInterpolatedClientFrames) {
+  ASSERT_EQ(Open(wave, Map(4, 0, 1, 48000, 0, {1}, 1)), STATUS_SUCCESS);
+  ASSERT_EQ(Ioctl(wave, IOCTL_QV_WAVE_START), STATUS_SUCCESS);
+  std::vector<int32_t> data(400);
+  for (int i = 0; i < 400; ++i) data[i] = (i * 7919 % 2001 - 1000) * 0x10000;
+  Blocks(1);
+  UmRequest* r = UmIoControlBegin(wave, IOCTL_QV_WAVE_BUFFER, nullptr, 0, data.data(), 1600);
+  Blocks(4);
+  const auto& played = boards[0].engine->Played(1);
+  ASSERT_EQ(played.size(), 5u * 64);
+  // Board block 1 made the first converted block, played at block 3.
+  for (uint32_t n = 0; n < 128; ++n) {
+    uint64_t at = uint64_t(n) * 0x116A3;
+    uint32_t i = uint32_t(at >> 16), f = uint32_t(at & 0xFFFF);
+    double v = (double(data[i]) * (0xFFFF - f) + double(data[i + 1]) * f) / 65536.0;
+    ASSERT_NEAR(double(int32_t(played[192 + n])), v, 4.0) << n;
+  }
+  ASSERT_EQ(Ioctl(wave, IOCTL_QV_WAVE_STOP), STATUS_SUCCESS);
+  uint32_t got = 0;
+  EXPECT_EQ(UmWait(r, &got), STATUS_SUCCESS);
+}
+
 TEST_F(WaveStreamTest, RateChangesAreRefusedOnInputStreams) {
   LowBuffer buffer(128 * 4 * 2);
   ASSERT_EQ(Open(wave, Map(4, 1, 1, 128, buffer.Address(), {0, 0})), STATUS_SUCCESS);
@@ -384,6 +472,41 @@ TEST_F(WaveStreamTest, GroupedBuffersPlayInOrderThenSilenceAndRecordPacked) {
   uintptr_t info = 1;
   EXPECT_EQ(UmWait(rec, &got, &info), STATUS_SUCCESS);
   EXPECT_EQ(info, 0u);
+}
+
+// Cancelled data buffers leave the queue at once with the bytes they had
+// given; the buffers queued later play from their start.
+TEST_F(WaveStreamTest, CancelledDataBuffersLeaveTheQueue) {
+  ASSERT_EQ(Open(wave, Map(2, 0, 1, 0, 0, {4}, 1)), STATUS_SUCCESS);
+  ASSERT_EQ(Ioctl(wave, IOCTL_QV_WAVE_START), STATUS_SUCCESS);
+  std::vector<int16_t> data[3];
+  for (int b = 0; b < 3; ++b)
+    for (int i = 0; i < 100; ++i) data[b].push_back(int16_t(1000 * (b + 1) + i));
+  Blocks(1);
+  UmRequest* r[2];
+  for (int i = 0; i < 2; ++i) r[i] = UmIoControlBegin(wave, IOCTL_QV_WAVE_BUFFER, nullptr, 0, data[i].data(), 200);
+  Blocks(1);  // 64 frames of the first
+  ASSERT_EQ(UmCancelIo(wave), STATUS_SUCCESS);
+  uint32_t got = 0;
+  uintptr_t info = 0;
+  EXPECT_EQ(UmWait(r[0], &got, &info), STATUS_CANCELLED);
+  EXPECT_EQ(info, 128u) << "the bytes it had given";
+  EXPECT_EQ(UmWait(r[1], &got, &info), STATUS_CANCELLED);
+  EXPECT_EQ(info, 0u);
+  UmRequest* next = UmIoControlBegin(wave, IOCTL_QV_WAVE_BUFFER, nullptr, 0, data[2].data(), 200);
+  Blocks(4);
+  EXPECT_EQ(UmWait(next, &got, &info), STATUS_SUCCESS);
+  EXPECT_EQ(info, 200u);
+  const auto& played = boards[0].engine->Played(4);
+  ASSERT_EQ(played.size(), 6u * 64);
+  for (uint32_t n = 0; n < played.size(); ++n) {
+    // Board block 1 took the first buffer into the slot played at block 3.
+    uint32_t want = n >= 192 && n < 256 ? uint32_t(1000 + n - 192) << 16
+                    : n >= 256 && n < 356 ? uint32_t(3000 + n - 256) << 16
+                                          : 0;
+    ASSERT_EQ(played[n], want) << n;
+  }
+  ASSERT_EQ(Ioctl(wave, IOCTL_QV_WAVE_STOP), STATUS_SUCCESS);
 }
 
 TEST_F(WaveStreamTest, CallerMemoryRingPlaysWhatWasWrittenAndCountsMisses) {
@@ -469,4 +592,51 @@ TEST_F(WaveStreamTest, ABoardRemovedUnderAStreamLeavesItToBeClosed) {
   EXPECT_EQ(Ioctl(wave, IOCTL_QV_WAVE_STOP), STATUS_SUCCESS);
   EXPECT_EQ(UmClose(wave), STATUS_SUCCESS);
   wave = 0;  // the engine left behind goes with the stream: the pool check at the end sees it
+}
+
+// A board pulled out while its interrupts keep coming and its DPC runs:
+// the stop quiets the interrupt and waits for the running DPC, so nothing
+// touches the board once it is freed (AddressSanitizer watches natively).
+TEST_F(WaveStreamTest, ABoardStoppedWhileItsDpcRunsIsNotTouchedAfterwards) {
+#if defined(_WIN32)
+  constexpr int Rounds = 20;
+#else
+  constexpr int Rounds = 100;
+#endif
+  for (int round = 0; round < Rounds; ++round) {
+    if (round) {
+      TearDown();
+      for (SimBoard& b : boards) {
+        b.engine.reset();
+        b.hi.reset();
+      }
+      SetUp();
+      for (SimBoard& b : boards) ASSERT_NE(b.handle, UmHandle(0));
+    }
+    km::DelayDpcs(round % 2 ? 300 : 0);  // a DPC taken before the stop runs its routine during it
+    LowBuffer buffer(128 * 4);
+    ASSERT_EQ(Open(wave, Map(4, 0, 1, 128, buffer.Address(), {3})), STATUS_SUCCESS);
+    ASSERT_EQ(Ioctl(wave, IOCTL_QV_WAVE_START), STATUS_SUCCESS);
+    std::atomic<bool> stop{false};
+    std::atomic<uint32_t> blocks{0};
+    simpcidsp::StreamEngine* engine = boards[0].engine.get();
+    std::thread clock([&] {
+      while (!stop) {
+        engine->Block();
+        ++blocks;
+      }
+    });
+    while (blocks < 8 + uint32_t(round % 8) * 4) std::this_thread::yield();
+    UmClose(boards[0].handle);
+    boards[0].handle = 0;
+    EXPECT_EQ(km::PnpRequest(boards[0].pdo, IRP_MN_SURPRISE_REMOVAL), STATUS_SUCCESS);
+    EXPECT_EQ(km::PnpRequest(boards[0].pdo, IRP_MN_REMOVE_DEVICE), STATUS_SUCCESS);
+    km::PnpDeleteNode(boards[0].pdo);
+    boards[0].pdo = nullptr;
+    stop = true;
+    clock.join();
+    EXPECT_EQ(Ioctl(wave, IOCTL_QV_WAVE_STOP), STATUS_SUCCESS);
+    EXPECT_EQ(UmClose(wave), STATUS_SUCCESS);
+    wave = 0;
+  }
 }

@@ -55,6 +55,7 @@ uint32_t HostInterface::Status() {
 }
 
 uint32_t HostInterface::Read(uint32_t offset, uint32_t) {
+  std::lock_guard<std::recursive_mutex> one(m_registers);
   switch (offset) {
     case Hctr: return hctr | 0x4000;
     case Hstr: return Status();
@@ -70,6 +71,7 @@ uint32_t HostInterface::Read(uint32_t offset, uint32_t) {
 }
 
 void HostInterface::Write(uint32_t offset, uint32_t, uint32_t value) {
+  std::lock_guard<std::recursive_mutex> one(m_registers);
   if (offset == Hctr) {
     hctr = value;
     return;
@@ -79,7 +81,11 @@ void HostInterface::Write(uint32_t offset, uint32_t, uint32_t value) {
     switch (value) {
       case HcvrAck: m_interrupt = false; break;
       case HcvrReset:
-      case HcvrStop: Reset(); break;
+      case HcvrStop: {
+        std::lock_guard<std::mutex> bus(m_bus);
+        Reset();
+        break;
+      }
       case HcvrFlush: m_flushWanted = false; ++flushes; break;
       case 107: m_mailboxRung = true; break;
       case HcvrMailbox:

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <mutex>
 #include <vector>
 
 namespace simpcidsp {
@@ -105,7 +106,10 @@ class HostInterface : public simbus::RegisterDevice {
   // acknowledges it.
   std::function<void()> interruptLine;
   void RaiseBlock() {
-    m_interrupt = true;
+    {
+      std::lock_guard<std::recursive_mutex> one(m_registers);
+      m_interrupt = true;
+    }
     if (interruptLine) interruptLine();
   }
   // Fault: the shared line fires for another device; this board requests
@@ -114,6 +118,10 @@ class HostInterface : public simbus::RegisterDevice {
     if (interruptLine) interruptLine();
   }
   bool InterruptPending() const { return m_interrupt; }
+  // The board's transfers to and from host memory: a block's transfer
+  // holds it, and a stop or reset waits for the transfer under way, after
+  // which the board touches host memory no more.
+  std::mutex& BusLock() { return m_bus; }
 
  private:
   static constexpr uint32_t MemoryWords = 4096;
@@ -125,6 +133,8 @@ class HostInterface : public simbus::RegisterDevice {
   void SharedMailbox();
 
   uint32_t m_boardId;
+  std::mutex m_bus;
+  std::recursive_mutex m_registers;  // one register access at a time, as on the board's bus
   enum class State { Bootstrap, Starting, Running } m_state = State::Bootstrap;
   int64_t m_runAt = 0;
   uint32_t m_firmware = 0;

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 
 namespace simpcidsp {
 
@@ -83,6 +84,7 @@ uint32_t StreamEngine::Run(int64_t time) {
 }
 
 void StreamEngine::Block() {
+  std::unique_lock<std::mutex> bus(m_board->BusLock());
   uint8_t* memory = Memory();
   uint64_t k = m_blocks;
   uint32_t groups = (m_channels + 15) / 16;
@@ -125,6 +127,7 @@ void StreamEngine::Block() {
     m_playFrames += QvSlotFrames;
     if (k % 256 == 0) FinishPlayFile();
   }
+  bus.unlock();
   m_input = (m_input + BlockUnits) & Mask24;
   m_output = (m_output + BlockUnits) & Mask24;
   m_latch = m_output;
