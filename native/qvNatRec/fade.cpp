@@ -316,6 +316,57 @@ int64_t CurveRun(const RecSeg& seg, int64_t from, int64_t to, int64_t at, int64_
   return LargestAtEnds(out, m);
 }
 
+#if defined(__SSE2__)
+// Whether CurveRunExact may make the levels of a sub-span from point `from`
+// to point `to` over `length` samples: span x position (below span x length)
+// then stays within 52 bits and (b - a) x shape within 53, so that every
+// step below is exact in doubles.
+bool CurveRunIsExact(const RecSeg& seg, int64_t from, int64_t to, int64_t length) {
+  const int64_t span = Magnitude(to - from);
+  const int64_t point = std::max(Magnitude(from), Magnitude(to));
+  return span * length <= (int64_t{1} << 52) &&
+         Magnitude(int64_t{seg.b} - seg.a) * point < (int64_t{1} << 53);
+}
+
+// CurveRun's levels, two positions per step and each computed on its own:
+// the shape's quotient span x position / length is taken from a product
+// with the reciprocal and corrected by its remainder (the estimate is off by
+// at most one), and (b - a) x shape / 2^23 is truncated like the integer
+// division. Only where CurveRunIsExact holds.
+int64_t CurveRunExact(const RecSeg& seg, int64_t from, int64_t to, int64_t at, int64_t length,
+                      double* out, uint32_t m) {
+  const bool down = to < from;
+  const int64_t span = down ? from - to : to - from;
+  const int64_t d = int64_t{seg.b} - seg.a;
+  const __m128d len = _mm_set1_pd(static_cast<double>(length));
+  const __m128d inverse = _mm_set1_pd(1.0 / static_cast<double>(length));
+  const __m128d spanLanes = _mm_set1_pd(static_cast<double>(span));
+  const __m128d sign = _mm_set1_pd(down ? -1.0 : 1.0);
+  const __m128d base = _mm_set1_pd(static_cast<double>(from));
+  const __m128d dLanes = _mm_set1_pd(static_cast<double>(d));
+  const __m128d aLanes = _mm_set1_pd(static_cast<double>(seg.a));
+  const __m128d perShape = _mm_set1_pd(1.0 / kShapeOne);
+  const __m128d one = _mm_set1_pd(1.0), two = _mm_set1_pd(2.0), zero = _mm_setzero_pd();
+  __m128d pos = _mm_set_pd(static_cast<double>(at + 1), static_cast<double>(at));
+  uint32_t k = 0;
+  for (; k + 2 <= m; k += 2, pos = _mm_add_pd(pos, two)) {
+    const __m128d x = _mm_mul_pd(spanLanes, pos);
+    __m128d q = _mm_cvtepi32_pd(_mm_cvttpd_epi32(_mm_mul_pd(x, inverse)));
+    const __m128d r = _mm_sub_pd(x, _mm_mul_pd(q, len));
+    q = _mm_sub_pd(q, _mm_and_pd(_mm_cmplt_pd(r, zero), one));
+    q = _mm_add_pd(q, _mm_and_pd(_mm_cmpge_pd(r, len), one));
+    const __m128d shape = _mm_add_pd(base, _mm_mul_pd(sign, q));
+    const __m128d v = _mm_mul_pd(_mm_mul_pd(dLanes, shape), perShape);
+    _mm_storeu_pd(out + k, _mm_add_pd(aLanes, _mm_cvtepi32_pd(_mm_cvttpd_epi32(v))));
+  }
+  for (; k < m; ++k) {
+    const int64_t q = span * (at + k) / length;
+    out[k] = static_cast<double>(seg.a + d * (down ? from - q : from + q) / kShapeOne);
+  }
+  return LargestAtEnds(out, m);
+}
+#endif
+
 // The levels of a straight fade, LinearSteps(from, to, at, length) for m
 // positions; their largest in size is returned.
 int64_t LineRun(int64_t from, int64_t to, int64_t at, int64_t length, double* out, uint32_t m) {
@@ -355,6 +406,15 @@ void FadePiece(const RecSeg& seg, int64_t length, int64_t at, int32_t* s, uint32
       const int64_t from = FadeCurvePoint(row, static_cast<int32_t>(t));
       const int64_t to = FadeCurvePoint(row, static_cast<int32_t>(t + 1));
       if (Magnitude(from) <= kSteppedPointLimit && Magnitude(to) <= kSteppedPointLimit) {
+#if defined(__SSE2__)
+        if (CurveRunIsExact(seg, from, to, hi - lo)) {
+          ApplyStepped(s + i, m, [&](double* out, uint32_t k, uint32_t offset) {
+            return CurveRunExact(seg, from, to, pos - lo + offset, hi - lo, out, k);
+          });
+          i += m;
+          continue;
+        }
+#endif
         ApplyStepped(s + i, m, [&](double* out, uint32_t k, uint32_t offset) {
           return CurveRun(seg, from, to, pos - lo + offset, hi - lo, out, k);
         });
