@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#if defined(__i386__) || defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 namespace {
 
 // The two layers' words added and clipped to 32 bits, in 32-bit operations
@@ -15,14 +19,45 @@ int32_t SumWords(uint32_t a, uint32_t b) {
   return static_cast<int32_t>((sum & ~overflow) | (clipped & overflow));
 }
 
-// The two layers of a contiguous run of the rings, summed and clipped.
-void SumRun(const uint32_t* a, const uint32_t* b, int32_t* out, uint32_t n) {
-  for (uint32_t i = 0; i < n; ++i) out[i] = SumWords(a[i], b[i]);
+#if defined(__i386__) || defined(__x86_64__)
+// SumWords eight words per step with 32-byte vectors; returns the words done.
+__attribute__((target("avx2"))) uint32_t SumRunWide(const uint32_t* a, const uint32_t* b,
+                                                    int32_t* out, uint32_t n) {
+  const __m256i maxWord = _mm256_set1_epi32(0x7FFFFFFF);
+  uint32_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(a + i));
+    const __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b + i));
+    const __m256i sum = _mm256_add_epi32(x, y);
+    const __m256i overflow = _mm256_srai_epi32(
+        _mm256_and_si256(_mm256_xor_si256(x, sum), _mm256_xor_si256(y, sum)), 31);
+    const __m256i clipped = _mm256_xor_si256(_mm256_srai_epi32(x, 31), maxWord);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i),
+                        _mm256_blendv_epi8(sum, clipped, overflow));
+  }
+  return i;
 }
+
+bool HasWideVectors() {
+  static const bool has = __builtin_cpu_supports("avx2");
+  return has;
+}
+#endif
 
 }  // namespace
 
 int32_t RingLayerSum(uint32_t a, uint32_t b) { return SumWords(a, b); }
+
+// The compiler vectorises the plain loop four words wide at best; with
+// 32-byte vectors where the processor has them the layer sum, which every
+// played sample of every track goes through, takes half the instructions.
+void RingLayerSumRun(const uint32_t* a, const uint32_t* b, int32_t* out, uint32_t n) {
+  uint32_t i = 0;
+#if defined(__i386__) || defined(__x86_64__)
+  if (HasWideVectors()) i = SumRunWide(a, b, out, n);
+#endif
+  for (; i < n; ++i) out[i] = SumWords(a[i], b[i]);
+}
 
 RingClient::RingClient(Recorder* rec, int32_t track) : rec_(rec), track_(track) {
   attached_ = RecorderAttachClient(rec, this, track) != 0 &&
@@ -76,7 +111,7 @@ uint32_t RingClient::Advance(uint32_t count, int32_t* out, const int32_t* in) {
     for (uint32_t done = 0; done < n;) {
       const uint32_t at = RecRingIndex(expanded_ + done);
       const uint32_t run = std::min(n - done, kRecRingSamples - at);
-      if (out != nullptr) SumRun(view_.play[0] + at, view_.play[1] + at, out + done, run);
+      if (out != nullptr) RingLayerSumRun(view_.play[0] + at, view_.play[1] + at, out + done, run);
       if (in != nullptr) std::memcpy(view_.record + at, in + done, size_t{run} * sizeof(uint32_t));
       done += run;
     }

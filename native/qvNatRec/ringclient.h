@@ -12,6 +12,8 @@
 
 // The two play layers' words of one sample added and clipped to 32 bits.
 int32_t RingLayerSum(uint32_t a, uint32_t b);
+// RingLayerSum of n pairs of words of two runs into `out`.
+void RingLayerSumRun(const uint32_t* a, const uint32_t* b, int32_t* out, uint32_t n);
 
 class RingClient : public RecorderClient {
  public:

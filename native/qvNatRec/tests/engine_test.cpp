@@ -124,6 +124,27 @@ TEST(RingClientSum, ClipsLikeAWideSum) {
     }
 }
 
+// The run form (four words per step and a tail) gives the same words for
+// every pair of the table, wherever a run starts and however long it is.
+TEST(RingClientSum, RunsClipLikeTheWordSum) {
+  const int32_t values[] = {0, 1, -1, 0x40000000, -0x40000000, INT32_MAX, INT32_MIN,
+                            INT32_MAX - 5, INT32_MIN + 5, 0x12345600, -0x7FFFFF00};
+  std::vector<uint32_t> a, b;
+  for (int32_t x : values)
+    for (int32_t y : values) {
+      a.push_back(static_cast<uint32_t>(x));
+      b.push_back(static_cast<uint32_t>(y));
+    }
+  for (uint32_t from : {0u, 1u, 3u})
+    for (uint32_t n : {0u, 3u, 4u, 7u, static_cast<uint32_t>(a.size()) - 3}) {
+      std::vector<int32_t> out(n + 1, 0x5A5A5A5A);
+      RingLayerSumRun(a.data() + from, b.data() + from, out.data(), n);
+      for (uint32_t i = 0; i < n; ++i)
+        ASSERT_EQ(out[i], RingLayerSum(a[from + i], b[from + i])) << from << " " << i;
+      EXPECT_EQ(out[n], 0x5A5A5A5A) << "wrote past the run";
+    }
+}
+
 TEST_F(Engine, PlaysBothLayersFadedAndSummed) {
   RingClient& client = Attach(3);
   DiskMakeTake(1, 60000, Ramp);

@@ -109,6 +109,11 @@ TEST_F(FadeKinds, BlocksMatchTheLevelOfEveryPosition) {
   int32_t wildPoints[16];
   for (int k = 0; k < 16; ++k) wildPoints[k] = (k % 2 ? 1 : -1) * (0x7FFFFFFF - k * 0x1000000);
   ASSERT_TRUE(FadeCurveSetRow(3, wildPoints));
+  // Row 4: points of +-2^29, the largest the stepped curve takes; over
+  // sub-spans of 2^22 samples span x position reaches 2^52.
+  int32_t steepPoints[16];
+  for (int k = 0; k < 16; ++k) steepPoints[k] = (k % 2 ? 1 : -1) * (1 << 29);
+  ASSERT_TRUE(FadeCurveSetRow(4, steepPoints));
   struct Seg {
     int32_t kind, a, b;
     uint32_t length;
@@ -123,6 +128,13 @@ TEST_F(FadeKinds, BlocksMatchTheLevelOfEveryPosition) {
       {kFadeLevel, 0x40000000, 0, 5000},     {kFadeLevel, -0x7FFFFF, 0, 5000},
       {kFadeLinear + 3, kUnity, 0x1000, 3000},  {kFadeLinear + 3, kUnity, 0x7FFFFFFF, 3000},
       {kFadeRampIn, 0, kUnity, 31},          {kFadeCross, kUnity, kHalf, 200},
+      // (b - a) x shape either side of 2^53, and span x position at 2^52
+      // and beyond it.
+      {kFadeLinear + 1, -0x20000000, 0x1FFFFFFF, 4801}, {kFadeLinear + 1, -0x20000000, 0x20000001, 4801},
+      {kFadeLinear + 4, kUnity, kHalf, 1u << 26},      {kFadeLinear + 4, kUnity, kHalf, (1u << 26) + 1600},
+      // Sub-spans of 98 samples: at 49, 2^19 x 49 / 98 is whole but its
+      // product with the rounded 1/98 falls just below it.
+      {kFadeLinear + 1, 0, kUnity, 1553},
   };
   // 0x7F800001 x 0x7FFFFF lies one below a multiple of 2^23 and needs 54 bits.
   const int32_t anyWords[] = {kOne, -0x7FFFFF00, 0x7F800001, 0x7FFFFF00, INT32_MIN, INT32_MAX, -1, 0x1234567};
