@@ -5,9 +5,10 @@
 // arrangement, its markers and Takes, and auditions Takes.
 //
 // What lies outside the arrangement (loading libraries, the module folder's
-// files, disabling the windows, the current directory, sending audition
-// lists to the units) goes through EopPlatform; the program installs the
-// Windows one, tests their own.
+// files, disabling the windows, the current directory) goes through
+// EopPlatform; the program installs the Windows one, tests their own. The
+// audition's lists reach the units and the transport through the seams of
+// mixer/units/solo.h, as the arrange editor's own auditions do.
 #pragma once
 
 #include <cstdint>
@@ -43,9 +44,6 @@ class EopPlatform {
   virtual void SetCurrentDir(const std::string& /*dir*/) {}
   virtual void RedrawArrange() {}
   virtual void BuildOverviews() {}
-  // Audition: one track's entries (Take 0 = silence), sent in order.
-  virtual void PlayTakeList(int32_t /*track*/, const EopPlayEntry* /*entries*/, int32_t /*count*/) {}
-  virtual void SilenceTrack(int32_t /*track*/) {}
 };
 // Installs the platform (null: the one that does nothing).
 void EopSetPlatform(EopPlatform* platform);

@@ -814,13 +814,7 @@ void NumericEntry(HWND wnd, CHRLCDPot* pot) {
     }
     return;
   }
-  char msg[200];
-  const int d = KnobDecimals(k);
-  const double div = d == 1 ? 10.0 : 100.0;
-  int n = std::snprintf(msg, sizeof msg, "The entered value is invalid or out of range.\r\nValid range: %.*f ~ %.*f",
-                        d, kKnobTable[k].RawMin / div, d, kKnobTable[k].RawMax / div);
-  (void)n;
-  MessageBoxA(wnd, msg, "Numerical Entry", MB_ICONWARNING);
+  MessageBoxA(wnd, EntryRangeMessage(k).c_str(), "Numerical Entry", MB_ICONWARNING);
 }
 
 // ---- Preset files. -----------------------------------------------------

@@ -9,6 +9,7 @@
 
 #include "edit_fixture.h"
 #include "mixer/arrange/eophost.h"
+#include "mixer/model/options.h"
 #include "mixer/arrange/procdrv.h"
 #include "mixer/model/takeattr.h"
 #include "mixer/model/takeio.h"
@@ -423,6 +424,29 @@ TEST_F(EopHost, PartItems) {
   EXPECT_EQ(h->SetPartInfo(c, 1, reinterpret_cast<uintptr_t>(to)), 0);
   to[0] = 256;
   EXPECT_EQ(h->SetPartInfo(c, 1, reinterpret_cast<uintptr_t>(to)), kEopBadParam);
+  // Onto a track that records Audio on record track 17: the play channel
+  // follows only with AdoptVtrkOutput, and only when the track changes.
+  uint32_t lone = AddPart(20, 0, 0, 100, take);
+  CurArr->Trk[21].RecTrack = 17;
+  CurArr->Trk[21].RecKind = kTakeAudio;
+  CurArr->Trk[20].RecTrack = 18;
+  CurArr->Trk[20].RecKind = kTakeAudio;
+  struct {
+    int32_t adopt, track, channel;
+  } moves[] = {{0, 21, 3}, {1, 21, 3}, {1, 20, 18}, {1, 21, 17}};
+  for (const auto& mv : moves) {
+    H(lone).PlayChannel = 3;
+    AdoptVtrkOutput = mv.adopt;
+    int32_t dest[2] = {mv.track, 0};
+    ASSERT_EQ(h->SetPartInfo(lone, 1, reinterpret_cast<uintptr_t>(dest)), 0);
+    uint32_t found = 0;
+    EopTrackLoc at{mv.track, 0};
+    ASSERT_EQ(h->PartAtLoc(&at, 0, &found), 0);
+    ASSERT_NE(found, 0u);
+    EXPECT_EQ(H(found).PlayChannel, mv.channel) << mv.adopt << " " << mv.track;
+    lone = found;
+  }
+  AdoptVtrkOutput = 0;
 }
 
 TEST_F(EopHost, OldRevisionsSeePairs) {
@@ -573,8 +597,19 @@ TEST_F(EopHost, Audition) {
   list[0].Take = 777;
   EXPECT_EQ(h->PlayTakes(2, list), kEopBadHandle);
   list[0].Take = take;
+  Services().ClearLog();
   ASSERT_EQ(h->PlayTakes(2, list), 0);
   EXPECT_EQ(EopAuditionIsPlaying(), 1);
+  // Every channel silenced, track 3 (engine track 4) sent its two entries in
+  // order, the transport started from 0 to the longest track's end.
+  const std::string log = Services().Joined();
+  const size_t silence = log.find("SoloSilenceAll()"), send = log.find("SoloPlayTakeList(4, 2)"),
+               start = log.find("TransportStartAudition(0, 800)");
+  ASSERT_NE(start, std::string::npos);
+  EXPECT_LT(silence, send);
+  EXPECT_LT(send, start);
+  EXPECT_NE(log.find("entry(" + std::to_string(take) + ", 0, 500)"), std::string::npos);
+  EXPECT_NE(log.find("entry(0, 0, 300)"), std::string::npos);
   EXPECT_EQ(h->PlayTakes(2, list), kEopPlaying);
   uint32_t t = 0;
   EXPECT_EQ(h->CreateTake(0, 0, 16, 10, 0, &t), kEopPlaying);
@@ -584,9 +619,18 @@ TEST_F(EopHost, Audition) {
   EXPECT_EQ(pos, 400);
   Startup().currentLoc = 800;  // the end: 500 + 300
   EXPECT_EQ(h->PlayPos(&pos, 0), 0);
+  EXPECT_TRUE(Services().Called("TransportStopAudition()"));
   EXPECT_EQ(EopAuditionIsPlaying(), 0);
   EXPECT_EQ(h->PlayPos(&pos, 0), 0);
   EXPECT_EQ(pos, 800);
+  // A transport that cannot start: nothing plays, the normal lists are back.
+  Services().auditionStarts = 0;
+  Services().ClearLog();
+  EXPECT_EQ(h->PlayTakes(2, list), kEopUnspecified);
+  EXPECT_EQ(EopAuditionIsPlaying(), 0);
+  EXPECT_TRUE(Services().Called("TransportStopAudition()"));
+  EXPECT_NE(Services().Joined().find("RebuildAllPlayLists("), std::string::npos);
+  Services().auditionStarts = 1;
 }
 
 TEST_F(EopHost, Markers) {
