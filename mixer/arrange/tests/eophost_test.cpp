@@ -731,6 +731,58 @@ TEST_F(EopHost, FolderTakesAndSections) {
 
 int32_t Noise(int32_t i) { return static_cast<int32_t>(static_cast<uint32_t>(i) * 2654435761u) & ~0xff; }
 
+// After a successful run of a tool process, the Takes that no Part plays any
+// more go to the recycle folder by their kind's setting: always, after a
+// question (answered here), or never.
+TEST_F(EopHost, RunPurgesUnreferencedTakesOfEachKindByItsSetting) {
+  LoadTimeModule();
+  const std::string src = ModelPath(root_ / "src") + "\\";
+  // The process removes every Part: their Takes become unreferenced.
+  g_process = [&](uint32_t, uint32_t, const EOPHOSTFUNCS* host) {
+    EopTrackLoc at{0, 0};
+    for (uint32_t p = 0; host->PartAtLoc(&at, 0, &p) == 0 && p != 0;)
+      if (host->DeletePart(p) != 0) return 0;
+    return 1;
+  };
+  struct {
+    int32_t audioMode, automMode, midiMode;
+    std::vector<int> answers;
+    std::vector<uint32_t> asked;
+    std::set<std::string> recycled;  // name stems in the recycle folder
+  } cases[] = {
+      {40884, 40890, 43304, {}, {}, {}},  // keep every kind
+      {40885, 40889, 43305, {kIdNo, kIdYes}, {245, 247}, {"Aut", "Mid"}},
+      {40883, 40891, 43303, {kIdNo}, {246}, {"Aud", "Mid"}},
+  };
+  int n = 0;
+  for (const auto& c : cases) {
+    const std::string tag = std::to_string(n++);
+    uint32_t error = 0;
+    TakeRec* autom = TakeCreateAutom(src.c_str(), 0, 0, 0, 0, 0, 48000, 0, 1, ("Aut" + tag).c_str(), "", nullptr,
+                                     nullptr, &error);
+    TakeRec* midi = TakeCreateMidi(src.c_str(), 480, 0, 0, 0, 0, 48000, 0, 1, ("Mid" + tag).c_str(), "", nullptr,
+                                   nullptr, &error);
+    ASSERT_NE(autom, nullptr);
+    ASSERT_NE(midi, nullptr);
+    AddPart(0, 0, 0, 500, Plain(("Aud" + tag).c_str(), 1000));
+    Add(1, NewPart(0, 500, TakeRef(autom), kTakeAutom));
+    Add(2, NewPart(0, 500, TakeRef(midi), kTakeMidi));
+    ProcOpts().delUnRefATk = c.audioMode;
+    ProcOpts().delUnRefCTk = c.automMode;
+    ProcOpts().delUnRefMTk = c.midiMode;
+    Host().Reset();
+    for (int a : c.answers) Host().answers.push_back(a);
+    ASSERT_EQ(EopRunToolSlot(0, -3, 0, -1), 1);
+    std::vector<uint32_t> asked;
+    for (const HostBox& b : Host().boxes) asked.push_back(b.id);
+    EXPECT_EQ(asked, c.asked) << tag;
+    std::set<std::string> recycled;
+    for (const std::string& f : Files("src"))
+      if (f.rfind("qvReBin/", 0) == 0 && f.find(tag + ".") != std::string::npos) recycled.insert(f.substr(8, 3));
+    EXPECT_EQ(recycled, c.recycled) << tag;
+  }
+}
+
 TEST_F(EopHost, StretchRunOnLinkedPartsUnderUndo) {
   LoadTimeModule();
   const int32_t L0 = 40000;
