@@ -283,6 +283,11 @@ int EopRunToolSlot(uintptr_t window, int tool, uint32_t id, int pick) {
   return result;
 }
 
+int EopRunToolFrom(uintptr_t window, int x, int y, uint32_t id, int tool) {
+  const int pick = tool == -1 ? g_platform->ToolMenu(static_cast<int>(id), window, x, y) : -1;
+  return EopRunToolSlot(window, tool, id, pick);
+}
+
 int EopAutoConvertRate(uintptr_t argument, int32_t* error) {
   const int slot = EopFindProcessId(kEopIdRateConvert);
   if (slot < 0) {

@@ -10,6 +10,7 @@
 #include "edit_fixture.h"
 #include "mixer/arrange/eophost.h"
 #include "mixer/model/options.h"
+#include "mixer/arrange/partcmds.h"
 #include "mixer/arrange/procdrv.h"
 #include "mixer/model/takeattr.h"
 #include "mixer/model/takeio.h"
@@ -80,6 +81,11 @@ class TestPlatform : public EopPlatform {
       if (&m == lib) g_freed.push_back(n);
   }
   void EnableWindows(int e) override { FakeLog("EnableWindows(%d)", e); }
+  int toolMenuPick = -1;
+  int ToolMenu(int button, uintptr_t, int x, int y) override {
+    FakeLog("ToolMenu(%d, %d, %d)", button, x, y);
+    return toolMenuPick;
+  }
 };
 
 // The plug-in records come from the one module the tests keep.
@@ -817,6 +823,29 @@ TEST_F(EopHost, StretchRunOnLinkedPartsUnderUndo) {
   ASSERT_EQ(UndoApply(1), 1);
   EXPECT_EQ(H(a).Take, left);
   EXPECT_EQ(H(a).Length, L0);
+}
+
+// The arrange window's operations reach the module host through the edit
+// routines' tool runner: tools 32..35 by process id, tool -1 through the
+// pop-up of processes, -3 (the Part context menu) by slot.
+TEST_F(EopHost, ArrangeToolRunnerChoosesTheProcess) {
+  LoadTimeModule();
+  std::vector<uint32_t> ran;
+  g_process = [&](uint32_t index, uint32_t, const EOPHOSTFUNCS*) {
+    ran.push_back(index);
+    return 1;
+  };
+  ArrPartEditRoutines routines;
+  EXPECT_EQ(routines.ToolRunner(nullptr, 10, 20, 0, 34), 1);  // Pitch Shift
+  EXPECT_EQ(routines.ToolRunner(nullptr, 10, 20, 0, -3), 1);  // slot 0 from the context menu
+  EXPECT_EQ(routines.ToolRunner(nullptr, 10, 20, 3, -3), 0);  // no slot 3
+  EXPECT_EQ(routines.ToolRunner(nullptr, 10, 20, 0, 35), 0);  // no Reverse process
+  Services().ClearLog();
+  EXPECT_EQ(routines.ToolRunner(nullptr, 10, 20, 1, -1), 0);  // the pop-up chose nothing
+  EXPECT_TRUE(Services().Called("ToolMenu(1, 10, 20)"));
+  platform.toolMenuPick = 1;
+  EXPECT_EQ(routines.ToolRunner(nullptr, 10, 20, 2, -1), 1);
+  EXPECT_EQ(ran, (std::vector<uint32_t>{2, 0, 1}));
 }
 
 TEST_F(EopHost, FailedAndAbortedRunsLeaveEverythingAsItWas) {
