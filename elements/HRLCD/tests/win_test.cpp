@@ -32,6 +32,22 @@ TEST(HrlcdWin, KeepsTheContractWithWindows) {
   EXPECT_TRUE(r.Faults.empty()) << all;
   EXPECT_EQ(r.WindowsMade, 4u);
   DestroyWindow(column);
+  // The knobs' film strips are one bitmap a frame, 72 frames a family, and
+  // the pictures drawn over the body carry alpha (32 bits a pixel).
+  auto bits = [m](int id) {
+    HBITMAP b = static_cast<HBITMAP>(LoadImageA(m, MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    if (b == nullptr) return 0;
+    BITMAP info{};
+    GetObjectA(b, sizeof info, &info);
+    DeleteObject(b);
+    return info.bmWidth == 0 ? 0 : int(info.bmBitsPixel);
+  };
+  for (int base : {200, 300}) {
+    for (int k = 0; k < 72; ++k) EXPECT_EQ(bits(base + k), 32) << base + k;
+    EXPECT_EQ(bits(base + 72), 0) << base;
+  }
+  for (int id : {139, 140, 141, 142, 153}) EXPECT_EQ(bits(id), 32) << id;
+  EXPECT_EQ(bits(133), 24);
   FreeLibrary(m);
 }
 

@@ -51,12 +51,23 @@ void Fill(HDC dc, const RECT& r, COLORREF c) {
   DeleteObject(b);
 }
 
-void Blit(HDC dc, int id, int x, int y, int w, int h, int srcX = 0) {
-  HBITMAP bm = LoadBitmapA(g_instance, MAKEINTRESOURCEA(id));
+// Draws bitmap resource `id`: a 32-bit picture with alpha is blended over
+// what is there (its colours premultiplied, full constant opacity), any
+// other is copied. A missing resource leaves the area unpainted.
+void Blit(HDC dc, int id, int x, int y, int w, int h) {
+  HBITMAP bm = static_cast<HBITMAP>(
+      LoadImageA(g_instance, MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
   if (!bm) return;
+  BITMAP info{};
+  GetObjectA(bm, sizeof info, &info);
   HDC mem = CreateCompatibleDC(dc);
   HGDIOBJ old = SelectObject(mem, bm);
-  BitBlt(dc, x, y, w, h, mem, srcX, 0, SRCCOPY);
+  if (info.bmBitsPixel == 32) {
+    const BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    AlphaBlend(dc, x, y, w, h, mem, 0, 0, w, h, blend);
+  } else {
+    BitBlt(dc, x, y, w, h, mem, 0, 0, SRCCOPY);
+  }
   SelectObject(mem, old);
   DeleteDC(mem);
   DeleteObject(bm);
@@ -246,7 +257,7 @@ void CSelEditPot::OnMouse(UINT msg, WPARAM, int x, int y) {
 class CHRLCDPot : public CSelEditPot {
  public:
   void Draw(HDC dc) override {
-    Blit(dc, Strip, Image.left, Image.top, 60, 62, Frame() * 60);
+    Blit(dc, Strip + Frame(), Image.left, Image.top, 60, 62);
     if (!Hovered && !Dragging) return;
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, RGB(255, 255, 255));
