@@ -120,6 +120,14 @@ TEST_F(Dyn, BigWindowKnobsSwitchesAndBypass) {
   // The little window's bypass button.
   SendMessageA(little, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(110, 8));
   EXPECT_EQ(Knob(9), 0);
+  // The big window's Bypass switch (305, 31 + 48) follows and toggles back;
+  // a double click toggles too, not with another button held.
+  SendMessageA(big, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(310, 84));
+  EXPECT_EQ(Knob(9), 1);
+  SendMessageA(big, WM_LBUTTONDBLCLK, MK_LBUTTON | MK_RBUTTON, MAKELPARAM(140, 84));
+  EXPECT_EQ(Knob(10), 1);
+  SendMessageA(big, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(140, 84));
+  EXPECT_EQ(Knob(10), 0);
   // Closed by its close box: the host hears of it.
   SendMessageA(big, WM_CLOSE, 0, 0);
   EXPECT_EQ(BigOf(little), nullptr);
