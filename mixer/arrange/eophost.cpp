@@ -26,6 +26,7 @@
 #include "mixer/model/util/fileio.h"
 #include "mixer/model/util/paths.h"
 #include "mixer/model/util/strtab.h"
+#include "mixer/shell/services.h"
 #include "mixer/units/playlist.h"
 #include "mixer/units/services.h"
 #include "mixer/units/solo.h"
@@ -987,9 +988,9 @@ bool PassesFilter(TakeRec* t, uint32_t filter) {
   if (t == nullptr || TakeGetAttr(t, kTakeAttrKind) != kTakeAudio) return false;
   if (filter & 1) return true;
   if ((filter & 4) && TakeInRing(t)) return true;
-  // Bit 1 asks the file manager, which is not part of the program yet:
-  // nothing passes through it.
-  return false;
+  // Bit 1 asks the file manager (whose query accepts nothing in this
+  // program).
+  return (filter & 2) && SFManQueryTake(TakeRef(t)) != 0;
 }
 
 uint32_t ScanOn(TakeRec* t, uint32_t filter) {

@@ -694,6 +694,15 @@ TEST_F(EopHost, FolderTakesAndSections) {
   ASSERT_EQ(h->NxtTake(first, 0x22, &next), 0);
   EXPECT_EQ(next, TakeRef(TakeRingNext(TakeRingFirst())));
   EXPECT_EQ(h->NxtTake(0, 1, &next), kEopBadHandle);
+  // Bit 1 alone: the Takes the file manager accepts.
+  Services().sfmanTakes = {t2};
+  ASSERT_EQ(h->FirstTake(0, 0, 2, &first), 0);
+  EXPECT_EQ(first, t2);
+  ASSERT_EQ(h->NxtTake(first, 2, &next), 0);
+  EXPECT_EQ(next, 0u);
+  Services().sfmanTakes.clear();
+  ASSERT_EQ(h->FirstTake(0, 0, 2, &first), 0);
+  EXPECT_EQ(first, 0u);
   eophost::EndRun();
 
   // Sections: a Part on top of another.
