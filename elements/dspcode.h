@@ -45,8 +45,22 @@ enum DspInstr : uint32_t {
 //                       16 (stereo) the output peak, as 24-bit magnitudes
 //   bank words          0 threshold (ln of the level x 2^20), 1 -1/ratio x 2^23, 2 peak
 //                       detection when nonzero, 5 attack step x 2^24, 6 release step x 2^32,
-//                       8 gate threshold (ln x 2^19), 10 gate range (ln x 2^20), 14 make-up
-//                       (0x80000 = unity)
+//                       7 gate hysteresis (ln x 2^19: once open, the gate closes that far
+//                       below its threshold), 8 gate threshold (ln x 2^19), 9 the gate's slope
+//                       below its threshold (x 2^18, negative: the gain's ln falls by
+//                       slope x the level's ln; a steep slope gates, a gentle one expands),
+//                       10 gate range (ln x 2^20, the floor of that fall), 11 hold time in
+//                       samples, 12 gate release step x 2^32 (a falling gain moves that share
+//                       of the way to its target each sample), 13 gate attack step x 2^24 (a
+//                       rising gain climbs that much, in unity x 2^24, each sample), 14
+//                       make-up (0x80000 = unity)
+//   area 3 words 1, 2, 4  the gate's hold count, its open flag and its gain (0x400000 = unity)
+// With the side-chain flag (bit 3 of the DYN word) the processor has 2n inputs,
+// channels n..2n-1 being the side chain, and the next program word holds the
+// offsets of two program words it reads (the DYN consumes that word): bits
+// 0..11 the side-chain input word (the envelope follows the side chain while
+// it holds the "on" word of its width, below), bits 12..23 the side-chain
+// listen word (while "on", the outputs carry what the envelope follows).
 
 constexpr uint32_t DspOpOf(uint32_t w) { return (w >> 20) & 0xF; }
 constexpr uint32_t DspChOf(uint32_t w) { return w & 7; }
@@ -89,6 +103,13 @@ constexpr uint32_t DspDyn(uint32_t channels, uint32_t bypassWord) {
   return (uint32_t{kDspDyn} << 20) | (bypassWord & 0xFFF) << 8 | ((channels - 1) & 7);
 }
 constexpr uint32_t DspDynBypassOf(uint32_t w) { return (w >> 8) & 0xFFF; }
+constexpr uint32_t kDspDynSideChain = 0x8;
+constexpr uint32_t DspDynSideChainOperand(uint32_t inputWord, uint32_t listenWord) {
+  return (listenWord & 0xFFF) << 12 | (inputWord & 0xFFF);
+}
+// The side-chain words' "on" values: mono (one channel) and stereo.
+constexpr uint32_t kDspDynScInputOn[2] = {0x000000, 0x46D849};
+constexpr uint32_t kDspDynScListenOn[2] = {0x724900, 0x236671};
 
 // Words of the circular delay memory of DLY.
 constexpr uint32_t kDspDelayWords = 256;

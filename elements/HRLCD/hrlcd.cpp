@@ -78,12 +78,12 @@ uint32_t BypassWord(int type, bool bypassed) {
   return off[type] | (bypassed ? 0 : 0x80);
 }
 uint32_t ScInputWord(int type, bool on) {
-  if (type == 2) return on ? 0 : 0x21C400;
-  return on ? 0x46D849 : 0x205800;
+  if (type == 2) return on ? kDspDynScInputOn[0] : 0x21C400;
+  return on ? kDspDynScInputOn[1] : 0x205800;
 }
 uint32_t ScListenWord(int type, bool on) {
-  if (type == 2) return on ? 0x724900 : 0x564900;
-  return on ? 0x236671 : 0;
+  if (type == 2) return on ? kDspDynScListenOn[0] : 0x564900;
+  return on ? kDspDynScListenOn[1] : 0;
 }
 void PatchWord(Element* e, uint32_t offset, uint32_t word) { Dsp(e, kDspWrite, 5, offset, 1, &word); }
 
@@ -344,6 +344,9 @@ std::vector<uint32_t> Program(int type) {
   p[2] = DspDyn(IsStereo(type) ? 2 : 1, BypassOffset(type));
   data(BypassOffset(type), BypassWord(type, false));
   if (IsSideChain(type)) {
+    // The side-chain DYN reads its two switch words, named by its operand.
+    p[2] |= kDspDynSideChain;
+    p[3] = DspDynSideChainOperand(type == 2 ? 10 : 13, type == 2 ? 203 : 385);
     data(type == 2 ? 10 : 13, ScInputWord(type, false));
     data(type == 2 ? 203 : 385, ScListenWord(type, false));
   }
@@ -686,6 +689,24 @@ int32_t KnobValueAt(int knob, double angle) {
 int KnobDecimals(int knob) { return knob == 3 ? 1 : 2; }
 
 int32_t KnobDefault(int knob) { return knob >= 0 && knob < kKnobs ? kDefaults[knob] : 0; }
+
+std::string EntryRangeMessage(int decimals, int32_t low, int32_t high, const int32_t* special) {
+  const double div = decimals == 1 ? 10.0 : decimals == 2 ? 100.0 : 1.0;
+  char msg[200];
+  int n = std::snprintf(msg, sizeof msg, "The entered value is invalid or out of range.\r\nValid range: %.*f ~ %.*f",
+                        decimals, low / div, decimals, high / div);
+  if (special && *special != low && *special != high && n > 0 && size_t(n) < sizeof msg)
+    std::snprintf(msg + n, sizeof msg - size_t(n), ", %.*f", decimals, *special / div);
+  return msg;
+}
+
+std::string EntryRangeMessage(int knob) {
+  if (knob < 0 || knob >= kKnobs) return {};
+  // The ratio's special value "Infinite" is its top end.
+  const int32_t infinite = 1000;
+  return EntryRangeMessage(KnobDecimals(knob), kKnobTable[knob].RawMin, kKnobTable[knob].RawMax,
+                           knob == 3 ? &infinite : nullptr);
+}
 
 int ParseEntry(int knob, const char* text, int32_t* raw) {
   if (knob < 0 || knob >= kKnobs || !text) return 0;

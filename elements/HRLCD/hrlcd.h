@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "elements/elemif.h"
@@ -174,6 +175,10 @@ int KnobDecimals(int knob);
 // A knob's value in a new element.
 int32_t KnobDefault(int knob);
 int ParseEntry(int knob, const char* text, int32_t* raw);
+// The message of a refused entry: the valid range in the knob's decimals and,
+// when the knob has a special value different from both ends, that value.
+std::string EntryRangeMessage(int decimals, int32_t low, int32_t high, const int32_t* special);
+std::string EntryRangeMessage(int knob);
 // The value as text with its unit (get code 9).
 void KnobText(const Element* e, uint32_t index, char out[64]);
 

@@ -307,10 +307,10 @@ void ArrPartContextMenu(WndHandle child, DcHandle dc, int x, int y, int transpor
   const uint32_t menu = p->TakeKind == kTakeAudio   ? kMenuAudio
                         : p->TakeKind == kTakeAutom ? kMenuAutom
                                                     : kMenuMidi;
-  const uint32_t cmd = ArrEditWnd().TrackPartMenu(menu, x, y);
-  if (cmd == 0) return;
-  if (cmd >= kFirstOpCmd) {
-    const int op = ArrMenuCmdToTool(cmd);
+  const int32_t cmd = ArrEditWnd().TrackPartMenu(menu, x, y);
+  if (cmd < 0) return;
+  if (cmd >= static_cast<int32_t>(kFirstOpCmd)) {
+    const int op = ArrMenuCmdToTool(static_cast<uint32_t>(cmd));
     if (op < 0) return;
     uint32_t track = 0;
     int32_t position = 0;
@@ -322,7 +322,7 @@ void ArrPartContextMenu(WndHandle child, DcHandle dc, int x, int y, int transpor
     arredit::Refuse(IDS_NOT_DURING_PLAYBACK);
     return;
   }
-  ArrEditRtn().ToolRunner(child, x, y, static_cast<int32_t>(cmd), -3);
+  ArrEditRtn().ToolRunner(child, x, y, cmd, -3);
 }
 
 // ---- Hit test and cursor ----

@@ -58,8 +58,9 @@ class ArrEditWindow {
     return -1;
   }
   // Tracks the Part context menu resource `menuId` at (x, y); returns the
-  // command id chosen, 0 for none.
-  virtual uint32_t TrackPartMenu(uint32_t /*menuId*/, int /*x*/, int /*y*/) { return 0; }
+  // command id chosen (an operation's, 41500 and above, or the slot of an
+  // external module's process, from 0), -1 for none.
+  virtual int32_t TrackPartMenu(uint32_t /*menuId*/, int /*x*/, int /*y*/) { return -1; }
   // A click on empty space: the current position follows the pointer when
   // the button is released (`moveNow`), and the rubber band starts at the
   // point.

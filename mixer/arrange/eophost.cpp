@@ -26,7 +26,10 @@
 #include "mixer/model/util/fileio.h"
 #include "mixer/model/util/paths.h"
 #include "mixer/model/util/strtab.h"
+#include "mixer/shell/services.h"
+#include "mixer/units/playlist.h"
 #include "mixer/units/services.h"
+#include "mixer/units/solo.h"
 
 namespace eophost {
 
@@ -348,7 +351,10 @@ int32_t MoveGroup(uint32_t slot, uint32_t track, const int32_t* to) {
   uint32_t error = 0;
   {
     CopyOptions opts;
-    CurArr = ArrCopyParts(nullptr, CurArr, CurArr, &dt, dtrack, 0, 0, 0, 0, 0, 0, &error);
+    // Moved to another track, the group takes that track's record track as
+    // its play channel when the option says so.
+    const int channel = AdoptVtrkOutput && dtrack != 0 ? 1 : 0;
+    CurArr = ArrCopyParts(nullptr, CurArr, CurArr, &dt, dtrack, 0, 0, 0, 0, 0, channel, &error);
   }
   std::vector<uint32_t> moved = SavedSelection();
   RestoreSelection(saved);
@@ -815,22 +821,30 @@ int32_t EOP_CALL HostPlayTakes(uint32_t count, const EopPlayEntry* list) {
   UnitsStop();
   int64_t end = 0;
   for (int64_t t : total) end = std::max(end, t);
-  std::vector<EopPlayEntry> track;
+  std::vector<PlayTakeEntry> track;
   try {
     track.reserve(count);
   } catch (const std::bad_alloc&) {
     return kEopNoMemory;
   }
-  UnitsSetPlayFlags(0);
-  for (int32_t tr = 0; tr < 192; ++tr) {
+  // Every play channel silenced with the play flags cleared, then each
+  // track of the list sent its events in order; the transport plays them
+  // once from 0 to the end of the longest track.
+  SoloSilenceAll();
+  int sent = 1;
+  for (int32_t tr = 0; tr < 192 && sent; ++tr) {
     track.clear();
     for (uint32_t i = 0; i < count; ++i)
-      if (list[i].Track == tr) track.push_back(list[i]);
-    if (track.empty()) g_platform->SilenceTrack(tr);
-    else g_platform->PlayTakeList(tr, track.data(), static_cast<int32_t>(track.size()));
+      if (list[i].Track == tr)
+        track.push_back({list[i].Take, static_cast<uint32_t>(list[i].Offset), static_cast<uint32_t>(list[i].Length)});
+    if (!track.empty()) sent = SoloPlayTakeList(tr + 1, static_cast<uint32_t>(track.size()), track.data());
   }
-  UnitsSetLoop(1, 0, 0);
-  UnitsPrepPlayBufs(0);
+  if (!sent || !TransportStartAudition(0, static_cast<int32_t>(end))) {
+    // Nothing plays: the normal play lists come back.
+    TransportStopAudition();
+    RebuildAllPlayLists(CurArr, GetCurrentLoc(), 0);
+    return sent ? kEopUnspecified : kEopNoMemory;
+  }
   g_run.auditionEnd = static_cast<int32_t>(end);
   g_run.auditionPlaying = 1;
   return 0;
@@ -844,9 +858,7 @@ int32_t EOP_CALL HostPlayPos(int32_t* position, uint32_t stop) {
   const int32_t now = GetCurrentLoc();
   if (position) *position = now;
   if (now < g_run.auditionEnd && !stop) return kEopPlaying;
-  UnitsStop();
-  UnitsSetPlayFlags(1);
-  UnitsSetLoop(1, 1, 0);
+  TransportStopAudition();
   g_run.auditionEnd = now;
   g_run.auditionPlaying = 0;
   return 0;
@@ -976,9 +988,9 @@ bool PassesFilter(TakeRec* t, uint32_t filter) {
   if (t == nullptr || TakeGetAttr(t, kTakeAttrKind) != kTakeAudio) return false;
   if (filter & 1) return true;
   if ((filter & 4) && TakeInRing(t)) return true;
-  // Bit 1 asks the file manager, which is not part of the program yet:
-  // nothing passes through it.
-  return false;
+  // Bit 1 asks the file manager (whose query accepts nothing in this
+  // program).
+  return (filter & 2) && SFManQueryTake(TakeRef(t)) != 0;
 }
 
 uint32_t ScanOn(TakeRec* t, uint32_t filter) {

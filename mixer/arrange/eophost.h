@@ -5,9 +5,10 @@
 // arrangement, its markers and Takes, and auditions Takes.
 //
 // What lies outside the arrangement (loading libraries, the module folder's
-// files, disabling the windows, the current directory, sending audition
-// lists to the units) goes through EopPlatform; the program installs the
-// Windows one, tests their own.
+// files, disabling the windows, the current directory) goes through
+// EopPlatform; the program installs the Windows one, tests their own. The
+// audition's lists reach the units and the transport through the seams of
+// mixer/units/solo.h, as the arrange editor's own auditions do.
 #pragma once
 
 #include <cstdint>
@@ -43,9 +44,10 @@ class EopPlatform {
   virtual void SetCurrentDir(const std::string& /*dir*/) {}
   virtual void RedrawArrange() {}
   virtual void BuildOverviews() {}
-  // Audition: one track's entries (Take 0 = silence), sent in order.
-  virtual void PlayTakeList(int32_t /*track*/, const EopPlayEntry* /*entries*/, int32_t /*count*/) {}
-  virtual void SilenceTrack(int32_t /*track*/) {}
+  // The pop-up of kind-0 processes at a point of the window (client
+  // coordinates) tracked with mouse button `button` (1 left); the chosen
+  // slot or -1.
+  virtual int ToolMenu(int /*button*/, uintptr_t /*window*/, int /*x*/, int /*y*/) { return -1; }
 };
 // Installs the platform (null: the one that does nothing).
 void EopSetPlatform(EopPlatform* platform);
@@ -83,6 +85,10 @@ std::vector<std::string> EopMainMenuNames();
 // the kind-1 process of main-menu id `id`; tool -3 the slot `id`. Returns
 // the process's result; 0 when no process ran.
 int EopRunToolSlot(uintptr_t window, int tool, uint32_t id, int pick);
+// The tool runner of the arrange window's operations and Part context menu:
+// tools 32..35, tool -1 (the pop-up of kind-0 processes at x, y tracked
+// with mouse button `id`), -2 and -3 as EopRunToolSlot.
+int EopRunToolFrom(uintptr_t window, int x, int y, uint32_t id, int tool);
 // Automatic rate conversion of imported audio: the process of id 201 run
 // without dialog. *error: 344 when there is none, -1 when it failed.
 int EopAutoConvertRate(uintptr_t argument, int32_t* error);

@@ -43,22 +43,34 @@ std::vector<uint32_t> TakeSnapshot() {
   return s;
 }
 
-// Takes of the snapshot that are of kind Audio and no longer in the ring.
-std::vector<TakeRec*> UnreferencedAudio(const std::vector<uint32_t>& snapshot) {
+// Takes of the snapshot that are of the kind and no longer in the ring.
+std::vector<TakeRec*> Unreferenced(const std::vector<uint32_t>& snapshot, int32_t kind) {
   std::vector<TakeRec*> out;
   for (uint32_t ref : snapshot) {
     TakeRec* t = TakeFromRef(ref);
-    if (t && TakeIsOpen(t) && TakeGetAttr(t, kTakeAttrKind) == kTakeAudio && !TakeInRing(t)) out.push_back(t);
+    if (t && TakeIsOpen(t) && TakeGetAttr(t, kTakeAttrKind) == static_cast<uintptr_t>(kind) && !TakeInRing(t))
+      out.push_back(t);
   }
   return out;
 }
 
-void PurgeUnreferenced(const std::vector<uint32_t>& snapshot) {
-  const std::vector<TakeRec*> unused = UnreferencedAudio(snapshot);
+// Moves the snapshot's Takes of a kind that no Part plays any more into the
+// recycle folder when the kind's setting says always, or says ask and the
+// user agrees.
+void PurgeKind(const std::vector<uint32_t>& snapshot, int32_t kind, int32_t mode, int32_t always, int32_t ask,
+               uint32_t question) {
+  const std::vector<TakeRec*> unused = Unreferenced(snapshot, kind);
   if (unused.empty()) return;
-  const int32_t mode = ProcOpts().delUnRefATk;
-  if (mode == 40883 || (mode == 40885 && MessageBoxById(nullptr, 245, kMbAskYesNo) == kIdYes))
+  if (mode == always || (mode == ask && MessageBoxById(nullptr, question, kMbAskYesNo) == kIdYes))
     for (TakeRec* t : unused) TakeMoveToReBin(t);
+}
+
+void PurgeUnreferenced(const std::vector<uint32_t>& snapshot, bool audioOnly) {
+  const ProcOptions& o = ProcOpts();
+  PurgeKind(snapshot, kTakeAudio, o.delUnRefATk, 40883, 40885, 245);
+  if (audioOnly) return;
+  PurgeKind(snapshot, kTakeAutom, o.delUnRefCTk, 40889, 40891, 246);
+  PurgeKind(snapshot, kTakeMidi, o.delUnRefMTk, 43303, 43305, 247);
 }
 
 // Every Part playing a Take of this run takes the Take's "#nn" suffix.
@@ -254,7 +266,7 @@ int EopRunToolSlot(uintptr_t window, int tool, uint32_t id, int pick) {
     ArrSyncTakeRefs(CurArr, 1);
     ArrEditWnd().UpdateScrollRanges();
     MrkDirRefresh(kMrkDirRebuild, 0);
-    if (withSnapshot) PurgeUnreferenced(snapshot);
+    if (withSnapshot) PurgeUnreferenced(snapshot, false);
     if (ProcOpts().autoGenWaveforms) g_platform->BuildOverviews();
     if (eophost::Run().linksBroken) MessageBoxById(nullptr, 264, kMbWarnOk);
     arredit::Finish(nullptr);
@@ -269,6 +281,11 @@ int EopRunToolSlot(uintptr_t window, int tool, uint32_t id, int pick) {
   NatDevSetTimeCodeStatics(Settings().CurFrameRate, Settings().TcOffset);
   arredit::RebuildPlay();
   return result;
+}
+
+int EopRunToolFrom(uintptr_t window, int x, int y, uint32_t id, int tool) {
+  const int pick = tool == -1 ? g_platform->ToolMenu(static_cast<int>(id), window, x, y) : -1;
+  return EopRunToolSlot(window, tool, id, pick);
 }
 
 int EopAutoConvertRate(uintptr_t argument, int32_t* error) {
@@ -288,7 +305,7 @@ int EopAutoConvertRate(uintptr_t argument, int32_t* error) {
     CarrySuffixes();
     ArrSyncTakeRefs(CurArr, 1);
     ArrRedrawWindows();
-    PurgeUnreferenced(snapshot);
+    PurgeUnreferenced(snapshot, true);
     if (eophost::Run().linksBroken) MessageBoxById(nullptr, 264, kMbWarnOk);
   } else {
     // No undo step holds this run: only the Takes that no Part plays can go.

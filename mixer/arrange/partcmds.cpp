@@ -8,6 +8,7 @@
 #include "editpriv.h"
 #include "mixer/arrange/arrcopy.h"
 #include "mixer/arrange/arrview.h"
+#include "mixer/arrange/eophost.h"
 #include "mixer/arrange/partedit.h"
 #include "mixer/arrange/partlink.h"
 #include "mixer/arrange/partdlg.h"
@@ -668,6 +669,9 @@ ArrMenuPlacement ArrMenuPlace(int32_t count, int32_t current, int32_t x, int32_t
 }
 
 int ArrPartEditRoutines::ToggleWaveforms(int32_t p, DcHandle dc) { return ArrToggleWaveforms(p, dc); }
+int ArrPartEditRoutines::ToolRunner(WndHandle child, int x, int y, int32_t id, int32_t tool) {
+  return EopRunToolFrom(reinterpret_cast<uintptr_t>(child), x, y, static_cast<uint32_t>(id), tool);
+}
 int ArrPartEditRoutines::SoloPart(DcHandle dc, int32_t p, uint32_t t, int32_t position) {
   return ArrSoloPart(dc, p, t, position);
 }

@@ -142,4 +142,6 @@ class ArrPartEditRoutines : public ArrEditRoutines {
   int SoloPartSpan(int32_t position, DcHandle dc, int32_t p, uint32_t t) override;
   int SoloScrub(DcHandle dc, uint32_t t, int x, int y, int32_t p, int32_t position) override;
   int ScrubAll(DcHandle dc, int32_t position, int x, int y) override;
+  // The external modules' processes (the module host's EopRunToolFrom).
+  int ToolRunner(WndHandle child, int x, int y, int32_t id, int32_t tool) override;
 };

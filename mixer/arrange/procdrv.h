@@ -19,6 +19,8 @@ struct ProcOptions {
   int32_t delUnRefATk = 40885;  // unused source Takes: 40883 delete, 40885 ask, 40884 keep
   int32_t refCTk = 40887;       // the same for Automation Takes: 40887 processed too, 40888 ask, 40886 not
   int32_t delUnRefCTk = 40889;  // 40889 delete, 40891 ask, 40890 keep
+  int32_t refMTk = 43301;       // the same for Midi Takes: 43301 processed too, 43302 ask, 43300 not
+  int32_t delUnRefMTk = 43303;  // 43303 delete, 43305 ask, 43304 keep
   int32_t autoGenWaveforms = 0; // build overviews of the new Takes at once
   int32_t rec24Bit = 1;         // new Takes: 3 bytes per sample, else 2
   int32_t streamSmpBufSize = 128;  // samples of the engine's stream buffers (mixdown pre-roll)

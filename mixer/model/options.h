@@ -19,3 +19,8 @@ extern int32_t EditOverlapMode;
 // 40896 Parts of one kind that overlap on the same play channel on other
 // tracks are muted automatically, 40897 they are not.
 extern int32_t EditMultiOutMode;
+// Play lists of the units get short fades at every Take boundary.
+extern int32_t Deglitch;
+// A Part moved to another track takes that track's record track as its play
+// channel.
+extern int32_t AdoptVtrkOutput;

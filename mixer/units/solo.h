@@ -44,3 +44,8 @@ int TransportStartAudition(int32_t from, int32_t to);
 // Ends it: the units stopped, the play flags of the current sync mode back,
 // the record state 0 and the loop range on again.
 void TransportStopAudition();
+// Sends engine track `engineTrack` (1..192) the audition list of a module
+// (entries in order, Take 0 = silence, offsets from the Take's data start),
+// with the program's deglitch fades. 0 when it could not be sent.
+struct PlayTakeEntry;
+int SoloPlayTakeList(int32_t engineTrack, uint32_t n, const PlayTakeEntry* entries);

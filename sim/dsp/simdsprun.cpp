@@ -85,39 +85,78 @@ void Peak(SimDspElement* e, uint32_t w, uint32_t offset, int64_t x) {
   if (level > Load(e, DspAreaOf(w), DspBankOf(w), offset)) Store(e, DspAreaOf(w), DspBankOf(w), offset, level);
 }
 
-// The dynamics processor of DYN over channels 0..n-1 of the frame.
-void Dynamics(SimDspElement* e, const SimDspArea& program, uint32_t w, const int32_t* src, uint32_t inChannels,
-              int32_t* dst, uint32_t outChannels) {
-  const uint32_t n = DspChOf(w) + 1;
-  const uint32_t bypassAt = DspDynBypassOf(w);
-  const bool processing = bypassAt < program.Size && (program.Banks[0][bypassAt] & 0x80);
-  const uint32_t bankArea = program.Size > 1 && (program.Banks[0][1] & 0xFFFFFF) == 0x227400 ? 1 : 2;
+// The dynamics processor of DYN over channels 0..n-1 of the frame; with the
+// side-chain flag, channels n..2n-1 are the side chain and `operand` names
+// the side-chain input and listen words.
+void Dynamics(SimDspElement* e, const SimDspArea& program, uint32_t w, uint32_t operand, const int32_t* src,
+              uint32_t inChannels, int32_t* dst, uint32_t outChannels) {
+  const uint32_t n = std::min<uint32_t>(DspChOf(w) + 1, 4);
+  const std::vector<uint32_t>& words = program.Banks[0];
+  auto programWord = [&](uint32_t at, uint32_t& out) {
+    if (at >= program.Size) return false;
+    out = words[at] & 0xFFFFFF;
+    return true;
+  };
+  uint32_t word = 0;
+  const bool processing = programWord(DspDynBypassOf(w), word) && (word & 0x80);
+  bool keyed = false, listen = false;
+  if (w & kDspDynSideChain) {
+    const uint32_t width = n > 1 ? 1 : 0;
+    keyed = programWord(operand & 0xFFF, word) && word == kDspDynScInputOn[width];
+    listen = programWord(operand >> 12 & 0xFFF, word) && word == kDspDynScListenOn[width];
+  }
+  const uint32_t bankArea = programWord(1, word) && word == 0x227400 ? 1 : 2;
   auto bank = [&](uint32_t i) { return double(Load(e, bankArea, 0, i)); };
   const double inGain = Load(e, 4, 0, 0) / 524288.0, outGain = Load(e, 4, 0, 1) / 524288.0;
-  double x[8] = {};
-  double level = 0;
-  for (uint32_t c = 0; c < n && c < 8; ++c) {
+  double x[4] = {}, key[4] = {};
+  double level = 0, keyLevel = 0;
+  for (uint32_t c = 0; c < n; ++c) {
     x[c] = (c < inChannels ? src[c] : 0) * (processing ? inGain : 1.0);
     level = std::max(level, std::fabs(x[c]));
+    // The side chain reaches the detector as it comes, without the input gain.
+    key[c] = keyed ? (n + c < inChannels ? src[n + c] : 0) : x[c];
+    keyLevel = std::max(keyLevel, std::fabs(key[c]));
   }
   Store(e, 3, 1, 0, std::max<int64_t>(Load(e, 3, 1, 0), std::min<int64_t>(int64_t(level), 0x7FFFFF)));
   double gc = 1, gg = 1;
   if (processing) {
+    // Compressor over the envelope of the detector.
     double env = Load(e, 3, 0, 0);
-    if (level > env) env = bank(2) != 0 ? level : env + (level - env) * bank(5) / 16777216.0;
+    if (keyLevel > env) env = bank(2) != 0 ? keyLevel : env + (keyLevel - env) * bank(5) / 16777216.0;
     else env -= env * bank(6) / 4294967296.0;
     Store(e, 3, 0, 0, int64_t(env));
     const double ln = std::log(std::max(env, 1.0) / 8388608.0);
     const double over = ln - bank(0) / 1048576.0;
     if (over > 0) gc = std::exp(-over * (1 + bank(1) / 8388608.0));
-    if (ln * 524288.0 < bank(8)) gg = std::exp(bank(10) / 1048576.0);
-    Store(e, 4, 0, 2, int64_t(gc * 4194304.0));
-    Store(e, 4, 0, 3, int64_t(gg * 4194304.0));
+    // Gate or expander over the same envelope: open at its threshold (held
+    // open down to the hysteresis below it), then open for the hold time,
+    // then its gain falls by the slope down to the range.
+    const double threshold = bank(8) / 524288.0;
+    bool open = Load(e, 3, 0, 2) != 0;
+    int64_t hold = Load(e, 3, 0, 1);
+    double target = 1;
+    if (ln >= threshold - (open ? bank(7) / 524288.0 : 0)) {
+      open = true;
+      hold = int64_t(bank(11));
+    } else if (hold > 0) {
+      --hold;
+    } else {
+      open = false;
+      target = std::exp(std::max(bank(10) / 1048576.0, (ln - threshold) * -bank(9) / 262144.0));
+    }
+    gg = Load(e, 3, 0, 4) / 4194304.0;
+    if (target > gg) gg = std::min(target, gg + bank(13) / 16777216.0);
+    else gg += (target - gg) * bank(12) / 4294967296.0;
+    Store(e, 3, 0, 1, hold);
+    Store(e, 3, 0, 2, open);
+    Store(e, 3, 0, 4, std::llround(gg * 4194304.0));
+    Store(e, 4, 0, 2, std::llround(gc * 4194304.0));
+    Store(e, 4, 0, 3, std::llround(gg * 4194304.0));
   }
   const double g = processing ? gc * gg * bank(14) / 524288.0 * outGain : 1.0;
   double outPeak = 0;
   for (uint32_t c = 0; c < n && c < outChannels; ++c) {
-    dst[c] = Saturate(std::llround(x[c] * g));
+    dst[c] = Saturate(std::llround(listen ? key[c] : x[c] * g));
     outPeak = std::max(outPeak, std::fabs(double(dst[c])));
   }
   const uint32_t outAt = n > 1 ? 16 : 9;
@@ -188,9 +227,15 @@ void SimDspProcess(SimDspElement* e, const int32_t* in, uint32_t inChannels, int
         case kDspSkip:
           ++pc;
           break;
-        case kDspDyn:
-          Dynamics(e, *program, w, src, inChannels, dst, outChannels);
+        case kDspDyn: {
+          uint32_t operand = 0;
+          if (w & kDspDynSideChain) {
+            if (pc + 1 < program->Size) operand = program->Banks[0][pc + 1];
+            ++pc;
+          }
+          Dynamics(e, *program, w, operand, src, inChannels, dst, outChannels);
           break;
+        }
         default:
           break;
       }

@@ -171,6 +171,7 @@ void StatusUpdate(int field, uint32_t value, int force) {
 }
 void ArrChangeCountRaise() { FakeLog("ArrChangeCountRaise()"); }
 void SFManNotify(uint32_t event, uint32_t value) { FakeLog("SFManNotify(%u, %u)", event, value); }
+int SFManQueryTake(uint32_t take) { return Services().sfmanTakes.count(take) ? 1 : 0; }
 void TakeDirWndRepaint() { FakeLog("TakeDirWndRepaint()"); }
 void DispatchPendingMessages() {}  // called per file of a walk: not logged
 uint32_t ArrChangeCountGet() { return Services().arrChangeCount; }

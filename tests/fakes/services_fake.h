@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -49,6 +50,8 @@ struct ServicesFake {
   int ninePinLock = 0;
   int auditionStarts = 1;
   int soloCompiles = 1;
+  // The file manager's Take query: the Take references it accepts.
+  std::set<uint32_t> sfmanTakes;
 
   // Arrange editor: the Virtual Tracks first..last carrying a (kind, record
   // track), absent = none; the count of Virtual Tracks per record track

@@ -1,6 +1,7 @@
 // Recording stand-in for solo play, scrub and the crossfade audition's
 // transport: every call is logged (FakeLog), queries answer from the
 // services fake.
+#include "mixer/units/playlist.h"
 #include "mixer/units/solo.h"
 #include "tests/fakes/services_fake.h"
 
@@ -26,3 +27,9 @@ int TransportStartAudition(int32_t from, int32_t to) {
   return Services().auditionStarts;
 }
 void TransportStopAudition() { FakeLog("TransportStopAudition()"); }
+int SoloPlayTakeList(int32_t engineTrack, uint32_t n, const PlayTakeEntry* entries) {
+  FakeLog("SoloPlayTakeList(%d, %u)", engineTrack, n);
+  for (uint32_t i = 0; i < n; ++i)
+    FakeLog("  entry(%u, %u, %u)", entries[i].Take, entries[i].Offset, entries[i].Length);
+  return 1;
+}

@@ -1,38 +1,52 @@
 #!/usr/bin/env python3
-"""Writes the dynamics windows' pictures as 24-bit BMPs: the big window's
-body, the two knob film strips (72 frames of 60 x 62, frame k turned k x 5
-degrees clockwise from 3 o'clock), switch faces, lamps and the little
-window's bypass button. Run from this folder."""
+"""Writes the dynamics windows' pictures: the big window's body, badges,
+meter strips and buttons as 24-bit BMPs; the knobs' film strips (72 frames
+of 60 x 62 each, one bitmap per frame, frame k turned k x 5 degrees
+clockwise from 3 o'clock: ids 200..271 and 300..371 in frames/, listed by
+frames.rc), the switch faces and the lamps as 32-bit BMPs with alpha, drawn
+alpha-blended over the body. Run from this folder."""
 import math
 import os
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "res"))
-from bmptool import draw_text, write_bmp  # noqa: E402
+from bmptool import draw_text, write_bmp, write_bmp32  # noqa: E402
 
 
-def strip(name, cap):
-    w, h, frames = 60, 62, 72
-    body = (58, 60, 66)
-    px = [[body] * (w * frames) for _ in range(h)]
-    for k in range(frames):
+def coverage(d, radius):
+    """How much of a pixel at distance d from the centre a disc covers."""
+    return max(0.0, min(1.0, radius - d + 0.5))
+
+
+def strip(base, cap):
+    """The 72 frames of one knob family, ids base .. base + 71."""
+    w, h = 60, 62
+    rc = []
+    for k in range(72):
         a = math.radians(k * 5)
-        cx, cy = k * w + 30, 31
+        px = [[(0, 0, 0, 0)] * w for _ in range(h)]
         for y in range(h):
             for x in range(w):
                 dx, dy = x - 30 + 0.5, y - 31 + 0.5
                 d = math.hypot(dx, dy)
+                outer = coverage(d, 24)
+                if outer == 0:
+                    continue
                 if d < 22:
                     shade = int(40 * (1 - (dx + dy) / 44))
-                    px[y][k * w + x] = tuple(max(0, min(255, c + shade)) for c in cap)
-                elif d < 24:
-                    px[y][k * w + x] = (20, 20, 24)
+                    col = tuple(max(0, min(255, c + shade)) for c in cap)
+                else:
+                    col = (20, 20, 24)
+                px[y][x] = col + (int(round(255 * outer)),)
         for t in range(8, 21):
             for o in (-1, 0, 1):
-                x = int(round(cx + t * math.cos(a) - o * math.sin(a)))
-                y = int(round(cy + t * math.sin(a) + o * math.cos(a)))
-                px[y][x] = (250, 250, 250)
-    write_bmp(name, w * frames, h, px)
+                x = int(round(30 + t * math.cos(a) - o * math.sin(a)))
+                y = int(round(31 + t * math.sin(a) + o * math.cos(a)))
+                px[y][x] = (250, 250, 250, 255)
+        name = "frames/knob%d.bmp" % (base + k)
+        write_bmp32(name, w, h, px)
+        rc.append('%d BITMAP "elements/HRLCD/res/%s"' % (base + k, name))
+    return rc
 
 
 def body(name, side_chain):
@@ -55,25 +69,35 @@ def body(name, side_chain):
 
 
 def face(name, w, h, color, pressed):
+    """A switch face: a rounded key on a transparent ground."""
     edge_hi, edge_lo = ((40, 40, 40), (200, 200, 200)) if pressed else ((220, 220, 220), (40, 40, 40))
-    px = [[color] * w for _ in range(h)]
+    px = [[(0, 0, 0, 0)] * w for _ in range(h)]
     for y in range(h):
         for x in range(w):
+            # Corners cut by a radius of 4.
+            cx = min(x, w - 1 - x)
+            cy = min(y, h - 1 - y)
+            if cx < 4 and cy < 4 and math.hypot(4 - cx - 0.5, 4 - cy - 0.5) > 4:
+                continue
+            c = color
             if x == 0 or y == 0:
-                px[y][x] = edge_hi
+                c = edge_hi
             elif x == w - 1 or y == h - 1:
-                px[y][x] = edge_lo
-    write_bmp(name, w, h, px)
+                c = edge_lo
+            px[y][x] = c + (255,)
+    write_bmp32(name, w, h, px)
 
 
 def lamp(name, color):
-    px = [[(70, 74, 82)] * 20 for _ in range(20)]
+    """A round lamp with a soft edge on a transparent ground."""
+    px = [[(0, 0, 0, 0)] * 20 for _ in range(20)]
     for y in range(20):
         for x in range(20):
             d = math.hypot(x - 9.5, y - 9.5)
-            if d < 7:
-                px[y][x] = tuple(min(255, int(c * (1.2 - d / 10))) for c in color)
-    write_bmp(name, 20, 20, px)
+            a = coverage(d, 7.5)
+            if a > 0:
+                px[y][x] = tuple(min(255, int(c * (1.2 - d / 10))) for c in color) + (int(round(255 * a)),)
+    write_bmp32(name, 20, 20, px)
 
 
 GLYPHS = {
@@ -166,8 +190,10 @@ for ident, w in ((127, 6), (130, 5)):
     led("led%d.bmp" % ident, w, (60, 255, 60))
     led("led%d.bmp" % (ident + 1), w, (255, 200, 40))
     led("led%d.bmp" % (ident + 2), w, (255, 60, 40))
-strip("strip300.bmp", (150, 150, 170))
-strip("strip200.bmp", (150, 170, 150))
+os.makedirs("frames", exist_ok=True)
+with open("frames.rc", "w") as f:
+    f.write("// The knobs' film-strip frames, written by makebitmaps.py.\n")
+    f.write("\n".join(strip(200, (150, 170, 150)) + strip(300, (150, 150, 170))) + "\n")
 body("body133.bmp", False)
 body("body134.bmp", True)
 for ident, label in ((135, "MONO"), (136, "STEREO"), (137, "MONO-SC"), (138, "STEREO-SC")):

@@ -3,6 +3,7 @@
 // an injected clock, presets, knob laws and numeric entry, the contract.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -275,6 +276,12 @@ TEST(DynEntry, NumericEntryTable) {
       EXPECT_EQ(raw, c.raw) << c.text;
     }
   }
+  // The refusal's range, with a special value only where it is not an end.
+  const std::string head = "The entered value is invalid or out of range.\r\nValid range: ";
+  EXPECT_EQ(EntryRangeMessage(3), head + "1.0 ~ 100.0");
+  EXPECT_EQ(EntryRangeMessage(0), head + "-20.00 ~ 20.00");
+  const int32_t special = -150;
+  EXPECT_EQ(EntryRangeMessage(2, -2000, 2000, &special), head + "-20.00 ~ 20.00, -1.50");
 }
 
 TEST(DynEntry, KnobLawTable) {
@@ -353,16 +360,106 @@ TEST_F(Dyn, AudioThroughTheSimulatedDspCompressesAndGates) {
   EditKnob(e, 6, 2000);  // 20 dB of range
   EditKnob(e, 2, 10);    // a quick release lets the envelope fall to a quieter input
   for (double in : {-30.0, -10.0}) {
-    std::vector<int32_t> x = Sine(in, frames);
-    SimDspProcess(placed, x.data(), 1, out.data(), 1, frames);
+    // The gate closes at its release rate (0.1 s): a longer run.
+    std::vector<int32_t> x = Sine(in, 3 * frames);
+    out.resize(x.size());
+    SimDspProcess(placed, x.data(), 1, out.data(), 1, uint32_t(x.size()));
     const double want = in < -18 ? in + RangeDb(2000) : in;
     EXPECT_NEAR(SineDb(out), want, 0.1) << in;
   }
   // Bypassed: untouched.
   SetBypass(e, true);
   std::vector<int32_t> x = Sine(-30, frames);
+  out.resize(frames);
   SimDspProcess(placed, x.data(), 1, out.data(), 1, frames);
   EXPECT_NEAR(SineDb(out), -30, 0.01);
+}
+
+// The side chain keys the detector when "SC Input" is on, and "SC Listen"
+// puts the side chain itself on the output.
+TEST_F(Dyn, SideChainKeysTheCompressorAndListenHearsIt) {
+  Element* e = Make(2);  // Mono-SC: main on input 0, side chain on input 1
+  EditSwitch(e, 1, true);
+  EditKnob(e, 2, 400);
+  EditKnob(e, 1, -2000);  // -38 dBFS
+  EditKnob(e, 3, 40);     // 4:1, make-up 15 dB
+  const uint32_t frames = 8000;
+  const std::vector<int32_t> main = Sine(-50, frames), key = Sine(-10, frames);
+  std::vector<int32_t> in(2 * frames), out(frames);
+  for (uint32_t i = 0; i < frames; ++i) in[2 * i] = main[i], in[2 * i + 1] = key[i];
+  const double thr = -38, ratio = 4, makeup = -20 * (1 / ratio - 1);
+  struct Case {
+    bool scInput, scListen;
+    double want;
+  } cases[] = {
+      {false, false, -50 + makeup},                            // the quiet main stays below the threshold
+      {true, false, -50 - (-10 - thr) * (1 - 1 / ratio) + makeup},  // the loud key pulls it down
+      {true, true, -10},                                       // listening: the key as it comes
+      {false, true, -50},  // without the key input the detector hears the main, untouched
+  };
+  for (const Case& c : cases) {
+    EditSwitch(e, 5, c.scInput);
+    EditSwitch(e, 6, c.scListen);
+    SimDspProcess(placed, in.data(), 2, out.data(), 1, frames);
+    EXPECT_NEAR(SineDb(out), c.want, 0.1) << c.scInput << c.scListen;
+  }
+}
+
+// The gate stays open for its hold time after the level falls below its
+// threshold and the hysteresis, then falls to the range at its release
+// rate, and opens again at its attack rate; the expander's gentle slope.
+TEST_F(Dyn, GateHoldsReleasesAndAttacksAtItsRates) {
+  Element* e = Make(0);
+  EditSwitch(e, 1, true);  // peak detection: the envelope rises at once
+  EditKnob(e, 2, 10);      // 0.1 s compressor release: the envelope's fall
+  EditKnob(e, 5, 0);       // gate threshold -18 dBFS
+  EditKnob(e, 6, 2000);    // range
+  EditKnob(e, 7, 50);      // hold 0.5 s
+  EditKnob(e, 4, 10);      // gate release 0.1 s
+  const double fs = 44100, floorGain = std::pow(10, RangeDb(2000) / 20);
+  auto gateGain = [&] { return DspWordLoad(placed->Areas[4].Banks[0][3]) / 4194304.0; };
+  auto run = [&](const std::vector<int32_t>& x, std::vector<double>* gains) {
+    int32_t y = 0;
+    for (int32_t s : x) {
+      SimDspProcess(placed, &s, 1, &y, 1, 1);
+      if (gains) gains->push_back(gateGain());
+    }
+  };
+  run(Sine(-10, 4000), nullptr);
+  EXPECT_NEAR(gateGain(), 1.0, 1e-6);
+  std::vector<double> g;
+  run(Sine(-40, 40000), &g);
+  // Independently: the envelope falls from -10 dBFS by 4 / (fs x release) a
+  // sample until it passes the threshold less the hysteresis (0.3914 neper).
+  const double fall = -std::log(1 - 4 / (fs * 0.1));
+  const double closes = (std::log(std::pow(10, -10 / 20.0)) - (std::log(std::pow(10, -18 / 20.0)) - 205227 / 524288.0)) / fall;
+  const size_t held = size_t(closes + fs * 0.5);
+  EXPECT_NEAR(g[held - 30], 1.0, 1e-6);
+  EXPECT_LT(g[held + 30], 0.999);
+  // One time constant (a quarter of the release time) later: 1/e of the way left.
+  EXPECT_NEAR(g[held + size_t(fs * 0.1 / 4)], floorGain + (1 - floorGain) * std::exp(-1.0), 0.02);
+  EXPECT_NEAR(g.back(), floorGain, 0.002);
+  // Attack: the gain climbs linearly, a full step in 1.5 ms, or 0.1 ms with
+  // "Fast Attack Gate/Exp".
+  for (bool fast : {false, true}) {
+    EditSwitch(e, 4, fast);
+    run(Sine(-40, 40000), nullptr);
+    g.clear();
+    run(Sine(-10, 200), &g);
+    const double steps = (1 - floorGain) / (1000 / ((fast ? 0.1 : 1.5) * fs));
+    const size_t open = size_t(std::find_if(g.begin(), g.end(), [](double v) { return v > 0.999999; }) - g.begin());
+    EXPECT_NEAR(double(open), steps, 1.5) << fast;
+  }
+  // Steady levels below the threshold, no hold: the gate drops by its range,
+  // the expander by its gentle slope (0.215 dB a dB).
+  EditKnob(e, 7, 0);
+  for (bool expander : {false, true}) {
+    EditSwitch(e, 3, expander);
+    std::vector<int32_t> x = Sine(-22, 20000), out(x.size());
+    SimDspProcess(placed, x.data(), 1, out.data(), 1, uint32_t(x.size()));
+    const double want = expander ? -22 - 4 * 56361 / 262144.0 : -22 + RangeDb(2000);
+    EXPECT_NEAR(SineDb(out), want, 0.1) << expander;
+  }
 }
 
 }  // namespace

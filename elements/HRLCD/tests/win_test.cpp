@@ -32,6 +32,22 @@ TEST(HrlcdWin, KeepsTheContractWithWindows) {
   EXPECT_TRUE(r.Faults.empty()) << all;
   EXPECT_EQ(r.WindowsMade, 4u);
   DestroyWindow(column);
+  // The knobs' film strips are one bitmap a frame, 72 frames a family, and
+  // the pictures drawn over the body carry alpha (32 bits a pixel).
+  auto bits = [m](int id) {
+    HBITMAP b = static_cast<HBITMAP>(LoadImageA(m, MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    if (b == nullptr) return 0;
+    BITMAP info{};
+    GetObjectA(b, sizeof info, &info);
+    DeleteObject(b);
+    return info.bmWidth == 0 ? 0 : int(info.bmBitsPixel);
+  };
+  for (int base : {200, 300}) {
+    for (int k = 0; k < 72; ++k) EXPECT_EQ(bits(base + k), 32) << base + k;
+    EXPECT_EQ(bits(base + 72), 0) << base;
+  }
+  for (int id : {139, 140, 141, 142, 153}) EXPECT_EQ(bits(id), 32) << id;
+  EXPECT_EQ(bits(133), 24);
   FreeLibrary(m);
 }
 
@@ -104,6 +120,14 @@ TEST_F(Dyn, BigWindowKnobsSwitchesAndBypass) {
   // The little window's bypass button.
   SendMessageA(little, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(110, 8));
   EXPECT_EQ(Knob(9), 0);
+  // The big window's Bypass switch (305, 31 + 48) follows and toggles back;
+  // a double click toggles too, not with another button held.
+  SendMessageA(big, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(310, 84));
+  EXPECT_EQ(Knob(9), 1);
+  SendMessageA(big, WM_LBUTTONDBLCLK, MK_LBUTTON | MK_RBUTTON, MAKELPARAM(140, 84));
+  EXPECT_EQ(Knob(10), 1);
+  SendMessageA(big, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(140, 84));
+  EXPECT_EQ(Knob(10), 0);
   // Closed by its close box: the host hears of it.
   SendMessageA(big, WM_CLOSE, 0, 0);
   EXPECT_EQ(BigOf(little), nullptr);

@@ -51,12 +51,23 @@ void Fill(HDC dc, const RECT& r, COLORREF c) {
   DeleteObject(b);
 }
 
-void Blit(HDC dc, int id, int x, int y, int w, int h, int srcX = 0) {
-  HBITMAP bm = LoadBitmapA(g_instance, MAKEINTRESOURCEA(id));
+// Draws bitmap resource `id`: a 32-bit picture with alpha is blended over
+// what is there (its colours premultiplied, full constant opacity), any
+// other is copied. A missing resource leaves the area unpainted.
+void Blit(HDC dc, int id, int x, int y, int w, int h) {
+  HBITMAP bm = static_cast<HBITMAP>(
+      LoadImageA(g_instance, MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
   if (!bm) return;
+  BITMAP info{};
+  GetObjectA(bm, sizeof info, &info);
   HDC mem = CreateCompatibleDC(dc);
   HGDIOBJ old = SelectObject(mem, bm);
-  BitBlt(dc, x, y, w, h, mem, srcX, 0, SRCCOPY);
+  if (info.bmBitsPixel == 32) {
+    const BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    AlphaBlend(dc, x, y, w, h, mem, 0, 0, w, h, blend);
+  } else {
+    BitBlt(dc, x, y, w, h, mem, 0, 0, SRCCOPY);
+  }
   SelectObject(mem, old);
   DeleteDC(mem);
   DeleteObject(bm);
@@ -246,7 +257,7 @@ void CSelEditPot::OnMouse(UINT msg, WPARAM, int x, int y) {
 class CHRLCDPot : public CSelEditPot {
  public:
   void Draw(HDC dc) override {
-    Blit(dc, Strip, Image.left, Image.top, 60, 62, Frame() * 60);
+    Blit(dc, Strip + Frame(), Image.left, Image.top, 60, 62);
     if (!Hovered && !Dragging) return;
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, RGB(255, 255, 255));
@@ -308,6 +319,58 @@ void CHRLCDPot::OnMouseDown(UINT msg, WPARAM wParam, int x, int y) {
   }
 }
 
+// ---- Switch buttons. ---------------------------------------------------
+
+// A push-switch of the big window with its lamp: the image (bitmap base +
+// state) 2 pixels left of and 1 above its 32 x 14 hit rectangle, the lamp
+// drawn while on. A left press or double click with the left button alone
+// toggles it and reports the new state to its window.
+class CHRLCDSwitch : public CSelEdit, public CSelection {
+ public:
+  void Place(int index, const SwitchPlace& place) {
+    Index = index;
+    At = place;
+  }
+  void Attach(HWND owner, int yOffset) {
+    Owner = owner;
+    YOffset = yOffset;
+  }
+  CSelection* HitTest(int x, int y) {
+    const int by = y - YOffset;
+    return x >= At.X && x < At.X + 32 && by >= At.Y && by < At.Y + 14 ? this : nullptr;
+  }
+  void Draw(HDC dc) const {
+    Blit(dc, At.Image + State, At.X - 2, At.Y - 1, 40, 23);
+    if (State) Blit(dc, At.Lamp, At.Lx, At.Ly, 20, 20);
+  }
+  // Shows the element's state; the image and the lamp are repainted only
+  // when it changes.
+  void SetState(int state) {
+    if (state == State) return;
+    State = state;
+    Invalidate();
+  }
+  void Leave() override {}
+  void Invalidate() override {
+    if (!Owner) return;
+    RECT image{At.X - 2, At.Y - 1 + YOffset, At.X + 38, At.Y + 22 + YOffset};
+    RECT lamp{At.Lx, At.Ly + YOffset, At.Lx + 20, At.Ly + 20 + YOffset};
+    InvalidateRect(Owner, &image, FALSE);
+    InvalidateRect(Owner, &lamp, FALSE);
+  }
+  void OnMouseDown(UINT msg, WPARAM wParam, int, int) override {
+    if (msg != WM_LBUTTONDOWN && msg != WM_LBUTTONDBLCLK) return;
+    if ((wParam & (MK_RBUTTON | MK_MBUTTON)) != 0 || GetKeyState(VK_MENU) < 0) return;
+    SetState(State ? 0 : 1);
+    if (Changed) Changed(Context, Index, State);
+  }
+
+  int Index = 0, State = 0, YOffset = 0;
+  SwitchPlace At{};
+  void (*Changed)(void* context, int index, int state) = nullptr;
+  void* Context = nullptr;
+};
+
 // ---- The dynamics windows. ---------------------------------------------
 
 class CHRLCDLWnd : public CElemLWnd {
@@ -343,6 +406,12 @@ class CHRLCDBWnd : public CElemBWnd {
       pot.Context = this;
       pot.SetValue(e->St.Knob[k]);
     }
+    for (int sw = 0; sw < kSwitches; ++sw) {
+      Switches[sw].Place(sw, kSwitchPlaces[sw]);
+      Switches[sw].State = SwitchIsOn(e, sw) ? 1 : 0;
+      Switches[sw].Changed = &SwitchChanged;
+      Switches[sw].Context = this;
+    }
   }
   void OnCreate() override;
   LRESULT WndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -364,7 +433,20 @@ class CHRLCDBWnd : public CElemBWnd {
       UiRefresh(self->Elem);
     }
   }
+  static void SwitchChanged(void* context, int sw, int state) {
+    auto* self = static_cast<CHRLCDBWnd*>(context);
+    if (sw == 0) SetBypass(self->Elem, state == 0);
+    else EditSwitch(self->Elem, sw, state != 0);
+    UiRefresh(self->Elem);
+  }
+  // The element's switches shown on the buttons and lamps.
+  void SyncSwitches() {
+    for (int sw = 0; sw < kSwitches; ++sw) Switches[sw].SetState(SwitchIsOn(Elem, sw) ? 1 : 0);
+  }
+  // The switch buttons of this type: five, or seven with a side chain.
+  int SwitchButtons() const { return int(SwitchCount(Elem->Type)); }
   CHRLCDPot Pots[kKnobs];
+  CHRLCDSwitch Switches[kSwitches];
 };
 
 struct Ui {
@@ -538,6 +620,8 @@ void CHRLCDBWnd::OnCreate() {
     pot.Attach(Wnd, kBody);
     pot.SetValue(Elem->St.Knob[pot.Knob]);
   }
+  for (CHRLCDSwitch& b : Switches) b.Attach(Wnd, kBody);
+  SyncSwitches();
 }
 
 void CElemBWnd::OnDestroy() {
@@ -613,12 +697,7 @@ void CHRLCDBWnd::PaintBody(HDC dc) {
   HFONT font = CreateFontA(-11, 0, 0, 0, 100, 0, 0, 0, ANSI_CHARSET, 0, 0, 0, VARIABLE_PITCH | FF_SWISS, "Arial");
   HGDIOBJ old = SelectObject(dc, font);
   for (CHRLCDPot& pot : Pots) pot.Draw(dc);
-  for (int sw = 0; sw < int(SwitchCount(e->Type)); ++sw) {
-    const SwitchPlace& p = kSwitchPlaces[sw];
-    const bool on = SwitchIsOn(e, sw);
-    Blit(dc, p.Image + (on ? 1 : 0), p.X - 2, p.Y - 1, 40, 23);
-    if (on) Blit(dc, p.Lamp, p.Lx, p.Ly, 20, 20);
-  }
+  for (int sw = 0; sw < SwitchButtons(); ++sw) Switches[sw].Draw(dc);
   const int32_t values[4] = {e->InPeak, e->OutPeak, -e->CompGain, -e->GateGain};
   const int xs[4] = {6, 645, 294, 329};
   for (int m = 0; m < 4; ++m)
@@ -632,14 +711,6 @@ void CHRLCDBWnd::PaintBody(HDC dc) {
   if (e->OutClip) Blit(dc, 141, 645, 69, 20, 20);
   SelectObject(dc, old);
   DeleteObject(font);
-}
-
-int SwitchAt(const Element* e, int x, int y) {
-  for (int sw = 0; sw < int(SwitchCount(e->Type)); ++sw) {
-    const SwitchPlace& p = kSwitchPlaces[sw];
-    if (x >= p.X && x < p.X + 32 && y >= kBody + p.Y && y < kBody + p.Y + 14) return sw;
-  }
-  return -1;
 }
 
 void ClipMenu(HWND wnd, Element* e, int x, int y) {
@@ -712,9 +783,11 @@ LRESULT CHRLCDBWnd::WndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       if (y <= 30) {
         for (CTopButton& b : Top)
           if ((hit = b.HitTest(x, y))) break;
-      } else if (SwitchAt(Elem, x, y) < 0) {
+      } else {
+        // The switch buttons first, then the knobs.
+        for (int sw = 0; sw < SwitchButtons() && !hit; ++sw) hit = Switches[sw].HitTest(x, y);
         for (CHRLCDPot& p : Pots)
-          if ((hit = p.HitTest(x, y))) break;
+          if (hit || (hit = p.HitTest(x, y))) break;
       }
       Mouse.Point(wnd, hit);
       return 0;
@@ -739,15 +812,6 @@ LRESULT CHRLCDBWnd::WndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
           UiRefresh(Elem);
           return 0;
         }
-      }
-      const int sw = SwitchAt(Elem, x, y);
-      if (sw >= 0) {
-        if ((wParam & (MK_RBUTTON | MK_MBUTTON)) == 0) {
-          if (sw == 0) SetBypass(Elem, !SwitchIsOn(Elem, 0));
-          else EditSwitch(Elem, sw, !SwitchIsOn(Elem, sw));
-          UiRefresh(Elem);
-        }
-        return 0;
       }
       // A press may come without a move before it (right after the window
       // opened): the control under the pointer is found now.
@@ -814,13 +878,7 @@ void NumericEntry(HWND wnd, CHRLCDPot* pot) {
     }
     return;
   }
-  char msg[200];
-  const int d = KnobDecimals(k);
-  const double div = d == 1 ? 10.0 : 100.0;
-  int n = std::snprintf(msg, sizeof msg, "The entered value is invalid or out of range.\r\nValid range: %.*f ~ %.*f",
-                        d, kKnobTable[k].RawMin / div, d, kKnobTable[k].RawMax / div);
-  (void)n;
-  MessageBoxA(wnd, msg, "Numerical Entry", MB_ICONWARNING);
+  MessageBoxA(wnd, EntryRangeMessage(k).c_str(), "Numerical Entry", MB_ICONWARNING);
 }
 
 // ---- Preset files. -----------------------------------------------------
@@ -969,6 +1027,7 @@ void UiRefresh(Element* e) {
     ui->Big.UpdateTitle();
     for (CHRLCDPot& p : ui->Big.Pots)
       if (!p.Dragging) p.SetValue(e->St.Knob[p.Knob]);
+    ui->Big.SyncSwitches();
   }
   if (e->Little) InvalidateRect(e->Little, nullptr, FALSE);
   if (e->Big) InvalidateRect(e->Big, nullptr, FALSE);

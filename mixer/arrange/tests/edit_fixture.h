@@ -31,7 +31,7 @@ class RecWindow : public ArrEditWindow {
  public:
   int exists = 1;
   std::deque<int> menuPicks;           // TrackMenu answers
-  std::deque<uint32_t> partMenuPicks;  // TrackPartMenu answers
+  std::deque<int32_t> partMenuPicks;  // TrackPartMenu answers
   int Exists() override { return exists; }
   void UpdateScrollRanges() override { FakeLog("UpdateScrollRanges()"); }
   void RedrawNow() override { FakeLog("RedrawNow()"); }
@@ -51,10 +51,10 @@ class RecWindow : public ArrEditWindow {
     menuPicks.pop_front();
     return pick;
   }
-  uint32_t TrackPartMenu(uint32_t menuId, int, int) override {
+  int32_t TrackPartMenu(uint32_t menuId, int, int) override {
     FakeLog("TrackPartMenu(%u)", menuId);
-    if (partMenuPicks.empty()) return 0;
-    uint32_t pick = partMenuPicks.front();
+    if (partMenuPicks.empty()) return -1;
+    int32_t pick = partMenuPicks.front();
     partMenuPicks.pop_front();
     return pick;
   }

@@ -289,12 +289,14 @@ TEST_F(EditDisp, ContextMenuByKindAndItsCommands) {
   EXPECT_EQ(Calls(), (Lines{"TrackPartMenu(445)", "TrackPartMenu(446)"}));
 
   Services().ClearLog();
-  window.partMenuPicks = {41522, 40100, 40100};
+  // Module entries: the slot, from 0.
+  window.partMenuPicks = {41522, 3, 3, 0};
   ArrPartContextMenu(nullptr, kTestDc, 5, Y(0), kTransportStopped, 1, static_cast<int32_t>(a), ArrInput());
   ArrPartContextMenu(nullptr, kTestDc, 5, Y(0), kTransportPlaying, 1, static_cast<int32_t>(a), ArrInput());
   ArrPartContextMenu(nullptr, kTestDc, 5, Y(0), kTransportStopped, 1, static_cast<int32_t>(a), ArrInput());
-  EXPECT_EQ(Calls(), (Lines{"TrackPartMenu(444)", "InfoDialog(" + std::to_string(a) + ")",
-                            "TrackPartMenu(444)", "TrackPartMenu(444)", "ToolRunner(40100, -3)"}));
+  ArrPartContextMenu(nullptr, kTestDc, 5, Y(0), kTransportStopped, 1, static_cast<int32_t>(a), ArrInput());
+  EXPECT_EQ(Calls(), (Lines{"TrackPartMenu(444)", "InfoDialog(" + std::to_string(a) + ")", "TrackPartMenu(444)",
+                            "TrackPartMenu(444)", "ToolRunner(3, -3)", "TrackPartMenu(444)", "ToolRunner(0, -3)"}));
   EXPECT_EQ(BoxIds(), std::vector<uint32_t>{IDS_NOT_DURING_PLAYBACK});
   EXPECT_EQ(ArrMenuCmdToTool(41541), kToolExternal);
   EXPECT_EQ(ArrMenuCmdToTool(41500), -1);

@@ -9,6 +9,8 @@
 
 #include "edit_fixture.h"
 #include "mixer/arrange/eophost.h"
+#include "mixer/model/options.h"
+#include "mixer/arrange/partcmds.h"
 #include "mixer/arrange/procdrv.h"
 #include "mixer/model/takeattr.h"
 #include "mixer/model/takeio.h"
@@ -79,6 +81,11 @@ class TestPlatform : public EopPlatform {
       if (&m == lib) g_freed.push_back(n);
   }
   void EnableWindows(int e) override { FakeLog("EnableWindows(%d)", e); }
+  int toolMenuPick = -1;
+  int ToolMenu(int button, uintptr_t, int x, int y) override {
+    FakeLog("ToolMenu(%d, %d, %d)", button, x, y);
+    return toolMenuPick;
+  }
 };
 
 // The plug-in records come from the one module the tests keep.
@@ -423,6 +430,29 @@ TEST_F(EopHost, PartItems) {
   EXPECT_EQ(h->SetPartInfo(c, 1, reinterpret_cast<uintptr_t>(to)), 0);
   to[0] = 256;
   EXPECT_EQ(h->SetPartInfo(c, 1, reinterpret_cast<uintptr_t>(to)), kEopBadParam);
+  // Onto a track that records Audio on record track 17: the play channel
+  // follows only with AdoptVtrkOutput, and only when the track changes.
+  uint32_t lone = AddPart(20, 0, 0, 100, take);
+  CurArr->Trk[21].RecTrack = 17;
+  CurArr->Trk[21].RecKind = kTakeAudio;
+  CurArr->Trk[20].RecTrack = 18;
+  CurArr->Trk[20].RecKind = kTakeAudio;
+  struct {
+    int32_t adopt, track, channel;
+  } moves[] = {{0, 21, 3}, {1, 21, 3}, {1, 20, 18}, {1, 21, 17}};
+  for (const auto& mv : moves) {
+    H(lone).PlayChannel = 3;
+    AdoptVtrkOutput = mv.adopt;
+    int32_t dest[2] = {mv.track, 0};
+    ASSERT_EQ(h->SetPartInfo(lone, 1, reinterpret_cast<uintptr_t>(dest)), 0);
+    uint32_t found = 0;
+    EopTrackLoc at{mv.track, 0};
+    ASSERT_EQ(h->PartAtLoc(&at, 0, &found), 0);
+    ASSERT_NE(found, 0u);
+    EXPECT_EQ(H(found).PlayChannel, mv.channel) << mv.adopt << " " << mv.track;
+    lone = found;
+  }
+  AdoptVtrkOutput = 0;
 }
 
 TEST_F(EopHost, OldRevisionsSeePairs) {
@@ -573,8 +603,19 @@ TEST_F(EopHost, Audition) {
   list[0].Take = 777;
   EXPECT_EQ(h->PlayTakes(2, list), kEopBadHandle);
   list[0].Take = take;
+  Services().ClearLog();
   ASSERT_EQ(h->PlayTakes(2, list), 0);
   EXPECT_EQ(EopAuditionIsPlaying(), 1);
+  // Every channel silenced, track 3 (engine track 4) sent its two entries in
+  // order, the transport started from 0 to the longest track's end.
+  const std::string log = Services().Joined();
+  const size_t silence = log.find("SoloSilenceAll()"), send = log.find("SoloPlayTakeList(4, 2)"),
+               start = log.find("TransportStartAudition(0, 800)");
+  ASSERT_NE(start, std::string::npos);
+  EXPECT_LT(silence, send);
+  EXPECT_LT(send, start);
+  EXPECT_NE(log.find("entry(" + std::to_string(take) + ", 0, 500)"), std::string::npos);
+  EXPECT_NE(log.find("entry(0, 0, 300)"), std::string::npos);
   EXPECT_EQ(h->PlayTakes(2, list), kEopPlaying);
   uint32_t t = 0;
   EXPECT_EQ(h->CreateTake(0, 0, 16, 10, 0, &t), kEopPlaying);
@@ -584,9 +625,18 @@ TEST_F(EopHost, Audition) {
   EXPECT_EQ(pos, 400);
   Startup().currentLoc = 800;  // the end: 500 + 300
   EXPECT_EQ(h->PlayPos(&pos, 0), 0);
+  EXPECT_TRUE(Services().Called("TransportStopAudition()"));
   EXPECT_EQ(EopAuditionIsPlaying(), 0);
   EXPECT_EQ(h->PlayPos(&pos, 0), 0);
   EXPECT_EQ(pos, 800);
+  // A transport that cannot start: nothing plays, the normal lists are back.
+  Services().auditionStarts = 0;
+  Services().ClearLog();
+  EXPECT_EQ(h->PlayTakes(2, list), kEopUnspecified);
+  EXPECT_EQ(EopAuditionIsPlaying(), 0);
+  EXPECT_TRUE(Services().Called("TransportStopAudition()"));
+  EXPECT_NE(Services().Joined().find("RebuildAllPlayLists("), std::string::npos);
+  Services().auditionStarts = 1;
 }
 
 TEST_F(EopHost, Markers) {
@@ -644,6 +694,15 @@ TEST_F(EopHost, FolderTakesAndSections) {
   ASSERT_EQ(h->NxtTake(first, 0x22, &next), 0);
   EXPECT_EQ(next, TakeRef(TakeRingNext(TakeRingFirst())));
   EXPECT_EQ(h->NxtTake(0, 1, &next), kEopBadHandle);
+  // Bit 1 alone: the Takes the file manager accepts.
+  Services().sfmanTakes = {t2};
+  ASSERT_EQ(h->FirstTake(0, 0, 2, &first), 0);
+  EXPECT_EQ(first, t2);
+  ASSERT_EQ(h->NxtTake(first, 2, &next), 0);
+  EXPECT_EQ(next, 0u);
+  Services().sfmanTakes.clear();
+  ASSERT_EQ(h->FirstTake(0, 0, 2, &first), 0);
+  EXPECT_EQ(first, 0u);
   eophost::EndRun();
 
   // Sections: a Part on top of another.
@@ -687,6 +746,58 @@ TEST_F(EopHost, FolderTakesAndSections) {
 
 int32_t Noise(int32_t i) { return static_cast<int32_t>(static_cast<uint32_t>(i) * 2654435761u) & ~0xff; }
 
+// After a successful run of a tool process, the Takes that no Part plays any
+// more go to the recycle folder by their kind's setting: always, after a
+// question (answered here), or never.
+TEST_F(EopHost, RunPurgesUnreferencedTakesOfEachKindByItsSetting) {
+  LoadTimeModule();
+  const std::string src = ModelPath(root_ / "src") + "\\";
+  // The process removes every Part: their Takes become unreferenced.
+  g_process = [&](uint32_t, uint32_t, const EOPHOSTFUNCS* host) {
+    EopTrackLoc at{0, 0};
+    for (uint32_t p = 0; host->PartAtLoc(&at, 0, &p) == 0 && p != 0;)
+      if (host->DeletePart(p) != 0) return 0;
+    return 1;
+  };
+  struct {
+    int32_t audioMode, automMode, midiMode;
+    std::vector<int> answers;
+    std::vector<uint32_t> asked;
+    std::set<std::string> recycled;  // name stems in the recycle folder
+  } cases[] = {
+      {40884, 40890, 43304, {}, {}, {}},  // keep every kind
+      {40885, 40889, 43305, {kIdNo, kIdYes}, {245, 247}, {"Aut", "Mid"}},
+      {40883, 40891, 43303, {kIdNo}, {246}, {"Aud", "Mid"}},
+  };
+  int n = 0;
+  for (const auto& c : cases) {
+    const std::string tag = std::to_string(n++);
+    uint32_t error = 0;
+    TakeRec* autom = TakeCreateAutom(src.c_str(), 0, 0, 0, 0, 0, 48000, 0, 1, ("Aut" + tag).c_str(), "", nullptr,
+                                     nullptr, &error);
+    TakeRec* midi = TakeCreateMidi(src.c_str(), 480, 0, 0, 0, 0, 48000, 0, 1, ("Mid" + tag).c_str(), "", nullptr,
+                                   nullptr, &error);
+    ASSERT_NE(autom, nullptr);
+    ASSERT_NE(midi, nullptr);
+    AddPart(0, 0, 0, 500, Plain(("Aud" + tag).c_str(), 1000));
+    Add(1, NewPart(0, 500, TakeRef(autom), kTakeAutom));
+    Add(2, NewPart(0, 500, TakeRef(midi), kTakeMidi));
+    ProcOpts().delUnRefATk = c.audioMode;
+    ProcOpts().delUnRefCTk = c.automMode;
+    ProcOpts().delUnRefMTk = c.midiMode;
+    Host().Reset();
+    for (int a : c.answers) Host().answers.push_back(a);
+    ASSERT_EQ(EopRunToolSlot(0, -3, 0, -1), 1);
+    std::vector<uint32_t> asked;
+    for (const HostBox& b : Host().boxes) asked.push_back(b.id);
+    EXPECT_EQ(asked, c.asked) << tag;
+    std::set<std::string> recycled;
+    for (const std::string& f : Files("src"))
+      if (f.rfind("qvReBin/", 0) == 0 && f.find(tag + ".") != std::string::npos) recycled.insert(f.substr(8, 3));
+    EXPECT_EQ(recycled, c.recycled) << tag;
+  }
+}
+
 TEST_F(EopHost, StretchRunOnLinkedPartsUnderUndo) {
   LoadTimeModule();
   const int32_t L0 = 40000;
@@ -721,6 +832,29 @@ TEST_F(EopHost, StretchRunOnLinkedPartsUnderUndo) {
   ASSERT_EQ(UndoApply(1), 1);
   EXPECT_EQ(H(a).Take, left);
   EXPECT_EQ(H(a).Length, L0);
+}
+
+// The arrange window's operations reach the module host through the edit
+// routines' tool runner: tools 32..35 by process id, tool -1 through the
+// pop-up of processes, -3 (the Part context menu) by slot.
+TEST_F(EopHost, ArrangeToolRunnerChoosesTheProcess) {
+  LoadTimeModule();
+  std::vector<uint32_t> ran;
+  g_process = [&](uint32_t index, uint32_t, const EOPHOSTFUNCS*) {
+    ran.push_back(index);
+    return 1;
+  };
+  ArrPartEditRoutines routines;
+  EXPECT_EQ(routines.ToolRunner(nullptr, 10, 20, 0, 34), 1);  // Pitch Shift
+  EXPECT_EQ(routines.ToolRunner(nullptr, 10, 20, 0, -3), 1);  // slot 0 from the context menu
+  EXPECT_EQ(routines.ToolRunner(nullptr, 10, 20, 3, -3), 0);  // no slot 3
+  EXPECT_EQ(routines.ToolRunner(nullptr, 10, 20, 0, 35), 0);  // no Reverse process
+  Services().ClearLog();
+  EXPECT_EQ(routines.ToolRunner(nullptr, 10, 20, 1, -1), 0);  // the pop-up chose nothing
+  EXPECT_TRUE(Services().Called("ToolMenu(1, 10, 20)"));
+  platform.toolMenuPick = 1;
+  EXPECT_EQ(routines.ToolRunner(nullptr, 10, 20, 2, -1), 1);
+  EXPECT_EQ(ran, (std::vector<uint32_t>{2, 0, 1}));
 }
 
 TEST_F(EopHost, FailedAndAbortedRunsLeaveEverythingAsItWas) {

@@ -45,6 +45,9 @@ class WinPlatform : public EopPlatform {
   void SetCurrentDir(const std::string& dir) override {
     if (!dir.empty()) SetCurrentDirectoryA(dir.c_str());
   }
+  int ToolMenu(int button, uintptr_t window, int x, int y) override {
+    return EopToolMenu(button, reinterpret_cast<HWND>(window), x, y);
+  }
 };
 
 HMENU KindZeroPopup(UINT first) {
@@ -97,4 +100,41 @@ void EopAddSubMenu(HMENU menu, UINT first) {
 int EopRunToolAt(HWND wnd, int x, int y, uint32_t id, int tool) {
   const int pick = tool == -1 ? EopToolMenu(static_cast<int>(id), wnd, x, y) : -1;
   return EopRunToolSlot(reinterpret_cast<uintptr_t>(wnd), tool, id, pick);
+}
+
+void EopAttachPartMenu(HMENU popup) {
+  // The "Process" pop-up is the popup's last sub-menu.
+  for (int i = GetMenuItemCount(popup) - 1; i >= 0; --i)
+    if (HMENU process = GetSubMenu(popup, i)) {
+      EopAddSubMenu(process, kPartMenuModuleFirst);
+      return;
+    }
+}
+
+int32_t EopPartMenuCommand(UINT cmd) {
+  if (cmd >= kPartMenuOpFirst) return static_cast<int32_t>(cmd);
+  if (cmd >= kPartMenuModuleFirst && static_cast<int>(cmd - kPartMenuModuleFirst) < EopPlugInCount())
+    return static_cast<int32_t>(cmd - kPartMenuModuleFirst);
+  return -1;
+}
+
+int32_t EopTrackPartMenu(HWND child, HMENU popup, int x, int y) {
+  POINT pt{x, y};
+  ClientToScreen(child, &pt);
+  const UINT cmd = static_cast<UINT>(
+      TrackPopupMenu(popup, TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY, pt.x, pt.y, 0, child, nullptr));
+  return EopPartMenuCommand(cmd);
+}
+
+int32_t EopPartContextMenu(HWND child, uint32_t menuId, int x, int y) {
+  HMENU menu = LoadMenuA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(menuId));
+  if (menu == nullptr) return -1;
+  HMENU popup = GetSubMenu(menu, 0);
+  int32_t cmd = -1;
+  if (popup != nullptr) {
+    if (menuId == kPartMenuAudio) EopAttachPartMenu(popup);
+    cmd = EopTrackPartMenu(child, popup, x, y);
+  }
+  DestroyMenu(menu);
+  return cmd;
 }

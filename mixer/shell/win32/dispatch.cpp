@@ -11,6 +11,7 @@
 #include <initializer_list>
 
 #include "mixer/arrange/arrcopy.h"
+#include "mixer/arrange/procdrv.h"
 #include "mixer/arrange/services.h"
 #include "mixer/arrange/takerefs.h"
 #include "mixer/mix/services.h"
@@ -254,6 +255,12 @@ bool RadioCommand(uint32_t id) {
     case kGrpMultiOut:
       EditMultiOutMode = static_cast<int32_t>(id);
       break;
+    case kGrpProcRefATk: ProcOpts().refATk = static_cast<int32_t>(id); break;
+    case kGrpProcDelATk: ProcOpts().delUnRefATk = static_cast<int32_t>(id); break;
+    case kGrpProcRefCTk: ProcOpts().refCTk = static_cast<int32_t>(id); break;
+    case kGrpProcDelCTk: ProcOpts().delUnRefCTk = static_cast<int32_t>(id); break;
+    case kGrpProcRefMTk: ProcOpts().refMTk = static_cast<int32_t>(id); break;
+    case kGrpProcDelMTk: ProcOpts().delUnRefMTk = static_cast<int32_t>(id); break;
     default:
       break;
   }

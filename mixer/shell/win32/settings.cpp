@@ -60,11 +60,11 @@ int UnitGroupOf(uint32_t id, int* group) {
 
 int32_t IoAESInpSRC[4] = {};
 
-int32_t FastRedraw = 1, FillWvForm = 1, ShowNameInWave = 1, ShowPartVol = 1, Deglitch = 1,
+int32_t FastRedraw = 1, FillWvForm = 1, ShowNameInWave = 1, ShowPartVol = 1,
         FollowCloc = 1, NvrFollowClocIfSolo = 1, AutoGenWvFrmFiles = 1, GlobalShiftMarkers = 1,
         AutoCnvWAV = 1, AutoCnvMID = 1, CorbAutoRoute = 1, DoAudTrkDelayComp = 1,
         DoEntArrDelayComp = 1, AutoSRConvert, ReplacePrtName, AppendLocalTimeStr,
-        HierarchMixElemSel, AdoptVtrkOutput, ScrubWind;
+        HierarchMixElemSel, ScrubWind;
 int32_t MutedSoloAudOut = 1, MutedSoloMidiOut = 1, ProChStat, UseNumSpExt, StreamSmpBufSize = 128;
 int32_t AlignOutElemsWFader, AlignOutElemsWNoInp, RecBtnEnable;
 int32_t TempoBars = 1;

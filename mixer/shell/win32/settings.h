@@ -54,10 +54,10 @@ extern const int kCheckOptionCount;
 // The check option of a command id, or null.
 const CheckOption* CheckOptionOf(uint32_t checkId);
 
-extern int32_t FastRedraw, FillWvForm, ShowNameInWave, ShowPartVol, Deglitch, FollowCloc,
+extern int32_t FastRedraw, FillWvForm, ShowNameInWave, ShowPartVol, FollowCloc,
     NvrFollowClocIfSolo, AutoGenWvFrmFiles, GlobalShiftMarkers, AutoCnvWAV, AutoCnvMID,
     CorbAutoRoute, DoAudTrkDelayComp, DoEntArrDelayComp, AutoSRConvert, ReplacePrtName,
-    AppendLocalTimeStr, HierarchMixElemSel, AdoptVtrkOutput, ScrubWind;
+    AppendLocalTimeStr, HierarchMixElemSel, ScrubWind;
 extern int32_t MutedSoloAudOut, MutedSoloMidiOut, ProChStat, UseNumSpExt, StreamSmpBufSize;
 extern int32_t AlignOutElemsWFader, AlignOutElemsWNoInp, RecBtnEnable;
 // The bar count of the last tempo from the locators (not stored).

@@ -1,6 +1,7 @@
 // Solo play, scrub and the crossfade audition of the arrange editor bound
 // to the program's play lists, MIDI and transport.
 #include "mixer/model/arr.h"
+#include "mixer/model/options.h"
 #include "mixer/units/midiplay.h"
 #include "mixer/units/natlink.h"
 #include "mixer/units/playlist.h"
@@ -61,4 +62,10 @@ int TransportStartAudition(int32_t from, int32_t to) {
 void TransportStopAudition() {
   ProgramLinksInit();
   TransportEndAudition();
+}
+
+int SoloPlayTakeList(int32_t engineTrack, uint32_t n, const PlayTakeEntry* entries) {
+  ProgramLinksInit();
+  if (!NatLinkApi()) return 1;
+  return PlayTakeListOnTrack(engineTrack, n, entries, Deglitch ? 1 : 0);
 }

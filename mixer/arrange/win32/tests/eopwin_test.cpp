@@ -149,6 +149,34 @@ TEST_F(EopWin, LoadsTheTimeModuleAndListsItsProcesses) {
   ASSERT_EQ(GetMenuItemCount(ctx), 1);
   EXPECT_EQ(GetMenuItemCount(GetSubMenu(ctx, 0)), 0);
   DestroyMenu(ctx);
+
+  // The Part context menu: the module sub-menu goes into the last pop-up
+  // ("Process"), after its own entries, under its name.
+  HMENU part = CreatePopupMenu();
+  AppendMenuA(part, MF_STRING, 41522, "In&fo");
+  HMENU process = CreatePopupMenu();
+  AppendMenuA(process, MF_STRING, 41530, "&Normalize");
+  AppendMenuA(part, MF_POPUP, reinterpret_cast<UINT_PTR>(process), "Pr&ocess");
+  EopAttachPartMenu(part);
+  ASSERT_EQ(GetMenuItemCount(process), 2);
+  ASSERT_NE(GetSubMenu(process, 1), nullptr);
+  char text[64] = {};
+  GetMenuStringA(process, 1, text, sizeof text, MF_BYPOSITION);
+  EXPECT_STREQ(text, "External Off-Line (Exvora)");
+  // Command ids back to what the dispatcher takes: operations as they are,
+  // module entries as their slots (0 included), nothing as -1.
+  struct {
+    UINT cmd;
+    int32_t want;
+  } commands[] = {{0, -1}, {1, 0}, {3, 2}, {4, -1}, {41530, 41530}};
+  for (const auto& c : commands) EXPECT_EQ(EopPartMenuCommand(c.cmd), c.want) << c.cmd;
+  // Tracking ends without a choice when the menu is dismissed.
+  HWND child = CreateWindowA("STATIC", "arr", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr);
+  const UINT_PTR dismiss = SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) { EndMenu(); });
+  EXPECT_EQ(EopTrackPartMenu(child, part, 10, 10), -1);
+  KillTimer(nullptr, dismiss);
+  DestroyWindow(child);
+  DestroyMenu(part);
 }
 
 TEST_F(EopWin, RunsEachProcessThroughItsDialogs) {
