@@ -40,7 +40,11 @@ RemoteProcedures RemoteStubs();
 // What the server's manager routines call: impersonation of the calling
 // client and its end, the access check (open the access key for reading as
 // whoever the thread is; a Win32 error), and the local device functions.
+// The security callback the interface is registered with.
 struct ServerCalls {
+  // Whether calls carry a Windows identity at all on this platform (decided
+  // when the service starts); when not, the work runs in the service's own.
+  bool (*clientsAuthenticate)();
   RPC_STATUS (*impersonate)(RPC_BINDING_HANDLE call);
   RPC_STATUS (*revert)(RPC_BINDING_HANDLE call);
   LONG (*openAccessKey)();
@@ -60,6 +64,7 @@ DWORD RpcDevClose(void** context);
 DWORD RpcDevIoControl(void* context, unsigned long code, unsigned char* in, unsigned long inLength,
                       unsigned char* out, unsigned long outLength, unsigned long* returned, unsigned long reserved);
 void RpcDevRundown(void* context);
+RPC_STATUS CALLBACK RpcSecurityCallback(RPC_IF_HANDLE iface, void* context);
 }
 
 // The largest in or out buffer a client may name in one I/O control; the

@@ -86,7 +86,7 @@ RemoteProcedures RemoteStubs() {
 }
 
 // The stubs' memory: fixed global memory.
-extern "C" void* __RPC_USER MIDL_user_allocate(SIZE_T size) { return GlobalAlloc(GMEM_FIXED, size); }
+extern "C" void* __RPC_USER MIDL_user_allocate(size_t size) { return GlobalAlloc(GMEM_FIXED, size); }
 extern "C" void __RPC_USER MIDL_user_free(void* p) {
   if (p) GlobalFree(p);
 }

@@ -30,6 +30,9 @@ LONG OpenAccessKey() {
 RPC_STATUS Impersonate(RPC_BINDING_HANDLE call) { return RpcImpersonateClient(call); }
 RPC_STATUS Revert(RPC_BINDING_HANDLE call) { return RpcRevertToSelfEx(call); }
 
+bool g_authenticates = true;
+bool ClientsAuthenticate() { return g_authenticates; }
+
 ServerCalls g_calls = PlatformServerCalls();
 
 // Registration state, under one lock: listen and end may come from the
@@ -51,11 +54,16 @@ RPC_BINDING_VECTOR* g_bindings = nullptr;
 bool g_exported = false;     // the entry went to the name service
 bool g_registered = false;   // the interface is registered with the runtime
 bool g_listening = false;
+// The thread that waits for the runtime's listening to end; its exit code
+// is the wait's status. A stop is only complete once a wait returned.
+HANDLE g_waiter = nullptr;
+HANDLE g_waiting = nullptr;  // set by the waiter just before it waits
 
-// Whether the platform can authenticate a client with Windows
-// authentication at all; without it no call carries an identity to
-// impersonate (decided when the server starts).
-bool g_authenticates = true;
+DWORD WINAPI WaitForListenEnd(LPVOID waiting) {
+  SetEvent(waiting);
+  return static_cast<DWORD>(RpcMgmtWaitServerListen());
+}
+
 
 // Windows authentication exists when its package gives the service
 // credentials to accept clients with.
@@ -119,7 +127,7 @@ void Report(DWORD messageId, DWORD status, const void* data, DWORD dataLen, LPCS
 struct Impersonation {
   explicit Impersonation(RPC_BINDING_HANDLE call) : m_call(call) {
     if (!QvdrvIsNt()) return;
-    if (!g_authenticates) return;
+    if (!g_calls.clientsAuthenticate()) return;
     m_status = g_calls.impersonate(call);
     m_active = m_status == RPC_S_OK;
   }
@@ -138,14 +146,14 @@ const char* RemoteKnownEndpoint(const char* protocolSequence) {
 }
 
 ServerCalls PlatformServerCalls() {
-  return {Impersonate, Revert, OpenAccessKey, qvDevOpen, qvDevClose, qvDevIoControl};
+  return {ClientsAuthenticate, Impersonate, Revert, OpenAccessKey, qvDevOpen, qvDevClose, qvDevIoControl};
 }
 ServerCalls& ServerSeams() { return g_calls; }
 
 // Every call is let in only when the client's identity can be taken on; the
 // identity is given back at once, each routine takes it again for its work.
 extern "C" RPC_STATUS CALLBACK RpcSecurityCallback(RPC_IF_HANDLE, void* context) {
-  if (!QvdrvIsNt() || !g_authenticates) return RPC_S_OK;
+  if (!QvdrvIsNt() || !g_calls.clientsAuthenticate()) return RPC_S_OK;
   RPC_STATUS status = g_calls.impersonate(context);
   if (status == RPC_S_OK) g_calls.revert(context);
   return status;
@@ -232,7 +240,17 @@ namespace {
 // Ends what registration made; idempotent.
 void EndLocked() {
   if (g_listening) {
+    // A stop that comes before anyone waits for the end of listening leaves
+    // the platform's runtime (Wine's) listening for good, and the later
+    // wait never returns: the stop follows the waiter into its wait.
+    if (g_waiting && WaitForSingleObject(g_waiting, 5000) == WAIT_OBJECT_0) Sleep(100);
     RpcMgmtStopServerListening(nullptr);
+    if (g_waiter) {
+      WaitForSingleObject(g_waiter, 10000);
+      CloseHandle(g_waiter);
+    }
+    if (g_waiting) CloseHandle(g_waiting);
+    g_waiter = g_waiting = nullptr;
     g_listening = false;
   }
   if (g_bindings) {
@@ -259,6 +277,7 @@ extern "C" void WINAPI qvServerEnd() {
 
 extern "C" BOOL WINAPI qvServerListen(BOOL dontWait) {
   RemoteSettings& s = RemoteConfig();
+  HANDLE waiter = nullptr;
   {
     Lock lock;
     if (g_listening) {
@@ -326,12 +345,30 @@ extern "C" BOOL WINAPI qvServerListen(BOOL dontWait) {
       return FALSE;
     }
     g_listening = true;
+    g_waiting = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    g_waiter = g_waiting ? CreateThread(nullptr, 0, WaitForListenEnd, g_waiting, 0, nullptr) : nullptr;
+    if (!g_waiter) {
+      st = GetLastError();
+      Report(0xC00513A1, st, nullptr, 0, s.description);
+      EndLocked();
+      SetLastError(st);
+      return FALSE;
+    }
+    if (!dontWait && !DuplicateHandle(GetCurrentProcess(), g_waiter, GetCurrentProcess(), &waiter, SYNCHRONIZE,
+                                      FALSE, 0))
+      waiter = nullptr;
   }
   if (dontWait) {
     SetLastError(0);
     return TRUE;
   }
-  RPC_STATUS st = RpcMgmtWaitServerListen();
+  // Blocks until the service is ended (qvServerEnd) or the runtime stops.
+  DWORD st = RPC_S_OK;
+  if (waiter) {
+    WaitForSingleObject(waiter, INFINITE);
+    GetExitCodeThread(waiter, &st);
+    CloseHandle(waiter);
+  }
   qvServerEnd();
   SetLastError(st);
   return st == RPC_S_OK;
