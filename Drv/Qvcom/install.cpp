@@ -6,6 +6,7 @@
 #include "Drv/Qvdrv/qvdrv_private.h"
 #include "elements/elemif.h"
 
+#include <setupapi.h>
 #include <strmif.h>
 #include <uuids.h>
 
@@ -576,4 +577,130 @@ extern "C" void CALLBACK qvDevRemove(HWND window, HINSTANCE, LPSTR, int) {
     SetLastError(ERROR_GEN_FAILURE);
     ReportLastError(&reporter, 0xC000000C, 3, "Qvdrv", context.m_computer);
   }
+}
+
+// ---- device-class removal ----
+
+namespace {
+
+const GUID kMediaClass = {0x4D36E96C, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}};
+const GUID kQuorvaleClass = {0x5AC6EF00, 0x4264, 0x11D2, {0xAC, 0x7F, 0x00, 0xA0, 0x24, 0xCF, 0xC2, 0x58}};
+const char kWdmHardwareId[] = "Qvwdm";
+const char kWdmService[] = "Qvwdm";  // shown as "HRL Quorvale WDM/KS Driver"
+const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quorvale Driver";
+
+bool AtLeastNt5() {
+  OSVERSIONINFOA v{};
+  v.dwOSVersionInfoSize = sizeof v;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+  GetVersionExA(&v);
+#pragma GCC diagnostic pop
+  return v.dwPlatformId == VER_PLATFORM_WIN32_NT && v.dwMajorVersion >= 5;
+}
+
+bool HasHardwareId(HDEVINFO set, SP_DEVINFO_DATA* device, const char* id) {
+  char ids[1024] = {};
+  if (!SetupDiGetDeviceRegistryPropertyA(set, device, SPDRP_HARDWAREID, nullptr, reinterpret_cast<BYTE*>(ids),
+                                         sizeof ids - 2, nullptr))
+    return false;
+  for (const char* p = ids; *p; p += strlen(p) + 1)
+    if (!lstrcmpiA(p, id)) return true;
+  return false;
+}
+
+// Removes the devices of a class (those with the hardware id when one is
+// given), queueing each one's INF "Class.Remove" section and the INF with
+// its precompiled twin for deletion.
+void RemoveClassDevices(const GUID& cls, const char* hardwareId, HSPFILEQ queue) {
+  HDEVINFO set = SetupDiGetClassDevsA(&cls, nullptr, nullptr, 0);
+  if (set == INVALID_HANDLE_VALUE) return;
+  SP_DEVINFO_DATA device{};
+  device.cbSize = sizeof device;
+  for (DWORD i = 0; SetupDiEnumDeviceInfo(set, i, &device); ++i) {
+    if (hardwareId && !HasHardwareId(set, &device, hardwareId)) continue;
+    HKEY driverKey = SetupDiOpenDevRegKey(set, &device, DICS_FLAG_GLOBAL, 0, DIREG_DRV, KEY_READ);
+    if (driverKey != INVALID_HANDLE_VALUE) {
+      char inf[MAX_PATH] = {};
+      DWORD size = sizeof inf - 1;
+      if (RegQueryValueExA(driverKey, "InfPath", nullptr, nullptr, reinterpret_cast<BYTE*>(inf), &size) ==
+              ERROR_SUCCESS &&
+          inf[0]) {
+        HINF handle = SetupOpenInfFileA(inf, nullptr, INF_STYLE_WIN4, nullptr);
+        if (handle != INVALID_HANDLE_VALUE) {
+          SetupQueueDeleteSectionA(queue, handle, nullptr, "Class.Remove");
+          SetupCloseInfFile(handle);
+        }
+        char folder[MAX_PATH];
+        GetWindowsDirectoryA(folder, sizeof folder);
+        strcat(folder, "\\Inf");
+        char pnf[MAX_PATH];
+        snprintf(pnf, sizeof pnf, "%s", inf);
+        if (char* dot = strrchr(pnf, '.')) strcpy(dot, ".PNF");
+        SetupQueueDeleteA(queue, folder, inf);
+        SetupQueueDeleteA(queue, folder, pnf);
+      }
+      RegCloseKey(driverKey);
+    }
+    SetupDiCallClassInstaller(DIF_REMOVE, set, &device);
+  }
+  SetupDiDestroyDeviceInfoList(set);
+}
+
+}  // namespace
+
+// rundll: the system's own device class and the WDM driver's devices are
+// removed with their INF files, the WDM service deleted, the uninstall
+// entry dropped; the user is asked to restart when the system says so.
+extern "C" void CALLBACK ClassRemove(HWND window, HINSTANCE, LPSTR, int) {
+  CBoxReporter reporter;
+  reporter.m_owner = window;
+  HSPFILEQ queue = SetupOpenFileQueue();
+  if (queue == INVALID_HANDLE_VALUE) {
+    ReportLastError(&reporter, kRemoveFailed, 2, "Class.Remove");
+    return;
+  }
+  const bool nt5 = AtLeastNt5();
+  if (nt5) RemoveClassDevices(kMediaClass, kWdmHardwareId, queue);
+  RemoveClassDevices(kQuorvaleClass, nullptr, queue);
+  if (nt5) {
+    SC_HANDLE manager = g_services.openManager(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+    if (manager) {
+      SC_HANDLE service = g_services.open(manager, kWdmService, SERVICE_ALL_ACCESS);
+      if (service) {
+        SERVICE_STATUS status{};
+        g_services.control(service, SERVICE_CONTROL_STOP, &status);
+        if (!g_services.remove(service)) ReportLastError(&reporter, kRemoveFailed, 2, kWdmService);
+        g_services.close(service);
+      } else if (GetLastError() != ERROR_SERVICE_DOES_NOT_EXIST) {
+        ReportLastError(&reporter, kRemoveFailed, 2, kWdmService);
+      }
+      g_services.close(manager);
+    }
+  }
+  // The class key's "Link" names a further key of the class: it goes too.
+  HKEY classKey = SetupDiOpenClassRegKey(&kQuorvaleClass, KEY_ALL_ACCESS);
+  if (classKey != INVALID_HANDLE_VALUE) {
+    char link[MAX_PATH] = {};
+    DWORD size = sizeof link - 1;
+    if (RegQueryValueExA(classKey, "Link", nullptr, nullptr, reinterpret_cast<BYTE*>(link), &size) ==
+            ERROR_SUCCESS &&
+        link[0])
+      RegDeleteTreeA(HKEY_LOCAL_MACHINE, link);
+    RegCloseKey(classKey);
+  }
+  LONG r = RegDeleteTreeA(HKEY_LOCAL_MACHINE, kUninstallKey);
+  if (r != ERROR_SUCCESS && r != ERROR_FILE_NOT_FOUND) {
+    SetLastError(r);
+    ReportLastError(&reporter, kRemoveFailed, 2, kUninstallKey);
+  }
+  void* context = SetupInitDefaultQueueCallback(window);
+  if (!SetupCommitFileQueueA(window, queue, SetupDefaultQueueCallbackA, context))
+    ReportLastError(&reporter, kRemoveFailed, 2, "Class.Remove");
+  SetupTermDefaultQueueCallback(context);
+  // Asked of the queue first (scan only): the user is prompted only when
+  // files in use make a restart necessary.
+  int reboot = SetupPromptReboot(queue, window, TRUE);
+  SetupCloseFileQueue(queue);
+  if (reboot > 0 && (reboot & (SPFILEQ_REBOOT_RECOMMENDED | SPFILEQ_FILE_IN_USE))) SetupPromptReboot(nullptr, window, FALSE);
 }

@@ -22,11 +22,7 @@ const wchar_t* const kProgIds[] = {
     L"Quorvale.DeviceCbl.Prop", L"Quorvale.DeviceDnv.Prop", L"Quorvale.DeviceDnv.Stat",  L"Quorvale.Asio.Prop",
     L"Quorvale.Lumora.Prop",    L"Quorvale.LumoraPreset.Prop"};
 
-DWORD Regsvr32(const char* arguments) {
-  char module[MAX_PATH];
-  GetModuleFileNameA(nullptr, module, sizeof module);
-  *strrchr(module, '\\') = 0;
-  std::string command = std::string("regsvr32.exe /s ") + arguments + " \"" + module + "\\Qvdrv.dll\"";
+DWORD Run(std::string command) {
   STARTUPINFOA si = {sizeof si};
   PROCESS_INFORMATION pi = {};
   if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return 0xFFFFFFFF;
@@ -37,6 +33,12 @@ DWORD Regsvr32(const char* arguments) {
   CloseHandle(pi.hProcess);
   return code;
 }
+
+std::string Folder();
+DWORD Regsvr32(const char* arguments) {
+  return Run(std::string("regsvr32.exe /s ") + arguments + " \"" + Folder() + "\\Qvdrv.dll\"");
+}
+DWORD Rundll(const char* entry) { return Run("rundll32.exe \"" + Folder() + "\\Qvdrv.dll\"," + entry); }
 
 std::string Folder() {
   char module[MAX_PATH];
@@ -139,6 +141,25 @@ TEST(Client, RegistrationListsTheElementModulesAsPluginsAndTakesEverythingBack) 
 
   RegDeleteValueA(quorvale, "Mixer Element Path V1.03");
   RegCloseKey(quorvale);
+}
+
+// The installer's rundll entries: on this platform (not NT 4) the install
+// registers the classes without services, the removal takes them back,
+// and the class removal drops the uninstall entry (no devices here).
+TEST(Client, RundllInstallRemoveAndClassRemove) {
+  CLSID clsid;
+  ASSERT_EQ(Rundll("qvDevInstall"), 0u);
+  EXPECT_EQ(CLSIDFromProgID(L"Quorvale.Device", &clsid), S_OK);
+  ASSERT_EQ(Rundll("qvDevRemove"), 0u);
+  EXPECT_NE(CLSIDFromProgID(L"Quorvale.Device", &clsid), S_OK);
+
+  const char kUninstall[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quorvale Driver";
+  HKEY key;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kUninstall, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  RegCloseKey(key);
+  ASSERT_EQ(Rundll("ClassRemove"), 0u);
+  EXPECT_FALSE(MachineKey(kUninstall));
 }
 
 TEST(Client, RegisteredClassesOpenASimulatedUnit) {
