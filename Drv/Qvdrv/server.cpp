@@ -117,8 +117,8 @@ RPC_IF_HANDLE Interface() { return QvRpcIface_v1_0_s_ifspec; }
 void Report(DWORD messageId, DWORD status, const void* data, DWORD dataLen, LPCSTR s2 = nullptr,
             LPCSTR s3 = nullptr) {
   DWORD n = s3 ? 2 : s2 ? 1 : 0;
-  qvDevError(0, QvdrvModule(), messageId, const_cast<void*>(data), data ? dataLen : 0, n, status ? status : 0,
-             s2, s3, nullptr);
+  SetLastError(status);  // an informational report carries no error
+  qvDevError(0, QvdrvModule(), messageId, const_cast<void*>(data), data ? dataLen : 0, n, status, s2, s3, nullptr);
   SetLastError(status);
 }
 
