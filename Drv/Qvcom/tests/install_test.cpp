@@ -1,7 +1,9 @@
-// Installation: the Drivers32 slot the MME wave driver takes, and the
-// services through a fake service manager (an existing service counts as
-// made, a missing one as removed), with their keys under a test root.
+// Installation: the Drivers32 slot the MME wave driver takes, the services
+// through a fake service manager (an existing service counts as made, a
+// missing one as removed), with their keys under a test root, and the
+// plug-in registration of element modules under a test root.
 #include "Drv/Qvcom/install.h"
+#include "elements/elemif.h"
 
 #include <gtest/gtest.h>
 
@@ -225,6 +227,89 @@ TEST_F(Services, RemovalStopsAndDeletesAndANotInstalledServiceIsRemoved) {
   EXPECT_EQ(RemoveServices(&context), S_OK);
   EXPECT_TRUE(g_scm.deleted.empty());
   EXPECT_TRUE(reporter.ids.empty());
+}
+
+// ---- plug-in registration ----
+
+// Under a test root: the element folders' modules become plug-in classes
+// of their types; one module found under two file names shares its library
+// key, the names joined; a library that is no element module is reported
+// and skipped; unregistration takes every plug-in class back and leaves
+// other classes alone.
+TEST(Plugins, RegistersTheModulesOfBothFoldersAndTakesThemBack) {
+  ASSERT_EQ(CoInitialize(nullptr), S_OK);
+  TestKey root;
+  char self[MAX_PATH];
+  GetModuleFileNameA(nullptr, self, sizeof self);
+  std::string folder(self);
+  folder.resize(folder.rfind('\\'));
+  HKEY quorvale;
+  RegCreateKeyExA(root.key, "Software\\Quorvale", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &quorvale, nullptr);
+  const std::string a = folder + "\\ElemA", b = folder + "\\ElemB\\";
+  RegSetValueExA(quorvale, "Mixer Element Path V1.02", 0, REG_SZ, reinterpret_cast<const BYTE*>(a.c_str()),
+                 static_cast<DWORD>(a.size() + 1));
+  RegSetValueExA(quorvale, "Mixer Element Path V1.03", 0, REG_SZ, reinterpret_cast<const BYTE*>(b.c_str()),
+                 static_cast<DWORD>(b.size() + 1));
+  RegCloseKey(quorvale);
+  // A class of someone else that looks nothing like a plug-in.
+  RegSetKeyValueA(root.key, "Software\\Classes\\CLSID\\{12345678-8085-42C0-B4BF-A1D67B7C0732}", nullptr, REG_SZ,
+                  "other", 6);
+
+  CountingReporter reporter;
+  QvRegContext context(nullptr, "C:\\Windows\\System32\\Qvdrv.dll", &reporter);
+  context.m_root.Close();
+  context.m_root.Attach(root.key);
+  context.m_current = QvClassTable[5];
+  GuidToString(*QvClassTable[5]->clsid, context.m_clsidText);
+  ASSERT_STREQ(QvClassTable[5]->progId, "Quorvale.Plugins");
+
+  ASSERT_EQ(RegisterPluginClass(&context), S_OK);
+  EXPECT_EQ(reporter.ids, std::vector<DWORD>{0xC00A0001});  // QvSim.dll
+
+  HKEY libraries;
+  ASSERT_EQ(RegOpenKeyExA(root.key, "Software\\Classes\\Quorvale.Plugins\\Libraries", 0, KEY_READ, &libraries),
+            ERROR_SUCCESS);
+  char name[64];
+  ASSERT_EQ(RegEnumKeyA(libraries, 0, name, sizeof name), ERROR_SUCCESS);
+  EXPECT_EQ(strlen(name), 16u);
+  EXPECT_NE(RegEnumKeyA(libraries, 1, name, sizeof name), ERROR_SUCCESS);  // one module, one key
+  char names[256] = {};
+  DWORD size = sizeof names - 1;
+  RegGetValueA(libraries, name, nullptr, RRF_RT_REG_SZ, nullptr, names, &size);
+  EXPECT_STREQ(names, "Qvmxel1.dll, QvmxelX.dll");
+  RegCloseKey(libraries);
+
+  // Every type's class names the module that offers it (the later
+  // folder's copy) and its type.
+  HKEY classes;
+  ASSERT_EQ(RegOpenKeyExA(root.key, "Software\\Classes\\CLSID", 0, KEY_READ, &classes), ERROR_SUCCESS);
+  int plugins = 0;
+  for (DWORD i = 0; RegEnumKeyA(classes, i, name, sizeof name) == ERROR_SUCCESS; ++i) {
+    if (strncmp(name, "{DF87", 5) || !strcmp(name, context.m_clsidText)) continue;
+    ++plugins;
+    char path[MAX_PATH] = {}, type[80] = {};
+    DWORD n = sizeof path - 1;
+    EXPECT_EQ(RegGetValueA(classes, (std::string(name) + "\\Element").c_str(), "Path", RRF_RT_REG_SZ, nullptr, path,
+                           &n),
+              ERROR_SUCCESS);
+    EXPECT_EQ(std::string(path), b + "QvmxelX.dll");
+    n = sizeof type - 1;
+    RegGetValueA(classes, (std::string(name) + "\\Element").c_str(), nullptr, RRF_RT_REG_SZ, nullptr, type, &n);
+    EXPECT_NE(type[0], 0) << name;
+  }
+  RegCloseKey(classes);
+  EXPECT_GE(plugins, 20);
+
+  ASSERT_EQ(UnregisterPluginClass(&context), S_OK);
+  ASSERT_EQ(RegOpenKeyExA(root.key, "Software\\Classes\\CLSID", 0, KEY_READ, &classes), ERROR_SUCCESS);
+  std::vector<std::string> left;
+  for (DWORD i = 0; RegEnumKeyA(classes, i, name, sizeof name) == ERROR_SUCCESS; ++i) left.push_back(name);
+  RegCloseKey(classes);
+  EXPECT_EQ(left, std::vector<std::string>{"{12345678-8085-42C0-B4BF-A1D67B7C0732}"});
+  HKEY gone;
+  EXPECT_NE(RegOpenKeyExA(root.key, "Software\\Classes\\Quorvale.Plugins", 0, KEY_READ, &gone), ERROR_SUCCESS);
+  context.m_root.m_key = nullptr;  // the test key closes it
+  CoUninitialize();
 }
 
 }  // namespace
