@@ -2,6 +2,7 @@
 // class registration and the event-log source.
 #include "Drv/Qvcom/asio.h"
 #include "Drv/Qvcom/qvcom.h"
+#include "Drv/Qvcom/install.h"
 #include "Drv/Qvcom/qvdevice.h"
 #include "Drv/QvMixMgr/mixmgr.h"
 #include "Drv/Qvcom/mixunits.h"
@@ -40,9 +41,9 @@ const QvClassDesc kMixerDevice = {L"HRL Quorvale mixer device class", "Quorvale.
                                   &CLSID_QvMixerDevice, CreateQvDevice, RegisterClassBoth, UnregisterClass,
                                   nullptr, nullptr, nullptr};
 const QvClassDesc kMixGraph = {L"HRL Quorvale Mixer class", "Quorvale.MixGraph", &CLSID_QvMixGraph, CreateMixGraph,
-                               RegisterClassBoth, UnregisterClass, MixGraphStartHook, MixGraphEndHook, nullptr};
+                               RegisterMixGraphClass, UnregisterMixGraphClass, MixGraphStartHook, MixGraphEndHook, nullptr};
 const QvClassDesc kPlugins = {L"HRL Quorvale plugin class", "Quorvale.Plugins", &CLSID_QvPlugins, CreateAbsent,
-                              RegisterClassBoth, UnregisterClass, NoOpHook, NoOpHook, MatchPluginClsid};
+                              RegisterPluginClass, UnregisterPluginClass, NoOpHook, NoOpHook, MatchPluginClsid};
 // Registration of the enumerator removes its keys: it is made through the
 // device class, not by its own CLSID.
 const QvClassDesc kDeviceEnum = {L"HRL Quorvale device enumerator class", "Quorvale.DeviceEnum",
@@ -308,15 +309,3 @@ BOOL RemoveEventLogSource(HKEY root, LPCSTR source) {
   return TRUE;
 }
 
-// The registration exports: this computer, this library.
-extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
-  CDebugReporter reporter;
-  QvRegContext context(nullptr, nullptr, &reporter);
-  return RegisterAllClasses(&context);
-}
-
-extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
-  CDebugReporter reporter;
-  QvRegContext context(nullptr, nullptr, &reporter);
-  return UnregisterAllClasses(&context);
-}

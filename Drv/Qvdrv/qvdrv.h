@@ -72,6 +72,15 @@ QVDRV_FUNC void __cdecl qvDevError(DWORD context, HMODULE module, DWORD messageI
 QVDRV_FUNC LPCSTR WINAPI GetLastErrorText() QVDRV_PLAIN(GetLastErrorText);
 QVDRV_FUNC BOOL WINAPI CreateTimer(QVTIMER* t, UINT periodMs) QVDRV_PLAIN(CreateTimer);
 QVDRV_FUNC void WINAPI DeleteTimer(QVTIMER* t) QVDRV_PLAIN(DeleteTimer);
+// The remote device service of this computer: start it (with dontWait FALSE
+// the call blocks until the service stops), stop it, and find the servers
+// that exported themselves to the RPC name service (the callback gets a, b,
+// c and the string binding of each).
+using QvServerEnumCallback = void(WINAPI*)(LPVOID a, LPVOID b, LPVOID c, LPCSTR stringBinding);
+QVDRV_FUNC BOOL WINAPI qvServerListen(BOOL dontWait) QVDRV_PLAIN(qvServerListen);
+QVDRV_FUNC void WINAPI qvServerEnd() QVDRV_PLAIN(qvServerEnd);
+QVDRV_FUNC BOOL WINAPI qvServerEnum(QvServerEnumCallback callback, LPVOID a, LPVOID b, LPVOID c)
+    QVDRV_PLAIN(qvServerEnum);
 // The default hook: the report as text on the standard error handle.
 void WINAPI ConsoleErrorReport(DWORD context, HMODULE module, DWORD messageId, LPVOID data, DWORD dataLen,
                                          DWORD nStrings, LPCSTR* strings);

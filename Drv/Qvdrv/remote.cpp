@@ -3,16 +3,15 @@
 #include "Drv/Qvdrv/qvdrv_private.h"
 #include "Drv/Qvdrv/remote.h"
 
-#include <rpc.h>
-
 #include <cstring>
 
 namespace {
 
-char g_protocol[128] = "ncacn_ip_tcp";
-char g_entryName[128] = "/.:/Quorvale";
-char g_description[128] = "Quorvale RPC server";
-char g_nameServiceAddress[128] = "";
+RemoteSettings g_settings = {"ncacn_ip_tcp", "/.:/Quorvale", "Quorvale RPC server", ""};
+char* const g_protocol = g_settings.protocol;
+char* const g_entryName = g_settings.entryName;
+char* const g_description = g_settings.description;
+char* const g_nameServiceAddress = g_settings.nameServiceAddress;
 
 // The one binding slot shared by the client calls of the remote interface:
 // opens take it one at a time.
@@ -25,23 +24,24 @@ BOOL CALLBACK InitBindingLock(INIT_ONCE*, void*, void**) {
   return TRUE;
 }
 
+// A value of at most size - 1 bytes; the rest of the buffer is cleared, so a
+// multi-string always ends in two NULs and keeps nothing of the default.
 void ReadValue(HKEY key, const char* name, char* to, DWORD size) {
-  DWORD type = 0, n = size;
-  char value[128];
+  DWORD type = 0, n = size - 1;
+  char value[128] = {};
   if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(value), &n) == ERROR_SUCCESS &&
-      (type == REG_SZ || type == REG_MULTI_SZ) && n > 0 && n <= size) {
-    value[n - 1] = 0;
+      (type == REG_SZ || type == REG_MULTI_SZ) && n > 0 && n < size) {
+    std::memset(to, 0, size);
     std::memcpy(to, value, n);
   }
 }
 
-// Until the remote service's stubs are built, the remote procedures are
-// this table; an entry that is not set answers that the interface is unknown.
-RemoteProcedures g_procedures{};
+RemoteProcedures g_procedures = RemoteStubs();
 
 }  // namespace
 
 RemoteProcedures& RemoteCalls() { return g_procedures; }
+RemoteSettings& RemoteConfig() { return g_settings; }
 
 void ReadRemoteSettings() {
   HKEY key;
@@ -58,14 +58,14 @@ void ReadRemoteSettings() {
       RegCloseKey(key);
     }
   } else if (r == ERROR_SUCCESS) {
-    ReadValue(key, "RpcProtocol", g_protocol, 127);
-    ReadValue(key, "RpcEntryName", g_entryName, sizeof g_entryName);
-    ReadValue(key, "RpcDescription", g_description, sizeof g_description);
+    ReadValue(key, "RpcProtocol", g_protocol, sizeof g_settings.protocol);
+    ReadValue(key, "RpcEntryName", g_entryName, sizeof g_settings.entryName);
+    ReadValue(key, "RpcDescription", g_description, sizeof g_settings.description);
     RegCloseKey(key);
   }
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Rpc\\NameService", 0, KEY_QUERY_VALUE, &key) ==
       ERROR_SUCCESS) {
-    ReadValue(key, "ServerNetworkAddress", g_nameServiceAddress, sizeof g_nameServiceAddress);
+    ReadValue(key, "ServerNetworkAddress", g_nameServiceAddress, sizeof g_settings.nameServiceAddress);
     RegCloseKey(key);
   }
 }
@@ -75,7 +75,7 @@ namespace {
 BOOL WINAPI RemoteIoControl(HANDLE h, DWORD code, LPVOID in, DWORD inLen, LPVOID out, DWORD outLen,
                             LPDWORD returned, LPOVERLAPPED) {
   DWORD status = g_procedures.ioControl ? g_procedures.ioControl(h, code, in, inLen, out, outLen, returned, 0)
-                                        : RPC_S_UNKNOWN_IF;
+                                        : static_cast<DWORD>(RPC_S_UNKNOWN_IF);
   SetLastError(status);
   return status == 0;
 }
@@ -102,6 +102,25 @@ DWORD OpenOnBinding(HANDLE* context, const char* localName, DWORD access, DWORD 
   return status;
 }
 
+// The slot's binding again, on the service's well-known endpoint.
+RPC_STATUS BindToKnownEndpoint(const char* server) {
+  const char* endpoint = RemoteKnownEndpoint(g_protocol);
+  if (!endpoint) return RPC_S_SERVER_UNAVAILABLE;
+  RPC_CSTR text = nullptr;
+  RPC_STATUS status = RpcStringBindingComposeA(nullptr, reinterpret_cast<RPC_CSTR>(g_protocol),
+                                               reinterpret_cast<RPC_CSTR>(const_cast<char*>(server)),
+                                               reinterpret_cast<RPC_CSTR>(const_cast<char*>(endpoint)), nullptr,
+                                               &text);
+  RPC_BINDING_HANDLE binding = nullptr;
+  if (status == RPC_S_OK) status = RpcBindingFromStringBindingA(text, &binding);
+  if (text) RpcStringFreeA(&text);
+  if (status == RPC_S_OK) {
+    RpcBindingFree(&g_binding);
+    g_binding = binding;
+  }
+  return status;
+}
+
 }  // namespace
 
 QVDEVHANDLE qvDevOpenRemote(const char* server, const char* localName, DWORD access, DWORD share, DWORD flags) {
@@ -122,6 +141,10 @@ QVDEVHANDLE qvDevOpenRemote(const char* server, const char* localName, DWORD acc
     status = RpcEpResolveBinding(g_binding, g_procedures.interfaceSpec);
   if (status == RPC_S_OK) {
     status = OpenOnBinding(&block->handle, localName, access, share, flags);
+    // No endpoint mapper answered on the server's computer: the service
+    // listens on its well-known endpoint too.
+    if (status == RPC_S_SERVER_UNAVAILABLE && !block->handle && BindToKnownEndpoint(server) == RPC_S_OK)
+      status = OpenOnBinding(&block->handle, localName, access, share, flags);
     if (status != RPC_S_OK && block->handle && g_procedures.close) g_procedures.close(&block->handle);
   }
   if (g_binding) RpcBindingFree(&g_binding);
