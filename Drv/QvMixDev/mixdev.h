@@ -58,6 +58,8 @@ class CMixDevUnit : public CCom, public IReferenceClock, public qvmix::RateUnit 
   virtual void OnRateChanged() {}
   // The periodic status poll of the board.
   virtual HRESULT Poll() { return S_OK; }
+  // Brings what the unit knows of its board up to date.
+  virtual HRESULT Refresh() { return S_OK; }
   // The rate the board reports; S_OK with the claim bit set makes it a
   // candidate for the clock.
   virtual HRESULT ReportedRate(qvmix::RateRecord* record) {
@@ -80,8 +82,8 @@ class CMixDevUnit : public CCom, public IReferenceClock, public qvmix::RateUnit 
   HMENU BuildChannelMenu(const qvmix::Selection& request, const POINT* position);
   HRESULT FormatSourceName(int entry, int form, wchar_t* out, size_t size);
 
-  void AddToTree(HTREEITEM after);
-  void RemoveFromTree();
+  virtual void AddToTree(HTREEITEM after);
+  virtual void RemoveFromTree();
   void UpdateTreeCheck();
 
   const wchar_t* Name() const { return m_name; }

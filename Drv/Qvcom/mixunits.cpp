@@ -99,6 +99,21 @@ HRESULT CDevDnvUnit::SetSettings(const uint32_t* words) {
   return WriteSettings(m_device, m_settings, m_sinks, words, false);
 }
 
+// Acquired, and given up again when a later step fails.
+HRESULT CDevDnvUnit::StartUnit() {
+  HRESULT hr = Acquire(m_clockSource);
+  if (FAILED(hr)) return hr;
+  hr = UpdateTv2Firmware(this, 0);
+  if (SUCCEEDED(hr)) hr = Refresh();
+  if (FAILED(hr)) DetachDevice();
+  return hr;
+}
+
+HRESULT CDevDnvUnit::Refresh() {
+  HRESULT hr = Poll();
+  return FAILED(hr) ? hr : S_OK;
+}
+
 HRESULT CDevDnvUnit::Poll() {
   uint32_t now[2] = {};
   m_device->Lock();
@@ -158,27 +173,111 @@ HRESULT CDevTv2Unit::CheckTv2Selection(const qvmix::Selection* request, qvmix::S
 
 // ---- Corbelle ----
 
+CDevCblUnit::CDevCblUnit(IUnknown* outer, CQvDevice* device, HRESULT* result)
+    : CDevFamilyUnit(qvunit::Family::Cbl, outer, device, result) {
+  HRESULT hr = S_OK;
+  m_converter = CLumoraUnit::Create(this, &hr);
+  if (!m_converter) {
+    if (SUCCEEDED(*result)) *result = hr;
+    return;
+  }
+  m_inner = m_converter->Unknown();  // released with the unit
+}
+
 ULONG CDevCblUnit::PageList(const GUID** out) {
-  if (!m_converterPresent) return 0;
+  if (!ConverterPresent()) return 0;
   ULONG n = 0;
   if (m_online) out[n++] = &kCblPage;  // only while the unit holds its device
   out[n++] = &kPresetPage;
   return n;
 }
 
+HRESULT CDevCblUnit::StartUnit() {
+  if (!m_converter) return E_OUTOFMEMORY;
+  HRESULT hr = Acquire(m_clockSource);
+  if (FAILED(hr)) return hr;
+  hr = UpdateCblFirmware(m_converter, m_device, 0);
+  if (SUCCEEDED(hr)) hr = m_converter->SendSettings(qvunit::ActivationSettings(m_converter->m_settings));
+  if (SUCCEEDED(hr)) hr = LoadRouteTable(m_converter, 0);
+  if (SUCCEEDED(hr)) hr = Refresh();
+  if (SUCCEEDED(hr)) {
+    uint8_t routes[qvunit::CblRouteEntries * 4];
+    qvunit::BuildCblRoutes(routes);
+    hr = m_device->IoControl(IOCTL_QV_SET_ROUTES, routes, sizeof routes, nullptr, 0, nullptr, nullptr);
+  }
+  if (FAILED(hr)) DetachDevice();
+  return hr;
+}
+
+HRESULT CDevCblUnit::Refresh() {
+  HRESULT hr = Poll();
+  return FAILED(hr) ? hr : S_OK;
+}
+
+// The status words are read outside the device's lock; the converter takes
+// them under it, and a new rate is applied once it is left.
 HRESULT CDevCblUnit::Poll() {
   uint32_t now[4] = {};
   HRESULT hr = ReadWords(m_device, now, sizeof now);
   if (FAILED(hr)) return hr;
-  if (m_converterPresent && memcmp(now, m_words, 12) != 0) {
-    uint32_t rate = qvunit::CblDetectRate(m_words, now, m_rateNow);
-    memcpy(m_words, now, sizeof now);
-    if (rate) {
-      m_rateNow = rate;
-      ApplyDetectedRate(this, rate);
-    }
+  uint32_t rate = 0;
+  bool changed = false;
+  m_device->Lock();
+  if (m_converter && memcmp(now, m_converter->m_words, 12) != 0) {
+    rate = qvunit::CblDetectRate(m_converter->m_words, now, m_rateNow);
+    changed = m_converter->SetConfig(now);
+    if (IsActive()) hr = m_converter->Refresh();
   }
+  m_device->Unlock();
+  if (rate) {
+    m_rateNow = rate;
+    ApplyDetectedRate(this, rate);
+  }
+  if (changed) UpdateConverterItem();
+  if (FAILED(hr)) return hr;
   return (now[0] & 0x80000000u) ? 0 : 1;
+}
+
+void CDevCblUnit::AddToTree(HTREEITEM after) {
+  CMixDevUnit::AddToTree(after);
+  if (m_item) UpdateConverterItem();
+}
+
+void CDevCblUnit::RemoveFromTree() {
+  CMixDevUnit::RemoveFromTree();  // the converter's item goes with the unit's
+  m_converterItem = nullptr;
+}
+
+// Inserted once while a converter answers, renamed when it changes,
+// removed when it goes away.
+void CDevCblUnit::UpdateConverterItem() {
+  HWND tree = m_host ? m_host->TreeWindow() : nullptr;
+  if (!tree || !m_item) return;
+  if (ConverterPresent()) {
+    wchar_t text[48];
+    qvunit::FormatConverterItem(m_converter->m_state, text, 48);
+    if (!m_converterItem) {
+      TVINSERTSTRUCTW in = {};
+      in.hParent = m_item;
+      in.hInsertAfter = TVI_LAST;
+      in.item.mask = TVIF_TEXT;
+      in.item.pszText = text;
+      m_converterItem =
+          reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&in)));
+    } else {
+      TVITEMW item = {};
+      item.mask = TVIF_TEXT;
+      item.hItem = m_converterItem;
+      item.pszText = text;
+      SendMessageW(tree, TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+    }
+  } else if (m_converterItem) {
+    SendMessageW(tree, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(m_converterItem));
+    m_converterItem = nullptr;
+  } else {
+    return;
+  }
+  UpdateTreeCheck();
 }
 
 // ---- Tavrion ----

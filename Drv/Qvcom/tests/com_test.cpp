@@ -732,7 +732,7 @@ TEST_F(Machine, BoardUnitObjects) {
   EXPECT_TRUE(IsEqualGUID(dnvPage, dnvPages[0]));
   EXPECT_EQ(1u, Pages(tv2).size());
   EXPECT_TRUE(Pages(cbl).empty());  // no converter: no pages
-  cbl->m_converterPresent = true;
+  cbl->m_converter->m_state.present = true;
   cbl->m_online = false;
   auto cblPages = Pages(cbl);
   ASSERT_EQ(1u, cblPages.size());  // the device page only while the unit holds its device
@@ -783,6 +783,183 @@ TEST_F(Machine, BoardUnitObjects) {
   for (CDevFamilyUnit* u : {static_cast<CDevFamilyUnit*>(dnv), static_cast<CDevFamilyUnit*>(tv2),
                             static_cast<CDevFamilyUnit*>(cbl), static_cast<CDevFamilyUnit*>(tvr)})
     EXPECT_EQ(0u, u->Unknown()->Release());
+  EXPECT_EQ(0u, d->Unknown()->Release());
+}
+
+namespace {
+
+std::vector<uint8_t> Bytes(std::initializer_list<uint32_t> words) {
+  std::vector<uint8_t> b(words.size() * 4);
+  size_t i = 0;
+  for (uint32_t w : words) memcpy(&b[4 * i++], &w, 4);
+  return b;
+}
+
+// The request codes a board saw from `from` on.
+std::vector<uint32_t> CodesSince(const char* board, size_t from) {
+  std::vector<uint32_t> codes;
+  auto requests = scripted::BoardRequests(board);
+  for (size_t i = from; i < requests.size(); ++i) codes.push_back(requests[i].code);
+  return codes;
+}
+
+// A graph that has a device tree and nothing else.
+struct TreeHost : CMixGraphHost {
+  HWND GraphWindow() override { return nullptr; }
+  void LockGraph() override {}
+  void UnlockGraph() override {}
+  HRESULT StopGraph() override { return S_OK; }
+  void SetGraphClock(IReferenceClock*) override {}
+  void GraphClockChanged() override {}
+  HWND TreeWindow() override { return tree; }
+  HWND tree = nullptr;
+};
+
+std::wstring ItemText(HWND tree, HTREEITEM item) {
+  wchar_t text[64] = L"";
+  TVITEMW t = {};
+  t.mask = TVIF_TEXT;
+  t.hItem = item;
+  t.pszText = text;
+  t.cchTextMax = 64;
+  SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&t));
+  return text;
+}
+
+}  // namespace
+
+// Dunvell activation: the device acquired, the firmware step, a refresh
+// that reads the status; a failing step gives the device up again.
+TEST_F(Machine, DunvellActivation) {
+  scripted::AddBoard("Qvdnv0", 0x561101);
+  HRESULT hr = S_OK;
+  auto* d = reinterpret_cast<CQvDevice*>(CreateQvDevice(&CLSID_QvDevice, nullptr, &hr));
+  ASSERT_EQ(S_OK, d->Open(L"Qvdnv0", 0, 0, 0));
+  auto* dnv = new CDevDnvUnit(nullptr, d, &hr);
+  ASSERT_TRUE(dnv->m_online);
+
+  size_t from = scripted::BoardRequests("Qvdnv0").size();
+  EXPECT_TRUE(FAILED(dnv->Activate()));  // the board answers no status
+  EXPECT_FALSE(dnv->IsActive());
+  EXPECT_EQ(CodesSince("Qvdnv0", from), (std::vector<uint32_t>{IOCTL_QV_ATTACH, IOCTL_QV_GET_ID, IOCTL_QV_GET_PARAM,
+                                                               IOCTL_QV_DETACH}));
+
+  scripted::SetAnswer("Qvdnv0", IOCTL_QV_GET_PARAM, true, Bytes({0xC0000001, 0x4}));
+  scripted::SetAnswer("Qvdnv0", IOCTL_QV_DETACH, true);
+  from = scripted::BoardRequests("Qvdnv0").size();
+  EXPECT_EQ(S_OK, dnv->Activate());
+  EXPECT_TRUE(dnv->IsActive());
+  EXPECT_EQ(CodesSince("Qvdnv0", from),
+            (std::vector<uint32_t>{IOCTL_QV_ATTACH, IOCTL_QV_GET_ID, IOCTL_QV_GET_PARAM}));
+  EXPECT_EQ(0xC0000001u, dnv->m_words[0]);  // the refresh read the status
+  from = scripted::BoardRequests("Qvdnv0").size();
+  dnv->Deactivate();
+  EXPECT_EQ(CodesSince("Qvdnv0", from), (std::vector<uint32_t>{IOCTL_QV_DETACH}));
+
+  EXPECT_EQ(0u, dnv->Unknown()->Release());
+  EXPECT_EQ(0u, d->Unknown()->Release());
+
+  // The firmware step refuses a board of another family.
+  scripted::AddBoard("Qvtvr0", 0xAB2345);
+  auto* t = reinterpret_cast<CQvDevice*>(CreateQvDevice(&CLSID_QvDevice, nullptr, &hr));
+  ASSERT_EQ(S_OK, t->Open(L"Qvtvr0", 0, 0, 0));
+  auto* tvr = new CDevTvrUnit(nullptr, t, &hr);
+  EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_BAD_UNIT), UpdateTv2Firmware(tvr, 0));
+  EXPECT_EQ(0u, tvr->Unknown()->Release());
+  EXPECT_EQ(0u, t->Unknown()->Release());
+}
+
+// Corbelle activation: firmware step (which reads the converter), the
+// converter's settings word, the stored route table, a refresh and the
+// card's 258-entry initial routing; each failure ends it, and the settings
+// word is kept only once the card has it, so a retry sends it again.
+TEST_F(Machine, CorbelleActivationConverterAndTreeItem) {
+  scripted::AddBoard("Qvcbl0", 0xAB6935);
+  HRESULT hr = S_OK;
+  auto* d = reinterpret_cast<CQvDevice*>(CreateQvDevice(&CLSID_QvDevice, nullptr, &hr));
+  ASSERT_EQ(S_OK, d->Open(L"Qvcbl0", 0, 0, 0));
+  auto* cbl = new CDevCblUnit(nullptr, d, &hr);
+  ASSERT_TRUE(cbl->m_converter);
+  EXPECT_EQ(cbl->m_converter->Unknown(), cbl->m_inner);
+
+  scripted::SetAnswer("Qvcbl0", IOCTL_QV_GET_PARAM, true, Bytes({0x10000000, 0x00230007, 0x200F0210, 0}));
+  scripted::SetAnswer("Qvcbl0", IOCTL_QV_SET_PARAM, true);
+  scripted::SetAnswer("Qvcbl0", IOCTL_QV_SET_ROUTES, false);
+  scripted::SetAnswer("Qvcbl0", IOCTL_QV_DETACH, true);
+  size_t from = scripted::BoardRequests("Qvcbl0").size();
+  EXPECT_TRUE(FAILED(cbl->Activate()));
+  EXPECT_FALSE(cbl->IsActive());
+  EXPECT_EQ(CodesSince("Qvcbl0", from),
+            (std::vector<uint32_t>{IOCTL_QV_ATTACH, IOCTL_QV_GET_ID, IOCTL_QV_GET_PARAM, IOCTL_QV_SET_PARAM,
+                                   IOCTL_QV_GET_PARAM, IOCTL_QV_SET_ROUTES, IOCTL_QV_DETACH}));
+  auto requests = scripted::BoardRequests("Qvcbl0");
+  EXPECT_EQ(Bytes({0x400F0210}), requests[from + 3].input);  // bit 30 set, bit 29 cleared
+  const auto& routes = requests[from + 5].input;
+  ASSERT_EQ(258u * 4, routes.size());
+  EXPECT_EQ((std::vector<uint8_t>{0xFF, 0, 0x00, 0x10}), std::vector<uint8_t>(routes.begin(), routes.begin() + 4));
+  EXPECT_EQ((std::vector<uint8_t>{0xFF, 0, 0x09, 0x20}), std::vector<uint8_t>(routes.end() - 4, routes.end()));
+
+  // The route table kept in the unit's key goes out before the routing;
+  // a damaged one ends the activation.
+  cbl->m_serialLow = 0x123;
+  cbl->m_serialHigh = 0x45;
+  HKEY key = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, OpenUnitKey(0x123, 0x45, nullptr, &key));
+  const BYTE bad[6] = {};
+  RegSetValueExA(key, "LumoraRouteTable", 0, REG_BINARY, bad, sizeof bad);
+  EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_INVALID_DATA), cbl->Activate());
+  const auto table = Bytes({0x00010203, 0x04050607});
+  RegSetValueExA(key, "LumoraRouteTable", 0, REG_BINARY, table.data(), static_cast<DWORD>(table.size()));
+  scripted::SetAnswer("Qvcbl0", IOCTL_QV_SET_ROUTES, true);
+  from = scripted::BoardRequests("Qvcbl0").size();
+  ASSERT_EQ(S_OK, cbl->Activate());
+  requests = scripted::BoardRequests("Qvcbl0");
+  EXPECT_EQ(CodesSince("Qvcbl0", from),
+            (std::vector<uint32_t>{IOCTL_QV_ATTACH, IOCTL_QV_GET_ID, IOCTL_QV_GET_PARAM, IOCTL_QV_SET_PARAM,
+                                   IOCTL_QV_SET_ROUTES, IOCTL_QV_GET_PARAM, IOCTL_QV_SET_ROUTES}));
+  EXPECT_EQ(Bytes({0x400F0210}), requests[from + 3].input);
+  EXPECT_EQ(table, requests[from + 4].input);
+  EXPECT_EQ(0x400F0210u, cbl->m_converter->m_settings);
+  RegDeleteValueA(key, "LumoraRouteTable");
+  RegCloseKey(key);
+  RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\Quorvale\\Units\\000045000123");
+
+  // The tree: the converter's child item made with the unit's, renamed,
+  // removed when the converter goes; the pages follow it too.
+  INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_TREEVIEW_CLASSES};
+  InitCommonControlsEx(&icc);
+  TreeHost host;
+  host.tree = CreateWindowExW(0, WC_TREEVIEWW, L"", WS_OVERLAPPEDWINDOW, 0, 0, 200, 200, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_TRUE(host.tree);
+  cbl->m_host = &host;
+  cbl->AddToTree(nullptr);
+  ASSERT_TRUE(cbl->m_converterItem);
+  EXPECT_EQ(L"Lumora ADA8 V2.3", ItemText(host.tree, cbl->m_converterItem));
+  EXPECT_EQ(2u, Pages(cbl).size());
+
+  // A locked card at 48 kHz, a newer converter firmware; the active unit's
+  // converter puts its settings back on the card.
+  scripted::SetAnswer("Qvcbl0", IOCTL_QV_GET_PARAM, true, Bytes({0xD0000001, 0x00240007, 0x000F0210, 0}));
+  from = scripted::BoardRequests("Qvcbl0").size();
+  EXPECT_EQ(0, cbl->Poll());  // bit 31: locked
+  EXPECT_EQ(48000u, cbl->m_rateNow);
+  EXPECT_EQ(L"Lumora ADA8 V2.4", ItemText(host.tree, cbl->m_converterItem));
+  requests = scripted::BoardRequests("Qvcbl0");
+  EXPECT_EQ(CodesSince("Qvcbl0", from), (std::vector<uint32_t>{IOCTL_QV_GET_PARAM, IOCTL_QV_SET_PARAM}));
+  EXPECT_EQ(Bytes({0x400F0210}), requests.back().input);
+
+  scripted::SetAnswer("Qvcbl0", IOCTL_QV_GET_PARAM, true, Bytes({0x00000001, 0x00240007, 0x400F0210, 0}));
+  EXPECT_EQ(1, cbl->Poll());
+  EXPECT_EQ(nullptr, cbl->m_converterItem);
+  EXPECT_EQ(nullptr, reinterpret_cast<HTREEITEM>(SendMessageW(host.tree, TVM_GETNEXTITEM, TVGN_NEXT,
+                                                              reinterpret_cast<LPARAM>(cbl->m_serialItem))));
+  EXPECT_TRUE(Pages(cbl).empty());
+
+  cbl->Deactivate();
+  cbl->RemoveFromTree();
+  cbl->m_host = nullptr;
+  DestroyWindow(host.tree);
+  EXPECT_EQ(0u, cbl->Unknown()->Release());
   EXPECT_EQ(0u, d->Unknown()->Release());
 }
 
