@@ -7,7 +7,9 @@
 
 #include <control.h>
 #include <evcode.h>
+#include <commdlg.h>
 #include <shellapi.h>
+#include <shlwapi.h>
 #include <uuids.h>
 #include <vfwmsgs.h>
 
@@ -360,10 +362,71 @@ HRESULT STDMETHODCALLTYPE CMixMgr::Clear() {
   return S_OK;
 }
 
-// Mix files are read and written by the mixer's file layer, which this
-// library does not host: import and export are not offered.
-HRESULT STDMETHODCALLTYPE CMixMgr::Load(LPCWSTR, LONG) { return IsOwner() ? E_NOTIMPL : E_UNEXPECTED; }
-HRESULT STDMETHODCALLTYPE CMixMgr::Save() { return IsOwner() ? E_NOTIMPL : E_UNEXPECTED; }
+// The mixer graph's file: its stream image. A file name of null asks for
+// one; position -1 appends after the last column.
+HRESULT STDMETHODCALLTYPE CMixMgr::Load(LPCWSTR file, LONG position) {
+  if (!IsOwner()) return E_UNEXPECTED;
+  WCHAR chosen[MAX_PATH] = L"";
+  if (!file) {
+    if (!AskMixFile(false, chosen)) return S_FALSE;
+    file = chosen;
+  }
+  IStream* stream = nullptr;
+  HRESULT hr = SHCreateStreamOnFileW(file, STGM_READ | STGM_SHARE_DENY_WRITE, &stream);
+  if (FAILED(hr)) return hr;
+  if (position < 0) {
+    CCom::Lock();
+    position = m_tail ? m_tail->m_index + 1 : 0;
+    CCom::Unlock();
+  }
+  hr = LoadAt(stream, position);
+  stream->Release();
+  if (SUCCEEDED(hr)) m_state |= kDirty;  // an import is an edit
+  return hr;
+}
+
+HRESULT STDMETHODCALLTYPE CMixMgr::Save() {
+  if (!IsOwner()) return E_UNEXPECTED;
+  WCHAR file[MAX_PATH] = L"";
+  if (!AskMixFile(true, file)) return S_FALSE;
+  return SaveToFile(file);
+}
+
+// The open or save dialog over the mixer window; false when cancelled.
+bool CMixMgr::AskMixFile(bool save, WCHAR* file) {
+  OPENFILENAMEW ofn = {};
+  ofn.lStructSize = sizeof ofn;
+  ofn.hwndOwner = m_hwnd;
+  ofn.lpstrFilter = L"Mixer graphs (*.qmg)\0*.qmg\0All files (*.*)\0*.*\0";
+  ofn.lpstrFile = file;
+  ofn.nMaxFile = MAX_PATH;
+  ofn.lpstrDefExt = L"qmg";
+  ofn.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | (save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
+  return (save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn)) != FALSE;
+}
+
+// Written beside the file first and put in its place once whole, so that
+// a failed save leaves the old file as it was.
+HRESULT CMixMgr::SaveToFile(LPCWSTR file) {
+  if (!file) return PointerFault("pszFile", __LINE__);
+  WCHAR temp[MAX_PATH + 8];
+  if (swprintf(temp, MAX_PATH + 8, L"%ls.new", file) < 0) return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+  IStream* stream = nullptr;
+  HRESULT hr = SHCreateStreamOnFileW(temp, STGM_CREATE | STGM_WRITE | STGM_SHARE_EXCLUSIVE, &stream);
+  if (FAILED(hr)) return hr;
+  hr = Save(stream, FALSE);
+  if (SUCCEEDED(hr)) hr = stream->Commit(STGC_DEFAULT);
+  stream->Release();
+  if (SUCCEEDED(hr) && !MoveFileExW(temp, file, MOVEFILE_REPLACE_EXISTING)) hr = LastErrorResult();
+  if (FAILED(hr)) {
+    DeleteFileW(temp);
+    return hr;
+  }
+  CCom::Lock();
+  m_state &= ~kDirty;
+  CCom::Unlock();
+  return S_OK;
+}
 
 HRESULT STDMETHODCALLTYPE CMixMgr::Create(HWND parent, UINT id, const RECT* rect) {
   if (!IsOwner()) return E_UNEXPECTED;
@@ -617,11 +680,33 @@ struct MixGraphHeader {
 static_assert(sizeof(MixGraphHeader) == kHeaderSize, "the stream header is 52 bytes");
 static_assert(offsetof(MixGraphHeader, firstVisible) == 24, "view fields follow the class id");
 
+namespace {
+// The first 24 bytes of a graph stream this reader takes.
+bool HeaderAccepted(const MixGraphHeader& h) {
+  return h.clsid == CLSID_QvMixGraph && h.version <= kVersion && h.size >= kHeaderSize;
+}
+}  // namespace
+
+bool IsMixGraphFile(LPCWSTR file) {
+  IStream* stream = nullptr;
+  if (!file || FAILED(SHCreateStreamOnFileW(file, STGM_READ | STGM_SHARE_DENY_NONE, &stream))) return false;
+  MixGraphHeader h = {};
+  bool ok = SUCCEEDED(ReadExact(stream, &h, 24)) && HeaderAccepted(h);
+  stream->Release();
+  return ok;
+}
+
 HRESULT STDMETHODCALLTYPE CMixMgr::Load(IStream* stream) {
   if (!stream) return PointerFault("pStream", __LINE__);
+  return LoadAt(stream, 0);
+}
+
+// The columns of the stream are placed from `position` on; the columns
+// there move on to make room.
+HRESULT CMixMgr::LoadAt(IStream* stream, LONG position) {
   MixGraphHeader h = {};
   if (FAILED(ReadExact(stream, &h, 24))) return E_FAIL;
-  if (h.clsid != CLSID_QvMixGraph || h.version > kVersion || h.size < kHeaderSize) return E_FAIL;
+  if (!HeaderAccepted(h)) return E_FAIL;
   if (FAILED(ReadExact(stream, reinterpret_cast<BYTE*>(&h) + 24, kHeaderSize - 24))) return E_FAIL;
   for (ULONG rest = h.size - kHeaderSize; rest;) {  // a longer header of a later writer
     BYTE skip[64];
@@ -631,7 +716,6 @@ HRESULT STDMETHODCALLTYPE CMixMgr::Load(IStream* stream) {
   }
   HRESULT hr = Lock();
   if (FAILED(hr)) return hr;
-  const LONG position = 0;
   LONG first = static_cast<LONG>(h.firstColumn), last = static_cast<LONG>(h.lastColumn);
   LONG span = last - first + 1;
   bool wasEmpty = m_head == nullptr;
@@ -721,8 +805,7 @@ HRESULT STDMETHODCALLTYPE CMixMgr::GetSizeMax(ULARGE_INTEGER* size) {
 
 // ---- IDropTarget ----
 
-// The mix file probe belongs to the mixer's file layer, which this library
-// does not host: no dropped file is taken.
+// A drop is taken when its first file is a mixer graph file.
 bool CMixMgr::ProbeDrop(IDataObject* data, WCHAR* file) {
   FORMATETC format = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
   STGMEDIUM medium = {};
@@ -731,7 +814,7 @@ bool CMixMgr::ProbeDrop(IDataObject* data, WCHAR* file) {
   bool named = drop && DragQueryFileW(drop, 0, file, MAX_PATH) > 0;
   if (drop) GlobalUnlock(medium.hGlobal);
   ReleaseStgMedium(&medium);
-  return named && false;
+  return named && IsMixGraphFile(file);
 }
 
 HRESULT STDMETHODCALLTYPE CMixMgr::DragEnter(IDataObject* data, DWORD keys, POINTL point, DWORD* effect) {

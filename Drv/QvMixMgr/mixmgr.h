@@ -154,6 +154,9 @@ class CMixMgr : public CCom,
   CMixColumn* ColumnHead() const { return m_head; }
   LONG VisibleColumns() const;
   bool ProbeDrop(IDataObject* data, WCHAR* file);
+  HRESULT LoadAt(IStream* stream, LONG position);
+  bool AskMixFile(bool save, WCHAR* file);
+  HRESULT SaveToFile(LPCWSTR file);
   LRESULT UnitMenu(CMixDevUnit* unit, POINT at);
 
   static const ComInterfaceEntry Interfaces[];
@@ -183,6 +186,9 @@ class CMixMgr : public CCom,
   DWORD m_lockThread = 0;
   BOOL m_dropAccepted = FALSE;
 };
+
+// A file that starts with a mixer graph stream header this library reads.
+bool IsMixGraphFile(LPCWSTR file);
 
 IUnknown* CreateMixGraph(const CLSID* clsid, IUnknown* outer, HRESULT* result);
 void MixGraphStartHook(const QvClassDesc* descriptor);

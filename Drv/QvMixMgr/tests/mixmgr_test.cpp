@@ -4,9 +4,11 @@
 #include "Drv/QvMixMgr/mixmgr.h"
 
 #include <gtest/gtest.h>
+#include <shlobj.h>
 #include <vfwmsgs.h>
 
 #include <atomic>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -445,6 +447,119 @@ TEST_F(MixGraph, DropsNothingTheProbeDoesNotKnow) {
   EXPECT_EQ(S_OK, d->DragLeave());
   d->Release();
   EXPECT_TRUE(Indices().empty());
+}
+
+// A data object offering one dropped file.
+class FileDrop : public IDataObject {
+ public:
+  explicit FileDrop(const std::wstring& file) : m_file(file) {}
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** out) override {
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT STDMETHODCALLTYPE GetData(FORMATETC* format, STGMEDIUM* medium) override {
+    if (format->cfFormat != CF_HDROP) return DV_E_FORMATETC;
+    size_t bytes = sizeof(DROPFILES) + (m_file.size() + 2) * sizeof(wchar_t);
+    HGLOBAL g = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes);
+    auto* drop = static_cast<DROPFILES*>(GlobalLock(g));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = TRUE;
+    memcpy(drop + 1, m_file.c_str(), m_file.size() * sizeof(wchar_t));
+    GlobalUnlock(g);
+    medium->tymed = TYMED_HGLOBAL;
+    medium->hGlobal = g;
+    medium->pUnkForRelease = nullptr;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE QueryGetData(FORMATETC*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetCanonicalFormatEtc(FORMATETC*, FORMATETC*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE EnumFormatEtc(DWORD, IEnumFORMATETC**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE DUnadvise(DWORD) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE EnumDAdvise(IEnumSTATDATA**) override { return E_NOTIMPL; }
+  std::wstring m_file;
+};
+
+std::wstring TempPath(const wchar_t* name) {
+  wchar_t dir[MAX_PATH];
+  GetTempPathW(MAX_PATH, dir);
+  return std::wstring(dir) + name;
+}
+
+std::string FileBytes(const std::wstring& path) {
+  std::string out;
+  HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return out;
+  char buffer[4096];
+  DWORD got = 0;
+  while (ReadFile(f, buffer, sizeof buffer, &got, nullptr) && got) out.append(buffer, got);
+  CloseHandle(f);
+  return out;
+}
+
+// The graph's file: saved whole or not at all, imported appended or at a
+// column, and dropped onto the mixer when the probe knows it.
+TEST_F(MixGraph, GraphFilesSaveImportAndDrop) {
+  const std::wstring file = TempPath(L"mixgraph_test.qmg"), other = TempPath(L"mixgraph_test.txt");
+  AddColumns({0, 2});
+  ASSERT_EQ(S_OK, Object()->SaveToFile(file.c_str()));
+  EXPECT_EQ(S_FALSE, Object()->IsDirty());
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((file + L".new").c_str()));
+  EXPECT_TRUE(IsMixGraphFile(file.c_str()));
+  const std::string saved = FileBytes(file);
+  EXPECT_EQ(52u + 2 * 8, saved.size());
+
+  // A save that cannot be written leaves the old file as it was.
+  ASSERT_TRUE(CreateDirectoryW((file + L".new").c_str(), nullptr));
+  AddColumns({5});
+  EXPECT_TRUE(FAILED(Object()->SaveToFile(file.c_str())));
+  EXPECT_EQ(saved, FileBytes(file));
+  RemoveDirectoryW((file + L".new").c_str());
+
+  ASSERT_EQ(S_OK, m_builder->Clear());
+  AddColumns({0, 1});
+  EXPECT_EQ(S_OK, m_builder->Load(file.c_str(), -1));  // appended after column 1
+  EXPECT_EQ((std::vector<LONG>{0, 1, 2, 4}), Indices());
+  EXPECT_EQ(S_OK, Object()->IsDirty());
+  EXPECT_EQ(S_OK, m_builder->Load(file.c_str(), 1));  // at column 1: the rest moves on by the file's span
+  EXPECT_EQ((std::vector<LONG>{0, 1, 3, 4, 5, 7}), Indices());
+
+  // Files that are not graphs: refused, nothing changes.
+  HANDLE f = CreateFileW(other.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD put = 0;
+  WriteFile(f, "MFFV2.1\0 not a graph stream of this library", 44, &put, nullptr);
+  CloseHandle(f);
+  EXPECT_FALSE(IsMixGraphFile(other.c_str()));
+  EXPECT_EQ(E_FAIL, m_builder->Load(other.c_str(), -1));
+  EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), m_builder->Load(TempPath(L"no_such.qmg").c_str(), -1));
+  EXPECT_EQ(6u, Indices().size());
+
+  // Drops: an unknown file shows no-drop and loads nothing; a graph file
+  // is taken, moved without Control, and appended.
+  ASSERT_EQ(S_OK, m_builder->Clear());
+  IDropTarget* d = nullptr;
+  m_unknown->QueryInterface(IID_IDropTarget, reinterpret_cast<void**>(&d));
+  POINTL p = {0, 0};
+  DWORD effect = DROPEFFECT_COPY;
+  FileDrop unknown(other), graph(file);
+  EXPECT_EQ(S_OK, d->DragEnter(&unknown, 0, p, &effect));
+  EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_NONE), effect);
+  EXPECT_EQ(S_OK, d->Drop(&unknown, 0, p, &effect));
+  EXPECT_TRUE(Indices().empty());
+  EXPECT_EQ(S_OK, d->DragEnter(&graph, 0, p, &effect));
+  EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_MOVE), effect);
+  EXPECT_EQ(S_OK, d->DragOver(MK_CONTROL, p, &effect));
+  EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_COPY), effect);
+  EXPECT_EQ(S_OK, d->Drop(&graph, 0, p, &effect));
+  EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_NONE), effect);
+  EXPECT_EQ((std::vector<LONG>{0, 2}), Indices());
+  d->Release();
+  DeleteFileW(file.c_str());
+  DeleteFileW(other.c_str());
 }
 
 // ---- the device list ----
