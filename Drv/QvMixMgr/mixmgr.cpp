@@ -192,6 +192,35 @@ HRESULT CMixColumn::LoadFrom(IStream* stream) {
   return plugins == 0 ? S_OK : E_FAIL;  // plug-ins are not hosted by columns yet
 }
 
+// ---- registration ----
+
+// The class as usual, then the builder interface by name, with the graph
+// class as its plug-in distributor: a filter graph asked for the
+// interface can find the object that offers it.
+HRESULT RegisterMixGraph(QvRegContext* context) {
+  HRESULT hr = RegisterClassBoth(context);
+  if (FAILED(hr)) return hr;
+  HKEY key = OpenInterfaceKey(IID_IQVMixBuilder, KEY_ALL_ACCESS, TRUE);
+  if (!key) return HResultFromLastError();
+  static const char kName[] = "IQVMixBuilder";
+  char clsid[40];
+  GuidToString(CLSID_QvMixGraph, clsid);
+  LONG e = RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(kName), sizeof kName);
+  if (e == ERROR_SUCCESS)
+    e = RegSetValueExA(key, "Distributor", 0, REG_SZ, reinterpret_cast<const BYTE*>(clsid),
+                       static_cast<DWORD>(strlen(clsid) + 1));
+  RegCloseKey(key);
+  return e == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(e);
+}
+
+HRESULT UnregisterMixGraph(QvRegContext* context) {
+  char path[60] = "Interface\\";
+  GuidToString(IID_IQVMixBuilder, path + strlen(path));
+  LONG e = RegDeleteTreeA(HKEY_CLASSES_ROOT, path);
+  if (e != ERROR_SUCCESS && e != ERROR_FILE_NOT_FOUND) return HRESULT_FROM_WIN32(e);
+  return UnregisterClass(context);
+}
+
 // ---- the object ----
 
 const ComInterfaceEntry CMixMgr::Interfaces[] = {

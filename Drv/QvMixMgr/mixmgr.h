@@ -192,6 +192,9 @@ bool IsMixGraphFile(LPCWSTR file);
 
 IUnknown* CreateMixGraph(const CLSID* clsid, IUnknown* outer, HRESULT* result);
 void MixGraphStartHook(const QvClassDesc* descriptor);
+// The class registration with the builder interface's key.
+HRESULT RegisterMixGraph(QvRegContext* context);
+HRESULT UnregisterMixGraph(QvRegContext* context);
 void MixGraphEndHook(const QvClassDesc* descriptor);
 // The module-wide RegisterDS value that the mixer device units consult.
 extern DWORD g_registerDS;

@@ -41,7 +41,7 @@ const QvClassDesc kMixerDevice = {L"HRL Quorvale mixer device class", "Quorvale.
                                   &CLSID_QvMixerDevice, CreateQvDevice, RegisterClassBoth, UnregisterClass,
                                   nullptr, nullptr, nullptr};
 const QvClassDesc kMixGraph = {L"HRL Quorvale Mixer class", "Quorvale.MixGraph", &CLSID_QvMixGraph, CreateMixGraph,
-                               RegisterClassBoth, UnregisterClass, MixGraphStartHook, MixGraphEndHook, nullptr};
+                               RegisterMixGraph, UnregisterMixGraph, MixGraphStartHook, MixGraphEndHook, nullptr};
 const QvClassDesc kPlugins = {L"HRL Quorvale plugin class", "Quorvale.Plugins", &CLSID_QvPlugins, CreateAbsent,
                               RegisterClassBoth, UnregisterClass, NoOpHook, NoOpHook, MatchPluginClsid};
 // Registration of the enumerator removes its keys: it is made through the

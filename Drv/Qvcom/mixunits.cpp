@@ -62,8 +62,11 @@ const ComInterfaceEntry CDevFamilyUnit::Interfaces[] = {
     {nullptr, ComNext(CMixDevUnit::Interfaces)},
 };
 
+// The channel table holds the channels the board reports.
 CDevFamilyUnit::CDevFamilyUnit(qvunit::Family family, IUnknown* outer, CQvDevice* device, HRESULT* result)
-    : CMixDevUnit(outer, device, nullptr, nullptr, result, Interfaces), m_family(family) {}
+    : CMixDevUnit(outer, device, nullptr, nullptr, result, Interfaces), m_family(family) {
+  qvmix::ChannelTableFromInfo(m_channelInfo, m_channels);
+}
 
 HRESULT STDMETHODCALLTYPE CDevFamilyUnit::GetPages(CAUUID* pages) {
   if (!pages) return E_POINTER;

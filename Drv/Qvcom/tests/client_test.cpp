@@ -73,6 +73,16 @@ TEST(Client, RegisteredClassesOpenASimulatedUnit) {
   ASSERT_EQ(CoCreateInstance(mixGraph, nullptr, CLSCTX_INPROC_SERVER, kIQVMixBuilder,
                              reinterpret_cast<void**>(&mixer)),
             S_OK);
+  // Its builder interface is registered by name with the graph class as
+  // its distributor.
+  char text[64] = {};
+  DWORD size = sizeof text;
+  const char* kInterfaceKey = "Interface\\{652F84C4-90F3-49B1-8D6C-9E080BAB0A35}";
+  EXPECT_EQ(RegGetValueA(HKEY_CLASSES_ROOT, kInterfaceKey, nullptr, RRF_RT_REG_SZ, nullptr, text, &size), 0);
+  EXPECT_STREQ(text, "IQVMixBuilder");
+  size = sizeof text;
+  EXPECT_EQ(RegGetValueA(HKEY_CLASSES_ROOT, kInterfaceKey, "Distributor", RRF_RT_REG_SZ, nullptr, text, &size), 0);
+  EXPECT_STREQ(text, "{3323C797-C820-40FB-A18B-F7321BF41453}");
   IUnknown* graph = nullptr;
   EXPECT_EQ(mixer->QueryInterface(IID_IGraphBuilder, reinterpret_cast<void**>(&graph)), S_OK);
   if (graph) graph->Release();
@@ -86,6 +96,8 @@ TEST(Client, RegisteredClassesOpenASimulatedUnit) {
   ASSERT_EQ(Regsvr32("/u"), 0u);
   CLSID gone;
   EXPECT_NE(CLSIDFromProgID(L"Quorvale.Device", &gone), S_OK);
+  HKEY key = nullptr;
+  EXPECT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, kInterfaceKey, 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
   simmachine::Shutdown();
 }
 
