@@ -309,15 +309,16 @@ BOOL RemoveEventLogSource(HKEY root, LPCSTR source) {
   return TRUE;
 }
 
-// The registration exports: this computer, this library.
+// The registration exports: this computer, this library, failures to the
+// library's default reporter.
 extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
-  CDebugReporter reporter;
-  QvRegContext context(nullptr, nullptr, &reporter);
+  CDebugReporter fallback;
+  QvRegContext context(nullptr, nullptr, QvDefaultReporter() ? QvDefaultReporter() : &fallback);
   return RegisterAllClasses(&context);
 }
 
 extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
-  CDebugReporter reporter;
-  QvRegContext context(nullptr, nullptr, &reporter);
+  CDebugReporter fallback;
+  QvRegContext context(nullptr, nullptr, QvDefaultReporter() ? QvDefaultReporter() : &fallback);
   return UnregisterAllClasses(&context);
 }

@@ -511,9 +511,20 @@ IUnknown* CreateQvDevice(const CLSID* clsid, IUnknown* outer, HRESULT* result) {
   return d ? d->Unknown() : nullptr;
 }
 
-void DeviceStartHook(const QvClassDesc*) {
-  // The library's default reporter is installed by the library base at load.
+namespace {
+CReporter* g_defaultReporter = nullptr;
 }
+
+void DeviceStartHook(const QvClassDesc*) {
+  static CTextReporter console;
+  static CDebugReporter debugger;
+  CReporter* reporter = GetConsoleCP() ? static_cast<CReporter*>(&console) : &debugger;
+  reporter->m_caption = "Quorvale Driver";
+  reporter->m_module = QvdrvModule();
+  g_defaultReporter = reporter;
+}
+
+CReporter* QvDefaultReporter() { return g_defaultReporter; }
 
 // ---- the device enumerator ----
 

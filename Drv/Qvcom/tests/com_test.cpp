@@ -216,6 +216,14 @@ TEST_F(Registration, EveryClassRoundTrip) {
   context.m_root.m_key = nullptr;  // the fixture closes it
 }
 
+TEST(Com, DeviceClassHookInstallsTheDefaultReporter) {
+  DeviceStartHook(nullptr);
+  CReporter* reporter = QvDefaultReporter();
+  ASSERT_TRUE(reporter);
+  EXPECT_STREQ("Quorvale Driver", reporter->m_caption);
+  EXPECT_EQ(GetConsoleCP() != 0, dynamic_cast<CDebugReporter*>(reporter) == nullptr);
+}
+
 TEST_F(Registration, EventLogSource) {
   ASSERT_TRUE(AddEventLogSource(root, "Quorvale", "C:\\drv\\Qvdrv.dll"));
   const char* key = "System\\CurrentControlSet\\Services\\EventLog\\System\\Quorvale";
