@@ -55,6 +55,25 @@ HRESULT WriteSettings(CQvDevice* device, S& settings, qvunit::SinkSlots<IQVSetti
   return hr;
 }
 
+// A settings sink into one of the two slots, under the device's lock.
+HRESULT AdviseSlot(CQvDevice* device, qvunit::SinkSlots<IQVSettingsSink>& sinks, IQVSettingsSink* sink,
+                   DWORD_PTR* cookie) {
+  device->Lock();
+  uintptr_t c = 0;
+  HRESULT hr = sinks.Advise(sink, &c);
+  if (cookie) *cookie = c;
+  device->Unlock();
+  return hr;
+}
+
+// A slot's cookie frees its slot; any other cookie is the base's.
+HRESULT UnadviseSlot(CMixDevUnit* unit, qvunit::SinkSlots<IQVSettingsSink>& sinks, DWORD_PTR cookie) {
+  unit->m_device->Lock();
+  HRESULT hr = sinks.Unadvise(cookie);
+  unit->m_device->Unlock();
+  return hr == qvunit::ResultPassOn ? unit->Unadvise(cookie) : hr;
+}
+
 }  // namespace
 
 const ComInterfaceEntry CDevFamilyUnit::Interfaces[] = {
@@ -101,6 +120,12 @@ HRESULT CDevDnvUnit::GetSettings(uint32_t* record) {
 HRESULT CDevDnvUnit::SetSettings(const uint32_t* words) {
   return WriteSettings(m_device, m_settings, m_sinks, words, false);
 }
+
+HRESULT CDevDnvUnit::AdviseSettings(IQVSettingsSink* sink, DWORD_PTR* cookie) {
+  return AdviseSlot(m_device, m_sinks, sink, cookie);
+}
+
+HRESULT CDevDnvUnit::UnadviseSettings(DWORD_PTR cookie) { return UnadviseSlot(this, m_sinks, cookie); }
 
 // Acquired, and given up again when a later step fails.
 HRESULT CDevDnvUnit::StartUnit() {
@@ -151,6 +176,12 @@ HRESULT CDevTv2Unit::GetSettings(uint32_t* record) {
 HRESULT CDevTv2Unit::SetSettings(const uint32_t* words) {
   return WriteSettings(m_device, m_settings, m_sinks, words, true);
 }
+
+HRESULT CDevTv2Unit::AdviseSettings(IQVSettingsSink* sink, DWORD_PTR* cookie) {
+  return AdviseSlot(m_device, m_sinks, sink, cookie);
+}
+
+HRESULT CDevTv2Unit::UnadviseSettings(DWORD_PTR cookie) { return UnadviseSlot(this, m_sinks, cookie); }
 
 HRESULT CDevTv2Unit::Poll() {
   uint32_t now[4] = {};

@@ -41,6 +41,8 @@ class CDevDnvUnit : public CDevFamilyUnit {
   HRESULT Refresh() override;
   HRESULT GetSettings(uint32_t* record);
   HRESULT SetSettings(const uint32_t* words);
+  HRESULT AdviseSettings(IQVSettingsSink* sink, DWORD_PTR* cookie);
+  HRESULT UnadviseSettings(DWORD_PTR cookie);
   qvunit::Settings<2, 1> m_settings;
   qvunit::SinkSlots<IQVSettingsSink> m_sinks;
   uint32_t m_words[2] = {};
@@ -54,6 +56,8 @@ class CDevTv2Unit : public CDevFamilyUnit {
   HRESULT Poll() override;
   HRESULT GetSettings(uint32_t* record);
   HRESULT SetSettings(const uint32_t* words);
+  HRESULT AdviseSettings(IQVSettingsSink* sink, DWORD_PTR* cookie);
+  HRESULT UnadviseSettings(DWORD_PTR cookie);
   // Track groups (4, 5) are the board's stream groups (6, 7).
   HRESULT CheckTv2Selection(const qvmix::Selection* request, qvmix::Selection* selection);
   qvunit::Settings<4, 2> m_settings;

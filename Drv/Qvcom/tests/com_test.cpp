@@ -769,9 +769,29 @@ TEST_F(Machine, BoardUnitObjects) {
 
   // Settings: the board refuses them, so they are not kept and the same
   // words go out again; the Tv2 sinks hear of every send.
-  CountingSink sink;
-  uintptr_t cookie = 0;
-  ASSERT_EQ(S_OK, tv2->m_sinks.Advise(&sink, &cookie));
+  CountingSink sink, second, third;
+  DWORD_PTR cookie = 0, cookie2 = 0, cookie3 = 7;
+  ASSERT_EQ(S_OK, tv2->AdviseSettings(&sink, &cookie));
+  ASSERT_EQ(S_OK, tv2->AdviseSettings(&second, &cookie2));
+  EXPECT_EQ(HRESULT(0x80040201), tv2->AdviseSettings(&third, &cookie3));  // both slots taken
+  EXPECT_EQ(0u, cookie3);
+  EXPECT_EQ(S_OK, tv2->UnadviseSettings(cookie2));
+  EXPECT_EQ(HRESULT(0x80040200), tv2->UnadviseSettings(cookie2 + 64));  // a slot cookie of no slot
+  // Other cookies are the base's rate sinks.
+  struct RateSink : IQVRateSink {
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
+    ULONG STDMETHODCALLTYPE Release() override { return --refs; }
+    HRESULT STDMETHODCALLTYPE Reserved1() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Reserved2() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE RateApplied(const qvmix::RateRecord*) override { return S_OK; }
+    ULONG refs = 1;
+  } rateSink;
+  DWORD_PTR rateCookie = 0;
+  ASSERT_EQ(S_OK, tv2->AdviseSink(&rateSink, &rateCookie));
+  EXPECT_EQ(S_OK, tv2->UnadviseSettings(rateCookie));
+  EXPECT_EQ(1u, rateSink.refs);
+  EXPECT_EQ(HRESULT(0x80040200), tv2->UnadviseSettings(rateCookie));
   const uint32_t words[2] = {7, 9};
   EXPECT_TRUE(FAILED(tv2->SetSettings(words)));
   EXPECT_TRUE(FAILED(tv2->SetSettings(words)));
@@ -783,7 +803,7 @@ TEST_F(Machine, BoardUnitObjects) {
   EXPECT_EQ(E_POINTER, tv2->GetSettings(nullptr));
   const uint32_t one[1] = {5};
   EXPECT_TRUE(FAILED(dnv->SetSettings(one)));  // the Dnv sinks only hear of a success
-  EXPECT_EQ(S_OK, tv2->m_sinks.Unadvise(cookie));
+  EXPECT_EQ(S_OK, tv2->UnadviseSettings(cookie));
   // A status poll that fails changes nothing.
   EXPECT_TRUE(FAILED(dnv->Poll()));
   EXPECT_EQ(0u, dnv->m_words[0]);
