@@ -325,9 +325,11 @@ ULONG CDevTvrUnit::PageList(const GUID** out) {
 // ---- construction by board id ----
 
 HRESULT CreateMixDevUnit(CQvDevice* device) {
-  uint32_t id[3] = {};  // word 2: the board id
-  HRESULT hr = device->IoControl(IOCTL_QV_GET_ID, nullptr, 0, id, sizeof id, nullptr, nullptr);
+  uint32_t id[3] = {};  // the identity words; word 2: the board id
+  DWORD length = sizeof id;
+  HRESULT hr = device->GetStatus(id, &length);
   if (FAILED(hr)) return hr;
+  if (length < sizeof id) return HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
   CDevFamilyUnit* unit = nullptr;
   IUnknown* outer = device->Unknown();
   switch (id[2]) {
@@ -342,7 +344,10 @@ HRESULT CreateMixDevUnit(CQvDevice* device) {
     unit->Unknown()->Release();
     return hr;
   }
-  device->m_inner = unit->Unknown();  // the device's inner object: released with it
+  // The device's inner object, released with it; one made before goes.
+  IUnknown* earlier = device->m_inner;
+  device->m_inner = unit->Unknown();
+  if (earlier) earlier->Release();
   return S_OK;
 }
 

@@ -722,8 +722,15 @@ std::vector<GUID> Pages(CDevFamilyUnit* unit) {
 // settings that reach the board before they are kept.
 TEST_F(Machine, BoardUnitObjects) {
   scripted::AddBoard("Qvu0", 0xAB1920);
+  scripted::AddBoard("Qvdev9", 0x170000);
   HRESULT hr = S_OK;
   auto* d = reinterpret_cast<CQvDevice*>(CreateQvDevice(&CLSID_QvDevice, nullptr, &hr));
+  // A board without a unit class: its identity says so, no unit is made.
+  ASSERT_EQ(d->Open(L"Qvdev9", 0, 0, 0), S_OK);
+  EXPECT_EQ(HRESULT(0x80070103), CreateMixDevUnit(d));
+  EXPECT_EQ(nullptr, d->m_inner);
+  EXPECT_EQ(IOCTL_QV_GET_STATUS, scripted::BoardRequests("Qvdev9").back().code);
+  d->Close();
   ASSERT_EQ(d->Open(L"Qvu0", 0, 0, 0), S_OK);
   // The platform offers no device name here, so the units report that; they
   // are whole objects all the same.

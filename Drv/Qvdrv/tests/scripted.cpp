@@ -68,7 +68,8 @@ NTSTATUS BoardControl(Device& d, IRP* irp, uint32_t code, uint32_t outLen) {
       if (d.owner && d.owner != file) return STATUS_DEVICE_BUSY;
       d.owner = file;  // the attach that finds the board stopped owns it too
       return d.booted ? STATUS_SUCCESS : STATUS_BUS_RESET;
-    case IOCTL_QV_GET_ID: {
+    case IOCTL_QV_GET_ID:
+    case IOCTL_QV_GET_STATUS: {  // the identity words lead the status
       if (outLen < 12) return STATUS_BUFFER_TOO_SMALL;
       uint32_t id[3] = {QvInterfaceVersion, 0, d.boardId};
       std::memcpy(irp->AssociatedIrp.SystemBuffer, id, sizeof id);
