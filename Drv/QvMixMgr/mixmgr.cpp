@@ -173,6 +173,7 @@ HRESULT WriteExact(IStream* stream, const void* buffer, ULONG size) {
 CMixColumn::CMixColumn(CMixMgr* mixer) : CCom(nullptr, 0, kColumnInterfaces, true), m_mixer(mixer) {}
 
 CMixColumn::~CMixColumn() {
+  RemovePlugins();
   if (m_hwnd) DestroyWindow(m_hwnd);
 }
 
@@ -180,16 +181,123 @@ LRESULT CMixColumn::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   return DefWindowProcA(m_hwnd, message, wParam, lParam);
 }
 
-// A column's stream: the count of its plug-ins, none yet.
+namespace {
+// A plug-in's state as it writes it, in a memory stream; null without
+// IPersistStream.
+HRESULT PluginState(IBaseFilter* filter, std::vector<BYTE>* out) {
+  out->clear();
+  IPersistStream* persist = nullptr;
+  if (FAILED(filter->QueryInterface(IID_IPersistStream, reinterpret_cast<void**>(&persist)))) return S_OK;
+  IStream* memory = nullptr;
+  HRESULT hr = CreateStreamOnHGlobal(nullptr, TRUE, &memory);
+  if (SUCCEEDED(hr)) hr = persist->Save(memory, FALSE);
+  STATSTG st = {};
+  if (SUCCEEDED(hr)) hr = memory->Stat(&st, STATFLAG_NONAME);
+  if (SUCCEEDED(hr) && st.cbSize.QuadPart > CMixColumn::kMaxState) hr = E_OUTOFMEMORY;
+  if (SUCCEEDED(hr)) {
+    out->resize(static_cast<size_t>(st.cbSize.QuadPart));
+    LARGE_INTEGER zero = {};
+    memory->Seek(zero, STREAM_SEEK_SET, nullptr);
+    if (!out->empty()) hr = ReadExact(memory, out->data(), static_cast<ULONG>(out->size()));
+  }
+  if (memory) memory->Release();
+  persist->Release();
+  return hr;
+}
+}  // namespace
+
 HRESULT CMixColumn::SaveTo(IStream* stream) {
-  uint32_t plugins = 0;
-  return WriteExact(stream, &plugins, 4);
+  uint32_t count = static_cast<uint32_t>(m_plugins.size());
+  HRESULT hr = WriteExact(stream, &count, 4);
+  std::vector<BYTE> state;
+  for (size_t i = 0; SUCCEEDED(hr) && i < m_plugins.size(); ++i) {
+    hr = PluginState(m_plugins[i].filter, &state);
+    uint32_t length = static_cast<uint32_t>(state.size());
+    if (SUCCEEDED(hr)) hr = WriteExact(stream, &m_plugins[i].clsid, sizeof(CLSID));
+    if (SUCCEEDED(hr)) hr = WriteExact(stream, &length, 4);
+    if (SUCCEEDED(hr) && length) hr = WriteExact(stream, state.data(), length);
+  }
+  return hr;
 }
 
+ULONGLONG CMixColumn::SizeMax() const {
+  ULONGLONG n = 4;
+  for (const Plugin& p : m_plugins) {
+    n += sizeof(CLSID) + 4;
+    IPersistStream* persist = nullptr;
+    if (FAILED(p.filter->QueryInterface(IID_IPersistStream, reinterpret_cast<void**>(&persist)))) continue;
+    ULARGE_INTEGER size = {};
+    if (SUCCEEDED(persist->GetSizeMax(&size))) n += size.QuadPart;
+    persist->Release();
+  }
+  return n;
+}
+
+// The plug-ins come back in their order; any failure leaves the column
+// without plug-ins (its caller then drops it).
 HRESULT CMixColumn::LoadFrom(IStream* stream) {
-  uint32_t plugins = 0;
-  if (FAILED(ReadExact(stream, &plugins, 4))) return E_FAIL;
-  return plugins == 0 ? S_OK : E_FAIL;  // plug-ins are not hosted by columns yet
+  uint32_t count = 0;
+  if (FAILED(ReadExact(stream, &count, 4)) || count > kMaxPlugins) return E_FAIL;
+  std::vector<BYTE> state;
+  for (uint32_t i = 0; i < count; ++i) {
+    CLSID clsid;
+    uint32_t length = 0;
+    HRESULT hr = ReadExact(stream, &clsid, sizeof clsid);
+    if (SUCCEEDED(hr)) hr = ReadExact(stream, &length, 4);
+    if (SUCCEEDED(hr) && length > kMaxState) hr = E_FAIL;
+    if (SUCCEEDED(hr)) {
+      state.resize(length);
+      if (length) hr = ReadExact(stream, state.data(), length);
+    }
+    IStream* memory = nullptr;
+    if (SUCCEEDED(hr) && length) {
+      memory = SHCreateMemStream(state.data(), length);
+      if (!memory) hr = E_OUTOFMEMORY;
+    }
+    if (SUCCEEDED(hr)) hr = InsertPlugin(m_plugins.size(), clsid, memory);
+    if (memory) memory->Release();
+    if (FAILED(hr)) {
+      RemovePlugins();
+      return E_FAIL;
+    }
+  }
+  return S_OK;
+}
+
+HRESULT CMixColumn::InsertPlugin(size_t position, REFCLSID clsid, IStream* state) {
+  IGraphBuilder* graph = m_mixer->m_graph;
+  if (!graph) return E_UNEXPECTED;
+  IBaseFilter* filter = nullptr;
+  HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, reinterpret_cast<void**>(&filter));
+  if (FAILED(hr)) return hr;
+  if (state) {
+    IPersistStream* persist = nullptr;
+    hr = filter->QueryInterface(IID_IPersistStream, reinterpret_cast<void**>(&persist));
+    if (SUCCEEDED(hr)) {
+      hr = persist->Load(state);
+      persist->Release();
+    }
+  }
+  if (SUCCEEDED(hr)) {
+    wchar_t name[40];
+    swprintf(name, 40, L"Plugin %p", static_cast<void*>(filter));
+    hr = graph->AddFilter(filter, name);
+  }
+  if (FAILED(hr)) {
+    filter->Release();
+    return hr;
+  }
+  if (position > m_plugins.size()) position = m_plugins.size();
+  m_plugins.insert(m_plugins.begin() + static_cast<std::ptrdiff_t>(position), Plugin{clsid, filter});
+  return S_OK;
+}
+
+void CMixColumn::RemovePlugins() {
+  for (Plugin& p : m_plugins) {
+    if (m_mixer->m_graph) m_mixer->m_graph->RemoveFilter(p.filter);
+    p.filter->Release();
+  }
+  m_plugins.clear();
 }
 
 // ---- registration ----
@@ -826,7 +934,7 @@ HRESULT STDMETHODCALLTYPE CMixMgr::GetSizeMax(ULARGE_INTEGER* size) {
   if (!size) return PointerFault("pcbSize", __LINE__);
   CCom::Lock();
   ULONGLONG n = kHeaderSize;
-  for (CMixColumn* c = m_head; c; c = c->m_next) n += 4 + c->SizeMax();
+  for (CMixColumn* c = m_head; c; c = c->m_next) n += 4 + c->SizeMax();  // its index word and its stream
   CCom::Unlock();
   size->QuadPart = n;
   return S_OK;

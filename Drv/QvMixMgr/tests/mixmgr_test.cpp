@@ -449,6 +449,237 @@ TEST_F(MixGraph, DropsNothingTheProbeDoesNotKnow) {
   EXPECT_TRUE(Indices().empty());
 }
 
+// ---- plug-ins: a filter class of the test, with a state of bytes ----
+
+const CLSID CLSID_TestPlugin = {0x7E57F117, 0x1, 0x2, {0x80, 0, 0, 0, 0, 0, 0, 0x42}};
+const CLSID CLSID_TestPluginNoState = {0x7E57F117, 0x1, 0x3, {0x80, 0, 0, 0, 0, 0, 0, 0x42}};
+std::atomic<int> g_livePlugins{0};
+
+class NoPins : public IEnumPins {
+ public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    *out = IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IEnumPins) ? this : nullptr;
+    if (!*out) return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++m_refs; }
+  ULONG STDMETHODCALLTYPE Release() override {
+    ULONG n = --m_refs;
+    if (!n) delete this;
+    return n;
+  }
+  HRESULT STDMETHODCALLTYPE Next(ULONG, IPin**, ULONG* fetched) override {
+    if (fetched) *fetched = 0;
+    return S_FALSE;
+  }
+  HRESULT STDMETHODCALLTYPE Skip(ULONG) override { return S_FALSE; }
+  HRESULT STDMETHODCALLTYPE Reset() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE Clone(IEnumPins** out) override {
+    *out = new NoPins;
+    return S_OK;
+  }
+  std::atomic<ULONG> m_refs{1};
+};
+
+class TestPlugin : public IBaseFilter, public IPersistStream {
+ public:
+  explicit TestPlugin(bool persists) : m_persists(persists) { ++g_livePlugins; }
+  ~TestPlugin() { --g_livePlugins; }
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    *out = nullptr;
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IBaseFilter) || IsEqualIID(iid, IID_IMediaFilter) ||
+        IsEqualIID(iid, IID_IPersist))
+      *out = static_cast<IBaseFilter*>(this);
+    else if (m_persists && IsEqualIID(iid, IID_IPersistStream))
+      *out = static_cast<IPersistStream*>(this);
+    if (!*out) return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++m_refs; }
+  ULONG STDMETHODCALLTYPE Release() override {
+    ULONG n = --m_refs;
+    if (!n) delete this;
+    return n;
+  }
+  HRESULT STDMETHODCALLTYPE GetClassID(CLSID* clsid) override {
+    *clsid = m_persists ? CLSID_TestPlugin : CLSID_TestPluginNoState;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE Stop() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE Pause() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE Run(REFERENCE_TIME) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE GetState(DWORD, FILTER_STATE* state) override {
+    *state = State_Stopped;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE SetSyncSource(IReferenceClock*) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE GetSyncSource(IReferenceClock** clock) override {
+    *clock = nullptr;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE EnumPins(IEnumPins** pins) override {
+    *pins = new NoPins;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE FindPin(LPCWSTR, IPin** pin) override {
+    *pin = nullptr;
+    return VFW_E_NOT_FOUND;
+  }
+  HRESULT STDMETHODCALLTYPE QueryFilterInfo(FILTER_INFO* info) override {
+    lstrcpynW(info->achName, m_name, MAX_FILTER_NAME);
+    info->pGraph = m_graph;
+    if (m_graph) m_graph->AddRef();
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE JoinFilterGraph(IFilterGraph* graph, LPCWSTR name) override {
+    m_graph = graph;  // not counted, as a filter holds its graph
+    lstrcpynW(m_name, name ? name : L"", MAX_FILTER_NAME);
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE QueryVendorInfo(LPWSTR*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE IsDirty() override { return S_FALSE; }
+  HRESULT STDMETHODCALLTYPE Load(IStream* stream) override {
+    char buffer[64];
+    ULONG got = 0;
+    stream->Read(buffer, sizeof buffer, &got);
+    m_state.assign(buffer, got);
+    return m_state == "refuse" ? E_FAIL : S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE Save(IStream* stream, BOOL) override {
+    ULONG put = 0;
+    return stream->Write(m_state.data(), static_cast<ULONG>(m_state.size()), &put);
+  }
+  HRESULT STDMETHODCALLTYPE GetSizeMax(ULARGE_INTEGER* size) override {
+    size->QuadPart = m_state.size();
+    return S_OK;
+  }
+  bool m_persists;
+  std::atomic<ULONG> m_refs{1};
+  IFilterGraph* m_graph = nullptr;
+  wchar_t m_name[MAX_FILTER_NAME] = {};
+  std::string m_state;
+};
+
+class TestPluginFactory : public IClassFactory {
+ public:
+  explicit TestPluginFactory(bool persists) : m_persists(persists) {}
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    *out = IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IClassFactory) ? this : nullptr;
+    return *out ? S_OK : E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
+    if (outer) return CLASS_E_NOAGGREGATION;
+    auto* p = new TestPlugin(m_persists);
+    HRESULT hr = p->QueryInterface(iid, out);
+    p->Release();
+    return hr;
+  }
+  HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
+  bool m_persists;
+};
+
+// A graph stream of one column at index 0 holding the given plug-ins
+// {CLSID, state}.
+std::vector<BYTE> GraphWithPlugins(const std::vector<std::pair<CLSID, std::string>>& plugins) {
+  std::vector<BYTE> b(52);
+  uint32_t w[13] = {0x01000034, 0, 0, 0, 0, 0, 0, 1, 56, 0, 0, 0, 0};
+  memcpy(b.data(), w, 52);
+  memcpy(b.data() + 8, &CLSID_QvMixGraph, 16);
+  auto put = [&b](const void* p, size_t n) { b.insert(b.end(), static_cast<const BYTE*>(p), static_cast<const BYTE*>(p) + n); };
+  uint32_t index = 0, count = static_cast<uint32_t>(plugins.size());
+  put(&index, 4);
+  put(&count, 4);
+  for (const auto& [clsid, state] : plugins) {
+    uint32_t length = static_cast<uint32_t>(state.size());
+    put(&clsid, 16);
+    put(&length, 4);
+    put(state.data(), length);
+  }
+  return b;
+}
+
+ULONG FiltersInGraph(IUnknown* graph) {
+  IFilterGraph* g = nullptr;
+  graph->QueryInterface(IID_IFilterGraph, reinterpret_cast<void**>(&g));
+  IEnumFilters* e = nullptr;
+  g->EnumFilters(&e);
+  ULONG n = 0;
+  IBaseFilter* f = nullptr;
+  while (e->Next(1, &f, nullptr) == S_OK) {
+    ++n;
+    f->Release();
+  }
+  e->Release();
+  g->Release();
+  return n;
+}
+
+// Columns carry plug-ins: filters of the graph made by CLSID with their
+// state, saved back as they came; a plug-in that cannot be made or take
+// its state drops the whole load.
+TEST_F(MixGraph, ColumnsCarryPlugins) {
+  TestPluginFactory withState(true), withoutState(false);
+  DWORD c1 = 0, c2 = 0;
+  ASSERT_EQ(S_OK, CoRegisterClassObject(CLSID_TestPlugin, &withState, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &c1));
+  ASSERT_EQ(S_OK, CoRegisterClassObject(CLSID_TestPluginNoState, &withoutState, CLSCTX_INPROC_SERVER,
+                                        REGCLS_MULTIPLEUSE, &c2));
+  IPersistStream* ps = nullptr;
+  m_unknown->QueryInterface(IID_IPersistStream, reinterpret_cast<void**>(&ps));
+
+  const std::vector<BYTE> good =
+      GraphWithPlugins({{CLSID_TestPlugin, "EQ state"}, {CLSID_TestPluginNoState, ""}, {CLSID_TestPlugin, ""}});
+  IStream* s = StreamOf(good);
+  ASSERT_EQ(S_OK, ps->Load(s));
+  s->Release();
+  ASSERT_EQ(1u, Indices().size());
+  const auto& plugins = Object()->m_head->m_plugins;
+  ASSERT_EQ(3u, plugins.size());
+  EXPECT_EQ("EQ state", static_cast<TestPlugin*>(plugins[0].filter)->m_state);
+  EXPECT_TRUE(IsEqualCLSID(CLSID_TestPluginNoState, plugins[1].clsid));
+  EXPECT_EQ(3u, FiltersInGraph(m_unknown));
+  EXPECT_EQ(3, g_livePlugins.load());
+
+  ULARGE_INTEGER max = {};
+  ASSERT_EQ(S_OK, ps->GetSizeMax(&max));
+  IStream* back = NewStream();
+  ASSERT_EQ(S_OK, ps->Save(back, FALSE));
+  EXPECT_EQ(good, Bytes(back));
+  EXPECT_EQ(max.QuadPart, good.size());
+  back->Release();
+
+  // Refused: an unknown class, a state its plug-in refuses, state for a
+  // plug-in that keeps none, a state longer than the stream.
+  const CLSID unknown = {0x7E57F117, 0x1, 0x9, {0x80, 0, 0, 0, 0, 0, 0, 0x42}};
+  std::vector<std::vector<BYTE>> refused = {
+      GraphWithPlugins({{CLSID_TestPlugin, "a"}, {unknown, ""}}),
+      GraphWithPlugins({{CLSID_TestPlugin, "refuse"}}),
+      GraphWithPlugins({{CLSID_TestPluginNoState, "x"}}),
+  };
+  std::vector<BYTE> cut = GraphWithPlugins({{CLSID_TestPlugin, "abcdef"}});
+  cut.resize(cut.size() - 2);
+  refused.push_back(cut);
+  for (const std::vector<BYTE>& b : refused) {
+    IStream* bad = StreamOf(b);
+    EXPECT_EQ(E_FAIL, ps->Load(bad));
+    bad->Release();
+    EXPECT_EQ(1u, Indices().size());
+    EXPECT_EQ(3u, FiltersInGraph(m_unknown));
+    EXPECT_EQ(3, g_livePlugins.load());
+  }
+
+  // A column removed takes its plug-ins out of the graph.
+  EXPECT_EQ(S_OK, m_builder->RemoveColumn(0));
+  EXPECT_EQ(0u, FiltersInGraph(m_unknown));
+  EXPECT_EQ(0, g_livePlugins.load());
+  ps->Release();
+  CoRevokeClassObject(c1);
+  CoRevokeClassObject(c2);
+}
+
 // A data object offering one dropped file.
 class FileDrop : public IDataObject {
  public:
