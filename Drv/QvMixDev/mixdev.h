@@ -50,10 +50,13 @@ class CMixDevUnit : public CCom, public IReferenceClock, public qvmix::RateUnit 
   HRESULT STDMETHODCALLTYPE AdvisePeriodic(REFERENCE_TIME, REFERENCE_TIME, HSEMAPHORE, DWORD_PTR*) override;
   HRESULT STDMETHODCALLTYPE Unadvise(DWORD_PTR cookie) override;
 
-  // The board's own operations, given by each unit class.
-  virtual HRESULT StartUnit() { return S_OK; }
-  virtual void StopUnit() {}
-  virtual void RunUnit() {}
+  // The board's own operations, given by each unit class. By default the
+  // first activation acquires the device and the stop (at the last
+  // deactivation, or while the graph is suspended) gives it up; a run of an
+  // active unit after a stop acquires it again.
+  virtual HRESULT StartUnit() { return Acquire(m_clockSource); }
+  virtual void StopUnit() { DetachDevice(); }
+  virtual void RunUnit() { Acquire(m_clockSource); }
   virtual HRESULT DeviceRate(const qvmix::RateRecord&) { return S_OK; }
   virtual void OnRateChanged() {}
   // The periodic status poll of the board.

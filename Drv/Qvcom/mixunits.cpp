@@ -228,7 +228,7 @@ ULONG CDevCblUnit::PageList(const GUID** out) {
 
 HRESULT CDevCblUnit::StartUnit() {
   if (!m_converter) return E_OUTOFMEMORY;
-  HRESULT hr = Acquire(m_clockSource);
+  HRESULT hr = CMixDevUnit::StartUnit();
   if (FAILED(hr)) return hr;
   hr = UpdateCblFirmware(m_converter, m_device, 0);
   if (SUCCEEDED(hr)) hr = m_converter->SendSettings(qvunit::ActivationSettings(m_converter->m_settings));

@@ -37,7 +37,6 @@ class CDevDnvUnit : public CDevFamilyUnit {
   HRESULT Poll() override;
   // Activation: the device acquired, the firmware step, a refresh.
   HRESULT StartUnit() override;
-  void StopUnit() override { DetachDevice(); }
   HRESULT Refresh() override;
   HRESULT GetSettings(uint32_t* record);
   HRESULT SetSettings(const uint32_t* words);
@@ -72,9 +71,9 @@ class CDevCblUnit : public CDevFamilyUnit {
   HRESULT Poll() override;
   // Activation: the device acquired, the firmware step of card and
   // converter, the converter's settings word, its route table, a refresh,
-  // the card's initial routing. Deactivation detaches the device.
+  // the card's initial routing. Deactivation detaches the device (the
+  // base's stop).
   HRESULT StartUnit() override;
-  void StopUnit() override { DetachDevice(); }
   HRESULT Refresh() override;
   // The converter's child item under the unit's tree item.
   void AddToTree(HTREEITEM after) override;

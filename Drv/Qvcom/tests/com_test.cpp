@@ -887,6 +887,11 @@ TEST_F(Machine, DunvellActivation) {
   EXPECT_EQ(CodesSince("Qvdnv0", from),
             (std::vector<uint32_t>{IOCTL_QV_ATTACH, IOCTL_QV_GET_ID, IOCTL_QV_GET_PARAM}));
   EXPECT_EQ(0xC0000001u, dnv->m_words[0]);  // the refresh read the status
+  // A suspended graph's stop gives the board up, its run takes it again.
+  from = scripted::BoardRequests("Qvdnv0").size();
+  dnv->StopUnit();
+  dnv->RunUnit();
+  EXPECT_EQ(CodesSince("Qvdnv0", from), (std::vector<uint32_t>{IOCTL_QV_DETACH, IOCTL_QV_ATTACH}));
   from = scripted::BoardRequests("Qvdnv0").size();
   dnv->Deactivate();
   EXPECT_EQ(CodesSince("Qvdnv0", from), (std::vector<uint32_t>{IOCTL_QV_DETACH}));
