@@ -180,6 +180,34 @@ HRESULT CMixDevUnit::SendDeviceMode(const uint32_t mode[3]) {
   return m_device->IoControl(IOCTL_QV_DEVICE_MODE, in, sizeof in, nullptr, 0, nullptr, nullptr);
 }
 
+HRESULT CMixDevUnit::GetFormat(uint32_t mode[3]) {
+  if (!mode) return PointerFault("pMode", __LINE__);
+  HostLock();
+  memcpy(mode, m_mode, sizeof m_mode);
+  bool known = m_haveMode;
+  HostUnlock();
+  return known ? S_OK : S_FALSE;
+}
+
+HRESULT CMixDevUnit::SetFormat(const uint32_t mode[3], bool rateOnly) {
+  if (!mode) return PointerFault("pMode", __LINE__);
+  HostLock();
+  HRESULT hr = S_OK;
+  if (rateOnly) {
+    m_mode[0] = mode[0];
+    if (IsActive()) hr = m_device->IoControl(IOCTL_QV_DEVICE_MODE, m_mode, 4, nullptr, 0, nullptr, nullptr);
+  } else {
+    memcpy(m_mode, mode, sizeof m_mode);
+    m_haveMode = true;
+    if (IsActive()) {
+      uint32_t sent[3] = {m_mode[0], m_mode[1], m_mode[2] | (m_clockSource ? qvmix::kClaimBit : 0)};
+      hr = SendDeviceMode(sent);
+    }
+  }
+  HostUnlock();
+  return hr;
+}
+
 int32_t CMixDevUnit::ApplyRate(const RateRecord& record) {
   HRESULT hr = DeviceRate(record);
   if (FAILED(hr)) return hr;

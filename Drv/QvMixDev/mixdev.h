@@ -80,6 +80,12 @@ class CMixDevUnit : public CCom, public IReferenceClock, public qvmix::RateUnit 
   HRESULT Acquire(bool clockSource);
   HRESULT DetachDevice();
   HRESULT SendDeviceMode(const uint32_t mode[3]);
+  // The unit's current format: its device-mode record {rate, vari-speed,
+  // flags}. Get: S_FALSE (and zeros) while none is known. Set keeps it and,
+  // while the unit is active, sends it to the board; with `rateOnly` only
+  // its rate is known and sent (the board keeps its other words).
+  virtual HRESULT GetFormat(uint32_t mode[3]);
+  virtual HRESULT SetFormat(const uint32_t mode[3], bool rateOnly = false);
   HRESULT AdviseSink(IQVRateSink* sink, DWORD_PTR* cookie);
   HRESULT CheckSelection(const qvmix::Selection* request, qvmix::Selection* selection);
   HMENU BuildChannelMenu(const qvmix::Selection& request, const POINT* position);

@@ -22,10 +22,14 @@ HRESULT ReadWords(CQvDevice* device, uint32_t* words, DWORD bytes) {
   return SUCCEEDED(hr) && got != bytes ? E_FAIL : hr;
 }
 
+// A rate the board detected: the unit's current format written back with
+// it (the rate alone while no format is known).
 void ApplyDetectedRate(CMixDevUnit* unit, uint32_t rate) {
   if (!rate) return;
-  qvmix::RateRecord r = {rate, 0, 0};
-  unit->DeviceRate(r);
+  uint32_t mode[3] = {};
+  bool known = unit->GetFormat(mode) == S_OK;
+  mode[0] = rate;
+  unit->SetFormat(mode, !known);
 }
 // A unit's settings record read under the device's lock.
 template <class S>

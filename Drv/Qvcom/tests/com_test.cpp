@@ -885,13 +885,28 @@ TEST_F(Machine, DunvellActivation) {
   EXPECT_EQ(S_OK, dnv->Activate());
   EXPECT_TRUE(dnv->IsActive());
   EXPECT_EQ(CodesSince("Qvdnv0", from),
-            (std::vector<uint32_t>{IOCTL_QV_ATTACH, IOCTL_QV_GET_ID, IOCTL_QV_GET_PARAM}));
-  EXPECT_EQ(0xC0000001u, dnv->m_words[0]);  // the refresh read the status
+            (std::vector<uint32_t>{IOCTL_QV_ATTACH, IOCTL_QV_GET_ID, IOCTL_QV_GET_PARAM, IOCTL_QV_DEVICE_MODE}));
+  EXPECT_EQ(0xC0000001u, dnv->m_words[0]);  // the refresh read the status and took its rate
+  // A rate the active board detects: its format goes back with that rate,
+  // the rate alone while no format is known.
+  scripted::SetAnswer("Qvdnv0", IOCTL_QV_DEVICE_MODE, true);
+  scripted::SetAnswer("Qvdnv0", IOCTL_QV_GET_PARAM, true, Bytes({0xC0000003, 0x4}));
+  EXPECT_EQ(0, dnv->Poll());
+  auto requests = scripted::BoardRequests("Qvdnv0");
+  EXPECT_EQ(IOCTL_QV_DEVICE_MODE, requests.back().code);
+  EXPECT_EQ(Bytes({96000}), requests.back().input);
+  const uint32_t mode[3] = {44100, 0, 0x00700005};
+  EXPECT_EQ(S_OK, dnv->SetFormat(mode));
+  scripted::SetAnswer("Qvdnv0", IOCTL_QV_GET_PARAM, true, Bytes({0xC0000001, 0x4}));
+  EXPECT_EQ(0, dnv->Poll());
+  requests = scripted::BoardRequests("Qvdnv0");
+  EXPECT_EQ(Bytes({48000, 0, 0x00700005}), requests.back().input);
   // A suspended graph's stop gives the board up, its run takes it again.
   from = scripted::BoardRequests("Qvdnv0").size();
   dnv->StopUnit();
   dnv->RunUnit();
-  EXPECT_EQ(CodesSince("Qvdnv0", from), (std::vector<uint32_t>{IOCTL_QV_DETACH, IOCTL_QV_ATTACH}));
+  EXPECT_EQ(CodesSince("Qvdnv0", from),
+            (std::vector<uint32_t>{IOCTL_QV_DETACH, IOCTL_QV_ATTACH, IOCTL_QV_DEVICE_MODE}));
   from = scripted::BoardRequests("Qvdnv0").size();
   dnv->Deactivate();
   EXPECT_EQ(CodesSince("Qvdnv0", from), (std::vector<uint32_t>{IOCTL_QV_DETACH}));
@@ -985,8 +1000,10 @@ TEST_F(Machine, CorbelleActivationConverterAndTreeItem) {
   EXPECT_EQ(48000u, cbl->m_rateNow);
   EXPECT_EQ(L"Lumora ADA8 V2.4", ItemText(host.tree, cbl->m_converterItem));
   requests = scripted::BoardRequests("Qvcbl0");
-  EXPECT_EQ(CodesSince("Qvcbl0", from), (std::vector<uint32_t>{IOCTL_QV_GET_PARAM, IOCTL_QV_SET_PARAM}));
-  EXPECT_EQ(Bytes({0x400F0210}), requests.back().input);
+  EXPECT_EQ(CodesSince("Qvcbl0", from),
+            (std::vector<uint32_t>{IOCTL_QV_GET_PARAM, IOCTL_QV_SET_PARAM, IOCTL_QV_DEVICE_MODE}));
+  EXPECT_EQ(Bytes({0x400F0210}), requests[requests.size() - 2].input);
+  EXPECT_EQ(Bytes({48000}), requests.back().input);  // after the lock was left
 
   scripted::SetAnswer("Qvcbl0", IOCTL_QV_GET_PARAM, true, Bytes({0x00000001, 0x00240007, 0x400F0210, 0}));
   EXPECT_EQ(1, cbl->Poll());
