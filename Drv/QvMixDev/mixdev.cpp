@@ -180,13 +180,36 @@ HRESULT CMixDevUnit::SendDeviceMode(const uint32_t mode[3]) {
   return m_device->IoControl(IOCTL_QV_DEVICE_MODE, in, sizeof in, nullptr, 0, nullptr, nullptr);
 }
 
+// Unknown until set, the format is asked of the board (its current device
+// mode) once.
 HRESULT CMixDevUnit::GetFormat(uint32_t mode[3]) {
   if (!mode) return PointerFault("pMode", __LINE__);
   HostLock();
+  if (!m_haveMode) {
+    uint32_t board[3] = {};
+    DWORD got = 0;
+    if (SUCCEEDED(m_device->IoControl(IOCTL_QV_DEVICE_MODE, nullptr, 0, board, sizeof board, &got, nullptr)) &&
+        got == sizeof board) {
+      board[2] &= ~qvmix::kClaimBit;  // the unit adds the claim when it is the clock
+      memcpy(m_mode, board, sizeof m_mode);
+      m_haveMode = true;
+    }
+  }
   memcpy(mode, m_mode, sizeof m_mode);
   bool known = m_haveMode;
   HostUnlock();
   return known ? S_OK : S_FALSE;
+}
+
+// The graph's rate record as the board's device mode: rate, vari-speed and
+// frame-rate code, the mode's other flag bits kept.
+HRESULT CMixDevUnit::DeviceRate(const RateRecord& record) {
+  uint32_t mode[3] = {};
+  GetFormat(mode);
+  mode[0] = record.sampleRate;
+  mode[1] = record.variSpeed;
+  mode[2] = (mode[2] & 0x7FFF0000u) | (record.frameRate & 0xFFFFu);
+  return SetFormat(mode);
 }
 
 HRESULT CMixDevUnit::SetFormat(const uint32_t mode[3], bool rateOnly) {
@@ -425,13 +448,22 @@ void CMixDevList::ReadRate() {
   RateRecord current = m_rate.m_current;
   RateRecord next = qvmix::MergeRegistryRate(current, read[0], read[1], read[2]);
   auto* source = static_cast<CMixDevUnit*>(m_rate.m_source);
+  bool toSource = false;
   if (!qvmix::SameRate(next, current)) {
-    if (source)
-      source->DeviceRate(next);  // the source's set-rate comes back through SetRate
-    else
+    if (source) {
+      toSource = true;
+      static_cast<IReferenceClock*>(source)->AddRef();
+    } else {
       m_rate.m_current = next;
+    }
   }
   m_host->UnlockGraph();
+  // The clock source's request, outside the lock: it may go to the graph's
+  // window and be applied on the graph's thread.
+  if (toSource) {
+    SetRate(source, &next);
+    static_cast<IReferenceClock*>(source)->Release();
+  }
 }
 
 BOOL CMixDevList::RegisterNotify(HWND window) {
@@ -570,7 +602,12 @@ HRESULT CMixDevList::ApplyRate(CMixDevUnit* source, const RateRecord& record) {
   qvmix::RateUnit* units[64];
   size_t n = 0;
   for (CMixDevUnit* u = m_head; u && n < 64; u = u->m_next) units[n++] = u;
+  // The new source acquires its board as the clock while it is activated;
+  // afterwards the flags follow the source the rate state holds.
+  bool claims = source && qvmix::Claims(record);
+  for (size_t i = 0; i < n; ++i) static_cast<CMixDevUnit*>(units[i])->m_clockSource = claims && units[i] == source;
   HRESULT hr = m_rate.Apply(source, record, units, n, *this);
+  for (size_t i = 0; i < n; ++i) static_cast<CMixDevUnit*>(units[i])->m_clockSource = units[i] == m_rate.m_source;
   m_host->UnlockGraph();
   return hr;
 }

@@ -57,7 +57,8 @@ class CMixDevUnit : public CCom, public IReferenceClock, public qvmix::RateUnit 
   virtual HRESULT StartUnit() { return Acquire(m_clockSource); }
   virtual void StopUnit() { DetachDevice(); }
   virtual void RunUnit() { Acquire(m_clockSource); }
-  virtual HRESULT DeviceRate(const qvmix::RateRecord&) { return S_OK; }
+  // The board's rate operation: the record through the unit's format.
+  virtual HRESULT DeviceRate(const qvmix::RateRecord& record);
   virtual void OnRateChanged() {}
   // The periodic status poll of the board.
   virtual HRESULT Poll() { return S_OK; }

@@ -885,7 +885,8 @@ TEST_F(Machine, DunvellActivation) {
   EXPECT_EQ(S_OK, dnv->Activate());
   EXPECT_TRUE(dnv->IsActive());
   EXPECT_EQ(CodesSince("Qvdnv0", from),
-            (std::vector<uint32_t>{IOCTL_QV_ATTACH, IOCTL_QV_GET_ID, IOCTL_QV_GET_PARAM, IOCTL_QV_DEVICE_MODE}));
+            (std::vector<uint32_t>{IOCTL_QV_ATTACH, IOCTL_QV_GET_ID, IOCTL_QV_GET_PARAM, IOCTL_QV_DEVICE_MODE,
+                                   IOCTL_QV_DEVICE_MODE}));  // the format asked, the rate sent
   EXPECT_EQ(0xC0000001u, dnv->m_words[0]);  // the refresh read the status and took its rate
   // A rate the active board detects: its format goes back with that rate,
   // the rate alone while no format is known.
@@ -1001,8 +1002,9 @@ TEST_F(Machine, CorbelleActivationConverterAndTreeItem) {
   EXPECT_EQ(L"Lumora ADA8 V2.4", ItemText(host.tree, cbl->m_converterItem));
   requests = scripted::BoardRequests("Qvcbl0");
   EXPECT_EQ(CodesSince("Qvcbl0", from),
-            (std::vector<uint32_t>{IOCTL_QV_GET_PARAM, IOCTL_QV_SET_PARAM, IOCTL_QV_DEVICE_MODE}));
-  EXPECT_EQ(Bytes({0x400F0210}), requests[requests.size() - 2].input);
+            (std::vector<uint32_t>{IOCTL_QV_GET_PARAM, IOCTL_QV_SET_PARAM, IOCTL_QV_DEVICE_MODE,
+                                   IOCTL_QV_DEVICE_MODE}));
+  EXPECT_EQ(Bytes({0x400F0210}), requests[requests.size() - 3].input);
   EXPECT_EQ(Bytes({48000}), requests.back().input);  // after the lock was left
 
   scripted::SetAnswer("Qvcbl0", IOCTL_QV_GET_PARAM, true, Bytes({0x00000001, 0x00240007, 0x400F0210, 0}));
@@ -1017,6 +1019,61 @@ TEST_F(Machine, CorbelleActivationConverterAndTreeItem) {
   cbl->m_host = nullptr;
   DestroyWindow(host.tree);
   EXPECT_EQ(0u, cbl->Unknown()->Release());
+  EXPECT_EQ(0u, d->Unknown()->Release());
+}
+
+// The graph's rate reaches the clock's board: the unit that claims becomes
+// the clock, acquires its board as such, and the board takes rate,
+// vari-speed and frame-rate code with the claim, its other mode bits kept;
+// the same unit giving up the claim is no clock and gives its board up.
+TEST_F(Machine, GraphRateReachesTheClockBoard) {
+  scripted::AddBoard("Qvdnv1", 0x561101);
+  scripted::SetAnswer("Qvdnv1", IOCTL_QV_GET_PARAM, true, Bytes({0x80000000, 0}));  // no input locked
+  scripted::SetAnswer("Qvdnv1", IOCTL_QV_DEVICE_MODE, true, Bytes({44100, 0, 0x00700005}));
+  scripted::SetAnswer("Qvdnv1", IOCTL_QV_DETACH, true);
+  HRESULT hr = S_OK;
+  auto* d = reinterpret_cast<CQvDevice*>(CreateQvDevice(&CLSID_QvDevice, nullptr, &hr));
+  ASSERT_EQ(S_OK, d->Open(L"Qvdnv1", 0, 0, 0));
+  auto* dnv = new CDevDnvUnit(nullptr, d, &hr);
+  TreeHost host;
+  {
+    CMixDevList list(&host, FALSE);
+    list.AddUnit(dnv);
+    EXPECT_FALSE(dnv->IsActive());  // the probe's activation given back
+    qvmix::RateRecord r = {48000, 7, 0x80000004};
+    EXPECT_EQ(S_OK, list.SetRate(dnv, &r));
+    EXPECT_EQ(static_cast<IReferenceClock*>(dnv), list.Clock());
+    EXPECT_TRUE(dnv->m_clockSource);
+    EXPECT_TRUE(dnv->IsActive());
+    auto requests = scripted::BoardRequests("Qvdnv1");
+    EXPECT_EQ(IOCTL_QV_DEVICE_MODE, requests.back().code);
+    EXPECT_EQ(Bytes({48000, 7, 0x80700004}), requests.back().input);
+
+    // A rate set in the registry goes to the clock, and from it to its board.
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Quorvale\\MultiMedia", 0, nullptr, 0,
+                                             KEY_READ | KEY_NOTIFY | KEY_SET_VALUE, nullptr, &key, nullptr));
+    DWORD rate = 96000;
+    RegSetValueExA(key, "SampleRate", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&rate), 4);
+    list.m_mmKey = key;  // closed by the list
+    list.ReadRate();
+    RegDeleteValueA(key, "SampleRate");
+    EXPECT_EQ(96000u, list.m_rate.m_current.sampleRate);
+    requests = scripted::BoardRequests("Qvdnv1");
+    EXPECT_EQ(Bytes({96000, 7, 0x80700004}), requests.back().input);
+
+    r.sampleRate = 48000;
+    r.frameRate = 4;
+    EXPECT_EQ(S_OK, list.SetRate(dnv, &r));
+    EXPECT_EQ(nullptr, list.Clock());
+    EXPECT_FALSE(dnv->m_clockSource);
+    EXPECT_FALSE(dnv->IsActive());
+    requests = scripted::BoardRequests("Qvdnv1");
+    EXPECT_EQ(Bytes({48000, 7, 0x00700004}), requests[requests.size() - 2].input);
+    EXPECT_EQ(IOCTL_QV_DETACH, requests.back().code);
+    list.Close();
+  }
+  EXPECT_EQ(0u, dnv->Unknown()->Release());
   EXPECT_EQ(0u, d->Unknown()->Release());
 }
 
