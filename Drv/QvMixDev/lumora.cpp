@@ -84,6 +84,25 @@ HRESULT LoadRouteTable(CLumoraUnit* converter, DWORD) {
   return hr;
 }
 
+// Between loader and program the card's firmware step: the loader answers
+// with the card's identity; the flash holds what this library carries, so
+// nothing is written.
+BOOL BootCblImages(CQvDevice* device, HMODULE images) {
+  if (!device) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  HMODULE from = images ? images : QvdrvModule();
+  if (!device->BootResource(105, from)) return FALSE;
+  uint32_t board = 0;
+  HRESULT hr = ReadBoardId(device, &board);
+  if (FAILED(hr) || board != BoardIdCbl) {
+    SetLastError(FAILED(hr) && HRESULT_FACILITY(hr) == FACILITY_WIN32 ? HRESULT_CODE(hr) : ERROR_BAD_UNIT);
+    return FALSE;
+  }
+  return device->BootResource(109, from);
+}
+
 HRESULT UpdateTv2Firmware(CMixDevUnit* unit, DWORD) {
   if (!unit || !unit->m_device) return E_POINTER;
   uint32_t board = 0;

@@ -253,10 +253,7 @@ HRESULT STDMETHODCALLTYPE CQvDevice::Attach(uint32_t* idOut) {
         case BoardIdTvr: ok = BootResource(103, from) && BootResource(107, from); break;
         case BoardIdTv2: ok = BootResource(104, from) && BootResource(108, from); break;
         case BoardIdDnv: ok = BootResource(114, from); break;
-        case BoardIdCbl:
-          // The Corbelle card's own sequence: 105, its firmware step, 109.
-          ok = BootResource(105, from) && BootResource(109, from);
-          break;
+        case BoardIdCbl: ok = BootCblImages(this, from); break;
         default: SetLastError(NotBooted); break;
       }
       if (!ok) {

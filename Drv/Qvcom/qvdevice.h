@@ -200,3 +200,7 @@ CReporter* QvDefaultReporter();
 // attach (by board id from the status words). Returns S_OK, the request's
 // failure, or 0x80070103 for a board without a unit class.
 HRESULT CreateMixDevUnit(CQvDevice* device);
+// Boots a Corbelle card: its loader (image 105 of `images`, or of this
+// library when null), the card's firmware step, then its program (109).
+// FALSE with the last error set on failure.
+BOOL BootCblImages(CQvDevice* device, HMODULE images);

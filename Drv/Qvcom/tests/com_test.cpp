@@ -485,6 +485,7 @@ TEST_F(Machine, AttachBootsByBoardId) {
       {0xAB2345, 1, 1, S_OK},
       {0xAB1920, 1, 1, S_OK},
       {0x561101, 1, 0, S_OK},
+      {0xAB6935, 1, 1, S_OK},                 // loader, the card's identity, program
       {0x123456, 1, 0, HRESULT(0x80070457)},  // unknown board: an empty boot, not booted
   };
   int n = 0;
@@ -501,6 +502,13 @@ TEST_F(Machine, AttachBootsByBoardId) {
     auto requests = scripted::BoardRequests(name.c_str());
     EXPECT_EQ(CountOf(requests, IOCTL_QV_BOOT), c.boots) << std::hex << c.id;
     EXPECT_EQ(CountOf(requests, IOCTL_QV_LOAD), c.loads) << std::hex << c.id;
+    if (c.id == 0xAB6935) {
+      std::vector<uint32_t> codes;
+      for (const scripted::Request& r : requests) codes.push_back(r.code);
+      EXPECT_EQ((std::vector<uint32_t>{IOCTL_QV_ATTACH, IOCTL_QV_GET_ID, IOCTL_QV_BOOT, IOCTL_QV_GET_ID,
+                                       IOCTL_QV_LOAD}),
+                codes);
+    }
     if (c.result == S_OK) {
       // A program file loses its 3-byte head and 2 tail bytes.
       for (const scripted::Request& r : requests)
