@@ -70,6 +70,32 @@ HRESULT AdviseSlot(CQvDevice* device, qvunit::SinkSlots<IQVSettingsSink>& sinks,
   return hr;
 }
 
+// The status poll of the Dnv and Tv2 units: the words read and kept under
+// the device's lock; a new rate applied once it is left (the unit's format
+// is kept under the graph's lock, which is always taken before the
+// device's); then the sinks hear the words. 1 while the board is not
+// locked (bit 31 of the first word clear), else 0, or the failure.
+template <size_t N>
+HRESULT PollStatus(CMixDevUnit* unit, uint32_t (&words)[N], qvunit::SinkSlots<IQVSettingsSink>& sinks,
+                   uint32_t (*detect)(const uint32_t*, const uint32_t*)) {
+  uint32_t now[N] = {};
+  CQvDevice* device = unit->m_device;
+  device->Lock();
+  HRESULT hr = ReadWords(device, now, sizeof now);
+  bool changed = SUCCEEDED(hr) && memcmp(now, words, sizeof now) != 0;
+  uint32_t rate = changed ? detect(words, now) : 0;
+  if (changed) memcpy(words, now, sizeof now);
+  device->Unlock();
+  if (FAILED(hr)) return hr;
+  if (changed) {
+    ApplyDetectedRate(unit, rate);
+    device->Lock();
+    sinks.ForEach([&now](IQVSettingsSink* sink) { sink->SettingsChanged(now); });
+    device->Unlock();
+  }
+  return (now[0] & 0x80000000u) ? 0 : 1;
+}
+
 // A slot's cookie frees its slot; any other cookie is the base's.
 HRESULT UnadviseSlot(CMixDevUnit* unit, qvunit::SinkSlots<IQVSettingsSink>& sinks, DWORD_PTR cookie) {
   unit->m_device->Lock();
@@ -146,25 +172,7 @@ HRESULT CDevDnvUnit::Refresh() {
   return FAILED(hr) ? hr : S_OK;
 }
 
-HRESULT CDevDnvUnit::Poll() {
-  uint32_t now[2] = {};
-  m_device->Lock();
-  HRESULT hr = ReadWords(m_device, now, sizeof now);
-  if (FAILED(hr)) {
-    m_device->Unlock();
-    return hr;
-  }
-  if (now[0] == m_words[0] && now[1] == m_words[1]) {
-    m_device->Unlock();
-    return (now[0] & 0x80000000u) ? 0 : 1;
-  }
-  uint32_t rate = qvunit::DnvDetectRate(m_words, now);
-  memcpy(m_words, now, sizeof now);
-  ApplyDetectedRate(this, rate);
-  m_sinks.ForEach([&](IQVSettingsSink* s) { s->SettingsChanged(now); });
-  m_device->Unlock();
-  return (now[0] & 0x80000000u) ? 0 : 1;
-}
+HRESULT CDevDnvUnit::Poll() { return PollStatus(this, m_words, m_sinks, qvunit::DnvDetectRate); }
 
 // ---- Tv2 ----
 
@@ -187,20 +195,7 @@ HRESULT CDevTv2Unit::AdviseSettings(IQVSettingsSink* sink, DWORD_PTR* cookie) {
 
 HRESULT CDevTv2Unit::UnadviseSettings(DWORD_PTR cookie) { return UnadviseSlot(this, m_sinks, cookie); }
 
-HRESULT CDevTv2Unit::Poll() {
-  uint32_t now[4] = {};
-  m_device->Lock();
-  HRESULT hr = ReadWords(m_device, now, sizeof now);
-  if (SUCCEEDED(hr) && memcmp(now, m_words, sizeof now) != 0) {
-    uint32_t rate = qvunit::Tv2DetectRate(m_words, now);
-    memcpy(m_words, now, sizeof now);
-    ApplyDetectedRate(this, rate);
-    m_sinks.ForEach([&](IQVSettingsSink* s) { s->SettingsChanged(now); });
-  }
-  m_device->Unlock();
-  if (FAILED(hr)) return hr;
-  return (now[0] & 0x80000000u) ? 0 : 1;
-}
+HRESULT CDevTv2Unit::Poll() { return PollStatus(this, m_words, m_sinks, qvunit::Tv2DetectRate); }
 
 HRESULT CDevTv2Unit::CheckTv2Selection(const qvmix::Selection* request, qvmix::Selection* selection) {
   if (!request) return CheckSelection(request, selection);

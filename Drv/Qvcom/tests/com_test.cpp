@@ -900,10 +900,18 @@ TEST_F(Machine, DunvellActivation) {
   // the rate alone while no format is known.
   scripted::SetAnswer("Qvdnv0", IOCTL_QV_DEVICE_MODE, true);
   scripted::SetAnswer("Qvdnv0", IOCTL_QV_GET_PARAM, true, Bytes({0xC0000003, 0x4}));
+  CountingSink sink;
+  DWORD_PTR cookie = 0;
+  ASSERT_EQ(S_OK, dnv->AdviseSettings(&sink, &cookie));
   EXPECT_EQ(0, dnv->Poll());
   auto requests = scripted::BoardRequests("Qvdnv0");
   EXPECT_EQ(IOCTL_QV_DEVICE_MODE, requests.back().code);
   EXPECT_EQ(Bytes({96000}), requests.back().input);
+  EXPECT_EQ(1, sink.calls);  // the sinks hear the new words
+  EXPECT_EQ(0xC0000003u, sink.last);
+  EXPECT_EQ(0, dnv->Poll());
+  EXPECT_EQ(1, sink.calls);  // unchanged words: nothing to tell
+  EXPECT_EQ(S_OK, dnv->UnadviseSettings(cookie));
   const uint32_t mode[3] = {44100, 0, 0x00700005};
   EXPECT_EQ(S_OK, dnv->SetFormat(mode));
   scripted::SetAnswer("Qvdnv0", IOCTL_QV_GET_PARAM, true, Bytes({0xC0000001, 0x4}));
