@@ -512,7 +512,9 @@ TEST_F(Machine, AttachBootsByBoardId) {
     if (c.result == S_OK) {
       // A program file loses its 3-byte head and 2 tail bytes.
       for (const scripted::Request& r : requests)
-        if (r.code == IOCTL_QV_LOAD) EXPECT_EQ(r.input.size(), 9u);
+        if (r.code == IOCTL_QV_LOAD) {
+          EXPECT_EQ(r.input.size(), 9u);
+        }
     }
     d->Unknown()->Release();
   }
