@@ -1,6 +1,7 @@
 // The mixer device list, its units' common base and the clock thread.
 #include "Drv/QvMixDev/mixdev.h"
 
+#include "Drv/Qvdrv/deviceio.h"
 #include "Drv/Qvdrv/qvdrv.h"
 #include "Inc/base.h"
 #include "kernel/protocol.h"
@@ -353,25 +354,20 @@ CMixDevList::CMixDevList(CMixGraphHost* host, BOOL enumerate)
   if (fslash > slash) slash = fslash;
   if (dot && dot > slash) *dot = 0;
   if (!enumerate) return;
-  m_devInfo = SetupDiGetClassDevsW(&GUID_QvMixerDeviceClass, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
-  if (m_devInfo == INVALID_HANDLE_VALUE) return;
+  // The list is empty where the device installer cannot be asked.
+  DWORD token = 0;
+  BSTR first = DeviceInterfacePath(&GUID_QvMixerDeviceClass, nullptr, 0, &token, nullptr);
+  if (!first && GetLastError() != ERROR_NO_MORE_ITEMS) return;
+  m_enumerated = true;
   RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Quorvale\\MultiMedia", 0, KEY_READ | KEY_NOTIFY, &m_mmKey);
   ReadRate();
   Start(0);
   m_poll.m_list = this;
   m_periodic = &m_poll;
-  SP_DEVICE_INTERFACE_DATA data = {};
-  data.cbSize = sizeof data;
-  for (DWORD i = 0; SetupDiEnumDeviceInterfaces(m_devInfo, nullptr, &GUID_QvMixerDeviceClass, i, &data); ++i) {
-    DWORD size = 0;
-    SetupDiGetDeviceInterfaceDetailW(m_devInfo, &data, nullptr, 0, &size, nullptr);
-    if (size < sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W)) continue;
-    auto* detail = static_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_W*>(calloc(1, size));
-    if (!detail) continue;
-    detail->cbSize = sizeof *detail;
-    if (SetupDiGetDeviceInterfaceDetailW(m_devInfo, &data, detail, size, nullptr, nullptr))
-      AddDevice(detail->DevicePath, static_cast<DWORD>(data.Reserved));
-    free(detail);
+  for (DWORD i = 1; first; ++i) {
+    AddDevice(first, token);
+    SysFreeString(first);
+    first = DeviceInterfacePath(&GUID_QvMixerDeviceClass, nullptr, i, &token, nullptr);
   }
   QueueTimerStart();
 }
@@ -388,7 +384,6 @@ CMixDevList::~CMixDevList() {
   if (m_regEvent) CloseHandle(m_regEvent);
   if (m_mmKey) RegCloseKey(m_mmKey);
   RegisterNotify(nullptr);
-  if (m_devInfo != INVALID_HANDLE_VALUE) SetupDiDestroyDeviceInfoList(m_devInfo);
   if (m_stopEvent) CloseHandle(m_stopEvent);
   if (m_queueEvent) CloseHandle(m_queueEvent);
 }
@@ -482,16 +477,18 @@ BOOL CMixDevList::RegisterNotify(HWND window) {
 
 BOOL CMixDevList::OnDeviceChange(WPARAM event, LPARAM data) {
   auto* b = reinterpret_cast<DEV_BROADCAST_DEVICEINTERFACE_W*>(data);
-  if ((event != DBT_DEVICEARRIVAL && event != DBT_DEVICEREMOVECOMPLETE) || !b ||
-      b->dbcc_devicetype != DBT_DEVTYP_DEVICEINTERFACE || m_devInfo == INVALID_HANDLE_VALUE)
-    return TRUE;
-  SP_DEVICE_INTERFACE_DATA d = {};
-  d.cbSize = sizeof d;
-  if (!SetupDiOpenDeviceInterfaceW(m_devInfo, b->dbcc_name, 0, &d)) return TRUE;
-  if (event == DBT_DEVICEARRIVAL)
-    AddDevice(b->dbcc_name, static_cast<DWORD>(d.Reserved));
-  else
-    SetupDiDeleteDeviceInterfaceData(m_devInfo, &d);  // the unit stays until Close
+  if (event != DBT_DEVICEARRIVAL || !b || b->dbcc_devicetype != DBT_DEVTYP_DEVICEINTERFACE || !m_enumerated)
+    return TRUE;  // a unit whose device left stays until Close
+  // The arrived interface's number, as the enumeration gives it.
+  DWORD token = 0;
+  for (DWORD i = 0;; ++i) {
+    BSTR path = DeviceInterfacePath(&GUID_QvMixerDeviceClass, nullptr, i, &token, nullptr);
+    if (!path) return TRUE;
+    bool same = lstrcmpiW(path, b->dbcc_name) == 0;
+    SysFreeString(path);
+    if (same) break;
+  }
+  AddDevice(b->dbcc_name, token);
   return TRUE;
 }
 

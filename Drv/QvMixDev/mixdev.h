@@ -182,7 +182,7 @@ class CMixDevList : public CJobQueue, public qvmix::RateGraph {
   CMixGraphHost* m_host;
   HANDLE m_stopEvent, m_queueEvent, m_regEvent, m_timer;
   HKEY m_mmKey = nullptr;
-  HDEVINFO m_devInfo = INVALID_HANDLE_VALUE;
+  bool m_enumerated = false;  // the device installer answered
   HDEVNOTIFY m_notify = nullptr;
   CMixDevUnit* m_head = nullptr;
   CMixDevUnit* m_master = nullptr;

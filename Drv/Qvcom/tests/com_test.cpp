@@ -5,6 +5,7 @@
 #include "Drv/Qvcom/qvdevice.h"
 #include "Drv/Qvcom/mixunits.h"
 #include "Drv/QvMixMgr/mixmgr.h"
+#include "Drv/Qvdrv/deviceio.h"
 #include "Drv/Qvdrv/tests/scripted.h"
 #include "kernel/protocol.h"
 #include "sim/machine/simmachine.h"
@@ -1093,6 +1094,128 @@ TEST_F(Machine, GraphRateReachesTheClockBoard) {
   }
   EXPECT_EQ(0u, dnv->Unknown()->Release());
   EXPECT_EQ(0u, d->Unknown()->Release());
+}
+
+// The simulated PCI boards seen through the device installer: their mixer
+// interfaces listed, opened by their own paths into units, the mixer device
+// list built from them, and the enumerator's walk over their records.
+TEST_F(Machine, MixerDevicesOfThePciBoards) {
+  ASSERT_TRUE(simmachine::AddPciBoard(BoardIdTvr));
+  ASSERT_TRUE(simmachine::AddPciBoard(BoardIdCbl));
+  ASSERT_TRUE(simmachine::AddPciBoard(BoardIdTvr));
+  std::vector<std::wstring> paths;
+  std::vector<DWORD> tokens;
+  DWORD token = 0, flags = 0;
+  for (DWORD i = 0;; ++i) {
+    BSTR p = DeviceInterfacePath(&CLSID_QvMixerDevice, nullptr, i, &token, &flags);
+    if (!p) break;
+    EXPECT_EQ(DeviceInterfaceActive, flags);
+    paths.push_back(p);
+    tokens.push_back(token);
+    SysFreeString(p);
+  }
+  EXPECT_EQ(DWORD(ERROR_NO_MORE_ITEMS), GetLastError());
+  ASSERT_EQ(3u, paths.size());
+  EXPECT_EQ(0, _wcsnicmp(paths[1].c_str(), L"\\\\?\\SIM#", 8)) << paths[1];
+  // Limited to one device instance, or to an enumerator of none.
+  BSTR one = DeviceInterfacePath(&CLSID_QvMixerDevice, L"sim\\1", 0, nullptr, nullptr);
+  ASSERT_TRUE(one);
+  EXPECT_EQ(paths[1], one);
+  SysFreeString(one);
+  EXPECT_EQ(nullptr, DeviceInterfacePath(&CLSID_QvMixerDevice, L"sim\\1", 1, nullptr, nullptr));
+  EXPECT_EQ(nullptr, DeviceInterfacePath(&CLSID_QvMixerDevice, L"PCI", 0, nullptr, nullptr));
+
+  // A mixer device opened by its own path gets its unit, named from the
+  // interface's key; the device's own properties come from its node.
+  HRESULT hr = S_OK;
+  auto* d = reinterpret_cast<CQvDevice*>(CreateQvDevice(&CLSID_QvMixerDevice, nullptr, &hr));
+  ASSERT_EQ(S_OK, d->Open(paths[2].c_str(), 0, 0, 0));
+  ASSERT_TRUE(d->m_unit);
+  EXPECT_STREQ(L"Tavrion 2", d->m_unit->Name());
+  VARIANT v;
+  VariantInit(&v);
+  struct {
+    DWORD_PTR id;
+    HRESULT hr;
+    const wchar_t* text;
+  } const properties[] = {
+      {12, S_OK, L"Tavrion 2"},
+      {SPDRP_DEVICEDESC, S_OK, L"Multimedia controller"},
+      {SPDRP_HARDWAREID, S_OK, L"PCI\\VEN_1057&DEV_1801&SUBSYS_234589AB&REV_01"},
+      {SPDRP_CLASS, HRESULT_FROM_WIN32(ERROR_INVALID_DATA), nullptr},
+  };
+  for (const auto& p : properties) {
+    EXPECT_EQ(p.hr, d->GetProperty(p.id, &v)) << p.id;
+    if (p.text) {
+      ASSERT_EQ(VT_BSTR, v.vt);
+      EXPECT_STREQ(p.text, v.bstrVal);
+    }
+    VariantClear(&v);
+  }
+  v.vt = VT_BSTR;
+  v.bstrVal = SysAllocString(L"Left rack");
+  EXPECT_EQ(S_OK, d->SetProperty(12, &v));
+  VariantClear(&v);
+  EXPECT_EQ(S_OK, d->GetProperty(12, &v));
+  EXPECT_STREQ(L"Left rack", v.bstrVal);
+  VariantClear(&v);
+  v.vt = VT_I4;
+  v.lVal = 1;
+  EXPECT_LT(d->SetProperty(SPDRP_DEVICEDESC, &v), 0);  // the node's own properties are not written
+
+  // A unit made again replaces the device's earlier one, which goes.
+  LONG objects = ComObjectCount();
+  CMixDevUnit* earlier = d->m_unit;
+  ASSERT_EQ(S_OK, CreateMixDevUnit(d));
+  EXPECT_NE(earlier, d->m_unit);
+  EXPECT_EQ(objects, ComObjectCount());
+  EXPECT_EQ(0u, d->Unknown()->Release());
+
+  // The list finds the three boards, in name order (the renamed one by its
+  // new name), each with the installer's number of its interface.
+  TreeHost host;
+  {
+    CMixDevList list(&host, TRUE);
+    std::vector<std::wstring> names;
+    std::vector<DWORD> serials;
+    for (CMixDevUnit* u = list.m_head; u; u = u->m_next) {
+      names.push_back(u->Name());
+      serials.push_back(u->m_serialLow);
+      EXPECT_FALSE(u->IsActive());
+    }
+    EXPECT_EQ((std::vector<std::wstring>{L"Corbelle", L"Left rack", L"Tavrion"}), names);
+    EXPECT_EQ((std::vector<DWORD>{tokens[1], tokens[2], tokens[0]}), serials);
+    EXPECT_EQ(list.m_head->m_next->m_next, list.FindUnit(tokens[0]));
+    EXPECT_EQ(nullptr, list.Clock());  // no board claims the clock by itself
+    // A rate with the claim makes the Tavrion the clock: it is activated,
+    // acquires its board and takes the rate.
+    CMixDevUnit* tvr = list.FindUnit(tokens[0]);
+    qvmix::RateRecord r = {48000, 0, 0x80000004};
+    EXPECT_EQ(S_OK, list.SetRate(tvr, &r));
+    EXPECT_EQ(static_cast<IReferenceClock*>(tvr), list.Clock());
+    EXPECT_TRUE(tvr->m_clockSource);
+    EXPECT_TRUE(tvr->IsActive());
+    list.Close();
+  }
+
+  // The enumerator walks the boards' records through the wave device.
+  auto* w = reinterpret_cast<CQvDevice*>(CreateQvDevice(&CLSID_QvDevice, nullptr, &hr));
+  CQvDeviceEnum* e = new CQvDeviceEnum(nullptr, static_cast<IQVDevice*>(w), 0);
+  QvBoardStatus out[4];
+  ULONG fetched = 0;
+  EXPECT_EQ(S_FALSE, e->Next(4, out, &fetched));
+  ASSERT_EQ(3u, fetched);
+  const uint32_t ids[] = {BoardIdTvr, BoardIdCbl, BoardIdTvr};
+  for (ULONG i = 0; i < fetched; ++i) {
+    uint32_t id;
+    memcpy(&id, out[i].bytes + 8, 4);
+    EXPECT_EQ(ids[i], id) << i;
+  }
+  e->Reset();
+  EXPECT_EQ(S_OK, e->Next(1, out, nullptr));
+  w->Unknown()->Release();
+  e->Unknown()->Release();
+  EXPECT_EQ(0, ComObjectCount());
 }
 
 // A site that gives its locale and nothing else.
