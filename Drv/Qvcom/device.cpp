@@ -368,8 +368,9 @@ HRESULT STDMETHODCALLTYPE CQvDevice::SetProperty(DWORD_PTR id, const VARIANT* va
   if (FAILED(hr)) return hr;
   LPCWSTR name = nullptr;
   KeyValueName(id, &name);
-  LONG rc = name ? DeviceIo().InterfaceValue(m_path, name, TRUE, &type, const_cast<BYTE*>(data), &size)
-                 : DeviceIo().DeviceProperty(m_path, static_cast<DWORD>(id), TRUE, &type, const_cast<BYTE*>(data), &size);
+  LONG rc =
+      name ? DeviceIo().InterfaceValue(m_path, name, TRUE, &type, const_cast<BYTE*>(data), &size)
+           : DeviceIo().DeviceProperty(m_path, static_cast<DWORD>(id), TRUE, &type, const_cast<BYTE*>(data), &size);
   return HRESULT_FROM_WIN32(rc);
 }
 

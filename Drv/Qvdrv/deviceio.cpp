@@ -71,7 +71,8 @@ LONG WINAPI PlatformInterfaceValue(LPCWSTR path, LPCWSTR name, BOOL write, DWORD
   if (!device.found) return Error();
   HKEY key = SetupDiOpenDeviceInterfaceRegKey(device.set, &device.itf, 0, write ? KEY_WRITE : KEY_READ);
   if (key == INVALID_HANDLE_VALUE) return Error();
-  LONG rc = write ? RegSetValueExW(key, name, 0, *type, data, *size) : RegQueryValueExW(key, name, nullptr, type, data, size);
+  LONG rc =
+      write ? RegSetValueExW(key, name, 0, *type, data, *size) : RegQueryValueExW(key, name, nullptr, type, data, size);
   RegCloseKey(key);
   return rc;
 }

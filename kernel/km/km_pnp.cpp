@@ -87,7 +87,8 @@ NTSTATUS BusPnp(DEVICE_OBJECT* pdo, IRP* irp) {
     }
     case IRP_MN_QUERY_DEVICE_RELATIONS:
       if (s->Parameters.QueryDeviceRelations.Type == TargetDeviceRelation) {
-        auto* r = static_cast<DEVICE_RELATIONS*>(ExAllocatePoolWithTag(PagedPool, DeviceRelationsSize(1), km::Tag("KmPn")));
+        auto* r =
+            static_cast<DEVICE_RELATIONS*>(ExAllocatePoolWithTag(PagedPool, DeviceRelationsSize(1), km::Tag("KmPn")));
         if (!r) {
           status = STATUS_INSUFFICIENT_RESOURCES;
           break;
@@ -339,7 +340,8 @@ static NTSTATUS CreateKeyAt(const std::u16string& path, HANDLE* key) {
 
 NTSTATUS IoOpenDeviceRegistryKey(DEVICE_OBJECT* pdo, uint32_t which, ACCESS_MASK, HANDLE* key) {
   if (!pdo->Node) return STATUS_INVALID_DEVICE_REQUEST;
-  std::u16string path = pdo->Node->registryPath + (which == PLUGPLAY_REGKEY_DEVICE ? u"\\Device Parameters" : u"\\Driver");
+  std::u16string path =
+      pdo->Node->registryPath + (which == PLUGPLAY_REGKEY_DEVICE ? u"\\Device Parameters" : u"\\Driver");
   return CreateKeyAt(path, key);
 }
 

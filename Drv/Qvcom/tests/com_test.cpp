@@ -10,6 +10,7 @@
 #include "kernel/protocol.h"
 #include "sim/machine/simmachine.h"
 
+#include <dbt.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -1195,17 +1196,43 @@ TEST_F(Machine, MixerDevicesOfThePciBoards) {
     EXPECT_EQ(static_cast<IReferenceClock*>(tvr), list.Clock());
     EXPECT_TRUE(tvr->m_clockSource);
     EXPECT_TRUE(tvr->IsActive());
+
+    // A board that arrives later is added when its interface's arrival is
+    // told, with the number the installer lists for it; a removal leaves the
+    // unit until Close, and an unknown path adds nothing.
+    ASSERT_TRUE(simmachine::AddPciBoard(BoardIdCbl));
+    BSTR arrived = DeviceInterfacePath(&CLSID_QvMixerDevice, nullptr, 3, &token, nullptr);
+    ASSERT_TRUE(arrived);
+    std::vector<BYTE> message(sizeof(DEV_BROADCAST_DEVICEINTERFACE_W) + MAX_PATH * sizeof(WCHAR));
+    auto* b = reinterpret_cast<DEV_BROADCAST_DEVICEINTERFACE_W*>(message.data());
+    b->dbcc_size = static_cast<DWORD>(message.size());
+    b->dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+    b->dbcc_classguid = CLSID_QvMixerDevice;
+    lstrcpynW(b->dbcc_name, arrived, MAX_PATH);
+    SysFreeString(arrived);
+    EXPECT_TRUE(list.OnDeviceChange(DBT_DEVICEARRIVAL, reinterpret_cast<LPARAM>(b)));
+    CMixDevUnit* second = list.FindUnit(token);
+    ASSERT_TRUE(second);
+    EXPECT_STREQ(L"Corbelle 2", second->Name());
+    EXPECT_EQ(second, list.m_head->m_next);
+    EXPECT_TRUE(list.OnDeviceChange(DBT_DEVICEREMOVECOMPLETE, reinterpret_cast<LPARAM>(b)));
+    EXPECT_EQ(second, list.FindUnit(token));
+    lstrcpyW(b->dbcc_name, L"\\\\?\\SIM#9#{5ac6eff0-4264-11d2-ac7f-00a024cfc258}");
+    EXPECT_TRUE(list.OnDeviceChange(DBT_DEVICEARRIVAL, reinterpret_cast<LPARAM>(b)));
+    size_t units = 0;
+    for (CMixDevUnit* u = list.m_head; u; u = u->m_next) ++units;
+    EXPECT_EQ(4u, units);
     list.Close();
   }
 
   // The enumerator walks the boards' records through the wave device.
   auto* w = reinterpret_cast<CQvDevice*>(CreateQvDevice(&CLSID_QvDevice, nullptr, &hr));
   CQvDeviceEnum* e = new CQvDeviceEnum(nullptr, static_cast<IQVDevice*>(w), 0);
-  QvBoardStatus out[4];
+  QvBoardStatus out[5];
   ULONG fetched = 0;
-  EXPECT_EQ(S_FALSE, e->Next(4, out, &fetched));
-  ASSERT_EQ(3u, fetched);
-  const uint32_t ids[] = {BoardIdTvr, BoardIdCbl, BoardIdTvr};
+  EXPECT_EQ(S_FALSE, e->Next(5, out, &fetched));
+  ASSERT_EQ(4u, fetched);
+  const uint32_t ids[] = {BoardIdTvr, BoardIdCbl, BoardIdTvr, BoardIdCbl};
   for (ULONG i = 0; i < fetched; ++i) {
     uint32_t id;
     memcpy(&id, out[i].bytes + 8, 4);
@@ -1244,7 +1271,8 @@ TEST(Com, TavrionPage) {
   IUnknown* two[2] = {device, device};
   EXPECT_EQ(E_INVALIDARG, p->SetObjects(2, two));
   EXPECT_EQ(E_INVALIDARG, p->SetObjects(0, nullptr));
-  HWND parent = CreateWindowExA(0, "STATIC", "", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr, nullptr, nullptr, nullptr);
+  HWND parent =
+      CreateWindowExA(0, "STATIC", "", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr, nullptr, nullptr, nullptr);
   RECT r = {0, 0, 200, 100};
   EXPECT_EQ(E_INVALIDARG, p->Activate(nullptr, &r, FALSE));
   EXPECT_EQ(E_INVALIDARG, p->Activate(parent, nullptr, FALSE));
