@@ -1,6 +1,7 @@
 // A COM client of the library as a program would be: the library registered
 // with regsvr32, a device object made by its ProgID, a simulated recorder
-// unit opened and attached through IQVDevice, and the registration removed.
+// unit opened and attached through IQVDevice, a mixer device opened by its
+// interface class, and the registration removed.
 #include "Drv/Qvcom/qvdevice.h"
 #include "sim/machine/simmachine.h"
 
@@ -39,6 +40,7 @@ TEST(Client, RegisteredClassesOpenASimulatedUnit) {
   SetEnvironmentVariableA("QVDRV_SIMULATION", "1");
   simmachine::Reset();
   simmachine::AddIoUnit(simunit::Generation::Second, 0x300);
+  ASSERT_TRUE(simmachine::AddPciBoard(0xAB2345));  // a Tavrion board
   ASSERT_EQ(Regsvr32(""), 0u);
   ASSERT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
   for (const wchar_t* progId : kProgIds) {
@@ -62,6 +64,23 @@ TEST(Client, RegisteredClassesOpenASimulatedUnit) {
   EXPECT_EQ(bag->GetClassID(&asked), S_OK);
   EXPECT_TRUE(IsEqualCLSID(asked, device));
   bag->Release();
+  EXPECT_EQ(d->Release(), 0u);
+
+  // A mixer device opens the first board of its interface class and
+  // answers for its board unit object.
+  CLSID mixerDevice;
+  ASSERT_EQ(CLSIDFromProgID(L"Quorvale.MixerDevice", &mixerDevice), S_OK);
+  ASSERT_EQ(CoCreateInstance(mixerDevice, nullptr, CLSCTX_INPROC_SERVER, kIQVDevice, reinterpret_cast<void**>(&d)),
+            S_OK);
+  ASSERT_EQ(d->OpenInterface(&mixerDevice, nullptr), S_OK);
+  VARIANT name;
+  VariantInit(&name);
+  EXPECT_EQ(d->GetProperty(SPDRP_FRIENDLYNAME, &name), S_OK);
+  if (name.vt == VT_BSTR) EXPECT_STREQ(name.bstrVal, L"Tavrion");
+  VariantClear(&name);
+  ISpecifyPropertyPages* pages = nullptr;
+  EXPECT_EQ(d->QueryInterface(IID_ISpecifyPropertyPages, reinterpret_cast<void**>(&pages)), S_OK);
+  if (pages) pages->Release();
   EXPECT_EQ(d->Release(), 0u);
 
   // The mixer graph: its builder interface and, through the graph it
