@@ -1,6 +1,7 @@
 // The mixer device list, its units' common base and the clock thread.
 #include "Drv/QvMixDev/mixdev.h"
 
+#include "Drv/Qvdrv/deviceio.h"
 #include "Drv/Qvdrv/qvdrv.h"
 #include "Inc/base.h"
 #include "kernel/protocol.h"
@@ -180,6 +181,57 @@ HRESULT CMixDevUnit::SendDeviceMode(const uint32_t mode[3]) {
   return m_device->IoControl(IOCTL_QV_DEVICE_MODE, in, sizeof in, nullptr, 0, nullptr, nullptr);
 }
 
+// Unknown until set, the format is asked of the board (its current device
+// mode) once.
+HRESULT CMixDevUnit::GetFormat(uint32_t mode[3]) {
+  if (!mode) return PointerFault("pMode", __LINE__);
+  HostLock();
+  if (!m_haveMode) {
+    uint32_t board[3] = {};
+    DWORD got = 0;
+    if (SUCCEEDED(m_device->IoControl(IOCTL_QV_DEVICE_MODE, nullptr, 0, board, sizeof board, &got, nullptr)) &&
+        got == sizeof board) {
+      board[2] &= ~qvmix::kClaimBit;  // the unit adds the claim when it is the clock
+      memcpy(m_mode, board, sizeof m_mode);
+      m_haveMode = true;
+    }
+  }
+  memcpy(mode, m_mode, sizeof m_mode);
+  bool known = m_haveMode;
+  HostUnlock();
+  return known ? S_OK : S_FALSE;
+}
+
+// The graph's rate record as the board's device mode: rate, vari-speed and
+// frame-rate code, the mode's other flag bits kept.
+HRESULT CMixDevUnit::DeviceRate(const RateRecord& record) {
+  uint32_t mode[3] = {};
+  GetFormat(mode);
+  mode[0] = record.sampleRate;
+  mode[1] = record.variSpeed;
+  mode[2] = (mode[2] & 0x7FFF0000u) | (record.frameRate & 0xFFFFu);
+  return SetFormat(mode);
+}
+
+HRESULT CMixDevUnit::SetFormat(const uint32_t mode[3], bool rateOnly) {
+  if (!mode) return PointerFault("pMode", __LINE__);
+  HostLock();
+  HRESULT hr = S_OK;
+  if (rateOnly) {
+    m_mode[0] = mode[0];
+    if (IsActive()) hr = m_device->IoControl(IOCTL_QV_DEVICE_MODE, m_mode, 4, nullptr, 0, nullptr, nullptr);
+  } else {
+    memcpy(m_mode, mode, sizeof m_mode);
+    m_haveMode = true;
+    if (IsActive()) {
+      uint32_t sent[3] = {m_mode[0], m_mode[1], m_mode[2] | (m_clockSource ? qvmix::kClaimBit : 0)};
+      hr = SendDeviceMode(sent);
+    }
+  }
+  HostUnlock();
+  return hr;
+}
+
 int32_t CMixDevUnit::ApplyRate(const RateRecord& record) {
   HRESULT hr = DeviceRate(record);
   if (FAILED(hr)) return hr;
@@ -302,25 +354,20 @@ CMixDevList::CMixDevList(CMixGraphHost* host, BOOL enumerate)
   if (fslash > slash) slash = fslash;
   if (dot && dot > slash) *dot = 0;
   if (!enumerate) return;
-  m_devInfo = SetupDiGetClassDevsW(&GUID_QvMixerDeviceClass, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
-  if (m_devInfo == INVALID_HANDLE_VALUE) return;
+  // The list is empty where the device installer cannot be asked.
+  DWORD token = 0;
+  BSTR first = DeviceInterfacePath(&GUID_QvMixerDeviceClass, nullptr, 0, &token, nullptr);
+  if (!first && GetLastError() != ERROR_NO_MORE_ITEMS) return;
+  m_enumerated = true;
   RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Quorvale\\MultiMedia", 0, KEY_READ | KEY_NOTIFY, &m_mmKey);
   ReadRate();
   Start(0);
   m_poll.m_list = this;
   m_periodic = &m_poll;
-  SP_DEVICE_INTERFACE_DATA data = {};
-  data.cbSize = sizeof data;
-  for (DWORD i = 0; SetupDiEnumDeviceInterfaces(m_devInfo, nullptr, &GUID_QvMixerDeviceClass, i, &data); ++i) {
-    DWORD size = 0;
-    SetupDiGetDeviceInterfaceDetailW(m_devInfo, &data, nullptr, 0, &size, nullptr);
-    if (size < sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W)) continue;
-    auto* detail = static_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_W*>(calloc(1, size));
-    if (!detail) continue;
-    detail->cbSize = sizeof *detail;
-    if (SetupDiGetDeviceInterfaceDetailW(m_devInfo, &data, detail, size, nullptr, nullptr))
-      AddDevice(detail->DevicePath, static_cast<DWORD>(data.Reserved));
-    free(detail);
+  for (DWORD i = 1; first; ++i) {
+    AddDevice(first, token);
+    SysFreeString(first);
+    first = DeviceInterfacePath(&GUID_QvMixerDeviceClass, nullptr, i, &token, nullptr);
   }
   QueueTimerStart();
 }
@@ -337,7 +384,6 @@ CMixDevList::~CMixDevList() {
   if (m_regEvent) CloseHandle(m_regEvent);
   if (m_mmKey) RegCloseKey(m_mmKey);
   RegisterNotify(nullptr);
-  if (m_devInfo != INVALID_HANDLE_VALUE) SetupDiDestroyDeviceInfoList(m_devInfo);
   if (m_stopEvent) CloseHandle(m_stopEvent);
   if (m_queueEvent) CloseHandle(m_queueEvent);
 }
@@ -397,13 +443,22 @@ void CMixDevList::ReadRate() {
   RateRecord current = m_rate.m_current;
   RateRecord next = qvmix::MergeRegistryRate(current, read[0], read[1], read[2]);
   auto* source = static_cast<CMixDevUnit*>(m_rate.m_source);
+  bool toSource = false;
   if (!qvmix::SameRate(next, current)) {
-    if (source)
-      source->DeviceRate(next);  // the source's set-rate comes back through SetRate
-    else
+    if (source) {
+      toSource = true;
+      static_cast<IReferenceClock*>(source)->AddRef();
+    } else {
       m_rate.m_current = next;
+    }
   }
   m_host->UnlockGraph();
+  // The clock source's request, outside the lock: it may go to the graph's
+  // window and be applied on the graph's thread.
+  if (toSource) {
+    SetRate(source, &next);
+    static_cast<IReferenceClock*>(source)->Release();
+  }
 }
 
 BOOL CMixDevList::RegisterNotify(HWND window) {
@@ -422,16 +477,18 @@ BOOL CMixDevList::RegisterNotify(HWND window) {
 
 BOOL CMixDevList::OnDeviceChange(WPARAM event, LPARAM data) {
   auto* b = reinterpret_cast<DEV_BROADCAST_DEVICEINTERFACE_W*>(data);
-  if ((event != DBT_DEVICEARRIVAL && event != DBT_DEVICEREMOVECOMPLETE) || !b ||
-      b->dbcc_devicetype != DBT_DEVTYP_DEVICEINTERFACE || m_devInfo == INVALID_HANDLE_VALUE)
-    return TRUE;
-  SP_DEVICE_INTERFACE_DATA d = {};
-  d.cbSize = sizeof d;
-  if (!SetupDiOpenDeviceInterfaceW(m_devInfo, b->dbcc_name, 0, &d)) return TRUE;
-  if (event == DBT_DEVICEARRIVAL)
-    AddDevice(b->dbcc_name, static_cast<DWORD>(d.Reserved));
-  else
-    SetupDiDeleteDeviceInterfaceData(m_devInfo, &d);  // the unit stays until Close
+  if (event != DBT_DEVICEARRIVAL || !b || b->dbcc_devicetype != DBT_DEVTYP_DEVICEINTERFACE || !m_enumerated)
+    return TRUE;  // a unit whose device left stays until Close
+  // The arrived interface's number, as the enumeration gives it.
+  DWORD token = 0;
+  for (DWORD i = 0;; ++i) {
+    BSTR path = DeviceInterfacePath(&GUID_QvMixerDeviceClass, nullptr, i, &token, nullptr);
+    if (!path) return TRUE;
+    bool same = lstrcmpiW(path, b->dbcc_name) == 0;
+    SysFreeString(path);
+    if (same) break;
+  }
+  AddDevice(b->dbcc_name, token);
   return TRUE;
 }
 
@@ -542,7 +599,12 @@ HRESULT CMixDevList::ApplyRate(CMixDevUnit* source, const RateRecord& record) {
   qvmix::RateUnit* units[64];
   size_t n = 0;
   for (CMixDevUnit* u = m_head; u && n < 64; u = u->m_next) units[n++] = u;
+  // The new source acquires its board as the clock while it is activated;
+  // afterwards the flags follow the source the rate state holds.
+  bool claims = source && qvmix::Claims(record);
+  for (size_t i = 0; i < n; ++i) static_cast<CMixDevUnit*>(units[i])->m_clockSource = claims && units[i] == source;
   HRESULT hr = m_rate.Apply(source, record, units, n, *this);
+  for (size_t i = 0; i < n; ++i) static_cast<CMixDevUnit*>(units[i])->m_clockSource = units[i] == m_rate.m_source;
   m_host->UnlockGraph();
   return hr;
 }

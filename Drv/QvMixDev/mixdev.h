@@ -50,14 +50,20 @@ class CMixDevUnit : public CCom, public IReferenceClock, public qvmix::RateUnit 
   HRESULT STDMETHODCALLTYPE AdvisePeriodic(REFERENCE_TIME, REFERENCE_TIME, HSEMAPHORE, DWORD_PTR*) override;
   HRESULT STDMETHODCALLTYPE Unadvise(DWORD_PTR cookie) override;
 
-  // The board's own operations, given by each unit class.
-  virtual HRESULT StartUnit() { return S_OK; }
-  virtual void StopUnit() {}
-  virtual void RunUnit() {}
-  virtual HRESULT DeviceRate(const qvmix::RateRecord&) { return S_OK; }
+  // The board's own operations, given by each unit class. By default the
+  // first activation acquires the device and the stop (at the last
+  // deactivation, or while the graph is suspended) gives it up; a run of an
+  // active unit after a stop acquires it again.
+  virtual HRESULT StartUnit() { return Acquire(m_clockSource); }
+  virtual void StopUnit() { DetachDevice(); }
+  virtual void RunUnit() { Acquire(m_clockSource); }
+  // The board's rate operation: the record through the unit's format.
+  virtual HRESULT DeviceRate(const qvmix::RateRecord& record);
   virtual void OnRateChanged() {}
   // The periodic status poll of the board.
   virtual HRESULT Poll() { return S_OK; }
+  // Brings what the unit knows of its board up to date.
+  virtual HRESULT Refresh() { return S_OK; }
   // The rate the board reports; S_OK with the claim bit set makes it a
   // candidate for the clock.
   virtual HRESULT ReportedRate(qvmix::RateRecord* record) {
@@ -75,13 +81,19 @@ class CMixDevUnit : public CCom, public IReferenceClock, public qvmix::RateUnit 
   HRESULT Acquire(bool clockSource);
   HRESULT DetachDevice();
   HRESULT SendDeviceMode(const uint32_t mode[3]);
+  // The unit's current format: its device-mode record {rate, vari-speed,
+  // flags}. Get: S_FALSE (and zeros) while none is known. Set keeps it and,
+  // while the unit is active, sends it to the board; with `rateOnly` only
+  // its rate is known and sent (the board keeps its other words).
+  virtual HRESULT GetFormat(uint32_t mode[3]);
+  virtual HRESULT SetFormat(const uint32_t mode[3], bool rateOnly = false);
   HRESULT AdviseSink(IQVRateSink* sink, DWORD_PTR* cookie);
   HRESULT CheckSelection(const qvmix::Selection* request, qvmix::Selection* selection);
   HMENU BuildChannelMenu(const qvmix::Selection& request, const POINT* position);
   HRESULT FormatSourceName(int entry, int form, wchar_t* out, size_t size);
 
-  void AddToTree(HTREEITEM after);
-  void RemoveFromTree();
+  virtual void AddToTree(HTREEITEM after);
+  virtual void RemoveFromTree();
   void UpdateTreeCheck();
 
   const wchar_t* Name() const { return m_name; }
@@ -170,7 +182,7 @@ class CMixDevList : public CJobQueue, public qvmix::RateGraph {
   CMixGraphHost* m_host;
   HANDLE m_stopEvent, m_queueEvent, m_regEvent, m_timer;
   HKEY m_mmKey = nullptr;
-  HDEVINFO m_devInfo = INVALID_HANDLE_VALUE;
+  bool m_enumerated = false;  // the device installer answered
   HDEVNOTIFY m_notify = nullptr;
   CMixDevUnit* m_head = nullptr;
   CMixDevUnit* m_master = nullptr;

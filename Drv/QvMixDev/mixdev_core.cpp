@@ -1,6 +1,7 @@
 #include "Drv/QvMixDev/mixdev_core.h"
 
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
 
 namespace qvmix {
@@ -55,6 +56,12 @@ int32_t CheckSelection(const ChannelEntry table[kChannelEntries], const Selectio
   selection->index = request->index;
   if (request->flags) selection->flags = request->flags;
   return kOk;
+}
+
+void ChannelTableFromInfo(const uint8_t info[4], ChannelEntry table[kChannelEntries]) {
+  std::memset(table, 0, sizeof(ChannelEntry) * kChannelEntries);
+  table[0].bytes[2] = table[6].bytes[2] = info[2];
+  table[1].bytes[2] = table[7].bytes[2] = info[3];
 }
 
 std::vector<MenuItem> ChannelMenuItems(const ChannelEntry table[kChannelEntries], const Selection& request,

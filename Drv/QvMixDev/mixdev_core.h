@@ -68,6 +68,12 @@ static_assert(sizeof(Selection) == 4, "selection is 4 bytes");
 // channels than the entry has.
 int32_t CheckSelection(const ChannelEntry table[kChannelEntries], const Selection* request, Selection* selection);
 
+// A board unit's channel table from the first four bytes of the board's
+// qvChannelInfo {first input, first output, inputs, outputs}: the external
+// inputs and outputs (entries 0, 1) and the streams (6, 7) hold the board's
+// channels; buses, tracks and entry 8 hold none.
+void ChannelTableFromInfo(const uint8_t info[4], ChannelEntry table[kChannelEntries]);
+
 constexpr uint8_t kMenuAllEntries = 0x02;  // request flag: the track and stream groups too
 
 struct MenuItem {

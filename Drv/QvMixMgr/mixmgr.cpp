@@ -7,7 +7,9 @@
 
 #include <control.h>
 #include <evcode.h>
+#include <commdlg.h>
 #include <shellapi.h>
+#include <shlwapi.h>
 #include <uuids.h>
 #include <vfwmsgs.h>
 
@@ -171,6 +173,7 @@ HRESULT WriteExact(IStream* stream, const void* buffer, ULONG size) {
 CMixColumn::CMixColumn(CMixMgr* mixer) : CCom(nullptr, 0, kColumnInterfaces, true), m_mixer(mixer) {}
 
 CMixColumn::~CMixColumn() {
+  RemovePlugins();
   if (m_hwnd) DestroyWindow(m_hwnd);
 }
 
@@ -178,16 +181,123 @@ LRESULT CMixColumn::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   return DefWindowProcA(m_hwnd, message, wParam, lParam);
 }
 
-// A column's stream: the count of its plug-ins, none yet.
+namespace {
+// A plug-in's state as it writes it, in a memory stream; null without
+// IPersistStream.
+HRESULT PluginState(IBaseFilter* filter, std::vector<BYTE>* out) {
+  out->clear();
+  IPersistStream* persist = nullptr;
+  if (FAILED(filter->QueryInterface(IID_IPersistStream, reinterpret_cast<void**>(&persist)))) return S_OK;
+  IStream* memory = nullptr;
+  HRESULT hr = CreateStreamOnHGlobal(nullptr, TRUE, &memory);
+  if (SUCCEEDED(hr)) hr = persist->Save(memory, FALSE);
+  STATSTG st = {};
+  if (SUCCEEDED(hr)) hr = memory->Stat(&st, STATFLAG_NONAME);
+  if (SUCCEEDED(hr) && st.cbSize.QuadPart > CMixColumn::kMaxState) hr = E_OUTOFMEMORY;
+  if (SUCCEEDED(hr)) {
+    out->resize(static_cast<size_t>(st.cbSize.QuadPart));
+    LARGE_INTEGER zero = {};
+    memory->Seek(zero, STREAM_SEEK_SET, nullptr);
+    if (!out->empty()) hr = ReadExact(memory, out->data(), static_cast<ULONG>(out->size()));
+  }
+  if (memory) memory->Release();
+  persist->Release();
+  return hr;
+}
+}  // namespace
+
 HRESULT CMixColumn::SaveTo(IStream* stream) {
-  uint32_t plugins = 0;
-  return WriteExact(stream, &plugins, 4);
+  uint32_t count = static_cast<uint32_t>(m_plugins.size());
+  HRESULT hr = WriteExact(stream, &count, 4);
+  std::vector<BYTE> state;
+  for (size_t i = 0; SUCCEEDED(hr) && i < m_plugins.size(); ++i) {
+    hr = PluginState(m_plugins[i].filter, &state);
+    uint32_t length = static_cast<uint32_t>(state.size());
+    if (SUCCEEDED(hr)) hr = WriteExact(stream, &m_plugins[i].clsid, sizeof(CLSID));
+    if (SUCCEEDED(hr)) hr = WriteExact(stream, &length, 4);
+    if (SUCCEEDED(hr) && length) hr = WriteExact(stream, state.data(), length);
+  }
+  return hr;
 }
 
+ULONGLONG CMixColumn::SizeMax() const {
+  ULONGLONG n = 4;
+  for (const Plugin& p : m_plugins) {
+    n += sizeof(CLSID) + 4;
+    IPersistStream* persist = nullptr;
+    if (FAILED(p.filter->QueryInterface(IID_IPersistStream, reinterpret_cast<void**>(&persist)))) continue;
+    ULARGE_INTEGER size = {};
+    if (SUCCEEDED(persist->GetSizeMax(&size))) n += size.QuadPart;
+    persist->Release();
+  }
+  return n;
+}
+
+// The plug-ins come back in their order; any failure leaves the column
+// without plug-ins (its caller then drops it).
 HRESULT CMixColumn::LoadFrom(IStream* stream) {
-  uint32_t plugins = 0;
-  if (FAILED(ReadExact(stream, &plugins, 4))) return E_FAIL;
-  return plugins == 0 ? S_OK : E_FAIL;  // plug-ins are not hosted by columns yet
+  uint32_t count = 0;
+  if (FAILED(ReadExact(stream, &count, 4)) || count > kMaxPlugins) return E_FAIL;
+  std::vector<BYTE> state;
+  for (uint32_t i = 0; i < count; ++i) {
+    CLSID clsid;
+    uint32_t length = 0;
+    HRESULT hr = ReadExact(stream, &clsid, sizeof clsid);
+    if (SUCCEEDED(hr)) hr = ReadExact(stream, &length, 4);
+    if (SUCCEEDED(hr) && length > kMaxState) hr = E_FAIL;
+    if (SUCCEEDED(hr)) {
+      state.resize(length);
+      if (length) hr = ReadExact(stream, state.data(), length);
+    }
+    IStream* memory = nullptr;
+    if (SUCCEEDED(hr) && length) {
+      memory = SHCreateMemStream(state.data(), length);
+      if (!memory) hr = E_OUTOFMEMORY;
+    }
+    if (SUCCEEDED(hr)) hr = InsertPlugin(m_plugins.size(), clsid, memory);
+    if (memory) memory->Release();
+    if (FAILED(hr)) {
+      RemovePlugins();
+      return E_FAIL;
+    }
+  }
+  return S_OK;
+}
+
+HRESULT CMixColumn::InsertPlugin(size_t position, REFCLSID clsid, IStream* state) {
+  IGraphBuilder* graph = m_mixer->m_graph;
+  if (!graph) return E_UNEXPECTED;
+  IBaseFilter* filter = nullptr;
+  HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, reinterpret_cast<void**>(&filter));
+  if (FAILED(hr)) return hr;
+  if (state) {
+    IPersistStream* persist = nullptr;
+    hr = filter->QueryInterface(IID_IPersistStream, reinterpret_cast<void**>(&persist));
+    if (SUCCEEDED(hr)) {
+      hr = persist->Load(state);
+      persist->Release();
+    }
+  }
+  if (SUCCEEDED(hr)) {
+    wchar_t name[40];
+    swprintf(name, 40, L"Plugin %p", static_cast<void*>(filter));
+    hr = graph->AddFilter(filter, name);
+  }
+  if (FAILED(hr)) {
+    filter->Release();
+    return hr;
+  }
+  if (position > m_plugins.size()) position = m_plugins.size();
+  m_plugins.insert(m_plugins.begin() + static_cast<std::ptrdiff_t>(position), Plugin{clsid, filter});
+  return S_OK;
+}
+
+void CMixColumn::RemovePlugins() {
+  for (Plugin& p : m_plugins) {
+    if (m_mixer->m_graph) m_mixer->m_graph->RemoveFilter(p.filter);
+    p.filter->Release();
+  }
+  m_plugins.clear();
 }
 
 // ---- the object ----
@@ -360,10 +470,71 @@ HRESULT STDMETHODCALLTYPE CMixMgr::Clear() {
   return S_OK;
 }
 
-// Mix files are read and written by the mixer's file layer, which this
-// library does not host: import and export are not offered.
-HRESULT STDMETHODCALLTYPE CMixMgr::Load(LPCWSTR, LONG) { return IsOwner() ? E_NOTIMPL : E_UNEXPECTED; }
-HRESULT STDMETHODCALLTYPE CMixMgr::Save() { return IsOwner() ? E_NOTIMPL : E_UNEXPECTED; }
+// The mixer graph's file: its stream image. A file name of null asks for
+// one; position -1 appends after the last column.
+HRESULT STDMETHODCALLTYPE CMixMgr::Load(LPCWSTR file, LONG position) {
+  if (!IsOwner()) return E_UNEXPECTED;
+  WCHAR chosen[MAX_PATH] = L"";
+  if (!file) {
+    if (!AskMixFile(false, chosen)) return S_FALSE;
+    file = chosen;
+  }
+  IStream* stream = nullptr;
+  HRESULT hr = SHCreateStreamOnFileW(file, STGM_READ | STGM_SHARE_DENY_WRITE, &stream);
+  if (FAILED(hr)) return hr;
+  if (position < 0) {
+    CCom::Lock();
+    position = m_tail ? m_tail->m_index + 1 : 0;
+    CCom::Unlock();
+  }
+  hr = LoadAt(stream, position);
+  stream->Release();
+  if (SUCCEEDED(hr)) m_state |= kDirty;  // an import is an edit
+  return hr;
+}
+
+HRESULT STDMETHODCALLTYPE CMixMgr::Save() {
+  if (!IsOwner()) return E_UNEXPECTED;
+  WCHAR file[MAX_PATH] = L"";
+  if (!AskMixFile(true, file)) return S_FALSE;
+  return SaveToFile(file);
+}
+
+// The open or save dialog over the mixer window; false when cancelled.
+bool CMixMgr::AskMixFile(bool save, WCHAR* file) {
+  OPENFILENAMEW ofn = {};
+  ofn.lStructSize = sizeof ofn;
+  ofn.hwndOwner = m_hwnd;
+  ofn.lpstrFilter = L"Mixer graphs (*.qmg)\0*.qmg\0All files (*.*)\0*.*\0";
+  ofn.lpstrFile = file;
+  ofn.nMaxFile = MAX_PATH;
+  ofn.lpstrDefExt = L"qmg";
+  ofn.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | (save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
+  return (save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn)) != FALSE;
+}
+
+// Written beside the file first and put in its place once whole, so that
+// a failed save leaves the old file as it was.
+HRESULT CMixMgr::SaveToFile(LPCWSTR file) {
+  if (!file) return PointerFault("pszFile", __LINE__);
+  WCHAR temp[MAX_PATH + 8];
+  if (swprintf(temp, MAX_PATH + 8, L"%ls.new", file) < 0) return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+  IStream* stream = nullptr;
+  HRESULT hr = SHCreateStreamOnFileW(temp, STGM_CREATE | STGM_WRITE | STGM_SHARE_EXCLUSIVE, &stream);
+  if (FAILED(hr)) return hr;
+  hr = Save(stream, FALSE);
+  if (SUCCEEDED(hr)) hr = stream->Commit(STGC_DEFAULT);
+  stream->Release();
+  if (SUCCEEDED(hr) && !MoveFileExW(temp, file, MOVEFILE_REPLACE_EXISTING)) hr = LastErrorResult();
+  if (FAILED(hr)) {
+    DeleteFileW(temp);
+    return hr;
+  }
+  CCom::Lock();
+  m_state &= ~kDirty;
+  CCom::Unlock();
+  return S_OK;
+}
 
 HRESULT STDMETHODCALLTYPE CMixMgr::Create(HWND parent, UINT id, const RECT* rect) {
   if (!IsOwner()) return E_UNEXPECTED;
@@ -617,11 +788,33 @@ struct MixGraphHeader {
 static_assert(sizeof(MixGraphHeader) == kHeaderSize, "the stream header is 52 bytes");
 static_assert(offsetof(MixGraphHeader, firstVisible) == 24, "view fields follow the class id");
 
+namespace {
+// The first 24 bytes of a graph stream this reader takes.
+bool HeaderAccepted(const MixGraphHeader& h) {
+  return h.clsid == CLSID_QvMixGraph && h.version <= kVersion && h.size >= kHeaderSize;
+}
+}  // namespace
+
+bool IsMixGraphFile(LPCWSTR file) {
+  IStream* stream = nullptr;
+  if (!file || FAILED(SHCreateStreamOnFileW(file, STGM_READ | STGM_SHARE_DENY_NONE, &stream))) return false;
+  MixGraphHeader h = {};
+  bool ok = SUCCEEDED(ReadExact(stream, &h, 24)) && HeaderAccepted(h);
+  stream->Release();
+  return ok;
+}
+
 HRESULT STDMETHODCALLTYPE CMixMgr::Load(IStream* stream) {
   if (!stream) return PointerFault("pStream", __LINE__);
+  return LoadAt(stream, 0);
+}
+
+// The columns of the stream are placed from `position` on; the columns
+// there move on to make room.
+HRESULT CMixMgr::LoadAt(IStream* stream, LONG position) {
   MixGraphHeader h = {};
   if (FAILED(ReadExact(stream, &h, 24))) return E_FAIL;
-  if (h.clsid != CLSID_QvMixGraph || h.version > kVersion || h.size < kHeaderSize) return E_FAIL;
+  if (!HeaderAccepted(h)) return E_FAIL;
   if (FAILED(ReadExact(stream, reinterpret_cast<BYTE*>(&h) + 24, kHeaderSize - 24))) return E_FAIL;
   for (ULONG rest = h.size - kHeaderSize; rest;) {  // a longer header of a later writer
     BYTE skip[64];
@@ -631,7 +824,6 @@ HRESULT STDMETHODCALLTYPE CMixMgr::Load(IStream* stream) {
   }
   HRESULT hr = Lock();
   if (FAILED(hr)) return hr;
-  const LONG position = 0;
   LONG first = static_cast<LONG>(h.firstColumn), last = static_cast<LONG>(h.lastColumn);
   LONG span = last - first + 1;
   bool wasEmpty = m_head == nullptr;
@@ -713,7 +905,7 @@ HRESULT STDMETHODCALLTYPE CMixMgr::GetSizeMax(ULARGE_INTEGER* size) {
   if (!size) return PointerFault("pcbSize", __LINE__);
   CCom::Lock();
   ULONGLONG n = kHeaderSize;
-  for (CMixColumn* c = m_head; c; c = c->m_next) n += 4 + c->SizeMax();
+  for (CMixColumn* c = m_head; c; c = c->m_next) n += 4 + c->SizeMax();  // its index word and its stream
   CCom::Unlock();
   size->QuadPart = n;
   return S_OK;
@@ -721,8 +913,7 @@ HRESULT STDMETHODCALLTYPE CMixMgr::GetSizeMax(ULARGE_INTEGER* size) {
 
 // ---- IDropTarget ----
 
-// The mix file probe belongs to the mixer's file layer, which this library
-// does not host: no dropped file is taken.
+// A drop is taken when its first file is a mixer graph file.
 bool CMixMgr::ProbeDrop(IDataObject* data, WCHAR* file) {
   FORMATETC format = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
   STGMEDIUM medium = {};
@@ -731,7 +922,7 @@ bool CMixMgr::ProbeDrop(IDataObject* data, WCHAR* file) {
   bool named = drop && DragQueryFileW(drop, 0, file, MAX_PATH) > 0;
   if (drop) GlobalUnlock(medium.hGlobal);
   ReleaseStgMedium(&medium);
-  return named && false;
+  return named && IsMixGraphFile(file);
 }
 
 HRESULT STDMETHODCALLTYPE CMixMgr::DragEnter(IDataObject* data, DWORD keys, POINTL point, DWORD* effect) {

@@ -12,6 +12,8 @@
 #include <ole2.h>
 #include <strmif.h>
 
+#include <vector>
+
 extern const CLSID CLSID_QvMixGraph;
 extern const IID IID_IQVMixBuilder;
 extern const IID IID_IQVDeviceTree;
@@ -45,18 +47,33 @@ struct IQVDeviceTree : public IUnknown {
 
 class CMixMgr;
 
-// A column of the mixer: its index, its window and its own stream (the
-// count of its plug-ins; a column holds none yet).
+// A column of the mixer: its index, its window, its plug-ins (filters of
+// the mixer's graph, top to bottom) and its own stream: the plug-in count,
+// then per plug-in its CLSID, the length of its state and the state (what
+// the plug-in's IPersistStream writes; none when it has no such interface).
 class CMixColumn : public CCom, public CWindow {
  public:
+  struct Plugin {
+    CLSID clsid;
+    IBaseFilter* filter;
+  };
   explicit CMixColumn(CMixMgr* mixer);
   ~CMixColumn() override;
   LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
   HRESULT SaveTo(IStream* stream);
   HRESULT LoadFrom(IStream* stream);
-  ULONG SizeMax() const { return 4; }
+  ULONGLONG SizeMax() const;
+  // A plug-in of the class made and put in the graph at `position` (past
+  // the end: last), its state loaded from `state` when given.
+  HRESULT InsertPlugin(size_t position, REFCLSID clsid, IStream* state);
+  // Every plug-in out of the graph and released.
+  void RemovePlugins();
+
+  static constexpr uint32_t kMaxPlugins = 256;          // in one column of a stream
+  static constexpr uint32_t kMaxState = 16u << 20;      // bytes of one plug-in's state
 
   CMixMgr* m_mixer;
+  std::vector<Plugin> m_plugins;
   LONG m_index = 0;
   CMixColumn* m_prev = nullptr;
   CMixColumn* m_next = nullptr;
@@ -154,6 +171,9 @@ class CMixMgr : public CCom,
   CMixColumn* ColumnHead() const { return m_head; }
   LONG VisibleColumns() const;
   bool ProbeDrop(IDataObject* data, WCHAR* file);
+  HRESULT LoadAt(IStream* stream, LONG position);
+  bool AskMixFile(bool save, WCHAR* file);
+  HRESULT SaveToFile(LPCWSTR file);
   LRESULT UnitMenu(CMixDevUnit* unit, POINT at);
 
   static const ComInterfaceEntry Interfaces[];
@@ -183,6 +203,9 @@ class CMixMgr : public CCom,
   DWORD m_lockThread = 0;
   BOOL m_dropAccepted = FALSE;
 };
+
+// A file that starts with a mixer graph stream header this library reads.
+bool IsMixGraphFile(LPCWSTR file);
 
 IUnknown* CreateMixGraph(const CLSID* clsid, IUnknown* outer, HRESULT* result);
 void MixGraphStartHook(const QvClassDesc* descriptor);

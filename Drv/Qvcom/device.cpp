@@ -112,42 +112,14 @@ HRESULT STDMETHODCALLTYPE CQvDevice::Open(LPCWSTR name, DWORD access, DWORD shar
   return hr;
 }
 
-namespace {
-// The path of the first interface of the set, or null; `active` asks that
-// the interface be active.
-BSTR FirstInterfacePath(HDEVINFO set, const GUID* interfaceClass, bool active) {
-  SP_DEVICE_INTERFACE_DATA itf{};
-  itf.cbSize = sizeof itf;
-  if (!SetupDiEnumDeviceInterfaces(set, nullptr, interfaceClass, 0, &itf)) return nullptr;
-  if (active && !(itf.Flags & SPINT_ACTIVE)) return nullptr;
-  DWORD size = 0;
-  SetupDiGetDeviceInterfaceDetailW(set, &itf, nullptr, 0, &size, nullptr);
-  if (size < sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W)) return nullptr;
-  auto* detail = static_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_W*>(MemAlloc(size));
-  if (!detail) return nullptr;
-  detail->cbSize = sizeof *detail;
-  BSTR path = nullptr;
-  if (SetupDiGetDeviceInterfaceDetailW(set, &itf, detail, size, nullptr, nullptr))
-    path = SysAllocString(detail->DevicePath);
-  MemFree(detail);
-  return path;
-}
-}  // namespace
-
 HRESULT STDMETHODCALLTYPE CQvDevice::OpenInterface(const GUID* interfaceClass, LPCWSTR enumerator) {
   if (!interfaceClass) return E_POINTER;
-  HDEVINFO set = SetupDiGetClassDevsW(interfaceClass, enumerator, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
-  if (set == INVALID_HANDLE_VALUE) return HResultFromLastError();
-  BSTR path = FirstInterfacePath(set, interfaceClass, false);
-  HRESULT hr = path ? S_OK : HResultFromLastError();
-  SetupDiDestroyDeviceInfoList(set);
-  if (path) {
-    WCHAR name[MAX_PATH + 16] = L"@device:pnp:";
-    lstrcpynW(name + 12, path, MAX_PATH);
-    SysFreeString(path);
-    hr = Open(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, 0);
-  }
-  return hr;
+  BSTR path = DeviceInterfacePath(interfaceClass, enumerator, 0, nullptr, nullptr);
+  if (!path) return HResultFromLastError();
+  WCHAR name[MAX_PATH + 16] = L"@device:pnp:";
+  lstrcpynW(name + 12, path, MAX_PATH);
+  SysFreeString(path);
+  return Open(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, 0);
 }
 
 BSTR FindDeviceInterface(const GUID* interfaceClass, HDEVINFO set, SP_DEVINFO_DATA* data) {
@@ -157,10 +129,12 @@ BSTR FindDeviceInterface(const GUID* interfaceClass, HDEVINFO set, SP_DEVINFO_DA
     if (!SetupDiGetDeviceInstanceIdW(set, data, instance, MAX_PATH, nullptr)) return nullptr;
     id = instance;
   }
-  HDEVINFO list = SetupDiGetClassDevsW(interfaceClass, id, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
-  if (list == INVALID_HANDLE_VALUE) return nullptr;
-  BSTR path = FirstInterfacePath(list, interfaceClass, true);
-  SetupDiDestroyDeviceInfoList(list);
+  DWORD flags = 0;
+  BSTR path = DeviceInterfacePath(interfaceClass, id, 0, nullptr, &flags);
+  if (path && !(flags & DeviceInterfaceActive)) {
+    SysFreeString(path);
+    return nullptr;
+  }
   return path;
 }
 
@@ -253,10 +227,7 @@ HRESULT STDMETHODCALLTYPE CQvDevice::Attach(uint32_t* idOut) {
         case BoardIdTvr: ok = BootResource(103, from) && BootResource(107, from); break;
         case BoardIdTv2: ok = BootResource(104, from) && BootResource(108, from); break;
         case BoardIdDnv: ok = BootResource(114, from); break;
-        case BoardIdCbl:
-          // The Corbelle card's own sequence: 105, its firmware step, 109.
-          ok = BootResource(105, from) && BootResource(109, from);
-          break;
+        case BoardIdCbl: ok = BootCblImages(this, from); break;
         default: SetLastError(NotBooted); break;
       }
       if (!ok) {
@@ -349,22 +320,6 @@ HRESULT RegistryFromVariant(const VARIANT* value, DWORD* type, const BYTE** data
 
 namespace {
 
-// The device interface of a path in a new device-information set.
-struct InterfaceOfPath {
-  explicit InterfaceOfPath(LPCWSTR path) {
-    set = SetupDiCreateDeviceInfoList(nullptr, nullptr);
-    if (set == INVALID_HANDLE_VALUE) return;
-    itf.cbSize = sizeof itf;
-    found = SetupDiOpenDeviceInterfaceW(set, path, 0, &itf);
-  }
-  ~InterfaceOfPath() {
-    if (set != INVALID_HANDLE_VALUE) SetupDiDestroyDeviceInfoList(set);
-  }
-  HDEVINFO set;
-  SP_DEVICE_INTERFACE_DATA itf = {};
-  BOOL found = FALSE;
-};
-
 HRESULT KeyValueName(DWORD_PTR id, LPCWSTR* name) {
   if (id == SPDRP_FRIENDLYNAME) *name = L"FriendlyName";
   else if (id > 0xFFFF) *name = reinterpret_cast<LPCWSTR>(id);
@@ -380,35 +335,21 @@ HRESULT STDMETHODCALLTYPE CQvDevice::GetProperty(DWORD_PTR id, VARIANT* value) {
     return E_POINTER;
   }
   if (!m_path) return E_FAIL;
-  InterfaceOfPath device(m_path);
-  if (!device.found) return HResultFromLastError();
   LPCWSTR name = nullptr;
   KeyValueName(id, &name);
+  const DeviceIoFunctions& io = DeviceIo();
+  auto read = [&](DWORD* type, BYTE* data, DWORD* size) {
+    return name ? io.InterfaceValue(m_path, name, FALSE, type, data, size)
+                : io.DeviceProperty(m_path, static_cast<DWORD>(id), FALSE, type, data, size);
+  };
   DWORD type = REG_NONE, size = 0;
-  BYTE* data = nullptr;
-  HRESULT hr = S_OK;
-  if (name) {
-    HKEY key = SetupDiOpenDeviceInterfaceRegKey(device.set, &device.itf, 0, KEY_READ);
-    if (key == INVALID_HANDLE_VALUE) return HResultFromLastError();
-    LONG rc = RegQueryValueExW(key, name, nullptr, &type, nullptr, &size);
-    if (rc == ERROR_SUCCESS) {
-      data = static_cast<BYTE*>(MemAlloc(size + 2));
-      rc = data ? RegQueryValueExW(key, name, nullptr, &type, data, &size) : ERROR_NOT_ENOUGH_MEMORY;
-    }
-    RegCloseKey(key);
-    if (rc != ERROR_SUCCESS) hr = HRESULT_FROM_WIN32(rc);
-  } else {
-    SP_DEVINFO_DATA info{};
-    info.cbSize = sizeof info;
-    if (!SetupDiEnumDeviceInfo(device.set, 0, &info)) return HResultFromLastError();
-    if (SetupDiGetDeviceRegistryPropertyW(device.set, &info, static_cast<DWORD>(id), &type, nullptr, 0, &size) ||
-        GetLastError() != ERROR_INSUFFICIENT_BUFFER)
-      return HResultFromLastError();
-    data = static_cast<BYTE*>(MemAlloc(size + 2));
-    if (!data) return E_OUTOFMEMORY;
-    if (!SetupDiGetDeviceRegistryPropertyW(device.set, &info, static_cast<DWORD>(id), &type, data, size, &size))
-      hr = HResultFromLastError();
-  }
+  LONG rc = read(&type, nullptr, &size);
+  if (rc == ERROR_INSUFFICIENT_BUFFER || rc == ERROR_MORE_DATA) rc = ERROR_SUCCESS;
+  if (rc != ERROR_SUCCESS) return HRESULT_FROM_WIN32(rc);
+  BYTE* data = static_cast<BYTE*>(MemAlloc(size + 2));
+  if (!data) return E_OUTOFMEMORY;
+  rc = read(&type, data, &size);
+  HRESULT hr = HRESULT_FROM_WIN32(rc);
   if (SUCCEEDED(hr)) hr = VariantFromRegistry(type, data, size, value);
   if (FAILED(hr)) ClearPropertyVariant(value);
   MemFree(data);
@@ -425,23 +366,12 @@ HRESULT STDMETHODCALLTYPE CQvDevice::SetProperty(DWORD_PTR id, const VARIANT* va
   const BYTE* data = nullptr;
   HRESULT hr = RegistryFromVariant(value, &type, &data, &size);
   if (FAILED(hr)) return hr;
-  InterfaceOfPath device(m_path);
-  if (!device.found) return HResultFromLastError();
   LPCWSTR name = nullptr;
   KeyValueName(id, &name);
-  if (name) {
-    HKEY key = SetupDiOpenDeviceInterfaceRegKey(device.set, &device.itf, 0, KEY_WRITE);
-    if (key == INVALID_HANDLE_VALUE) return HResultFromLastError();
-    LONG rc = RegSetValueExW(key, name, 0, type, data, size);
-    RegCloseKey(key);
-    return rc == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(rc);
-  }
-  SP_DEVINFO_DATA info{};
-  info.cbSize = sizeof info;
-  if (!SetupDiEnumDeviceInfo(device.set, 0, &info) ||
-      !SetupDiSetDeviceRegistryPropertyW(device.set, &info, static_cast<DWORD>(id), data, size))
-    return HResultFromLastError();
-  return S_OK;
+  LONG rc =
+      name ? DeviceIo().InterfaceValue(m_path, name, TRUE, &type, const_cast<BYTE*>(data), &size)
+           : DeviceIo().DeviceProperty(m_path, static_cast<DWORD>(id), TRUE, &type, const_cast<BYTE*>(data), &size);
+  return HRESULT_FROM_WIN32(rc);
 }
 
 HRESULT STDMETHODCALLTYPE CQvDevice::GetStatus(void* out, DWORD* inOutLength) {
@@ -511,9 +441,20 @@ IUnknown* CreateQvDevice(const CLSID* clsid, IUnknown* outer, HRESULT* result) {
   return d ? d->Unknown() : nullptr;
 }
 
-void DeviceStartHook(const QvClassDesc*) {
-  // The library's default reporter is installed by the library base at load.
+namespace {
+CReporter* g_defaultReporter = nullptr;
 }
+
+void DeviceStartHook(const QvClassDesc*) {
+  static CTextReporter console;
+  static CDebugReporter debugger;
+  CReporter* reporter = GetConsoleCP() ? static_cast<CReporter*>(&console) : &debugger;
+  reporter->m_caption = "Quorvale Driver";
+  reporter->m_module = QvdrvModule();
+  g_defaultReporter = reporter;
+}
+
+CReporter* QvDefaultReporter() { return g_defaultReporter; }
 
 // ---- the device enumerator ----
 

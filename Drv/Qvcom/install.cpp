@@ -2,6 +2,7 @@
 // the mixer graph's interface key, the element modules as plug-in filters,
 // the services, and the registration and installer exports.
 #include "Drv/Qvcom/install.h"
+#include "Drv/Qvcom/qvdevice.h"
 
 #include "Drv/Qvdrv/qvdrv_private.h"
 #include "elements/elemif.h"
@@ -533,8 +534,8 @@ class CBoxReporter : public CReporter {
 
 extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
   HRESULT init = CoInitialize(nullptr);
-  CDebugReporter reporter;
-  QvRegContext context(nullptr, nullptr, &reporter);
+  CDebugReporter fallback;
+  QvRegContext context(nullptr, nullptr, QvDefaultReporter() ? QvDefaultReporter() : &fallback);
   HRESULT hr = WaveEntry(true);
   if (SUCCEEDED(hr)) hr = RegisterAllClasses(&context);
   if (SUCCEEDED(init)) CoUninitialize();
@@ -543,8 +544,8 @@ extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
 
 extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
   HRESULT init = CoInitialize(nullptr);
-  CDebugReporter reporter;
-  QvRegContext context(nullptr, nullptr, &reporter);
+  CDebugReporter fallback;
+  QvRegContext context(nullptr, nullptr, QvDefaultReporter() ? QvDefaultReporter() : &fallback);
   HRESULT hr = WaveEntry(false);
   HRESULT classes = UnregisterAllClasses(&context);
   if (SUCCEEDED(hr)) hr = classes;

@@ -22,10 +22,14 @@ HRESULT ReadWords(CQvDevice* device, uint32_t* words, DWORD bytes) {
   return SUCCEEDED(hr) && got != bytes ? E_FAIL : hr;
 }
 
+// A rate the board detected: the unit's current format written back with
+// it (the rate alone while no format is known).
 void ApplyDetectedRate(CMixDevUnit* unit, uint32_t rate) {
   if (!rate) return;
-  qvmix::RateRecord r = {rate, 0, 0};
-  unit->DeviceRate(r);
+  uint32_t mode[3] = {};
+  bool known = unit->GetFormat(mode) == S_OK;
+  mode[0] = rate;
+  unit->SetFormat(mode, !known);
 }
 // A unit's settings record read under the device's lock.
 template <class S>
@@ -55,6 +59,51 @@ HRESULT WriteSettings(CQvDevice* device, S& settings, qvunit::SinkSlots<IQVSetti
   return hr;
 }
 
+// A settings sink into one of the two slots, under the device's lock.
+HRESULT AdviseSlot(CQvDevice* device, qvunit::SinkSlots<IQVSettingsSink>& sinks, IQVSettingsSink* sink,
+                   DWORD_PTR* cookie) {
+  device->Lock();
+  uintptr_t c = 0;
+  HRESULT hr = sinks.Advise(sink, &c);
+  if (cookie) *cookie = c;
+  device->Unlock();
+  return hr;
+}
+
+// The status poll of the Dnv and Tv2 units: the words read and kept under
+// the device's lock; a new rate applied once it is left (the unit's format
+// is kept under the graph's lock, which is always taken before the
+// device's); then the sinks hear the words. 1 while the board is not
+// locked (bit 31 of the first word clear), else 0, or the failure.
+template <size_t N>
+HRESULT PollStatus(CMixDevUnit* unit, uint32_t (&words)[N], qvunit::SinkSlots<IQVSettingsSink>& sinks,
+                   uint32_t (*detect)(const uint32_t*, const uint32_t*)) {
+  uint32_t now[N] = {};
+  CQvDevice* device = unit->m_device;
+  device->Lock();
+  HRESULT hr = ReadWords(device, now, sizeof now);
+  bool changed = SUCCEEDED(hr) && memcmp(now, words, sizeof now) != 0;
+  uint32_t rate = changed ? detect(words, now) : 0;
+  if (changed) memcpy(words, now, sizeof now);
+  device->Unlock();
+  if (FAILED(hr)) return hr;
+  if (changed) {
+    ApplyDetectedRate(unit, rate);
+    device->Lock();
+    sinks.ForEach([&now](IQVSettingsSink* sink) { sink->SettingsChanged(now); });
+    device->Unlock();
+  }
+  return (now[0] & 0x80000000u) ? 0 : 1;
+}
+
+// A slot's cookie frees its slot; any other cookie is the base's.
+HRESULT UnadviseSlot(CMixDevUnit* unit, qvunit::SinkSlots<IQVSettingsSink>& sinks, DWORD_PTR cookie) {
+  unit->m_device->Lock();
+  HRESULT hr = sinks.Unadvise(cookie);
+  unit->m_device->Unlock();
+  return hr == qvunit::ResultPassOn ? unit->Unadvise(cookie) : hr;
+}
+
 }  // namespace
 
 const ComInterfaceEntry CDevFamilyUnit::Interfaces[] = {
@@ -62,8 +111,11 @@ const ComInterfaceEntry CDevFamilyUnit::Interfaces[] = {
     {nullptr, ComNext(CMixDevUnit::Interfaces)},
 };
 
+// The channel table holds the channels the board reports.
 CDevFamilyUnit::CDevFamilyUnit(qvunit::Family family, IUnknown* outer, CQvDevice* device, HRESULT* result)
-    : CMixDevUnit(outer, device, nullptr, nullptr, result, Interfaces), m_family(family) {}
+    : CMixDevUnit(outer, device, nullptr, nullptr, result, Interfaces), m_family(family) {
+  qvmix::ChannelTableFromInfo(m_channelInfo, m_channels);
+}
 
 HRESULT STDMETHODCALLTYPE CDevFamilyUnit::GetPages(CAUUID* pages) {
   if (!pages) return E_POINTER;
@@ -99,25 +151,28 @@ HRESULT CDevDnvUnit::SetSettings(const uint32_t* words) {
   return WriteSettings(m_device, m_settings, m_sinks, words, false);
 }
 
-HRESULT CDevDnvUnit::Poll() {
-  uint32_t now[2] = {};
-  m_device->Lock();
-  HRESULT hr = ReadWords(m_device, now, sizeof now);
-  if (FAILED(hr)) {
-    m_device->Unlock();
-    return hr;
-  }
-  if (now[0] == m_words[0] && now[1] == m_words[1]) {
-    m_device->Unlock();
-    return (now[0] & 0x80000000u) ? 0 : 1;
-  }
-  uint32_t rate = qvunit::DnvDetectRate(m_words, now);
-  memcpy(m_words, now, sizeof now);
-  ApplyDetectedRate(this, rate);
-  m_sinks.ForEach([&](IQVSettingsSink* s) { s->SettingsChanged(now); });
-  m_device->Unlock();
-  return (now[0] & 0x80000000u) ? 0 : 1;
+HRESULT CDevDnvUnit::AdviseSettings(IQVSettingsSink* sink, DWORD_PTR* cookie) {
+  return AdviseSlot(m_device, m_sinks, sink, cookie);
 }
+
+HRESULT CDevDnvUnit::UnadviseSettings(DWORD_PTR cookie) { return UnadviseSlot(this, m_sinks, cookie); }
+
+// Acquired, and given up again when a later step fails.
+HRESULT CDevDnvUnit::StartUnit() {
+  HRESULT hr = Acquire(m_clockSource);
+  if (FAILED(hr)) return hr;
+  hr = UpdateTv2Firmware(this, 0);
+  if (SUCCEEDED(hr)) hr = Refresh();
+  if (FAILED(hr)) DetachDevice();
+  return hr;
+}
+
+HRESULT CDevDnvUnit::Refresh() {
+  HRESULT hr = Poll();
+  return FAILED(hr) ? hr : S_OK;
+}
+
+HRESULT CDevDnvUnit::Poll() { return PollStatus(this, m_words, m_sinks, qvunit::DnvDetectRate); }
 
 // ---- Tv2 ----
 
@@ -134,20 +189,13 @@ HRESULT CDevTv2Unit::SetSettings(const uint32_t* words) {
   return WriteSettings(m_device, m_settings, m_sinks, words, true);
 }
 
-HRESULT CDevTv2Unit::Poll() {
-  uint32_t now[4] = {};
-  m_device->Lock();
-  HRESULT hr = ReadWords(m_device, now, sizeof now);
-  if (SUCCEEDED(hr) && memcmp(now, m_words, sizeof now) != 0) {
-    uint32_t rate = qvunit::Tv2DetectRate(m_words, now);
-    memcpy(m_words, now, sizeof now);
-    ApplyDetectedRate(this, rate);
-    m_sinks.ForEach([&](IQVSettingsSink* s) { s->SettingsChanged(now); });
-  }
-  m_device->Unlock();
-  if (FAILED(hr)) return hr;
-  return (now[0] & 0x80000000u) ? 0 : 1;
+HRESULT CDevTv2Unit::AdviseSettings(IQVSettingsSink* sink, DWORD_PTR* cookie) {
+  return AdviseSlot(m_device, m_sinks, sink, cookie);
 }
+
+HRESULT CDevTv2Unit::UnadviseSettings(DWORD_PTR cookie) { return UnadviseSlot(this, m_sinks, cookie); }
+
+HRESULT CDevTv2Unit::Poll() { return PollStatus(this, m_words, m_sinks, qvunit::Tv2DetectRate); }
 
 HRESULT CDevTv2Unit::CheckTv2Selection(const qvmix::Selection* request, qvmix::Selection* selection) {
   if (!request) return CheckSelection(request, selection);
@@ -158,27 +206,111 @@ HRESULT CDevTv2Unit::CheckTv2Selection(const qvmix::Selection* request, qvmix::S
 
 // ---- Corbelle ----
 
+CDevCblUnit::CDevCblUnit(IUnknown* outer, CQvDevice* device, HRESULT* result)
+    : CDevFamilyUnit(qvunit::Family::Cbl, outer, device, result) {
+  HRESULT hr = S_OK;
+  m_converter = CLumoraUnit::Create(this, &hr);
+  if (!m_converter) {
+    if (SUCCEEDED(*result)) *result = hr;
+    return;
+  }
+  m_inner = m_converter->Unknown();  // released with the unit
+}
+
 ULONG CDevCblUnit::PageList(const GUID** out) {
-  if (!m_converterPresent) return 0;
+  if (!ConverterPresent()) return 0;
   ULONG n = 0;
   if (m_online) out[n++] = &kCblPage;  // only while the unit holds its device
   out[n++] = &kPresetPage;
   return n;
 }
 
+HRESULT CDevCblUnit::StartUnit() {
+  if (!m_converter) return E_OUTOFMEMORY;
+  HRESULT hr = CMixDevUnit::StartUnit();
+  if (FAILED(hr)) return hr;
+  hr = UpdateCblFirmware(m_converter, m_device, 0);
+  if (SUCCEEDED(hr)) hr = m_converter->SendSettings(qvunit::ActivationSettings(m_converter->m_settings));
+  if (SUCCEEDED(hr)) hr = LoadRouteTable(m_converter, 0);
+  if (SUCCEEDED(hr)) hr = Refresh();
+  if (SUCCEEDED(hr)) {
+    uint8_t routes[qvunit::CblRouteEntries * 4];
+    qvunit::BuildCblRoutes(routes);
+    hr = m_device->IoControl(IOCTL_QV_SET_ROUTES, routes, sizeof routes, nullptr, 0, nullptr, nullptr);
+  }
+  if (FAILED(hr)) DetachDevice();
+  return hr;
+}
+
+HRESULT CDevCblUnit::Refresh() {
+  HRESULT hr = Poll();
+  return FAILED(hr) ? hr : S_OK;
+}
+
+// The status words are read outside the device's lock; the converter takes
+// them under it, and a new rate is applied once it is left.
 HRESULT CDevCblUnit::Poll() {
   uint32_t now[4] = {};
   HRESULT hr = ReadWords(m_device, now, sizeof now);
   if (FAILED(hr)) return hr;
-  if (m_converterPresent && memcmp(now, m_words, 12) != 0) {
-    uint32_t rate = qvunit::CblDetectRate(m_words, now, m_rateNow);
-    memcpy(m_words, now, sizeof now);
-    if (rate) {
-      m_rateNow = rate;
-      ApplyDetectedRate(this, rate);
-    }
+  uint32_t rate = 0;
+  bool changed = false;
+  m_device->Lock();
+  if (m_converter && memcmp(now, m_converter->m_words, 12) != 0) {
+    rate = qvunit::CblDetectRate(m_converter->m_words, now, m_rateNow);
+    changed = m_converter->SetConfig(now);
+    if (IsActive()) hr = m_converter->Refresh();
   }
+  m_device->Unlock();
+  if (rate) {
+    m_rateNow = rate;
+    ApplyDetectedRate(this, rate);
+  }
+  if (changed) UpdateConverterItem();
+  if (FAILED(hr)) return hr;
   return (now[0] & 0x80000000u) ? 0 : 1;
+}
+
+void CDevCblUnit::AddToTree(HTREEITEM after) {
+  CMixDevUnit::AddToTree(after);
+  if (m_item) UpdateConverterItem();
+}
+
+void CDevCblUnit::RemoveFromTree() {
+  CMixDevUnit::RemoveFromTree();  // the converter's item goes with the unit's
+  m_converterItem = nullptr;
+}
+
+// Inserted once while a converter answers, renamed when it changes,
+// removed when it goes away.
+void CDevCblUnit::UpdateConverterItem() {
+  HWND tree = m_host ? m_host->TreeWindow() : nullptr;
+  if (!tree || !m_item) return;
+  if (ConverterPresent()) {
+    wchar_t text[48];
+    qvunit::FormatConverterItem(m_converter->m_state, text, 48);
+    if (!m_converterItem) {
+      TVINSERTSTRUCTW in = {};
+      in.hParent = m_item;
+      in.hInsertAfter = TVI_LAST;
+      in.item.mask = TVIF_TEXT;
+      in.item.pszText = text;
+      m_converterItem =
+          reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&in)));
+    } else {
+      TVITEMW item = {};
+      item.mask = TVIF_TEXT;
+      item.hItem = m_converterItem;
+      item.pszText = text;
+      SendMessageW(tree, TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+    }
+  } else if (m_converterItem) {
+    SendMessageW(tree, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(m_converterItem));
+    m_converterItem = nullptr;
+  } else {
+    return;
+  }
+  UpdateTreeCheck();
 }
 
 // ---- Tavrion ----
@@ -192,9 +324,11 @@ ULONG CDevTvrUnit::PageList(const GUID** out) {
 // ---- construction by board id ----
 
 HRESULT CreateMixDevUnit(CQvDevice* device) {
-  uint32_t id[3] = {};  // word 2: the board id
-  HRESULT hr = device->IoControl(IOCTL_QV_GET_ID, nullptr, 0, id, sizeof id, nullptr, nullptr);
+  uint32_t id[3] = {};  // the identity words; word 2: the board id
+  DWORD length = sizeof id;
+  HRESULT hr = device->GetStatus(id, &length);
   if (FAILED(hr)) return hr;
+  if (length < sizeof id) return HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
   CDevFamilyUnit* unit = nullptr;
   IUnknown* outer = device->Unknown();
   switch (id[2]) {
@@ -209,7 +343,10 @@ HRESULT CreateMixDevUnit(CQvDevice* device) {
     unit->Unknown()->Release();
     return hr;
   }
-  device->m_inner = unit->Unknown();  // the device's inner object: released with it
+  // The device's inner object, released with it; one made before goes.
+  IUnknown* earlier = device->m_inner;
+  device->m_inner = unit->Unknown();
+  if (earlier) earlier->Release();
   return S_OK;
 }
 

@@ -2,6 +2,7 @@
 // over the mixer device unit base, with their group names, property pages,
 // status polls and (Dnv, Tv2) settings with their sinks.
 #pragma once
+#include "Drv/QvMixDev/lumora.h"
 #include "Drv/QvMixDev/mixdev.h"
 #include "Drv/Qvcom/qvcom.h"
 #include "Drv/Qvcom/units.h"
@@ -34,8 +35,13 @@ class CDevDnvUnit : public CDevFamilyUnit {
       : CDevFamilyUnit(qvunit::Family::Dnv, outer, device, result) {}
   ULONG PageList(const GUID** out) override;
   HRESULT Poll() override;
+  // Activation: the device acquired, the firmware step, a refresh.
+  HRESULT StartUnit() override;
+  HRESULT Refresh() override;
   HRESULT GetSettings(uint32_t* record);
   HRESULT SetSettings(const uint32_t* words);
+  HRESULT AdviseSettings(IQVSettingsSink* sink, DWORD_PTR* cookie);
+  HRESULT UnadviseSettings(DWORD_PTR cookie);
   qvunit::Settings<2, 1> m_settings;
   qvunit::SinkSlots<IQVSettingsSink> m_sinks;
   uint32_t m_words[2] = {};
@@ -49,6 +55,8 @@ class CDevTv2Unit : public CDevFamilyUnit {
   HRESULT Poll() override;
   HRESULT GetSettings(uint32_t* record);
   HRESULT SetSettings(const uint32_t* words);
+  HRESULT AdviseSettings(IQVSettingsSink* sink, DWORD_PTR* cookie);
+  HRESULT UnadviseSettings(DWORD_PTR cookie);
   // Track groups (4, 5) are the board's stream groups (6, 7).
   HRESULT CheckTv2Selection(const qvmix::Selection* request, qvmix::Selection* selection);
   qvunit::Settings<4, 2> m_settings;
@@ -58,12 +66,22 @@ class CDevTv2Unit : public CDevFamilyUnit {
 
 class CDevCblUnit : public CDevFamilyUnit {
  public:
-  CDevCblUnit(IUnknown* outer, CQvDevice* device, HRESULT* result)
-      : CDevFamilyUnit(qvunit::Family::Cbl, outer, device, result) {}
+  CDevCblUnit(IUnknown* outer, CQvDevice* device, HRESULT* result);
   ULONG PageList(const GUID** out) override;
   HRESULT Poll() override;
-  bool m_converterPresent = false;  // the converter unit's state flag
-  uint32_t m_words[4] = {};
+  // Activation: the device acquired, the firmware step of card and
+  // converter, the converter's settings word, its route table, a refresh,
+  // the card's initial routing. Deactivation detaches the device (the
+  // base's stop).
+  HRESULT StartUnit() override;
+  HRESULT Refresh() override;
+  // The converter's child item under the unit's tree item.
+  void AddToTree(HTREEITEM after) override;
+  void RemoveFromTree() override;
+  void UpdateConverterItem();
+  bool ConverterPresent() const { return m_converter && m_converter->Present(); }
+  CLumoraUnit* m_converter = nullptr;  // also the unit's inner object
+  HTREEITEM m_converterItem = nullptr;
   uint32_t m_rateNow = 0;
 };
 

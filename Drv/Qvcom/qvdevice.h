@@ -189,9 +189,18 @@ struct QvClassDesc;
 IUnknown* CreateQvDevice(const CLSID* clsid, IUnknown* outer, HRESULT* result);
 IUnknown* CreateQvDeviceEnum(const CLSID* clsid, IUnknown* outer, HRESULT* result);
 IUnknown* CreateQvWaveObject(const CLSID* clsid, IUnknown* outer, HRESULT* result);
+class CReporter;
+// Installs the library's default reporter: the text reporter when the
+// process has a console, else the debug reporter.
 void DeviceStartHook(const QvClassDesc* descriptor);
+// The default reporter, or null before the device class's start hook ran.
+CReporter* QvDefaultReporter();
 
 // The mixer device's board unit: the seam where the board unit objects
 // attach (by board id from the status words). Returns S_OK, the request's
 // failure, or 0x80070103 for a board without a unit class.
 HRESULT CreateMixDevUnit(CQvDevice* device);
+// Boots a Corbelle card: its loader (image 105 of `images`, or of this
+// library when null), the card's firmware step, then its program (109).
+// FALSE with the last error set on failure.
+BOOL BootCblImages(CQvDevice* device, HMODULE images);

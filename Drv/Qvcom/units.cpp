@@ -103,4 +103,26 @@ void BuildCblRoutes(uint8_t out[CblRouteEntries * 4]) {
   put(0xFF, 0, 0x2009);
 }
 
+ConverterState ReadConverterState(const uint32_t words[4]) {
+  ConverterState s;
+  s.present = (words[0] & 0x10000000u) != 0;
+  s.type = words[1] & 0xFFFF;
+  s.version = static_cast<uint8_t>(words[1] >> 16);
+  s.settings = words[2];
+  return s;
+}
+
+const char* ConverterModelName(uint32_t type) {
+  static const char* const names[14] = {
+      "Lumora AD8",  "Lumora DA8",  "Lumora ADA8",  "Lumora AD16",  "Lumora DA16",  "Lumora ADA16",  "Lumora MP4",
+      "Lumora MP8",  "Lumora AD8X", "Lumora DA8X", "Lumora ADA8X", "Lumora AES16", "Lumora OPT16", "Lumora SRC16",
+  };
+  return type >= 5 && type <= 18 ? names[type - 5] : "Unknown Type";
+}
+
+void FormatConverterItem(const ConverterState& state, wchar_t* out, size_t size) {
+  swprintf(out, size, L"%hs V%u.%u", ConverterModelName(state.type), static_cast<unsigned>(state.version >> 4),
+           static_cast<unsigned>(state.version & 0xF));
+}
+
 }  // namespace qvunit

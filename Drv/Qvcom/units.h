@@ -29,6 +29,25 @@ uint32_t CblDetectRate(const uint32_t previous[4], const uint32_t now[4], uint32
 constexpr size_t CblRouteEntries = 258;
 void BuildCblRoutes(uint8_t out[CblRouteEntries * 4]);
 
+// The converter unit behind a Corbelle card as the card's 16 status bytes
+// show it: word 0 the converter flags (bit 28: a converter answers), word 1
+// its type code (low 16 bits) and firmware version (the low byte of the
+// high half: major in its high nibble, minor in its low one), word 2 its
+// settings word.
+struct ConverterState {
+  bool present;
+  uint32_t type;
+  uint8_t version;
+  uint32_t settings;
+};
+ConverterState ReadConverterState(const uint32_t words[4]);
+// The model name of a converter type code (5 to 18), else "Unknown Type".
+const char* ConverterModelName(uint32_t type);
+// The converter's tree text "<model> V<major>.<minor>".
+void FormatConverterItem(const ConverterState& state, wchar_t* out, size_t size);
+// The settings word the card's activation sends: bit 30 set, bit 29 clear.
+constexpr uint32_t ActivationSettings(uint32_t word) { return (word | 0x40000000u) & ~0x20000000u; }
+
 // Result codes as the COM objects return them.
 constexpr int32_t ResultOk = 0;
 constexpr int32_t ResultPointer = static_cast<int32_t>(0x80004003);

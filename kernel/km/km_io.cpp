@@ -142,7 +142,7 @@ size_t DeviceCount(DRIVER_OBJECT* driver) {
 // longest device name that ends at a separator.
 DEVICE_OBJECT* ResolveName(std::u16string name, std::u16string* rest) {
   std::lock_guard<std::recursive_mutex> lk(g_names);
-  if (name.rfind(u"\\\\.\\", 0) == 0) name = u"\\??\\" + name.substr(4);
+  if (name.rfind(u"\\\\.\\", 0) == 0 || name.rfind(u"\\\\?\\", 0) == 0) name = u"\\??\\" + name.substr(4);
   if (name.rfind(u"\\??\\", 0) == 0) {
     size_t end = name.find(u'\\', 4);
     std::u16string link = name.substr(0, end);

@@ -19,7 +19,9 @@ struct Interface {
   std::u16string cls;   // the class in text form
   DEVICE_OBJECT* pdo;
   bool enabled;
+  uint32_t token;       // the installer's number of the interface, never reused
 };
+uint32_t g_nextToken = 1;
 std::mutex g_ifLock;
 std::map<std::u16string, Interface> g_interfaces;  // by lower-case link name
 
@@ -85,7 +87,8 @@ NTSTATUS BusPnp(DEVICE_OBJECT* pdo, IRP* irp) {
     }
     case IRP_MN_QUERY_DEVICE_RELATIONS:
       if (s->Parameters.QueryDeviceRelations.Type == TargetDeviceRelation) {
-        auto* r = static_cast<DEVICE_RELATIONS*>(ExAllocatePoolWithTag(PagedPool, DeviceRelationsSize(1), km::Tag("KmPn")));
+        auto* r =
+            static_cast<DEVICE_RELATIONS*>(ExAllocatePoolWithTag(PagedPool, DeviceRelationsSize(1), km::Tag("KmPn")));
         if (!r) {
           status = STATUS_INSUFFICIENT_RESOURCES;
           break;
@@ -279,6 +282,22 @@ std::vector<DEVICE_OBJECT*> PnpBusRelations(DEVICE_OBJECT* pdo, NTSTATUS* status
 }
 
 void PnpDeleteNode(DEVICE_OBJECT* pdo) {
+  {
+    std::lock_guard<std::mutex> lk(g_ifLock);
+    for (auto it = g_interfaces.begin(); it != g_interfaces.end();) {
+      if (it->second.pdo != pdo) {
+        ++it;
+        continue;
+      }
+      if (it->second.enabled) {
+        std::u16string linkName = it->first.substr(0, it->first.find(u'\\', 4));
+        UNICODE_STRING u{static_cast<uint16_t>(linkName.size() * 2), static_cast<uint16_t>(linkName.size() * 2),
+                         linkName.data()};
+        IoDeleteSymbolicLink(&u);
+      }
+      it = g_interfaces.erase(it);
+    }
+  }
   delete pdo->Node;
   pdo->Node = nullptr;
   IoDeleteDevice(pdo);
@@ -322,7 +341,8 @@ static NTSTATUS CreateKeyAt(const std::u16string& path, HANDLE* key) {
 
 NTSTATUS IoOpenDeviceRegistryKey(DEVICE_OBJECT* pdo, uint32_t which, ACCESS_MASK, HANDLE* key) {
   if (!pdo->Node) return STATUS_INVALID_DEVICE_REQUEST;
-  std::u16string path = pdo->Node->registryPath + (which == PLUGPLAY_REGKEY_DEVICE ? u"\\Device Parameters" : u"\\Driver");
+  std::u16string path =
+      pdo->Node->registryPath + (which == PLUGPLAY_REGKEY_DEVICE ? u"\\Device Parameters" : u"\\Driver");
   return CreateKeyAt(path, key);
 }
 
@@ -334,15 +354,51 @@ NTSTATUS IoRegisterDeviceInterface(DEVICE_OBJECT* pdo, const GUID* cls, const UN
   std::u16string link = u"\\??\\SIM#" + instance + u"#" + c;
   if (reference && reference->Length) link += u"\\" + km::Str(reference);
   if (!km::MakePoolString(link, symbolicLink)) return STATUS_INSUFFICIENT_RESOURCES;
-  std::lock_guard<std::mutex> lk(g_ifLock);
-  g_interfaces.emplace(km::Lower(link), Interface{c, pdo, false});
+  bool added;
+  {
+    std::lock_guard<std::mutex> lk(g_ifLock);
+    added = g_interfaces.emplace(km::Lower(link), Interface{c, pdo, false, g_nextToken}).second;
+    if (added) ++g_nextToken;
+  }
+  // The installer's interface section: a new interface key is named after
+  // its device.
+  if (added) {
+    HANDLE key;
+    if (NT_SUCCESS(IoOpenDeviceInterfaceRegistryKey(symbolicLink, KEY_ALL_ACCESS, &key))) {
+      std::u16string device = pdo->Node->registryPath + u"\\Device Parameters";
+      if (auto name = km::RegReadString(device, u"FriendlyName")) {
+        UNICODE_STRING value{24, 24, const_cast<WCHAR*>(u"FriendlyName")};
+        uint8_t probe[4];
+        uint32_t got = 0;
+        if (ZwQueryValueKey(key, &value, KeyValuePartialInformation, probe, sizeof probe, &got) ==
+            STATUS_OBJECT_NAME_NOT_FOUND)
+          ZwSetValueKey(key, &value, 0, REG_SZ, name->c_str(), static_cast<uint32_t>(name->size() + 1) * 2);
+      }
+      ZwClose(key);
+    }
+  }
   return STATUS_SUCCESS;
 }
 
+// An enabled interface's link names its device's PDO, so a process opens
+// the device stack by the interface's path.
 NTSTATUS IoSetDeviceInterfaceState(const UNICODE_STRING* symbolicLink, bool enable) {
   std::lock_guard<std::mutex> lk(g_ifLock);
-  auto it = g_interfaces.find(km::Lower(km::Str(symbolicLink)));
+  std::u16string link = km::Lower(km::Str(symbolicLink));
+  size_t end = link.find(u'\\', 4);
+  std::u16string linkName = link.substr(0, end);
+  auto it = g_interfaces.find(link);
   if (it == g_interfaces.end()) return STATUS_OBJECT_NAME_NOT_FOUND;
+  if (it->second.enabled == enable) return STATUS_SUCCESS;
+  UNICODE_STRING u{static_cast<uint16_t>(linkName.size() * 2), static_cast<uint16_t>(linkName.size() * 2),
+                   linkName.data()};
+  if (enable) {
+    UNICODE_STRING target{static_cast<uint16_t>(it->second.pdo->Name.size() * 2),
+                          static_cast<uint16_t>(it->second.pdo->Name.size() * 2), it->second.pdo->Name.data()};
+    IoCreateSymbolicLink(&u, &target);
+  } else {
+    IoDeleteSymbolicLink(&u);
+  }
   it->second.enabled = enable;
   return STATUS_SUCCESS;
 }
@@ -361,6 +417,32 @@ NTSTATUS IoGetDeviceInterfaces(const GUID* cls, DEVICE_OBJECT* pdo, uint32_t, WC
   *list = b;
   return STATUS_SUCCESS;
 }
+
+namespace km {
+
+bool DeviceInterfaceAt(const GUID& cls, size_t index, InterfaceInfo* out) {
+  std::u16string c = GuidText(cls);
+  std::lock_guard<std::mutex> lk(g_ifLock);
+  for (const auto& [lower, i] : g_interfaces) {
+    if (i.cls != c || !i.pdo->Node) continue;
+    if (index--) continue;
+    out->link = lower;
+    out->instance = u"SIM\\" + i.pdo->Node->registryPath.substr(EnumKey.size());
+    out->token = i.token;
+    out->enabled = i.enabled;
+    out->pdo = i.pdo;
+    return true;
+  }
+  return false;
+}
+
+DEVICE_OBJECT* DeviceInterfacePdo(const std::u16string& link) {
+  std::lock_guard<std::mutex> lk(g_ifLock);
+  auto it = g_interfaces.find(Lower(link));
+  return it == g_interfaces.end() ? nullptr : it->second.pdo;
+}
+
+}  // namespace km
 
 NTSTATUS IoOpenDeviceInterfaceRegistryKey(const UNICODE_STRING* symbolicLink, ACCESS_MASK, HANDLE* key) {
   std::u16string link = km::Lower(km::Str(symbolicLink));

@@ -59,6 +59,19 @@ DEVICE_OBJECT* FindDevice(const std::u16string& name);
 std::u16string LinkTarget(const std::u16string& link);
 size_t DeviceCount(DRIVER_OBJECT* driver);
 
+// Device interfaces as the user-mode installer lists them: the index-th
+// interface of a class on a present device, in link order; the PDO behind a
+// link ("\??\SIM#..."), null when none.
+struct InterfaceInfo {
+  std::u16string link;      // lower case, "\??\SIM#<n>#{class}"
+  std::u16string instance;  // the device's instance id, "SIM\<n>"
+  uint32_t token;
+  bool enabled;
+  DEVICE_OBJECT* pdo;
+};
+bool DeviceInterfaceAt(const GUID& cls, size_t index, InterfaceInfo* out);
+DEVICE_OBJECT* DeviceInterfacePdo(const std::u16string& link);
+
 // Plug and Play: a node arrives (PDO, AddDevice, start), requests to a stack,
 // the node leaves (PDO deleted after its remove request).
 struct Arrival {

@@ -194,7 +194,8 @@ TEST_F(BoardTest, InterfacesFollowTheBoardAndItsKeys) {
     const GUID* cls;
     const char16_t* name;
   };
-  for (const Named& n : {Named{&GUID_QvWdmInterface, u"Tavrion WDM"}, Named{&GUID_QvGsifInterface, u"Tavrion GSIF"}}) {
+  for (const Named& n : {Named{&CLSID_QvMixerDevice, u"Tavrion"}, Named{&GUID_QvWdmInterface, u"Tavrion WDM"},
+                         Named{&GUID_QvGsifInterface, u"Tavrion GSIF"}}) {
     std::u16string link = Enabled(*n.cls, pdo).at(0);
     UNICODE_STRING u{static_cast<uint16_t>(link.size() * 2), static_cast<uint16_t>(link.size() * 2), link.data()};
     HANDLE key;
@@ -217,12 +218,29 @@ TEST_F(BoardTest, InterfacesFollowTheBoardAndItsKeys) {
   board->SetInterfaces(true);
   EXPECT_TRUE(board->GsifOn());
 
-  // Stopping the board takes every interface away.
+  // A process opens the board by the mixer interface's path, as the
+  // installer lists it.
+  km::InterfaceInfo info;
+  ASSERT_TRUE(km::DeviceInterfaceAt(CLSID_QvMixerDevice, 0, &info));
+  EXPECT_TRUE(info.enabled);
+  EXPECT_EQ(info.pdo, pdo);
+  EXPECT_EQ(info.link, Enabled(CLSID_QvMixerDevice, pdo).at(0));
+  std::u16string path = u"\\\\?\\" + info.link.substr(4);
+  UmHandle h = 0;
+  ASSERT_EQ(UmOpen(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &h), STATUS_SUCCESS);
+  EXPECT_EQ(Ioctl(h, IOCTL_QV_ATTACH), STATUS_SUCCESS);
+  UmClose(h);
+
+  // Stopping the board takes every interface away; its path no longer opens.
   EXPECT_EQ(km::PnpRequest(pdo, IRP_MN_QUERY_REMOVE_DEVICE), STATUS_SUCCESS);
   EXPECT_EQ(km::PnpRequest(pdo, IRP_MN_REMOVE_DEVICE), STATUS_SUCCESS);
   for (const GUID* cls : {&CLSID_QvMixerDevice, &GUID_QvWdmInterface, &GUID_QvGsifInterface})
     EXPECT_TRUE(Enabled(*cls, pdo).empty());
+  EXPECT_EQ(UmOpen(path.c_str(), GENERIC_READ, FILE_SHARE_READ, &h), STATUS_OBJECT_NAME_NOT_FOUND);
+  ASSERT_TRUE(km::DeviceInterfaceAt(CLSID_QvMixerDevice, 0, &info));
+  EXPECT_FALSE(info.enabled);
   km::PnpDeleteNode(pdo);
+  EXPECT_FALSE(km::DeviceInterfaceAt(CLSID_QvMixerDevice, 0, &info)) << "gone with its device";
   pdos.clear();
 }
 

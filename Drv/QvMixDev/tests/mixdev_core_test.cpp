@@ -75,6 +75,20 @@ TEST(MixDev, CheckSelection) {
   EXPECT_EQ(kPointer, CheckSelection(t, nullptr, &sel));
 }
 
+TEST(MixDev, ChannelTableFromTheBoardsChannelCounts) {
+  const uint8_t info[4] = {0, 0, 16, 8};  // 16 inputs, 8 outputs
+  ChannelEntry t[kChannelEntries];
+  memset(t, 0xAA, sizeof t);
+  ChannelTableFromInfo(info, t);
+  const uint8_t expected[9] = {16, 8, 0, 0, 0, 0, 16, 8, 0};
+  for (int i = 0; i < kChannelEntries; ++i) EXPECT_EQ(expected[i], t[i].bytes[2]) << i;
+  EXPECT_EQ(0, t[0].bytes[0] | t[0].bytes[11]);
+  Selection sel{}, req{14, 2, 0, 0};
+  EXPECT_EQ(kOk, CheckSelection(t, &req, &sel));
+  req = {7, 2, 1, 0};  // past the eighth output
+  EXPECT_EQ(kFail, CheckSelection(t, &req, &sel));
+}
+
 TEST(MixDev, ChannelMenu) {
   const uint8_t caps[9] = {4, 4, 2, 2, 40, 40, 3, 3, 0};
   ChannelEntry t[kChannelEntries];

@@ -4,9 +4,11 @@
 #include "Drv/QvMixMgr/mixmgr.h"
 
 #include <gtest/gtest.h>
+#include <shlobj.h>
 #include <vfwmsgs.h>
 
 #include <atomic>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -445,6 +447,350 @@ TEST_F(MixGraph, DropsNothingTheProbeDoesNotKnow) {
   EXPECT_EQ(S_OK, d->DragLeave());
   d->Release();
   EXPECT_TRUE(Indices().empty());
+}
+
+// ---- plug-ins: a filter class of the test, with a state of bytes ----
+
+const CLSID CLSID_TestPlugin = {0x7E57F117, 0x1, 0x2, {0x80, 0, 0, 0, 0, 0, 0, 0x42}};
+const CLSID CLSID_TestPluginNoState = {0x7E57F117, 0x1, 0x3, {0x80, 0, 0, 0, 0, 0, 0, 0x42}};
+std::atomic<int> g_livePlugins{0};
+
+class NoPins : public IEnumPins {
+ public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    *out = IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IEnumPins) ? this : nullptr;
+    if (!*out) return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++m_refs; }
+  ULONG STDMETHODCALLTYPE Release() override {
+    ULONG n = --m_refs;
+    if (!n) delete this;
+    return n;
+  }
+  HRESULT STDMETHODCALLTYPE Next(ULONG, IPin**, ULONG* fetched) override {
+    if (fetched) *fetched = 0;
+    return S_FALSE;
+  }
+  HRESULT STDMETHODCALLTYPE Skip(ULONG) override { return S_FALSE; }
+  HRESULT STDMETHODCALLTYPE Reset() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE Clone(IEnumPins** out) override {
+    *out = new NoPins;
+    return S_OK;
+  }
+  std::atomic<ULONG> m_refs{1};
+};
+
+class TestPlugin : public IBaseFilter, public IPersistStream {
+ public:
+  explicit TestPlugin(bool persists) : m_persists(persists) { ++g_livePlugins; }
+  ~TestPlugin() { --g_livePlugins; }
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    *out = nullptr;
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IBaseFilter) || IsEqualIID(iid, IID_IMediaFilter) ||
+        IsEqualIID(iid, IID_IPersist))
+      *out = static_cast<IBaseFilter*>(this);
+    else if (m_persists && IsEqualIID(iid, IID_IPersistStream))
+      *out = static_cast<IPersistStream*>(this);
+    if (!*out) return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++m_refs; }
+  ULONG STDMETHODCALLTYPE Release() override {
+    ULONG n = --m_refs;
+    if (!n) delete this;
+    return n;
+  }
+  HRESULT STDMETHODCALLTYPE GetClassID(CLSID* clsid) override {
+    *clsid = m_persists ? CLSID_TestPlugin : CLSID_TestPluginNoState;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE Stop() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE Pause() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE Run(REFERENCE_TIME) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE GetState(DWORD, FILTER_STATE* state) override {
+    *state = State_Stopped;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE SetSyncSource(IReferenceClock*) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE GetSyncSource(IReferenceClock** clock) override {
+    *clock = nullptr;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE EnumPins(IEnumPins** pins) override {
+    *pins = new NoPins;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE FindPin(LPCWSTR, IPin** pin) override {
+    *pin = nullptr;
+    return VFW_E_NOT_FOUND;
+  }
+  HRESULT STDMETHODCALLTYPE QueryFilterInfo(FILTER_INFO* info) override {
+    lstrcpynW(info->achName, m_name, MAX_FILTER_NAME);
+    info->pGraph = m_graph;
+    if (m_graph) m_graph->AddRef();
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE JoinFilterGraph(IFilterGraph* graph, LPCWSTR name) override {
+    m_graph = graph;  // not counted, as a filter holds its graph
+    lstrcpynW(m_name, name ? name : L"", MAX_FILTER_NAME);
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE QueryVendorInfo(LPWSTR*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE IsDirty() override { return S_FALSE; }
+  HRESULT STDMETHODCALLTYPE Load(IStream* stream) override {
+    char buffer[64];
+    ULONG got = 0;
+    stream->Read(buffer, sizeof buffer, &got);
+    m_state.assign(buffer, got);
+    return m_state == "refuse" ? E_FAIL : S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE Save(IStream* stream, BOOL) override {
+    ULONG put = 0;
+    return stream->Write(m_state.data(), static_cast<ULONG>(m_state.size()), &put);
+  }
+  HRESULT STDMETHODCALLTYPE GetSizeMax(ULARGE_INTEGER* size) override {
+    size->QuadPart = m_state.size();
+    return S_OK;
+  }
+  bool m_persists;
+  std::atomic<ULONG> m_refs{1};
+  IFilterGraph* m_graph = nullptr;
+  wchar_t m_name[MAX_FILTER_NAME] = {};
+  std::string m_state;
+};
+
+class TestPluginFactory : public IClassFactory {
+ public:
+  explicit TestPluginFactory(bool persists) : m_persists(persists) {}
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    *out = IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IClassFactory) ? this : nullptr;
+    return *out ? S_OK : E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
+    if (outer) return CLASS_E_NOAGGREGATION;
+    auto* p = new TestPlugin(m_persists);
+    HRESULT hr = p->QueryInterface(iid, out);
+    p->Release();
+    return hr;
+  }
+  HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
+  bool m_persists;
+};
+
+// A graph stream of one column at index 0 holding the given plug-ins
+// {CLSID, state}.
+std::vector<BYTE> GraphWithPlugins(const std::vector<std::pair<CLSID, std::string>>& plugins) {
+  std::vector<BYTE> b(52);
+  uint32_t w[13] = {0x01000034, 0, 0, 0, 0, 0, 0, 1, 56, 0, 0, 0, 0};
+  memcpy(b.data(), w, 52);
+  memcpy(b.data() + 8, &CLSID_QvMixGraph, 16);
+  auto put = [&b](const void* p, size_t n) { b.insert(b.end(), static_cast<const BYTE*>(p), static_cast<const BYTE*>(p) + n); };
+  uint32_t index = 0, count = static_cast<uint32_t>(plugins.size());
+  put(&index, 4);
+  put(&count, 4);
+  for (const auto& [clsid, state] : plugins) {
+    uint32_t length = static_cast<uint32_t>(state.size());
+    put(&clsid, 16);
+    put(&length, 4);
+    put(state.data(), length);
+  }
+  return b;
+}
+
+ULONG FiltersInGraph(IUnknown* graph) {
+  IFilterGraph* g = nullptr;
+  graph->QueryInterface(IID_IFilterGraph, reinterpret_cast<void**>(&g));
+  IEnumFilters* e = nullptr;
+  g->EnumFilters(&e);
+  ULONG n = 0;
+  IBaseFilter* f = nullptr;
+  while (e->Next(1, &f, nullptr) == S_OK) {
+    ++n;
+    f->Release();
+  }
+  e->Release();
+  g->Release();
+  return n;
+}
+
+// Columns carry plug-ins: filters of the graph made by CLSID with their
+// state, saved back as they came; a plug-in that cannot be made or take
+// its state drops the whole load.
+TEST_F(MixGraph, ColumnsCarryPlugins) {
+  TestPluginFactory withState(true), withoutState(false);
+  DWORD c1 = 0, c2 = 0;
+  ASSERT_EQ(S_OK, CoRegisterClassObject(CLSID_TestPlugin, &withState, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &c1));
+  ASSERT_EQ(S_OK, CoRegisterClassObject(CLSID_TestPluginNoState, &withoutState, CLSCTX_INPROC_SERVER,
+                                        REGCLS_MULTIPLEUSE, &c2));
+  IPersistStream* ps = nullptr;
+  m_unknown->QueryInterface(IID_IPersistStream, reinterpret_cast<void**>(&ps));
+
+  const std::vector<BYTE> good =
+      GraphWithPlugins({{CLSID_TestPlugin, "EQ state"}, {CLSID_TestPluginNoState, ""}, {CLSID_TestPlugin, ""}});
+  IStream* s = StreamOf(good);
+  ASSERT_EQ(S_OK, ps->Load(s));
+  s->Release();
+  ASSERT_EQ(1u, Indices().size());
+  const auto& plugins = Object()->m_head->m_plugins;
+  ASSERT_EQ(3u, plugins.size());
+  EXPECT_EQ("EQ state", static_cast<TestPlugin*>(plugins[0].filter)->m_state);
+  EXPECT_TRUE(IsEqualCLSID(CLSID_TestPluginNoState, plugins[1].clsid));
+  EXPECT_EQ(3u, FiltersInGraph(m_unknown));
+  EXPECT_EQ(3, g_livePlugins.load());
+
+  ULARGE_INTEGER max = {};
+  ASSERT_EQ(S_OK, ps->GetSizeMax(&max));
+  IStream* back = NewStream();
+  ASSERT_EQ(S_OK, ps->Save(back, FALSE));
+  EXPECT_EQ(good, Bytes(back));
+  EXPECT_EQ(max.QuadPart, good.size());
+  back->Release();
+
+  // Refused: an unknown class, a state its plug-in refuses, state for a
+  // plug-in that keeps none, a state longer than the stream.
+  const CLSID unknown = {0x7E57F117, 0x1, 0x9, {0x80, 0, 0, 0, 0, 0, 0, 0x42}};
+  std::vector<std::vector<BYTE>> refused = {
+      GraphWithPlugins({{CLSID_TestPlugin, "a"}, {unknown, ""}}),
+      GraphWithPlugins({{CLSID_TestPlugin, "refuse"}}),
+      GraphWithPlugins({{CLSID_TestPluginNoState, "x"}}),
+  };
+  std::vector<BYTE> cut = GraphWithPlugins({{CLSID_TestPlugin, "abcdef"}});
+  cut.resize(cut.size() - 2);
+  refused.push_back(cut);
+  for (const std::vector<BYTE>& b : refused) {
+    IStream* bad = StreamOf(b);
+    EXPECT_EQ(E_FAIL, ps->Load(bad));
+    bad->Release();
+    EXPECT_EQ(1u, Indices().size());
+    EXPECT_EQ(3u, FiltersInGraph(m_unknown));
+    EXPECT_EQ(3, g_livePlugins.load());
+  }
+
+  // A column removed takes its plug-ins out of the graph.
+  EXPECT_EQ(S_OK, m_builder->RemoveColumn(0));
+  EXPECT_EQ(0u, FiltersInGraph(m_unknown));
+  EXPECT_EQ(0, g_livePlugins.load());
+  ps->Release();
+  CoRevokeClassObject(c1);
+  CoRevokeClassObject(c2);
+}
+
+// A data object offering one dropped file.
+class FileDrop : public IDataObject {
+ public:
+  explicit FileDrop(const std::wstring& file) : m_file(file) {}
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** out) override {
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT STDMETHODCALLTYPE GetData(FORMATETC* format, STGMEDIUM* medium) override {
+    if (format->cfFormat != CF_HDROP) return DV_E_FORMATETC;
+    size_t bytes = sizeof(DROPFILES) + (m_file.size() + 2) * sizeof(wchar_t);
+    HGLOBAL g = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes);
+    auto* drop = static_cast<DROPFILES*>(GlobalLock(g));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = TRUE;
+    memcpy(drop + 1, m_file.c_str(), m_file.size() * sizeof(wchar_t));
+    GlobalUnlock(g);
+    medium->tymed = TYMED_HGLOBAL;
+    medium->hGlobal = g;
+    medium->pUnkForRelease = nullptr;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE QueryGetData(FORMATETC*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetCanonicalFormatEtc(FORMATETC*, FORMATETC*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE EnumFormatEtc(DWORD, IEnumFORMATETC**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE DUnadvise(DWORD) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE EnumDAdvise(IEnumSTATDATA**) override { return E_NOTIMPL; }
+  std::wstring m_file;
+};
+
+std::wstring TempPath(const wchar_t* name) {
+  wchar_t dir[MAX_PATH];
+  GetTempPathW(MAX_PATH, dir);
+  return std::wstring(dir) + name;
+}
+
+std::string FileBytes(const std::wstring& path) {
+  std::string out;
+  HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return out;
+  char buffer[4096];
+  DWORD got = 0;
+  while (ReadFile(f, buffer, sizeof buffer, &got, nullptr) && got) out.append(buffer, got);
+  CloseHandle(f);
+  return out;
+}
+
+// The graph's file: saved whole or not at all, imported appended or at a
+// column, and dropped onto the mixer when the probe knows it.
+TEST_F(MixGraph, GraphFilesSaveImportAndDrop) {
+  const std::wstring file = TempPath(L"mixgraph_test.qmg"), other = TempPath(L"mixgraph_test.txt");
+  AddColumns({0, 2});
+  ASSERT_EQ(S_OK, Object()->SaveToFile(file.c_str()));
+  EXPECT_EQ(S_FALSE, Object()->IsDirty());
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((file + L".new").c_str()));
+  EXPECT_TRUE(IsMixGraphFile(file.c_str()));
+  const std::string saved = FileBytes(file);
+  EXPECT_EQ(52u + 2 * 8, saved.size());
+
+  // A save that cannot be written leaves the old file as it was.
+  ASSERT_TRUE(CreateDirectoryW((file + L".new").c_str(), nullptr));
+  AddColumns({5});
+  EXPECT_TRUE(FAILED(Object()->SaveToFile(file.c_str())));
+  EXPECT_EQ(saved, FileBytes(file));
+  RemoveDirectoryW((file + L".new").c_str());
+
+  ASSERT_EQ(S_OK, m_builder->Clear());
+  AddColumns({0, 1});
+  EXPECT_EQ(S_OK, m_builder->Load(file.c_str(), -1));  // appended after column 1
+  EXPECT_EQ((std::vector<LONG>{0, 1, 2, 4}), Indices());
+  EXPECT_EQ(S_OK, Object()->IsDirty());
+  EXPECT_EQ(S_OK, m_builder->Load(file.c_str(), 1));  // at column 1: the rest moves on by the file's span
+  EXPECT_EQ((std::vector<LONG>{0, 1, 3, 4, 5, 7}), Indices());
+
+  // Files that are not graphs: refused, nothing changes.
+  HANDLE f = CreateFileW(other.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD put = 0;
+  WriteFile(f, "MFFV2.1\0 not a graph stream of this library", 44, &put, nullptr);
+  CloseHandle(f);
+  EXPECT_FALSE(IsMixGraphFile(other.c_str()));
+  EXPECT_EQ(E_FAIL, m_builder->Load(other.c_str(), -1));
+  EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), m_builder->Load(TempPath(L"no_such.qmg").c_str(), -1));
+  EXPECT_EQ(6u, Indices().size());
+
+  // Drops: an unknown file shows no-drop and loads nothing; a graph file
+  // is taken, moved without Control, and appended.
+  ASSERT_EQ(S_OK, m_builder->Clear());
+  IDropTarget* d = nullptr;
+  m_unknown->QueryInterface(IID_IDropTarget, reinterpret_cast<void**>(&d));
+  POINTL p = {0, 0};
+  DWORD effect = DROPEFFECT_COPY;
+  FileDrop unknown(other), graph(file);
+  EXPECT_EQ(S_OK, d->DragEnter(&unknown, 0, p, &effect));
+  EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_NONE), effect);
+  EXPECT_EQ(S_OK, d->Drop(&unknown, 0, p, &effect));
+  EXPECT_TRUE(Indices().empty());
+  EXPECT_EQ(S_OK, d->DragEnter(&graph, 0, p, &effect));
+  EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_MOVE), effect);
+  EXPECT_EQ(S_OK, d->DragOver(MK_CONTROL, p, &effect));
+  EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_COPY), effect);
+  EXPECT_EQ(S_OK, d->Drop(&graph, 0, p, &effect));
+  EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_NONE), effect);
+  EXPECT_EQ((std::vector<LONG>{0, 2}), Indices());
+  d->Release();
+  DeleteFileW(file.c_str());
+  DeleteFileW(other.c_str());
 }
 
 // ---- the device list ----

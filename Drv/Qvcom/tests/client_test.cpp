@@ -1,9 +1,9 @@
 // A COM client of the library as a program would be: the library registered
 // with regsvr32, a device object made by its ProgID, a simulated recorder
-// unit opened and attached through IQVDevice, and the registration removed;
-// the element modules registered as plug-ins and everything taken back; an
-// ASIO host finding the driver under the ASIO key, its control panel and its
-// property page.
+// unit opened and attached through IQVDevice, a mixer device opened by its
+// interface class, and the registration removed; the element modules
+// registered as plug-ins and everything taken back; an ASIO host finding the
+// driver under the ASIO key, its control panel and its property page.
 #include "Drv/Qvcom/asio.h"
 #include "Drv/Qvcom/qvdevice.h"
 #include "sim/machine/simmachine.h"
@@ -363,6 +363,7 @@ TEST(Client, RegisteredClassesOpenASimulatedUnit) {
   SetEnvironmentVariableA("QVDRV_SIMULATION", "1");
   simmachine::Reset();
   simmachine::AddIoUnit(simunit::Generation::Second, 0x300);
+  ASSERT_TRUE(simmachine::AddPciBoard(0xAB2345));  // a Tavrion board
   ASSERT_EQ(Regsvr32(""), 0u);
   ASSERT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
   for (const wchar_t* progId : kProgIds) {
@@ -388,6 +389,23 @@ TEST(Client, RegisteredClassesOpenASimulatedUnit) {
   bag->Release();
   EXPECT_EQ(d->Release(), 0u);
 
+  // A mixer device opens the first board of its interface class and
+  // answers for its board unit object.
+  CLSID mixerDevice;
+  ASSERT_EQ(CLSIDFromProgID(L"Quorvale.MixerDevice", &mixerDevice), S_OK);
+  ASSERT_EQ(CoCreateInstance(mixerDevice, nullptr, CLSCTX_INPROC_SERVER, kIQVDevice, reinterpret_cast<void**>(&d)),
+            S_OK);
+  ASSERT_EQ(d->OpenInterface(&mixerDevice, nullptr), S_OK);
+  VARIANT name;
+  VariantInit(&name);
+  EXPECT_EQ(d->GetProperty(SPDRP_FRIENDLYNAME, &name), S_OK);
+  if (name.vt == VT_BSTR) EXPECT_STREQ(name.bstrVal, L"Tavrion");
+  VariantClear(&name);
+  ISpecifyPropertyPages* pages = nullptr;
+  EXPECT_EQ(d->QueryInterface(IID_ISpecifyPropertyPages, reinterpret_cast<void**>(&pages)), S_OK);
+  if (pages) pages->Release();
+  EXPECT_EQ(d->Release(), 0u);
+
   // The mixer graph: its builder interface and, through the graph it
   // aggregates, the filter graph's own.
   CLSID mixGraph;
@@ -397,6 +415,16 @@ TEST(Client, RegisteredClassesOpenASimulatedUnit) {
   ASSERT_EQ(CoCreateInstance(mixGraph, nullptr, CLSCTX_INPROC_SERVER, kIQVMixBuilder,
                              reinterpret_cast<void**>(&mixer)),
             S_OK);
+  // Its builder interface is registered by name with the graph class as
+  // its distributor.
+  char text[64] = {};
+  DWORD size = sizeof text;
+  const char* kInterfaceKey = "Interface\\{652F84C4-90F3-49B1-8D6C-9E080BAB0A35}";
+  EXPECT_EQ(RegGetValueA(HKEY_CLASSES_ROOT, kInterfaceKey, nullptr, RRF_RT_REG_SZ, nullptr, text, &size), 0);
+  EXPECT_STREQ(text, "IQVMixBuilder");
+  size = sizeof text;
+  EXPECT_EQ(RegGetValueA(HKEY_CLASSES_ROOT, kInterfaceKey, "Distributor", RRF_RT_REG_SZ, nullptr, text, &size), 0);
+  EXPECT_STREQ(text, "{3323C797-C820-40FB-A18B-F7321BF41453}");
   IUnknown* graph = nullptr;
   EXPECT_EQ(mixer->QueryInterface(IID_IGraphBuilder, reinterpret_cast<void**>(&graph)), S_OK);
   if (graph) graph->Release();
@@ -412,6 +440,8 @@ TEST(Client, RegisteredClassesOpenASimulatedUnit) {
   ASSERT_EQ(Regsvr32("/u"), 0u);
   CLSID gone;
   EXPECT_NE(CLSIDFromProgID(L"Quorvale.Device", &gone), S_OK);
+  HKEY key = nullptr;
+  EXPECT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, kInterfaceKey, 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
   simmachine::Shutdown();
 }
 

@@ -5,10 +5,12 @@
 #include "Drv/Qvcom/qvdevice.h"
 #include "Drv/Qvcom/mixunits.h"
 #include "Drv/QvMixMgr/mixmgr.h"
+#include "Drv/Qvdrv/deviceio.h"
 #include "Drv/Qvdrv/tests/scripted.h"
 #include "kernel/protocol.h"
 #include "sim/machine/simmachine.h"
 
+#include <dbt.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -214,6 +216,14 @@ TEST_F(Registration, EveryClassRoundTrip) {
   EXPECT_EQ(Value("Software\\Classes\\Quorvale.Device"), "<none>");
   ASSERT_EQ(UnregisterAllClasses(&context), S_OK);  // never registered: still fine
   context.m_root.m_key = nullptr;  // the fixture closes it
+}
+
+TEST(Com, DeviceClassHookInstallsTheDefaultReporter) {
+  DeviceStartHook(nullptr);
+  CReporter* reporter = QvDefaultReporter();
+  ASSERT_TRUE(reporter);
+  EXPECT_STREQ("Quorvale Driver", reporter->m_caption);
+  EXPECT_EQ(GetConsoleCP() != 0, dynamic_cast<CDebugReporter*>(reporter) == nullptr);
 }
 
 TEST_F(Registration, EventLogSource) {
@@ -477,6 +487,7 @@ TEST_F(Machine, AttachBootsByBoardId) {
       {0xAB2345, 1, 1, S_OK},
       {0xAB1920, 1, 1, S_OK},
       {0x561101, 1, 0, S_OK},
+      {0xAB6935, 1, 1, S_OK},                 // loader, the card's identity, program
       {0x123456, 1, 0, HRESULT(0x80070457)},  // unknown board: an empty boot, not booted
   };
   int n = 0;
@@ -493,10 +504,19 @@ TEST_F(Machine, AttachBootsByBoardId) {
     auto requests = scripted::BoardRequests(name.c_str());
     EXPECT_EQ(CountOf(requests, IOCTL_QV_BOOT), c.boots) << std::hex << c.id;
     EXPECT_EQ(CountOf(requests, IOCTL_QV_LOAD), c.loads) << std::hex << c.id;
+    if (c.id == 0xAB6935) {
+      std::vector<uint32_t> codes;
+      for (const scripted::Request& r : requests) codes.push_back(r.code);
+      EXPECT_EQ((std::vector<uint32_t>{IOCTL_QV_ATTACH, IOCTL_QV_GET_ID, IOCTL_QV_BOOT, IOCTL_QV_GET_ID,
+                                       IOCTL_QV_LOAD}),
+                codes);
+    }
     if (c.result == S_OK) {
       // A program file loses its 3-byte head and 2 tail bytes.
       for (const scripted::Request& r : requests)
-        if (r.code == IOCTL_QV_LOAD) EXPECT_EQ(r.input.size(), 9u);
+        if (r.code == IOCTL_QV_LOAD) {
+          EXPECT_EQ(r.input.size(), 9u);
+        }
     }
     d->Unknown()->Release();
   }
@@ -714,8 +734,15 @@ std::vector<GUID> Pages(CDevFamilyUnit* unit) {
 // settings that reach the board before they are kept.
 TEST_F(Machine, BoardUnitObjects) {
   scripted::AddBoard("Qvu0", 0xAB1920);
+  scripted::AddBoard("Qvdev9", 0x170000);
   HRESULT hr = S_OK;
   auto* d = reinterpret_cast<CQvDevice*>(CreateQvDevice(&CLSID_QvDevice, nullptr, &hr));
+  // A board without a unit class: its identity says so, no unit is made.
+  ASSERT_EQ(d->Open(L"Qvdev9", 0, 0, 0), S_OK);
+  EXPECT_EQ(HRESULT(0x80070103), CreateMixDevUnit(d));
+  EXPECT_EQ(nullptr, d->m_inner);
+  EXPECT_EQ(IOCTL_QV_GET_STATUS, scripted::BoardRequests("Qvdev9").back().code);
+  d->Close();
   ASSERT_EQ(d->Open(L"Qvu0", 0, 0, 0), S_OK);
   // The platform offers no device name here, so the units report that; they
   // are whole objects all the same.
@@ -732,7 +759,7 @@ TEST_F(Machine, BoardUnitObjects) {
   EXPECT_TRUE(IsEqualGUID(dnvPage, dnvPages[0]));
   EXPECT_EQ(1u, Pages(tv2).size());
   EXPECT_TRUE(Pages(cbl).empty());  // no converter: no pages
-  cbl->m_converterPresent = true;
+  cbl->m_converter->m_state.present = true;
   cbl->m_online = false;
   auto cblPages = Pages(cbl);
   ASSERT_EQ(1u, cblPages.size());  // the device page only while the unit holds its device
@@ -761,9 +788,29 @@ TEST_F(Machine, BoardUnitObjects) {
 
   // Settings: the board refuses them, so they are not kept and the same
   // words go out again; the Tv2 sinks hear of every send.
-  CountingSink sink;
-  uintptr_t cookie = 0;
-  ASSERT_EQ(S_OK, tv2->m_sinks.Advise(&sink, &cookie));
+  CountingSink sink, second, third;
+  DWORD_PTR cookie = 0, cookie2 = 0, cookie3 = 7;
+  ASSERT_EQ(S_OK, tv2->AdviseSettings(&sink, &cookie));
+  ASSERT_EQ(S_OK, tv2->AdviseSettings(&second, &cookie2));
+  EXPECT_EQ(HRESULT(0x80040201), tv2->AdviseSettings(&third, &cookie3));  // both slots taken
+  EXPECT_EQ(0u, cookie3);
+  EXPECT_EQ(S_OK, tv2->UnadviseSettings(cookie2));
+  EXPECT_EQ(HRESULT(0x80040200), tv2->UnadviseSettings(cookie2 + 64));  // a slot cookie of no slot
+  // Other cookies are the base's rate sinks.
+  struct RateSink : IQVRateSink {
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
+    ULONG STDMETHODCALLTYPE Release() override { return --refs; }
+    HRESULT STDMETHODCALLTYPE Reserved1() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Reserved2() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE RateApplied(const qvmix::RateRecord*) override { return S_OK; }
+    ULONG refs = 1;
+  } rateSink;
+  DWORD_PTR rateCookie = 0;
+  ASSERT_EQ(S_OK, tv2->AdviseSink(&rateSink, &rateCookie));
+  EXPECT_EQ(S_OK, tv2->UnadviseSettings(rateCookie));
+  EXPECT_EQ(1u, rateSink.refs);
+  EXPECT_EQ(HRESULT(0x80040200), tv2->UnadviseSettings(rateCookie));
   const uint32_t words[2] = {7, 9};
   EXPECT_TRUE(FAILED(tv2->SetSettings(words)));
   EXPECT_TRUE(FAILED(tv2->SetSettings(words)));
@@ -775,7 +822,7 @@ TEST_F(Machine, BoardUnitObjects) {
   EXPECT_EQ(E_POINTER, tv2->GetSettings(nullptr));
   const uint32_t one[1] = {5};
   EXPECT_TRUE(FAILED(dnv->SetSettings(one)));  // the Dnv sinks only hear of a success
-  EXPECT_EQ(S_OK, tv2->m_sinks.Unadvise(cookie));
+  EXPECT_EQ(S_OK, tv2->UnadviseSettings(cookie));
   // A status poll that fails changes nothing.
   EXPECT_TRUE(FAILED(dnv->Poll()));
   EXPECT_EQ(0u, dnv->m_words[0]);
@@ -784,6 +831,418 @@ TEST_F(Machine, BoardUnitObjects) {
                             static_cast<CDevFamilyUnit*>(cbl), static_cast<CDevFamilyUnit*>(tvr)})
     EXPECT_EQ(0u, u->Unknown()->Release());
   EXPECT_EQ(0u, d->Unknown()->Release());
+}
+
+namespace {
+
+std::vector<uint8_t> Bytes(std::initializer_list<uint32_t> words) {
+  std::vector<uint8_t> b(words.size() * 4);
+  size_t i = 0;
+  for (uint32_t w : words) memcpy(&b[4 * i++], &w, 4);
+  return b;
+}
+
+// The request codes a board saw from `from` on.
+std::vector<uint32_t> CodesSince(const char* board, size_t from) {
+  std::vector<uint32_t> codes;
+  auto requests = scripted::BoardRequests(board);
+  for (size_t i = from; i < requests.size(); ++i) codes.push_back(requests[i].code);
+  return codes;
+}
+
+// A graph that has a device tree and nothing else.
+struct TreeHost : CMixGraphHost {
+  HWND GraphWindow() override { return nullptr; }
+  void LockGraph() override {}
+  void UnlockGraph() override {}
+  HRESULT StopGraph() override { return S_OK; }
+  void SetGraphClock(IReferenceClock*) override {}
+  void GraphClockChanged() override {}
+  HWND TreeWindow() override { return tree; }
+  HWND tree = nullptr;
+};
+
+std::wstring ItemText(HWND tree, HTREEITEM item) {
+  wchar_t text[64] = L"";
+  TVITEMW t = {};
+  t.mask = TVIF_TEXT;
+  t.hItem = item;
+  t.pszText = text;
+  t.cchTextMax = 64;
+  SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&t));
+  return text;
+}
+
+}  // namespace
+
+// Dunvell activation: the device acquired, the firmware step, a refresh
+// that reads the status; a failing step gives the device up again.
+TEST_F(Machine, DunvellActivation) {
+  scripted::AddBoard("Qvdnv0", 0x561101);
+  HRESULT hr = S_OK;
+  auto* d = reinterpret_cast<CQvDevice*>(CreateQvDevice(&CLSID_QvDevice, nullptr, &hr));
+  ASSERT_EQ(S_OK, d->Open(L"Qvdnv0", 0, 0, 0));
+  auto* dnv = new CDevDnvUnit(nullptr, d, &hr);
+  ASSERT_TRUE(dnv->m_online);
+
+  size_t from = scripted::BoardRequests("Qvdnv0").size();
+  EXPECT_TRUE(FAILED(dnv->Activate()));  // the board answers no status
+  EXPECT_FALSE(dnv->IsActive());
+  EXPECT_EQ(CodesSince("Qvdnv0", from), (std::vector<uint32_t>{IOCTL_QV_ATTACH, IOCTL_QV_GET_ID, IOCTL_QV_GET_PARAM,
+                                                               IOCTL_QV_DETACH}));
+
+  scripted::SetAnswer("Qvdnv0", IOCTL_QV_GET_PARAM, true, Bytes({0xC0000001, 0x4}));
+  scripted::SetAnswer("Qvdnv0", IOCTL_QV_DETACH, true);
+  from = scripted::BoardRequests("Qvdnv0").size();
+  EXPECT_EQ(S_OK, dnv->Activate());
+  EXPECT_TRUE(dnv->IsActive());
+  EXPECT_EQ(CodesSince("Qvdnv0", from),
+            (std::vector<uint32_t>{IOCTL_QV_ATTACH, IOCTL_QV_GET_ID, IOCTL_QV_GET_PARAM, IOCTL_QV_DEVICE_MODE,
+                                   IOCTL_QV_DEVICE_MODE}));  // the format asked, the rate sent
+  EXPECT_EQ(0xC0000001u, dnv->m_words[0]);  // the refresh read the status and took its rate
+  // A rate the active board detects: its format goes back with that rate,
+  // the rate alone while no format is known.
+  scripted::SetAnswer("Qvdnv0", IOCTL_QV_DEVICE_MODE, true);
+  scripted::SetAnswer("Qvdnv0", IOCTL_QV_GET_PARAM, true, Bytes({0xC0000003, 0x4}));
+  CountingSink sink;
+  DWORD_PTR cookie = 0;
+  ASSERT_EQ(S_OK, dnv->AdviseSettings(&sink, &cookie));
+  EXPECT_EQ(0, dnv->Poll());
+  auto requests = scripted::BoardRequests("Qvdnv0");
+  EXPECT_EQ(IOCTL_QV_DEVICE_MODE, requests.back().code);
+  EXPECT_EQ(Bytes({96000}), requests.back().input);
+  EXPECT_EQ(1, sink.calls);  // the sinks hear the new words
+  EXPECT_EQ(0xC0000003u, sink.last);
+  EXPECT_EQ(0, dnv->Poll());
+  EXPECT_EQ(1, sink.calls);  // unchanged words: nothing to tell
+  EXPECT_EQ(S_OK, dnv->UnadviseSettings(cookie));
+  const uint32_t mode[3] = {44100, 0, 0x00700005};
+  EXPECT_EQ(S_OK, dnv->SetFormat(mode));
+  scripted::SetAnswer("Qvdnv0", IOCTL_QV_GET_PARAM, true, Bytes({0xC0000001, 0x4}));
+  EXPECT_EQ(0, dnv->Poll());
+  requests = scripted::BoardRequests("Qvdnv0");
+  EXPECT_EQ(Bytes({48000, 0, 0x00700005}), requests.back().input);
+  // A suspended graph's stop gives the board up, its run takes it again.
+  from = scripted::BoardRequests("Qvdnv0").size();
+  dnv->StopUnit();
+  dnv->RunUnit();
+  EXPECT_EQ(CodesSince("Qvdnv0", from),
+            (std::vector<uint32_t>{IOCTL_QV_DETACH, IOCTL_QV_ATTACH, IOCTL_QV_DEVICE_MODE}));
+  from = scripted::BoardRequests("Qvdnv0").size();
+  dnv->Deactivate();
+  EXPECT_EQ(CodesSince("Qvdnv0", from), (std::vector<uint32_t>{IOCTL_QV_DETACH}));
+
+  EXPECT_EQ(0u, dnv->Unknown()->Release());
+  EXPECT_EQ(0u, d->Unknown()->Release());
+
+  // The firmware step refuses a board of another family.
+  scripted::AddBoard("Qvtvr0", 0xAB2345);
+  auto* t = reinterpret_cast<CQvDevice*>(CreateQvDevice(&CLSID_QvDevice, nullptr, &hr));
+  ASSERT_EQ(S_OK, t->Open(L"Qvtvr0", 0, 0, 0));
+  auto* tvr = new CDevTvrUnit(nullptr, t, &hr);
+  EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_BAD_UNIT), UpdateTv2Firmware(tvr, 0));
+  EXPECT_EQ(0u, tvr->Unknown()->Release());
+  EXPECT_EQ(0u, t->Unknown()->Release());
+}
+
+// Corbelle activation: firmware step (which reads the converter), the
+// converter's settings word, the stored route table, a refresh and the
+// card's 258-entry initial routing; each failure ends it, and the settings
+// word is kept only once the card has it, so a retry sends it again.
+TEST_F(Machine, CorbelleActivationConverterAndTreeItem) {
+  scripted::AddBoard("Qvcbl0", 0xAB6935);
+  HRESULT hr = S_OK;
+  auto* d = reinterpret_cast<CQvDevice*>(CreateQvDevice(&CLSID_QvDevice, nullptr, &hr));
+  ASSERT_EQ(S_OK, d->Open(L"Qvcbl0", 0, 0, 0));
+  auto* cbl = new CDevCblUnit(nullptr, d, &hr);
+  ASSERT_TRUE(cbl->m_converter);
+  EXPECT_EQ(cbl->m_converter->Unknown(), cbl->m_inner);
+
+  scripted::SetAnswer("Qvcbl0", IOCTL_QV_GET_PARAM, true, Bytes({0x10000000, 0x00230007, 0x200F0210, 0}));
+  scripted::SetAnswer("Qvcbl0", IOCTL_QV_SET_PARAM, true);
+  scripted::SetAnswer("Qvcbl0", IOCTL_QV_SET_ROUTES, false);
+  scripted::SetAnswer("Qvcbl0", IOCTL_QV_DETACH, true);
+  size_t from = scripted::BoardRequests("Qvcbl0").size();
+  EXPECT_TRUE(FAILED(cbl->Activate()));
+  EXPECT_FALSE(cbl->IsActive());
+  EXPECT_EQ(CodesSince("Qvcbl0", from),
+            (std::vector<uint32_t>{IOCTL_QV_ATTACH, IOCTL_QV_GET_ID, IOCTL_QV_GET_PARAM, IOCTL_QV_SET_PARAM,
+                                   IOCTL_QV_GET_PARAM, IOCTL_QV_SET_ROUTES, IOCTL_QV_DETACH}));
+  auto requests = scripted::BoardRequests("Qvcbl0");
+  EXPECT_EQ(Bytes({0x400F0210}), requests[from + 3].input);  // bit 30 set, bit 29 cleared
+  const auto& routes = requests[from + 5].input;
+  ASSERT_EQ(258u * 4, routes.size());
+  EXPECT_EQ((std::vector<uint8_t>{0xFF, 0, 0x00, 0x10}), std::vector<uint8_t>(routes.begin(), routes.begin() + 4));
+  EXPECT_EQ((std::vector<uint8_t>{0xFF, 0, 0x09, 0x20}), std::vector<uint8_t>(routes.end() - 4, routes.end()));
+
+  // The route table kept in the unit's key goes out before the routing;
+  // a damaged one ends the activation.
+  cbl->m_serialLow = 0x123;
+  cbl->m_serialHigh = 0x45;
+  HKEY key = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, OpenUnitKey(0x123, 0x45, nullptr, &key));
+  const BYTE bad[6] = {};
+  RegSetValueExA(key, "LumoraRouteTable", 0, REG_BINARY, bad, sizeof bad);
+  EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_INVALID_DATA), cbl->Activate());
+  const auto table = Bytes({0x00010203, 0x04050607});
+  RegSetValueExA(key, "LumoraRouteTable", 0, REG_BINARY, table.data(), static_cast<DWORD>(table.size()));
+  scripted::SetAnswer("Qvcbl0", IOCTL_QV_SET_ROUTES, true);
+  from = scripted::BoardRequests("Qvcbl0").size();
+  ASSERT_EQ(S_OK, cbl->Activate());
+  requests = scripted::BoardRequests("Qvcbl0");
+  EXPECT_EQ(CodesSince("Qvcbl0", from),
+            (std::vector<uint32_t>{IOCTL_QV_ATTACH, IOCTL_QV_GET_ID, IOCTL_QV_GET_PARAM, IOCTL_QV_SET_PARAM,
+                                   IOCTL_QV_SET_ROUTES, IOCTL_QV_GET_PARAM, IOCTL_QV_SET_ROUTES}));
+  EXPECT_EQ(Bytes({0x400F0210}), requests[from + 3].input);
+  EXPECT_EQ(table, requests[from + 4].input);
+  EXPECT_EQ(0x400F0210u, cbl->m_converter->m_settings);
+  RegDeleteValueA(key, "LumoraRouteTable");
+  RegCloseKey(key);
+  RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\Quorvale\\Units\\000045000123");
+
+  // The tree: the converter's child item made with the unit's, renamed,
+  // removed when the converter goes; the pages follow it too.
+  INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_TREEVIEW_CLASSES};
+  InitCommonControlsEx(&icc);
+  TreeHost host;
+  host.tree = CreateWindowExW(0, WC_TREEVIEWW, L"", WS_OVERLAPPEDWINDOW, 0, 0, 200, 200, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_TRUE(host.tree);
+  cbl->m_host = &host;
+  cbl->AddToTree(nullptr);
+  ASSERT_TRUE(cbl->m_converterItem);
+  EXPECT_EQ(L"Lumora ADA8 V2.3", ItemText(host.tree, cbl->m_converterItem));
+  EXPECT_EQ(2u, Pages(cbl).size());
+
+  // A locked card at 48 kHz, a newer converter firmware; the active unit's
+  // converter puts its settings back on the card.
+  scripted::SetAnswer("Qvcbl0", IOCTL_QV_GET_PARAM, true, Bytes({0xD0000001, 0x00240007, 0x000F0210, 0}));
+  from = scripted::BoardRequests("Qvcbl0").size();
+  EXPECT_EQ(0, cbl->Poll());  // bit 31: locked
+  EXPECT_EQ(48000u, cbl->m_rateNow);
+  EXPECT_EQ(L"Lumora ADA8 V2.4", ItemText(host.tree, cbl->m_converterItem));
+  requests = scripted::BoardRequests("Qvcbl0");
+  EXPECT_EQ(CodesSince("Qvcbl0", from),
+            (std::vector<uint32_t>{IOCTL_QV_GET_PARAM, IOCTL_QV_SET_PARAM, IOCTL_QV_DEVICE_MODE,
+                                   IOCTL_QV_DEVICE_MODE}));
+  EXPECT_EQ(Bytes({0x400F0210}), requests[requests.size() - 3].input);
+  EXPECT_EQ(Bytes({48000}), requests.back().input);  // after the lock was left
+
+  scripted::SetAnswer("Qvcbl0", IOCTL_QV_GET_PARAM, true, Bytes({0x00000001, 0x00240007, 0x400F0210, 0}));
+  EXPECT_EQ(1, cbl->Poll());
+  EXPECT_EQ(nullptr, cbl->m_converterItem);
+  EXPECT_EQ(nullptr, reinterpret_cast<HTREEITEM>(SendMessageW(host.tree, TVM_GETNEXTITEM, TVGN_NEXT,
+                                                              reinterpret_cast<LPARAM>(cbl->m_serialItem))));
+  EXPECT_TRUE(Pages(cbl).empty());
+
+  cbl->Deactivate();
+  cbl->RemoveFromTree();
+  cbl->m_host = nullptr;
+  DestroyWindow(host.tree);
+  EXPECT_EQ(0u, cbl->Unknown()->Release());
+  EXPECT_EQ(0u, d->Unknown()->Release());
+}
+
+// The graph's rate reaches the clock's board: the unit that claims becomes
+// the clock, acquires its board as such, and the board takes rate,
+// vari-speed and frame-rate code with the claim, its other mode bits kept;
+// the same unit giving up the claim is no clock and gives its board up.
+TEST_F(Machine, GraphRateReachesTheClockBoard) {
+  scripted::AddBoard("Qvdnv1", 0x561101);
+  scripted::SetAnswer("Qvdnv1", IOCTL_QV_GET_PARAM, true, Bytes({0x80000000, 0}));  // no input locked
+  scripted::SetAnswer("Qvdnv1", IOCTL_QV_DEVICE_MODE, true, Bytes({44100, 0, 0x00700005}));
+  scripted::SetAnswer("Qvdnv1", IOCTL_QV_DETACH, true);
+  HRESULT hr = S_OK;
+  auto* d = reinterpret_cast<CQvDevice*>(CreateQvDevice(&CLSID_QvDevice, nullptr, &hr));
+  ASSERT_EQ(S_OK, d->Open(L"Qvdnv1", 0, 0, 0));
+  auto* dnv = new CDevDnvUnit(nullptr, d, &hr);
+  TreeHost host;
+  {
+    CMixDevList list(&host, FALSE);
+    list.AddUnit(dnv);
+    EXPECT_FALSE(dnv->IsActive());  // the probe's activation given back
+    qvmix::RateRecord r = {48000, 7, 0x80000004};
+    EXPECT_EQ(S_OK, list.SetRate(dnv, &r));
+    EXPECT_EQ(static_cast<IReferenceClock*>(dnv), list.Clock());
+    EXPECT_TRUE(dnv->m_clockSource);
+    EXPECT_TRUE(dnv->IsActive());
+    auto requests = scripted::BoardRequests("Qvdnv1");
+    EXPECT_EQ(IOCTL_QV_DEVICE_MODE, requests.back().code);
+    EXPECT_EQ(Bytes({48000, 7, 0x80700004}), requests.back().input);
+
+    // A rate set in the registry goes to the clock, and from it to its board.
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Quorvale\\MultiMedia", 0, nullptr, 0,
+                                             KEY_READ | KEY_NOTIFY | KEY_SET_VALUE, nullptr, &key, nullptr));
+    DWORD rate = 96000;
+    RegSetValueExA(key, "SampleRate", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&rate), 4);
+    list.m_mmKey = key;  // closed by the list
+    list.ReadRate();
+    RegDeleteValueA(key, "SampleRate");
+    EXPECT_EQ(96000u, list.m_rate.m_current.sampleRate);
+    requests = scripted::BoardRequests("Qvdnv1");
+    EXPECT_EQ(Bytes({96000, 7, 0x80700004}), requests.back().input);
+
+    r.sampleRate = 48000;
+    r.frameRate = 4;
+    EXPECT_EQ(S_OK, list.SetRate(dnv, &r));
+    EXPECT_EQ(nullptr, list.Clock());
+    EXPECT_FALSE(dnv->m_clockSource);
+    EXPECT_FALSE(dnv->IsActive());
+    requests = scripted::BoardRequests("Qvdnv1");
+    EXPECT_EQ(Bytes({48000, 7, 0x00700004}), requests[requests.size() - 2].input);
+    EXPECT_EQ(IOCTL_QV_DETACH, requests.back().code);
+    list.Close();
+  }
+  EXPECT_EQ(0u, dnv->Unknown()->Release());
+  EXPECT_EQ(0u, d->Unknown()->Release());
+}
+
+// The simulated PCI boards seen through the device installer: their mixer
+// interfaces listed, opened by their own paths into units, the mixer device
+// list built from them, and the enumerator's walk over their records.
+TEST_F(Machine, MixerDevicesOfThePciBoards) {
+  ASSERT_TRUE(simmachine::AddPciBoard(BoardIdTvr));
+  ASSERT_TRUE(simmachine::AddPciBoard(BoardIdCbl));
+  ASSERT_TRUE(simmachine::AddPciBoard(BoardIdTvr));
+  std::vector<std::wstring> paths;
+  std::vector<DWORD> tokens;
+  DWORD token = 0, flags = 0;
+  for (DWORD i = 0;; ++i) {
+    BSTR p = DeviceInterfacePath(&CLSID_QvMixerDevice, nullptr, i, &token, &flags);
+    if (!p) break;
+    EXPECT_EQ(DeviceInterfaceActive, flags);
+    paths.push_back(p);
+    tokens.push_back(token);
+    SysFreeString(p);
+  }
+  EXPECT_EQ(DWORD(ERROR_NO_MORE_ITEMS), GetLastError());
+  ASSERT_EQ(3u, paths.size());
+  EXPECT_EQ(0, _wcsnicmp(paths[1].c_str(), L"\\\\?\\SIM#", 8)) << paths[1];
+  // Limited to one device instance, or to an enumerator of none.
+  BSTR one = DeviceInterfacePath(&CLSID_QvMixerDevice, L"sim\\1", 0, nullptr, nullptr);
+  ASSERT_TRUE(one);
+  EXPECT_EQ(paths[1], one);
+  SysFreeString(one);
+  EXPECT_EQ(nullptr, DeviceInterfacePath(&CLSID_QvMixerDevice, L"sim\\1", 1, nullptr, nullptr));
+  EXPECT_EQ(nullptr, DeviceInterfacePath(&CLSID_QvMixerDevice, L"PCI", 0, nullptr, nullptr));
+
+  // A mixer device opened by its own path gets its unit, named from the
+  // interface's key; the device's own properties come from its node.
+  HRESULT hr = S_OK;
+  auto* d = reinterpret_cast<CQvDevice*>(CreateQvDevice(&CLSID_QvMixerDevice, nullptr, &hr));
+  ASSERT_EQ(S_OK, d->Open(paths[2].c_str(), 0, 0, 0));
+  ASSERT_TRUE(d->m_unit);
+  EXPECT_STREQ(L"Tavrion 2", d->m_unit->Name());
+  VARIANT v;
+  VariantInit(&v);
+  struct {
+    DWORD_PTR id;
+    HRESULT hr;
+    const wchar_t* text;
+  } const properties[] = {
+      {12, S_OK, L"Tavrion 2"},
+      {SPDRP_DEVICEDESC, S_OK, L"Multimedia controller"},
+      {SPDRP_HARDWAREID, S_OK, L"PCI\\VEN_1057&DEV_1801&SUBSYS_234589AB&REV_01"},
+      {SPDRP_CLASS, HRESULT_FROM_WIN32(ERROR_INVALID_DATA), nullptr},
+  };
+  for (const auto& p : properties) {
+    EXPECT_EQ(p.hr, d->GetProperty(p.id, &v)) << p.id;
+    if (p.text) {
+      ASSERT_EQ(VT_BSTR, v.vt);
+      EXPECT_STREQ(p.text, v.bstrVal);
+    }
+    VariantClear(&v);
+  }
+  v.vt = VT_BSTR;
+  v.bstrVal = SysAllocString(L"Left rack");
+  EXPECT_EQ(S_OK, d->SetProperty(12, &v));
+  VariantClear(&v);
+  EXPECT_EQ(S_OK, d->GetProperty(12, &v));
+  EXPECT_STREQ(L"Left rack", v.bstrVal);
+  VariantClear(&v);
+  v.vt = VT_I4;
+  v.lVal = 1;
+  EXPECT_LT(d->SetProperty(SPDRP_DEVICEDESC, &v), 0);  // the node's own properties are not written
+
+  // A unit made again replaces the device's earlier one, which goes.
+  LONG objects = ComObjectCount();
+  CMixDevUnit* earlier = d->m_unit;
+  ASSERT_EQ(S_OK, CreateMixDevUnit(d));
+  EXPECT_NE(earlier, d->m_unit);
+  EXPECT_EQ(objects, ComObjectCount());
+  EXPECT_EQ(0u, d->Unknown()->Release());
+
+  // The list finds the three boards, in name order (the renamed one by its
+  // new name), each with the installer's number of its interface.
+  TreeHost host;
+  {
+    CMixDevList list(&host, TRUE);
+    std::vector<std::wstring> names;
+    std::vector<DWORD> serials;
+    for (CMixDevUnit* u = list.m_head; u; u = u->m_next) {
+      names.push_back(u->Name());
+      serials.push_back(u->m_serialLow);
+      EXPECT_FALSE(u->IsActive());
+    }
+    EXPECT_EQ((std::vector<std::wstring>{L"Corbelle", L"Left rack", L"Tavrion"}), names);
+    EXPECT_EQ((std::vector<DWORD>{tokens[1], tokens[2], tokens[0]}), serials);
+    EXPECT_EQ(list.m_head->m_next->m_next, list.FindUnit(tokens[0]));
+    EXPECT_EQ(nullptr, list.Clock());  // no board claims the clock by itself
+    // A rate with the claim makes the Tavrion the clock: it is activated,
+    // acquires its board and takes the rate.
+    CMixDevUnit* tvr = list.FindUnit(tokens[0]);
+    qvmix::RateRecord r = {48000, 0, 0x80000004};
+    EXPECT_EQ(S_OK, list.SetRate(tvr, &r));
+    EXPECT_EQ(static_cast<IReferenceClock*>(tvr), list.Clock());
+    EXPECT_TRUE(tvr->m_clockSource);
+    EXPECT_TRUE(tvr->IsActive());
+
+    // A board that arrives later is added when its interface's arrival is
+    // told, with the number the installer lists for it; a removal leaves the
+    // unit until Close, and an unknown path adds nothing.
+    ASSERT_TRUE(simmachine::AddPciBoard(BoardIdCbl));
+    BSTR arrived = DeviceInterfacePath(&CLSID_QvMixerDevice, nullptr, 3, &token, nullptr);
+    ASSERT_TRUE(arrived);
+    std::vector<BYTE> message(sizeof(DEV_BROADCAST_DEVICEINTERFACE_W) + MAX_PATH * sizeof(WCHAR));
+    auto* b = reinterpret_cast<DEV_BROADCAST_DEVICEINTERFACE_W*>(message.data());
+    b->dbcc_size = static_cast<DWORD>(message.size());
+    b->dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+    b->dbcc_classguid = CLSID_QvMixerDevice;
+    lstrcpynW(b->dbcc_name, arrived, MAX_PATH);
+    SysFreeString(arrived);
+    EXPECT_TRUE(list.OnDeviceChange(DBT_DEVICEARRIVAL, reinterpret_cast<LPARAM>(b)));
+    CMixDevUnit* second = list.FindUnit(token);
+    ASSERT_TRUE(second);
+    EXPECT_STREQ(L"Corbelle 2", second->Name());
+    EXPECT_EQ(second, list.m_head->m_next);
+    EXPECT_TRUE(list.OnDeviceChange(DBT_DEVICEREMOVECOMPLETE, reinterpret_cast<LPARAM>(b)));
+    EXPECT_EQ(second, list.FindUnit(token));
+    lstrcpyW(b->dbcc_name, L"\\\\?\\SIM#9#{5ac6eff0-4264-11d2-ac7f-00a024cfc258}");
+    EXPECT_TRUE(list.OnDeviceChange(DBT_DEVICEARRIVAL, reinterpret_cast<LPARAM>(b)));
+    size_t units = 0;
+    for (CMixDevUnit* u = list.m_head; u; u = u->m_next) ++units;
+    EXPECT_EQ(4u, units);
+    list.Close();
+  }
+
+  // The enumerator walks the boards' records through the wave device.
+  auto* w = reinterpret_cast<CQvDevice*>(CreateQvDevice(&CLSID_QvDevice, nullptr, &hr));
+  CQvDeviceEnum* e = new CQvDeviceEnum(nullptr, static_cast<IQVDevice*>(w), 0);
+  QvBoardStatus out[5];
+  ULONG fetched = 0;
+  EXPECT_EQ(S_FALSE, e->Next(5, out, &fetched));
+  ASSERT_EQ(4u, fetched);
+  const uint32_t ids[] = {BoardIdTvr, BoardIdCbl, BoardIdTvr, BoardIdCbl};
+  for (ULONG i = 0; i < fetched; ++i) {
+    uint32_t id;
+    memcpy(&id, out[i].bytes + 8, 4);
+    EXPECT_EQ(ids[i], id) << i;
+  }
+  e->Reset();
+  EXPECT_EQ(S_OK, e->Next(1, out, nullptr));
+  w->Unknown()->Release();
+  e->Unknown()->Release();
+  EXPECT_EQ(0, ComObjectCount());
 }
 
 // A site that gives its locale and nothing else.
@@ -812,7 +1271,8 @@ TEST(Com, TavrionPage) {
   IUnknown* two[2] = {device, device};
   EXPECT_EQ(E_INVALIDARG, p->SetObjects(2, two));
   EXPECT_EQ(E_INVALIDARG, p->SetObjects(0, nullptr));
-  HWND parent = CreateWindowExA(0, "STATIC", "", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr, nullptr, nullptr, nullptr);
+  HWND parent =
+      CreateWindowExA(0, "STATIC", "", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr, nullptr, nullptr, nullptr);
   RECT r = {0, 0, 200, 100};
   EXPECT_EQ(E_INVALIDARG, p->Activate(nullptr, &r, FALSE));
   EXPECT_EQ(E_INVALIDARG, p->Activate(parent, nullptr, FALSE));

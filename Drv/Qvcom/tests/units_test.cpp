@@ -100,6 +100,23 @@ TEST(Units, CorbelleRoutingImage) {
   EXPECT_EQ(entry(257), (std::vector<unsigned>{0xFF, 0, 0x2009}));
 }
 
+TEST(Units, ConverterStateAndTreeText) {
+  const uint32_t words[4] = {0x10000000, 0x00230007, 0x40F0210, 0};
+  ConverterState s = ReadConverterState(words);
+  EXPECT_TRUE(s.present);
+  EXPECT_EQ(s.type, 7u);
+  EXPECT_EQ(s.settings, 0x40F0210u);
+  wchar_t text[40];
+  FormatConverterItem(s, text, 40);
+  EXPECT_EQ(std::wstring(text), L"Lumora ADA8 V2.3");
+  for (uint32_t type : {0u, 4u, 19u, 0xFFFFu}) EXPECT_STREQ(ConverterModelName(type), "Unknown Type") << type;
+  EXPECT_STRNE(ConverterModelName(18), "Unknown Type");
+  const uint32_t absent[4] = {0xEFFFFFFF, 5, 0, 0};
+  EXPECT_FALSE(ReadConverterState(absent).present);
+  EXPECT_EQ(ActivationSettings(0x200F0210u), 0x400F0210u);
+  EXPECT_EQ(ActivationSettings(0xE0000001u), 0xC0000001u);
+}
+
 namespace {
 struct Sink {
   unsigned long AddRef() { return ++refs; }

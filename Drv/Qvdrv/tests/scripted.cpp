@@ -26,6 +26,11 @@ struct Device {
   bool failWaits = false;
   IRP* pendingWait = nullptr;
   std::vector<Request> requests;
+  struct Answer {
+    bool succeed;
+    std::vector<uint8_t> reply;
+  };
+  std::map<uint32_t, Answer> answers;
 };
 
 std::mutex g_lock;
@@ -63,7 +68,8 @@ NTSTATUS BoardControl(Device& d, IRP* irp, uint32_t code, uint32_t outLen) {
       if (d.owner && d.owner != file) return STATUS_DEVICE_BUSY;
       d.owner = file;  // the attach that finds the board stopped owns it too
       return d.booted ? STATUS_SUCCESS : STATUS_BUS_RESET;
-    case IOCTL_QV_GET_ID: {
+    case IOCTL_QV_GET_ID:
+    case IOCTL_QV_GET_STATUS: {  // the identity words lead the status
       if (outLen < 12) return STATUS_BUFFER_TOO_SMALL;
       uint32_t id[3] = {QvInterfaceVersion, 0, d.boardId};
       std::memcpy(irp->AssociatedIrp.SystemBuffer, id, sizeof id);
@@ -75,7 +81,15 @@ NTSTATUS BoardControl(Device& d, IRP* irp, uint32_t code, uint32_t outLen) {
       if (d.boots++ == d.failBootAt) return STATUS_UNSUCCESSFUL;
       d.booted = true;
       return STATUS_SUCCESS;
-    default: return STATUS_INVALID_DEVICE_REQUEST;
+    default: {
+      auto a = d.answers.find(code);
+      if (a == d.answers.end()) return STATUS_INVALID_DEVICE_REQUEST;
+      if (!a->second.succeed) return STATUS_UNSUCCESSFUL;
+      size_t n = a->second.reply.size() < outLen ? a->second.reply.size() : outLen;
+      if (n) std::memcpy(irp->AssociatedIrp.SystemBuffer, a->second.reply.data(), n);
+      irp->IoStatus.Information = n;
+      return STATUS_SUCCESS;
+    }
   }
 }
 
@@ -200,6 +214,11 @@ std::vector<Request> BoardRequests(const char* name) {
   return g_devices[name].requests;
 }
 std::vector<Request> StreamRequests(const char* name) { return BoardRequests(name); }
+
+void SetAnswer(const char* name, uint32_t code, bool succeed, std::vector<uint8_t> reply) {
+  std::lock_guard<std::mutex> lk(g_lock);
+  g_devices[name].answers[code] = {succeed, std::move(reply)};
+}
 
 uint32_t StreamWaitsServed(const char* name) {
   std::lock_guard<std::mutex> lk(g_lock);

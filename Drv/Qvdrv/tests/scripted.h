@@ -24,6 +24,11 @@ void Unload();
 // request (from 0) fails with a device error; -1 for none.
 void AddBoard(const char* name, uint32_t boardId, int failBootAt = -1);
 std::vector<Request> BoardRequests(const char* name);
+// What the board answers to a request code it does not handle itself
+// (attach, identity, boot and load): success with `reply` (cut to the
+// caller's output length) or a device error. Codes without an answer are
+// invalid requests.
+void SetAnswer(const char* name, uint32_t code, bool succeed, std::vector<uint8_t> reply = {});
 
 // A stream device at \\.\<name> that completes `blocks` waits and then keeps
 // the next one pending until the stream is stopped.
