@@ -973,6 +973,34 @@ void StreamBlock(CWaveStream* p, QvBoardEngine* own, uint64_t k) {
   }
 }
 
+// The board's positions at its interrupt. The host-interface boards answer
+// from their stream registers (0x20 up). The Dunvell has none of those: its
+// interrupt took its input, output and third positions from its own
+// registers (24 bits, 4-sample units). The third is the output position
+// latched with the interrupt; the rate is its device mode's; its transport
+// always runs and no time code reaches it.
+void ReadBoard(CPciDsp* dsp, CStrIface* iface, const HwRegs& regs, QvBoardReading* r) {
+  if (dsp->BoardId() == BoardIdDnv) {
+    const volatile CPciDsp::BoardPositions& p = dsp->Positions();
+    r->input = p.input;
+    r->output = p.output;
+    r->latch = p.third;
+    r->running = 1;
+    r->rate = iface->Mode().rate;
+    return;
+  }
+  r->input = HwRead32(regs, QvRegInput);
+  r->output = HwRead32(regs, QvRegOutput);
+  r->latch = HwRead32(regs, QvRegLatch);
+  r->running = HwRead32(regs, QvRegRunning);
+  r->rate = HwRead32(regs, QvRegRate);
+  r->tcLatch = HwRead32(regs, QvRegTcLatch);
+  r->tc[0] = HwRead32(regs, QvRegTc0);
+  r->tc[1] = HwRead32(regs, QvRegTc1);
+  r->frameCount = HwRead32(regs, QvRegFrameCount);
+  r->source = HwRead32(regs, QvRegTcSource);
+}
+
 }  // namespace
 
 uint8_t QvEngineInterrupt(CPciDsp* dsp, const HwRegs& regs) {
@@ -980,16 +1008,7 @@ uint8_t QvEngineInterrupt(CPciDsp* dsp, const HwRegs& regs) {
   QvBoardEngine* e = iface ? iface->engine : nullptr;
   if (!e) return 0;
   QvBoardReading r{};
-  r.input = HwRead32(regs, QvRegInput);
-  r.output = HwRead32(regs, QvRegOutput);
-  r.latch = HwRead32(regs, QvRegLatch);
-  r.running = HwRead32(regs, QvRegRunning);
-  r.rate = HwRead32(regs, QvRegRate);
-  r.tcLatch = HwRead32(regs, QvRegTcLatch);
-  r.tc[0] = HwRead32(regs, QvRegTc0);
-  r.tc[1] = HwRead32(regs, QvRegTc1);
-  r.frameCount = HwRead32(regs, QvRegFrameCount);
-  r.source = HwRead32(regs, QvRegTcSource);
+  ReadBoard(dsp, iface, regs, &r);
   KeQuerySystemTime(&r.stamp);
   // Under the interrupt's lock: every other path takes it too.
   e->interruptTime = r.stamp;
