@@ -483,7 +483,9 @@ TEST_F(PciHostTest, OnlyTheExpansionAndMixerIoBootsHandTheFirmwareTheCommonBuffe
     Arrive(c.boardId);
     EXPECT_EQ(Of(*hi, 0).size(), c.started ? 1u : 0u) << std::hex << c.boardId;
     EXPECT_EQ(hi->StreamMemory() != 0, c.started) << std::hex << c.boardId;
-    if (c.started) EXPECT_EQ(hi->StreamMemory(), Dsp()->Stream()->CommonBufferAddress());
+    if (c.started) {
+      EXPECT_EQ(hi->StreamMemory(), Dsp()->Stream()->CommonBufferAddress());
+    }
     TearDown();
     SetUp();
   }
