@@ -89,6 +89,11 @@ void CKeGsif::BufferConfig(uint32_t words[4]) {
   uint32_t units = offset == 0xFFFFFFFF ? 2 : offset > 3 * 64 ? 3 : offset == 0 ? 1 : (offset + 63) / 64;
   m_bufferFrames = frames;
   m_playOffset = units * 16;
+  if (m_stream) {
+    // An open stream plays that many blocks ahead from now on.
+    QvEngineGuard g(m_stream->m_engine);
+    m_stream->m_delay = units;
+  }
   words[0] = RingFrames;
   words[1] = frames;
   words[2] = m_playOffset;
@@ -196,6 +201,7 @@ NTSTATUS CKeGsif::Open(GsifStreamRecord* r) {
     head->m_in = QvPickPlanar(4, false, false);
     head->m_out = QvPickPlanar(4, true, false);
     head->m_buffer = m_buffers;
+    head->m_delay = m_playOffset / 16;  // the play offset: blocks ahead of the board
     head->m_blockHook = Block;
     head->m_hookContext = this;
   }

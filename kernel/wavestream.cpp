@@ -45,28 +45,7 @@ void RecomputeMasks(QvBoardEngine* e, uint32_t block) {
   }
 }
 
-// The engine's state against its board's interrupt routine: the engine's
-// spin lock and, inside it, the board interrupt's own lock, which the
-// interrupt routine runs under. The routine itself takes no other lock, so
-// that it never spins on a lock held at dispatch level on its own
-// processor. Once the board has stopped, its engine is the engine lock's
-// alone (the stop clears the engine's board under both).
-struct EngineGuard {
-  explicit EngineGuard(QvBoardEngine* e) : lock(&e->lock) {
-    KeAcquireSpinLock(lock, &irql);
-    CDspBoardDevice* board = e->dsp ? e->dsp->Device() : nullptr;
-    interrupt = board ? board->BoardInterrupt() : nullptr;
-    if (interrupt) interruptIrql = KeAcquireInterruptSpinLock(interrupt);
-  }
-  ~EngineGuard() {
-    if (interrupt) KeReleaseInterruptSpinLock(interrupt, interruptIrql);
-    KeReleaseSpinLock(lock, irql);
-  }
-  KSPIN_LOCK* lock;
-  KIRQL irql;
-  KINTERRUPT* interrupt;
-  KIRQL interruptIrql = 0;
-};
+using EngineGuard = QvEngineGuard;
 
 // Sends stream-interface command 5 for a channel pair.
 NTSTATUS Route(QvBoardEngine* e, uint32_t in, uint32_t out, uint32_t left, uint32_t right) {
@@ -111,6 +90,18 @@ uint32_t ReadGrouping() {
 }
 
 }  // namespace
+
+QvEngineGuard::QvEngineGuard(QvBoardEngine* e) : lock(&e->lock) {
+  KeAcquireSpinLock(lock, &irql);
+  CDspBoardDevice* board = e->dsp ? e->dsp->Device() : nullptr;
+  interrupt = board ? board->BoardInterrupt() : nullptr;
+  if (interrupt) interruptIrql = KeAcquireInterruptSpinLock(interrupt);
+}
+
+QvEngineGuard::~QvEngineGuard() {
+  if (interrupt) KeReleaseInterruptSpinLock(interrupt, interruptIrql);
+  KeReleaseSpinLock(lock, irql);
+}
 
 // ---- engines ------------------------------------------------------------------------------
 
@@ -511,7 +502,7 @@ NTSTATUS QvAttachStreams(CWaveStream* p) {
 }
 
 void QvRunStreams(CWaveStream* p, bool run) {
-  SpinGuard g(&p->m_engine->lock);
+  EngineGuard g(p->m_engine);
   p->m_stopping = !run;
   p->m_running = run;
   if (!run) p->Reset();
@@ -948,7 +939,7 @@ void StreamBlock(CWaveStream* p, QvBoardEngine* own, uint64_t k) {
   if (!p->m_buffer) {
     if (p->m_blockHook)
       p->m_blockHook(p->m_hookContext, SlotOf(own, p->m_block, QvRecordRing, k),
-                     SlotOf(own, p->m_block, QvPlayRing, k + QvPlayAhead));
+                     SlotOf(own, p->m_block, QvPlayRing, k + PlayLead(p)));
     return;
   }
   uint32_t run = p->m_frames * p->m_bytes;
@@ -970,7 +961,7 @@ void StreamBlock(CWaveStream* p, QvBoardEngine* own, uint64_t k) {
   p->m_position += QvBlockFrames;
   if (p->m_blockHook)
     p->m_blockHook(p->m_hookContext, SlotOf(own, p->m_block, QvRecordRing, k),
-                   SlotOf(own, p->m_block, QvPlayRing, k + QvPlayAhead));
+                   SlotOf(own, p->m_block, QvPlayRing, k + PlayLead(p)));
   uint32_t half = p->m_frames / 2;
   if (p->m_position == half || p->m_position == p->m_frames) {
     if (p->m_position == p->m_frames) p->m_position = 0;
@@ -982,6 +973,34 @@ void StreamBlock(CWaveStream* p, QvBoardEngine* own, uint64_t k) {
   }
 }
 
+// The board's positions at its interrupt. The host-interface boards answer
+// from their stream registers (0x20 up). The Dunvell has none of those: its
+// interrupt took its input, output and third positions from its own
+// registers (24 bits, 4-sample units). The third is the output position
+// latched with the interrupt; the rate is its device mode's; its transport
+// always runs and no time code reaches it.
+void ReadBoard(CPciDsp* dsp, CStrIface* iface, const HwRegs& regs, QvBoardReading* r) {
+  if (dsp->BoardId() == BoardIdDnv) {
+    const volatile CPciDsp::BoardPositions& p = dsp->Positions();
+    r->input = p.input;
+    r->output = p.output;
+    r->latch = p.third;
+    r->running = 1;
+    r->rate = iface->Mode().rate;
+    return;
+  }
+  r->input = HwRead32(regs, QvRegInput);
+  r->output = HwRead32(regs, QvRegOutput);
+  r->latch = HwRead32(regs, QvRegLatch);
+  r->running = HwRead32(regs, QvRegRunning);
+  r->rate = HwRead32(regs, QvRegRate);
+  r->tcLatch = HwRead32(regs, QvRegTcLatch);
+  r->tc[0] = HwRead32(regs, QvRegTc0);
+  r->tc[1] = HwRead32(regs, QvRegTc1);
+  r->frameCount = HwRead32(regs, QvRegFrameCount);
+  r->source = HwRead32(regs, QvRegTcSource);
+}
+
 }  // namespace
 
 uint8_t QvEngineInterrupt(CPciDsp* dsp, const HwRegs& regs) {
@@ -989,16 +1008,7 @@ uint8_t QvEngineInterrupt(CPciDsp* dsp, const HwRegs& regs) {
   QvBoardEngine* e = iface ? iface->engine : nullptr;
   if (!e) return 0;
   QvBoardReading r{};
-  r.input = HwRead32(regs, QvRegInput);
-  r.output = HwRead32(regs, QvRegOutput);
-  r.latch = HwRead32(regs, QvRegLatch);
-  r.running = HwRead32(regs, QvRegRunning);
-  r.rate = HwRead32(regs, QvRegRate);
-  r.tcLatch = HwRead32(regs, QvRegTcLatch);
-  r.tc[0] = HwRead32(regs, QvRegTc0);
-  r.tc[1] = HwRead32(regs, QvRegTc1);
-  r.frameCount = HwRead32(regs, QvRegFrameCount);
-  r.source = HwRead32(regs, QvRegTcSource);
+  ReadBoard(dsp, iface, regs, &r);
   KeQuerySystemTime(&r.stamp);
   // Under the interrupt's lock: every other path takes it too.
   e->interruptTime = r.stamp;

@@ -44,6 +44,24 @@ struct QvBoardEngine final : KsPoolObject, CStreamEngineLink {
   void DpcStep() override;
 };
 
+// The engine's state against its board's interrupt routine: the engine's
+// spin lock and, inside it, the board interrupt's own lock, which the
+// interrupt routine runs under. The routine itself takes no other lock, so
+// that it never spins on a lock held at dispatch level on its own
+// processor. Once the board has stopped, its engine is the engine lock's
+// alone (the stop clears the engine's board under both). Every path that
+// touches an engine's lists or a stream's exchange state holds it.
+struct QvEngineGuard {
+  explicit QvEngineGuard(QvBoardEngine* e);
+  ~QvEngineGuard();
+  QvEngineGuard(const QvEngineGuard&) = delete;
+  QvEngineGuard& operator=(const QvEngineGuard&) = delete;
+  KSPIN_LOCK* lock;
+  KIRQL irql;
+  KINTERRUPT* interrupt;
+  KIRQL interruptIrql = 0;
+};
+
 // Returns the board's engine, made on first use; null without memory.
 // Freeing it when the board stops leaves it to the last stream attached.
 QvBoardEngine* QvEngineOf(CPciDsp* dsp);

@@ -27,12 +27,6 @@ constexpr uint32_t WaveBytes = 18;          // the wave format after it
 constexpr uint32_t ExtensibleBytes = 104;   // header, wave format and its 22-byte extension
 constexpr uint32_t PrefillBlocks = 6;
 
-struct SpinGuard {
-  explicit SpinGuard(KSPIN_LOCK* l) : lock(l) { KeAcquireSpinLock(lock, &irql); }
-  ~SpinGuard() { KeReleaseSpinLock(lock, irql); }
-  KSPIN_LOCK* lock;
-  KIRQL irql;
-};
 GUID GuidAt(const uint8_t* p) {
   GUID g;
   std::memcpy(&g, p, sizeof g);
@@ -198,6 +192,7 @@ NTSTATUS CQvWdmStream::Prepare() {
   s->m_outMask = uint16_t(m_capture ? 0 : ((1u << m_channels) - 1) << m_offset);
   s->m_blockHook = Block;
   s->m_hookContext = this;
+  s->m_delay = QvPlayAhead;  // what the prefill fills before the interrupt takes over
   m_stream = s;
   NTSTATUS status = QvAttachStreams(s);
   if (!NT_SUCCESS(status)) Unprepare();
@@ -240,13 +235,13 @@ NTSTATUS CQvWdmStream::SetState(uint32_t state) {
       if (m_state != QvKsPause) return STATUS_INVALID_DEVICE_REQUEST;
       QvBoardEngine* e = m_stream->m_engine;
       {
-        SpinGuard g(&e->lock);
+        QvEngineGuard g(e);
         for (uint32_t i = 0; i < m_count; ++i) m_packets[(m_head + i) % Slots].used = 0;
         // Playback fills ahead of the playing position what the board's
         // play ring holds (up to six blocks) before the interrupt takes
         // over; the interrupt then fills the slot after them.
         if (!m_capture && e->started && e->memory) {
-          uint32_t blocks = QvPlayAhead < PrefillBlocks ? QvPlayAhead : PrefillBlocks;
+          uint32_t blocks = m_stream->m_delay < PrefillBlocks ? m_stream->m_delay : PrefillBlocks;
           for (uint32_t b = 1; b <= blocks; ++b) {
             uint64_t k = e->boardBlock + b;
             MoveBlock(reinterpret_cast<uint32_t*>(e->memory + QvPlayRing + (k % QvRingSlots) * QvSlotBytes));
@@ -273,7 +268,7 @@ NTSTATUS CQvWdmStream::SetState(uint32_t state) {
 NTSTATUS CQvWdmStream::AddPacket(uint8_t* data, uint32_t bytes) {
   if (!data || !bytes) return STATUS_INVALID_PARAMETER;
   if (!m_stream) return STATUS_INVALID_DEVICE_STATE;
-  SpinGuard g(&m_stream->m_engine->lock);
+  QvEngineGuard g(m_stream->m_engine);
   if (m_count == Slots) return STATUS_DEVICE_BUSY;
   m_packets[(m_head + m_count++) % Slots] = {data, bytes, 0};
   return STATUS_SUCCESS;
@@ -340,7 +335,7 @@ void CQvWdmStream::Block(void* context, uint32_t* record, uint32_t* play) {
 
 uint64_t CQvWdmStream::Position() {
   if (!m_stream) return m_position;
-  SpinGuard g(&m_stream->m_engine->lock);
+  QvEngineGuard g(m_stream->m_engine);
   uint64_t position = m_position;
   if (m_state == QvKsRun && m_count && m_rate && m_lastBlock) {
     int64_t now;

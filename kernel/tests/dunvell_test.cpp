@@ -96,8 +96,8 @@ TEST_F(DunvellTest, StartIdentifiesTheBoardAndTheInterruptTakesThePositions) {
   dnv->Unlock();
   EXPECT_EQ(board->regs[CBoardDnv::StreamBlocks / 4], (4u << 16) + 16);
   EXPECT_TRUE(board->Running());
-  board->regs[4] = 0x1ABCDEF - 64;
-  board->regs[5] = 0x500001 - 16;
+  board->regs[4] = 0x1ABCDEF - 16;
+  board->regs[5] = 0x500001 - 4;
   board->Block();
   km::RaiseInterrupt(vector + 0x30);
   EXPECT_EQ(dnv->Positions().input, 0xABCDEFu);

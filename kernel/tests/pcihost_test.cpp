@@ -470,6 +470,27 @@ TEST_F(PciHostTest, CorbelleBootIsTriedFiveTimesWhileTheFirmwareRefusesItsStart)
   ASSERT_NE(static_cast<CBoardCbl*>(Dsp())->Expansion(), nullptr);
 }
 
+// Only the expansion and Mixer I/O cards' boots start the stream program
+// with the common buffer's address (command 0). The Tavrion classes boot
+// without it: their firmware never learns where the sample memory is, so
+// the board moves no audio through it and their streams hear silence.
+TEST_F(PciHostTest, OnlyTheExpansionAndMixerIoBootsHandTheFirmwareTheCommonBuffer) {
+  struct Case {
+    uint32_t boardId;
+    bool started;
+  } cases[] = {{BoardIdTvr, false}, {BoardIdTv2, false}, {BoardIdCbl, true}, {BoardIdMio, true}};
+  for (const Case& c : cases) {
+    Arrive(c.boardId);
+    EXPECT_EQ(Of(*hi, 0).size(), c.started ? 1u : 0u) << std::hex << c.boardId;
+    EXPECT_EQ(hi->StreamMemory() != 0, c.started) << std::hex << c.boardId;
+    if (c.started) {
+      EXPECT_EQ(hi->StreamMemory(), Dsp()->Stream()->CommonBufferAddress());
+    }
+    TearDown();
+    SetUp();
+  }
+}
+
 TEST_F(PciHostTest, TheRunningStreamProgramTakesCommandsInTheSharedMailbox) {
   Arrive(BoardIdMio);
   EXPECT_EQ(g_KsDmaOperations.Size, 0u) << "Plug and Play kernels use the adapters' own operations";

@@ -7,10 +7,12 @@
 #include "kernel/streamlayout.h"
 #include "kernel/wavestream.h"
 #include "kernel/tests/fixture.h"
+#include "sim/pcidsp/dunvell.h"
 #include "sim/pcidsp/hostif.h"
 #include "sim/pcidsp/streams.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <memory>
 #include <thread>
@@ -639,4 +641,96 @@ TEST_F(WaveStreamTest, ABoardStoppedWhileItsDpcRunsIsNotTouchedAfterwards) {
     EXPECT_EQ(UmClose(wave), STATUS_SUCCESS);
     wave = 0;
   }
+}
+
+// ---- the Dunvell ------------------------------------------------------------------------------------
+
+// A 64-channel Dunvell without DSPs: its controller streams through the
+// ring at the buffer address it was given, and its interrupt's positions
+// (+16, +20, +24) drive the streams.
+class DunvellWaveTest : public KernelTest {
+ protected:
+  void SetUp() override {
+    KernelTest::SetUp();
+    ASSERT_EQ(Load(), STATUS_SUCCESS);
+    board = std::make_unique<simpcidsp::Dunvell>(0, true);
+    simbus::DeviceNode node = simbus::PciNode({0x1556, 0x1101, 0, 0}, 1);
+    simbus::Place(simbus::ResKind::Memory, node.resources[0].start, node.resources[0].length, board.get());
+    uint32_t vector = node.resources[1].vector + 0x30;
+    km::Arrival a = Arrive(node);
+    ASSERT_EQ(a.startStatus, STATUS_SUCCESS);
+    pdo = a.pdo;
+    engine = std::make_unique<simpcidsp::StreamEngine>(board.get(), 64);
+    board->interruptLine = [vector] { km::RaiseInterrupt(vector); };
+    ASSERT_EQ(UmOpen("\\\\.\\Qvwave", ReadWrite, ShareAll, &wave), STATUS_SUCCESS);
+  }
+  void TearDown() override {
+    if (wave) UmClose(wave);
+    if (pdo) RemoveNode(pdo);
+    KernelTest::TearDown();
+    engine.reset();
+    simbus::Unplace(board.get());
+  }
+  NTSTATUS Ioctl(uint32_t code, const void* in = nullptr, uint32_t inLen = 0, void* out = nullptr,
+                 uint32_t outLen = 0) {
+    uint32_t got = 0;
+    return UmIoControl(wave, code, in, inLen, out, outLen, &got);
+  }
+  std::unique_ptr<simpcidsp::Dunvell> board;
+  std::unique_ptr<simpcidsp::StreamEngine> engine;
+  DEVICE_OBJECT* pdo = nullptr;
+  UmHandle wave = 0;
+};
+
+TEST_F(DunvellWaveTest, RecordsAndPlaysSampleExactInItsFirstAndLastBlocks) {
+  constexpr uint32_t Frames = 256, Half = Frames / 2;
+  engine->input = simpcidsp::StreamEngine::Input::Ramp;
+  LowBuffer buffer(Frames * 4 * 4);
+  ASSERT_NE(buffer.data, nullptr);
+  auto* runs = reinterpret_cast<uint32_t*>(buffer.data);
+  for (uint32_t f = 0; f < Frames; ++f) {
+    runs[2 * Frames + f] = 0x01000000u + f * 0x100;
+    runs[3 * Frames + f] = 0x02000000u + f * 0x100;
+  }
+  // Inputs 1 and 50, outputs 2 and 63: the board's first and fourth block.
+  std::vector<uint8_t> map = Map(4, 2, 2, Frames, buffer.Address(), {1, 50, 2, 63});
+  qvChannelInfo info{};
+  uint32_t got = 0;
+  ASSERT_EQ(UmIoControl(wave, IOCTL_QV_WAVE_MAP, map.data(), uint32_t(map.size()), &info, sizeof info, &got),
+            STATUS_SUCCESS);
+  EXPECT_EQ(info.outputs, 64);
+  EXPECT_EQ(board->regs[CBoardDnv::StreamBlocks / 4], (4u << 16) + 16) << "the stream started on the board";
+  ASSERT_EQ(Ioctl(IOCTL_QV_WAVE_START), STATUS_SUCCESS);
+  engine->Block();  // the first interrupt takes the board's positions
+  for (uint32_t half = 0; half < 4; ++half) {
+    QvStatusRecord record{};
+    UmRequest* r = UmIoControlBegin(wave, IOCTL_QV_WAVE_WAIT, nullptr, 0, &record, sizeof record);
+    for (uint32_t b = 0; b < Half / 64; ++b) engine->Block();
+    // A wait the engine never answers fails here instead of hanging: the
+    // stop completes it.
+    for (int i = 0; i < 500 && !UmIsDone(r); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (!UmIsDone(r)) Ioctl(IOCTL_QV_WAVE_STOP);
+    ASSERT_EQ(UmWait(r, &got), STATUS_SUCCESS) << half;
+    EXPECT_EQ(record.position, (half + 1) * Half);
+    uint32_t start = (half % 2) * Half;
+    for (uint32_t f = 0; f < Half; ++f) {
+      uint64_t boardFrame = uint64_t(half) * Half + f + 64;
+      ASSERT_EQ(runs[start + f], simpcidsp::StreamEngine::RampSample(boardFrame, 1)) << half << " " << f;
+      ASSERT_EQ(runs[Frames + start + f], simpcidsp::StreamEngine::RampSample(boardFrame, 50)) << half << " " << f;
+    }
+  }
+  // Client block c plays at board block c + 1 + the delay of one block.
+  const auto& a = engine->Played(2);
+  const auto& b = engine->Played(63);
+  ASSERT_EQ(a.size(), 9u * 64);
+  for (uint32_t n = 0; n < 128; ++n) ASSERT_EQ(a[n], 0u) << "silence before the stream's first block";
+  for (uint32_t n = 0; n + 128 < a.size(); ++n) {
+    ASSERT_EQ(a[n + 128], runs[2 * Frames + n % Frames]) << n;
+    ASSERT_EQ(b[n + 128], runs[3 * Frames + n % Frames]) << n;
+  }
+  EXPECT_TRUE(engine->Played(3) == std::vector<uint32_t>(9 * 64, 0)) << "a channel nobody plays stays silent";
+  ASSERT_EQ(UmClose(wave), STATUS_SUCCESS);
+  wave = 0;
+  EXPECT_FALSE(board->Running()) << "the last stream's stop stops the board";
+  EXPECT_EQ(board->regs[CBoardDnv::StreamBlocks / 4], 16u);
 }

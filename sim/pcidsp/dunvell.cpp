@@ -1,6 +1,9 @@
 // The simulated Dunvell board.
 #include "sim/pcidsp/dunvell.h"
 
+#include "kernel/streamlayout.h"
+#include "sim/pcidsp/streams.h"
+
 #include <cstring>
 
 namespace simpcidsp {
@@ -15,6 +18,11 @@ Dunvell::Dunvell(uint32_t dsps, bool wideInputs)
     : info{0x1101, 0x0102, uint16_t(0xD0 + (dsps > 4 ? 4 : dsps)), uint16_t(wideInputs ? 0xA000 : 0x1000)} {}
 
 uint32_t Dunvell::Read(uint32_t offset, uint32_t) {
+  std::lock_guard<std::recursive_mutex> one(m_registers);
+  if (m_engine && offset >= 16 && offset <= 24) {
+    if (offset == 16) return m_engine->Register(QvRegInput) & 0xFFFFFF;
+    return (m_engine->Register(offset == 20 ? QvRegOutput : QvRegLatch) & 0xFFFFFF) / 4;
+  }
   switch (offset) {
     case Control: return uint32_t(m_control & ~1u) | (m_done ? 1u : 0u);
     case Data: {
@@ -34,6 +42,7 @@ uint32_t Dunvell::Read(uint32_t offset, uint32_t) {
 }
 
 void Dunvell::Write(uint32_t offset, uint32_t, uint32_t value) {
+  std::lock_guard<std::recursive_mutex> one(m_registers);
   switch (offset) {
     case Control: {
       uint16_t v = uint16_t(value);
@@ -66,19 +75,43 @@ void Dunvell::Write(uint32_t offset, uint32_t, uint32_t value) {
       return;
     }
     case Data: m_in.push_back(uint16_t(value)); return;
-    case InterruptStatus: m_running = (value & 1) != 0; return;
+    case InterruptStatus: {
+      std::lock_guard<std::mutex> bus(m_bus);
+      m_running = (value & 1) != 0;
+      return;
+    }
     default:
       if (offset / 4 < 16) regs[offset / 4] = value;
       return;
   }
 }
 
-void Dunvell::Block() {
-  if (!m_running) return;
-  regs[4] = (regs[4] + 64) & 0xFFFFFF;
-  regs[5] = (regs[5] + 16) & 0xFFFFFF;
-  m_interrupted = true;
+uint64_t Dunvell::StreamMemory() { return m_running ? regs[0] : 0; }
+
+void Dunvell::AttachEngine(StreamEngine* engine) {
+  std::lock_guard<std::recursive_mutex> one(m_registers);
+  m_engine = engine;
+}
+
+void Dunvell::RaiseBlock() {
+  {
+    std::lock_guard<std::recursive_mutex> one(m_registers);
+    if (!m_running) return;
+    m_interrupted = true;
+  }
   if (interruptLine) interruptLine();
+}
+
+void Dunvell::Block() {
+  if (m_engine) return m_engine->Block();
+  {
+    std::lock_guard<std::recursive_mutex> one(m_registers);
+    if (!m_running) return;
+    regs[4] = (regs[4] + 16) & 0xFFFFFF;
+    regs[5] = (regs[5] + 4) & 0xFFFFFF;
+    regs[6] = (regs[6] + 4) & 0xFFFFFF;
+  }
+  RaiseBlock();
 }
 
 void Dunvell::Execute() {

@@ -8,15 +8,17 @@
 // garble reply headers.
 #pragma once
 #include "sim/bus/simbus.h"
+#include "sim/pcidsp/hostif.h"
 
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <mutex>
 #include <vector>
 
 namespace simpcidsp {
 
-class Dunvell : public simbus::RegisterDevice {
+class Dunvell : public simbus::RegisterDevice, public StreamBoard {
  public:
   // dsps 0..4: the DSP-count byte the identification reports (0xD0 + dsps).
   explicit Dunvell(uint32_t dsps = 2, bool wideInputs = false);
@@ -88,11 +90,22 @@ class Dunvell : public simbus::RegisterDevice {
   int refuseChunk = -1;                   // this flash chunk (0-based) is answered with a wrong header
   bool garble = false;                    // every reply header is wrong
 
-  // The stream: running while the host wrote 1 to +52; a block moves the
-  // positions and raises the interrupt (read +52 to see and clear it).
+  // The stream: running while the host wrote 1 to +52. With a stream
+  // engine attached, the engine records into and plays from the ring at
+  // the buffer address of +0 and its counters are the positions: +16 the
+  // input in 4-sample units, +20 the output and +24 the latch in 16-sample
+  // units (the host multiplies them by 4), all 24 bits. Without one the
+  // positions are the registers as written and a block moves them by one
+  // block. A block raises the interrupt (read +52 to see and clear it);
+  // writing 0 to +52 waits for a transfer under way.
   bool Running() const { return m_running; }
   void Block();
   std::function<void()> interruptLine;
+
+  uint64_t StreamMemory() override;
+  std::mutex& BusLock() override { return m_bus; }
+  void RaiseBlock() override;
+  void AttachEngine(StreamEngine* engine) override;
 
  private:
   void Execute();
@@ -102,6 +115,9 @@ class Dunvell : public simbus::RegisterDevice {
   uint32_t RunCommand(uint32_t d, uint32_t code, const std::vector<uint32_t>& payload, std::vector<uint32_t>* reply);
   void ResetDsp(uint32_t d);
 
+  std::recursive_mutex m_registers;   // one register access at a time
+  std::mutex m_bus;
+  StreamEngine* m_engine = nullptr;
   std::vector<uint16_t> m_in;
   std::deque<uint16_t> m_out;
   uint16_t m_control = 0;

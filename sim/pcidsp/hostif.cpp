@@ -1,5 +1,6 @@
 // The simulated host interface of the Tavrion family.
 #include "sim/pcidsp/hostif.h"
+#include "sim/pcidsp/streams.h"
 
 #include <algorithm>
 #include <cstring>
@@ -97,6 +98,11 @@ void HostInterface::Write(uint32_t offset, uint32_t, uint32_t value) {
     return;
   }
   if (offset >= Data && offset <= Data + 0x14 && !stall) TakeWord(value);
+}
+
+void HostInterface::AttachEngine(StreamEngine* engine) {
+  if (engine) streamRegisters = [engine](uint32_t offset) { return engine->Register(offset); };
+  else streamRegisters = nullptr;
 }
 
 void HostInterface::Reset() {

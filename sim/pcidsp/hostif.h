@@ -33,13 +33,29 @@ std::vector<uint8_t> BootImageBytes(uint32_t boardId, uint32_t firmware, uint32_
 // word, u16 program value 0, u16 program value 1, code bytes...}.
 std::vector<uint8_t> LoadImage(uint32_t unitWord, uint16_t value0, uint16_t value1, uint32_t codeBytes = 16);
 
+class StreamEngine;
+
+// What a board gives its stream engine: where its sample memory is while
+// it streams, the lock its transfers to host memory hold, and its
+// interrupt at the end of every block. The engine attaches itself when
+// made and detaches when it goes.
+class StreamBoard {
+ public:
+  virtual ~StreamBoard() = default;
+  // The bus address of the sample memory while the board streams, else 0.
+  virtual uint64_t StreamMemory() = 0;
+  virtual std::mutex& BusLock() = 0;
+  virtual void RaiseBlock() = 0;
+  virtual void AttachEngine(StreamEngine* engine) = 0;
+};
+
 // One mailbox command as the firmware received it.
 struct Command {
   uint32_t count, capacity, second, code;
   std::vector<uint32_t> words;  // the count - 2 words after the header
 };
 
-class HostInterface : public simbus::RegisterDevice {
+class HostInterface : public simbus::RegisterDevice, public StreamBoard {
  public:
   explicit HostInterface(uint32_t boardId);
   uint32_t Read(uint32_t offset, uint32_t width) override;
@@ -105,7 +121,9 @@ class HostInterface : public simbus::RegisterDevice {
   // board's line, when one is connected; the request stays until the host
   // acknowledges it.
   std::function<void()> interruptLine;
-  void RaiseBlock() {
+  uint64_t StreamMemory() override { return m_streamProgram ? m_common : 0; }
+  void AttachEngine(StreamEngine* engine) override;
+  void RaiseBlock() override {
     {
       std::lock_guard<std::recursive_mutex> one(m_registers);
       m_interrupt = true;
@@ -121,7 +139,7 @@ class HostInterface : public simbus::RegisterDevice {
   // The board's transfers to and from host memory: a block's transfer
   // holds it, and a stop or reset waits for the transfer under way, after
   // which the board touches host memory no more.
-  std::mutex& BusLock() { return m_bus; }
+  std::mutex& BusLock() override { return m_bus; }
 
  private:
   static constexpr uint32_t MemoryWords = 4096;

@@ -18,14 +18,14 @@ void Put32(std::FILE* f, uint32_t v) { std::fwrite(&v, 4, 1, f); }
 void Put16(std::FILE* f, uint16_t v) { std::fwrite(&v, 2, 1, f); }
 }  // namespace
 
-StreamEngine::StreamEngine(HostInterface* board, uint32_t channels)
+StreamEngine::StreamEngine(StreamBoard* board, uint32_t channels)
     : m_board(board), m_channels(channels), m_played(channels),
       m_lastPlayed(((channels + 15) / 16) * QvSlotFrames * 16, 0) {
-  m_board->streamRegisters = [this](uint32_t offset) { return Register(offset); };
+  m_board->AttachEngine(this);
 }
 
 StreamEngine::~StreamEngine() {
-  m_board->streamRegisters = nullptr;
+  m_board->AttachEngine(nullptr);
   if (m_playFile) {
     FinishPlayFile();
     std::fclose(static_cast<std::FILE*>(m_playFile));
@@ -57,8 +57,8 @@ void StreamEngine::TimeCode(uint32_t word0, uint32_t word1, uint32_t source, uin
 }
 
 uint8_t* StreamEngine::Memory() const {
-  uint64_t common = m_board->CommonBuffer();
-  if (!common || !m_board->StreamProgram()) return nullptr;
+  uint64_t common = m_board->StreamMemory();
+  if (!common) return nullptr;
   return simbus::SystemMemory(common, ((m_channels + 15) / 16) * BlockBytes);
 }
 

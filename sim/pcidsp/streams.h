@@ -20,7 +20,7 @@ class StreamEngine {
  public:
   enum class Input { Silence, Ramp, Loopback, Cable, Wav };
 
-  StreamEngine(HostInterface* board, uint32_t channels);
+  StreamEngine(StreamBoard* board, uint32_t channels);
   ~StreamEngine();
   // The register window after the host interface's.
   uint32_t Register(uint32_t offset) const;
@@ -65,7 +65,7 @@ class StreamEngine {
   uint8_t* Memory() const;
   uint32_t* Slot(uint8_t* memory, uint32_t block, uint32_t ring, uint64_t k) const;
 
-  HostInterface* m_board;
+  StreamBoard* m_board;
   uint32_t m_channels;
   uint32_t m_input = 0, m_output = 0, m_latch = 0;
   uint32_t m_tc[2] = {}, m_tcLatch = 0, m_tcSource = 0, m_frameCount = 0;
