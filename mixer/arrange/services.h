@@ -51,6 +51,10 @@ void ArrScrollToLoc(int32_t position);
 // Noise-gate defaults, and the arrange zoom, context tool sets, info tool
 // and crossfade defaults read from the ini file at start-up.
 void NgtSetDefaults();
+// The folder of the noise gate's current settings file: set from the
+// remembered folder at start-up, read back when the settings are saved.
+void NgtSetPathFolder(const char* folder);
+void NgtPathFolder(char* out, int size);
 void ArrReadStartSettings();
 
 // What the timer procedure follows while the transport is stopped.
