@@ -8,12 +8,14 @@
 
 #include "mixer/arrange/genwave.h"
 #include "mixer/arrange/mixdown.h"
+#include "mixer/arrange/procdrv.h"
 #include "mixer/arrange/procthin.h"
 #include "mixer/arrange/recpass.h"
 #include "mixer/arrange/services.h"
 #include "mixer/arrange/win32/mixdowndlg.h"
 #include "mixer/arrange/win32/procdlgs.h"
 #include "mixer/mix/mixaut.h"
+#include "mixer/mix/mixhost.h"
 #include "mixer/mix/services.h"
 #include "mixer/model/arr.h"
 #include "mixer/model/recready.h"
@@ -103,6 +105,20 @@ int ThinCopy(uint32_t newTake, uint32_t sourceTake, uint32_t from, uint32_t to, 
   return MxaCopyTakeRangeOf(TakeFromRef(newTake), TakeFromRef(sourceTake), from, to, filter, amount);
 }
 
+// The edited copy goes into the new Take's automation record, which the
+// Take then names as its log.
+int AutomEdit(uint32_t newTake, uint32_t sourceTake, uint32_t start, uint32_t length, int32_t knob,
+              int32_t deleteAt, int32_t setAt, int32_t value, int32_t scale) {
+  void* target = TakeFromRef(newTake);
+  const MxaTake* source = MxaReadTake(TakeFromRef(sourceTake));
+  if (target == nullptr || source == nullptr) return 0;
+  MxaTake* made = MxaTakeByOwner(target);
+  if (!MxaCopyTakeEdit(&made, source, start, start + length, knob, deleteAt, setAt, value, scale)) return 0;
+  made->Owner = target;
+  MixHostGet().TakeSetWord(target, kMxaAttrLog, made->Log);
+  return 1;
+}
+
 int WaveCacheHas(const TakeRec* take) {
   char path[MAX_PATH];
   std::snprintf(path, sizeof path, "%s", GetWvFormFilePath());
@@ -133,6 +149,7 @@ void ProgramArrangeSeamsInit() {
 
   ProcInstallDialogs();
   ThinSetCopier(ThinCopy);
+  ArrSetAutomEditor(AutomEdit);
 
   WaveformSeams wave;
   wave.cacheHas = WaveCacheHas;
