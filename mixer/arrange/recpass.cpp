@@ -51,15 +51,23 @@ TakeRec* AheadTake(int32_t rec) {
 
 constexpr uint32_t kIdsTimelocked = 317;
 constexpr int kWaitSleepMs = 10;
+// Looks without progress after which the recorder is taken to have stopped
+// writing (3 seconds): the wait ends rather than hang the program.
+constexpr int kWaitStallLooks = 300;
 
 // Waits until the recorder's transfer locations have passed `target`,
-// keeping the position displays moving.
+// keeping the position displays moving. A recorder whose transfers stop
+// moving short of the target ends the wait.
 void WaitForTransfer(int32_t target) {
   if (!g_seams.recTransferLoc) return;
-  while (g_seams.recTransferLoc() < target) {
+  int32_t last = g_seams.recTransferLoc();
+  for (int still = 0; last < target && still < kWaitStallLooks;) {
     const int32_t at = g_seams.currentLoc ? g_seams.currentLoc() : target;
     if (g_seams.showPosition) g_seams.showPosition(at);
     if (g_seams.sleep) g_seams.sleep(kWaitSleepMs);
+    const int32_t now = g_seams.recTransferLoc();
+    still = now > last ? 0 : still + 1;
+    last = now;
   }
 }
 

@@ -279,6 +279,24 @@ TEST_F(RecordPass, StopSettlesOverlapsWaitsForTheDiskAndTrimsListedTracks) {
   EXPECT_EQ(g_sleeps, 4);
 }
 
+// A recorder whose transfers stop moving short of the stop location does
+// not hang the stop: after three seconds of looks without progress it ends
+// the wait and settles the Parts.
+TEST_F(RecordPass, AStalledRecorderEndsTheWait) {
+  RecPassSeams s;
+  s.currentLoc = [] { return int32_t{5000}; };
+  s.recTransferLoc = [] { return int32_t{1200}; };
+  s.sleep = [](int ms) { g_sleeps += ms; };
+  RecSetPassSeams(s);
+  g_sleeps = 0;
+  Arm(0, 1);
+  int32_t start = 1000, end = 2000;
+  ASSERT_EQ(ArrRecordPass(&start, &end, 0, nullptr), 1);
+  ASSERT_EQ(ArrRecordStop(1500, 0), 1);
+  EXPECT_EQ(g_sleeps, 3000);
+  EXPECT_EQ(PartsOn(0)[0].PlayChannel, 1);
+}
+
 // Takes made ahead: named from the time stamp and the track, recording from
 // the given start; the start moves up to the recorder's location, the Take's
 // data start with it, and the Part takes the pass's name. A location at or

@@ -183,4 +183,5 @@ void RestoreOptions(HWND wnd) {
     *o.value = ReadCheck(IDS_INI_SEC_MAIN_WND, o.key, o.defaultValue, o.checkId);
   }
   ArrSetFollowButton(!FollowCloc);
+  ProcOptionsFromSettings();
 }

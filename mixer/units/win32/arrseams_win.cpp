@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string>
 
 #include "mixer/arrange/genwave.h"
 #include "mixer/arrange/mixdown.h"
@@ -26,6 +27,10 @@
 #include "mixer/model/win32/wvfbuild.h"
 #include "mixer/model/wvfcache.h"
 #include "mixer/shell/services.h"
+#include "mixer/model/ini.h"
+#include "mixer/model/util/strtab.h"
+#include "mixer/shell/win32/settings.h"
+#include "mixer/shell/win32/shell.h"
 #include "mixer/shell/wndtable.h"
 #include "mixer/units/natlink.h"
 #include "mixer/units/playlist.h"
@@ -133,7 +138,30 @@ int TransportStopped() { return TransportState() == kTransportStopped; }
 
 }  // namespace
 
+void ProcOptionsFromSettings() {
+  ProcOptions& o = ProcOpts();
+  o.refATk = RadioValue(kGrpProcRefATk);
+  o.delUnRefATk = RadioValue(kGrpProcDelATk);
+  o.refCTk = RadioValue(kGrpProcRefCTk);
+  o.delUnRefCTk = RadioValue(kGrpProcDelCTk);
+  o.rec24Bit = GetRecResol() == 40356 ? 1 : 0;  // 40355 16-bit, 40356 24-bit
+  o.autoGenWaveforms = AutoGenWvFrmFiles;
+  o.appendLocalTime = AppendLocalTimeStr;
+  o.streamSmpBufSize = StreamSmpBufSize;
+}
+
+void ProcSetFolder(const char* folder) {
+  std::string f = folder ? folder : "";
+  if (!f.empty() && f.back() != '\\') f += '\\';
+  ProcOpts().folder = f;
+}
+
 void ProgramArrangeSeamsInit() {
+  ProcOptionsFromSettings();
+  char folder[MAX_PATH] = {};
+  ReadIniString(Shell().iniPath, IDS_INI_SEC_MAIN_WND, IDS_INI_KEY_RECORD_PROCESS_DIRECTORY, folder, sizeof folder);
+  ProcSetFolder(folder);
+
   RecPassSeams rec;
   rec.groupWidth = GroupWidth;
   rec.columnName = ColumnName;
