@@ -79,13 +79,19 @@ void UnitsSetScrubLoc(int32_t position, int32_t step) {
 
 // The loop (kind 1) runs between the locators; the punch range (kind 2) too,
 // the pre-roll before it and the post-roll after it being the transport's.
+// A range that passes the end of the time line cannot loop (343, with a
+// unit to tell); an empty one is sent switched off.
 void UnitsSetLoop(int kind, int on, int flag) {
+  int units = 0;
+  EveryUnit([&units](const UnitOps&, UnitHandle) { return ++units; });
+  if (units == 0) return;
   const int32_t start = Locs().LeftLoc;
   const int32_t end = Locs().RightLoc;
-  if (on && (end >= kLoopLimit || end <= start)) {
+  if (on && end >= kLoopLimit) {
     MessageBoxById(nullptr, kMsgLoopStack, kMbWarnOk);
     on = 0;
   }
+  if (end <= start) on = 0;
   const UnitLoopWords w = UnitLoopWordsFor(kind, on, start, end, flag);
   EveryUnit([&w](const UnitOps& ops, UnitHandle h) { return ops.setLoop(h, w.word); });
 }
