@@ -106,7 +106,7 @@ const TcRec* RecordTimeCode(int32_t start, TcRec* tc) {
 PartRec RecordedPart(const char* name, int32_t start, int32_t end, uint32_t take, uint16_t kind) {
   PartRec p;
   std::memset(&p, 0, sizeof p);
-  std::strncpy(p.Name, name, sizeof p.Name - 1);
+  std::snprintf(p.Name, sizeof p.Name, "%s", name);
   p.Start = start;
   p.Length = RecordedPartLength(int64_t{end} - start);
   p.Take = take;
@@ -158,13 +158,13 @@ int LayLogPass(int32_t kind, int32_t start, int32_t end, int32_t pass, int32_t s
     }
     char name[64] = {};
     const char* d = StrText(kind == kRecKindMidi ? kIdsDefaultMidiName : kIdsDefaultAutomName);
-    std::strncpy(name, d && *d ? d : (kind == kRecKindMidi ? "Midi" : "Autom"), 50);
+    char stamp[24] = {};
     if (ProcOpts().appendLocalTime && g_seams.localTimeStamp) {
-      char stamp[24] = {};
-      g_seams.localTimeStamp(stamp, sizeof stamp);
-      std::strncat(name, " ", 1);
-      std::strncat(name, stamp, 13);
+      stamp[0] = ' ';
+      g_seams.localTimeStamp(stamp + 1, sizeof stamp - 1);
     }
+    std::snprintf(name, sizeof name, "%.36s%.14s", d && *d ? d : (kind == kRecKindMidi ? "Midi" : "Autom"),
+                  stamp);
     ReplaceBadNameChars(name);
     NewTakeName(o.folder.c_str(), name);
     TcRec tcRec{};

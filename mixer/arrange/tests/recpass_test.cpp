@@ -393,6 +393,8 @@ TEST_F(RecordPass, MidiAndAutomationTracksRecordBesideAudio) {
   ASSERT_EQ(ArrRecordStop(400, 0), 1);
   EXPECT_EQ(PartsOn(3)[0].PlayChannel, 5);
   EXPECT_EQ(PartsOn(3)[0].Length, 300);
+  // A log Take's length counts its events: the trim leaves it alone.
+  EXPECT_EQ(TakeGetAttr(TakeFromRef(PartsOn(3)[0].Take), kTakeAttrLength), 0u);
   EXPECT_EQ(PartsOn(6)[0].PlayChannel, 2);
   EXPECT_EQ(PartsOn(6)[0].AutoMapValue, 77);
   EXPECT_EQ(PartsOn(0)[0].AutoMapValue, 0);
