@@ -14,5 +14,4 @@ int ArrRecordLoopTakes(int32_t, const int*, int, const int*, int, const int*, in
 int32_t ArrRecordStartLoc() { return 0; }
 void ArrUpdateToolCursor() {}
 void ArrScrollToLoc(int32_t) {}
-void NgtSetDefaults() {}
 void ArrReadStartSettings() {}

@@ -1,14 +1,8 @@
-// No units: the transport stays stopped, nothing plays and no display
-// changes.
+// No sync, cards, 9-pin or video yet: their settings go nowhere.
 #include "mixer/units/services.h"
 
 void UnitsSetSampleRate(int, uint32_t, int32_t, int) {}
 int UnitsSetSync() { return 1; }
-void UnitsLocate(int32_t) {}
-void UnitsPrepPlayBufs(int32_t) {}
-int UnitsStartPlayRec(int) { return 1; }
-void UnitsWind(int32_t) {}
-void UnitsSetLoop(int, int, int) {}
 void CardsSyncCommand(uint32_t, uint32_t, int32_t, uint32_t, uint32_t, uint32_t) {}
 void TransportSetRecLimit(uint32_t) {}
 void NinePinSetTimecodeFormat(uint32_t) {}

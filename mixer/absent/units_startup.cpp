@@ -7,10 +7,8 @@ int32_t passCount = 0;
 }  // namespace
 
 int UnitsConfigDialog() { return 0; }
-void UnitsStop() {}
 
 void UnitsWriteDebugLog() {}
-int UnitsAllIdle() { return 1; }
 int32_t TransportEndLoc() { return 0x7FFF05FF; }
 int32_t TransportPassCount() { return passCount; }
 void TransportSetPassCount(int32_t count) { passCount = count; }

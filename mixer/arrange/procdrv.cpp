@@ -13,12 +13,28 @@
 #include "mixer/arrange/takerefs.h"
 #include "mixer/model/host.h"
 #include "mixer/model/options.h"
+#include "mixer/model/settings.h"
 #include "mixer/model/take.h"
 #include "mixer/model/takeattr.h"
+#include "mixer/model/timecode.h"
 #include "mixer/model/undo.h"
 #include "mixer/model/util/fileio.h"
 
 namespace {
+
+// The time code of a stretch's first sample: the source Take's stamp moved
+// by the stretch's offset, at the Take's rate and frame rate (the project's
+// where the Take keeps none).
+const TcRec* StretchTimeCode(TakeRec* src, int64_t offset, TcRec* out) {
+  const auto* stamp = reinterpret_cast<const TcRec*>(TakeGetAttr(src, kTakeAttrTcStamp));
+  if (stamp == nullptr) return nullptr;  // no Take
+  uint32_t rate = static_cast<uint32_t>(TakeGetAttr(src, kTakeAttrSampleRate));
+  uint32_t code = static_cast<uint32_t>(TakeGetAttr(src, kTakeAttrFrameRate));
+  if (rate == 0) rate = Settings().SampleRate;
+  if (code == 0) code = Settings().CurFrameRate;
+  Loc64AddToTimeCode(out, *stamp, static_cast<int32_t>(std::clamp<int64_t>(offset, 0, INT32_MAX)), rate, code);
+  return out;
+}
 
 constexpr uint32_t kIdsNoFolder = 178;
 constexpr uint32_t kIdsGlobalAlloc = 192;
@@ -28,6 +44,9 @@ constexpr uint32_t kIdsAskDelUnref = 245;
 constexpr uint32_t kIdsAudioOnly = 321;
 constexpr uint32_t kIdsAutomOnly = 322;
 constexpr uint32_t kIdsAskDelUnrefAutom = 246;
+constexpr uint32_t kUndoAutomEventEdit = 118;
+
+AutomEditFn g_automEdit = nullptr;
 
 // What differs between the audio driver and its automation twin.
 struct DriverKind {
@@ -162,12 +181,14 @@ int ProcessParts(DcHandle dc, uint32_t undoName, const DriverKind& k, int (*para
     const auto rate = static_cast<uint32_t>(TakeGetAttr(src, kTakeAttrSampleRate));
     const auto frames = static_cast<uint32_t>(TakeGetAttr(src, kTakeAttrFrameRate));
     uint32_t error = 0;
+    TcRec tcRec{};
+    const TcRec* tc = StretchTimeCode(src, s.Offset(), &tcRec);
     // An automation Take starts empty; the routine copies the events in.
     TakeRec* made = k.takeKind == kTakeAudio
                         ? TakeCreateAudio(o.folder.c_str(), bps, s.Length, 1200, rate, frames, 1, name,
-                                          desc ? desc : "", nullptr, nullptr, &error)
+                                          desc ? desc : "", tc, nullptr, &error)
                         : TakeCreateAutom(o.folder.c_str(), 0, 0, 0, 0, 1200, rate, frames, 1, name,
-                                          desc ? desc : "", nullptr, nullptr, &error);
+                                          desc ? desc : "", tc, nullptr, &error);
     if (made == nullptr) {
       DeleteNewTakes(list.get());
       MessageBoxById(nullptr, error ? error : kIdsNoFolder, kMbWarnOk, o.folder.c_str());
@@ -261,4 +282,48 @@ int ArrProcessAutomParts(DcHandle dc, uint32_t undoName, ReduceEventsResult* par
     });
     return routine(thin.get());
   });
+}
+
+void ArrSetAutomEditor(AutomEditFn fn) { g_automEdit = fn; }
+
+int ArrAutomEventEdit(DcHandle dc, uint32_t slot, int32_t from, int32_t to, int32_t value, int32_t scale) {
+  const PartRec* edited = ArrPart(CurArr, slot);
+  if (edited == nullptr || edited->Start == kPartFreeStart || edited->TakeKind != kTakeAutom ||
+      g_automEdit == nullptr || scale == 0)
+    return 0;
+  // Where the edit lies on the Part's Take.
+  const int64_t origin = int64_t{edited->Offset} - edited->Start;
+  const int32_t knob = edited->AutoMapValue;
+  const uint32_t take = edited->Take;
+  // The driver works on the selection: the edited Part alone, the user's
+  // selection given back afterwards.
+  std::vector<std::pair<uint32_t, uint32_t>> flags;
+  ForEachPart(CurArr, [&](uint32_t s, uint32_t, PartRec& p) {
+    flags.push_back({s, p.Flags});
+    p.Flags = s == slot ? (p.Flags | kPartSelected) : (p.Flags & ~kPartSelected);
+  });
+  const ProcOptions& o = ProcOpts();
+  const DriverKind k{kTakeAutom, kIdsAutomOnly, 40886, 40887, 40888, 40889, 40891, kIdsAskDelUnrefAutom,
+                     o.refCTk, o.delUnRefCTk};
+  const int done = ProcessParts(dc, kUndoAutomEventEdit, k, nullptr, [&](ProcList* list) {
+    for (int32_t i = 0; i < list->Count; ++i) {
+      const ProcSpan& sp = list->Span[i];
+      // On the new Take's axis: the stretch starts at 0.
+      const auto onNew = [&](int32_t at) -> int32_t {
+        if (at < 0 || sp.Take != take) return -1;
+        const int64_t v = origin + at - sp.Offset();
+        return v >= 0 && v < sp.Length ? static_cast<int32_t>(v) : -1;
+      };
+      if (!g_automEdit(sp.NewTake, sp.Take, static_cast<uint32_t>(sp.Offset()), sp.Length, knob, onNew(from),
+                       onNew(to), value, scale))
+        return 0;
+    }
+    return 1;
+  });
+  for (const auto& [s, f] : flags) {
+    PartRec* p = ArrPart(CurArr, s);
+    if (p == nullptr) continue;
+    p->Flags = (p->Flags & ~kPartSelected) | (f & kPartSelected);
+  }
+  return done;
 }

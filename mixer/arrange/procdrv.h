@@ -57,3 +57,17 @@ int ArrProcessAudioParts(DcHandle dc, uint32_t undoName, ProcRoutine routine);
 using ThinRoutine = int (*)(ThinList*);
 int ArrProcessAutomParts(DcHandle dc, uint32_t undoName, ReduceEventsResult* params, int (*paramDialog)(),
                          ThinRoutine routine);
+
+// One event edit of an Automation Part, at the end of its drag: the Part
+// (and, when so chosen, the Parts sharing its Take) is pointed at a new
+// Automation Take holding the Part's stretch of its Take with the knob's
+// event at `from` (-1: none) taken away and one of `value` (out of
+// `scale`) set at `to`; `from` and `to` are time-line positions inside the
+// Part. Undo step 118; the selection is as it was afterwards. 1 when done.
+// The editor copies [start, start + length) of the source Take's log into
+// the new Take with that change, locations on the new Take's axis; the
+// program installs the automation library's.
+using AutomEditFn = int (*)(uint32_t newTake, uint32_t sourceTake, uint32_t start, uint32_t length, int32_t knob,
+                            int32_t deleteAt, int32_t setAt, int32_t value, int32_t scale);
+void ArrSetAutomEditor(AutomEditFn fn);
+int ArrAutomEventEdit(DcHandle dc, uint32_t slot, int32_t from, int32_t to, int32_t value, int32_t scale);

@@ -32,6 +32,8 @@ constexpr uint32_t kIdsNoFolder = 178;
 constexpr uint32_t kIdsLocatorsNotSet = 267;
 constexpr uint32_t kUndoRecord = 88;
 constexpr uint32_t kIdsDefaultAudioName = 616;
+constexpr uint32_t kIdsDefaultMidiName = 618;
+constexpr uint32_t kIdsDefaultAutomName = 619;
 constexpr uint32_t kTakeAttrRecordedMark = 16;
 
 RecPassSeams g_seams;
@@ -49,15 +51,23 @@ TakeRec* AheadTake(int32_t rec) {
 
 constexpr uint32_t kIdsTimelocked = 317;
 constexpr int kWaitSleepMs = 10;
+// Looks without progress after which the recorder is taken to have stopped
+// writing (3 seconds): the wait ends rather than hang the program.
+constexpr int kWaitStallLooks = 300;
 
 // Waits until the recorder's transfer locations have passed `target`,
-// keeping the position displays moving.
+// keeping the position displays moving. A recorder whose transfers stop
+// moving short of the target ends the wait.
 void WaitForTransfer(int32_t target) {
   if (!g_seams.recTransferLoc) return;
-  while (g_seams.recTransferLoc() < target) {
+  int32_t last = g_seams.recTransferLoc();
+  for (int still = 0; last < target && still < kWaitStallLooks;) {
     const int32_t at = g_seams.currentLoc ? g_seams.currentLoc() : target;
     if (g_seams.showPosition) g_seams.showPosition(at);
     if (g_seams.sleep) g_seams.sleep(kWaitSleepMs);
+    const int32_t now = g_seams.recTransferLoc();
+    still = now > last ? 0 : still + 1;
+    last = now;
   }
 }
 
@@ -66,19 +76,46 @@ int32_t Width(int32_t rec) {
   return std::clamp(w, 1, 8);
 }
 
-// The first Virtual Track recording Audio onto `rec`, or -1.
-int32_t VirtualTrackOf(int32_t rec) {
+// The first Virtual Track recording `kind` onto `rec`, or -1.
+int32_t VirtualTrackOf(int32_t rec, int32_t kind = kRecKindAudio) {
   for (uint32_t t = 0; t < kArrTracks; ++t)
-    if (CurArr->Trk[t].RecTrack == static_cast<uint32_t>(rec) && CurArr->Trk[t].RecKind == kRecKindAudio)
+    if (CurArr->Trk[t].RecTrack == static_cast<uint32_t>(rec) &&
+        CurArr->Trk[t].RecKind == static_cast<uint32_t>(kind))
       return static_cast<int32_t>(t);
   return -1;
 }
 
-std::vector<int32_t> ArmedAudioTracks() {
+std::vector<int32_t> ArmedTracks(int32_t kind) {
   std::vector<int32_t> armed;
-  for (int32_t r = 1; r <= kRecTrksAudio; ++r)
-    if (RecTrkGetState(kRecKindAudio, r) == kRecTrkReady) armed.push_back(r);
+  for (int32_t r = 1; r <= RecTrkCount(kind); ++r)
+    if (RecTrkGetState(kind, r) == kRecTrkReady) armed.push_back(r);
   return armed;
+}
+std::vector<int32_t> ArmedAudioTracks() { return ArmedTracks(kRecKindAudio); }
+
+// The record-track kind of a Part's Take kind (the kinds share their numbers).
+int32_t RecKindOf(const PartRec& p) { return p.TakeKind; }
+
+// The mixer's record time code of `start`; null when none.
+const TcRec* RecordTimeCode(int32_t start, TcRec* tc) {
+  return g_seams.recordTimeCode && g_seams.recordTimeCode(start, tc) ? tc : nullptr;
+}
+
+// A recorded Part of `take` over [start, end) with the defaults of a new
+// recording.
+PartRec RecordedPart(const char* name, int32_t start, int32_t end, uint32_t take, uint16_t kind) {
+  PartRec p;
+  std::memset(&p, 0, sizeof p);
+  std::snprintf(p.Name, sizeof p.Name, "%s", name);
+  p.Start = start;
+  p.Length = RecordedPartLength(int64_t{end} - start);
+  p.Take = take;
+  p.TakeKind = kind;
+  p.GainStart = p.GainEnd = 32768;
+  p.OverlapLink = p.XfadeInPartner = p.XfadeOutPartner = kArrNoLink;
+  p.XfadeInWindow[1] = p.XfadeOutWindow[1] = 255;
+  p.Next = kArrNoSlot;
+  return p;
 }
 
 void TakeName(int32_t rec, int32_t member, int32_t width, char* out) {
@@ -101,6 +138,57 @@ void TakeName(int32_t rec, int32_t member, int32_t width, char* out) {
   ReplaceBadNameChars(out);
 }
 
+// Lays one Part and one empty Take for every armed Midi (or Automation)
+// record track of the pass on the given stack: a log Take has one channel,
+// its Part the record track's recording channel; the log fills it while
+// the transport records. 0 after a message.
+int LayLogPass(int32_t kind, int32_t start, int32_t end, int32_t pass, int32_t stacks, bool wide) {
+  const ProcOptions& o = ProcOpts();
+  for (int32_t rec : ArmedTracks(kind)) {
+    const int32_t first = VirtualTrackOf(rec, kind);
+    if (first < 0) continue;
+    const int32_t vt = first + (stacks > 1 ? pass % stacks : 0);
+    if (vt >= static_cast<int32_t>(kArrTracks) || CurArr->Trk[vt].RecTrack != static_cast<uint32_t>(rec) ||
+        CurArr->Trk[vt].RecKind != static_cast<uint32_t>(kind))
+      continue;
+    uint32_t error = 0;
+    if (!ArrReserveParts(&CurArr, 1, 1, &error)) {
+      MessageBoxById(nullptr, error, kMbWarnOk);
+      return 0;
+    }
+    char name[64] = {};
+    const char* d = StrText(kind == kRecKindMidi ? kIdsDefaultMidiName : kIdsDefaultAutomName);
+    char stamp[24] = {};
+    if (ProcOpts().appendLocalTime && g_seams.localTimeStamp) {
+      stamp[0] = ' ';
+      g_seams.localTimeStamp(stamp + 1, sizeof stamp - 1);
+    }
+    std::snprintf(name, sizeof name, "%.36s%.14s", d && *d ? d : (kind == kRecKindMidi ? "Midi" : "Autom"),
+                  stamp);
+    ReplaceBadNameChars(name);
+    NewTakeName(o.folder.c_str(), name);
+    TcRec tcRec{};
+    const TcRec* tc = RecordTimeCode(start, &tcRec);
+    TakeRec* take = kind == kRecKindMidi
+                        ? TakeCreateMidi(o.folder.c_str(), 0, 0, 0, 0, 0, 0, 0, 1, name, "", tc, nullptr, &error)
+                        : TakeCreateAutom(o.folder.c_str(), 0, 0, 0, 0, 0, 0, 0, 1, name, "", tc, nullptr, &error);
+    if (take == nullptr) {
+      MessageBoxById(nullptr, error, kMbWarnOk, o.folder.c_str());
+      return 0;
+    }
+    const uint32_t track = static_cast<uint32_t>(vt);
+    PartRec p = RecordedPart(name, start, end, TakeRef(take), static_cast<uint16_t>(kind));
+    if (wide || pass > 0) p.Flags |= kPartPassMark;
+    p.PlayChannel = RecPlayChannel(rec, pass);
+    p.Layer = static_cast<int16_t>(TrkTopLayerInRange(track, CurArr, start, end, 0) + 1);
+    if (!ArrInsertPart(&CurArr, p, nullptr, track, &error)) {
+      MessageBoxById(nullptr, error, kMbWarnOk);
+      return 0;
+    }
+  }
+  return 1;
+}
+
 // Lays one Part per channel of every armed record track of the pass on the
 // given stack; 0 after a message.
 int LayPass(int32_t start, int32_t end, int32_t pass, int32_t stacks, int* conflict) {
@@ -120,6 +208,8 @@ int LayPass(int32_t start, int32_t end, int32_t pass, int32_t stacks, int* confl
       MessageBoxById(nullptr, error, kMbWarnOk);
       return 0;
     }
+    TcRec tcRec{};
+    const TcRec* tc = RecordTimeCode(start, &tcRec);
     for (int32_t k = 0; k < width; ++k) {
       char name[64];
       TakeName(rec, k, width, name);
@@ -130,31 +220,22 @@ int LayPass(int32_t start, int32_t end, int32_t pass, int32_t stacks, int* confl
       TakeRec* take = ahead;
       if (ahead != nullptr) {
         // The Take made ahead already records; it takes the pass's name.
-        if (!TakeSetAttr(ahead, kTakeAttrName, reinterpret_cast<uintptr_t>(unique), &error)) {
+        if (!TakeSetAttr(ahead, kTakeAttrName, reinterpret_cast<uintptr_t>(unique), &error) ||
+            (tc && !TakeSetAttr(ahead, kTakeAttrTcStamp, reinterpret_cast<uintptr_t>(tc), &error))) {
           MessageBoxById(nullptr, error, kMbWarnOk, o.folder.c_str());
           return 0;
         }
       } else {
         take = TakeCreateAudio(o.folder.c_str(), o.rec24Bit ? 3 : 2,
                                static_cast<uint32_t>(RecordTakeSamples(start, end)), 0, 0, 0, 1, unique, "",
-                               nullptr, nullptr, &error);
+                               tc, nullptr, &error);
       }
       if (take == nullptr) {
         MessageBoxById(nullptr, error, kMbWarnOk, o.folder.c_str());
         return 0;
       }
       const uint32_t track = static_cast<uint32_t>(vt + k);
-      PartRec p;
-      std::memset(&p, 0, sizeof p);
-      std::strncpy(p.Name, unique, sizeof p.Name - 1);
-      p.Start = start;
-      p.Length = RecordedPartLength(int64_t{end} - start);
-      p.Take = TakeRef(take);
-      p.TakeKind = kTakeAudio;
-      p.GainStart = p.GainEnd = 32768;
-      p.OverlapLink = p.XfadeInPartner = p.XfadeOutPartner = kArrNoLink;
-      p.XfadeInWindow[1] = p.XfadeOutWindow[1] = 255;
-      p.Next = kArrNoSlot;
+      PartRec p = RecordedPart(unique, start, end, TakeRef(take), kTakeAudio);
       p.Flags = CurArr->Trk[track].Flags & (kPartLinkNext | kPartLinkPrev);
       if (wide || pass > 0) p.Flags |= kPartPassMark;
       const int32_t member = RecMemberTrack(rec, k);
@@ -178,7 +259,8 @@ int LayPass(int32_t start, int32_t end, int32_t pass, int32_t stacks, int* confl
     }
   }
   g_pending = true;
-  return 1;
+  return LayLogPass(kRecKindMidi, start, end, pass, stacks, wide) &&
+         LayLogPass(kRecKindAutom, start, end, pass, stacks, wide);
 }
 
 // Trims the Parts being recorded in `pass` at `position`: a Part starting
@@ -191,15 +273,19 @@ void TrimPass(int32_t position, int32_t pass, const std::vector<int32_t>* only =
     ArrForEachTrackPart(CurArr, t, [&](uint32_t slot, const PartRec& q) {
       if (q.PlayChannel >= 0) return;
       if (pass >= 0 && RecChannelPass(q.PlayChannel) != pass) return;
-      if (pass < 0 && RecTrkGetState(kRecKindAudio, RecChannelTrack(q.PlayChannel)) != kRecTrkSafe) return;
-      if (only && std::find(only->begin(), only->end(), RecChannelTrack(q.PlayChannel)) == only->end()) return;
+      if (pass < 0 && RecTrkGetState(RecKindOf(q), RecChannelTrack(q.PlayChannel)) != kRecTrkSafe) return;
+      if (only && (q.TakeKind != kTakeAudio ||
+                   std::find(only->begin(), only->end(), RecChannelTrack(q.PlayChannel)) == only->end()))
+        return;
       PartRec& p = *ArrPart(CurArr, slot);
       if (p.Start >= position) {
         remove.push_back({slot, t});
       } else if (arredit::End(p) > position) {
         p.Length = position - p.Start;
+        // An Audio Take's length is its samples; a log Take counts events.
         uint32_t error = 0;
-        TakeSetAttr(TakeFromRef(p.Take), kTakeAttrLength, static_cast<uintptr_t>(p.Length), &error);
+        if (p.TakeKind == kTakeAudio)
+          TakeSetAttr(TakeFromRef(p.Take), kTakeAttrLength, static_cast<uintptr_t>(p.Length), &error);
       }
     });
   for (const auto& r : remove) {
@@ -337,7 +423,8 @@ int ArrRecordPass(int32_t* start, int32_t* end, int createTakes, int* conflict) 
   g_pass = 0;
   g_ahead.clear();
   if (conflict) *conflict = 0;
-  if (createTakes && !CreateTakesAhead(start, *end)) {
+  // Play/record mode bit 3 records without Takes made ahead.
+  if (createTakes && !(Settings().PlayRecMode & kModeOption3) && !CreateTakesAhead(start, *end)) {
     g_ahead.clear();
     ArrRecordRollback();
     return 0;
@@ -403,12 +490,14 @@ int ArrRecordStop(int32_t stopPosition, int32_t lastPass) {
       p.Flags |= kPartPassMark;
       uint32_t error = 0;
       TakeSetAttr(TakeFromRef(p.Take), kTakeAttrRecordedMark, 100, &error);
+      if (p.TakeKind == kTakeAutom && g_seams.automKnobRef) p.AutoMapValue = g_seams.automKnobRef(p.Take);
     });
   ArrRelinkOverlaps(CurArr);
   bool timelockShown = false;
   for (const auto& [slot, track] : recorded) {
     const PartRec* p = ArrPart(CurArr, slot);
-    if (p != nullptr && p->Start != kPartFreeStart && p->PlayChannel >= 1 && p->PlayChannel <= 192)
+    if (p != nullptr && p->Start != kPartFreeStart && p->TakeKind == kTakeAudio && p->PlayChannel >= 1 &&
+        p->PlayChannel <= 192)
       SettleRecordedPart(slot, track, recorded, &timelockShown);
   }
   ArrRelinkOverlaps(CurArr);

@@ -1,6 +1,7 @@
 // The record pass: one new Take per channel of every armed Audio record
-// track, laid as Parts on the Virtual Tracks that hold the record track,
-// above whatever they overlap; loop passes stacked on groups of Virtual
+// track (and one per armed Midi and Automation record track), laid as Parts
+// on the Virtual Tracks that hold the record track, above whatever they
+// overlap; loop passes stacked on groups of Virtual
 // Tracks; and the stop, which hands the Parts of the last pass their record
 // tracks and trims them to the stop position.
 #pragma once
@@ -8,6 +9,7 @@
 #include <cstdint>
 
 #include "mixer/arrange/services.h"
+#include "mixer/model/timecode.h"
 
 // What the record pass asks of the transport and the mixer.
 struct RecPassSeams {
@@ -30,6 +32,12 @@ struct RecPassSeams {
   void (*showPosition)(int32_t location) = nullptr;
   // Sleeps for the given milliseconds between two looks.
   void (*sleep)(int ms) = nullptr;
+  // The mixer's record time code of the recording's start position; 0
+  // when it has none (the Takes then carry no time stamp).
+  int (*recordTimeCode)(int32_t start, TcRec* out) = nullptr;
+  // The knob reference of the log an Automation Take recorded; its Part
+  // keeps it at the stop.
+  uint16_t (*automKnobRef)(uint32_t take) = nullptr;
 };
 void RecSetPassSeams(const RecPassSeams& seams);
 

@@ -51,6 +51,16 @@ void ArrScrollToLoc(int32_t position);
 // Noise-gate defaults, and the arrange zoom, context tool sets, info tool
 // and crossfade defaults read from the ini file at start-up.
 void NgtSetDefaults();
+// The program's processing and recording settings (sharing and deletion
+// choices, 24-bit recording, overview builds, time stamps, stream buffer)
+// taken into the processing options after a change; the record/process
+// folder likewise.
+void ProcOptionsFromSettings();
+void ProcSetFolder(const char* folder);
+// The folder of the noise gate's current settings file: set from the
+// remembered folder at start-up, read back when the settings are saved.
+void NgtSetPathFolder(const char* folder);
+void NgtPathFolder(char* out, int size);
 void ArrReadStartSettings();
 
 // What the timer procedure follows while the transport is stopped.

@@ -514,7 +514,51 @@ MidiEventHandle Note(MidiTakeLog* rec, int32_t origin, const MidiLogEvent& ev, M
   return node;
 }
 
+// The drawing value of an event other than a note: its 16-bit data word,
+// the high byte alone for a pitch bend (whose word holds both message
+// bytes, first low).
+MidiEventHandle Other(MidiTakeLog* rec, int32_t origin, const MidiLogEvent& ev, MidiEventHandle node,
+                      int32_t* position, int32_t* value) {
+  const uint16_t word = static_cast<uint16_t>(ev.data2);
+  *position = LocOf(AttrOf(rec->Take, kTakeAttrTickResolution), origin, ev.position);
+  *value = ev.kind == kMidiPitchBend ? word >> 8 : word;
+  return node;
+}
+
+// The first event from `node` on (itself included) that is not a note;
+// 0 at the end of the log.
+MidiEventHandle SkipNotes(MidiEventHandle node, MidiLogEvent* ev) {
+  while (node != 0 && ev->kind == kMidiNote) {
+    MidiEventHandle next = 0;
+    if (!gLib->nextEvent(node, 0, ev, &next)) return 0;
+    node = next;
+  }
+  return node;
+}
+
 }  // namespace
+
+MidiEventHandle MidiPartFirstEventEx(MidiTakeLog* rec, int32_t origin, int32_t* position, int32_t* value) {
+  if (gLib == nullptr || rec == nullptr) return 0;
+  const int32_t t = AttrOf(rec->Take, kTakeAttrTickResolution);
+  const int64_t tick = std::max<int64_t>(TickOf(t, origin, *position), 0);
+  MidiLogEvent ev{};
+  MidiEventHandle node = 0;
+  if (!gLib->firstEvent(rec->Log, 0, static_cast<uint32_t>(std::min<int64_t>(tick, UINT32_MAX)), &ev, &node))
+    return 0;
+  node = SkipNotes(node, &ev);
+  return node != 0 ? Other(rec, origin, ev, node, position, value) : 0;
+}
+
+MidiEventHandle MidiPartNextEventEx(MidiTakeLog* rec, int32_t origin, MidiEventHandle node,
+                                    int32_t* position, int32_t* value) {
+  if (gLib == nullptr || rec == nullptr || node == 0) return 0;
+  MidiLogEvent ev{};
+  MidiEventHandle next = 0;
+  if (!gLib->nextEvent(node, 0, &ev, &next)) return 0;
+  next = SkipNotes(next, &ev);
+  return next != 0 ? Other(rec, origin, ev, next, position, value) : 0;
+}
 
 MidiEventHandle MidiPartFirstEvent(MidiTakeLog* rec, int32_t origin, int32_t* position,
                                    int32_t* length, int32_t* note) {

@@ -110,6 +110,11 @@ MidiEventHandle MidiPartFirstEvent(MidiTakeLog* rec, int32_t origin, int32_t* po
                                    int32_t* length, int32_t* note);
 MidiEventHandle MidiPartNextEvent(MidiTakeLog* rec, int32_t origin, MidiEventHandle node,
                                   int32_t* position, int32_t* length, int32_t* note);
+// Every event but notes, with its value (the data word; a pitch bend's high
+// byte).
+MidiEventHandle MidiPartFirstEventEx(MidiTakeLog* rec, int32_t origin, int32_t* position, int32_t* value);
+MidiEventHandle MidiPartNextEventEx(MidiTakeLog* rec, int32_t origin, MidiEventHandle node,
+                                    int32_t* position, int32_t* value);
 
 // The view-list slots and the log records (tests and the transport).
 MidiViewListHandle MidiPlaySlot(int32_t track);

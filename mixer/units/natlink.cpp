@@ -1,5 +1,8 @@
 #include "mixer/units/natlink.h"
 
+#include <algorithm>
+#include <cstdint>
+
 #include "mixer/model/util/fade.h"
 #include "mixer/units/playlist.h"
 
@@ -109,6 +112,20 @@ void NatLinkStartAll() {
 
 void NatLinkStopAll() {
   for (int32_t k = 0; k < gCount; ++k) gApi->stop(gDevices[k]);
+}
+
+int64_t NatLinkRecTransferLoc(const int32_t* channels, int32_t count, int64_t fallback) {
+  int64_t least = INT64_MAX;
+  for (int32_t k = 0; k < gCount; ++k) {
+    int64_t locations[kNatTracksPerDevice] = {};
+    if (!gApi->getRecTfrLocs(gDevices[k], locations)) continue;
+    for (int32_t i = 0; i < count; ++i) {
+      int32_t track = 0;
+      if (NatLinkDevice(channels[i], &track) == gDevices[k] && track >= 1 && track <= kNatTracksPerDevice)
+        least = std::min(least, locations[track - 1]);
+    }
+  }
+  return least == INT64_MAX ? fallback : least;
 }
 
 int32_t NatLinkGetCloc() { return gCount > 0 ? gApi->getCloc(gDevices[0]) : 0; }

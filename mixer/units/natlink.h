@@ -34,6 +34,7 @@ struct NatDevApi {
   decltype(&Nat1SetSeamlessLoopParams) setLoop;
   decltype(&Nat1SetFadeCurvTable) setFadeCurve;
   decltype(&Nat1SetAudTrkCfg) setTrkCfg;
+  decltype(&Nat1GetAudioRecTfrLocs) getRecTfrLocs;
 };
 // The layer linked into this binary.
 const NatDevApi* NatDevStaticApi();
@@ -57,6 +58,10 @@ void NatLinkSetTimeCode(int32_t value);
 void NatLinkSetEnd(int32_t location);
 void NatLinkSetLoop(int32_t enable, int32_t loopStart, int32_t loopEnd, int32_t end);
 void NatLinkSetFadeCurves();
+// The lowest location up to which the recorded audio of the listed output
+// tracks (1-based) has reached the disk; `fallback` when no device serves
+// them.
+int64_t NatLinkRecTransferLoc(const int32_t* channels, int32_t count, int64_t fallback);
 // Prepares every device's play buffers at the location.
 void NatLinkPrepAll(int32_t location);
 // Waits until no device is in the prepared state any more (its buffers are

@@ -10,6 +10,7 @@ const NatDevApi* NatDevStaticApi() {
       Nat1GetEnvelopes,     Nat1SetAudPlayList,     Nat1SetSrate,
       Nat1SetTimeCodeStatics, Nat1SetPlayRecEndLoc, Nat1PrepAudPlayBufs,
       Nat1SetSeamlessLoopParams, Nat1SetFadeCurvTable, Nat1SetAudTrkCfg,
+      Nat1GetAudioRecTfrLocs,
   };
   return &api;
 }

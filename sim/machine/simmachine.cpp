@@ -27,6 +27,7 @@ struct Machine {
   std::vector<std::unique_ptr<simunit::HostUnit>> units;
   std::vector<std::unique_ptr<simunit::IoLink>> links;
   std::unique_ptr<simunit::NinePinEngine> ninePin;
+  std::vector<std::unique_ptr<simunit::UnitTransport>> transports;  // one per unit
   struct PciBoard {
     std::unique_ptr<simpcidsp::HostInterface> hi;
     std::unique_ptr<simpcidsp::StreamEngine> engine;
@@ -105,6 +106,7 @@ void Shutdown() {
   km::StopServiceThreads();
   m.links.clear();
   m.units.clear();
+  m.transports.clear();
   m.ninePin.reset();
 }
 
@@ -129,14 +131,25 @@ simunit::NinePinEngine* NinePin() {
   return m.ninePin.get();
 }
 
+simunit::UnitTransport* UnitTransportOf(int index) {
+  Machine& m = TheMachine();
+  std::lock_guard<std::recursive_mutex> lk(m.lock);
+  return index >= 0 && index < static_cast<int>(m.transports.size()) ? m.transports[index].get() : nullptr;
+}
+
 simunit::HostUnit* AddIoUnit(simunit::Generation generation, uint64_t port) {
   Machine& m = TheMachine();
   std::lock_guard<std::recursive_mutex> lk(m.lock);
   m.units.push_back(std::make_unique<simunit::HostUnit>(generation, true));
+  // Every unit's firmware runs its transport; the first one's also the
+  // 9-pin engine behind it.
+  simunit::Firmware* next = nullptr;
   if (!m.ninePin) {
     m.ninePin = std::make_unique<simunit::NinePinEngine>();
-    m.units.back()->SetFirmware(m.ninePin.get());
+    next = m.ninePin.get();
   }
+  m.transports.push_back(std::make_unique<simunit::UnitTransport>(next));
+  m.units.back()->SetFirmware(m.transports.back().get());
   m.links.push_back(std::make_unique<simunit::IoLink>(m.units.back().get(), port));
   simbus::DeviceNode node;
   node.hardwareIds = simbus::HardwareIdList({u"Qvtke"});

@@ -7,6 +7,7 @@
 struct DRIVER_OBJECT;
 #include "sim/units/hostunit.h"
 #include "sim/units/ninepin.h"
+#include "sim/units/transport.h"
 
 #include <cstdint>
 
@@ -32,6 +33,9 @@ DRIVER_OBJECT* Driver();
 simunit::HostUnit* AddIoUnit(simunit::Generation generation, uint64_t port);
 // The 9-pin engine of unit 1; null before a unit was added.
 simunit::NinePinEngine* NinePin();
+// The transport of the firmware of the unit added `index`-th (0-based);
+// null when there is no such unit.
+simunit::UnitTransport* UnitTransportOf(int index);
 
 // A PCI DSP board of the Tavrion family in the next slot, arrived, booted
 // and with its 16-channel stream engine running on the machine's clock

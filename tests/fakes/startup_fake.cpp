@@ -3,6 +3,7 @@
 #include "mixer/arrange/services.h"
 #include "mixer/mix/services.h"
 #include "mixer/units/services.h"
+#include "mixer/units/unitdev.h"
 #include <cstdarg>
 #include <cstdio>
 
@@ -184,6 +185,12 @@ void VideoSetIniFile(const char*) { FakeLog("VideoSetIniFile()"); }
 int UnitHasHostUnit(int unit) { return unit >= 1 && unit <= 4 ? Startup().hasHost[unit - 1] : 0; }
 int UnitHasMixDsps(int unit) { return unit >= 1 && unit <= 4 ? Startup().hasMixDsps[unit - 1] : 0; }
 int UnitHwKind(int unit) { return unit >= 1 && unit <= 4 ? Startup().hwKind[unit - 1] : 0; }
+// The faked units take no operations: the transport's movements reach none.
+struct UnitOps;
+const UnitOps* UnitInterface(int, UnitHandle* handle) {
+  if (handle) *handle = kNoUnitHandle;
+  return nullptr;
+}
 void UnitCardSetAesSrc(int unit, uint32_t bits) { FakeLog("UnitCardSetAesSrc(%d, %u)", unit, bits); }
 void QVMXA_SetSampleRate(uint32_t hz) { FakeLog("QVMXA_SetSampleRate(%u)", hz); }
 void QVMIV_SetSampleRate(uint32_t hz) { FakeLog("QVMIV_SetSampleRate(%u)", hz); }

@@ -1,6 +1,7 @@
 // The off-line processing driver over real Take files: stretches, new
 // Takes, re-pointed Parts, undo, and failures that leave everything as it
 // was.
+#include <cstdio>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -142,6 +143,28 @@ TEST_F(ProcDriver, StretchesBecomeNewTakesAndPartsFollowThem) {
   EXPECT_EQ(P(p2).Offset, 200);
 }
 
+// A destination Take carries the time code of its stretch's first sample:
+// the source's stamp moved by the stretch's offset (from 00:00:00:00 for a
+// source stamped nowhere).
+TEST_F(ProcDriver, NewTakesCarryTheTimeCodeOfTheirStretchStart) {
+  uint32_t error = 0;
+  const TcRec stamp{1, 0, 0, 0, 0};
+  TakeRec* t = TakeCreateAudio((ModelPath(root_ / "src") + "\\").c_str(), 2, 100000, 0, 48000, 25, 1, "Tc", "",
+                               &stamp, nullptr, &error);
+  ASSERT_NE(t, nullptr) << error;
+  const uint32_t stamped = TakeRef(t);
+  const uint32_t plain = Source("Plain", 1000);
+  const uint32_t p1 = AddPart(0, 0, 48000 + 1920, 100, stamped);  // one second and one frame in
+  const uint32_t p2 = AddPart(1, 0, 10, 100, plain);
+  ASSERT_EQ(ArrProcessAudioParts(kTestDc, 107, NegateRoutine), 1);
+  auto* tc = reinterpret_cast<const TcRec*>(TakeGetAttr(TakeFromRef(P(p1).Take), kTakeAttrTcStamp));
+  ASSERT_NE(tc, nullptr);
+  EXPECT_EQ((std::vector<int>{tc->Hours, tc->Minutes, tc->Seconds, tc->Frames}), (std::vector<int>{1, 0, 1, 1}));
+  tc = reinterpret_cast<const TcRec*>(TakeGetAttr(TakeFromRef(P(p2).Take), kTakeAttrTcStamp));
+  EXPECT_EQ((std::vector<int>{tc->Hours, tc->Minutes, tc->Seconds, tc->Frames, tc->SubFrames}),
+            (std::vector<int>{0, 0, 0, 0, 10}));
+}
+
 TEST_F(ProcDriver, FailuresLeaveArrangementUndoAndFolderAsTheyWere) {
   const uint32_t a = Source("Vox", 1000);
   AddPart(0, 0, 0, 100, a);
@@ -272,6 +295,65 @@ TEST_F(ProcDriver, AutomationPartsAreThinnedIntoNewAutomationTakes) {
   AddPart(0, 0, 0, 10, Source("Vox", 100));
   EXPECT_EQ(ArrProcessAutomParts(kTestDc, 117, &g_params, ThinParamDialog, ThinRecorder), 0);
   EXPECT_EQ(BoxIds(), (std::vector<uint32_t>{322}));
+}
+
+namespace {
+
+std::vector<std::string> g_editSeen;
+int g_editAnswer = 1;
+
+int RecordEdit(uint32_t, uint32_t, uint32_t start, uint32_t length, int32_t knob, int32_t deleteAt, int32_t setAt,
+               int32_t value, int32_t scale) {
+  char text[96];
+  std::snprintf(text, sizeof text, "%u+%u k%d del %d set %d = %d/%d", start, length, knob, deleteAt, setAt, value,
+                scale);
+  g_editSeen.push_back(text);
+  return g_editAnswer;
+}
+
+}  // namespace
+
+// An event edit makes the Part's stretch a new Automation Take with the
+// event moved (locations on the new Take), under its own undo step, and
+// gives the selection back; a failed edit leaves everything as it was; an
+// edit outside the Part's stretch moves nothing.
+TEST_F(ProcDriver, AnAutomationEventEditWritesANewTakeForThePart) {
+  const std::string src = ModelPath(root_ / "src") + "\\";
+  uint32_t error = 0;
+  TakeRec* t = TakeCreateAutom(src.c_str(), 0, 0, 0, 0, 0, 0, 0, 1, "Fader", "", nullptr, nullptr, &error);
+  ASSERT_NE(t, nullptr) << error;
+  const uint32_t a = TakeRef(t);
+  PartRec pa = NewPart(1000, 500, a, kTakeAutom, 0);
+  pa.Offset = 4000;
+  pa.AutoMapValue = 3;
+  const uint32_t edited = Add(0, pa);
+  const uint32_t other = AddPart(1, 0, 0, 10, Source("Vox", 100), kPartSelected);
+  ProcOpts().delUnRefCTk = 40890;
+  ArrSetAutomEditor(RecordEdit);
+
+  g_editAnswer = 0;
+  const std::vector<uint8_t> before = Image();
+  EXPECT_EQ(ArrAutomEventEdit(kTestDc, edited, 1100, 1200, 64, 128), 0);
+  EXPECT_EQ(Image(), before);
+  EXPECT_EQ(UndoGetLevel(), 0u);
+  EXPECT_TRUE(Files("proc").empty());
+
+  g_editAnswer = 1;
+  g_editSeen.clear();
+  ASSERT_EQ(ArrAutomEventEdit(kTestDc, edited, 1100, 1200, 64, 128), 1);
+  EXPECT_EQ(g_editSeen, (std::vector<std::string>{"4000+500 k3 del 100 set 200 = 64/128"}));
+  EXPECT_NE(P(edited).Take, a);
+  EXPECT_EQ(TakeGetAttr(TakeFromRef(P(edited).Take), kTakeAttrKind), kTakeAutom);
+  EXPECT_EQ(UndoGetLevel(), 1u);
+  EXPECT_EQ(P(edited).Flags & kPartSelected, 0u);
+  EXPECT_EQ(P(other).Flags & kPartSelected, kPartSelected);
+
+  g_editSeen.clear();
+  ASSERT_EQ(ArrAutomEventEdit(kTestDc, edited, -1, 5000, 1, 2), 1);
+  EXPECT_EQ(g_editSeen, (std::vector<std::string>{"0+500 k3 del -1 set -1 = 1/2"}));
+  // Not an Automation Part: nothing.
+  EXPECT_EQ(ArrAutomEventEdit(kTestDc, other, 0, 1, 1, 2), 0);
+  ArrSetAutomEditor(nullptr);
 }
 
 namespace {

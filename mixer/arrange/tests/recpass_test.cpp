@@ -8,6 +8,7 @@
 #include "mixer/arrange/recchan.h"
 #include "mixer/arrange/recpass.h"
 #include "mixer/model/recready.h"
+#include "mixer/model/settings.h"
 #include "mixer/model/takeattr.h"
 #include "mixer/model/undo.h"
 #include "mixer/model/util/speaker.h"
@@ -278,6 +279,24 @@ TEST_F(RecordPass, StopSettlesOverlapsWaitsForTheDiskAndTrimsListedTracks) {
   EXPECT_EQ(g_sleeps, 4);
 }
 
+// A recorder whose transfers stop moving short of the stop location does
+// not hang the stop: after three seconds of looks without progress it ends
+// the wait and settles the Parts.
+TEST_F(RecordPass, AStalledRecorderEndsTheWait) {
+  RecPassSeams s;
+  s.currentLoc = [] { return int32_t{5000}; };
+  s.recTransferLoc = [] { return int32_t{1200}; };
+  s.sleep = [](int ms) { g_sleeps += ms; };
+  RecSetPassSeams(s);
+  g_sleeps = 0;
+  Arm(0, 1);
+  int32_t start = 1000, end = 2000;
+  ASSERT_EQ(ArrRecordPass(&start, &end, 0, nullptr), 1);
+  ASSERT_EQ(ArrRecordStop(1500, 0), 1);
+  EXPECT_EQ(g_sleeps, 3000);
+  EXPECT_EQ(PartsOn(0)[0].PlayChannel, 1);
+}
+
 // Takes made ahead: named from the time stamp and the track, recording from
 // the given start; the start moves up to the recorder's location, the Take's
 // data start with it, and the Part takes the pass's name. A location at or
@@ -313,3 +332,76 @@ TEST_F(RecordPass, TakesMadeAheadFollowTheRecorderLocation) {
   EXPECT_EQ(ArrRecordPass(&start, &end, 1, nullptr), 0);
   EXPECT_EQ(PartsOn(0).size(), parts);
 }
+
+namespace {
+
+// Midi and Automation record tracks get one empty log Take and Part each
+// beside the Audio ones; every new Take carries the mixer's record time
+// code; at the stop the Automation Part keeps its log's knob reference.
+// With play/record mode bit 3 no Takes are made ahead.
+TEST_F(RecordPass, MidiAndAutomationTracksRecordBesideAudio) {
+  RecPassSeams s;
+  s.recordTimeCode = [](int32_t start, TcRec* tc) {
+    *tc = TcRec{1, 2, 3, static_cast<uint8_t>(start / 25), 0};
+    return 1;
+  };
+  s.automKnobRef = [](uint32_t) { return uint16_t{77}; };
+  s.playTake = [](int32_t r, uint32_t, int32_t start) {
+    g_played.push_back(std::to_string(r) + "@" + std::to_string(start));
+  };
+  RecSetPassSeams(s);
+  Arm(0, 1);
+  CurArr->Trk[3].RecTrack = 5;
+  CurArr->Trk[3].RecKind = kRecKindMidi;
+  RecTrkSetState(kRecKindMidi, 5, kRecTrkReady);
+  CurArr->Trk[6].RecTrack = 2;
+  CurArr->Trk[6].RecKind = kRecKindAutom;
+  RecTrkSetState(kRecKindAutom, 2, kRecTrkReady);
+  // Armed, but no Virtual Track records it: left out.
+  RecTrkSetState(kRecKindMidi, 9, kRecTrkReady);
+
+  Settings().PlayRecMode |= kModeOption3;
+  int32_t start = 100, end = 600;
+  ASSERT_EQ(ArrRecordPass(&start, &end, 1, nullptr), 1);
+  Settings().PlayRecMode &= ~kModeOption3;
+  EXPECT_EQ(g_played, (std::vector<std::string>{"1@100"}));  // laid, not made ahead
+
+  struct Want {
+    uint32_t track;
+    uint16_t kind;
+    int32_t channel;
+    const char* name;
+  };
+  for (const Want& w : {Want{0, kTakeAudio, -1, "Audio #01"}, Want{3, kTakeMidi, -5, "Midi #01"},
+                        Want{6, kTakeAutom, -2, "Autom #01"}}) {
+    const std::vector<PartRec> parts = PartsOn(w.track);
+    ASSERT_EQ(parts.size(), 1u) << w.track;
+    EXPECT_EQ(parts[0].TakeKind, w.kind);
+    EXPECT_EQ(parts[0].PlayChannel, w.channel);
+    EXPECT_EQ(parts[0].Start, 100);
+    EXPECT_EQ(parts[0].Length, 500);
+    EXPECT_EQ(std::string(parts[0].Name), w.name);
+    TakeRec* take = TakeFromRef(parts[0].Take);
+    ASSERT_NE(take, nullptr);
+    EXPECT_EQ(TakeGetAttr(take, kTakeAttrKind), w.kind);
+    const auto* tc = reinterpret_cast<const TcRec*>(TakeGetAttr(take, kTakeAttrTcStamp));
+    ASSERT_NE(tc, nullptr);
+    EXPECT_EQ(tc->Hours * 1000000 + tc->Minutes * 10000 + tc->Seconds * 100 + tc->Frames, 1020304);
+  }
+  EXPECT_EQ(TakeFiles(), 3u);
+
+  ASSERT_EQ(ArrRecordStop(400, 0), 1);
+  EXPECT_EQ(PartsOn(3)[0].PlayChannel, 5);
+  EXPECT_EQ(PartsOn(3)[0].Length, 300);
+  // A log Take's length counts its events: the trim leaves it alone.
+  EXPECT_EQ(TakeGetAttr(TakeFromRef(PartsOn(3)[0].Take), kTakeAttrLength), 0u);
+  EXPECT_EQ(PartsOn(6)[0].PlayChannel, 2);
+  EXPECT_EQ(PartsOn(6)[0].AutoMapValue, 77);
+  EXPECT_EQ(PartsOn(0)[0].AutoMapValue, 0);
+  // One step undoes all three.
+  ASSERT_EQ(UndoApply(1), 1);
+  EXPECT_TRUE(PartsOn(3).empty());
+  EXPECT_TRUE(PartsOn(6).empty());
+}
+
+}  // namespace

@@ -342,6 +342,10 @@ INT_PTR CALLBACK RemDcRunDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lPara
   return RunPassDlg(dlg, msg, wParam, lParam, kProcRemDcProcess);
 }
 
+// The program's noise-gate settings start as the defaults; they are not
+// kept in the ini file.
+void NgtSetDefaults() { NoiseGateDefaults(&NoiseGateCurrent()); }
+
 void NgtSetPathFolder(const char* folder) { SetFolder(folder && *folder ? folder : ".\\NoiseGate\\"); }
 
 void NgtPathFolder(char* out, int size) {

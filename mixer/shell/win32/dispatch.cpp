@@ -220,6 +220,7 @@ bool RadioCommand(uint32_t id) {
       break;
   }
   Radio(g, id);
+  ProcOptionsFromSettings();
   switch (g) {
     case kGrpRecResol:
       StatusUpdate(4, id, 0);
@@ -383,6 +384,7 @@ bool ToggleCommand(uint32_t id) {
   if (!o) return false;
   *o->value = !*o->value;
   CheckItem(id, *o->value);
+  ProcOptionsFromSettings();
   switch (id) {
     case 41803:
       ArrRedrawWindows();

@@ -191,6 +191,7 @@ void FolderCommand(uint32_t id) {
   if (!BrowseFolder(folder, sizeof folder, IDS_SELECT_RECPROC_FOLDER + static_cast<uint32_t>(n))) return;
   std::snprintf(domainFolders[n], MAX_PATH, "%s", folder);
   if (n > 0) TakeSetDomainDirectory(n - 1, folder);
+  else ProcSetFolder(folder);
   char text[MAX_PATH + 64];
   if (n == 0) std::snprintf(text, sizeof text, StrText(IDS_RECPROC_FOLDER_ITEM), folder);
   else std::snprintf(text, sizeof text, StrText(IDS_DOMAIN_FOLDER_ITEM), n, folder);

@@ -4,6 +4,7 @@
 // options stored and shown by their check marks.
 #include <windows.h>
 
+#include <cstdio>
 #include <cstring>
 #include <initializer_list>
 
@@ -149,6 +150,11 @@ void ReadRememberedFolders() {
     if (kFolderIsFile[i] && std::strlen(path) + sizeof "(untitled)" <= MAX_PATH)
       std::strcat(path, "(untitled)");
   }
+  // The noise gate keeps its own current file in the folder read.
+  char folder[MAX_PATH];
+  std::snprintf(folder, sizeof folder, "%s", Folders[kFolderNgt]);
+  if (char* slash = std::strrchr(folder, '\\')) slash[1] = 0;
+  NgtSetPathFolder(folder);
 }
 
 void RestoreOptions(HWND wnd) {
@@ -177,4 +183,5 @@ void RestoreOptions(HWND wnd) {
     *o.value = ReadCheck(IDS_INI_SEC_MAIN_WND, o.key, o.defaultValue, o.checkId);
   }
   ArrSetFollowButton(!FollowCloc);
+  ProcOptionsFromSettings();
 }

@@ -111,6 +111,7 @@ void WriteTools() {
 
 // The folder of each remembered file kind, its file-name part cut off.
 void WriteFolders() {
+  NgtPathFolder(Folders[kFolderNgt], sizeof Folders[kFolderNgt]);
   for (FolderIndex i : {kFolderArr, kFolderPC, kFolderWav, kFolderNgt, kFolderVideo, kFolderMix,
                         kFolderMidi}) {
     char folder[260];

@@ -273,6 +273,37 @@ TEST_F(MidiPlay, SaveAndLoadRoundTrip) {
   EXPECT_EQ(rec->Dirty, 1);
 }
 
+// The drawing readers over one log of notes and other events (sample
+// positions, origin 1000): the plain forms see notes only, the Ex forms every
+// other event with its value (a pitch bend's high byte).
+TEST_F(MidiPlay, DrawingReadersSplitNotesFromTheOtherEvents) {
+  const std::vector<MidiLogEvent> events = {
+      Note(5, 60), {10, kMidiControl, 7, 90, 0}, Note(20, 62),
+      {30, kMidiPitchBend, 0, 0x4123, 0}, {40, kMidiProgram, 0, 12, 0}, Note(50, 64)};
+  TakeRec* take = MidiTake(events);
+  AddPart(0, 1000, 1000, take, 1);
+  ASSERT_EQ(MidiBuildPlayLists(arr, 0, 0, -1, 0, 0), 1);
+  MidiTakeLog* rec = LogOf(take);
+  ASSERT_NE(rec, nullptr);
+
+  std::vector<std::vector<int32_t>> notes, others;
+  int32_t pos = 1000 + 6, len = 0, note = 0, value = 0;
+  for (MidiEventHandle n = MidiPartFirstEvent(rec, 1000, &pos, &len, &note); n != 0;
+       n = MidiPartNextEvent(rec, 1000, n, &pos, &len, &note))
+    notes.push_back({pos, len, note});
+  EXPECT_EQ(notes, (std::vector<std::vector<int32_t>>{{1020, 50, 62}, {1050, 50, 64}}));
+
+  pos = 1000;
+  for (MidiEventHandle n = MidiPartFirstEventEx(rec, 1000, &pos, &value); n != 0;
+       n = MidiPartNextEventEx(rec, 1000, n, &pos, &value))
+    others.push_back({pos, value});
+  EXPECT_EQ(others, (std::vector<std::vector<int32_t>>{{1010, 90}, {1030, 0x41}, {1040, 12}}));
+
+  // Past the last event other than a note: nothing.
+  pos = 1041;
+  EXPECT_EQ(MidiPartFirstEventEx(rec, 1000, &pos, &value), 0u);
+}
+
 TEST_F(MidiPlay, ViewMadeWhileRunningKeepsTheStoredEventsOnSave) {
   const std::vector<MidiLogEvent> old = {Note(5, 60), Note(20, 62)};
   TakeRec* take = MidiTake(old);

@@ -16,11 +16,15 @@
 
 #include "mixer/model/arr.h"
 #include "mixer/model/arrheap.h"
+#include "mixer/model/marker.h"
+#include "mixer/arrange/services.h"
 #include "mixer/model/options.h"
+#include "mixer/model/recready.h"
 #include "mixer/model/settings.h"
 #include "mixer/model/take.h"
 #include "mixer/model/takeattr.h"
 #include "mixer/model/takeio.h"
+#include "mixer/model/undo.h"
 #include "mixer/units/natlink.h"
 #include "mixer/units/services.h"
 #include "mixer/units/tests/wavdata.h"
@@ -172,6 +176,69 @@ TEST_F(TransportPlay, PlayAndStopCaptureTheArrangementSampleExactly) {
   ASSERT_GE(played.size(), static_cast<size_t>(kSpan));
 
   EXPECT_EQ(Mismatches(played, Reference(words)), 0u);
+}
+
+// Record pressed on the program's transport with record track 1 armed on
+// Virtual Track 2: the record pass lays a Part over a Take made ahead in the
+// record folder and directs track 1's recording into it while the transport
+// runs; Stop leaves the Part playing channel 1, ending where the recording
+// stopped, its Take as long as the Part. (The simulated machine feeds the
+// recorder no input, so the stop's wait for the last audio ends on the
+// recorder standing still.)
+TEST_F(TransportPlay, RecordLaysTheNewPartAndStopSettlesIt) {
+  std::vector<int32_t> words[2];
+  TakeRec* takes[2] = {MakeTake(ModelDir(root), 0, kTakeSamples, &words[0]),
+                       MakeTake(ModelDir(root), 1, kTakeSamples, &words[1])};
+  ASSERT_TRUE(takes[0] && takes[1]);
+  CurArr = MakeArr(takes);
+  ASSERT_NE(CurArr, nullptr);
+  const fs::path recDir = root / "rec";
+  fs::create_directories(recDir);
+  const NatDiskCallbacks disk = {TakeReadSamples, TakeWriteSamples};
+  ASSERT_EQ(NatDevOpenAll(128, &disk), 1);
+  TransportCommand(3);  // the program's transport bound and stopped
+  TransportCommand(5);
+  ProcSetFolder(ModelDir(recDir).c_str());
+  uint32_t error = 0;
+  CurMrkList = MrkListNew(&error);  // the undo step keeps the markers too
+  ASSERT_NE(CurMrkList, nullptr);
+  CurArr->Trk[2].RecTrack = 1;
+  CurArr->Trk[2].RecKind = kRecKindAudio;
+  RecTrkSetState(kRecKindAudio, 1, kRecTrkReady);
+  Locs().NowLoc = 0;
+  Locs().LeftLoc = 0;
+  Locs().RightLoc = 96000;
+  RebuildAndPrepPlayLists(CurArr, 0);
+
+  TransportCommand(15);  // Record, as the menu's Record runs it
+  ASSERT_EQ(TransportState(), kTransportRecording);
+  std::vector<PartRec> laid;
+  ArrForEachTrackPart(CurArr, 2, [&](uint32_t, const PartRec& p) { laid.push_back(p); });
+  ASSERT_EQ(laid.size(), 1u);
+  EXPECT_EQ(laid[0].PlayChannel, -1);
+  EXPECT_EQ(laid[0].TakeKind, kTakeAudio);
+  for (int i = 0; i < 2000 && GetCurrentLoc() < 24000; ++i) Sleep(10);
+  TransportCommand(3);  // Stop
+  TransportCommand(5);
+  EXPECT_EQ(TransportState(), kTransportStopped);
+
+  laid.clear();
+  ArrForEachTrackPart(CurArr, 2, [&](uint32_t, const PartRec& p) { laid.push_back(p); });
+  ASSERT_EQ(laid.size(), 1u);
+  EXPECT_EQ(laid[0].PlayChannel, 1);
+  EXPECT_EQ(laid[0].Start, 0);
+  EXPECT_GE(laid[0].Length, 24000);
+  EXPECT_LT(laid[0].Length, 96000);
+  TakeRec* take = TakeFromRef(laid[0].Take);
+  ASSERT_NE(take, nullptr);
+  EXPECT_EQ(TakeGetAttr(take, kTakeAttrLength), static_cast<uint64_t>(laid[0].Length));
+  size_t files = 0;
+  for (const auto& e : fs::directory_iterator(recDir)) files += e.is_regular_file() ? 1 : 0;
+  EXPECT_EQ(files, 1u);
+  RecTrkSetState(kRecKindAudio, 1, kRecTrkAbsent);
+  UndoForgetAll();
+  MrkHeap.Free(CurMrkList);
+  CurMrkList = nullptr;
 }
 
 }  // namespace

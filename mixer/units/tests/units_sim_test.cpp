@@ -3,7 +3,10 @@
 #include <windows.h>
 
 #include "mixer/model/timecode.h"
+#include "mixer/model/settings.h"
 #include "mixer/units/ninepin.h"
+#include "mixer/units/services.h"
+#include "mixer/units/unitmotion.h"
 #include "mixer/units/unitops.h"
 #include "mixer/units/unittable.h"
 #include "mixer/units/win32/devlib.h"
@@ -83,6 +86,48 @@ TEST_F(UnitsOnSim, ACallTheDriverRefusesIsFatalWithTheSlotsCode) {
   EXPECT_EQ(ops->getStatus(h, &status), 0);
   ASSERT_EQ(fatals.size(), 1u);
   EXPECT_EQ(fatals[0], (std::pair<UnitHandle, int>{h, 90}));
+}
+
+// The transport's movements reach the unit's firmware through the real
+// device library and driver: the unit locates, prepares, plays, stops,
+// winds and scrubs as told, and answers idle.
+TEST_F(UnitsOnSim, TheTransportDrivesTheUnit) {
+  ASSERT_EQ(OpenUnitsFrom("Qvdev0", "", numbers, &multiPc), 1);
+  simunit::UnitTransport* t = simmachine::UnitTransportOf(0);
+  ASSERT_NE(t, nullptr);
+  using S = simunit::UnitTransport::State;
+  Locs().NowLoc = 0x1234567;
+  UnitsLocate(0x2345678);
+  EXPECT_EQ(t->Location(), 0x2345678);
+  UnitsSetPlayRecEndLoc(0x3000001);
+  EXPECT_EQ(t->End(), 0x3000001);
+  UnitsPrepPlayBufs(48000);
+  EXPECT_EQ(t->GetState(), S::Prepared);
+  EXPECT_EQ(t->Location(), 48000);
+  EXPECT_EQ(UnitsAllIdle(), 1);
+  EXPECT_EQ(UnitsStartPlayRec(0), 1);
+  EXPECT_EQ(t->GetState(), S::Playing);
+  UnitsStop();
+  EXPECT_EQ(t->GetState(), S::Stopped);
+  UnitsWind(-6553);  // rewinding at two steps
+  EXPECT_EQ(t->WindSpeed(), -6553);
+  EXPECT_EQ(t->Location(), 0x1234567);
+  UnitsWind(0);
+  EXPECT_EQ(t->WindSpeed(), 0);
+  UnitsPrepScrubBufs(5000, 0x7FFF05FF);
+  EXPECT_EQ(t->GetState(), S::ScrubPrepared);
+  UnitsStartScrub(1);
+  EXPECT_EQ(t->GetState(), S::Scrubbing);
+  // A busy spell is waited out before the preparation.
+  t->SetBusy(3);
+  UnitsPrepPlayBufs(100);
+  EXPECT_EQ(t->GetState(), S::Prepared);
+  EXPECT_EQ(UnitsAllIdle(), 1);
+  std::vector<std::string> motions;
+  for (const char* m : t->Motions()) motions.push_back(m);
+  EXPECT_EQ(motions, (std::vector<std::string>{"locate", "end", "prep", "start", "stop", "wind", "wind", "end",
+                                               "scrubloc", "scrubprep", "scrubstart", "prep"}));
+  EXPECT_TRUE(fatals.empty());
 }
 
 // The 9-pin engine of unit 1's firmware, through the senders.

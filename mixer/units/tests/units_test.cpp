@@ -10,7 +10,10 @@
 #include <vector>
 
 #include "mixer/model/timecode.h"
+#include "mixer/model/settings.h"
 #include "mixer/units/ninepin.h"
+#include "mixer/units/services.h"
+#include "mixer/units/unitmotion.h"
 #include "mixer/units/unitops.h"
 #include "mixer/units/unittable.h"
 #include "tests/fakes/host_fake.h"
@@ -458,6 +461,119 @@ TEST_F(Units, BusyStatusLowSixBitsWaitsIdle) {
   };
   EXPECT_TRUE(kUnitOps.waitIdle(1));
   EXPECT_EQ(reads, 3);
+}
+
+// The transport's movements on two open units: each goes to unit 1, then
+// unit 2, as the pass-through calls below (code and first request word,
+// the command number of a family).
+class Motion : public Units {
+ protected:
+  void SetUp() override {
+    Units::SetUp();
+    Dev("U1");
+    Dev("U2");
+    ASSERT_EQ(Open("U1 U2", ""), 2);
+    f.calls.clear();
+  }
+  // The calls as "handle:code/command" ("handle:code" without a request).
+  std::vector<std::string> Sent() {
+    std::vector<std::string> out;
+    for (const Call& c : f.calls) {
+      char text[48];
+      if (c.in.size() >= 4) {
+        uint32_t first = 0;
+        std::memcpy(&first, c.in.data(), 4);
+        std::snprintf(text, sizeof text, "%u:%X/%u", unsigned(c.h), unsigned(c.code), unsigned(first));
+      } else {
+        std::snprintf(text, sizeof text, "%u:%X", unsigned(c.h), unsigned(c.code));
+      }
+      out.push_back(text);
+    }
+    f.calls.clear();
+    return out;
+  }
+  std::vector<uint32_t> Words(size_t call) {
+    std::vector<uint32_t> w(f.calls[call].in.size() / 4);
+    std::memcpy(w.data(), f.calls[call].in.data(), w.size() * 4);
+    return w;
+  }
+};
+
+TEST_F(Motion, EveryMovementReachesEachUnitInOrder) {
+  using V = std::vector<std::string>;
+  struct Case {
+    const char* name;
+    std::function<void()> run;
+    V sent;
+  };
+  const std::vector<Case> cases = {
+      {"stop", [] { UnitsStop(); }, V{"1:83AE3C00", "2:83AE3C00"}},
+      {"locate", [] { UnitsLocate(0x1234567); }, V{"1:83AE3920/3", "2:83AE3920/3"}},
+      {"prepare", [] { UnitsPrepPlayBufs(1000); },
+       V{"1:83AE3704", "1:83AE3A20/0", "2:83AE3704", "2:83AE3A20/0"}},
+      {"start", [] { EXPECT_EQ(UnitsStartPlayRec(1), 1); }, V{"1:83AE3A20/1", "2:83AE3A20/1"}},
+      {"wind", [] { UnitsWind(-6553); }, V{"1:83AE3920/16", "2:83AE3920/16"}},
+      {"end", [] { UnitsSetPlayRecEndLoc(9000); }, V{"1:83AE3920/17", "2:83AE3920/17"}},
+      {"loop", [] { UnitsSetLoop(1, 1, 0); }, V{"1:83AE3920/18", "2:83AE3920/18"}},
+      {"scrub prepare", [] { UnitsPrepScrubBufs(5000, 0x7FFF05FF); },
+       V{"1:83AE3704", "1:83AE3920/17", "1:83AE3920/16", "1:83AE3A20/11", "2:83AE3704", "2:83AE3920/17",
+         "2:83AE3920/16", "2:83AE3A20/11"}},
+      {"scrub start", [] { UnitsStartScrub(1); }, V{"1:83AE3A20/12", "2:83AE3A20/12"}},
+      {"idle", [] { EXPECT_EQ(UnitsAllIdle(), 1); }, V{"1:83AE3704", "2:83AE3704"}},
+  };
+  Locs().LeftLoc = 1000;
+  Locs().RightLoc = 0x2000000;
+  Locs().NowLoc = 0x1000001;
+  for (const Case& c : cases) {
+    c.run();
+    EXPECT_EQ(Sent(), c.sent) << c.name;
+  }
+  EXPECT_TRUE(f.fatals.empty());
+  EXPECT_TRUE(Host().boxes.empty());
+}
+
+TEST_F(Motion, PositionsTravelAsLow24BitsAndTheBitsAbove) {
+  Settings().PlayRecMode = kModeLoop | kModePreRoll;
+  Locs().LeftLoc = 0x1000002;
+  Locs().RightLoc = 0x3000004;
+  Locs().NowLoc = 0x2000003;
+  UnitsLocate(0x1234567);
+  EXPECT_EQ(Words(0), (std::vector<uint32_t>{3, 0x234567, 1}));
+  f.calls.clear();
+  UnitsPrepPlayBufs(0x5000006);
+  EXPECT_EQ(Words(1), (std::vector<uint32_t>{0, 6, 5, kModeLoop | kModePreRoll, 2, 1, 4, 3, 0, 0}));
+  f.calls.clear();
+  UnitsWind(-6553);  // rewinding from the now position
+  EXPECT_EQ(Words(0), (std::vector<uint32_t>{16, 3, 2, static_cast<uint32_t>(-6553)}));
+  f.calls.clear();
+  UnitsWind(0);  // parked
+  EXPECT_EQ(Words(0), (std::vector<uint32_t>{16, 0xFFFFFF, 0xFFFFFFFF, 0}));
+  f.calls.clear();
+  UnitsSetLoop(2, 1, 7);
+  EXPECT_EQ(Words(0), (std::vector<uint32_t>{18, 2, 1, 2, 1, 4, 3, 7, 0}));
+  Settings().PlayRecMode = 0;
+}
+
+// A unit that refuses the start (its call fails: fatal in the program, a
+// return here) leaves every unit stopped; a loop that cannot be looped is
+// refused with 343 and sent switched off.
+TEST_F(Motion, ARefusedStartStopsEveryUnitAndAnImpossibleLoopIsOff) {
+  f.answer = [](const Call& c, void*, uint32_t* n) {
+    *n = c.outLen;
+    uint32_t first = 0;
+    if (c.in.size() >= 4) std::memcpy(&first, c.in.data(), 4);
+    return c.h == 2 && c.code == kPtPlay && first == 1 ? 0 : 1;
+  };
+  EXPECT_EQ(UnitsStartPlayRec(1), 0);
+  EXPECT_EQ(Sent(), (std::vector<std::string>{"1:83AE3A20/1", "2:83AE3A20/1", "1:83AE3C00", "2:83AE3C00"}));
+  ASSERT_EQ(f.fatals.size(), 1u);
+  EXPECT_EQ(f.fatals[0], (std::pair<UnitHandle, int>{2, 370}));
+
+  Locs().LeftLoc = 1000;
+  Locs().RightLoc = 0x7FFF0600;
+  UnitsSetLoop(1, 1, 0);
+  EXPECT_EQ(BoxIds(), std::vector<uint32_t>{343});
+  EXPECT_EQ(Words(0)[2], 0u);  // off
 }
 
 // The 9-pin engine behind the fake: each exchange is answered from a script

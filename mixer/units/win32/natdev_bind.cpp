@@ -28,7 +28,8 @@ const NatDevApi* NatDevLibraryApi() {
       BindExport(lib, a.prep, "_Nat1PrepAudPlayBufs@8") &&
       BindExport(lib, a.setLoop, "_Nat1SetSeamlessLoopParams@20") &&
       BindExport(lib, a.setFadeCurve, "_Nat1SetFadeCurvTable@12") &&
-      BindExport(lib, a.setTrkCfg, "_Nat1SetAudTrkCfg@8");
+      BindExport(lib, a.setTrkCfg, "_Nat1SetAudTrkCfg@8") &&
+      BindExport(lib, a.getRecTfrLocs, "_Nat1GetAudioRecTfrLocs@8");
   if (!ok) {
     FreeLibrary(lib);
     return nullptr;

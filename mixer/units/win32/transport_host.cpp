@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "mixer/arrange/genwave.h"
+#include "mixer/arrange/recpass.h"
 #include "mixer/arrange/services.h"
 #include "mixer/mix/mixaut.h"
 #include "mixer/mix/services.h"
@@ -126,15 +128,24 @@ class ProgramTransport final : public TransportHost {
   void ConsoleNotifyTransport(int state) override { ConsoleSendTransport(state); }
   void ConsoleNotifyModes() override { ConsoleSendModes(Settings().PlayRecMode, 0x119); }
 
-  // The record pass belongs to the arrange editor, which this program does
-  // not hold yet: nothing is laid out, so a recording never starts.
-  void ArrRecordStop(int32_t) override {}
+  // The record pass: Takes made ahead of the pass, one pass per loop turn
+  // stacked on the record tracks' Virtual Tracks, the last one heard.
+  void ArrRecordStop(int32_t p) override { ::ArrRecordStop(p, TransportPassCount()); }
   void ArrUpdateRuler() override { ArrRedrawWindows(); }
-  int ArrRecordPass(int32_t, int32_t) override { return 0; }
-  void ArrRecordLoopStep() override {}
+  int ArrRecordPass(int32_t start, int32_t end) override {
+    TransportSetPassCount(0);
+    return ::ArrRecordPass(&start, &end, 1, nullptr);
+  }
+  void ArrRecordLoopStep() override {
+    const int32_t pass = TransportPassCount() + 1;
+    TransportSetPassCount(pass);
+    ::ArrRecordLoopStep(Locs().LeftLoc, Locs().RightLoc, pass, std::max<int32_t>(TransportPassLimit(), 1));
+  }
   void ArrRedrawRecordParts() override { ArrRedrawWindows(); }
   void ArrRefreshAfterLocate() override { ArrRedrawWindows(); }
-  void ArrGenTakeWaveforms() override {}
+  void ArrGenTakeWaveforms() override {
+    if (CurArr) ::ArrGenTakeWaveforms(nullptr, 1, 1, 0);
+  }
   int32_t ArrNxtSectionEdge(int32_t p) override { return CurArr ? ::ArrNxtSectionEdge(p, 1) : p; }
   int32_t ArrPrevSectionEdge(int32_t p) override { return CurArr ? ::ArrNxtSectionEdge(p, 0) : p; }
   int32_t SnapStep(int32_t p, int direction) override {
@@ -247,6 +258,7 @@ void ProgramLinksInit() {
   if (done) return;
   done = true;
   TransportBind(&gTransport);
+  ProgramArrangeSeamsInit();
   ConsoleBind(ProgramConsoleLib(), &gConsole);
   MidiSetHost(&kMidiHost);
   MidiBindLib(ProgramMidiLib());

@@ -11,6 +11,9 @@
 // Binds the three to the program; the services call it before anything
 // else (it runs once).
 void ProgramLinksInit();
+// Connects the arrange editor's record pass, processing runs and overview
+// builds to the program (called by ProgramLinksInit).
+void ProgramArrangeSeamsInit();
 
 // QvConInt.dll's calls; null when the library cannot be loaded.
 const ConsoleLib* ProgramConsoleLib();

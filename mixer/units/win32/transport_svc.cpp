@@ -8,6 +8,7 @@
 #include "mixer/units/natlink.h"
 #include "mixer/units/services.h"
 #include "mixer/units/transport.h"
+#include "mixer/units/unitmotion.h"
 #include "mixer/units/win32/transport_host.h"
 
 int TransportState() { return TransportStateOf(TransportLampState()); }
@@ -17,6 +18,7 @@ void TransportUpdateEndLoc() {
   // the time line.
   const uint32_t mode = Settings().PlayRecMode;
   const int32_t end = (mode & kModeLoop) ? Locs().RightLoc : 0x7FFF05FF;
+  UnitsSetPlayRecEndLoc(end);
   if (NatLinkApi()) NatLinkSetEnd(end);
 }
 

@@ -1,0 +1,196 @@
+// The arrange editor's record pass, processing runs and overview builds
+// connected to the program: the native recorder, the mixer, the automation
+// library, the transport's displays and the run dialogs.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+#include "mixer/arrange/genwave.h"
+#include "mixer/arrange/mixdown.h"
+#include "mixer/arrange/procdrv.h"
+#include "mixer/arrange/procthin.h"
+#include "mixer/arrange/recpass.h"
+#include "mixer/arrange/services.h"
+#include "mixer/arrange/win32/mixdowndlg.h"
+#include "mixer/arrange/win32/procdlgs.h"
+#include "mixer/mix/mixaut.h"
+#include "mixer/mix/mixhost.h"
+#include "mixer/mix/services.h"
+#include "mixer/model/arr.h"
+#include "mixer/model/recready.h"
+#include "mixer/model/settings.h"
+#include "mixer/model/take.h"
+#include "mixer/model/timecode.h"
+#include "mixer/model/win32/dialogs.h"
+#include "mixer/model/win32/wvfbuild.h"
+#include "mixer/model/wvfcache.h"
+#include "mixer/shell/services.h"
+#include "mixer/model/ini.h"
+#include "mixer/model/util/strtab.h"
+#include "mixer/shell/win32/settings.h"
+#include "mixer/shell/win32/shell.h"
+#include "mixer/shell/wndtable.h"
+#include "mixer/units/natlink.h"
+#include "mixer/units/playlist.h"
+#include "mixer/units/services.h"
+#include "mixer/units/win32/transport_host.h"
+
+namespace {
+
+// Channels of the record track's link group: the Virtual Track recording it
+// and those linked after it.
+int32_t GroupWidth(int32_t recTrack) {
+  if (CurArr == nullptr) return 1;
+  for (uint32_t t = 0; t < kArrTracks; ++t) {
+    const TrkRec& trk = CurArr->Trk[t];
+    if (trk.RecTrack != static_cast<uint32_t>(recTrack) || trk.RecKind != kRecKindAudio) continue;
+    int32_t width = 1;
+    while (t + width < kArrTracks && (CurArr->Trk[t + width - 1].Flags & kTrkLinkNext)) ++width;
+    return width;
+  }
+  return 1;
+}
+
+const char* ColumnName(int32_t recTrack) {
+  static char name[64];
+  name[0] = 0;
+  if (MixDoc* doc = CurMixDoc()) MixRecColumnName(doc, recTrack, name, sizeof name);
+  return name;
+}
+
+// The recording of the record track goes into the Take from `start`: the
+// track's list holds the Take as its record entry.
+void PlayTake(int32_t recTrack, uint32_t take, int32_t start) {
+  PlayTakeOnTrack(recTrack, static_cast<uint32_t>(std::max(start, 0)), take, 0);
+}
+
+int LocalTimeStamp(char* out, int size) {
+  SYSTEMTIME t;
+  GetLocalTime(&t);
+  return std::snprintf(out, static_cast<size_t>(size), "%02d%02d%02d-%02d%02d%02d", t.wYear % 100, t.wMonth, t.wDay,
+                       t.wHour, t.wMinute, t.wSecond);
+}
+
+int32_t CurrentLoc() { return NatLinkDeviceCount() > 0 ? NatLinkGetCloc() : Locs().NowLoc; }
+
+// The armed Audio record tracks' audio has reached the disk up to here; the
+// current location when no device records them.
+int32_t RecTransferLoc() {
+  int32_t armed[kRecTrksAudio];
+  int32_t n = 0;
+  for (int32_t r = 1; r <= kRecTrksAudio; ++r)
+    if (RecTrkGetState(kRecKindAudio, r) == kRecTrkReady) armed[n++] = r;
+  const int64_t at = NatLinkRecTransferLoc(armed, n, CurrentLoc());
+  return static_cast<int32_t>(std::clamp<int64_t>(at, 0, INT32_MAX));
+}
+
+void ShowPosition(int32_t location) {
+  Locs().NowLoc = location;
+  TransportShowNowBars();
+  TransportShowNowTimecode();
+}
+
+void SleepMs(int ms) { Sleep(static_cast<DWORD>(ms)); }
+
+// The mixer's record time code: the start position in the project's time
+// code with its offset.
+int RecordTimeCode(int32_t start, TcRec* out) {
+  LocToTimeCode(out, start, Settings().TcOffset);
+  return 1;
+}
+
+uint16_t AutomKnobRef(uint32_t take) {
+  const MxaTake* t = MxaTakeByOwner(TakeFromRef(take));
+  return t != nullptr ? static_cast<uint16_t>(t->RecMapValue) : 0;
+}
+
+int ThinCopy(uint32_t newTake, uint32_t sourceTake, uint32_t from, uint32_t to, int32_t filter, uint32_t amount) {
+  return MxaCopyTakeRangeOf(TakeFromRef(newTake), TakeFromRef(sourceTake), from, to, filter, amount);
+}
+
+// The edited copy goes into the new Take's automation record, which the
+// Take then names as its log.
+int AutomEdit(uint32_t newTake, uint32_t sourceTake, uint32_t start, uint32_t length, int32_t knob,
+              int32_t deleteAt, int32_t setAt, int32_t value, int32_t scale) {
+  void* target = TakeFromRef(newTake);
+  const MxaTake* source = MxaReadTake(TakeFromRef(sourceTake));
+  if (target == nullptr || source == nullptr) return 0;
+  MxaTake* made = MxaTakeByOwner(target);
+  if (!MxaCopyTakeEdit(&made, source, start, start + length, knob, deleteAt, setAt, value, scale)) return 0;
+  made->Owner = target;
+  MixHostGet().TakeSetWord(target, kMxaAttrLog, made->Log);
+  return 1;
+}
+
+int WaveCacheHas(const TakeRec* take) {
+  char path[MAX_PATH];
+  std::snprintf(path, sizeof path, "%s", GetWvFormFilePath());
+  return WvfCacheExists(take, path, sizeof path);
+}
+
+int WaveBuild(TakeRec* take) {
+  return DoDialogParam(WndTable[kMainWnd], "ATAKE2WVFRMFILE", WvfBuildDlgProc, reinterpret_cast<LPARAM>(take)) == 1;
+}
+
+int TransportStopped() { return TransportState() == kTransportStopped; }
+
+}  // namespace
+
+void ProcOptionsFromSettings() {
+  ProcOptions& o = ProcOpts();
+  o.refATk = RadioValue(kGrpProcRefATk);
+  o.delUnRefATk = RadioValue(kGrpProcDelATk);
+  o.refCTk = RadioValue(kGrpProcRefCTk);
+  o.delUnRefCTk = RadioValue(kGrpProcDelCTk);
+  o.rec24Bit = GetRecResol() == 40356 ? 1 : 0;  // 40355 16-bit, 40356 24-bit
+  o.autoGenWaveforms = AutoGenWvFrmFiles;
+  o.appendLocalTime = AppendLocalTimeStr;
+  o.streamSmpBufSize = StreamSmpBufSize;
+}
+
+void ProcSetFolder(const char* folder) {
+  std::string f = folder ? folder : "";
+  if (!f.empty() && f.back() != '\\') f += '\\';
+  ProcOpts().folder = f;
+}
+
+void ProgramArrangeSeamsInit() {
+  ProcOptionsFromSettings();
+  char folder[MAX_PATH] = {};
+  ReadIniString(Shell().iniPath, IDS_INI_SEC_MAIN_WND, IDS_INI_KEY_RECORD_PROCESS_DIRECTORY, folder, sizeof folder);
+  ProcSetFolder(folder);
+
+  RecPassSeams rec;
+  rec.groupWidth = GroupWidth;
+  rec.columnName = ColumnName;
+  rec.playTake = PlayTake;
+  rec.localTimeStamp = LocalTimeStamp;
+  rec.currentLoc = CurrentLoc;
+  rec.recTransferLoc = RecTransferLoc;
+  rec.showPosition = ShowPosition;
+  rec.sleep = SleepMs;
+  rec.recordTimeCode = RecordTimeCode;
+  rec.automKnobRef = AutomKnobRef;
+  RecSetPassSeams(rec);
+
+  ProcInstallDialogs();
+  ThinSetCopier(ThinCopy);
+  ArrSetAutomEditor(AutomEdit);
+
+  WaveformSeams wave;
+  wave.cacheHas = WaveCacheHas;
+  wave.build = WaveBuild;
+  wave.stopped = TransportStopped;
+  wave.invalidateParts = ArrRedrawWindows;
+  wave.invalidateTakeList = ArrRedrawWindows;
+  ArrSetWaveformSeams(wave);
+
+  // The run of a mixdown is the run dialog; the routing menu, the stereo
+  // partners and the path delay are the mixer's, which has no routing menu
+  // yet: mixdown asks for an output and, offered none, does nothing.
+  MixdownSeams mix;
+  mix.run = MixdownRunWin;
+  MixdownSetSeams(mix);
+}
