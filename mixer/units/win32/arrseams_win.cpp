@@ -144,6 +144,8 @@ void ProcOptionsFromSettings() {
   o.delUnRefATk = RadioValue(kGrpProcDelATk);
   o.refCTk = RadioValue(kGrpProcRefCTk);
   o.delUnRefCTk = RadioValue(kGrpProcDelCTk);
+  o.refMTk = RadioValue(kGrpProcRefMTk);
+  o.delUnRefMTk = RadioValue(kGrpProcDelMTk);
   o.rec24Bit = GetRecResol() == 40356 ? 1 : 0;  // 40355 16-bit, 40356 24-bit
   o.autoGenWaveforms = AutoGenWvFrmFiles;
   o.appendLocalTime = AppendLocalTimeStr;
