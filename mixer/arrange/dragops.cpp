@@ -1,0 +1,164 @@
+#include "mixer/arrange/dragops.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "editpriv.h"
+#include "mixer/arrange/arrcopy.h"
+#include "mixer/arrange/arrzoom.h"
+#include "mixer/arrange/editdisp.h"
+#include "mixer/model/arrlist.h"
+#include "mixer/model/host.h"
+#include "mixer/model/marker.h"
+#include "mixer/model/settings.h"
+#include "mixer/model/snap.h"
+#include "mixer/model/take.h"
+#include "mixer/model/takeattr.h"
+#include "mixer/model/timecode.h"
+#include "mixer/model/util/strtab.h"
+#include "mixer/shell/services.h"
+#include "mixer/units/services.h"
+
+namespace {
+
+constexpr uint32_t kUndoCopy = 92;
+constexpr uint32_t kUndoTrim = 104;
+
+int64_t TakeSamples(const PartRec& p) {
+  TakeRec* t = TakeFromRef(p.Take);
+  return t ? static_cast<int64_t>(TakeGetAttr(t, kTakeAttrLength)) : int64_t{p.Offset} + p.Length;
+}
+
+}  // namespace
+
+int ArrMoveCopyDragEnd(DcHandle dc, ArrMoveDragRec* rec, int pressX, int pressY, int x, int y, int inside,
+                       int transportState) {
+  std::unique_ptr<ArrMoveDragRec> own(rec);
+  if (rec == nullptr || !inside) return 0;
+  const std::vector<int32_t>& w = rec->Words;
+  ArrRec* src = rec->Source != nullptr ? rec->Source : CurArr;
+  const int op = w[kMoveDragOp], copy = w[kMoveDragCopy], mode = w[kMoveDragMode];
+  const ArrViewRec& v = ArrView();
+  int64_t first = INT64_MAX;
+  int32_t firstTrack = INT32_MAX;
+  bool timelocked = false;
+  for (int32_t i = 0; i < w[kMoveDragCount]; ++i) {
+    const uint32_t slot = static_cast<uint32_t>(w[kMoveDragHeader + 5 * i]);
+    const PartRec* p = ArrPart(src, slot);
+    if (p == nullptr || p->Start == kPartFreeStart) continue;
+    first = std::min<int64_t>(first, p->Start);
+    firstTrack = std::min(firstTrack, ArrTrackOfPart(src, slot));
+    timelocked = timelocked || (p->Flags & kPartTimelocked);
+  }
+  if (first == INT64_MAX) return 0;
+  int32_t timeOffset = 0;
+  if (mode != 1) {
+    int64_t start = first + int64_t{x - pressX} * std::max(v.Hzoom, 1);
+    start = std::clamp<int64_t>(start, 0, EndOfTime);
+    if (mode == 2)
+      start = SnapDragToTargets(static_cast<int32_t>(start), w[kMoveDragSpan], Locs().NowLoc, Locs().LeftLoc,
+                                Locs().RightLoc);
+    else
+      start = SnapLoc(static_cast<int32_t>(start), w[kMoveDragSpan], 0, CurArr, CurMrkList, 0, 0);
+    timeOffset = static_cast<int32_t>(std::max<int64_t>(start, 0) - first);
+  }
+  const int32_t row = std::clamp(ArrTrackAtY(v, y), 0, static_cast<int32_t>(kArrTracks) - 1);
+  const int32_t pressRow = std::clamp(ArrTrackAtY(v, pressY), 0, static_cast<int32_t>(kArrTracks) - 1);
+  const int32_t trackOffset = row - pressRow;
+  if (rec->Source != nullptr && transportState != kTransportStopped) return arredit::Refuse(IDS_NOT_DURING_PLAYBACK);
+  if (!copy && op >= 3 && op <= 5 && timeOffset != 0 && timelocked) return arredit::Refuse(IDS_TIMELOCKED_NO_MOVE);
+  if (timeOffset == 0 && trackOffset == 0 && !copy && rec->Source == nullptr) return 0;
+  if (!arredit::BeginStep(copy ? kUndoCopy : IDS_UNDO_MOVE)) return 0;
+  uint32_t error = 0;
+  CurArr = ArrCopyParts(dc, CurArr, src, &timeOffset, trackOffset, copy, 0, 0, 0, 0, 1, &error);
+  if (error != 0) {
+    arredit::FailStep(error);
+    ArrRedrawWindows();
+    return 0;
+  }
+  ArrRedrawWindows();
+  ArrEditWnd().UpdateScrollRanges();
+  arredit::RebuildPlay();
+  ArrChangeCountRaise();
+  return 1;
+}
+
+ArrTrimDragRec* ArrTrimDragStart(DcHandle dc, int x, int y, int32_t position, int includeAdjacent) {
+  ArrRec* arr = CurArr;
+  if (includeAdjacent) {
+    // The Part on each track that touches a selected Part's edge at the
+    // position joins the trim.
+    std::vector<std::pair<uint32_t, uint32_t>> join;
+    arrlist::WalkAll(arr, [&](uint32_t track, uint32_t slot, PartRec& p) {
+      if (arredit::Sel(p)) return;
+      const bool endsHere = arredit::End(p) == position, startsHere = p.Start == position;
+      if (!endsHere && !startsHere) return;
+      bool touches = false;
+      arrlist::WalkAll(arr, [&](uint32_t t2, uint32_t, PartRec& q) {
+        if (t2 == track && arredit::Sel(q) &&
+            ((endsHere && q.Start == position) || (startsHere && arredit::End(q) == position)))
+          touches = true;
+      });
+      if (touches) join.push_back({track, slot});
+    });
+    for (const auto& j : join) {
+      ArrPart(arr, j.second)->Flags |= kPartSelected;
+      if (dc != nullptr) ArrDrawPart(dc, arr, j.second, j.first, 1, 0);
+    }
+  }
+  auto rec = std::make_unique<ArrTrimDragRec>();
+  rec->PressX = x;
+  rec->PressY = y;
+  rec->Edge = position;
+  int64_t low = 0, high = EndOfTime;
+  arrlist::WalkAll(arr, [&](uint32_t track, uint32_t slot, PartRec& p) {
+    if (!arredit::Sel(p)) return;
+    const int64_t takeStart = int64_t{p.Start} - p.Offset;
+    if (p.Start == position) {
+      rec->Parts.push_back({slot, track, 0});
+      low = std::max(low, takeStart);
+      high = std::min<int64_t>(high, arredit::End(p) - 1);
+    } else if (arredit::End(p) == position) {
+      rec->Parts.push_back({slot, track, 1});
+      high = std::min(high, takeStart + TakeSamples(p));
+      low = std::max<int64_t>(low, int64_t{p.Start} + 1);
+    }
+  });
+  if (rec->Parts.empty() || low > high) return nullptr;
+  rec->Low = static_cast<int32_t>(low);
+  rec->High = static_cast<int32_t>(high);
+  return rec.release();
+}
+
+int32_t ArrTrimDragTarget(const ArrTrimDragRec& rec, int x) {
+  const ArrViewRec& v = ArrView();
+  const int64_t p = int64_t{rec.Edge} + int64_t{x - rec.PressX} * std::max(v.Hzoom, 1);
+  int32_t edge = SnapLoc(static_cast<int32_t>(std::clamp<int64_t>(p, 0, EndOfTime)), 0, 0, CurArr, CurMrkList, 0, 0);
+  return std::max(std::clamp(edge, rec.Low, rec.High), 0);
+}
+
+int ArrTrimDragEnd(DcHandle dc, ArrTrimDragRec* rec, int x) {
+  std::unique_ptr<ArrTrimDragRec> own(rec);
+  if (rec == nullptr) return 0;
+  const int32_t edge = ArrTrimDragTarget(*rec, x);
+  if (edge == rec->Edge) return 0;
+  if (!arredit::BeginStep(kUndoTrim)) return 0;
+  for (const ArrTrimEdge& e : rec->Parts) {
+    PartRec* p = ArrPart(CurArr, e.Slot);
+    if (p == nullptr || p->Start == kPartFreeStart) continue;
+    if (e.End) {
+      p->Length = static_cast<int32_t>(int64_t{edge} - p->Start);
+    } else {
+      const int32_t delta = edge - p->Start;
+      p->Offset += delta;
+      p->Length -= delta;
+      p->Start = edge;
+      arredit::ResortPart(CurArr, e.Slot, e.Track);
+    }
+    if (p->SnapPoint >= p->Length) p->SnapPoint = 0;
+    p->Flags |= kPartTempMark;
+  }
+  ArrRedrawWindows();
+  arredit::Finish(dc);
+  return 1;
+}

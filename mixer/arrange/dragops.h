@@ -1,0 +1,40 @@
+// The ends of the Part area's drags that change the arrangement: the
+// move/copy drag's release and the trim drag (its start, which collects the
+// edges and their allowed range, and its release).
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "mixer/arrange/partcmds.h"
+#include "mixer/arrange/services.h"
+
+// Releases a move/copy drag pressed at (pressX, pressY) at (x, y): the
+// offsets from the pointer's movement, snapped (to the locators for tools 5
+// and 8), then one undo step "Move" or "Copy" and the copy itself. A release
+// outside the Part area (`inside` 0) cancels. Frees the record. 1 when the
+// arrangement changed.
+int ArrMoveCopyDragEnd(DcHandle dc, ArrMoveDragRec* rec, int pressX, int pressY, int x, int y, int inside,
+                       int transportState);
+
+struct ArrTrimEdge {
+  uint32_t Slot;
+  uint32_t Track;
+  int End;  // 0 the start edge, 1 the end edge
+};
+struct ArrTrimDragRec {
+  int32_t PressX = 0;
+  int32_t PressY = 0;
+  int32_t Edge = 0;  // the edge's position at the press
+  int32_t Low = 0;   // allowed range of the new edge
+  int32_t High = 0;
+  std::vector<ArrTrimEdge> Parts;
+};
+// Collects the selected Parts with an edge at `position` (with
+// includeAdjacent, first selects on every track the Part touching that
+// edge); null when none has it.
+ArrTrimDragRec* ArrTrimDragStart(DcHandle dc, int x, int y, int32_t position, int includeAdjacent);
+// The new edge under x (snapped, within the allowed range, at least 0).
+int32_t ArrTrimDragTarget(const ArrTrimDragRec& rec, int x);
+// Applies the trim with undo step "Trim"; frees the record. 1 when changed.
+int ArrTrimDragEnd(DcHandle dc, ArrTrimDragRec* rec, int x);
