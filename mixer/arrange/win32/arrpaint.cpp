@@ -121,7 +121,9 @@ void DrawWavePoints(HDC dc, int x, int centre, int half, const std::vector<int16
   HGDIOBJ old = SelectObject(dc, pen);
   const size_t n = pts.size() / 2;
   auto y = [&](int16_t v) {
-    const int64_t d = int64_t{v} * half * zoom / 32768;
+    // Rounded, so that full scale reaches the row's half-height.
+    const int64_t n = int64_t{v} * half * zoom;
+    const int64_t d = (n >= 0 ? n + 16384 : n - 16384) / 32768;
     return centre - sign * static_cast<int>(std::clamp<int64_t>(d, -half, half));
   };
   if (filled) {
