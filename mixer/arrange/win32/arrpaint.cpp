@@ -74,43 +74,55 @@ int LogAxis() { return RadioValue(kGrpWavAxis) == static_cast<int32_t>(kWavAxisL
 
 // ---- Waveform points ----
 
-// Display points of `columns` pixel columns over `length` samples of the
-// Take from `start`, read from its overview file with one read.
-bool PointsFromOverview(TakeRec* take, int64_t start, int32_t columns, int64_t length,
-                        std::vector<int16_t>* out) {
-  if (take == nullptr || columns <= 0 || length <= 0 || start < 0) return false;
+// The overviews read during one paint of the Part area, by Take: each file
+// is read whole, once, however many Parts play from its Take. A full paint
+// starts with an empty cache; single-Part redraws read through it too.
+struct CachedOverview {
+  uint32_t take;
+  std::vector<WvfEntry> entries;
+};
+std::vector<CachedOverview> overviewCache;
+constexpr size_t kOverviewCacheTakes = 64;
+
+const std::vector<WvfEntry>* Overview(TakeRec* take, uint32_t ref) {
+  for (const CachedOverview& c : overviewCache)
+    if (c.take == ref) return &c.entries;
   char path[kTakePathSize];
   StrCopyN(path, GetWvFormFilePath(), sizeof path);
-  if (!WvfCacheExists(take, path, sizeof path)) return false;
+  if (!WvfCacheExists(take, path, sizeof path)) return nullptr;
   const FioHandle file = FioOpen(path, kFioRead);
-  if (file == kFioInvalid) return false;
+  if (file == kFioInvalid) return nullptr;
   uint64_t size = 0;
-  uint8_t head[kWvfHeaderSize];
   uint32_t got = 0;
   WvfHeader h{};
-  bool ok = FioGetSize(file, &size) && FioReadAt(file, 0, head, sizeof head, &got) && got == sizeof head &&
-            WvfParseHeader(head, sizeof head, size, &h);
-  const WvfSpan span = WvfBlocksFor(start, columns, length);
-  std::vector<WvfEntry> entries;
-  if (ok && span.first < h.entries) {
-    const int64_t count = std::min<int64_t>(span.count, h.entries - span.first);
-    std::vector<uint8_t> bytes(static_cast<size_t>(count) * kWvfEntryBytes);
-    ok = FioReadAt(file, kWvfHeaderSize + static_cast<uint64_t>(span.first) * kWvfEntryBytes, bytes.data(),
-                   static_cast<uint32_t>(bytes.size()), &got) &&
-         got == bytes.size();
-    entries.resize(static_cast<size_t>(count));
-    for (size_t i = 0; ok && i < entries.size(); ++i) {
-      const uint8_t* b = &bytes[4 * i];
-      entries[i].max = static_cast<int16_t>(b[0] | (b[1] << 8));
-      entries[i].min = static_cast<int16_t>(b[2] | (b[3] << 8));
-    }
+  std::vector<uint8_t> bytes;
+  bool ok = FioGetSize(file, &size) && size >= kWvfHeaderSize && size <= (uint64_t{1} << 30);
+  if (ok) {
+    bytes.resize(static_cast<size_t>(size));
+    ok = FioReadAt(file, 0, bytes.data(), static_cast<uint32_t>(size), &got) && got == size &&
+         WvfParseHeader(bytes.data(), bytes.size(), size, &h);
   }
   FioClose(file);
-  if (!ok) return false;
+  if (!ok) return nullptr;
+  if (overviewCache.size() >= kOverviewCacheTakes) overviewCache.erase(overviewCache.begin());
+  CachedOverview c{ref, std::vector<WvfEntry>(h.entries)};
+  for (uint32_t i = 0; i < h.entries; ++i) {
+    const uint8_t* b = &bytes[kWvfHeaderSize + 4 * static_cast<size_t>(i)];
+    c.entries[i] = {static_cast<int16_t>(b[0] | (b[1] << 8)), static_cast<int16_t>(b[2] | (b[3] << 8))};
+  }
+  overviewCache.push_back(std::move(c));
+  return &overviewCache.back().entries;
+}
+
+// Display points of `columns` pixel columns over `length` samples of the
+// Take from `start`, from its overview.
+bool PointsFromOverview(TakeRec* take, uint32_t ref, int64_t start, int32_t columns, int64_t length,
+                        std::vector<int16_t>* out) {
+  if (take == nullptr || columns <= 0 || length <= 0 || start < 0) return false;
+  const std::vector<WvfEntry>* e = Overview(take, ref);
+  if (e == nullptr) return false;
   out->assign(2 * static_cast<size_t>(columns), 0);
-  // Entries are indexed from the span's first block.
-  return WvfPointsFromEntries(entries.data(), static_cast<uint32_t>(entries.size()),
-                              start - span.first * kWvfSamplesPerEntry, columns, length, out->data()) != 0;
+  return WvfPointsFromEntries(e->data(), static_cast<uint32_t>(e->size()), start, columns, length, out->data()) != 0;
 }
 
 void DrawWavePoints(HDC dc, int x, int centre, int half, const std::vector<int16_t>& pts, int inverted,
@@ -325,7 +337,7 @@ void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, in
       const int64_t first = std::max<int64_t>(s.start, ArrPosOfX(v, x0 + 1));
       const int64_t last = std::min<int64_t>(s.start + s.length, int64_t{ArrPosOfX(v, x1 - 1)});
       const int64_t takeAt = int64_t{p.Offset} + (first - p.Start);
-      if (last > first && PointsFromOverview(take, takeAt, cols, last - first, &pts))
+      if (last > first && PointsFromOverview(take, p.Take, takeAt, cols, last - first, &pts))
         DrawWavePoints(dc, x0 + 1, centre, half, pts, (p.Flags & kPartPhaseInvert) != 0, c.ink, FillWvForm);
     }
     if (nameWanted && x1 - x0 >= 4) {
@@ -603,6 +615,7 @@ void DrawXorRect(HDC dc, const RECT& r) {
 void ArrPaintPartArea(HDC dc, int w, int h) {
   ArrViewRec& v = ArrView();
   if (v.PartAreaWidth != w || v.PartAreaHeight != h) ArrResizeCalc(v, w, h);
+  overviewCache.clear();
   FillSolid(dc, 0, v.TopHeight, w, h, v.Color[0]);
   DrawRuler(dc, w);
   if (v.Grid) DrawGrid(dc, w, h);

@@ -95,6 +95,8 @@ class ArrWndTest : public ::testing::Test {
     FillWvForm = 1;
     FastRedraw = 0;
     ReadTrkColors();
+    ReadCautomTrkColors();
+    ReadMidevTrkColors();
     ArrViewRec& v = ArrView();
     v = ArrViewRec();
     v.Hzoom = 512;
@@ -191,6 +193,11 @@ class ArrWndTest : public ::testing::Test {
     m.Position = 600 * 512 - 44100;
     std::snprintf(m.Name, sizeof m.Name, "Chorus");
     ASSERT_EQ(MrkInsert(&CurMrkList, m, 2, nullptr), 1);
+    // Record tracks: a stereo Audio pair on tracks 0 and 1, Automation 1 on 2.
+    CurArr->Trk[0] = TrkRec{};
+    CurArr->Trk[0].RecTrack = 1, CurArr->Trk[0].RecKind = 3, CurArr->Trk[0].Flags = kTrkLinkNext;
+    CurArr->Trk[1].RecTrack = 2, CurArr->Trk[1].RecKind = 3, CurArr->Trk[1].Flags = kTrkLinkPrev;
+    CurArr->Trk[2].RecTrack = 1, CurArr->Trk[2].RecKind = 20;
     Locs().LeftLoc = 200 * 512 - 44100;
     Locs().RightLoc = 700 * 512 - 44100;
     Locs().NowLoc = 650 * 512 - 44100;
@@ -255,6 +262,12 @@ TEST_F(ArrWndTest, PaintsPartsRulerMarkersAndLocators) {
   bool line = false;
   for (int dy = -2; dy <= 2; ++dy) line = line || c.At(mid, ym + dy) == 0;
   EXPECT_TRUE(line);
+  // The track column: the record tracks' labels in their colours.
+  Canvas col;
+  ArrPaintColumn(col.dc, kArrColumnWidth, kH);
+  EXPECT_EQ(col.At(2, RowY(0, 2)), TrkColors[0]);
+  EXPECT_EQ(col.At(2, RowY(2, 2)), CautomTrkColors[0]);
+  EXPECT_NE(col.At(2, RowY(4, 2)), TrkColors[0]);  // no record track: background
   // A selected Part fills grey.
   ArrPart(CurArr, audio)->Flags |= kPartSelected;
   ArrPaintPartArea(c.dc, kW, kH);
