@@ -7,6 +7,7 @@
 #include "mixer/arrange/arrcopy.h"
 #include "mixer/arrange/arrzoom.h"
 #include "mixer/arrange/editdisp.h"
+#include "mixer/arrange/partlink.h"
 #include "mixer/model/arrlist.h"
 #include "mixer/model/host.h"
 #include "mixer/model/marker.h"
@@ -14,7 +15,9 @@
 #include "mixer/model/snap.h"
 #include "mixer/model/take.h"
 #include "mixer/model/takeattr.h"
+#include "mixer/model/options.h"
 #include "mixer/model/timecode.h"
+#include "mixer/model/util/gain.h"
 #include "mixer/model/util/strtab.h"
 #include "mixer/shell/services.h"
 #include "mixer/units/services.h"
@@ -160,5 +163,54 @@ int ArrTrimDragEnd(DcHandle dc, ArrTrimDragRec* rec, int x) {
   }
   ArrRedrawWindows();
   arredit::Finish(dc);
+  return 1;
+}
+
+ArrVolDragRec* ArrVolDragStart(int y, int32_t part, int zone) {
+  const PartRec* clicked = arrlist::UsedPart(CurArr, static_cast<uint32_t>(part));
+  if (clicked == nullptr) return nullptr;
+  const int which = zone >= 0 && zone <= 3 ? 0 : zone >= 8 && zone <= 11 ? 1 : 2;
+  auto rec = std::make_unique<ArrVolDragRec>();
+  rec->PressY = y;
+  rec->AnchorGain = which == 1 ? clicked->GainEnd : clicked->GainStart;
+  const int32_t start = clicked->Start, length = clicked->Length;
+  arrlist::WalkAll(CurArr, [&](uint32_t track, uint32_t slot, PartRec& p) {
+    if (static_cast<int32_t>(slot) == part || (arredit::Sel(p) && p.Start == start && p.Length == length))
+      rec->Parts.push_back({slot, track, which});
+  });
+  return rec.release();
+}
+
+int32_t ArrVolDragChange(const ArrVolDragRec& rec, int y, int logAxis) {
+  // The gain scale of a row: half its height less a pixel, unity at the top.
+  const int32_t pixels = std::max(ArrView().Vzoom / 2 - 1, 1);
+  const uint32_t anchor = std::min<uint32_t>(rec.AnchorGain, 32768);
+  const int32_t level =
+      std::clamp(GainToPixels(static_cast<int32_t>(anchor), 32768, pixels, logAxis) + (rec.PressY - y), 0, pixels);
+  const int32_t gain = std::max(PixelsToGain(level, pixels, 32768, logAxis), 0);
+  return GainToDeciDb(static_cast<uint32_t>(gain)) - GainToDeciDb(anchor);
+}
+
+int ArrVolDragEnd(DcHandle dc, ArrVolDragRec* rec, int y, int logAxis) {
+  std::unique_ptr<ArrVolDragRec> own(rec);
+  if (rec == nullptr) return 0;
+  const int32_t change = ArrVolDragChange(*rec, y, logAxis);
+  if (change == 0) return 0;
+  if (!arredit::BeginStep(IDS_UNDO_VOLUME_CHANGE)) return 0;
+  auto apply = [change](uint32_t g) {
+    return DeciDbToGain(std::min(GainToDeciDb(g) + change, 0));  // never above unity
+  };
+  if (!KeepSel) ArrClearSelection(CurArr, nullptr, 0);
+  for (const ArrVolEdge& e : rec->Parts) {
+    PartRec* p = ArrPart(CurArr, e.Slot);
+    if (p == nullptr || p->Start == kPartFreeStart) continue;
+    if (e.Which != 1) p->GainStart = apply(p->GainStart);
+    if (e.Which != 0) p->GainEnd = apply(p->GainEnd);
+    p->Flags = KeepSel ? (p->Flags | kPartSelected) : (p->Flags & ~kPartSelected);
+    if (dc != nullptr) ArrDrawPart(dc, CurArr, e.Slot, e.Track, 1, 0);
+  }
+  ArrRedrawWindows();
+  arredit::RebuildPlay();
+  ArrChangeCountRaise();
   return 1;
 }

@@ -38,3 +38,25 @@ ArrTrimDragRec* ArrTrimDragStart(DcHandle dc, int x, int y, int32_t position, in
 int32_t ArrTrimDragTarget(const ArrTrimDragRec& rec, int x);
 // Applies the trim with undo step "Trim"; frees the record. 1 when changed.
 int ArrTrimDragEnd(DcHandle dc, ArrTrimDragRec* rec, int x);
+
+// The volume drag (tool 27): the Parts whose gain follows the pointer.
+struct ArrVolEdge {
+  uint32_t Slot;
+  uint32_t Track;
+  int Which;  // 0 the start gain, 1 the end gain, 2 both
+};
+struct ArrVolDragRec {
+  int32_t PressY = 0;
+  uint32_t AnchorGain = 32768;
+  std::vector<ArrVolEdge> Parts;
+};
+// From the Part under the pointer (its zone chooses the gain: near the
+// start, near the end, else both) and every selected Part with the same
+// start and length; null when the Part does not exist.
+ArrVolDragRec* ArrVolDragStart(int y, int32_t part, int zone);
+// The change in 0.1 dB that the pointer at y gives (rows of the current
+// view, the fader law of `logAxis`).
+int32_t ArrVolDragChange(const ArrVolDragRec& rec, int y, int logAxis);
+// Applies the change, each gain held at 0 dB, with undo step "Volume
+// Change"; frees the record. 1 when a gain changed.
+int ArrVolDragEnd(DcHandle dc, ArrVolDragRec* rec, int y, int logAxis);

@@ -42,6 +42,30 @@ ArrZoomDrag zoomDrag;
 uint32_t markerDrag = 0;  // marker number being dragged, 0 none
 int markerLastX = INT32_MIN;
 ArrTrimDragRec* trim = nullptr;
+ArrVolDragRec* vol = nullptr;
+int volLastY = INT32_MIN;
+
+int LogAxisOn() { return RadioValue(kGrpWavAxis) == 40724 ? 1 : 0; }
+
+// The gain feedback: a line across each dragged Part at the level the
+// pointer gives, mirrored below the centre line.
+void VolOutline(HDC dc, int y) {
+  if (dc == nullptr || vol == nullptr) return;
+  const ArrViewRec& v = ArrView();
+  const int32_t pixels = std::max(v.Vzoom / 2 - 1, 1);
+  const int32_t level = std::clamp(
+      GainToPixels(static_cast<int32_t>(std::min<uint32_t>(vol->AnchorGain, 32768)), 32768, pixels, LogAxisOn()) +
+          (vol->PressY - y),
+      0, pixels);
+  for (const ArrVolEdge& e : vol->Parts) {
+    const PartRec* p = ArrPart(CurArr, e.Slot);
+    if (p == nullptr) continue;
+    const int centre = ArrRowTop(v, static_cast<int32_t>(e.Track) - v.FirstTrack) + v.Vzoom / 2;
+    const int x0 = ArrXOfPos(v, p->Start);
+    const int x1 = ArrXOfPos(v, static_cast<int32_t>(std::min<int64_t>(int64_t{p->Start} + p->Length, INT32_MAX)));
+    DrawXorRect(dc, {x0, centre - level, x1, centre + level + 1});
+  }
+}
 
 ArrInput Input(UINT time = 0) {
   ArrInput in;
@@ -156,6 +180,12 @@ class ArrWindowRoutines : public ArrPartEditRoutines {
     if (trim != nullptr) TrimOutline(reinterpret_cast<HDC>(dc), trim->Edge);
     return trim;
   }
+  void* BeginGainDrag(DcHandle dc, int x, int y, int32_t part) override {
+    vol = ArrVolDragStart(y, part, ArrHitTest(CurArr, x, y, nullptr, nullptr, nullptr));
+    volLastY = y;
+    VolOutline(reinterpret_cast<HDC>(dc), y);
+    return vol;
+  }
   // The trimmed Parts' rectangles with the moving edge at `edge`.
   static void TrimOutline(HDC dc, int32_t edge) {
     if (dc == nullptr || trim == nullptr) return;
@@ -247,6 +277,15 @@ void EndDrags(HWND wnd, int x, int y) {
     DoneDc(dc);
     dc = nullptr;
     ArrTrimDragEnd(nullptr, rec, x);
+    currentCursor = LoadCursorA(nullptr, IDC_ARROW);
+  } else if (d.GainDrag) {
+    VolOutline(dc, volLastY);
+    d.GainDrag = nullptr;
+    ArrVolDragRec* rec = vol;
+    vol = nullptr;
+    DoneDc(dc);
+    dc = nullptr;
+    ArrVolDragEnd(nullptr, rec, y, LogAxisOn());
     currentCursor = LoadCursorA(nullptr, IDC_ARROW);
   } else if (d.Slip) {
     std::unique_ptr<ArrSlipDragRec> rec(static_cast<ArrSlipDragRec*>(d.Slip));
@@ -387,6 +426,12 @@ void Move(HWND wnd, int x, int y) {
       ArrWindowRoutines::TrimOutline(dc, s.LastTrimX == INT32_MIN ? trim->Edge : s.LastTrimX);
       ArrWindowRoutines::TrimOutline(dc, edge);
       s.LastTrimX = edge;
+    }
+  } else if (d.GainDrag && vol) {
+    if (y != volLastY) {
+      VolOutline(dc, volLastY);
+      VolOutline(dc, y);
+      volLastY = y;
     }
   } else if (d.Slip) {
     const auto* rec = static_cast<ArrSlipDragRec*>(d.Slip);

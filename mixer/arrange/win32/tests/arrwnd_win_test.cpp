@@ -338,6 +338,25 @@ TEST_F(ArrWndTest, MouseDragsEndInTheirOperationAndOneUndoStep) {
   EXPECT_EQ(ArrPart(CurArr, audio)->Start, 0);
   EXPECT_NE(ArrPart(CurArr, audio)->Offset, 50000);
   undoRestores();
+  // Volume: dragged down from the middle of the Part both gains fall; from
+  // its start only the start gain; above unity a gain stays at unity.
+  before = places();
+  ToolSelect(1, kToolGainDrag);
+  Drag(w, X(100000), ym, X(100000), ym + 6);
+  {
+    const PartRec& p = *ArrPart(CurArr, audio);
+    EXPECT_LT(p.GainStart, 32768u);
+    EXPECT_EQ(p.GainEnd, p.GainStart);
+  }
+  undoRestores();
+  EXPECT_EQ(ArrPart(CurArr, audio)->GainStart, 32768u);
+  Drag(w, X(0) + 2, ym, X(0) + 2, ym + 6);
+  EXPECT_LT(ArrPart(CurArr, audio)->GainStart, 32768u);
+  EXPECT_EQ(ArrPart(CurArr, audio)->GainEnd, 32768u);
+  undoRestores();
+  Drag(w, X(100000), ym, X(100000), ym - 10);
+  EXPECT_EQ(ArrPart(CurArr, audio)->GainStart, 32768u);
+  EXPECT_EQ(UndoGetLevel(), 0u);
   // Rubber band from empty space: selects the Parts it touches, no undo step.
   ToolSelect(1, kToolMove);
   Drag(w, X(-30000), RowY(0, 2), X(50000), RowY(2, 30));
