@@ -29,6 +29,7 @@
 #include "mixer/model/win32/arrscroll.h"
 #include "mixer/shell/services.h"
 #include "mixer/shell/win32/settings.h"
+#include "mixer/shell/win32/shell.h"
 #include "mixer/units/services.h"
 
 void ArrSetRectZoom(int on);
@@ -43,6 +44,7 @@ uint32_t markerDrag = 0;  // marker number being dragged, 0 none
 int markerLastX = INT32_MIN;
 ArrTrimDragRec* trim = nullptr;
 ArrVolDragRec* vol = nullptr;
+POINT lastPointer = {0, 0};  // the pointer at the last move, client coordinates
 int volLastY = INT32_MIN;
 
 int LogAxisOn() { return RadioValue(kGrpWavAxis) == 40724 ? 1 : 0; }
@@ -323,6 +325,7 @@ void Release(HWND wnd, int button, int x, int y) {
   ArrChildState& s = childState;
   if (s.Button != button) return;
   s.Button = 0;
+  SetBlinkWnd(nullptr);
   EndDrags(wnd, x, y);
   ReleaseCapture();
   InvalidateRect(wnd, nullptr, FALSE);
@@ -395,6 +398,7 @@ void Move(HWND wnd, int x, int y) {
   ArrChildState& s = childState;
   ArrDragHandles& d = ArrDrags();
   const ArrInput in = Input();
+  lastPointer = {x, y};
   if (s.Button == 0 && ToolGet(1) == kToolContext && !ArrRectZoomOn()) ArrHitCursor(x, y, in);
   if (s.ViewDrag && ArrZoomScrollDrag(x, y, zoomDrag, in)) {
     ArrUpdateHScroll();
@@ -403,6 +407,12 @@ void Move(HWND wnd, int x, int y) {
   }
   if (currentCursor) SetCursor(currentCursor);
   if (s.Button == 0) return;
+  RECT client;
+  GetClientRect(wnd, &client);
+  const bool outside = x < 0 || y < 0 || x >= client.right || y >= client.bottom;
+  const bool dragging = s.RubberBand || d.MoveCopy || d.Trim || d.Slip || markerDrag;
+  // Outside the area a drag asks the shell's timer for scroll ticks.
+  SetBlinkWnd(outside && dragging ? wnd : nullptr);
   HDC dc = ChildDc();
   if (s.RubberBand) {
     DrawXorRect(dc, {s.Anchor.x, s.Anchor.y, s.Corner.x, s.Corner.y});
@@ -450,6 +460,59 @@ void Move(HWND wnd, int x, int y) {
     }
   } else if (s.RulerCode) {
     ArrRulerSetLocator(x, y, s.RulerCode, 1);
+  }
+  DoneDc(dc);
+}
+
+// One auto-scroll tick: the view moves a quarter span or a quarter of the
+// rows toward the pointer, and the running drag moves with the picture.
+void AutoScrollTick(HWND wnd) {
+  ArrChildState& s = childState;
+  ArrDragHandles& d = ArrDrags();
+  ArrViewRec& v = ArrView();
+  const POINT p = lastPointer;
+  RECT c;
+  GetClientRect(wnd, &c);
+  const int32_t oldOrigin = v.Origin, oldFirst = v.FirstTrack;
+  const bool moving = TransportState() != kTransportStopped;
+  if (!(AutoScrollArrWnd && moving)) {
+    if (p.x < 0) v.Origin = std::max(0, v.Origin - v.Span / 4);
+    if (p.x >= c.right) v.Origin = std::min(std::max(0, ArrLargestOrigin(v.Span)), v.Origin + v.Span / 4);
+  }
+  const int32_t step = std::max(v.VisibleRows / 4, 1);
+  if (p.y < v.TopHeight) v.FirstTrack = std::max(0, v.FirstTrack - step);
+  if (p.y >= c.bottom) v.FirstTrack = std::min(256 - v.VisibleRows, v.FirstTrack + step);
+  if (v.Origin == oldOrigin && v.FirstTrack == oldFirst) return;
+  const int dx = (v.Origin - oldOrigin) / std::max(v.Hzoom, 1);
+  const int dy = (v.FirstTrack - oldFirst) * (v.Vzoom + kArrRowGap);
+  ArrSetHScrollPos();
+  ArrSetVScrollPos();
+  if (HWND col = ArrColumnWnd()) InvalidateRect(col, nullptr, FALSE);
+  InvalidateRect(wnd, nullptr, FALSE);
+  UpdateWindow(wnd);
+  // The repaint took the feedback away: the press point moves with the
+  // picture, and the feedback is drawn again where it stood.
+  s.Press.x -= dx;
+  s.Press.y -= dy;
+  HDC dc = ChildDc();
+  if (s.RubberBand) {
+    s.Anchor.x -= dx;
+    s.Anchor.y -= dy;
+    DrawXorRect(dc, {s.Anchor.x, s.Anchor.y, s.Corner.x, s.Corner.y});
+  } else if (d.MoveCopy) {
+    const auto* rec = static_cast<ArrMoveDragRec*>(d.MoveCopy);
+    ArrWindowSeams::MoveOutline(dc, rec->Words.data(), s.LastMoveX == INT32_MIN ? 0 : s.LastMoveX,
+                                s.LastMoveX == INT32_MIN ? 0 : s.LastMoveRow);
+  } else if (d.Trim && trim) {
+    trim->PressX -= dx;
+    ArrWindowRoutines::TrimOutline(dc, s.LastTrimX == INT32_MIN ? trim->Edge : s.LastTrimX);
+  } else if (d.Slip) {
+    auto* rec = static_cast<ArrSlipDragRec*>(d.Slip);
+    rec->Words[1] -= dx;
+    rec->Words[2] -= dy;
+    ArrWindowSeams::SlipOutline(dc, rec->Words.data(), s.LastSlipX == INT32_MIN ? 0 : s.LastSlipX);
+  } else if (markerDrag) {
+    markerLastX = INT32_MIN;
   }
   DoneDc(dc);
 }
@@ -508,8 +571,8 @@ LRESULT CALLBACK ArrChildWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lPara
       return 0;
     case WM_KEYDOWN:
       switch (wParam) {
-        case 'L': SetLocator(kLocLeftPrime, Locs().NowLoc); return 0;
-        case 'R': SetLocator(kLocRightPrime, Locs().NowLoc); return 0;
+        case 'L': SetLocator(kLocLeftPrime, GetCurrentLoc()); return 0;
+        case 'R': SetLocator(kLocRightPrime, GetCurrentLoc()); return 0;
         case VK_DELETE:
           if (GetCapture() == wnd || ArrCountSelParts(CurArr, kArrCountAll, 0) == 0) return 0;
           if (TransportState() == kTransportStopped) {
@@ -541,6 +604,9 @@ LRESULT CALLBACK ArrChildWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lPara
       return 0;
     case kArrMsgNowMoved:
       NowMoved(wnd);
+      return 0;
+    case kArrMsgAutoScroll:
+      if (childState.Button) AutoScrollTick(wnd);
       return 0;
     case kArrMsgLeftMoved:
     case kArrMsgRightMoved: {

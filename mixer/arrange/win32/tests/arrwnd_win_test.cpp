@@ -357,6 +357,18 @@ TEST_F(ArrWndTest, MouseDragsEndInTheirOperationAndOneUndoStep) {
   Drag(w, X(100000), ym, X(100000), ym - 10);
   EXPECT_EQ(ArrPart(CurArr, audio)->GainStart, 32768u);
   EXPECT_EQ(UndoGetLevel(), 0u);
+  // A move dragged past the right edge scrolls the view by a quarter span
+  // on each tick; released outside the area it moves nothing.
+  ToolSelect(1, kToolMove);
+  const int32_t origin = ArrView().Origin;
+  SendMessageA(w, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(X(100000), ym));
+  SendMessageA(w, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(kW + 20, ym));
+  SendMessageA(w, kArrMsgAutoScroll, 0, 0);
+  EXPECT_EQ(ArrView().Origin, origin + ArrView().Span / 4);
+  SendMessageA(w, WM_LBUTTONUP, 0, MAKELPARAM(kW + 20, ym));
+  EXPECT_EQ(ArrPart(CurArr, audio)->Start, 0);
+  EXPECT_EQ(UndoGetLevel(), 0u);
+  ArrView().Origin = origin;
   // Rubber band from empty space: selects the Parts it touches, no undo step.
   ToolSelect(1, kToolMove);
   Drag(w, X(-30000), RowY(0, 2), X(50000), RowY(2, 30));
