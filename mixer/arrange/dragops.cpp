@@ -140,10 +140,28 @@ int32_t ArrTrimDragTarget(const ArrTrimDragRec& rec, int x) {
   return std::max(std::clamp(edge, rec.Low, rec.High), 0);
 }
 
+int32_t ArrTrimDragKey(ArrTrimDragRec& rec, int right) {
+  const int64_t from = rec.Nudged != INT32_MIN ? rec.Nudged : rec.Edge;
+  const int64_t p = std::clamp<int64_t>(from + (right ? 1 : -1), 0, EndOfTime);
+  const int32_t snapped = SnapLoc(static_cast<int32_t>(p), 0, right ? 1 : -1, CurArr, CurMrkList, 0, 0);
+  rec.Nudged = std::max(std::clamp(snapped, rec.Low, rec.High), 0);
+  return rec.Nudged;
+}
+
+int32_t ArrSlipDragKey(int32_t distance, int right, int32_t leftRoom, int32_t rightRoom) {
+  const int64_t d = int64_t{distance} + (right ? 1 : -1);
+  if (d == 0) return 0;
+  const int64_t size = std::min<int64_t>(d < 0 ? -d : d, kTimeLineLimit - 1);
+  int64_t snapped = SnapLoc(static_cast<int32_t>(size), 0, 0, CurArr, CurMrkList, 0, 0);
+  snapped = std::max<int64_t>(snapped, 1);
+  return static_cast<int32_t>(d < 0 ? -std::min<int64_t>(snapped, std::max(leftRoom, 0))
+                                    : std::min<int64_t>(snapped, std::max(rightRoom, 0)));
+}
+
 int ArrTrimDragEnd(DcHandle dc, ArrTrimDragRec* rec, int x) {
   std::unique_ptr<ArrTrimDragRec> own(rec);
   if (rec == nullptr) return 0;
-  const int32_t edge = ArrTrimDragTarget(*rec, x);
+  const int32_t edge = rec->Nudged != INT32_MIN ? rec->Nudged : ArrTrimDragTarget(*rec, x);
   if (edge == rec->Edge) return 0;
   if (!arredit::BeginStep(kUndoTrim)) return 0;
   for (const ArrTrimEdge& e : rec->Parts) {

@@ -28,8 +28,17 @@ struct ArrTrimDragRec {
   int32_t Edge = 0;  // the edge's position at the press
   int32_t Low = 0;   // allowed range of the new edge
   int32_t High = 0;
+  int32_t Nudged = INT32_MIN;  // the edge the arrow keys moved it to; INT32_MIN none
   std::vector<ArrTrimEdge> Parts;
 };
+// One arrow key on a trim drag: the first press starts at the edge; Left a
+// sample earlier, Right a sample later, snapped, within the allowed range.
+// Returns the new edge.
+int32_t ArrTrimDragKey(ArrTrimDragRec& rec, int right);
+// One arrow key on a slip drag: the signed distance one sample smaller
+// (Left) or larger (Right), snapped with its sign kept, within the limits
+// (leftRoom samples leftward, rightRoom rightward).
+int32_t ArrSlipDragKey(int32_t distance, int right, int32_t leftRoom, int32_t rightRoom);
 // Collects the selected Parts with an edge at `position` (with
 // includeAdjacent, first selects on every track the Part touching that
 // edge); null when none has it.

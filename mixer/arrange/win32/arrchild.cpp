@@ -45,6 +45,8 @@ int markerLastX = INT32_MIN;
 ArrTrimDragRec* trim = nullptr;
 ArrVolDragRec* vol = nullptr;
 POINT lastPointer = {0, 0};  // the pointer at the last move, client coordinates
+int slipKeyed = 0;           // the slip was moved by the arrow keys
+int32_t slipKeyDistance = 0; // its signed distance in samples (negative: leftward)
 int volLastY = INT32_MIN;
 
 int LogAxisOn() { return RadioValue(kGrpWavAxis) == 40724 ? 1 : 0; }
@@ -294,9 +296,20 @@ void EndDrags(HWND wnd, int x, int y) {
     d.Slip = nullptr;
     ArrWindowSeams::SlipOutline(dc, rec->Words.data(), s.LastSlipX != INT32_MIN ? s.LastSlipX : 0);
     ArrSlipDrag slip{rec->Words[1], rec->Words[4], rec->Words[3], 0};
+    int commitX = x;
+    if (slipKeyed) {
+      // The keyboard's distance, as a pointer far enough that way and the
+      // distance itself as the limit.
+      const int32_t hz = std::max(ArrView().Hzoom, 1);
+      const int32_t n = static_cast<int32_t>((std::abs(int64_t{slipKeyDistance}) + hz - 1) / hz);
+      commitX = slip.PressX + (slipKeyDistance < 0 ? -n : n);
+      slip.KeyStep = slipKeyDistance;
+      slipKeyed = 0;
+    }
     DoneDc(dc);
     dc = nullptr;
-    ArrSlipCommit(x, nullptr, slip);
+    ArrSlipCommit(commitX, nullptr, slip);
+    slipKeyDistance = 0;
     ArrRedrawWindows();
     currentCursor = LoadCursorA(nullptr, IDC_ARROW);
   } else if (markerDrag) {
@@ -430,7 +443,7 @@ void Move(HWND wnd, int x, int y) {
       s.LastMoveX = dx;
       s.LastMoveRow = rows;
     }
-  } else if (d.Trim && trim) {
+  } else if (d.Trim && trim && trim->Nudged == INT32_MIN) {
     const int32_t edge = ArrTrimDragTarget(*trim, x);
     if (edge != s.LastTrimX) {
       ArrWindowRoutines::TrimOutline(dc, s.LastTrimX == INT32_MIN ? trim->Edge : s.LastTrimX);
@@ -443,7 +456,7 @@ void Move(HWND wnd, int x, int y) {
       VolOutline(dc, y);
       volLastY = y;
     }
-  } else if (d.Slip) {
+  } else if (d.Slip && !slipKeyed) {
     const auto* rec = static_cast<ArrSlipDragRec*>(d.Slip);
     const int dx = x - rec->Words[1];
     if (dx != s.LastSlipX) {
@@ -460,6 +473,36 @@ void Move(HWND wnd, int x, int y) {
     }
   } else if (s.RulerCode) {
     ArrRulerSetLocator(x, y, s.RulerCode, 1);
+  }
+  DoneDc(dc);
+}
+
+// An arrow key during a trim or slip drag: the drag leaves the pointer and
+// follows the keys.
+void ArrowKey(HWND, int right) {
+  ArrChildState& s = childState;
+  ArrDragHandles& d = ArrDrags();
+  HDC dc = ChildDc();
+  if (d.Trim && trim) {
+    const int32_t before = trim->Nudged != INT32_MIN ? trim->Nudged : (s.LastTrimX != INT32_MIN ? s.LastTrimX : trim->Edge);
+    const int32_t edge = ArrTrimDragKey(*trim, right);
+    ArrWindowRoutines::TrimOutline(dc, before);
+    ArrWindowRoutines::TrimOutline(dc, edge);
+    s.LastTrimX = edge;
+  } else if (d.Slip) {
+    auto* rec = static_cast<ArrSlipDragRec*>(d.Slip);
+    const int32_t hz = std::max(ArrView().Hzoom, 1);
+    if (!slipKeyed) {
+      ArrWindowSeams::SlipOutline(dc, rec->Words.data(), s.LastSlipX == INT32_MIN ? 0 : s.LastSlipX);
+      slipKeyed = 1;
+      slipKeyDistance = 0;
+    } else {
+      ArrWindowSeams::SlipOutline(dc, rec->Words.data(), slipKeyDistance / hz);
+    }
+    // Words 4 and 3: the room to the left and to the right.
+    slipKeyDistance = ArrSlipDragKey(slipKeyDistance, right, rec->Words[4], rec->Words[3]);
+    ArrWindowSeams::SlipOutline(dc, rec->Words.data(), slipKeyDistance / hz);
+    s.LastSlipX = slipKeyDistance / hz;
   }
   DoneDc(dc);
 }
@@ -584,6 +627,10 @@ LRESULT CALLBACK ArrChildWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lPara
                                                                              : IDS_NOT_DURING_PLAYBACK,
                            kMbWarnOk);
           }
+          return 0;
+        case VK_LEFT:
+        case VK_RIGHT:
+          ArrowKey(wnd, wParam == VK_RIGHT);
           return 0;
         default:
           return 0;

@@ -329,6 +329,14 @@ TEST_F(ArrWndTest, MouseDragsEndInTheirOperationAndOneUndoStep) {
     EXPECT_EQ(p.Length, 200000 - p.Start);
   }
   undoRestores();
+  // Trim by the keys: the drag leaves the pointer; two Rights, one Left.
+  SendMessageA(w, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(X(0) + 1, ym));
+  for (WPARAM k : {VK_RIGHT, VK_RIGHT, VK_LEFT, VK_RIGHT}) SendMessageA(w, WM_KEYDOWN, k, 0);
+  SendMessageA(w, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(X(0) + 30, ym));
+  SendMessageA(w, WM_LBUTTONUP, 0, MAKELPARAM(X(0) + 30, ym));
+  EXPECT_EQ(ArrPart(CurArr, audio)->Start, 2);
+  EXPECT_EQ(ArrPart(CurArr, audio)->Offset, 2);
+  undoRestores();
   // Slip: the Take offset moves under a Part that stays in place (first
   // trimmed so that the Take has room before it).
   ArrPart(CurArr, audio)->Offset = 50000;
@@ -337,6 +345,13 @@ TEST_F(ArrWndTest, MouseDragsEndInTheirOperationAndOneUndoStep) {
   Drag(w, X(100000), ym, X(100000) - 10, ym);
   EXPECT_EQ(ArrPart(CurArr, audio)->Start, 0);
   EXPECT_NE(ArrPart(CurArr, audio)->Offset, 50000);
+  undoRestores();
+  // Slip by the keys: Left from distance 0 starts a leftward slip (the Take
+  // offset grows by one sample per key).
+  SendMessageA(w, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(X(100000), ym));
+  for (int i = 0; i < 3; ++i) SendMessageA(w, WM_KEYDOWN, VK_LEFT, 0);
+  SendMessageA(w, WM_LBUTTONUP, 0, MAKELPARAM(X(100000) + 40, ym));
+  EXPECT_EQ(ArrPart(CurArr, audio)->Offset, 50003);
   undoRestores();
   // Volume: dragged down from the middle of the Part both gains fall; from
   // its start only the start gain; above unity a gain stays at unity.
