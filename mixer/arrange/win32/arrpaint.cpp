@@ -138,24 +138,30 @@ void DrawWavePoints(HDC dc, int x, int centre, int half, const std::vector<int16
     const int64_t d = (n >= 0 ? n + 16384 : n - 16384) / 32768;
     return centre - sign * static_cast<int>(std::clamp<int64_t>(d, -half, half));
   };
+  // One call per picture: a vertical segment per column (filled), or the
+  // line through the maxima and the line through the minima (outline).
+  std::vector<POINT> pts2;
   if (filled) {
+    std::vector<DWORD> counts(n, 2);
+    pts2.reserve(2 * n);
     int prevTop = 0, prevBottom = 0;
     for (size_t i = 0; i < n; ++i) {
-      int top = std::min(y(pts[2 * i]), y(pts[2 * i + 1]));
-      int bottom = std::max(y(pts[2 * i]), y(pts[2 * i + 1]));
+      const int a = y(pts[2 * i]), b = y(pts[2 * i + 1]);
+      int top = std::min(a, b), bottom = std::max(a, b);
+      const int ownTop = top, ownBottom = bottom;
       if (i > 0) top = std::min(top, prevBottom), bottom = std::max(bottom, prevTop);
-      VLine(dc, x + static_cast<int>(i), top, bottom + 1);
-      prevTop = std::min(y(pts[2 * i]), y(pts[2 * i + 1]));
-      prevBottom = std::max(y(pts[2 * i]), y(pts[2 * i + 1]));
+      pts2.push_back({x + static_cast<int>(i), top});
+      pts2.push_back({x + static_cast<int>(i), bottom + 1});
+      prevTop = ownTop;
+      prevBottom = ownBottom;
     }
+    if (n > 0) PolyPolyline(dc, pts2.data(), counts.data(), static_cast<DWORD>(n));
   } else {
     for (int j = 0; j < 2; ++j) {
-      for (size_t i = 0; i < n; ++i) {
-        const int yy = y(pts[2 * i + j]);
-        if (i == 0) MoveToEx(dc, x, yy, nullptr);
-        LineTo(dc, x + static_cast<int>(i), yy);
-      }
-      if (n == 1) SetPixel(dc, x, y(pts[j]), colour);
+      pts2.clear();
+      for (size_t i = 0; i < n; ++i) pts2.push_back({x + static_cast<int>(i), y(pts[2 * i + j])});
+      if (n == 1) pts2.push_back({x + 1, pts2[0].y});
+      if (!pts2.empty()) Polyline(dc, pts2.data(), static_cast<int>(pts2.size()));
     }
   }
   SelectObject(dc, old);
