@@ -9,6 +9,8 @@
 
 #include "mixer/arrange/arrzoom.h"
 #include "mixer/arrange/csetools.h"
+#include "mixer/arrange/rectrk.h"
+#include "mixer/model/arrheap.h"
 #include "mixer/arrange/wavepoints.h"
 #include "mixer/model/timecode.h"
 
@@ -352,6 +354,42 @@ TEST(WavePoints, OverviewPointsMatchPointsFromTheSamples) {
   EXPECT_EQ(WvfBlocksFor(1024, 4, 2048).first, 2);
   EXPECT_EQ(WvfBlocksFor(1024, 4, 1024).first, 1);
   EXPECT_EQ(WvfBlocksFor(0, 4, 1024).first, 0);
+}
+
+TEST(RecTracks, GroupsAreAssignedTakenOverAndDeleted) {
+  ArrRec* arr = ArrNew(nullptr);
+  ASSERT_NE(arr, nullptr);
+  // Stereo Audio 3-4 on tracks 4 and 5: linked down, consecutive.
+  ASSERT_EQ(ArrTrkAssignGroup(arr, 4, 3, 3, 2), 0u);
+  EXPECT_EQ(arr->Trk[4].RecTrack, 3u);
+  EXPECT_EQ(arr->Trk[5].RecTrack, 4u);
+  EXPECT_EQ(arr->Trk[4].Flags & (kTrkLinkNext | kTrkLinkPrev), kTrkLinkNext);
+  EXPECT_EQ(arr->Trk[5].Flags & (kTrkLinkNext | kTrkLinkPrev), kTrkLinkPrev);
+  uint32_t head = 0;
+  EXPECT_EQ(ArrTrkGroupExtent(arr, 5, &head), 2u);
+  EXPECT_EQ(head, 4u);
+  // Mono Audio 4 on track 10: it leaves tracks 4-5, the whole group with it.
+  ASSERT_EQ(ArrTrkAssignGroup(arr, 10, 3, 4, 1), 0u);
+  EXPECT_EQ(arr->Trk[4].RecTrack, 0u);
+  EXPECT_EQ(arr->Trk[5].RecTrack, 0u);
+  EXPECT_EQ(arr->Trk[10].RecTrack, 4u);
+  // Automation 4 is another record track: Audio 4 stays.
+  ASSERT_EQ(ArrTrkAssignGroup(arr, 11, 20, 4, 1), 0u);
+  EXPECT_EQ(arr->Trk[10].RecTrack, 4u);
+  // Refusals change nothing: past track 255, past record track 128, width 3.
+  EXPECT_EQ(ArrTrkAssignGroup(arr, 250, 3, 1, 8), 185u);
+  EXPECT_EQ(ArrTrkAssignGroup(arr, 0, 3, 125, 8), 185u);
+  EXPECT_EQ(ArrTrkAssignGroup(arr, 0, 3, 1, 3), 185u);
+  EXPECT_EQ(arr->Trk[250].RecTrack, 0u);
+  // All: 4-channel groups from track 240 run out at track 255.
+  EXPECT_EQ(ArrTrkAssignAll(arr, 240, 3, 1, 4), 4u);
+  EXPECT_EQ(arr->Trk[255].RecTrack, 16u);
+  // Delete: a selected member takes its whole group.
+  arr->Trk[241].Flags |= kTrkSelected;
+  EXPECT_EQ(ArrTrkDeleteSelected(arr), 4u);
+  EXPECT_EQ(arr->Trk[240].RecTrack, 0u);
+  EXPECT_EQ(arr->Trk[244].RecTrack, 5u);
+  ArrHeap.Free(arr);
 }
 
 }  // namespace

@@ -393,6 +393,23 @@ TEST_F(ArrWndTest, MouseDragsEndInTheirOperationAndOneUndoStep) {
   EXPECT_EQ(UndoGetLevel(), 0u);
 }
 
+TEST_F(ArrWndTest, TrackColumnSelectsTracksByTheirNames) {
+  ASSERT_NE(OpenWindow(), nullptr);
+  HWND col = ArrColumnWnd();
+  ASSERT_NE(col, nullptr);
+  SendMessageA(col, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, RowY(2, 5)));
+  SendMessageA(col, WM_LBUTTONUP, 0, MAKELPARAM(5, RowY(2, 5)));
+  EXPECT_TRUE(CurArr->Trk[2].Flags & kTrkSelected);
+  EXPECT_FALSE(CurArr->Trk[0].Flags & kTrkSelected);
+  Canvas c;
+  ArrPaintColumn(c.dc, kArrColumnWidth, kH);
+  EXPECT_EQ(c.At(2, RowY(2, 2)), 0x808080u);  // a selected track's label is grey
+  // A press on a track without a record track clears the selection.
+  SendMessageA(col, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, RowY(7, 5)));
+  SendMessageA(col, WM_LBUTTONUP, 0, MAKELPARAM(5, RowY(7, 5)));
+  EXPECT_FALSE(CurArr->Trk[2].Flags & kTrkSelected);
+}
+
 TEST_F(ArrWndTest, ZoomButtonsAndScrollBarsChangeTheView) {
   HWND w = OpenWindow();
   ASSERT_NE(w, nullptr);
