@@ -8,6 +8,8 @@
 #include <cstring>
 
 #include "mixer/arrange/csetools.h"
+#include "mixer/arrange/partdlg.h"
+#include "mixer/arrange/xfade.h"
 #include "mixer/arrange/services.h"
 #include "mixer/model/docnames.h"
 #include "mixer/model/ini.h"
@@ -550,9 +552,29 @@ void ArrScrollToLoc(int32_t position) {
   Invalidate(PartArea());
 }
 
+void ReadInfoToolCfg() {
+  const int32_t defaults[3] = {1, 1, 0};
+  int32_t* const values[3] = {&InfoUpdateAllNames, &InfoAppendSpeakerExt, &InfoUpdateTakeNames};
+  char text[128] = "";
+  ReadIniString(IniFile(), IDS_INI_SEC_ARRANGE_WND, IDS_INI_KEY_INFO_TOOL, text, sizeof text);
+  const char* p = text;
+  for (int i = 0; i < 3; ++i) *values[i] = IniTextLeft(p) ? (ParseNumber(&p) ? 1 : 0) : defaults[i];
+}
+
+void WriteInfoToolCfg() {
+  WriteIniValue(IniFile(), IDS_INI_SEC_ARRANGE_WND, IDS_INI_KEY_INFO_TOOL, "%d %d %d", InfoUpdateAllNames,
+                InfoAppendSpeakerExt, InfoUpdateTakeNames);
+}
+
 void ArrReadStartSettings() {
   ReadArrZoomCfg();
   LoadCseToolSets();
+  ReadInfoToolCfg();
+  ReadXfadeDefaults(IniFile());
 }
 
-void ArrSaveSettings() { SaveSettings(); }
+void ArrSaveSettings() {
+  SaveSettings();
+  WriteInfoToolCfg();
+  WriteXfadeDefaults(IniFile());
+}

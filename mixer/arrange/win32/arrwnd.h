@@ -52,6 +52,10 @@ HWND ArrColumnWnd();
 void ReadArrZoomCfg();
 // The context tool sets of section ArrangeWnd.
 void LoadCseToolSets();
+// The Part info dialog's three switches (key InfoTool: "%d %d %d",
+// defaults 1 1 0).
+void ReadInfoToolCfg();
+void WriteInfoToolCfg();
 void CseWriteSets();
 
 // View operations with their window side (scroll bars, repaints).

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -15,11 +16,15 @@
 
 #include "mixer/arrange/arrview.h"
 #include "mixer/arrange/arrzoom.h"
+#include "mixer/arrange/csetools.h"
 #include "mixer/arrange/editdisp.h"
+#include "mixer/arrange/partdlg.h"
 #include "mixer/arrange/win32/arrwnd.h"
 #include "mixer/model/arr.h"
 #include "mixer/model/arrheap.h"
+#include "mixer/model/ini.h"
 #include "mixer/model/marker.h"
+#include "mixer/model/util/strtab.h"
 #include "mixer/model/options.h"
 #include "mixer/model/settings.h"
 #include "mixer/model/take.h"
@@ -408,6 +413,38 @@ TEST_F(ArrWndTest, TrackColumnSelectsTracksByTheirNames) {
   SendMessageA(col, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, RowY(7, 5)));
   SendMessageA(col, WM_LBUTTONUP, 0, MAKELPARAM(5, RowY(7, 5)));
   EXPECT_FALSE(CurArr->Trk[2].Flags & kTrkSelected);
+}
+
+TEST_F(ArrWndTest, SettingsAreReadWithTheirClamps) {
+  const std::string ini = (dir / "HRLMixerDef.INI").string();
+  SetMainIniPath(ini.c_str());
+  WriteIniValue(ini.c_str(), IDS_INI_SEC_ARRANGE_WND, IDS_INI_KEY_HZOOM, "%d", 1000);
+  WriteIniValue(ini.c_str(), IDS_INI_SEC_ARRANGE_WND, IDS_INI_KEY_VZOOM, "%d", 500);
+  WriteIniValue(ini.c_str(), IDS_INI_SEC_ARRANGE_WND, IDS_INI_KEY_MRK_BAR, "%d", 7);
+  WriteIniValue(ini.c_str(), IDS_INI_SEC_ARRANGE_WND, IDS_INI_KEY_COLORS, "%s", "255");
+  WriteIniValue(ini.c_str(), IDS_INI_SEC_ARRANGE_WND, IDS_INI_KEY_INFO_TOOL, "%s", "0 1");
+  WriteIniValue(ini.c_str(), IDS_INI_SEC_ARRANGE_WND, IDS_INI_KEY_CSE_TOOLS5, "%s", "22 22");
+  ReadArrZoomCfg();
+  LoadCseToolSets();
+  ReadInfoToolCfg();
+  const ArrViewRec& v = ArrView();
+  EXPECT_EQ(v.Hzoom, 512);
+  EXPECT_EQ(v.Vzoom, 413);
+  EXPECT_EQ(v.MrkBar, 1);
+  EXPECT_EQ(v.TopHeight, 33);
+  EXPECT_EQ(v.Color[0], 255u);
+  EXPECT_EQ(v.Color[1], 0xE0E0E0u);
+  EXPECT_EQ(v.Color[2], 0xFFFFFFu);
+  EXPECT_EQ(InfoUpdateAllNames, 0);
+  EXPECT_EQ(InfoAppendSpeakerExt, 1);
+  EXPECT_EQ(InfoUpdateTakeNames, 0);
+  // Key "CSE Tools5" holds set 2: its zones 0 and 1 become 22, the rest 43.
+  EXPECT_EQ(CseTools[2][0], 22);
+  EXPECT_EQ(CseTools[2][2], 43);
+  EXPECT_EQ(CseTools[2][12], 22);
+  CseNormalize(2, kCseDefaultTools[2]);
+  std::copy(kCseDefaultTools[2], kCseDefaultTools[2] + kCseEntries, CseTools[2]);
+  SetMainIniPath("");
 }
 
 TEST_F(ArrWndTest, ZoomButtonsAndScrollBarsChangeTheView) {
