@@ -4,6 +4,3 @@
 int ArrGlobalCommand(uint32_t) { return 1; }
 int ArrHasTempoMidiParts() { return 0; }
 int ArrRetimeMidiParts() { return 0; }
-void ArrSaveSettings() {}
-void ArrSetFollowButton(int) {}
-void ArrZoomStep(int) {}

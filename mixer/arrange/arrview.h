@@ -18,6 +18,15 @@ constexpr int32_t kArrRulerHeight = 16;     // time ruler row, pixels
 constexpr int32_t kArrMarkerRowHeight = 17; // marker bar row, pixels
 constexpr int32_t kArrRowGap = 2;           // pixels between track rows
 
+// One view of the rectangular-zoom history.
+struct ArrViewSnapshot {
+  int32_t Hzoom;
+  int32_t Origin;
+  int32_t Vzoom;
+  int32_t FirstTrack;
+};
+constexpr int kArrZoomHistory = 8;
+
 struct ArrViewRec {
   int32_t Hzoom = 1024;      // samples per pixel, a power of two 1..kArrMaxHzoom
   int32_t Origin = 0;        // shifted time-line coordinate of the Part area's left column
@@ -29,6 +38,15 @@ struct ArrViewRec {
   int32_t TopHeight = kArrRulerHeight;  // rows above the first track: ruler, and marker bar when shown
   int32_t PartAreaWidth = 0;   // client size of the Part area, pixels
   int32_t PartAreaHeight = 0;
+  int32_t WaveZoom = 0;      // waveform amplitude magnification, 0..8 (powers of two)
+  int32_t CloseZoom = 0;     // Hzoom <= 128
+  int32_t SamplesDrawn = 0;  // a waveform was drawn from Take samples since the last zoom
+  int32_t MrkBar = 0;        // the marker bar row is shown
+  int32_t Grid = 0;          // grid lines are drawn
+  uint32_t Color[3] = {0xFFFFFF, 0xE0E0E0, 0xFFFFFF};  // background, grid, third view colour
+  int32_t Follow = 0;        // the view follows the now position
+  ArrViewSnapshot History[kArrZoomHistory] = {};
+  int32_t HistoryIndex = 0;  // 0..7
   // The arrange frame, its Part area and its two scroll bars; null while
   // the frame does not exist.
   WndHandle Frame = nullptr;

@@ -26,3 +26,21 @@ uint32_t ArrTrkCheckLinks(ArrRec* arr);
 // not Audio, Automation or Midi while it has a number; then checks the
 // links (ArrTrkCheckLinks). Returns the tracks cleared.
 uint32_t ArrCheckRecTrkAssign(ArrRec* arr);
+
+// Record-track assignments made in the track column. Kinds are Take kinds.
+// Assigns record tracks first .. first + width - 1 of `kind` to the Virtual
+// Tracks track .. track + width - 1 as one link group; each of those record
+// tracks is first taken, with the whole link group carrying it, from every
+// other Virtual Track. 0 when done; 185 (nothing changed) when the group
+// would reach past track 255 or record track 128, or the width is not 1, 2,
+// 4, 6 or 8.
+uint32_t ArrTrkAssignGroup(ArrRec* arr, uint32_t track, uint32_t kind, uint32_t first, uint32_t width);
+// "All": the same for the following groups of Virtual Tracks with the
+// following record tracks, down to track 255 and record track 128, over at
+// most 128 Virtual Tracks. Returns the groups assigned.
+uint32_t ArrTrkAssignAll(ArrRec* arr, uint32_t track, uint32_t kind, uint32_t first, uint32_t width);
+// Takes the assignment, with its whole link group, from every selected
+// Virtual Track. Returns the tracks cleared.
+uint32_t ArrTrkDeleteSelected(ArrRec* arr);
+// The link group of a Virtual Track: its first track and its size.
+uint32_t ArrTrkGroupExtent(const ArrRec* arr, uint32_t track, uint32_t* head);

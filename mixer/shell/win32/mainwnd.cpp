@@ -27,6 +27,7 @@
 #include "mixer/model/undo.h"
 #include "mixer/model/win32/appwnd.h"
 #include "mixer/arrange/takerefs.h"
+#include "mixer/arrange/win32/arrwnd.h"
 #include "mixer/model/win32/draw.h"
 #include "mixer/model/wvfcache.h"
 #include "mixer/shell/mainopts.h"
@@ -274,6 +275,8 @@ int OnCreate(HWND wnd, const CREATESTRUCTA* cs) {
   CheckRates();
   RestoreOptions(wnd);
   DocOpenLastMix();
+  // The arrangement shows in the arrange window from the start.
+  ArrCreateWnd(wnd);
   if (ReadIniInt(Shell().iniPath, IDS_INI_SEC_MAIN_WND, IDS_INI_KEY_STATUS_BAR, 0, 0, 1))
     ShellWindowToggle(wnd, 42303);
   SetWindowPos(wnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
@@ -445,11 +448,18 @@ void Varispeed(int step) {
 // The frame's own keyboard commands; false for every other id.
 bool LocalCommand(UINT id) {
   // The frame opens and closes its free-standing windows itself: the status
-  // bar (42303), and 42311..42315 the directory, file-manager, marker
-  // directory, audio-buffer and big-clock windows. 42310 (the arrange
-  // window), 42316 (video) and 42317 (9-pin) belong to windows this program
-  // does not open by command: taken here so that they do nothing.
-  if (id == 42303 || (id >= 42310 && id <= 42317)) {
+  // bar (42303), 42310 the arrange window, and 42311..42315 the directory,
+  // file-manager, marker directory, audio-buffer and big-clock windows.
+  // 42316 (video) and 42317 (9-pin) belong to windows this program does not
+  // open by command: taken here so that they do nothing.
+  if (id == 42310) {
+    if (HWND arrange = ArrFrameWnd())
+      DestroyWindow(arrange);
+    else
+      ArrCreateWnd(WndTable[kMainWnd]);
+    return true;
+  }
+  if (id == 42303 || (id >= 42311 && id <= 42317)) {
     ShellWindowToggle(WndTable[kMainWnd], id);
     return true;
   }

@@ -1,5 +1,7 @@
 // Start-up, the message loop and shutdown of the program.
 #include <windows.h>
+
+#include "mixer/arrange/win32/arrwnd.h"
 #include <mmsystem.h>
 #include <commctrl.h>
 #include <objbase.h>
@@ -111,8 +113,9 @@ void RegisterClasses(HINSTANCE instance) {
   for (const char* name : {"ToolWnd_WC", "DragnDropWnd_WC", "StatWnd_WC"})
     RegisterShellClass(instance, name);
   RegisterTapeTransWnd(instance);
-  for (const char* name : {"ArrWnd_WC", "ArrColWnd_WC", "ArrChildWnd_WC"})
-    RegisterPlainClass(instance, name);
+  RegisterArrWnd(instance);
+  RegisterArrColWnd(instance);
+  RegisterArrChildWnd(instance);
   for (const char* name : {"DirWnd_WC", "SFManWnd_WC"}) RegisterShellClass(instance, name);
   RegisterMrkDirWnd(instance);
   for (const char* name : {"AudBufWnd_WC", "BigClocWnd_WC"}) RegisterShellClass(instance, name);

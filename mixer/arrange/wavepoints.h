@@ -1,0 +1,28 @@
+// Display points of a stretch of an Audio Take: one {maximum, minimum} pair
+// per pixel column, from the Take's waveform overview (one pair per 512
+// samples) or from peaks of its samples.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "mixer/model/wvf.h"
+
+// From overview entries e[0..n): columns pairs for `length` samples from
+// `start` (both >= 0). length = columns x 512 takes the entries as they are;
+// longer merges the blocks each column covers by peak; shorter interpolates
+// between the block before and the block of each column's first sample by
+// its place inside the block (a zero pair before the first block). Entries
+// past n read as zero pairs. Returns 0 for no columns.
+int WvfPointsFromEntries(const WvfEntry* e, uint32_t n, int64_t start, int32_t columns,
+                         int64_t length, int16_t* out);
+
+// The same shape from step peaks (one {max, min} per `step` samples from
+// the stretch's start, as the native layer's envelope call returns them):
+// length = step x columns takes them directly; longer merges them by peak.
+// The entries needed: WvfBlocksFor.
+struct WvfSpan {
+  int64_t first;  // first entry
+  int64_t count;  // entries
+};
+WvfSpan WvfBlocksFor(int64_t start, int32_t columns, int64_t length);

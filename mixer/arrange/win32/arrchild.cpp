@@ -1,0 +1,880 @@
+// The Part area ArrChildWnd_WC and the track column ArrColWnd_WC: painting
+// through a memory bitmap, the mouse tools and their drags (rubber bands,
+// move/copy, trim, slip, ruler locators, markers, the right-button view
+// drag), keys, and the edit seams the edit operations reach the window by.
+#include <windows.h>
+#include <shellapi.h>
+#include <windowsx.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+
+#include "mixer/arrange/csetools.h"
+#include "mixer/arrange/dragops.h"
+#include "mixer/arrange/editdisp.h"
+#include "mixer/arrange/partcmds.h"
+#include "mixer/arrange/partops.h"
+#include "mixer/arrange/rectrk.h"
+#include "mixer/arrange/win32/arrwnd.h"
+#include "mixer/arrange/win32/eopwin.h"
+#include "mixer/model/arrlist.h"
+#include "mixer/model/host.h"
+#include "mixer/model/marker.h"
+#include "mixer/model/options.h"
+#include "mixer/model/recready.h"
+#include "mixer/model/settings.h"
+#include "mixer/model/snap.h"
+#include "mixer/model/take.h"
+#include "mixer/model/timecode.h"
+#include "mixer/model/undo.h"
+#include "mixer/model/util/strtab.h"
+#include "mixer/model/win32/arrscroll.h"
+#include "mixer/shell/services.h"
+#include "mixer/shell/win32/settings.h"
+#include "mixer/shell/win32/shell.h"
+#include "mixer/units/services.h"
+
+void ArrSetRectZoom(int on);
+
+namespace {
+
+constexpr UINT kUndoMove = 91;
+
+HCURSOR currentCursor = nullptr;
+ArrZoomDrag zoomDrag;
+uint32_t markerDrag = 0;  // marker number being dragged, 0 none
+int markerLastX = INT32_MIN;
+ArrTrimDragRec* trim = nullptr;
+ArrVolDragRec* vol = nullptr;
+POINT lastPointer = {0, 0};  // the pointer at the last move, client coordinates
+int slipKeyed = 0;           // the slip was moved by the arrow keys
+int32_t slipKeyDistance = 0; // its signed distance in samples (negative: leftward)
+int volLastY = INT32_MIN;
+
+int LogAxisOn() { return RadioValue(kGrpWavAxis) == 40724 ? 1 : 0; }
+
+// The gain feedback: a line across each dragged Part at the level the
+// pointer gives, mirrored below the centre line.
+void VolOutline(HDC dc, int y) {
+  if (dc == nullptr || vol == nullptr) return;
+  const ArrViewRec& v = ArrView();
+  const int32_t pixels = std::max(v.Vzoom / 2 - 1, 1);
+  const int32_t level = std::clamp(
+      GainToPixels(static_cast<int32_t>(std::min<uint32_t>(vol->AnchorGain, 32768)), 32768, pixels, LogAxisOn()) +
+          (vol->PressY - y),
+      0, pixels);
+  for (const ArrVolEdge& e : vol->Parts) {
+    const PartRec* p = ArrPart(CurArr, e.Slot);
+    if (p == nullptr) continue;
+    const int centre = ArrRowTop(v, static_cast<int32_t>(e.Track) - v.FirstTrack) + v.Vzoom / 2;
+    const int x0 = ArrXOfPos(v, p->Start);
+    const int x1 = ArrXOfPos(v, static_cast<int32_t>(std::min<int64_t>(int64_t{p->Start} + p->Length, INT32_MAX)));
+    DrawXorRect(dc, {x0, centre - level, x1, centre + level + 1});
+  }
+}
+
+ArrInput Input(UINT time = 0) {
+  ArrInput in;
+  in.Shift = GetKeyState(VK_SHIFT) < 0;
+  in.Ctrl = GetKeyState(VK_CONTROL) < 0;
+  in.Alt = GetKeyState(VK_MENU) < 0;
+  in.Time = time ? time : GetMessageTime();
+  in.DoubleClickTime = GetDoubleClickTime();
+  return in;
+}
+
+HCURSOR CursorOf(int32_t id) {
+  switch (id) {
+    case kCurSizeWE: return LoadCursorA(nullptr, IDC_SIZEWE);
+    case kCurSizeNWSE: return LoadCursorA(nullptr, IDC_SIZENWSE);
+    case kCurSizeNESW: return LoadCursorA(nullptr, IDC_SIZENESW);
+    case kCurSizeNS: return LoadCursorA(nullptr, IDC_SIZENS);
+    case kCurArrow: return LoadCursorA(nullptr, IDC_ARROW);
+    default: {
+      HCURSOR c = LoadCursorA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id));
+      return c ? c : LoadCursorA(nullptr, IDC_ARROW);
+    }
+  }
+}
+
+// The window side of the edit operations.
+class ArrWindowSeams : public ArrEditWindow {
+ public:
+  int Exists() override { return ArrPartAreaWnd() != nullptr; }
+  void UpdateScrollRanges() override {
+    ArrUpdateHScroll();
+    ArrUpdateVScroll();
+  }
+  void RedrawNow() override {
+    if (HWND w = ArrPartAreaWnd()) {
+      InvalidateRect(w, nullptr, FALSE);
+      UpdateWindow(w);
+    }
+  }
+  // The Part's context menu, with the external modules' processes under
+  // its "Process" pop-up.
+  int32_t TrackPartMenu(uint32_t menuId, int x, int y) override {
+    HWND w = ArrPartAreaWnd();
+    return w ? EopPartContextMenu(w, menuId, x, y) : -1;
+  }
+  void* ToolCursor(int tool, int zone) override { return CursorOf(ArrToolCursorId(tool, zone)); }
+  void ShowCursor(void* c) override {
+    currentCursor = c ? static_cast<HCURSOR>(c) : LoadCursorA(nullptr, IDC_ARROW);
+    SetCursor(currentCursor);
+  }
+  void BeginRubberBand(int x, int y, int moveNow) override {
+    ArrChildState& s = ArrChild();
+    s.RubberBand = 1;
+    s.Anchor = s.Corner = {x, y};
+    s.MoveNowOnRelease = moveNow;
+    if (HWND w = ArrPartAreaWnd()) {
+      HDC dc = GetDC(w);
+      DrawXorRect(dc, {x, y, x, y});
+      ReleaseDC(w, dc);
+    }
+  }
+  void DrawMoveOutline(DcHandle dc, const int32_t* words) override { MoveOutline(reinterpret_cast<HDC>(dc), words, 0, 0); }
+  void DrawSlipFeedback(DcHandle dc, const int32_t* words) override { SlipOutline(reinterpret_cast<HDC>(dc), words, 0); }
+
+  // The dragged Parts' rectangles shifted by dx pixels and rows.
+  static void MoveOutline(HDC dc, const int32_t* w, int dx, int rows) {
+    if (dc == nullptr) return;
+    const ArrChildState& s = ArrChild();
+    const int left = s.Press.x - w[kMoveDragDx], top = s.Press.y - w[kMoveDragDy];
+    const int dy = rows * (ArrView().Vzoom + kArrRowGap);
+    for (int32_t i = 0; i < w[kMoveDragCount]; ++i) {
+      const int32_t* e = &w[kMoveDragHeader + 5 * i];
+      DrawXorRect(dc, {left + e[1] + dx, top + e[2] + dy, left + e[3] + dx, top + e[4] + dy});
+    }
+  }
+  static void SlipOutline(HDC dc, const int32_t* w, int dx) {
+    if (dc == nullptr) return;
+    for (int32_t i = 0; i < w[0]; ++i) {
+      const int32_t* e = &w[5 + 5 * i];
+      const RECT r = {w[1] + e[1], w[2] + e[2], w[1] + e[3], w[2] + e[4]};
+      DrawXorRect(dc, r);
+      // The contents mark: a line where the Take's start now lies.
+      const int mx = std::clamp<int>(r.left + dx, r.left, r.right);
+      DrawXorRect(dc, {mx, r.top + 2, mx, r.bottom - 2});
+    }
+  }
+};
+
+// The edit routines the window adds: the zones and tool sets, and the trim
+// drag's start.
+class ArrWindowRoutines : public ArrPartEditRoutines {
+ public:
+  int PartZone(const ArrRec* arr, uint32_t slot, uint32_t, int32_t position, int32_t line) override {
+    const PartRec* p = ArrPart(arr, slot);
+    if (p == nullptr) return 4;
+    const int32_t hz = std::max(ArrView().Hzoom, 1);
+    const int64_t fromStart = (int64_t{position} - p->Start) / hz;
+    const int64_t toEnd = (int64_t{p->Start} + p->Length - position) / hz;
+    return ArrCseZoneOf(static_cast<int32_t>(std::min<int64_t>(fromStart, INT32_MAX)),
+                        static_cast<int32_t>(std::min<int64_t>(toEnd, INT32_MAX)), line, ArrView().Vzoom);
+  }
+  int ContextTool(int32_t part, int zone, uint32_t) override {
+    const PartRec* p = arrlist::UsedPart(CurArr, static_cast<uint32_t>(part));
+    if (p == nullptr || zone < 0 || zone >= kCseEntries) return kCseNone;
+    return CseTools[CseSetOf(p->TakeKind, GetKeyState(VK_MENU) < 0)][zone];
+  }
+  int CursorTool(int kind, int alt, int zone) override {
+    if (zone < 0 || zone >= kCseEntries) return kCseNone;
+    return CseTools[std::clamp(kind, 0, 2) + (alt ? 3 : 0)][zone];
+  }
+  void* BeginTrim(DcHandle dc, int x, int y, int32_t part, int zone, int op) override {
+    const PartRec* p = arrlist::UsedPart(CurArr, static_cast<uint32_t>(part));
+    if (p == nullptr) return nullptr;
+    const bool atEnd = (zone >= 8 && zone <= 11) || (zone >= 16 && zone <= 19);
+    const int32_t edge = atEnd ? static_cast<int32_t>(std::min<int64_t>(int64_t{p->Start} + p->Length, INT32_MAX))
+                               : p->Start;
+    trim = ArrTrimDragStart(dc, x, y, edge, op == 44);
+    if (trim != nullptr) TrimOutline(reinterpret_cast<HDC>(dc), trim->Edge);
+    return trim;
+  }
+  void* BeginGainDrag(DcHandle dc, int x, int y, int32_t part) override {
+    vol = ArrVolDragStart(y, part, ArrHitTest(CurArr, x, y, nullptr, nullptr, nullptr));
+    volLastY = y;
+    VolOutline(reinterpret_cast<HDC>(dc), y);
+    return vol;
+  }
+  // The trimmed Parts' rectangles with the moving edge at `edge`.
+  static void TrimOutline(HDC dc, int32_t edge) {
+    if (dc == nullptr || trim == nullptr) return;
+    const ArrViewRec& v = ArrView();
+    for (const ArrTrimEdge& e : trim->Parts) {
+      const PartRec* p = ArrPart(CurArr, e.Slot);
+      if (p == nullptr) continue;
+      const int y0 = ArrRowTop(v, static_cast<int32_t>(e.Track) - v.FirstTrack);
+      int x0 = ArrXOfPos(v, p->Start);
+      int x1 = ArrXOfPos(v, static_cast<int32_t>(std::min<int64_t>(int64_t{p->Start} + p->Length, INT32_MAX)));
+      (e.End ? x1 : x0) = ArrXOfPos(v, edge);
+      DrawXorRect(dc, {x0, y0, x1, y0 + v.Vzoom});
+    }
+  }
+};
+
+ArrWindowSeams windowSeams;
+ArrWindowRoutines windowRoutines;
+ArrChildState childState;
+
+HDC ChildDc() { return ArrPartAreaWnd() ? GetDC(ArrPartAreaWnd()) : nullptr; }
+void DoneDc(HDC dc) {
+  if (dc) ReleaseDC(ArrPartAreaWnd(), dc);
+}
+
+void PaintChild(HWND wnd) {
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(wnd, &ps);
+  RECT c;
+  GetClientRect(wnd, &c);
+  if (FastRedraw && !AutoScrollArrWnd) {
+    ArrPaintPartArea(dc, c.right, c.bottom);
+  } else {
+    HDC mem = CreateCompatibleDC(dc);
+    HBITMAP bm = CreateCompatibleBitmap(dc, std::max<LONG>(c.right, 1), std::max<LONG>(c.bottom, 1));
+    HGDIOBJ old = SelectObject(mem, bm);
+    ArrPaintPartArea(mem, c.right, c.bottom);
+    BitBlt(dc, 0, 0, c.right, c.bottom, mem, 0, 0, SRCCOPY);
+    SelectObject(mem, old);
+    DeleteObject(bm);
+    DeleteDC(mem);
+  }
+  EndPaint(wnd, &ps);
+}
+
+int Row(int y) { return std::clamp(ArrTrackAtY(ArrView(), y), 0, 255) ; }
+
+void EndDrags(HWND wnd, int x, int y) {
+  ArrChildState& s = childState;
+  ArrDragHandles& d = ArrDrags();
+  HDC dc = ChildDc();
+  RECT c;
+  GetClientRect(wnd, &c);
+  const bool inside = x >= 0 && y >= 0 && x < c.right && y < c.bottom;
+  if (s.RubberBand) {
+    DrawXorRect(dc, {s.Anchor.x, s.Anchor.y, s.Corner.x, s.Corner.y});
+    s.RubberBand = 0;
+    const int l = std::min(s.Anchor.x, s.Corner.x), r = std::max(s.Anchor.x, s.Corner.x);
+    const int t = std::min(s.Anchor.y, s.Corner.y), b = std::max(s.Anchor.y, s.Corner.y);
+    if (ArrRectZoomOn()) {
+      ArrZoomToRect(l, t, r + 1, b + 1);
+      ArrSetRectZoom(0);
+      currentCursor = LoadCursorA(nullptr, IDC_ARROW);
+    } else if (r != l || b != t) {
+      ArrRubberBandSelect(dc, {l, t, r, b});
+      ArrExtendSelectionToLinks(dc, CurArr);
+      s.MoveNowOnRelease = 0;
+    }
+    if (s.MoveNowOnRelease) {
+      SetLocator(kLocNowLocate, std::max(0, SnapLoc(ArrPosOfX(ArrView(), x), 0, 0, CurArr, CurMrkList, 0, 0)));
+      s.MoveNowOnRelease = 0;
+    }
+  } else if (d.MoveCopy) {
+    auto* rec = static_cast<ArrMoveDragRec*>(d.MoveCopy);
+    d.MoveCopy = nullptr;
+    if (s.LastMoveX != INT32_MIN)
+      ArrWindowSeams::MoveOutline(dc, rec->Words.data(), s.LastMoveX, s.LastMoveRow);
+    else
+      ArrWindowSeams::MoveOutline(dc, rec->Words.data(), 0, 0);
+    DoneDc(dc);
+    dc = nullptr;
+    ArrMoveCopyDragEnd(nullptr, rec, s.Press.x, s.Press.y, x, y, inside, TransportState());
+    currentCursor = LoadCursorA(nullptr, IDC_ARROW);
+  } else if (d.Trim) {
+    ArrWindowRoutines::TrimOutline(dc, s.LastTrimX != INT32_MIN ? s.LastTrimX : trim->Edge);
+    d.Trim = nullptr;
+    ArrTrimDragRec* rec = trim;
+    trim = nullptr;
+    DoneDc(dc);
+    dc = nullptr;
+    ArrTrimDragEnd(nullptr, rec, x);
+    currentCursor = LoadCursorA(nullptr, IDC_ARROW);
+  } else if (d.GainDrag) {
+    VolOutline(dc, volLastY);
+    d.GainDrag = nullptr;
+    ArrVolDragRec* rec = vol;
+    vol = nullptr;
+    DoneDc(dc);
+    dc = nullptr;
+    ArrVolDragEnd(nullptr, rec, y, LogAxisOn());
+    currentCursor = LoadCursorA(nullptr, IDC_ARROW);
+  } else if (d.Slip) {
+    std::unique_ptr<ArrSlipDragRec> rec(static_cast<ArrSlipDragRec*>(d.Slip));
+    d.Slip = nullptr;
+    ArrWindowSeams::SlipOutline(dc, rec->Words.data(), s.LastSlipX != INT32_MIN ? s.LastSlipX : 0);
+    ArrSlipDrag slip{rec->Words[1], rec->Words[4], rec->Words[3], 0};
+    int commitX = x;
+    if (slipKeyed) {
+      // The keyboard's distance, as a pointer far enough that way and the
+      // distance itself as the limit.
+      const int32_t hz = std::max(ArrView().Hzoom, 1);
+      const int32_t n = static_cast<int32_t>((std::abs(int64_t{slipKeyDistance}) + hz - 1) / hz);
+      commitX = slip.PressX + (slipKeyDistance < 0 ? -n : n);
+      slip.KeyStep = slipKeyDistance;
+      slipKeyed = 0;
+    }
+    DoneDc(dc);
+    dc = nullptr;
+    ArrSlipCommit(commitX, nullptr, slip);
+    slipKeyDistance = 0;
+    ArrRedrawWindows();
+    currentCursor = LoadCursorA(nullptr, IDC_ARROW);
+  } else if (markerDrag) {
+    const int32_t p = std::max(0, SnapLoc(ArrPosOfX(ArrView(), x), 0, 0, CurArr, CurMrkList, 0, 0));
+    UndoRecord(kUndoMove);
+    MrkEdit(kMrkEditMove, markerDrag, p);
+    markerDrag = 0;
+    ArrRedrawMarkerRuler();
+  } else if (s.ViewDrag) {
+    s.ViewDrag = 0;
+    if (zoomDrag.State == 1) {
+      int32_t part = -1;
+      ArrHitTest(CurArr, x, y, &part, nullptr, nullptr);
+      ArrPartContextMenu(wnd, dc, x, y, TransportState(), 0, part, Input());
+    }
+    currentCursor = LoadCursorA(nullptr, IDC_ARROW);
+  } else if (s.RulerCode) {
+    ArrRulerSetLocator(x, y, s.RulerCode + 1, 1);
+    s.RulerCode = 0;
+  }
+  s.LastMoveX = s.LastMoveRow = s.LastSlipX = s.LastTrimX = INT32_MIN;
+  DoneDc(dc);
+}
+
+void Release(HWND wnd, int button, int x, int y) {
+  ArrChildState& s = childState;
+  if (s.Button != button) return;
+  s.Button = 0;
+  SetBlinkWnd(nullptr);
+  EndDrags(wnd, x, y);
+  ReleaseCapture();
+  InvalidateRect(wnd, nullptr, FALSE);
+}
+
+void Press(HWND wnd, int button, int x, int y) {
+  ArrChildState& s = childState;
+  if (s.Button == button) return;
+  if (s.Button != 0) SendMessageA(wnd, s.Button == 1 ? WM_LBUTTONUP : WM_RBUTTONUP, 0, MAKELPARAM(x, y));
+  const int transport = TransportState();
+  const ArrInput in = Input();
+  s.Button = button;
+  const int tool = ToolGet(button == 2 ? (in.Alt ? 2 : 0) : (in.Alt ? 3 : 1));
+  SetCapture(wnd);
+  s.Press = {x, y};
+  const ArrViewRec& v = ArrView();
+  RECT c;
+  GetClientRect(wnd, &c);
+  const int trackBottom = std::min(256 * v.Vzoom + v.TopHeight + 513, static_cast<int>(c.bottom));
+  if (y > v.TopHeight && y < trackBottom) {
+    if (ArrRectZoomOn()) {
+      windowSeams.BeginRubberBand(x, y, 0);
+      return;
+    }
+    if (button == 2 && tool == kToolContext) {
+      const int zone = ArrHitTest(CurArr, x, y, nullptr, nullptr, nullptr);
+      if (zone >= kZoneBefore || in.Shift || in.Ctrl) return;
+      zoomDrag = ArrZoomDrag{};
+      zoomDrag.PressX = x;
+      zoomDrag.PressY = y;
+      s.ViewDrag = 1;
+      currentCursor = LoadCursorA(nullptr, in.Alt ? IDC_SIZEALL : IDC_ARROW);
+      return;
+    }
+    HDC dc = ChildDc();
+    if (button == 2) {
+      int32_t part = -1;
+      ArrHitTest(CurArr, x, y, &part, nullptr, nullptr);
+      ArrPartContextMenu(wnd, dc, x, y, transport, 0, part, in);
+    } else {
+      ArrChildClick(wnd, dc, x, y, transport, 0, tool, in);
+    }
+    DoneDc(dc);
+    return;
+  }
+  if (y > v.TopHeight) return;
+  if (transport == kTransportRecording) {
+    MessageBoxById(nullptr, IDS_NOT_DURING_RECORD, kMbWarnOk);
+    return;
+  }
+  if (const uint32_t m = ArrMrkBarHit(x, y)) {
+    if (button == 1) {
+      markerDrag = m;
+      markerLastX = INT32_MIN;
+    } else if (transport == kTransportStopped) {
+      SetLocator(kLocNowLocate, MrkGetLoc(CurMrkList, m));
+    }
+    return;
+  }
+  if (in.Shift) {
+    if (transport != kTransportStopped) return;
+    s.RulerCode = 5;
+  } else {
+    s.RulerCode = button == 1 ? 1 : 3;
+  }
+  ArrRulerSetLocator(x, y, s.RulerCode, 1);
+}
+
+void Move(HWND wnd, int x, int y) {
+  ArrChildState& s = childState;
+  ArrDragHandles& d = ArrDrags();
+  const ArrInput in = Input();
+  lastPointer = {x, y};
+  if (s.Button == 0 && ToolGet(1) == kToolContext && !ArrRectZoomOn()) ArrHitCursor(x, y, in);
+  if (s.ViewDrag && ArrZoomScrollDrag(x, y, zoomDrag, in)) {
+    ArrUpdateHScroll();
+    ArrUpdateVScroll();
+    ArrRedrawWindows();
+  }
+  if (currentCursor) SetCursor(currentCursor);
+  if (s.Button == 0) return;
+  RECT client;
+  GetClientRect(wnd, &client);
+  const bool outside = x < 0 || y < 0 || x >= client.right || y >= client.bottom;
+  const bool dragging = s.RubberBand || d.MoveCopy || d.Trim || d.Slip || markerDrag;
+  // Outside the area a drag asks the shell's timer for scroll ticks.
+  SetBlinkWnd(outside && dragging ? wnd : nullptr);
+  HDC dc = ChildDc();
+  if (s.RubberBand) {
+    DrawXorRect(dc, {s.Anchor.x, s.Anchor.y, s.Corner.x, s.Corner.y});
+    s.Corner = {x, y};
+    DrawXorRect(dc, {s.Anchor.x, s.Anchor.y, s.Corner.x, s.Corner.y});
+  } else if (d.MoveCopy) {
+    const auto* rec = static_cast<ArrMoveDragRec*>(d.MoveCopy);
+    const int mode = rec->Words[kMoveDragMode];
+    const int dx = mode == 1 ? 0 : x - s.Press.x;
+    const int rows = std::clamp(ArrTrackAtY(ArrView(), y), 0, 255) - Row(s.Press.y);
+    if (dx != s.LastMoveX || rows != s.LastMoveRow) {
+      ArrWindowSeams::MoveOutline(dc, rec->Words.data(), s.LastMoveX == INT32_MIN ? 0 : s.LastMoveX,
+                                  s.LastMoveX == INT32_MIN ? 0 : s.LastMoveRow);
+      ArrWindowSeams::MoveOutline(dc, rec->Words.data(), dx, rows);
+      s.LastMoveX = dx;
+      s.LastMoveRow = rows;
+    }
+  } else if (d.Trim && trim && trim->Nudged == INT32_MIN) {
+    const int32_t edge = ArrTrimDragTarget(*trim, x);
+    if (edge != s.LastTrimX) {
+      ArrWindowRoutines::TrimOutline(dc, s.LastTrimX == INT32_MIN ? trim->Edge : s.LastTrimX);
+      ArrWindowRoutines::TrimOutline(dc, edge);
+      s.LastTrimX = edge;
+    }
+  } else if (d.GainDrag && vol) {
+    if (y != volLastY) {
+      VolOutline(dc, volLastY);
+      VolOutline(dc, y);
+      volLastY = y;
+    }
+  } else if (d.Slip && !slipKeyed) {
+    const auto* rec = static_cast<ArrSlipDragRec*>(d.Slip);
+    const int dx = x - rec->Words[1];
+    if (dx != s.LastSlipX) {
+      ArrWindowSeams::SlipOutline(dc, rec->Words.data(), s.LastSlipX == INT32_MIN ? 0 : s.LastSlipX);
+      ArrWindowSeams::SlipOutline(dc, rec->Words.data(), dx);
+      s.LastSlipX = dx;
+    }
+  } else if (markerDrag) {
+    const int mx = ArrXOfPos(ArrView(), std::max(0, SnapLoc(ArrPosOfX(ArrView(), x), 0, 0, CurArr, CurMrkList, 0, 0)));
+    if (mx != markerLastX) {
+      if (markerLastX != INT32_MIN) DrawXorRect(dc, {markerLastX, 0, markerLastX, ArrView().TopHeight});
+      DrawXorRect(dc, {mx, 0, mx, ArrView().TopHeight});
+      markerLastX = mx;
+    }
+  } else if (s.RulerCode) {
+    ArrRulerSetLocator(x, y, s.RulerCode, 1);
+  }
+  DoneDc(dc);
+}
+
+// An arrow key during a trim or slip drag: the drag leaves the pointer and
+// follows the keys.
+void ArrowKey(HWND, int right) {
+  ArrChildState& s = childState;
+  ArrDragHandles& d = ArrDrags();
+  HDC dc = ChildDc();
+  if (d.Trim && trim) {
+    const int32_t before = trim->Nudged != INT32_MIN ? trim->Nudged : (s.LastTrimX != INT32_MIN ? s.LastTrimX : trim->Edge);
+    const int32_t edge = ArrTrimDragKey(*trim, right);
+    ArrWindowRoutines::TrimOutline(dc, before);
+    ArrWindowRoutines::TrimOutline(dc, edge);
+    s.LastTrimX = edge;
+  } else if (d.Slip) {
+    auto* rec = static_cast<ArrSlipDragRec*>(d.Slip);
+    const int32_t hz = std::max(ArrView().Hzoom, 1);
+    if (!slipKeyed) {
+      ArrWindowSeams::SlipOutline(dc, rec->Words.data(), s.LastSlipX == INT32_MIN ? 0 : s.LastSlipX);
+      slipKeyed = 1;
+      slipKeyDistance = 0;
+    } else {
+      ArrWindowSeams::SlipOutline(dc, rec->Words.data(), slipKeyDistance / hz);
+    }
+    // Words 4 and 3: the room to the left and to the right.
+    slipKeyDistance = ArrSlipDragKey(slipKeyDistance, right, rec->Words[4], rec->Words[3]);
+    ArrWindowSeams::SlipOutline(dc, rec->Words.data(), slipKeyDistance / hz);
+    s.LastSlipX = slipKeyDistance / hz;
+  }
+  DoneDc(dc);
+}
+
+// One auto-scroll tick: the view moves a quarter span or a quarter of the
+// rows toward the pointer, and the running drag moves with the picture.
+void AutoScrollTick(HWND wnd) {
+  ArrChildState& s = childState;
+  ArrDragHandles& d = ArrDrags();
+  ArrViewRec& v = ArrView();
+  const POINT p = lastPointer;
+  RECT c;
+  GetClientRect(wnd, &c);
+  const int32_t oldOrigin = v.Origin, oldFirst = v.FirstTrack;
+  const bool moving = TransportState() != kTransportStopped;
+  if (!(AutoScrollArrWnd && moving)) {
+    if (p.x < 0) v.Origin = std::max(0, v.Origin - v.Span / 4);
+    if (p.x >= c.right) v.Origin = std::min(std::max(0, ArrLargestOrigin(v.Span)), v.Origin + v.Span / 4);
+  }
+  const int32_t step = std::max(v.VisibleRows / 4, 1);
+  if (p.y < v.TopHeight) v.FirstTrack = std::max(0, v.FirstTrack - step);
+  if (p.y >= c.bottom) v.FirstTrack = std::min(256 - v.VisibleRows, v.FirstTrack + step);
+  if (v.Origin == oldOrigin && v.FirstTrack == oldFirst) return;
+  const int dx = (v.Origin - oldOrigin) / std::max(v.Hzoom, 1);
+  const int dy = (v.FirstTrack - oldFirst) * (v.Vzoom + kArrRowGap);
+  ArrSetHScrollPos();
+  ArrSetVScrollPos();
+  if (HWND col = ArrColumnWnd()) InvalidateRect(col, nullptr, FALSE);
+  InvalidateRect(wnd, nullptr, FALSE);
+  UpdateWindow(wnd);
+  // The repaint took the feedback away: the press point moves with the
+  // picture, and the feedback is drawn again where it stood.
+  s.Press.x -= dx;
+  s.Press.y -= dy;
+  HDC dc = ChildDc();
+  if (s.RubberBand) {
+    s.Anchor.x -= dx;
+    s.Anchor.y -= dy;
+    DrawXorRect(dc, {s.Anchor.x, s.Anchor.y, s.Corner.x, s.Corner.y});
+  } else if (d.MoveCopy) {
+    const auto* rec = static_cast<ArrMoveDragRec*>(d.MoveCopy);
+    ArrWindowSeams::MoveOutline(dc, rec->Words.data(), s.LastMoveX == INT32_MIN ? 0 : s.LastMoveX,
+                                s.LastMoveX == INT32_MIN ? 0 : s.LastMoveRow);
+  } else if (d.Trim && trim) {
+    trim->PressX -= dx;
+    ArrWindowRoutines::TrimOutline(dc, s.LastTrimX == INT32_MIN ? trim->Edge : s.LastTrimX);
+  } else if (d.Slip) {
+    auto* rec = static_cast<ArrSlipDragRec*>(d.Slip);
+    rec->Words[1] -= dx;
+    rec->Words[2] -= dy;
+    ArrWindowSeams::SlipOutline(dc, rec->Words.data(), s.LastSlipX == INT32_MIN ? 0 : s.LastSlipX);
+  } else if (markerDrag) {
+    markerLastX = INT32_MIN;
+  }
+  DoneDc(dc);
+}
+
+void NowMoved(HWND wnd) {
+  ArrViewRec& v = ArrView();
+  const int32_t now = Locs().NowLoc;
+  if (AutoScrollArrWnd) {
+    const int32_t o = ArrCentredOrigin(v, now);
+    if (std::abs(int64_t{o} - v.Origin) >= std::max(v.Hzoom, 1)) {
+      v.Origin = o;
+      ArrSetHScrollPos();
+      InvalidateRect(wnd, nullptr, FALSE);
+    }
+    return;
+  }
+  HDC dc = GetDC(wnd);
+  const int visible = ArrDrawLocFlag(dc, 0, now, 1);
+  ReleaseDC(wnd, dc);
+  if (visible || !v.Follow || childState.RubberBand || childState.Button) return;
+  const int t = TransportState();
+  int64_t o;
+  if (t == kTransportRewind)
+    o = int64_t{now} - v.Span + kArrTimeShift + 1;
+  else if (t == kTransportStopped)
+    o = ArrCentredOrigin(v, now);
+  else
+    o = std::min<int64_t>(now, int64_t{EndOfTime} - v.Span) + kArrTimeShift;
+  v.Origin = static_cast<int32_t>(std::clamp<int64_t>(o, 0, std::max(0, ArrLargestOrigin(v.Span))));
+  ArrSetHScrollPos();
+  InvalidateRect(wnd, nullptr, FALSE);
+}
+
+LRESULT CALLBACK ArrChildWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_CREATE:
+      DragAcceptFiles(wnd, TRUE);
+      ArrSetEditSeams(&windowSeams, &windowRoutines);
+      currentCursor = LoadCursorA(nullptr, IDC_ARROW);
+      return 0;
+    case WM_DESTROY:
+      ArrSetEditSeams(nullptr, nullptr);
+      return 0;
+    case WM_PAINT:
+      PaintChild(wnd);
+      return 0;
+    case WM_ERASEBKGND:
+      return 0;
+    case WM_CANCELMODE:
+      if (childState.Button) {
+        POINT p;
+        GetCursorPos(&p);
+        ScreenToClient(wnd, &p);
+        Release(wnd, childState.Button, p.x, p.y);
+      }
+      return 0;
+    case WM_KEYDOWN:
+      switch (wParam) {
+        case 'L': SetLocator(kLocLeftPrime, GetCurrentLoc()); return 0;
+        case 'R': SetLocator(kLocRightPrime, GetCurrentLoc()); return 0;
+        case VK_DELETE:
+          if (GetCapture() == wnd || ArrCountSelParts(CurArr, kArrCountAll, 0) == 0) return 0;
+          if (TransportState() == kTransportStopped) {
+            HDC dc = ChildDc();
+            ArrDeleteSelected(dc);
+            DoneDc(dc);
+          } else {
+            MessageBoxById(nullptr, TransportState() == kTransportRecording ? IDS_NOT_DURING_RECORD
+                                                                             : IDS_NOT_DURING_PLAYBACK,
+                           kMbWarnOk);
+          }
+          return 0;
+        case VK_LEFT:
+        case VK_RIGHT:
+          ArrowKey(wnd, wParam == VK_RIGHT);
+          return 0;
+        default:
+          return 0;
+      }
+    case WM_MOUSEMOVE:
+      Move(wnd, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+      return 0;
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+      Press(wnd, msg == WM_LBUTTONDOWN ? 1 : 2, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+      return 0;
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+      Release(wnd, msg == WM_LBUTTONUP ? 1 : 2, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+      return 0;
+    case WM_DROPFILES:
+      DragFinish(reinterpret_cast<HDROP>(wParam));
+      return 0;
+    case kArrMsgNowMoved:
+      NowMoved(wnd);
+      return 0;
+    case kArrMsgAutoScroll:
+      if (childState.Button) AutoScrollTick(wnd);
+      return 0;
+    case kArrMsgLeftMoved:
+    case kArrMsgRightMoved: {
+      HDC dc = GetDC(wnd);
+      ArrDrawLocFlag(dc, msg == kArrMsgLeftMoved ? 1 : 2,
+                     msg == kArrMsgLeftMoved ? Locs().LeftLoc : Locs().RightLoc, 1);
+      ReleaseDC(wnd, dc);
+      return 0;
+    }
+    case WM_SETCURSOR:
+      if (LOWORD(lParam) == HTCLIENT && currentCursor) {
+        SetCursor(currentCursor);
+        return TRUE;
+      }
+      return DefWindowProcA(wnd, msg, wParam, lParam);
+    default:
+      return DefWindowProcA(wnd, msg, wParam, lParam);
+  }
+}
+
+// ---- Track column ----
+
+int columnButton = 0;
+
+void TrackContextMenu(HWND wnd, int x, int y, int button, int32_t track);
+
+void ColumnPress(HWND wnd, int button, int x, int y) {
+  if (columnButton) SendMessageA(wnd, columnButton == 1 ? WM_LBUTTONUP : WM_RBUTTONUP, 0, MAKELPARAM(x, y));
+  columnButton = button;
+  SetCapture(wnd);
+  const ArrViewRec& v = ArrView();
+  if (y <= v.TopHeight || CurArr == nullptr) return;
+  const int32_t track = ArrTrackAtY(v, y);
+  if (track < 0 || track > 255) return;
+  if (TransportState() == kTransportRecording && !(Settings().PlayRecMode & kModeArmDuringRec)) {
+    MessageBoxById(nullptr, IDS_NOT_DURING_RECORD, kMbWarnOk);
+    return;
+  }
+  TrkRec& t = CurArr->Trk[track];
+  const ArrInput in = Input();
+  if (t.RecTrack != 0 && x >= 29) {
+    const int32_t kind = static_cast<int32_t>(t.RecKind), n = static_cast<int32_t>(t.RecTrack);
+    if (button == 1) {
+      SetRecReady(kind, n, n, 2);
+    } else {
+      const int32_t last = kind == kTakeAudio ? 192 : 128;
+      SetRecReady(kind, 1, last, RecTrkGetState(kind, n) == 2 ? 0 : 1);
+    }
+  } else if (t.RecTrack != 0) {
+    if (in.Shift || in.Ctrl) {
+      t.Flags ^= kTrkSelected;
+    } else {
+      for (TrkRec& o : CurArr->Trk) o.Flags &= ~kTrkSelected;
+      t.Flags |= kTrkSelected;
+      if (button == 2) {
+        InvalidateRect(wnd, nullptr, FALSE);
+        TrackContextMenu(wnd, x, y, button, track);
+      }
+    }
+  } else if (button == 1) {
+    for (TrkRec& o : CurArr->Trk) o.Flags &= ~kTrkSelected;
+  } else if (!in.Shift && !in.Ctrl) {
+    t.Flags |= kTrkSelected;
+    TrackContextMenu(wnd, x, y, button, track);
+  }
+  InvalidateRect(wnd, nullptr, FALSE);
+}
+
+// The header context menu: create (Audio by width, Automation), reassign
+// and delete record tracks. Command ids: 10000 + 200 w + n Audio of width
+// index w (n 199: All), 11000 + n Automation (11199 All), 12000 + n
+// reassign, 14000 delete.
+enum : UINT { kCmdAudio = 10000, kCmdAutom = 11000, kCmdAll = 199, kCmdReassign = 12000, kCmdDelete = 14000 };
+constexpr uint32_t kWidths[5] = {1, 2, 4, 6, 8};
+
+HMENU TrackList(UINT base, uint32_t width, uint32_t checked, bool all) {
+  HMENU m = CreatePopupMenu();
+  int item = 0;
+  for (uint32_t n = 1; n + width - 1 <= 128; n += width, ++item) {
+    char text[32];
+    if (width == 1)
+      std::snprintf(text, sizeof text, "Track %u", n);
+    else
+      std::snprintf(text, sizeof text, "Track %u-%u", n, n + width - 1);
+    UINT flags = MF_STRING | (item > 0 && item % 32 == 0 ? MF_MENUBARBREAK : 0) | (n == checked ? MF_CHECKED : 0);
+    AppendMenuA(m, flags, base + n, text);
+  }
+  if (all) AppendMenuA(m, MF_STRING, base + kCmdAll, "All");
+  return m;
+}
+
+void TrackContextMenu(HWND wnd, int x, int y, int button, int32_t track) {
+  TrkRec& t = CurArr->Trk[track];
+  uint32_t head = static_cast<uint32_t>(track);
+  const uint32_t width = t.RecTrack != 0 ? ArrTrkGroupExtent(CurArr, static_cast<uint32_t>(track), &head) : 0;
+  HMENU menu = CreatePopupMenu();
+  HMENU create = CreatePopupMenu();
+  HMENU audio = CreatePopupMenu();
+  static const char* kWidthNames[5] = {"Mono", "Stereo", "4 chan", "6 chan", "8 chan"};
+  for (int w = 0; w < 5; ++w)
+    AppendMenuA(audio, MF_POPUP, reinterpret_cast<UINT_PTR>(TrackList(kCmdAudio + 200 * w, kWidths[w], 0, true)),
+                kWidthNames[w]);
+  AppendMenuA(create, MF_POPUP, reinterpret_cast<UINT_PTR>(audio), "Audio");
+  AppendMenuA(create, MF_POPUP, reinterpret_cast<UINT_PTR>(TrackList(kCmdAutom, 1, 0, true)), "Automation");
+  AppendMenuA(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(create), "Create Record Track");
+  if (t.RecTrack != 0) {
+    const uint32_t first = CurArr->Trk[head].RecTrack;
+    AppendMenuA(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(TrackList(kCmdReassign, width, first, false)),
+                "Reassign Record Track");
+    AppendMenuA(menu, MF_STRING, kCmdDelete, "Delete Record Track");
+  }
+  PostMessageA(wnd, WM_CANCELMODE, 0, 0);
+  POINT p = {x, y};
+  ClientToScreen(wnd, &p);
+  const UINT cmd = TrackPopupMenu(menu, TPM_RETURNCMD | (button == 2 ? TPM_RIGHTBUTTON : TPM_LEFTBUTTON), p.x, p.y,
+                                  0, wnd, nullptr);
+  DestroyMenu(menu);
+  if (cmd == 0) return;
+  UndoRecord(IDS_UNDO_REC_TRACK_EDIT);
+  uint32_t refused = 0;
+  if (cmd >= kCmdAudio && cmd < kCmdAutom) {
+    const uint32_t w = kWidths[(cmd - kCmdAudio) / 200], n = (cmd - kCmdAudio) % 200;
+    if (n == kCmdAll)
+      ArrTrkAssignAll(CurArr, static_cast<uint32_t>(track), kTakeAudio, 1, w);
+    else
+      refused = ArrTrkAssignGroup(CurArr, static_cast<uint32_t>(track), kTakeAudio, n, w);
+  } else if (cmd >= kCmdAutom && cmd < kCmdReassign) {
+    const uint32_t n = cmd - kCmdAutom;
+    if (n == kCmdAll)
+      ArrTrkAssignAll(CurArr, static_cast<uint32_t>(track), kTakeAutom, 1, 1);
+    else
+      refused = ArrTrkAssignGroup(CurArr, static_cast<uint32_t>(track), kTakeAutom, n, 1);
+  } else if (cmd > kCmdReassign && cmd < kCmdDelete) {
+    refused = ArrTrkAssignGroup(CurArr, head, t.RecKind, cmd - kCmdReassign, width);
+  } else if (cmd == kCmdDelete) {
+    ArrTrkDeleteSelected(CurArr);
+  }
+  if (refused != 0) MessageBoxById(nullptr, refused, kMbWarnOk);
+  ArrTrkCheckLinks(CurArr);
+  ArrChangeCountRaise();
+  InvalidateRect(wnd, nullptr, FALSE);
+}
+
+LRESULT CALLBACK ArrColWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(wnd, &ps);
+      RECT c;
+      GetClientRect(wnd, &c);
+      HDC mem = CreateCompatibleDC(dc);
+      HBITMAP bm = CreateCompatibleBitmap(dc, std::max<LONG>(c.right, 1), std::max<LONG>(c.bottom, 1));
+      HGDIOBJ old = SelectObject(mem, bm);
+      ArrPaintColumn(mem, c.right, c.bottom);
+      BitBlt(dc, 0, 0, c.right, c.bottom, mem, 0, 0, SRCCOPY);
+      SelectObject(mem, old);
+      DeleteObject(bm);
+      DeleteDC(mem);
+      EndPaint(wnd, &ps);
+      return 0;
+    }
+    case WM_ERASEBKGND:
+      return 0;
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+      ColumnPress(wnd, msg == WM_LBUTTONDOWN ? 1 : 2, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+      return 0;
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+    case WM_CANCELMODE:
+      if (columnButton) {
+        columnButton = 0;
+        ReleaseCapture();
+      }
+      return 0;
+    default:
+      return DefWindowProcA(wnd, msg, wParam, lParam);
+  }
+}
+
+}  // namespace
+
+ArrChildState& ArrChild() { return childState; }
+
+void RegisterArrChildWnd(HINSTANCE instance) {
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = ArrChildWndProc;
+  wc.hInstance = instance;
+  wc.lpszClassName = "ArrChildWnd_WC";
+  RegisterClassA(&wc);
+}
+
+void RegisterArrColWnd(HINSTANCE instance) {
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = ArrColWndProc;
+  wc.hInstance = instance;
+  wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+  wc.lpszClassName = "ArrColWnd_WC";
+  RegisterClassA(&wc);
+}
+
+void ArrRefreshToolCursor() {
+  if (ToolGet(1) != kToolContext)
+    currentCursor = ArrRectZoomOn() ? CursorOf(400) : LoadCursorA(nullptr, IDC_ARROW);
+  HWND w = ArrPartAreaWnd();
+  if (w == nullptr || childState.ViewDrag) return;
+  POINT p;
+  GetCursorPos(&p);
+  ScreenToClient(w, &p);
+  RECT c;
+  GetClientRect(w, &c);
+  if (PtInRect(&c, p)) SendMessageA(w, WM_MOUSEMOVE, 0, MAKELPARAM(p.x, p.y));
+}
+
+void ArrUpdateToolCursor() { ArrRefreshToolCursor(); }

@@ -1,0 +1,492 @@
+// The arrange window on real windows: an arrangement with Audio,
+// Automation and Midi Parts, a crossfade, markers and locators painted into
+// a memory bitmap and read at chosen pixels; mouse drags sent to the Part
+// area as real messages, each ending in its operation and one undo step;
+// pictures of the window at two zoom levels.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "mixer/arrange/arrview.h"
+#include "mixer/arrange/arrzoom.h"
+#include "mixer/arrange/csetools.h"
+#include "mixer/arrange/editdisp.h"
+#include "mixer/arrange/partdlg.h"
+#include "mixer/arrange/win32/arrwnd.h"
+#include "mixer/model/arr.h"
+#include "mixer/model/arrheap.h"
+#include "mixer/model/ini.h"
+#include "mixer/model/marker.h"
+#include "mixer/model/util/strtab.h"
+#include "mixer/model/options.h"
+#include "mixer/model/settings.h"
+#include "mixer/model/take.h"
+#include "mixer/model/takeattr.h"
+#include "mixer/model/trkcolors.h"
+#include "mixer/model/undo.h"
+#include "mixer/model/wvf.h"
+#include "mixer/model/wvfcache.h"
+#include "mixer/shell/services.h"
+#include "mixer/shell/win32/settings.h"
+#include "mixer/shell/win32/shell.h"
+#include "tests/win32/shot.h"
+
+
+namespace {
+
+constexpr int kW = 800, kH = 400;
+
+// A memory bitmap of the Part area's size that the window's drawing paints.
+struct Canvas {
+  HDC dc = CreateCompatibleDC(nullptr);
+  HBITMAP bm;
+  HGDIOBJ old;
+  Canvas() {
+    BITMAPINFO bi = {};
+    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), kW, -kH, 1, 32, BI_RGB};
+    void* bits = nullptr;
+    bm = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    old = SelectObject(dc, bm);
+  }
+  ~Canvas() {
+    SelectObject(dc, old);
+    DeleteObject(bm);
+    DeleteDC(dc);
+  }
+  COLORREF At(int x, int y) const { return GetPixel(dc, x, y); }
+};
+
+class ArrWndTest : public ::testing::Test {
+ protected:
+  std::filesystem::path dir;
+  uint32_t audioTake = 0;
+  HWND owner = nullptr;
+
+  static void SetUpTestSuite() {
+    HINSTANCE inst = GetModuleHandleA(nullptr);
+    RegisterCtl9Classes(inst);
+    RegisterArrWnd(inst);
+    RegisterArrColWnd(inst);
+    RegisterArrChildWnd(inst);
+  }
+
+  void SetUp() override {
+    static int serial = 0;
+    dir = std::filesystem::temp_directory_path() / ("arrwnd_" + std::to_string(GetCurrentProcessId()) + "_" +
+                                                    std::to_string(serial++));
+    std::filesystem::create_directories(dir);
+    std::snprintf(Folders[kFolderWvForm], sizeof Folders[kFolderWvForm], "%s\\", dir.string().c_str());
+    ASSERT_EQ(TakeStoreOpen(), 1);
+    UndoSuspend(0);
+    UndoLevels = 100;
+    UndoDiscard(0);
+    CurArr = ArrNew(nullptr);
+    CurMrkList = MrkListNew(nullptr);
+    Settings() = ProjectSettings();
+    Settings().SampleRate = 44100;
+    Settings().SnapMode = 0;
+    Locs() = Locators();
+    KeepSel = 0;
+    EditOverlapMode = 40893;  // Parts may overlap
+    EditMultiOutMode = 40896;
+    ShowPartVol = 0;
+    FillWvForm = 1;
+    FastRedraw = 0;
+    ReadTrkColors();
+    ReadCautomTrkColors();
+    ReadMidevTrkColors();
+    ArrViewRec& v = ArrView();
+    v = ArrViewRec();
+    v.Hzoom = 512;
+    v.Vzoom = 37;
+    ArrSetTopCalc(v, 1);
+    v.Color[0] = 0xFFFFFF;
+    ArrResizeCalc(v, kW, kH);
+    Build();
+  }
+
+  void TearDown() override {
+    if (owner) DestroyWindow(owner);
+    UndoDiscard(0);
+    ArrHeap.Free(CurArr);
+    MrkHeap.Free(CurMrkList);
+    CurArr = nullptr;
+    CurMrkList = nullptr;
+    TakeStoreClose();
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+  }
+
+  uint32_t Take(uint32_t samples, uint32_t kind) {
+    static int serial = 0;
+    TakeImage image{};
+    std::snprintf(image.path, sizeof image.path, "C:\\Takes\\W%d.%s", ++serial, kind == 3 ? "ATAK" : "CTAK");
+    image.kind = kind;
+    image.word4 = 2;
+    image.word1 = samples;
+    image.dataEnd = samples * 2;
+    TakeRec* take = TakeAlloc(image);
+    EXPECT_NE(take, nullptr);
+    return TakeRef(take);
+  }
+
+  // An overview with peaks of +-8000 and one block (100) of full scale.
+  void PutOverview(uint32_t take, uint32_t entries) {
+    TakeRec* t = TakeFromRef(take);
+    char path[260];
+    std::snprintf(path, sizeof path, "%s", Folders[kFolderWvForm]);
+    ASSERT_EQ(WvfCacheName(t, path, sizeof path), 1);
+    std::vector<uint8_t> bytes(kWvfHeaderSize);
+    WvfEncodeHeader(t->id.Bytes, entries, bytes.data());
+    for (uint32_t b = 0; b < entries; ++b) {
+      const WvfEntry e = b == 100 ? WvfEntry{32767, -32768} : WvfEntry{8000, -8000};
+      uint8_t out[4];
+      WvfEncodeEntries(&e, 1, out);
+      bytes.insert(bytes.end(), out, out + 4);
+    }
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                static_cast<std::streamsize>(bytes.size()));
+    TakeSetAttr(t, kTakeAttrWaveExists, 1, nullptr);
+  }
+
+  uint32_t Add(uint32_t track, int32_t start, int32_t length, uint32_t take, uint16_t kind, int32_t channel,
+               const char* name) {
+    PartRec p{};
+    p.Start = start;
+    std::snprintf(p.Name, sizeof p.Name, "%s", name);
+    p.PlayChannel = channel;
+    p.GainStart = p.GainEnd = 32768;
+    p.Take = take;
+    p.Length = length;
+    p.TakeKind = kind;
+    p.OverlapLink = p.XfadeInPartner = p.XfadeOutPartner = kArrNoLink;
+    p.XfadeInWindow[1] = p.XfadeOutWindow[1] = 255;
+    p.Next = kArrNoSlot;
+    uint32_t slot = 0, error = 0;
+    EXPECT_EQ(ArrInsertPart(&CurArr, p, &slot, track, &error), 1);
+    return slot;
+  }
+
+  // Track 0: an Audio Part with an overview; 1: Automation; 2: Midi;
+  // 3: two Audio Parts crossfading over [300000, 320000); markers 1 and 2.
+  uint32_t audio = 0, xa = 0, xb = 0;
+  void Build() {
+    audioTake = Take(500000, 3);
+    PutOverview(audioTake, 980);
+    audio = Add(0, 0, 200000, audioTake, 3, 1, "Vocal");
+    Add(1, 20000, 150000, Take(1000, 20), 20, 2, "Fader");
+    Add(2, 40000, 100000, Take(1000, 21), 21, 3, "Keys");
+    xa = Add(3, 100000, 220000, Take(500000, 3), 3, 4, "Take A");
+    xb = Add(3, 300000, 100000, Take(500000, 3), 3, 4, "Take B");
+    PartRec& a = *ArrPart(CurArr, xa);
+    PartRec& b = *ArrPart(CurArr, xb);
+    a.XfadeOutPartner = static_cast<uint16_t>(xb);
+    b.XfadeInPartner = static_cast<uint16_t>(xa);
+    b.Layer = 1;
+    ArrRelinkOverlaps(CurArr);
+    MrkRec m{};
+    m.Position = 100 * 512 - 44100;
+    std::snprintf(m.Name, sizeof m.Name, "Verse");
+    ASSERT_EQ(MrkInsert(&CurMrkList, m, 1, nullptr), 1);
+    m.Position = 600 * 512 - 44100;
+    std::snprintf(m.Name, sizeof m.Name, "Chorus");
+    ASSERT_EQ(MrkInsert(&CurMrkList, m, 2, nullptr), 1);
+    // Record tracks: a stereo Audio pair on tracks 0 and 1, Automation 1 on 2.
+    CurArr->Trk[0] = TrkRec{};
+    CurArr->Trk[0].RecTrack = 1, CurArr->Trk[0].RecKind = 3, CurArr->Trk[0].Flags = kTrkLinkNext;
+    CurArr->Trk[1].RecTrack = 2, CurArr->Trk[1].RecKind = 3, CurArr->Trk[1].Flags = kTrkLinkPrev;
+    CurArr->Trk[2].RecTrack = 1, CurArr->Trk[2].RecKind = 20;
+    Locs().LeftLoc = 200 * 512 - 44100;
+    Locs().RightLoc = 700 * 512 - 44100;
+    Locs().NowLoc = 650 * 512 - 44100;
+  }
+
+  HWND OpenWindow() {
+    owner = CreateWindowExA(0, "STATIC", "owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                            GetModuleHandleA(nullptr), nullptr);
+    HWND frame = ArrCreateWnd(owner);
+    EXPECT_NE(frame, nullptr);
+    RECT r = {0, 0, kW + kArrColumnWidth + 16, kH + 16};
+    AdjustWindowRect(&r, WS_CAPTION | WS_THICKFRAME | WS_SYSMENU, FALSE);
+    SetWindowPos(frame, nullptr, 20, 20, r.right - r.left, r.bottom - r.top, SWP_NOZORDER);
+    UpdateWindow(frame);
+    return ArrPartAreaWnd();
+  }
+
+  static void Drag(HWND w, int x0, int y0, int x1, int y1, UINT down = WM_LBUTTONDOWN, UINT up = WM_LBUTTONUP) {
+    SendMessageA(w, WM_MOUSEMOVE, 0, MAKELPARAM(x0, y0));
+    SendMessageA(w, down, MK_LBUTTON, MAKELPARAM(x0, y0));
+    SendMessageA(w, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM((x0 + x1) / 2, (y0 + y1) / 2));
+    SendMessageA(w, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(x1, y1));
+    SendMessageA(w, up, 0, MAKELPARAM(x1, y1));
+  }
+
+  int RowY(int track, int into) const { return ArrRowTop(ArrView(), track) + into; }
+  int X(int32_t p) const { return ArrXOfPos(ArrView(), p); }
+};
+
+TEST_F(ArrWndTest, PaintsPartsRulerMarkersAndLocators) {
+  Canvas c;
+  ArrPaintPartArea(c.dc, kW, kH);
+  const ArrViewRec& v = ArrView();
+  const int y0 = RowY(0, 0), centre = y0 + v.Vzoom / 2, half = v.Vzoom / 2 - 1;
+  // The Audio Part's box in its channel's colour (below the name, off the
+  // waveform's +-4 pixels).
+  EXPECT_EQ(c.At(X(100000), centre + 10), TrkColors[0]);
+  EXPECT_EQ(c.At(X(-20000), centre + 10), 0xFFFFFFu);  // background before it
+  // The waveform: full scale only in block 100's column, small elsewhere.
+  const int spike = X(100 * 512);
+  bool peak = false;
+  for (int x = spike - 1; x <= spike + 1; ++x) peak = peak || c.At(x, centre - half) == 0;
+  EXPECT_TRUE(peak);
+  EXPECT_NE(c.At(X(10000), centre - half), 0u);
+  EXPECT_EQ(c.At(X(10000), centre - 3), 0u);
+  // The left locator's line over an empty row: white inverted by its brush.
+  EXPECT_EQ(c.At(200, RowY(6, 10)), 0x00FF00u);
+  EXPECT_EQ(c.At(650, RowY(6, 10)), 0xFF0000u);  // now
+  // A ruler tick each second (time code at 44.1 kHz, 512 per pixel).
+  EXPECT_EQ(c.At(X(44100), 12), GetSysColor(COLOR_3DDKSHADOW));
+  EXPECT_EQ(c.At(X(44100) + 1, 12), GetSysColor(COLOR_3DHILIGHT));
+  // Marker 1's number box (black) in the marker strip.
+  EXPECT_EQ(c.At(100 + 3, kArrRulerHeight + 2), 0u);
+  // Automation and Midi Parts: boxes in their channels' colours under a
+  // white name band.
+  EXPECT_EQ(c.At(X(150000), RowY(1, 30)), CautomTrkColors[1]);
+  EXPECT_EQ(c.At(X(150000), RowY(1, 5)), 0xFFFFFFu);
+  EXPECT_EQ(c.At(X(120000), RowY(2, 30)), MidevTrkColors[2]);
+  // The crossfade region is drawn by the upper Part: its fade lines cross
+  // in the middle of the overlap.
+  const int mid = X(310000), ym = RowY(3, v.Vzoom / 2);
+  bool line = false;
+  for (int dy = -2; dy <= 2; ++dy) line = line || c.At(mid, ym + dy) == 0;
+  EXPECT_TRUE(line);
+  // The track column: the record tracks' labels in their colours.
+  Canvas col;
+  ArrPaintColumn(col.dc, kArrColumnWidth, kH);
+  EXPECT_EQ(col.At(2, RowY(0, 2)), TrkColors[0]);
+  EXPECT_EQ(col.At(2, RowY(2, 2)), CautomTrkColors[0]);
+  EXPECT_NE(col.At(2, RowY(4, 2)), TrkColors[0]);  // no record track: background
+  // A selected Part fills grey.
+  ArrPart(CurArr, audio)->Flags |= kPartSelected;
+  ArrPaintPartArea(c.dc, kW, kH);
+  EXPECT_EQ(c.At(X(100000), centre + 10), 0x808080u);
+}
+
+TEST_F(ArrWndTest, PressInTheRulerSetsTheLocators) {
+  HWND w = OpenWindow();
+  ASSERT_NE(w, nullptr);
+  Drag(w, 300, 5, 320, 5);
+  EXPECT_EQ(Locs().LeftLoc, 320 * 512 - 44100);
+  Drag(w, 400, 5, 410, 5, WM_RBUTTONDOWN, WM_RBUTTONUP);
+  EXPECT_EQ(Locs().RightLoc, 410 * 512 - 44100);
+}
+
+TEST_F(ArrWndTest, MouseDragsEndInTheirOperationAndOneUndoStep) {
+  HWND w = OpenWindow();
+  ASSERT_NE(w, nullptr);
+  // The Parts' places (a click selects before the step is recorded, so the
+  // selection bits are left out).
+  auto places = [] {
+    std::vector<int64_t> out;
+    ArrForEachPart(CurArr, [&](uint32_t track, uint32_t slot, const PartRec& p) {
+      out.insert(out.end(), {track, slot, p.Start, p.Offset, p.Length});
+    });
+    return out;
+  };
+  std::vector<int64_t> before = places();
+  auto undoRestores = [&]() {
+    EXPECT_EQ(UndoGetLevel(), 1u);
+    EXPECT_EQ(UndoApply(0), 1);
+    EXPECT_EQ(places(), before);
+  };
+  const int ym = RowY(0, 25);
+  // Move: 20 pixels right and one row down.
+  ToolSelect(1, kToolMove);
+  Drag(w, X(100000), ym, X(100000) + 20, RowY(5, 25));
+  {
+    const PartRec& p = *ArrPart(CurArr, audio);
+    EXPECT_EQ(p.Start, 20 * 512);
+    EXPECT_EQ(ArrTrackOfPart(CurArr, audio), 5);
+  }
+  undoRestores();
+  // Copy: the source stays, a copy lands 40 pixels on.
+  ToolSelect(1, kToolCopy);
+  Drag(w, X(100000), ym, X(100000) + 40, ym);
+  EXPECT_EQ(ArrPart(CurArr, audio)->Start, 0);
+  int copies = 0;
+  ArrForEachTrackPart(CurArr, 0, [&](uint32_t, const PartRec& p) { copies += p.Start == 40 * 512; });
+  EXPECT_EQ(copies, 1);
+  undoRestores();
+  // Trim: the start edge 10 pixels later; the Take offset follows.
+  ToolSelect(1, kToolTrim);
+  Drag(w, X(0) + 1, ym, X(0) + 11, ym);
+  {
+    const PartRec& p = *ArrPart(CurArr, audio);
+    EXPECT_EQ(p.Start, 10 * 512);
+    EXPECT_EQ(p.Offset, p.Start);
+    EXPECT_EQ(p.Length, 200000 - p.Start);
+  }
+  undoRestores();
+  // Trim by the keys: the drag leaves the pointer; two Rights, one Left.
+  SendMessageA(w, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(X(0) + 1, ym));
+  for (WPARAM k : {VK_RIGHT, VK_RIGHT, VK_LEFT, VK_RIGHT}) SendMessageA(w, WM_KEYDOWN, k, 0);
+  SendMessageA(w, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(X(0) + 30, ym));
+  SendMessageA(w, WM_LBUTTONUP, 0, MAKELPARAM(X(0) + 30, ym));
+  EXPECT_EQ(ArrPart(CurArr, audio)->Start, 2);
+  EXPECT_EQ(ArrPart(CurArr, audio)->Offset, 2);
+  undoRestores();
+  // Slip: the Take offset moves under a Part that stays in place (first
+  // trimmed so that the Take has room before it).
+  ArrPart(CurArr, audio)->Offset = 50000;
+  before = places();
+  ToolSelect(1, kToolSlip);
+  Drag(w, X(100000), ym, X(100000) - 10, ym);
+  EXPECT_EQ(ArrPart(CurArr, audio)->Start, 0);
+  EXPECT_NE(ArrPart(CurArr, audio)->Offset, 50000);
+  undoRestores();
+  // Slip by the keys: Left from distance 0 starts a leftward slip (the Take
+  // offset grows by one sample per key).
+  SendMessageA(w, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(X(100000), ym));
+  for (int i = 0; i < 3; ++i) SendMessageA(w, WM_KEYDOWN, VK_LEFT, 0);
+  SendMessageA(w, WM_LBUTTONUP, 0, MAKELPARAM(X(100000) + 40, ym));
+  EXPECT_EQ(ArrPart(CurArr, audio)->Offset, 50003);
+  undoRestores();
+  // Volume: dragged down from the middle of the Part both gains fall; from
+  // its start only the start gain; above unity a gain stays at unity.
+  before = places();
+  ToolSelect(1, kToolGainDrag);
+  Drag(w, X(100000), ym, X(100000), ym + 6);
+  {
+    const PartRec& p = *ArrPart(CurArr, audio);
+    EXPECT_LT(p.GainStart, 32768u);
+    EXPECT_EQ(p.GainEnd, p.GainStart);
+  }
+  undoRestores();
+  EXPECT_EQ(ArrPart(CurArr, audio)->GainStart, 32768u);
+  Drag(w, X(0) + 2, ym, X(0) + 2, ym + 6);
+  EXPECT_LT(ArrPart(CurArr, audio)->GainStart, 32768u);
+  EXPECT_EQ(ArrPart(CurArr, audio)->GainEnd, 32768u);
+  undoRestores();
+  Drag(w, X(100000), ym, X(100000), ym - 10);
+  EXPECT_EQ(ArrPart(CurArr, audio)->GainStart, 32768u);
+  EXPECT_EQ(UndoGetLevel(), 0u);
+  // A move dragged past the right edge scrolls the view by a quarter span
+  // on each tick; released outside the area it moves nothing.
+  ToolSelect(1, kToolMove);
+  const int32_t origin = ArrView().Origin;
+  SendMessageA(w, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(X(100000), ym));
+  SendMessageA(w, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(kW + 20, ym));
+  SendMessageA(w, kArrMsgAutoScroll, 0, 0);
+  EXPECT_EQ(ArrView().Origin, origin + ArrView().Span / 4);
+  SendMessageA(w, WM_LBUTTONUP, 0, MAKELPARAM(kW + 20, ym));
+  EXPECT_EQ(ArrPart(CurArr, audio)->Start, 0);
+  EXPECT_EQ(UndoGetLevel(), 0u);
+  ArrView().Origin = origin;
+  // Rubber band from empty space: selects the Parts it touches, no undo step.
+  ToolSelect(1, kToolMove);
+  Drag(w, X(-30000), RowY(0, 2), X(50000), RowY(2, 30));
+  int selected = 0;
+  ArrForEachPart(CurArr, [&](uint32_t, uint32_t, const PartRec& p) { selected += (p.Flags & kPartSelected) != 0; });
+  EXPECT_EQ(selected, 3);
+  EXPECT_EQ(UndoGetLevel(), 0u);
+}
+
+TEST_F(ArrWndTest, TrackColumnSelectsTracksByTheirNames) {
+  ASSERT_NE(OpenWindow(), nullptr);
+  HWND col = ArrColumnWnd();
+  ASSERT_NE(col, nullptr);
+  SendMessageA(col, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, RowY(2, 5)));
+  SendMessageA(col, WM_LBUTTONUP, 0, MAKELPARAM(5, RowY(2, 5)));
+  EXPECT_TRUE(CurArr->Trk[2].Flags & kTrkSelected);
+  EXPECT_FALSE(CurArr->Trk[0].Flags & kTrkSelected);
+  Canvas c;
+  ArrPaintColumn(c.dc, kArrColumnWidth, kH);
+  EXPECT_EQ(c.At(2, RowY(2, 2)), 0x808080u);  // a selected track's label is grey
+  // A press on a track without a record track clears the selection.
+  SendMessageA(col, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, RowY(7, 5)));
+  SendMessageA(col, WM_LBUTTONUP, 0, MAKELPARAM(5, RowY(7, 5)));
+  EXPECT_FALSE(CurArr->Trk[2].Flags & kTrkSelected);
+}
+
+TEST_F(ArrWndTest, SettingsAreReadWithTheirClamps) {
+  const std::string ini = (dir / "HRLMixerDef.INI").string();
+  SetMainIniPath(ini.c_str());
+  WriteIniValue(ini.c_str(), IDS_INI_SEC_ARRANGE_WND, IDS_INI_KEY_HZOOM, "%d", 1000);
+  WriteIniValue(ini.c_str(), IDS_INI_SEC_ARRANGE_WND, IDS_INI_KEY_VZOOM, "%d", 500);
+  WriteIniValue(ini.c_str(), IDS_INI_SEC_ARRANGE_WND, IDS_INI_KEY_MRK_BAR, "%d", 7);
+  WriteIniValue(ini.c_str(), IDS_INI_SEC_ARRANGE_WND, IDS_INI_KEY_COLORS, "%s", "255");
+  WriteIniValue(ini.c_str(), IDS_INI_SEC_ARRANGE_WND, IDS_INI_KEY_INFO_TOOL, "%s", "0 1");
+  WriteIniValue(ini.c_str(), IDS_INI_SEC_ARRANGE_WND, IDS_INI_KEY_CSE_TOOLS5, "%s", "22 22");
+  ReadArrZoomCfg();
+  LoadCseToolSets();
+  ReadInfoToolCfg();
+  const ArrViewRec& v = ArrView();
+  EXPECT_EQ(v.Hzoom, 512);
+  EXPECT_EQ(v.Vzoom, 413);
+  EXPECT_EQ(v.MrkBar, 1);
+  EXPECT_EQ(v.TopHeight, 33);
+  EXPECT_EQ(v.Color[0], 255u);
+  EXPECT_EQ(v.Color[1], 0xE0E0E0u);
+  EXPECT_EQ(v.Color[2], 0xFFFFFFu);
+  EXPECT_EQ(InfoUpdateAllNames, 0);
+  EXPECT_EQ(InfoAppendSpeakerExt, 1);
+  EXPECT_EQ(InfoUpdateTakeNames, 0);
+  // Key "CSE Tools5" holds set 2: its zones 0 and 1 become 22, the rest 43.
+  EXPECT_EQ(CseTools[2][0], 22);
+  EXPECT_EQ(CseTools[2][2], 43);
+  EXPECT_EQ(CseTools[2][12], 22);
+  CseNormalize(2, kCseDefaultTools[2]);
+  std::copy(kCseDefaultTools[2], kCseDefaultTools[2] + kCseEntries, CseTools[2]);
+  SetMainIniPath("");
+}
+
+TEST_F(ArrWndTest, ZoomButtonsAndScrollBarsChangeTheView) {
+  HWND w = OpenWindow();
+  ASSERT_NE(w, nullptr);
+  HWND frame = ArrFrameWnd();
+  const int32_t h = ArrView().Hzoom;
+  SendMessageA(frame, kArrMsgBtnLeftDown, kArrHZoomOut, 0);
+  SendMessageA(frame, kArrMsgBtnLeftUp, kArrHZoomOut, 0);
+  EXPECT_EQ(ArrView().Hzoom, 2 * h);
+  SendMessageA(frame, kArrMsgBtnLeftDown, kArrVZoomIn, 0);
+  EXPECT_EQ(ArrView().Vzoom, ArrRowHeightUp(37));
+  SendMessageA(frame, WM_VSCROLL, SB_LINEDOWN, 0);
+  EXPECT_EQ(ArrView().FirstTrack, 1);
+  SendMessageA(frame, WM_MOUSEWHEEL, MAKEWPARAM(0, 120), 0);
+  EXPECT_EQ(ArrView().FirstTrack, 0);
+  // Rectangular zoom: the button on, a band dragged, the view fits it and
+  // the button goes off; pressed again with the left button, the view
+  // before comes back.
+  const ArrViewRec saved = ArrView();
+  SendMessageA(frame, kArrMsgBtnLeftDown, kArrRectZoom, 0);
+  EXPECT_EQ(ArrRectZoomOn(), 1);
+  Drag(w, 100, RowY(0, 2), 300, RowY(2, 2));
+  EXPECT_EQ(ArrRectZoomOn(), 0);
+  EXPECT_LT(ArrView().Hzoom, saved.Hzoom);
+  SendMessageA(frame, kArrMsgBtnLeftDown, kArrRectZoom, 0);
+  SendMessageA(frame, kArrMsgBtnLeftDown, kArrRectZoom, 0);
+  EXPECT_EQ(ArrView().Hzoom, saved.Hzoom);
+  EXPECT_EQ(ArrView().Origin, saved.Origin);
+}
+
+TEST_F(ArrWndTest, PicturesAtTwoZoomLevels) {
+  HWND w = OpenWindow();
+  ASSERT_NE(w, nullptr);
+  HWND frame = ArrFrameWnd();
+  const std::string close = hrl_test::ShotPath("arrange_close");
+  const std::string wide = hrl_test::ShotPath("arrange_wide");
+  if (close.empty()) GTEST_SKIP() << "HRL_SHOT is not set";
+  EXPECT_TRUE(hrl_test::SaveWindowShot(frame, close, hrl_test::ShotFrom::kWindow));
+  ArrZoomH(4096, Locs().NowLoc, 0);
+  ArrZoomV(17, 0, 0);
+  EXPECT_TRUE(hrl_test::SaveWindowShot(frame, wide, hrl_test::ShotFrom::kWindow));
+}
+
+}  // namespace
