@@ -430,8 +430,6 @@ TEST(Client, RegisteredClassesOpenASimulatedUnit) {
   if (graph) graph->Release();
   EXPECT_EQ(mixer->Release(), 0u);
 
-  AsioHost();
-
   // The enumerator's registration removes its keys: it is not registered.
   CLSID enumerator;
   EXPECT_NE(CLSIDFromProgID(L"Quorvale.DeviceEnum", &enumerator), S_OK);
@@ -442,6 +440,18 @@ TEST(Client, RegisteredClassesOpenASimulatedUnit) {
   EXPECT_NE(CLSIDFromProgID(L"Quorvale.Device", &gone), S_OK);
   HKEY key = nullptr;
   EXPECT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, kInterfaceKey, 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
+  simmachine::Shutdown();
+}
+
+// An ASIO host on a machine of two Tavrion boards.
+TEST(Client, AsioHostFindsTheDriverItsPanelAndItsPage) {
+  SetEnvironmentVariableA("QVDRV_SIMULATION", "1");
+  simmachine::Reset();
+  ASSERT_EQ(Regsvr32(""), 0u);
+  ASSERT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
+  AsioHost();
+  CoUninitialize();
+  ASSERT_EQ(Regsvr32("/u"), 0u);
   simmachine::Shutdown();
 }
 
