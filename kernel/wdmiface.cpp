@@ -274,31 +274,18 @@ NTSTATUS CQvWdmStream::AddPacket(uint8_t* data, uint32_t bytes) {
   return STATUS_SUCCESS;
 }
 
-// Bytes from the queued packets (playback), completing each one used up.
-uint32_t CQvWdmStream::Take(uint8_t* to, uint32_t bytes) {
+// Moves up to `bytes` between `io` and the queued packets, in packet order,
+// completing each packet used up: out of the packets for playback, into
+// them for capture. The bytes moved.
+uint32_t CQvWdmStream::Exchange(uint8_t* io, uint32_t bytes, bool intoPackets) {
   uint32_t done = 0;
   while (done < bytes && m_count) {
     Packet& p = m_packets[m_head];
     uint32_t n = p.bytes - p.used < bytes - done ? p.bytes - p.used : bytes - done;
-    std::memcpy(to + done, p.data + p.used, n);
-    p.used += n;
-    done += n;
-    if (p.used == p.bytes) {
-      m_sink->PacketDone(p.data, p.bytes);
-      m_head = (m_head + 1) % Slots;
-      --m_count;
-    }
-  }
-  return done;
-}
-
-// Bytes into the queued packets (capture).
-uint32_t CQvWdmStream::Give(const uint8_t* from, uint32_t bytes) {
-  uint32_t done = 0;
-  while (done < bytes && m_count) {
-    Packet& p = m_packets[m_head];
-    uint32_t n = p.bytes - p.used < bytes - done ? p.bytes - p.used : bytes - done;
-    std::memcpy(p.data + p.used, from + done, n);
+    if (intoPackets)
+      std::memcpy(p.data + p.used, io + done, n);
+    else
+      std::memcpy(io + done, p.data + p.used, n);
     p.used += n;
     done += n;
     if (p.used == p.bytes) {
@@ -317,9 +304,9 @@ void CQvWdmStream::MoveBlock(uint32_t* slot) {
   if (!m_count) return;
   if (m_capture) {
     m_copy(slot + m_offset, m_bounce, QvBlockFrames, m_channels, m_frameBytes);
-    Give(m_bounce, bytes);
+    Exchange(m_bounce, bytes, true);
   } else {
-    uint32_t got = Take(m_bounce, bytes);
+    uint32_t got = Exchange(m_bounce, bytes, false);
     std::memset(m_bounce + got, 0, bytes - got);
     m_copy(slot + m_offset, m_bounce, QvBlockFrames, m_channels, m_frameBytes);
   }

@@ -94,8 +94,7 @@ class CQvWdmStream : public CKsInterface {
   void Halt();
   static void Block(void* context, uint32_t* record, uint32_t* play);
   void MoveBlock(uint32_t* slot);
-  uint32_t Take(uint8_t* to, uint32_t bytes);
-  uint32_t Give(const uint8_t* from, uint32_t bytes);
+  uint32_t Exchange(uint8_t* io, uint32_t bytes, bool intoPackets);
 
   struct Packet {
     uint8_t* data;

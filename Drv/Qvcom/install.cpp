@@ -410,15 +410,20 @@ ServiceCalls PlatformServiceCalls() {
 }
 ServiceCalls& ServiceSeams() { return g_services; }
 
-bool ServicesInstalledHere() {
+namespace {
+// The NT major version, 0 on a platform that is not NT.
+DWORD NtMajorVersion() {
   OSVERSIONINFOA v{};
   v.dwOSVersionInfoSize = sizeof v;
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
   GetVersionExA(&v);
 #pragma GCC diagnostic pop
-  return v.dwPlatformId == VER_PLATFORM_WIN32_NT && v.dwMajorVersion == 4;
+  return v.dwPlatformId == VER_PLATFORM_WIN32_NT ? v.dwMajorVersion : 0;
 }
+}  // namespace
+
+bool ServicesInstalledHere() { return NtMajorVersion() == 4; }
 
 HRESULT InstallServices(QvRegContext* c) {
   const char* machine = c->m_remote ? c->m_computer : nullptr;
@@ -590,15 +595,7 @@ const char kWdmHardwareId[] = "Qvwdm";
 const char kWdmService[] = "Qvwdm";  // shown as "HRL Quorvale WDM/KS Driver"
 const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quorvale Driver";
 
-bool AtLeastNt5() {
-  OSVERSIONINFOA v{};
-  v.dwOSVersionInfoSize = sizeof v;
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-  GetVersionExA(&v);
-#pragma GCC diagnostic pop
-  return v.dwPlatformId == VER_PLATFORM_WIN32_NT && v.dwMajorVersion >= 5;
-}
+bool AtLeastNt5() { return NtMajorVersion() >= 5; }
 
 bool HasHardwareId(HDEVINFO set, SP_DEVINFO_DATA* device, const char* id) {
   char ids[1024] = {};

@@ -28,14 +28,8 @@ CDsAllocator::~CDsAllocator() {
 }
 
 HRESULT STDMETHODCALLTYPE CDsAllocator::SetProperties(ALLOCATOR_PROPERTIES* request, ALLOCATOR_PROPERTIES* actual) {
-  if (!request) {
-    AssertFailed("pReq", SourceFile, __LINE__);
-    return E_POINTER;
-  }
-  if (!actual) {
-    AssertFailed("pAct", SourceFile, __LINE__);
-    return E_POINTER;
-  }
+  if (NullArgument(request, "pReq", SourceFile, __LINE__)) return E_POINTER;
+  if (NullArgument(actual, "pAct", SourceFile, __LINE__)) return E_POINTER;
   if (request->cBuffers < 1 || request->cbBuffer < 1) return E_INVALIDARG;
   // The rounding divides by the alignment: none below 1.
   if (request->cbAlign < 1) return VFW_E_BADALIGN;
@@ -67,10 +61,7 @@ HRESULT STDMETHODCALLTYPE CDsAllocator::SetProperties(ALLOCATOR_PROPERTIES* requ
 }
 
 HRESULT STDMETHODCALLTYPE CDsAllocator::GetProperties(ALLOCATOR_PROPERTIES* props) {
-  if (!props) {
-    AssertFailed("pProps", SourceFile, __LINE__);
-    return E_POINTER;
-  }
+  if (NullArgument(props, "pProps", SourceFile, __LINE__)) return E_POINTER;
   Lock();
   *props = m_props;
   Unlock();
@@ -107,10 +98,7 @@ HRESULT STDMETHODCALLTYPE CDsAllocator::SetNotify(IMemAllocatorNotifyCallbackTem
 }
 
 HRESULT STDMETHODCALLTYPE CDsAllocator::GetFreeCount(LONG* free) {
-  if (!free) {
-    AssertFailed("pBuffersFree", SourceFile, __LINE__);
-    return E_POINTER;
-  }
+  if (NullArgument(free, "pBuffersFree", SourceFile, __LINE__)) return E_POINTER;
   Lock();
   *free = m_free;
   Unlock();

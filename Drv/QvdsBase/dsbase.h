@@ -3,12 +3,21 @@
 // media-type enumerator, the media-type operations and stream utilities.
 // Concrete filters and pins derive from these and fill the open slots.
 #pragma once
+#include "Inc/base.h"
 #include "Inc/ccom.h"
 
 #include <strmif.h>
 #include <vfwmsgs.h>
 
 class CDsPin;
+
+// True, after reporting the failed check `name` at `file`:`line`, when a
+// caller's pointer argument is null: the method then returns E_POINTER.
+inline bool NullArgument(const void* p, const char* name, const char* file, unsigned line) {
+  if (p) return false;
+  AssertFailed(name, file, line);
+  return true;
+}
 
 // ---- media types ----------------------------------------------------------------
 

@@ -121,10 +121,7 @@ HRESULT STDMETHODCALLTYPE CDsFilter::Run(REFERENCE_TIME start) {
 }
 
 HRESULT STDMETHODCALLTYPE CDsFilter::GetState(DWORD, FILTER_STATE* state) {
-  if (!state) {
-    AssertFailed("pState", SourceFile, __LINE__);
-    return E_POINTER;
-  }
+  if (NullArgument(state, "pState", SourceFile, __LINE__)) return E_POINTER;
   *state = m_state;
   return S_OK;
 }
@@ -139,10 +136,7 @@ HRESULT STDMETHODCALLTYPE CDsFilter::SetSyncSource(IReferenceClock* clock) {
 }
 
 HRESULT STDMETHODCALLTYPE CDsFilter::GetSyncSource(IReferenceClock** clock) {
-  if (!clock) {
-    AssertFailed("ppClock", SourceFile, __LINE__);
-    return E_POINTER;
-  }
+  if (NullArgument(clock, "ppClock", SourceFile, __LINE__)) return E_POINTER;
   Lock();
   *clock = m_clock;
   if (m_clock) m_clock->AddRef();
@@ -153,14 +147,8 @@ HRESULT STDMETHODCALLTYPE CDsFilter::GetSyncSource(IReferenceClock** clock) {
 HRESULT STDMETHODCALLTYPE CDsFilter::EnumPins(IEnumPins** out) { return CDsEnumPins::Create(this, out); }
 
 HRESULT STDMETHODCALLTYPE CDsFilter::FindPin(LPCWSTR id, IPin** pin) {
-  if (!id) {
-    AssertFailed("PinID", SourceFile, __LINE__);
-    return E_POINTER;
-  }
-  if (!pin) {
-    AssertFailed("ppPin", SourceFile, __LINE__);
-    return E_POINTER;
-  }
+  if (NullArgument(id, "PinID", SourceFile, __LINE__)) return E_POINTER;
+  if (NullArgument(pin, "ppPin", SourceFile, __LINE__)) return E_POINTER;
   Lock();
   *pin = nullptr;
   for (CDsPin* p = m_pins; p; p = p->m_next) {
@@ -175,10 +163,7 @@ HRESULT STDMETHODCALLTYPE CDsFilter::FindPin(LPCWSTR id, IPin** pin) {
 }
 
 HRESULT STDMETHODCALLTYPE CDsFilter::QueryFilterInfo(FILTER_INFO* info) {
-  if (!info) {
-    AssertFailed("pInfo", SourceFile, __LINE__);
-    return E_POINTER;
-  }
+  if (NullArgument(info, "pInfo", SourceFile, __LINE__)) return E_POINTER;
   Lock();
   info->achName[0] = 0;
   if (m_name) lstrcpynW(info->achName, m_name, 128);
@@ -227,15 +212,9 @@ CDsEnumPins::CDsEnumPins(CDsFilter* filter, ULONG version, CDsPin* current)
 CDsEnumPins::~CDsEnumPins() { m_filter->Filter()->Release(); }
 
 HRESULT CDsEnumPins::Create(CDsFilter* filter, IEnumPins** out) {
-  if (!out) {
-    AssertFailed("ppEnum", SourceFile, __LINE__);
-    return E_POINTER;
-  }
+  if (NullArgument(out, "ppEnum", SourceFile, __LINE__)) return E_POINTER;
   *out = nullptr;
-  if (!filter) {
-    AssertFailed("pFilter", SourceFile, __LINE__);
-    return E_POINTER;
-  }
+  if (NullArgument(filter, "pFilter", SourceFile, __LINE__)) return E_POINTER;
   filter->Lock();
   auto* e = new (std::nothrow) CDsEnumPins(filter, filter->m_pinCount, filter->m_pins);
   filter->Unlock();
@@ -245,10 +224,7 @@ HRESULT CDsEnumPins::Create(CDsFilter* filter, IEnumPins** out) {
 }
 
 HRESULT STDMETHODCALLTYPE CDsEnumPins::Next(ULONG count, IPin** pins, ULONG* fetched) {
-  if (!pins) {
-    AssertFailed("ppPins", SourceFile, __LINE__);
-    return E_POINTER;
-  }
+  if (NullArgument(pins, "ppPins", SourceFile, __LINE__)) return E_POINTER;
   if (!fetched && count > 1) return E_INVALIDARG;
   m_filter->Lock();
   if (m_version != m_filter->m_pinCount) {
@@ -286,10 +262,7 @@ HRESULT STDMETHODCALLTYPE CDsEnumPins::Reset() {
 }
 
 HRESULT STDMETHODCALLTYPE CDsEnumPins::Clone(IEnumPins** out) {
-  if (!out) {
-    AssertFailed("ppEnum", SourceFile, __LINE__);
-    return E_POINTER;
-  }
+  if (NullArgument(out, "ppEnum", SourceFile, __LINE__)) return E_POINTER;
   *out = nullptr;
   m_filter->Lock();
   HRESULT hr = S_OK;

@@ -146,10 +146,7 @@ HRESULT CDsPin::InitAllocator() {
 }
 
 HRESULT STDMETHODCALLTYPE CDsPin::Connect(IPin* receivePin, const AM_MEDIA_TYPE* pmt) {
-  if (!receivePin) {
-    AssertFailed("pReceivePin", SourceFile, __LINE__);
-    return E_POINTER;
-  }
+  if (NullArgument(receivePin, "pReceivePin", SourceFile, __LINE__)) return E_POINTER;
   LockConnection();
   HRESULT hr;
   if (IsConnected()) {
@@ -168,14 +165,8 @@ HRESULT STDMETHODCALLTYPE CDsPin::Connect(IPin* receivePin, const AM_MEDIA_TYPE*
 }
 
 HRESULT STDMETHODCALLTYPE CDsPin::ReceiveConnection(IPin* connector, const AM_MEDIA_TYPE* pmt) {
-  if (!connector) {
-    AssertFailed("pConnector", SourceFile, __LINE__);
-    return E_POINTER;
-  }
-  if (!pmt) {
-    AssertFailed("pMediaType", SourceFile, __LINE__);
-    return E_POINTER;
-  }
+  if (NullArgument(connector, "pConnector", SourceFile, __LINE__)) return E_POINTER;
+  if (NullArgument(pmt, "pMediaType", SourceFile, __LINE__)) return E_POINTER;
   LockConnection();
   HRESULT hr;
   if (IsConnected()) {
@@ -209,10 +200,7 @@ HRESULT STDMETHODCALLTYPE CDsPin::Disconnect() {
 }
 
 HRESULT STDMETHODCALLTYPE CDsPin::ConnectedTo(IPin** pin) {
-  if (!pin) {
-    AssertFailed("ppPin", SourceFile, __LINE__);
-    return E_POINTER;
-  }
+  if (NullArgument(pin, "ppPin", SourceFile, __LINE__)) return E_POINTER;
   Lock();
   *pin = m_connected;
   if (m_connected) m_connected->AddRef();
@@ -221,10 +209,7 @@ HRESULT STDMETHODCALLTYPE CDsPin::ConnectedTo(IPin** pin) {
 }
 
 HRESULT STDMETHODCALLTYPE CDsPin::ConnectionMediaType(AM_MEDIA_TYPE* pmt) {
-  if (!pmt) {
-    AssertFailed("pMediaType", SourceFile, __LINE__);
-    return E_POINTER;
-  }
+  if (NullArgument(pmt, "pMediaType", SourceFile, __LINE__)) return E_POINTER;
   Lock();
   HRESULT hr;
   if (IsConnected() && m_mediaType) {
@@ -239,10 +224,7 @@ HRESULT STDMETHODCALLTYPE CDsPin::ConnectionMediaType(AM_MEDIA_TYPE* pmt) {
 }
 
 HRESULT STDMETHODCALLTYPE CDsPin::QueryPinInfo(PIN_INFO* info) {
-  if (!info) {
-    AssertFailed("pInfo", SourceFile, __LINE__);
-    return E_POINTER;
-  }
+  if (NullArgument(info, "pInfo", SourceFile, __LINE__)) return E_POINTER;
   Lock();
   info->achName[0] = 0;
   if (m_name) lstrcpynW(info->achName, m_name, 128);
@@ -254,10 +236,7 @@ HRESULT STDMETHODCALLTYPE CDsPin::QueryPinInfo(PIN_INFO* info) {
 }
 
 HRESULT STDMETHODCALLTYPE CDsPin::QueryId(LPWSTR* id) {
-  if (!id) {
-    AssertFailed("Id", SourceFile, __LINE__);
-    return E_POINTER;
-  }
+  if (NullArgument(id, "Id", SourceFile, __LINE__)) return E_POINTER;
   Lock();
   HRESULT hr = CoStrDupW(id, m_name ? m_name : L"");
   Unlock();
@@ -265,10 +244,7 @@ HRESULT STDMETHODCALLTYPE CDsPin::QueryId(LPWSTR* id) {
 }
 
 HRESULT STDMETHODCALLTYPE CDsPin::QueryAccept(const AM_MEDIA_TYPE* pmt) {
-  if (!pmt) {
-    AssertFailed("pMediaType", SourceFile, __LINE__);
-    return E_POINTER;
-  }
+  if (NullArgument(pmt, "pMediaType", SourceFile, __LINE__)) return E_POINTER;
   Lock();
   HRESULT hr = CheckMediaType(pmt);
   Unlock();
@@ -298,19 +274,13 @@ CDsInputPin::CDsInputPin(LPCWSTR name, CDsFilter* filter, HRESULT* hr, const Com
     : CDsPin(name, filter, hr, interfaces) {}
 
 HRESULT STDMETHODCALLTYPE CDsInputPin::QueryDirection(PIN_DIRECTION* direction) {
-  if (!direction) {
-    AssertFailed("pPinDir", SourceFile, __LINE__);
-    return E_POINTER;
-  }
+  if (NullArgument(direction, "pPinDir", SourceFile, __LINE__)) return E_POINTER;
   *direction = PINDIR_INPUT;
   return S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE CDsInputPin::GetAllocator(IMemAllocator** allocator) {
-  if (!allocator) {
-    AssertFailed("ppAllocator", SourceFile, __LINE__);
-    return E_POINTER;
-  }
+  if (NullArgument(allocator, "ppAllocator", SourceFile, __LINE__)) return E_POINTER;
   *allocator = nullptr;
   Lock();
   HRESULT hr = m_allocator ? S_OK : InitAllocator();
@@ -339,10 +309,7 @@ HRESULT STDMETHODCALLTYPE CDsInputPin::GetAllocatorRequirements(ALLOCATOR_PROPER
 HRESULT STDMETHODCALLTYPE CDsInputPin::Receive(IMediaSample*) { return S_OK; }
 
 HRESULT STDMETHODCALLTYPE CDsInputPin::ReceiveMultiple(IMediaSample** samples, long count, long* processed) {
-  if (!samples) {
-    AssertFailed("ppSamples", SourceFile, __LINE__);
-    return E_POINTER;
-  }
+  if (NullArgument(samples, "ppSamples", SourceFile, __LINE__)) return E_POINTER;
   HRESULT hr = S_OK;
   long done = 0;
   IMemInputPin* self = this;
@@ -382,10 +349,7 @@ CDsOutputPin::CDsOutputPin(LPCWSTR name, CDsFilter* filter, HRESULT* hr, const C
     : CDsPin(name, filter, hr, interfaces) {}
 
 HRESULT STDMETHODCALLTYPE CDsOutputPin::QueryDirection(PIN_DIRECTION* direction) {
-  if (!direction) {
-    AssertFailed("pPinDir", SourceFile, __LINE__);
-    return E_POINTER;
-  }
+  if (NullArgument(direction, "pPinDir", SourceFile, __LINE__)) return E_POINTER;
   *direction = PINDIR_OUTPUT;
   return S_OK;
 }
@@ -441,15 +405,9 @@ CDsEnumMediaTypes::CDsEnumMediaTypes(CDsPin* pin, ULONG version, ULONG position)
 CDsEnumMediaTypes::~CDsEnumMediaTypes() { m_pin->Release(); }
 
 HRESULT CDsEnumMediaTypes::Create(CDsPin* pin, IEnumMediaTypes** out) {
-  if (!out) {
-    AssertFailed("ppEnum", SourceFile, __LINE__);
-    return E_POINTER;
-  }
+  if (NullArgument(out, "ppEnum", SourceFile, __LINE__)) return E_POINTER;
   *out = nullptr;
-  if (!pin) {
-    AssertFailed("pPin", SourceFile, __LINE__);
-    return E_POINTER;
-  }
+  if (NullArgument(pin, "pPin", SourceFile, __LINE__)) return E_POINTER;
   pin->Lock();
   auto* e = new (std::nothrow) CDsEnumMediaTypes(pin, pin->GetMediaTypeVersion(), 0);
   pin->Unlock();
@@ -459,10 +417,7 @@ HRESULT CDsEnumMediaTypes::Create(CDsPin* pin, IEnumMediaTypes** out) {
 }
 
 HRESULT STDMETHODCALLTYPE CDsEnumMediaTypes::Next(ULONG count, AM_MEDIA_TYPE** types, ULONG* fetched) {
-  if (!types) {
-    AssertFailed("ppTypes", SourceFile, __LINE__);
-    return E_POINTER;
-  }
+  if (NullArgument(types, "ppTypes", SourceFile, __LINE__)) return E_POINTER;
   if (!fetched && count > 1) return E_INVALIDARG;
   m_pin->Lock();
   if (m_version != m_pin->GetMediaTypeVersion()) {
@@ -513,10 +468,7 @@ HRESULT STDMETHODCALLTYPE CDsEnumMediaTypes::Reset() {
 }
 
 HRESULT STDMETHODCALLTYPE CDsEnumMediaTypes::Clone(IEnumMediaTypes** out) {
-  if (!out) {
-    AssertFailed("ppEnum", SourceFile, __LINE__);
-    return E_POINTER;
-  }
+  if (NullArgument(out, "ppEnum", SourceFile, __LINE__)) return E_POINTER;
   *out = nullptr;
   m_pin->Lock();
   HRESULT hr = S_OK;
