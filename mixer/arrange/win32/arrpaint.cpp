@@ -27,6 +27,7 @@
 #include "mixer/model/wvfcache.h"
 #include "mixer/shell/services.h"
 #include "mixer/shell/win32/settings.h"
+#include "mixer/units/midiplay.h"
 #include "mixer/units/services.h"
 
 HBRUSH ArrHeaderBrush();
@@ -240,6 +241,53 @@ void DrawGainEnvelope(HDC dc, int64_t start, int64_t length, int centre, int hal
   Polygon(dc, poly.data(), static_cast<int>(poly.size()));
 }
 
+// The notes and other events of a Midi Part's log over the section
+// [start, end) of the time line, inside the content band [top, bottom] and
+// clipped to `clip`. Higher notes stand higher; a line in `ink` runs
+// through the values of the events other than notes.
+void DrawMidiNotes(HDC dc, const PartRec& p, int64_t start, int64_t end, int top, int bottom,
+                   const RECT& clip, COLORREF ink) {
+  MidiTakeLog* rec = MidiTakeLogOf(TakeFromRef(p.Take));
+  const int h = bottom - top;
+  if (rec == nullptr || h <= 0 || end <= start) return;
+  const ArrViewRec& v = ArrView();
+  const int32_t hz = std::max(v.Hzoom, 1);
+  const int64_t viewEnd = int64_t{v.Origin} - kArrTimeShift + int64_t{v.PartAreaWidth + 2} * hz;
+  const int64_t last = std::min(end, viewEnd);
+  auto xOf = [&](int64_t pos) {
+    return static_cast<int>(std::clamp<int64_t>((pos + kArrTimeShift - v.Origin) / hz, -2, 32000));
+  };
+  auto yOf = [&](int32_t value) { return bottom - MulDiv(std::clamp(value, 0, 127), h, 128); };
+  const int32_t origin = static_cast<int32_t>(int64_t{p.Start} - p.Offset);
+  const int32_t from = static_cast<int32_t>(std::max<int64_t>(start, int64_t{v.Origin} - kArrTimeShift - hz));
+  const int saved = SaveDC(dc);
+  IntersectClipRect(dc, clip.left, clip.top, clip.right, clip.bottom);
+  Gdi pen(CreatePen(PS_SOLID, 1, ink));
+  SelectObject(dc, pen);
+  int32_t pos = from, value = 0, len = 0, note = 0;
+  bool first = true;
+  for (MidiEventHandle n = MidiPartFirstEventEx(rec, origin, &pos, &value); n != 0 && pos < last;
+       n = MidiPartNextEventEx(rec, origin, n, &pos, &value)) {
+    if (first)
+      MoveToEx(dc, xOf(pos), yOf(value), nullptr);
+    else
+      LineTo(dc, xOf(pos), yOf(value));
+    first = false;
+  }
+  Gdi brush(CreateSolidBrush(ink));
+  const int nh = std::max(2, h / 128 + 1);
+  pos = from;
+  for (MidiEventHandle n = MidiPartFirstEvent(rec, origin, &pos, &len, &note); n != 0 && pos < last;
+       n = MidiPartNextEvent(rec, origin, n, &pos, &len, &note)) {
+    if (int64_t{pos} + len < start) continue;
+    const int xa = xOf(std::max<int64_t>(pos, start)), xb = xOf(std::min<int64_t>(int64_t{pos} + len, end));
+    const int yb = yOf(note);
+    const RECT r = {xa, yb - nh + 1, std::max(xb, xa + 1), yb + 1};
+    FillRect(dc, &r, static_cast<HBRUSH>(brush.obj));
+  }
+  RestoreDC(dc, saved);
+}
+
 struct Section {
   uint32_t slot;
   int64_t start, length;
@@ -354,13 +402,23 @@ void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, in
       DrawTextA(dc, name, -1, &r, DT_SINGLELINE | DT_TOP | DT_LEFT | DT_NOPREFIX);
     }
   } else if (!audio && rh > 13) {
-    if (nameWanted && x1 - x0 > 2) {
-      RECT band = {x0 + 1, y0 + 1, x1 - 1, y0 + 14};
-      FillSolid(dc, band.left, band.top, band.right, band.bottom, selected ? 0 : c.greyed ? kDefaultPart : 0xFFFFFF);
-      SetBkMode(dc, TRANSPARENT);
-      SetTextColor(dc, c.ink);
-      band.left += 1;
-      DrawTextA(dc, name, -1, &band, DT_SINGLELINE | DT_TOP | DT_LEFT | DT_NOPREFIX);
+    const bool band = ShowNameInWave && x1 - x0 > 2;
+    if (band) {
+      // The band runs over the whole section; the text only where the
+      // Part's name belongs.
+      RECT r = {x0 + (leftEdge ? 1 : 0), y0 + 1, x1 - (rightEdge ? 1 : 0), y0 + 14};
+      FillSolid(dc, r.left, r.top, r.right, r.bottom, selected ? 0 : c.greyed ? kDefaultPart : 0xFFFFFF);
+      if (nameWanted) {
+        SetBkMode(dc, TRANSPARENT);
+        SetTextColor(dc, c.ink);
+        r.left = x0 + 2;
+        DrawTextA(dc, name, -1, &r, DT_SINGLELINE | DT_TOP | DT_LEFT | DT_NOPREFIX);
+      }
+    }
+    if (!band || rh > 20) {
+      const int top = band ? y0 + 16 : y0 + 3, bottom = y1 - 4;
+      const RECT clip = {x0, y0 - 2, x1, y1 + 3};
+      if (p.TakeKind == kTakeMidi) DrawMidiNotes(dc, p, s.start, s.start + s.length, top, bottom, clip, c.ink);
     }
   } else if (nameWanted && x1 - x0 >= 4) {
     RECT r = {x0 + 2, y0, x1 - 1, y1};
