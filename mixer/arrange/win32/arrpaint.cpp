@@ -241,6 +241,53 @@ void DrawGainEnvelope(HDC dc, int64_t start, int64_t length, int centre, int hal
   Polygon(dc, poly.data(), static_cast<int>(poly.size()));
 }
 
+// One fade of a crossfade as an envelope over the section [secStart,
+// secEnd): the from gain before the fade, the to gain after it, the fade's
+// curve in between, sampled at 64 points over the fade. Drawn with the
+// current pen and brush.
+void DrawXfadeEnvelope(HDC dc, int64_t fadeStart, int64_t fadeLength, int curve, uint32_t from, uint32_t to,
+                       int64_t secStart, int64_t secEnd, int centre, int half, int extra) {
+  const ArrViewRec& v = ArrView();
+  const int32_t hz = std::max(v.Hzoom, 1);
+  const int logAxis = LogAxis();
+  auto h = [&](int64_t g) {
+    return std::min(GainToPixels(static_cast<int32_t>(std::clamp<int64_t>(g, 0, 65536)), 32768, half, logAxis),
+                    half);
+  };
+  auto xOf = [&](int64_t p) {
+    return static_cast<int>(std::clamp<int64_t>((p + kArrTimeShift - v.Origin) / hz, -1, 10000));
+  };
+  const int64_t fadeEnd = fadeStart + std::max<int64_t>(fadeLength, 0);
+  auto gainAt = [&](int64_t p) -> int64_t {
+    if (p <= fadeStart) return from;
+    if (p >= fadeEnd) return to;
+    return FadeCurveValue(static_cast<int32_t>(p - fadeStart), curve, static_cast<int32_t>(from),
+                          static_cast<int32_t>(to), static_cast<int32_t>(std::min<int64_t>(fadeLength, INT32_MAX)));
+  };
+  if (secEnd <= fadeStart || secStart >= fadeEnd) {
+    const int hh = h(secEnd <= fadeStart ? from : to);
+    const int x0 = xOf(secStart), x1 = xOf(secEnd);
+    Rectangle(dc, x0, centre - hh - extra, std::max(x1, x0 + 1), centre + hh + extra + 1);
+    return;
+  }
+  std::vector<POINT> upper;
+  auto add = [&](int64_t p) {
+    const int x = xOf(p);
+    if (!upper.empty() && x <= upper.back().x) return;
+    upper.push_back({x, centre - h(gainAt(p)) - extra});
+  };
+  add(secStart);
+  for (int i = 0; i <= 64; ++i) {
+    const int64_t p = fadeStart + fadeLength * i / 64;
+    if (p > secStart && p < secEnd) add(p);
+    if (upper.back().x >= v.PartAreaWidth) break;
+  }
+  add(secEnd);
+  std::vector<POINT> poly = upper;
+  for (auto it = upper.rbegin(); it != upper.rend(); ++it) poly.push_back({it->x, 2 * centre - it->y + 1});
+  Polygon(dc, poly.data(), static_cast<int>(poly.size()));
+}
+
 // The notes and other events of a Midi Part's log over the section
 // [start, end) of the time line, inside the content band [top, bottom] and
 // clipped to `clip`. Higher notes stand higher; a line in `ink` runs
@@ -347,16 +394,43 @@ void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, in
   const int64_t outStart = out && out->Start != kPartFreeStart ? out->Start : INT64_MAX;
   Gdi ink(CreatePen(PS_SOLID, 1, c.frame));
   HGDIOBJ oldPen = SelectObject(dc, ink);
-  auto fadeLines = [&](int64_t a, int64_t b) {
-    const int xa2 = static_cast<int>(std::clamp<int64_t>(xOf(a), -1, 10000));
-    const int xb2 = static_cast<int>(std::clamp<int64_t>(xOf(b), -1, 10000));
-    MoveToEx(dc, xa2, y1 - 1, nullptr);
-    LineTo(dc, xb2, y0 + 1);
-    MoveToEx(dc, xa2, y0 + 1, nullptr);
-    LineTo(dc, xb2, y1 - 1);
-  };
-  if (audio && s.start < inEnd) fadeLines(p.Start, inEnd);
-  if (audio && s.start + s.length > outStart) fadeLines(outStart, int64_t{p.Start} + p.Length);
+  // The crossfade this section lies in, if any: the partner and both fades
+  // (this Part's and the partner's) as envelopes over the box.
+  const bool xfIn = audio && s.start < inEnd, xfOut = audio && !xfIn && s.start + s.length > outStart;
+  const PartRec* partner = xfIn ? in : xfOut ? out : nullptr;
+  if (partner != nullptr) {
+    const int64_t S = p.Start, E = int64_t{p.Start} + p.Length;
+    const int64_t regionStart = xfIn ? S : outStart, X = xfIn ? inEnd - S : E - outStart;
+    auto at = [&](const uint8_t* window, int k) { return regionStart + MulDiv(static_cast<int>(X), window[k], 255); };
+    struct Fade {
+      int64_t start, length;
+      int curve;
+      uint32_t from, to;
+    };
+    const uint8_t* mine = xfIn ? p.XfadeInWindow : p.XfadeOutWindow;
+    const uint8_t* theirs = xfIn ? partner->XfadeOutWindow : partner->XfadeInWindow;
+    const Fade own = xfIn ? Fade{at(mine, 0), at(mine, 1) - at(mine, 0), p.XfadeInCurve, 0,
+                                 ArrPartGainAt(static_cast<int32_t>(X), p)}
+                          : Fade{at(mine, 0), at(mine, 1) - at(mine, 0), static_cast<int>(p.XfadeOutCurve),
+                                 ArrPartGainAt(static_cast<int32_t>(outStart - S), p), 0};
+    const Fade other =
+        xfIn ? Fade{at(theirs, 0), at(theirs, 1) - at(theirs, 0), static_cast<int>(partner->XfadeOutCurve),
+                    ArrPartGainAt(static_cast<int32_t>(S - partner->Start), *partner), 0}
+             : Fade{at(theirs, 0), at(theirs, 1) - at(theirs, 0), partner->XfadeInCurve, 0,
+                    ArrPartGainAt(static_cast<int32_t>(X), *partner)};
+    if (!envelope) FillSolid(dc, x0, y0 - 1, x1, y1 + 1, selected ? 0 : kDefaultPart);
+    const int64_t secEnd = s.start + s.length;
+    Gdi fillPen(CreatePen(PS_SOLID, 1, c.fill));
+    HGDIOBJ ob = SelectObject(dc, brush);
+    SelectObject(dc, fillPen);
+    DrawXfadeEnvelope(dc, own.start, own.length, own.curve, own.from, own.to, s.start, secEnd, centre, half, 0);
+    // The partner's fade outlined over it, so that both curves show.
+    SelectObject(dc, GetStockObject(HOLLOW_BRUSH));
+    SelectObject(dc, ink);
+    DrawXfadeEnvelope(dc, other.start, other.length, other.curve, other.from, other.to, s.start, secEnd, centre,
+                      half, 0);
+    SelectObject(dc, ob);
+  }
 
   // Frame.
   const bool linkPrev = (p.Flags & kPartLinkPrev) != 0, linkNext = (p.Flags & kPartLinkNext) != 0;
@@ -387,9 +461,25 @@ void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, in
     TakeRec* take = TakeFromRef(p.Take);
     std::vector<int16_t> pts;
     const int cols = x1 - x0 - 2;
+    const int64_t first = std::max<int64_t>(s.start, ArrPosOfX(v, x0 + 1));
+    const int64_t last = std::min<int64_t>(s.start + s.length, int64_t{ArrPosOfX(v, x1 - 1)});
+    // In a crossfade the partner's waveform goes first, in grey (or, for a
+    // selected Part, in its channel colour lightened).
+    TakeRec* ptake = partner != nullptr ? TakeFromRef(partner->Take) : nullptr;
+    if (p.PlayChannel >= 0 && ptake != nullptr && cols > 0 && last > first &&
+        TakeGetAttr(ptake, kTakeAttrWaveExists)) {
+      COLORREF grey = c.greyed ? kDefaultPart : kSelectedFill;
+      if (selected && p.PlayChannel >= 1 && p.PlayChannel <= 192) {
+        const COLORREF ch = TrkColors[p.PlayChannel - 1];
+        auto up = [](int v) { return std::min(v + 96, 255); };
+        grey = RGB(up(GetRValue(ch)), up(GetGValue(ch)), up(GetBValue(ch)));
+      }
+      const int64_t takeAt = int64_t{partner->Offset} + (first - partner->Start);
+      if (PointsFromOverview(ptake, partner->Take, takeAt, cols, last - first, &pts))
+        DrawWavePoints(dc, x0 + 1, centre, half, pts, (partner->Flags & kPartPhaseInvert) != 0, grey, FillWvForm);
+      pts.clear();
+    }
     if (p.PlayChannel >= 0 && take != nullptr && cols > 0 && TakeGetAttr(take, kTakeAttrWaveExists)) {
-      const int64_t first = std::max<int64_t>(s.start, ArrPosOfX(v, x0 + 1));
-      const int64_t last = std::min<int64_t>(s.start + s.length, int64_t{ArrPosOfX(v, x1 - 1)});
       const int64_t takeAt = int64_t{p.Offset} + (first - p.Start);
       if (last > first && PointsFromOverview(take, p.Take, takeAt, cols, last - first, &pts))
         DrawWavePoints(dc, x0 + 1, centre, half, pts, (p.Flags & kPartPhaseInvert) != 0, c.ink, FillWvForm);

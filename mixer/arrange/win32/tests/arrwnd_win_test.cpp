@@ -210,8 +210,11 @@ class ArrWndTest : public ::testing::Test {
     audio = Add(0, 0, 200000, audioTake, 3, 1, "Vocal");
     Add(1, 20000, 150000, Take(1000, 20), 20, 2, "Fader");
     Add(2, 40000, 100000, MidiTake(), 21, 3, "Keys");
-    xa = Add(3, 100000, 220000, Take(500000, 3), 3, 4, "Take A");
-    xb = Add(3, 300000, 100000, Take(500000, 3), 3, 4, "Take B");
+    const uint32_t takeA = Take(500000, 3), takeB = Take(500000, 3);
+    PutOverview(takeA, 980);
+    PutOverview(takeB, 980);
+    xa = Add(3, 100000, 220000, takeA, 3, 4, "Take A");
+    xb = Add(3, 300000, 100000, takeB, 3, 4, "Take B");
     PartRec& a = *ArrPart(CurArr, xa);
     PartRec& b = *ArrPart(CurArr, xb);
     a.XfadeOutPartner = static_cast<uint16_t>(xb);
@@ -301,8 +304,15 @@ TEST_F(ArrWndTest, PaintsPartsRulerMarkersAndLocators) {
   EXPECT_EQ(c.At(X(75000), foot), MidevTrkColors[2]);
   EXPECT_EQ(c.At(X(80000), top), 0x008000u);
   EXPECT_EQ(c.At(X(80000), top + 1), MidevTrkColors[2]);
-  // The crossfade region is drawn by the upper Part: its fade lines cross
-  // in the middle of the overlap.
+  // The crossfade region is drawn by the upper Part: over the default grey
+  // its own fade-in fills from nothing to the whole row in its channel
+  // colour, and the partner's fade-out is outlined across it.
+  const int low = RowY(3, v.Vzoom - 3);
+  EXPECT_EQ(c.At(X(300000) + 2, low), 0xC0C0C0u);
+  EXPECT_EQ(c.At(X(319000), low), TrkColors[3]);
+  bool outline = false;
+  for (int x = X(300000) + 1; x < X(320000); ++x) outline = outline || c.At(x, RowY(3, v.Vzoom / 2 + 8)) == 0;
+  EXPECT_TRUE(outline);
   const int mid = X(310000), ym = RowY(3, v.Vzoom / 2);
   bool line = false;
   for (int dy = -2; dy <= 2; ++dy) line = line || c.At(mid, ym + dy) == 0;
