@@ -366,6 +366,16 @@ TEST_F(ArrWndTest, MouseDragsEndInTheirOperationAndOneUndoStep) {
     EXPECT_EQ(ArrTrackOfPart(CurArr, audio), 5);
   }
   undoRestores();
+  // Move by the keys: once keyed the drag leaves the pointer and its row;
+  // three Rights and a Left move the Part two samples on its own track.
+  SendMessageA(w, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(X(100000), ym));
+  SendMessageA(w, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(X(100000) + 30, RowY(4, 25)));
+  for (WPARAM k : {VK_RIGHT, VK_RIGHT, VK_RIGHT, VK_LEFT}) SendMessageA(w, WM_KEYDOWN, k, 0);
+  SendMessageA(w, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(X(100000) + 60, RowY(5, 25)));
+  SendMessageA(w, WM_LBUTTONUP, 0, MAKELPARAM(X(100000) + 60, RowY(5, 25)));
+  EXPECT_EQ(ArrPart(CurArr, audio)->Start, 2);
+  EXPECT_EQ(ArrTrackOfPart(CurArr, audio), 0);
+  undoRestores();
   // Copy: the source stays, a copy lands 40 pixels on.
   ToolSelect(1, kToolCopy);
   Drag(w, X(100000), ym, X(100000) + 40, ym);
