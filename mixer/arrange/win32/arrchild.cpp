@@ -33,6 +33,8 @@
 #include "mixer/shell/services.h"
 #include "mixer/shell/win32/settings.h"
 #include "mixer/shell/win32/shell.h"
+#include "mixer/shell/win32/smallwnd.h"
+#include "mixer/shell/wndtable.h"
 #include "mixer/units/services.h"
 
 void ArrSetRectZoom(int on);
@@ -440,6 +442,13 @@ void Move(HWND wnd, int x, int y) {
     ArrRedrawWindows();
   }
   if (currentCursor) SetCursor(currentCursor);
+  // With the status bar open it shows the track and the position under the
+  // pointer, snapped to the grid (targets left out).
+  if (WndTable[kStatusBar] != nullptr && y >= ArrView().TopHeight) {
+    const int32_t pos = static_cast<int32_t>(std::clamp<int64_t>(ArrPosOfX(ArrView(), x), 0, EndOfTime));
+    PosTextBitmapTrk(SnapLoc(pos, 0, 0, CurArr, CurMrkList, kSnapNoTargets, 0),
+                     std::clamp(ArrTrackAtY(ArrView(), y), 0, static_cast<int32_t>(kArrTracks) - 1));
+  }
   if (s.Button == 0) return;
   RECT client;
   GetClientRect(wnd, &client);
