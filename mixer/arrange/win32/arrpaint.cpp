@@ -398,6 +398,7 @@ void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, in
   // (this Part's and the partner's) as envelopes over the box.
   const bool xfIn = audio && s.start < inEnd, xfOut = audio && !xfIn && s.start + s.length > outStart;
   const PartRec* partner = xfIn ? in : xfOut ? out : nullptr;
+  int64_t xfStart = 0, xfEnd = 0;  // the overlap's stretch of this section
   if (partner != nullptr) {
     const int64_t S = p.Start, E = int64_t{p.Start} + p.Length;
     const int64_t regionStart = xfIn ? S : outStart, X = xfIn ? inEnd - S : E - outStart;
@@ -418,16 +419,22 @@ void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, in
                     ArrPartGainAt(static_cast<int32_t>(S - partner->Start), *partner), 0}
              : Fade{at(theirs, 0), at(theirs, 1) - at(theirs, 0), partner->XfadeInCurve, 0,
                     ArrPartGainAt(static_cast<int32_t>(X), *partner)};
-    if (!envelope) FillSolid(dc, x0, y0 - 1, x1, y1 + 1, selected ? 0 : kDefaultPart);
-    const int64_t secEnd = s.start + s.length;
+    // Only the overlap is a crossfade; the rest of the section stays a
+    // plain box.
+    const int64_t secStart = std::max(s.start, regionStart), secEnd = std::min(s.start + s.length, regionStart + X);
+    const int fx0 = static_cast<int>(std::clamp<int64_t>(xOf(secStart), x0, x1));
+    const int fx1 = static_cast<int>(std::clamp<int64_t>(xOf(secEnd), x0, x1));
+    if (!envelope) FillSolid(dc, fx0, y0 - 1, fx1, y1 + 1, selected ? 0 : kDefaultPart);
+    xfStart = secStart;
+    xfEnd = secEnd;
     Gdi fillPen(CreatePen(PS_SOLID, 1, c.fill));
     HGDIOBJ ob = SelectObject(dc, brush);
     SelectObject(dc, fillPen);
-    DrawXfadeEnvelope(dc, own.start, own.length, own.curve, own.from, own.to, s.start, secEnd, centre, half, 0);
+    DrawXfadeEnvelope(dc, own.start, own.length, own.curve, own.from, own.to, secStart, secEnd, centre, half, 0);
     // The partner's fade outlined over it, so that both curves show.
     SelectObject(dc, GetStockObject(HOLLOW_BRUSH));
     SelectObject(dc, ink);
-    DrawXfadeEnvelope(dc, other.start, other.length, other.curve, other.from, other.to, s.start, secEnd, centre,
+    DrawXfadeEnvelope(dc, other.start, other.length, other.curve, other.from, other.to, secStart, secEnd, centre,
                       half, 0);
     SelectObject(dc, ob);
   }
@@ -474,9 +481,12 @@ void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, in
         auto up = [](int v) { return std::min(v + 96, 255); };
         grey = RGB(up(GetRValue(ch)), up(GetGValue(ch)), up(GetBValue(ch)));
       }
-      const int64_t takeAt = int64_t{partner->Offset} + (first - partner->Start);
-      if (PointsFromOverview(ptake, partner->Take, takeAt, cols, last - first, &pts))
-        DrawWavePoints(dc, x0 + 1, centre, half, pts, (partner->Flags & kPartPhaseInvert) != 0, grey, FillWvForm);
+      const int64_t pfirst = std::max(first, xfStart), plast = std::min(last, xfEnd);
+      const int px0 = static_cast<int>(std::clamp<int64_t>(xOf(pfirst), x0 + 1, x1 - 1));
+      const int pcols = static_cast<int>(std::clamp<int64_t>(xOf(plast), x0 + 1, x1 - 1)) - px0;
+      const int64_t takeAt = int64_t{partner->Offset} + (pfirst - partner->Start);
+      if (pcols > 0 && plast > pfirst && PointsFromOverview(ptake, partner->Take, takeAt, pcols, plast - pfirst, &pts))
+        DrawWavePoints(dc, px0, centre, half, pts, (partner->Flags & kPartPhaseInvert) != 0, grey, FillWvForm);
       pts.clear();
     }
     if (p.PlayChannel >= 0 && take != nullptr && cols > 0 && TakeGetAttr(take, kTakeAttrWaveExists)) {
