@@ -797,10 +797,50 @@ void ArrPaintPartArea(HDC dc, int w, int h) {
   ArrDrawLocFlag(dc, 2, Locs().RightLoc, 0);
 }
 
-void ArrDrawPart(DcHandle dc, const ArrRec* arr, uint32_t slot, uint32_t track, int drawLocators, int) {
+void ArrDrawPart(DcHandle dc, const ArrRec* arr, uint32_t slot, uint32_t track, int drawLocators, int mode) {
   if (dc == nullptr || arr == nullptr || track >= kArrTracks) return;
+  const PartRec* p = ArrPart(arr, slot);
+  if (p == nullptr || p->Start == kPartFreeStart) return;
+  HDC hdc = reinterpret_cast<HDC>(dc);
+  // A crossfade region belongs to the higher Part of the pair: in mode 1
+  // such a partner redraws its region first, showing this Part's selection.
+  if (mode == 1) {
+    const uint16_t partners[2] = {p->XfadeInPartner, p->XfadeOutPartner};
+    for (int k = 0; k < 2; ++k) {
+      if (partners[k] == kArrNoLink) continue;
+      auto* q = const_cast<PartRec*>(ArrPart(arr, partners[k]));
+      if (q == nullptr || q->Start == kPartFreeStart || q->Layer <= p->Layer) continue;
+      const uint32_t keep = q->Flags;
+      q->Flags = (q->Flags & ~kPartSelected) | (p->Flags & kPartSelected);
+      ArrDrawPart(dc, arr, partners[k], track, drawLocators, k == 0 ? 3 : 2);
+      q->Flags = keep;
+    }
+  }
+  // Modes 2 and 3 draw only the crossfade-in or crossfade-out region.
+  int64_t from = INT64_MIN, to = INT64_MAX;
+  if (mode == 2 || mode == 3) {
+    const uint16_t link = mode == 2 ? p->XfadeInPartner : p->XfadeOutPartner;
+    const PartRec* q = link != kArrNoLink ? ArrPart(arr, link) : nullptr;
+    if (q == nullptr || q->Start == kPartFreeStart) return;
+    from = mode == 2 ? int64_t{p->Start} : int64_t{q->Start};
+    to = mode == 2 ? int64_t{q->Start} + q->Length : int64_t{p->Start} + p->Length;
+    if (to <= from) return;
+  }
+  const ArrViewRec& v = ArrView();
+  const int32_t hz = std::max(v.Hzoom, 1);
   ForEachSection(arr, track, [&](const Section& s) {
-    if (s.slot == slot) DrawSection(reinterpret_cast<HDC>(dc), arr, s, track, drawLocators);
+    if (s.slot != slot || s.start + s.length <= from || s.start >= to) return;
+    if (from == INT64_MIN) {
+      DrawSection(hdc, arr, s, track, drawLocators);
+      return;
+    }
+    const int saved = SaveDC(hdc);
+    auto xOf = [&](int64_t pos) {
+      return static_cast<int>(std::clamp<int64_t>((pos + kArrTimeShift - v.Origin) / hz, -2, 32000));
+    };
+    IntersectClipRect(hdc, xOf(from), 0, xOf(to), 32000);
+    DrawSection(hdc, arr, s, track, drawLocators);
+    RestoreDC(hdc, saved);
   });
 }
 

@@ -327,6 +327,13 @@ TEST_F(ArrWndTest, PaintsPartsRulerMarkersAndLocators) {
   ArrPart(CurArr, audio)->Flags |= kPartSelected;
   ArrPaintPartArea(c.dc, kW, kH);
   EXPECT_EQ(c.At(X(100000), centre + 10), 0x808080u);
+  // Redrawing the lower Part of a crossfade redraws the region the upper
+  // Part owns in the lower one's selection, and only that region.
+  ArrPart(CurArr, xa)->Flags |= kPartSelected;
+  ArrDrawPart(reinterpret_cast<DcHandle>(c.dc), CurArr, xa, 3, 0, 1);
+  EXPECT_EQ(c.At(X(319000), low), 0x808080u);
+  EXPECT_EQ(c.At(X(350000), low), TrkColors[3]);
+  EXPECT_EQ(ArrPart(CurArr, xb)->Flags & kPartSelected, 0u);
 }
 
 TEST_F(ArrWndTest, PressInTheRulerSetsTheLocators) {
