@@ -40,18 +40,16 @@ int ArrMoveCopyDragEnd(DcHandle dc, ArrMoveDragRec* rec, int pressX, int pressY,
   if (rec == nullptr || !inside) return 0;
   const std::vector<int32_t>& w = rec->Words;
   ArrRec* src = rec->Source != nullptr ? rec->Source : CurArr;
-  const int op = w[kMoveDragOp], copy = w[kMoveDragCopy], mode = w[kMoveDragMode];
+  const int mode = w[kMoveDragMode];
   const ArrViewRec& v = ArrView();
   int64_t first = INT64_MAX;
   int32_t firstTrack = INT32_MAX;
-  bool timelocked = false;
   for (int32_t i = 0; i < w[kMoveDragCount]; ++i) {
     const uint32_t slot = static_cast<uint32_t>(w[kMoveDragHeader + 5 * i]);
     const PartRec* p = ArrPart(src, slot);
     if (p == nullptr || p->Start == kPartFreeStart) continue;
     first = std::min<int64_t>(first, p->Start);
     firstTrack = std::min(firstTrack, ArrTrackOfPart(src, slot));
-    timelocked = timelocked || (p->Flags & kPartTimelocked);
   }
   if (first == INT64_MAX) return 0;
   int32_t timeOffset = 0;
@@ -68,6 +66,22 @@ int ArrMoveCopyDragEnd(DcHandle dc, ArrMoveDragRec* rec, int pressX, int pressY,
   const int32_t row = std::clamp(ArrTrackAtY(v, y), 0, static_cast<int32_t>(kArrTracks) - 1);
   const int32_t pressRow = std::clamp(ArrTrackAtY(v, pressY), 0, static_cast<int32_t>(kArrTracks) - 1);
   const int32_t trackOffset = row - pressRow;
+  own.release();
+  return ArrMoveCopyDragEndBy(dc, rec, timeOffset, trackOffset, transportState);
+}
+
+int ArrMoveCopyDragEndBy(DcHandle dc, ArrMoveDragRec* rec, int32_t timeOffset, int32_t trackOffset,
+                         int transportState) {
+  std::unique_ptr<ArrMoveDragRec> own(rec);
+  if (rec == nullptr) return 0;
+  const std::vector<int32_t>& w = rec->Words;
+  ArrRec* src = rec->Source != nullptr ? rec->Source : CurArr;
+  const int op = w[kMoveDragOp], copy = w[kMoveDragCopy];
+  bool timelocked = false;
+  for (int32_t i = 0; i < w[kMoveDragCount]; ++i) {
+    const PartRec* p = ArrPart(src, static_cast<uint32_t>(w[kMoveDragHeader + 5 * i]));
+    if (p != nullptr && p->Start != kPartFreeStart) timelocked = timelocked || (p->Flags & kPartTimelocked);
+  }
   if (rec->Source != nullptr && transportState != kTransportStopped) return arredit::Refuse(IDS_NOT_DURING_PLAYBACK);
   if (!copy && op >= 3 && op <= 5 && timeOffset != 0 && timelocked) return arredit::Refuse(IDS_TIMELOCKED_NO_MOVE);
   if (timeOffset == 0 && trackOffset == 0 && !copy && rec->Source == nullptr) return 0;

@@ -16,6 +16,10 @@
 // arrangement changed.
 int ArrMoveCopyDragEnd(DcHandle dc, ArrMoveDragRec* rec, int pressX, int pressY, int x, int y, int inside,
                        int transportState);
+// The same end with the offsets given: `timeOffset` samples (already
+// snapped) and `trackOffset` tracks, as the arrow keys leave a move drag.
+int ArrMoveCopyDragEndBy(DcHandle dc, ArrMoveDragRec* rec, int32_t timeOffset, int32_t trackOffset,
+                         int transportState);
 
 struct ArrTrimEdge {
   uint32_t Slot;

@@ -33,6 +33,8 @@
 #include "mixer/shell/services.h"
 #include "mixer/shell/win32/settings.h"
 #include "mixer/shell/win32/shell.h"
+#include "mixer/shell/win32/smallwnd.h"
+#include "mixer/shell/wndtable.h"
 #include "mixer/units/services.h"
 
 void ArrSetRectZoom(int on);
@@ -50,6 +52,8 @@ ArrVolDragRec* vol = nullptr;
 POINT lastPointer = {0, 0};  // the pointer at the last move, client coordinates
 int slipKeyed = 0;           // the slip was moved by the arrow keys
 int32_t slipKeyDistance = 0; // its signed distance in samples (negative: leftward)
+int moveKeyed = 0;           // the move/copy drag was moved by the arrow keys
+int32_t moveKeyDistance = 0; // its time offset in samples
 int volLastY = INT32_MIN;
 
 int LogAxisOn() { return RadioValue(kGrpWavAxis) == 40724 ? 1 : 0; }
@@ -280,7 +284,17 @@ void EndDrags(HWND wnd, int x, int y) {
       ArrWindowSeams::MoveOutline(dc, rec->Words.data(), 0, 0);
     DoneDc(dc);
     dc = nullptr;
-    ArrMoveCopyDragEnd(nullptr, rec, s.Press.x, s.Press.y, x, y, inside, TransportState());
+    if (moveKeyed) {
+      // A keyed move ends at its keyed offset on its own track; a release
+      // outside the area still cancels it.
+      moveKeyed = 0;
+      if (inside)
+        ArrMoveCopyDragEndBy(nullptr, rec, moveKeyDistance, 0, TransportState());
+      else
+        delete rec;
+    } else {
+      ArrMoveCopyDragEnd(nullptr, rec, s.Press.x, s.Press.y, x, y, inside, TransportState());
+    }
     currentCursor = LoadCursorA(nullptr, IDC_ARROW);
   } else if (d.Trim) {
     ArrWindowRoutines::TrimOutline(dc, s.LastTrimX != INT32_MIN ? s.LastTrimX : trim->Edge);
@@ -428,6 +442,13 @@ void Move(HWND wnd, int x, int y) {
     ArrRedrawWindows();
   }
   if (currentCursor) SetCursor(currentCursor);
+  // With the status bar open it shows the track and the position under the
+  // pointer, snapped to the grid (targets left out).
+  if (WndTable[kStatusBar] != nullptr && y >= ArrView().TopHeight) {
+    const int32_t pos = static_cast<int32_t>(std::clamp<int64_t>(ArrPosOfX(ArrView(), x), 0, EndOfTime));
+    PosTextBitmapTrk(SnapLoc(pos, 0, 0, CurArr, CurMrkList, kSnapNoTargets, 0),
+                     std::clamp(ArrTrackAtY(ArrView(), y), 0, static_cast<int32_t>(kArrTracks) - 1));
+  }
   if (s.Button == 0) return;
   RECT client;
   GetClientRect(wnd, &client);
@@ -440,7 +461,7 @@ void Move(HWND wnd, int x, int y) {
     DrawXorRect(dc, {s.Anchor.x, s.Anchor.y, s.Corner.x, s.Corner.y});
     s.Corner = {x, y};
     DrawXorRect(dc, {s.Anchor.x, s.Anchor.y, s.Corner.x, s.Corner.y});
-  } else if (d.MoveCopy) {
+  } else if (d.MoveCopy && !moveKeyed) {
     const auto* rec = static_cast<ArrMoveDragRec*>(d.MoveCopy);
     const int mode = rec->Words[kMoveDragMode];
     const int dx = mode == 1 ? 0 : x - s.Press.x;
@@ -498,6 +519,36 @@ void ArrowKey(HWND, int right) {
     ArrWindowRoutines::TrimOutline(dc, before);
     ArrWindowRoutines::TrimOutline(dc, edge);
     s.LastTrimX = edge;
+  } else if (d.MoveCopy) {
+    auto* rec = static_cast<ArrMoveDragRec*>(d.MoveCopy);
+    const std::vector<int32_t>& w = rec->Words;
+    if (w[kMoveDragMode] != 1) {
+      const int32_t hz = std::max(ArrView().Hzoom, 1);
+      // The first key erases the pointer's outline and starts from the
+      // Parts' own places.
+      if (!moveKeyed) {
+        ArrWindowSeams::MoveOutline(dc, w.data(), s.LastMoveX == INT32_MIN ? 0 : s.LastMoveX,
+                                    s.LastMoveX == INT32_MIN ? 0 : s.LastMoveRow);
+        moveKeyed = 1;
+        moveKeyDistance = 0;
+      } else {
+        ArrWindowSeams::MoveOutline(dc, w.data(), moveKeyDistance / hz, 0);
+      }
+      int64_t first = INT64_MAX;
+      const ArrRec* src = rec->Source != nullptr ? rec->Source : CurArr;
+      for (int32_t i = 0; i < w[kMoveDragCount]; ++i) {
+        const PartRec* p = ArrPart(src, static_cast<uint32_t>(w[kMoveDragHeader + 5 * i]));
+        if (p != nullptr && p->Start != kPartFreeStart) first = std::min<int64_t>(first, p->Start);
+      }
+      // The offset steps as a slip's distance does, and keeps the Parts
+      // on the time line.
+      if (first != INT64_MAX)
+        moveKeyDistance = ArrSlipDragKey(moveKeyDistance, right, static_cast<int32_t>(first),
+                                         static_cast<int32_t>(EndOfTime - first));
+      ArrWindowSeams::MoveOutline(dc, w.data(), moveKeyDistance / hz, 0);
+      s.LastMoveX = moveKeyDistance / hz;
+      s.LastMoveRow = 0;
+    }
   } else if (d.Slip) {
     auto* rec = static_cast<ArrSlipDragRec*>(d.Slip);
     const int32_t hz = std::max(ArrView().Hzoom, 1);

@@ -27,6 +27,7 @@
 #include "mixer/model/wvfcache.h"
 #include "mixer/shell/services.h"
 #include "mixer/shell/win32/settings.h"
+#include "mixer/units/midiplay.h"
 #include "mixer/units/services.h"
 
 HBRUSH ArrHeaderBrush();
@@ -240,6 +241,100 @@ void DrawGainEnvelope(HDC dc, int64_t start, int64_t length, int centre, int hal
   Polygon(dc, poly.data(), static_cast<int>(poly.size()));
 }
 
+// One fade of a crossfade as an envelope over the section [secStart,
+// secEnd): the from gain before the fade, the to gain after it, the fade's
+// curve in between, sampled at 64 points over the fade. Drawn with the
+// current pen and brush.
+void DrawXfadeEnvelope(HDC dc, int64_t fadeStart, int64_t fadeLength, int curve, uint32_t from, uint32_t to,
+                       int64_t secStart, int64_t secEnd, int centre, int half, int extra) {
+  const ArrViewRec& v = ArrView();
+  const int32_t hz = std::max(v.Hzoom, 1);
+  const int logAxis = LogAxis();
+  auto h = [&](int64_t g) {
+    return std::min(GainToPixels(static_cast<int32_t>(std::clamp<int64_t>(g, 0, 65536)), 32768, half, logAxis),
+                    half);
+  };
+  auto xOf = [&](int64_t p) {
+    return static_cast<int>(std::clamp<int64_t>((p + kArrTimeShift - v.Origin) / hz, -1, 10000));
+  };
+  const int64_t fadeEnd = fadeStart + std::max<int64_t>(fadeLength, 0);
+  auto gainAt = [&](int64_t p) -> int64_t {
+    if (p <= fadeStart) return from;
+    if (p >= fadeEnd) return to;
+    return FadeCurveValue(static_cast<int32_t>(p - fadeStart), curve, static_cast<int32_t>(from),
+                          static_cast<int32_t>(to), static_cast<int32_t>(std::min<int64_t>(fadeLength, INT32_MAX)));
+  };
+  if (secEnd <= fadeStart || secStart >= fadeEnd) {
+    const int hh = h(secEnd <= fadeStart ? from : to);
+    const int x0 = xOf(secStart), x1 = xOf(secEnd);
+    Rectangle(dc, x0, centre - hh - extra, std::max(x1, x0 + 1), centre + hh + extra + 1);
+    return;
+  }
+  std::vector<POINT> upper;
+  auto add = [&](int64_t p) {
+    const int x = xOf(p);
+    if (!upper.empty() && x <= upper.back().x) return;
+    upper.push_back({x, centre - h(gainAt(p)) - extra});
+  };
+  add(secStart);
+  for (int i = 0; i <= 64; ++i) {
+    const int64_t p = fadeStart + fadeLength * i / 64;
+    if (p > secStart && p < secEnd) add(p);
+    if (upper.back().x >= v.PartAreaWidth) break;
+  }
+  add(secEnd);
+  std::vector<POINT> poly = upper;
+  for (auto it = upper.rbegin(); it != upper.rend(); ++it) poly.push_back({it->x, 2 * centre - it->y + 1});
+  Polygon(dc, poly.data(), static_cast<int>(poly.size()));
+}
+
+// The notes and other events of a Midi Part's log over the section
+// [start, end) of the time line, inside the content band [top, bottom] and
+// clipped to `clip`. Higher notes stand higher; a line in `ink` runs
+// through the values of the events other than notes.
+void DrawMidiNotes(HDC dc, const PartRec& p, int64_t start, int64_t end, int top, int bottom,
+                   const RECT& clip, COLORREF ink) {
+  MidiTakeLog* rec = MidiTakeLogOf(TakeFromRef(p.Take));
+  const int h = bottom - top;
+  if (rec == nullptr || h <= 0 || end <= start) return;
+  const ArrViewRec& v = ArrView();
+  const int32_t hz = std::max(v.Hzoom, 1);
+  const int64_t viewEnd = int64_t{v.Origin} - kArrTimeShift + int64_t{v.PartAreaWidth + 2} * hz;
+  const int64_t last = std::min(end, viewEnd);
+  auto xOf = [&](int64_t pos) {
+    return static_cast<int>(std::clamp<int64_t>((pos + kArrTimeShift - v.Origin) / hz, -2, 32000));
+  };
+  auto yOf = [&](int32_t value) { return bottom - MulDiv(std::clamp(value, 0, 127), h, 128); };
+  const int32_t origin = static_cast<int32_t>(int64_t{p.Start} - p.Offset);
+  const int32_t from = static_cast<int32_t>(std::max<int64_t>(start, int64_t{v.Origin} - kArrTimeShift - hz));
+  const int saved = SaveDC(dc);
+  IntersectClipRect(dc, clip.left, clip.top, clip.right, clip.bottom);
+  Gdi pen(CreatePen(PS_SOLID, 1, ink));
+  SelectObject(dc, pen);
+  int32_t pos = from, value = 0, len = 0, note = 0;
+  bool first = true;
+  for (MidiEventHandle n = MidiPartFirstEventEx(rec, origin, &pos, &value); n != 0 && pos < last;
+       n = MidiPartNextEventEx(rec, origin, n, &pos, &value)) {
+    if (first)
+      MoveToEx(dc, xOf(pos), yOf(value), nullptr);
+    else
+      LineTo(dc, xOf(pos), yOf(value));
+    first = false;
+  }
+  Gdi brush(CreateSolidBrush(ink));
+  const int nh = std::max(2, h / 128 + 1);
+  pos = from;
+  for (MidiEventHandle n = MidiPartFirstEvent(rec, origin, &pos, &len, &note); n != 0 && pos < last;
+       n = MidiPartNextEvent(rec, origin, n, &pos, &len, &note)) {
+    if (int64_t{pos} + len < start) continue;
+    const int xa = xOf(std::max<int64_t>(pos, start)), xb = xOf(std::min<int64_t>(int64_t{pos} + len, end));
+    const int yb = yOf(note);
+    const RECT r = {xa, yb - nh + 1, std::max(xb, xa + 1), yb + 1};
+    FillRect(dc, &r, static_cast<HBRUSH>(brush.obj));
+  }
+  RestoreDC(dc, saved);
+}
+
 struct Section {
   uint32_t slot;
   int64_t start, length;
@@ -299,16 +394,50 @@ void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, in
   const int64_t outStart = out && out->Start != kPartFreeStart ? out->Start : INT64_MAX;
   Gdi ink(CreatePen(PS_SOLID, 1, c.frame));
   HGDIOBJ oldPen = SelectObject(dc, ink);
-  auto fadeLines = [&](int64_t a, int64_t b) {
-    const int xa2 = static_cast<int>(std::clamp<int64_t>(xOf(a), -1, 10000));
-    const int xb2 = static_cast<int>(std::clamp<int64_t>(xOf(b), -1, 10000));
-    MoveToEx(dc, xa2, y1 - 1, nullptr);
-    LineTo(dc, xb2, y0 + 1);
-    MoveToEx(dc, xa2, y0 + 1, nullptr);
-    LineTo(dc, xb2, y1 - 1);
-  };
-  if (audio && s.start < inEnd) fadeLines(p.Start, inEnd);
-  if (audio && s.start + s.length > outStart) fadeLines(outStart, int64_t{p.Start} + p.Length);
+  // The crossfade this section lies in, if any: the partner and both fades
+  // (this Part's and the partner's) as envelopes over the box.
+  const bool xfIn = audio && s.start < inEnd, xfOut = audio && !xfIn && s.start + s.length > outStart;
+  const PartRec* partner = xfIn ? in : xfOut ? out : nullptr;
+  int64_t xfStart = 0, xfEnd = 0;  // the overlap's stretch of this section
+  if (partner != nullptr) {
+    const int64_t S = p.Start, E = int64_t{p.Start} + p.Length;
+    const int64_t regionStart = xfIn ? S : outStart, X = xfIn ? inEnd - S : E - outStart;
+    auto at = [&](const uint8_t* window, int k) { return regionStart + MulDiv(static_cast<int>(X), window[k], 255); };
+    struct Fade {
+      int64_t start, length;
+      int curve;
+      uint32_t from, to;
+    };
+    const uint8_t* mine = xfIn ? p.XfadeInWindow : p.XfadeOutWindow;
+    const uint8_t* theirs = xfIn ? partner->XfadeOutWindow : partner->XfadeInWindow;
+    const Fade own = xfIn ? Fade{at(mine, 0), at(mine, 1) - at(mine, 0), p.XfadeInCurve, 0,
+                                 ArrPartGainAt(static_cast<int32_t>(X), p)}
+                          : Fade{at(mine, 0), at(mine, 1) - at(mine, 0), static_cast<int>(p.XfadeOutCurve),
+                                 ArrPartGainAt(static_cast<int32_t>(outStart - S), p), 0};
+    const Fade other =
+        xfIn ? Fade{at(theirs, 0), at(theirs, 1) - at(theirs, 0), static_cast<int>(partner->XfadeOutCurve),
+                    ArrPartGainAt(static_cast<int32_t>(S - partner->Start), *partner), 0}
+             : Fade{at(theirs, 0), at(theirs, 1) - at(theirs, 0), partner->XfadeInCurve, 0,
+                    ArrPartGainAt(static_cast<int32_t>(X), *partner)};
+    // Only the overlap is a crossfade; the rest of the section stays a
+    // plain box.
+    const int64_t secStart = std::max(s.start, regionStart), secEnd = std::min(s.start + s.length, regionStart + X);
+    const int fx0 = static_cast<int>(std::clamp<int64_t>(xOf(secStart), x0, x1));
+    const int fx1 = static_cast<int>(std::clamp<int64_t>(xOf(secEnd), x0, x1));
+    if (!envelope) FillSolid(dc, fx0, y0 - 1, fx1, y1 + 1, selected ? 0 : kDefaultPart);
+    xfStart = secStart;
+    xfEnd = secEnd;
+    Gdi fillPen(CreatePen(PS_SOLID, 1, c.fill));
+    HGDIOBJ ob = SelectObject(dc, brush);
+    SelectObject(dc, fillPen);
+    DrawXfadeEnvelope(dc, own.start, own.length, own.curve, own.from, own.to, secStart, secEnd, centre, half, 0);
+    // The partner's fade outlined over it, so that both curves show.
+    SelectObject(dc, GetStockObject(HOLLOW_BRUSH));
+    SelectObject(dc, ink);
+    DrawXfadeEnvelope(dc, other.start, other.length, other.curve, other.from, other.to, secStart, secEnd, centre,
+                      half, 0);
+    SelectObject(dc, ob);
+  }
 
   // Frame.
   const bool linkPrev = (p.Flags & kPartLinkPrev) != 0, linkNext = (p.Flags & kPartLinkNext) != 0;
@@ -339,9 +468,28 @@ void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, in
     TakeRec* take = TakeFromRef(p.Take);
     std::vector<int16_t> pts;
     const int cols = x1 - x0 - 2;
+    const int64_t first = std::max<int64_t>(s.start, ArrPosOfX(v, x0 + 1));
+    const int64_t last = std::min<int64_t>(s.start + s.length, int64_t{ArrPosOfX(v, x1 - 1)});
+    // In a crossfade the partner's waveform goes first, in grey (or, for a
+    // selected Part, in its channel colour lightened).
+    TakeRec* ptake = partner != nullptr ? TakeFromRef(partner->Take) : nullptr;
+    if (p.PlayChannel >= 0 && ptake != nullptr && cols > 0 && last > first &&
+        TakeGetAttr(ptake, kTakeAttrWaveExists)) {
+      COLORREF grey = c.greyed ? kDefaultPart : kSelectedFill;
+      if (selected && p.PlayChannel >= 1 && p.PlayChannel <= 192) {
+        const COLORREF ch = TrkColors[p.PlayChannel - 1];
+        auto up = [](int v) { return std::min(v + 96, 255); };
+        grey = RGB(up(GetRValue(ch)), up(GetGValue(ch)), up(GetBValue(ch)));
+      }
+      const int64_t pfirst = std::max(first, xfStart), plast = std::min(last, xfEnd);
+      const int px0 = static_cast<int>(std::clamp<int64_t>(xOf(pfirst), x0 + 1, x1 - 1));
+      const int pcols = static_cast<int>(std::clamp<int64_t>(xOf(plast), x0 + 1, x1 - 1)) - px0;
+      const int64_t takeAt = int64_t{partner->Offset} + (pfirst - partner->Start);
+      if (pcols > 0 && plast > pfirst && PointsFromOverview(ptake, partner->Take, takeAt, pcols, plast - pfirst, &pts))
+        DrawWavePoints(dc, px0, centre, half, pts, (partner->Flags & kPartPhaseInvert) != 0, grey, FillWvForm);
+      pts.clear();
+    }
     if (p.PlayChannel >= 0 && take != nullptr && cols > 0 && TakeGetAttr(take, kTakeAttrWaveExists)) {
-      const int64_t first = std::max<int64_t>(s.start, ArrPosOfX(v, x0 + 1));
-      const int64_t last = std::min<int64_t>(s.start + s.length, int64_t{ArrPosOfX(v, x1 - 1)});
       const int64_t takeAt = int64_t{p.Offset} + (first - p.Start);
       if (last > first && PointsFromOverview(take, p.Take, takeAt, cols, last - first, &pts))
         DrawWavePoints(dc, x0 + 1, centre, half, pts, (p.Flags & kPartPhaseInvert) != 0, c.ink, FillWvForm);
@@ -354,13 +502,23 @@ void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, in
       DrawTextA(dc, name, -1, &r, DT_SINGLELINE | DT_TOP | DT_LEFT | DT_NOPREFIX);
     }
   } else if (!audio && rh > 13) {
-    if (nameWanted && x1 - x0 > 2) {
-      RECT band = {x0 + 1, y0 + 1, x1 - 1, y0 + 14};
-      FillSolid(dc, band.left, band.top, band.right, band.bottom, selected ? 0 : c.greyed ? kDefaultPart : 0xFFFFFF);
-      SetBkMode(dc, TRANSPARENT);
-      SetTextColor(dc, c.ink);
-      band.left += 1;
-      DrawTextA(dc, name, -1, &band, DT_SINGLELINE | DT_TOP | DT_LEFT | DT_NOPREFIX);
+    const bool band = ShowNameInWave && x1 - x0 > 2;
+    if (band) {
+      // The band runs over the whole section; the text only where the
+      // Part's name belongs.
+      RECT r = {x0 + (leftEdge ? 1 : 0), y0 + 1, x1 - (rightEdge ? 1 : 0), y0 + 14};
+      FillSolid(dc, r.left, r.top, r.right, r.bottom, selected ? 0 : c.greyed ? kDefaultPart : 0xFFFFFF);
+      if (nameWanted) {
+        SetBkMode(dc, TRANSPARENT);
+        SetTextColor(dc, c.ink);
+        r.left = x0 + 2;
+        DrawTextA(dc, name, -1, &r, DT_SINGLELINE | DT_TOP | DT_LEFT | DT_NOPREFIX);
+      }
+    }
+    if (!band || rh > 20) {
+      const int top = band ? y0 + 16 : y0 + 3, bottom = y1 - 4;
+      const RECT clip = {x0, y0 - 2, x1, y1 + 3};
+      if (p.TakeKind == kTakeMidi) DrawMidiNotes(dc, p, s.start, s.start + s.length, top, bottom, clip, c.ink);
     }
   } else if (nameWanted && x1 - x0 >= 4) {
     RECT r = {x0 + 2, y0, x1 - 1, y1};
@@ -639,10 +797,50 @@ void ArrPaintPartArea(HDC dc, int w, int h) {
   ArrDrawLocFlag(dc, 2, Locs().RightLoc, 0);
 }
 
-void ArrDrawPart(DcHandle dc, const ArrRec* arr, uint32_t slot, uint32_t track, int drawLocators, int) {
+void ArrDrawPart(DcHandle dc, const ArrRec* arr, uint32_t slot, uint32_t track, int drawLocators, int mode) {
   if (dc == nullptr || arr == nullptr || track >= kArrTracks) return;
+  const PartRec* p = ArrPart(arr, slot);
+  if (p == nullptr || p->Start == kPartFreeStart) return;
+  HDC hdc = reinterpret_cast<HDC>(dc);
+  // A crossfade region belongs to the higher Part of the pair: in mode 1
+  // such a partner redraws its region first, showing this Part's selection.
+  if (mode == 1) {
+    const uint16_t partners[2] = {p->XfadeInPartner, p->XfadeOutPartner};
+    for (int k = 0; k < 2; ++k) {
+      if (partners[k] == kArrNoLink) continue;
+      auto* q = const_cast<PartRec*>(ArrPart(arr, partners[k]));
+      if (q == nullptr || q->Start == kPartFreeStart || q->Layer <= p->Layer) continue;
+      const uint32_t keep = q->Flags;
+      q->Flags = (q->Flags & ~kPartSelected) | (p->Flags & kPartSelected);
+      ArrDrawPart(dc, arr, partners[k], track, drawLocators, k == 0 ? 3 : 2);
+      q->Flags = keep;
+    }
+  }
+  // Modes 2 and 3 draw only the crossfade-in or crossfade-out region.
+  int64_t from = INT64_MIN, to = INT64_MAX;
+  if (mode == 2 || mode == 3) {
+    const uint16_t link = mode == 2 ? p->XfadeInPartner : p->XfadeOutPartner;
+    const PartRec* q = link != kArrNoLink ? ArrPart(arr, link) : nullptr;
+    if (q == nullptr || q->Start == kPartFreeStart) return;
+    from = mode == 2 ? int64_t{p->Start} : int64_t{q->Start};
+    to = mode == 2 ? int64_t{q->Start} + q->Length : int64_t{p->Start} + p->Length;
+    if (to <= from) return;
+  }
+  const ArrViewRec& v = ArrView();
+  const int32_t hz = std::max(v.Hzoom, 1);
   ForEachSection(arr, track, [&](const Section& s) {
-    if (s.slot == slot) DrawSection(reinterpret_cast<HDC>(dc), arr, s, track, drawLocators);
+    if (s.slot != slot || s.start + s.length <= from || s.start >= to) return;
+    if (from == INT64_MIN) {
+      DrawSection(hdc, arr, s, track, drawLocators);
+      return;
+    }
+    const int saved = SaveDC(hdc);
+    auto xOf = [&](int64_t pos) {
+      return static_cast<int>(std::clamp<int64_t>((pos + kArrTimeShift - v.Origin) / hz, -2, 32000));
+    };
+    IntersectClipRect(hdc, xOf(from), 0, xOf(to), 32000);
+    DrawSection(hdc, arr, s, track, drawLocators);
+    RestoreDC(hdc, saved);
   });
 }
 

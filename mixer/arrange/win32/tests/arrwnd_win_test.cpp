@@ -36,10 +36,18 @@
 #include "mixer/shell/services.h"
 #include "mixer/shell/win32/settings.h"
 #include "mixer/shell/win32/shell.h"
+#include "mixer/units/midiplay.h"
 #include "tests/win32/shot.h"
 
 
 namespace {
+
+int Zero() { return 0; }
+int32_t Zero32() { return 0; }
+uint32_t ZeroU() { return 0; }
+void NoMessage(uint32_t, const char*) {}
+const MidiPlayHost kStoppedHost = {Zero, Zero, Zero, Zero32, Zero32, Zero32, ZeroU,
+                                   Zero32, Zero32, Zero32, Zero32, NoMessage};
 
 constexpr int kW = 800, kH = 400;
 
@@ -115,6 +123,7 @@ class ArrWndTest : public ::testing::Test {
   void TearDown() override {
     if (owner) DestroyWindow(owner);
     UndoDiscard(0);
+    MidiPlayReset();
     ArrHeap.Free(CurArr);
     MrkHeap.Free(CurMrkList);
     CurArr = nullptr;
@@ -134,6 +143,24 @@ class ArrWndTest : public ::testing::Test {
     image.dataEnd = samples * 2;
     TakeRec* take = TakeAlloc(image);
     EXPECT_NE(take, nullptr);
+    return TakeRef(take);
+  }
+
+  // A Midi Take in samples whose log, loaded for the Part at 40000 (origin
+  // 40000), holds a control value of 127 at 5000 and 60000 and note 0 over
+  // [10000, 30000).
+  uint32_t MidiTake() {
+    const std::vector<MidiLogEvent> events = {
+        {5000, kMidiControl, 7, 127, 0}, {10000, kMidiNote, 0, 100, 20000}, {60000, kMidiControl, 7, 127, 0}};
+    uint32_t error = 0;
+    const auto bytes = static_cast<uint32_t>(events.size() * sizeof(MidiLogEvent));
+    const std::string folder = dir.string() + "\\";
+    TakeRec* take = TakeCreateMidi(folder.c_str(), 0, 0, 0, bytes, 0, 0, 0, 0, nullptr, nullptr, nullptr,
+                                   nullptr, &error);
+    EXPECT_NE(take, nullptr) << error;
+    if (take == nullptr) return 0;
+    EXPECT_EQ(TakeDataIo(take, 1, 0, bytes, const_cast<MidiLogEvent*>(events.data()), &error), 1);
+    EXPECT_EQ(TakeSetAttr(take, kTakeAttrMidiWord3, events.size(), &error), 1);
     return TakeRef(take);
   }
 
@@ -182,15 +209,21 @@ class ArrWndTest : public ::testing::Test {
     PutOverview(audioTake, 980);
     audio = Add(0, 0, 200000, audioTake, 3, 1, "Vocal");
     Add(1, 20000, 150000, Take(1000, 20), 20, 2, "Fader");
-    Add(2, 40000, 100000, Take(1000, 21), 21, 3, "Keys");
-    xa = Add(3, 100000, 220000, Take(500000, 3), 3, 4, "Take A");
-    xb = Add(3, 300000, 100000, Take(500000, 3), 3, 4, "Take B");
+    Add(2, 40000, 100000, MidiTake(), 21, 3, "Keys");
+    const uint32_t takeA = Take(500000, 3), takeB = Take(500000, 3);
+    PutOverview(takeA, 980);
+    PutOverview(takeB, 980);
+    xa = Add(3, 100000, 220000, takeA, 3, 4, "Take A");
+    xb = Add(3, 300000, 100000, takeB, 3, 4, "Take B");
     PartRec& a = *ArrPart(CurArr, xa);
     PartRec& b = *ArrPart(CurArr, xb);
     a.XfadeOutPartner = static_cast<uint16_t>(xb);
     b.XfadeInPartner = static_cast<uint16_t>(xa);
     b.Layer = 1;
     ArrRelinkOverlaps(CurArr);
+    MidiSetHost(&kStoppedHost);
+    MidiBindLib(MidiLibStaticApi());
+    EXPECT_EQ(MidiBuildPlayLists(CurArr, 0, 0, -1, 0, 0), 1);
     MrkRec m{};
     m.Position = 100 * 512 - 44100;
     std::snprintf(m.Name, sizeof m.Name, "Verse");
@@ -261,8 +294,25 @@ TEST_F(ArrWndTest, PaintsPartsRulerMarkersAndLocators) {
   EXPECT_EQ(c.At(X(150000), RowY(1, 30)), CautomTrkColors[1]);
   EXPECT_EQ(c.At(X(150000), RowY(1, 5)), 0xFFFFFFu);
   EXPECT_EQ(c.At(X(120000), RowY(2, 30)), MidevTrkColors[2]);
-  // The crossfade region is drawn by the upper Part: its fade lines cross
-  // in the middle of the overlap.
+  // Its log inside the content band [y0 + 16, y1 - 4]: note 0 at the band's
+  // foot, two pixels high, from 50000 to 70000; the control line at value
+  // 127 along the band's top from 45000 to 100000.
+  const int foot = RowY(2, v.Vzoom - 4), top = RowY(2, 16);
+  for (int y : {foot, foot - 1}) EXPECT_EQ(c.At(X(60000), y), 0x008000u) << y;
+  EXPECT_EQ(c.At(X(60000), foot - 2), MidevTrkColors[2]);
+  EXPECT_EQ(c.At(X(48000), foot), MidevTrkColors[2]);
+  EXPECT_EQ(c.At(X(75000), foot), MidevTrkColors[2]);
+  EXPECT_EQ(c.At(X(80000), top), 0x008000u);
+  EXPECT_EQ(c.At(X(80000), top + 1), MidevTrkColors[2]);
+  // The crossfade region is drawn by the upper Part: over the default grey
+  // its own fade-in fills from nothing to the whole row in its channel
+  // colour, and the partner's fade-out is outlined across it.
+  const int low = RowY(3, v.Vzoom - 3);
+  EXPECT_EQ(c.At(X(300000) + 2, low), 0xC0C0C0u);
+  EXPECT_EQ(c.At(X(319000), low), TrkColors[3]);
+  bool outline = false;
+  for (int x = X(300000) + 1; x < X(320000); ++x) outline = outline || c.At(x, RowY(3, v.Vzoom / 2 + 8)) == 0;
+  EXPECT_TRUE(outline);
   const int mid = X(310000), ym = RowY(3, v.Vzoom / 2);
   bool line = false;
   for (int dy = -2; dy <= 2; ++dy) line = line || c.At(mid, ym + dy) == 0;
@@ -277,6 +327,13 @@ TEST_F(ArrWndTest, PaintsPartsRulerMarkersAndLocators) {
   ArrPart(CurArr, audio)->Flags |= kPartSelected;
   ArrPaintPartArea(c.dc, kW, kH);
   EXPECT_EQ(c.At(X(100000), centre + 10), 0x808080u);
+  // Redrawing the lower Part of a crossfade redraws the region the upper
+  // Part owns in the lower one's selection, and only that region.
+  ArrPart(CurArr, xa)->Flags |= kPartSelected;
+  ArrDrawPart(reinterpret_cast<DcHandle>(c.dc), CurArr, xa, 3, 0, 1);
+  EXPECT_EQ(c.At(X(319000), low), 0x808080u);
+  EXPECT_EQ(c.At(X(350000), low), TrkColors[3]);
+  EXPECT_EQ(ArrPart(CurArr, xb)->Flags & kPartSelected, 0u);
 }
 
 TEST_F(ArrWndTest, PressInTheRulerSetsTheLocators) {
@@ -315,6 +372,16 @@ TEST_F(ArrWndTest, MouseDragsEndInTheirOperationAndOneUndoStep) {
     EXPECT_EQ(p.Start, 20 * 512);
     EXPECT_EQ(ArrTrackOfPart(CurArr, audio), 5);
   }
+  undoRestores();
+  // Move by the keys: once keyed the drag leaves the pointer and its row;
+  // three Rights and a Left move the Part two samples on its own track.
+  SendMessageA(w, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(X(100000), ym));
+  SendMessageA(w, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(X(100000) + 30, RowY(4, 25)));
+  for (WPARAM k : {VK_RIGHT, VK_RIGHT, VK_RIGHT, VK_LEFT}) SendMessageA(w, WM_KEYDOWN, k, 0);
+  SendMessageA(w, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(X(100000) + 60, RowY(5, 25)));
+  SendMessageA(w, WM_LBUTTONUP, 0, MAKELPARAM(X(100000) + 60, RowY(5, 25)));
+  EXPECT_EQ(ArrPart(CurArr, audio)->Start, 2);
+  EXPECT_EQ(ArrTrackOfPart(CurArr, audio), 0);
   undoRestores();
   // Copy: the source stays, a copy lands 40 pixels on.
   ToolSelect(1, kToolCopy);
