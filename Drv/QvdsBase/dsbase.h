@@ -166,6 +166,10 @@ class CDsPin : public CCom, public IPin, public IQualityControl {
 
   IPin* Pin() { return static_cast<IPin*>(this); }
   bool IsConnected() const { return m_connected != nullptr; }
+  // Takes `peer` as this pin's connection when it has none and its filter is
+  // stopped (S_OK); otherwise VFW_E_ALREADY_CONNECTED or VFW_E_NOT_STOPPED.
+  // Called under the connection lock.
+  HRESULT BeginConnect(IPin* peer);
   // The connection lock: the filter's critical section, then the pin's.
   void LockConnection() {
     m_filter->Lock();

@@ -145,17 +145,21 @@ HRESULT CDsPin::InitAllocator() {
                           reinterpret_cast<void**>(&m_allocator));
 }
 
+// Both ends of a connection start alike: a pin takes a peer only while it
+// has none and its filter is stopped; the peer is kept and held.
+HRESULT CDsPin::BeginConnect(IPin* peer) {
+  if (IsConnected()) return VFW_E_ALREADY_CONNECTED;
+  if (m_filter->m_state != State_Stopped) return VFW_E_NOT_STOPPED;
+  m_connected = peer;
+  peer->AddRef();
+  return S_OK;
+}
+
 HRESULT STDMETHODCALLTYPE CDsPin::Connect(IPin* receivePin, const AM_MEDIA_TYPE* pmt) {
   if (NullArgument(receivePin, "pReceivePin", SourceFile, __LINE__)) return E_POINTER;
   LockConnection();
-  HRESULT hr;
-  if (IsConnected()) {
-    hr = VFW_E_ALREADY_CONNECTED;
-  } else if (m_filter->m_state != State_Stopped) {
-    hr = VFW_E_NOT_STOPPED;
-  } else {
-    m_connected = receivePin;
-    receivePin->AddRef();
+  HRESULT hr = BeginConnect(receivePin);
+  if (hr == S_OK) {
     hr = CheckConnect();
     if (SUCCEEDED(hr)) hr = AgreeMediaType(pmt);
     if (FAILED(hr)) BreakConnect();
@@ -168,14 +172,8 @@ HRESULT STDMETHODCALLTYPE CDsPin::ReceiveConnection(IPin* connector, const AM_ME
   if (NullArgument(connector, "pConnector", SourceFile, __LINE__)) return E_POINTER;
   if (NullArgument(pmt, "pMediaType", SourceFile, __LINE__)) return E_POINTER;
   LockConnection();
-  HRESULT hr;
-  if (IsConnected()) {
-    hr = VFW_E_ALREADY_CONNECTED;
-  } else if (m_filter->m_state != State_Stopped) {
-    hr = VFW_E_NOT_STOPPED;
-  } else {
-    m_connected = connector;
-    connector->AddRef();
+  HRESULT hr = BeginConnect(connector);
+  if (hr == S_OK) {
     hr = CheckConnect();
     if (SUCCEEDED(hr)) {
       hr = CheckMediaType(pmt);

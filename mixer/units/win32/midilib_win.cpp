@@ -40,13 +40,8 @@ struct MidiDll {
 
 
 const MidiDll* Dll() {
-  static MidiDll d;
-  static int state = 0;
-  if (state != 0) return state > 0 ? &d : nullptr;
-  state = -1;
-  HMODULE lib = LoadLibraryA("qvMidRec.dll");
-  if (lib == nullptr) return nullptr;
-  const bool ok =
+  return BindLibraryOnce<MidiDll>("qvMidRec.dll", [](HMODULE lib, MidiDll& d) {
+    return
       BindExport(lib, d.init, "_QVMIV_Init@4") && BindExport(lib, d.quit, "_QVMIV_Quit@0") &&
       BindExport(lib, d.setSampleRate, "_QVMIV_SetSampleRate@4") &&
       BindExport(lib, d.setTimeCodeOffset, "_QVMIV_SetTimeCodeOffset@4") &&
@@ -67,12 +62,7 @@ const MidiDll* Dll() {
       BindExport(lib, d.startPlayRec, "_QVMIV_StartPlayRec@0") &&
       BindExport(lib, d.stopPlayRec, "_QVMIV_StopPlayRec@8") &&
       BindExport(lib, d.convertRecordlistsIntoLogs, "_QVMIV_ConvertRecordlistsIntoLogs@4");
-  if (!ok) {
-    FreeLibrary(lib);
-    return nullptr;
-  }
-  state = 1;
-  return &d;
+  });
 }
 
 Handle H(uint32_t v) { return reinterpret_cast<Handle>(static_cast<uintptr_t>(v)); }

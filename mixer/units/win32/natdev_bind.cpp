@@ -6,14 +6,8 @@
 #include "mixer/units/win32/natdev_win.h"
 
 const NatDevApi* NatDevLibraryApi() {
-  static NatDevApi api;
-  static int state = 0;  // 0 not tried, 1 bound, -1 missing
-  if (state != 0) return state > 0 ? &api : nullptr;
-  state = -1;
-  HMODULE lib = LoadLibraryA("qvNatDev.dll");
-  if (lib == nullptr) return nullptr;
-  NatDevApi& a = api;
-  const bool ok =
+  return BindLibraryOnce<NatDevApi>("qvNatDev.dll", [](HMODULE lib, NatDevApi& a) {
+    return
       BindExport(lib, a.open, "_OpenNatDevice@12") && BindExport(lib, a.close, "_CloseNatDevice@4") &&
       BindExport(lib, a.getStatus, "_NatXGetStatus@4") && BindExport(lib, a.waitIdle, "_NatXWaitUntilIdle@4") &&
       BindExport(lib, a.getDiskError, "_Nat1GetDiskErrorStat@8") &&
@@ -30,10 +24,5 @@ const NatDevApi* NatDevLibraryApi() {
       BindExport(lib, a.setFadeCurve, "_Nat1SetFadeCurvTable@12") &&
       BindExport(lib, a.setTrkCfg, "_Nat1SetAudTrkCfg@8") &&
       BindExport(lib, a.getRecTfrLocs, "_Nat1GetAudioRecTfrLocs@8");
-  if (!ok) {
-    FreeLibrary(lib);
-    return nullptr;
-  }
-  state = 1;
-  return &api;
+  });
 }

@@ -39,5 +39,21 @@ bool BindExport(HMODULE lib, Fn& fn, const char* name) {
   return fn != nullptr;
 }
 
+// Loads `dll` on the first call and binds its exports into one table with
+// `bind(lib, table)`; later calls answer from that first try. Null when the
+// library is missing or lacks an export (the library is then freed).
+template <class Table, class Bind>
+const Table* BindLibraryOnce(const char* dll, Bind bind) {
+  static Table table;
+  static const bool bound = [&] {
+    HMODULE lib = LoadLibraryA(dll);
+    if (lib == nullptr) return false;
+    if (bind(lib, table)) return true;
+    FreeLibrary(lib);
+    return false;
+  }();
+  return bound ? &table : nullptr;
+}
+
 // OutputDebugStringA of the formatted text, cut to 259 characters.
 void DebugPrint(const char* format, ...);
