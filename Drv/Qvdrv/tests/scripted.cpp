@@ -14,7 +14,7 @@ namespace {
 enum class Kind { Board, Stream };
 
 struct Device {
-  Kind kind;
+  Kind kind = Kind::Board;
   uint32_t boardId = 0;
   int failBootAt = -1;
   int boots = 0;
@@ -197,14 +197,16 @@ void Unload() {
 }
 
 void AddBoard(const char* name, uint32_t boardId, int failBootAt) {
-  Device d{Kind::Board};
+  Device d;
+  d.kind = Kind::Board;
   d.boardId = boardId;
   d.failBootAt = failBootAt;
   Add(name, d);
 }
 
 void AddStream(const char* name, uint32_t blocks) {
-  Device d{Kind::Stream};
+  Device d;
+  d.kind = Kind::Stream;
   d.blocks = blocks;
   Add(name, d);
 }
