@@ -136,7 +136,10 @@ hrl_build_all() {
     hrl_build native native-m64.cmake -DHRL_BUILD_TESTS=ON
     hrl_build native32 native-m32-emu.cmake -DHRL_BUILD_TESTS=ON
     hrl_build win64 mingw-x86_64.cmake -DHRL_BUILD_TESTS=ON
-    hrl_build win mingw-i686.cmake -DHRL_BUILD_TESTS=OFF
+    # Compiled only, never run here: without debug information, which
+    # nothing reads here and which costs a fifth of its compile time.
+    hrl_build win mingw-i686.cmake -DHRL_BUILD_TESTS=OFF \
+              "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O2 -g0 -DNDEBUG" "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g0 -DNDEBUG"
   fi
 }
 
