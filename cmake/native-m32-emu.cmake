@@ -8,10 +8,12 @@
 # 32-bit system libraries.
 set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_SYSTEM_PROCESSOR i686)
-set(CMAKE_C_COMPILER   gcc)
-set(CMAKE_CXX_COMPILER g++)
+# clang, as in the sanitizer build (see native.cmake); it links the
+# multilib C and C++ libraries of g++ statically.
+set(CMAKE_C_COMPILER   clang)
+set(CMAKE_CXX_COMPILER clang++)
 
-set(_hrl_flags "-m32 -msse2 -mfpmath=sse -fsanitize=undefined -fno-sanitize=vptr -fsanitize-undefined-trap-on-error")
+set(_hrl_flags "-m32 -msse2 -mfpmath=sse -fsanitize=undefined -fno-sanitize=vptr,function -fsanitize-trap=undefined")
 set(CMAKE_C_FLAGS_INIT   "${_hrl_flags}")
 set(CMAKE_CXX_FLAGS_INIT "${_hrl_flags}")
 # -O1 as in the sanitizer build, and no debug information: a trapped fault

@@ -4,19 +4,19 @@
 # The width that ships is 32-bit, and it is what the tests check wherever
 # the machine allows. Builds, each in build/<name>:
 #   where the kernel runs 32-bit programs:
-#     native    the portable libraries, tests and fuzz replays: g++ -m32 with
+#     native    the portable libraries, tests and fuzz replays: clang -m32 with
 #               AddressSanitizer and UBSan, run directly.
 #     win       i686 mingw-w64: every deliverable and its tests, run under
 #               32-bit Wine.
 #   where it cannot (no IA32 emulation in the kernel):
-#     native    the same with g++ -m64 (AddressSanitizer and UBSan).
-#     native32  the portable libraries and tests with g++ -m32, static, run
+#     native    the same with clang -m64 (AddressSanitizer and UBSan).
+#     native32  the portable libraries and tests with clang -m32, static, run
 #               under qemu-i386 user-mode emulation (undefined behaviour
 #               trapped; AddressSanitizer does not run there).
 #     win64     x86_64 mingw-w64 build of the same sources, tests under
 #               64-bit Wine.
-#     win       i686 mingw-w64: the deliverables only, compiled (32-bit Wine
-#               cannot run here).
+#     win       i686 mingw-w64: the deliverables only, compiled without
+#               debug information (32-bit Wine cannot run here).
 #   and, outside scripts/test:
 #     bench     the portable libraries optimised, with the benchmarks
 #               (scripts/bench); the native 64-bit test build compiles them.
@@ -136,7 +136,10 @@ hrl_build_all() {
     hrl_build native native-m64.cmake -DHRL_BUILD_TESTS=ON
     hrl_build native32 native-m32-emu.cmake -DHRL_BUILD_TESTS=ON
     hrl_build win64 mingw-x86_64.cmake -DHRL_BUILD_TESTS=ON
-    hrl_build win mingw-i686.cmake -DHRL_BUILD_TESTS=OFF
+    # Compiled only, never run here: without debug information, which
+    # nothing reads here and which costs a fifth of its compile time.
+    hrl_build win mingw-i686.cmake -DHRL_BUILD_TESTS=OFF \
+              "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O2 -g0 -DNDEBUG" "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g0 -DNDEBUG"
   fi
 }
 

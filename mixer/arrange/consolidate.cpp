@@ -196,9 +196,10 @@ int ConsCollectParts(ArrRec** arrp, DcHandle dc, uint32_t* error) {
     });
   }
   // Whatever lay under the selected Parts is redrawn at the end.
-  for (const auto& [slot, track] : selected) {
+  for (const auto& sel : selected) {
+    const uint32_t slot = sel.first;
     const PartRec& sp = *ArrPart(arr, slot);
-    ArrForEachTrackPart(arr, track, [&](uint32_t s, const PartRec& q) {
+    ArrForEachTrackPart(arr, sel.second, [&](uint32_t s, const PartRec& q) {
       if (s != slot && !arredit::Sel(q) && PartOverlapsRange(sp.Start, static_cast<int32_t>(arredit::End(sp)), q))
         ArrPart(arr, s)->Flags |= kPartTempMark;
     });
