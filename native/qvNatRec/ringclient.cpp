@@ -44,6 +44,16 @@ bool HasWideVectors() {
 }
 #endif
 
+// One layer's words as the played sum, or zeros with a null layer: the
+// plain loops the compiler vectorises.
+void CopyRun(const uint32_t* a, int32_t* out, uint32_t n) {
+  if (a == nullptr) {
+    for (uint32_t i = 0; i < n; ++i) out[i] = 0;
+    return;
+  }
+  for (uint32_t i = 0; i < n; ++i) out[i] = static_cast<int32_t>(a[i]);
+}
+
 }  // namespace
 
 int32_t RingLayerSum(uint32_t a, uint32_t b) { return SumWords(a, b); }
@@ -83,9 +93,9 @@ void RingClient::Play(uint32_t at, uint32_t n, int32_t* out) const {
       to = std::min(end, c * kSilentChunk);
     }
     const uint32_t k = to - at;
-    if (quiet[0] && quiet[1]) std::memset(out, 0, size_t{k} * sizeof(int32_t));
-    else if (quiet[1]) std::memcpy(out, view_.play[0] + at, size_t{k} * sizeof(int32_t));
-    else if (quiet[0]) std::memcpy(out, view_.play[1] + at, size_t{k} * sizeof(int32_t));
+    if (quiet[0] && quiet[1]) CopyRun(nullptr, out, k);
+    else if (quiet[1]) CopyRun(view_.play[0] + at, out, k);
+    else if (quiet[0]) CopyRun(view_.play[1] + at, out, k);
     else RingLayerSumRun(view_.play[0] + at, view_.play[1] + at, out, k);
     out += k;
     at = to;
