@@ -42,17 +42,20 @@ uint64_t SourcePosition(const RecSeg& seg) {
   return static_cast<uint64_t>(static_cast<uint32_t>(seg.b)) << 32 | static_cast<uint32_t>(seg.a);
 }
 
+uint32_t TransferHalf(WorkerSide side) { return side == kRecordSide ? 1 : 0; }
+
 // One disk transfer through the disk worker's half of the transfer buffer.
 bool Transfer(TrackChannel& ch, WorkerSide side, RecorderTransferFn fn, const RecSeg& seg,
               int64_t into, uint32_t* words, uint32_t n) {
   if (fn == nullptr) return false;
-  const uint32_t half = side == kRecordSide ? 1 : 0;
+  const uint32_t half = TransferHalf(side);
   std::lock_guard<std::mutex> hold(ch.transferLocks[half]);
   return fn(seg.kind, SourcePosition(seg) + static_cast<uint64_t>(into), static_cast<int32_t>(n),
             words, n, 0, ch.transfer + half * kTransferHalf) != 0;
 }
 
-// A planned fill: `count` samples from expanded location `from`.
+// A planned fill: `count` samples from expanded location `from`; never more
+// than kFillBlock, the size of the staging words.
 struct FillPiece {
   int64_t from;
   uint32_t count;
@@ -144,6 +147,91 @@ void ZeroWords(uint32_t* words, uint32_t n) {
   std::fill_n(words, n, 0u);
 }
 
+// n words copied into a ring. A long run goes straight to memory, for the
+// same reason as silence above: the cache would read every line of the ring
+// in before the words replace it.
+void CopyWords(uint32_t* to, const uint32_t* from, uint32_t n) {
+#if defined(__SSE2__)
+  if (n >= 4096) {
+    uint32_t i = 0;
+    for (; i < n && (reinterpret_cast<uintptr_t>(to + i) & 15) != 0; ++i) to[i] = from[i];
+    for (; i + 16 <= n; i += 16) {
+      __m128i* p = reinterpret_cast<__m128i*>(to + i);
+      const __m128i* q = reinterpret_cast<const __m128i*>(from + i);
+      _mm_stream_si128(p, _mm_loadu_si128(q));
+      _mm_stream_si128(p + 1, _mm_loadu_si128(q + 1));
+      _mm_stream_si128(p + 2, _mm_loadu_si128(q + 2));
+      _mm_stream_si128(p + 3, _mm_loadu_si128(q + 3));
+    }
+    // Ordered before the piece is published to the client.
+    _mm_sfence();
+    std::copy_n(from + i, n - i, to + i);
+    return;
+  }
+#endif
+  std::copy_n(from, n, to);
+}
+
+// Disk audio of a piece of a layer, faded: read, unpacked and faded in the
+// disk worker's staging words, where they stay in the cache, then copied
+// into the ring at `at`. False when the read failed.
+bool LoadAudio(TrackChannel& ch, PlayLayer& pl, uint32_t cursor, WorkerSide side,
+               const RecSeg& seg, int64_t t, int64_t into, uint32_t* ring, uint32_t at,
+               uint32_t n) {
+  if (ch.disk.read == nullptr) return false;
+  const uint32_t half = TransferHalf(side);
+  uint8_t* own = ch.transfer + half * kTransferHalf;
+  uint32_t* stage = reinterpret_cast<uint32_t*>(own + kStageOffset);
+  std::lock_guard<std::mutex> hold(ch.transferLocks[half]);
+  if (ch.disk.read(seg.kind, SourcePosition(seg) + static_cast<uint64_t>(into),
+                   static_cast<int32_t>(n), stage, n, 0, own) == 0)
+    return false;
+  FadeRingBlock(pl.fade, cursor, t, stage, n, 0, n);
+  CopyWords(ring + at, stage, n);
+  return true;
+}
+
+// The silent marks of the chunks that lie wholly inside ring words
+// [at, at + n): the first such chunk and the count.
+struct ChunkRange {
+  uint32_t first;
+  uint32_t count;
+};
+
+ChunkRange WholeChunks(uint32_t at, uint32_t n) {
+  const uint32_t first = (at + kSilentChunk - 1) / kSilentChunk;
+  const uint32_t end = (at + n) / kSilentChunk;
+  return {first, end > first ? end - first : 0};
+}
+
+// Audio is about to go into ring words [at, at + n): every chunk it touches
+// loses its mark first.
+void Unmark(SilentMarks& marks, uint32_t at, uint32_t n) {
+  if (n == 0) return;
+  for (uint32_t c = at / kSilentChunk; c <= (at + n - 1) / kSilentChunk; ++c)
+    marks[c / 32].fetch_and(~(1u << (c & 31)), std::memory_order_relaxed);
+}
+
+// Silence into ring words [at, at + n): chunks already marked silent are
+// left alone (a silent layer costs no memory traffic once its ring has gone
+// round), the others are zeroed, and whole chunks are marked afterwards.
+// Partial chunks at the ends are zeroed and keep their marks: a marked one
+// is still all zeros, an unmarked one may hold audio outside the piece.
+void ZeroRange(SilentMarks& marks, uint32_t* ring, uint32_t at, uint32_t n) {
+  const ChunkRange whole = WholeChunks(at, n);
+  uint32_t i = at;
+  const uint32_t end = at + n;
+  for (uint32_t c = whole.first; c < whole.first + whole.count; ++c) {
+    const uint32_t from = c * kSilentChunk;
+    if (!SilentChunk(marks, c)) continue;
+    ZeroWords(ring + i, from - i);
+    i = from + kSilentChunk;
+  }
+  ZeroWords(ring + i, end - i);
+  for (uint32_t c = whole.first; c < whole.first + whole.count; ++c)
+    marks[c / 32].fetch_or(1u << (c & 31), std::memory_order_relaxed);
+}
+
 // Disk audio and fades of one piece into the layer's ring. Pieces are cut
 // where the loop folds, where a disk segment ends and at the ring's end.
 void LoadPiece(TrackChannel& ch, uint32_t layer, const FillPiece& piece, WorkerSide side) {
@@ -159,12 +247,11 @@ void LoadPiece(TrackChannel& ch, uint32_t layer, const FillPiece& piece, WorkerS
     const uint32_t n = static_cast<uint32_t>(std::min<int64_t>(
         {int64_t{piece.count} - done, int64_t{kRecRingSamples} - at, span.end - f.t, f.run}));
     const bool silent = span.seg == nullptr || span.seg->kind == 0;
-    if (silent || !Transfer(ch, side, ch.disk.read, *span.seg, f.t - span.start, ring + at, n)) {
+    if (!silent) Unmark(pl.silent, at, n);
+    if (silent || !LoadAudio(ch, pl, cursor, side, *span.seg, f.t, f.t - span.start, ring, at, n)) {
       // Silence stays silence under any fade: the fade is skipped.
-      ZeroWords(ring + at, n);
+      ZeroRange(pl.silent, ring, at, n);
       if (!silent) ch.diskError.store(span.seg->kind);
-    } else {
-      FadeRingBlock(pl.fade, cursor, f.t, ring, kRecRingSamples, at, n);
     }
     done += n;
   }
@@ -235,6 +322,9 @@ bool ChannelGetBuffers(TrackChannel& ch) {
     if (ch.ring[i] == nullptr) return false;
     ch.ringsLocked[i] = NatLock(ch.ring[i], kRecRingBytes);
     if (!ch.ringsLocked[i]) return false;
+    // A new ring is committed zeroed: a play ring starts all silent.
+    if (i < 2)
+      for (std::atomic<uint32_t>& word : ch.layer[i].silent) word.store(~0u, std::memory_order_relaxed);
   }
   return true;
 }

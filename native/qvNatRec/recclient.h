@@ -19,6 +19,7 @@
 // growing where the time line location folds back to the loop start.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "native/qvNatRec/recorder.h"
@@ -69,6 +70,23 @@ struct RecorderChannelView {
   uint32_t* record;         // the record ring
 };
 int32_t RecorderGetChannelView(Recorder* rec, int32_t track, RecorderChannelView* view);
+
+// Silent marks of the two play rings, for clients that would rather not read
+// silence: the rings are cut into chunks of kSilentChunk words, and bit
+// (c & 31) of word c / 32 of a layer's marks set means chunk c of that ring
+// holds only zero words. A marked chunk may be skipped; reading it gives the
+// same zeros. The fill never marks a chunk that overlaps the valid span of
+// its layer, so a mark seen for a chunk inside the span stays true while the
+// client reads there.
+inline constexpr uint32_t kSilentChunk = 1024;
+inline constexpr uint32_t kSilentMarkWords = kRecRingSamples / kSilentChunk / 32;
+using SilentMarks = std::atomic<uint32_t>[kSilentMarkWords];
+// The marks of both play layers of track `track`; 1, or 0 when the channel
+// has no buffers.
+int32_t RecorderGetSilentMarks(Recorder* rec, int32_t track, const SilentMarks* marks[2]);
+inline bool SilentChunk(const SilentMarks& marks, uint32_t chunk) {
+  return (marks[chunk / 32].load(std::memory_order_relaxed) >> (chunk & 31) & 1) != 0;
+}
 // The valid span [back, fill) of play layer `layer`, expanded locations.
 void RecorderLayerSpan(Recorder* rec, int32_t track, int32_t layer, int64_t* back, int64_t* fill);
 // The client has consumed up to `location` (expanded).
@@ -103,5 +121,6 @@ struct RecorderClientApi {
   decltype(&RecorderNoteScrubSpeed) noteScrubSpeed;
   decltype(&RecorderKickFill) kickFill;
   decltype(&RecorderClientEnded) clientEnded;
+  decltype(&RecorderGetSilentMarks) silentMarks;  // added last: the older entries keep their places
 };
 extern "C" const RecorderClientApi* HRL_RECAPI RecorderGetClientApi();

@@ -38,6 +38,11 @@ inline constexpr int64_t kRecPullBack = 0x10000;
 inline constexpr uint32_t kRecBlockStart = 8192;
 inline constexpr uint32_t kRecBlockMax = 0x10000;
 static_assert(kTransferHalf / 3 >= kRecBlockMax && kTransferHalf / 3 >= kFillBlock);
+// A play fill's piece is unpacked and faded in the last kFillBlock words of
+// the disk worker's half, beyond the bytes of its own read, while the cache
+// holds them, and only then copied into the ring.
+inline constexpr uint32_t kStageOffset = kTransferHalf - kFillBlock * 4;
+static_assert(kStageOffset >= 3 * kFillBlock && kStageOffset % 64 == 0);
 // Off-line jobs process at most this many samples per wake.
 inline constexpr uint32_t kJobBlock = 16384;
 // Noise-gate scans keep at most this many open stretches.
@@ -63,6 +68,7 @@ struct PlayLayer {
   SegList fade;
   LocationHolder fill;  // the ring holds this layer for [back, fill)
   LocationHolder back;
+  SilentMarks silent{};  // chunks of the ring known to hold only zeros (recclient.h)
 };
 
 struct GateState {

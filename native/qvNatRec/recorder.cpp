@@ -561,6 +561,15 @@ int32_t RecorderGetChannelView(Recorder* rec, int32_t track, RecorderChannelView
   return 1;
 }
 
+int32_t RecorderGetSilentMarks(Recorder* rec, int32_t track, const SilentMarks* marks[2]) {
+  if (rec == nullptr || marks == nullptr || track < 0 || track >= kRecTracks) return 0;
+  TrackChannel& ch = rec->channels[track];
+  if (ch.ring[0] == nullptr) return 0;
+  marks[0] = &ch.layer[0].silent;
+  marks[1] = &ch.layer[1].silent;
+  return 1;
+}
+
 void RecorderLayerSpan(Recorder* rec, int32_t track, int32_t layer, int64_t* back, int64_t* fill) {
   if (rec == nullptr || track < 0 || track >= kRecTracks || layer < 0 || layer > 1) return;
   TrackChannel& ch = rec->channels[track];
@@ -617,7 +626,7 @@ const RecorderClientApi* HRL_RECAPI RecorderGetClientApi() {
   static const RecorderClientApi api = {
       RecorderAttachClient,   RecorderDetachClient,  RecorderGetChannelView, RecorderLayerSpan,
       RecorderSetReadPosition, RecorderSetCaptured,  RecorderGetWritten,     RecorderGetScrubTarget,
-      RecorderNoteScrubSpeed, RecorderKickFill,      RecorderClientEnded,
+      RecorderNoteScrubSpeed, RecorderKickFill,      RecorderClientEnded,    RecorderGetSilentMarks,
   };
   return &api;
 }

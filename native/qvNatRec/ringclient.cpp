@@ -44,6 +44,16 @@ bool HasWideVectors() {
 }
 #endif
 
+// One layer's words as the played sum, or zeros with a null layer: the
+// plain loops the compiler vectorises.
+void CopyRun(const uint32_t* a, int32_t* out, uint32_t n) {
+  if (a == nullptr) {
+    for (uint32_t i = 0; i < n; ++i) out[i] = 0;
+    return;
+  }
+  for (uint32_t i = 0; i < n; ++i) out[i] = static_cast<int32_t>(a[i]);
+}
+
 }  // namespace
 
 int32_t RingLayerSum(uint32_t a, uint32_t b) { return SumWords(a, b); }
@@ -62,6 +72,34 @@ void RingLayerSumRun(const uint32_t* a, const uint32_t* b, int32_t* out, uint32_
 RingClient::RingClient(Recorder* rec, int32_t track) : rec_(rec), track_(track) {
   attached_ = RecorderAttachClient(rec, this, track) != 0 &&
               RecorderGetChannelView(rec, track, &view_) != 0;
+  if (attached_ && RecorderGetSilentMarks(rec, track, silence_) == 0) silence_[0] = silence_[1] = nullptr;
+}
+
+// The played sum of ring words [at, at + n), which do not wrap. Where the
+// silent marks show a layer's chunk silent the other layer is the sum (a
+// word plus zero never clips), so a silent layer is not read at all.
+void RingClient::Play(uint32_t at, uint32_t n, int32_t* out) const {
+  const uint32_t end = at + n;
+  while (at < end) {
+    bool quiet[2] = {false, false};
+    uint32_t to = end;
+    if (silence_[0] != nullptr) {
+      // The run of chunks from here on whose marks agree with this one's.
+      uint32_t c = at / kSilentChunk;
+      quiet[0] = SilentChunk(*silence_[0], c);
+      quiet[1] = SilentChunk(*silence_[1], c);
+      for (++c; c * kSilentChunk < end; ++c)
+        if (SilentChunk(*silence_[0], c) != quiet[0] || SilentChunk(*silence_[1], c) != quiet[1]) break;
+      to = std::min(end, c * kSilentChunk);
+    }
+    const uint32_t k = to - at;
+    if (quiet[0] && quiet[1]) CopyRun(nullptr, out, k);
+    else if (quiet[1]) CopyRun(view_.play[0] + at, out, k);
+    else if (quiet[0]) CopyRun(view_.play[1] + at, out, k);
+    else RingLayerSumRun(view_.play[0] + at, view_.play[1] + at, out, k);
+    out += k;
+    at = to;
+  }
 }
 
 RingClient::~RingClient() {
@@ -111,7 +149,7 @@ uint32_t RingClient::Advance(uint32_t count, int32_t* out, const int32_t* in) {
     for (uint32_t done = 0; done < n;) {
       const uint32_t at = RecRingIndex(expanded_ + done);
       const uint32_t run = std::min(n - done, kRecRingSamples - at);
-      if (out != nullptr) RingLayerSumRun(view_.play[0] + at, view_.play[1] + at, out + done, run);
+      if (out != nullptr) Play(at, run, out + done);
       if (in != nullptr) std::memcpy(view_.record + at, in + done, size_t{run} * sizeof(uint32_t));
       done += run;
     }

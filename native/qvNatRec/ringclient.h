@@ -49,6 +49,7 @@ class RingClient : public RecorderClient {
   int64_t FoldLocked(int64_t expanded) const;
   int64_t LimitLocked() const;
   uint32_t Ready(int64_t from, uint32_t want, bool recording);
+  void Play(uint32_t at, uint32_t n, int32_t* out) const;
 
   std::mutex lock_;
   Recorder* rec_;
@@ -66,4 +67,5 @@ class RingClient : public RecorderClient {
   int64_t stopAt_ = INT64_MAX;  // expanded location of a requested stop
   int64_t kicked_ = 0;          // where the disk workers were last woken
   RecorderChannelView view_{};
+  const SilentMarks* silence_[2] = {nullptr, nullptr};  // none: both layers are always read
 };

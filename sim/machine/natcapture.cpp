@@ -177,6 +177,9 @@ void RecorderDetachClient(Recorder* rec, RecorderClient* client) {
 int32_t RecorderGetChannelView(Recorder* rec, int32_t track, RecorderChannelView* view) {
   return Api() ? Api()->channelView(rec, track, view) : 0;
 }
+int32_t RecorderGetSilentMarks(Recorder* rec, int32_t track, const SilentMarks* marks[2]) {
+  return Api() && Api()->silentMarks ? Api()->silentMarks(rec, track, marks) : 0;
+}
 void RecorderLayerSpan(Recorder* rec, int32_t track, int32_t layer, int64_t* back, int64_t* fill) {
   if (Api()) Api()->layerSpan(rec, track, layer, back, fill);
 }

@@ -126,6 +126,33 @@ TEST_F(TakeIoTest, ShortReadIsPaddedWithSilence) {
   }
 }
 
+// Reads at every length around the unpackers' block sizes (16-bit and
+// 24-bit), whole and cut short by the end of the data: the words are the
+// samples, then zeros, and the words around the request keep what they held.
+TEST_F(TakeIoTest, ReadsIntoTheRingAtEveryLength) {
+  for (uint32_t bytesPerSample : {2u, 3u}) {
+    TakeRec* take = Audio(bytesPerSample, 200);
+    ASSERT_NE(take, nullptr);
+    Pattern(take);
+    for (uint32_t n = 1; n <= 80; ++n) {
+      for (uint64_t position : {uint64_t{3}, uint64_t{200 - n / 2}}) {
+        std::vector<uint32_t> ring(n + 4, kJunk);
+        std::vector<uint8_t> scratch(size_t{n} * bytesPerSample);
+        ASSERT_EQ(TakeReadSamples(take, position, static_cast<int32_t>(n), ring.data(), n + 4, 2,
+                                  scratch.data()),
+                  1);
+        for (uint32_t i = 0; i < n; ++i) {
+          const uint32_t expect = position + i < 200 ? PatternWord(position + i, bytesPerSample) : 0;
+          ASSERT_EQ(ring[2 + i], expect)
+              << "bps " << bytesPerSample << " n " << n << " at " << position << " sample " << i;
+        }
+        const uint32_t around[] = {ring[0], ring[1], ring[n + 2], ring[n + 3]};
+        for (uint32_t word : around) ASSERT_EQ(word, kJunk) << "bps " << bytesPerSample << " n " << n;
+      }
+    }
+  }
+}
+
 TEST_F(TakeIoTest, ReadsThatFindNothing) {
   TakeRec* take = Audio(3, 50);
   ASSERT_NE(take, nullptr);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -162,6 +163,58 @@ TEST_F(Engine, PlaysBothLayersFadedAndSummed) {
     const int32_t l1 = t < 20000 ? 0x08000000 : 0;
     ASSERT_EQ(out[t], l0 + l1) << t;
   }
+}
+
+// Layer 0 plays audio for more than a ring, then silence for more than a
+// ring, then audio again; layer 1 plays audio across the first change only.
+// The silence must reach the client over the stale audio still in the ring,
+// whether it reads the rings through the silent marks or directly, and a
+// mark may only ever stand over zero words.
+TEST_F(Engine, SilenceAfterAudioIsZeroInTheRingAndMarked) {
+  RingClient& client = Attach(4);
+  constexpr uint32_t kLength = 800000;
+  DiskMakeTake(1, kLength, Ramp);
+  DiskMakeTake(2, kLength, [](uint32_t i) { return static_cast<int32_t>(i % 777) - 300; });
+  SetLists(4, {DiskSeg(0, 1, 0), DiskSeg(300000, 0, 0), DiskSeg(600000, 1, 600000)}, {},
+           {DiskSeg(0, 0, 0), DiskSeg(250000, 2, 250000), DiskSeg(350000, 0, 0)}, {});
+  PrepareAndStart(0);
+  auto expect = [](uint32_t t) {
+    const int32_t l0 = t < 300000 || t >= 600000 ? Ramp(t) : 0;
+    const int32_t l1 = t >= 250000 && t < 350000 ? static_cast<int32_t>(t % 777) - 300 : 0;
+    return l0 + l1;
+  };
+  std::vector<int32_t> out(kLength);
+  ASSERT_EQ(PlayFor(client, 560000, out.data()), 560000u);
+  // The fill stands still once it is a ring ahead; then every mark is checked.
+  int64_t last[2] = {-1, -1};
+  for (int stable = 0, polls = 0; stable < 3 && polls < 500; ++polls) {
+    int64_t fill[2] = {0, 0};
+    for (int32_t layer = 0; layer < 2; ++layer) RecorderLayerSpan(rec, 4, layer, nullptr, &fill[layer]);
+    stable = fill[0] == last[0] && fill[1] == last[1] ? stable + 1 : 0;
+    last[0] = fill[0];
+    last[1] = fill[1];
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  RecorderChannelView view{};
+  const SilentMarks* marks[2] = {nullptr, nullptr};
+  ASSERT_EQ(RecorderGetChannelView(rec, 4, &view), 1);
+  ASSERT_EQ(RecorderGetSilentMarks(rec, 4, marks), 1);
+  uint32_t marked[2] = {0, 0};
+  for (int32_t layer = 0; layer < 2; ++layer)
+    for (uint32_t c = 0; c < kRecRingSamples / kSilentChunk; ++c) {
+      if (!SilentChunk(*marks[layer], c)) continue;
+      ++marked[layer];
+      for (uint32_t i = c * kSilentChunk; i < (c + 1) * kSilentChunk; ++i)
+        ASSERT_EQ(view.play[layer][i], 0u) << "layer " << layer << " chunk " << c;
+    }
+  // Locations 560000..600000 of layer 0 are silence in the ring now, over the
+  // audio of 298144..338144; layer 1 holds nothing but silence past 350000.
+  EXPECT_GE(marked[0], (600000u - 560000u) / kSilentChunk - 1);
+  EXPECT_GE(marked[1], (kRecRingSamples - 100000u) / kSilentChunk - 1);
+  for (uint32_t t = 560000; t < 600000; ++t) ASSERT_EQ(view.play[0][RecRingIndex(t)], 0u) << t;
+
+  ASSERT_EQ(PlayFor(client, kLength - 560000, out.data() + 560000), kLength - 560000);
+  for (uint32_t t = 0; t < kLength; ++t) ASSERT_EQ(out[t], expect(t)) << t;
 }
 
 TEST_F(Engine, EndStopsTheStreamAndTheWorkers) {
