@@ -6,6 +6,7 @@
 
 #include "mixer/mix/elemmod.h"
 #include "mixer/mix/mixdsp.h"
+#include "mixer/mix/mixfile.h"
 
 namespace {
 
@@ -105,4 +106,56 @@ MixDoc* MixBuildMixdownMixer(int32_t output, int32_t channels, const int32_t* re
   }
   MixSetDspState(MixerDspAllocate(doc) ? 1 : 2);
   return doc;
+}
+
+namespace {
+
+void Reopen(MixDoc** current, MixdownSavedMixer* saved) {
+  MixDoc* doc = nullptr;
+  if (saved->hadDoc) {
+    doc = MixOpenFromMemory(&saved->image, saved->length, 1);
+    if (doc != nullptr) {
+      doc->Snapshot = saved->snapshot;
+      doc->HasSnapshot = saved->hasSnapshot;
+    }
+  }
+  *current = doc;
+  *saved = MixdownSavedMixer();
+}
+
+}  // namespace
+
+int MixdownSwapIn(MixDoc** current, MixdownSavedMixer* saved, int32_t output, int32_t channels,
+                  const int32_t* recTracks) {
+  if (saved->active) return 0;
+  *saved = MixdownSavedMixer();
+  MixDoc* user = *current;
+  saved->hadDoc = user != nullptr;
+  if (user != nullptr) {
+    if (!MixBuildImage(user, &saved->image, &saved->length)) {
+      *saved = MixdownSavedMixer();
+      return 0;
+    }
+    saved->snapshot = user->Snapshot;
+    saved->hasSnapshot = user->HasSnapshot;
+  }
+  MixDocDestroy(user);
+  *current = nullptr;
+  MixDoc* mixdown = MixBuildMixdownMixer(output, channels, recTracks);
+  if (mixdown == nullptr) {
+    Reopen(current, saved);
+    return 0;
+  }
+  *current = mixdown;
+  saved->active = true;
+  return 1;
+}
+
+int MixdownSwapOut(MixDoc** current, MixdownSavedMixer* saved) {
+  if (!saved->active) return 0;
+  const int held = MixDspState() == 1;
+  MixDocDestroy(*current);
+  *current = nullptr;
+  Reopen(current, saved);
+  return held;
 }

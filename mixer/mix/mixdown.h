@@ -28,3 +28,23 @@ void MixFormatRouting(char* text, int32_t output, int32_t channels, int size);
 // tells whether they fitted). Null when the output's channels leave its
 // routing class or no module offers a mono input or a recorder type.
 MixDoc* MixBuildMixdownMixer(int32_t output, int32_t channels, const int32_t* recTracks);
+
+// The user's mixer while the mixdown mixer stands in for it: its image and
+// its element-state snapshot, so that change detection goes on across the
+// run.
+struct MixdownSavedMixer {
+  bool active = false;
+  bool hadDoc = false;
+  std::vector<uint8_t> image;
+  uint32_t length = 0;
+  std::vector<uint8_t> snapshot;
+  int32_t hasSnapshot = 0;
+};
+// Keeps *current as an image, destroys it (its elements give their DSPs up)
+// and makes the mixdown mixer current. 0 when either fails; *current is
+// then the user's mixer again.
+int MixdownSwapIn(MixDoc** current, MixdownSavedMixer* saved, int32_t output, int32_t channels,
+                  const int32_t* recTracks);
+// Destroys the mixdown mixer and reopens the user's from its image; 1 when
+// the mixdown mixer's DSPs held through the run.
+int MixdownSwapOut(MixDoc** current, MixdownSavedMixer* saved);

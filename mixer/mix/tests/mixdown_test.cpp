@@ -87,6 +87,37 @@ TEST(Mixdown, TheMixdownMixerRecordsEachChannelOnItsTrack) {
   EXPECT_EQ(FakeLiveElements(), 0);
 }
 
+// The user's mixer waits as an image while the mixdown mixer is current,
+// and comes back with its columns and its change state; when no mixdown
+// mixer can be built it is back at once.
+TEST(Mixdown, TheUsersMixerComesBackFromItsImage) {
+  MixFixture f;
+  MixDoc* current = MixDocCreate(0);
+  MixColumn* col = MixColumnCreate(current, 4, "Vox", 0, 0);
+  ASSERT_TRUE(Routed(col, kFakeOutput, 0, MixEncodeRouting(0, 3, 0)));
+  MixSnapshotStates(current);
+  MixdownSavedMixer saved;
+  const int32_t tracks[] = {3};
+  ASSERT_EQ(MixdownSwapIn(&current, &saved, MixEncodeRouting(0, 3, 0), 1, tracks), 1);
+  ASSERT_NE(current, nullptr);
+  EXPECT_EQ(current->First->First->Kind, kMixInput);
+  EXPECT_EQ(MixdownSwapIn(&current, &saved, MixEncodeRouting(0, 3, 0), 1, tracks), 0);  // one at a time
+  EXPECT_EQ(MixdownSwapOut(&current, &saved), 1);
+  ASSERT_NE(current, nullptr);
+  ASSERT_NE(MixColumnFind(current, 4), nullptr);
+  EXPECT_STREQ(MixColumnFind(current, 4)->Name, "Vox");
+  EXPECT_EQ(MixColumnCount(current), 1);
+  EXPECT_EQ(MixIsChanged(current), 0);
+  EXPECT_EQ(MixdownSwapOut(&current, &saved), 0);  // nothing to end
+
+  // Bus 64 has no second channel: no mixdown mixer, the user's is back.
+  EXPECT_EQ(MixdownSwapIn(&current, &saved, MixEncodeRouting(0, 3, 63), 2, tracks), 0);
+  ASSERT_NE(current, nullptr);
+  EXPECT_STREQ(MixColumnFind(current, 4)->Name, "Vox");
+  EXPECT_FALSE(saved.active);
+  MixDocDestroy(current);
+}
+
 TEST(Mixdown, NoMixerWithoutInputAndRecorderTypes) {
   MixFixture f;
   FreeElementLibraries();
