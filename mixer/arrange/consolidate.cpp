@@ -20,6 +20,7 @@
 #include "mixer/model/options.h"
 #include "mixer/model/take.h"
 #include "mixer/model/takeattr.h"
+#include "mixer/model/timecode.h"
 #include "mixer/model/undo.h"
 #include "mixer/model/util/fileio.h"
 
@@ -243,6 +244,12 @@ int ConsCollectParts(ArrRec** arrp, DcHandle dc, uint32_t* error) {
   arredit::MuteSelectedOverlaps(arr, dc);
   ArrCheckPartLinks(arr, 1, dc);
   return 1;
+}
+
+int32_t ConsHoldPosition(int64_t windowEnd, int32_t audBufSize) {
+  if (windowEnd < 0) return EndOfTime;
+  const int64_t hold = windowEnd - std::max(audBufSize, 0) - 32;
+  return static_cast<int32_t>(std::clamp<int64_t>(hold, 0, EndOfTime));
 }
 
 int ArrConsolidate(DcHandle dc) {

@@ -21,6 +21,12 @@ inline constexpr int kConsChannels = 192;
 // track order wins a tie for the earliest Part).
 void ConsBuildTable(const ArrRec* arr, ConsChannel table[kConsChannels]);
 
+// Where a channel's render pauses, so that the play list of engine track 1
+// never has to cover more than the window it was compiled for: a buffer and
+// 32 samples before the window's end (at least 0), or EndOfTime when the
+// track has no list (windowEnd < 0) or the window reaches past EndOfTime.
+int32_t ConsHoldPosition(int64_t windowEnd, int32_t audBufSize);
+
 // The render pass: run by the consolidation run dialog over the table;
 // IDOK or IDCANCEL. Tests install their own.
 using ConsRenderFn = int (*)(ConsChannel* table);

@@ -122,12 +122,12 @@ void ArrChildCommand(int op, WndHandle child, int transportState, DcHandle dc, i
       return;
     case kToolNormalize:
     case kToolDcRemoval:
-      if (rtn.ProcessAudio(op == kToolNormalize ? IDS_UNDO_NORMALIZE : IDS_UNDO_DC_REMOVAL,
+      if (rtn.ProcessAudio(dc, op == kToolNormalize ? IDS_UNDO_NORMALIZE : IDS_UNDO_DC_REMOVAL,
                            op == kToolNormalize ? 0 : 1))
         ArrChangeCountRaise();
       return;
     case kToolThinAutom:
-      if (rtn.ProcessAutomation(IDS_UNDO_THIN_AUTOM)) ArrChangeCountRaise();
+      if (rtn.ProcessAutomation(dc, IDS_UNDO_THIN_AUTOM)) ArrChangeCountRaise();
       return;
     case kToolTimeStretch:
     case kToolSrConvert:

@@ -134,8 +134,8 @@ class ArrEditRoutines {
   virtual int NoiseGateScan(DcHandle) { return 0; }
   // The audio processing driver with an undo name and the routine (0
   // normalize, 1 DC removal); the automation driver with its undo name.
-  virtual int ProcessAudio(uint32_t /*undoName*/, int /*routine*/) { return 0; }
-  virtual int ProcessAutomation(uint32_t /*undoName*/) { return 0; }
+  virtual int ProcessAudio(DcHandle, uint32_t /*undoName*/, int /*routine*/) { return 0; }
+  virtual int ProcessAutomation(DcHandle, uint32_t /*undoName*/) { return 0; }
   // The external modules' tool runner.
   virtual int ToolRunner(WndHandle, int, int, int32_t, int32_t) { return 0; }
   // An Automation Take's knobs: count, name (into a buffer), identity word.

@@ -49,8 +49,8 @@ int ArrMixdown(int32_t position, DcHandle dc, uint32_t firstTrack) {
   const int32_t left = Locs().LeftLoc, right = Locs().RightLoc;
   if (position < left || position >= right) return 0;
   int32_t n = 0;
-  const int32_t output = g_seams.pickOutput ? g_seams.pickOutput(&n) : 0;
-  if (output == 0 || n < 1) return 0;
+  const int32_t output = g_seams.pickOutput ? g_seams.pickOutput(&n) : -1;
+  if (output < 0 || n < 1) return 0;
   if (firstTrack + static_cast<uint32_t>(n) > kArrTracks) return arredit::Refuse(kIdsOutOfTracks);
 
   // Record tracks that Parts in the range play on, and their stereo partners.
@@ -103,9 +103,14 @@ int ArrMixdown(int32_t position, DcHandle dc, uint32_t firstTrack) {
   for (int32_t i = 0; i < n; ++i) {
     char name[64] = {};
     const char* stem = StrText(kIdsMixdownName);
+    char stamp[24] = {};
+    if (o.appendLocalTime && g_seams.localTimeStamp) {
+      stamp[0] = ' ';
+      g_seams.localTimeStamp(stamp + 1, sizeof stamp - 1);
+    }
     char suffix[12] = {};
     MakeChannelNames(suffix, sizeof suffix, i, n, 0);
-    std::snprintf(name, sizeof name, "%.40s%.11s", stem && *stem ? stem : "Mixdown", suffix);
+    std::snprintf(name, sizeof name, "%.36s%.14s%.11s", stem && *stem ? stem : "Mixdown", stamp, suffix);
     NewTakeName(o.folder.c_str(), name);
     TakeRec* take = TakeCreateAudio(o.folder.c_str(), bps, static_cast<uint32_t>(takeSamples), kMixdownCreatorCode,
                                     0, 0, 1, name, "", nullptr, nullptr, &error);

@@ -9,7 +9,8 @@
 
 // What mixdown asks of the mixer and the transport.
 struct MixdownSeams {
-  // The routing menu: the chosen output (0 = none) and its channel count.
+  // The routing menu: the chosen output's routing code (negative: none) and
+  // its channel count.
   int32_t (*pickOutput)(int32_t* channels) = nullptr;
   // The stereo partner record track of a record track, 0 when none.
   int32_t (*stereoPartner)(int32_t recTrack) = nullptr;
@@ -19,6 +20,9 @@ struct MixdownSeams {
   // the record tracks (n of them); IDOK, or IDCANCEL when cancelled or the
   // mixer's check fails. The mixer is restored before it returns.
   int (*run)(int32_t output, const int32_t* recTracks, int32_t n, int32_t preRoll, int32_t end) = nullptr;
+  // The local time text that follows "Mixdown" and a blank in the new
+  // Takes' names when ProcOpts().appendLocalTime is set.
+  int (*localTimeStamp)(char* out, int size) = nullptr;
 };
 void MixdownSetSeams(const MixdownSeams& seams);
 

@@ -8,6 +8,12 @@
 #include "editpriv.h"
 #include "mixer/arrange/arrcopy.h"
 #include "mixer/arrange/arrview.h"
+#include "mixer/arrange/consolidate.h"
+#include "mixer/arrange/editdisp.h"
+#include "mixer/arrange/mixdown.h"
+#include "mixer/arrange/noisegate.h"
+#include "mixer/arrange/procdrv.h"
+#include "mixer/arrange/procnorm.h"
 #include "mixer/arrange/eophost.h"
 #include "mixer/arrange/partedit.h"
 #include "mixer/arrange/partlink.h"
@@ -668,6 +674,26 @@ ArrMenuPlacement ArrMenuPlace(int32_t count, int32_t current, int32_t x, int32_t
   return out;
 }
 
+int ArrPartEditRoutines::ProcessAudio(DcHandle dc, uint32_t undoName, int routine) {
+  return ArrProcessAudioParts(dc, undoName, routine == 0 ? ProcNormalize : ProcRemoveDc);
+}
+int ArrPartEditRoutines::ProcessAutomation(DcHandle dc, uint32_t undoName) {
+  const ProcParamDialogs& d = ProcParamDlgs();
+  if (d.reduceEvents == nullptr) return 0;
+  return ArrProcessAutomParts(dc, undoName, &ReduceEventsCurrent(), d.reduceEvents, ProcThinAutomation);
+}
+int ArrPartEditRoutines::NoiseGateDialog() {
+  const ProcParamDialogs& d = ProcParamDlgs();
+  return d.noiseGate != nullptr && d.noiseGate() == kIdOk ? 1 : 0;
+}
+int ArrPartEditRoutines::NoiseGateScan(DcHandle dc) { return ArrNoiseGate(dc); }
+int ArrPartEditRoutines::Consolidate(DcHandle dc) { return ArrConsolidate(dc); }
+int ArrPartEditRoutines::Mixdown(WndHandle, DcHandle dc, int x, int y, int) {
+  uint32_t track = 0;
+  int32_t position = 0;
+  ArrHitTest(CurArr, x, y, nullptr, &track, &position);
+  return ArrMixdown(position, dc, track);
+}
 int ArrPartEditRoutines::ToggleWaveforms(int32_t p, DcHandle dc) { return ArrToggleWaveforms(p, dc); }
 int ArrPartEditRoutines::ToolRunner(WndHandle child, int x, int y, int32_t id, int32_t tool) {
   return EopRunToolFrom(reinterpret_cast<uintptr_t>(child), x, y, static_cast<uint32_t>(id), tool);

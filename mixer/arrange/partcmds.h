@@ -144,4 +144,14 @@ class ArrPartEditRoutines : public ArrEditRoutines {
   int ScrubAll(DcHandle dc, int32_t position, int x, int y) override;
   // The external modules' processes (the module host's EopRunToolFrom).
   int ToolRunner(WndHandle child, int x, int y, int32_t id, int32_t tool) override;
+  // The off-line processing tools: the drivers with normalize, DC removal
+  // and thinning, the noise gate, consolidation, and mixdown at the point
+  // (its position and Virtual Track from the hit test). The parameter
+  // dialogs are the program's (ProcSetParamDialogs).
+  int ProcessAudio(DcHandle dc, uint32_t undoName, int routine) override;
+  int ProcessAutomation(DcHandle dc, uint32_t undoName) override;
+  int NoiseGateDialog() override;
+  int NoiseGateScan(DcHandle dc) override;
+  int Consolidate(DcHandle dc) override;
+  int Mixdown(WndHandle child, DcHandle dc, int x, int y, int button) override;
 };

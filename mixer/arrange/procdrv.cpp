@@ -120,6 +120,18 @@ ProcOptions& ProcOpts() {
   return opts;
 }
 
+ReduceEventsResult& ReduceEventsCurrent() {
+  static ReduceEventsResult r{0, kReduceDefaultSelectedCurve, kReduceDefaultThinFactor};
+  return r;
+}
+
+namespace {
+ProcParamDialogs g_paramDialogs;
+}  // namespace
+
+void ProcSetParamDialogs(const ProcParamDialogs& dialogs) { g_paramDialogs = dialogs; }
+const ProcParamDialogs& ProcParamDlgs() { return g_paramDialogs; }
+
 int ArrOfflineRunActive() { return g_runDepth > 0; }
 OfflineRunScope::OfflineRunScope() { ++g_runDepth; }
 OfflineRunScope::~OfflineRunScope() { --g_runDepth; }
@@ -137,10 +149,37 @@ uint32_t ProcGatherStretches(const ArrRec* arr, ProcList* list) {
 
 namespace {
 
+// Selection bits of Parts, by slot.
+using SelectionFlags = std::vector<std::pair<uint32_t, uint32_t>>;
+
+// Gives each listed Part the selection bit of its flags; the bits it had
+// before go into *was when given.
+void PutSelection(const SelectionFlags& flags, SelectionFlags* was) {
+  for (const auto& [s, f] : flags) {
+    PartRec* p = ArrPart(CurArr, s);
+    if (p == nullptr) continue;
+    if (was) was->push_back({s, p->Flags});
+    p->Flags = (p->Flags & ~kPartSelected) | (f & kPartSelected);
+  }
+}
+
+// The undo step, recorded under the selection `recordSel` when given (a
+// caller that selected Parts for the run only), the working selection put
+// back after it.
+int BeginStepWith(uint32_t undoName, const SelectionFlags* recordSel) {
+  if (recordSel == nullptr) return arredit::BeginStep(undoName);
+  SelectionFlags working;
+  PutSelection(*recordSel, &working);
+  const int begun = arredit::BeginStep(undoName);
+  PutSelection(working, nullptr);
+  return begun;
+}
+
 // The driver of both kinds. `paramDialog` (automation) runs after the
 // folder check and before the undo step; `run` is the routine over the list.
 template <typename Run>
-int ProcessParts(DcHandle dc, uint32_t undoName, const DriverKind& k, int (*paramDialog)(), Run run) {
+int ProcessParts(DcHandle dc, uint32_t undoName, const DriverKind& k, int (*paramDialog)(), Run run,
+                 const SelectionFlags* recordSel = nullptr) {
   if (ArrOfflineRunActive()) return 0;
   bool wrongKind = false, any = false;
   ForEachPart(CurArr, [&](uint32_t, uint32_t, PartRec& p) {
@@ -169,7 +208,7 @@ int ProcessParts(DcHandle dc, uint32_t undoName, const DriverKind& k, int (*para
   }
   if (paramDialog != nullptr && paramDialog() != kIdOk) return 0;
 
-  if (!arredit::BeginStep(undoName)) return 0;
+  if (!BeginStepWith(undoName, recordSel)) return 0;
   for (int32_t i = 0; i < list->Count; ++i) {
     ProcSpan& s = list->Span[i];
     TakeRec* src = TakeFromRef(s.Take);
@@ -296,8 +335,9 @@ int ArrAutomEventEdit(DcHandle dc, uint32_t slot, int32_t from, int32_t to, int3
   const int32_t knob = edited->AutoMapValue;
   const uint32_t take = edited->Take;
   // The driver works on the selection: the edited Part alone, the user's
-  // selection given back afterwards.
-  std::vector<std::pair<uint32_t, uint32_t>> flags;
+  // selection given back afterwards. The undo step keeps the user's
+  // selection, so that undoing the edit brings that back too.
+  SelectionFlags flags;
   ForEachPart(CurArr, [&](uint32_t s, uint32_t, PartRec& p) {
     flags.push_back({s, p.Flags});
     p.Flags = s == slot ? (p.Flags | kPartSelected) : (p.Flags & ~kPartSelected);
@@ -319,11 +359,7 @@ int ArrAutomEventEdit(DcHandle dc, uint32_t slot, int32_t from, int32_t to, int3
         return 0;
     }
     return 1;
-  });
-  for (const auto& [s, f] : flags) {
-    PartRec* p = ArrPart(CurArr, s);
-    if (p == nullptr) continue;
-    p->Flags = (p->Flags & ~kPartSelected) | (f & kPartSelected);
-  }
+  }, &flags);
+  PutSelection(flags, nullptr);
   return done;
 }

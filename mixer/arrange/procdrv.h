@@ -55,6 +55,20 @@ int ArrProcessAudioParts(DcHandle dc, uint32_t undoName, ProcRoutine routine);
 // the stretches with the knob of each one's first Part and the thinning
 // values of *params.
 using ThinRoutine = int (*)(ThinList*);
+
+// The thinning dialog's values, kept for the life of the program.
+ReduceEventsResult& ReduceEventsCurrent();
+
+// The parameter dialogs that the processing tools ask before they run: the
+// noise gate's over NoiseGateCurrent() and the thinning dialog over
+// ReduceEventsCurrent(); IDOK when confirmed. The program installs its
+// dialogs; without them those tools do nothing.
+struct ProcParamDialogs {
+  int (*noiseGate)() = nullptr;
+  int (*reduceEvents)() = nullptr;
+};
+void ProcSetParamDialogs(const ProcParamDialogs& dialogs);
+const ProcParamDialogs& ProcParamDlgs();
 int ArrProcessAutomParts(DcHandle dc, uint32_t undoName, ReduceEventsResult* params, int (*paramDialog)(),
                          ThinRoutine routine);
 

@@ -1,10 +1,14 @@
 #include "mixer/arrange/procengine.h"
 
+#include <chrono>
 #include <cstring>
+#include <thread>
 #include <memory>
 #include <new>
 
 #include "mixer/model/arrheap.h"
+#include "mixer/model/engineopts.h"
+#include "mixer/model/timecode.h"
 #include "mixer/model/host.h"
 #include "mixer/model/take.h"
 #include "mixer/model/takeattr.h"
@@ -90,7 +94,8 @@ int32_t ProcEngineStartPass(ProcDialog dialog, ProcList* list) {
 
 int ProcEngineIdle() {
   NatDevice* dev = EngineDevice();
-  return dev == nullptr || (NatXGetStatus(dev) & kNatDevIdle) != 0;
+  // Busy (4100) and prepared (4099) share the idle value's bit: compare whole.
+  return dev == nullptr || NatXGetStatus(dev) == kNatDevIdle;
 }
 
 int32_t ProcEnginePosition() {
@@ -149,16 +154,48 @@ int ProcEngineCompileChannel(const ArrRec* arr, int32_t channel) {
   return CompileTrackPlayList(copy, kEngineTrack, -1);
 }
 
-int ProcEngineStartRender(const ArrRec* arr, int32_t channel, const ConsChannel& ch) {
+namespace {
+
+ProcWindowEndFn g_windowEnd = NatLinkListWindowEnd;
+
+// Compiles the channel onto engine track 1 and sets the render's hold
+// position for the window that list covers. The hold is always sent, so
+// that one left from an earlier channel or job cannot stop this one.
+int CompileAndHold(NatDevice* dev, const ArrRec* arr, int32_t channel, const ConsChannel& ch, int32_t* hold) {
+  if (!ProcEngineCompileChannel(arr, channel)) return 0;
+  const int32_t h = ConsHoldPosition(g_windowEnd(kEngineTrack), AudBufSize());
+  *hold = h < ch.End ? h : EndOfTime;
+  Nat1SetAsyncHoldLoc(dev, *hold);
+  return 1;
+}
+
+}  // namespace
+
+void ProcEngineSetWindowEndSource(ProcWindowEndFn fn) { g_windowEnd = fn ? fn : NatLinkListWindowEnd; }
+
+int ProcEngineStartRender(const ArrRec* arr, int32_t channel, const ConsChannel& ch, int32_t* hold) {
   g_passTotal = 0;
+  *hold = EndOfTime;
   NatDevice* dev = EngineDevice();
   if (dev == nullptr || ch.NewTake == 0 || ch.End <= ch.Start) return 0;
   NatXWaitUntilIdle(dev);
-  if (!ProcEngineCompileChannel(arr, channel)) return 0;
+  if (!CompileAndHold(dev, arr, channel, ch, hold)) return 0;
   if (!PlayTakeOnTrack(kRecordTrack, static_cast<uint32_t>(ch.Start), ch.NewTake, 0)) return 0;
   if (!Nat1RenderProcess(dev, ch.Start, ch.End)) return 0;
   StartJobRange(ch.Start, ch.End);
   return 1;
+}
+
+int ProcEngineRenderResume(const ArrRec* arr, int32_t channel, const ConsChannel& ch, int32_t* hold) {
+  NatDevice* dev = EngineDevice();
+  if (dev == nullptr) return 0;
+  // A window that ends no further on would hold the render for ever.
+  const int32_t was = *hold;
+  return CompileAndHold(dev, arr, channel, ch, hold) && *hold > was;
+}
+
+void ProcEngineReleaseHold() {
+  if (NatDevice* dev = EngineDevice()) Nat1SetAsyncHoldLoc(dev, EndOfTime);
 }
 
 int ProcEngineStartGateScan(const ArrRec* arr, int32_t channel, int32_t from, int32_t to, int32_t onLevel,
@@ -198,12 +235,32 @@ int ProcEngineGateList(std::vector<GatePair>* onList) {
 }
 
 int ProcEngineRenderAll(ConsChannel* table) {
-  for (int c = 0; c < kConsChannels; ++c) {
+  int answer = kIdOk;
+  for (int c = 0; c < kConsChannels && answer == kIdOk; ++c) {
     if (table[c].FirstPart < 0) continue;
-    if (!ProcEngineStartRender(CurArr, c + 1, table[c])) return kIdCancel;
-    if (NatDevice* dev = EngineDevice()) NatXWaitUntilIdle(dev);
+    int32_t hold = EndOfTime;
+    if (!ProcEngineStartRender(CurArr, c + 1, table[c], &hold)) {
+      answer = kIdCancel;
+      break;
+    }
+    NatDevice* dev = EngineDevice();
+    // Paused at the hold: the list is compiled again from there and the
+    // next hold set, until the channel's end is in reach.
+    while (dev != nullptr && !ProcEngineIdle()) {
+      if (hold < table[c].End && Nat1GetCloc(dev) >= hold) {
+        if (!ProcEngineRenderResume(CurArr, c + 1, table[c], &hold)) {
+          ProcEngineStop();
+          answer = kIdCancel;
+          break;
+        }
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    // Idle status comes before the recorded blocks are on disk.
+    if (dev != nullptr) NatXWaitUntilIdle(dev);
   }
-  return kIdOk;
+  ProcEngineReleaseHold();
+  return answer;
 }
 
 int ProcEngineGateScan(int32_t channel, int32_t from, int32_t to, int32_t onLevel, int32_t offLevel,

@@ -41,8 +41,18 @@ int ProcEngineCompileChannel(const ArrRec* arr, int32_t channel);
 // Consolidation of one channel: its selected Parts onto engine track 1, the
 // new Take as the record list of engine track 2 from the channel's lowest
 // start, and the render job over the channel's span started. The job's
-// position then runs from the start to the end of the span.
-int ProcEngineStartRender(const ArrRec* arr, int32_t channel, const ConsChannel& ch);
+// position then runs from the start to the end of the span, pausing at
+// *hold (EndOfTime: no pause) when the list's window ends before the span.
+int ProcEngineStartRender(const ArrRec* arr, int32_t channel, const ConsChannel& ch, int32_t* hold);
+// The render paused at *hold: the channel compiled again and the next hold
+// set; 0 when the list could not be made.
+int ProcEngineRenderResume(const ArrRec* arr, int32_t channel, const ConsChannel& ch, int32_t* hold);
+// No hold any more (EndOfTime), at the end of a consolidation.
+void ProcEngineReleaseHold();
+// Where the end of the window of a track's list comes from: the native
+// link's record of the lists it sent; tests choose smaller windows.
+using ProcWindowEndFn = int64_t (*)(int32_t channel);
+void ProcEngineSetWindowEndSource(ProcWindowEndFn fn);
 
 // The noise gate's scan of one channel over [from, to) with the on and off
 // levels and the hold in samples, started; the on-list of the finished scan

@@ -84,6 +84,17 @@ int MixElemStatesChanged();
 // Sets the mixer's record-ready lamps: 1 ready, 2 recording.
 void MixSetRecLamps(int state);
 
+// Mixdown: the current mixer's outputs with their channel counts (routing
+// code, channels) into out (at most `max`; the number written); the text of
+// an output; the user's mixer kept as an image and replaced by the mixdown
+// mixer that records `output` onto the record tracks (0, the user's mixer
+// unchanged, when either fails); and the user's mixer back from its image,
+// 1 when the mixdown mixer's DSPs held through the run.
+int MixMixdownOutputs(int32_t* routing, int32_t* channels, int max);
+void MixMixdownRoutingText(int32_t output, int32_t channels, char* text, int size);
+int MixStartMixdownMixer(int32_t output, int32_t channels, const int32_t* recTracks);
+int MixEndMixdownMixer();
+
 // Commands of the main menu that the mixer carries out.
 void MixEditModeCmd();
 void MixAutomationEnableCmd();

@@ -57,12 +57,37 @@ NatDevice* NatLinkDevice(int32_t channel, int32_t* deviceTrack) {
 
 int32_t NatLinkDeviceCount() { return gCount; }
 
+namespace {
+constexpr int32_t kLinkTracks = kNatTracksPerDevice * kNatMaxDevices;
+// The end of the stretch of time line that each output track's list, as
+// last accepted, covers from 0; -1 before one was sent.
+int64_t* WindowEnds() {
+  static int64_t ends[kLinkTracks] = {};
+  static const bool unset = [] {
+    for (int64_t& e : ends) e = -1;
+    return true;
+  }();
+  (void)unset;
+  return ends;
+}
+}  // namespace
+
 int SendTrackPlayList(int32_t channel, const PlayList* list, int32_t) {
   int32_t track = 0;
   NatDevice* dev = NatLinkDevice(channel, &track);
   if (dev == nullptr || list == nullptr) return 0;
-  return gApi->setPlayList(dev, 0, track, static_cast<int32_t>(list->Count0), list->List0,
-                           static_cast<int32_t>(list->Count1), list->List1);
+  const int32_t sent = gApi->setPlayList(dev, 0, track, static_cast<int32_t>(list->Count0), list->List0,
+                                         static_cast<int32_t>(list->Count1), list->List1);
+  if (sent && channel >= 1 && channel <= kLinkTracks) {
+    int64_t end = 0;
+    for (uint32_t i = 0; list->List0 != nullptr && i < list->Count0; ++i) end += list->List0[i].Length;
+    WindowEnds()[channel - 1] = end;
+  }
+  return sent;
+}
+
+int64_t NatLinkListWindowEnd(int32_t channel) {
+  return channel >= 1 && channel <= kLinkTracks ? WindowEnds()[channel - 1] : -1;
 }
 
 void NatLinkSetSrate(uint32_t rate) {

@@ -50,6 +50,10 @@ void NatLinkCloseAll();
 // track number (1..128); null when none is open for it.
 NatDevice* NatLinkDevice(int32_t channel, int32_t* deviceTrack);
 int32_t NatLinkDeviceCount();
+// The end of the stretch of time line (from 0) that the play list last sent
+// for output track `channel` covers: the sum of its main lane's lengths; -1
+// when none was sent.
+int64_t NatLinkListWindowEnd(int32_t channel);
 
 // Every open device: the sample rate, the time-code values, the end
 // location, the loop, the 8 fade shapes of the curve table.

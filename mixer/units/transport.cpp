@@ -365,6 +365,49 @@ void TransportEndAudition() {
   h.UpdateEndLoc();
 }
 
+int TransportRunMixdown(int32_t from, int32_t to) {
+  if (gHost == nullptr) return 0;
+  TransportHost& h = *gHost;
+  StopForSolo(h);
+  h.UnitsLocate(from);
+  h.UnitsLoopPunchOff();
+  h.MidiSetLoop(0, 0);
+  h.CardsSyncCommand(from);
+  h.RebuildAllPlayLists();
+  h.UnitsPrepPlayBufs(from);
+  h.NatDevPrepAll(from);
+  h.MxaLocate(from);
+  h.MidiPrepPlayBufs(from);
+  h.UnitsWaitUntilIdle();
+  h.NatDevWaitPrepared();
+  h.SetPlayEnd(to);
+  if (!h.UnitsStartPlayRec(1)) {
+    h.UnitsStop();
+    return 0;
+  }
+  h.NatDevStartAll();
+  h.MxaStartPlayRec();
+  h.MidiStartPlayRec();
+  return 1;
+}
+
+void TransportEndMixdown(int32_t back) {
+  if (gHost == nullptr) return;
+  TransportHost& h = *gHost;
+  const int32_t at = h.NatDevGetClocAll();
+  h.UnitsStop();
+  h.NatDevStopAll();
+  h.MxaStopPlayRec(at);
+  h.MidiStopPlayRec(at);
+  h.UnitsLocate(back);
+  h.UnitsSetLoop(1, h.LoopOn(), 0);
+  h.MidiSetLoop(h.LoopOn() ? 1 : 0, 0);
+  h.UpdateEndLoc();
+  h.RebuildAllPlayLists();
+  h.MxaLocate(back);
+  h.MidiPrepPlayBufs(back);
+}
+
 void TransportRun(int cmd) {
   if (gHost == nullptr || cmd < 0 || cmd > kTransportLastCmd) return;
   TransportHost& h = *gHost;

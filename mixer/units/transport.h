@@ -181,5 +181,14 @@ int TransportScrubbing();
 // from `from` to `to` outside the transport's lamps. 1 when it started.
 int TransportRunAudition(int32_t from, int32_t to);
 void TransportEndAudition();
+// A mixdown's pass from `from` to `to`, outside the transport's lamps: no
+// loop on the units or MIDI, time code sent to the cards, the play lists
+// rebuilt and everything located at `from`, then the units recording (the
+// mixdown mixer's recorder elements choose the tracks) with automation and
+// MIDI playing. 1 when it started; a unit that refuses stops everything.
+int TransportRunMixdown(int32_t from, int32_t to);
+// Stops the pass and puts the transport back at `back`: its loop, its play
+// end, its play lists, automation and MIDI.
+void TransportEndMixdown(int32_t back);
 // The least free recording time, in samples, that lets a recording start.
 inline constexpr uint32_t kTransportMinRecTime = 1;

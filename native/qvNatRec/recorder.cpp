@@ -158,8 +158,14 @@ int32_t SetList(Recorder* r, ListKind kind, int32_t track, int32_t count, const 
   if (r == nullptr) return 0;
   if (kind == kListRecord && LowByte(r->state[kPlaySide].load()) == kRecJobRender) {
     // A prepared render takes only the destination (engine track 2), and
-    // keeps it on its job channel.
-    if (track != 1) return 0;
+    // keeps it on its job channel. A list that records nothing (the record
+    // lane of a play list compiled again for engine track 1 while the
+    // render holds) leaves the destination as it is.
+    if (track != 1) {
+      const bool recordsNothing =
+          count >= 0 && std::all_of(entries, entries + count, [](const RecSeg& s) { return s.kind == 0; });
+      return track == 0 && recordsNothing ? 1 : 0;
+    }
     track = 0;
   }
   if (track < 0 || track >= kRecTracks) return 0;

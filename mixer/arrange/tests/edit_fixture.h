@@ -126,8 +126,10 @@ class RecRoutines : public ArrEditRoutines {
   int Consolidate(DcHandle) override { return Log("Consolidate()"); }
   int NoiseGateDialog() override { return Log("NoiseGateDialog()"); }
   int NoiseGateScan(DcHandle) override { return Log("NoiseGateScan()"); }
-  int ProcessAudio(uint32_t name, int routine) override { return Log("ProcessAudio(%u, %d)", name, routine); }
-  int ProcessAutomation(uint32_t name) override { return Log("ProcessAutomation(%u)", name); }
+  int ProcessAudio(DcHandle, uint32_t name, int routine) override {
+    return Log("ProcessAudio(%u, %d)", name, routine);
+  }
+  int ProcessAutomation(DcHandle, uint32_t name) override { return Log("ProcessAutomation(%u)", name); }
   int ToolRunner(WndHandle, int, int, int32_t a, int32_t b) override { return Log("ToolRunner(%d, %d)", a, b); }
   int KnobCount(uint32_t take) override {
     for (auto& k : knobs)

@@ -1,5 +1,6 @@
 // Mixdown over a fake mixer output: the new Takes and Parts, the path delay
 // cut off their heads, and Cancel leaving everything as it was.
+#include <cstdio>
 #include <filesystem>
 #include <string>
 
@@ -63,11 +64,12 @@ class Mixdown : public EditFixture {
     MixdownSeams s;
     s.pickOutput = [](int32_t* n) {
       *n = g_channels;
-      return int32_t{7};
+      return int32_t{0};  // a routing code like any other
     };
     s.stereoPartner = [](int32_t r) { return r == 1 ? int32_t{2} : int32_t{0}; };
     s.pathDelay = [](int32_t) { return kDelay; };
     s.run = FakeRun;
+    s.localTimeStamp = [](char* out, int size) { return std::snprintf(out, static_cast<size_t>(size), "261211-101500"); };
     MixdownSetSeams(s);
     Locs().LeftLoc = 1000;
     Locs().RightLoc = 3000;
@@ -85,6 +87,7 @@ TEST_F(Mixdown, TheOutputBecomesNewPartsWithoutThePathDelay) {
   Add(0, NewPart(0, 5000, 1, kTakeAudio));  // plays channel 1 (partner 2) in the range
   P(0).PlayChannel = 1;
   Add(5, NewPart(2500, 1000, 1, kTakeAudio));  // under the second new Part
+  ProcOpts().appendLocalTime = 1;
   ASSERT_EQ(ArrMixdown(2000, kTestDc, 4), 1);
   EXPECT_EQ(g_recTracks, (std::vector<int32_t>{3, 4}));
   EXPECT_EQ(g_preRoll, 488);  // four stream buffers of 128 ahead of the left locator
@@ -104,6 +107,7 @@ TEST_F(Mixdown, TheOutputBecomesNewPartsWithoutThePathDelay) {
     ASSERT_EQ(TakeDataIo(TakeFromRef(p.Take), 0, 0, 2, &first, &error), 1);
     EXPECT_EQ(first, 1000 * (i + 1) + kDelay);  // the delay is cut off the head
     EXPECT_GE(TakeGetAttr(TakeFromRef(p.Take), kTakeAttrLength), 2000u);
+    EXPECT_EQ(std::string(p.Name).rfind("Mixdown 261211-101500", 0), 0u) << p.Name;
   }
 }
 
@@ -118,6 +122,15 @@ TEST_F(Mixdown, CancelAndRefusalsLeaveEverythingAsItWas) {
   EXPECT_TRUE(fs::is_empty(root_));
 
   g_answer = kIdOk;
+  MixdownSeams none;
+  none.pickOutput = [](int32_t* n) {
+    *n = 2;
+    return int32_t{-1};  // the menu closed without a choice
+  };
+  MixdownSetSeams(none);
+  EXPECT_EQ(ArrMixdown(2000, kTestDc, 4), 0);
+  Reset();
+  Add(4, NewPart(0, 5000, 1, kTakeAudio));
   EXPECT_EQ(ArrMixdown(3000, kTestDc, 4), 0);  // outside [L, R)
   EXPECT_EQ(ArrMixdown(999, kTestDc, 4), 0);
   EXPECT_EQ(ArrMixdown(2000, kTestDc, 255), 0);

@@ -3,9 +3,14 @@
 #include <memory>
 
 #include "mixer/arrange/arrview.h"
+#include "mixer/arrange/editdisp.h"
 #include "mixer/arrange/editpriv.h"
+#include "mixer/arrange/mixdown.h"
 #include "mixer/arrange/partlink.h"
+#include "mixer/arrange/procdrv.h"
 #include "mixer/model/arrlist.h"
+#include "mixer/model/timecode.h"
+#include "mixer/units/services.h"
 #include "mixer/model/util/strtab.h"
 
 namespace {
@@ -443,6 +448,61 @@ TEST_F(PartCmds, TheRoutinesSeamCallsTheCommands) {
   Add(0, 100, 100, S);
   EXPECT_EQ(ArrEditRtn().CutParts(kTestDc, 150, 9), 1);
   EXPECT_EQ(Spans(0).size(), 2u);
+}
+
+int g_paramAsked = 0;
+int g_pickAsked = 0;
+int ParamDialogOk() {
+  ++g_paramAsked;
+  return kIdOk;
+}
+
+// The processing tools go from the dispatcher to their routines: a Midi
+// Part in the selection is refused by each with its own message, the
+// parameter dialogs are asked only where installed, and mixdown offers its
+// routing menu when clicked between the locators.
+TEST_F(PartCmds, TheProcessingToolsReachTheirRoutines) {
+  ArrPartEditRoutines r;
+  ArrSetEditSeams(&cmdWindow, &r);
+  struct Case {
+    int op;
+    bool dialogs;
+    std::vector<uint32_t> boxes;
+    int asked;
+  } cases[] = {
+      {25, false, {321}, 0}, {31, false, {321}, 0}, {47, false, {321}, 0}, {40, true, {322}, 0},
+      {40, false, {}, 0},    {30, true, {321}, 1},  {30, false, {}, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.op);
+    Reset();
+    ArrSetEditSeams(&cmdWindow, &r);
+    g_paramAsked = 0;
+    ProcParamDialogs d;
+    if (c.dialogs) d.noiseGate = d.reduceEvents = ParamDialogOk;
+    ProcSetParamDialogs(d);
+    P(Add(0, 100, 100, S)).TakeKind = kTakeMidi;
+    ArrChildCommand(c.op, nullptr, kTransportStopped, kTestDc, 0, 0, 0, 0, 0, 150, 1, ArrInput());
+    EXPECT_EQ(BoxIds(), c.boxes);
+    EXPECT_EQ(g_paramAsked, c.asked);
+  }
+  ProcSetParamDialogs(ProcParamDialogs());
+
+  Reset();
+  ArrSetEditSeams(&cmdWindow, &r);
+  MixdownSeams m;
+  m.pickOutput = [](int32_t*) {
+    ++g_pickAsked;
+    return int32_t{-1};
+  };
+  MixdownSetSeams(m);
+  const uint32_t sel = Add(0, 100, 100, S);
+  Locs().LeftLoc = 0;
+  Locs().RightLoc = EndOfTime;
+  ArrChildCommand(kToolMixdown, nullptr, kTransportStopped, kTestDc, 0, 0, -1, kZoneNone, 0, 0, 1, ArrInput());
+  EXPECT_EQ(g_pickAsked, 1);
+  EXPECT_EQ(P(sel).Flags & kPartSelected, 0u);  // mixdown starts by clearing the selection
+  MixdownSetSeams(MixdownSeams());
 }
 
 }  // namespace

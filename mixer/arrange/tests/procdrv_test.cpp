@@ -353,6 +353,13 @@ TEST_F(ProcDriver, AnAutomationEventEditWritesANewTakeForThePart) {
   EXPECT_EQ(g_editSeen, (std::vector<std::string>{"0+500 k3 del -1 set -1 = 1/2"}));
   // Not an Automation Part: nothing.
   EXPECT_EQ(ArrAutomEventEdit(kTestDc, other, 0, 1, 1, 2), 0);
+  // Undoing the edit brings back the user's selection, not the edited Part
+  // alone that the run worked on.
+  const uint32_t editedTake = P(edited).Take;
+  ASSERT_EQ(UndoApply(0), 1);
+  EXPECT_NE(P(edited).Take, editedTake);
+  EXPECT_EQ(P(edited).Flags & kPartSelected, 0u);
+  EXPECT_EQ(P(other).Flags & kPartSelected, kPartSelected);
   ArrSetAutomEditor(nullptr);
 }
 

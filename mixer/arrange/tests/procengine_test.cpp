@@ -1,15 +1,20 @@
 // Normalize and DC removal end to end: real Take files, the processing
 // driver, the span lists, and the native engine's own jobs.
+#include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 #include "edit_fixture.h"
 #include "mixer/arrange/procdrv.h"
 #include "mixer/arrange/consolidate.h"
 #include "mixer/arrange/noisegate.h"
 #include "mixer/arrange/procengine.h"
+#include "mixer/model/engineopts.h"
 #include "mixer/model/takeattr.h"
+#include "mixer/model/timecode.h"
+#include "mixer/model/undo.h"
 #include "mixer/units/natlink.h"
 #include "mixer/units/playlist.h"
 #include "native/qvNatRec/takedisk.h"
@@ -80,6 +85,8 @@ class EngineProc : public EditFixture {
     EXPECT_EQ(TakeDataIo(t, 0, 0, static_cast<uint32_t>(v.size() * 2), v.data(), &error), 1);
     return v;
   }
+  // Two Parts of one play channel on two tracks consolidated by the engine.
+  void RenderTwoParts();
   fs::path root_;
 };
 
@@ -156,10 +163,106 @@ TEST_F(EngineProc, DcRemovalTakesOutAKnownOffset) {
 
 namespace {
 
+int g_windowCalls = 0;
+std::vector<int32_t> g_holdsMet;
+
+// Lists whose window covers 2500 samples more at each compile, the first
+// one ending so that the render holds at 3000: holds at 3000 and 5500, then
+// the channel's end (8000) is in reach.
+int64_t GrowingWindow(int32_t) {
+  const int64_t end = int64_t{AudBufSize()} + 32 + 3000 + 2500 * int64_t{g_windowCalls++};
+  g_holdsMet.push_back(static_cast<int32_t>(NatLinkGetCloc()));
+  return end;
+}
+// A window that never moves on: the render cannot go past its hold.
+int64_t StuckWindow(int32_t) { return int64_t{AudBufSize()} + 32 + 3000; }
+
+}  // namespace
+
+// A pass held by the engine is neither idle nor at its end: the position
+// the run dialog shows is where the engine stands.
+TEST_F(EngineProc, APassInProgressReportsWhereTheEngineStands) {
+  const uint32_t slot = PartOver(Sine(60000, 3000), 0);
+  ProcList list{};
+  list.Mode = 1;
+  list.PlayGain = list.ProcessGain = 32768;
+  ASSERT_EQ(ProcListAdd(&list, P(slot).Take, 0, 60000), 1);
+  list.Span[0].NewTake = P(PartOver(std::vector<int16_t>(60000), 1)).Take;
+  int32_t track = 0;
+  NatDevice* dev = NatLinkDevice(1, &track);
+  ASSERT_NE(dev, nullptr);
+  Nat1SetAsyncHoldLoc(dev, 20000);
+  ASSERT_EQ(ProcEngineStartPass(kProcNormProcess, &list), 60000);
+  for (int i = 0; i < 2000 && Nat1GetCloc(dev) < 20000; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  EXPECT_EQ(ProcEngineIdle(), 0);
+  EXPECT_EQ(ProcEnginePosition(), 20000);
+  Nat1SetAsyncHoldLoc(dev, EndOfTime);
+  NatXWaitUntilIdle(dev);
+  EXPECT_EQ(ProcEngineIdle(), 1);
+  EXPECT_EQ(ProcEnginePosition(), 60000);
+}
+
+// The hold position: a buffer and 32 samples before the list's window end,
+// never below 0; no list or a window past the time line: no hold.
+TEST(ConsHold, HoldPositionFromTheWindowEnd) {
+  struct Case {
+    int64_t windowEnd;
+    int32_t buf;
+    int32_t hold;
+  } cases[] = {
+      {-1, 262144, EndOfTime},          {262144 + 32 + 5000, 262144, 5000}, {131072 + 32, 131072, 0},
+      {1000, 262144, 0},                {int64_t{kPlayListEnd}, 262144, int32_t{kPlayListEnd} - 262144 - 32},
+      {int64_t{EndOfTime} + 262176, 262144, EndOfTime},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ConsHoldPosition(c.windowEnd, c.buf), c.hold) << c.windowEnd;
+}
+
+namespace {
+
 // Consolidation rendered by the engine's render job: each channel's Take
 // holds its Parts' samples at their places on the time line, silence in
-// the gaps.
+// the gaps; the same when the lists' windows end inside the channel and
+// the render pauses at each hold position to have its list compiled again.
 TEST_F(EngineProc, ConsolidationRendersEachChannelIntoItsTake) {
+  for (const bool windowed : {false, true}) {
+    SCOPED_TRACE(windowed ? "windowed" : "whole time line");
+    if (windowed) {
+      Reset();
+      g_windowCalls = 0;
+      g_holdsMet.clear();
+      ProcEngineSetWindowEndSource(GrowingWindow);
+    }
+    RenderTwoParts();
+    if (windowed) {
+      // The first compile before the render, one at each hold.
+      EXPECT_EQ(g_windowCalls, 3);
+      ASSERT_EQ(g_holdsMet.size(), 3u);
+      EXPECT_EQ(g_holdsMet[1], 3000);
+      EXPECT_EQ(g_holdsMet[2], 5500);
+    }
+    ProcEngineSetWindowEndSource(nullptr);
+  }
+}
+
+// A window that does not move on ends the run instead of holding it for
+// ever; the consolidation is then undone.
+TEST_F(EngineProc, ConsolidationStopsWhenTheWindowDoesNotMoveOn) {
+  ConsSetRenderer(ProcEngineRenderAll);
+  KeepSel = 1;
+  const uint32_t pa = PartOver(Sine(3000, 5000), 0);
+  P(pa).Start = 1000;
+  P(pa).PlayChannel = 1;
+  P(pa).Flags |= kPartSelected;
+  const uint32_t take = P(pa).Take;
+  ProcEngineSetWindowEndSource(StuckWindow);
+  EXPECT_EQ(ArrConsolidate(kTestDc), 0);
+  ProcEngineSetWindowEndSource(nullptr);
+  EXPECT_EQ(P(pa).Take, take);
+  EXPECT_EQ(UndoGetLevel(), 0u);
+  ConsSetRenderer(nullptr);
+}
+
+void EngineProc::RenderTwoParts() {
   ConsSetRenderer(ProcEngineRenderAll);
   KeepSel = 1;
   ProcOpts().rec24Bit = 0;

@@ -12,7 +12,10 @@
 #include "mixer/arrange/procdrv.h"
 #include "mixer/arrange/procengine.h"
 #include "mixer/model/host.h"
+#include "mixer/model/progress.h"
+#include "mixer/model/timecode.h"
 #include "mixer/model/util/gain.h"
+#include "mixer/model/util/numtext.h"
 #include "mixer/model/util/strtab.h"
 #include "mixer/model/win32/dialogs.h"
 #include "mixer/model/win32/filedlg.h"
@@ -78,15 +81,23 @@ INT_PTR RunPassDlg(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam, ProcDialog 
 
 struct ConsRun {
   ConsChannel* table;
-  int channel;  // index of the channel being rendered, -1 before the first
+  int channel;   // index of the channel being rendered, -1 before the first
+  int32_t hold;  // where the engine pauses; EndOfTime when it runs to the end
 };
+
+bool ConsChannelComplete(const ConsRun& run) { return run.hold >= run.table[run.channel].End; }
+
+void ConsEnd(HWND dlg, int id) {
+  ProcEngineReleaseHold();
+  EndDialog(dlg, id);
+}
 
 // Renders the next channel that has Parts; past the last the dialog ends.
 void ConsNextChannel(HWND dlg, ConsRun& run) {
   while (++run.channel < kConsChannels && run.table[run.channel].FirstPart < 0) {
   }
   if (run.channel >= kConsChannels) {
-    EndDialog(dlg, IDOK);
+    ConsEnd(dlg, IDOK);
     return;
   }
   const ConsChannel& ch = run.table[run.channel];
@@ -94,7 +105,15 @@ void ConsNextChannel(HWND dlg, ConsRun& run) {
   std::snprintf(text, sizeof text, StrText(IDS_PROCESSING_TRACK), run.channel + 1);
   SetDlgItemTextA(dlg, kPdlStatus, text);
   ProgressSetRange(dlg, kPdlProgress, ch.Start, ch.End);
-  if (!ProcEngineStartRender(CurArr, run.channel + 1, ch)) EndDialog(dlg, IDCANCEL);
+  if (!ProcEngineStartRender(CurArr, run.channel + 1, ch, &run.hold)) ConsEnd(dlg, IDCANCEL);
+}
+
+// The engine stands still: when it waits at the hold position, the channel
+// is compiled again from there and the next hold set.
+void ConsStalled(HWND dlg, ConsRun& run) {
+  if (run.channel < 0 || run.channel >= kConsChannels || ConsChannelComplete(run)) return;
+  if (ProcEnginePosition() != run.hold) return;
+  if (!ProcEngineRenderResume(CurArr, run.channel + 1, run.table[run.channel], &run.hold)) ConsEnd(dlg, IDCANCEL);
 }
 
 INT_PTR CALLBACK ConsRunDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -110,13 +129,17 @@ INT_PTR CALLBACK ConsRunDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam
     case WM_COMMAND:
       switch (LOWORD(wParam)) {
         case IDOK:
-          ConsNextChannel(dlg, *run);
+          // The range end is reached only past the last hold.
+          if (ConsChannelComplete(*run)) ConsNextChannel(dlg, *run);
           return TRUE;
         case IDCANCEL:
-          EndDialog(dlg, IDCANCEL);
+          ConsEnd(dlg, IDCANCEL);
+          return TRUE;
+        case kProgressStallCommand:
+          ConsStalled(dlg, *run);
           return TRUE;
       }
-      return FALSE;  // a stall (11): the engine's render holds no window
+      return FALSE;
     case WM_DESTROY:
       if (RunOpDlg == dlg) RunOpDlg = nullptr;
       return FALSE;
@@ -125,7 +148,7 @@ INT_PTR CALLBACK ConsRunDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam
 }
 
 int ConsRenderWin(ConsChannel* table) {
-  ConsRun run{table, -1};
+  ConsRun run{table, -1, EndOfTime};
   return DoDialogParam(MainFrame(), "CONS_PROCESS", ConsRunDlgProc, reinterpret_cast<LPARAM>(&run)) == IDOK
              ? IDOK
              : IDCANCEL;
@@ -425,17 +448,89 @@ int ProcRunDialogWin(ProcDialog dialog, ProcList* list) {
   return DoDialogParam(MainFrame(), name, proc, reinterpret_cast<LPARAM>(list)) == IDOK ? IDOK : IDCANCEL;
 }
 
+namespace {
+
+// Parses the thin factor's edit box into the record and shows it again.
+void ReduceApplyFactor(HWND dlg, ReduceEventsResult* r) {
+  char text[32] = "";
+  GetDlgItemTextA(dlg, kReduceThinFactor, text, sizeof text);
+  r->ThinFactor = TextToNumber(text, 1);
+  SetDlgItemInt(dlg, kReduceThinFactor, static_cast<UINT>(r->ThinFactor), TRUE);
+}
+
+int NoiseGateParamWin() {
+  return DoDialogParam(MainFrame(), "NOISGAT_PARAM", NoiseGateDlgProc,
+                       reinterpret_cast<LPARAM>(&NoiseGateCurrent())) == IDOK
+             ? IDOK
+             : IDCANCEL;
+}
+
+int ReduceEventsWin() {
+  return DoDialogParam(MainFrame(), "REDUCE_EVENTS", ReduceEventsDlgProc,
+                       reinterpret_cast<LPARAM>(&ReduceEventsCurrent())) == IDOK
+             ? IDOK
+             : IDCANCEL;
+}
+
+}  // namespace
+
+// The dialog works on a copy, so that Cancel changes nothing.
+INT_PTR CALLBACK ReduceEventsDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) {
+  struct Work {
+    ReduceEventsResult* result;
+    ReduceEventsResult copy;
+  };
+  Work* w = reinterpret_cast<Work*>(GetWindowLongPtrA(dlg, DWLP_USER));
+  switch (msg) {
+    case WM_INITDIALOG: {
+      w = new Work{reinterpret_cast<ReduceEventsResult*>(lParam), {}};
+      w->copy = *w->result;
+      SetWindowLongPtrA(dlg, DWLP_USER, reinterpret_cast<LONG_PTR>(w));
+      CenterOverWindow(MainFrame(), dlg);
+      SetDlgItemInt(dlg, kReduceThinFactor, static_cast<UINT>(w->copy.ThinFactor), TRUE);
+      CheckRadioButton(dlg, kReduceSelectedCurve, kReduceAllEvents,
+                       w->copy.SelectedCurve ? kReduceSelectedCurve : kReduceAllEvents);
+      return TRUE;
+    }
+    case WM_COMMAND:
+      if (w == nullptr) return FALSE;
+      if (LOWORD(wParam) == kReduceThinFactor && HIWORD(wParam) == EN_KILLFOCUS) {
+        ReduceApplyFactor(dlg, &w->copy);
+        return TRUE;
+      }
+      if (LOWORD(wParam) == IDOK) {
+        if (GetFocus() == GetDlgItem(dlg, kReduceThinFactor)) ReduceApplyFactor(dlg, &w->copy);
+        w->result->SelectedCurve = IsDlgButtonChecked(dlg, kReduceSelectedCurve) == BST_CHECKED ? 1 : 0;
+        w->result->ThinFactor = w->copy.ThinFactor;
+        EndDialog(dlg, IDOK);
+        return TRUE;
+      }
+      if (LOWORD(wParam) == IDCANCEL) {
+        EndDialog(dlg, IDCANCEL);
+        return TRUE;
+      }
+      return FALSE;
+    case WM_DESTROY:
+      delete w;
+      SetWindowLongPtrA(dlg, DWLP_USER, 0);
+      return FALSE;
+  }
+  return FALSE;
+}
+
 void ProcInstallDialogs() {
   ProcSetRunSeams({ProcRunDialogWin, ProcEngineStop});
   ConsSetRenderer(ConsRenderWin);
   GateSetScanner(GateScanWin);
+  ProcParamDialogs params;
+  params.noiseGate = NoiseGateParamWin;
+  params.reduceEvents = ReduceEventsWin;
+  ProcSetParamDialogs(params);
 }
 
 int ArrNoiseGateTool(void* dc) {
   if (ArrOfflineRunActive()) return 0;
-  if (DoDialogParam(MainFrame(), "NOISGAT_PARAM", NoiseGateDlgProc,
-                    reinterpret_cast<LPARAM>(&NoiseGateCurrent())) != IDOK)
-    return 0;
+  if (NoiseGateParamWin() != IDOK) return 0;
   return ArrNoiseGate(dc);
 }
 

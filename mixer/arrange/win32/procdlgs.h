@@ -37,6 +37,9 @@ INT_PTR CALLBACK RemDcRunDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lPara
 INT_PTR CALLBACK ConsRunDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam);
 // Parameter: one channel's scan.
 INT_PTR CALLBACK GateScanDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam);
+// Parameter: the ReduceEventsResult of the thinning (its selected-curve
+// switch and thin factor written on OK).
+INT_PTR CALLBACK ReduceEventsDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam);
 // Parameter: the NoiseGateSettings to edit (written back on OK).
 INT_PTR CALLBACK NoiseGateDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam);
 // The current .NGT path: it starts as the folder of the MainWnd ini key
@@ -50,7 +53,8 @@ void NoiseGateCaption(HWND dlg);
 
 // The ProcRunSeams on the real dialogs over the main window with the
 // engine's stop as unitsStop, the consolidation renderer on CONS_PROCESS and
-// the noise gate's scanner on NOISGAT_SCAN.
+// the noise gate's scanner on NOISGAT_SCAN, and the noise gate's and the
+// thinning's parameter dialogs for the processing tools.
 int ProcRunDialogWin(ProcDialog dialog, ProcList* list);
 void ProcInstallDialogs();
 

@@ -428,6 +428,32 @@ TEST_F(Transport, ScrubPreparesToTheEndOfTimeAndSetsTheSyncModeOnlyWhenFollowing
   }
 }
 
+TEST_F(Transport, MixdownRecordsOutsideTheLampsAndItsEndPutsTheTransportBack) {
+  host.loop = 1;
+  host.log.clear();
+  ASSERT_EQ(TransportRunMixdown(488, 3065), 1);
+  EXPECT_EQ(host.log, Log({"UnitsLocate(488)", "UnitsLoopPunchOff", "MidiSetLoop(0,0)", "CardsSyncCommand(488)",
+                           "RebuildAllPlayLists", "UnitsPrepPlayBufs(488)", "NatDevPrepAll(488)", "MxaLocate(488)",
+                           "MidiPrepPlayBufs(488)", "UnitsWaitUntilIdle", "NatDevWaitPrepared",
+                           "SetPlayEnd(3065)", "UnitsStartPlayRec(1)", "NatDevStartAll", "MxaStartPlayRec",
+                           "MidiStartPlayRec"}));
+  EXPECT_EQ(State(), 2);
+  host.log.clear();
+  TransportEndMixdown(2000);
+  ASSERT_GE(host.log.size(), 4u);
+  EXPECT_EQ(host.log[1], "UnitsStop");
+  EXPECT_EQ(host.log[2], "NatDevStopAll");
+  EXPECT_NE(std::find(host.log.begin(), host.log.end(), "UnitsSetLoop(1,1,0)"), host.log.end());
+  EXPECT_NE(std::find(host.log.begin(), host.log.end(), "UpdateEndLoc"), host.log.end());
+  EXPECT_EQ(host.log.back(), "MidiPrepPlayBufs(2000)");
+
+  host.unitsAccept = 0;
+  host.log.clear();
+  EXPECT_EQ(TransportRunMixdown(488, 3065), 0);
+  EXPECT_EQ(host.log.back(), "UnitsStop");
+  EXPECT_EQ(std::count(host.log.begin(), host.log.end(), "MxaStartPlayRec"), 0);
+}
+
 TEST_F(Transport, AuditionStartsOutsideTheLampsAndItsEndPutsTheSettingsBack) {
   host.loop = 1;
   host.log.clear();

@@ -16,9 +16,12 @@
 #include "mixer/arrange/win32/mixdowndlg.h"
 #include "mixer/arrange/win32/procdlgs.h"
 #include "mixer/mix/mixaut.h"
+#include "mixer/mix/mixdoc.h"
 #include "mixer/mix/mixhost.h"
 #include "mixer/mix/services.h"
+#include "logs/services.h"
 #include "mixer/model/arr.h"
+#include "mixer/model/tempomap.h"
 #include "mixer/model/recready.h"
 #include "mixer/model/settings.h"
 #include "mixer/model/take.h"
@@ -35,6 +38,7 @@
 #include "mixer/units/natlink.h"
 #include "mixer/units/playlist.h"
 #include "mixer/units/services.h"
+#include "mixer/units/transport.h"
 #include "mixer/units/win32/transport_host.h"
 
 namespace {
@@ -136,6 +140,69 @@ int WaveBuild(TakeRec* take) {
 
 int TransportStopped() { return TransportState() == kTransportStopped; }
 
+// ------------------------------------------------------------------ mixdown
+
+constexpr int kMixdownMenuMax = 256;
+int32_t g_mixdownChannels = 1;
+
+// The routing menu: the current mixer's outputs at the pointer.
+int32_t PickMixdownOutput(int32_t* channels) {
+  int32_t routing[kMixdownMenuMax], counts[kMixdownMenuMax];
+  const int n = MixMixdownOutputs(routing, counts, kMixdownMenuMax);
+  if (n <= 0) return -1;
+  HMENU menu = CreatePopupMenu();
+  if (menu == nullptr) return -1;
+  for (int i = 0; i < n; ++i) {
+    char text[64];
+    MixMixdownRoutingText(routing[i], counts[i], text, sizeof text);
+    AppendMenuA(menu, MF_STRING, static_cast<UINT_PTR>(i + 1), text);
+  }
+  POINT at{};
+  GetCursorPos(&at);
+  const int chosen = static_cast<int>(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_NONOTIFY | TPM_LEFTALIGN | TPM_TOPALIGN,
+                                                     at.x, at.y, 0, WndTable[kMainWnd], nullptr));
+  DestroyMenu(menu);
+  if (chosen < 1 || chosen > n) return -1;
+  *channels = counts[chosen - 1];
+  return routing[chosen - 1];
+}
+
+int32_t MixdownStereoPartner(int32_t recTrack) { return MixStereoPartnerTrk(CurMixDoc(), recTrack); }
+
+int MixdownStart(int32_t output, const int32_t* recTracks, int32_t n, int32_t preRoll, int32_t end) {
+  g_mixdownChannels = n;
+  return MixStartMixdownMixer(output, n, recTracks) && TransportRunMixdown(preRoll, end);
+}
+
+void MixdownRoutingText(int32_t output, char* out, int size) {
+  MixMixdownRoutingText(output, g_mixdownChannels, out, size);
+}
+
+// The automation follows the engine, the elements refresh and, along a
+// tempo map, hear its tempo and meter at the location.
+void MixdownWork(int32_t location) {
+  MxaLocate(location);
+  MixIdleTick(CurMixDoc());
+  if (TempoMap == nullptr) return;
+  const uint32_t rate = Settings().SampleRate;
+  BbtRec bbt{};
+  TempoTicksToBbt(TempoMap, TempoSamplesToTicks(TempoMap, rate, static_cast<uint32_t>(std::max(location, 0))), &bbt);
+  uint32_t tempo = 0, meter[2] = {};
+  TempoGetBpm(TempoMap, &tempo);
+  TempoGetMeter(TempoMap, &meter[0], &meter[1]);
+  MixDocSendTempo(CurMixDoc(), tempo, meter);
+}
+
+void MixdownFadeResolution(int32_t ms) { QVMXA_SetFadeResolTime(static_cast<uint32_t>(std::max(ms, 1))); }
+
+// Also after a start that failed part way: whatever started is stopped and
+// the user's mixer is back.
+int MixdownFinish(int ok) {
+  TransportEndMixdown(Locs().NowLoc);
+  const int held = MixEndMixdownMixer();
+  return ok && held;
+}
+
 }  // namespace
 
 void ProcOptionsFromSettings() {
@@ -189,10 +256,22 @@ void ProgramArrangeSeamsInit() {
   wave.invalidateTakeList = ArrRedrawWindows;
   ArrSetWaveformSeams(wave);
 
-  // The run of a mixdown is the run dialog; the routing menu, the stereo
-  // partners and the path delay are the mixer's, which has no routing menu
-  // yet: mixdown asks for an output and, offered none, does nothing.
+  // The mixdown's outputs, stereo partners, mixer and run are the mixer's
+  // and the transport's. The mixer's elements report no processing delay,
+  // so a path to an output has none to cut off (no pathDelay).
   MixdownSeams mix;
+  mix.pickOutput = PickMixdownOutput;
+  mix.stereoPartner = MixdownStereoPartner;
   mix.run = MixdownRunWin;
+  mix.localTimeStamp = LocalTimeStamp;
   MixdownSetSeams(mix);
+  MixdownMixerHooks hooks;
+  hooks.start = MixdownStart;
+  hooks.routingText = MixdownRoutingText;
+  hooks.location = CurrentLoc;
+  hooks.work = MixdownWork;
+  hooks.setFadeResolution = MixdownFadeResolution;
+  hooks.finish = MixdownFinish;
+  MixdownSetMixerHooks(hooks);
+  MixdownSetFadeResolTime(Shell().sw.FadeResolTime);
 }

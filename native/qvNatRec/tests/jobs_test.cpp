@@ -90,6 +90,11 @@ TEST_F(Jobs, RenderHoldsAndResumes) {
   // While the render is prepared only engine track 2's record list is taken.
   EXPECT_EQ(RecorderSetDiskRList(rec, 0, 2, dest), 0);
   EXPECT_EQ(RecorderSetDiskRList(rec, 1, 2, dest), 1);
+  // Engine track 1's play list sent again at the hold: its record lane,
+  // which records nothing, leaves the destination alone.
+  const RecSeg none[] = {DiskSeg(0, 0, 0, true)};
+  EXPECT_EQ(RecorderSetDiskRList(rec, 0, 1, none), 1);
+  EXPECT_EQ(RecorderSetDisk0List(rec, 0, 2, play), 1);
   ASSERT_EQ(RecorderSetAsyncHoldLoc(rec, INT64_MAX), 1);
   ASSERT_TRUE(WaitIdleFor(rec));
   EXPECT_EQ(RecorderGetCloc(rec), n);

@@ -17,9 +17,11 @@
 #include "mixer/arrange/noisegate.h"
 #include "mixer/arrange/procdrv.h"
 #include "mixer/arrange/procengine.h"
+#include "mixer/arrange/reduceevents.h"
 #include "mixer/arrange/tests/edit_fixture.h"
 #include "mixer/arrange/win32/mixdowndlg.h"
 #include "mixer/arrange/win32/procdlgs.h"
+#include "mixer/model/engineopts.h"
 #include "mixer/model/takeattr.h"
 #include "mixer/model/undo.h"
 #include "mixer/model/win32/progressbar.h"
@@ -320,13 +322,25 @@ TEST_F(ProcDialogs, NoiseGateSettingsDialog) {
   EXPECT_EQ(std::memcmp(&cur, &kept, sizeof kept), 0);
 }
 
-// Consolidation renders channel after channel under CONS_PROCESS; Cancel
-// while a channel renders leaves everything as it was.
+int g_windowCompiles = 0;
+// Each compile's list covers 1500 samples more, the first ending so that
+// the render holds at 1500: the engine pauses there, the bar stands still,
+// and the stall compiles the channel again.
+int64_t GrowingWindow(int32_t) { return int64_t{AudBufSize()} + 32 + 1500 * int64_t{++g_windowCompiles}; }
+
+// Consolidation renders channel after channel under CONS_PROCESS, also when
+// the lists' windows end inside a channel and the render goes on from each
+// hold position after a stall; Cancel while a channel renders leaves
+// everything as it was.
 TEST_F(ProcDialogs, ConsolidationRendersEachChannelUnderItsDialog) {
   KeepSel = 1;
   ProcOpts().rec24Bit = 0;
-  for (bool cancel : {false, true}) {
+  for (int run = 0; run < 3; ++run) {
+    const bool cancel = run == 1, windowed = run == 2;
+    SCOPED_TRACE(run);
     Reset();
+    g_windowCompiles = 0;
+    ProcEngineSetWindowEndSource(windowed ? GrowingWindow : nullptr);
     ProcOpts().folder = ModelPath(root_ / "proc") + "\\";
     ProcOpts().delUnRefATk = 40884;
     ProcOpts().rec24Bit = 0;
@@ -354,7 +368,11 @@ TEST_F(ProcDialogs, ConsolidationRendersEachChannelUnderItsDialog) {
       ProcRunTimerTick();
     });
     const int done = ArrConsolidate(kTestDc);
+    ProcEngineSetWindowEndSource(nullptr);
     EXPECT_EQ(title, "Consolidation Processor");
+    // Channel 1 (4000 samples) holds at 1500 and 3000; the window of
+    // channel 2's compile already reaches past its end.
+    if (windowed) EXPECT_EQ(g_windowCompiles, 4);
     if (cancel) {
       EXPECT_EQ(done, 0);
       EXPECT_EQ(Image(), before);
@@ -376,6 +394,30 @@ TEST_F(ProcDialogs, ConsolidationRendersEachChannelUnderItsDialog) {
 
 // The gate's scan runs under NOISGAT_SCAN on the engine and the Part is cut
 // to where the signal is.
+// The thinning dialog: the factor typed, "All Events" chosen, OK keeps
+// both; Cancel keeps nothing of what was changed.
+TEST_F(ProcDialogs, ReduceEventsDialogKeepsTheChoiceOnOk) {
+  ProcInstallDialogs();
+  ReduceEventsResult& r = ReduceEventsCurrent();
+  r = {0, 1, 200};
+  std::string caption, shown;
+  for (bool ok : {true, false}) {
+    DialogDriver driver([&](HWND dlg) {
+      caption = Caption(dlg);
+      shown = ItemText(dlg, kReduceThinFactor);
+      SetDlgItemTextA(dlg, kReduceThinFactor, ok ? "350" : "7");
+      SendMessageA(GetDlgItem(dlg, ok ? kReduceAllEvents : kReduceSelectedCurve), BM_CLICK, 0, 0);
+      if (ok) Capture(dlg, "reduce-events");
+      Press(dlg, ok ? IDOK : IDCANCEL);
+    });
+    EXPECT_EQ(ProcParamDlgs().reduceEvents(), ok ? IDOK : IDCANCEL);
+    EXPECT_EQ(caption, "Automation Events Thinning");
+    EXPECT_EQ(shown, ok ? "200" : "350");
+    EXPECT_EQ(r.SelectedCurve, 0);
+    EXPECT_EQ(r.ThinFactor, 350);
+  }
+}
+
 TEST_F(ProcDialogs, NoiseGateScansUnderItsDialog) {
   KeepSel = 1;
   std::vector<int16_t> in(48000, 0);
