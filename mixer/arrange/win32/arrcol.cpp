@@ -378,6 +378,29 @@ void RegisterArrColWnd(HINSTANCE instance) {
   RegisterClassA(&wc);
 }
 
+void ArrDrawTrkLinks(HDC dc) {
+  if (dc == nullptr || CurArr == nullptr) return;
+  const ArrViewRec& v = ArrView();
+  HPEN pen = CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNTEXT));
+  HGDIOBJ old = SelectObject(dc, pen);
+  constexpr int kX = 42;
+  for (int32_t row = 0; row <= v.VisibleRows; ++row) {
+    const int32_t t = v.FirstTrack + row;
+    if (t >= static_cast<int32_t>(kArrTracks)) break;
+    const bool down = ArrTrkGroupNext(CurArr, static_cast<uint32_t>(t)) >= 0;
+    const bool up = !ArrTrkIsGroupHead(CurArr, static_cast<uint32_t>(t));
+    if (!down && !up) continue;
+    const int mid = ArrRowTop(v, row) + v.Vzoom / 2;
+    // The member's tick, and the line toward the next member.
+    MoveToEx(dc, kX - 2, mid, nullptr);
+    LineTo(dc, kX + 1, mid);
+    MoveToEx(dc, kX, up ? ArrRowTop(v, row) - 1 : mid, nullptr);
+    LineTo(dc, kX, down ? ArrRowTop(v, row + 1) : mid + 1);
+  }
+  SelectObject(dc, old);
+  DeleteObject(pen);
+}
+
 // ---- Services the model and the mixer call ----
 
 int ArrFindRecTrkGroup(int kind, int recTrack, int* lastTrack) {

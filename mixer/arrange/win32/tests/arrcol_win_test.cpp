@@ -275,6 +275,12 @@ TEST_F(ArrColTest, PictureOfTheColumnWithStacks) {
   EXPECT_EQ(GetPixel(dc, 2, RowY(7, 2)), 0x808080u);
   EXPECT_EQ(GetPixel(dc, 2, RowY(4, 2)), TrkColors[0]);  // the third copy of A1
   EXPECT_EQ(GetPixel(dc, 2, RowY(5, 2)), TrkColors[1]);
+  // The link bracket joins the two channels of a copy, not two copies.
+  const ArrViewRec& v = ArrView();
+  EXPECT_EQ(GetPixel(dc, 42, ArrRowTop(v, 1)), GetSysColor(COLOR_BTNTEXT));
+  EXPECT_EQ(GetPixel(dc, 41, ArrRowTop(v, 1) + v.Vzoom / 2), GetSysColor(COLOR_BTNTEXT));
+  EXPECT_NE(GetPixel(dc, 42, ArrRowTop(v, 2) - 1), GetSysColor(COLOR_BTNTEXT));
+  EXPECT_NE(GetPixel(dc, 42, ArrRowTop(v, 10)), GetSysColor(COLOR_BTNTEXT));  // mono A9
   SelectObject(dc, old);
   DeleteObject(bm);
   DeleteDC(dc);
