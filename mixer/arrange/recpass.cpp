@@ -11,6 +11,7 @@
 #include "mixer/arrange/procdrv.h"
 #include "mixer/arrange/recchan.h"
 #include "mixer/arrange/reclay.h"
+#include "mixer/arrange/rectrk.h"
 #include "mixer/arrange/services.h"
 #include "mixer/arrange/takerefs.h"
 #include "mixer/model/arr.h"
@@ -199,11 +200,13 @@ int LayPass(int32_t start, int32_t end, int32_t pass, int32_t stacks, int* confl
   const ProcOptions& o = ProcOpts();
   for (int32_t rec : armed) {
     const int32_t first = VirtualTrackOf(rec);
-    if (first < 0) continue;
+    // A record track carried by a member of a link group below its head
+    // records with the head's group, not again on its own.
+    if (first < 0 || !ArrTrkIsGroupHead(CurArr, static_cast<uint32_t>(first))) continue;
     const int32_t width = Width(rec);
     const int32_t vt = first + (stacks > 1 ? (pass % stacks) * width : 0);
     if (vt + width > static_cast<int32_t>(kArrTracks)) continue;
-    if (CurArr->Trk[vt].RecTrack != static_cast<uint32_t>(rec)) continue;
+    if (CurArr->Trk[vt].RecTrack != static_cast<uint32_t>(rec) || CurArr->Trk[vt].RecKind != kRecKindAudio) continue;
     uint32_t error = 0;
     if (!ArrReserveParts(&CurArr, static_cast<uint32_t>(width), 1, &error)) {
       MessageBoxById(nullptr, error, kMbWarnOk);
