@@ -267,7 +267,12 @@ TEST_F(ArrColTest, PictureOfTheColumnWithStacks) {
   // Labels in the kinds' colours: the selected Automation track is grey.
   HDC dc = CreateCompatibleDC(nullptr);
   BITMAPINFO bi = {};
-  bi.bmiHeader = {sizeof(BITMAPINFOHEADER), kArrColumnWidth, -kH, 1, 32, BI_RGB};
+  bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  bi.bmiHeader.biWidth = kArrColumnWidth;
+  bi.bmiHeader.biHeight = -kH;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  bi.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
   HBITMAP bm = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
   HGDIOBJ old = SelectObject(dc, bm);
