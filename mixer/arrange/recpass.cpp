@@ -10,6 +10,8 @@
 #include "mixer/arrange/partspan.h"
 #include "mixer/arrange/procdrv.h"
 #include "mixer/arrange/recchan.h"
+#include "mixer/arrange/reclay.h"
+#include "mixer/arrange/rectrk.h"
 #include "mixer/arrange/services.h"
 #include "mixer/arrange/takerefs.h"
 #include "mixer/model/arr.h"
@@ -198,11 +200,13 @@ int LayPass(int32_t start, int32_t end, int32_t pass, int32_t stacks, int* confl
   const ProcOptions& o = ProcOpts();
   for (int32_t rec : armed) {
     const int32_t first = VirtualTrackOf(rec);
-    if (first < 0) continue;
+    // A record track carried by a member of a link group below its head
+    // records with the head's group, not again on its own.
+    if (first < 0 || !ArrTrkIsGroupHead(CurArr, static_cast<uint32_t>(first))) continue;
     const int32_t width = Width(rec);
     const int32_t vt = first + (stacks > 1 ? (pass % stacks) * width : 0);
     if (vt + width > static_cast<int32_t>(kArrTracks)) continue;
-    if (CurArr->Trk[vt].RecTrack != static_cast<uint32_t>(rec)) continue;
+    if (CurArr->Trk[vt].RecTrack != static_cast<uint32_t>(rec) || CurArr->Trk[vt].RecKind != kRecKindAudio) continue;
     uint32_t error = 0;
     if (!ArrReserveParts(&CurArr, static_cast<uint32_t>(width), 1, &error)) {
       MessageBoxById(nullptr, error, kMbWarnOk);
@@ -295,44 +299,20 @@ void TrimPass(int32_t position, int32_t pass, const std::vector<int32_t>* only =
 }
 
 // Settles a recorded Part with its surroundings: with Parts not allowed to
-// overlap, the Parts of its track under it are cut away (a timelocked one
-// stays, with message 317 once); with play channels not allowed to overlap
-// across tracks, the other tracks' Parts on its channel are muted.
-// Other Parts being recorded (the silent members of a stack) are left alone.
-void SettleRecordedPart(uint32_t slot, uint32_t track, const std::vector<std::pair<uint32_t, uint32_t>>& recorded,
-                        bool* timelockShown) {
-  if (EditOverlapMode == 40892) {
-    const PartRec r = *ArrPart(CurArr, slot);
-    const int32_t from = r.Start;
-    const int32_t to = static_cast<int32_t>(arredit::End(r));
-    std::vector<uint32_t> others;
-    ArrForEachTrackPart(CurArr, track, [&](uint32_t s, const PartRec& q) {
-      const bool isRecorded = std::any_of(recorded.begin(), recorded.end(),
-                                          [s](const std::pair<uint32_t, uint32_t>& r) { return r.first == s; });
-      if (s != slot && !isRecorded && PartOverlapsRange(from, to, q)) others.push_back(s);
-    });
-    for (uint32_t s : others) {
-      const PartRec q = *ArrPart(CurArr, s);
-      if (q.Flags & kPartTimelocked) {
-        if (!*timelockShown) MessageBoxById(nullptr, kIdsTimelocked, kMbWarnOk);
-        *timelockShown = true;
-        continue;
-      }
-      uint32_t inside = s, error = 0, right = kArrNoSlot;
-      if (q.Start < from) {
-        if (!ArrReserveParts(&CurArr, 1, 1, &error) ||
-            !arredit::CutPartAt(&CurArr, s, track, from, 0, 0, &right, &error))
-          continue;
-        inside = right;
-      }
-      const PartRec& in = *ArrPart(CurArr, inside);
-      if (arredit::End(in) > to) {
-        uint32_t tail = kArrNoSlot;
-        if (!ArrReserveParts(&CurArr, 1, 1, &error) ||
-            !arredit::CutPartAt(&CurArr, inside, track, to, 0, 0, &tail, &error))
-          continue;
-      }
-      ArrUnlinkPart(CurArr, inside, track);
+// overlap, the Parts under it are cut away on every track of its
+// channel-link group (ArrLayRecordedParts, from the group's head; a
+// timelocked Part stays, with message 317 once); with play channels not
+// allowed to overlap across tracks, the other tracks' Parts on its channel
+// are muted. The other Parts of the recording carry the pass mark and stay.
+void SettleRecordedPart(uint32_t slot, uint32_t track, bool* timelockShown) {
+  const PartRec r = *ArrPart(CurArr, slot);
+  if (EditOverlapMode == 40892 && !(r.Flags & kPartLinkPrev)) {
+    uint32_t result = 0;
+    if (!ArrLayRecordedParts(nullptr, &result, &CurArr, slot, r.Start, static_cast<int32_t>(arredit::End(r)),
+                            track) &&
+        result != 0 && !(result == kIdsTimelocked && *timelockShown)) {
+      MessageBoxById(nullptr, result, kMbWarnOk);
+      *timelockShown = *timelockShown || result == kIdsTimelocked;
     }
   }
   if (EditMultiOutMode == 40896) ArrMuteSameOutputOverlaps(CurArr, slot, track, nullptr, 0);
@@ -498,7 +478,7 @@ int ArrRecordStop(int32_t stopPosition, int32_t lastPass) {
     const PartRec* p = ArrPart(CurArr, slot);
     if (p != nullptr && p->Start != kPartFreeStart && p->TakeKind == kTakeAudio && p->PlayChannel >= 1 &&
         p->PlayChannel <= 192)
-      SettleRecordedPart(slot, track, recorded, &timelockShown);
+      SettleRecordedPart(slot, track, &timelockShown);
   }
   ArrRelinkOverlaps(CurArr);
   // The last audio must reach the disk before the play data are rebuilt.

@@ -34,6 +34,10 @@ void MixRecColumnName(MixDoc* mixer, int recTrack, char* buffer, int size);
 // The other record track of a stereo pair fed by one 2-channel native
 // recorder element, 0 when none.
 int MixStereoPartnerTrk(MixDoc* mixer, int recTrack);
+// After the record-track assignments of the arrangement changed: the native
+// recorder elements of the current mixer get their tracks' colours and
+// record states again.
+void MixSyncRecTrkAssign();
 
 // Automation front end.
 void MxaSetNowLoc(int32_t position);

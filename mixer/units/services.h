@@ -85,6 +85,8 @@ void ConsoleNotifyModes(uint32_t mode, uint32_t mask);
 // Locator 0 now, 1 left, 2 right.
 void ConsoleNotifyLocator(int locator, int32_t position);
 void ConsoleNotifyRecReady(int recTrack);
+// The arrange view's samples per pixel after a zoom change.
+void ConsoleNotifyZoom(int32_t samplesPerPixel);
 // Sends marker n (1..999) of the list, its position (-1 when free) and name.
 struct MrkList;
 void ConsoleNotifyMarker(const MrkList* list, uint32_t n);

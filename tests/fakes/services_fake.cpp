@@ -103,6 +103,7 @@ void TransportShowTempo(int force) { FakeLog("TransportShowTempo(%d)", force); }
 void TransportShowModeLamps() { FakeLog("TransportShowModeLamps()"); }
 void TransportUpdateEndLoc() { FakeLog("TransportUpdateEndLoc()"); }
 void TransportSetRecLimit(uint32_t samples) { FakeLog("TransportSetRecLimit(%u)", samples); }
+void ConsoleNotifyZoom(int32_t samplesPerPixel) { FakeLog("ConsoleNotifyZoom(%d)", samplesPerPixel); }
 void ConsoleNotifyModes(uint32_t mode, uint32_t mask) { FakeLog("ConsoleNotifyModes(%u, %u)", mode, mask); }
 void ConsoleNotifyLocator(int locator, int32_t position) {
   FakeLog("ConsoleNotifyLocator(%d, %d)", locator, position);
@@ -144,6 +145,7 @@ void MixGreyUnavailableIo() { FakeLog("MixGreyUnavailableIo()"); }
 void MixUpdateMainCaption() { FakeLog("MixUpdateMainCaption()"); }
 void MixSendTempoToElems() { FakeLog("MixSendTempoToElems()"); }
 void MixSendTrkRecReady(MixDoc*, int recTrack) { FakeLog("MixSendTrkRecReady(%d)", recTrack); }
+void MixSyncRecTrkAssign() { FakeLog("MixSyncRecTrkAssign()"); }
 int MixStereoPartnerTrk(MixDoc*, int recTrack) {
   auto it = Services().stereoPartner.find(recTrack);
   return it == Services().stereoPartner.end() ? 0 : it->second;

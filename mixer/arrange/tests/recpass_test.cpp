@@ -7,6 +7,7 @@
 #include "mixer/arrange/procdrv.h"
 #include "mixer/arrange/recchan.h"
 #include "mixer/arrange/recpass.h"
+#include "mixer/arrange/rectrk.h"
 #include "mixer/model/recready.h"
 #include "mixer/model/settings.h"
 #include "mixer/model/takeattr.h"
@@ -177,6 +178,24 @@ TEST_F(RecordPass, LoopPassesStackAndTheStopKeepsTheLastAudible) {
   EXPECT_EQ(t1[0].PlayChannel, 1 + 192);  // pass 1
   EXPECT_EQ(t0[1].PlayChannel, 1);        // the last pass plays, up to the stop
   EXPECT_EQ(t0[1].Length, 500);
+}
+
+// A stereo pair assigned in the track column (record tracks 1 and 2 linked
+// on tracks 0-1) and stacked twice: both record tracks are armed, the pair
+// records once per pass from its head, each pass on its own copy.
+TEST_F(RecordPass, AColumnPairStackedTwiceRecordsEachPassOnItsCopy) {
+  g_width = 2;
+  ASSERT_EQ(ArrTrkAssignGroup(CurArr, 0, kTakeAudio, 1, 2), 0u);
+  ASSERT_EQ(ArrTrkSetLoopStack(CurArr, 0, 2), 0u);
+  ArrTrkAssign(CurArr, 5, kTakeAutom, 1, 0, 0);  // another kind's record track 1
+  RecTrkSetState(kRecKindAudio, 1, kRecTrkReady);
+  RecTrkSetState(kRecKindAudio, 2, kRecTrkReady);
+  for (int32_t pass = 0; pass < 2; ++pass) ASSERT_EQ(ArrRecordLoopStep(1000, 2000, pass, 2), 1);
+  for (uint32_t t = 0; t < 4; ++t) EXPECT_EQ(PartsOn(t).size(), 1u) << t;
+  EXPECT_EQ(PartsOn(0)[0].PlayChannel, RecPlayChannel(1, 0));
+  EXPECT_EQ(PartsOn(2)[0].PlayChannel, RecPlayChannel(1, 1));
+  EXPECT_TRUE(PartsOn(5).empty());
+  ASSERT_EQ(ArrRecordStop(2000, 1), 1);
 }
 
 TEST_F(RecordPass, StopAtTheStartOfALoopPassKeepsThePassBefore) {

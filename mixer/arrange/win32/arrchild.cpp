@@ -1,4 +1,4 @@
-// The Part area ArrChildWnd_WC and the track column ArrColWnd_WC: painting
+// The Part area ArrChildWnd_WC: painting
 // through a memory bitmap, the mouse tools and their drags (rubber bands,
 // move/copy, trim, slip, ruler locators, markers, the right-button view
 // drag), keys, and the edit seams the edit operations reach the window by.
@@ -734,166 +734,6 @@ LRESULT CALLBACK ArrChildWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lPara
   }
 }
 
-// ---- Track column ----
-
-int columnButton = 0;
-
-void TrackContextMenu(HWND wnd, int x, int y, int button, int32_t track);
-
-void ColumnPress(HWND wnd, int button, int x, int y) {
-  if (columnButton) SendMessageA(wnd, columnButton == 1 ? WM_LBUTTONUP : WM_RBUTTONUP, 0, MAKELPARAM(x, y));
-  columnButton = button;
-  SetCapture(wnd);
-  const ArrViewRec& v = ArrView();
-  if (y <= v.TopHeight || CurArr == nullptr) return;
-  const int32_t track = ArrTrackAtY(v, y);
-  if (track < 0 || track > 255) return;
-  if (TransportState() == kTransportRecording && !(Settings().PlayRecMode & kModeArmDuringRec)) {
-    MessageBoxById(nullptr, IDS_NOT_DURING_RECORD, kMbWarnOk);
-    return;
-  }
-  TrkRec& t = CurArr->Trk[track];
-  const ArrInput in = Input();
-  if (t.RecTrack != 0 && x >= 29) {
-    const int32_t kind = static_cast<int32_t>(t.RecKind), n = static_cast<int32_t>(t.RecTrack);
-    if (button == 1) {
-      SetRecReady(kind, n, n, 2);
-    } else {
-      const int32_t last = kind == kTakeAudio ? 192 : 128;
-      SetRecReady(kind, 1, last, RecTrkGetState(kind, n) == 2 ? 0 : 1);
-    }
-  } else if (t.RecTrack != 0) {
-    if (in.Shift || in.Ctrl) {
-      t.Flags ^= kTrkSelected;
-    } else {
-      for (TrkRec& o : CurArr->Trk) o.Flags &= ~kTrkSelected;
-      t.Flags |= kTrkSelected;
-      if (button == 2) {
-        InvalidateRect(wnd, nullptr, FALSE);
-        TrackContextMenu(wnd, x, y, button, track);
-      }
-    }
-  } else if (button == 1) {
-    for (TrkRec& o : CurArr->Trk) o.Flags &= ~kTrkSelected;
-  } else if (!in.Shift && !in.Ctrl) {
-    t.Flags |= kTrkSelected;
-    TrackContextMenu(wnd, x, y, button, track);
-  }
-  InvalidateRect(wnd, nullptr, FALSE);
-}
-
-// The header context menu: create (Audio by width, Automation), reassign
-// and delete record tracks. Command ids: 10000 + 200 w + n Audio of width
-// index w (n 199: All), 11000 + n Automation (11199 All), 12000 + n
-// reassign, 14000 delete.
-enum : UINT { kCmdAudio = 10000, kCmdAutom = 11000, kCmdAll = 199, kCmdReassign = 12000, kCmdDelete = 14000 };
-constexpr uint32_t kWidths[5] = {1, 2, 4, 6, 8};
-
-HMENU TrackList(UINT base, uint32_t width, uint32_t checked, bool all) {
-  HMENU m = CreatePopupMenu();
-  int item = 0;
-  for (uint32_t n = 1; n + width - 1 <= 128; n += width, ++item) {
-    char text[32];
-    if (width == 1)
-      std::snprintf(text, sizeof text, "Track %u", n);
-    else
-      std::snprintf(text, sizeof text, "Track %u-%u", n, n + width - 1);
-    UINT flags = MF_STRING | (item > 0 && item % 32 == 0 ? MF_MENUBARBREAK : 0) | (n == checked ? MF_CHECKED : 0);
-    AppendMenuA(m, flags, base + n, text);
-  }
-  if (all) AppendMenuA(m, MF_STRING, base + kCmdAll, "All");
-  return m;
-}
-
-void TrackContextMenu(HWND wnd, int x, int y, int button, int32_t track) {
-  TrkRec& t = CurArr->Trk[track];
-  uint32_t head = static_cast<uint32_t>(track);
-  const uint32_t width = t.RecTrack != 0 ? ArrTrkGroupExtent(CurArr, static_cast<uint32_t>(track), &head) : 0;
-  HMENU menu = CreatePopupMenu();
-  HMENU create = CreatePopupMenu();
-  HMENU audio = CreatePopupMenu();
-  static const char* kWidthNames[5] = {"Mono", "Stereo", "4 chan", "6 chan", "8 chan"};
-  for (int w = 0; w < 5; ++w)
-    AppendMenuA(audio, MF_POPUP, reinterpret_cast<UINT_PTR>(TrackList(kCmdAudio + 200 * w, kWidths[w], 0, true)),
-                kWidthNames[w]);
-  AppendMenuA(create, MF_POPUP, reinterpret_cast<UINT_PTR>(audio), "Audio");
-  AppendMenuA(create, MF_POPUP, reinterpret_cast<UINT_PTR>(TrackList(kCmdAutom, 1, 0, true)), "Automation");
-  AppendMenuA(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(create), "Create Record Track");
-  if (t.RecTrack != 0) {
-    const uint32_t first = CurArr->Trk[head].RecTrack;
-    AppendMenuA(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(TrackList(kCmdReassign, width, first, false)),
-                "Reassign Record Track");
-    AppendMenuA(menu, MF_STRING, kCmdDelete, "Delete Record Track");
-  }
-  PostMessageA(wnd, WM_CANCELMODE, 0, 0);
-  POINT p = {x, y};
-  ClientToScreen(wnd, &p);
-  const UINT cmd = TrackPopupMenu(menu, TPM_RETURNCMD | (button == 2 ? TPM_RIGHTBUTTON : TPM_LEFTBUTTON), p.x, p.y,
-                                  0, wnd, nullptr);
-  DestroyMenu(menu);
-  if (cmd == 0) return;
-  UndoRecord(IDS_UNDO_REC_TRACK_EDIT);
-  uint32_t refused = 0;
-  if (cmd >= kCmdAudio && cmd < kCmdAutom) {
-    const uint32_t w = kWidths[(cmd - kCmdAudio) / 200], n = (cmd - kCmdAudio) % 200;
-    if (n == kCmdAll)
-      ArrTrkAssignAll(CurArr, static_cast<uint32_t>(track), kTakeAudio, 1, w);
-    else
-      refused = ArrTrkAssignGroup(CurArr, static_cast<uint32_t>(track), kTakeAudio, n, w);
-  } else if (cmd >= kCmdAutom && cmd < kCmdReassign) {
-    const uint32_t n = cmd - kCmdAutom;
-    if (n == kCmdAll)
-      ArrTrkAssignAll(CurArr, static_cast<uint32_t>(track), kTakeAutom, 1, 1);
-    else
-      refused = ArrTrkAssignGroup(CurArr, static_cast<uint32_t>(track), kTakeAutom, n, 1);
-  } else if (cmd > kCmdReassign && cmd < kCmdDelete) {
-    refused = ArrTrkAssignGroup(CurArr, head, t.RecKind, cmd - kCmdReassign, width);
-  } else if (cmd == kCmdDelete) {
-    ArrTrkDeleteSelected(CurArr);
-  }
-  if (refused != 0) MessageBoxById(nullptr, refused, kMbWarnOk);
-  ArrTrkCheckLinks(CurArr);
-  ArrChangeCountRaise();
-  InvalidateRect(wnd, nullptr, FALSE);
-}
-
-LRESULT CALLBACK ArrColWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  switch (msg) {
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(wnd, &ps);
-      RECT c;
-      GetClientRect(wnd, &c);
-      HDC mem = CreateCompatibleDC(dc);
-      HBITMAP bm = CreateCompatibleBitmap(dc, std::max<LONG>(c.right, 1), std::max<LONG>(c.bottom, 1));
-      HGDIOBJ old = SelectObject(mem, bm);
-      ArrPaintColumn(mem, c.right, c.bottom);
-      BitBlt(dc, 0, 0, c.right, c.bottom, mem, 0, 0, SRCCOPY);
-      SelectObject(mem, old);
-      DeleteObject(bm);
-      DeleteDC(mem);
-      EndPaint(wnd, &ps);
-      return 0;
-    }
-    case WM_ERASEBKGND:
-      return 0;
-    case WM_LBUTTONDOWN:
-    case WM_RBUTTONDOWN:
-      ColumnPress(wnd, msg == WM_LBUTTONDOWN ? 1 : 2, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
-      return 0;
-    case WM_LBUTTONUP:
-    case WM_RBUTTONUP:
-    case WM_CANCELMODE:
-      if (columnButton) {
-        columnButton = 0;
-        ReleaseCapture();
-      }
-      return 0;
-    default:
-      return DefWindowProcA(wnd, msg, wParam, lParam);
-  }
-}
-
 }  // namespace
 
 ArrChildState& ArrChild() { return childState; }
@@ -903,15 +743,6 @@ void RegisterArrChildWnd(HINSTANCE instance) {
   wc.lpfnWndProc = ArrChildWndProc;
   wc.hInstance = instance;
   wc.lpszClassName = "ArrChildWnd_WC";
-  RegisterClassA(&wc);
-}
-
-void RegisterArrColWnd(HINSTANCE instance) {
-  WNDCLASSA wc = {};
-  wc.lpfnWndProc = ArrColWndProc;
-  wc.hInstance = instance;
-  wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-  wc.lpszClassName = "ArrColWnd_WC";
   RegisterClassA(&wc);
 }
 

@@ -908,5 +908,6 @@ void ArrPaintColumn(HDC dc, int w, int h) {
     HLine(dc, 0, w, ArrRowTop(v, r) - 1);
     ArrDrawTrkHeader(dc, v.FirstTrack + r, r);
   }
+  ArrDrawTrkLinks(dc);
   SelectObject(dc, o);
 }

@@ -36,6 +36,7 @@ constexpr UINT kMenuGrid = 42306;
 constexpr UINT kMenuFollow = 41809;
 constexpr uint32_t kStrCaption = 515;
 constexpr uint32_t kStrTempoMap = 623;
+constexpr uint32_t kIdleWaitMs = 10000;  // the longest wait for the units after a locate
 
 HWND frame = nullptr;
 HWND column = nullptr;
@@ -78,6 +79,7 @@ void MakeBrushes() {
 void AfterZoomH() {
   ArrUpdateHScroll();
   Invalidate(PartArea());
+  ConsoleNotifyZoom(ArrView().Hzoom);
 }
 
 void Layout(int w, int h) {
@@ -379,6 +381,7 @@ void ArrZoomToRect(int32_t left, int32_t top, int32_t right, int32_t bottom) {
   ArrUpdateHScroll();
   ArrUpdateVScroll();
   RepaintBoth();
+  ConsoleNotifyZoom(ArrView().Hzoom);
 }
 
 void ArrZoomHistoryPush() { ArrZoomHistoryPushCalc(ArrView()); }
@@ -388,6 +391,7 @@ void ArrZoomHistoryStep(int back) {
   ArrUpdateHScroll();
   ArrUpdateVScroll();
   RepaintBoth();
+  ConsoleNotifyZoom(ArrView().Hzoom);
 }
 
 void ArrScrollToNow(int onlyIfOutside) {
@@ -402,6 +406,9 @@ void ArrScrollToNow(int onlyIfOutside) {
 void ArrRefreshAfterLocate() {
   ArrViewRec& v = ArrView();
   if (frame && v.Vzoom > 13 && v.CloseZoom && v.SamplesDrawn) {
+    // The waveform is read from the Takes again: the units must have
+    // finished with the disk first.
+    for (uint32_t waited = 0; !UnitsAllIdle() && waited < kIdleWaitMs; waited += 10) Sleep(10);
     if (PartArea()) {
       InvalidateRect(PartArea(), nullptr, FALSE);
       UpdateWindow(PartArea());

@@ -91,6 +91,9 @@ void ArrPaintPartArea(HDC dc, int w, int h);
 // The track column's picture into dc.
 void ArrPaintColumn(HDC dc, int w, int h);
 void ArrDrawTrkHeader(HDC dc, int32_t track, int32_t row);
+// The channel links of the visible rows: a bracket right of the record
+// buttons joining the members of each link group.
+void ArrDrawTrkLinks(HDC dc);
 // A locator flag and line (k 0 now, 1 left, 2 right); 1 when visible.
 int ArrDrawLocFlag(HDC dc, int k, int32_t position, int keep);
 // The XOR outline of a rectangle (drawing it twice restores the picture).

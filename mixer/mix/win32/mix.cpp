@@ -32,6 +32,12 @@ void MixRecColumnName(MixDoc* mixer, int recTrack, char* buffer, int size) {
   MixDocRecColumnName(mixer, recTrack, buffer, size);
 }
 int MixStereoPartnerTrk(MixDoc* mixer, int recTrack) { return MixDocStereoPartner(mixer, recTrack); }
+void MixSyncRecTrkAssign() {
+  MixDoc* doc = MixCurrentDoc();
+  if (doc == nullptr) return;
+  MixDocSendTrkColors(doc);
+  MixDocSendTrkRecReady(doc, 0);
+}
 void MxaSetNowLoc(int32_t position) {
   MixProgramSetUp();
   MxaSetNowLocValue(position);

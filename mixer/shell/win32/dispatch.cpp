@@ -449,7 +449,7 @@ void AfterUndo() {
   for (uint32_t n = 1; n <= 998; ++n) ConsoleNotifyMarker(CurMrkList, n);
   RebuildPlayback();
   MidiRebuildAndPrep(CurArr, Locs().NowLoc);
-  MixSendTrkRecReady(CurMixDoc(), 0);
+  MixSyncRecTrkAssign();
   ArrRedrawWindows();
 }
 

@@ -91,7 +91,7 @@ class WinDocHost : public DocHost {
     if (refreshTakes) ArrSyncTakeRefs(CurArr, 1);
     ArrRedrawWindows();
     MrkDirRefresh(kMrkDirRebuild, 0);
-    MixSendTrkRecReady(CurMixDoc(), 0);
+    MixSyncRecTrkAssign();
     Rebuild();
     SetLocator(1, 0);
   }
@@ -129,7 +129,7 @@ class WinDocHost : public DocHost {
       if (TempoMap && ArrHasTempoMidiParts() &&
           MessageBoxById(Main(), IDS_ADJUST_MIDI_PARTS, MB_YESNO | MB_ICONQUESTION) == IDYES)
         ArrRetimeMidiParts();
-      MixSendTrkRecReady(CurMixDoc(), 0);
+      MixSyncRecTrkAssign();
     } else {
       ArrSyncTakeRefs(CurArr, 1);
     }

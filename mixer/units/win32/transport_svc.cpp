@@ -40,6 +40,7 @@ void ConsoleNotifyLocator(int locator, int32_t position) {
 }
 void ConsoleNotifyModes(uint32_t mode, uint32_t mask) { ConsoleSendModes(mode, mask); }
 void ConsoleNotifyRecReady(int recTrack) { ConsoleSendRecReady(recTrack); }
+void ConsoleNotifyZoom(int32_t samplesPerPixel) { ConsoleSendZoom(samplesPerPixel); }
 void ConsoleNotifyMarker(const MrkList*, uint32_t n) { ConsoleSendMarker(static_cast<int32_t>(n)); }
 void ConsoleNotifySampleRate(uint32_t rate) { ConsoleSendSampleRate(rate); }
 void ConsoleNotifyFrameRate(uint32_t code) { ConsoleSendFrameRate(code); }
