@@ -240,6 +240,8 @@ void ConsoleSendRecReady(int32_t track) {
   Send(kCnRecReady, track - 1, gHost->RecState(track));
 }
 
+void ConsoleSendZoom(int32_t samplesPerPixel) { Send(kCnZoom, 0, samplesPerPixel); }
+
 void ConsoleSendSampleRate(uint32_t rate) { Send(kCnSampleRate, static_cast<int32_t>(rate), 0); }
 
 void ConsoleSendFrameRate(uint32_t code) {

@@ -25,6 +25,7 @@
 #include "mixer/shell/win32/controls.h"
 #include "mixer/shell/win32/settings.h"
 #include "mixer/shell/wndtable.h"
+#include "mixer/units/console.h"
 #include "mixer/units/services.h"
 
 namespace {
@@ -78,6 +79,7 @@ void MakeBrushes() {
 void AfterZoomH() {
   ArrUpdateHScroll();
   Invalidate(PartArea());
+  ConsoleSendZoom(ArrView().Hzoom);
 }
 
 void Layout(int w, int h) {
@@ -379,6 +381,7 @@ void ArrZoomToRect(int32_t left, int32_t top, int32_t right, int32_t bottom) {
   ArrUpdateHScroll();
   ArrUpdateVScroll();
   RepaintBoth();
+  ConsoleSendZoom(ArrView().Hzoom);
 }
 
 void ArrZoomHistoryPush() { ArrZoomHistoryPushCalc(ArrView()); }
@@ -402,6 +405,8 @@ void ArrScrollToNow(int onlyIfOutside) {
 void ArrRefreshAfterLocate() {
   ArrViewRec& v = ArrView();
   if (frame && v.Vzoom > 13 && v.CloseZoom && v.SamplesDrawn) {
+    // The samples are read from the units: they are left to settle first.
+    for (int waited = 0; !UnitsAllIdle() && waited < 2000; waited += 10) Sleep(10);
     if (PartArea()) {
       InvalidateRect(PartArea(), nullptr, FALSE);
       UpdateWindow(PartArea());
