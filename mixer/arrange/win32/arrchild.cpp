@@ -420,7 +420,7 @@ void EndDrags(HWND wnd, int x, int y) {
     // The transport's stop brings the arrangement's own play lists, play
     // flags, loop and record state back; the units are then located at
     // the current position.
-    if (ArrScrubState != 0) currentCursor = LoadCursorA(nullptr, IDC_WAIT), SetCursor(currentCursor);
+    if (ArrScrubState != 0) SetCursor(LoadCursorA(nullptr, IDC_WAIT));
     TransportCommand(kTcStop);
     TransportCommand(kTcStopStep2);
     soloPlaying = 0;
@@ -740,6 +740,11 @@ void AutoScrollTick(HWND wnd) {
     rec->Words[1] -= dx;
     rec->Words[2] -= dy;
     ArrWindowSeams::SlipOutline(dc, rec->Words.data(), s.LastSlipX == INT32_MIN ? 0 : s.LastSlipX);
+  } else if (d.AutomEdit && autom) {
+    // The node's row moved with the picture; its feedback went with the
+    // repaint and is drawn again at the next move.
+    autom->Bottom -= dy;
+    autom->Drawn = 0;
   } else if (markerDrag) {
     markerLastX = INT32_MIN;
   }
