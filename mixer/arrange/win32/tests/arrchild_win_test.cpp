@@ -545,7 +545,12 @@ TEST_F(ArrChildTest, TheThinningDialogAnswersThroughTheCallersRecord) {
   ReduceSelectedCurve() = kReduceDefaultSelectedCurve;
   ReduceEventsResult r = {7, -1, -1};
   {
-    ModalCloser closer(IDOK, [](HWND dlg) {
+    const std::string shot = hrl_test::ShotPath("reduce_events");
+    ModalCloser closer(IDOK, [&](HWND dlg) {
+      if (!shot.empty()) {
+        UpdateWindow(dlg);
+        EXPECT_TRUE(hrl_test::SaveWindowShot(dlg, shot, hrl_test::ShotFrom::kWindow));
+      }
       EXPECT_EQ(GetDlgItemInt(dlg, 840, nullptr, TRUE), 200u);
       EXPECT_EQ(IsDlgButtonChecked(dlg, 841), BST_CHECKED);
       SetDlgItemTextA(dlg, 840, "350");
