@@ -150,6 +150,7 @@ void ConsoleSendSampleRate(uint32_t rate);
 void ConsoleSendFrameRate(uint32_t code);
 void ConsoleSendTimecodeOffset(uint32_t offset);
 void ConsoleSendKnob(int32_t elem, int32_t knob, int32_t value);
+// The arrange view's samples per pixel, after each horizontal zoom.
 void ConsoleSendZoom(int32_t samplesPerPixel);
 
 // The callbacks the library calls.

@@ -85,9 +85,6 @@ int ConsoleMotionMode() { return Startup().consoleMotion; }
 void ConsoleShuttleTick() { FakeLog("ConsoleShuttleTick()"); }
 void ConsoleMotionTick() { FakeLog("ConsoleMotionTick()"); }
 int32_t NatDevGetCloc() { return Startup().natDevCloc; }
-int ArrSoloPlaying() { return Startup().soloPlaying; }
-int ArrScrubbing() { return Startup().scrubbing; }
-int ArrSoloPlayState() { return Startup().soloPlayState; }
 int ProcRunActive() { return Startup().procRun; }
 int ProcMixdownRunning() { return Startup().mixdownRun; }
 void ProcRunProgress(int32_t location) { FakeLog("ProcRunProgress(%d)", location); }

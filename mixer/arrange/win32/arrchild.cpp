@@ -15,7 +15,12 @@
 #include "mixer/arrange/editdisp.h"
 #include "mixer/arrange/partcmds.h"
 #include "mixer/arrange/partops.h"
+#include "mixer/arrange/procdrv.h"
+#include "mixer/arrange/procthin.h"
 #include "mixer/arrange/rectrk.h"
+#include "mixer/arrange/solo.h"
+#include "mixer/arrange/automfront.h"
+#include "mixer/arrange/win32/arrchild.h"
 #include "mixer/arrange/win32/arrwnd.h"
 #include "mixer/arrange/win32/eopwin.h"
 #include "mixer/model/arrlist.h"
@@ -28,6 +33,7 @@
 #include "mixer/model/take.h"
 #include "mixer/model/timecode.h"
 #include "mixer/model/undo.h"
+#include "mixer/model/util/gain.h"
 #include "mixer/model/util/strtab.h"
 #include "mixer/model/win32/arrscroll.h"
 #include "mixer/shell/services.h"
@@ -36,6 +42,9 @@
 #include "mixer/shell/win32/smallwnd.h"
 #include "mixer/shell/wndtable.h"
 #include "mixer/units/services.h"
+#include "mixer/units/solo.h"
+#include "mixer/units/transport.h"
+#include "mixer/units/unitmotion.h"
 
 void ArrSetRectZoom(int on);
 
@@ -55,27 +64,39 @@ int32_t slipKeyDistance = 0; // its signed distance in samples (negative: leftwa
 int moveKeyed = 0;           // the move/copy drag was moved by the arrow keys
 int32_t moveKeyDistance = 0; // its time offset in samples
 int volLastY = INT32_MIN;
+int dropDrag = 0;            // a dropped file's Parts follow the pointer until a click
+int soloPlaying = 0;         // a Part plays solo while the button is held
+int32_t scrubLast = -1;      // the last scrub position sent, -1 none
+int32_t scrubStep = 0;       // and the step it moved by
+ArrAutomDragRec* autom = nullptr;
 
 int LogAxisOn() { return RadioValue(kGrpWavAxis) == 40724 ? 1 : 0; }
 
-// The gain feedback: a line across each dragged Part at the level the
-// pointer gives, mirrored below the centre line.
+// The gain feedback: the envelopes of the dragged Parts at the gains the
+// pointer gives, drawn under XOR (drawn twice they are gone), one pixel
+// taller than the painted ones so that they stand beside them.
 void VolOutline(HDC dc, int y) {
   if (dc == nullptr || vol == nullptr) return;
   const ArrViewRec& v = ArrView();
-  const int32_t pixels = std::max(v.Vzoom / 2 - 1, 1);
-  const int32_t level = std::clamp(
-      GainToPixels(static_cast<int32_t>(std::min<uint32_t>(vol->AnchorGain, 32768)), 32768, pixels, LogAxisOn()) +
-          (vol->PressY - y),
-      0, pixels);
+  const int32_t change = ArrVolDragChange(*vol, y, LogAxisOn());
+  const int half = std::max(v.Vzoom / 2 - 1, 1);
+  const int saved = SetROP2(dc, R2_XORPEN);
+  HGDIOBJ pen = SelectObject(dc, GetStockObject(WHITE_PEN));
+  HGDIOBJ brush = SelectObject(dc, GetStockObject(HOLLOW_BRUSH));
+  auto moved = [&](uint32_t gain) {
+    return DeciDbToGain(std::min(GainToDeciDb(gain) + change, 0));  // never above unity
+  };
   for (const ArrVolEdge& e : vol->Parts) {
     const PartRec* p = ArrPart(CurArr, e.Slot);
     if (p == nullptr) continue;
     const int centre = ArrRowTop(v, static_cast<int32_t>(e.Track) - v.FirstTrack) + v.Vzoom / 2;
-    const int x0 = ArrXOfPos(v, p->Start);
-    const int x1 = ArrXOfPos(v, static_cast<int32_t>(std::min<int64_t>(int64_t{p->Start} + p->Length, INT32_MAX)));
-    DrawXorRect(dc, {x0, centre - level, x1, centre + level + 1});
+    const uint32_t g0 = e.Which == 1 ? p->GainStart : moved(p->GainStart);
+    const uint32_t g1 = e.Which == 0 ? p->GainEnd : moved(p->GainEnd);
+    ArrDrawGainEnvelope(dc, p->Start, p->Length, centre, half, g0, g1, p->FadeCurve, 1);
   }
+  SelectObject(dc, brush);
+  SelectObject(dc, pen);
+  SetROP2(dc, saved);
 }
 
 ArrInput Input(UINT time = 0) {
@@ -202,6 +223,39 @@ class ArrWindowRoutines : public ArrPartEditRoutines {
     volLastY = y;
     VolOutline(reinterpret_cast<HDC>(dc), y);
     return vol;
+  }
+  // Solo play lasts while the button is held; the release stops it.
+  int SoloPart(DcHandle dc, int32_t p, uint32_t t, int32_t position) override {
+    soloPlaying = ArrPartEditRoutines::SoloPart(dc, p, t, position);
+    return soloPlaying;
+  }
+  int SoloPartSpan(int32_t position, DcHandle dc, int32_t p, uint32_t t) override {
+    soloPlaying = ArrPartEditRoutines::SoloPartSpan(position, dc, p, t);
+    return soloPlaying;
+  }
+  int SoloScrub(DcHandle dc, uint32_t t, int x, int y, int32_t p, int32_t position) override {
+    scrubLast = -1;
+    scrubStep = 0;
+    return ArrPartEditRoutines::SoloScrub(dc, t, x, y, p, position);
+  }
+  int ScrubAll(DcHandle dc, int32_t position, int x, int y) override {
+    scrubLast = -1;
+    scrubStep = 0;
+    return ArrPartEditRoutines::ScrubAll(dc, position, x, y);
+  }
+  void* BeginAutomEdit(DcHandle dc, int x, int y, int32_t part, int) override {
+    ArrInput in = Input();
+    autom = ArrAutomEditStart(reinterpret_cast<HDC>(dc), x, y, part, in);
+    return autom;
+  }
+  // Automation thinning: the values asked by REDUCE_EVENTS, then each
+  // stretch copied thinned into a new Take.
+  int ProcessAutomation(uint32_t undoName) override {
+    HDC dc = ArrPartAreaWnd() ? GetDC(ArrPartAreaWnd()) : nullptr;
+    const int done = ArrProcessAutomParts(reinterpret_cast<DcHandle>(dc), undoName, &ArrReduceEventsAnswer(),
+                                          ArrReduceEventsDialog, ProcThinAutomation);
+    if (dc) ReleaseDC(ArrPartAreaWnd(), dc);
+    return done;
   }
   // The trimmed Parts' rectangles with the moving edge at `edge`.
   static void TrimOutline(HDC dc, int32_t edge) {
@@ -335,6 +389,15 @@ void EndDrags(HWND wnd, int x, int y) {
     slipKeyDistance = 0;
     ArrRedrawWindows();
     currentCursor = LoadCursorA(nullptr, IDC_ARROW);
+  } else if (d.AutomEdit) {
+    ArrAutomDragRec* rec = autom;
+    d.AutomEdit = nullptr;
+    autom = nullptr;
+    if (rec != nullptr) ArrAutomEditFeedback(dc, *rec, x, y, 1);
+    DoneDc(dc);
+    dc = nullptr;
+    ArrAutomEditDrop(nullptr, rec, x, y, GetMessageTime(), GetDoubleClickTime());
+    currentCursor = LoadCursorA(nullptr, IDC_ARROW);
   } else if (markerDrag) {
     const int32_t p = std::max(0, SnapLoc(ArrPosOfX(ArrView(), x), 0, 0, CurArr, CurMrkList, 0, 0));
     UndoRecord(kUndoMove);
@@ -353,6 +416,20 @@ void EndDrags(HWND wnd, int x, int y) {
     ArrRulerSetLocator(x, y, s.RulerCode + 1, 1);
     s.RulerCode = 0;
   }
+  if (soloPlaying || ArrScrubState != 0) {
+    // The transport's stop brings the arrangement's own play lists, play
+    // flags, loop and record state back; the units are then located at
+    // the current position.
+    if (ArrScrubState != 0) SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+    TransportCommand(kTcStop);
+    TransportCommand(kTcStopStep2);
+    soloPlaying = 0;
+    ArrScrubState = 0;
+    scrubLast = -1;
+    SetLocator(kLocNowLocate, Locs().NowLoc);
+    ArrRefreshAfterLocate();
+    currentCursor = LoadCursorA(nullptr, IDC_ARROW);
+  }
   s.LastMoveX = s.LastMoveRow = s.LastSlipX = s.LastTrimX = INT32_MIN;
   DoneDc(dc);
 }
@@ -369,6 +446,14 @@ void Release(HWND wnd, int button, int x, int y) {
 
 void Press(HWND wnd, int button, int x, int y) {
   ArrChildState& s = childState;
+  if (dropDrag) {
+    // The click places the dropped Parts.
+    dropDrag = 0;
+    EndDrags(wnd, x, y);
+    ReleaseCapture();
+    InvalidateRect(wnd, nullptr, FALSE);
+    return;
+  }
   if (s.Button == button) return;
   if (s.Button != 0) SendMessageA(wnd, s.Button == 1 ? WM_LBUTTONUP : WM_RBUTTONUP, 0, MAKELPARAM(x, y));
   const int transport = TransportState();
@@ -430,6 +515,31 @@ void Press(HWND wnd, int button, int x, int y) {
   ArrRulerSetLocator(x, y, s.RulerCode, 1);
 }
 
+// The scrub follows the pointer: by speed (state 4), the distance from the
+// current position (following it) or from the press in whole pixels;
+// otherwise the scrub position, once the pointer moved farther than the
+// last step.
+void ScrubFollow(int x) {
+  const ArrViewRec& v = ArrView();
+  const int32_t hz = std::max(v.Hzoom, 1);
+  if (ArrScrubState == 4) {
+    const int from = AutoScrollArrWnd ? ArrXOfPos(v, Locs().NowLoc) : ArrScrubPressX;
+    const int32_t speed = static_cast<int32_t>(std::clamp<int64_t>(int64_t{x - from} * hz, -kArrScrubMaxLoc,
+                                                                   kArrScrubMaxLoc));
+    if (!NinePinIsLockMode()) UnitsWind(speed / 10);
+    currentCursor = CursorOf(speed > 0 ? 406 : speed < 0 ? 405 : 404);
+    SetCursor(currentCursor);
+    return;
+  }
+  const int32_t pos = static_cast<int32_t>(std::clamp<int64_t>(ArrPosOfX(v, x), 0, int64_t{EndOfTime} - 1));
+  const int64_t step = scrubLast < 0 ? int64_t{pos} : int64_t{pos} - scrubLast;
+  if (scrubLast >= 0 && std::abs(step) <= std::abs(int64_t{scrubStep})) return;
+  scrubStep = static_cast<int32_t>(std::clamp<int64_t>(step, -kArrScrubMaxLoc, kArrScrubMaxLoc));
+  scrubLast = pos;
+  ArrScrubState = 3;
+  UnitsSetScrubLoc(pos, scrubStep);
+}
+
 void Move(HWND wnd, int x, int y) {
   ArrChildState& s = childState;
   ArrDragHandles& d = ArrDrags();
@@ -449,12 +559,24 @@ void Move(HWND wnd, int x, int y) {
     PosTextBitmapTrk(SnapLoc(pos, 0, 0, CurArr, CurMrkList, kSnapNoTargets, 0),
                      std::clamp(ArrTrackAtY(ArrView(), y), 0, static_cast<int32_t>(kArrTracks) - 1));
   }
-  if (s.Button == 0) return;
+  if (s.Button == 0 && !dropDrag) return;
   RECT client;
   GetClientRect(wnd, &client);
   const bool outside = x < 0 || y < 0 || x >= client.right || y >= client.bottom;
-  const bool dragging = s.RubberBand || d.MoveCopy || d.Trim || d.Slip || markerDrag;
-  // Outside the area a drag asks the shell's timer for scroll ticks.
+  const bool dragging = s.RubberBand || d.MoveCopy || d.Trim || d.Slip || d.AutomEdit || markerDrag;
+  // Outside the area a drag asks the shell's timer for scroll ticks; a
+  // scrub is parked there, or, scrubbing by speed, follows on.
+  if (outside && ArrScrubState != 0 && !dragging) {
+    SetBlinkWnd(nullptr);
+    if (ArrScrubState != 4) {
+      if (scrubLast != -1) UnitsSetScrubLoc(-1, 0);
+      scrubLast = -1;
+      ArrScrubState = 2;
+    } else {
+      ScrubFollow(x);
+    }
+    return;
+  }
   SetBlinkWnd(outside && dragging ? wnd : nullptr);
   HDC dc = ChildDc();
   if (s.RubberBand) {
@@ -494,6 +616,8 @@ void Move(HWND wnd, int x, int y) {
       ArrWindowSeams::SlipOutline(dc, rec->Words.data(), dx);
       s.LastSlipX = dx;
     }
+  } else if (d.AutomEdit && autom) {
+    ArrAutomEditFeedback(dc, *autom, x, y, 0);
   } else if (markerDrag) {
     const int mx = ArrXOfPos(ArrView(), std::max(0, SnapLoc(ArrPosOfX(ArrView(), x), 0, 0, CurArr, CurMrkList, 0, 0)));
     if (mx != markerLastX) {
@@ -503,6 +627,8 @@ void Move(HWND wnd, int x, int y) {
     }
   } else if (s.RulerCode) {
     ArrRulerSetLocator(x, y, s.RulerCode, 1);
+  } else if (ArrScrubState != 0) {
+    ScrubFollow(x);
   }
   DoneDc(dc);
 }
@@ -614,6 +740,11 @@ void AutoScrollTick(HWND wnd) {
     rec->Words[1] -= dx;
     rec->Words[2] -= dy;
     ArrWindowSeams::SlipOutline(dc, rec->Words.data(), s.LastSlipX == INT32_MIN ? 0 : s.LastSlipX);
+  } else if (d.AutomEdit && autom) {
+    // The node's row moved with the picture; its feedback went with the
+    // repaint and is drawn again at the next move.
+    autom->Bottom -= dy;
+    autom->Drawn = 0;
   } else if (markerDrag) {
     markerLastX = INT32_MIN;
   }
@@ -665,6 +796,14 @@ LRESULT CALLBACK ArrChildWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lPara
     case WM_ERASEBKGND:
       return 0;
     case WM_CANCELMODE:
+      if (dropDrag) {
+        // Taken away before the click: the dropped Parts go with it.
+        dropDrag = 0;
+        EndDrags(wnd, -1, -1);
+        ReleaseCapture();
+        InvalidateRect(wnd, nullptr, FALSE);
+        return 0;
+      }
       if (childState.Button) {
         POINT p;
         GetCursorPos(&p);
@@ -707,7 +846,10 @@ LRESULT CALLBACK ArrChildWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lPara
       Release(wnd, msg == WM_LBUTTONUP ? 1 : 2, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
       return 0;
     case WM_DROPFILES:
-      DragFinish(reinterpret_cast<HDROP>(wParam));
+      if (childState.Button == 0 && !dropDrag)
+        ArrDropFiles(wnd, reinterpret_cast<HDROP>(wParam));
+      else
+        DragFinish(reinterpret_cast<HDROP>(wParam));
       return 0;
     case kArrMsgNowMoved:
       NowMoved(wnd);
@@ -737,6 +879,26 @@ LRESULT CALLBACK ArrChildWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lPara
 }  // namespace
 
 ArrChildState& ArrChild() { return childState; }
+
+void ArrChildBeginDropDrag(void* rec, int x, int y, int capture) {
+  ArrChildState& s = childState;
+  ArrDrags().MoveCopy = rec;
+  dropDrag = 1;
+  s.Press = {x, y};
+  s.LastMoveX = s.LastMoveRow = INT32_MIN;
+  moveKeyed = 0;
+  HWND w = ArrPartAreaWnd();
+  if (capture && w) SetCapture(w);
+  const auto* r = static_cast<ArrMoveDragRec*>(rec);
+  currentCursor = CursorOf(ArrToolCursorId(r->Words[kMoveDragOp], 0));
+  SetCursor(currentCursor);
+}
+
+int ArrDropDragActive() { return dropDrag; }
+
+int ArrSoloPlaying() { return soloPlaying; }
+int ArrScrubbing() { return ArrScrubState != 0 ? 1 : 0; }
+int ArrSoloPlayState() { return soloPlaying ? 1 : 0; }
 
 void RegisterArrChildWnd(HINSTANCE instance) {
   WNDCLASSA wc = {};

@@ -911,3 +911,9 @@ void ArrPaintColumn(HDC dc, int w, int h) {
   ArrDrawTrkLinks(dc);
   SelectObject(dc, o);
 }
+
+// The same envelope for the volume drag's XOR feedback (arrchild.h).
+void ArrDrawGainEnvelope(HDC dc, int64_t start, int64_t length, int centre, int half, uint32_t g0, uint32_t g1,
+                         int curve, int extra) {
+  DrawGainEnvelope(dc, start, length, centre, half, g0, g1, curve, extra);
+}

@@ -25,6 +25,7 @@
 #include "mixer/shell/win32/controls.h"
 #include "mixer/shell/win32/settings.h"
 #include "mixer/shell/wndtable.h"
+#include "mixer/units/console.h"
 #include "mixer/units/services.h"
 
 namespace {

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 
+#include "mixer/arrange/automfront.h"
 #include "mixer/arrange/genwave.h"
 #include "mixer/arrange/mixdown.h"
 #include "mixer/arrange/procdrv.h"
@@ -128,6 +129,38 @@ int AutomEdit(uint32_t newTake, uint32_t sourceTake, uint32_t start, uint32_t le
   return 1;
 }
 
+// The automation front end's answers about a Take's knob events, for the
+// arrange window's automation event drag.
+class ProgramAutomFront : public ArrAutomFront {
+ public:
+  int HasKnob(uint32_t take, int32_t knob) override {
+    const MxaTake* t = Of(take);
+    return t != nullptr && knob >= 0 && knob < MxaTakeKnobCount(t) ? 1 : 0;
+  }
+  int EventNear(uint32_t take, int previous, int32_t knob, int32_t scale, uint32_t* location,
+                int32_t* value) override {
+    const MxaTake* t = Of(take);
+    return t != nullptr ? MxaTakeKnobEventNear(t, previous, knob, scale, location, value) : 0;
+  }
+  void KnobScale(uint32_t take, int32_t knob, int32_t scale, int32_t* value) override {
+    if (const MxaTake* t = Of(take)) MxaTakeKnobScale(t, knob, scale, value);
+  }
+  int ValueText(uint32_t take, int32_t knob, int32_t scale, int32_t value, int32_t channel, char* buffer,
+                int size) override {
+    const MxaTake* t = Of(take);
+    if (t == nullptr) return ArrAutomFront::ValueText(take, knob, scale, value, channel, buffer, size);
+    return MxaKnobValueText(t, knob, scale, value, CurMixDoc(), channel, buffer, size);
+  }
+  void RefreshAfterEdit(int32_t position) override { MxaRefreshAfterEdit(CurArr, CurMixDoc(), position); }
+
+ private:
+  static const MxaTake* Of(uint32_t take) {
+    TakeRec* t = TakeFromRef(take);
+    return t != nullptr ? MxaReadTake(t) : nullptr;
+  }
+};
+ProgramAutomFront automFront;
+
 int WaveCacheHas(const TakeRec* take) {
   char path[MAX_PATH];
   std::snprintf(path, sizeof path, "%s", GetWvFormFilePath());
@@ -247,6 +280,7 @@ void ProgramArrangeSeamsInit() {
   ProcInstallDialogs();
   ThinSetCopier(ThinCopy);
   ArrSetAutomEditor(AutomEdit);
+  ArrSetAutomFront(&automFront);
 
   WaveformSeams wave;
   wave.cacheHas = WaveCacheHas;
