@@ -15,7 +15,6 @@
 #include "mixer/arrange/editdisp.h"
 #include "mixer/arrange/partcmds.h"
 #include "mixer/arrange/partops.h"
-#include "mixer/arrange/procdrv.h"
 #include "mixer/arrange/procthin.h"
 #include "mixer/arrange/rectrk.h"
 #include "mixer/arrange/solo.h"
@@ -247,15 +246,6 @@ class ArrWindowRoutines : public ArrPartEditRoutines {
     ArrInput in = Input();
     autom = ArrAutomEditStart(reinterpret_cast<HDC>(dc), x, y, part, in);
     return autom;
-  }
-  // Automation thinning: the values asked by REDUCE_EVENTS, then each
-  // stretch copied thinned into a new Take.
-  int ProcessAutomation(uint32_t undoName) override {
-    HDC dc = ArrPartAreaWnd() ? GetDC(ArrPartAreaWnd()) : nullptr;
-    const int done = ArrProcessAutomParts(reinterpret_cast<DcHandle>(dc), undoName, &ArrReduceEventsAnswer(),
-                                          ArrReduceEventsDialog, ProcThinAutomation);
-    if (dc) ReleaseDC(ArrPartAreaWnd(), dc);
-    return done;
   }
   // The trimmed Parts' rectangles with the moving edge at `edge`.
   static void TrimOutline(HDC dc, int32_t edge) {

@@ -9,7 +9,6 @@
 #include <cstdint>
 
 #include "mixer/arrange/editseams.h"
-#include "mixer/arrange/reduceevents.h"
 
 struct TakeRec;
 
@@ -92,13 +91,3 @@ void ArrDrawGainEnvelope(HDC dc, int64_t start, int64_t length, int centre, int 
 INT_PTR CALLBACK CustomSmartToolDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam);
 int CseSelectTool(HWND combo, int tool);
 int CseComboTool(HWND combo);
-// REDUCE_EVENTS: the thin factor and the selected-curve switch; the dialog
-// parameter is the caller's ReduceEventsResult.
-INT_PTR CALLBACK ReduceEventsDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam);
-// The thinning values kept for the life of the program.
-int32_t& ReduceThinFactor();
-int32_t& ReduceSelectedCurve();
-// Runs REDUCE_EVENTS over the owner for the automation driver; IDOK or
-// IDCANCEL, the answer in ArrReduceEventsAnswer().
-int ArrReduceEventsDialog();
-ReduceEventsResult& ArrReduceEventsAnswer();

@@ -1,6 +1,6 @@
-// The dialogs of the arrange editor's small settings: CUSTOMSMARTTOOL edits
-// the six context tool sets, REDUCE_EVENTS asks for the automation
-// thinning values.
+// CUSTOMSMARTTOOL: the dialog that edits the six context tool sets. (The
+// automation thinning values are asked by REDUCE_EVENTS with the other
+// processing dialogs.)
 #include <windows.h>
 
 #include <algorithm>
@@ -65,17 +65,6 @@ void StoreSet(HWND dlg, int set) {
 
 HWND Owner() { return WndTable[kMainWnd]; }
 
-int32_t thinFactor = kReduceDefaultThinFactor;
-int32_t selectedCurve = kReduceDefaultSelectedCurve;
-ReduceEventsResult answer = {0, kReduceDefaultSelectedCurve, kReduceDefaultThinFactor};
-
-void ApplyThinText(HWND dlg) {
-  char text[32] = "";
-  GetDlgItemTextA(dlg, kReduceThinFactor, text, sizeof text);
-  thinFactor = TextToNumber(text, 1);
-  SetDlgItemInt(dlg, kReduceThinFactor, static_cast<UINT>(thinFactor), TRUE);
-}
-
 }  // namespace
 
 int CseSelectTool(HWND combo, int tool) {
@@ -139,48 +128,4 @@ INT_PTR CALLBACK CustomSmartToolDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARA
     default:
       return FALSE;
   }
-}
-
-INT_PTR CALLBACK ReduceEventsDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) {
-  switch (msg) {
-    case WM_INITDIALOG:
-      if (Owner()) CenterOverWindow(Owner(), dlg);
-      SetWindowLongPtrA(dlg, DWLP_USER, lParam);
-      SetDlgItemInt(dlg, kReduceThinFactor, static_cast<UINT>(thinFactor), TRUE);
-      CheckRadioButton(dlg, kReduceSelectedCurve, kReduceAllEvents,
-                       selectedCurve ? kReduceSelectedCurve : kReduceAllEvents);
-      return TRUE;
-    case WM_COMMAND:
-      switch (LOWORD(wParam)) {
-        case kReduceThinFactor:
-          if (HIWORD(wParam) == EN_KILLFOCUS) ApplyThinText(dlg);
-          return TRUE;
-        case IDOK: {
-          if (GetFocus() == GetDlgItem(dlg, kReduceThinFactor)) ApplyThinText(dlg);
-          selectedCurve = IsDlgButtonChecked(dlg, kReduceSelectedCurve) == BST_CHECKED ? 1 : 0;
-          if (auto* r = reinterpret_cast<ReduceEventsResult*>(GetWindowLongPtrA(dlg, DWLP_USER))) {
-            r->SelectedCurve = selectedCurve;
-            r->ThinFactor = thinFactor;
-          }
-          EndDialog(dlg, IDOK);
-          return TRUE;
-        }
-        case IDCANCEL:
-          EndDialog(dlg, IDCANCEL);
-          return TRUE;
-        default:
-          return FALSE;
-      }
-    default:
-      return FALSE;
-  }
-}
-
-int32_t& ReduceThinFactor() { return thinFactor; }
-int32_t& ReduceSelectedCurve() { return selectedCurve; }
-ReduceEventsResult& ArrReduceEventsAnswer() { return answer; }
-
-int ArrReduceEventsDialog() {
-  return static_cast<int>(
-      DoDialogParam(Owner(), "REDUCE_EVENTS", ReduceEventsDlgProc, reinterpret_cast<LPARAM>(&answer)));
 }

@@ -538,42 +538,4 @@ TEST_F(ArrChildTest, TheToolSetDialogPutsTheEditedSetsIntoForce) {
   std::memcpy(CseTools, saved, sizeof saved);
 }
 
-// REDUCE_EVENTS: OK hands the typed factor and the switch to the caller's
-// record and keeps them for the next time; Cancel hands over nothing.
-TEST_F(ArrChildTest, TheThinningDialogAnswersThroughTheCallersRecord) {
-  ReduceThinFactor() = kReduceDefaultThinFactor;
-  ReduceSelectedCurve() = kReduceDefaultSelectedCurve;
-  ReduceEventsResult r = {7, -1, -1};
-  {
-    const std::string shot = hrl_test::ShotPath("reduce_events");
-    ModalCloser closer(IDOK, [&](HWND dlg) {
-      if (!shot.empty()) {
-        UpdateWindow(dlg);
-        EXPECT_TRUE(hrl_test::SaveWindowShot(dlg, shot, hrl_test::ShotFrom::kWindow));
-      }
-      EXPECT_EQ(GetDlgItemInt(dlg, 840, nullptr, TRUE), 200u);
-      EXPECT_EQ(IsDlgButtonChecked(dlg, 841), BST_CHECKED);
-      SetDlgItemTextA(dlg, 840, "350");
-      SetFocus(GetDlgItem(dlg, 840));
-      CheckRadioButton(dlg, 841, 842, 842);
-    });
-    EXPECT_EQ(DoDialogParam(nullptr, "REDUCE_EVENTS", ReduceEventsDlgProc, reinterpret_cast<LPARAM>(&r)), IDOK);
-    EXPECT_EQ(closer.seen().caption, "Automation Events Thinning");
-  }
-  EXPECT_EQ(r.Reserved, 7);
-  EXPECT_EQ(r.SelectedCurve, 0);
-  EXPECT_EQ(r.ThinFactor, 350);
-  ReduceEventsResult c = {0, -1, -1};
-  {
-    ModalCloser closer(IDCANCEL, [](HWND dlg) {
-      EXPECT_EQ(GetDlgItemInt(dlg, 840, nullptr, TRUE), 350u);
-      EXPECT_EQ(IsDlgButtonChecked(dlg, 842), BST_CHECKED);
-    });
-    EXPECT_EQ(DoDialogParam(nullptr, "REDUCE_EVENTS", ReduceEventsDlgProc, reinterpret_cast<LPARAM>(&c)),
-              IDCANCEL);
-  }
-  EXPECT_EQ(c.SelectedCurve, -1);
-  EXPECT_EQ(c.ThinFactor, -1);
-}
-
 }  // namespace
