@@ -1,11 +1,15 @@
-// Ruler ticks and grid ceilings: bars/beats through the fixed tempo and
-// through a tempo and meter map, time code with drop-frame numbering.
+// The arrange window's drawing arithmetic: ruler ticks and grid ceilings
+// (bars/beats through the fixed tempo and through a tempo and meter map,
+// time code with drop-frame numbering) and display points from the peaks
+// of a Take's samples.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "mixer/arrange/arrruler.h"
+#include "mixer/arrange/wavepoints.h"
 #include "mixer/model/tempomap.h"
 #include "mixer/model/timecode.h"
 
@@ -125,6 +129,80 @@ TEST(ArrRuler, TimeCodeOffsetAndNonDropLabels) {
   std::vector<ArrRulerTick> t;
   ArrTcTicks(c, Grid(1, 1, 0, 10), 1, 0, 48000, &t);
   Expect(t, {{0, "01:00:00:00", 1}, {19200, "01:00:00:10", 0}, {38400, "01:00:00:20", 0}, {48000, "01:00:01:00", 1}});
+}
+
+// Peaks of a sample array as the native layer's envelope call gives them:
+// `count` pairs of `step` samples from `from` (past the end: zeros).
+std::vector<WvfEntry> Peaks(const std::vector<int16_t>& s, const WavePeakFetch& f) {
+  std::vector<WvfEntry> out;
+  for (int64_t k = 0; k < f.count; ++k) {
+    int16_t hi = INT16_MIN, lo = INT16_MAX;
+    for (int64_t i = f.from + k * f.step; i < f.from + (k + 1) * f.step; ++i) {
+      const int16_t v = i < static_cast<int64_t>(s.size()) ? s[static_cast<size_t>(i)] : 0;
+      hi = std::max(hi, v);
+      lo = std::min(lo, v);
+    }
+    out.push_back({hi, lo});
+  }
+  return out;
+}
+
+TEST(ArrWaveSamples, PointsFromSamplePeaksMatchTheColumnsPeaks) {
+  // A sawtooth: sample i is (i % 1000) x 20 - 10000.
+  std::vector<int16_t> s(200000);
+  for (size_t i = 0; i < s.size(); ++i) s[i] = static_cast<int16_t>(static_cast<int>(i % 1000) * 20 - 10000);
+  const struct {
+    int64_t start;
+    int32_t columns;
+    int64_t length;
+  } cases[] = {{3000, 100, 100 * 300}, {3000, 100, 100 * 300 + 77}, {0, 10, 5000}, {250, 64, 64 * 1000}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.length);
+    const WavePeakFetch f = WavePeaksFor(c.start, c.columns, c.length);
+    EXPECT_EQ(f.step, c.length / c.columns);
+    const std::vector<WvfEntry> e = Peaks(s, f);
+    std::vector<int16_t> pts(2 * static_cast<size_t>(c.columns));
+    ASSERT_TRUE(WavePointsFromSteps(e.data(), static_cast<uint32_t>(e.size()), f.step, f.startInFetch, c.columns,
+                                    c.length, pts.data()));
+    for (int32_t i = 0; i < c.columns; ++i) {
+      // The samples the column covers, by the same MulDiv split.
+      const int64_t a = c.start + c.length * i / c.columns, b = c.start + c.length * (i + 1) / c.columns;
+      int16_t hi = INT16_MIN, lo = INT16_MAX;
+      for (int64_t k = a; k < b; ++k) {
+        hi = std::max(hi, s[static_cast<size_t>(k)]);
+        lo = std::min(lo, s[static_cast<size_t>(k)]);
+      }
+      // Step-aligned peaks may reach a little past the column's own
+      // samples, never short of them.
+      EXPECT_GE(pts[2 * i], hi) << i;
+      EXPECT_LE(pts[2 * i + 1], lo) << i;
+      EXPECT_LE(pts[2 * i] - hi, 20 * 2 * f.step) << i;
+    }
+  }
+}
+
+TEST(ArrWaveSamples, MoreColumnsThanSamplesInterpolate) {
+  // 4 samples over 8 columns: a step of 1, the pair before the start is
+  // fetched; at the Take's first sample a zero pair stands before it.
+  const std::vector<int16_t> s = {1000, 3000, 5000, 7000, 9000, 11000};
+  WavePeakFetch f = WavePeaksFor(2, 8, 4);
+  EXPECT_EQ(f.step, 1);
+  EXPECT_EQ(f.from, 1);
+  std::vector<WvfEntry> e = Peaks(s, f);
+  std::vector<int16_t> pts(16);
+  ASSERT_TRUE(WavePointsFromSteps(e.data(), static_cast<uint32_t>(e.size()), f.step, f.startInFetch, 8, 4,
+                                  pts.data()));
+  // Column 0 starts on sample 2: the pair of sample 1, then halfway on.
+  EXPECT_EQ(pts[0], 3000);
+  EXPECT_EQ(pts[2], 3000);
+  EXPECT_EQ(pts[4], 5000);
+  f = WavePeaksFor(0, 4, 2);
+  EXPECT_EQ(f.from, 0);
+  e = Peaks(s, f);
+  ASSERT_TRUE(WavePointsFromSteps(e.data(), static_cast<uint32_t>(e.size()), f.step, f.startInFetch, 4, 2,
+                                  pts.data()));
+  EXPECT_EQ(pts[0], 0);
+  EXPECT_EQ(pts[4], 1000);
 }
 
 }  // namespace
