@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 
+#include "mixer/arrange/arrdrawseams.h"
 #include "mixer/arrange/genwave.h"
 #include "mixer/arrange/mixdown.h"
 #include "mixer/arrange/procdrv.h"
@@ -136,6 +137,31 @@ int WaveBuild(TakeRec* take) {
 
 int TransportStopped() { return TransportState() == kTransportStopped; }
 
+// The events of one knob of an Automation Take's log over [from, to) of
+// the Take, led by the last one before it, for the arrange window's curves.
+int AutomEvents(uint32_t take, int32_t knob, int32_t from, int32_t to, int32_t scale, ArrAutomPoint* out, int max) {
+  const MxaTake* t = MxaReadTake(TakeFromRef(take));
+  if (t == nullptr || out == nullptr || max <= 0 || knob < 0 || knob >= MxaTakeKnobCount(t) || to <= from) return 0;
+  int n = 0;
+  uint32_t at = static_cast<uint32_t>(std::max(from, 0));
+  int32_t value = 0;
+  if (at > 0) {
+    uint32_t before = at - 1;
+    if (MxaTakeKnobEventNear(t, 1, knob, scale, &before, &value)) out[n++] = {static_cast<int32_t>(before), value};
+  }
+  while (n < max && at < static_cast<uint32_t>(to)) {
+    uint32_t loc = at;
+    if (!MxaTakeKnobEventNear(t, 0, knob, scale, &loc, &value) || loc >= static_cast<uint32_t>(to) || loc < at) break;
+    out[n++] = {static_cast<int32_t>(loc), value};
+    at = loc + 1;
+  }
+  return n;
+}
+
+int SamplePeaks(TakeRec* take, uint32_t count, uint32_t samplesPerEntry, uint32_t position, int16_t* out) {
+  return NatDevGetEnvelopes(count, samplesPerEntry, take, position, out);
+}
+
 }  // namespace
 
 void ProcOptionsFromSettings() {
@@ -188,6 +214,11 @@ void ProgramArrangeSeamsInit() {
   wave.invalidateParts = ArrRedrawWindows;
   wave.invalidateTakeList = ArrRedrawWindows;
   ArrSetWaveformSeams(wave);
+
+  ArrDrawSeams draw;
+  draw.automEvents = AutomEvents;
+  draw.samplePeaks = SamplePeaks;
+  ArrSetDrawSeams(draw);
 
   // The run of a mixdown is the run dialog; the routing menu, the stereo
   // partners and the path delay are the mixer's, which has no routing menu
