@@ -807,7 +807,9 @@ void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, in
       SetBkMode(dc, OPAQUE);
       SetBkColor(dc, selected ? 0 : c.greyed ? kDefaultPart : 0xFFFFFF);
       SetTextColor(dc, c.ink);
-      DrawTextA(dc, name, -1, &r, DT_SINGLELINE | DT_TOP | DT_LEFT | DT_NOPREFIX);
+      // One line at the top left, clipped to the box: the text call itself,
+      // without the formatting pass (names hold no prefixes or breaks).
+      ExtTextOutA(dc, r.left, r.top, ETO_CLIPPED, &r, name, static_cast<UINT>(std::strlen(name)), nullptr);
     }
   } else if (!audio && rh > 13) {
     const bool band = ShowNameInWave && x1 - x0 > 2;
