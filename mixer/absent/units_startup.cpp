@@ -1,5 +1,6 @@
 // No units are found and the native engine has no devices: start-up
 // passes every unit check, the transport stays stopped at the start.
+#include "mixer/model/settings.h"
 #include "mixer/units/services.h"
 
 namespace {
@@ -54,7 +55,8 @@ void UnitGetSyncStatus(uint32_t* status, int32_t* position, uint32_t* first) {
 int NinePinLeadsTransport() { return 0; }
 int NinePinArmedToDrive() { return 0; }
 void UnitsArmChase(int32_t) {}
-int32_t TransportPunchInLoc() { return 0; }
-int32_t TransportPunchOutLoc() { return 0x7FFF05FF; }
+// The punch range is the range between the locators.
+int32_t TransportPunchInLoc() { return Locs().LeftLoc; }
+int32_t TransportPunchOutLoc() { return Locs().RightLoc; }
 int32_t TransportLampHoldLoc() { return -1; }
 void TransportSetLampHoldLoc(int32_t) {}

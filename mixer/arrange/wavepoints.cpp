@@ -4,8 +4,6 @@
 
 namespace {
 
-constexpr int64_t kStep = kWvfSamplesPerEntry;
-
 WvfEntry At(const WvfEntry* e, uint32_t n, int64_t b) {
   return b >= 0 && b < n ? e[b] : WvfEntry{0, 0};
 }
@@ -13,6 +11,7 @@ WvfEntry At(const WvfEntry* e, uint32_t n, int64_t b) {
 }  // namespace
 
 WvfSpan WvfBlocksFor(int64_t start, int32_t columns, int64_t length) {
+  constexpr int64_t kStep = kWvfSamplesPerEntry;
   start = std::max<int64_t>(start, 0);
   const int64_t last = (start + std::max<int64_t>(length, 1) - 1) / kStep;
   int64_t first = start / kStep;
@@ -23,7 +22,12 @@ WvfSpan WvfBlocksFor(int64_t start, int32_t columns, int64_t length) {
 
 int WvfPointsFromEntries(const WvfEntry* e, uint32_t n, int64_t start, int32_t columns,
                          int64_t length, int16_t* out) {
-  if (columns <= 0 || length <= 0) return 0;
+  return WavePointsFromSteps(e, n, kWvfSamplesPerEntry, start, columns, length, out);
+}
+
+int WavePointsFromSteps(const WvfEntry* e, uint32_t n, int64_t kStep, int64_t start, int32_t columns,
+                        int64_t length, int16_t* out) {
+  if (columns <= 0 || length <= 0 || kStep <= 0) return 0;
   start = std::max<int64_t>(start, 0);
   const int64_t exact = int64_t{columns} * kStep;
   for (int32_t i = 0; i < columns; ++i) {
@@ -51,4 +55,15 @@ int WvfPointsFromEntries(const WvfEntry* e, uint32_t n, int64_t start, int32_t c
     out[2 * i + 1] = p.min;
   }
   return 1;
+}
+
+WavePeakFetch WavePeaksFor(int64_t start, int32_t columns, int64_t length) {
+  WavePeakFetch f{};
+  start = std::max<int64_t>(start, 0);
+  length = std::max<int64_t>(length, 1);
+  f.step = std::max<int64_t>(1, length / std::max(columns, 1));
+  f.from = start >= f.step ? start - f.step : 0;
+  f.startInFetch = start - f.from;
+  f.count = (f.startInFetch + length + f.step - 1) / f.step;
+  return f;
 }

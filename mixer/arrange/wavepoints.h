@@ -17,6 +17,24 @@
 int WvfPointsFromEntries(const WvfEntry* e, uint32_t n, int64_t start, int32_t columns,
                          int64_t length, int16_t* out);
 
+// The same from entries of `step` samples each (entry b covering samples
+// [b x step, (b + 1) x step)).
+int WavePointsFromSteps(const WvfEntry* e, uint32_t n, int64_t step, int64_t start, int32_t columns,
+                        int64_t length, int16_t* out);
+
+// The peaks of the Take's samples to fetch for a stretch: `count` pairs of
+// `step` samples each from sample `from`, and where the stretch starts
+// among them. step = max(1, length / columns); one step before the start
+// is fetched for interpolation (none at the Take's first step, which reads
+// a zero pair before it).
+struct WavePeakFetch {
+  int64_t step;
+  int64_t from;
+  int64_t count;
+  int64_t startInFetch;  // the stretch's start, in samples from `from`
+};
+WavePeakFetch WavePeaksFor(int64_t start, int32_t columns, int64_t length);
+
 // The same shape from step peaks (one {max, min} per `step` samples from
 // the stretch's start, as the native layer's envelope call returns them):
 // length = step x columns takes them directly; longer merges them by peak.

@@ -7,9 +7,12 @@
 #include <cstring>
 #include <vector>
 
+#include "mixer/arrange/arrdrawseams.h"
+#include "mixer/arrange/arrruler.h"
 #include "mixer/arrange/partedit.h"
 #include "mixer/arrange/services.h"
 #include "mixer/arrange/wavepoints.h"
+#include "mixer/arrange/win32/arrpaint.h"
 #include "mixer/arrange/win32/arrwnd.h"
 // The shell's time format, not the system's date-format call of that name.
 #undef GetTimeFormat
@@ -65,10 +68,181 @@ void HLine(HDC dc, int x0, int x1, int y) {
   LineTo(dc, x1, y);
 }
 
+// The bitmap whose row order was last found, while a paint runs.
+HGDIOBJ directBitmap = nullptr;
+void* directBits = nullptr;
+bool directTopDown = true;
+// The DC whose direct pixels were last looked at in the running paint.
+HDC directDc = nullptr;
+
+// Pens and brushes of one paint (or one Part's redraw), by kind and
+// colour: each is made once and deleted when the outermost paint ends, so
+// that 2000 Parts in a few dozen colours cost a few dozen objects. Every
+// drawing routine selects its previous objects back before it returns.
+struct CachedObj {
+  int kind;  // 0 pen, 1 solid brush, 2.. hatched brush (style + 2)
+  int style;
+  COLORREF colour;
+  HGDIOBJ obj;
+};
+std::vector<CachedObj> gdiCache;
+int paintDepth = 0;
+
+HGDIOBJ Cached(int kind, int style, COLORREF colour) {
+  for (const CachedObj& o : gdiCache)
+    if (o.kind == kind && o.style == style && o.colour == colour) return o.obj;
+  HGDIOBJ obj = kind == 0   ? static_cast<HGDIOBJ>(CreatePen(style, 1, colour))
+                : kind == 1 ? static_cast<HGDIOBJ>(CreateSolidBrush(colour))
+                            : static_cast<HGDIOBJ>(CreateHatchBrush(style, colour));
+  gdiCache.push_back({kind, style, colour, obj});
+  return obj;
+}
+HGDIOBJ PenOf(COLORREF c, int style = PS_SOLID) { return Cached(0, style, c); }
+HBRUSH BrushOf(COLORREF c) { return static_cast<HBRUSH>(Cached(1, 0, c)); }
+HBRUSH HatchOf(int style, COLORREF c) { return static_cast<HBRUSH>(Cached(2, style, c)); }
+
+// Open while a paint runs; the outermost one frees the cached objects.
+struct PaintScope {
+  PaintScope() { ++paintDepth; }
+  ~PaintScope() {
+    if (--paintDepth > 0) return;
+    for (const CachedObj& o : gdiCache) DeleteObject(o.obj);
+    gdiCache.clear();
+    directBitmap = nullptr;
+    directBits = nullptr;
+    directDc = nullptr;
+  }
+  PaintScope(const PaintScope&) = delete;
+  PaintScope& operator=(const PaintScope&) = delete;
+};
+
+void FillSolid(HDC dc, int x0, int y0, int x1, int y1, COLORREF c);
+
+// The pixels of a 32-bit DIB section selected into a DC that drawing may
+// write directly: no clipping region of the application's, no origin
+// offsets, text mapping, plain copy mode. Anything else (a window's DC, a
+// device-dependent bitmap, a clipped redraw) is drawn through GDI calls;
+// both give the same picture.
+struct Pixels {
+  uint8_t* bits = nullptr;
+  int w = 0, h = 0;
+  int64_t stride = 0;  // bytes from one row to the next, negative bottom-up
+  uint8_t* row0 = nullptr;
+  uint32_t* Row(int y) const { return reinterpret_cast<uint32_t*>(row0 + stride * y); }
+};
+
+// Clipped drawing of this file's own (a Part redrawn in a crossfade
+// region only) runs; direct writes would pass the clip.
+int clipDepth = 0;
+bool directOk = false;
+Pixels directPx;
+
+bool DirectPixelsOf(HDC dc, Pixels* out);
+
+bool DirectPixels(HDC dc, Pixels* out) {
+  if (clipDepth > 0) return false;
+  if (paintDepth == 0 || dc != directDc) {
+    directOk = DirectPixelsOf(dc, &directPx);
+    directDc = paintDepth > 0 ? dc : nullptr;
+  }
+  *out = directPx;
+  return directOk;
+}
+
+bool DirectPixelsOf(HDC dc, Pixels* out) {
+  HGDIOBJ bm = GetCurrentObject(dc, OBJ_BITMAP);
+  DIBSECTION ds{};
+  if (bm == nullptr || GetObjectA(bm, sizeof ds, &ds) != static_cast<int>(sizeof ds)) return false;
+  if (ds.dsBm.bmBits == nullptr || ds.dsBm.bmBitsPixel != 32 || ds.dsBmih.biCompression != BI_RGB) return false;
+  if (GetMapMode(dc) != MM_TEXT || GetROP2(dc) != R2_COPYPEN) return false;
+  POINT vp{}, wo{};
+  GetViewportOrgEx(dc, &vp);
+  GetWindowOrgEx(dc, &wo);
+  if (vp.x != 0 || vp.y != 0 || wo.x != 0 || wo.y != 0) return false;
+  HRGN clip = CreateRectRgn(0, 0, 0, 0);
+  const int clipped = GetClipRgn(dc, clip);
+  DeleteObject(clip);
+  if (clipped != 0) return false;
+  out->bits = static_cast<uint8_t*>(ds.dsBm.bmBits);
+  out->w = ds.dsBm.bmWidth;
+  out->h = ds.dsBm.bmHeight;
+  if (out->w <= 0 || out->h <= 0) return false;
+  const int64_t pitch = ds.dsBm.bmWidthBytes;
+  // Which memory row is the top line: the header's sign does not always
+  // tell (some systems report a top-down section with a positive height),
+  // so the first row's first pixel is changed for a moment and read back.
+  // Once per bitmap and paint.
+  if (directBitmap != bm || directBits != out->bits) {
+    GdiFlush();
+    uint32_t* first = reinterpret_cast<uint32_t*>(out->bits);
+    const uint32_t saved = *first;
+    const COLORREF before = GetPixel(dc, 0, 0);
+    *first = saved ^ 0x00FFFFFFu;
+    directTopDown = GetPixel(dc, 0, 0) != before;
+    *first = saved;
+    directBitmap = bm;
+    directBits = out->bits;
+  }
+  out->stride = directTopDown ? pitch : -pitch;
+  out->row0 = directTopDown ? out->bits : out->bits + pitch * (out->h - 1);
+  return true;
+}
+
+// A COLORREF as a 32-bit DIB pixel.
+uint32_t PixelOf(COLORREF c) { return (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c); }
+
+// Fills [x0, x1) x [y0, y1) with a colour.
 void FillSolid(HDC dc, int x0, int y0, int x1, int y1, COLORREF c) {
+  const PaintScope scope;
+  Pixels px;
+  if (DirectPixels(dc, &px)) {
+    GdiFlush();
+    const uint32_t v = PixelOf(c);
+    x0 = std::max(x0, 0), y0 = std::max(y0, 0), x1 = std::min(x1, px.w), y1 = std::min(y1, px.h);
+    for (int y = y0; y < y1 && x0 < x1; ++y) std::fill(px.Row(y) + x0, px.Row(y) + x1, v);
+    return;
+  }
   const RECT r = {x0, y0, x1, y1};
-  Gdi b(CreateSolidBrush(c));
-  FillRect(dc, &r, static_cast<HBRUSH>(b.obj));
+  FillRect(dc, &r, BrushOf(c));
+}
+
+// Horizontal and vertical one-pixel lines in a colour, each from its first
+// point up to (not including) its second, as LineTo draws them.
+struct Seg {
+  int xa, ya, xb, yb;
+};
+void DrawSegs(HDC dc, COLORREF c, const Seg* segs, int n) {
+  const PaintScope scope;
+  Pixels px;
+  if (DirectPixels(dc, &px)) {
+    GdiFlush();
+    const uint32_t v = PixelOf(c);
+    for (int i = 0; i < n; ++i) {
+      const Seg& g = segs[i];
+      if (g.ya == g.yb) {
+        if (g.ya < 0 || g.ya >= px.h) continue;
+        const int a = g.xa <= g.xb ? g.xa : g.xb + 1, b = g.xa <= g.xb ? g.xb : g.xa + 1;
+        const int from = std::max(a, 0), to = std::min(b, px.w);
+        if (from < to) std::fill(px.Row(g.ya) + from, px.Row(g.ya) + to, v);
+      } else if (g.xa == g.xb) {
+        if (g.xa < 0 || g.xa >= px.w) continue;
+        const int a = g.ya <= g.yb ? g.ya : g.yb + 1, b = g.ya <= g.yb ? g.yb : g.ya + 1;
+        for (int y = std::max(a, 0); y < std::min(b, px.h); ++y) px.Row(y)[g.xa] = v;
+      }
+    }
+    return;
+  }
+  std::vector<POINT> pts;
+  std::vector<DWORD> counts;
+  for (int i = 0; i < n; ++i) {
+    pts.push_back({segs[i].xa, segs[i].ya});
+    pts.push_back({segs[i].xb, segs[i].yb});
+    counts.push_back(2);
+  }
+  if (n <= 0) return;
+  HGDIOBJ old = SelectObject(dc, PenOf(c));
+  PolyPolyline(dc, pts.data(), counts.data(), static_cast<DWORD>(n));
+  SelectObject(dc, old);
 }
 
 int LogAxis() { return RadioValue(kGrpWavAxis) == static_cast<int32_t>(kWavAxisLog) ? 1 : 0; }
@@ -126,12 +300,46 @@ bool PointsFromOverview(TakeRec* take, uint32_t ref, int64_t start, int32_t colu
   return WvfPointsFromEntries(e->data(), static_cast<uint32_t>(e->size()), start, columns, length, out->data()) != 0;
 }
 
+// Display points from the peaks of the Take's samples, which the native
+// devices read; false when they cannot now.
+bool PointsFromSamples(TakeRec* take, int64_t start, int32_t columns, int64_t length, std::vector<int16_t>* out) {
+  const ArrDrawSeams& seams = ArrDrawSeamsNow();
+  if (seams.samplePeaks == nullptr || take == nullptr || columns <= 0 || length <= 0 || start < 0) return false;
+  const WavePeakFetch f = WavePeaksFor(start, columns, length);
+  if (f.count <= 0 || f.count > (int64_t{1} << 22) || f.from > UINT32_MAX || f.step > UINT32_MAX) return false;
+  std::vector<int16_t> raw(2 * static_cast<size_t>(f.count));
+  if (!seams.samplePeaks(take, static_cast<uint32_t>(f.count), static_cast<uint32_t>(f.step),
+                         static_cast<uint32_t>(f.from), raw.data()))
+    return false;
+  std::vector<WvfEntry> e(static_cast<size_t>(f.count));
+  for (size_t i = 0; i < e.size(); ++i) e[i] = {raw[2 * i], raw[2 * i + 1]};
+  out->assign(2 * static_cast<size_t>(columns), 0);
+  return WavePointsFromSteps(e.data(), static_cast<uint32_t>(e.size()), f.step, f.startInFetch, columns, length,
+                             out->data()) != 0;
+}
+
+// Display points of a stretch of a Take. While the transport is neither
+// playing nor recording they come from the Take's samples when it has no
+// overview, or when the view is closer than the overview's blocks; else
+// from the overview.
+bool TakePoints(TakeRec* take, uint32_t ref, int64_t start, int32_t columns, int64_t length,
+                std::vector<int16_t>* out) {
+  if (take == nullptr) return false;
+  const int state = TransportState();
+  const bool moving = state == kTransportPlaying || state == kTransportRecording;
+  const bool overview = TakeGetAttr(take, kTakeAttrWaveExists) != 0;
+  if (!moving && (!overview || ArrView().CloseZoom) && PointsFromSamples(take, start, columns, length, out)) {
+    ArrView().SamplesDrawn = 1;
+    return true;
+  }
+  return overview && PointsFromOverview(take, ref, start, columns, length, out);
+}
+
 void DrawWavePoints(HDC dc, int x, int centre, int half, const std::vector<int16_t>& pts, int inverted,
                     COLORREF colour, int filled) {
   const int zoom = 1 << std::clamp(ArrView().WaveZoom, 0, 8);
   const int sign = inverted ? -1 : 1;
-  Gdi pen(CreatePen(PS_SOLID, 1, colour));
-  HGDIOBJ old = SelectObject(dc, pen);
+  const PaintScope scope;
   const size_t n = pts.size() / 2;
   auto y = [&](int16_t v) {
     // Rounded, so that full scale reaches the row's half-height.
@@ -142,6 +350,27 @@ void DrawWavePoints(HDC dc, int x, int centre, int half, const std::vector<int16
   // One call per picture: a vertical segment per column (filled), or the
   // line through the maxima and the line through the minima (outline).
   std::vector<POINT> pts2;
+  Pixels px;
+  if (filled && DirectPixels(dc, &px)) {
+    // The columns straight into the bitmap's pixels: what the segments
+    // below would draw, without a GDI call per column.
+    GdiFlush();
+    const uint32_t value = PixelOf(colour);
+    int prevTop = 0, prevBottom = 0;
+    for (size_t i = 0; i < n; ++i) {
+      const int a = y(pts[2 * i]), b = y(pts[2 * i + 1]);
+      int top = std::min(a, b), bottom = std::max(a, b);
+      const int ownTop = top, ownBottom = bottom;
+      if (i > 0) top = std::min(top, prevBottom), bottom = std::max(bottom, prevTop);
+      prevTop = ownTop;
+      prevBottom = ownBottom;
+      const int cx = x + static_cast<int>(i);
+      if (cx < 0 || cx >= px.w) continue;
+      for (int yy = std::max(top, 0); yy <= std::min(bottom, px.h - 1); ++yy) px.Row(yy)[cx] = value;
+    }
+    return;
+  }
+  HGDIOBJ old = SelectObject(dc, PenOf(colour));
   if (filled) {
     std::vector<DWORD> counts(n, 2);
     pts2.reserve(2 * n);
@@ -201,9 +430,7 @@ Colours PartColours(const PartRec& p) {
   return c;
 }
 
-HBRUSH MakeBrush(const Colours& c) {
-  return c.hatch >= 0 ? CreateHatchBrush(c.hatch, c.fill) : CreateSolidBrush(c.fill);
-}
+HBRUSH BrushOf(const Colours& c) { return c.hatch >= 0 ? HatchOf(c.hatch, c.fill) : BrushOf(c.fill); }
 
 // The envelope polygon of a gain ramp over [start, start + length) of a
 // row: symmetric about the centre line, half-height by the fader law.
@@ -335,6 +562,80 @@ void DrawMidiNotes(HDC dc, const PartRec& p, int64_t start, int64_t end, int top
   RestoreDC(dc, saved);
 }
 
+// The curve of the knob an Automation Part shows (its displayed knob) over
+// the section [start, end) of the time line, in the content band [top,
+// bottom] and clipped to `clip`: a stepped line through the events'
+// values, started by the event before the section, each event marked by a
+// small cross. The events come from the mixer's automation log.
+void DrawAutomCurve(HDC dc, const PartRec& p, int64_t start, int64_t end, int top, int bottom, const RECT& clip,
+                    COLORREF ink) {
+  const ArrDrawSeams& seams = ArrDrawSeamsNow();
+  const int h = bottom - top;
+  if (seams.automEvents == nullptr || h <= 0 || end <= start) return;
+  const ArrViewRec& v = ArrView();
+  const int32_t hz = std::max(v.Hzoom, 1);
+  const int64_t viewStart = int64_t{v.Origin} - kArrTimeShift - hz;
+  const int64_t viewEnd = int64_t{v.Origin} - kArrTimeShift + int64_t{v.PartAreaWidth + 2} * hz;
+  const int64_t from = std::max(start, viewStart), to = std::min(end, viewEnd);
+  if (to <= from) return;
+  // Take location 0 lies at the Part's start less its offset.
+  const int64_t origin = int64_t{p.Start} - p.Offset;
+  const int64_t tFrom = std::clamp<int64_t>(from - origin, 0, INT32_MAX);
+  const int64_t tTo = std::clamp<int64_t>(to - origin, 0, INT32_MAX);
+  if (tTo <= tFrom) return;
+  // The events in chunks; each further chunk starts after the last event
+  // and leaves out the event before it, which the previous chunk holds.
+  constexpr int kChunk = 4096;
+  std::vector<ArrAutomPoint> ev;
+  std::vector<ArrAutomPoint> chunk(kChunk);
+  for (int64_t at = tFrom; at < tTo;) {
+    const int got = seams.automEvents(p.Take, p.AutoMapValue, static_cast<int32_t>(at), static_cast<int32_t>(tTo), h,
+                                      chunk.data(), kChunk);
+    if (got <= 0) break;
+    int k = 0;
+    if (at != tFrom && chunk[0].Location < at) k = 1;
+    int64_t last = at - 1;
+    for (; k < std::min(got, kChunk); ++k) {
+      ev.push_back(chunk[k]);
+      last = std::max<int64_t>(last, chunk[k].Location);
+    }
+    if (got < kChunk || last < at) break;
+    at = last + 1;
+  }
+  const int n = static_cast<int>(ev.size());
+  if (n <= 0) return;
+  auto xOf = [&](int64_t pos) {
+    return static_cast<int>(std::clamp<int64_t>((pos + kArrTimeShift - v.Origin) / hz, -2, 32000));
+  };
+  auto yOf = [&](int32_t value) { return bottom - std::clamp(value, 0, h); };
+  std::vector<POINT> line;
+  line.reserve(2 * static_cast<size_t>(n) + 2);
+  int i = 0;
+  if (ev[0].Location < tFrom) {
+    line.push_back({xOf(from), yOf(ev[0].Value)});
+    i = 1;
+  }
+  for (int k = i; k < n; ++k) {
+    const int x = xOf(origin + ev[k].Location);
+    if (!line.empty()) line.push_back({x, line.back().y});
+    line.push_back({x, yOf(ev[k].Value)});
+  }
+  line.push_back({xOf(to), line.back().y});
+  const int saved = SaveDC(dc);
+  IntersectClipRect(dc, clip.left, clip.top, clip.right, clip.bottom);
+  Gdi pen(CreatePen(PS_SOLID, 1, ink));
+  SelectObject(dc, pen);
+  Polyline(dc, line.data(), static_cast<int>(line.size()));
+  Gdi brush(CreateSolidBrush(ink));
+  SelectObject(dc, brush);
+  for (int k = i; k < n; ++k) {
+    const int x = xOf(origin + ev[k].Location), y = yOf(ev[k].Value);
+    PatBlt(dc, x - 1, y - 2, 3, 5, PATCOPY);
+    PatBlt(dc, x - 2, y - 1, 5, 3, PATCOPY);
+  }
+  RestoreDC(dc, saved);
+}
+
 struct Section {
   uint32_t slot;
   int64_t start, length;
@@ -370,18 +671,20 @@ void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, in
   const int centre = y0 + rh / 2;
   const int half = rh / 2 - 1;
 
-  Gdi brush(MakeBrush(c));
+  const PaintScope scope;
+  HGDIOBJ brush = BrushOf(c);
   const bool envelope = audio && rh >= 14 && (selected || ShowPartVol) && p.PlayChannel >= 1 && p.PlayChannel <= 192;
   if (envelope) {
     FillSolid(dc, x0, y0 - 1, x1, y1 + 1, selected ? 0 : kDefaultPart);
-    Gdi pen(CreatePen(PS_SOLID, 1, c.fill));
-    HGDIOBJ ob = SelectObject(dc, brush), op = SelectObject(dc, pen);
+    HGDIOBJ ob = SelectObject(dc, brush), op = SelectObject(dc, PenOf(c.fill));
     DrawGainEnvelope(dc, s.start, s.length, centre, half, g0, g1, p.FadeCurve, 0);
     SelectObject(dc, ob);
     SelectObject(dc, op);
+  } else if (c.hatch < 0) {
+    FillSolid(dc, x0, y0 - 1, x1, y1 + 1, c.fill);
   } else {
     HGDIOBJ ob = SelectObject(dc, brush);
-    SetBkColor(dc, c.hatch >= 0 ? kDefaultPart : c.fill);
+    SetBkColor(dc, kDefaultPart);
     PatBlt(dc, x0, y0 - 1, x1 - x0, rh + 2, PATCOPY);
     SelectObject(dc, ob);
   }
@@ -392,7 +695,7 @@ void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, in
   const PartRec* out = p.XfadeOutPartner != kArrNoLink ? ArrPart(arr, p.XfadeOutPartner) : nullptr;
   const int64_t inEnd = in && in->Start != kPartFreeStart ? int64_t{in->Start} + in->Length : INT64_MIN;
   const int64_t outStart = out && out->Start != kPartFreeStart ? out->Start : INT64_MAX;
-  Gdi ink(CreatePen(PS_SOLID, 1, c.frame));
+  HGDIOBJ ink = PenOf(c.frame);
   HGDIOBJ oldPen = SelectObject(dc, ink);
   // The crossfade this section lies in, if any: the partner and both fades
   // (this Part's and the partner's) as envelopes over the box.
@@ -427,9 +730,8 @@ void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, in
     if (!envelope) FillSolid(dc, fx0, y0 - 1, fx1, y1 + 1, selected ? 0 : kDefaultPart);
     xfStart = secStart;
     xfEnd = secEnd;
-    Gdi fillPen(CreatePen(PS_SOLID, 1, c.fill));
     HGDIOBJ ob = SelectObject(dc, brush);
-    SelectObject(dc, fillPen);
+    SelectObject(dc, PenOf(c.fill));
     DrawXfadeEnvelope(dc, own.start, own.length, own.curve, own.from, own.to, secStart, secEnd, centre, half, 0);
     // The partner's fade outlined over it, so that both curves show.
     SelectObject(dc, GetStockObject(HOLLOW_BRUSH));
@@ -442,21 +744,28 @@ void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, in
   // Frame.
   const bool linkPrev = (p.Flags & kPartLinkPrev) != 0, linkNext = (p.Flags & kPartLinkNext) != 0;
   const bool leftEdge = s.start == p.Start, rightEdge = s.start + s.length == int64_t{p.Start} + p.Length;
-  if (!linkPrev) {
-    Gdi top(CreatePen(PS_SOLID, 1, 0));
-    HGDIOBJ o = SelectObject(dc, top);
-    HLine(dc, x0, x1, y0 - 1);
-    SelectObject(dc, ink);
-    HLine(dc, x0, x1, y0);
-    (void)o;
-  }
-  const int ey0 = linkPrev ? y0 - 1 : y0 + 1, ey1 = linkNext ? y1 + 1 : y1 - 1;
-  if (leftEdge) VLine(dc, x0, ey0, ey1);
-  if (rightEdge) VLine(dc, x1 - 1, ey0, ey1);
-  if (!linkNext) {
-    HLine(dc, x0, x1, y1 - 1);
-    HLine(dc, x0 + 1, x1, y1);
-    if (leftEdge) SetPixel(dc, x0, y1, 0x404040);
+  {
+    // The frame: the top edge's black line, then the frame colour's lines,
+    // one call each.
+    Seg segs[6];
+    int n = 0;
+    if (!linkPrev) {
+      const Seg top = {x0, y0 - 1, x1, y0 - 1};
+      if (c.frame == 0)
+        segs[n++] = top;
+      else
+        DrawSegs(dc, 0, &top, 1);
+      segs[n++] = {x0, y0, x1, y0};
+    }
+    const int ey0 = linkPrev ? y0 - 1 : y0 + 1, ey1 = linkNext ? y1 + 1 : y1 - 1;
+    if (leftEdge) segs[n++] = {x0, ey0, x0, ey1};
+    if (rightEdge) segs[n++] = {x1 - 1, ey0, x1 - 1, ey1};
+    if (!linkNext) {
+      segs[n++] = {x0, y1 - 1, x1, y1 - 1};
+      segs[n++] = {x0 + 1, y1, x1, y1};
+    }
+    DrawSegs(dc, c.frame, segs, n);
+    if (!linkNext && leftEdge) SetPixel(dc, x0, y1, 0x404040);
   }
 
   // Contents.
@@ -473,8 +782,7 @@ void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, in
     // In a crossfade the partner's waveform goes first, in grey (or, for a
     // selected Part, in its channel colour lightened).
     TakeRec* ptake = partner != nullptr ? TakeFromRef(partner->Take) : nullptr;
-    if (p.PlayChannel >= 0 && ptake != nullptr && cols > 0 && last > first &&
-        TakeGetAttr(ptake, kTakeAttrWaveExists)) {
+    if (p.PlayChannel >= 0 && ptake != nullptr && cols > 0 && last > first) {
       COLORREF grey = c.greyed ? kDefaultPart : kSelectedFill;
       if (selected && p.PlayChannel >= 1 && p.PlayChannel <= 192) {
         const COLORREF ch = TrkColors[p.PlayChannel - 1];
@@ -485,13 +793,13 @@ void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, in
       const int px0 = static_cast<int>(std::clamp<int64_t>(xOf(pfirst), x0 + 1, x1 - 1));
       const int pcols = static_cast<int>(std::clamp<int64_t>(xOf(plast), x0 + 1, x1 - 1)) - px0;
       const int64_t takeAt = int64_t{partner->Offset} + (pfirst - partner->Start);
-      if (pcols > 0 && plast > pfirst && PointsFromOverview(ptake, partner->Take, takeAt, pcols, plast - pfirst, &pts))
+      if (pcols > 0 && plast > pfirst && TakePoints(ptake, partner->Take, takeAt, pcols, plast - pfirst, &pts))
         DrawWavePoints(dc, px0, centre, half, pts, (partner->Flags & kPartPhaseInvert) != 0, grey, FillWvForm);
       pts.clear();
     }
-    if (p.PlayChannel >= 0 && take != nullptr && cols > 0 && TakeGetAttr(take, kTakeAttrWaveExists)) {
+    if (p.PlayChannel >= 0 && take != nullptr && cols > 0) {
       const int64_t takeAt = int64_t{p.Offset} + (first - p.Start);
-      if (last > first && PointsFromOverview(take, p.Take, takeAt, cols, last - first, &pts))
+      if (last > first && TakePoints(take, p.Take, takeAt, cols, last - first, &pts))
         DrawWavePoints(dc, x0 + 1, centre, half, pts, (p.Flags & kPartPhaseInvert) != 0, c.ink, FillWvForm);
     }
     if (nameWanted && x1 - x0 >= 4) {
@@ -499,7 +807,9 @@ void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, in
       SetBkMode(dc, OPAQUE);
       SetBkColor(dc, selected ? 0 : c.greyed ? kDefaultPart : 0xFFFFFF);
       SetTextColor(dc, c.ink);
-      DrawTextA(dc, name, -1, &r, DT_SINGLELINE | DT_TOP | DT_LEFT | DT_NOPREFIX);
+      // One line at the top left, clipped to the box: the text call itself,
+      // without the formatting pass (names hold no prefixes or breaks).
+      ExtTextOutA(dc, r.left, r.top, ETO_CLIPPED, &r, name, static_cast<UINT>(std::strlen(name)), nullptr);
     }
   } else if (!audio && rh > 13) {
     const bool band = ShowNameInWave && x1 - x0 > 2;
@@ -518,7 +828,10 @@ void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, in
     if (!band || rh > 20) {
       const int top = band ? y0 + 16 : y0 + 3, bottom = y1 - 4;
       const RECT clip = {x0, y0 - 2, x1, y1 + 3};
-      if (p.TakeKind == kTakeMidi) DrawMidiNotes(dc, p, s.start, s.start + s.length, top, bottom, clip, c.ink);
+      if (p.TakeKind == kTakeMidi)
+        DrawMidiNotes(dc, p, s.start, s.start + s.length, top, bottom, clip, c.ink);
+      else
+        DrawAutomCurve(dc, p, s.start, s.start + s.length, top, bottom, clip, c.ink);
     }
   } else if (nameWanted && x1 - x0 >= 4) {
     RECT r = {x0 + 2, y0, x1 - 1, y1};
@@ -531,26 +844,22 @@ void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, in
   if (p.SnapPoint != 0) {
     const int64_t sx = xOf(int64_t{p.Start} + p.SnapPoint);
     if (sx > x0 && sx < x1) {
-      Gdi dot(CreatePen(PS_DOT, 1, c.frame));
-      SelectObject(dc, dot);
+      SelectObject(dc, PenOf(c.frame, PS_DOT));
       VLine(dc, static_cast<int>(sx), linkNext ? y1 - 2 : y1, y0);
       SelectObject(dc, ink);
     }
   }
   SelectObject(dc, oldPen);
   if (ArrView().Grid && !linkPrev) {
-    Gdi gp(CreatePen(PS_SOLID, 1, ArrView().Color[1]));
-    HGDIOBJ o = SelectObject(dc, gp);
-    HLine(dc, x0, x1, y0 - 1);
-    SelectObject(dc, o);
+    const Seg sep = {x0, y0 - 1, x1, y0 - 1};
+    DrawSegs(dc, ArrView().Color[1], &sep, 1);
   }
   if (drawLocators) {
     const int32_t locs[3] = {Locs().NowLoc, Locs().LeftLoc, Locs().RightLoc};
     for (int k = 0; k < 3; ++k) {
       const int64_t lx = xOf(locs[k]);
       if (lx < x0 || lx >= x1) continue;
-      Gdi b(CreateSolidBrush(kLocBrush[k]));
-      HGDIOBJ o = SelectObject(dc, b);
+      HGDIOBJ o = SelectObject(dc, BrushOf(kLocBrush[k]));
       PatBlt(dc, static_cast<int>(lx), y0 - 1, 1, rh + 2, PATINVERT);
       SelectObject(dc, o);
     }
@@ -575,115 +884,165 @@ template <typename Fn> void ForEachSection(const ArrRec* arr, uint32_t track, Fn
 
 struct Tick {
   int x;
-  int64_t pos;
   int label;
-  char text[32];
+  const char* text;
 };
 
-// Tick positions of the ruler in the view, with their labels.
-std::vector<Tick> RulerTicks(int gridPair, int64_t* stepOut = nullptr) {
+// The span of the view in samples: from its left column (at least 0) to
+// its right column.
+void ViewSpan(int64_t* from, int64_t* to) {
   const ArrViewRec& v = ArrView();
-  const ProjectSettings& st = Settings();
-  const uint32_t rate = std::max<uint32_t>(st.SampleRate, 1);
   const int32_t hz = std::max(v.Hzoom, 1);
-  const int64_t left = std::max<int64_t>(0, int64_t{v.Origin} - kArrTimeShift);
-  const int64_t right = int64_t{v.Origin} - kArrTimeShift + int64_t{v.PartAreaWidth} * hz;
+  *from = std::max<int64_t>(0, int64_t{v.Origin} - kArrTimeShift);
+  *to = int64_t{v.Origin} - kArrTimeShift + int64_t{v.PartAreaWidth} * hz;
+}
+
+// The ticks of grid pair `pair` over the view, as pixel columns of the
+// view; `store` keeps the label texts.
+std::vector<Tick> ViewTicks(const ArrGridRec& g, int bars, int pair, std::vector<ArrRulerTick>* store) {
+  int64_t from, to;
+  ViewSpan(&from, &to);
+  const ArrRulerCtx c = ArrRulerCtxNow();
+  store->clear();
+  if (bars)
+    ArrBbtTicks(c, g, pair, from, to, store);
+  else
+    ArrTcTicks(c, g, pair, from, to, store);
   std::vector<Tick> ticks;
-  if (GetTimeFormat() == kTimeFormatBars) {
-    const int32_t beats = std::max<int32_t>(st.MeterNum, 1), unit = std::max<int32_t>(st.MeterDen, 1);
-    const uint32_t tempo = std::max<uint32_t>(st.Tempo, 1);
-    const int64_t barTicks = ArrGridTicks(0, 1, beats, unit);
-    const ArrGridRec g = ArrBbtGridFor(ArrPosOfTicks(2 * barTicks, tempo, rate) / hz);
-    const int64_t step = ArrGridTicks(g.Unit[gridPair], g.Step[gridPair], beats, unit);
-    const int64_t labelStep = ArrGridTicks(g.Unit[0], g.Step[0], beats, unit);
-    if (stepOut) *stepOut = step;
-    int64_t t = (ArrTicksOfPos(ArrBbtGridCeilPlain(left, step, tempo, rate), tempo, rate) + step / 2) / step * step;
-    for (int guard = 0; guard < 20000; ++guard, t += step) {
-      const int64_t p = ArrPosOfTicks(t, tempo, rate);
-      if (p > right) break;
-      if (p < left) continue;
-      Tick k{};
-      k.x = ArrXOfPos(v, static_cast<int32_t>(std::min<int64_t>(p, INT32_MAX)));
-      k.pos = p;
-      k.label = t % labelStep == 0;
-      const int64_t bar = t / barTicks + 1, beatTicks = barTicks / beats;
-      const int64_t beat = (t % barTicks) / beatTicks + 1, tick = t % beatTicks;
-      if (tick != 0)
-        std::snprintf(k.text, sizeof k.text, "%ld.%d.%d", static_cast<long>(bar), static_cast<int>(beat),
-                      static_cast<int>(tick));
-      else if (beat > 1)
-        std::snprintf(k.text, sizeof k.text, "%ld.%d", static_cast<long>(bar), static_cast<int>(beat));
-      else
-        std::snprintf(k.text, sizeof k.text, "%ld", static_cast<long>(bar));
-      ticks.push_back(k);
-    }
-  } else {
-    const ArrGridRec g = ArrTcGridFor(rate, hz, st.CurFrameRate);
-    const FrameRateInfo& fr = FrameRateOf(st.CurFrameRate);
-    // Samples of one unit: frames at Numerator / Scale per second.
-    auto unitSamples = [&](int u) -> double {
-      return u == 0 ? double(rate) * fr.Scale / fr.Numerator : u == 1 ? double(rate) : 60.0 * rate;
-    };
-    const double step = unitSamples(g.Unit[gridPair]) * g.Step[gridPair];
-    const double labelStep = unitSamples(g.Unit[0]) * g.Step[0];
-    if (stepOut) *stepOut = static_cast<int64_t>(step);
-    const double off = st.TcOffset;
-    int64_t n = static_cast<int64_t>((left + off) / step);
-    for (int guard = 0; guard < 20000; ++guard, ++n) {
-      const int64_t p = static_cast<int64_t>(n * step - off + 0.5);
-      if (p > right) break;
-      if (p < left) continue;
-      Tick k{};
-      k.x = ArrXOfPos(v, static_cast<int32_t>(std::min<int64_t>(p, INT32_MAX)));
-      k.pos = p;
-      const double q = (p + off) / labelStep;
-      k.label = std::abs(q - static_cast<double>(static_cast<int64_t>(q + 0.5))) * labelStep < 1.0;
-      TcRec tc{};
-      LocToTimeCode(&tc, static_cast<int32_t>(std::min<int64_t>(p, INT32_MAX)), st.TcOffset);
-      std::snprintf(k.text, sizeof k.text, "%02d:%02d:%02d:%02d", tc.Hours, tc.Minutes, tc.Seconds, tc.Frames);
-      ticks.push_back(k);
-    }
-  }
+  ticks.reserve(store->size());
+  const ArrViewRec& v = ArrView();
+  for (const ArrRulerTick& t : *store)
+    ticks.push_back({ArrXOfPos(v, static_cast<int32_t>(std::min<int64_t>(t.Pos, INT32_MAX))), t.Label, t.Text});
   return ticks;
 }
 
-void DrawRuler(HDC dc, int w) {
+// The ruler band: face, the punch range hatched while recording, the
+// bottom shadow, then the ticks with the labels that fit.
+void DrawRulerBand(HDC dc, const ArrGridRec& g, int bars, int showPunch) {
+  const ArrViewRec& v = ArrView();
+  const int w = v.PartAreaWidth;
   FillSolid(dc, 0, 0, w, kArrRulerHeight, GetSysColor(COLOR_3DFACE));
+  if (showPunch) {
+    const int64_t in = TransportPunchInLoc(), out = TransportPunchOutLoc();
+    const int x0 = static_cast<int>(std::clamp<int64_t>(ArrXOfPos(v, static_cast<int32_t>(in)), -1, w + 1));
+    const int x1 = static_cast<int>(std::clamp<int64_t>(ArrXOfPos(v, static_cast<int32_t>(out)), -1, w + 1));
+    if (x1 > x0) {
+      Gdi hatch(CreateHatchBrush(HS_BDIAGONAL, GetSysColor(COLOR_3DDKSHADOW)));
+      const RECT r = {x0, 0, x1, kArrRulerHeight};
+      const int oldMode = SetBkMode(dc, OPAQUE);
+      const COLORREF oldBk = SetBkColor(dc, GetSysColor(COLOR_3DFACE));
+      FillRect(dc, &r, static_cast<HBRUSH>(hatch.obj));
+      SetBkColor(dc, oldBk);
+      SetBkMode(dc, oldMode);
+    }
+  }
   Gdi shadow(CreatePen(PS_SOLID, 1, GetSysColor(COLOR_3DDKSHADOW)));
   Gdi light(CreatePen(PS_SOLID, 1, GetSysColor(COLOR_3DHILIGHT)));
   HGDIOBJ old = SelectObject(dc, shadow);
   HLine(dc, 0, w, kArrRulerHeight - 1);
   HGDIOBJ oldFont = SelectObject(dc, GetStockObject(ANSI_VAR_FONT));
-  SetBkMode(dc, TRANSPARENT);
-  SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+  const int oldMode = SetBkMode(dc, TRANSPARENT);
+  const COLORREF oldText = SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
   int labelEnd = INT32_MIN;
-  for (const Tick& t : RulerTicks(1)) {
+  std::vector<ArrRulerTick> store;
+  // Two polylines' worth of segments: the shadow lines and the highlight
+  // lines of every tick, each colour in one call.
+  std::vector<POINT> dark, bright;
+  std::vector<DWORD> counts;
+  for (const Tick& t : ViewTicks(g, bars, 1, &store)) {
     bool labelled = false;
     if (t.label && t.x > labelEnd) {
+      const int n = static_cast<int>(std::strlen(t.text));
       SIZE sz{};
-      GetTextExtentPoint32A(dc, t.text, static_cast<int>(std::strlen(t.text)), &sz);
-      TextOutA(dc, t.x + 2, 0, t.text, static_cast<int>(std::strlen(t.text)));
+      GetTextExtentPoint32A(dc, t.text, n, &sz);
+      TextOutA(dc, t.x + 2, 0, t.text, n);
       labelEnd = t.x + sz.cx + 2;
       labelled = true;
     }
     const int top = labelled ? 0 : (kArrRulerHeight + 1) / 2;
-    SelectObject(dc, shadow);
-    VLine(dc, t.x, top, kArrRulerHeight - 1);
-    SelectObject(dc, light);
-    VLine(dc, t.x + 1, top, kArrRulerHeight - 1);
+    dark.push_back({t.x, top});
+    dark.push_back({t.x, kArrRulerHeight - 1});
+    bright.push_back({t.x + 1, top});
+    bright.push_back({t.x + 1, kArrRulerHeight - 1});
+    counts.push_back(2);
   }
+  if (!counts.empty()) {
+    SelectObject(dc, shadow);
+    PolyPolyline(dc, dark.data(), counts.data(), static_cast<DWORD>(counts.size()));
+    SelectObject(dc, light);
+    PolyPolyline(dc, bright.data(), counts.data(), static_cast<DWORD>(counts.size()));
+  }
+  SetTextColor(dc, oldText);
+  SetBkMode(dc, oldMode);
   SelectObject(dc, oldFont);
   SelectObject(dc, old);
 }
 
-void DrawGrid(HDC dc, int w, int h) {
+// Grid lines over the rows and the row separators, in the grid colour.
+void DrawGridLines(HDC dc, const ArrGridRec& g, int bars) {
   const ArrViewRec& v = ArrView();
+  const int w = v.PartAreaWidth, h = v.PartAreaHeight;
   Gdi pen(CreatePen(PS_SOLID, 1, v.Color[1]));
   HGDIOBJ old = SelectObject(dc, pen);
-  for (const Tick& t : RulerTicks(2)) VLine(dc, t.x, v.TopHeight, h);
-  for (int i = 0; i <= v.VisibleRows; ++i) HLine(dc, 0, w, v.TopHeight + i * (v.Vzoom + kArrRowGap));
+  std::vector<ArrRulerTick> store;
+  std::vector<POINT> pts;
+  std::vector<DWORD> counts;
+  for (const Tick& t : ViewTicks(g, bars, 2, &store)) {
+    pts.push_back({t.x, v.TopHeight});
+    pts.push_back({t.x, h});
+    counts.push_back(2);
+  }
+  for (int i = 0; i <= v.VisibleRows; ++i) {
+    const int y = v.TopHeight + i * (v.Vzoom + kArrRowGap);
+    pts.push_back({0, y});
+    pts.push_back({w, y});
+    counts.push_back(2);
+  }
+  if (!counts.empty()) PolyPolyline(dc, pts.data(), counts.data(), static_cast<DWORD>(counts.size()));
   SelectObject(dc, old);
 }
+
+// Grid ticks inside a band of another window laid out like the Part area.
+void DrawBandTicks(HDC dc, const ArrGridRec& g, int bars, const RECT& band) {
+  Gdi shadow(CreatePen(PS_SOLID, 1, GetSysColor(COLOR_3DDKSHADOW)));
+  HGDIOBJ old = SelectObject(dc, shadow);
+  const int half = band.top + (band.bottom - band.top + 1) / 2;
+  std::vector<ArrRulerTick> store;
+  std::vector<POINT> pts;
+  std::vector<DWORD> counts;
+  for (const Tick& t : ViewTicks(g, bars, 1, &store)) {
+    const int x = band.left + t.x;
+    if (x < band.left || x >= band.right) continue;
+    pts.push_back({x, t.label ? band.top : half});
+    pts.push_back({x, band.bottom});
+    counts.push_back(2);
+  }
+  if (!counts.empty()) PolyPolyline(dc, pts.data(), counts.data(), static_cast<DWORD>(counts.size()));
+  SelectObject(dc, old);
+}
+
+}  // namespace
+
+ArrGridRec ArrBbtGrid() {
+  const ArrViewRec& v = ArrView();
+  // The pixel width of two bars: the start of bar 3.
+  const int64_t twoBars = BbtGridCeil(ArrRulerCtxNow(), 0, 2, 1);
+  return ArrBbtGridFor(twoBars / std::max(v.Hzoom, 1));
+}
+
+ArrGridRec ArrTcGrid() {
+  const ProjectSettings& st = Settings();
+  return ArrTcGridFor(std::max<uint32_t>(st.SampleRate, 1), std::max(ArrView().Hzoom, 1), st.CurFrameRate);
+}
+
+void ArrDrawBbtRuler(HDC dc, const ArrGridRec& g, int showPunch) { DrawRulerBand(dc, g, 1, showPunch); }
+void ArrDrawTcRuler(HDC dc, const ArrGridRec& g, int showPunch) { DrawRulerBand(dc, g, 0, showPunch); }
+void ArrDrawBbtGrid(HDC dc, const ArrGridRec& g) { DrawGridLines(dc, g, 1); }
+void ArrDrawTcGrid(HDC dc, const ArrGridRec& g) { DrawGridLines(dc, g, 0); }
+void ArrDrawBbtTicks(HDC dc, const ArrGridRec& g, const RECT& band) { DrawBandTicks(dc, g, 1, band); }
+void ArrDrawTcTicks(HDC dc, const ArrGridRec& g, const RECT& band) { DrawBandTicks(dc, g, 0, band); }
+
+namespace {
 
 void DrawRulerTick(HDC dc, int x, int bottom) {
   VLine(dc, x, bottom - 8, bottom);
@@ -777,12 +1136,21 @@ void DrawXorRect(HDC dc, const RECT& r) {
 }
 
 void ArrPaintPartArea(HDC dc, int w, int h) {
+  const PaintScope scope;
   ArrViewRec& v = ArrView();
   if (v.PartAreaWidth != w || v.PartAreaHeight != h) ArrResizeCalc(v, w, h);
   overviewCache.clear();
   FillSolid(dc, 0, v.TopHeight, w, h, v.Color[0]);
-  DrawRuler(dc, w);
-  if (v.Grid) DrawGrid(dc, w, h);
+  const int showPunch = TransportState() == kTransportRecording;
+  if (GetTimeFormat() == kTimeFormatBars) {
+    const ArrGridRec g = ArrBbtGrid();
+    ArrDrawBbtRuler(dc, g, showPunch);
+    if (v.Grid) ArrDrawBbtGrid(dc, g);
+  } else {
+    const ArrGridRec g = ArrTcGrid();
+    ArrDrawTcRuler(dc, g, showPunch);
+    if (v.Grid) ArrDrawTcGrid(dc, g);
+  }
   if (v.MrkBar) DrawMarkerStrip(dc, w);
   const ArrRec* arr = CurArr;
   for (int32_t r = 0; r < v.VisibleRows; ++r) {
@@ -802,6 +1170,7 @@ void ArrDrawPart(DcHandle dc, const ArrRec* arr, uint32_t slot, uint32_t track, 
   const PartRec* p = ArrPart(arr, slot);
   if (p == nullptr || p->Start == kPartFreeStart) return;
   HDC hdc = reinterpret_cast<HDC>(dc);
+  const PaintScope scope;
   // A crossfade region belongs to the higher Part of the pair: in mode 1
   // such a partner redraws its region first, showing this Part's selection.
   if (mode == 1) {
@@ -839,7 +1208,9 @@ void ArrDrawPart(DcHandle dc, const ArrRec* arr, uint32_t slot, uint32_t track, 
       return static_cast<int>(std::clamp<int64_t>((pos + kArrTimeShift - v.Origin) / hz, -2, 32000));
     };
     IntersectClipRect(hdc, xOf(from), 0, xOf(to), 32000);
+    ++clipDepth;
     DrawSection(hdc, arr, s, track, drawLocators);
+    --clipDepth;
     RestoreDC(hdc, saved);
   });
 }

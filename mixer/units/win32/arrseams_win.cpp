@@ -8,6 +8,7 @@
 #include <string>
 
 #include "mixer/arrange/automfront.h"
+#include "mixer/arrange/arrdrawseams.h"
 #include "mixer/arrange/genwave.h"
 #include "mixer/arrange/mixdown.h"
 #include "mixer/arrange/procdrv.h"
@@ -234,6 +235,29 @@ int MixdownFinish(int ok) {
   TransportEndMixdown(Locs().NowLoc);
   const int held = MixEndMixdownMixer();
   return ok && held;
+// The events of one knob of an Automation Take's log over [from, to) of
+// the Take, led by the last one before it, for the arrange window's curves.
+int AutomEvents(uint32_t take, int32_t knob, int32_t from, int32_t to, int32_t scale, ArrAutomPoint* out, int max) {
+  const MxaTake* t = MxaReadTake(TakeFromRef(take));
+  if (t == nullptr || out == nullptr || max <= 0 || knob < 0 || knob >= MxaTakeKnobCount(t) || to <= from) return 0;
+  int n = 0;
+  uint32_t at = static_cast<uint32_t>(std::max(from, 0));
+  int32_t value = 0;
+  if (at > 0) {
+    uint32_t before = at - 1;
+    if (MxaTakeKnobEventNear(t, 1, knob, scale, &before, &value)) out[n++] = {static_cast<int32_t>(before), value};
+  }
+  while (n < max && at < static_cast<uint32_t>(to)) {
+    uint32_t loc = at;
+    if (!MxaTakeKnobEventNear(t, 0, knob, scale, &loc, &value) || loc >= static_cast<uint32_t>(to) || loc < at) break;
+    out[n++] = {static_cast<int32_t>(loc), value};
+    at = loc + 1;
+  }
+  return n;
+}
+
+int SamplePeaks(TakeRec* take, uint32_t count, uint32_t samplesPerEntry, uint32_t position, int16_t* out) {
+  return NatDevGetEnvelopes(count, samplesPerEntry, take, position, out);
 }
 
 }  // namespace
@@ -293,6 +317,14 @@ void ProgramArrangeSeamsInit() {
   // The mixdown's outputs, stereo partners, mixer and run are the mixer's
   // and the transport's. The mixer's elements report no processing delay,
   // so a path to an output has none to cut off (no pathDelay).
+  ArrDrawSeams draw;
+  draw.automEvents = AutomEvents;
+  draw.samplePeaks = SamplePeaks;
+  ArrSetDrawSeams(draw);
+
+  // The run of a mixdown is the run dialog; the routing menu, the stereo
+  // partners and the path delay are the mixer's, which has no routing menu
+  // yet: mixdown asks for an output and, offered none, does nothing.
   MixdownSeams mix;
   mix.pickOutput = PickMixdownOutput;
   mix.stereoPartner = MixdownStereoPartner;
