@@ -89,5 +89,8 @@ void ArrDrawGainEnvelope(HDC dc, int64_t start, int64_t length, int centre, int 
 
 // CUSTOMSMARTTOOL: the context tool sets.
 INT_PTR CALLBACK CustomSmartToolDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam);
+// Runs CUSTOMSMARTTOOL over `owner` (the tool window's second press of the
+// Context Sensitive Edit tool); IDOK, 102 (saved) or IDCANCEL.
+int ArrRunCustomSmartToolDlg(HWND owner);
 int CseSelectTool(HWND combo, int tool);
 int CseComboTool(HWND combo);

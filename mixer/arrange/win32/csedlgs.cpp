@@ -129,3 +129,7 @@ INT_PTR CALLBACK CustomSmartToolDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARA
       return FALSE;
   }
 }
+
+int ArrRunCustomSmartToolDlg(HWND owner) {
+  return static_cast<int>(DoDialogParam(owner, "CUSTOMSMARTTOOL", CustomSmartToolDlgProc, 0));
+}

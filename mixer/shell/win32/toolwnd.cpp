@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "mixer/arrange/win32/arrchild.h"
 #include "mixer/arrange/win32/partdlgs_win.h"
 #include "mixer/model/ini.h"
 #include "mixer/model/util/strtab.h"
@@ -137,6 +138,7 @@ void Press(HWND wnd, int32_t tool, bool right) {
   lastPressTool = tool;
   lastPressTime = now;
   ToolSelect(slot, tool);
+  if (twice && tool == 43) ArrRunCustomSmartToolDlg(GetParent(wnd));
   if (twice && tool == 45) ArrRunCrossfadeDlg(GetParent(wnd), -1);
 }
 

@@ -232,6 +232,14 @@ TEST(SmallWindows, OpenUpdateAndCapture) {
     EXPECT_EQ(ToolGet(1), 9);
     EXPECT_EQ(ToolGet(0), before[0]);
     EXPECT_EQ(ToolGet(3), before[3]);
+    // A second press of the Context Sensitive Edit tool opens its dialog.
+    PostMessageA(WndTable[kToolWnd], WMU_CTL_LBUTTONDOWN, 43, 0);
+    PostMessageA(WndTable[kToolWnd], WMU_CTL_LBUTTONDOWN, 43, 0);
+    HWND cse = WaitFor("#32770", "Customize Context Sensitive Edit Tool");
+    ASSERT_NE(cse, nullptr);
+    Press(cse, IDCANCEL);
+    EXPECT_FALSE(IsWindow(cse));
+    SendMessageA(frame, WM_COMMAND, 41509, 0);
     for (HWND w : {status, clock, buffer, WndTable[kToolWnd]}) {
       RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     }
