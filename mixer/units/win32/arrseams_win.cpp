@@ -235,6 +235,8 @@ int MixdownFinish(int ok) {
   TransportEndMixdown(Locs().NowLoc);
   const int held = MixEndMixdownMixer();
   return ok && held;
+}
+
 // The events of one knob of an Automation Take's log over [from, to) of
 // the Take, led by the last one before it, for the arrange window's curves.
 int AutomEvents(uint32_t take, int32_t knob, int32_t from, int32_t to, int32_t scale, ArrAutomPoint* out, int max) {
@@ -314,17 +316,14 @@ void ProgramArrangeSeamsInit() {
   wave.invalidateTakeList = ArrRedrawWindows;
   ArrSetWaveformSeams(wave);
 
-  // The mixdown's outputs, stereo partners, mixer and run are the mixer's
-  // and the transport's. The mixer's elements report no processing delay,
-  // so a path to an output has none to cut off (no pathDelay).
   ArrDrawSeams draw;
   draw.automEvents = AutomEvents;
   draw.samplePeaks = SamplePeaks;
   ArrSetDrawSeams(draw);
 
-  // The run of a mixdown is the run dialog; the routing menu, the stereo
-  // partners and the path delay are the mixer's, which has no routing menu
-  // yet: mixdown asks for an output and, offered none, does nothing.
+  // The mixdown's outputs, stereo partners, mixer and run are the mixer's
+  // and the transport's. The mixer's elements report no processing delay,
+  // so a path to an output has none to cut off (no pathDelay).
   MixdownSeams mix;
   mix.pickOutput = PickMixdownOutput;
   mix.stereoPartner = MixdownStereoPartner;
