@@ -421,3 +421,34 @@ TEST_F(ProcDriver, WaveformOverviewsAreTakenBuiltOrLeftForLater) {
   EXPECT_EQ(g_waveLog, (std::vector<std::string>{"build Vox #01", "build Gtr #01"}));
   ArrSetWaveformSeams({});
 }
+
+// A build runs a dialog whose message loop may change the arrangement (a
+// recording laid at the stop): the Parts are not walked across a build, so
+// a block that grows and moves meanwhile is never read again.
+TEST_F(ProcDriver, WaveformBuildsSurviveTheArrangementMovingMeanwhile) {
+  WaveformSeams s = WaveSeams();
+  s.build = [](TakeRec* t) {
+    g_waveLog.push_back(std::string("build ") + reinterpret_cast<const char*>(TakeGetAttr(t, kTakeAttrName)));
+    for (int i = 0; i < 600; ++i) {  // the block grows and moves
+      uint32_t slot = kArrNoSlot;
+      ArrInsertPart(&CurArr, NewPart(i * 10, 5), &slot, 9, nullptr);
+    }
+    return 1;
+  };
+  ArrSetWaveformSeams(s);
+  g_waveCached.clear();
+  g_waveStopped = 1;
+  const uint32_t a = Source("Vox", 100), b = Source("Gtr", 100);
+  AddPart(0, 0, 0, 10, a);
+  AddPart(0, 20, 0, 10, a);
+  AddPart(1, 0, 0, 10, b);
+  g_waveLog.clear();
+  Services().log.clear();
+  EXPECT_EQ(ArrGenTakeWaveforms(kTestDc, 1, 0, 0), 2);
+  EXPECT_EQ(g_waveLog, (std::vector<std::string>{"build Vox", "build Gtr"}));
+  for (const char* drawn : {"ArrDrawPart(0, 0, 1, 0)", "ArrDrawPart(1, 0, 1, 0)", "ArrDrawPart(2, 1, 1, 0)"})
+    EXPECT_TRUE(Logged(drawn)) << drawn;
+  EXPECT_EQ(TakeGetAttr(TakeFromRef(a), kTakeAttrWaveExists), 1u);
+  EXPECT_EQ(TakeGetAttr(TakeFromRef(b), kTakeAttrWaveExists), 1u);
+  ArrSetWaveformSeams({});
+}
