@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "mixer/arrange/arrview.h"
 #include "mixer/arrange/genwave.h"
 #include "mixer/arrange/recpass.h"
 #include "mixer/arrange/services.h"
@@ -181,7 +182,7 @@ class ProgramConsole final : public ConsoleHost {
   int32_t RightLoc() override { return Locs().RightLoc; }
   uint32_t PlayRecMode() override { return Settings().PlayRecMode; }
   void SetPlayRecMode(uint32_t mode) override { SetArrParam(7, mode); }
-  int32_t Zoom() override { return 1; }
+  int32_t Zoom() override { return ArrView().Hzoom; }  // the arrange view's samples per pixel
   int RecState(int32_t track) override { return RecTrkGetState(kRecKindAudio, track); }
   int MarkerValid(int32_t n) override { return MrkIsValid(CurMrkList, static_cast<uint32_t>(n)); }
   void Marker(int32_t n, ConsoleMarkerRec* out) override {
