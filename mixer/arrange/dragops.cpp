@@ -26,6 +26,7 @@ namespace {
 
 constexpr uint32_t kUndoCopy = 92;
 constexpr uint32_t kUndoTrim = 104;
+constexpr int32_t kNoOverlapEditMode = 40892;  // EditOverlapMode: Parts of a track may not overlap
 
 int64_t TakeSamples(const PartRec& p) {
   TakeRec* t = TakeFromRef(p.Take);
@@ -141,7 +142,24 @@ ArrTrimDragRec* ArrTrimDragStart(DcHandle dc, int x, int y, int32_t position, in
       low = std::max<int64_t>(low, int64_t{p.Start} + 1);
     }
   });
-  if (rec->Parts.empty() || low > high) return nullptr;
+  if (rec->Parts.empty()) return nullptr;
+  // Parts of one track may not overlap: a start edge stays after the Parts
+  // before it, an end edge before the next one, other than Parts trimmed
+  // along with it.
+  if (EditOverlapMode == kNoOverlapEditMode) {
+    auto trimmed = [&](uint32_t slot) {
+      return std::any_of(rec->Parts.begin(), rec->Parts.end(), [&](const ArrTrimEdge& e) { return e.Slot == slot; });
+    };
+    for (const ArrTrimEdge& e : rec->Parts) {
+      const PartRec& p = *ArrPart(arr, e.Slot);
+      arrlist::WalkAll(arr, [&](uint32_t track, uint32_t slot, PartRec& q) {
+        if (track != e.Track || slot == e.Slot || trimmed(slot)) return;
+        if (!e.End && q.Start < p.Start) low = std::max(low, arredit::End(q));
+        if (e.End && q.Start > p.Start) high = std::min<int64_t>(high, q.Start);
+      });
+    }
+  }
+  if (low > high) return nullptr;
   rec->Low = static_cast<int32_t>(low);
   rec->High = static_cast<int32_t>(high);
   return rec.release();

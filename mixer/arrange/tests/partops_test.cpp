@@ -2,8 +2,11 @@
 // delete, phase, timelock, the automation knob, gains, links, the rubber
 // band and slip.
 #include <cstdio>
+#include <memory>
+#include <vector>
 
 #include "edit_fixture.h"
+#include "mixer/arrange/dragops.h"
 #include "mixer/arrange/partlink.h"
 #include "mixer/arrange/partops.h"
 #include "mixer/model/util/gain.h"
@@ -374,6 +377,36 @@ TEST_F(PartOps, SlipMovesTakeOffsetsWithinTheLimit) {
   EXPECT_EQ(ArrSlipCommit(90, nullptr, ArrSlipDrag{100, 50, 50, 0}), 0);
   EXPECT_EQ(BoxIds(), std::vector<uint32_t>{IDS_TIMELOCKED_NO_MOVE});
   EXPECT_EQ(UndoGetLevel(), 3u);
+}
+
+// A trimmed start edge stays inside its Take; while Parts of a track may
+// not overlap it also stays after the Parts before it, except those trimmed
+// along with it.
+TEST_F(PartOps, TrimStartEdgeStopsAtTheTakeAndAtUntrimmedPartsBefore) {
+  struct Case {
+    int32_t mode;
+    bool trimmedAlong;
+    int32_t low;
+  } cases[] = {
+      {40893, false, 50},   // layers allowed: the Take's beginning
+      {40892, false, 100},  // not before the end of the Part before
+      {40892, true, 201},   // the Part ending at the edge moves with it
+  };
+  uint32_t track = 0;
+  for (const Case& c : cases) {
+    EditOverlapMode = c.mode;
+    std::vector<uint32_t> slots{Add(track, 0, 100)};
+    if (c.trimmedAlong) slots.push_back(Add(track, 200, 100, S));  // ends at the edge
+    const uint32_t mid = Add(track, 300, 100, S);
+    slots.push_back(mid);
+    P(mid).Offset = 250;  // its Take begins at 50
+    std::unique_ptr<ArrTrimDragRec> rec(ArrTrimDragStart(nullptr, 0, 0, 300, 0));
+    ASSERT_NE(rec, nullptr);
+    EXPECT_EQ(rec->Low, c.low) << c.mode << " " << c.trimmedAlong;
+    for (uint32_t slot : slots) P(slot).Flags &= ~S;  // out of the next case's trim
+    ++track;
+  }
+  EditOverlapMode = 40893;
 }
 
 }  // namespace
