@@ -1,5 +1,6 @@
 // No units are found and the native engine has no devices: start-up
 // passes every unit check, the transport stays stopped at the start.
+#include "mixer/model/recready.h"
 #include "mixer/model/settings.h"
 #include "mixer/units/services.h"
 
@@ -13,7 +14,9 @@ void UnitsWriteDebugLog() {}
 int32_t TransportEndLoc() { return 0x7FFF05FF; }
 int32_t TransportPassCount() { return passCount; }
 void TransportSetPassCount(int32_t count) { passCount = count; }
-int32_t TransportPassLimit() { return 0; }
+// A loop recording's number of stacks: the deepest record loop stack the
+// track column made (the Virtual Tracks recording onto one record track).
+int32_t TransportPassLimit() { return MaxTrksPerRecTrack(); }
 int TransportWindStart(int32_t* position, uint32_t* tick) {
   *position = 0;
   *tick = 0;
