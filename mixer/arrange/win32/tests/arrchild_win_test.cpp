@@ -39,6 +39,7 @@
 #include "mixer/shell/win32/shell.h"
 #include "mixer/units/services.h"
 #include "mixer/units/transport.h"
+#include "mixer/arrange/win32/tests/arrwnd_fixture.h"
 #include "tests/win32/shot.h"
 
 namespace {
@@ -52,43 +53,22 @@ class ArrChildTest : public ::testing::Test {
   HWND w = nullptr;
   int32_t savedShowName = 0;
 
-  static void SetUpTestSuite() {
-    HINSTANCE inst = GetModuleHandleA(nullptr);
-    RegisterCtl9Classes(inst);
-    RegisterArrWnd(inst);
-    RegisterArrColWnd(inst);
-    RegisterArrChildWnd(inst);
-  }
+  static void SetUpTestSuite() { arrwnd_test::RegisterArrangeClasses(); }
 
   void SetUp() override {
-    static int serial = 0;
-    dir = std::filesystem::temp_directory_path() /
-          ("arrchild_" + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(serial++));
+    dir = arrwnd_test::NewTestFolder("arrchild");
     std::filesystem::create_directories(dir / "proc");
-    ASSERT_EQ(TakeStoreOpen(), 1);
     UndoSuspend(0);
     UndoLevels = 100;
     UndoDiscard(0);
-    CurArr = ArrNew(nullptr);
-    CurMrkList = MrkListNew(nullptr);
-    Settings() = ProjectSettings();
-    Settings().SampleRate = 44100;
+    arrwnd_test::OpenArrangement();
     Settings().SnapMode = 0;
-    Locs() = Locators();
     KeepSel = 0;
     EditOverlapMode = 40892;  // the default: Parts may not overlap
     EditMultiOutMode = 40896;
     savedShowName = ShowNameInWave;
     ShowNameInWave = 0;
-    ReadTrkColors();
-    ReadCautomTrkColors();
-    ReadMidevTrkColors();
-    ArrViewRec& v = ArrView();
-    v = ArrViewRec();
-    v.Hzoom = 512;
-    v.Vzoom = 37;
-    ArrSetTopCalc(v, 1);
-    ArrResizeCalc(v, kW, kH);
+    arrwnd_test::ResetView(37, 1, kW, kH);
     ProcOpts() = ProcOptions();
     ProcOpts().folder = Folder("proc");
     ProcOpts().delUnRefCTk = 40890;  // old Takes kept without a question
@@ -98,11 +78,7 @@ class ArrChildTest : public ::testing::Test {
     if (owner) DestroyWindow(owner);
     ShowNameInWave = savedShowName;
     UndoDiscard(0);
-    ArrHeap.Free(CurArr);
-    MrkHeap.Free(CurMrkList);
-    CurArr = nullptr;
-    CurMrkList = nullptr;
-    TakeStoreClose();
+    arrwnd_test::CloseArrangement();
     ToolSelect(1, kToolContext);
     std::error_code ec;
     std::filesystem::remove_all(dir, ec);
@@ -122,20 +98,7 @@ class ArrChildTest : public ::testing::Test {
   }
 
   uint32_t Add(uint32_t track, int32_t start, int32_t length, uint32_t take, uint16_t kind, const char* name) {
-    PartRec p{};
-    p.Start = start;
-    std::snprintf(p.Name, sizeof p.Name, "%s", name);
-    p.PlayChannel = static_cast<int32_t>(track) + 1;
-    p.GainStart = p.GainEnd = 32768;
-    p.Take = take;
-    p.Length = length;
-    p.TakeKind = kind;
-    p.OverlapLink = p.XfadeInPartner = p.XfadeOutPartner = kArrNoLink;
-    p.XfadeInWindow[1] = p.XfadeOutWindow[1] = 255;
-    p.Next = kArrNoSlot;
-    uint32_t slot = 0, error = 0;
-    EXPECT_EQ(ArrInsertPart(&CurArr, p, &slot, track, &error), 1);
-    return slot;
+    return arrwnd_test::AddPart(track, start, length, take, kind, static_cast<int32_t>(track) + 1, name);
   }
 
   void Open() {

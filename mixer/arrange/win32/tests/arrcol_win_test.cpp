@@ -26,6 +26,7 @@
 #include "mixer/model/undo.h"
 #include "mixer/shell/win32/settings.h"
 #include "mixer/shell/win32/shell.h"
+#include "mixer/arrange/win32/tests/arrwnd_fixture.h"
 #include "tests/win32/shot.h"
 
 namespace {
@@ -47,42 +48,20 @@ class ArrColTest : public ::testing::Test {
   HWND owner = nullptr;
   HWND col = nullptr;
 
-  static void SetUpTestSuite() {
-    HINSTANCE inst = GetModuleHandleA(nullptr);
-    RegisterCtl9Classes(inst);
-    RegisterArrWnd(inst);
-    RegisterArrColWnd(inst);
-    RegisterArrChildWnd(inst);
-  }
+  static void SetUpTestSuite() { arrwnd_test::RegisterArrangeClasses(); }
 
   void SetUp() override {
-    static int serial = 0;
-    dir = std::filesystem::temp_directory_path() /
-          ("arrcol_" + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(serial++));
-    std::filesystem::create_directories(dir);
+    dir = arrwnd_test::NewTestFolder("arrcol");
     std::snprintf(Folders[kFolderWvForm], sizeof Folders[kFolderWvForm], "%s\\", dir.string().c_str());
-    ASSERT_EQ(TakeStoreOpen(), 1);
     UndoSuspend(0);
     UndoLevels = 100;
     UndoDiscard(0);
-    CurArr = ArrNew(nullptr);
-    CurMrkList = MrkListNew(nullptr);
-    Settings() = ProjectSettings();
-    Settings().SampleRate = 44100;
-    Locs() = Locators();
+    arrwnd_test::OpenArrangement();
     FastRedraw = 0;
-    ReadTrkColors();
-    ReadCautomTrkColors();
-    ReadMidevTrkColors();
     RecTrkState() = RecTrkStateTable{};
     HoldKeys(false, false);
-    ArrViewRec& v = ArrView();
-    v = ArrViewRec();
-    v.Hzoom = 512;
-    v.Vzoom = 13;
-    ArrSetTopCalc(v, 1);
-    v.Color[0] = 0xFFFFFF;
-    ArrResizeCalc(v, kW, kH);
+    arrwnd_test::ResetView(13, 1, kW, kH);
+    ArrView().Color[0] = 0xFFFFFF;
     // A stereo record track A1-A2 stacked three deep on tracks 0-5,
     // Automation C4 on 7, Midi M2 on 9 and a mono A9 on 10.
     ASSERT_EQ(ArrTrkAssignGroup(CurArr, 0, kTakeAudio, 1, 2), 0u);
@@ -110,11 +89,7 @@ class ArrColTest : public ::testing::Test {
     if (owner) DestroyWindow(owner);
     UndoDiscard(0);
     RecTrkState() = RecTrkStateTable{};
-    ArrHeap.Free(CurArr);
-    MrkHeap.Free(CurMrkList);
-    CurArr = nullptr;
-    CurMrkList = nullptr;
-    TakeStoreClose();
+    arrwnd_test::CloseArrangement();
     std::error_code ec;
     std::filesystem::remove_all(dir, ec);
   }

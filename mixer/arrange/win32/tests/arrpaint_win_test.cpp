@@ -25,47 +25,15 @@
 #include "mixer/model/tempomap.h"
 #include "mixer/model/trkcolors.h"
 #include "mixer/shell/win32/settings.h"
+#include "mixer/arrange/win32/tests/arrwnd_fixture.h"
 #include "tests/win32/shot.h"
 
 namespace {
 
 constexpr int kW = 800, kH = 300;
 
-struct Canvas {
-  HDC dc = CreateCompatibleDC(nullptr);
-  HBITMAP bm;
-  HGDIOBJ old;
-  void* bits = nullptr;
-  BITMAPINFO bi = {};
-  Canvas() {
-    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), kW, -kH, 1, 32, BI_RGB};
-    bm = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    old = SelectObject(dc, bm);
-  }
-  ~Canvas() {
-    SelectObject(dc, old);
-    DeleteObject(bm);
-    DeleteDC(dc);
-  }
-  COLORREF At(int x, int y) const { return GetPixel(dc, x, y); }
-  // Pixels of colour c in row y over [x0, x1).
-  int Count(int x0, int x1, int y, COLORREF c) const {
-    int n = 0;
-    for (int x = x0; x < x1; ++x) n += At(x, y) == c;
-    return n;
-  }
-  void Save(const char* name) const {
-    const std::string path = hrl_test::ShotPath(name);
-    if (path.empty()) return;
-    GdiFlush();
-    BITMAPINFOHEADER h = bi.bmiHeader;
-    h.biHeight = kH;  // bottom-up in the file: rows reversed below
-    std::vector<uint8_t> rows(static_cast<size_t>(kW) * kH * 4);
-    for (int y = 0; y < kH; ++y)
-      std::memcpy(&rows[static_cast<size_t>(kH - 1 - y) * kW * 4], static_cast<uint8_t*>(bits) + static_cast<size_t>(y) * kW * 4,
-                  static_cast<size_t>(kW) * 4);
-    hrl_test::WriteBmp(path, h, rows.data(), rows.size());
-  }
+struct Canvas : arrwnd_test::Bitmap {
+  Canvas() : Bitmap(kW, kH) {}
 };
 
 // The mixer's automation log as the seam gives it: knob 2 of one Take
@@ -116,24 +84,12 @@ class ArrPaintTest : public ::testing::Test {
   void SetUp() override {
     savedTimebar = RadioGroups[kGrpTimebar].value;
     savedNames = ShowNameInWave;
-    ASSERT_EQ(TakeStoreOpen(), 1);
-    CurArr = ArrNew(nullptr);
-    CurMrkList = MrkListNew(nullptr);
-    Settings() = ProjectSettings();
-    Settings().SampleRate = 44100;
-    Locs() = Locators();
+    arrwnd_test::OpenArrangement();
     ShowPartVol = 0;
     ShowNameInWave = 1;
     FillWvForm = 1;
     RadioGroups[kGrpTimebar].value = 40518;
-    ReadTrkColors();
-    ReadCautomTrkColors();
-    ArrViewRec& v = ArrView();
-    v = ArrViewRec();
-    v.Hzoom = 512;
-    v.Vzoom = 37;
-    ArrSetTopCalc(v, 0);
-    ArrResizeCalc(v, kW, kH);
+    arrwnd_test::ResetView(37, 0, kW, kH);
     ArrSetDrawSeams(ArrDrawSeams{});
     fakeLog = FakeLog{};
     fakePeaks = FakePeaks{};
@@ -144,41 +100,14 @@ class ArrPaintTest : public ::testing::Test {
     ArrSetDrawSeams(ArrDrawSeams{});
     if (TempoMap) TempoMapFree(TempoMap);
     TempoMap = nullptr;
-    ArrHeap.Free(CurArr);
-    MrkHeap.Free(CurMrkList);
-    CurArr = nullptr;
-    CurMrkList = nullptr;
-    TakeStoreClose();
+    arrwnd_test::CloseArrangement();
   }
 
-  uint32_t Take(uint32_t samples, uint32_t kind) {
-    static int serial = 0;
-    TakeImage image{};
-    std::snprintf(image.path, sizeof image.path, "C:\\Takes\\P%d.%s", ++serial, kind == 3 ? "ATAK" : "CTAK");
-    image.kind = kind;
-    image.word4 = 2;
-    image.word1 = samples;
-    image.dataEnd = samples * 2;
-    TakeRec* take = TakeAlloc(image);
-    EXPECT_NE(take, nullptr);
-    return TakeRef(take);
-  }
+  uint32_t Take(uint32_t samples, uint32_t kind) { return arrwnd_test::MakeTake("P", samples, kind); }
 
   uint32_t Add(uint32_t track, int32_t start, int32_t length, uint32_t take, uint16_t kind, int32_t channel) {
-    PartRec p{};
-    p.Start = start;
-    std::snprintf(p.Name, sizeof p.Name, "P%u", track);
-    p.PlayChannel = channel;
-    p.GainStart = p.GainEnd = 32768;
-    p.Take = take;
-    p.Length = length;
-    p.TakeKind = kind;
-    p.OverlapLink = p.XfadeInPartner = p.XfadeOutPartner = kArrNoLink;
-    p.XfadeInWindow[1] = p.XfadeOutWindow[1] = 255;
-    p.Next = kArrNoSlot;
-    uint32_t slot = 0, error = 0;
-    EXPECT_EQ(ArrInsertPart(&CurArr, p, &slot, track, &error), 1);
-    return slot;
+    const std::string name = "P" + std::to_string(track);
+    return arrwnd_test::AddPart(track, start, length, take, kind, channel, name.c_str());
   }
 
   int X(int32_t p) const { return ArrXOfPos(ArrView(), p); }

@@ -37,6 +37,7 @@
 #include "mixer/shell/win32/settings.h"
 #include "mixer/shell/win32/shell.h"
 #include "mixer/units/midiplay.h"
+#include "mixer/arrange/win32/tests/arrwnd_fixture.h"
 #include "tests/win32/shot.h"
 
 
@@ -52,23 +53,8 @@ const MidiPlayHost kStoppedHost = {Zero, Zero, Zero, Zero32, Zero32, Zero32, Zer
 constexpr int kW = 800, kH = 400;
 
 // A memory bitmap of the Part area's size that the window's drawing paints.
-struct Canvas {
-  HDC dc = CreateCompatibleDC(nullptr);
-  HBITMAP bm;
-  HGDIOBJ old;
-  Canvas() {
-    BITMAPINFO bi = {};
-    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), kW, -kH, 1, 32, BI_RGB};
-    void* bits = nullptr;
-    bm = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    old = SelectObject(dc, bm);
-  }
-  ~Canvas() {
-    SelectObject(dc, old);
-    DeleteObject(bm);
-    DeleteDC(dc);
-  }
-  COLORREF At(int x, int y) const { return GetPixel(dc, x, y); }
+struct Canvas : arrwnd_test::Bitmap {
+  Canvas() : Bitmap(kW, kH) {}
 };
 
 class ArrWndTest : public ::testing::Test {
@@ -77,46 +63,24 @@ class ArrWndTest : public ::testing::Test {
   uint32_t audioTake = 0;
   HWND owner = nullptr;
 
-  static void SetUpTestSuite() {
-    HINSTANCE inst = GetModuleHandleA(nullptr);
-    RegisterCtl9Classes(inst);
-    RegisterArrWnd(inst);
-    RegisterArrColWnd(inst);
-    RegisterArrChildWnd(inst);
-  }
+  static void SetUpTestSuite() { arrwnd_test::RegisterArrangeClasses(); }
 
   void SetUp() override {
-    static int serial = 0;
-    dir = std::filesystem::temp_directory_path() / ("arrwnd_" + std::to_string(GetCurrentProcessId()) + "_" +
-                                                    std::to_string(serial++));
-    std::filesystem::create_directories(dir);
+    dir = arrwnd_test::NewTestFolder("arrwnd");
     std::snprintf(Folders[kFolderWvForm], sizeof Folders[kFolderWvForm], "%s\\", dir.string().c_str());
-    ASSERT_EQ(TakeStoreOpen(), 1);
     UndoSuspend(0);
     UndoLevels = 100;
     UndoDiscard(0);
-    CurArr = ArrNew(nullptr);
-    CurMrkList = MrkListNew(nullptr);
-    Settings() = ProjectSettings();
-    Settings().SampleRate = 44100;
+    arrwnd_test::OpenArrangement();
     Settings().SnapMode = 0;
-    Locs() = Locators();
     KeepSel = 0;
     EditOverlapMode = 40893;  // Parts may overlap
     EditMultiOutMode = 40896;
     ShowPartVol = 0;
     FillWvForm = 1;
     FastRedraw = 0;
-    ReadTrkColors();
-    ReadCautomTrkColors();
-    ReadMidevTrkColors();
-    ArrViewRec& v = ArrView();
-    v = ArrViewRec();
-    v.Hzoom = 512;
-    v.Vzoom = 37;
-    ArrSetTopCalc(v, 1);
-    v.Color[0] = 0xFFFFFF;
-    ArrResizeCalc(v, kW, kH);
+    arrwnd_test::ResetView(37, 1, kW, kH);
+    ArrView().Color[0] = 0xFFFFFF;
     Build();
   }
 
@@ -124,27 +88,12 @@ class ArrWndTest : public ::testing::Test {
     if (owner) DestroyWindow(owner);
     UndoDiscard(0);
     MidiPlayReset();
-    ArrHeap.Free(CurArr);
-    MrkHeap.Free(CurMrkList);
-    CurArr = nullptr;
-    CurMrkList = nullptr;
-    TakeStoreClose();
+    arrwnd_test::CloseArrangement();
     std::error_code ec;
     std::filesystem::remove_all(dir, ec);
   }
 
-  uint32_t Take(uint32_t samples, uint32_t kind) {
-    static int serial = 0;
-    TakeImage image{};
-    std::snprintf(image.path, sizeof image.path, "C:\\Takes\\W%d.%s", ++serial, kind == 3 ? "ATAK" : "CTAK");
-    image.kind = kind;
-    image.word4 = 2;
-    image.word1 = samples;
-    image.dataEnd = samples * 2;
-    TakeRec* take = TakeAlloc(image);
-    EXPECT_NE(take, nullptr);
-    return TakeRef(take);
-  }
+  uint32_t Take(uint32_t samples, uint32_t kind) { return arrwnd_test::MakeTake("W", samples, kind); }
 
   // A Midi Take in samples whose log, loaded for the Part at 40000 (origin
   // 40000), holds a control value of 127 at 5000 and 60000 and note 0 over
@@ -185,20 +134,7 @@ class ArrWndTest : public ::testing::Test {
 
   uint32_t Add(uint32_t track, int32_t start, int32_t length, uint32_t take, uint16_t kind, int32_t channel,
                const char* name) {
-    PartRec p{};
-    p.Start = start;
-    std::snprintf(p.Name, sizeof p.Name, "%s", name);
-    p.PlayChannel = channel;
-    p.GainStart = p.GainEnd = 32768;
-    p.Take = take;
-    p.Length = length;
-    p.TakeKind = kind;
-    p.OverlapLink = p.XfadeInPartner = p.XfadeOutPartner = kArrNoLink;
-    p.XfadeInWindow[1] = p.XfadeOutWindow[1] = 255;
-    p.Next = kArrNoSlot;
-    uint32_t slot = 0, error = 0;
-    EXPECT_EQ(ArrInsertPart(&CurArr, p, &slot, track, &error), 1);
-    return slot;
+    return arrwnd_test::AddPart(track, start, length, take, kind, channel, name);
   }
 
   // Track 0: an Audio Part with an overview; 1: Automation; 2: Midi;
