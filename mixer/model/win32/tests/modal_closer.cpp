@@ -15,10 +15,12 @@ ModalCloser::~ModalCloser() {
   active_ = nullptr;
 }
 
-BOOL CALLBACK ModalCloser::FindDialog(HWND wnd, LPARAM found) {
+BOOL CALLBACK ModalCloser::FindDialog(HWND wnd, LPARAM self) {
+  ModalCloser* closer = reinterpret_cast<ModalCloser*>(self);
   char cls[16];
   if (IsWindowVisible(wnd) && GetClassNameA(wnd, cls, sizeof cls) && lstrcmpA(cls, "#32770") == 0) {
-    *reinterpret_cast<HWND*>(found) = wnd;
+    if (closer->skip_ && closer->skip_(wnd)) return TRUE;
+    closer->found_ = wnd;
     return FALSE;
   }
   return TRUE;
@@ -31,8 +33,9 @@ void CALLBACK ModalCloser::OnTimer(HWND, UINT, UINT_PTR, DWORD) {
 void ModalCloser::Poll() {
   ModalCloser* self = this;
   if (self->seen_.found) return;
-  HWND box = nullptr;
-  EnumThreadWindows(GetCurrentThreadId(), FindDialog, reinterpret_cast<LPARAM>(&box));
+  found_ = nullptr;
+  EnumThreadWindows(GetCurrentThreadId(), FindDialog, reinterpret_cast<LPARAM>(this));
+  HWND box = found_;
   if (!box) return;
   self->seen_.found = true;
   char buf[1024];

@@ -22,6 +22,9 @@ class ModalCloser {
   explicit ModalCloser(int button, std::function<void(HWND)> inspect = {});
   ~ModalCloser();
   const ModalSeen& seen() const { return seen_; }
+  // Passes over the open dialogs `skip` picks: for a box that comes up over
+  // a modal dialog of its own, which would otherwise be answered first.
+  void Skip(std::function<bool(HWND)> skip) { skip_ = std::move(skip); }
   // Looks for the box now, as the timer does. For code that keeps its queue
   // full of posted messages (timer messages only come when it is empty).
   void Poll();
@@ -33,6 +36,8 @@ class ModalCloser {
   int button_;
   std::function<void(HWND)> inspect_;
   ModalSeen seen_;
+  std::function<bool(HWND)> skip_;
   UINT_PTR timer_;
+  HWND found_ = nullptr;
   static ModalCloser* active_;
 };
