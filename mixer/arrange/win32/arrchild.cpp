@@ -280,14 +280,7 @@ void PaintChild(HWND wnd) {
   if (FastRedraw && !AutoScrollArrWnd) {
     ArrPaintPartArea(dc, c.right, c.bottom);
   } else {
-    HDC mem = CreateCompatibleDC(dc);
-    HBITMAP bm = CreateCompatibleBitmap(dc, std::max<LONG>(c.right, 1), std::max<LONG>(c.bottom, 1));
-    HGDIOBJ old = SelectObject(mem, bm);
-    ArrPaintPartArea(mem, c.right, c.bottom);
-    BitBlt(dc, 0, 0, c.right, c.bottom, mem, 0, 0, SRCCOPY);
-    SelectObject(mem, old);
-    DeleteObject(bm);
-    DeleteDC(mem);
+    ArrPaintBuffered(dc, c.right, c.bottom, ArrPaintPartArea);
   }
   EndPaint(wnd, &ps);
 }

@@ -219,14 +219,7 @@ void Paint(HWND wnd) {
   if (FastRedraw) {
     ArrPaintColumn(dc, c.right, c.bottom);
   } else {
-    HDC mem = CreateCompatibleDC(dc);
-    HBITMAP bm = CreateCompatibleBitmap(dc, std::max<LONG>(c.right, 1), std::max<LONG>(c.bottom, 1));
-    HGDIOBJ old = SelectObject(mem, bm);
-    ArrPaintColumn(mem, c.right, c.bottom);
-    BitBlt(dc, 0, 0, c.right, c.bottom, mem, 0, 0, SRCCOPY);
-    SelectObject(mem, old);
-    DeleteObject(bm);
-    DeleteDC(mem);
+    ArrPaintBuffered(dc, c.right, c.bottom, ArrPaintColumn);
   }
   if (drag.running) DrawDragFeedback(dc, drag.shown);
   EndPaint(wnd, &ps);

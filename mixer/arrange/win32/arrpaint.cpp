@@ -1288,3 +1288,14 @@ void ArrDrawGainEnvelope(HDC dc, int64_t start, int64_t length, int centre, int 
                          int curve, int extra) {
   DrawGainEnvelope(dc, start, length, centre, half, g0, g1, curve, extra);
 }
+
+void ArrPaintBuffered(HDC dc, int w, int h, void (*paint)(HDC, int, int)) {
+  HDC mem = CreateCompatibleDC(dc);
+  HBITMAP bm = CreateCompatibleBitmap(dc, std::max(w, 1), std::max(h, 1));
+  HGDIOBJ old = SelectObject(mem, bm);
+  paint(mem, w, h);
+  BitBlt(dc, 0, 0, w, h, mem, 0, 0, SRCCOPY);
+  SelectObject(mem, old);
+  DeleteObject(bm);
+  DeleteDC(mem);
+}

@@ -90,6 +90,9 @@ int ArrFollowOn();
 void ArrPaintPartArea(HDC dc, int w, int h);
 // The track column's picture into dc.
 void ArrPaintColumn(HDC dc, int w, int h);
+// Runs `paint` into a memory bitmap of w x h and copies it onto `dc`, so a
+// repaint never shows half-drawn rows.
+void ArrPaintBuffered(HDC dc, int w, int h, void (*paint)(HDC, int, int));
 void ArrDrawTrkHeader(HDC dc, int32_t track, int32_t row);
 // The channel links of the visible rows: a bracket right of the record
 // buttons joining the members of each link group.
