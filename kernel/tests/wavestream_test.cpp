@@ -18,10 +18,11 @@
 #include <thread>
 #include <vector>
 
-#if defined(_WIN32)
-extern "C" __declspec(dllimport) void* VirtualAlloc(void* address, size_t size, unsigned long type, unsigned long protect);
-extern "C" __declspec(dllimport) int VirtualFree(void* address, size_t size, unsigned long type);
-#else
+#if defined(_WIN64)
+extern "C" __declspec(dllimport) void* __stdcall VirtualAlloc(void* address, size_t size, unsigned long type,
+                                                              unsigned long protect);
+extern "C" __declspec(dllimport) int __stdcall VirtualFree(void* address, size_t size, unsigned long type);
+#elif !defined(_WIN32)
 #include <sys/mman.h>
 #endif
 
@@ -30,10 +31,11 @@ constexpr uint32_t ReadWrite = GENERIC_READ | GENERIC_WRITE;
 constexpr uint32_t ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE;
 constexpr uint32_t Firmware = 0x70430;
 
-// Client buffers travel as 32-bit addresses in the channel map.
+// Client buffers travel as 32-bit addresses in the channel map: 64-bit
+// programs take them from the low 2 GB, 32-bit ones from the heap.
 struct LowBuffer {
   explicit LowBuffer(size_t n) : size(n) {
-#if defined(_WIN32)
+#if defined(_WIN64)
     for (uintptr_t a = 0x20000000; !data && a < 0x80000000u; a += 0x01000000)
       data = static_cast<uint8_t*>(VirtualAlloc(reinterpret_cast<void*>(a), n, 0x3000, 4));
 #elif defined(__x86_64__)
@@ -44,7 +46,7 @@ struct LowBuffer {
 #endif
   }
   ~LowBuffer() {
-#if defined(_WIN32)
+#if defined(_WIN64)
     VirtualFree(data, 0, 0x8000);
 #elif defined(__x86_64__)
     munmap(data, size);

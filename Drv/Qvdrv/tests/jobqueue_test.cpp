@@ -125,7 +125,7 @@ TEST(JobQueue, StressRunFinishesEveryChain) {
   // every worker has ended.
   HANDLE stopper = CreateThread(
       nullptr, 0,
-      [](LPVOID p) -> DWORD {
+      [](LPVOID p) WINAPI -> DWORD {
         static_cast<CJobQueue*>(p)->Stop();
         return 0;
       },

@@ -109,7 +109,7 @@ TEST_F(Remote, ConcurrentOpensTakeTheBindingOneAtATime) {
   for (int i = 0; i < 6; ++i) {
     threads.push_back(CreateThread(
         nullptr, 0,
-        [](LPVOID) -> DWORD {
+        [](LPVOID) WINAPI -> DWORD {
           for (int k = 0; k < 5; ++k) {
             QVDEVHANDLE h = qvDevOpen("\\\\studio\\Qvdev1", 0, 0, 0);
             if (h != INVALID_HANDLE_VALUE) qvDevClose(h);
@@ -367,12 +367,12 @@ class Service : public Server {
 TEST_F(Service, StartsPastABadFirstProtocolServesAndEndsABlockingListen) {
   static HANDLE s_listening;
   s_listening = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  qvDevErrFunc([](DWORD c, HMODULE m, DWORD id, LPVOID d, DWORD dl, DWORD n, LPCSTR* s) {
+  qvDevErrFunc([](DWORD c, HMODULE m, DWORD id, LPVOID d, DWORD dl, DWORD n, LPCSTR* s) WINAPI {
     Capture(c, m, id, d, dl, n, s);
     if (id == 0x40051397) SetEvent(s_listening);
   });
   HANDLE thread = CreateThread(
-      nullptr, 0, [](LPVOID) -> DWORD { return qvServerListen(FALSE) ? 0 : GetLastError() + 1; }, nullptr, 0,
+      nullptr, 0, [](LPVOID) WINAPI -> DWORD { return qvServerListen(FALSE) ? 0 : GetLastError() + 1; }, nullptr, 0,
       nullptr);
   ASSERT_EQ(WaitForSingleObject(s_listening, 30000), WAIT_OBJECT_0);
   Sleep(200);
@@ -415,7 +415,7 @@ TEST_F(Service, EnumWithoutANameServiceSaysSo) {
     FreeLibrary(ns);
     GTEST_SKIP() << "the platform has a name service";
   }
-  EXPECT_FALSE(qvServerEnum([](LPVOID, LPVOID, LPVOID, LPCSTR) {}, nullptr, nullptr, nullptr));
+  EXPECT_FALSE(qvServerEnum([](LPVOID, LPVOID, LPVOID, LPCSTR) WINAPI {}, nullptr, nullptr, nullptr));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(RPC_S_NAME_SERVICE_UNAVAILABLE));
 }
 

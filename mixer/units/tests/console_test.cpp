@@ -20,19 +20,19 @@ struct Lib {
 Lib lib;
 
 const ConsoleLib kLib = {
-    [](int32_t zero, ConsoleCommandFn c, ConsoleQueryFn q) -> int32_t {
+    [](int32_t zero, ConsoleCommandFn c, ConsoleQueryFn q) HRL_CONAPI -> int32_t {
       EXPECT_EQ(zero, 0);
       lib.command = c;
       lib.query = q;
       return lib.answer;
     },
-    [](int32_t kind, int32_t a, intptr_t b) {
+    [](int32_t kind, int32_t a, intptr_t b) HRL_CONAPI {
       int64_t shown = b;
       if (kind == kCnMarker) shown = reinterpret_cast<const ConsoleMarkerRec*>(b)->position;
       if (kind == kCnMixer && (a == 1 || a == 2)) shown = *reinterpret_cast<const int32_t*>(b);
       lib.told.push_back({kind, a, shown});
     },
-    [] { ++lib.unregistered; },
+    []() HRL_CONAPI { ++lib.unregistered; },
 };
 
 class Host : public ConsoleHost {

@@ -59,8 +59,8 @@ MidiLibApi CountingApi() {
   return api;
 }
 
-int32_t SpanToTicks(uint32_t, uint32_t, uint32_t, uint32_t, uint32_t) { return 0; }
-uint32_t TicksToLoc(uint32_t, uint32_t, uint32_t, uint32_t) { return 0; }
+int32_t QVMIV_CALLBACK SpanToTicks(uint32_t, uint32_t, uint32_t, uint32_t, uint32_t) { return 0; }
+uint32_t QVMIV_CALLBACK TicksToLoc(uint32_t, uint32_t, uint32_t, uint32_t) { return 0; }
 
 MidiLogEvent Note(uint32_t at, uint8_t note) { return {at, kMidiNote, note, 100, 50}; }
 

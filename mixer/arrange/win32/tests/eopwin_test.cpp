@@ -172,7 +172,7 @@ TEST_F(EopWin, LoadsTheTimeModuleAndListsItsProcesses) {
   for (const auto& c : commands) EXPECT_EQ(EopPartMenuCommand(c.cmd), c.want) << c.cmd;
   // Tracking ends without a choice when the menu is dismissed.
   HWND child = CreateWindowA("STATIC", "arr", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr);
-  const UINT_PTR dismiss = SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) { EndMenu(); });
+  const UINT_PTR dismiss = SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) CALLBACK { EndMenu(); });
   EXPECT_EQ(EopTrackPartMenu(child, part, 10, 10), -1);
   KillTimer(nullptr, dismiss);
   DestroyWindow(child);
