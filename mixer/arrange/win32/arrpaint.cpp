@@ -44,9 +44,6 @@ constexpr COLORREF kSelectedFill = 0x808080;
 constexpr COLORREF kDefaultPart = 0xC0C0C0;
 constexpr COLORREF kGreyInk[3] = {0x808080, 0x9898C0, 0x98C098};  // Audio, Automation, Midi
 constexpr COLORREF kInk[3] = {0x000000, 0x000080, 0x008000};
-// Locator brushes: PATINVERT over the white background leaves blue (now),
-// green (left) and red (right).
-constexpr COLORREF kLocBrush[3] = {0x00FFFF, 0xFF00FF, 0xFFFF00};
 
 int KindIndex(uint32_t kind) { return kind == kTakeAudio ? 0 : kind == kTakeAutom ? 1 : 2; }
 
@@ -87,6 +84,9 @@ struct CachedObj {
 };
 std::vector<CachedObj> gdiCache;
 int paintDepth = 0;
+// Whether the running paint may read Take samples (SamplesReadable); -1
+// not asked yet.
+int samplesReadable = -1;
 
 HGDIOBJ Cached(int kind, int style, COLORREF colour) {
   for (const CachedObj& o : gdiCache)
@@ -111,6 +111,7 @@ struct PaintScope {
     directBitmap = nullptr;
     directBits = nullptr;
     directDc = nullptr;
+    samplesReadable = -1;
   }
   PaintScope(const PaintScope&) = delete;
   PaintScope& operator=(const PaintScope&) = delete;
@@ -318,21 +319,59 @@ bool PointsFromSamples(TakeRec* take, int64_t start, int32_t columns, int64_t le
                              out->data()) != 0;
 }
 
-// Display points of a stretch of a Take. While the transport is neither
-// playing nor recording they come from the Take's samples when it has no
-// overview, or when the view is closer than the overview's blocks; else
-// from the overview.
+// Whether the Takes' samples may be read now: a native device holds its
+// play buffers prepared while the units run on their own clock, or every
+// device becomes idle within 5 s. Asked once per paint: a device that stays
+// busy would otherwise hold each Part's drawing for the whole wait.
+constexpr uint32_t kSampleWaitMs = 5000;
+constexpr int32_t kSyncInInternal = 40501;
+
+bool SamplesReadable() {
+  if (paintDepth > 0 && samplesReadable >= 0) return samplesReadable != 0;
+  const ArrDrawSeams& seams = ArrDrawSeamsNow();
+  const bool prepared = seams.devicesPrepared != nullptr && seams.devicesPrepared() &&
+                        RadioValue(kGrpSyncIn) == kSyncInInternal;
+  const bool readable =
+      prepared || seams.waitDevicesIdle == nullptr || seams.waitDevicesIdle(kSampleWaitMs) != 0;
+  if (paintDepth > 0) samplesReadable = readable ? 1 : 0;
+  return readable;
+}
+
+// Display points of a stretch of a Take. At close zoom, while the
+// transport is neither playing nor recording, they come from the Take's
+// samples, or there are none when the devices cannot read them now.
+// Otherwise from the Take's overview, when it has one; the view then owes
+// a repaint from the samples for when the transport stops.
 bool TakePoints(TakeRec* take, uint32_t ref, int64_t start, int32_t columns, int64_t length,
                 std::vector<int16_t>* out) {
   if (take == nullptr) return false;
+  ArrViewRec& v = ArrView();
   const int state = TransportState();
   const bool moving = state == kTransportPlaying || state == kTransportRecording;
-  const bool overview = TakeGetAttr(take, kTakeAttrWaveExists) != 0;
-  if (!moving && (!overview || ArrView().CloseZoom) && PointsFromSamples(take, start, columns, length, out)) {
-    ArrView().SamplesDrawn = 1;
+  if (v.CloseZoom && !moving) {
+    if (!SamplesReadable() || !PointsFromSamples(take, start, columns, length, out)) return false;
+    v.SamplesDrawn = 1;
     return true;
   }
-  return overview && PointsFromOverview(take, ref, start, columns, length, out);
+  v.WavesDeferred = 1;
+  return TakeGetAttr(take, kTakeAttrWaveExists) != 0 && PointsFromOverview(take, ref, start, columns, length, out);
+}
+
+// The filled picture's span of each column, top to bottom inclusive: from
+// its maximum to its minimum, stretched to meet the previous column's own
+// span so that the shape has no gaps. Calls fn(column, top, bottom).
+template <typename Y, typename Fn> void ForEachFilledColumn(const std::vector<int16_t>& pts, Y y, Fn fn) {
+  const size_t n = pts.size() / 2;
+  int prevTop = 0, prevBottom = 0;
+  for (size_t i = 0; i < n; ++i) {
+    const int a = y(pts[2 * i]), b = y(pts[2 * i + 1]);
+    const int ownTop = std::min(a, b), ownBottom = std::max(a, b);
+    int top = ownTop, bottom = ownBottom;
+    if (i > 0) top = std::min(top, prevBottom), bottom = std::max(bottom, prevTop);
+    prevTop = ownTop;
+    prevBottom = ownBottom;
+    fn(static_cast<int>(i), top, bottom);
+  }
 }
 
 void DrawWavePoints(HDC dc, int x, int centre, int half, const std::vector<int16_t>& pts, int inverted,
@@ -347,51 +386,37 @@ void DrawWavePoints(HDC dc, int x, int centre, int half, const std::vector<int16
     const int64_t d = (n >= 0 ? n + 16384 : n - 16384) / 32768;
     return centre - sign * static_cast<int>(std::clamp<int64_t>(d, -half, half));
   };
-  // One call per picture: a vertical segment per column (filled), or the
-  // line through the maxima and the line through the minima (outline).
-  std::vector<POINT> pts2;
   Pixels px;
   if (filled && DirectPixels(dc, &px)) {
     // The columns straight into the bitmap's pixels: what the segments
     // below would draw, without a GDI call per column.
     GdiFlush();
     const uint32_t value = PixelOf(colour);
-    int prevTop = 0, prevBottom = 0;
-    for (size_t i = 0; i < n; ++i) {
-      const int a = y(pts[2 * i]), b = y(pts[2 * i + 1]);
-      int top = std::min(a, b), bottom = std::max(a, b);
-      const int ownTop = top, ownBottom = bottom;
-      if (i > 0) top = std::min(top, prevBottom), bottom = std::max(bottom, prevTop);
-      prevTop = ownTop;
-      prevBottom = ownBottom;
-      const int cx = x + static_cast<int>(i);
-      if (cx < 0 || cx >= px.w) continue;
+    ForEachFilledColumn(pts, y, [&](int i, int top, int bottom) {
+      const int cx = x + i;
+      if (cx < 0 || cx >= px.w) return;
       for (int yy = std::max(top, 0); yy <= std::min(bottom, px.h - 1); ++yy) px.Row(yy)[cx] = value;
-    }
+    });
     return;
   }
+  // One call per picture: a vertical segment per column (filled), or the
+  // line through the maxima and the line through the minima (outline).
+  std::vector<POINT> line;
   HGDIOBJ old = SelectObject(dc, PenOf(colour));
   if (filled) {
+    line.reserve(2 * n);
+    ForEachFilledColumn(pts, y, [&](int i, int top, int bottom) {
+      line.push_back({x + i, top});
+      line.push_back({x + i, bottom + 1});
+    });
     std::vector<DWORD> counts(n, 2);
-    pts2.reserve(2 * n);
-    int prevTop = 0, prevBottom = 0;
-    for (size_t i = 0; i < n; ++i) {
-      const int a = y(pts[2 * i]), b = y(pts[2 * i + 1]);
-      int top = std::min(a, b), bottom = std::max(a, b);
-      const int ownTop = top, ownBottom = bottom;
-      if (i > 0) top = std::min(top, prevBottom), bottom = std::max(bottom, prevTop);
-      pts2.push_back({x + static_cast<int>(i), top});
-      pts2.push_back({x + static_cast<int>(i), bottom + 1});
-      prevTop = ownTop;
-      prevBottom = ownBottom;
-    }
-    if (n > 0) PolyPolyline(dc, pts2.data(), counts.data(), static_cast<DWORD>(n));
+    if (n > 0) PolyPolyline(dc, line.data(), counts.data(), static_cast<DWORD>(n));
   } else {
     for (int j = 0; j < 2; ++j) {
-      pts2.clear();
-      for (size_t i = 0; i < n; ++i) pts2.push_back({x + static_cast<int>(i), y(pts[2 * i + j])});
-      if (n == 1) pts2.push_back({x + 1, pts2[0].y});
-      if (!pts2.empty()) Polyline(dc, pts2.data(), static_cast<int>(pts2.size()));
+      line.clear();
+      for (size_t i = 0; i < n; ++i) line.push_back({x + static_cast<int>(i), y(pts[2 * i + j])});
+      if (n == 1) line.push_back({x + 1, line[0].y});
+      if (!line.empty()) Polyline(dc, line.data(), static_cast<int>(line.size()));
     }
   }
   SelectObject(dc, old);
@@ -858,8 +883,9 @@ void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, in
     const int32_t locs[3] = {Locs().NowLoc, Locs().LeftLoc, Locs().RightLoc};
     for (int k = 0; k < 3; ++k) {
       const int64_t lx = xOf(locs[k]);
-      if (lx < x0 || lx >= x1) continue;
-      HGDIOBJ o = SelectObject(dc, BrushOf(kLocBrush[k]));
+      HBRUSH pattern = ArrLocatorBrush(k);
+      if (lx < x0 || lx >= x1 || pattern == nullptr) continue;
+      HGDIOBJ o = SelectObject(dc, pattern);
       PatBlt(dc, static_cast<int>(lx), y0 - 1, 1, rh + 2, PATINVERT);
       SelectObject(dc, o);
     }
@@ -1094,12 +1120,20 @@ void DrawMarkerStrip(HDC dc, int w) {
 // The last drawn column of each locator; INT32_MIN none.
 int lastLocX[3] = {INT32_MIN, INT32_MIN, INT32_MIN};
 
+// The locator's flag in the ruler's lower half and its line from the
+// ruler's foot down, both inverted: the same call again takes them away.
 void InvertLocator(HDC dc, int k, int x) {
   const ArrViewRec& v = ArrView();
-  Gdi b(CreateSolidBrush(kLocBrush[k]));
-  HGDIOBJ o = SelectObject(dc, b);
-  // The flag: a wedge in the ruler's lower half, then the line over the rows.
-  for (int row = 0; row < 8; ++row) PatBlt(dc, x - 7 + row, 8 + row / 2, 15 - 2 * row > 0 ? 15 - 2 * row : 1, 1, PATINVERT);
+  HBRUSH pattern = ArrLocatorBrush(k);
+  HBITMAP flag = ArrLocatorFlag(k);
+  if (pattern == nullptr || flag == nullptr) return;
+  HGDIOBJ o = SelectObject(dc, pattern);
+  if (HDC mem = CreateCompatibleDC(dc)) {
+    HGDIOBJ ob = SelectObject(mem, flag);
+    BitBlt(dc, x - 7, 8, 15, 8, mem, 0, 0, SRCINVERT);
+    SelectObject(mem, ob);
+    DeleteDC(mem);
+  }
   PatBlt(dc, x, kArrRulerHeight, 1, std::max(v.PartAreaHeight - kArrRulerHeight, 0), PATINVERT);
   SelectObject(dc, o);
 }
@@ -1140,6 +1174,9 @@ void ArrPaintPartArea(HDC dc, int w, int h) {
   ArrViewRec& v = ArrView();
   if (v.PartAreaWidth != w || v.PartAreaHeight != h) ArrResizeCalc(v, w, h);
   overviewCache.clear();
+  // The whole picture is new: only what this paint draws from overviews
+  // owes a repaint.
+  v.WavesDeferred = 0;
   FillSolid(dc, 0, v.TopHeight, w, h, v.Color[0]);
   const int showPunch = TransportState() == kTransportRecording;
   if (GetTimeFormat() == kTimeFormatBars) {
@@ -1255,7 +1292,10 @@ void ArrDrawTrkHeader(HDC dc, int32_t track, int32_t row) {
   DrawEdge(dc, &b, state == 2 ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT);
   if (state >= 1) {
     const int d = v.Vzoom < 13 ? 5 : 7, cx = 34 + (state == 2), cy = (b.top + b.bottom) / 2 + (state == 2);
-    const COLORREF dot = state == 2 ? (TransportState() == kTransportRecording ? RGB(255, 0, 0) : 0) : GetSysColor(COLOR_BTNSHADOW);
+    // Armed: red while the mixer records, else black.
+    const ArrDrawSeams& seams = ArrDrawSeamsNow();
+    const int recording = seams.mixRecState != nullptr && seams.mixRecState() == 2;
+    const COLORREF dot = state == 2 ? (recording ? RGB(255, 0, 0) : 0) : GetSysColor(COLOR_BTNSHADOW);
     Gdi br(CreateSolidBrush(dot));
     Gdi pn(CreatePen(PS_SOLID, 1, dot));
     HGDIOBJ ob = SelectObject(dc, br), op = SelectObject(dc, pn);

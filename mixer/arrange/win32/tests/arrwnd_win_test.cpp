@@ -202,6 +202,8 @@ class ArrWndTest : public ::testing::Test {
 };
 
 TEST_F(ArrWndTest, PaintsPartsRulerMarkersAndLocators) {
+  // The locators' images as the frame loads them.
+  ASSERT_EQ(ArrLoadLocatorImages(GetModuleHandleA(nullptr)), 1);
   Canvas c;
   ArrPaintPartArea(c.dc, kW, kH);
   const ArrViewRec& v = ArrView();
@@ -217,8 +219,11 @@ TEST_F(ArrWndTest, PaintsPartsRulerMarkersAndLocators) {
   EXPECT_TRUE(peak);
   EXPECT_NE(c.At(X(10000), centre - half), 0u);
   EXPECT_EQ(c.At(X(10000), centre - 3), 0u);
-  // The left locator's line over an empty row: white inverted by its brush.
-  EXPECT_EQ(c.At(200, RowY(6, 10)), 0x00FF00u);
+  // The locators' lines over an empty row: white inverted by their
+  // patterns, the left locator's dashed.
+  int dashes = 0;
+  for (int y = RowY(6, 0); y < RowY(6, 8); ++y) dashes += c.At(200, y) == 0x00FF00u;
+  EXPECT_EQ(dashes, 6);
   EXPECT_EQ(c.At(650, RowY(6, 10)), 0xFF0000u);  // now
   // A ruler tick each second (time code at 44.1 kHz, 512 per pixel).
   EXPECT_EQ(c.At(X(44100), 12), GetSysColor(COLOR_3DDKSHADOW));
@@ -270,6 +275,7 @@ TEST_F(ArrWndTest, PaintsPartsRulerMarkersAndLocators) {
   EXPECT_EQ(c.At(X(319000), low), 0x808080u);
   EXPECT_EQ(c.At(X(350000), low), TrkColors[3]);
   EXPECT_EQ(ArrPart(CurArr, xb)->Flags & kPartSelected, 0u);
+  ArrFreeLocatorImages();
 }
 
 TEST_F(ArrWndTest, PressInTheRulerSetsTheLocators) {
