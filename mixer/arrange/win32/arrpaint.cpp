@@ -101,6 +101,8 @@ HGDIOBJ PenOf(COLORREF c, int style = PS_SOLID) { return Cached(0, style, c); }
 HBRUSH BrushOf(COLORREF c) { return static_cast<HBRUSH>(Cached(1, 0, c)); }
 HBRUSH HatchOf(int style, COLORREF c) { return static_cast<HBRUSH>(Cached(2, style, c)); }
 
+void ForgetGlyphs();
+
 // Open while a paint runs; the outermost one frees the cached objects.
 struct PaintScope {
   PaintScope() { ++paintDepth; }
@@ -112,6 +114,7 @@ struct PaintScope {
     directBits = nullptr;
     directDc = nullptr;
     samplesReadable = -1;
+    ForgetGlyphs();
   }
   PaintScope(const PaintScope&) = delete;
   PaintScope& operator=(const PaintScope&) = delete;
@@ -205,6 +208,158 @@ void FillSolid(HDC dc, int x0, int y0, int x1, int y1, COLORREF c) {
   }
   const RECT r = {x0, y0, x1, y1};
   FillRect(dc, &r, BrushOf(c));
+}
+
+// ---- Names written straight into the pixels ----
+//
+// A name is one line of text, opaque on its background, clipped to its
+// box: what ExtTextOut draws. The text call is by far the dearest part of a
+// Part's drawing, so on a DIB section each character is drawn by
+// ExtTextOut once per paint (alone, on the name's background, in its ink),
+// kept, and the names are put together from those pictures. Put together
+// they give the same pixels as the text call as long as no two characters'
+// pictures share a column; a name where they would is left to the text
+// call.
+
+struct Glyph {
+  HGDIOBJ font;
+  COLORREF ink, back;
+  uint8_t ch;
+  int advance;           // pixels the pen moves
+  int left, top, w, h;   // the drawn pixels' box, from the pen's position
+  std::vector<uint32_t> px;  // w x h, the background's pixel where nothing is drawn
+};
+std::vector<Glyph> glyphCache;
+struct FontHeight {
+  HGDIOBJ font;
+  int height;
+};
+std::vector<FontHeight> fontHeights;
+
+// A scratch section that each character is drawn into alone.
+constexpr int kGlyphCell = 64, kGlyphPen = 16;
+struct GlyphScratch {
+  HDC dc = nullptr;
+  HBITMAP bm = nullptr;
+  HGDIOBJ old = nullptr;
+  uint32_t* bits = nullptr;
+  bool Open() {
+    if (dc) return bits != nullptr;
+    dc = CreateCompatibleDC(nullptr);
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = kGlyphCell;
+    bi.bmiHeader.biHeight = -kGlyphCell;  // top-down
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    void* b = nullptr;
+    bm = dc ? CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &b, nullptr, 0) : nullptr;
+    if (bm) old = SelectObject(dc, bm);
+    bits = static_cast<uint32_t*>(b);
+    return bits != nullptr;
+  }
+  void Close() {
+    if (bm) SelectObject(dc, old), DeleteObject(bm);
+    if (dc) DeleteDC(dc);
+    *this = GlyphScratch{};
+  }
+} glyphScratch;
+
+void ForgetGlyphs() {
+  glyphCache.clear();
+  fontHeights.clear();
+  glyphScratch.Close();
+}
+
+int FontHeightOf(HGDIOBJ font) {
+  for (const FontHeight& f : fontHeights)
+    if (f.font == font) return f.height;
+  if (!glyphScratch.Open()) return -1;
+  HGDIOBJ old = SelectObject(glyphScratch.dc, font);
+  TEXTMETRICA tm{};
+  const int height = GetTextMetricsA(glyphScratch.dc, &tm) ? static_cast<int>(tm.tmHeight) : -1;
+  SelectObject(glyphScratch.dc, old);
+  fontHeights.push_back({font, height});
+  return height;
+}
+
+const Glyph* GlyphOf(HGDIOBJ font, COLORREF ink, COLORREF back, uint8_t ch) {
+  for (const Glyph& g : glyphCache)
+    if (g.ch == ch && g.font == font && g.ink == ink && g.back == back) return &g;
+  if (!glyphScratch.Open()) return nullptr;
+  HDC dc = glyphScratch.dc;
+  const uint32_t bk = PixelOf(back);
+  GdiFlush();
+  std::fill(glyphScratch.bits, glyphScratch.bits + kGlyphCell * kGlyphCell, bk);
+  HGDIOBJ old = SelectObject(dc, font);
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, ink);
+  const char text[1] = {static_cast<char>(ch)};
+  SIZE size{};
+  const bool ok = GetTextExtentPoint32A(dc, text, 1, &size) && ExtTextOutA(dc, kGlyphPen, kGlyphPen, 0, nullptr, text, 1, nullptr);
+  SelectObject(dc, old);
+  GdiFlush();
+  // A character reaching the cell's edge may have been cut: not kept.
+  if (!ok || size.cx < 0 || size.cx > kGlyphCell - 2 * kGlyphPen) return nullptr;
+  int x0 = kGlyphCell, y0 = kGlyphCell, x1 = -1, y1 = -1;
+  for (int y = 0; y < kGlyphCell; ++y)
+    for (int x = 0; x < kGlyphCell; ++x)
+      if (glyphScratch.bits[y * kGlyphCell + x] != bk)
+        x0 = std::min(x0, x), x1 = std::max(x1, x), y0 = std::min(y0, y), y1 = std::max(y1, y);
+  if (x1 >= 0 && (x0 == 0 || y0 == 0 || x1 == kGlyphCell - 1 || y1 == kGlyphCell - 1)) return nullptr;
+  Glyph g{font, ink, back, ch, size.cx, 0, 0, 0, 0, {}};
+  if (x1 >= 0) {
+    g.left = x0 - kGlyphPen, g.top = y0 - kGlyphPen, g.w = x1 - x0 + 1, g.h = y1 - y0 + 1;
+    g.px.resize(static_cast<size_t>(g.w) * g.h);
+    for (int y = 0; y < g.h; ++y)
+      std::copy_n(glyphScratch.bits + (y0 + y) * kGlyphCell + x0, g.w, g.px.begin() + y * g.w);
+  }
+  glyphCache.push_back(std::move(g));
+  return &glyphCache.back();
+}
+
+// The name at (x, y) in `font`, opaque on `back` in `ink`, clipped to
+// `clip`; false when it must be left to the text call.
+bool NameIntoPixels(const Pixels& px, HGDIOBJ font, int x, int y, const RECT& clip, const char* name, COLORREF ink,
+                    COLORREF back) {
+  const int height = FontHeightOf(font);
+  const size_t n = std::strlen(name);
+  if (height < 0 || n > 255) return false;
+  const Glyph* glyphs[256];
+  int pen = x, drawnTo = INT32_MIN;
+  for (size_t i = 0; i < n; ++i) {
+    const Glyph* g = GlyphOf(font, ink, back, static_cast<uint8_t>(name[i]));
+    if (g == nullptr) return false;
+    if (g->w > 0) {
+      if (pen + g->left < drawnTo) return false;  // would meet the character before
+      drawnTo = pen + g->left + g->w;
+    }
+    glyphs[i] = g;
+    pen += g->advance;
+  }
+  const int cl = std::max<int>(clip.left, 0), ct = std::max<int>(clip.top, 0);
+  const int cr = std::min<int>(clip.right, px.w), cb = std::min<int>(clip.bottom, px.h);
+  GdiFlush();
+  // The background behind the whole line, then each character's pixels.
+  const uint32_t bk = PixelOf(back);
+  for (int yy = std::max(y, ct); yy < std::min(y + height, cb); ++yy) {
+    const int from = std::max(x, cl), to = std::min(pen, cr);
+    if (from < to) std::fill(px.Row(yy) + from, px.Row(yy) + to, bk);
+  }
+  pen = x;
+  for (size_t i = 0; i < n; ++i) {
+    const Glyph& g = *glyphs[i];
+    const int gx = pen + g.left, gy = y + g.top;
+    pen += g.advance;
+    for (int r = std::max(0, ct - gy); r < g.h && gy + r < cb; ++r) {
+      const uint32_t* src = &g.px[static_cast<size_t>(r) * g.w];
+      uint32_t* row = px.Row(gy + r);
+      for (int c = std::max(0, cl - gx); c < g.w && gx + c < cr; ++c)
+        if (src[c] != bk) row[gx + c] = src[c];
+    }
+  }
+  return true;
 }
 
 // Horizontal and vertical one-pixel lines in a colour, each from its first
@@ -457,6 +612,20 @@ Colours PartColours(const PartRec& p) {
 
 HBRUSH BrushOf(const Colours& c) { return c.hatch >= 0 ? HatchOf(c.hatch, c.fill) : BrushOf(c.fill); }
 
+// The envelope of a gain that does not change over [start, start +
+// length) of a row: a rectangle about the centre line, half-height by the
+// fader law.
+RECT FlatEnvelope(int64_t start, int64_t length, int centre, int half, uint32_t g, int extra) {
+  const ArrViewRec& v = ArrView();
+  const int32_t hz = std::max(v.Hzoom, 1);
+  auto xOf = [&](int64_t p) {
+    return static_cast<int>(std::clamp<int64_t>((p + kArrTimeShift - v.Origin) / hz, -1, 10000));
+  };
+  const int hh = std::min(GainToPixels(static_cast<int32_t>(std::min<uint32_t>(g, 65536)), 32768, half, LogAxis()), half);
+  const int x0 = xOf(start), x1 = xOf(start + length);
+  return {x0, centre - hh - extra, std::max(x1, x0 + 1), centre + hh + extra + 1};
+}
+
 // The envelope polygon of a gain ramp over [start, start + length) of a
 // row: symmetric about the centre line, half-height by the fader law.
 void DrawGainEnvelope(HDC dc, int64_t start, int64_t length, int centre, int half, uint32_t g0, uint32_t g1,
@@ -471,9 +640,8 @@ void DrawGainEnvelope(HDC dc, int64_t start, int64_t length, int centre, int hal
     return static_cast<int>(std::clamp<int64_t>((p + kArrTimeShift - v.Origin) / hz, -1, 10000));
   };
   if (g0 == g1) {
-    const int hh = std::min(h(g0), half);
-    const int x0 = xOf(start), x1 = xOf(start + length);
-    Rectangle(dc, x0, centre - hh - extra, std::max(x1, x0 + 1), centre + hh + extra + 1);
+    const RECT r = FlatEnvelope(start, length, centre, half, g0, extra);
+    Rectangle(dc, r.left, r.top, r.right, r.bottom);
     return;
   }
   std::vector<POINT> upper;
@@ -701,10 +869,16 @@ void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, in
   const bool envelope = audio && rh >= 14 && (selected || ShowPartVol) && p.PlayChannel >= 1 && p.PlayChannel <= 192;
   if (envelope) {
     FillSolid(dc, x0, y0 - 1, x1, y1 + 1, selected ? 0 : kDefaultPart);
-    HGDIOBJ ob = SelectObject(dc, brush), op = SelectObject(dc, PenOf(c.fill));
-    DrawGainEnvelope(dc, s.start, s.length, centre, half, g0, g1, p.FadeCurve, 0);
-    SelectObject(dc, ob);
-    SelectObject(dc, op);
+    if (g0 == g1 && c.hatch < 0) {
+      // Pen and brush of one colour: the rectangle is a fill.
+      const RECT r = FlatEnvelope(s.start, s.length, centre, half, g0, 0);
+      FillSolid(dc, r.left, r.top, r.right, r.bottom, c.fill);
+    } else {
+      HGDIOBJ ob = SelectObject(dc, brush), op = SelectObject(dc, PenOf(c.fill));
+      DrawGainEnvelope(dc, s.start, s.length, centre, half, g0, g1, p.FadeCurve, 0);
+      SelectObject(dc, ob);
+      SelectObject(dc, op);
+    }
   } else if (c.hatch < 0) {
     FillSolid(dc, x0, y0 - 1, x1, y1 + 1, c.fill);
   } else {
@@ -790,14 +964,23 @@ void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, in
       segs[n++] = {x0 + 1, y1, x1, y1};
     }
     DrawSegs(dc, c.frame, segs, n);
-    if (!linkNext && leftEdge) SetPixel(dc, x0, y1, 0x404040);
+    if (!linkNext && leftEdge) {
+      const Seg corner = {x0, y1, x0 + 1, y1};
+      DrawSegs(dc, 0x404040, &corner, 1);
+    }
   }
 
-  // Contents.
-  HGDIOBJ oldFont = SelectObject(dc, GetStockObject(rh < 10 ? ANSI_VAR_FONT : DEFAULT_GUI_FONT));
+  // Contents. The font goes into the DC only around the text calls
+  // themselves: selecting one is among the dearest calls of a Part.
+  HGDIOBJ font = GetStockObject(rh < 10 ? ANSI_VAR_FONT : DEFAULT_GUI_FONT);
   const int nameWanted = leftEdge || s.start == inEnd;
   char name[72];
   std::snprintf(name, sizeof name, "%s%s", p.Name, (p.Flags & kPartTimelocked) ? " *" : "");
+  auto drawText = [&](RECT r, UINT format) {
+    HGDIOBJ oldFont = SelectObject(dc, font);
+    DrawTextA(dc, name, -1, &r, format | DT_SINGLELINE | DT_LEFT | DT_NOPREFIX);
+    SelectObject(dc, oldFont);
+  };
   if (audio && rh > 13) {
     TakeRec* take = TakeFromRef(p.Take);
     std::vector<int16_t> pts;
@@ -829,12 +1012,18 @@ void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, in
     }
     if (nameWanted && x1 - x0 >= 4) {
       RECT r = {x0 + 2, y0 + 1, x1 - 1, y1 - 1};
-      SetBkMode(dc, OPAQUE);
-      SetBkColor(dc, selected ? 0 : c.greyed ? kDefaultPart : 0xFFFFFF);
-      SetTextColor(dc, c.ink);
+      const COLORREF back = selected ? 0 : c.greyed ? kDefaultPart : 0xFFFFFF;
       // One line at the top left, clipped to the box: the text call itself,
       // without the formatting pass (names hold no prefixes or breaks).
-      ExtTextOutA(dc, r.left, r.top, ETO_CLIPPED, &r, name, static_cast<UINT>(std::strlen(name)), nullptr);
+      Pixels px;
+      if (!DirectPixels(dc, &px) || !NameIntoPixels(px, font, r.left, r.top, r, name, c.ink, back)) {
+        SetBkMode(dc, OPAQUE);
+        SetBkColor(dc, back);
+        SetTextColor(dc, c.ink);
+        HGDIOBJ oldFont = SelectObject(dc, font);
+        ExtTextOutA(dc, r.left, r.top, ETO_CLIPPED, &r, name, static_cast<UINT>(std::strlen(name)), nullptr);
+        SelectObject(dc, oldFont);
+      }
     }
   } else if (!audio && rh > 13) {
     const bool band = ShowNameInWave && x1 - x0 > 2;
@@ -847,7 +1036,7 @@ void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, in
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, c.ink);
         r.left = x0 + 2;
-        DrawTextA(dc, name, -1, &r, DT_SINGLELINE | DT_TOP | DT_LEFT | DT_NOPREFIX);
+        drawText(r, DT_TOP);
       }
     }
     if (!band || rh > 20) {
@@ -859,12 +1048,10 @@ void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, in
         DrawAutomCurve(dc, p, s.start, s.start + s.length, top, bottom, clip, c.ink);
     }
   } else if (nameWanted && x1 - x0 >= 4) {
-    RECT r = {x0 + 2, y0, x1 - 1, y1};
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, c.ink);
-    DrawTextA(dc, name, -1, &r, DT_SINGLELINE | DT_VCENTER | DT_LEFT | DT_NOPREFIX);
+    drawText({x0 + 2, y0, x1 - 1, y1}, DT_VCENTER);
   }
-  SelectObject(dc, oldFont);
   // Snap point.
   if (p.SnapPoint != 0) {
     const int64_t sx = xOf(int64_t{p.Start} + p.SnapPoint);

@@ -278,6 +278,43 @@ TEST_F(ArrWndTest, PaintsPartsRulerMarkersAndLocators) {
   ArrFreeLocatorImages();
 }
 
+TEST_F(ArrWndTest, PixelsWrittenStraightAndThroughGdiCallsAreTheSame) {
+  // A memory bitmap with a clipping region is drawn through GDI calls only;
+  // without one, boxes, frames, waveforms and names go straight into its
+  // pixels. Both pictures must be the same, at two row heights, with and
+  // without gain envelopes, with names wider than their boxes, on white,
+  // grey and black.
+  ASSERT_EQ(ArrLoadLocatorImages(GetModuleHandleA(nullptr)), 1);
+  const char* names[] = {"Wide Name With gjpqy", "Ab", "ff fi fl ;:!", "MMMMMMMMMMMMMMMM", "x"};
+  for (int i = 0; i < 5; ++i) {
+    const uint32_t take = Take(500000, 3);
+    const uint32_t slot = Add(5 + i % 3, 220000 + i * 30000, 2000 + i * 9000, take, 3, i == 1 ? 0 : 7 + i, names[i]);
+    if (i == 2) ArrPart(CurArr, slot)->Flags |= kPartSelected;
+    if (i == 3) ArrPart(CurArr, slot)->GainEnd = 9000;
+  }
+  ArrPart(CurArr, xb)->Flags |= kPartSelected;
+  for (const int view : {37, 17, 37 + 1000, 17 + 1000}) {
+    const int rowHeight = view % 1000;
+    ShowPartVol = view / 1000;
+    SCOPED_TRACE(view);
+    arrwnd_test::ResetView(rowHeight, 1, kW, kH);
+    Canvas direct, gdi;
+    HRGN all = CreateRectRgn(0, 0, kW, kH);
+    SelectClipRgn(gdi.dc, all);
+    DeleteObject(all);
+    ArrPaintPartArea(direct.dc, kW, kH);
+    ArrPaintPartArea(gdi.dc, kW, kH);
+    if (view == 1037) direct.Save("arrwnd_direct");
+    int differ = 0, firstX = -1, firstY = -1;
+    for (int y = 0; y < kH; ++y)
+      for (int x = 0; x < kW; ++x)
+        if (direct.At(x, y) != gdi.At(x, y) && differ++ == 0) firstX = x, firstY = y;
+    EXPECT_EQ(differ, 0) << "first at " << firstX << "," << firstY;
+  }
+  ShowPartVol = 0;
+  ArrFreeLocatorImages();
+}
+
 TEST_F(ArrWndTest, PressInTheRulerSetsTheLocators) {
   HWND w = OpenWindow();
   ASSERT_NE(w, nullptr);
