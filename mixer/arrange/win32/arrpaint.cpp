@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <vector>
 
 #include "mixer/arrange/arrdrawseams.h"
@@ -229,7 +230,8 @@ struct Glyph {
   int left, top, w, h;   // the drawn pixels' box, from the pen's position
   std::vector<uint32_t> px;  // w x h, the background's pixel where nothing is drawn
 };
-std::vector<Glyph> glyphCache;
+// A deque: the glyphs of a name are held by address while more are added.
+std::deque<Glyph> glyphCache;
 struct FontHeight {
   HGDIOBJ font;
   int height;
@@ -494,22 +496,27 @@ bool SamplesReadable() {
 
 // Display points of a stretch of a Take. At close zoom, while the
 // transport is neither playing nor recording, they come from the Take's
-// samples, or there are none when the devices cannot read them now.
-// Otherwise from the Take's overview, when it has one; the view then owes
-// a repaint from the samples for when the transport stops.
+// samples, or there are none when the devices are busy; when no device
+// reads samples at all (none is open), from the overview. Otherwise from
+// the Take's overview, when it has one; the view then owes a repaint from
+// the samples for when the transport stops.
 bool TakePoints(TakeRec* take, uint32_t ref, int64_t start, int32_t columns, int64_t length,
                 std::vector<int16_t>* out) {
   if (take == nullptr) return false;
   ArrViewRec& v = ArrView();
   const int state = TransportState();
   const bool moving = state == kTransportPlaying || state == kTransportRecording;
+  const bool overview = TakeGetAttr(take, kTakeAttrWaveExists) != 0;
   if (v.CloseZoom && !moving) {
-    if (!SamplesReadable() || !PointsFromSamples(take, start, columns, length, out)) return false;
-    v.SamplesDrawn = 1;
-    return true;
+    if (!SamplesReadable()) return false;
+    if (PointsFromSamples(take, start, columns, length, out)) {
+      v.SamplesDrawn = 1;
+      return true;
+    }
+    return overview && PointsFromOverview(take, ref, start, columns, length, out);
   }
   v.WavesDeferred = 1;
-  return TakeGetAttr(take, kTakeAttrWaveExists) != 0 && PointsFromOverview(take, ref, start, columns, length, out);
+  return overview && PointsFromOverview(take, ref, start, columns, length, out);
 }
 
 // The filled picture's span of each column, top to bottom inclusive: from

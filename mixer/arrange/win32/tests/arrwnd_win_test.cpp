@@ -315,6 +315,26 @@ TEST_F(ArrWndTest, PixelsWrittenStraightAndThroughGdiCallsAreTheSame) {
   ArrFreeLocatorImages();
 }
 
+TEST_F(ArrWndTest, CloseViewWithoutDevicesDrawsTheOverview) {
+  // No device reads samples here: the close view falls back to the Take's
+  // overview, with its full-scale block at 51200 (interpolated towards its
+  // neighbours, four columns to a block).
+  ArrViewRec& v = ArrView();
+  v.Hzoom = 128;
+  v.CloseZoom = 1;
+  ArrResizeCalc(v, kW, kH);
+  Canvas c;
+  ArrPaintPartArea(c.dc, kW, kH);
+  const int centre = RowY(0, v.Vzoom / 2);
+  bool peak = false;
+  for (int x = X(100 * 512); x <= X(101 * 512) + 4; ++x) peak = peak || c.At(x, centre - 14) == 0;
+  EXPECT_TRUE(peak);
+  EXPECT_EQ(c.At(X(10000), centre - 14), TrkColors[0]);
+  EXPECT_EQ(c.At(X(10000), centre - 3), 0u);
+  EXPECT_EQ(v.SamplesDrawn, 0);
+  EXPECT_EQ(v.WavesDeferred, 0);
+}
+
 TEST_F(ArrWndTest, PressInTheRulerSetsTheLocators) {
   HWND w = OpenWindow();
   ASSERT_NE(w, nullptr);
