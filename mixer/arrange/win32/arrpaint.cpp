@@ -902,7 +902,6 @@ void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, in
   const int64_t inEnd = in && in->Start != kPartFreeStart ? int64_t{in->Start} + in->Length : INT64_MIN;
   const int64_t outStart = out && out->Start != kPartFreeStart ? out->Start : INT64_MAX;
   HGDIOBJ ink = PenOf(c.frame);
-  HGDIOBJ oldPen = SelectObject(dc, ink);
   // The crossfade this section lies in, if any: the partner and both fades
   // (this Part's and the partner's) as envelopes over the box.
   const bool xfIn = audio && s.start < inEnd, xfOut = audio && !xfIn && s.start + s.length > outStart;
@@ -937,7 +936,7 @@ void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, in
     xfStart = secStart;
     xfEnd = secEnd;
     HGDIOBJ ob = SelectObject(dc, brush);
-    SelectObject(dc, PenOf(c.fill));
+    HGDIOBJ op = SelectObject(dc, PenOf(c.fill));
     DrawXfadeEnvelope(dc, own.start, own.length, own.curve, own.from, own.to, secStart, secEnd, centre, half, 0);
     // The partner's fade outlined over it, so that both curves show.
     SelectObject(dc, GetStockObject(HOLLOW_BRUSH));
@@ -945,6 +944,7 @@ void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, in
     DrawXfadeEnvelope(dc, other.start, other.length, other.curve, other.from, other.to, secStart, secEnd, centre,
                       half, 0);
     SelectObject(dc, ob);
+    SelectObject(dc, op);
   }
 
   // Frame.
@@ -1063,12 +1063,11 @@ void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, in
   if (p.SnapPoint != 0) {
     const int64_t sx = xOf(int64_t{p.Start} + p.SnapPoint);
     if (sx > x0 && sx < x1) {
-      SelectObject(dc, PenOf(c.frame, PS_DOT));
+      HGDIOBJ op = SelectObject(dc, PenOf(c.frame, PS_DOT));
       VLine(dc, static_cast<int>(sx), linkNext ? y1 - 2 : y1, y0);
-      SelectObject(dc, ink);
+      SelectObject(dc, op);
     }
   }
-  SelectObject(dc, oldPen);
   if (ArrView().Grid && !linkPrev) {
     const Seg sep = {x0, y0 - 1, x1, y0 - 1};
     DrawSegs(dc, ArrView().Color[1], &sep, 1);
