@@ -223,20 +223,24 @@ void FillSolid(HDC dc, int x0, int y0, int x1, int y1, COLORREF c) {
 // call.
 
 struct Glyph {
-  HGDIOBJ font;
-  COLORREF ink, back;
-  uint8_t ch;
-  int advance;           // pixels the pen moves
-  int left, top, w, h;   // the drawn pixels' box, from the pen's position
+  int advance;               // pixels the pen moves
+  int left, top, w, h;       // the drawn pixels' box, from the pen's position
   std::vector<uint32_t> px;  // w x h, the background's pixel where nothing is drawn
 };
-// A deque: the glyphs of a name are held by address while more are added.
-std::deque<Glyph> glyphCache;
-struct FontHeight {
+// The characters of one font in one ink on one background, by character:
+// an index into `glyphs`, kUnseen before the character was drawn, kCut
+// when its picture could not be kept.
+constexpr int kUnseen = -1, kCut = -2;
+struct GlyphSet {
   HGDIOBJ font;
-  int height;
+  COLORREF ink, back;
+  int height;  // the font's line height
+  int index[256];
 };
-std::vector<FontHeight> fontHeights;
+// Deques: a name holds its set and its glyphs by address while more are
+// added.
+std::deque<GlyphSet> glyphSets;
+std::deque<Glyph> glyphs;
 
 // A scratch section that each character is drawn into alone.
 constexpr int kGlyphCell = 64, kGlyphPen = 16;
@@ -269,37 +273,43 @@ struct GlyphScratch {
 } glyphScratch;
 
 void ForgetGlyphs() {
-  glyphCache.clear();
-  fontHeights.clear();
+  glyphSets.clear();
+  glyphs.clear();
   glyphScratch.Close();
 }
 
-int FontHeightOf(HGDIOBJ font) {
-  for (const FontHeight& f : fontHeights)
-    if (f.font == font) return f.height;
-  if (!glyphScratch.Open()) return -1;
-  HGDIOBJ old = SelectObject(glyphScratch.dc, font);
-  TEXTMETRICA tm{};
-  const int height = GetTextMetricsA(glyphScratch.dc, &tm) ? static_cast<int>(tm.tmHeight) : -1;
-  SelectObject(glyphScratch.dc, old);
-  fontHeights.push_back({font, height});
-  return height;
+GlyphSet* GlyphSetOf(HGDIOBJ font, COLORREF ink, COLORREF back) {
+  for (GlyphSet& set : glyphSets)
+    if (set.font == font && set.ink == ink && set.back == back) return set.height >= 0 ? &set : nullptr;
+  GlyphSet set{font, ink, back, -1, {}};
+  std::fill(std::begin(set.index), std::end(set.index), kUnseen);
+  if (glyphScratch.Open()) {
+    HGDIOBJ old = SelectObject(glyphScratch.dc, font);
+    TEXTMETRICA tm{};
+    if (GetTextMetricsA(glyphScratch.dc, &tm)) set.height = static_cast<int>(tm.tmHeight);
+    SelectObject(glyphScratch.dc, old);
+  }
+  glyphSets.push_back(set);
+  return set.height >= 0 ? &glyphSets.back() : nullptr;
 }
 
-const Glyph* GlyphOf(HGDIOBJ font, COLORREF ink, COLORREF back, uint8_t ch) {
-  for (const Glyph& g : glyphCache)
-    if (g.ch == ch && g.font == font && g.ink == ink && g.back == back) return &g;
-  if (!glyphScratch.Open()) return nullptr;
+// The character drawn alone by the text call; null when its picture
+// cannot be kept.
+const Glyph* GlyphOf(GlyphSet& set, uint8_t ch) {
+  if (set.index[ch] >= 0) return &glyphs[static_cast<size_t>(set.index[ch])];
+  if (set.index[ch] == kCut) return nullptr;
+  set.index[ch] = kCut;
   HDC dc = glyphScratch.dc;
-  const uint32_t bk = PixelOf(back);
+  const uint32_t bk = PixelOf(set.back);
   GdiFlush();
   std::fill(glyphScratch.bits, glyphScratch.bits + kGlyphCell * kGlyphCell, bk);
-  HGDIOBJ old = SelectObject(dc, font);
+  HGDIOBJ old = SelectObject(dc, set.font);
   SetBkMode(dc, TRANSPARENT);
-  SetTextColor(dc, ink);
+  SetTextColor(dc, set.ink);
   const char text[1] = {static_cast<char>(ch)};
   SIZE size{};
-  const bool ok = GetTextExtentPoint32A(dc, text, 1, &size) && ExtTextOutA(dc, kGlyphPen, kGlyphPen, 0, nullptr, text, 1, nullptr);
+  const bool ok =
+      GetTextExtentPoint32A(dc, text, 1, &size) && ExtTextOutA(dc, kGlyphPen, kGlyphPen, 0, nullptr, text, 1, nullptr);
   SelectObject(dc, old);
   GdiFlush();
   // A character reaching the cell's edge may have been cut: not kept.
@@ -310,34 +320,35 @@ const Glyph* GlyphOf(HGDIOBJ font, COLORREF ink, COLORREF back, uint8_t ch) {
       if (glyphScratch.bits[y * kGlyphCell + x] != bk)
         x0 = std::min(x0, x), x1 = std::max(x1, x), y0 = std::min(y0, y), y1 = std::max(y1, y);
   if (x1 >= 0 && (x0 == 0 || y0 == 0 || x1 == kGlyphCell - 1 || y1 == kGlyphCell - 1)) return nullptr;
-  Glyph g{font, ink, back, ch, size.cx, 0, 0, 0, 0, {}};
+  Glyph g{size.cx, 0, 0, 0, 0, {}};
   if (x1 >= 0) {
     g.left = x0 - kGlyphPen, g.top = y0 - kGlyphPen, g.w = x1 - x0 + 1, g.h = y1 - y0 + 1;
     g.px.resize(static_cast<size_t>(g.w) * g.h);
     for (int y = 0; y < g.h; ++y)
       std::copy_n(glyphScratch.bits + (y0 + y) * kGlyphCell + x0, g.w, g.px.begin() + y * g.w);
   }
-  glyphCache.push_back(std::move(g));
-  return &glyphCache.back();
+  set.index[ch] = static_cast<int>(glyphs.size());
+  glyphs.push_back(std::move(g));
+  return &glyphs.back();
 }
 
 // The name at (x, y) in `font`, opaque on `back` in `ink`, clipped to
 // `clip`; false when it must be left to the text call.
 bool NameIntoPixels(const Pixels& px, HGDIOBJ font, int x, int y, const RECT& clip, const char* name, COLORREF ink,
                     COLORREF back) {
-  const int height = FontHeightOf(font);
+  GlyphSet* set = GlyphSetOf(font, ink, back);
   const size_t n = std::strlen(name);
-  if (height < 0 || n > 255) return false;
-  const Glyph* glyphs[256];
+  if (set == nullptr || n > 255) return false;
+  const Glyph* line[256];
   int pen = x, drawnTo = INT32_MIN;
   for (size_t i = 0; i < n; ++i) {
-    const Glyph* g = GlyphOf(font, ink, back, static_cast<uint8_t>(name[i]));
+    const Glyph* g = GlyphOf(*set, static_cast<uint8_t>(name[i]));
     if (g == nullptr) return false;
     if (g->w > 0) {
       if (pen + g->left < drawnTo) return false;  // would meet the character before
       drawnTo = pen + g->left + g->w;
     }
-    glyphs[i] = g;
+    line[i] = g;
     pen += g->advance;
   }
   const int cl = std::max<int>(clip.left, 0), ct = std::max<int>(clip.top, 0);
@@ -345,13 +356,13 @@ bool NameIntoPixels(const Pixels& px, HGDIOBJ font, int x, int y, const RECT& cl
   GdiFlush();
   // The background behind the whole line, then each character's pixels.
   const uint32_t bk = PixelOf(back);
-  for (int yy = std::max(y, ct); yy < std::min(y + height, cb); ++yy) {
+  for (int yy = std::max(y, ct); yy < std::min(y + set->height, cb); ++yy) {
     const int from = std::max(x, cl), to = std::min(pen, cr);
     if (from < to) std::fill(px.Row(yy) + from, px.Row(yy) + to, bk);
   }
   pen = x;
   for (size_t i = 0; i < n; ++i) {
-    const Glyph& g = *glyphs[i];
+    const Glyph& g = *line[i];
     const int gx = pen + g.left, gy = y + g.top;
     pen += g.advance;
     for (int r = std::max(0, ct - gy); r < g.h && gy + r < cb; ++r) {
