@@ -95,6 +95,9 @@ int main(int argc, char** argv) {
     MrkInsert(&CurMrkList, r, m, nullptr);
   }
 
+  // The locators' lines and flags as the arrange frame loads them.
+  if (!ArrLoadLocatorImages(GetModuleHandleA(nullptr))) return 1;
+
   HDC dc = CreateCompatibleDC(nullptr);
   BITMAPINFO bi = {};
   bi.bmiHeader = {sizeof(BITMAPINFOHEADER), kW, -h, 1, 32, BI_RGB};
@@ -128,6 +131,7 @@ int main(int argc, char** argv) {
   SelectObject(dc, old);
   DeleteObject(bm);
   DeleteDC(dc);
+  ArrFreeLocatorImages();
   DeleteFileA(path);
   return 0;
 }

@@ -1,8 +1,9 @@
 // What drawing the arrangement asks of the parts of the program the
-// arrange window does not link: the mixer's automation logs and the native
-// devices' sample peaks. The program installs the implementations at
-// start-up; until then (and in tests that install none) there are no
-// automation curves and no waveforms from samples.
+// arrange window does not link: the mixer's automation logs and record
+// state, and the native devices' sample peaks and status. The program
+// installs the implementations at start-up; until then (and in tests that
+// install none) there are no automation curves, no waveforms from samples,
+// the mixer counts as idle and the devices as idle.
 #pragma once
 
 #include <cstdint>
@@ -28,6 +29,14 @@ struct ArrDrawSeams {
   // into out (2 x count values); 0 when no device can read them now.
   int (*samplePeaks)(TakeRec* take, uint32_t count, uint32_t samplesPerEntry, uint32_t position,
                      int16_t* out) = nullptr;
+  // The mixer's record/monitor state: 0 idle, 1 audition, 2 recording.
+  int (*mixRecState)() = nullptr;
+  // 1 when a native device has its play buffers prepared (status code 3):
+  // it reads no more from the disk until it starts.
+  int (*devicesPrepared)() = nullptr;
+  // Waits up to `ms` milliseconds for every native device to become idle;
+  // 1 when they all did, 0 on the time-out.
+  int (*waitDevicesIdle)(uint32_t ms) = nullptr;
 };
 void ArrSetDrawSeams(const ArrDrawSeams& seams);
 const ArrDrawSeams& ArrDrawSeamsNow();

@@ -39,8 +39,13 @@ struct ArrViewRec {
   int32_t PartAreaWidth = 0;   // client size of the Part area, pixels
   int32_t PartAreaHeight = 0;
   int32_t WaveZoom = 0;      // waveform amplitude magnification, 0..8 (powers of two)
-  int32_t CloseZoom = 0;     // Hzoom <= 128
+  // Hzoom <= 128: closer than the overviews' blocks, the view's waveforms
+  // come from the Takes' samples while the transport stands.
+  int32_t CloseZoom = 0;
   int32_t SamplesDrawn = 0;  // a waveform was drawn from Take samples since the last zoom
+  // A waveform was drawn from its overview: at close zoom the view is
+  // repainted from the samples once the transport allows it.
+  int32_t WavesDeferred = 0;
   int32_t MrkBar = 0;        // the marker bar row is shown
   int32_t Grid = 0;          // grid lines are drawn
   uint32_t Color[3] = {0xFFFFFF, 0xE0E0E0, 0xFFFFFF};  // background, grid, third view colour

@@ -161,6 +161,20 @@ int NatLinkAllIdle() {
   return 1;
 }
 
+int NatLinkWaitIdle(uint32_t pollMs, uint32_t limitMs, void (*sleep)(uint32_t ms)) {
+  for (uint32_t waited = 0;; waited += pollMs) {
+    if (NatLinkAllIdle()) return 1;
+    if (waited >= limitMs) return 0;
+    if (sleep != nullptr) sleep(pollMs);
+  }
+}
+
+int NatLinkAnyPrepared() {
+  for (int32_t k = 0; k < gCount; ++k)
+    if (gApi->getStatus(gDevices[k]) == kNatDevPrepared) return 1;
+  return 0;
+}
+
 int32_t NatLinkBufMinimum() {
   int32_t least = 0x7FFFFFFF;
   for (int32_t k = 0; k < gCount; ++k) {

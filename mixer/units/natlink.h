@@ -78,6 +78,12 @@ void NatLinkStopAll();
 int32_t NatLinkGetCloc();
 // 1 when every device is idle (also when none is open).
 int NatLinkAllIdle();
+// Waits until every device is idle, polling every `pollMs` ms, at most
+// `limitMs`; 1 when they all became idle. `sleep` is the caller's wait
+// (null: spin).
+int NatLinkWaitIdle(uint32_t pollMs, uint32_t limitMs, void (*sleep)(uint32_t ms));
+// 1 when any device is in the prepared state.
+int NatLinkAnyPrepared();
 // The smallest buffer reserve of the devices (0x7FFFFFFF without devices).
 int32_t NatLinkBufMinimum();
 // 1 with the Take whose transfer failed on any device.

@@ -121,6 +121,12 @@ constexpr int kMaxUnits = 4;
 // 1 when no native device reports busy status bits (also when none is open),
 // else 0.
 int NatDevAllIdle();
+// Polls NatDevAllIdle for up to `timeoutMs` ms; 1 when the devices became
+// idle, 0 on the time-out.
+int NatDevWaitIdle(uint32_t timeoutMs);
+// 1 when any native device reports status code 3 (its play buffers
+// prepared), else 0.
+int NatDevAnyInStatus3();
 
 // The two identification texts of unit `unit` (0..3) as the About box shows
 // them, each copied bounded into its buffer. Returns 0, and leaves the

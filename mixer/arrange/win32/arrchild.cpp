@@ -735,6 +735,7 @@ void AutoScrollTick(HWND wnd) {
 }
 
 void NowMoved(HWND wnd) {
+  ArrRepaintDeferredWaves();
   ArrViewRec& v = ArrView();
   const int32_t now = Locs().NowLoc;
   if (AutoScrollArrWnd) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <vector>
 
 #include "mixer/arrange/arrdrawseams.h"
@@ -44,9 +45,6 @@ constexpr COLORREF kSelectedFill = 0x808080;
 constexpr COLORREF kDefaultPart = 0xC0C0C0;
 constexpr COLORREF kGreyInk[3] = {0x808080, 0x9898C0, 0x98C098};  // Audio, Automation, Midi
 constexpr COLORREF kInk[3] = {0x000000, 0x000080, 0x008000};
-// Locator brushes: PATINVERT over the white background leaves blue (now),
-// green (left) and red (right).
-constexpr COLORREF kLocBrush[3] = {0x00FFFF, 0xFF00FF, 0xFFFF00};
 
 int KindIndex(uint32_t kind) { return kind == kTakeAudio ? 0 : kind == kTakeAutom ? 1 : 2; }
 
@@ -87,6 +85,9 @@ struct CachedObj {
 };
 std::vector<CachedObj> gdiCache;
 int paintDepth = 0;
+// Whether the running paint may read Take samples (SamplesReadable); -1
+// not asked yet.
+int samplesReadable = -1;
 
 HGDIOBJ Cached(int kind, int style, COLORREF colour) {
   for (const CachedObj& o : gdiCache)
@@ -101,6 +102,8 @@ HGDIOBJ PenOf(COLORREF c, int style = PS_SOLID) { return Cached(0, style, c); }
 HBRUSH BrushOf(COLORREF c) { return static_cast<HBRUSH>(Cached(1, 0, c)); }
 HBRUSH HatchOf(int style, COLORREF c) { return static_cast<HBRUSH>(Cached(2, style, c)); }
 
+void ForgetGlyphs();
+
 // Open while a paint runs; the outermost one frees the cached objects.
 struct PaintScope {
   PaintScope() { ++paintDepth; }
@@ -111,6 +114,8 @@ struct PaintScope {
     directBitmap = nullptr;
     directBits = nullptr;
     directDc = nullptr;
+    samplesReadable = -1;
+    ForgetGlyphs();
   }
   PaintScope(const PaintScope&) = delete;
   PaintScope& operator=(const PaintScope&) = delete;
@@ -204,6 +209,170 @@ void FillSolid(HDC dc, int x0, int y0, int x1, int y1, COLORREF c) {
   }
   const RECT r = {x0, y0, x1, y1};
   FillRect(dc, &r, BrushOf(c));
+}
+
+// ---- Names written straight into the pixels ----
+//
+// A name is one line of text, opaque on its background, clipped to its
+// box: what ExtTextOut draws. The text call is by far the dearest part of a
+// Part's drawing, so on a DIB section each character is drawn by
+// ExtTextOut once per paint (alone, on the name's background, in its ink),
+// kept, and the names are put together from those pictures. Put together
+// they give the same pixels as the text call as long as no two characters'
+// pictures share a column; a name where they would is left to the text
+// call.
+
+struct Glyph {
+  int advance;               // pixels the pen moves
+  int left, top, w, h;       // the drawn pixels' box, from the pen's position
+  std::vector<uint32_t> px;  // w x h, the background's pixel where nothing is drawn
+};
+// The characters of one font in one ink on one background, by character:
+// an index into `glyphs`, kUnseen before the character was drawn, kCut
+// when its picture could not be kept.
+constexpr int kUnseen = -1, kCut = -2;
+struct GlyphSet {
+  HGDIOBJ font;
+  COLORREF ink, back;
+  int height;  // the font's line height
+  int index[256];
+};
+// Deques: a name holds its set and its glyphs by address while more are
+// added.
+std::deque<GlyphSet> glyphSets;
+std::deque<Glyph> glyphs;
+
+// A scratch section that each character is drawn into alone.
+constexpr int kGlyphCell = 64, kGlyphPen = 16;
+struct GlyphScratch {
+  HDC dc = nullptr;
+  HBITMAP bm = nullptr;
+  HGDIOBJ old = nullptr;
+  uint32_t* bits = nullptr;
+  bool Open() {
+    if (dc) return bits != nullptr;
+    dc = CreateCompatibleDC(nullptr);
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = kGlyphCell;
+    bi.bmiHeader.biHeight = -kGlyphCell;  // top-down
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    void* b = nullptr;
+    bm = dc ? CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &b, nullptr, 0) : nullptr;
+    if (bm) old = SelectObject(dc, bm);
+    bits = static_cast<uint32_t*>(b);
+    return bits != nullptr;
+  }
+  void Close() {
+    if (bm) SelectObject(dc, old), DeleteObject(bm);
+    if (dc) DeleteDC(dc);
+    *this = GlyphScratch{};
+  }
+} glyphScratch;
+
+void ForgetGlyphs() {
+  glyphSets.clear();
+  glyphs.clear();
+  glyphScratch.Close();
+}
+
+GlyphSet* GlyphSetOf(HGDIOBJ font, COLORREF ink, COLORREF back) {
+  for (GlyphSet& set : glyphSets)
+    if (set.font == font && set.ink == ink && set.back == back) return set.height >= 0 ? &set : nullptr;
+  GlyphSet set{font, ink, back, -1, {}};
+  std::fill(std::begin(set.index), std::end(set.index), kUnseen);
+  if (glyphScratch.Open()) {
+    HGDIOBJ old = SelectObject(glyphScratch.dc, font);
+    TEXTMETRICA tm{};
+    if (GetTextMetricsA(glyphScratch.dc, &tm)) set.height = static_cast<int>(tm.tmHeight);
+    SelectObject(glyphScratch.dc, old);
+  }
+  glyphSets.push_back(set);
+  return set.height >= 0 ? &glyphSets.back() : nullptr;
+}
+
+// The character drawn alone by the text call; null when its picture
+// cannot be kept.
+const Glyph* GlyphOf(GlyphSet& set, uint8_t ch) {
+  if (set.index[ch] >= 0) return &glyphs[static_cast<size_t>(set.index[ch])];
+  if (set.index[ch] == kCut) return nullptr;
+  set.index[ch] = kCut;
+  HDC dc = glyphScratch.dc;
+  const uint32_t bk = PixelOf(set.back);
+  GdiFlush();
+  std::fill(glyphScratch.bits, glyphScratch.bits + kGlyphCell * kGlyphCell, bk);
+  HGDIOBJ old = SelectObject(dc, set.font);
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, set.ink);
+  const char text[1] = {static_cast<char>(ch)};
+  SIZE size{};
+  const bool ok =
+      GetTextExtentPoint32A(dc, text, 1, &size) && ExtTextOutA(dc, kGlyphPen, kGlyphPen, 0, nullptr, text, 1, nullptr);
+  SelectObject(dc, old);
+  GdiFlush();
+  // A character reaching the cell's edge may have been cut: not kept.
+  if (!ok || size.cx < 0 || size.cx > kGlyphCell - 2 * kGlyphPen) return nullptr;
+  int x0 = kGlyphCell, y0 = kGlyphCell, x1 = -1, y1 = -1;
+  for (int y = 0; y < kGlyphCell; ++y)
+    for (int x = 0; x < kGlyphCell; ++x)
+      if (glyphScratch.bits[y * kGlyphCell + x] != bk)
+        x0 = std::min(x0, x), x1 = std::max(x1, x), y0 = std::min(y0, y), y1 = std::max(y1, y);
+  if (x1 >= 0 && (x0 == 0 || y0 == 0 || x1 == kGlyphCell - 1 || y1 == kGlyphCell - 1)) return nullptr;
+  Glyph g{size.cx, 0, 0, 0, 0, {}};
+  if (x1 >= 0) {
+    g.left = x0 - kGlyphPen, g.top = y0 - kGlyphPen, g.w = x1 - x0 + 1, g.h = y1 - y0 + 1;
+    g.px.resize(static_cast<size_t>(g.w) * g.h);
+    for (int y = 0; y < g.h; ++y)
+      std::copy_n(glyphScratch.bits + (y0 + y) * kGlyphCell + x0, g.w, g.px.begin() + y * g.w);
+  }
+  set.index[ch] = static_cast<int>(glyphs.size());
+  glyphs.push_back(std::move(g));
+  return &glyphs.back();
+}
+
+// The name at (x, y) in `font`, opaque on `back` in `ink`, clipped to
+// `clip`; false when it must be left to the text call.
+bool NameIntoPixels(const Pixels& px, HGDIOBJ font, int x, int y, const RECT& clip, const char* name, COLORREF ink,
+                    COLORREF back) {
+  GlyphSet* set = GlyphSetOf(font, ink, back);
+  const size_t n = std::strlen(name);
+  if (set == nullptr || n > 255) return false;
+  const Glyph* line[256];
+  int pen = x, drawnTo = INT32_MIN;
+  for (size_t i = 0; i < n; ++i) {
+    const Glyph* g = GlyphOf(*set, static_cast<uint8_t>(name[i]));
+    if (g == nullptr) return false;
+    if (g->w > 0) {
+      if (pen + g->left < drawnTo) return false;  // would meet the character before
+      drawnTo = pen + g->left + g->w;
+    }
+    line[i] = g;
+    pen += g->advance;
+  }
+  const int cl = std::max<int>(clip.left, 0), ct = std::max<int>(clip.top, 0);
+  const int cr = std::min<int>(clip.right, px.w), cb = std::min<int>(clip.bottom, px.h);
+  GdiFlush();
+  // The background behind the whole line, then each character's pixels.
+  const uint32_t bk = PixelOf(back);
+  for (int yy = std::max(y, ct); yy < std::min(y + set->height, cb); ++yy) {
+    const int from = std::max(x, cl), to = std::min(pen, cr);
+    if (from < to) std::fill(px.Row(yy) + from, px.Row(yy) + to, bk);
+  }
+  pen = x;
+  for (size_t i = 0; i < n; ++i) {
+    const Glyph& g = *line[i];
+    const int gx = pen + g.left, gy = y + g.top;
+    pen += g.advance;
+    for (int r = std::max(0, ct - gy); r < g.h && gy + r < cb; ++r) {
+      const uint32_t* src = &g.px[static_cast<size_t>(r) * g.w];
+      uint32_t* row = px.Row(gy + r);
+      for (int c = std::max(0, cl - gx); c < g.w && gx + c < cr; ++c)
+        if (src[c] != bk) row[gx + c] = src[c];
+    }
+  }
+  return true;
 }
 
 // Horizontal and vertical one-pixel lines in a colour, each from its first
@@ -318,21 +487,64 @@ bool PointsFromSamples(TakeRec* take, int64_t start, int32_t columns, int64_t le
                              out->data()) != 0;
 }
 
-// Display points of a stretch of a Take. While the transport is neither
-// playing nor recording they come from the Take's samples when it has no
-// overview, or when the view is closer than the overview's blocks; else
-// from the overview.
+// Whether the Takes' samples may be read now: a native device holds its
+// play buffers prepared while the units run on their own clock, or every
+// device becomes idle within 5 s. Asked once per paint: a device that stays
+// busy would otherwise hold each Part's drawing for the whole wait.
+constexpr uint32_t kSampleWaitMs = 5000;
+constexpr int32_t kSyncInInternal = 40501;
+
+bool SamplesReadable() {
+  if (paintDepth > 0 && samplesReadable >= 0) return samplesReadable != 0;
+  const ArrDrawSeams& seams = ArrDrawSeamsNow();
+  const bool prepared = seams.devicesPrepared != nullptr && seams.devicesPrepared() &&
+                        RadioValue(kGrpSyncIn) == kSyncInInternal;
+  const bool readable =
+      prepared || seams.waitDevicesIdle == nullptr || seams.waitDevicesIdle(kSampleWaitMs) != 0;
+  if (paintDepth > 0) samplesReadable = readable ? 1 : 0;
+  return readable;
+}
+
+// Display points of a stretch of a Take. At close zoom, while the
+// transport is neither playing nor recording, they come from the Take's
+// samples, or there are none when the devices are busy; when no device
+// reads samples at all (none is open), from the overview. Otherwise from
+// the Take's overview, when it has one; the view then owes a repaint from
+// the samples for when the transport stops.
 bool TakePoints(TakeRec* take, uint32_t ref, int64_t start, int32_t columns, int64_t length,
                 std::vector<int16_t>* out) {
   if (take == nullptr) return false;
+  ArrViewRec& v = ArrView();
   const int state = TransportState();
   const bool moving = state == kTransportPlaying || state == kTransportRecording;
   const bool overview = TakeGetAttr(take, kTakeAttrWaveExists) != 0;
-  if (!moving && (!overview || ArrView().CloseZoom) && PointsFromSamples(take, start, columns, length, out)) {
-    ArrView().SamplesDrawn = 1;
-    return true;
+  if (v.CloseZoom && !moving) {
+    if (!SamplesReadable()) return false;
+    if (PointsFromSamples(take, start, columns, length, out)) {
+      v.SamplesDrawn = 1;
+      return true;
+    }
+    return overview && PointsFromOverview(take, ref, start, columns, length, out);
   }
+  v.WavesDeferred = 1;
   return overview && PointsFromOverview(take, ref, start, columns, length, out);
+}
+
+// The filled picture's span of each column, top to bottom inclusive: from
+// its maximum to its minimum, stretched to meet the previous column's own
+// span so that the shape has no gaps. Calls fn(column, top, bottom).
+template <typename Y, typename Fn> void ForEachFilledColumn(const std::vector<int16_t>& pts, Y y, Fn fn) {
+  const size_t n = pts.size() / 2;
+  int prevTop = 0, prevBottom = 0;
+  for (size_t i = 0; i < n; ++i) {
+    const int a = y(pts[2 * i]), b = y(pts[2 * i + 1]);
+    const int ownTop = std::min(a, b), ownBottom = std::max(a, b);
+    int top = ownTop, bottom = ownBottom;
+    if (i > 0) top = std::min(top, prevBottom), bottom = std::max(bottom, prevTop);
+    prevTop = ownTop;
+    prevBottom = ownBottom;
+    fn(static_cast<int>(i), top, bottom);
+  }
 }
 
 void DrawWavePoints(HDC dc, int x, int centre, int half, const std::vector<int16_t>& pts, int inverted,
@@ -347,51 +559,37 @@ void DrawWavePoints(HDC dc, int x, int centre, int half, const std::vector<int16
     const int64_t d = (n >= 0 ? n + 16384 : n - 16384) / 32768;
     return centre - sign * static_cast<int>(std::clamp<int64_t>(d, -half, half));
   };
-  // One call per picture: a vertical segment per column (filled), or the
-  // line through the maxima and the line through the minima (outline).
-  std::vector<POINT> pts2;
   Pixels px;
   if (filled && DirectPixels(dc, &px)) {
     // The columns straight into the bitmap's pixels: what the segments
     // below would draw, without a GDI call per column.
     GdiFlush();
     const uint32_t value = PixelOf(colour);
-    int prevTop = 0, prevBottom = 0;
-    for (size_t i = 0; i < n; ++i) {
-      const int a = y(pts[2 * i]), b = y(pts[2 * i + 1]);
-      int top = std::min(a, b), bottom = std::max(a, b);
-      const int ownTop = top, ownBottom = bottom;
-      if (i > 0) top = std::min(top, prevBottom), bottom = std::max(bottom, prevTop);
-      prevTop = ownTop;
-      prevBottom = ownBottom;
-      const int cx = x + static_cast<int>(i);
-      if (cx < 0 || cx >= px.w) continue;
+    ForEachFilledColumn(pts, y, [&](int i, int top, int bottom) {
+      const int cx = x + i;
+      if (cx < 0 || cx >= px.w) return;
       for (int yy = std::max(top, 0); yy <= std::min(bottom, px.h - 1); ++yy) px.Row(yy)[cx] = value;
-    }
+    });
     return;
   }
+  // One call per picture: a vertical segment per column (filled), or the
+  // line through the maxima and the line through the minima (outline).
+  std::vector<POINT> line;
   HGDIOBJ old = SelectObject(dc, PenOf(colour));
   if (filled) {
+    line.reserve(2 * n);
+    ForEachFilledColumn(pts, y, [&](int i, int top, int bottom) {
+      line.push_back({x + i, top});
+      line.push_back({x + i, bottom + 1});
+    });
     std::vector<DWORD> counts(n, 2);
-    pts2.reserve(2 * n);
-    int prevTop = 0, prevBottom = 0;
-    for (size_t i = 0; i < n; ++i) {
-      const int a = y(pts[2 * i]), b = y(pts[2 * i + 1]);
-      int top = std::min(a, b), bottom = std::max(a, b);
-      const int ownTop = top, ownBottom = bottom;
-      if (i > 0) top = std::min(top, prevBottom), bottom = std::max(bottom, prevTop);
-      pts2.push_back({x + static_cast<int>(i), top});
-      pts2.push_back({x + static_cast<int>(i), bottom + 1});
-      prevTop = ownTop;
-      prevBottom = ownBottom;
-    }
-    if (n > 0) PolyPolyline(dc, pts2.data(), counts.data(), static_cast<DWORD>(n));
+    if (n > 0) PolyPolyline(dc, line.data(), counts.data(), static_cast<DWORD>(n));
   } else {
     for (int j = 0; j < 2; ++j) {
-      pts2.clear();
-      for (size_t i = 0; i < n; ++i) pts2.push_back({x + static_cast<int>(i), y(pts[2 * i + j])});
-      if (n == 1) pts2.push_back({x + 1, pts2[0].y});
-      if (!pts2.empty()) Polyline(dc, pts2.data(), static_cast<int>(pts2.size()));
+      line.clear();
+      for (size_t i = 0; i < n; ++i) line.push_back({x + static_cast<int>(i), y(pts[2 * i + j])});
+      if (n == 1) line.push_back({x + 1, line[0].y});
+      if (!line.empty()) Polyline(dc, line.data(), static_cast<int>(line.size()));
     }
   }
   SelectObject(dc, old);
@@ -432,6 +630,20 @@ Colours PartColours(const PartRec& p) {
 
 HBRUSH BrushOf(const Colours& c) { return c.hatch >= 0 ? HatchOf(c.hatch, c.fill) : BrushOf(c.fill); }
 
+// The envelope of a gain that does not change over [start, start +
+// length) of a row: a rectangle about the centre line, half-height by the
+// fader law.
+RECT FlatEnvelope(int64_t start, int64_t length, int centre, int half, uint32_t g, int extra) {
+  const ArrViewRec& v = ArrView();
+  const int32_t hz = std::max(v.Hzoom, 1);
+  auto xOf = [&](int64_t p) {
+    return static_cast<int>(std::clamp<int64_t>((p + kArrTimeShift - v.Origin) / hz, -1, 10000));
+  };
+  const int hh = std::min(GainToPixels(static_cast<int32_t>(std::min<uint32_t>(g, 65536)), 32768, half, LogAxis()), half);
+  const int x0 = xOf(start), x1 = xOf(start + length);
+  return {x0, centre - hh - extra, std::max(x1, x0 + 1), centre + hh + extra + 1};
+}
+
 // The envelope polygon of a gain ramp over [start, start + length) of a
 // row: symmetric about the centre line, half-height by the fader law.
 void DrawGainEnvelope(HDC dc, int64_t start, int64_t length, int centre, int half, uint32_t g0, uint32_t g1,
@@ -446,9 +658,8 @@ void DrawGainEnvelope(HDC dc, int64_t start, int64_t length, int centre, int hal
     return static_cast<int>(std::clamp<int64_t>((p + kArrTimeShift - v.Origin) / hz, -1, 10000));
   };
   if (g0 == g1) {
-    const int hh = std::min(h(g0), half);
-    const int x0 = xOf(start), x1 = xOf(start + length);
-    Rectangle(dc, x0, centre - hh - extra, std::max(x1, x0 + 1), centre + hh + extra + 1);
+    const RECT r = FlatEnvelope(start, length, centre, half, g0, extra);
+    Rectangle(dc, r.left, r.top, r.right, r.bottom);
     return;
   }
   std::vector<POINT> upper;
@@ -676,10 +887,16 @@ void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, in
   const bool envelope = audio && rh >= 14 && (selected || ShowPartVol) && p.PlayChannel >= 1 && p.PlayChannel <= 192;
   if (envelope) {
     FillSolid(dc, x0, y0 - 1, x1, y1 + 1, selected ? 0 : kDefaultPart);
-    HGDIOBJ ob = SelectObject(dc, brush), op = SelectObject(dc, PenOf(c.fill));
-    DrawGainEnvelope(dc, s.start, s.length, centre, half, g0, g1, p.FadeCurve, 0);
-    SelectObject(dc, ob);
-    SelectObject(dc, op);
+    if (g0 == g1 && c.hatch < 0) {
+      // Pen and brush of one colour: the rectangle is a fill.
+      const RECT r = FlatEnvelope(s.start, s.length, centre, half, g0, 0);
+      FillSolid(dc, r.left, r.top, r.right, r.bottom, c.fill);
+    } else {
+      HGDIOBJ ob = SelectObject(dc, brush), op = SelectObject(dc, PenOf(c.fill));
+      DrawGainEnvelope(dc, s.start, s.length, centre, half, g0, g1, p.FadeCurve, 0);
+      SelectObject(dc, ob);
+      SelectObject(dc, op);
+    }
   } else if (c.hatch < 0) {
     FillSolid(dc, x0, y0 - 1, x1, y1 + 1, c.fill);
   } else {
@@ -696,7 +913,6 @@ void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, in
   const int64_t inEnd = in && in->Start != kPartFreeStart ? int64_t{in->Start} + in->Length : INT64_MIN;
   const int64_t outStart = out && out->Start != kPartFreeStart ? out->Start : INT64_MAX;
   HGDIOBJ ink = PenOf(c.frame);
-  HGDIOBJ oldPen = SelectObject(dc, ink);
   // The crossfade this section lies in, if any: the partner and both fades
   // (this Part's and the partner's) as envelopes over the box.
   const bool xfIn = audio && s.start < inEnd, xfOut = audio && !xfIn && s.start + s.length > outStart;
@@ -731,7 +947,7 @@ void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, in
     xfStart = secStart;
     xfEnd = secEnd;
     HGDIOBJ ob = SelectObject(dc, brush);
-    SelectObject(dc, PenOf(c.fill));
+    HGDIOBJ op = SelectObject(dc, PenOf(c.fill));
     DrawXfadeEnvelope(dc, own.start, own.length, own.curve, own.from, own.to, secStart, secEnd, centre, half, 0);
     // The partner's fade outlined over it, so that both curves show.
     SelectObject(dc, GetStockObject(HOLLOW_BRUSH));
@@ -739,6 +955,7 @@ void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, in
     DrawXfadeEnvelope(dc, other.start, other.length, other.curve, other.from, other.to, secStart, secEnd, centre,
                       half, 0);
     SelectObject(dc, ob);
+    SelectObject(dc, op);
   }
 
   // Frame.
@@ -765,14 +982,23 @@ void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, in
       segs[n++] = {x0 + 1, y1, x1, y1};
     }
     DrawSegs(dc, c.frame, segs, n);
-    if (!linkNext && leftEdge) SetPixel(dc, x0, y1, 0x404040);
+    if (!linkNext && leftEdge) {
+      const Seg corner = {x0, y1, x0 + 1, y1};
+      DrawSegs(dc, 0x404040, &corner, 1);
+    }
   }
 
-  // Contents.
-  HGDIOBJ oldFont = SelectObject(dc, GetStockObject(rh < 10 ? ANSI_VAR_FONT : DEFAULT_GUI_FONT));
+  // Contents. The font goes into the DC only around the text calls
+  // themselves: selecting one is among the dearest calls of a Part.
+  HGDIOBJ font = GetStockObject(rh < 10 ? ANSI_VAR_FONT : DEFAULT_GUI_FONT);
   const int nameWanted = leftEdge || s.start == inEnd;
   char name[72];
   std::snprintf(name, sizeof name, "%s%s", p.Name, (p.Flags & kPartTimelocked) ? " *" : "");
+  auto drawText = [&](RECT r, UINT format) {
+    HGDIOBJ oldFont = SelectObject(dc, font);
+    DrawTextA(dc, name, -1, &r, format | DT_SINGLELINE | DT_LEFT | DT_NOPREFIX);
+    SelectObject(dc, oldFont);
+  };
   if (audio && rh > 13) {
     TakeRec* take = TakeFromRef(p.Take);
     std::vector<int16_t> pts;
@@ -804,12 +1030,18 @@ void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, in
     }
     if (nameWanted && x1 - x0 >= 4) {
       RECT r = {x0 + 2, y0 + 1, x1 - 1, y1 - 1};
-      SetBkMode(dc, OPAQUE);
-      SetBkColor(dc, selected ? 0 : c.greyed ? kDefaultPart : 0xFFFFFF);
-      SetTextColor(dc, c.ink);
+      const COLORREF back = selected ? 0 : c.greyed ? kDefaultPart : 0xFFFFFF;
       // One line at the top left, clipped to the box: the text call itself,
       // without the formatting pass (names hold no prefixes or breaks).
-      ExtTextOutA(dc, r.left, r.top, ETO_CLIPPED, &r, name, static_cast<UINT>(std::strlen(name)), nullptr);
+      Pixels px;
+      if (!DirectPixels(dc, &px) || !NameIntoPixels(px, font, r.left, r.top, r, name, c.ink, back)) {
+        SetBkMode(dc, OPAQUE);
+        SetBkColor(dc, back);
+        SetTextColor(dc, c.ink);
+        HGDIOBJ oldFont = SelectObject(dc, font);
+        ExtTextOutA(dc, r.left, r.top, ETO_CLIPPED, &r, name, static_cast<UINT>(std::strlen(name)), nullptr);
+        SelectObject(dc, oldFont);
+      }
     }
   } else if (!audio && rh > 13) {
     const bool band = ShowNameInWave && x1 - x0 > 2;
@@ -822,7 +1054,7 @@ void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, in
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, c.ink);
         r.left = x0 + 2;
-        DrawTextA(dc, name, -1, &r, DT_SINGLELINE | DT_TOP | DT_LEFT | DT_NOPREFIX);
+        drawText(r, DT_TOP);
       }
     }
     if (!band || rh > 20) {
@@ -834,22 +1066,19 @@ void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, in
         DrawAutomCurve(dc, p, s.start, s.start + s.length, top, bottom, clip, c.ink);
     }
   } else if (nameWanted && x1 - x0 >= 4) {
-    RECT r = {x0 + 2, y0, x1 - 1, y1};
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, c.ink);
-    DrawTextA(dc, name, -1, &r, DT_SINGLELINE | DT_VCENTER | DT_LEFT | DT_NOPREFIX);
+    drawText({x0 + 2, y0, x1 - 1, y1}, DT_VCENTER);
   }
-  SelectObject(dc, oldFont);
   // Snap point.
   if (p.SnapPoint != 0) {
     const int64_t sx = xOf(int64_t{p.Start} + p.SnapPoint);
     if (sx > x0 && sx < x1) {
-      SelectObject(dc, PenOf(c.frame, PS_DOT));
+      HGDIOBJ op = SelectObject(dc, PenOf(c.frame, PS_DOT));
       VLine(dc, static_cast<int>(sx), linkNext ? y1 - 2 : y1, y0);
-      SelectObject(dc, ink);
+      SelectObject(dc, op);
     }
   }
-  SelectObject(dc, oldPen);
   if (ArrView().Grid && !linkPrev) {
     const Seg sep = {x0, y0 - 1, x1, y0 - 1};
     DrawSegs(dc, ArrView().Color[1], &sep, 1);
@@ -858,8 +1087,9 @@ void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, in
     const int32_t locs[3] = {Locs().NowLoc, Locs().LeftLoc, Locs().RightLoc};
     for (int k = 0; k < 3; ++k) {
       const int64_t lx = xOf(locs[k]);
-      if (lx < x0 || lx >= x1) continue;
-      HGDIOBJ o = SelectObject(dc, BrushOf(kLocBrush[k]));
+      HBRUSH pattern = ArrLocatorBrush(k);
+      if (lx < x0 || lx >= x1 || pattern == nullptr) continue;
+      HGDIOBJ o = SelectObject(dc, pattern);
       PatBlt(dc, static_cast<int>(lx), y0 - 1, 1, rh + 2, PATINVERT);
       SelectObject(dc, o);
     }
@@ -1094,12 +1324,20 @@ void DrawMarkerStrip(HDC dc, int w) {
 // The last drawn column of each locator; INT32_MIN none.
 int lastLocX[3] = {INT32_MIN, INT32_MIN, INT32_MIN};
 
+// The locator's flag in the ruler's lower half and its line from the
+// ruler's foot down, both inverted: the same call again takes them away.
 void InvertLocator(HDC dc, int k, int x) {
   const ArrViewRec& v = ArrView();
-  Gdi b(CreateSolidBrush(kLocBrush[k]));
-  HGDIOBJ o = SelectObject(dc, b);
-  // The flag: a wedge in the ruler's lower half, then the line over the rows.
-  for (int row = 0; row < 8; ++row) PatBlt(dc, x - 7 + row, 8 + row / 2, 15 - 2 * row > 0 ? 15 - 2 * row : 1, 1, PATINVERT);
+  HBRUSH pattern = ArrLocatorBrush(k);
+  HBITMAP flag = ArrLocatorFlag(k);
+  if (pattern == nullptr || flag == nullptr) return;
+  HGDIOBJ o = SelectObject(dc, pattern);
+  if (HDC mem = CreateCompatibleDC(dc)) {
+    HGDIOBJ ob = SelectObject(mem, flag);
+    BitBlt(dc, x - 7, 8, 15, 8, mem, 0, 0, SRCINVERT);
+    SelectObject(mem, ob);
+    DeleteDC(mem);
+  }
   PatBlt(dc, x, kArrRulerHeight, 1, std::max(v.PartAreaHeight - kArrRulerHeight, 0), PATINVERT);
   SelectObject(dc, o);
 }
@@ -1140,6 +1378,9 @@ void ArrPaintPartArea(HDC dc, int w, int h) {
   ArrViewRec& v = ArrView();
   if (v.PartAreaWidth != w || v.PartAreaHeight != h) ArrResizeCalc(v, w, h);
   overviewCache.clear();
+  // The whole picture is new: only what this paint draws from overviews
+  // owes a repaint.
+  v.WavesDeferred = 0;
   FillSolid(dc, 0, v.TopHeight, w, h, v.Color[0]);
   const int showPunch = TransportState() == kTransportRecording;
   if (GetTimeFormat() == kTimeFormatBars) {
@@ -1255,7 +1496,10 @@ void ArrDrawTrkHeader(HDC dc, int32_t track, int32_t row) {
   DrawEdge(dc, &b, state == 2 ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT);
   if (state >= 1) {
     const int d = v.Vzoom < 13 ? 5 : 7, cx = 34 + (state == 2), cy = (b.top + b.bottom) / 2 + (state == 2);
-    const COLORREF dot = state == 2 ? (TransportState() == kTransportRecording ? RGB(255, 0, 0) : 0) : GetSysColor(COLOR_BTNSHADOW);
+    // Armed: red while the mixer records, else black.
+    const ArrDrawSeams& seams = ArrDrawSeamsNow();
+    const int recording = seams.mixRecState != nullptr && seams.mixRecState() == 2;
+    const COLORREF dot = state == 2 ? (recording ? RGB(255, 0, 0) : 0) : GetSysColor(COLOR_BTNSHADOW);
     Gdi br(CreateSolidBrush(dot));
     Gdi pn(CreatePen(PS_SOLID, 1, dot));
     HGDIOBJ ob = SelectObject(dc, br), op = SelectObject(dc, pn);

@@ -44,6 +44,8 @@ HWND column = nullptr;
 HBmButton9Desc buttons[8] = {};
 HBRUSH headerBrush = nullptr;
 HBRUSH backBrush = nullptr;
+HBRUSH locBrush[3] = {};
+HBITMAP locFlag[3] = {};
 
 const char* IniFile() { return MainIniPath(); }
 
@@ -214,6 +216,7 @@ LRESULT CALLBACK ArrWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_CREATE:
       frame = wnd;
       WndTable[kArrangeWnd] = wnd;
+      ArrLoadLocatorImages(reinterpret_cast<const CREATESTRUCTA*>(lParam)->hInstance);
       MakeBrushes();
       CreateChildren(wnd, reinterpret_cast<const CREATESTRUCTA*>(lParam)->hInstance);
       {
@@ -228,6 +231,7 @@ LRESULT CALLBACK ArrWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       if (headerBrush) DeleteObject(headerBrush);
       if (backBrush) DeleteObject(backBrush);
       headerBrush = backBrush = nullptr;
+      ArrFreeLocatorImages();
       for (HBmButton9Desc& b : buttons) b.wnd = nullptr;
       ArrView().HScrollBar = ArrView().VScrollBar = nullptr;
       ArrView().Frame = nullptr;
@@ -288,6 +292,32 @@ LRESULT CALLBACK ArrWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 HWND ArrFrameWnd() { return frame; }
 HWND ArrPartAreaWnd() { return PartArea(); }
 HWND ArrColumnWnd() { return column; }
+int ArrLoadLocatorImages(HINSTANCE instance) {
+  ArrFreeLocatorImages();
+  int found = 1;
+  for (int k = 0; k < 3; ++k) {
+    HBITMAP pattern = LoadBitmapA(instance, MAKEINTRESOURCEA(282 + k));
+    locFlag[k] = LoadBitmapA(instance, MAKEINTRESOURCEA(285 + k));
+    // The brush keeps its own copy of the pattern.
+    if (pattern) locBrush[k] = CreatePatternBrush(pattern);
+    if (pattern) DeleteObject(pattern);
+    if (!locBrush[k] || !locFlag[k]) found = 0;
+  }
+  return found;
+}
+
+void ArrFreeLocatorImages() {
+  for (int k = 0; k < 3; ++k) {
+    if (locBrush[k]) DeleteObject(locBrush[k]);
+    if (locFlag[k]) DeleteObject(locFlag[k]);
+    locBrush[k] = nullptr;
+    locFlag[k] = nullptr;
+  }
+}
+
+HBRUSH ArrLocatorBrush(int k) { return k >= 0 && k < 3 ? locBrush[k] : nullptr; }
+HBITMAP ArrLocatorFlag(int k) { return k >= 0 && k < 3 ? locFlag[k] : nullptr; }
+
 HBRUSH ArrHeaderBrush() { return headerBrush; }
 HBRUSH ArrBackBrush() { return backBrush; }
 int ArrRectZoomOn() { return (buttons[kArrRectZoom].state & kHbOn) ? 1 : 0; }
@@ -404,7 +434,16 @@ void ArrScrollToNow(int onlyIfOutside) {
   Invalidate(PartArea());
 }
 
+void ArrRepaintDeferredWaves() {
+  ArrViewRec& v = ArrView();
+  const int state = TransportState();
+  if (!v.WavesDeferred || !v.CloseZoom || state == kTransportPlaying || state == kTransportRecording) return;
+  v.WavesDeferred = 0;
+  Invalidate(PartArea());
+}
+
 void ArrRefreshAfterLocate() {
+  ArrRepaintDeferredWaves();
   ArrViewRec& v = ArrView();
   if (frame && v.Vzoom > 13 && v.CloseZoom && v.SamplesDrawn) {
     // The waveform is read from the Takes again: the units must have

@@ -66,6 +66,10 @@ void ArrZoomHistoryPush();
 void ArrZoomHistoryStep(int back);
 void ArrScrollToNow(int onlyIfOutside);
 void ArrRefreshAfterLocate();
+// Repaints the Part area when its waveforms were drawn from overviews for
+// want of samples (ArrViewRec::WavesDeferred) and now may come from the
+// samples: close zoom, the transport neither playing nor recording.
+void ArrRepaintDeferredWaves();
 void ArrRefreshToolCursor();
 void ArrUpdateCaption();
 int32_t ArrGetHzoom();
@@ -99,6 +103,15 @@ void ArrDrawTrkHeader(HDC dc, int32_t track, int32_t row);
 void ArrDrawTrkLinks(HDC dc);
 // A locator flag and line (k 0 now, 1 left, 2 right); 1 when visible.
 int ArrDrawLocFlag(HDC dc, int k, int32_t position, int keep);
+// The locators' images, which the frame loads when it is created and frees
+// when it is destroyed: the 8 x 8 pattern brush of each locator's line
+// (bitmaps 282-284) and its 15 x 8 flag (285-287). Null while not loaded;
+// nothing of the locators is drawn then. Loading returns 1 when all six
+// were found.
+int ArrLoadLocatorImages(HINSTANCE instance);
+void ArrFreeLocatorImages();
+HBRUSH ArrLocatorBrush(int k);
+HBITMAP ArrLocatorFlag(int k);
 // The XOR outline of a rectangle (drawing it twice restores the picture).
 void DrawXorRect(HDC dc, const RECT& r);
 

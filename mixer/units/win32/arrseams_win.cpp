@@ -319,6 +319,9 @@ void ProgramArrangeSeamsInit() {
   ArrDrawSeams draw;
   draw.automEvents = AutomEvents;
   draw.samplePeaks = SamplePeaks;
+  draw.mixRecState = MixTrkRecState;
+  draw.devicesPrepared = NatDevAnyInStatus3;
+  draw.waitDevicesIdle = NatDevWaitIdle;
   ArrSetDrawSeams(draw);
 
   // The mixdown's outputs, stereo partners, mixer and run are the mixer's

@@ -1,5 +1,7 @@
 // The native devices' services the model and the shell ask for while the
 // program runs.
+#include <windows.h>
+
 #include "mixer/model/arr.h"
 #include "mixer/model/take.h"
 #include "mixer/units/playlist.h"
@@ -7,6 +9,14 @@
 #include "mixer/units/win32/natdev_win.h"
 
 int NatDevAllIdle() { return NatLinkApi() ? NatLinkAllIdle() : 1; }
+
+namespace {
+void SleepMs(uint32_t ms) { Sleep(ms); }
+}  // namespace
+
+int NatDevWaitIdle(uint32_t timeoutMs) { return NatLinkApi() ? NatLinkWaitIdle(10, timeoutMs, SleepMs) : 1; }
+
+int NatDevAnyInStatus3() { return NatLinkApi() ? NatLinkAnyPrepared() : 0; }
 
 int NatDevGetDiskErrorStat(uint32_t* take) {
   int32_t ref = 0;

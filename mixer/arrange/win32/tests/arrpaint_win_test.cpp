@@ -1,12 +1,15 @@
 // Drawing of the arrange Part area into a memory bitmap, read at chosen
 // pixels: automation curves from the mixer's log (through a stand-in of
-// the mixer's drawing seam), waveforms from a Take's sample peaks when it
-// has no overview, the musical ruler through a tempo and meter map, the
-// punch range, and the ruler's ticks in another window's band.
+// the mixer's drawing seam), waveforms from a Take's sample peaks at close
+// zoom and when the devices allow it, the musical ruler through a tempo and
+// meter map, the punch range, the ruler's ticks in another window's band,
+// the locators' patterned lines and flags, and the record button lit by the
+// mixer's record state.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -14,6 +17,7 @@
 
 #include "mixer/arrange/arrdrawseams.h"
 #include "mixer/arrange/arrview.h"
+#include "mixer/arrange/services.h"
 #include "mixer/arrange/arrzoom.h"
 #include "mixer/arrange/win32/arrpaint.h"
 #include "mixer/arrange/win32/arrwnd.h"
@@ -24,7 +28,10 @@
 #include "mixer/model/take.h"
 #include "mixer/model/tempomap.h"
 #include "mixer/model/trkcolors.h"
+#include "mixer/model/recready.h"
 #include "mixer/shell/win32/settings.h"
+#include "mixer/units/services.h"
+#include "mixer/units/transport.h"
 #include "mixer/arrange/win32/tests/arrwnd_fixture.h"
 #include "tests/win32/shot.h"
 
@@ -78,10 +85,37 @@ int FakeSamplePeaks(TakeRec*, uint32_t count, uint32_t step, uint32_t position, 
   return 1;
 }
 
+// The native devices as the seam reports them: prepared or not, and
+// whether they become idle within the wait, which returns at once.
+struct FakeDevices {
+  int prepared = 0;
+  int idle = 1;
+  int waits = 0;
+  uint32_t waitedMs = 0;
+} fakeDevices;
+int FakePrepared() { return fakeDevices.prepared; }
+int FakeWaitIdle(uint32_t ms) {
+  ++fakeDevices.waits;
+  fakeDevices.waitedMs = ms;
+  return fakeDevices.idle;
+}
+
+int mixerRecState = 0;
+int FakeMixRecState() { return mixerRecState; }
+
+// The transport's lamps, which its state is read from, as a running
+// transport sets them: play alone, or play and record.
+void SetTransportLamps(bool play, bool record) {
+  auto& lamps = const_cast<TransportLamps&>(TransportLampState());
+  lamps.play = play;
+  lamps.record = record;
+}
+
 class ArrPaintTest : public ::testing::Test {
  protected:
-  int32_t savedTimebar = 0, savedNames = 0;
+  int32_t savedTimebar = 0, savedNames = 0, savedSyncIn = 0;
   void SetUp() override {
+    savedSyncIn = RadioGroups[kGrpSyncIn].value;
     savedTimebar = RadioGroups[kGrpTimebar].value;
     savedNames = ShowNameInWave;
     arrwnd_test::OpenArrangement();
@@ -93,8 +127,14 @@ class ArrPaintTest : public ::testing::Test {
     ArrSetDrawSeams(ArrDrawSeams{});
     fakeLog = FakeLog{};
     fakePeaks = FakePeaks{};
+    fakeDevices = FakeDevices{};
+    mixerRecState = 0;
   }
   void TearDown() override {
+    TransportReset();
+    ArrFreeLocatorImages();
+    RecTrkState() = RecTrkStateTable{};
+    RadioGroups[kGrpSyncIn].value = savedSyncIn;
     RadioGroups[kGrpTimebar].value = savedTimebar;
     ShowNameInWave = savedNames;
     ArrSetDrawSeams(ArrDrawSeams{});
@@ -163,31 +203,209 @@ TEST_F(ArrPaintTest, AutomationCurveStepsThroughTheShownKnobsEvents) {
   EXPECT_EQ(s.At(2, y(3)), ink);
 }
 
-TEST_F(ArrPaintTest, WaveformFromSamplePeaksWhenTheTakeHasNoOverview) {
+// The close view (128 samples per pixel) over [-44100, 58300).
+void CloseView() {
+  ArrViewRec& v = ArrView();
+  v.Hzoom = 128;
+  v.CloseZoom = 1;
+  ArrResizeCalc(v, kW, kH);
+}
+
+TEST_F(ArrPaintTest, CloseViewDrawsWaveformsFromSamplesWhenTheDevicesAllowIt) {
   Add(0, 0, 200000, Take(500000, 3), 3, 1);
-  const ArrViewRec& v = ArrView();
-  const int centre = RowY(0, v.Vzoom / 2), half = v.Vzoom / 2 - 1;
-  {
-    Canvas c;  // no overview and no device: no waveform
-    ArrPaintPartArea(c.dc, kW, kH);
-    EXPECT_EQ(c.At(X(10000), centre - 3), TrkColors[0]);
-  }
+  Add(1, 0, 200000, Take(500000, 3), 3, 1);
   ArrDrawSeams seams;
   seams.samplePeaks = FakeSamplePeaks;
+  seams.devicesPrepared = FakePrepared;
+  seams.waitDevicesIdle = FakeWaitIdle;
   ArrSetDrawSeams(seams);
-  ArrView().SamplesDrawn = 0;
+  CloseView();
+  const ArrViewRec& v = ArrView();
+  const int centre = RowY(0, v.Vzoom / 2), half = v.Vzoom / 2 - 1;
+  auto drawn = [&](const Canvas& c) { return c.At(X(10000), centre - 3) == 0u; };
+  // Prepared devices let the samples be read at once, but only while the
+  // units run on their own clock; else the devices must become idle within
+  // 5 s, asked once for the whole paint.
+  const struct {
+    int prepared, idle;
+    int32_t syncIn;
+    bool waveform;
+    int waits;
+  } cases[] = {{0, 1, 40501, true, 1}, {0, 0, 40501, false, 1}, {1, 0, 40501, true, 0},
+               {1, 0, 40502, false, 1}, {1, 1, 40502, true, 1}};
+  for (const auto& k : cases) {
+    SCOPED_TRACE(testing::Message() << k.prepared << k.idle << " " << k.syncIn);
+    fakeDevices = FakeDevices{k.prepared, k.idle};
+    fakePeaks = FakePeaks{};
+    RadioGroups[kGrpSyncIn].value = k.syncIn;
+    ArrView().SamplesDrawn = 0;
+    Canvas c;
+    ArrPaintPartArea(c.dc, kW, kH);
+    EXPECT_EQ(drawn(c), k.waveform);
+    EXPECT_EQ(fakeDevices.waits, k.waits);
+    if (k.waits) EXPECT_EQ(fakeDevices.waitedMs, 5000u);
+    EXPECT_EQ(ArrView().SamplesDrawn, k.waveform ? 1 : 0);
+    EXPECT_EQ(fakePeaks.calls > 0, k.waveform);
+    EXPECT_EQ(ArrView().WavesDeferred, 0);
+  }
+  // The picture: +-8000 reaches 4 of the 17 pixels of half-height; the
+  // spike's columns reach the whole half-height.
+  fakeDevices = FakeDevices{};
   Canvas c;
   ArrPaintPartArea(c.dc, kW, kH);
   c.Save("arrpaint_samples");
-  EXPECT_GT(fakePeaks.calls, 0);
-  EXPECT_EQ(ArrView().SamplesDrawn, 1);
-  // +-8000 reaches 4 of the 17 pixels of half-height; the spike's column
-  // reaches the whole half-height.
   EXPECT_EQ(c.At(X(10000), centre - 3), 0u);
   EXPECT_EQ(c.At(X(10000), centre - 6), TrkColors[0]);
-  bool peak = false;
-  for (int x = X(51200) - 1; x <= X(51200) + 1; ++x) peak = peak || c.At(x, centre - half) == 0;
-  EXPECT_TRUE(peak);
+  EXPECT_EQ(c.At(X(51500), centre - half), 0u);
+  EXPECT_EQ(c.At(X(49000), centre - half), TrkColors[0]);
+}
+
+TEST_F(ArrPaintTest, FarViewOrARunningTransportDrawsOnlyOverviewsAndOwesARepaint) {
+  // Without an overview nothing is drawn, and the samples are not read.
+  const uint32_t slot = Add(0, 0, 200000, Take(500000, 3), 3, 1);
+  ArrDrawSeams seams;
+  seams.samplePeaks = FakeSamplePeaks;
+  seams.waitDevicesIdle = FakeWaitIdle;
+  ArrSetDrawSeams(seams);
+  const ArrViewRec& v = ArrView();
+  const int centre = RowY(0, v.Vzoom / 2);
+  {
+    Canvas c;  // far view, stopped
+    ArrPaintPartArea(c.dc, kW, kH);
+    EXPECT_EQ(c.At(X(10000), centre - 3), TrkColors[0]);
+    EXPECT_EQ(fakePeaks.calls + fakeDevices.waits, 0);
+    EXPECT_EQ(ArrView().WavesDeferred, 1);
+  }
+  // The far view owes nothing to the samples: no repaint, the flag stays.
+  ArrRepaintDeferredWaves();
+  EXPECT_EQ(ArrView().WavesDeferred, 1);
+  CloseView();
+  for (const bool record : {false, true}) {
+    SetTransportLamps(true, record);
+    ASSERT_EQ(TransportState(), record ? kTransportRecording : kTransportPlaying);
+    Canvas c;
+    ArrPaintPartArea(c.dc, kW, kH);
+    EXPECT_EQ(c.At(X(10000), centre - 3), TrkColors[0]);
+    EXPECT_EQ(fakePeaks.calls + fakeDevices.waits, 0);
+    EXPECT_EQ(ArrView().WavesDeferred, 1);
+    ArrRepaintDeferredWaves();  // not while the transport runs
+    EXPECT_EQ(ArrView().WavesDeferred, 1);
+  }
+  // Stopped at close zoom: the repaint is due, and the flag is cleared.
+  TransportReset();
+  ArrRepaintDeferredWaves();
+  EXPECT_EQ(ArrView().WavesDeferred, 0);
+  // A Part with a negative channel draws no waveform at all.
+  ArrPart(CurArr, slot)->PlayChannel = -1;
+  Canvas c;
+  ArrPaintPartArea(c.dc, kW, kH);
+  EXPECT_EQ(fakePeaks.calls, 0);
+}
+
+TEST_F(ArrPaintTest, RecordButtonIsRedWhileTheMixerRecords) {
+  CurArr->Trk[0].RecTrack = 1;
+  CurArr->Trk[0].RecKind = kRecKindAudio;
+  RecTrkSetState(kRecKindAudio, 1, kRecTrkReady);
+  ArrDrawSeams seams;
+  seams.mixRecState = FakeMixRecState;
+  ArrSetDrawSeams(seams);
+  // The armed button's dot: sunken, one pixel right of and below x 34 and
+  // the button's middle.
+  const int y0 = RowY(0, 0), dotX = 35, dotY = (2 * y0 + 11) / 2 + 1;
+  const struct {
+    int mixer;
+    bool transportRecords;
+    COLORREF dot;
+  } cases[] = {{2, false, RGB(255, 0, 0)}, {0, true, 0}, {1, false, 0}, {2, true, RGB(255, 0, 0)}};
+  for (const auto& k : cases) {
+    SCOPED_TRACE(testing::Message() << k.mixer << k.transportRecords);
+    mixerRecState = k.mixer;
+    SetTransportLamps(k.transportRecords, k.transportRecords);
+    Canvas c;
+    ArrPaintColumn(c.dc, kArrColumnWidth, kH);
+    EXPECT_EQ(c.At(dotX, dotY), k.dot);
+  }
+  // Present but not armed: the dot in the button-shadow colour whatever
+  // the mixer does.
+  RecTrkSetState(kRecKindAudio, 1, kRecTrkSafe);
+  mixerRecState = 2;
+  Canvas c;
+  ArrPaintColumn(c.dc, kArrColumnWidth, kH);
+  EXPECT_EQ(c.At(34, dotY - 1), GetSysColor(COLOR_BTNSHADOW));
+}
+
+// The ink each locator inverts with (now, left, right): white becomes blue,
+// green and red.
+constexpr COLORREF kLocInk[3] = {0x00FFFF, 0xFF00FF, 0xFFFF00};
+
+TEST_F(ArrPaintTest, LocatorFlagsAndLinesInvertWithTheirPatterns) {
+  ASSERT_EQ(ArrLoadLocatorImages(GetModuleHandleA(nullptr)), 1);
+  arrwnd_test::ResetView(37, 1, kW, kH);
+  // Every locator out of view: the picture without them.
+  Locs().NowLoc = Locs().LeftLoc = Locs().RightLoc = 2000000000;
+  Canvas c;
+  ArrPaintPartArea(c.dc, kW, kH);
+  std::vector<COLORREF> base(kW * kH);
+  for (int y = 0; y < kH; ++y)
+    for (int x = 0; x < kW; ++x) base[y * kW + x] = c.At(x, y);
+  auto same = [&](int x0, int x1) {
+    for (int y = 0; y < kH; ++y)
+      for (int x = x0; x < x1; ++x)
+        if (c.At(x, y) != base[y * kW + x]) return false;
+    return true;
+  };
+  // Rows from the ruler's foot down whose pixel in column x is inverted by ink.
+  auto inverted = [&](int x, COLORREF ink) {
+    int n = 0;
+    for (int y = kArrRulerHeight; y < kH; ++y) n += c.At(x, y) == (base[y * kW + x] ^ ink);
+    return n;
+  };
+  const int lines = kH - kArrRulerHeight;
+  int dashes = 0;  // the rows a locator's dashes cover, from the pattern's rows 0-5
+  for (int y = kArrRulerHeight; y < kH; ++y) dashes += y % 8 < 6;
+  for (int k = 0; k < 3; ++k) {
+    SCOPED_TRACE(k);
+    const int x = 300 + 100 * k;
+    EXPECT_EQ(ArrDrawLocFlag(c.dc, k, ArrPosOfX(ArrView(), x), 0), 1);
+    // The flag: a wedge 15 pixels wide at y 8 narrowing to one at y 15.
+    for (int dy = 0; dy < 8; ++dy)
+      for (int dx = -8; dx <= 8; ++dx) {
+        const COLORREF was = base[(8 + dy) * kW + x + dx];
+        EXPECT_EQ(c.At(x + dx, 8 + dy), std::abs(dx) <= 7 - dy ? was ^ kLocInk[k] : was) << dx << "," << dy;
+      }
+    // The line: solid for the current position, dashed six of every eight
+    // rows for the locators.
+    EXPECT_EQ(inverted(x, kLocInk[k]), k == 0 ? lines : dashes);
+    EXPECT_EQ(inverted(x, kLocInk[k]) + inverted(x, 0), lines);
+    EXPECT_TRUE(same(x + 8, kW));
+    // The same column again with the keep flag: nothing drawn; moved: the
+    // old flag and line taken away.
+    EXPECT_EQ(ArrDrawLocFlag(c.dc, k, ArrPosOfX(ArrView(), x), 1), 1);
+    EXPECT_EQ(inverted(x, kLocInk[k]), k == 0 ? lines : dashes);
+    EXPECT_EQ(ArrDrawLocFlag(c.dc, k, ArrPosOfX(ArrView(), x + 40), 1), 1);
+    EXPECT_EQ(inverted(x, 0), lines);
+    // Out of view with the keep flag: taken away, not drawn.
+    EXPECT_EQ(ArrDrawLocFlag(c.dc, k, -44100 - 512, 1), 0);
+    EXPECT_TRUE(same(0, kW));
+  }
+  // Over a Part redrawn with its locator lines: inverted over the row and
+  // a pixel above and below it, and nowhere else.
+  Locs().NowLoc = ArrPosOfX(ArrView(), 300);
+  const uint32_t slot = Add(0, 0, 200000, Take(500000, 3), 3, 1);
+  ArrDrawPart(reinterpret_cast<DcHandle>(c.dc), CurArr, slot, 0, 0, 0);
+  for (int y = 0; y < kH; ++y)
+    for (int x = 0; x < kW; ++x) base[y * kW + x] = c.At(x, y);
+  ArrDrawPart(reinterpret_cast<DcHandle>(c.dc), CurArr, slot, 0, 1, 0);
+  const int y0 = RowY(0, 0);
+  for (int y = y0 - 1; y <= y0 + ArrView().Vzoom; ++y) EXPECT_EQ(c.At(300, y), base[y * kW + 300] ^ kLocInk[0]) << y;
+  EXPECT_EQ(c.At(300, y0 - 2), base[(y0 - 2) * kW + 300]);
+  EXPECT_TRUE(same(0, 300));
+  EXPECT_TRUE(same(301, kW));
+  // Without the images nothing of the locators is drawn.
+  ArrFreeLocatorImages();
+  ArrDrawPart(reinterpret_cast<DcHandle>(c.dc), CurArr, slot, 0, 1, 0);
+  EXPECT_EQ(ArrDrawLocFlag(c.dc, 0, Locs().NowLoc, 0), 1);
+  EXPECT_TRUE(same(0, kW));
 }
 
 TEST_F(ArrPaintTest, BarsRulerFollowsTheTempoMap) {

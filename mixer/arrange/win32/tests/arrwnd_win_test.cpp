@@ -202,6 +202,8 @@ class ArrWndTest : public ::testing::Test {
 };
 
 TEST_F(ArrWndTest, PaintsPartsRulerMarkersAndLocators) {
+  // The locators' images as the frame loads them.
+  ASSERT_EQ(ArrLoadLocatorImages(GetModuleHandleA(nullptr)), 1);
   Canvas c;
   ArrPaintPartArea(c.dc, kW, kH);
   const ArrViewRec& v = ArrView();
@@ -217,8 +219,11 @@ TEST_F(ArrWndTest, PaintsPartsRulerMarkersAndLocators) {
   EXPECT_TRUE(peak);
   EXPECT_NE(c.At(X(10000), centre - half), 0u);
   EXPECT_EQ(c.At(X(10000), centre - 3), 0u);
-  // The left locator's line over an empty row: white inverted by its brush.
-  EXPECT_EQ(c.At(200, RowY(6, 10)), 0x00FF00u);
+  // The locators' lines over an empty row: white inverted by their
+  // patterns, the left locator's dashed.
+  int dashes = 0;
+  for (int y = RowY(6, 0); y < RowY(6, 8); ++y) dashes += c.At(200, y) == 0x00FF00u;
+  EXPECT_EQ(dashes, 6);
   EXPECT_EQ(c.At(650, RowY(6, 10)), 0xFF0000u);  // now
   // A ruler tick each second (time code at 44.1 kHz, 512 per pixel).
   EXPECT_EQ(c.At(X(44100), 12), GetSysColor(COLOR_3DDKSHADOW));
@@ -270,6 +275,64 @@ TEST_F(ArrWndTest, PaintsPartsRulerMarkersAndLocators) {
   EXPECT_EQ(c.At(X(319000), low), 0x808080u);
   EXPECT_EQ(c.At(X(350000), low), TrkColors[3]);
   EXPECT_EQ(ArrPart(CurArr, xb)->Flags & kPartSelected, 0u);
+  ArrFreeLocatorImages();
+}
+
+TEST_F(ArrWndTest, PixelsWrittenStraightAndThroughGdiCallsAreTheSame) {
+  // A memory bitmap with a clipping region is drawn through GDI calls only;
+  // without one, boxes, frames, waveforms and names go straight into its
+  // pixels. Both pictures must be the same, at two row heights, with and
+  // without gain envelopes, with names wider than their boxes, on white,
+  // grey and black.
+  ASSERT_EQ(ArrLoadLocatorImages(GetModuleHandleA(nullptr)), 1);
+  const char* names[] = {"Wide Name With gjpqy", "Ab", "ff fi fl ;:!", "MMMMMMMMMMMMMMMM", "x"};
+  for (int i = 0; i < 5; ++i) {
+    const uint32_t take = Take(500000, 3);
+    const uint32_t slot = Add(5 + i % 3, 220000 + i * 30000, 2000 + i * 9000, take, 3, i == 1 ? 0 : 7 + i, names[i]);
+    if (i == 2) ArrPart(CurArr, slot)->Flags |= kPartSelected;
+    if (i == 3) ArrPart(CurArr, slot)->GainEnd = 9000;
+  }
+  ArrPart(CurArr, xb)->Flags |= kPartSelected;
+  for (const int view : {37, 17, 37 + 1000, 17 + 1000}) {
+    const int rowHeight = view % 1000;
+    ShowPartVol = view / 1000;
+    SCOPED_TRACE(view);
+    arrwnd_test::ResetView(rowHeight, 1, kW, kH);
+    Canvas direct, gdi;
+    HRGN all = CreateRectRgn(0, 0, kW, kH);
+    SelectClipRgn(gdi.dc, all);
+    DeleteObject(all);
+    ArrPaintPartArea(direct.dc, kW, kH);
+    ArrPaintPartArea(gdi.dc, kW, kH);
+    if (view == 1037) direct.Save("arrwnd_direct");
+    int differ = 0, firstX = -1, firstY = -1;
+    for (int y = 0; y < kH; ++y)
+      for (int x = 0; x < kW; ++x)
+        if (direct.At(x, y) != gdi.At(x, y) && differ++ == 0) firstX = x, firstY = y;
+    EXPECT_EQ(differ, 0) << "first at " << firstX << "," << firstY;
+  }
+  ShowPartVol = 0;
+  ArrFreeLocatorImages();
+}
+
+TEST_F(ArrWndTest, CloseViewWithoutDevicesDrawsTheOverview) {
+  // No device reads samples here: the close view falls back to the Take's
+  // overview, with its full-scale block at 51200 (interpolated towards its
+  // neighbours, four columns to a block).
+  ArrViewRec& v = ArrView();
+  v.Hzoom = 128;
+  v.CloseZoom = 1;
+  ArrResizeCalc(v, kW, kH);
+  Canvas c;
+  ArrPaintPartArea(c.dc, kW, kH);
+  const int centre = RowY(0, v.Vzoom / 2);
+  bool peak = false;
+  for (int x = X(100 * 512); x <= X(101 * 512) + 4; ++x) peak = peak || c.At(x, centre - 14) == 0;
+  EXPECT_TRUE(peak);
+  EXPECT_EQ(c.At(X(10000), centre - 14), TrkColors[0]);
+  EXPECT_EQ(c.At(X(10000), centre - 3), 0u);
+  EXPECT_EQ(v.SamplesDrawn, 0);
+  EXPECT_EQ(v.WavesDeferred, 0);
 }
 
 TEST_F(ArrWndTest, PressInTheRulerSetsTheLocators) {
