@@ -44,14 +44,16 @@ bool HasWideVectors() {
 }
 #endif
 
-// One layer's words as the played sum, or zeros with a null layer: the
-// plain loops the compiler vectorises.
+// One layer's words as the played sum, or zeros with a null layer. The
+// ring's words come from memory (the fill streams them past the cache); the
+// library's block copy reads them at close to the memory's speed, where the
+// compiler's own loop, four words at a time, waits on each line in turn.
 void CopyRun(const uint32_t* a, int32_t* out, uint32_t n) {
   if (a == nullptr) {
-    for (uint32_t i = 0; i < n; ++i) out[i] = 0;
+    std::memset(out, 0, size_t{n} * sizeof(int32_t));
     return;
   }
-  for (uint32_t i = 0; i < n; ++i) out[i] = static_cast<int32_t>(a[i]);
+  std::memcpy(out, a, size_t{n} * sizeof(int32_t));
 }
 
 }  // namespace
