@@ -409,8 +409,8 @@ __attribute__((target("avx2"))) uint32_t CurveApplyWide(const RecSeg& seg, int64
   const int64_t largest = std::max(Magnitude(seg.a + product(at) / kShapeOne),
                                    Magnitude(seg.a + product(at + m - 1) / kShapeOne));
   if (!ProductsExact(s, m, largest)) return 0;
-  alignas(32) int32_t remainders[kLanes];
-  alignas(32) double products[kLanes];
+  int32_t remainders[kLanes];
+  double products[kLanes];
   for (uint32_t j = 0; j < kLanes; ++j) {
     remainders[j] = static_cast<int32_t>(span * (at + j) % length);
     products[j] = static_cast<double>(product(at + j));
@@ -424,8 +424,8 @@ __attribute__((target("avx2"))) uint32_t CurveApplyWide(const RecSeg& seg, int64
   const __m256i belowLen = _mm256_set1_epi32(static_cast<int32_t>(length - 1));
   const __m256d perShape = _mm256_set1_pd(1.0 / kShapeOne);
   const __m256d aLanes = _mm256_set1_pd(static_cast<double>(seg.a));
-  __m256i r = _mm256_load_si256(reinterpret_cast<const __m256i*>(remainders));
-  __m256d lo = _mm256_load_pd(products), hi = _mm256_load_pd(products + 4);
+  __m256i r = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(remainders));
+  __m256d lo = _mm256_loadu_pd(products), hi = _mm256_loadu_pd(products + 4);
   const uint32_t n = m - m % kLanes;
   for (uint32_t k = 0; k < n; k += kLanes) {
     const __m256d levelLo = _mm256_add_pd(
