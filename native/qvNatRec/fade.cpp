@@ -467,7 +467,7 @@ int64_t CurveRunExact(const RecSeg& seg, int64_t from, int64_t to, int64_t at, i
   const __m128d perShape = _mm_set1_pd(1.0 / kShapeOne);
   const __m128d one = _mm_set1_pd(1.0), two = _mm_set1_pd(2.0), zero = _mm_setzero_pd();
   uint32_t k = 0;
-  __m128d pos = _mm_set_pd(static_cast<double>(at + k + 1), static_cast<double>(at + k));
+  __m128d pos = _mm_set_pd(static_cast<double>(at + 1), static_cast<double>(at));
   for (; k + 2 <= m; k += 2, pos = _mm_add_pd(pos, two)) {
     const __m128d x = _mm_mul_pd(spanLanes, pos);
     __m128d q = _mm_cvtepi32_pd(_mm_cvttpd_epi32(_mm_mul_pd(x, inverse)));
