@@ -380,35 +380,70 @@ bool CurveRunIsExact(const RecSeg& seg, int64_t from, int64_t to, int64_t length
 }
 
 #if defined(HRL_FADE_WIDE)
-// CurveRunExact's steps four positions at a time; returns the levels made.
-__attribute__((target("avx2"))) uint32_t CurveRunWide(const RecSeg& seg, int64_t from,
-                                                      int64_t to, int64_t at, int64_t length,
-                                                      double* out, uint32_t m) {
+// CurveRun's levels applied to the first samples of a run of m, in place,
+// eight positions per step, for a sub-span where CurveRunIsExact holds. Each
+// lane carries its position's remainder of span x position / length (a
+// 32-bit integer, below length) and its product (b - a) x shape (a whole
+// number below 2^53, exact in a double), and moves them eight positions per
+// step as LinearSteps moves its quotient: the product grows by (b - a) x
+// (8 span / length) and by b - a more on a carry. The level is a plus the
+// product / 2^23 truncated, exact in doubles; it is applied as ApplyLevels
+// does. Answers the samples done: a multiple of 8, or 0 when the steps or
+// the products with the samples would not be exact.
+__attribute__((target("avx2"))) uint32_t CurveApplyWide(const RecSeg& seg, int64_t from,
+                                                        int64_t to, int64_t at, int64_t length,
+                                                        int32_t* s, uint32_t m) {
+  constexpr uint32_t kLanes = 8;
+  if (m < kLanes) return 0;
   const bool down = to < from;
-  const __m256d len = _mm256_set1_pd(static_cast<double>(length));
-  const __m256d inverse = _mm256_set1_pd(1.0 / static_cast<double>(length));
-  const __m256d spanLanes = _mm256_set1_pd(static_cast<double>(down ? from - to : to - from));
-  const __m256d sign = _mm256_set1_pd(down ? -1.0 : 1.0);
-  const __m256d base = _mm256_set1_pd(static_cast<double>(from));
-  const __m256d dLanes = _mm256_set1_pd(static_cast<double>(int64_t{seg.b} - seg.a));
-  const __m256d aLanes = _mm256_set1_pd(static_cast<double>(seg.a));
-  const __m256d perShape = _mm256_set1_pd(1.0 / kShapeOne);
-  const __m256d one = _mm256_set1_pd(1.0), four = _mm256_set1_pd(4.0);
-  const __m256d zero = _mm256_setzero_pd();
-  const double first = static_cast<double>(at);
-  __m256d pos = _mm256_set_pd(first + 3, first + 2, first + 1, first);
-  uint32_t k = 0;
-  for (; k + 4 <= m; k += 4, pos = _mm256_add_pd(pos, four)) {
-    const __m256d x = _mm256_mul_pd(spanLanes, pos);
-    __m256d q = _mm256_cvtepi32_pd(_mm256_cvttpd_epi32(_mm256_mul_pd(x, inverse)));
-    const __m256d r = _mm256_sub_pd(x, _mm256_mul_pd(q, len));
-    q = _mm256_sub_pd(q, _mm256_and_pd(_mm256_cmp_pd(r, zero, _CMP_LT_OQ), one));
-    q = _mm256_add_pd(q, _mm256_and_pd(_mm256_cmp_pd(r, len, _CMP_GE_OQ), one));
-    const __m256d shape = _mm256_add_pd(base, _mm256_mul_pd(sign, q));
-    const __m256d v = _mm256_mul_pd(_mm256_mul_pd(dLanes, shape), perShape);
-    _mm256_storeu_pd(out + k, _mm256_add_pd(aLanes, _mm256_cvtepi32_pd(_mm256_cvttpd_epi32(v))));
+  const int64_t span = down ? from - to : to - from;
+  const int64_t d = int64_t{seg.b} - seg.a;
+  // A step of the products is at most (b - a) x (span + 1), for sub-spans of
+  // at least 8 samples.
+  if (Magnitude(d) * (span + 1) >= (int64_t{1} << 53)) return 0;
+  const auto product = [&](int64_t pos) {
+    const int64_t q = span * pos / length;
+    return d * (down ? from - q : from + q);
+  };
+  // The levels only rise or only fall: the run's ends bound them.
+  const int64_t largest = std::max(Magnitude(seg.a + product(at) / kShapeOne),
+                                   Magnitude(seg.a + product(at + m - 1) / kShapeOne));
+  if (!ProductsExact(s, m, largest)) return 0;
+  int32_t remainders[kLanes];
+  double products[kLanes];
+  for (uint32_t j = 0; j < kLanes; ++j) {
+    remainders[j] = static_cast<int32_t>(span * (at + j) % length);
+    products[j] = static_cast<double>(product(at + j));
   }
-  return k;
+  const int64_t steps = kLanes * span / length;
+  const int64_t signedD = down ? -d : d;
+  const __m256d small = _mm256_set1_pd(static_cast<double>(signedD * steps));
+  const __m256d big = _mm256_set1_pd(static_cast<double>(signedD * (steps + 1)));
+  const __m256i stepR = _mm256_set1_epi32(static_cast<int32_t>(kLanes * span % length));
+  const __m256i len = _mm256_set1_epi32(static_cast<int32_t>(length));
+  const __m256i belowLen = _mm256_set1_epi32(static_cast<int32_t>(length - 1));
+  const __m256d perShape = _mm256_set1_pd(1.0 / kShapeOne);
+  const __m256d aLanes = _mm256_set1_pd(static_cast<double>(seg.a));
+  __m256i r = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(remainders));
+  __m256d lo = _mm256_loadu_pd(products), hi = _mm256_loadu_pd(products + 4);
+  const uint32_t n = m - m % kLanes;
+  for (uint32_t k = 0; k < n; k += kLanes) {
+    const __m256d levelLo = _mm256_add_pd(
+        aLanes, _mm256_round_pd(_mm256_mul_pd(lo, perShape), _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC));
+    const __m256d levelHi = _mm256_add_pd(
+        aLanes, _mm256_round_pd(_mm256_mul_pd(hi, perShape), _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC));
+    __m128i* p = reinterpret_cast<__m128i*>(s + k);
+    _mm_storeu_si128(p, ScaleExactWide(_mm_loadu_si128(p), levelLo));
+    _mm_storeu_si128(p + 1, ScaleExactWide(_mm_loadu_si128(p + 1), levelHi));
+    r = _mm256_add_epi32(r, stepR);
+    const __m256i carry = _mm256_cmpgt_epi32(r, belowLen);
+    r = _mm256_sub_epi32(r, _mm256_and_si256(carry, len));
+    const __m256d carryLo = _mm256_castsi256_pd(_mm256_cvtepi32_epi64(_mm256_castsi256_si128(carry)));
+    const __m256d carryHi = _mm256_castsi256_pd(_mm256_cvtepi32_epi64(_mm256_extracti128_si256(carry, 1)));
+    lo = _mm256_add_pd(lo, _mm256_blendv_pd(small, big, carryLo));
+    hi = _mm256_add_pd(hi, _mm256_blendv_pd(small, big, carryHi));
+  }
+  return n;
 }
 #endif
 
@@ -432,10 +467,7 @@ int64_t CurveRunExact(const RecSeg& seg, int64_t from, int64_t to, int64_t at, i
   const __m128d perShape = _mm_set1_pd(1.0 / kShapeOne);
   const __m128d one = _mm_set1_pd(1.0), two = _mm_set1_pd(2.0), zero = _mm_setzero_pd();
   uint32_t k = 0;
-#if defined(HRL_FADE_WIDE)
-  if (HasWideVectors()) k = CurveRunWide(seg, from, to, at, length, out, m);
-#endif
-  __m128d pos = _mm_set_pd(static_cast<double>(at + k + 1), static_cast<double>(at + k));
+  __m128d pos = _mm_set_pd(static_cast<double>(at + 1), static_cast<double>(at));
   for (; k + 2 <= m; k += 2, pos = _mm_add_pd(pos, two)) {
     const __m128d x = _mm_mul_pd(spanLanes, pos);
     __m128d q = _mm_cvtepi32_pd(_mm_cvttpd_epi32(_mm_mul_pd(x, inverse)));
@@ -495,8 +527,12 @@ void FadePiece(const RecSeg& seg, int64_t length, int64_t at, int32_t* s, uint32
       if (Magnitude(from) <= kSteppedPointLimit && Magnitude(to) <= kSteppedPointLimit) {
 #if defined(__SSE2__)
         if (CurveRunIsExact(seg, from, to, hi - lo)) {
-          ApplyStepped(s + i, m, [&](double* out, uint32_t k, uint32_t offset) {
-            return CurveRunExact(seg, from, to, pos - lo + offset, hi - lo, out, k);
+          uint32_t wide = 0;
+#if defined(HRL_FADE_WIDE)
+          if (HasWideVectors()) wide = CurveApplyWide(seg, from, to, pos - lo, hi - lo, s + i, m);
+#endif
+          ApplyStepped(s + i + wide, m - wide, [&](double* out, uint32_t k, uint32_t offset) {
+            return CurveRunExact(seg, from, to, pos - lo + wide + offset, hi - lo, out, k);
           });
           i += m;
           continue;

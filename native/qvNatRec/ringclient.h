@@ -48,7 +48,7 @@ class RingClient : public RecorderClient {
  private:
   int64_t FoldLocked(int64_t expanded) const;
   int64_t LimitLocked() const;
-  uint32_t Ready(int64_t from, uint32_t want, bool recording);
+  uint32_t Ready(int64_t from, uint32_t want, bool recording, int64_t* filled);
   void Play(uint32_t at, uint32_t n, int32_t* out) const;
 
   std::mutex lock_;

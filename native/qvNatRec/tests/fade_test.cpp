@@ -114,6 +114,10 @@ TEST_F(FadeKinds, BlocksMatchTheLevelOfEveryPosition) {
   int32_t steepPoints[16];
   for (int k = 0; k < 16; ++k) steepPoints[k] = (k % 2 ? 1 : -1) * (1 << 29);
   ASSERT_TRUE(FadeCurveSetRow(4, steepPoints));
+  // Row 5: a point a sub-span, then a jump to the end of the curve.
+  int32_t creepPoints[16];
+  for (int k = 0; k < 16; ++k) creepPoints[k] = k;
+  ASSERT_TRUE(FadeCurveSetRow(5, creepPoints));
   struct Seg {
     int32_t kind, a, b;
     uint32_t length;
@@ -135,6 +139,16 @@ TEST_F(FadeKinds, BlocksMatchTheLevelOfEveryPosition) {
       // Sub-spans of 98 samples: at 49, 2^19 x 49 / 98 is whole but its
       // product with the rounded 1/98 falls just below it.
       {kFadeLinear + 1, 0, kUnity, 1553},
+      // Span 2^30 over sub-spans of 16 samples, the largest steps of the
+      // products: (b - a) x (span + 1) just below 2^53, and beyond it (taken
+      // two positions at a time).
+      {kFadeLinear + 4, 0, 0x7FFFFF, 256},     {kFadeLinear + 4, -0x400000, 0x800000, 256},
+      {kFadeLinear + 4, 0, 0x7FFFFF, 4801},
+      // Sub-spans of 8 and 9 samples, shorter than a wide step and just
+      // longer; shapes that move by a point in thousands of samples (a carry
+      // now and then) and by whole levels per sample; the largest levels.
+      {kFadeLinear + 2, kUnity, 0, 135},       {kFadeLinear + 5, 0x7FFFFFFF, kHalf, 1000003},
+      {kFadeLinear + 5, INT32_MIN, INT32_MAX, 65536}, {kFadeLinear + 2, INT32_MIN, INT32_MAX, 48000},
   };
   // 0x7F800001 x 0x7FFFFF lies one below a multiple of 2^23 and needs 54 bits.
   const int32_t anyWords[] = {kOne, -0x7FFFFF00, 0x7F800001, 0x7FFFFF00, INT32_MIN, INT32_MAX, -1, 0x1234567};
