@@ -70,24 +70,33 @@ uint64_t SampleOffset(uint64_t position, uint32_t bytesPerSample) {
 // small enough for the recorder's 128 Takes streaming at once in a 32-bit
 // address space (256 MB of views in all).
 constexpr uint32_t kViewWindow = 2u << 20;
+// Transfers through a handle closed after each one read through a view of
+// their own from this many bytes on: the map and unmap of each call cost
+// more than a read below about 100 KB and less from about 200 KB on
+// (measured in the native build).
+constexpr uint32_t kOwnViewMin = 128u << 10;
 
 // The `bytes` bytes from file offset `offset` in the Take's view, mapping a
-// new window when the present one does not hold them all; *shown receives
-// how many the view holds (fewer where the file ends before them). Null
-// when there is no view: the handle is closed after each transfer (a view
-// made and released per transfer costs more than a read), the request is
-// too long for one window, the file ends before the offset, or the system
-// refused. The caller then reads. A window is cut at the file's size when
-// it is made, so a file shorter than its header reads short, as a read
+// new one when the present view does not hold them all: a window of
+// kViewWindow bytes for a kept handle, just the request otherwise. *shown
+// receives how many the view holds (fewer where the file ends before
+// them). Null when there is no view: a request too short for a view of its
+// own or too long for a window, a file that ends before the offset, or the
+// system refused; the caller then reads. A view is cut at the file's size
+// when it is made, so a file shorter than its header reads short, as a read
 // would; a request past a window's cut end maps afresh.
 const uint8_t* ViewOf(TakeRec& take, uint64_t offset, uint32_t bytes, uint32_t* shown) {
-  if (!KeepTakesOpen) return nullptr;
+  if (!KeepTakesOpen && bytes < kOwnViewMin) return nullptr;
   FioView& view = take.view;
   if (view.data == nullptr || offset < view.offset || offset + bytes > view.offset + view.size) {
     FioUnmapView(&view);
     const uint64_t start = offset - offset % kFioViewAlign;
-    if (offset + bytes - start > kViewWindow) return nullptr;
-    if (!FioMapView(take.file, start, kViewWindow, &view)) return nullptr;
+    const uint64_t span = offset + bytes - start;
+    if (span > kViewWindow) return nullptr;
+    const bool window = KeepTakesOpen != 0;
+    if (!FioMapView(take.file, start, window ? kViewWindow : static_cast<uint32_t>(span),
+                    window ? kFioViewByParts : kFioViewWhole, &view))
+      return nullptr;
   }
   const uint64_t end = view.offset + view.size;
   *shown = offset < end ? static_cast<uint32_t>(std::min<uint64_t>(bytes, end - offset)) : 0;
