@@ -103,13 +103,21 @@ const uint8_t* ViewOf(TakeRec& take, uint64_t offset, uint32_t bytes, uint32_t* 
   return view.data + (offset < end ? offset - view.offset : 0);
 }
 
-// The file access of a read and the unpack into the ring, under the Take's
-// lock (the samples may come straight from the Take's view): *samples
-// receives the number of whole samples read. 0 when nothing could be read.
+// What a read under the Take's lock found.
+struct LockedRead {
+  uint32_t samples = 0;         // whole samples read
+  uint32_t bytesPerSample = 0;
+  bool inScratch = false;       // left in the scratch buffer, not yet unpacked
+};
+
+// The file access of a read, under the Take's lock. Samples shown by the
+// Take's view are unpacked into the ring here, while the lock keeps the
+// view; samples read into the scratch buffer are left there, to be unpacked
+// after the lock is released. 0 when nothing could be read.
 int ReadLocked(TakeRec& take, uint64_t position, uint32_t want, void* scratch, uint32_t* ring,
-               uint32_t ringLen, uint32_t ringStart, uint32_t* samples) {
-  *samples = 0;
+               uint32_t ringLen, uint32_t ringStart, LockedRead* read) {
   const uint32_t bytesPerSample = SampleBytes(take);
+  read->bytesPerSample = bytesPerSample;
   if (take.path[0] == '\0' || want == 0 || bytesPerSample == 0 || scratch == nullptr) return 0;
   if (!EnsureOpen(take, false)) return 0;
   // The data end bounds the request, so its byte count fits in 32 bits.
@@ -117,16 +125,17 @@ int ReadLocked(TakeRec& take, uint64_t position, uint32_t want, void* scratch, u
   if (n != 0) {
     const uint64_t offset = SampleOffset(position, bytesPerSample);
     uint32_t got = 0;
-    const uint8_t* src = ViewOf(take, offset, n * bytesPerSample, &got);
-    if (src == nullptr) {
+    if (const uint8_t* shown = ViewOf(take, offset, n * bytesPerSample, &got)) {
+      read->samples = got / bytesPerSample;
+      RingUnpackSamples(shown, read->samples, bytesPerSample, ring, ringLen, ringStart);
+    } else {
       if (!FioReadAt(take.file, offset, scratch, n * bytesPerSample, &got)) {
         TakeCloseHandle(&take);
         return 0;
       }
-      src = static_cast<const uint8_t*>(scratch);
+      read->samples = got / bytesPerSample;
+      read->inScratch = true;
     }
-    *samples = got / bytesPerSample;
-    RingUnpackSamples(src, *samples, bytesPerSample, ring, ringLen, ringStart);
   }
   CloseUnlessKept(take);
   return 1;
@@ -308,18 +317,24 @@ void RingPackSamples(const uint32_t* ring, uint32_t ringLen, uint32_t start, uin
 int TakeReadSamples(TakeRec* take, uint64_t position, int32_t count, uint32_t* ring,
                     uint32_t ringLen, uint32_t ringStart, void* scratch) {
   const uint32_t want = count > 0 ? static_cast<uint32_t>(count) : 0;
-  uint32_t samples = 0;
+  LockedRead read;
   int ok = 0;
   if (take != nullptr && RingUsable(ring, ringLen, ringStart)) {
     std::lock_guard<std::mutex> guard(take->lock);
-    ok = ReadLocked(*take, position, want, scratch, ring, ringLen, ringStart, &samples);
+    ok = ReadLocked(*take, position, want, scratch, ring, ringLen, ringStart, &read);
   }
   if (!ok) {
     RingFillSilence(ring, ringLen, ringStart, want);
     return 0;
   }
-  RingFillSilence(ring, ringLen, static_cast<uint32_t>((uint64_t{ringStart} + samples) % ringLen),
-                  want - samples);
+  // The scratch buffer and the ring are the caller's: unpacking from the
+  // scratch buffer needs no lock.
+  if (read.inScratch)
+    RingUnpackSamples(static_cast<const uint8_t*>(scratch), read.samples, read.bytesPerSample,
+                      ring, ringLen, ringStart);
+  RingFillSilence(ring, ringLen,
+                  static_cast<uint32_t>((uint64_t{ringStart} + read.samples) % ringLen),
+                  want - read.samples);
   return 1;
 }
 
