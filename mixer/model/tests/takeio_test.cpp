@@ -1,6 +1,7 @@
 // Sample transfer between Audio Take files and the recorder's rings.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <fstream>
@@ -271,16 +272,17 @@ TEST_F(TakeIoTest, WrittenSamplesReadBackWithTheirUpperBits) {
 
 // ---- mapped views of the file ----
 
-// 1 when the process has the file mapped (Linux only; elsewhere the
-// operations below fail while a view of the file exists, which the tests
-// see instead).
+// True when the process has the file mapped (Linux only; on Windows the
+// rename, the cut and the delete below fail while a view of the file
+// exists, which the tests see instead).
 bool Mapped(const std::filesystem::path& file) {
 #if defined(__linux__)
   std::ifstream maps("/proc/self/maps");
   const std::string name = std::filesystem::weakly_canonical(file).string();
-  for (std::string line; std::getline(maps, line);)
-    if (line.size() >= name.size() && line.compare(line.size() - name.size(), name.size(), name) == 0)
-      return true;
+  for (std::string line; std::getline(maps, line);) {
+    const size_t at = line.size() - std::min(line.size(), name.size());
+    if (line.compare(at, std::string::npos, name) == 0) return true;
+  }
 #else
   (void)file;
 #endif

@@ -133,8 +133,13 @@ int FioMapView(FioHandle file, uint64_t offset, uint32_t size, FioViewUse use, F
   const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(size, st.st_size - offset));
   // Pages set up in the map call cost less than one fault per few pages,
   // but only when they are all read.
-  const int populate = use == kFioViewWhole ? MAP_POPULATE : 0;
-  void* p = mmap(nullptr, n, PROT_READ, MAP_SHARED | populate, Fd(file), static_cast<off_t>(offset));
+  int flags = MAP_SHARED;
+#if defined(MAP_POPULATE)
+  if (use == kFioViewWhole) flags |= MAP_POPULATE;
+#else
+  (void)use;
+#endif
+  void* p = mmap(nullptr, n, PROT_READ, flags, Fd(file), static_cast<off_t>(offset));
   if (p == MAP_FAILED) return 0;
   view->data = static_cast<const uint8_t*>(p);
   view->offset = offset;
