@@ -117,6 +117,7 @@ struct TakeImage {
 struct TakeRec : TakeImage {
   std::mutex lock;             // sample transfer, rename, move, resize, free
   FioHandle file = kFioInvalid;  // open for sample transfer, or invalid
+  FioView view;                // a window of the file through `file`, or empty
   uint32_t bucket = 0;         // chain index in the name set
   TakeRec* nameNext = nullptr;
   TakeRec* ringNext = nullptr;  // null when not in the ring
@@ -145,6 +146,9 @@ int TakeHeadIsValid(const TakeFileHead& head, uint64_t fileSize);
 
 // Records.
 TakeRec* TakeAlloc(const TakeImage& image);
+// Releases the Take's view and closes its transfer handle, under the Take's
+// lock: before anything renames, moves, resizes or frees its file.
+void TakeCloseHandle(TakeRec* take);
 int TakeFree(TakeRec* take);
 int TakeIsOpen(const TakeRec* take);
 TakeRec* TakeOpenFile(const char* path);

@@ -191,8 +191,7 @@ int TakeRenameFile(TakeRec* take, const char* newPath, uint32_t* error, int jour
   StrCopyN(old, take->path, sizeof old);
   {
     std::lock_guard<std::mutex> guard(take->lock);
-    FioClose(take->file);
-    take->file = kFioInvalid;
+    TakeCloseHandle(take);
     if (!FioRename(old, newPath)) {
       SetError(error, IDS_FILE_NOT_MOVED);
       return 0;
@@ -213,8 +212,7 @@ int TakeMoveFile(TakeRec* take, char* dest, int silent, uint32_t* error, int jou
   StrCopyN(old, take->path, sizeof old);
   {
     std::lock_guard<std::mutex> guard(take->lock);
-    FioClose(take->file);
-    take->file = kFioInvalid;
+    TakeCloseHandle(take);
     if (!ShellMovePath(old, dest, kTakePathSize)) {
       SetError(error, IDS_FILE_NOT_MOVED);
       return 0;

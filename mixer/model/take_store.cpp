@@ -74,11 +74,6 @@ void SetLive(TakeRec* take, bool live) {
   take->live = live;
 }
 
-void CloseHandleLocked(TakeRec* take) {
-  FioClose(take->file);
-  take->file = kFioInvalid;
-}
-
 }  // namespace
 
 // MurmurHash2 of the path's bytes, seed 0.
@@ -150,7 +145,7 @@ void TakeStoreClose() {
   TakeJournalDiscard(0);
   for (TakeRec* r = S().openList; r; r = r->next) {
     std::lock_guard<std::mutex> guard(r->lock);
-    CloseHandleLocked(r);
+    TakeCloseHandle(r);
   }
   TakeStoreState& s = S();
   s.blocks.clear();
@@ -172,6 +167,13 @@ TakeRec* TakeFromRef(uint32_t ref) {
   if (ref == 0 || ref > S().byRef.size()) return nullptr;
   TakeRec* rec = S().byRef[ref - 1];
   return rec->live ? rec : nullptr;
+}
+
+void TakeCloseHandle(TakeRec* take) {
+  FioUnmapView(&take->view);
+  if (take->file == kFioInvalid) return;
+  FioClose(take->file);
+  take->file = kFioInvalid;
 }
 
 TakeRec* TakeAlloc(const TakeImage& image) {
@@ -203,7 +205,7 @@ int TakeFree(TakeRec* take) {
   if (S().scanLast == take) S().scanLast = nullptr;
   take->next = S().freeList;
   S().freeList = take;
-  CloseHandleLocked(take);
+  TakeCloseHandle(take);
   take->path[0] = '\0';
   return 1;
 }
@@ -262,7 +264,7 @@ void TakeRingCloseOthers(int repaint) {
   for (TakeRec* r = S().openList; r; r = r->next) {
     if ((r->flags & kTakeWasInRing) && !r->ringNext) {
       std::lock_guard<std::mutex> guard(r->lock);
-      CloseHandleLocked(r);
+      TakeCloseHandle(r);
     }
     r->flags &= ~kTakeWasInRing;
   }

@@ -111,6 +111,9 @@ int ResizeData(TakeRec* take, uint64_t size, uint32_t* error) {
   if (end > UINT32_MAX) return Fail(error, IDS_TAKE_SIZE_LIMIT);
   {
     std::lock_guard<std::mutex> guard(take->lock);
+    // A view of the file would keep it from being cut (or, on POSIX systems,
+    // show pages past its new end); the next transfer opens it again.
+    TakeCloseHandle(take);
     if (!FileSetSize(take->path, kTakeDataOffset + end, 0)) return Fail(error, IDS_NO_DISK_SPACE_ON);
     take->dataEnd = static_cast<uint32_t>(end);
   }

@@ -1,8 +1,11 @@
 // Sample transfer between Audio Take files and the recorder's rings.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <fstream>
+#include <string>
 #include <thread>
 
 #include "mixer/model/takeattr.h"
@@ -265,6 +268,159 @@ TEST_F(TakeIoTest, WrittenSamplesReadBackWithTheirUpperBits) {
             << "keep " << keep << " bps " << bytesPerSample << " sample " << i;
     }
   }
+}
+
+// ---- mapped views of the file ----
+
+// True when the process has the file mapped (Linux only; on Windows the
+// rename, the cut and the delete below fail while a view of the file
+// exists, which the tests see instead).
+bool Mapped(const std::filesystem::path& file) {
+#if defined(__linux__)
+  std::ifstream maps("/proc/self/maps");
+  const std::string name = std::filesystem::weakly_canonical(file).string();
+  for (std::string line; std::getline(maps, line);) {
+    const size_t at = line.size() - std::min(line.size(), name.size());
+    if (line.compare(at, std::string::npos, name) == 0) return true;
+  }
+#else
+  (void)file;
+#endif
+  return false;
+}
+
+// Streams a Take of more than one view window in transfers that are long
+// enough for views of their own, from an odd position, into a ring that
+// wraps inside transfers: with kept handles and without, 16- and 24-bit,
+// every sample arrives, across every window boundary.
+TEST_F(TakeIoTest, StreamsAcrossViewWindows) {
+  constexpr uint32_t kSamples = 1100000;  // 2.2 MB and 3.3 MB: past one 2 MB window
+  constexpr uint32_t kBlock = 65536, kRingLen = kBlock * 5 / 2;
+  for (uint32_t bytesPerSample : {2u, 3u}) {
+    TakeRec* take = Audio(bytesPerSample, kSamples);
+    ASSERT_NE(take, nullptr);
+    Pattern(take);
+    for (int keep : {0, 1}) {
+      KeepTakesOpen = keep;
+      std::vector<uint32_t> ring(kRingLen);
+      std::vector<uint8_t> scratch(kBlock * bytesPerSample);
+      uint32_t ringStart = 7;
+      for (uint64_t position = 1001; position < kSamples; position += kBlock) {
+        ASSERT_EQ(TakeReadSamples(take, position, kBlock, ring.data(), kRingLen, ringStart,
+                                  scratch.data()),
+                  1);
+        for (uint32_t i = 0; i < kBlock; ++i) {
+          const uint32_t expect =
+              position + i < kSamples ? PatternWord(position + i, bytesPerSample) : 0;
+          ASSERT_EQ(ring[(ringStart + i) % kRingLen], expect)
+              << "bps " << bytesPerSample << " keep " << keep << " sample " << position + i;
+        }
+        ringStart = (ringStart + kBlock) % kRingLen;
+      }
+      TakeCloseHandle(take);
+    }
+  }
+}
+
+// A file cut shorter than its header says, not at a sample's end: reads
+// through a view stop at the last whole sample and the rest is silence, as
+// reads of the file do; once the file is whole again a kept handle's view
+// shows the samples past the old cut.
+TEST_F(TakeIoTest, ViewsOfAShortFileReadShort) {
+  constexpr uint32_t kBlock = 65536;  // a view of its own without a kept handle
+  for (int keep : {0, 1}) {
+    KeepTakesOpen = keep;
+    TakeRec* take = Audio(3, 200000);
+    ASSERT_NE(take, nullptr);
+    Pattern(take);
+    const uint64_t whole = FileSize(take);
+    std::filesystem::resize_file(Native(take->path), kTakeDataOffset + 3 * 60000 + 2);
+    std::vector<uint32_t> ring(kBlock, kJunk);
+    std::vector<uint8_t> scratch(kBlock * 3);
+    ASSERT_EQ(TakeReadSamples(take, 70000, 100, ring.data(), kBlock, 0, scratch.data()), 1);
+    EXPECT_EQ(ring[0], 0u);
+    EXPECT_EQ(ring[99], 0u);
+    EXPECT_EQ(ring[100], kJunk);
+    ASSERT_EQ(TakeReadSamples(take, 30000, kBlock, ring.data(), kBlock, 0, scratch.data()), 1);
+    for (uint32_t i = 0; i < kBlock; ++i)
+      ASSERT_EQ(ring[i], i < 30000 ? PatternWord(30000 + i, 3) : 0) << "keep " << keep << " " << i;
+
+    std::filesystem::resize_file(Native(take->path), whole);
+    Pattern(take);
+    ASSERT_EQ(TakeReadSamples(take, 30000, kBlock, ring.data(), kBlock, 0, scratch.data()), 1);
+    for (uint32_t i = 0; i < kBlock; ++i)
+      ASSERT_EQ(ring[i], PatternWord(30000 + i, 3)) << "keep " << keep << " " << i;
+  }
+}
+
+// A kept handle's view never shows stale samples: not after a write through
+// the transfer, nor after bytes written through another handle.
+TEST_F(TakeIoTest, KeptViewsShowWhatWasWritten) {
+  KeepTakesOpen = 1;
+  TakeRec* take = Audio(3, 1000);
+  ASSERT_NE(take, nullptr);
+  Pattern(take);
+  std::vector<uint32_t> ring(64);
+  std::vector<uint8_t> scratch(64 * 3);
+  ASSERT_EQ(TakeReadSamples(take, 0, 64, ring.data(), 64, 0, scratch.data()), 1);
+  ASSERT_NE(take->view.data, nullptr);  // what follows checks a view
+
+  for (uint32_t i = 0; i < 64; ++i) ring[i] = 0x01000000u * (i + 1) + 0x4200u;
+  ASSERT_EQ(TakeWriteSamples(take, 100, 64, ring.data(), 64, 0, scratch.data()), 1);
+  std::vector<uint32_t> back(64, kJunk);
+  ASSERT_EQ(TakeReadSamples(take, 100, 64, back.data(), 64, 0, scratch.data()), 1);
+  EXPECT_EQ(back, ring);
+
+  ASSERT_EQ(TakeReadSamples(take, 500, 64, back.data(), 64, 0, scratch.data()), 1);
+  WriteBytes(take, kTakeDataOffset + 3 * 510, {0x11, 0x22, 0x33});
+  ASSERT_EQ(TakeReadSamples(take, 500, 64, back.data(), 64, 0, scratch.data()), 1);
+  EXPECT_EQ(back[10], 0x33221100u);
+  EXPECT_EQ(back[11], PatternWord(511, 3));
+}
+
+// Whatever closes a kept handle releases its view with it; on Windows the
+// rename, the cut and the delete would fail while a view remained.
+TEST_F(TakeIoTest, ViewsGoWithTheHandle) {
+  KeepTakesOpen = 1;
+  std::vector<uint32_t> ring(256);
+  std::vector<uint8_t> scratch(256 * 3);
+  TakeRec* take = Audio(3, 4096, "Kept");
+  ASSERT_NE(take, nullptr);
+  Pattern(take);
+  auto viewed = [&](const char* step) {
+    ASSERT_EQ(TakeReadSamples(take, 3000, 256, ring.data(), 256, 0, scratch.data()), 1) << step;
+    ASSERT_NE(take->file, kFioInvalid) << step;
+  };
+  auto released = [&](const char* step, const std::filesystem::path& file) {
+    EXPECT_EQ(take->file, kFioInvalid) << step;
+    EXPECT_EQ(take->view.data, nullptr) << step;
+    EXPECT_FALSE(Mapped(file)) << step;
+  };
+
+  uint32_t error = 0;
+  viewed("rename");
+  ASSERT_EQ(TakeSetAttr(take, kTakeAttrName, reinterpret_cast<uintptr_t>("Renamed"), &error), 1)
+      << error;
+  released("rename", File("Kept.ATAK"));
+
+  viewed("cut");
+  ASSERT_EQ(TakeSetAttr(take, kTakeAttrLength, 3010, &error), 1) << error;
+  released("cut", File("Renamed.ATAK"));
+  EXPECT_EQ(FileSize(take), kTakeDataOffset + 3 * 3010u);
+  ASSERT_EQ(TakeReadSamples(take, 3000, 256, ring.data(), 256, 0, scratch.data()), 1);
+  EXPECT_EQ(ring[9], PatternWord(3009, 3));
+  EXPECT_EQ(ring[10], 0u);
+
+  ASSERT_EQ(TakeFree(take), 1);
+  released("free", File("Renamed.ATAK"));
+  EXPECT_TRUE(std::filesystem::remove(File("Renamed.ATAK")));
+
+  take = Audio(3, 4096, "Closed");
+  ASSERT_NE(take, nullptr);
+  viewed("store close");
+  TakeStoreClose();
+  EXPECT_FALSE(Mapped(File("Closed.ATAK")));
+  EXPECT_TRUE(std::filesystem::remove(File("Closed.ATAK")));
 }
 
 // The recorder's threads stream a Take while the user-interface thread

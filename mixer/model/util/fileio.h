@@ -45,6 +45,34 @@ int FioGetSize(FioHandle file, uint64_t* size);
 // Makes the file exactly `size` bytes long (longer or shorter).
 int FioSetSize(FioHandle file, uint64_t size);
 
+// A read-only view of a stretch of an open file, mapped into memory: `data`
+// shows `size` bytes of the file from `offset` on, and reads there see what
+// writes through the file's handles put there. Empty (null data) when none.
+struct FioView {
+  const uint8_t* data = nullptr;
+  uint64_t offset = 0;
+  uint32_t size = 0;
+};
+// Views start at multiples of this: the system's allocation granularity on
+// Windows, a whole number of pages elsewhere.
+inline constexpr uint32_t kFioViewAlign = 65536;
+// How a view will be read: all of it at once, or a part at a time.
+enum FioViewUse : int {
+  kFioViewByParts = 0,
+  kFioViewWhole = 1  // the system may set up every page when it maps
+};
+// Maps up to `size` bytes from `offset` (a multiple of kFioViewAlign) into
+// *view, cut at the file's size at the time of the call. 1 with the view; 0
+// with an empty view when there is none: nothing of the file from `offset`
+// on, or the system refused (the caller then reads instead). A view must be
+// released before its file is closed, and before its file is cut shorter:
+// Windows refuses to cut a file that has a view, and on POSIX systems
+// reading a page of a view past the file's new end raises SIGBUS, which
+// nothing here guards against when another process cuts the file.
+int FioMapView(FioHandle file, uint64_t offset, uint32_t size, FioViewUse use, FioView* view);
+// Releases a view and leaves it empty; an empty view stays as it is.
+void FioUnmapView(FioView* view);
+
 // 1 when a file (not a folder) / a folder of that path exists.
 int FioFileExists(const char* path);
 int FioDirExists(const char* path);

@@ -2,10 +2,12 @@
 // are used throughout the model; here '\' becomes '/'.
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -119,6 +121,36 @@ int FioGetSize(FioHandle file, uint64_t* size) {
 
 int FioSetSize(FioHandle file, uint64_t size) {
   return ftruncate(Fd(file), static_cast<off_t>(size)) == 0;
+}
+
+int FioMapView(FioHandle file, uint64_t offset, uint32_t size, FioViewUse use, FioView* view) {
+  *view = FioView{};
+  static const long page = sysconf(_SC_PAGESIZE);
+  struct stat st{};
+  if (size == 0 || page <= 0 || kFioViewAlign % page != 0 || offset % kFioViewAlign != 0 ||
+      fstat(Fd(file), &st) != 0 || offset >= static_cast<uint64_t>(st.st_size))
+    return 0;
+  const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(size, st.st_size - offset));
+  // Pages set up in the map call cost less than one fault per few pages,
+  // but only when they are all read.
+  int flags = MAP_SHARED;
+#if defined(MAP_POPULATE)
+  if (use == kFioViewWhole) flags |= MAP_POPULATE;
+#else
+  (void)use;
+#endif
+  void* p = mmap(nullptr, n, PROT_READ, flags, Fd(file), static_cast<off_t>(offset));
+  if (p == MAP_FAILED) return 0;
+  view->data = static_cast<const uint8_t*>(p);
+  view->offset = offset;
+  view->size = n;
+  return 1;
+}
+
+void FioUnmapView(FioView* view) {
+  if (view->data == nullptr) return;
+  munmap(const_cast<uint8_t*>(view->data), view->size);
+  *view = FioView{};
 }
 
 int FioFileExists(const char* path) {

@@ -2,6 +2,7 @@
 // builds.
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 
 #include "mixer/model/util/fileio.h"
@@ -75,6 +76,39 @@ int FioGetSize(FioHandle file, uint64_t* size) {
 
 int FioSetSize(FioHandle file, uint64_t size) {
   return FioSeek(file, size) && SetEndOfFile(H(file)) != 0;
+}
+
+int FioMapView(FioHandle file, uint64_t offset, uint32_t size, FioViewUse, FioView* view) {
+  *view = FioView{};
+  static const DWORD granularity = [] {
+    SYSTEM_INFO info;
+    GetSystemInfo(&info);
+    return info.dwAllocationGranularity;
+  }();
+  uint64_t fileSize = 0;
+  if (size == 0 || granularity == 0 || kFioViewAlign % granularity != 0 ||
+      offset % kFioViewAlign != 0 || !FioGetSize(file, &fileSize) || offset >= fileSize)
+    return 0;
+  const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(size, fileSize - offset));
+  // A mapping of the whole file as it is now; should the file have shrunk
+  // since its size was read, the view below fails and the caller reads.
+  HANDLE mapping = CreateFileMappingA(H(file), nullptr, PAGE_READONLY, 0, 0, nullptr);
+  if (mapping == nullptr) return 0;
+  void* p = MapViewOfFile(mapping, FILE_MAP_READ, static_cast<DWORD>(offset >> 32),
+                          static_cast<DWORD>(offset), n);
+  // The view holds the mapping open until it is unmapped.
+  CloseHandle(mapping);
+  if (p == nullptr) return 0;
+  view->data = static_cast<const uint8_t*>(p);
+  view->offset = offset;
+  view->size = n;
+  return 1;
+}
+
+void FioUnmapView(FioView* view) {
+  if (view->data == nullptr) return;
+  UnmapViewOfFile(view->data);
+  *view = FioView{};
 }
 
 int FioFileExists(const char* path) {
