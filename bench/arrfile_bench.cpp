@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/scratch_folder.h"
 #include "mixer/model/arr.h"
 #include "mixer/model/arrfile.h"
 #include "mixer/model/arrheap.h"
@@ -26,7 +27,7 @@ struct BenchArr {
   MrkList* markers = nullptr;
 
   BenchArr() {
-    folder = std::filesystem::temp_directory_path() / "hrl-arrfile-bench";
+    folder = BenchScratchFolder("hrl-arrfile-bench");
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
     TakeStoreOpen();

@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/scratch_folder.h"
 #include "mixer/model/options.h"
 #include "mixer/model/take.h"
 #include "native/qvNatRec/recorder.h"
@@ -35,7 +36,7 @@ struct BenchTakes {
   std::vector<int32_t> refs;
 
   BenchTakes() {
-    folder = std::filesystem::temp_directory_path() / "hrl-natrec-bench";
+    folder = BenchScratchFolder("hrl-natrec-bench");
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
     TakeStoreOpen();

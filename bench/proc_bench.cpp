@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/scratch_folder.h"
 #include "mixer/arrange/procengine.h"
 #include "mixer/model/take.h"
 #include "mixer/units/natlink.h"
@@ -32,7 +33,7 @@ struct BenchData {
   bool ok = false;
 
   BenchData() {
-    folder = std::filesystem::temp_directory_path() / "hrl-proc-bench";
+    folder = BenchScratchFolder("hrl-proc-bench");
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
     TakeStoreOpen();

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/scratch_folder.h"
 #include "mixer/model/options.h"
 #include "mixer/model/take.h"
 #include "mixer/model/takeio.h"
@@ -35,7 +36,7 @@ struct BenchTake {
   TakeRec* take = nullptr;
 
   BenchTake() {
-    folder = std::filesystem::temp_directory_path() / "hrl-take-bench";
+    folder = BenchScratchFolder("hrl-take-bench");
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
     TakeStoreOpen();

@@ -27,6 +27,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/scratch_folder.h"
 #include "timemodule/tests/tm_fakehost.h"
 #include "timemodule/tmconv.h"
 #include "timemodule/tmmodule.h"
@@ -134,15 +135,19 @@ bool HaveRubberband() { return std::system("rubberband --version > /dev/null 2>&
 
 // The command line program's stretch of x by `factor` of its length.
 Signal RubberbandStretch(const Signal& x, double factor, uint32_t rate, double* seconds) {
-  const auto dir = std::filesystem::temp_directory_path();
-  const std::string in = (dir / "hrl-tm-bench-in.wav").string(), out = (dir / "hrl-tm-bench-out.wav").string();
+  const std::string in = BenchScratchFolder("hrl-tm-bench-in").string() + ".wav";
+  const std::string out = BenchScratchFolder("hrl-tm-bench-out").string() + ".wav";
   WriteWav(in, x, rate);
   char cmd[512];
   std::snprintf(cmd, sizeof cmd, "rubberband -q -t %.6f '%s' '%s' > /dev/null 2>&1", factor, in.c_str(), out.c_str());
   const auto t0 = std::chrono::steady_clock::now();
   const int rc = std::system(cmd);
   if (seconds) *seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-  return rc == 0 ? ReadWav(out) : Signal{};
+  Signal stretched = rc == 0 ? ReadWav(out) : Signal{};
+  std::error_code ignored;
+  std::filesystem::remove(in, ignored);
+  std::filesystem::remove(out, ignored);
+  return stretched;
 }
 
 // ---- Signals and measures ----
