@@ -911,8 +911,9 @@ void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, in
   HGDIOBJ brush = BrushOf(c);
   // A hatched brush fills the gaps between its lines with the default
   // colour, whatever text drawn before left in the DC.
-  const int oldBkMode = SetBkMode(dc, OPAQUE);
-  const COLORREF oldBk = SetBkColor(dc, kDefaultPart);
+  const bool hatched = c.hatch >= 0;
+  const int oldBkMode = hatched ? SetBkMode(dc, OPAQUE) : 0;
+  const COLORREF oldBk = hatched ? SetBkColor(dc, kDefaultPart) : 0;
   const bool envelope = audio && rh >= 14 && (selected || ShowPartVol) && p.PlayChannel >= 1 && p.PlayChannel <= 192;
   if (envelope) {
     FillSolid(dc, x0, y0 - 1, x1, y1 + 1, selected ? 0 : kDefaultPart);
@@ -987,8 +988,10 @@ void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, in
     SelectObject(dc, ob);
     SelectObject(dc, op);
   }
-  SetBkColor(dc, oldBk);
-  SetBkMode(dc, oldBkMode);
+  if (hatched) {
+    SetBkColor(dc, oldBk);
+    SetBkMode(dc, oldBkMode);
+  }
 
   // Frame.
   const bool linkPrev = (p.Flags & kPartLinkPrev) != 0, linkNext = (p.Flags & kPartLinkNext) != 0;
