@@ -148,19 +148,31 @@ class Musical {
     }
   }
 
+  // What the tick walk asks of a scale (see WalkTicks).
+  BbtRec AtOrAfter(int64_t pos) const {
+    int64_t t = TicksOf(pos);
+    if (PosOf(t) < pos) ++t;
+    return BbtOf(t);
+  }
+  int64_t Order(const BbtRec& b) const { return TicksOfBbt(b); }
+  // Past the end of the time line from the last tick that fits on.
+  int64_t PosOf(const BbtRec& b) const {
+    const int64_t ticks = TicksOfBbt(b);
+    return ticks >= INT32_MAX ? kEnd + 1 : PosOf(ticks);
+  }
+  static void Text(const BbtRec& b, char* out, size_t size) {
+    if (b.Tick != 0)
+      std::snprintf(out, size, "%ld.%d.%d", static_cast<long>(b.Bar) + 1, b.Beat + 1, b.Tick);
+    else if (b.Beat > 0)
+      std::snprintf(out, size, "%ld.%d", static_cast<long>(b.Bar) + 1, b.Beat + 1);
+    else
+      std::snprintf(out, size, "%ld", static_cast<long>(b.Bar) + 1);
+  }
+
  private:
   const ArrRulerCtx& c_;
   uint32_t ppq_;
 };
-
-void BbtText(const BbtRec& b, char* out, size_t size) {
-  if (b.Tick != 0)
-    std::snprintf(out, size, "%ld.%d.%d", static_cast<long>(b.Bar) + 1, b.Beat + 1, b.Tick);
-  else if (b.Beat > 0)
-    std::snprintf(out, size, "%ld.%d", static_cast<long>(b.Bar) + 1, b.Beat + 1);
-  else
-    std::snprintf(out, size, "%ld", static_cast<long>(b.Bar) + 1);
-}
 
 // Time code as fields, hours not wrapped, of position + offset.
 struct Tc {
@@ -251,12 +263,61 @@ class TimeCode {
     }
   }
 
+  // What the tick walk asks of a scale (see WalkTicks).
+  Tc AtOrAfter(int64_t pos) const {
+    const Tc t = Of(pos);
+    return PosOf(t) < pos ? Next(t, 0, 1) : t;
+  }
+  int64_t Order(const Tc& t) const { return PosOf(t); }
+  static void Text(const Tc& t, char* out, size_t size) {
+    std::snprintf(out, size, "%02d:%02d:%02d:%02d", t.h % 24, t.m, t.s, t.f);
+  }
+
  private:
   const ArrRulerCtx& c_;
   const FrameRateInfo& fr_;
 };
 
 int32_t PairIndex(int pair) { return std::clamp(pair, 0, 2); }
+
+// The ticks of grid pair `pair` over [from, to] on a scale (Musical or
+// TimeCode): from the first grid point at or after `from`, one grid step at
+// a time while the points move on along the scale, at most `limit` of them;
+// labelled where they fall on the label step (pair 0).
+template <typename Scale>
+void WalkTicks(const Scale& s, const ArrGridRec& g, int pair, int64_t from, int64_t to,
+               std::vector<ArrRulerTick>* out, size_t limit) {
+  if (!s.Usable() || out == nullptr) return;
+  const int32_t k = PairIndex(pair);
+  from = std::max<int64_t>(from, 0);
+  to = std::min<int64_t>(to, kEnd);
+  auto t = s.Ceil(s.AtOrAfter(from), g.Unit[k], g.Step[k]);
+  int64_t last = INT64_MIN;
+  for (size_t n = 0; n < limit; ++n) {
+    const int64_t order = s.Order(t), pos = s.PosOf(t);
+    if (order <= last || pos > to) break;
+    last = order;
+    if (pos >= from) {
+      ArrRulerTick tick{};
+      tick.Pos = pos;
+      tick.Label = s.OnStep(t, g.Unit[0], g.Step[0]) ? 1 : 0;
+      s.Text(t, tick.Text, sizeof tick.Text);
+      out->push_back(tick);
+    }
+    t = s.Next(t, g.Unit[k], g.Step[k]);
+  }
+}
+
+// The first grid point at or after the position, on a scale; the end of
+// the time line when there is none.
+template <typename Scale> int64_t GridCeil(const Scale& s, int32_t unit, int32_t step, int64_t position) {
+  ArrGridRec g{};
+  g.Unit[1] = g.Unit[0] = unit;
+  g.Step[1] = g.Step[0] = step;
+  std::vector<ArrRulerTick> one;
+  WalkTicks(s, g, 1, position, kEnd, &one, 1);
+  return one.empty() ? kEnd : one[0].Pos;
+}
 
 }  // namespace
 
@@ -267,69 +328,18 @@ ArrRulerCtx ArrRulerCtxNow() {
 
 void ArrBbtTicks(const ArrRulerCtx& c, const ArrGridRec& g, int pair, int64_t from, int64_t to,
                  std::vector<ArrRulerTick>* out, size_t limit) {
-  const Musical m(c);
-  if (!m.Usable() || out == nullptr) return;
-  const int32_t k = PairIndex(pair);
-  from = std::max<int64_t>(from, 0);
-  to = std::min<int64_t>(to, kEnd);
-  int64_t t = m.TicksOf(from);
-  if (m.PosOf(t) < from) ++t;
-  BbtRec b = m.Ceil(m.BbtOf(t), g.Unit[k], g.Step[k]);
-  int64_t last = -1;
-  for (size_t n = 0; n < limit; ++n) {
-    const int64_t ticks = m.TicksOfBbt(b);
-    const int64_t pos = m.PosOf(ticks);
-    if (ticks <= last || pos > to || ticks >= INT32_MAX) break;
-    last = ticks;
-    ArrRulerTick tick{};
-    tick.Pos = pos;
-    tick.Label = m.OnStep(b, g.Unit[0], g.Step[0]) ? 1 : 0;
-    BbtText(b, tick.Text, sizeof tick.Text);
-    out->push_back(tick);
-    b = m.Next(b, g.Unit[k], g.Step[k]);
-  }
+  WalkTicks(Musical(c), g, pair, from, to, out, limit);
 }
 
 void ArrTcTicks(const ArrRulerCtx& c, const ArrGridRec& g, int pair, int64_t from, int64_t to,
                 std::vector<ArrRulerTick>* out, size_t limit) {
-  const TimeCode tc(c);
-  if (!tc.Usable() || out == nullptr) return;
-  const int32_t k = PairIndex(pair);
-  from = std::max<int64_t>(from, 0);
-  to = std::min<int64_t>(to, kEnd);
-  Tc t = tc.Of(from);
-  if (tc.PosOf(t) < from) t = tc.Next(t, 0, 1);
-  t = tc.Ceil(t, g.Unit[k], g.Step[k]);
-  int64_t last = INT64_MIN;
-  for (size_t n = 0; n < limit; ++n) {
-    const int64_t pos = tc.PosOf(t);
-    if (pos <= last || pos > to) break;
-    last = pos;
-    if (pos >= from) {
-      ArrRulerTick tick{};
-      tick.Pos = pos;
-      tick.Label = tc.OnStep(t, g.Unit[0], g.Step[0]) ? 1 : 0;
-      std::snprintf(tick.Text, sizeof tick.Text, "%02d:%02d:%02d:%02d", t.h % 24, t.m, t.s, t.f);
-      out->push_back(tick);
-    }
-    t = tc.Next(t, g.Unit[k], g.Step[k]);
-  }
+  WalkTicks(TimeCode(c), g, pair, from, to, out, limit);
 }
 
 int64_t BbtGridCeil(const ArrRulerCtx& c, int32_t unit, int32_t step, int64_t position) {
-  ArrGridRec g{};
-  g.Unit[1] = g.Unit[0] = unit;
-  g.Step[1] = g.Step[0] = step;
-  std::vector<ArrRulerTick> one;
-  ArrBbtTicks(c, g, 1, position, kEnd, &one, 1);
-  return one.empty() ? kEnd : one[0].Pos;
+  return GridCeil(Musical(c), unit, step, position);
 }
 
 int64_t TcGridCeil(const ArrRulerCtx& c, int32_t unit, int32_t step, int64_t position) {
-  ArrGridRec g{};
-  g.Unit[1] = g.Unit[0] = unit;
-  g.Step[1] = g.Step[0] = step;
-  std::vector<ArrRulerTick> one;
-  ArrTcTicks(c, g, 1, position, kEnd, &one, 1);
-  return one.empty() ? kEnd : one[0].Pos;
+  return GridCeil(TimeCode(c), unit, step, position);
 }

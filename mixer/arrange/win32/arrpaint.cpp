@@ -679,6 +679,31 @@ void DrawGainEnvelope(HDC dc, int64_t start, int64_t length, int centre, int hal
   Polygon(dc, poly.data(), static_cast<int>(poly.size()));
 }
 
+// The outline alone of the gain envelope above, in `colour`, over the
+// columns [left, right) only: what the envelope's pen drew, drawn again.
+void OutlineGainEnvelope(HDC dc, int64_t start, int64_t length, int centre, int half, uint32_t g0, uint32_t g1,
+                         int curve, COLORREF colour, int left, int right) {
+  if (right <= left) return;
+  if (g0 == g1) {
+    // The flat envelope's rectangle: its four sides as the pen draws them.
+    const RECT r = FlatEnvelope(start, length, centre, half, g0, 0);
+    const int l = std::max<int>(r.left, left), rr = std::min<int>(r.right, right);
+    if (l >= rr) return;
+    Seg segs[4] = {{l, r.top, rr, r.top}, {l, r.bottom - 1, rr, r.bottom - 1}};
+    int n = 2;
+    if (r.left >= left) segs[n++] = {r.left, r.top, r.left, r.bottom};
+    if (r.right - 1 < right) segs[n++] = {r.right - 1, r.top, r.right - 1, r.bottom};
+    DrawSegs(dc, colour, segs, n);
+    return;
+  }
+  const int saved = SaveDC(dc);
+  IntersectClipRect(dc, left, 0, right, 32000);
+  SelectObject(dc, GetStockObject(HOLLOW_BRUSH));
+  SelectObject(dc, PenOf(colour));
+  DrawGainEnvelope(dc, start, length, centre, half, g0, g1, curve, 0);
+  RestoreDC(dc, saved);
+}
+
 // One fade of a crossfade as an envelope over the section [secStart,
 // secEnd): the from gain before the fade, the to gain after it, the fade's
 // curve in between, sampled at 64 points over the fade. Drawn with the
@@ -884,6 +909,11 @@ void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, in
 
   const PaintScope scope;
   HGDIOBJ brush = BrushOf(c);
+  // A hatched brush fills the gaps between its lines with the default
+  // colour, whatever text drawn before left in the DC.
+  const bool hatched = c.hatch >= 0;
+  const int oldBkMode = hatched ? SetBkMode(dc, OPAQUE) : 0;
+  const COLORREF oldBk = hatched ? SetBkColor(dc, kDefaultPart) : 0;
   const bool envelope = audio && rh >= 14 && (selected || ShowPartVol) && p.PlayChannel >= 1 && p.PlayChannel <= 192;
   if (envelope) {
     FillSolid(dc, x0, y0 - 1, x1, y1 + 1, selected ? 0 : kDefaultPart);
@@ -901,7 +931,6 @@ void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, in
     FillSolid(dc, x0, y0 - 1, x1, y1 + 1, c.fill);
   } else {
     HGDIOBJ ob = SelectObject(dc, brush);
-    SetBkColor(dc, kDefaultPart);
     PatBlt(dc, x0, y0 - 1, x1 - x0, rh + 2, PATCOPY);
     SelectObject(dc, ob);
   }
@@ -918,6 +947,7 @@ void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, in
   const bool xfIn = audio && s.start < inEnd, xfOut = audio && !xfIn && s.start + s.length > outStart;
   const PartRec* partner = xfIn ? in : xfOut ? out : nullptr;
   int64_t xfStart = 0, xfEnd = 0;  // the overlap's stretch of this section
+  int fx0 = x0, fx1 = x0;          // its columns; it lies at one end of the section
   if (partner != nullptr) {
     const int64_t S = p.Start, E = int64_t{p.Start} + p.Length;
     const int64_t regionStart = xfIn ? S : outStart, X = xfIn ? inEnd - S : E - outStart;
@@ -941,9 +971,10 @@ void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, in
     // Only the overlap is a crossfade; the rest of the section stays a
     // plain box.
     const int64_t secStart = std::max(s.start, regionStart), secEnd = std::min(s.start + s.length, regionStart + X);
-    const int fx0 = static_cast<int>(std::clamp<int64_t>(xOf(secStart), x0, x1));
-    const int fx1 = static_cast<int>(std::clamp<int64_t>(xOf(secEnd), x0, x1));
-    if (!envelope) FillSolid(dc, fx0, y0 - 1, fx1, y1 + 1, selected ? 0 : kDefaultPart);
+    fx0 = static_cast<int>(std::clamp<int64_t>(xOf(secStart), x0, x1));
+    fx1 = static_cast<int>(std::clamp<int64_t>(xOf(secEnd), x0, x1));
+    // The fades take the gain envelope's place there.
+    FillSolid(dc, fx0, y0 - 1, fx1, y1 + 1, selected ? 0 : kDefaultPart);
     xfStart = secStart;
     xfEnd = secEnd;
     HGDIOBJ ob = SelectObject(dc, brush);
@@ -957,10 +988,19 @@ void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, in
     SelectObject(dc, ob);
     SelectObject(dc, op);
   }
+  if (hatched) {
+    SetBkColor(dc, oldBk);
+    SetBkMode(dc, oldBkMode);
+  }
 
   // Frame.
   const bool linkPrev = (p.Flags & kPartLinkPrev) != 0, linkNext = (p.Flags & kPartLinkNext) != 0;
   const bool leftEdge = s.start == p.Start, rightEdge = s.start + s.length == int64_t{p.Start} + p.Length;
+  const int ey0 = linkPrev ? y0 - 1 : y0 + 1, ey1 = linkNext ? y1 + 1 : y1 - 1;
+  Seg edges[2];
+  int nEdges = 0;
+  if (leftEdge) edges[nEdges++] = {x0, ey0, x0, ey1};
+  if (rightEdge) edges[nEdges++] = {x1 - 1, ey0, x1 - 1, ey1};
   {
     // The frame: the top edge's black line, then the frame colour's lines,
     // one call each.
@@ -974,9 +1014,7 @@ void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, in
         DrawSegs(dc, 0, &top, 1);
       segs[n++] = {x0, y0, x1, y0};
     }
-    const int ey0 = linkPrev ? y0 - 1 : y0 + 1, ey1 = linkNext ? y1 + 1 : y1 - 1;
-    if (leftEdge) segs[n++] = {x0, ey0, x0, ey1};
-    if (rightEdge) segs[n++] = {x1 - 1, ey0, x1 - 1, ey1};
+    for (int i = 0; i < nEdges; ++i) segs[n++] = edges[i];
     if (!linkNext) {
       segs[n++] = {x0, y1 - 1, x1, y1 - 1};
       segs[n++] = {x0 + 1, y1, x1, y1};
@@ -1001,7 +1039,9 @@ void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, in
   };
   if (audio && rh > 13) {
     TakeRec* take = TakeFromRef(p.Take);
-    std::vector<int16_t> pts;
+    std::vector<int16_t> pts, partnerPts;
+    int partnerX = 0;
+    COLORREF partnerInk = 0;
     const int cols = x1 - x0 - 2;
     const int64_t first = std::max<int64_t>(s.start, ArrPosOfX(v, x0 + 1));
     const int64_t last = std::min<int64_t>(s.start + s.length, int64_t{ArrPosOfX(v, x1 - 1)});
@@ -1019,14 +1059,35 @@ void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, in
       const int px0 = static_cast<int>(std::clamp<int64_t>(xOf(pfirst), x0 + 1, x1 - 1));
       const int pcols = static_cast<int>(std::clamp<int64_t>(xOf(plast), x0 + 1, x1 - 1)) - px0;
       const int64_t takeAt = int64_t{partner->Offset} + (pfirst - partner->Start);
-      if (pcols > 0 && plast > pfirst && TakePoints(ptake, partner->Take, takeAt, pcols, plast - pfirst, &pts))
-        DrawWavePoints(dc, px0, centre, half, pts, (partner->Flags & kPartPhaseInvert) != 0, grey, FillWvForm);
-      pts.clear();
+      if (pcols > 0 && plast > pfirst &&
+          TakePoints(ptake, partner->Take, takeAt, pcols, plast - pfirst, &partnerPts)) {
+        DrawWavePoints(dc, px0, centre, half, partnerPts, (partner->Flags & kPartPhaseInvert) != 0, grey,
+                       FillWvForm);
+        partnerX = px0;
+        partnerInk = grey;
+      } else {
+        partnerPts.clear();
+      }
     }
     if (p.PlayChannel >= 0 && take != nullptr && cols > 0) {
       const int64_t takeAt = int64_t{p.Offset} + (first - p.Start);
       if (last > first && TakePoints(take, p.Take, takeAt, cols, last - first, &pts))
         DrawWavePoints(dc, x0 + 1, centre, half, pts, (p.Flags & kPartPhaseInvert) != 0, c.ink, FillWvForm);
+    }
+    if (FillWvForm) {
+      // A filled waveform covers what lies under it: the partner's waveform
+      // is outlined again on top, and the gain envelope's outline (where no
+      // crossfade stands in for it) and the box's side edges, which that
+      // outline's own sides cover, are drawn again.
+      if (!partnerPts.empty())
+        DrawWavePoints(dc, partnerX, centre, half, partnerPts, (partner->Flags & kPartPhaseInvert) != 0, partnerInk,
+                       0);
+      if (envelope) {
+        const bool plainFirst = fx0 > x0;  // a crossfade-out stretch ends the section
+        OutlineGainEnvelope(dc, s.start, s.length, centre, half, g0, g1, p.FadeCurve, c.fill,
+                            plainFirst ? x0 : fx1, plainFirst ? fx0 : x1);
+        DrawSegs(dc, c.frame, edges, nEdges);
+      }
     }
     if (nameWanted && x1 - x0 >= 4) {
       RECT r = {x0 + 2, y0 + 1, x1 - 1, y1 - 1};

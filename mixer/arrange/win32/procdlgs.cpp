@@ -26,6 +26,35 @@ namespace {
 
 HWND MainFrame() { return WndTable[kMainWnd]; }
 
+// Runs a modal dialog of the program over the main frame: IDOK, or IDCANCEL
+// however else it ended.
+int ProcModal(const char* name, DLGPROC proc, void* param) {
+  return DoDialogParam(MainFrame(), name, proc, reinterpret_cast<LPARAM>(param)) == IDOK ? IDOK : IDCANCEL;
+}
+
+// The copy of the record a dialog edits, so that Cancel changes nothing:
+// made when the dialog opens (the record is its parameter), kept in the
+// dialog's user data until it is destroyed; OK writes it back.
+template <typename Rec> struct DlgCopy {
+  Rec* target;
+  Rec work;
+  // At WM_INITDIALOG; the dialog is centred over the main frame.
+  static DlgCopy* Open(HWND dlg, LPARAM param) {
+    Rec* target = reinterpret_cast<Rec*>(param);
+    auto* c = new DlgCopy{target, *target};
+    SetWindowLongPtrA(dlg, DWLP_USER, reinterpret_cast<LONG_PTR>(c));
+    CenterOverWindow(MainFrame(), dlg);
+    return c;
+  }
+  // Null before WM_INITDIALOG and after WM_DESTROY.
+  static DlgCopy* Of(HWND dlg) { return reinterpret_cast<DlgCopy*>(GetWindowLongPtrA(dlg, DWLP_USER)); }
+  // At WM_DESTROY.
+  static void Close(HWND dlg) {
+    delete Of(dlg);
+    SetWindowLongPtrA(dlg, DWLP_USER, 0);
+  }
+};
+
 ProcList* ListOf(HWND dlg) { return reinterpret_cast<ProcList*>(GetWindowLongPtrA(dlg, DWLP_USER)); }
 
 // ---------------------------------------------------------------- normalize
@@ -149,9 +178,7 @@ INT_PTR CALLBACK ConsRunDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam
 
 int ConsRenderWin(ConsChannel* table) {
   ConsRun run{table, -1, EndOfTime};
-  return DoDialogParam(MainFrame(), "CONS_PROCESS", ConsRunDlgProc, reinterpret_cast<LPARAM>(&run)) == IDOK
-             ? IDOK
-             : IDCANCEL;
+  return ProcModal("CONS_PROCESS", ConsRunDlgProc, &run);
 }
 
 // ----------------------------------------------------------------- gate scan
@@ -208,9 +235,7 @@ INT_PTR CALLBACK GateScanDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lPara
 int GateScanWin(int32_t channel, int32_t from, int32_t to, int32_t onLevel, int32_t offLevel, int32_t hold,
                 std::vector<GatePair>* onList) {
   GateScanRun run{channel, from, to, onLevel, offLevel, hold, onList};
-  return DoDialogParam(MainFrame(), "NOISGAT_SCAN", GateScanDlgProc, reinterpret_cast<LPARAM>(&run)) == IDOK
-             ? IDOK
-             : IDCANCEL;
+  return ProcModal("NOISGAT_SCAN", GateScanDlgProc, &run);
 }
 
 // --------------------------------------------------------------- noise gate
@@ -237,11 +262,7 @@ void SetPathFileName(const char* name) {
   std::snprintf(at, room, "%s", name);
 }
 
-// The dialog's working copy and the caller's settings.
-struct GateDlgState {
-  NoiseGateSettings work;
-  NoiseGateSettings* target;
-};
+using GateDlgState = DlgCopy<NoiseGateSettings>;
 
 uint16_t* Word(NoiseGateSettings& s, int i) { return reinterpret_cast<uint16_t*>(&s) + i; }
 bool IsLevel(int word) { return word <= 2; }
@@ -390,18 +411,13 @@ void NoiseGateCaption(HWND dlg) {
 }
 
 INT_PTR CALLBACK NoiseGateDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) {
-  GateDlgState* st = reinterpret_cast<GateDlgState*>(GetWindowLongPtrA(dlg, DWLP_USER));
+  GateDlgState* st = GateDlgState::Of(dlg);
   switch (msg) {
-    case WM_INITDIALOG: {
-      st = new GateDlgState;
-      st->target = reinterpret_cast<NoiseGateSettings*>(lParam);
-      st->work = *st->target;
-      SetWindowLongPtrA(dlg, DWLP_USER, reinterpret_cast<LONG_PTR>(st));
-      CenterOverWindow(MainFrame(), dlg);
+    case WM_INITDIALOG:
+      st = GateDlgState::Open(dlg, lParam);
       ShowGate(dlg, *st);
       NoiseGateCaption(dlg);
       return TRUE;
-    }
     case WM_VSCROLL:
     case WM_HSCROLL:
       if (st) GateScroll(dlg, *st, reinterpret_cast<HWND>(lParam), wParam);
@@ -429,8 +445,7 @@ INT_PTR CALLBACK NoiseGateDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lPar
       return FALSE;
     }
     case WM_DESTROY:
-      delete st;
-      SetWindowLongPtrA(dlg, DWLP_USER, 0);
+      GateDlgState::Close(dlg);
       return FALSE;
   }
   return FALSE;
@@ -445,7 +460,7 @@ int ProcRunDialogWin(ProcDialog dialog, ProcList* list) {
     case kProcRemDcProcess: name = "REMDC_PROCESS"; proc = RemDcRunDlgProc; break;
     default: return IDCANCEL;
   }
-  return DoDialogParam(MainFrame(), name, proc, reinterpret_cast<LPARAM>(list)) == IDOK ? IDOK : IDCANCEL;
+  return ProcModal(name, proc, list);
 }
 
 namespace {
@@ -458,50 +473,32 @@ void ReduceApplyFactor(HWND dlg, ReduceEventsResult* r) {
   SetDlgItemInt(dlg, kReduceThinFactor, static_cast<UINT>(r->ThinFactor), TRUE);
 }
 
-int NoiseGateParamWin() {
-  return DoDialogParam(MainFrame(), "NOISGAT_PARAM", NoiseGateDlgProc,
-                       reinterpret_cast<LPARAM>(&NoiseGateCurrent())) == IDOK
-             ? IDOK
-             : IDCANCEL;
-}
+int NoiseGateParamWin() { return ProcModal("NOISGAT_PARAM", NoiseGateDlgProc, &NoiseGateCurrent()); }
 
-int ReduceEventsWin() {
-  return DoDialogParam(MainFrame(), "REDUCE_EVENTS", ReduceEventsDlgProc,
-                       reinterpret_cast<LPARAM>(&ReduceEventsCurrent())) == IDOK
-             ? IDOK
-             : IDCANCEL;
-}
+int ReduceEventsWin() { return ProcModal("REDUCE_EVENTS", ReduceEventsDlgProc, &ReduceEventsCurrent()); }
 
 }  // namespace
 
-// The dialog works on a copy, so that Cancel changes nothing.
 INT_PTR CALLBACK ReduceEventsDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) {
-  struct Work {
-    ReduceEventsResult* result;
-    ReduceEventsResult copy;
-  };
-  Work* w = reinterpret_cast<Work*>(GetWindowLongPtrA(dlg, DWLP_USER));
+  using Work = DlgCopy<ReduceEventsResult>;
+  Work* w = Work::Of(dlg);
   switch (msg) {
-    case WM_INITDIALOG: {
-      w = new Work{reinterpret_cast<ReduceEventsResult*>(lParam), {}};
-      w->copy = *w->result;
-      SetWindowLongPtrA(dlg, DWLP_USER, reinterpret_cast<LONG_PTR>(w));
-      CenterOverWindow(MainFrame(), dlg);
-      SetDlgItemInt(dlg, kReduceThinFactor, static_cast<UINT>(w->copy.ThinFactor), TRUE);
+    case WM_INITDIALOG:
+      w = Work::Open(dlg, lParam);
+      SetDlgItemInt(dlg, kReduceThinFactor, static_cast<UINT>(w->work.ThinFactor), TRUE);
       CheckRadioButton(dlg, kReduceSelectedCurve, kReduceAllEvents,
-                       w->copy.SelectedCurve ? kReduceSelectedCurve : kReduceAllEvents);
+                       w->work.SelectedCurve ? kReduceSelectedCurve : kReduceAllEvents);
       return TRUE;
-    }
     case WM_COMMAND:
       if (w == nullptr) return FALSE;
       if (LOWORD(wParam) == kReduceThinFactor && HIWORD(wParam) == EN_KILLFOCUS) {
-        ReduceApplyFactor(dlg, &w->copy);
+        ReduceApplyFactor(dlg, &w->work);
         return TRUE;
       }
       if (LOWORD(wParam) == IDOK) {
-        if (GetFocus() == GetDlgItem(dlg, kReduceThinFactor)) ReduceApplyFactor(dlg, &w->copy);
-        w->result->SelectedCurve = IsDlgButtonChecked(dlg, kReduceSelectedCurve) == BST_CHECKED ? 1 : 0;
-        w->result->ThinFactor = w->copy.ThinFactor;
+        if (GetFocus() == GetDlgItem(dlg, kReduceThinFactor)) ReduceApplyFactor(dlg, &w->work);
+        w->work.SelectedCurve = IsDlgButtonChecked(dlg, kReduceSelectedCurve) == BST_CHECKED ? 1 : 0;
+        *w->target = w->work;
         EndDialog(dlg, IDOK);
         return TRUE;
       }
@@ -511,8 +508,7 @@ INT_PTR CALLBACK ReduceEventsDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM l
       }
       return FALSE;
     case WM_DESTROY:
-      delete w;
-      SetWindowLongPtrA(dlg, DWLP_USER, 0);
+      Work::Close(dlg);
       return FALSE;
   }
   return FALSE;

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "mixer/arrange/arrview.h"
 #include "mixer/model/arr.h"
 #include "mixer/model/arrheap.h"
 #include "mixer/model/marker.h"
@@ -160,10 +161,22 @@ TEST_F(TransportPlay, PlayAndStopCaptureTheArrangementSampleExactly) {
   }
   for (int i = 0; i < 2000 && GetCurrentLoc() < kSpan + 4800; ++i) Sleep(10);
   EXPECT_GE(GetCurrentLoc(), kSpan) << "the recorder's clock did not run";
+  // The arrange view at close zoom, drawn from samples before the play
+  // and from overviews during it.
+  ArrViewRec& view = ArrView();
+  const ArrViewRec savedView = view;
+  view.CloseZoom = 1;
+  view.SamplesDrawn = 1;
+  view.WavesDeferred = 1;
   TransportCommand(3);  // Stop, as the menu's Stop runs it
   TransportCommand(5);
   EXPECT_EQ(TransportState(), kTransportStopped);
   EXPECT_GE(Locs().NowLoc, kSpan) << "stop leaves the now position where play stopped";
+  // The stop refreshes the arrange window as after a locate: the waveforms
+  // owed to the samples are repainted, and none counts as drawn from them.
+  EXPECT_EQ(view.WavesDeferred, 0);
+  EXPECT_EQ(view.SamplesDrawn, 0);
+  view = savedView;
   EXPECT_NE(FieldText(bar, kFieldNowTimecode), "00:00:00:00") << "the stop position is shown";
   DestroyWindow(frame);
 

@@ -12,6 +12,7 @@
 #include "mixer/arrange/genwave.h"
 #include "mixer/arrange/recpass.h"
 #include "mixer/arrange/services.h"
+#include "mixer/arrange/win32/arrwnd.h"
 #include "mixer/mix/mixaut.h"
 #include "mixer/mix/services.h"
 #include "mixer/model/arr.h"
@@ -143,7 +144,7 @@ class ProgramTransport final : public TransportHost {
     ::ArrRecordLoopStep(Locs().LeftLoc, Locs().RightLoc, pass, std::max<int32_t>(TransportPassLimit(), 1));
   }
   void ArrRedrawRecordParts() override { ArrRedrawWindows(); }
-  void ArrRefreshAfterLocate() override { ArrRedrawWindows(); }
+  void ArrRefreshAfterLocate() override { ::ArrRefreshAfterLocate(); }
   void ArrGenTakeWaveforms() override {
     if (CurArr) ::ArrGenTakeWaveforms(nullptr, 1, 1, 0);
   }

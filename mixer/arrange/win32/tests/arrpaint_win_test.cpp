@@ -260,6 +260,59 @@ TEST_F(ArrPaintTest, CloseViewDrawsWaveformsFromSamplesWhenTheDevicesAllowIt) {
   EXPECT_EQ(c.At(X(49000), centre - half), TrkColors[0]);
 }
 
+TEST_F(ArrPaintTest, FilledWaveformHasItsGainEnvelopeOutlinedAgain) {
+  // A flat and a falling gain envelope under the same waveform, whose spike
+  // at [51200, 51712) reaches beyond both envelopes. Painted once without
+  // the waveform (no device reads samples) and once with it: in the spike's
+  // columns the waveform covers the envelope, then the envelope's edge is
+  // drawn again over it, in the channel colour, and the box's side edges
+  // over the envelope's own sides.
+  const uint32_t take = Take(500000, 3);
+  const uint32_t flat = Add(0, 0, 56000, take, 3, 1), ramp = Add(1, 0, 56000, take, 3, 1);
+  ArrPart(CurArr, flat)->GainStart = ArrPart(CurArr, flat)->GainEnd = 16384;
+  ArrPart(CurArr, ramp)->GainEnd = 4000;
+  ShowPartVol = 1;
+  CloseView();
+  const ArrViewRec& v = ArrView();
+  Canvas bare, waves;
+  ArrPaintPartArea(bare.dc, kW, kH);
+  ArrDrawSeams seams;
+  seams.samplePeaks = FakeSamplePeaks;
+  ArrSetDrawSeams(seams);
+  ArrPaintPartArea(waves.dc, kW, kH);
+  waves.Save("arrpaint_outline");
+  const COLORREF fill = TrkColors[0];
+  for (int track = 0; track < 2; ++track) {
+    const int centre = RowY(track, v.Vzoom / 2);
+    // The envelope's top and bottom rows in a column of the unwaved picture.
+    auto edge = [&](int x, int dir) {
+      int y = centre;
+      while (bare.At(x, y + dir) == fill) y += dir;
+      return y;
+    };
+    for (int x = X(51200) + 1; x < X(51712) - 1; ++x) {
+      SCOPED_TRACE(testing::Message() << "track " << track << " x " << x);
+      for (const int dir : {-1, 1}) {
+        const int y = edge(x, dir);
+        ASSERT_GT(std::abs(y - centre), 2);
+        ASSERT_LT(std::abs(y - centre), v.Vzoom / 2 - 2);  // the spike reaches past it
+        EXPECT_EQ(waves.At(x, y), fill);
+        EXPECT_EQ(waves.At(x, y + dir), 0u);
+        EXPECT_EQ(waves.At(x, y - dir), 0u);
+      }
+    }
+    // Beside the spike the waveform stays inside the envelope.
+    EXPECT_EQ(waves.At(X(40000), centre - 6), fill);
+  }
+  // The flat envelope's sides lie on the box's edges, which stay black.
+  const int top = RowY(0, v.Vzoom / 2) - 1;
+  for (const int x : {X(0), X(56000) - 1}) {
+    EXPECT_EQ(bare.At(x, top), 0u);
+    EXPECT_EQ(waves.At(x, top), 0u);
+  }
+  ShowPartVol = 0;
+}
+
 TEST_F(ArrPaintTest, FarViewOrARunningTransportDrawsOnlyOverviewsAndOwesARepaint) {
   // Without an overview nothing is drawn, and the samples are not read.
   const uint32_t slot = Add(0, 0, 200000, Take(500000, 3), 3, 1);

@@ -258,6 +258,14 @@ TEST_F(ArrWndTest, PaintsPartsRulerMarkersAndLocators) {
   bool line = false;
   for (int dy = -2; dy <= 2; ++dy) line = line || c.At(mid, ym + dy) == 0;
   EXPECT_TRUE(line);
+  // With gain envelopes shown the fades still stand in the region in place
+  // of the upper Part's envelope, which fills the rest of its box.
+  ShowPartVol = 1;
+  ArrPaintPartArea(c.dc, kW, kH);
+  ShowPartVol = 0;
+  EXPECT_EQ(c.At(X(300000) + 2, low), 0xC0C0C0u);
+  EXPECT_EQ(c.At(X(319000), low), TrkColors[3]);
+  EXPECT_EQ(c.At(X(350000), low), TrkColors[3]);
   // The track column: the record tracks' labels in their colours.
   Canvas col;
   ArrPaintColumn(col.dc, kArrColumnWidth, kH);
@@ -282,8 +290,9 @@ TEST_F(ArrWndTest, PixelsWrittenStraightAndThroughGdiCallsAreTheSame) {
   // A memory bitmap with a clipping region is drawn through GDI calls only;
   // without one, boxes, frames, waveforms and names go straight into its
   // pixels. Both pictures must be the same, at two row heights, with and
-  // without gain envelopes, with names wider than their boxes, on white,
-  // grey and black.
+  // without gain envelopes (flat, falling, hatched, beside crossfades, each
+  // outlined again over its filled waveform), with names wider than their
+  // boxes, on white, grey and black.
   ASSERT_EQ(ArrLoadLocatorImages(GetModuleHandleA(nullptr)), 1);
   const char* names[] = {"Wide Name With gjpqy", "Ab", "ff fi fl ;:!", "MMMMMMMMMMMMMMMM", "x"};
   for (int i = 0; i < 5; ++i) {
@@ -293,6 +302,9 @@ TEST_F(ArrWndTest, PixelsWrittenStraightAndThroughGdiCallsAreTheSame) {
     if (i == 3) ArrPart(CurArr, slot)->GainEnd = 9000;
   }
   ArrPart(CurArr, xb)->Flags |= kPartSelected;
+  ArrPart(CurArr, Add(4, 20000, 150000, audioTake, 3, 2, "Ramp"))->GainEnd = 12000;
+  ArrPart(CurArr, Add(4, 200000, 60000, audioTake, 3, 130, "Hatched"))->GainStart = 20000;
+  ArrPart(CurArr, Add(4, 280000, 60000, audioTake, 3, 131, "Hatched"))->GainEnd = 20000;
   for (const int view : {37, 17, 37 + 1000, 17 + 1000}) {
     const int rowHeight = view % 1000;
     ShowPartVol = view / 1000;
