@@ -52,8 +52,8 @@ void LoadLocked(Machine& m) {
 }  // namespace
 
 namespace {
-// Every millisecond the engines run the blocks their clocks made, one block
-// of each in turn, so that boards on one clock stay in step.
+// Every millisecond the engines run the blocks their clocks made, in the
+// order they made them, so that boards on one clock stay in step.
 void ClockThread(Machine* m) {
   auto last = std::chrono::steady_clock::now();
   while (!m->clockStop) {
@@ -61,19 +61,14 @@ void ClockThread(Machine* m) {
     auto now = std::chrono::steady_clock::now();
     int64_t elapsed = std::chrono::duration_cast<std::chrono::nanoseconds>(now - last).count() / 100;
     last = now;
+    // A machine that fell behind loses the time beyond 5 ms a tick, on
+    // every board alike, rather than run a burst of blocks no client could
+    // follow.
+    constexpr int64_t MostPerTick = 50000;
     std::lock_guard<std::mutex> lk(m->clockLock);
-    std::vector<uint32_t> due;
-    uint32_t most = 0;
-    // A machine that fell behind lets its boards fall behind too, rather
-    // than run a burst of blocks no client could follow.
-    constexpr uint32_t MostPerTick = 4;
-    for (auto& b : m->boards) {
-      due.push_back(std::min(b.engine->Advance(elapsed), MostPerTick));
-      if (due.back() > most) most = due.back();
-    }
-    for (uint32_t i = 0; i < most; ++i)
-      for (size_t j = 0; j < m->boards.size(); ++j)
-        if (i < due[j]) m->boards[j].engine->Block();
+    std::vector<simpcidsp::StreamEngine*> engines;
+    for (auto& b : m->boards) engines.push_back(b.engine.get());
+    simpcidsp::StreamEngine::RunInStep(engines, std::min(elapsed, MostPerTick));
   }
 }
 

@@ -3,6 +3,7 @@
 
 #include "kernel/streamlayout.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -75,6 +76,24 @@ uint32_t StreamEngine::Advance(int64_t time) {
   uint32_t n = uint32_t(m_clock / perBlock);
   m_clock -= int64_t(n) * perBlock;
   return n;
+}
+
+void StreamEngine::RunInStep(const std::vector<StreamEngine*>& engines, int64_t time) {
+  struct Due {
+    double age;  // how long ago the block was made, in 100-ns units
+    size_t engine;
+  };
+  std::vector<Due> due;
+  const int64_t perBlock = int64_t(QvSlotFrames) * 10000000;
+  for (size_t e = 0; e < engines.size(); ++e) {
+    StreamEngine* s = engines[e];
+    const uint32_t n = s->Advance(time);
+    // Clock units made per 100 ns, as Advance counts them.
+    const double speed = double(s->rate) * (1.0 + s->driftPpm * 1e-6);
+    for (uint32_t j = 0; j < n; ++j) due.push_back({double(s->m_clock + int64_t(n - 1 - j) * perBlock) / speed, e});
+  }
+  std::stable_sort(due.begin(), due.end(), [](const Due& a, const Due& b) { return a.age > b.age; });
+  for (const Due& d : due) engines[d.engine]->Block();
 }
 
 uint32_t StreamEngine::Run(int64_t time) {

@@ -30,6 +30,12 @@ class StreamEngine {
   uint32_t Run(int64_t time);
   // The same clock without running the blocks: how many are due.
   uint32_t Advance(int64_t time);
+  // Runs on each engine the blocks that `time` made on its own clock, all
+  // engines' blocks in the order their clocks made them (among blocks made
+  // at the same instant, in the engines' order), so that a board cabled to
+  // another hears the block the other played at that time, however the
+  // time is cut into calls.
+  static void RunInStep(const std::vector<StreamEngine*>& engines, int64_t time);
   // Runs one block now: inputs into the record slot, the play slot heard,
   // counters moved, the interrupt raised.
   void Block();
