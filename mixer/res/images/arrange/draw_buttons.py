@@ -3,7 +3,8 @@
 249 rectangular zoom, 250 follow. Each is a strip of three 16 x 16 frames
 (normal, hot, disabled) on the mask colour 0xC0C0C0, 24-bit BMP."""
 import os
-import struct
+
+from bmp24 import write_bmp
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 MASK = (0xC0, 0xC0, 0xC0)
@@ -22,26 +23,12 @@ def glyph(name, x, y):
     return False
 
 
-def write(path, name):
-    w, h = 48, 16
-    rows = []
-    for y in range(h - 1, -1, -1):  # bottom-up
-        row = b''
-        for x in range(w):
-            frame, fx = divmod(x, 16)
-            ink = (0x00, 0x00, 0x00) if frame < 2 else (0x80, 0x80, 0x80)
-            if frame == 1:
-                ink = (0x80, 0x00, 0x00)
-            b, g, r = MASK if not glyph(name, fx, y) else ink
-            row += bytes((b, g, r))
-        row += b'\0' * ((4 - len(row) % 4) % 4)
-        rows.append(row)
-    bits = b''.join(rows)
-    info = struct.pack('<IiiHHIIiiII', 40, w, h, 1, 24, 0, len(bits), 2835, 2835, 0, 0)
-    head = struct.pack('<2sIHHI', b'BM', 14 + len(info) + len(bits), 0, 0, 14 + len(info))
-    with open(path, 'wb') as f:
-        f.write(head + info + bits)
+def pixel(name, x, y):
+    frame, fx = divmod(x, 16)
+    if not glyph(name, fx, y):
+        return MASK
+    return ((0x00, 0x00, 0x00), (0x00, 0x00, 0x80), (0x80, 0x80, 0x80))[frame]
 
 
 for res, name in ((247, 'in'), (248, 'out'), (249, 'rect'), (250, 'follow')):
-    write(os.path.join(HERE, 'btn%d.bmp' % res), name)
+    write_bmp(os.path.join(HERE, 'btn%d.bmp' % res), 48, 16, lambda x, y: pixel(name, x, y))

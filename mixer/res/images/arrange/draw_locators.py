@@ -6,7 +6,8 @@ so black leaves it alone and a colour c turns the white background into
 white - c: the current position shows blue, the left locator green, the
 right locator red."""
 import os
-import struct
+
+from bmp24 import write_bmp
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 BLACK = (0, 0, 0)
@@ -25,22 +26,7 @@ def flag(k, x, y):
     return abs(x - 7) <= 7 - y
 
 
-def write(path, w, h, shape, k):
-    rows = []
-    for y in range(h - 1, -1, -1):  # bottom-up
-        row = b''
-        for x in range(w):
-            r, g, b = INK[k] if shape(k, x, y) else BLACK
-            row += bytes((b, g, r))
-        row += b'\0' * ((4 - len(row) % 4) % 4)
-        rows.append(row)
-    bits = b''.join(rows)
-    info = struct.pack('<IiiHHIIiiII', 40, w, h, 1, 24, 0, len(bits), 2835, 2835, 0, 0)
-    head = struct.pack('<2sIHHI', b'BM', 14 + len(info) + len(bits), 0, 0, 14 + len(info))
-    with open(path, 'wb') as f:
-        f.write(head + info + bits)
-
-
 for k in range(3):
-    write(os.path.join(HERE, 'loc%d.bmp' % (282 + k)), 8, 8, line, k)
-    write(os.path.join(HERE, 'loc%d.bmp' % (285 + k)), 15, 8, flag, k)
+    for res, w, shape in ((282 + k, 8, line), (285 + k, 15, flag)):
+        write_bmp(os.path.join(HERE, 'loc%d.bmp' % res), w, 8,
+                  lambda x, y, shape=shape, k=k: INK[k] if shape(k, x, y) else BLACK)
