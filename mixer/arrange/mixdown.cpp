@@ -25,6 +25,7 @@
 #include "mixer/model/util/fileio.h"
 #include "mixer/model/util/speaker.h"
 #include "mixer/model/util/strtab.h"
+#include "mixer/model/util/strutil.h"
 
 namespace {
 
@@ -122,7 +123,7 @@ int ArrMixdown(int32_t position, DcHandle dc, uint32_t firstTrack) {
     takes.push_back(TakeRef(take));
     PartRec p;
     std::memset(&p, 0, sizeof p);
-    std::strncpy(p.Name, name, sizeof p.Name - 1);
+    StrCopyN(p.Name, name, sizeof p.Name);
     p.Start = left;
     p.Length = static_cast<int32_t>(end - left);
     p.Take = takes.back();

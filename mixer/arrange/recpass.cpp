@@ -26,6 +26,7 @@
 #include "mixer/model/util/paths.h"
 #include "mixer/model/util/speaker.h"
 #include "mixer/model/util/strtab.h"
+#include "mixer/model/util/strutil.h"
 #include "mixer/shell/services.h"
 
 namespace {
@@ -218,7 +219,7 @@ int LayPass(int32_t start, int32_t end, int32_t pass, int32_t stacks, int* confl
       char name[64];
       TakeName(rec, k, width, name);
       char unique[64] = {};
-      std::strncpy(unique, name, 63);
+      StrCopyN(unique, name, sizeof unique);
       NewTakeName(o.folder.c_str(), unique);
       TakeRec* ahead = k == 0 ? AheadTake(rec) : nullptr;
       TakeRec* take = ahead;

@@ -460,7 +460,7 @@ TEST_F(EopHost, OldRevisionsSeePairs) {
   uint32_t p[4];
   for (uint32_t i = 0; i < 4; ++i) {
     p[i] = AddPart(i, 0, 0, 100, take);
-    H(p[i]).Flags |= (i > 0 ? kPartLinkPrev : 0) | (i < 3 ? kPartLinkNext : 0);
+    H(p[i]).Flags |= (i > 0 ? uint32_t{kPartLinkPrev} : 0u) | (i < 3 ? uint32_t{kPartLinkNext} : 0u);
   }
   eophost::BeginRun(0, 7, 200);
   uint32_t w = 0;

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <optional>
 #include <vector>
 
 #include "mixer/arrange/arrdrawseams.h"
@@ -55,6 +56,30 @@ struct Gdi {
     if (obj) DeleteObject(obj);
   }
   operator HGDIOBJ() const { return obj; }
+};
+
+// The background mode and the text and background colours set for one
+// drawing step and given back when it ends: drawing leaves the DC's own as
+// it found them. CLR_INVALID leaves a colour alone.
+class DcColours {
+ public:
+  DcColours(HDC dc, int mode, COLORREF text, COLORREF back = CLR_INVALID)
+      : dc_(dc),
+        mode_(SetBkMode(dc, mode)),
+        text_(text != CLR_INVALID ? SetTextColor(dc, text) : CLR_INVALID),
+        back_(back != CLR_INVALID ? SetBkColor(dc, back) : CLR_INVALID) {}
+  ~DcColours() {
+    if (back_ != CLR_INVALID) SetBkColor(dc_, back_);
+    if (text_ != CLR_INVALID) SetTextColor(dc_, text_);
+    SetBkMode(dc_, mode_);
+  }
+  DcColours(const DcColours&) = delete;
+  DcColours& operator=(const DcColours&) = delete;
+
+ private:
+  HDC dc_;
+  int mode_;
+  COLORREF text_, back_;
 };
 
 void VLine(HDC dc, int x, int y0, int y1) {
@@ -877,6 +902,54 @@ struct Section {
   int64_t start, length;
 };
 
+// A crossfade stretch of a section: the partner whose overlap it lies in,
+// on which side of the Part (the crossfade-in or the crossfade-out), its
+// stretch [start, end) of the time line and its columns [x0, x1).
+struct XfadeStretch {
+  const PartRec* partner;
+  bool in;
+  int64_t start, end;
+  int x0, x1;
+};
+
+// Both fades of a crossfade over its stretch: the Part's own fade filled
+// with `brush` and outlined with `fillPen`, the partner's fade outlined
+// over it with `framePen`, so that both curves show. The overlap is [S,
+// inEnd) for the crossfade-in and [outStart, E) for the crossfade-out; the
+// fades' windows are 255ths of it.
+void DrawXfadeFades(HDC dc, const PartRec& p, const XfadeStretch& x, int64_t inEnd, int64_t outStart, int centre,
+                    int half, HGDIOBJ brush, HGDIOBJ fillPen, HGDIOBJ framePen) {
+  const PartRec& q = *x.partner;
+  const int64_t S = p.Start, E = int64_t{p.Start} + p.Length;
+  const int64_t regionStart = x.in ? S : outStart, X = x.in ? inEnd - S : E - outStart;
+  auto at = [&](const uint8_t* window, int k) { return regionStart + MulDiv(static_cast<int>(X), window[k], 255); };
+  struct Fade {
+    int64_t start, length;
+    int curve;
+    uint32_t from, to;
+  };
+  const uint8_t* mine = x.in ? p.XfadeInWindow : p.XfadeOutWindow;
+  const uint8_t* theirs = x.in ? q.XfadeOutWindow : q.XfadeInWindow;
+  // The Part fades in from nothing to its gain at the overlap's end, or
+  // out from its gain at the overlap's start; the partner the other way.
+  const Fade own = x.in ? Fade{at(mine, 0), at(mine, 1) - at(mine, 0), p.XfadeInCurve, 0,
+                               ArrPartGainAt(static_cast<int32_t>(X), p)}
+                        : Fade{at(mine, 0), at(mine, 1) - at(mine, 0), static_cast<int>(p.XfadeOutCurve),
+                               ArrPartGainAt(static_cast<int32_t>(outStart - S), p), 0};
+  const Fade other = x.in ? Fade{at(theirs, 0), at(theirs, 1) - at(theirs, 0), static_cast<int>(q.XfadeOutCurve),
+                                 ArrPartGainAt(static_cast<int32_t>(S - q.Start), q), 0}
+                          : Fade{at(theirs, 0), at(theirs, 1) - at(theirs, 0), q.XfadeInCurve, 0,
+                                 ArrPartGainAt(static_cast<int32_t>(X), q)};
+  HGDIOBJ ob = SelectObject(dc, brush), op = SelectObject(dc, fillPen);
+  DrawXfadeEnvelope(dc, own.start, own.length, own.curve, own.from, own.to, x.start, x.end, centre, half, 0);
+  SelectObject(dc, GetStockObject(HOLLOW_BRUSH));
+  SelectObject(dc, framePen);
+  DrawXfadeEnvelope(dc, other.start, other.length, other.curve, other.from, other.to, x.start, x.end, centre, half,
+                    0);
+  SelectObject(dc, ob);
+  SelectObject(dc, op);
+}
+
 void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, int drawLocators) {
   const ArrViewRec& v = ArrView();
   const PartRec& p = *ArrPart(arr, s.slot);
@@ -910,10 +983,9 @@ void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, in
   const PaintScope scope;
   HGDIOBJ brush = BrushOf(c);
   // A hatched brush fills the gaps between its lines with the default
-  // colour, whatever text drawn before left in the DC.
-  const bool hatched = c.hatch >= 0;
-  const int oldBkMode = hatched ? SetBkMode(dc, OPAQUE) : 0;
-  const COLORREF oldBk = hatched ? SetBkColor(dc, kDefaultPart) : 0;
+  // colour, whatever the DC held before.
+  std::optional<DcColours> hatchGaps;
+  if (c.hatch >= 0) hatchGaps.emplace(dc, OPAQUE, CLR_INVALID, kDefaultPart);
   const bool envelope = audio && rh >= 14 && (selected || ShowPartVol) && p.PlayChannel >= 1 && p.PlayChannel <= 192;
   if (envelope) {
     FillSolid(dc, x0, y0 - 1, x1, y1 + 1, selected ? 0 : kDefaultPart);
@@ -935,63 +1007,34 @@ void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, in
     SelectObject(dc, ob);
   }
 
-  // Crossfade region: the partner's fade-out and this Part's fade-in (or
-  // the mirror) as lines over the box.
+  // Crossfade regions: in each overlap with a partner this section meets,
+  // the partner's fade and this Part's (its fade-in over the crossfade-in,
+  // its fade-out over the crossfade-out) as envelopes over the box. Where
+  // the two overlaps meet, the crossfade-in keeps their common stretch.
   const PartRec* in = p.XfadeInPartner != kArrNoLink ? ArrPart(arr, p.XfadeInPartner) : nullptr;
   const PartRec* out = p.XfadeOutPartner != kArrNoLink ? ArrPart(arr, p.XfadeOutPartner) : nullptr;
   const int64_t inEnd = in && in->Start != kPartFreeStart ? int64_t{in->Start} + in->Length : INT64_MIN;
   const int64_t outStart = out && out->Start != kPartFreeStart ? out->Start : INT64_MAX;
-  HGDIOBJ ink = PenOf(c.frame);
-  // The crossfade this section lies in, if any: the partner and both fades
-  // (this Part's and the partner's) as envelopes over the box.
-  const bool xfIn = audio && s.start < inEnd, xfOut = audio && !xfIn && s.start + s.length > outStart;
-  const PartRec* partner = xfIn ? in : xfOut ? out : nullptr;
-  int64_t xfStart = 0, xfEnd = 0;  // the overlap's stretch of this section
-  int fx0 = x0, fx1 = x0;          // its columns; it lies at one end of the section
-  if (partner != nullptr) {
-    const int64_t S = p.Start, E = int64_t{p.Start} + p.Length;
-    const int64_t regionStart = xfIn ? S : outStart, X = xfIn ? inEnd - S : E - outStart;
-    auto at = [&](const uint8_t* window, int k) { return regionStart + MulDiv(static_cast<int>(X), window[k], 255); };
-    struct Fade {
-      int64_t start, length;
-      int curve;
-      uint32_t from, to;
-    };
-    const uint8_t* mine = xfIn ? p.XfadeInWindow : p.XfadeOutWindow;
-    const uint8_t* theirs = xfIn ? partner->XfadeOutWindow : partner->XfadeInWindow;
-    const Fade own = xfIn ? Fade{at(mine, 0), at(mine, 1) - at(mine, 0), p.XfadeInCurve, 0,
-                                 ArrPartGainAt(static_cast<int32_t>(X), p)}
-                          : Fade{at(mine, 0), at(mine, 1) - at(mine, 0), static_cast<int>(p.XfadeOutCurve),
-                                 ArrPartGainAt(static_cast<int32_t>(outStart - S), p), 0};
-    const Fade other =
-        xfIn ? Fade{at(theirs, 0), at(theirs, 1) - at(theirs, 0), static_cast<int>(partner->XfadeOutCurve),
-                    ArrPartGainAt(static_cast<int32_t>(S - partner->Start), *partner), 0}
-             : Fade{at(theirs, 0), at(theirs, 1) - at(theirs, 0), partner->XfadeInCurve, 0,
-                    ArrPartGainAt(static_cast<int32_t>(X), *partner)};
-    // Only the overlap is a crossfade; the rest of the section stays a
-    // plain box.
-    const int64_t secStart = std::max(s.start, regionStart), secEnd = std::min(s.start + s.length, regionStart + X);
-    fx0 = static_cast<int>(std::clamp<int64_t>(xOf(secStart), x0, x1));
-    fx1 = static_cast<int>(std::clamp<int64_t>(xOf(secEnd), x0, x1));
+  const int64_t sEnd = s.start + s.length;
+  XfadeStretch xf[2];
+  int nXf = 0;
+  if (audio && s.start < inEnd) xf[nXf++] = {in, true, s.start, std::min(sEnd, inEnd), 0, 0};
+  if (audio && outStart != INT64_MAX) {
+    const int64_t from = std::max({s.start, outStart, inEnd});
+    if (from < sEnd) xf[nXf++] = {out, false, from, sEnd, 0, 0};
+  }
+  for (int k = 0; k < nXf; ++k) {
+    XfadeStretch& x = xf[k];
+    x.x0 = static_cast<int>(std::clamp<int64_t>(xOf(x.start), x0, x1));
+    x.x1 = static_cast<int>(std::clamp<int64_t>(xOf(x.end), x0, x1));
     // The fades take the gain envelope's place there.
-    FillSolid(dc, fx0, y0 - 1, fx1, y1 + 1, selected ? 0 : kDefaultPart);
-    xfStart = secStart;
-    xfEnd = secEnd;
-    HGDIOBJ ob = SelectObject(dc, brush);
-    HGDIOBJ op = SelectObject(dc, PenOf(c.fill));
-    DrawXfadeEnvelope(dc, own.start, own.length, own.curve, own.from, own.to, secStart, secEnd, centre, half, 0);
-    // The partner's fade outlined over it, so that both curves show.
-    SelectObject(dc, GetStockObject(HOLLOW_BRUSH));
-    SelectObject(dc, ink);
-    DrawXfadeEnvelope(dc, other.start, other.length, other.curve, other.from, other.to, secStart, secEnd, centre,
-                      half, 0);
-    SelectObject(dc, ob);
-    SelectObject(dc, op);
+    FillSolid(dc, x.x0, y0 - 1, x.x1, y1 + 1, selected ? 0 : kDefaultPart);
+    DrawXfadeFades(dc, p, x, inEnd, outStart, centre, half, brush, PenOf(c.fill), PenOf(c.frame));
   }
-  if (hatched) {
-    SetBkColor(dc, oldBk);
-    SetBkMode(dc, oldBkMode);
-  }
+  hatchGaps.reset();
+  // The plain stretch between the crossfade regions, in columns.
+  const bool xfFirst = nXf > 0 && xf[0].in, xfLast = nXf > 0 && !xf[nXf - 1].in;
+  const int plainX0 = xfFirst ? xf[0].x1 : x0, plainX1 = xfLast ? xf[nXf - 1].x0 : x1;
 
   // Frame.
   const bool linkPrev = (p.Flags & kPartLinkPrev) != 0, linkNext = (p.Flags & kPartLinkNext) != 0;
@@ -1029,44 +1072,51 @@ void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, in
   // Contents. The font goes into the DC only around the text calls
   // themselves: selecting one is among the dearest calls of a Part.
   HGDIOBJ font = GetStockObject(rh < 10 ? ANSI_VAR_FONT : DEFAULT_GUI_FONT);
-  const int nameWanted = leftEdge || s.start == inEnd;
+  // The name stands at the Part's start, or right after its crossfade-in
+  // region, inside the plain stretch.
+  const int64_t plainStart = xfFirst ? xf[0].end : s.start, plainEnd = xfLast ? xf[nXf - 1].start : sEnd;
+  const bool nameWanted = plainStart < plainEnd && plainStart == std::max<int64_t>(p.Start, inEnd);
+  const bool nameFits = nameWanted && plainX1 - plainX0 >= 4;
   char name[72];
   std::snprintf(name, sizeof name, "%s%s", p.Name, (p.Flags & kPartTimelocked) ? " *" : "");
+  // The name transparent over the box, in the text colour.
   auto drawText = [&](RECT r, UINT format) {
+    const DcColours colours(dc, TRANSPARENT, c.ink);
     HGDIOBJ oldFont = SelectObject(dc, font);
     DrawTextA(dc, name, -1, &r, format | DT_SINGLELINE | DT_LEFT | DT_NOPREFIX);
     SelectObject(dc, oldFont);
   };
   if (audio && rh > 13) {
     TakeRec* take = TakeFromRef(p.Take);
-    std::vector<int16_t> pts, partnerPts;
-    int partnerX = 0;
-    COLORREF partnerInk = 0;
+    std::vector<int16_t> pts;
+    // Each crossfade partner's points over its stretch, and their first
+    // column.
+    std::vector<int16_t> partnerPts[2];
+    int partnerX[2] = {0, 0};
     const int cols = x1 - x0 - 2;
     const int64_t first = std::max<int64_t>(s.start, ArrPosOfX(v, x0 + 1));
     const int64_t last = std::min<int64_t>(s.start + s.length, int64_t{ArrPosOfX(v, x1 - 1)});
     // In a crossfade the partner's waveform goes first, in grey (or, for a
     // selected Part, in its channel colour lightened).
-    TakeRec* ptake = partner != nullptr ? TakeFromRef(partner->Take) : nullptr;
-    if (p.PlayChannel >= 0 && ptake != nullptr && cols > 0 && last > first) {
-      COLORREF grey = c.greyed ? kDefaultPart : kSelectedFill;
-      if (selected && p.PlayChannel >= 1 && p.PlayChannel <= 192) {
-        const COLORREF ch = TrkColors[p.PlayChannel - 1];
-        auto up = [](int v) { return std::min(v + 96, 255); };
-        grey = RGB(up(GetRValue(ch)), up(GetGValue(ch)), up(GetBValue(ch)));
-      }
-      const int64_t pfirst = std::max(first, xfStart), plast = std::min(last, xfEnd);
+    COLORREF grey = c.greyed ? kDefaultPart : kSelectedFill;
+    if (selected && p.PlayChannel >= 1 && p.PlayChannel <= 192) {
+      const COLORREF ch = TrkColors[p.PlayChannel - 1];
+      auto up = [](int v) { return std::min(v + 96, 255); };
+      grey = RGB(up(GetRValue(ch)), up(GetGValue(ch)), up(GetBValue(ch)));
+    }
+    for (int k = 0; k < nXf; ++k) {
+      const PartRec& q = *xf[k].partner;
+      TakeRec* ptake = TakeFromRef(q.Take);
+      if (p.PlayChannel < 0 || ptake == nullptr || cols <= 0) continue;
+      const int64_t pfirst = std::max(first, xf[k].start), plast = std::min(last, xf[k].end);
       const int px0 = static_cast<int>(std::clamp<int64_t>(xOf(pfirst), x0 + 1, x1 - 1));
       const int pcols = static_cast<int>(std::clamp<int64_t>(xOf(plast), x0 + 1, x1 - 1)) - px0;
-      const int64_t takeAt = int64_t{partner->Offset} + (pfirst - partner->Start);
-      if (pcols > 0 && plast > pfirst &&
-          TakePoints(ptake, partner->Take, takeAt, pcols, plast - pfirst, &partnerPts)) {
-        DrawWavePoints(dc, px0, centre, half, partnerPts, (partner->Flags & kPartPhaseInvert) != 0, grey,
-                       FillWvForm);
-        partnerX = px0;
-        partnerInk = grey;
+      const int64_t takeAt = int64_t{q.Offset} + (pfirst - q.Start);
+      if (pcols > 0 && plast > pfirst && TakePoints(ptake, q.Take, takeAt, pcols, plast - pfirst, &partnerPts[k])) {
+        DrawWavePoints(dc, px0, centre, half, partnerPts[k], (q.Flags & kPartPhaseInvert) != 0, grey, FillWvForm);
+        partnerX[k] = px0;
       } else {
-        partnerPts.clear();
+        partnerPts[k].clear();
       }
     }
     if (p.PlayChannel >= 0 && take != nullptr && cols > 0) {
@@ -1075,30 +1125,28 @@ void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, in
         DrawWavePoints(dc, x0 + 1, centre, half, pts, (p.Flags & kPartPhaseInvert) != 0, c.ink, FillWvForm);
     }
     if (FillWvForm) {
-      // A filled waveform covers what lies under it: the partner's waveform
-      // is outlined again on top, and the gain envelope's outline (where no
-      // crossfade stands in for it) and the box's side edges, which that
-      // outline's own sides cover, are drawn again.
-      if (!partnerPts.empty())
-        DrawWavePoints(dc, partnerX, centre, half, partnerPts, (partner->Flags & kPartPhaseInvert) != 0, partnerInk,
-                       0);
+      // A filled waveform covers what lies under it: the partners'
+      // waveforms are outlined again on top, and the gain envelope's
+      // outline over the plain stretch (the crossfades stand in for it
+      // elsewhere) and the box's side edges, which that outline's own sides
+      // cover, are drawn again.
+      for (int k = 0; k < nXf; ++k)
+        if (!partnerPts[k].empty())
+          DrawWavePoints(dc, partnerX[k], centre, half, partnerPts[k],
+                         (xf[k].partner->Flags & kPartPhaseInvert) != 0, grey, 0);
       if (envelope) {
-        const bool plainFirst = fx0 > x0;  // a crossfade-out stretch ends the section
-        OutlineGainEnvelope(dc, s.start, s.length, centre, half, g0, g1, p.FadeCurve, c.fill,
-                            plainFirst ? x0 : fx1, plainFirst ? fx0 : x1);
+        OutlineGainEnvelope(dc, s.start, s.length, centre, half, g0, g1, p.FadeCurve, c.fill, plainX0, plainX1);
         DrawSegs(dc, c.frame, edges, nEdges);
       }
     }
-    if (nameWanted && x1 - x0 >= 4) {
-      RECT r = {x0 + 2, y0 + 1, x1 - 1, y1 - 1};
+    if (nameFits) {
+      RECT r = {plainX0 + 2, y0 + 1, plainX1 - 1, y1 - 1};
       const COLORREF back = selected ? 0 : c.greyed ? kDefaultPart : 0xFFFFFF;
       // One line at the top left, clipped to the box: the text call itself,
       // without the formatting pass (names hold no prefixes or breaks).
       Pixels px;
       if (!DirectPixels(dc, &px) || !NameIntoPixels(px, font, r.left, r.top, r, name, c.ink, back)) {
-        SetBkMode(dc, OPAQUE);
-        SetBkColor(dc, back);
-        SetTextColor(dc, c.ink);
+        const DcColours colours(dc, OPAQUE, c.ink, back);
         HGDIOBJ oldFont = SelectObject(dc, font);
         ExtTextOutA(dc, r.left, r.top, ETO_CLIPPED, &r, name, static_cast<UINT>(std::strlen(name)), nullptr);
         SelectObject(dc, oldFont);
@@ -1112,8 +1160,6 @@ void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, in
       RECT r = {x0 + (leftEdge ? 1 : 0), y0 + 1, x1 - (rightEdge ? 1 : 0), y0 + 14};
       FillSolid(dc, r.left, r.top, r.right, r.bottom, selected ? 0 : c.greyed ? kDefaultPart : 0xFFFFFF);
       if (nameWanted) {
-        SetBkMode(dc, TRANSPARENT);
-        SetTextColor(dc, c.ink);
         r.left = x0 + 2;
         drawText(r, DT_TOP);
       }
@@ -1126,15 +1172,15 @@ void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, in
       else
         DrawAutomCurve(dc, p, s.start, s.start + s.length, top, bottom, clip, c.ink);
     }
-  } else if (nameWanted && x1 - x0 >= 4) {
-    SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, c.ink);
-    drawText({x0 + 2, y0, x1 - 1, y1}, DT_VCENTER);
+  } else if (nameFits) {
+    drawText({plainX0 + 2, y0, plainX1 - 1, y1}, DT_VCENTER);
   }
   // Snap point.
   if (p.SnapPoint != 0) {
     const int64_t sx = xOf(int64_t{p.Start} + p.SnapPoint);
     if (sx > x0 && sx < x1) {
+      // The box shows between the dots.
+      const DcColours colours(dc, TRANSPARENT, CLR_INVALID);
       HGDIOBJ op = SelectObject(dc, PenOf(c.frame, PS_DOT));
       VLine(dc, static_cast<int>(sx), linkNext ? y1 - 2 : y1, y0);
       SelectObject(dc, op);
@@ -1220,11 +1266,8 @@ void DrawRulerBand(HDC dc, const ArrGridRec& g, int bars, int showPunch) {
     if (x1 > x0) {
       Gdi hatch(CreateHatchBrush(HS_BDIAGONAL, GetSysColor(COLOR_3DDKSHADOW)));
       const RECT r = {x0, 0, x1, kArrRulerHeight};
-      const int oldMode = SetBkMode(dc, OPAQUE);
-      const COLORREF oldBk = SetBkColor(dc, GetSysColor(COLOR_3DFACE));
+      const DcColours colours(dc, OPAQUE, CLR_INVALID, GetSysColor(COLOR_3DFACE));
       FillRect(dc, &r, static_cast<HBRUSH>(hatch.obj));
-      SetBkColor(dc, oldBk);
-      SetBkMode(dc, oldMode);
     }
   }
   Gdi shadow(CreatePen(PS_SOLID, 1, GetSysColor(COLOR_3DDKSHADOW)));
@@ -1232,8 +1275,7 @@ void DrawRulerBand(HDC dc, const ArrGridRec& g, int bars, int showPunch) {
   HGDIOBJ old = SelectObject(dc, shadow);
   HLine(dc, 0, w, kArrRulerHeight - 1);
   HGDIOBJ oldFont = SelectObject(dc, GetStockObject(ANSI_VAR_FONT));
-  const int oldMode = SetBkMode(dc, TRANSPARENT);
-  const COLORREF oldText = SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+  const DcColours colours(dc, TRANSPARENT, GetSysColor(COLOR_BTNTEXT));
   int labelEnd = INT32_MIN;
   std::vector<ArrRulerTick> store;
   // Two polylines' worth of segments: the shadow lines and the highlight
@@ -1263,8 +1305,6 @@ void DrawRulerBand(HDC dc, const ArrGridRec& g, int bars, int showPunch) {
     SelectObject(dc, light);
     PolyPolyline(dc, bright.data(), counts.data(), static_cast<DWORD>(counts.size()));
   }
-  SetTextColor(dc, oldText);
-  SetBkMode(dc, oldMode);
   SelectObject(dc, oldFont);
   SelectObject(dc, old);
 }
@@ -1356,6 +1396,7 @@ void DrawMarkerStrip(HDC dc, int w) {
   std::vector<M> list;
   MrkForEach(CurMrkList, [&](uint32_t n, const MrkRec& m) { list.push_back({n, m.Position, m.Name}); });
   HGDIOBJ oldFont = SelectObject(dc, GetStockObject(ANSI_VAR_FONT));
+  const DcColours colours(dc, TRANSPARENT, 0);
   for (size_t i = 0; i < list.size(); ++i) {
     const int64_t x = (int64_t{list[i].pos} + kArrTimeShift - v.Origin) / std::max(v.Hzoom, 1);
     const int64_t nextX = i + 1 < list.size()
@@ -1370,7 +1411,6 @@ void DrawMarkerStrip(HDC dc, int w) {
     SIZE sz{};
     GetTextExtentPoint32A(dc, num, static_cast<int>(std::strlen(num)), &sz);
     FillSolid(dc, xi + 2, kArrRulerHeight + 1, xi + 4 + sz.cx, kArrRulerHeight + 1 + sz.cy, 0);
-    SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, 0x00FFFF);
     TextOutA(dc, xi + 3, kArrRulerHeight + 1, num, static_cast<int>(std::strlen(num)));
     SetTextColor(dc, 0);
@@ -1547,11 +1587,12 @@ void ArrDrawTrkHeader(HDC dc, int32_t track, int32_t row) {
   char label[16];
   std::snprintf(label, sizeof label, "%c%u", k == 0 ? 'A' : k == 1 ? 'C' : 'M', t.RecTrack);
   RECT r = {0, y0 - 1, 28, y1 + 1};
-  SetBkMode(dc, TRANSPARENT);
-  SetTextColor(dc, sel ? colour : (k == 0 ? 0 : k == 1 ? RGB(128, 0, 0) : RGB(0, 128, 0)));
-  HGDIOBJ oldFont = SelectObject(dc, GetStockObject(v.Vzoom < 10 ? ANSI_VAR_FONT : DEFAULT_GUI_FONT));
-  DrawTextA(dc, label, -1, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-  SelectObject(dc, oldFont);
+  {
+    const DcColours colours(dc, TRANSPARENT, sel ? colour : (k == 0 ? 0 : k == 1 ? RGB(128, 0, 0) : RGB(0, 128, 0)));
+    HGDIOBJ oldFont = SelectObject(dc, GetStockObject(v.Vzoom < 10 ? ANSI_VAR_FONT : DEFAULT_GUI_FONT));
+    DrawTextA(dc, label, -1, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    SelectObject(dc, oldFont);
+  }
   RECT b = {29, y0, 40, std::min(y1, y0 + 11)};
   const int state = RecTrkGetState(static_cast<int32_t>(t.RecKind), static_cast<int32_t>(t.RecTrack));
   DrawEdge(dc, &b, state == 2 ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT);

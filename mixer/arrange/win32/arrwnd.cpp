@@ -185,7 +185,9 @@ void Scroll(int horizontal, int code) {
   ArrViewRec& v = ArrView();
   int32_t thumb = HIWORD(0);
   if (code == SB_THUMBPOSITION || code == SB_THUMBTRACK) {
-    SCROLLINFO si = {sizeof si, SIF_TRACKPOS};
+    SCROLLINFO si{};
+    si.cbSize = sizeof si;
+    si.fMask = SIF_TRACKPOS;
     HWND bar = static_cast<HWND>(horizontal ? v.HScrollBar : v.VScrollBar);
     if (bar) GetScrollInfo(bar, SB_CTL, &si);
     thumb = si.nTrackPos;
@@ -370,7 +372,7 @@ void ReadArrZoomCfg() {
   for (ArrViewSnapshot& s : v.History) s = {v.Hzoom, v.Origin, v.Vzoom, v.FirstTrack};
   v.HistoryIndex = 0;
   v.Follow = FollowCloc ? 1 : 0;
-  buttons[kArrFollow].state = v.Follow ? 0 : kHbOn;
+  buttons[kArrFollow].state = v.Follow ? 0u : uint32_t{kHbOn};
 }
 
 void LoadCseToolSets() {
@@ -531,7 +533,9 @@ int ArrFitWndHeight(int repaint) {
 
 void ArrSetHScrollPos() {
   if (HWND bar = static_cast<HWND>(ArrView().HScrollBar)) {
-    SCROLLINFO si = {sizeof si, SIF_POS};
+    SCROLLINFO si{};
+    si.cbSize = sizeof si;
+    si.fMask = SIF_POS;
     si.nPos = ArrView().Origin;
     SetScrollInfo(bar, SB_CTL, &si, TRUE);
   }
@@ -539,7 +543,9 @@ void ArrSetHScrollPos() {
 
 void ArrSetVScrollPos() {
   if (HWND bar = static_cast<HWND>(ArrView().VScrollBar)) {
-    SCROLLINFO si = {sizeof si, SIF_POS};
+    SCROLLINFO si{};
+    si.cbSize = sizeof si;
+    si.fMask = SIF_POS;
     si.nPos = ArrView().FirstTrack;
     SetScrollInfo(bar, SB_CTL, &si, TRUE);
   }

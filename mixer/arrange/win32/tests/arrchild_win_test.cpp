@@ -440,7 +440,12 @@ TEST_F(ArrChildTest, AnAutomationNodeFollowsThePointerAndIsWrittenAtTheRelease) 
 TEST_F(ArrChildTest, NodeFeedbackDrawnTwiceRestoresThePicture) {
   HDC dc = CreateCompatibleDC(nullptr);
   BITMAPINFO bi = {};
-  bi.bmiHeader = {sizeof(BITMAPINFOHEADER), 300, -120, 1, 32, BI_RGB};
+  bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  bi.bmiHeader.biWidth = 300;
+  bi.bmiHeader.biHeight = -120;  // top-down
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  bi.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
   HBITMAP bm = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
   HGDIOBJ old = SelectObject(dc, bm);

@@ -243,7 +243,9 @@ TEST_F(ArrPaintTest, CloseViewDrawsWaveformsFromSamplesWhenTheDevicesAllowIt) {
     ArrPaintPartArea(c.dc, kW, kH);
     EXPECT_EQ(drawn(c), k.waveform);
     EXPECT_EQ(fakeDevices.waits, k.waits);
-    if (k.waits) EXPECT_EQ(fakeDevices.waitedMs, 5000u);
+    if (k.waits) {
+      EXPECT_EQ(fakeDevices.waitedMs, 5000u);
+    }
     EXPECT_EQ(ArrView().SamplesDrawn, k.waveform ? 1 : 0);
     EXPECT_EQ(fakePeaks.calls > 0, k.waveform);
     EXPECT_EQ(ArrView().WavesDeferred, 0);

@@ -19,6 +19,8 @@
 #include "mixer/arrange/csetools.h"
 #include "mixer/arrange/editdisp.h"
 #include "mixer/arrange/partdlg.h"
+#include "mixer/arrange/services.h"
+#include "mixer/arrange/win32/arrpaint.h"
 #include "mixer/arrange/win32/arrwnd.h"
 #include "mixer/model/arr.h"
 #include "mixer/model/arrheap.h"
@@ -177,6 +179,26 @@ class ArrWndTest : public ::testing::Test {
     Locs().NowLoc = 650 * 512 - 44100;
   }
 
+  // Three Audio Parts on `track`: the middle one, on layer 1, crossfades in
+  // from the first over [80000, 100000) and out into the last over
+  // [180000, 200000), where the last plays its Take's full-scale block at
+  // 190000. The middle Part's slot; *first and *last receive the others'.
+  uint32_t CrossfadedBothWays(uint32_t track, uint32_t* first = nullptr, uint32_t* last = nullptr) {
+    const uint32_t a = Add(track, 0, 100000, audioTake, 3, 5, "First");
+    const uint32_t m = Add(track, 80000, 120000, audioTake, 3, 6, "Mid");
+    const uint32_t b = Add(track, 180000, 120000, audioTake, 3, 7, "Last");
+    ArrPart(CurArr, a)->XfadeOutPartner = static_cast<uint16_t>(m);
+    ArrPart(CurArr, m)->XfadeInPartner = static_cast<uint16_t>(a);
+    ArrPart(CurArr, m)->XfadeOutPartner = static_cast<uint16_t>(b);
+    ArrPart(CurArr, b)->XfadeInPartner = static_cast<uint16_t>(m);
+    ArrPart(CurArr, m)->Layer = 1;
+    ArrPart(CurArr, b)->Offset = 100 * 512 - 10000;
+    ArrRelinkOverlaps(CurArr);
+    if (first) *first = a;
+    if (last) *last = b;
+    return m;
+  }
+
   HWND OpenWindow() {
     owner = CreateWindowExA(0, "STATIC", "owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
                             GetModuleHandleA(nullptr), nullptr);
@@ -290,9 +312,10 @@ TEST_F(ArrWndTest, PixelsWrittenStraightAndThroughGdiCallsAreTheSame) {
   // A memory bitmap with a clipping region is drawn through GDI calls only;
   // without one, boxes, frames, waveforms and names go straight into its
   // pixels. Both pictures must be the same, at two row heights, with and
-  // without gain envelopes (flat, falling, hatched, beside crossfades, each
-  // outlined again over its filled waveform), with names wider than their
-  // boxes, on white, grey and black.
+  // without gain envelopes (flat, falling, hatched, beside crossfades on
+  // one side and on both, each outlined again over its filled waveform),
+  // with names wider than their boxes, on white, grey and black, and a
+  // snap point's dotted line.
   ASSERT_EQ(ArrLoadLocatorImages(GetModuleHandleA(nullptr)), 1);
   const char* names[] = {"Wide Name With gjpqy", "Ab", "ff fi fl ;:!", "MMMMMMMMMMMMMMMM", "x"};
   for (int i = 0; i < 5; ++i) {
@@ -305,6 +328,8 @@ TEST_F(ArrWndTest, PixelsWrittenStraightAndThroughGdiCallsAreTheSame) {
   ArrPart(CurArr, Add(4, 20000, 150000, audioTake, 3, 2, "Ramp"))->GainEnd = 12000;
   ArrPart(CurArr, Add(4, 200000, 60000, audioTake, 3, 130, "Hatched"))->GainStart = 20000;
   ArrPart(CurArr, Add(4, 280000, 60000, audioTake, 3, 131, "Hatched"))->GainEnd = 20000;
+  CrossfadedBothWays(8);
+  ArrPart(CurArr, audio)->SnapPoint = 50000;
   for (const int view : {37, 17, 37 + 1000, 17 + 1000}) {
     const int rowHeight = view % 1000;
     ShowPartVol = view / 1000;
@@ -323,6 +348,131 @@ TEST_F(ArrWndTest, PixelsWrittenStraightAndThroughGdiCallsAreTheSame) {
         if (direct.At(x, y) != gdi.At(x, y) && differ++ == 0) firstX = x, firstY = y;
     EXPECT_EQ(differ, 0) << "first at " << firstX << "," << firstY;
   }
+  ShowPartVol = 0;
+  ArrFreeLocatorImages();
+}
+
+TEST_F(ArrWndTest, PartWithPartnersOnBothSidesDrawsBothCrossfades) {
+  uint32_t first = 0, last = 0;
+  CrossfadedBothWays(5, &first, &last);
+  const ArrViewRec& v = ArrView();
+  const int y0 = RowY(5, 0), low = RowY(5, v.Vzoom - 3), centre = RowY(5, v.Vzoom / 2), half = v.Vzoom / 2 - 1;
+  const COLORREF own = TrkColors[5], grey = 0xC0C0C0;
+  for (const int envelopes : {0, 1}) {
+    SCOPED_TRACE(envelopes);
+    ShowPartVol = envelopes;
+    Canvas c;
+    ArrPaintPartArea(c.dc, kW, kH);
+    if (envelopes) c.Save("arrwnd_xfade_both");
+    // The middle Part's fade-in rises from nothing over the default grey
+    // to the whole row, its fade-out falls back to nothing; the plain box
+    // lies between them.
+    EXPECT_EQ(c.At(X(80000) + 2, low), grey);
+    EXPECT_EQ(c.At(X(99000), low), own);
+    EXPECT_EQ(c.At(X(150000), low), own);
+    EXPECT_EQ(c.At(X(181000), low), own);
+    EXPECT_EQ(c.At(X(200000) - 3, low), grey);
+    // Each partner's fade is outlined across its region, above the
+    // waveforms' +-4 pixels.
+    for (const int32_t pos : {85000, 95000, 185000, 195000}) {
+      bool outline = false;
+      for (int y = y0 + 2; y < centre - 5; ++y) outline = outline || c.At(X(pos), y) == 0;
+      EXPECT_TRUE(outline) << pos;
+    }
+    // The last Part's waveform, in grey under the middle one's, reaches
+    // the row's half-height with its full-scale block.
+    bool peak = false;
+    for (int x = X(190000) - 1; x <= X(190000) + 1; ++x) peak = peak || c.At(x, centre - half + 1) == 0x808080u;
+    EXPECT_TRUE(peak);
+    // The name stands right after the crossfade-in region, not in it.
+    EXPECT_GE(c.Count(X(100000) + 2, X(100000) + 22, y0 + 2, 0xFFFFFF), 8);
+    EXPECT_EQ(c.Count(X(80000) + 2, X(100000), y0 + 2, 0xFFFFFF), 0);
+  }
+  ShowPartVol = 0;
+  // Redrawing either partner redraws only its own region of the middle
+  // Part, in that partner's selection.
+  Canvas c;
+  ArrPaintPartArea(c.dc, kW, kH);
+  ArrPart(CurArr, first)->Flags |= kPartSelected;
+  ArrDrawPart(reinterpret_cast<DcHandle>(c.dc), CurArr, first, 5, 0, 1);
+  EXPECT_EQ(c.At(X(99000), low), 0x808080u);
+  EXPECT_EQ(c.At(X(181000), low), own);
+  ArrPart(CurArr, last)->Flags |= kPartSelected;
+  ArrDrawPart(reinterpret_cast<DcHandle>(c.dc), CurArr, last, 5, 0, 1);
+  EXPECT_EQ(c.At(X(181000), low), 0x808080u);
+  EXPECT_EQ(c.At(X(150000), low), own);
+}
+
+TEST_F(ArrWndTest, DrawingLeavesTheDcAsItFoundIt) {
+  // Each drawing entry point, over names, gain envelopes, hatched and
+  // loop-recorded Parts, a snap point and crossfades on both sides, drawn
+  // straight into the pixels and through GDI calls, at a row height with
+  // waveforms and one without: the DC's pen, brush, font, text colour and
+  // background mode and colour are those it held before, whatever they
+  // were.
+  ASSERT_EQ(ArrLoadLocatorImages(GetModuleHandleA(nullptr)), 1);
+  const uint32_t mid = CrossfadedBothWays(5);
+  ArrPart(CurArr, Add(4, 20000, 60000, audioTake, 3, 130, "Hatched"))->GainEnd = 20000;
+  ArrPart(CurArr, Add(6, 20000, 60000, audioTake, 3, -193, "Loop"))->GainStart = 20000;
+  ArrPart(CurArr, audio)->SnapPoint = 50000;
+  ArrPart(CurArr, xb)->Flags |= kPartSelected;
+  ShowPartVol = 1;
+  HGDIOBJ pen = CreatePen(PS_DASH, 1, RGB(1, 2, 3)), brush = CreateHatchBrush(HS_CROSS, RGB(3, 2, 1));
+  HGDIOBJ font = GetStockObject(SYSTEM_FIXED_FONT);
+  for (const int rowHeight : {37, 12})
+    for (const bool clipped : {false, true})
+      for (const int mode : {OPAQUE, TRANSPARENT}) {
+        SCOPED_TRACE(testing::Message() << rowHeight << " clipped " << clipped << " mode " << mode);
+        arrwnd_test::ResetView(rowHeight, 1, kW, kH);
+        Canvas c;
+        if (clipped) {
+          HRGN all = CreateRectRgn(0, 0, kW, kH);
+          SelectClipRgn(c.dc, all);
+          DeleteObject(all);
+        }
+        HGDIOBJ oldPen = SelectObject(c.dc, pen), oldBrush = SelectObject(c.dc, brush);
+        HGDIOBJ oldFont = SelectObject(c.dc, font);
+        SetBkMode(c.dc, mode);
+        SetTextColor(c.dc, RGB(0x12, 0x34, 0x56));
+        SetBkColor(c.dc, RGB(0x65, 0x43, 0x21));
+        auto same = [&](const char* what) {
+          EXPECT_EQ(GetBkMode(c.dc), mode) << what;
+          EXPECT_EQ(GetTextColor(c.dc), RGB(0x12, 0x34, 0x56)) << what;
+          EXPECT_EQ(GetBkColor(c.dc), RGB(0x65, 0x43, 0x21)) << what;
+          EXPECT_EQ(GetCurrentObject(c.dc, OBJ_PEN), pen) << what;
+          EXPECT_EQ(GetCurrentObject(c.dc, OBJ_BRUSH), brush) << what;
+          EXPECT_EQ(GetCurrentObject(c.dc, OBJ_FONT), font) << what;
+        };
+        ArrPaintPartArea(c.dc, kW, kH);
+        same("Part area");
+        const DcHandle h = reinterpret_cast<DcHandle>(c.dc);
+        for (int drawMode = 0; drawMode <= 3; ++drawMode) {
+          for (const uint32_t slot : {audio, xa, xb, mid})
+            ArrDrawPart(h, CurArr, slot, slot == audio ? 0 : slot == mid ? 5 : 3, 1, drawMode);
+          same("Part");
+        }
+        ArrErasePart(h, CurArr, audio, 0, 0);
+        same("erase");
+        ArrPaintColumn(c.dc, kArrColumnWidth, kH);
+        ArrDrawTrkHeader(c.dc, 0, 0);
+        same("track column");
+        ArrDrawBbtRuler(c.dc, ArrBbtGrid(), 1);
+        ArrDrawTcRuler(c.dc, ArrTcGrid(), 1);
+        ArrDrawBbtGrid(c.dc, ArrBbtGrid());
+        ArrDrawTcGrid(c.dc, ArrTcGrid());
+        const RECT band = {10, 100, 610, 120};
+        ArrDrawBbtTicks(c.dc, ArrBbtGrid(), band);
+        ArrDrawTcTicks(c.dc, ArrTcGrid(), band);
+        same("ruler and grid");
+        ArrDrawLocFlag(c.dc, 0, Locs().NowLoc, 0);
+        DrawXorRect(c.dc, RECT{10, 50, 200, 90});
+        same("locator and rubber band");
+        SelectObject(c.dc, oldFont);
+        SelectObject(c.dc, oldBrush);
+        SelectObject(c.dc, oldPen);
+      }
+  DeleteObject(pen);
+  DeleteObject(brush);
   ShowPartVol = 0;
   ArrFreeLocatorImages();
 }

@@ -372,7 +372,9 @@ TEST_F(ProcDialogs, ConsolidationRendersEachChannelUnderItsDialog) {
     EXPECT_EQ(title, "Consolidation Processor");
     // Channel 1 (4000 samples) holds at 1500 and 3000; the window of
     // channel 2's compile already reaches past its end.
-    if (windowed) EXPECT_EQ(g_windowCompiles, 4);
+    if (windowed) {
+      EXPECT_EQ(g_windowCompiles, 4);
+    }
     if (cancel) {
       EXPECT_EQ(done, 0);
       EXPECT_EQ(Image(), before);
