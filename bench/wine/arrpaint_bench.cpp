@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "mixer/arrange/arrzoom.h"
+#include "mixer/arrange/win32/arrpaint.h"
 #include "mixer/arrange/win32/arrwnd.h"
 #include "mixer/model/arr.h"
 #include "mixer/model/marker.h"
@@ -99,15 +100,8 @@ int main(int argc, char** argv) {
   if (!ArrLoadLocatorImages(GetModuleHandleA(nullptr))) return 1;
 
   HDC dc = CreateCompatibleDC(nullptr);
-  BITMAPINFO bi = {};
-  bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  bi.bmiHeader.biWidth = kW;
-  bi.bmiHeader.biHeight = -h;  // top-down
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 32;
-  bi.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
-  HBITMAP bm = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HBITMAP bm = ArrCreateDib32(dc, kW, h, &bits);
   HGDIOBJ old = SelectObject(dc, bm);
   std::vector<double> ms;
   for (int r = 0; r < runs; ++r) {

@@ -277,15 +277,8 @@ struct GlyphScratch {
   bool Open() {
     if (dc) return bits != nullptr;
     dc = CreateCompatibleDC(nullptr);
-    BITMAPINFO bi = {};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = kGlyphCell;
-    bi.bmiHeader.biHeight = -kGlyphCell;  // top-down
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
     void* b = nullptr;
-    bm = dc ? CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &b, nullptr, 0) : nullptr;
+    bm = dc ? ArrCreateDib32(dc, kGlyphCell, kGlyphCell, &b) : nullptr;
     if (bm) old = SelectObject(dc, bm);
     bits = static_cast<uint32_t*>(b);
     return bits != nullptr;
@@ -1644,4 +1637,16 @@ void ArrPaintBuffered(HDC dc, int w, int h, void (*paint)(HDC, int, int)) {
   SelectObject(mem, old);
   DeleteObject(bm);
   DeleteDC(mem);
+}
+
+HBITMAP ArrCreateDib32(HDC dc, int width, int height, void** bits) {
+  BITMAPINFO bi = {};
+  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+  bi.bmiHeader.biWidth = width;
+  bi.bmiHeader.biHeight = -height;  // top-down
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  bi.bmiHeader.biCompression = BI_RGB;
+  *bits = nullptr;
+  return CreateDIBSection(dc, &bi, DIB_RGB_COLORS, bits, nullptr, 0);
 }

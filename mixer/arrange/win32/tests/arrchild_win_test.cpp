@@ -438,18 +438,9 @@ TEST_F(ArrChildTest, AnAutomationNodeFollowsThePointerAndIsWrittenAtTheRelease) 
 // The node feedback drawn twice leaves the picture as it was, its label
 // included; drawn once it changes the picture at the node.
 TEST_F(ArrChildTest, NodeFeedbackDrawnTwiceRestoresThePicture) {
-  HDC dc = CreateCompatibleDC(nullptr);
-  BITMAPINFO bi = {};
-  bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  bi.bmiHeader.biWidth = 300;
-  bi.bmiHeader.biHeight = -120;  // top-down
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 32;
-  bi.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  HBITMAP bm = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(dc, bm);
-  auto* px = static_cast<uint32_t*>(bits);
+  arrwnd_test::Bitmap bitmap(300, 120);
+  HDC dc = bitmap.dc;
+  auto* px = static_cast<uint32_t*>(bitmap.bits);
   for (int i = 0; i < 300 * 120; ++i) px[i] = 0x00336699u + static_cast<uint32_t>(i % 7);
   const std::vector<uint32_t> before(px, px + 300 * 120);
   for (const int straight : {0, 1}) {
@@ -461,9 +452,6 @@ TEST_F(ArrChildTest, NodeFeedbackDrawnTwiceRestoresThePicture) {
     GdiFlush();
     EXPECT_EQ(std::vector<uint32_t>(px, px + 300 * 120), before);
   }
-  SelectObject(dc, old);
-  DeleteObject(bm);
-  DeleteDC(dc);
 }
 
 // CUSTOMSMARTTOOL: OK puts the edited sets into force at once (the derived

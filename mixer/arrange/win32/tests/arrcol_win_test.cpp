@@ -240,17 +240,8 @@ TEST_F(ArrColTest, PictureOfTheColumnWithStacks) {
   RecTrkSetState(kRecKindAudio, 9, kRecTrkReady);
   ArrZoomV(17, 0, 0);
   // Labels in the kinds' colours: the selected Automation track is grey.
-  HDC dc = CreateCompatibleDC(nullptr);
-  BITMAPINFO bi = {};
-  bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  bi.bmiHeader.biWidth = kArrColumnWidth;
-  bi.bmiHeader.biHeight = -kH;
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 32;
-  bi.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  HBITMAP bm = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(dc, bm);
+  arrwnd_test::Bitmap bitmap(kArrColumnWidth, kH);
+  HDC dc = bitmap.dc;
   ArrPaintColumn(dc, kArrColumnWidth, kH);
   EXPECT_EQ(GetPixel(dc, 2, RowY(7, 2)), 0x808080u);
   EXPECT_EQ(GetPixel(dc, 2, RowY(4, 2)), TrkColors[0]);  // the third copy of A1
@@ -261,9 +252,6 @@ TEST_F(ArrColTest, PictureOfTheColumnWithStacks) {
   EXPECT_EQ(GetPixel(dc, 41, ArrRowTop(v, 1) + v.Vzoom / 2), GetSysColor(COLOR_BTNTEXT));
   EXPECT_NE(GetPixel(dc, 42, ArrRowTop(v, 2) - 1), GetSysColor(COLOR_BTNTEXT));
   EXPECT_NE(GetPixel(dc, 42, ArrRowTop(v, 10)), GetSysColor(COLOR_BTNTEXT));  // mono A9
-  SelectObject(dc, old);
-  DeleteObject(bm);
-  DeleteDC(dc);
   const std::string path = hrl_test::ShotPath("arrange_column");
   if (path.empty()) GTEST_SKIP() << "HRL_SHOT is not set";
   EXPECT_TRUE(hrl_test::SaveWindowShot(ArrFrameWnd(), path, hrl_test::ShotFrom::kWindow));

@@ -16,6 +16,7 @@
 
 #include "mixer/arrange/arrview.h"
 #include "mixer/arrange/arrzoom.h"
+#include "mixer/arrange/win32/arrpaint.h"
 #include "mixer/arrange/win32/arrwnd.h"
 #include "mixer/model/arr.h"
 #include "mixer/model/arrheap.h"
@@ -121,15 +122,8 @@ struct Bitmap {
   HBITMAP bm = nullptr;
   HGDIOBJ old = nullptr;
   void* bits = nullptr;
-  BITMAPINFO bi = {};
   Bitmap(int width, int height) : w(width), h(height) {
-    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = -h;  // top-down
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
-    bm = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    bm = ArrCreateDib32(dc, w, h, &bits);
     old = SelectObject(dc, bm);
   }
   Bitmap(const Bitmap&) = delete;
@@ -151,8 +145,13 @@ struct Bitmap {
     const std::string path = hrl_test::ShotPath(name);
     if (path.empty()) return;
     GdiFlush();
-    BITMAPINFOHEADER header = bi.bmiHeader;
+    BITMAPINFOHEADER header = {};
+    header.biSize = sizeof header;
+    header.biWidth = w;
     header.biHeight = h;  // bottom-up in the file: rows reversed below
+    header.biPlanes = 1;
+    header.biBitCount = 32;
+    header.biCompression = BI_RGB;
     const size_t row = static_cast<size_t>(w) * 4;
     std::vector<uint8_t> rows(row * static_cast<size_t>(h));
     for (int y = 0; y < h; ++y)
