@@ -147,7 +147,14 @@ int ArrZoomVCalc(ArrViewRec& v, int32_t target, int32_t y, int strict) {
 
 void ArrZoomRectCalc(ArrViewRec& v, int32_t left, int32_t top, int32_t right, int32_t bottom) {
   ArrZoomHistoryPushCalc(v);
-  int32_t t0 = ArrTrackAtY(v, top), t1 = ArrTrackAtY(v, bottom);
+  // The rows under the band's edges: the row division truncates, so an
+  // edge in the ruler counts as the first visible row (the band covers no
+  // row above it); an edge above the window, one row further up.
+  const auto bandRow = [&v](int32_t y) {
+    const int64_t row = (int64_t{y} - v.TopHeight - 1) / RowPitch(v) + v.FirstTrack - (y < 0 ? 1 : 0);
+    return Clamp32(row);
+  };
+  int32_t t0 = bandRow(top), t1 = bandRow(bottom);
   if (t0 > t1) std::swap(t0, t1);
   t0 = std::max(t0, 0);
   t1 = std::clamp(t1, t0, kRows - 1);

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "mixer/model/arr.h"
+#include "mixer/model/ini.h"
 #include "mixer/model/take.h"
 
 const int32_t kCseDefaultTools[kCseSets][kCseEntries] = {
@@ -41,16 +41,18 @@ void CseNormalize(int set, const int32_t ids[kCseUserEntries]) {
 
 void CseParseSet(const char* text, int32_t ids[kCseUserEntries]) {
   const char* p = text ? text : "";
+  // The ini file's own number syntax: a leading 0 is no octal prefix ("010"
+  // is ten), 0x or a base letter choose the base. Text that holds no number
+  // ends the list: the entries left take the tool that does nothing.
   for (int i = 0; i < kCseUserEntries; ++i) {
     while (*p == ' ' || *p == '\t' || *p == ',') ++p;
-    char* end = nullptr;
-    const long v = std::strtol(p, &end, 0);
-    if (end == p) {
+    const char* start = p;
+    const int32_t v = *p ? ParseNumber(&p) : 0;
+    if (p == start) {
       ids[i] = kCseNone;
       continue;
     }
-    ids[i] = static_cast<int32_t>(std::clamp<long>(v, 0, 48));
-    p = end;
+    ids[i] = std::clamp<int32_t>(v, 0, 48);
   }
 }
 

@@ -19,8 +19,9 @@ extern const int32_t kCseDefaultTools[kCseSets][kCseEntries];
 
 // Copies 12 ids into the set and derives entries 12..19.
 void CseNormalize(int set, const int32_t ids[kCseUserEntries]);
-// Parses up to 12 numbers (decimal or 0x hexadecimal, blanks skipped);
-// missing ones are 43, each is clamped to 0..48.
+// Parses up to 12 numbers in the ini file's syntax (ParseNumber: decimal,
+// or hexadecimal with 0x; blanks and commas between them skipped); missing
+// ones are 43, each is clamped to 0..48.
 void CseParseSet(const char* text, int32_t ids[kCseUserEntries]);
 // "%d %d ... %d" of 12 ids into out (at least 64 bytes).
 void CseFormatSet(const int32_t ids[kCseUserEntries], char* out, int size);

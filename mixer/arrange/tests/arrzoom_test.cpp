@@ -140,6 +140,25 @@ TEST(ArrZoom, RectangularZoomFitsTheBandAndPushesTheView) {
   EXPECT_LE(v.FirstTrack, 2);
 }
 
+TEST(ArrZoom, RectangularZoomTakesTheRowsUnderTheBandsEdges) {
+  // Rows of 15 pixels below a 16-pixel ruler, track 10 in the top row. A
+  // band from the ruler down into the third row covers tracks 10..12; a
+  // band whose top left the window upward reaches one row further up.
+  struct {
+    int32_t top, bottom, rows;
+  } const cases[] = {
+      {5, 17 + 2 * 15 + 3, 3},   // top edge in the ruler: the first visible row
+      {-1, 17 + 2 * 15 + 3, 5},  // (-18 / 15) - 1: two rows above it
+      {17 + 15, 17 + 15, 1},     // both edges in one row
+  };
+  for (const auto& c : cases) {
+    ArrViewRec v = View(1024);
+    v.FirstTrack = 10;
+    ArrZoomRectCalc(v, 100, c.top, 300, c.bottom);
+    EXPECT_EQ(v.Vzoom, ArrSnapRowHeight((500 - 16) / c.rows - 2)) << c.top << " " << c.bottom;
+  }
+}
+
 TEST(ArrZoom, ScrollingByBarCodesAndWheel) {
   ArrViewRec v = View(1024);
   v.Origin = 4096;
@@ -260,6 +279,12 @@ TEST(CseTools, SetsDeriveTheirEdgeEntriesAndParseTheirIniText) {
   CseParseSet(" 22 0x2C 3,99 -4", ids);
   const int32_t want[kCseUserEntries] = {22, 44, 3, 48, 0, 43, 43, 43, 43, 43, 43, 43};
   EXPECT_TRUE(std::equal(ids, ids + kCseUserEntries, want));
+  // The ini file's number syntax: a leading zero is decimal, not octal;
+  // text with no number ends the list.
+  CseParseSet("010 0x10 09 z 5", ids);
+  const int32_t syntax[kCseUserEntries] = {10, 16, 9, 43, 43, 43, 43, 43, 43, 43, 43, 43};
+  EXPECT_TRUE(std::equal(ids, ids + kCseUserEntries, syntax));
+  CseParseSet(" 22 0x2C 3,99 -4", ids);
   CseNormalize(0, ids);
   EXPECT_EQ(CseTools[0][12], 22);
   EXPECT_EQ(CseTools[0][13], 44);

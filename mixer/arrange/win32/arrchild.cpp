@@ -892,9 +892,12 @@ void RegisterArrChildWnd(HINSTANCE instance) {
   RegisterClassA(&wc);
 }
 
+void ArrShowZoomCursor(int on) { currentCursor = on ? CursorOf(400) : LoadCursorA(nullptr, IDC_ARROW); }
+
+HCURSOR ArrCurrentCursor() { return currentCursor; }
+
 void ArrRefreshToolCursor() {
-  if (ToolGet(1) != kToolContext)
-    currentCursor = ArrRectZoomOn() ? CursorOf(400) : LoadCursorA(nullptr, IDC_ARROW);
+  if (ToolGet(1) != kToolContext) ArrShowZoomCursor(ArrRectZoomOn());
   HWND w = ArrPartAreaWnd();
   if (w == nullptr || childState.ViewDrag) return;
   POINT p;

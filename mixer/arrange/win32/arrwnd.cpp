@@ -60,8 +60,10 @@ void RepaintBoth() {
 
 HWND PartArea() { return static_cast<HWND>(ArrView().PartArea); }
 
+// The check of a main-menu item. The menu is the main frame's, so the
+// switches show there whether the arrange window is open or not.
 void CheckMenu(UINT id, int on) {
-  HWND owner = frame ? GetWindow(frame, GW_OWNER) : nullptr;
+  HWND owner = WndTable[kMainWnd] ? WndTable[kMainWnd] : frame ? GetWindow(frame, GW_OWNER) : nullptr;
   if (HMENU menu = owner ? GetMenu(owner) : nullptr)
     CheckMenuItem(menu, id, MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED));
 }
@@ -166,7 +168,9 @@ void ButtonPress(int id, int right) {
       const int on = (buttons[id].state & kHbOn) ? 0 : 1;
       SetButton(id, on);
       if (!on) ArrZoomHistoryStep(right ? 0 : 1);
-      ArrRefreshToolCursor();
+      // Whatever tool the left button holds: the Part area now drags zoom
+      // bands, or no longer does.
+      ArrShowZoomCursor(on);
       return;
     }
     case kArrFollow:
@@ -181,15 +185,19 @@ void ButtonPress(int id, int right) {
   }
 }
 
-void Scroll(int horizontal, int code) {
+// A scroll request from the bars or from another sender (the control
+// surface sends scroll codes too). The vertical thumb position comes with the
+// message (0..255 fits its 16 bits); the horizontal one, a 32-bit origin,
+// only from the bar's track position.
+void Scroll(int horizontal, WPARAM wParam) {
   ArrViewRec& v = ArrView();
-  int32_t thumb = HIWORD(0);
-  if (code == SB_THUMBPOSITION || code == SB_THUMBTRACK) {
+  const int code = LOWORD(wParam);
+  int32_t thumb = HIWORD(wParam);
+  if (horizontal && (code == SB_THUMBPOSITION || code == SB_THUMBTRACK)) {
     SCROLLINFO si{};
     si.cbSize = sizeof si;
     si.fMask = SIF_TRACKPOS;
-    HWND bar = static_cast<HWND>(horizontal ? v.HScrollBar : v.VScrollBar);
-    if (bar) GetScrollInfo(bar, SB_CTL, &si);
+    if (HWND bar = static_cast<HWND>(v.HScrollBar)) GetScrollInfo(bar, SB_CTL, &si);
     thumb = si.nTrackPos;
   }
   if (horizontal) {
@@ -264,7 +272,7 @@ LRESULT CALLBACK ArrWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     case WM_HSCROLL:
     case WM_VSCROLL:
-      Scroll(msg == WM_HSCROLL, LOWORD(wParam));
+      Scroll(msg == WM_HSCROLL, wParam);
       return 0;
     case WM_MOUSEWHEEL:
       if (ArrWheelCalc(ArrView(), static_cast<short>(HIWORD(wParam)))) {
@@ -373,6 +381,8 @@ void ReadArrZoomCfg() {
   v.HistoryIndex = 0;
   v.Follow = FollowCloc ? 1 : 0;
   buttons[kArrFollow].state = v.Follow ? 0u : uint32_t{kHbOn};
+  CheckMenu(kMenuMrkBar, v.MrkBar);
+  CheckMenu(kMenuGrid, v.Grid);
 }
 
 void LoadCseToolSets() {
@@ -459,23 +469,30 @@ void ArrRefreshAfterLocate() {
   v.SamplesDrawn = 0;
 }
 
+namespace {
+// The name part of a path.
+const char* NamePart(const char* path) {
+  const char* name = path;
+  for (const char* p = path; *p; ++p)
+    if (*p == '\\' || *p == '/') name = p + 1;
+  return name;
+}
+}  // namespace
+
 void ArrUpdateCaption() {
   if (!frame) return;
   char format[64] = "Arrange - %s", tail[32] = " (Tempo map)";
   StrLoad(kStrCaption, format, sizeof format);
   char path[600] = "";
   ArrNameGet(path, sizeof path);
-  const char* name = path;
-  for (const char* p = path; *p; ++p)
-    if (*p == '\\' || *p == '/') name = p + 1;
   char arg[700];
-  // The tempo map's file name is not kept once it is imported: the caption
-  // says only that a map is active.
+  // A tempo map is imported from the MIDI file last chosen, whose path the
+  // MIDI folder setting keeps while the map is active.
   if (TempoMap != nullptr) {
     StrLoad(kStrTempoMap, tail, sizeof tail);
-    std::snprintf(arg, sizeof arg, "%s%s", name, tail);
+    std::snprintf(arg, sizeof arg, "%s - %s%s", NamePart(path), NamePart(Folders[kFolderMidi]), tail);
   } else {
-    std::snprintf(arg, sizeof arg, "%s", name);
+    std::snprintf(arg, sizeof arg, "%s", NamePart(path));
   }
   char caption[800];
   std::snprintf(caption, sizeof caption, format, arg);

@@ -89,6 +89,10 @@ uint32_t ArrMrkBarHit(int x, int y);
 // The frame's button states (1 on).
 int ArrRectZoomOn();
 int ArrFollowOn();
+// The cursor the Part area shows: the zoom cursor (on) or the arrow, as
+// the Rectangular Zoom button is switched; and the one it shows now.
+void ArrShowZoomCursor(int on);
+HCURSOR ArrCurrentCursor();
 
 // Drawing. The Part area's whole picture into dc (w x h pixels).
 void ArrPaintPartArea(HDC dc, int w, int h);

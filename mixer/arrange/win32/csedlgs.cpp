@@ -23,16 +23,7 @@ enum : int {
   kCseSave = 102,
 };
 
-// The mouse actions the six sets serve (strings 1347..1352).
-const char* const kSetNames[kCseSets] = {
-    "Left mouse click, Parts referencing Audio Takes",
-    "Left mouse click, Parts referencing Automation Takes",
-    "Left mouse click, Parts referencing Unknown Takes",
-    "ALT+left mouse click, Parts referencing Audio Takes",
-    "ALT+left mouse click, Parts referencing Automation Takes",
-    "ALT+left mouse click, Parts referencing Unknown Takes",
-};
-constexpr int kNone = 43;  // string 629 "(none)"
+constexpr int kNone = 43;
 // The tools a zone may hold, in the order the combos list them.
 constexpr int kZoneTools[] = {kNone, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 46, 11, 12, 13, 14, 16, 17, 19, 20, 22, 44,
                               23, 27, 39, 28};
@@ -44,12 +35,10 @@ int shownSet = 0;
 void FillZoneCombo(HWND combo) {
   SendMessageA(combo, CB_RESETCONTENT, 0, 0);
   for (const int tool : kZoneTools) {
-    char text[256] = "(none)";
-    if (tool != kNone) {
-      text[0] = '\0';
-      StrLoad(1024 + static_cast<uint32_t>(tool), text, sizeof text);
-      if (char* lf = std::strchr(text, '\n')) *lf = '\0';
-    }
+    // The tool tip's first line names the tool; 43 here means none.
+    char text[256] = "";
+    StrLoad(tool == kNone ? IDS_CSE_TOOL_NONE : 1024 + static_cast<uint32_t>(tool), text, sizeof text);
+    if (char* lf = std::strchr(text, '\n')) *lf = '\0';
     const LRESULT i = SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
     if (i >= 0) SendMessageA(combo, CB_SETITEMDATA, static_cast<WPARAM>(i), tool);
   }
@@ -91,7 +80,9 @@ INT_PTR CALLBACK CustomSmartToolDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARA
       for (int k = 0; k < kCseSets; ++k) std::copy(CseTools[k], CseTools[k] + kCseUserEntries, editCopy[k]);
       HWND sets = GetDlgItem(dlg, kCseSetCombo);
       for (int k = 0; k < kCseSets; ++k) {
-        const LRESULT i = SendMessageA(sets, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(kSetNames[k]));
+        char name[128] = "";
+        StrLoad(IDS_CSE_SET1 + static_cast<uint32_t>(k), name, sizeof name);
+        const LRESULT i = SendMessageA(sets, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
         if (i >= 0) SendMessageA(sets, CB_SETITEMDATA, static_cast<WPARAM>(i), k);
       }
       shownSet = std::clamp(shownSet, 0, kCseSets - 1);

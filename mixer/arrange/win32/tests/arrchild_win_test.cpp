@@ -465,6 +465,13 @@ TEST_F(ArrChildTest, TheToolSetDialogPutsTheEditedSetsIntoForce) {
       SendMessageA(set, CB_SETCURSEL, 3, 0);  // Alt + left, Audio
       SendMessageA(dlg, WM_COMMAND, MAKEWPARAM(800, CBN_SELCHANGE), reinterpret_cast<LPARAM>(set));
       HWND combo = GetDlgItem(dlg, 801 + zone);
+      // The texts come from the string table: the mouse actions, and the
+      // zone's choices from "(none)" on.
+      char text[128] = "";
+      SendMessageA(set, CB_GETLBTEXT, 3, reinterpret_cast<LPARAM>(text));
+      EXPECT_STREQ(text, "ALT+left mouse click, Parts referencing Audio Takes");
+      SendMessageA(combo, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(text));
+      EXPECT_STREQ(text, "(none)");
       EXPECT_EQ(CseComboTool(combo), CseTools[3][zone]);
       EXPECT_EQ(CseSelectTool(combo, tool), 1);
     };

@@ -26,6 +26,7 @@
 #include "mixer/model/arrheap.h"
 #include "mixer/model/ini.h"
 #include "mixer/model/marker.h"
+#include "mixer/model/tempomap.h"
 #include "mixer/model/util/strtab.h"
 #include "mixer/model/options.h"
 #include "mixer/model/settings.h"
@@ -38,6 +39,7 @@
 #include "mixer/shell/services.h"
 #include "mixer/shell/win32/settings.h"
 #include "mixer/shell/win32/shell.h"
+#include "mixer/shell/wndtable.h"
 #include "mixer/units/midiplay.h"
 #include "mixer/arrange/win32/tests/arrwnd_fixture.h"
 #include "tests/win32/shot.h"
@@ -702,6 +704,75 @@ TEST_F(ArrWndTest, ZoomButtonsAndScrollBarsChangeTheView) {
   SendMessageA(frame, kArrMsgBtnLeftDown, kArrRectZoom, 0);
   EXPECT_EQ(ArrView().Hzoom, saved.Hzoom);
   EXPECT_EQ(ArrView().Origin, saved.Origin);
+}
+
+// The frame as other windows drive it. The menu checks of the marker bar
+// and the grid sit in the main frame's menu, whether the arrange window is
+// open or not, from the start-up settings on; a vertical thumb position
+// comes with the message (the control surface sends it); the Rectangular
+// Zoom button shows the zoom cursor whatever tool the left button holds;
+// the caption names the tempo map's file while one is active.
+TEST_F(ArrWndTest, FrameAnswersOtherSendersAndKeepsTheMainMenuChecks) {
+  HMENU menu = CreateMenu();
+  AppendMenuA(menu, MF_STRING, 42305, "Marker Bar");
+  AppendMenuA(menu, MF_STRING, 42306, "Grid");
+  HWND main = CreateWindowExA(0, "STATIC", "main", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, menu,
+                              GetModuleHandleA(nullptr), nullptr);
+  ASSERT_NE(main, nullptr);
+  WndTable[kMainWnd] = main;
+  const auto checked = [menu](UINT id) { return (GetMenuState(menu, id, MF_BYCOMMAND) & MF_CHECKED) != 0; };
+  const std::string ini = (dir / "HRLMixerDef.INI").string();
+  SetMainIniPath(ini.c_str());
+  WriteIniValue(ini.c_str(), IDS_INI_SEC_ARRANGE_WND, IDS_INI_KEY_MRK_BAR, "%d", 1);
+  WriteIniValue(ini.c_str(), IDS_INI_SEC_ARRANGE_WND, IDS_INI_KEY_GRID, "%d", 1);
+  ReadArrZoomCfg();
+  SetMainIniPath("");
+  EXPECT_TRUE(checked(42305));
+  EXPECT_TRUE(checked(42306));
+  EXPECT_EQ(ArrSetGrid(2), 0);
+  EXPECT_FALSE(checked(42306));
+  EXPECT_EQ(ArrSetMrkBar(0), 0);
+  EXPECT_FALSE(checked(42305));
+  arrwnd_test::ResetView(37, 1, kW, kH);
+
+  HWND w = OpenWindow();
+  ASSERT_NE(w, nullptr);
+  HWND frame = ArrFrameWnd();
+  SendMessageA(frame, WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 40), 0);
+  EXPECT_EQ(ArrView().FirstTrack, 40);
+  SendMessageA(frame, WM_VSCROLL, MAKEWPARAM(SB_THUMBTRACK, 12), 0);
+  EXPECT_EQ(ArrView().FirstTrack, 12);
+
+  const int tool = ToolGet(1);
+  ToolSelect(1, kToolContext);
+  HCURSOR zoom = LoadCursorA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(400));
+  ASSERT_NE(zoom, nullptr);
+  SendMessageA(frame, kArrMsgBtnLeftDown, kArrRectZoom, 0);
+  EXPECT_EQ(ArrCurrentCursor(), zoom);
+  SendMessageA(frame, kArrMsgBtnLeftDown, kArrRectZoom, 0);
+  EXPECT_EQ(ArrCurrentCursor(), LoadCursorA(nullptr, IDC_ARROW));
+  ToolSelect(1, tool);
+
+  std::snprintf(Folders[kFolderMidi], sizeof Folders[kFolderMidi], "C:\\Music\\Song.mid");
+  TempoMap = TempoMapNew();
+  ASSERT_NE(TempoMap, nullptr);
+  ArrUpdateCaption();
+  char caption[256] = "";
+  GetWindowTextA(frame, caption, sizeof caption);
+  const std::string text = caption;
+  EXPECT_EQ(text.rfind("Arrange - ", 0), 0u) << text;
+  EXPECT_NE(text.find(" - Song.mid (Tempo map)"), std::string::npos) << text;
+  TempoMapFree(TempoMap);
+  TempoMap = nullptr;
+  Folders[kFolderMidi][0] = '\0';
+  ArrUpdateCaption();
+
+  DestroyWindow(frame);
+  EXPECT_EQ(ArrSetGrid(1), 1);  // no arrange window: the check still follows
+  EXPECT_TRUE(checked(42306));
+  ArrSetGrid(0);
+  WndTable[kMainWnd] = nullptr;
+  DestroyWindow(main);
 }
 
 TEST_F(ArrWndTest, PicturesAtTwoZoomLevels) {
