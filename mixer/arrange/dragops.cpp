@@ -168,7 +168,10 @@ ArrTrimDragRec* ArrTrimDragStart(DcHandle dc, int x, int y, int32_t position, in
 int32_t ArrTrimDragTarget(const ArrTrimDragRec& rec, int x) {
   const ArrViewRec& v = ArrView();
   const int64_t p = int64_t{rec.Edge} + int64_t{x - rec.PressX} * std::max(v.Hzoom, 1);
-  int32_t edge = SnapLoc(static_cast<int32_t>(std::clamp<int64_t>(p, 0, EndOfTime)), 0, 0, CurArr, CurMrkList, 0, 0);
+  // The trimmed Parts are the selected ones: only the others' edges draw
+  // the edge.
+  int32_t edge = SnapLoc(static_cast<int32_t>(std::clamp<int64_t>(p, 0, EndOfTime)), 0, kSnapNearest, CurArr,
+                         CurMrkList, kSnapOnlyUnselParts, 0);
   return std::max(std::clamp(edge, rec.Low, rec.High), 0);
 }
 

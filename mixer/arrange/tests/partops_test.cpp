@@ -409,4 +409,21 @@ TEST_F(PartOps, TrimStartEdgeStopsAtTheTakeAndAtUntrimmedPartsBefore) {
   EditOverlapMode = 40893;
 }
 
+// A trimmed edge snaps to the edges of the Parts left alone, never to the
+// trimmed Parts' own: a trim of less than the snap distance is not pulled
+// back onto the edge it left.
+TEST_F(PartOps, TrimEdgeSnapsOnlyToUntrimmedPartsEdges) {
+  Settings().SnapEnable = 1;
+  Settings().SnapMode = 15;  // Part edges
+  const int32_t hz = ArrView().Hzoom;
+  const uint32_t trimmed = Add(0, 0, 100000, S);
+  Add(1, 0, 80000);
+  std::unique_ptr<ArrTrimDragRec> rec(ArrTrimDragStart(nullptr, 500, 0, 100000, 0));
+  ASSERT_NE(rec, nullptr);
+  EXPECT_EQ(ArrTrimDragTarget(*rec, 495), 100000 - 5 * hz);  // no edge of another Part near
+  EXPECT_EQ(ArrTrimDragTarget(*rec, 485), 80000);            // the other Part's end
+  ASSERT_EQ(ArrTrimDragEnd(nullptr, rec.release(), 495), 1);
+  EXPECT_EQ(P(trimmed).Length, 100000 - 5 * hz);
+}
+
 }  // namespace

@@ -309,7 +309,9 @@ void EndDrags(HWND wnd, int x, int y) {
       s.MoveNowOnRelease = 0;
     }
     if (s.MoveNowOnRelease) {
-      SetLocator(kLocNowLocate, std::max(0, SnapLoc(ArrPosOfX(ArrView(), x), 0, 0, CurArr, CurMrkList, 0, 0)));
+      // The current position itself is no snap target for its own move.
+      SetLocator(kLocNowLocate, std::max(0, SnapLoc(ArrPosOfX(ArrView(), x), 0, kSnapNearest, CurArr, CurMrkList,
+                                                    kSnapExcludeNow, 0)));
       s.MoveNowOnRelease = 0;
     }
   } else if (d.MoveCopy) {

@@ -508,6 +508,25 @@ TEST_F(ArrWndTest, PressInTheRulerSetsTheLocators) {
   EXPECT_EQ(Locs().RightLoc, 410 * 512 - 44100);
 }
 
+// A click beside every Part while stopped moves the current position to
+// the pointer, snapped to the grid but never back onto the current position
+// itself; a band dragged from there selects instead.
+TEST_F(ArrWndTest, AClickBesideThePartsLocatesThere) {
+  HWND w = OpenWindow();
+  ASSERT_NE(w, nullptr);
+  Settings().SnapEnable = 1;
+  Settings().SnapMode = 17;  // the locators
+  ASSERT_EQ(Locs().NowLoc, 650 * 512 - 44100);
+  Drag(w, 655, RowY(6, 5), 655, RowY(6, 5));
+  EXPECT_EQ(Locs().NowLoc, 655 * 512 - 44100);
+  Drag(w, 690, RowY(6, 5), 690, RowY(6, 5));  // within 12 pixels of the right locator
+  EXPECT_EQ(Locs().RightLoc, 700 * 512 - 44100);
+  EXPECT_EQ(Locs().NowLoc, Locs().RightLoc);
+  Drag(w, 100, RowY(6, 5), 120, RowY(7, 5));
+  EXPECT_EQ(Locs().NowLoc, Locs().RightLoc);
+  Settings().SnapEnable = 0;
+}
+
 TEST_F(ArrWndTest, MouseDragsEndInTheirOperationAndOneUndoStep) {
   HWND w = OpenWindow();
   ASSERT_NE(w, nullptr);
