@@ -1425,6 +1425,9 @@ void InvertLocator(HDC dc, int k, int x) {
   HBRUSH pattern = ArrLocatorBrush(k);
   HBITMAP flag = ArrLocatorFlag(k);
   if (pattern == nullptr || flag == nullptr) return;
+  const POINT org = ArrLocatorBrushOrigin();
+  POINT oldOrg;
+  SetBrushOrgEx(dc, org.x, org.y, &oldOrg);
   HGDIOBJ o = SelectObject(dc, pattern);
   if (HDC mem = CreateCompatibleDC(dc)) {
     HGDIOBJ ob = SelectObject(mem, flag);
@@ -1434,6 +1437,7 @@ void InvertLocator(HDC dc, int k, int x) {
   }
   PatBlt(dc, x, kArrRulerHeight, 1, std::max(v.PartAreaHeight - kArrRulerHeight, 0), PATINVERT);
   SelectObject(dc, o);
+  SetBrushOrgEx(dc, oldOrg.x, oldOrg.y, nullptr);
 }
 
 }  // namespace

@@ -46,6 +46,14 @@ HBRUSH headerBrush = nullptr;
 HBRUSH backBrush = nullptr;
 HBRUSH locBrush[3] = {};
 HBITMAP locFlag[3] = {};
+POINT locBrushOrg = {0, 0};
+
+// The frame's client area moved to screen point (x, y).
+void SetLocatorBrushOrigin(int x, int y) {
+  locBrushOrg = {((x % 8) + 8) % 8, ((y % 8) + 8) % 8};
+  for (HBRUSH b : locBrush)
+    if (b) UnrealizeObject(b);
+}
 
 const char* IniFile() { return MainIniPath(); }
 
@@ -242,6 +250,7 @@ LRESULT CALLBACK ArrWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       if (backBrush) DeleteObject(backBrush);
       headerBrush = backBrush = nullptr;
       ArrFreeLocatorImages();
+      locBrushOrg = {0, 0};
       for (HBmButton9Desc& b : buttons) b.wnd = nullptr;
       ArrView().HScrollBar = ArrView().VScrollBar = nullptr;
       ArrView().Frame = nullptr;
@@ -249,6 +258,9 @@ LRESULT CALLBACK ArrWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       column = nullptr;
       frame = nullptr;
       WndTable[kArrangeWnd] = nullptr;
+      return 0;
+    case WM_MOVE:
+      SetLocatorBrushOrigin(static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
       return 0;
     case WM_SIZE:
       if (wParam != SIZE_MINIMIZED) Layout(LOWORD(lParam), HIWORD(lParam));
@@ -325,6 +337,7 @@ void ArrFreeLocatorImages() {
   }
 }
 
+POINT ArrLocatorBrushOrigin() { return locBrushOrg; }
 HBRUSH ArrLocatorBrush(int k) { return k >= 0 && k < 3 ? locBrush[k] : nullptr; }
 HBITMAP ArrLocatorFlag(int k) { return k >= 0 && k < 3 ? locFlag[k] : nullptr; }
 

@@ -116,6 +116,10 @@ int ArrLoadLocatorImages(HINSTANCE instance);
 void ArrFreeLocatorImages();
 HBRUSH ArrLocatorBrush(int k);
 HBITMAP ArrLocatorFlag(int k);
+// The origin of the locators' pattern brushes: the frame's client origin on
+// the screen, modulo 8, so that the dashes stay where they are on the screen
+// when the window moves.
+POINT ArrLocatorBrushOrigin();
 // The XOR outline of a rectangle (drawing it twice restores the picture).
 void DrawXorRect(HDC dc, const RECT& r);
 

@@ -511,6 +511,36 @@ TEST_F(ArrWndTest, PressInTheRulerSetsTheLocators) {
 // A click beside every Part while stopped moves the current position to
 // the pointer, snapped to the grid but never back onto the current position
 // itself; a band dragged from there selects instead.
+// The locators' dashed lines keep their place on the screen: the pattern
+// follows the frame's client origin, so a frame moved 3 pixels down shows
+// the same dashes 3 pixels lower in the window's picture.
+TEST_F(ArrWndTest, LocatorDashesFollowTheFramesScreenPosition) {
+  ASSERT_NE(OpenWindow(), nullptr);
+  HWND frame = ArrFrameWnd();
+  const auto column = [&] {
+    Canvas c;
+    ArrPaintPartArea(c.dc, kW, kH);
+    std::vector<uint32_t> pixels;
+    for (int y = RowY(5, 0); y < RowY(5, 0) + 20; ++y) pixels.push_back(c.At(X(Locs().LeftLoc), y));
+    return pixels;
+  };
+  const auto origin = [frame] {
+    POINT p = {0, 0};
+    ClientToScreen(frame, &p);
+    return p;
+  };
+  EXPECT_EQ(ArrLocatorBrushOrigin().x, origin().x % 8);
+  EXPECT_EQ(ArrLocatorBrushOrigin().y, origin().y % 8);
+  const std::vector<uint32_t> before = column();
+  EXPECT_NE(std::count(before.begin(), before.end(), before[0]), 20);  // dashed, not solid
+  RECT r;
+  GetWindowRect(frame, &r);
+  SetWindowPos(frame, nullptr, r.left, r.top + 3, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  EXPECT_EQ(ArrLocatorBrushOrigin().y, origin().y % 8);
+  const std::vector<uint32_t> after = column();
+  for (size_t i = 3; i < after.size(); ++i) EXPECT_EQ(after[i], before[i - 3]) << i;
+}
+
 TEST_F(ArrWndTest, AClickBesideThePartsLocatesThere) {
   HWND w = OpenWindow();
   ASSERT_NE(w, nullptr);
