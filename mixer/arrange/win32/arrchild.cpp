@@ -272,15 +272,51 @@ void DoneDc(HDC dc) {
   if (dc) ReleaseDC(ArrPartAreaWnd(), dc);
 }
 
+// Draws the running drag's XOR feedback where it last stood, into a
+// picture that a repaint has just made without it. The automation node and
+// the marker have no kept place to draw at: they are drawn again at the
+// next pointer move, with nothing to erase first.
+void RedrawFeedback(HDC dc) {
+  const ArrChildState& s = childState;
+  ArrDragHandles& d = ArrDrags();
+  if (s.RubberBand) {
+    DrawXorRect(dc, {s.Anchor.x, s.Anchor.y, s.Corner.x, s.Corner.y});
+  } else if (d.MoveCopy) {
+    const auto* rec = static_cast<ArrMoveDragRec*>(d.MoveCopy);
+    ArrWindowSeams::MoveOutline(dc, rec->Words.data(), s.LastMoveX == INT32_MIN ? 0 : s.LastMoveX,
+                                s.LastMoveX == INT32_MIN ? 0 : s.LastMoveRow);
+  } else if (d.Trim && trim) {
+    ArrWindowRoutines::TrimOutline(dc, s.LastTrimX == INT32_MIN ? trim->Edge : s.LastTrimX);
+  } else if (d.Slip) {
+    ArrWindowSeams::SlipOutline(dc, static_cast<ArrSlipDragRec*>(d.Slip)->Words.data(),
+                                s.LastSlipX == INT32_MIN ? 0 : s.LastSlipX);
+  } else if (d.GainDrag && vol) {
+    VolOutline(dc, volLastY);
+  } else if (d.AutomEdit && autom) {
+    autom->Drawn = 0;
+  } else if (markerDrag) {
+    markerLastX = INT32_MIN;
+  }
+}
+
+// The whole picture, with the running drag's feedback on top: a repaint
+// while a drag runs (the auto-scrolling view moving under it, or any other
+// redraw) leaves the feedback drawn, so that the drag's next XOR step
+// erases it rather than drawing it a second time.
+void PaintWithFeedback(HDC dc, int w, int h) {
+  ArrPaintPartArea(dc, w, h);
+  RedrawFeedback(dc);
+}
+
 void PaintChild(HWND wnd) {
   PAINTSTRUCT ps;
   HDC dc = BeginPaint(wnd, &ps);
   RECT c;
   GetClientRect(wnd, &c);
   if (FastRedraw && !AutoScrollArrWnd) {
-    ArrPaintPartArea(dc, c.right, c.bottom);
+    PaintWithFeedback(dc, c.right, c.bottom);
   } else {
-    ArrPaintBuffered(dc, c.right, c.bottom, ArrPaintPartArea);
+    ArrPaintBuffered(dc, c.right, c.bottom, PaintWithFeedback);
   }
   EndPaint(wnd, &ps);
 }
@@ -694,46 +730,33 @@ void AutoScrollTick(HWND wnd) {
     if (p.x >= c.right) v.Origin = std::min(std::max(0, ArrLargestOrigin(v.Span)), v.Origin + v.Span / 4);
   }
   const int32_t step = std::max(v.VisibleRows / 4, 1);
-  if (p.y < v.TopHeight) v.FirstTrack = std::max(0, v.FirstTrack - step);
+  if (p.y < 0) v.FirstTrack = std::max(0, v.FirstTrack - step);
   if (p.y >= c.bottom) v.FirstTrack = std::min(256 - v.VisibleRows, v.FirstTrack + step);
   if (v.Origin == oldOrigin && v.FirstTrack == oldFirst) return;
   const int dx = (v.Origin - oldOrigin) / std::max(v.Hzoom, 1);
   const int dy = (v.FirstTrack - oldFirst) * (v.Vzoom + kArrRowGap);
+  // The drag moves with the picture: its press point, and the anchor of a
+  // band, as far as the view moved. The repaint then draws its feedback
+  // where it now stands.
+  s.Press.x -= dx;
+  s.Press.y -= dy;
+  if (s.RubberBand) {
+    s.Anchor.x -= dx;
+    s.Anchor.y -= dy;
+  } else if (d.Trim && trim) {
+    trim->PressX -= dx;
+  } else if (d.Slip) {
+    auto* rec = static_cast<ArrSlipDragRec*>(d.Slip);
+    rec->Words[1] -= dx;
+    rec->Words[2] -= dy;
+  } else if (d.AutomEdit && autom) {
+    autom->Bottom -= dy;  // the node's row moved with the picture
+  }
   ArrSetHScrollPos();
   ArrSetVScrollPos();
   if (HWND col = ArrColumnWnd()) InvalidateRect(col, nullptr, FALSE);
   InvalidateRect(wnd, nullptr, FALSE);
   UpdateWindow(wnd);
-  // The repaint took the feedback away: the press point moves with the
-  // picture, and the feedback is drawn again where it stood.
-  s.Press.x -= dx;
-  s.Press.y -= dy;
-  HDC dc = ChildDc();
-  if (s.RubberBand) {
-    s.Anchor.x -= dx;
-    s.Anchor.y -= dy;
-    DrawXorRect(dc, {s.Anchor.x, s.Anchor.y, s.Corner.x, s.Corner.y});
-  } else if (d.MoveCopy) {
-    const auto* rec = static_cast<ArrMoveDragRec*>(d.MoveCopy);
-    ArrWindowSeams::MoveOutline(dc, rec->Words.data(), s.LastMoveX == INT32_MIN ? 0 : s.LastMoveX,
-                                s.LastMoveX == INT32_MIN ? 0 : s.LastMoveRow);
-  } else if (d.Trim && trim) {
-    trim->PressX -= dx;
-    ArrWindowRoutines::TrimOutline(dc, s.LastTrimX == INT32_MIN ? trim->Edge : s.LastTrimX);
-  } else if (d.Slip) {
-    auto* rec = static_cast<ArrSlipDragRec*>(d.Slip);
-    rec->Words[1] -= dx;
-    rec->Words[2] -= dy;
-    ArrWindowSeams::SlipOutline(dc, rec->Words.data(), s.LastSlipX == INT32_MIN ? 0 : s.LastSlipX);
-  } else if (d.AutomEdit && autom) {
-    // The node's row moved with the picture; its feedback went with the
-    // repaint and is drawn again at the next move.
-    autom->Bottom -= dy;
-    autom->Drawn = 0;
-  } else if (markerDrag) {
-    markerLastX = INT32_MIN;
-  }
-  DoneDc(dc);
 }
 
 void NowMoved(HWND wnd) {

@@ -541,6 +541,26 @@ TEST_F(ArrWndTest, LocatorDashesFollowTheFramesScreenPosition) {
   for (size_t i = 3; i < after.size(); ++i) EXPECT_EQ(after[i], before[i - 3]) << i;
 }
 
+// A repaint while a band is dragged draws the band into the new picture:
+// the next move erases it there instead of drawing it a second time.
+TEST_F(ArrWndTest, ARepaintDuringADragKeepsItsFeedback) {
+  HWND w = OpenWindow();
+  ASSERT_NE(w, nullptr);
+  const int top = RowY(6, 2), bottom = RowY(7, 2), lower = RowY(7, 10);
+  SendMessageA(w, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(100, top));
+  SendMessageA(w, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(300, bottom));
+  ASSERT_EQ(ArrChild().RubberBand, 1);
+  InvalidateRect(w, nullptr, FALSE);
+  UpdateWindow(w);
+  SendMessageA(w, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(250, lower));
+  HDC dc = GetDC(w);
+  EXPECT_EQ(GetPixel(dc, 280, bottom), 0xFFFFFFu);  // the band before: erased
+  EXPECT_EQ(GetPixel(dc, 230, lower), 0u);          // the band now: inverted
+  ReleaseDC(w, dc);
+  SendMessageA(w, WM_LBUTTONUP, 0, MAKELPARAM(250, lower));
+  EXPECT_EQ(ArrChild().RubberBand, 0);
+}
+
 TEST_F(ArrWndTest, AClickBesideThePartsLocatesThere) {
   HWND w = OpenWindow();
   ASSERT_NE(w, nullptr);
