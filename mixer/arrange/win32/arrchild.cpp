@@ -766,9 +766,18 @@ void NowMoved(HWND wnd) {
   if (AutoScrollArrWnd) {
     const int32_t o = ArrCentredOrigin(v, now);
     if (std::abs(int64_t{o} - v.Origin) >= std::max(v.Hzoom, 1)) {
+      const int dx = static_cast<int>((int64_t{o} - v.Origin) / std::max(v.Hzoom, 1));
       v.Origin = o;
       ArrSetHScrollPos();
       InvalidateRect(wnd, nullptr, FALSE);
+      // A move/copy drag stays under the pointer while the view moves under
+      // it: its press point moves with the picture, and its feedback is
+      // drawn again where the pointer now puts it.
+      if (ArrDrags().MoveCopy != nullptr && !moveKeyed) {
+        childState.Press.x -= dx;
+        UpdateWindow(wnd);
+        Move(wnd, lastPointer.x, lastPointer.y);
+      }
     }
     return;
   }

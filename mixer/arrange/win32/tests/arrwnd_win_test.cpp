@@ -561,6 +561,31 @@ TEST_F(ArrWndTest, ARepaintDuringADragKeepsItsFeedback) {
   EXPECT_EQ(ArrChild().RubberBand, 0);
 }
 
+// While the view follows the current position, a Part being moved stays
+// under the pointer: it is dropped where the pointer stands on the time
+// line after the view moved.
+TEST_F(ArrWndTest, AMovedPartStaysUnderThePointerWhileTheViewFollows) {
+  HWND w = OpenWindow();
+  ASSERT_NE(w, nullptr);
+  const int tool = ToolGet(1);
+  ToolSelect(1, kToolMove);
+  const int y = RowY(0, 20), x = X(100000);
+  SendMessageA(w, WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
+  SendMessageA(w, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+  SendMessageA(w, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(x + 20, y));
+  const int32_t before = ArrView().Origin;
+  AutoScrollArrWnd = 1;
+  Locs().NowLoc = 900 * 512 - 44100;
+  SendMessageA(w, kArrMsgNowMoved, 0, 0);
+  AutoScrollArrWnd = 0;
+  const int32_t shift = ArrView().Origin - before;
+  ASSERT_GT(shift, 0);
+  ASSERT_EQ(shift % 512, 0);
+  SendMessageA(w, WM_LBUTTONUP, 0, MAKELPARAM(x + 20, y));
+  ToolSelect(1, tool);
+  EXPECT_EQ(ArrPart(CurArr, audio)->Start, 20 * 512 + shift);
+}
+
 TEST_F(ArrWndTest, AClickBesideThePartsLocatesThere) {
   HWND w = OpenWindow();
   ASSERT_NE(w, nullptr);
