@@ -330,7 +330,7 @@ TEST_F(ArrWndTest, PixelsWrittenStraightAndThroughGdiCallsAreTheSame) {
   ArrPart(CurArr, Add(4, 280000, 60000, audioTake, 3, 131, "Hatched"))->GainEnd = 20000;
   CrossfadedBothWays(8);
   ArrPart(CurArr, audio)->SnapPoint = 50000;
-  for (const int view : {37, 17, 37 + 1000, 17 + 1000}) {
+  for (const int view : {37, 17, 12, 37 + 1000, 17 + 1000, 12 + 1000}) {
     const int rowHeight = view % 1000;
     ShowPartVol = view / 1000;
     SCOPED_TRACE(view);
