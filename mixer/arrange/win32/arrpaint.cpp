@@ -1383,13 +1383,6 @@ void ArrDrawTcTicks(HDC dc, const ArrGridRec& g, const RECT& band) { DrawBandTic
 
 namespace {
 
-void DrawRulerTick(HDC dc, int x, int bottom) {
-  VLine(dc, x, bottom - 8, bottom);
-  HLine(dc, x, x + 4, bottom - 8);
-  HLine(dc, x, x + 3, bottom - 7);
-  HLine(dc, x, x + 2, bottom - 6);
-}
-
 void DrawMarkerStrip(HDC dc, int w) {
   const ArrViewRec& v = ArrView();
   FillSolid(dc, 0, kArrRulerHeight, w, v.TopHeight, GetSysColor(COLOR_3DFACE));
@@ -1416,7 +1409,7 @@ void DrawMarkerStrip(HDC dc, int w) {
     if (x < 0 && (x <= -1024 || nextX < 0)) continue;
     if (x > w) continue;
     const int xi = static_cast<int>(x);
-    DrawRulerTick(dc, xi, v.TopHeight - 1);
+    ArrDrawRulerTick(dc, xi, v.TopHeight - 1);
     char num[8];
     std::snprintf(num, sizeof num, "%u", list[i].n);
     SIZE sz{};
@@ -1471,6 +1464,13 @@ int ArrDrawLocFlag(HDC dc, int k, int32_t position, int keep) {
   InvertLocator(dc, k, x);
   lastLocX[k] = x;
   return 1;
+}
+
+void ArrDrawRulerTick(HDC dc, int x, int bottom) {
+  VLine(dc, x, bottom - 8, bottom);
+  HLine(dc, x, x + 4, bottom - 8);
+  HLine(dc, x, x + 3, bottom - 7);
+  HLine(dc, x, x + 2, bottom - 6);
 }
 
 void DrawXorRect(HDC dc, const RECT& r) {

@@ -626,6 +626,23 @@ TEST_F(ArrWndTest, MouseDragsEndInTheirOperationAndOneUndoStep) {
   EXPECT_EQ(UndoGetLevel(), 0u);
 }
 
+TEST_F(ArrWndTest, DraggedMarkerKeepsItsDistanceFromThePointer) {
+  // Pressed on its name 30 pixels right of its flag, marker 1 moves with
+  // the pointer by 50 pixels (not to the pointer), as one undo step.
+  HWND w = OpenWindow();
+  ASSERT_NE(w, nullptr);
+  const ArrViewRec& v = ArrView();
+  ASSERT_GT(v.TopHeight, kArrRulerHeight + 8);
+  const int32_t was = MrkGetLoc(CurMrkList, 1);
+  const int x = X(was) + 30, y = kArrRulerHeight + 6;
+  ASSERT_EQ(ArrMrkBarHit(x, y), 1u);
+  Drag(w, x, y, x + 50, y);
+  EXPECT_EQ(MrkGetLoc(CurMrkList, 1), ArrPosOfX(v, X(was) + 50));
+  EXPECT_EQ(UndoGetLevel(), 1u);
+  EXPECT_EQ(UndoApply(0), 1);
+  EXPECT_EQ(MrkGetLoc(CurMrkList, 1), was);
+}
+
 TEST_F(ArrWndTest, TrackColumnSelectsTracksByTheirNames) {
   ASSERT_NE(OpenWindow(), nullptr);
   HWND col = ArrColumnWnd();
