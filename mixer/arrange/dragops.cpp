@@ -184,8 +184,12 @@ int32_t ArrSlipDragKey(int32_t distance, int right, int32_t leftRoom, int32_t ri
   const int64_t d = int64_t{distance} + (right ? 1 : -1);
   if (d == 0) return 0;
   const int64_t size = std::min<int64_t>(d < 0 ? -d : d, kTimeLineLimit - 1);
-  int64_t snapped = SnapLoc(static_cast<int32_t>(size), 0, 0, CurArr, CurMrkList, 0, 0);
-  snapped = std::max<int64_t>(snapped, 1);
+  // The size snaps the way the key moved it: a growing distance to the next
+  // snap step, a shrinking one to the one before (0 ends the slip).
+  const bool grows = (d < 0 ? -d : d) > (distance < 0 ? -int64_t{distance} : int64_t{distance});
+  const int64_t snapped =
+      SnapLoc(static_cast<int32_t>(size), 0, grows ? kSnapLater : kSnapEarlier, CurArr, CurMrkList, 0, 0);
+  if (snapped <= 0) return 0;
   return static_cast<int32_t>(d < 0 ? -std::min<int64_t>(snapped, std::max(leftRoom, 0))
                                     : std::min<int64_t>(snapped, std::max(rightRoom, 0)));
 }

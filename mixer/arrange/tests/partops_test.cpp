@@ -9,6 +9,7 @@
 #include "mixer/arrange/dragops.h"
 #include "mixer/arrange/partlink.h"
 #include "mixer/arrange/partops.h"
+#include "mixer/model/snap.h"
 #include "mixer/model/util/gain.h"
 #include "mixer/model/util/strtab.h"
 
@@ -377,6 +378,27 @@ TEST_F(PartOps, SlipMovesTakeOffsetsWithinTheLimit) {
   EXPECT_EQ(ArrSlipCommit(90, nullptr, ArrSlipDrag{100, 50, 50, 0}), 0);
   EXPECT_EQ(BoxIds(), std::vector<uint32_t>{IDS_TIMELOCKED_NO_MOVE});
   EXPECT_EQ(UndoGetLevel(), 3u);
+}
+
+TEST_F(PartOps, SlipKeysMoveBySnapSteps) {
+  // One second's snap within reach of the 12-pixel limit: Left from 0
+  // starts a leftward slip of one whole step, a second Left makes two, and
+  // Right takes one back; the room on each side limits the distance.
+  const ProjectSettings saved = Settings();
+  Settings().SnapEnable = 1;
+  Settings().SnapMode = kSnapTcSecond;
+  ArrView().Hzoom = 100000;
+  const int32_t step = SnapLoc(1, 0, kSnapLater, CurArr, CurMrkList, 0, 0);
+  ASSERT_GT(step, 1);
+  const int32_t one = ArrSlipDragKey(0, 0, 1 << 30, 1 << 30);
+  EXPECT_EQ(one, -step);
+  const int32_t two = ArrSlipDragKey(one, 0, 1 << 30, 1 << 30);
+  EXPECT_LT(two, one);
+  EXPECT_EQ(ArrSlipDragKey(two, 1, 1 << 30, 1 << 30), one);
+  EXPECT_EQ(ArrSlipDragKey(0, 1, 1 << 30, 1000), 1000);
+  Settings().SnapEnable = 0;
+  EXPECT_EQ(ArrSlipDragKey(0, 0, 1 << 30, 1 << 30), -1);
+  Settings() = saved;
 }
 
 // A trimmed start edge stays inside its Take; while Parts of a track may

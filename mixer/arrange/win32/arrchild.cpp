@@ -623,7 +623,9 @@ void Move(HWND wnd, int x, int y) {
       s.LastTrimX = edge;
     }
   } else if (d.GainDrag && vol) {
-    if (y != volLastY) {
+    // Only a new level changes the picture: within the clamps the pointer
+    // moves without redrawing.
+    if (y != volLastY && ArrVolDragChange(*vol, y, LogAxisOn()) != ArrVolDragChange(*vol, volLastY, LogAxisOn())) {
       VolOutline(dc, volLastY);
       VolOutline(dc, y);
       volLastY = y;
