@@ -175,7 +175,10 @@ int32_t ArrTrimDragTarget(const ArrTrimDragRec& rec, int x) {
 int32_t ArrTrimDragKey(ArrTrimDragRec& rec, int right) {
   const int64_t from = rec.Nudged != INT32_MIN ? rec.Nudged : rec.Edge;
   const int64_t p = std::clamp<int64_t>(from + (right ? 1 : -1), 0, EndOfTime);
-  const int32_t snapped = SnapLoc(static_cast<int32_t>(p), 0, right ? 1 : -1, CurArr, CurMrkList, 0, 0);
+  // Snapped on in the key's direction: to the nearest point the edge would
+  // often come straight back.
+  const int32_t snapped =
+      SnapLoc(static_cast<int32_t>(p), 0, right ? kSnapLater : kSnapEarlier, CurArr, CurMrkList, 0, 0);
   rec.Nudged = std::max(std::clamp(snapped, rec.Low, rec.High), 0);
   return rec.Nudged;
 }

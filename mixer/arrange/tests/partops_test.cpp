@@ -380,10 +380,11 @@ TEST_F(PartOps, SlipMovesTakeOffsetsWithinTheLimit) {
   EXPECT_EQ(UndoGetLevel(), 3u);
 }
 
-TEST_F(PartOps, SlipKeysMoveBySnapSteps) {
+TEST_F(PartOps, SlipAndTrimKeysMoveBySnapSteps) {
   // One second's snap within reach of the 12-pixel limit: Left from 0
   // starts a leftward slip of one whole step, a second Left makes two, and
-  // Right takes one back; the room on each side limits the distance.
+  // Right takes one back; the room on each side limits the distance. A
+  // keyboard trim steps likewise.
   const ProjectSettings saved = Settings();
   Settings().SnapEnable = 1;
   Settings().SnapMode = kSnapTcSecond;
@@ -396,6 +397,18 @@ TEST_F(PartOps, SlipKeysMoveBySnapSteps) {
   EXPECT_LT(two, one);
   EXPECT_EQ(ArrSlipDragKey(two, 1, 1 << 30, 1 << 30), one);
   EXPECT_EQ(ArrSlipDragKey(0, 1, 1 << 30, 1000), 1000);
+  // A trimmed edge on a snap point moves by the keys to the points either
+  // side of it, within the trim's bounds.
+  const uint32_t a = Add(0, 0, 10 * step, S);
+  std::unique_ptr<ArrTrimDragRec> rec(ArrTrimDragStart(nullptr, 0, 0, 10 * step, 0));
+  ASSERT_NE(rec, nullptr);
+  rec->High = 11 * step + 5;
+  EXPECT_EQ(ArrTrimDragKey(*rec, 0), SnapLoc(10 * step - 1, 0, kSnapEarlier, CurArr, CurMrkList, 0, 0));
+  EXPECT_LT(rec->Nudged, 10 * step);
+  EXPECT_EQ(ArrTrimDragKey(*rec, 1), 10 * step);
+  EXPECT_EQ(ArrTrimDragKey(*rec, 1), SnapLoc(10 * step + 1, 0, kSnapLater, CurArr, CurMrkList, 0, 0));
+  EXPECT_GT(rec->Nudged, 10 * step);
+  P(a).Flags &= ~S;
   Settings().SnapEnable = 0;
   EXPECT_EQ(ArrSlipDragKey(0, 0, 1 << 30, 1 << 30), -1);
   Settings() = saved;
