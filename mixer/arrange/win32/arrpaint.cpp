@@ -1071,7 +1071,11 @@ void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, in
       segs[n++] = {x0 + 1, y1, x1, y1};
     }
     DrawSegs(dc, c.frame, segs, n);
-    if (!linkNext && leftEdge) {
+    // The corner pixel marks a start that no other Part of the track lies
+    // under: the first Part the start overlaps begins later, or none.
+    const PartRec* under = p.OverlapLink != kArrNoLink ? ArrPart(arr, p.OverlapLink) : nullptr;
+    const bool coveredAtStart = under != nullptr && under->Start != kPartFreeStart && under->Start < p.Start;
+    if (!linkNext && leftEdge && !coveredAtStart) {
       const Seg corner = {x0, y1, x0 + 1, y1};
       DrawSegs(dc, 0x404040, &corner, 1);
     }

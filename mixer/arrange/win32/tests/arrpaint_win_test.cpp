@@ -664,3 +664,20 @@ TEST_F(ArrPaintTest, GainEnvelopesAreSymmetricAboutTheCentreLine) {
             std::make_pair(RowY(2, v.Vzoom / 2), RowY(2, v.Vzoom / 2)));
   ShowPartVol = 0;
 }
+
+TEST_F(ArrPaintTest, CornerPixelOnlyWhereTheStartLiesOverNoOtherPart) {
+  // A Part's lower-left pixel takes the corner colour, unless its start
+  // lies over a Part that began before it; the box's foot then runs on in
+  // the fill.
+  const uint32_t take = Take(500000, kTakeAudio);
+  Add(0, 0, 100000, take, kTakeAudio, 1);
+  ArrPart(CurArr, Add(0, 50000, 100000, take, kTakeAudio, 1))->Layer = 1;
+  Add(0, 200000, 50000, take, kTakeAudio, 1);
+  ArrRelinkOverlaps(CurArr);
+  Canvas c;
+  ArrPaintPartArea(c.dc, kW, kH);
+  const int y1 = RowY(0, ArrView().Vzoom);
+  EXPECT_EQ(c.At(X(0), y1), 0x404040u);
+  EXPECT_EQ(c.At(X(200000), y1), 0x404040u);
+  EXPECT_EQ(c.At(X(50000), y1), TrkColors[0]);
+}
