@@ -1046,7 +1046,15 @@ void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, in
 
   // Frame.
   const bool linkPrev = (p.Flags & kPartLinkPrev) != 0, linkNext = (p.Flags & kPartLinkNext) != 0;
-  const bool leftEdge = s.start == p.Start, rightEdge = s.start + s.length == int64_t{p.Start} + p.Length;
+  // The edge mark: the name stands there, at the end of the crossfade-in
+  // partner on whichever layer it lies, else at the Part's start. A section
+  // starting there in the start's own column still shows the left edge.
+  const PartRec* inAny = p.XfadeInPartner != kArrNoLink ? ArrPart(arr, p.XfadeInPartner) : nullptr;
+  const int64_t edgeMark = inAny != nullptr && inAny->Start != kPartFreeStart
+                               ? std::max<int64_t>(p.Start, int64_t{inAny->Start} + inAny->Length)
+                               : int64_t{p.Start};
+  const bool leftEdge = s.start == p.Start || (s.start == edgeMark && xOf(edgeMark) == xOf(p.Start));
+  const bool rightEdge = s.start + s.length == int64_t{p.Start} + p.Length;
   const int ey0 = linkPrev ? y0 - 1 : y0 + 1, ey1 = linkNext ? y1 + 1 : y1 - 1;
   Seg edges[2];
   int nEdges = 0;
@@ -1087,7 +1095,7 @@ void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, in
   // The name stands at the Part's start, or right after its crossfade-in
   // region, inside the plain stretch.
   const int64_t plainStart = xfFirst ? xf[0].end : s.start, plainEnd = xfLast ? xf[nXf - 1].start : sEnd;
-  const bool nameWanted = plainStart < plainEnd && plainStart == std::max<int64_t>(p.Start, inEnd);
+  const bool nameWanted = plainStart < plainEnd && plainStart == edgeMark;
   const bool nameFits = nameWanted && plainX1 - plainX0 >= 4;
   char name[72];
   std::snprintf(name, sizeof name, "%s%s", p.Name, (p.Flags & kPartTimelocked) ? " *" : "");

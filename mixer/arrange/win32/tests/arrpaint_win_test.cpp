@@ -681,3 +681,18 @@ TEST_F(ArrPaintTest, CornerPixelOnlyWhereTheStartLiesOverNoOtherPart) {
   EXPECT_EQ(c.At(X(200000), y1), 0x404040u);
   EXPECT_EQ(c.At(X(50000), y1), TrkColors[0]);
 }
+
+TEST_F(ArrPaintTest, NameStandsAfterACrossfadeInPartnerOnAHigherLayer) {
+  // The upper Part draws the region [100000, 120000); the lower one shows
+  // from 120000 on, its name right there.
+  const uint32_t take = Take(500000, kTakeAudio);
+  const uint32_t a = Add(0, 0, 120000, take, kTakeAudio, 1);
+  const uint32_t b = Add(0, 100000, 100000, take, kTakeAudio, 2);
+  ArrPart(CurArr, a)->Layer = 1;
+  ArrPart(CurArr, a)->XfadeOutPartner = static_cast<uint16_t>(b);
+  ArrPart(CurArr, b)->XfadeInPartner = static_cast<uint16_t>(a);
+  ArrRelinkOverlaps(CurArr);
+  Canvas c;
+  ArrPaintPartArea(c.dc, kW, kH);
+  EXPECT_GE(c.Count(X(120000) + 2, X(120000) + 22, RowY(0, 2), 0xFFFFFF), 8);
+}
