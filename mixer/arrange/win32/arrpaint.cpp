@@ -1393,10 +1393,9 @@ void ArrDrawTcGrid(HDC dc, const ArrGridRec& g) { DrawGridLines(dc, g, 0); }
 void ArrDrawBbtTicks(HDC dc, const ArrGridRec& g, const RECT& band) { DrawBandTicks(dc, g, 1, band); }
 void ArrDrawTcTicks(HDC dc, const ArrGridRec& g, const RECT& band) { DrawBandTicks(dc, g, 0, band); }
 
-namespace {
-
-void DrawMarkerStrip(HDC dc, int w) {
+void ArrDrawMarkerStrip(HDC dc, const MrkList* markers, int drawLocators) {
   const ArrViewRec& v = ArrView();
+  const int w = v.PartAreaWidth;
   FillSolid(dc, 0, kArrRulerHeight, w, v.TopHeight, GetSysColor(COLOR_3DFACE));
   Gdi shadow(CreatePen(PS_SOLID, 1, GetSysColor(COLOR_3DDKSHADOW)));
   Gdi light(CreatePen(PS_SOLID, 1, GetSysColor(COLOR_3DHILIGHT)));
@@ -1410,7 +1409,7 @@ void DrawMarkerStrip(HDC dc, int w) {
     const char* name;
   };
   std::vector<M> list;
-  MrkForEach(CurMrkList, [&](uint32_t n, const MrkRec& m) { list.push_back({n, m.Position, m.Name}); });
+  MrkForEach(markers, [&](uint32_t n, const MrkRec& m) { list.push_back({n, m.Position, m.Name}); });
   HGDIOBJ oldFont = SelectObject(dc, GetStockObject(ANSI_VAR_FONT));
   const DcColours colours(dc, TRANSPARENT, 0);
   for (size_t i = 0; i < list.size(); ++i) {
@@ -1439,7 +1438,19 @@ void DrawMarkerStrip(HDC dc, int w) {
   }
   SelectObject(dc, oldFont);
   SelectObject(dc, old);
+  if (drawLocators) {
+    const int32_t locs[3] = {Locs().NowLoc, Locs().LeftLoc, Locs().RightLoc};
+    for (int k = 0; k < 3; ++k) {
+      HBRUSH pattern = ArrLocatorBrush(k);
+      if (pattern == nullptr || !ArrPosVisible(v, locs[k])) continue;
+      HGDIOBJ o = SelectObject(dc, pattern);
+      PatBlt(dc, ArrXOfPos(v, locs[k]), kArrRulerHeight, 1, v.TopHeight - kArrRulerHeight, PATINVERT);
+      SelectObject(dc, o);
+    }
+  }
 }
+
+namespace {
 
 // The last drawn column of each locator; INT32_MIN none.
 int lastLocX[3] = {INT32_MIN, INT32_MIN, INT32_MIN};
@@ -1519,7 +1530,8 @@ void ArrPaintPartArea(HDC dc, int w, int h) {
     ArrDrawTcRuler(dc, g, showPunch);
     if (v.Grid) ArrDrawTcGrid(dc, g);
   }
-  if (v.MrkBar) DrawMarkerStrip(dc, w);
+  // The locators' lines cross the strip with the rest of the area below.
+  if (v.MrkBar) ArrDrawMarkerStrip(dc, CurMrkList, 0);
   const ArrRec* arr = CurArr;
   for (int32_t r = 0; r < v.VisibleRows; ++r) {
     const int32_t t = v.FirstTrack + r;

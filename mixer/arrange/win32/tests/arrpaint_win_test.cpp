@@ -696,3 +696,29 @@ TEST_F(ArrPaintTest, NameStandsAfterACrossfadeInPartnerOnAHigherLayer) {
   ArrPaintPartArea(c.dc, kW, kH);
   EXPECT_GE(c.Count(X(120000) + 2, X(120000) + 22, RowY(0, 2), 0xFFFFFF), 8);
 }
+
+TEST_F(ArrPaintTest, MarkerStripCarriesTheLocatorLinesOnlyWhenAsked) {
+  // Drawn with the locators, the strip differs from the plain one exactly
+  // in the now locator's column, and there only inside the strip.
+  ASSERT_EQ(ArrLoadLocatorImages(GetModuleHandleA(nullptr)), 1);
+  arrwnd_test::ResetView(37, 1, kW, kH);
+  const ArrViewRec& v = ArrView();
+  ASSERT_GT(v.TopHeight, kArrRulerHeight);
+  Locs().NowLoc = 300 * 512 - 44100;
+  Locs().LeftLoc = Locs().RightLoc = 100000000;  // right of the view
+  Canvas plain, lines;
+  ArrDrawMarkerStrip(plain.dc, CurMrkList, 0);
+  ArrDrawMarkerStrip(lines.dc, CurMrkList, 1);
+  const int nowX = X(Locs().NowLoc);
+  int differ = 0, elsewhere = 0;
+  for (int y = 0; y < kH; ++y)
+    for (int x = 0; x < kW; ++x) {
+      if (plain.At(x, y) == lines.At(x, y)) continue;
+      if (x == nowX && y >= kArrRulerHeight && y < v.TopHeight)
+        ++differ;
+      else
+        ++elsewhere;
+    }
+  EXPECT_GT(differ, 0);
+  EXPECT_EQ(elsewhere, 0);
+}
