@@ -959,6 +959,8 @@ void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, in
   const PartRec& p = *ArrPart(arr, s.slot);
   if (static_cast<int32_t>(track) < v.FirstTrack || static_cast<int32_t>(track) > v.FirstTrack + v.VisibleRows)
     return;
+  // Only Audio, Automation and Midi Parts have a picture.
+  if (p.TakeKind != kTakeAudio && p.TakeKind != kTakeAutom && p.TakeKind != kTakeMidi) return;
   const int32_t hz = std::max(v.Hzoom, 1);
   auto xOf = [&](int64_t pos) { return (pos + kArrTimeShift - v.Origin) / hz; };
   const int64_t xa = xOf(s.start), xb = xOf(s.start + s.length);

@@ -722,3 +722,12 @@ TEST_F(ArrPaintTest, MarkerStripCarriesTheLocatorLinesOnlyWhenAsked) {
   EXPECT_GT(differ, 0);
   EXPECT_EQ(elsewhere, 0);
 }
+
+TEST_F(ArrPaintTest, PartsOfOtherKindsAreNotDrawn) {
+  // A Part of a Take kind with no picture leaves its row's background.
+  Add(0, 0, 200000, Take(500000, 7), 7, 1);
+  Canvas c;
+  ArrPaintPartArea(c.dc, kW, kH);
+  for (const int dy : {0, 10, 20, 30})
+    EXPECT_EQ(c.Count(X(0), X(200000), RowY(0, dy), ArrView().Color[0]), X(200000) - X(0)) << dy;
+}
