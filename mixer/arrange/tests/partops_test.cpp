@@ -380,6 +380,19 @@ TEST_F(PartOps, SlipMovesTakeOffsetsWithinTheLimit) {
   EXPECT_EQ(UndoGetLevel(), 3u);
 }
 
+TEST_F(PartOps, SlipOutlineShiftStopsAtTheLargestSlip) {
+  // Pressed at x 100, 10 samples per pixel; the Take allows 30 samples of
+  // slip to the left and 1000 to the right: the outline's shift follows the
+  // pointer up to 3 and 100 pixels.
+  ArrView().Hzoom = 10;
+  ArrSlipDragRec rec;
+  rec.Words = {1, 100, 40, 1000, 30};
+  const struct {
+    int x, shift;
+  } cases[] = {{100, 0}, {98, -2}, {90, -3}, {-500, -3}, {150, 50}, {200, 100}, {900, 100}};
+  for (const auto& c : cases) EXPECT_EQ(ArrSlipDragShift(rec, c.x), c.shift) << c.x;
+}
+
 TEST_F(PartOps, SlipAndTrimKeysMoveBySnapSteps) {
   // One second's snap within reach of the 12-pixel limit: Left from 0
   // starts a leftward slip of one whole step, a second Left makes two, and

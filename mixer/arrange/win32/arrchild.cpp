@@ -604,9 +604,14 @@ void Move(HWND wnd, int x, int y) {
     s.Corner = {x, y};
     DrawXorRect(dc, {s.Anchor.x, s.Anchor.y, s.Corner.x, s.Corner.y});
   } else if (d.MoveCopy && !moveKeyed) {
+    // The rectangles stand where the release would put the Parts: snapped,
+    // or on a locator.
     const auto* rec = static_cast<ArrMoveDragRec*>(d.MoveCopy);
-    const int mode = rec->Words[kMoveDragMode];
-    const int dx = mode == 1 ? 0 : x - s.Press.x;
+    int64_t first = 0;
+    const int64_t to = ArrMoveDragTarget(*rec, s.Press.x, x, &first);
+    const ArrViewRec& v = ArrView();
+    const int dx = to == INT64_MIN ? 0
+                                   : ArrXOfPos(v, static_cast<int32_t>(to)) - ArrXOfPos(v, static_cast<int32_t>(first));
     const int rows = std::clamp(ArrTrackAtY(ArrView(), y), 0, 255) - Row(s.Press.y);
     if (dx != s.LastMoveX || rows != s.LastMoveRow) {
       ArrWindowSeams::MoveOutline(dc, rec->Words.data(), s.LastMoveX == INT32_MIN ? 0 : s.LastMoveX,
@@ -632,7 +637,7 @@ void Move(HWND wnd, int x, int y) {
     }
   } else if (d.Slip && !slipKeyed) {
     const auto* rec = static_cast<ArrSlipDragRec*>(d.Slip);
-    const int dx = x - rec->Words[1];
+    const int dx = ArrSlipDragShift(*rec, x);
     if (dx != s.LastSlipX) {
       ArrWindowSeams::SlipOutline(dc, rec->Words.data(), s.LastSlipX == INT32_MIN ? 0 : s.LastSlipX);
       ArrWindowSeams::SlipOutline(dc, rec->Words.data(), dx);

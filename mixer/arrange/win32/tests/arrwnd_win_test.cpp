@@ -29,6 +29,7 @@
 #include "mixer/model/util/strtab.h"
 #include "mixer/model/options.h"
 #include "mixer/model/settings.h"
+#include "mixer/model/snap.h"
 #include "mixer/model/take.h"
 #include "mixer/model/takeattr.h"
 #include "mixer/model/trkcolors.h"
@@ -624,6 +625,28 @@ TEST_F(ArrWndTest, MouseDragsEndInTheirOperationAndOneUndoStep) {
   ArrForEachPart(CurArr, [&](uint32_t, uint32_t, const PartRec& p) { selected += (p.Flags & kPartSelected) != 0; });
   EXPECT_EQ(selected, 3);
   EXPECT_EQ(UndoGetLevel(), 0u);
+}
+
+TEST_F(ArrWndTest, MoveOutlineStandsWhereTheReleasePutsThePart) {
+  // With bar snapping the outline of a Part dragged 170 pixels on jumps to
+  // the bar the release moves it to, not to the pointer.
+  HWND w = OpenWindow();
+  ASSERT_NE(w, nullptr);
+  Settings().SnapEnable = 1;
+  Settings().SnapMode = kSnapBar;
+  const int32_t length = ArrPart(CurArr, audio)->Length;
+  const int32_t snapped = SnapLoc(170 * 512, length, 0, CurArr, CurMrkList, 0, 0);
+  ASSERT_NE(snapped, 170 * 512);
+  ToolSelect(1, kToolMove);
+  const int ym = RowY(0, 25);
+  SendMessageA(w, WM_MOUSEMOVE, 0, MAKELPARAM(X(100000), ym));
+  SendMessageA(w, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(X(100000), ym));
+  SendMessageA(w, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(X(100000) + 170, ym));
+  const int shown = ArrChild().LastMoveX;
+  SendMessageA(w, WM_LBUTTONUP, 0, MAKELPARAM(X(100000) + 170, ym));
+  EXPECT_EQ(ArrPart(CurArr, audio)->Start, snapped);
+  EXPECT_EQ(shown, X(snapped) - X(0));
+  Settings().SnapEnable = 0;
 }
 
 TEST_F(ArrWndTest, DraggedMarkerKeepsItsDistanceFromThePointer) {
