@@ -39,36 +39,46 @@ int ArrMoveCopyDragEnd(DcHandle dc, ArrMoveDragRec* rec, int pressX, int pressY,
                        int transportState) {
   std::unique_ptr<ArrMoveDragRec> own(rec);
   if (rec == nullptr || !inside) return 0;
-  const std::vector<int32_t>& w = rec->Words;
-  ArrRec* src = rec->Source != nullptr ? rec->Source : CurArr;
-  const int mode = w[kMoveDragMode];
   const ArrViewRec& v = ArrView();
-  int64_t first = INT64_MAX;
-  int32_t firstTrack = INT32_MAX;
-  for (int32_t i = 0; i < w[kMoveDragCount]; ++i) {
-    const uint32_t slot = static_cast<uint32_t>(w[kMoveDragHeader + 5 * i]);
-    const PartRec* p = ArrPart(src, slot);
-    if (p == nullptr || p->Start == kPartFreeStart) continue;
-    first = std::min<int64_t>(first, p->Start);
-    firstTrack = std::min(firstTrack, ArrTrackOfPart(src, slot));
-  }
-  if (first == INT64_MAX) return 0;
-  int32_t timeOffset = 0;
-  if (mode != 1) {
-    int64_t start = first + int64_t{x - pressX} * std::max(v.Hzoom, 1);
-    start = std::clamp<int64_t>(start, 0, EndOfTime);
-    if (mode == 2)
-      start = SnapDragToTargets(static_cast<int32_t>(start), w[kMoveDragSpan], Locs().NowLoc, Locs().LeftLoc,
-                                Locs().RightLoc);
-    else
-      start = SnapLoc(static_cast<int32_t>(start), w[kMoveDragSpan], 0, CurArr, CurMrkList, 0, 0);
-    timeOffset = static_cast<int32_t>(std::max<int64_t>(start, 0) - first);
-  }
+  int64_t first = 0;
+  const int64_t start = ArrMoveDragTarget(*rec, pressX, x, &first);
+  if (start == INT64_MIN) return 0;
+  const int32_t timeOffset = static_cast<int32_t>(start - first);
   const int32_t row = std::clamp(ArrTrackAtY(v, y), 0, static_cast<int32_t>(kArrTracks) - 1);
   const int32_t pressRow = std::clamp(ArrTrackAtY(v, pressY), 0, static_cast<int32_t>(kArrTracks) - 1);
   const int32_t trackOffset = row - pressRow;
   own.release();
   return ArrMoveCopyDragEndBy(dc, rec, timeOffset, trackOffset, transportState);
+}
+
+int64_t ArrMoveDragTarget(const ArrMoveDragRec& rec, int pressX, int x, int64_t* first) {
+  const std::vector<int32_t>& w = rec.Words;
+  const ArrRec* src = rec.Source != nullptr ? rec.Source : CurArr;
+  int64_t from = INT64_MAX;
+  for (int32_t i = 0; i < w[kMoveDragCount]; ++i) {
+    const PartRec* p = ArrPart(src, static_cast<uint32_t>(w[kMoveDragHeader + 5 * i]));
+    if (p != nullptr && p->Start != kPartFreeStart) from = std::min<int64_t>(from, p->Start);
+  }
+  if (from == INT64_MAX) return INT64_MIN;
+  *first = from;
+  const int mode = w[kMoveDragMode];
+  if (mode == 1) return from;
+  int64_t start = from + int64_t{x - pressX} * std::max(ArrView().Hzoom, 1);
+  start = std::clamp<int64_t>(start, 0, EndOfTime);
+  if (mode == 2)
+    start = SnapDragToTargets(static_cast<int32_t>(start), w[kMoveDragSpan], Locs().NowLoc, Locs().LeftLoc,
+                              Locs().RightLoc);
+  else
+    start = SnapLoc(static_cast<int32_t>(start), w[kMoveDragSpan], 0, CurArr, CurMrkList, 0, 0);
+  return std::max<int64_t>(start, 0);
+}
+
+int ArrSlipDragShift(const ArrSlipDragRec& rec, int x) {
+  if (rec.Words.size() < 5) return 0;
+  const int32_t hz = std::max(ArrView().Hzoom, 1);
+  const int64_t dx = int64_t{x} - rec.Words[1];
+  const int64_t most = std::max(dx < 0 ? rec.Words[4] : rec.Words[3], 0) / hz;
+  return static_cast<int>(dx < 0 ? -std::min(-dx, most) : std::min(dx, most));
 }
 
 int ArrMoveCopyDragEndBy(DcHandle dc, ArrMoveDragRec* rec, int32_t timeOffset, int32_t trackOffset,
@@ -178,7 +188,10 @@ int32_t ArrTrimDragTarget(const ArrTrimDragRec& rec, int x) {
 int32_t ArrTrimDragKey(ArrTrimDragRec& rec, int right) {
   const int64_t from = rec.Nudged != INT32_MIN ? rec.Nudged : rec.Edge;
   const int64_t p = std::clamp<int64_t>(from + (right ? 1 : -1), 0, EndOfTime);
-  const int32_t snapped = SnapLoc(static_cast<int32_t>(p), 0, right ? 1 : -1, CurArr, CurMrkList, 0, 0);
+  // Snapped on in the key's direction: to the nearest point the edge would
+  // often come straight back.
+  const int32_t snapped =
+      SnapLoc(static_cast<int32_t>(p), 0, right ? kSnapLater : kSnapEarlier, CurArr, CurMrkList, 0, 0);
   rec.Nudged = std::max(std::clamp(snapped, rec.Low, rec.High), 0);
   return rec.Nudged;
 }
@@ -187,8 +200,12 @@ int32_t ArrSlipDragKey(int32_t distance, int right, int32_t leftRoom, int32_t ri
   const int64_t d = int64_t{distance} + (right ? 1 : -1);
   if (d == 0) return 0;
   const int64_t size = std::min<int64_t>(d < 0 ? -d : d, kTimeLineLimit - 1);
-  int64_t snapped = SnapLoc(static_cast<int32_t>(size), 0, 0, CurArr, CurMrkList, 0, 0);
-  snapped = std::max<int64_t>(snapped, 1);
+  // The size snaps the way the key moved it: a growing distance to the next
+  // snap step, a shrinking one to the one before (0 ends the slip).
+  const bool grows = (d < 0 ? -d : d) > (distance < 0 ? -int64_t{distance} : int64_t{distance});
+  const int64_t snapped =
+      SnapLoc(static_cast<int32_t>(size), 0, grows ? kSnapLater : kSnapEarlier, CurArr, CurMrkList, 0, 0);
+  if (snapped <= 0) return 0;
   return static_cast<int32_t>(d < 0 ? -std::min<int64_t>(snapped, std::max(leftRoom, 0))
                                     : std::min<int64_t>(snapped, std::max(rightRoom, 0)));
 }

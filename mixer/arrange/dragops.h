@@ -16,6 +16,15 @@
 // arrangement changed.
 int ArrMoveCopyDragEnd(DcHandle dc, ArrMoveDragRec* rec, int pressX, int pressY, int x, int y, int inside,
                        int transportState);
+// Where a move/copy drag pressed at pressX puts its first Part for pointer
+// x, as its release does: the pointer's distance on from that Part's start,
+// snapped (mode 0) or put on a locator (mode 2), never before 0; mode 1
+// keeps the time. *first receives that Part's start now. INT64_MIN when no
+// dragged Part is left.
+int64_t ArrMoveDragTarget(const ArrMoveDragRec& rec, int pressX, int x, int64_t* first);
+// The slip drag's shift in pixels for pointer x: its distance from the
+// press, at most the drag's largest slip to that side, sign kept.
+int ArrSlipDragShift(const ArrSlipDragRec& rec, int x);
 // The same end with the offsets given: `timeOffset` samples (already
 // snapped) and `trackOffset` tracks, as the arrow keys leave a move drag.
 int ArrMoveCopyDragEndBy(DcHandle dc, ArrMoveDragRec* rec, int32_t timeOffset, int32_t trackOffset,

@@ -62,7 +62,11 @@ WavePeakFetch WavePeaksFor(int64_t start, int32_t columns, int64_t length) {
   start = std::max<int64_t>(start, 0);
   length = std::max<int64_t>(length, 1);
   f.step = std::max<int64_t>(1, length / std::max(columns, 1));
-  f.from = start >= f.step ? start - f.step : 0;
+  // Only interpolation (more columns than steps) reads the step before the
+  // start; otherwise the steps start at the stretch's first sample, so that
+  // each column's peak covers its own samples.
+  const bool interpolate = length < f.step * std::max(columns, 1);
+  f.from = interpolate && start >= f.step ? start - f.step : start;
   f.startInFetch = start - f.from;
   f.count = (f.startInFetch + length + f.step - 1) / f.step;
   return f;

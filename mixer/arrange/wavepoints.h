@@ -24,9 +24,10 @@ int WavePointsFromSteps(const WvfEntry* e, uint32_t n, int64_t step, int64_t sta
 
 // The peaks of the Take's samples to fetch for a stretch: `count` pairs of
 // `step` samples each from sample `from`, and where the stretch starts
-// among them. step = max(1, length / columns); one step before the start
-// is fetched for interpolation (none at the Take's first step, which reads
-// a zero pair before it).
+// among them. step = max(1, length / columns); with more columns than
+// steps one step before the start is fetched for interpolation (none at
+// the Take's first step, which reads a zero pair before it), else the steps
+// start at `start`.
 struct WavePeakFetch {
   int64_t step;
   int64_t from;

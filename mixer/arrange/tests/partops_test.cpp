@@ -9,6 +9,7 @@
 #include "mixer/arrange/dragops.h"
 #include "mixer/arrange/partlink.h"
 #include "mixer/arrange/partops.h"
+#include "mixer/model/snap.h"
 #include "mixer/model/util/gain.h"
 #include "mixer/model/util/strtab.h"
 
@@ -377,6 +378,53 @@ TEST_F(PartOps, SlipMovesTakeOffsetsWithinTheLimit) {
   EXPECT_EQ(ArrSlipCommit(90, nullptr, ArrSlipDrag{100, 50, 50, 0}), 0);
   EXPECT_EQ(BoxIds(), std::vector<uint32_t>{IDS_TIMELOCKED_NO_MOVE});
   EXPECT_EQ(UndoGetLevel(), 3u);
+}
+
+TEST_F(PartOps, SlipOutlineShiftStopsAtTheLargestSlip) {
+  // Pressed at x 100, 10 samples per pixel; the Take allows 30 samples of
+  // slip to the left and 1000 to the right: the outline's shift follows the
+  // pointer up to 3 and 100 pixels.
+  ArrView().Hzoom = 10;
+  ArrSlipDragRec rec;
+  rec.Words = {1, 100, 40, 1000, 30};
+  const struct {
+    int x, shift;
+  } cases[] = {{100, 0}, {98, -2}, {90, -3}, {-500, -3}, {150, 50}, {200, 100}, {900, 100}};
+  for (const auto& c : cases) EXPECT_EQ(ArrSlipDragShift(rec, c.x), c.shift) << c.x;
+}
+
+TEST_F(PartOps, SlipAndTrimKeysMoveBySnapSteps) {
+  // One second's snap within reach of the 12-pixel limit: Left from 0
+  // starts a leftward slip of one whole step, a second Left makes two, and
+  // Right takes one back; the room on each side limits the distance. A
+  // keyboard trim steps likewise.
+  const ProjectSettings saved = Settings();
+  Settings().SnapEnable = 1;
+  Settings().SnapMode = kSnapTcSecond;
+  ArrView().Hzoom = 100000;
+  const int32_t step = SnapLoc(1, 0, kSnapLater, CurArr, CurMrkList, 0, 0);
+  ASSERT_GT(step, 1);
+  const int32_t one = ArrSlipDragKey(0, 0, 1 << 30, 1 << 30);
+  EXPECT_EQ(one, -step);
+  const int32_t two = ArrSlipDragKey(one, 0, 1 << 30, 1 << 30);
+  EXPECT_LT(two, one);
+  EXPECT_EQ(ArrSlipDragKey(two, 1, 1 << 30, 1 << 30), one);
+  EXPECT_EQ(ArrSlipDragKey(0, 1, 1 << 30, 1000), 1000);
+  // A trimmed edge on a snap point moves by the keys to the points either
+  // side of it, within the trim's bounds.
+  const uint32_t a = Add(0, 0, 10 * step, S);
+  std::unique_ptr<ArrTrimDragRec> rec(ArrTrimDragStart(nullptr, 0, 0, 10 * step, 0));
+  ASSERT_NE(rec, nullptr);
+  rec->High = 11 * step + 5;
+  EXPECT_EQ(ArrTrimDragKey(*rec, 0), SnapLoc(10 * step - 1, 0, kSnapEarlier, CurArr, CurMrkList, 0, 0));
+  EXPECT_LT(rec->Nudged, 10 * step);
+  EXPECT_EQ(ArrTrimDragKey(*rec, 1), 10 * step);
+  EXPECT_EQ(ArrTrimDragKey(*rec, 1), SnapLoc(10 * step + 1, 0, kSnapLater, CurArr, CurMrkList, 0, 0));
+  EXPECT_GT(rec->Nudged, 10 * step);
+  P(a).Flags &= ~S;
+  Settings().SnapEnable = 0;
+  EXPECT_EQ(ArrSlipDragKey(0, 0, 1 << 30, 1 << 30), -1);
+  Settings() = saved;
 }
 
 // A trimmed start edge stays inside its Take; while Parts of a track may

@@ -54,6 +54,7 @@ constexpr UINT kUndoMove = 91;
 HCURSOR currentCursor = nullptr;
 ArrZoomDrag zoomDrag;
 uint32_t markerDrag = 0;  // marker number being dragged, 0 none
+int markerAnchorX = 0;    // the press's distance right of the marker's pixel
 int markerLastX = INT32_MIN;
 ArrTrimDragRec* trim = nullptr;
 ArrVolDragRec* vol = nullptr;
@@ -68,6 +69,45 @@ int soloPlaying = 0;         // a Part plays solo while the button is held
 int32_t scrubLast = -1;      // the last scrub position sent, -1 none
 int32_t scrubStep = 0;       // and the step it moved by
 ArrAutomDragRec* autom = nullptr;
+
+// Where the dragged marker goes for pointer x: its pixel keeps its
+// distance from the pointer; snapped, never before the time line's start.
+int32_t MarkerDragPos(int x) {
+  return std::max(0, SnapLoc(ArrPosOfX(ArrView(), x - markerAnchorX), 0, 0, CurArr, CurMrkList, 0, 0));
+}
+
+// The dragged marker's flag in the marker strip, under XOR in yellow:
+// drawn again at the same pixel it is gone.
+void MarkerFlagXor(HDC dc, int x) {
+  const int saved = SetROP2(dc, R2_XORPEN);
+  HPEN pen = CreatePen(PS_SOLID, 1, 0x00FFFF);
+  HGDIOBJ old = SelectObject(dc, pen);
+  ArrDrawRulerTick(dc, x, ArrView().TopHeight - 1);
+  SelectObject(dc, old);
+  DeleteObject(pen);
+  SetROP2(dc, saved);
+}
+
+// The flag moves to the pointer's pixel, the last one erased first; drawn
+// only when the pixel changed.
+void DragMarkerFeedback(HDC dc, int x) {
+  const int mx = ArrXOfPos(ArrView(), MarkerDragPos(x));
+  if (dc == nullptr || mx == markerLastX) return;
+  if (markerLastX != INT32_MIN) MarkerFlagXor(dc, markerLastX);
+  MarkerFlagXor(dc, mx);
+  markerLastX = mx;
+}
+
+// The release: the feedback goes, the marker moves as one undo step.
+void DragMarkerCommit(HDC dc, int x) {
+  if (dc != nullptr && markerLastX != INT32_MIN) MarkerFlagXor(dc, markerLastX);
+  markerLastX = INT32_MIN;
+  const int32_t p = MarkerDragPos(x);
+  UndoRecord(kUndoMove);
+  MrkEdit(kMrkEditMove, markerDrag, p);
+  markerDrag = 0;
+  ArrRedrawMarkerRuler();
+}
 
 int LogAxisOn() { return RadioValue(kGrpWavAxis) == 40724 ? 1 : 0; }
 
@@ -420,11 +460,7 @@ void EndDrags(HWND wnd, int x, int y) {
     ArrAutomEditDrop(nullptr, rec, x, y, GetMessageTime(), GetDoubleClickTime());
     currentCursor = LoadCursorA(nullptr, IDC_ARROW);
   } else if (markerDrag) {
-    const int32_t p = std::max(0, SnapLoc(ArrPosOfX(ArrView(), x), 0, 0, CurArr, CurMrkList, 0, 0));
-    UndoRecord(kUndoMove);
-    MrkEdit(kMrkEditMove, markerDrag, p);
-    markerDrag = 0;
-    ArrRedrawMarkerRuler();
+    DragMarkerCommit(dc, x);
   } else if (s.ViewDrag) {
     s.ViewDrag = 0;
     if (zoomDrag.State == 1) {
@@ -521,6 +557,7 @@ void Press(HWND wnd, int button, int x, int y) {
   if (const uint32_t m = ArrMrkBarHit(x, y)) {
     if (button == 1) {
       markerDrag = m;
+      markerAnchorX = x - ArrXOfPos(v, MrkGetLoc(CurMrkList, m));
       markerLastX = INT32_MIN;
     } else if (transport == kTransportStopped) {
       SetLocator(kLocNowLocate, MrkGetLoc(CurMrkList, m));
@@ -605,9 +642,14 @@ void Move(HWND wnd, int x, int y) {
     s.Corner = {x, y};
     DrawXorRect(dc, {s.Anchor.x, s.Anchor.y, s.Corner.x, s.Corner.y});
   } else if (d.MoveCopy && !moveKeyed) {
+    // The rectangles stand where the release would put the Parts: snapped,
+    // or on a locator.
     const auto* rec = static_cast<ArrMoveDragRec*>(d.MoveCopy);
-    const int mode = rec->Words[kMoveDragMode];
-    const int dx = mode == 1 ? 0 : x - s.Press.x;
+    int64_t first = 0;
+    const int64_t to = ArrMoveDragTarget(*rec, s.Press.x, x, &first);
+    const ArrViewRec& v = ArrView();
+    const int dx = to == INT64_MIN ? 0
+                                   : ArrXOfPos(v, static_cast<int32_t>(to)) - ArrXOfPos(v, static_cast<int32_t>(first));
     const int rows = std::clamp(ArrTrackAtY(ArrView(), y), 0, 255) - Row(s.Press.y);
     if (dx != s.LastMoveX || rows != s.LastMoveRow) {
       ArrWindowSeams::MoveOutline(dc, rec->Words.data(), s.LastMoveX == INT32_MIN ? 0 : s.LastMoveX,
@@ -624,14 +666,16 @@ void Move(HWND wnd, int x, int y) {
       s.LastTrimX = edge;
     }
   } else if (d.GainDrag && vol) {
-    if (y != volLastY) {
+    // Only a new level changes the picture: within the clamps the pointer
+    // moves without redrawing.
+    if (y != volLastY && ArrVolDragChange(*vol, y, LogAxisOn()) != ArrVolDragChange(*vol, volLastY, LogAxisOn())) {
       VolOutline(dc, volLastY);
       VolOutline(dc, y);
       volLastY = y;
     }
   } else if (d.Slip && !slipKeyed) {
     const auto* rec = static_cast<ArrSlipDragRec*>(d.Slip);
-    const int dx = x - rec->Words[1];
+    const int dx = ArrSlipDragShift(*rec, x);
     if (dx != s.LastSlipX) {
       ArrWindowSeams::SlipOutline(dc, rec->Words.data(), s.LastSlipX == INT32_MIN ? 0 : s.LastSlipX);
       ArrWindowSeams::SlipOutline(dc, rec->Words.data(), dx);
@@ -640,12 +684,7 @@ void Move(HWND wnd, int x, int y) {
   } else if (d.AutomEdit && autom) {
     ArrAutomEditFeedback(dc, *autom, x, y, 0);
   } else if (markerDrag) {
-    const int mx = ArrXOfPos(ArrView(), std::max(0, SnapLoc(ArrPosOfX(ArrView(), x), 0, 0, CurArr, CurMrkList, 0, 0)));
-    if (mx != markerLastX) {
-      if (markerLastX != INT32_MIN) DrawXorRect(dc, {markerLastX, 0, markerLastX, ArrView().TopHeight});
-      DrawXorRect(dc, {mx, 0, mx, ArrView().TopHeight});
-      markerLastX = mx;
-    }
+    DragMarkerFeedback(dc, x);
   } else if (s.RulerCode) {
     ArrRulerSetLocator(x, y, s.RulerCode, 1);
   } else if (ArrScrubState != 0) {

@@ -629,9 +629,14 @@ Colours PartColours(const PartRec& p) {
   int32_t ch = p.PlayChannel;
   if (k == 0 && ch > 192 && ch <= 384) ch -= 192;  // muted keeps its pattern
   if (ch < 0) {
-    const int32_t m = -ch;
-    const int32_t c0 = (m - 1) % 192 + 1;
-    c = {table[std::min(c0, max) - 1], kInk[k], kInk[k], 0, HS_BDIAGONAL};
+    // A loop-recorded Part shows its channel's colour only while its pass
+    // lies on the stack the recorder is laying now. Passes are counted on
+    // and not wrapped, so both sides are taken modulo the stacks.
+    const int64_t m = -int64_t{ch};
+    const int32_t c0 = static_cast<int32_t>((m - 1) % 192 + 1);
+    const int64_t pass = (m - 1) / 192, stacks = std::max<int32_t>(TransportPassLimit(), 1);
+    const bool current = pass % stacks == std::max<int32_t>(TransportPassCount(), 0) % stacks;
+    c = {current ? table[std::min(c0, max) - 1] : kDefaultPart, kInk[k], kInk[k], 0, HS_BDIAGONAL};
   } else if (p.PlayChannel >= 1 && p.PlayChannel <= max) {
     c = {table[ch - 1], kInk[k], kInk[k], 0, -1};
   } else if (k == 0 && p.PlayChannel > 192 && p.PlayChannel <= 384) {
@@ -693,7 +698,7 @@ void DrawGainEnvelope(HDC dc, int64_t start, int64_t length, int centre, int hal
     if (x >= v.PartAreaWidth) break;
   }
   std::vector<POINT> poly = upper;
-  for (auto it = upper.rbegin(); it != upper.rend(); ++it) poly.push_back({it->x, 2 * centre - it->y + 1});
+  for (auto it = upper.rbegin(); it != upper.rend(); ++it) poly.push_back({it->x, 2 * centre - it->y});
   Polygon(dc, poly.data(), static_cast<int>(poly.size()));
 }
 
@@ -765,7 +770,7 @@ void DrawXfadeEnvelope(HDC dc, int64_t fadeStart, int64_t fadeLength, int curve,
   }
   add(secEnd);
   std::vector<POINT> poly = upper;
-  for (auto it = upper.rbegin(); it != upper.rend(); ++it) poly.push_back({it->x, 2 * centre - it->y + 1});
+  for (auto it = upper.rbegin(); it != upper.rend(); ++it) poly.push_back({it->x, 2 * centre - it->y});
   Polygon(dc, poly.data(), static_cast<int>(poly.size()));
 }
 
@@ -943,11 +948,19 @@ void DrawXfadeFades(HDC dc, const PartRec& p, const XfadeStretch& x, int64_t inE
   SelectObject(dc, op);
 }
 
+// The crossfade partner `link` of `p` when it lies on a lower layer.
+const PartRec* LowerPartner(const ArrRec* arr, const PartRec& p, uint16_t link) {
+  const PartRec* q = link != kArrNoLink ? ArrPart(arr, link) : nullptr;
+  return q != nullptr && q->Start != kPartFreeStart && q->Layer < p.Layer ? q : nullptr;
+}
+
 void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, int drawLocators) {
   const ArrViewRec& v = ArrView();
   const PartRec& p = *ArrPart(arr, s.slot);
   if (static_cast<int32_t>(track) < v.FirstTrack || static_cast<int32_t>(track) > v.FirstTrack + v.VisibleRows)
     return;
+  // Only Audio, Automation and Midi Parts have a picture.
+  if (p.TakeKind != kTakeAudio && p.TakeKind != kTakeAutom && p.TakeKind != kTakeMidi) return;
   const int32_t hz = std::max(v.Hzoom, 1);
   auto xOf = [&](int64_t pos) { return (pos + kArrTimeShift - v.Origin) / hz; };
   const int64_t xa = xOf(s.start), xb = xOf(s.start + s.length);
@@ -1004,10 +1017,12 @@ void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, in
   // the partner's fade and this Part's (its fade-in over the crossfade-in,
   // its fade-out over the crossfade-out) as envelopes over the box. Where
   // the two overlaps meet, the crossfade-in keeps their common stretch.
-  const PartRec* in = p.XfadeInPartner != kArrNoLink ? ArrPart(arr, p.XfadeInPartner) : nullptr;
-  const PartRec* out = p.XfadeOutPartner != kArrNoLink ? ArrPart(arr, p.XfadeOutPartner) : nullptr;
-  const int64_t inEnd = in && in->Start != kPartFreeStart ? int64_t{in->Start} + in->Length : INT64_MIN;
-  const int64_t outStart = out && out->Start != kPartFreeStart ? out->Start : INT64_MAX;
+  // Only a partner on a lower layer gives this Part a region: a higher or
+  // equal one draws the region itself, or neither Part does.
+  const PartRec* in = LowerPartner(arr, p, p.XfadeInPartner);
+  const PartRec* out = LowerPartner(arr, p, p.XfadeOutPartner);
+  const int64_t inEnd = in ? int64_t{in->Start} + in->Length : INT64_MIN;
+  const int64_t outStart = out ? out->Start : INT64_MAX;
   const int64_t sEnd = s.start + s.length;
   XfadeStretch xf[2];
   int nXf = 0;
@@ -1020,7 +1035,9 @@ void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, in
     XfadeStretch& x = xf[k];
     x.x0 = static_cast<int>(std::clamp<int64_t>(xOf(x.start), x0, x1));
     x.x1 = static_cast<int>(std::clamp<int64_t>(xOf(x.end), x0, x1));
-    // The fades take the gain envelope's place there.
+    // The fades take the gain envelope's place there; low rows show no
+    // envelope, the region keeps the plain box.
+    if (rh <= 13) continue;
     FillSolid(dc, x.x0, y0 - 1, x.x1, y1 + 1, selected ? 0 : kDefaultPart);
     DrawXfadeFades(dc, p, x, inEnd, outStart, centre, half, brush, PenOf(c.fill), PenOf(c.frame));
   }
@@ -1031,7 +1048,15 @@ void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, in
 
   // Frame.
   const bool linkPrev = (p.Flags & kPartLinkPrev) != 0, linkNext = (p.Flags & kPartLinkNext) != 0;
-  const bool leftEdge = s.start == p.Start, rightEdge = s.start + s.length == int64_t{p.Start} + p.Length;
+  // The edge mark: the name stands there, at the end of the crossfade-in
+  // partner on whichever layer it lies, else at the Part's start. A section
+  // starting there in the start's own column still shows the left edge.
+  const PartRec* inAny = p.XfadeInPartner != kArrNoLink ? ArrPart(arr, p.XfadeInPartner) : nullptr;
+  const int64_t edgeMark = inAny != nullptr && inAny->Start != kPartFreeStart
+                               ? std::max<int64_t>(p.Start, int64_t{inAny->Start} + inAny->Length)
+                               : int64_t{p.Start};
+  const bool leftEdge = s.start == p.Start || (s.start == edgeMark && xOf(edgeMark) == xOf(p.Start));
+  const bool rightEdge = s.start + s.length == int64_t{p.Start} + p.Length;
   const int ey0 = linkPrev ? y0 - 1 : y0 + 1, ey1 = linkNext ? y1 + 1 : y1 - 1;
   Seg edges[2];
   int nEdges = 0;
@@ -1056,7 +1081,11 @@ void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, in
       segs[n++] = {x0 + 1, y1, x1, y1};
     }
     DrawSegs(dc, c.frame, segs, n);
-    if (!linkNext && leftEdge) {
+    // The corner pixel marks a start that no other Part of the track lies
+    // under: the first Part the start overlaps begins later, or none.
+    const PartRec* under = p.OverlapLink != kArrNoLink ? ArrPart(arr, p.OverlapLink) : nullptr;
+    const bool coveredAtStart = under != nullptr && under->Start != kPartFreeStart && under->Start < p.Start;
+    if (!linkNext && leftEdge && !coveredAtStart) {
       const Seg corner = {x0, y1, x0 + 1, y1};
       DrawSegs(dc, 0x404040, &corner, 1);
     }
@@ -1068,7 +1097,7 @@ void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, in
   // The name stands at the Part's start, or right after its crossfade-in
   // region, inside the plain stretch.
   const int64_t plainStart = xfFirst ? xf[0].end : s.start, plainEnd = xfLast ? xf[nXf - 1].start : sEnd;
-  const bool nameWanted = plainStart < plainEnd && plainStart == std::max<int64_t>(p.Start, inEnd);
+  const bool nameWanted = plainStart < plainEnd && plainStart == edgeMark;
   const bool nameFits = nameWanted && plainX1 - plainX0 >= 4;
   char name[72];
   std::snprintf(name, sizeof name, "%s%s", p.Name, (p.Flags & kPartTimelocked) ? " *" : "");
@@ -1132,7 +1161,7 @@ void DrawSection(HDC dc, const ArrRec* arr, const Section& s, uint32_t track, in
         DrawSegs(dc, c.frame, edges, nEdges);
       }
     }
-    if (nameFits) {
+    if (nameFits && ShowNameInWave) {
       RECT r = {plainX0 + 2, y0 + 1, plainX1 - 1, y1 - 1};
       const COLORREF back = selected ? 0 : c.greyed ? kDefaultPart : 0xFFFFFF;
       // One line at the top left, clipped to the box: the text call itself,
@@ -1366,20 +1395,15 @@ void ArrDrawTcGrid(HDC dc, const ArrGridRec& g) { DrawGridLines(dc, g, 0); }
 void ArrDrawBbtTicks(HDC dc, const ArrGridRec& g, const RECT& band) { DrawBandTicks(dc, g, 1, band); }
 void ArrDrawTcTicks(HDC dc, const ArrGridRec& g, const RECT& band) { DrawBandTicks(dc, g, 0, band); }
 
-namespace {
-
-void DrawRulerTick(HDC dc, int x, int bottom) {
-  VLine(dc, x, bottom - 8, bottom);
-  HLine(dc, x, x + 4, bottom - 8);
-  HLine(dc, x, x + 3, bottom - 7);
-  HLine(dc, x, x + 2, bottom - 6);
-}
-
-void DrawMarkerStrip(HDC dc, int w) {
+void ArrDrawMarkerStrip(HDC dc, const MrkList* markers, int drawLocators) {
   const ArrViewRec& v = ArrView();
+  const int w = v.PartAreaWidth;
   FillSolid(dc, 0, kArrRulerHeight, w, v.TopHeight, GetSysColor(COLOR_3DFACE));
   Gdi shadow(CreatePen(PS_SOLID, 1, GetSysColor(COLOR_3DDKSHADOW)));
-  HGDIOBJ old = SelectObject(dc, shadow);
+  Gdi light(CreatePen(PS_SOLID, 1, GetSysColor(COLOR_3DHILIGHT)));
+  HGDIOBJ old = SelectObject(dc, light);
+  HLine(dc, 0, w, kArrRulerHeight);
+  SelectObject(dc, shadow);
   HLine(dc, 0, w, v.TopHeight - 1);
   struct M {
     uint32_t n;
@@ -1387,7 +1411,7 @@ void DrawMarkerStrip(HDC dc, int w) {
     const char* name;
   };
   std::vector<M> list;
-  MrkForEach(CurMrkList, [&](uint32_t n, const MrkRec& m) { list.push_back({n, m.Position, m.Name}); });
+  MrkForEach(markers, [&](uint32_t n, const MrkRec& m) { list.push_back({n, m.Position, m.Name}); });
   HGDIOBJ oldFont = SelectObject(dc, GetStockObject(ANSI_VAR_FONT));
   const DcColours colours(dc, TRANSPARENT, 0);
   for (size_t i = 0; i < list.size(); ++i) {
@@ -1395,10 +1419,10 @@ void DrawMarkerStrip(HDC dc, int w) {
     const int64_t nextX = i + 1 < list.size()
                               ? (int64_t{list[i + 1].pos} + kArrTimeShift - v.Origin) / std::max(v.Hzoom, 1)
                               : x + 32767;
-    if (x < 0 && (x < -1024 || nextX < 0)) continue;
+    if (x < 0 && (x <= -1024 || nextX < 0)) continue;
     if (x > w) continue;
     const int xi = static_cast<int>(x);
-    DrawRulerTick(dc, xi, v.TopHeight - 1);
+    ArrDrawRulerTick(dc, xi, v.TopHeight - 1);
     char num[8];
     std::snprintf(num, sizeof num, "%u", list[i].n);
     SIZE sz{};
@@ -1409,11 +1433,26 @@ void DrawMarkerStrip(HDC dc, int w) {
     SetTextColor(dc, 0);
     RECT r = {xi + 6 + sz.cx, kArrRulerHeight + 1,
               static_cast<int>(std::min<int64_t>({nextX, x + 32767, int64_t{w}})), v.TopHeight - 1};
+    // The number in the small font, the name in the normal one.
+    SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
     DrawTextA(dc, list[i].name, -1, &r, DT_SINGLELINE | DT_LEFT | DT_NOPREFIX);
+    SelectObject(dc, GetStockObject(ANSI_VAR_FONT));
   }
   SelectObject(dc, oldFont);
   SelectObject(dc, old);
+  if (drawLocators) {
+    const int32_t locs[3] = {Locs().NowLoc, Locs().LeftLoc, Locs().RightLoc};
+    for (int k = 0; k < 3; ++k) {
+      HBRUSH pattern = ArrLocatorBrush(k);
+      if (pattern == nullptr || !ArrPosVisible(v, locs[k])) continue;
+      HGDIOBJ o = SelectObject(dc, pattern);
+      PatBlt(dc, ArrXOfPos(v, locs[k]), kArrRulerHeight, 1, v.TopHeight - kArrRulerHeight, PATINVERT);
+      SelectObject(dc, o);
+    }
+  }
 }
+
+namespace {
 
 // The last drawn column of each locator; INT32_MIN none.
 int lastLocX[3] = {INT32_MIN, INT32_MIN, INT32_MIN};
@@ -1456,6 +1495,13 @@ int ArrDrawLocFlag(HDC dc, int k, int32_t position, int keep) {
   return 1;
 }
 
+void ArrDrawRulerTick(HDC dc, int x, int bottom) {
+  VLine(dc, x, bottom - 8, bottom);
+  HLine(dc, x, x + 4, bottom - 8);
+  HLine(dc, x, x + 3, bottom - 7);
+  HLine(dc, x, x + 2, bottom - 6);
+}
+
 void DrawXorRect(HDC dc, const RECT& r) {
   const ArrViewRec& v = ArrView();
   const int l = std::clamp<int>(r.left, -10000, 10000), rr = std::clamp<int>(r.right, -10000, 10000);
@@ -1490,7 +1536,8 @@ void ArrPaintPartArea(HDC dc, int w, int h) {
     ArrDrawTcRuler(dc, g, showPunch);
     if (v.Grid) ArrDrawTcGrid(dc, g);
   }
-  if (v.MrkBar) DrawMarkerStrip(dc, w);
+  // The locators' lines cross the strip with the rest of the area below.
+  if (v.MrkBar) ArrDrawMarkerStrip(dc, CurMrkList, 0);
   const ArrRec* arr = CurArr;
   for (int32_t r = 0; r < v.VisibleRows; ++r) {
     const int32_t t = v.FirstTrack + r;
@@ -1527,9 +1574,8 @@ void ArrDrawPart(DcHandle dc, const ArrRec* arr, uint32_t slot, uint32_t track, 
   // Modes 2 and 3 draw only the crossfade-in or crossfade-out region.
   int64_t from = INT64_MIN, to = INT64_MAX;
   if (mode == 2 || mode == 3) {
-    const uint16_t link = mode == 2 ? p->XfadeInPartner : p->XfadeOutPartner;
-    const PartRec* q = link != kArrNoLink ? ArrPart(arr, link) : nullptr;
-    if (q == nullptr || q->Start == kPartFreeStart) return;
+    const PartRec* q = LowerPartner(arr, *p, mode == 2 ? p->XfadeInPartner : p->XfadeOutPartner);
+    if (q == nullptr) return;
     from = mode == 2 ? int64_t{p->Start} : int64_t{q->Start};
     to = mode == 2 ? int64_t{q->Start} + q->Length : int64_t{p->Start} + p->Length;
     if (to <= from) return;

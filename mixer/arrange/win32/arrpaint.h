@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "mixer/arrange/arrzoom.h"
+#include "mixer/model/marker.h"
 
 // A 32-bit top-down DIB section of width x height pixels for memory DCs
 // made from `dc` (null: the screen); *bits receives its pixels, rows of
@@ -27,3 +28,6 @@ void ArrDrawTcGrid(HDC dc, const ArrGridRec& g);
 // half.
 void ArrDrawBbtTicks(HDC dc, const ArrGridRec& g, const RECT& band);
 void ArrDrawTcTicks(HDC dc, const ArrGridRec& g, const RECT& band);
+// The marker strip below the ruler: each marker's flag, number and name;
+// with drawLocators the locators' lines inverted over it.
+void ArrDrawMarkerStrip(HDC dc, const MrkList* markers, int drawLocators);

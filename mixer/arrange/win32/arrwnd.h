@@ -122,6 +122,9 @@ HBITMAP ArrLocatorFlag(int k);
 POINT ArrLocatorBrushOrigin();
 // The XOR outline of a rectangle (drawing it twice restores the picture).
 void DrawXorRect(HDC dc, const RECT& r);
+// A marker's flag with its foot at (x, bottom): a vertical line eight
+// pixels high with a three-line pennant to its right, in the current pen.
+void ArrDrawRulerTick(HDC dc, int x, int bottom);
 
 // The mouse tool state of the Part area, for tests.
 struct ArrChildState {

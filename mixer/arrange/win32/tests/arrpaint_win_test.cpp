@@ -537,3 +537,197 @@ TEST_F(ArrPaintTest, RulerTicksInABandOfAnotherWindow) {
 }
 
 }  // namespace
+
+namespace {
+
+// The rows [top, bottom] of column x holding colour c; {-1, -1} when none.
+std::pair<int, int> RowsOf(const Canvas& c, int x, int from, int to, COLORREF colour) {
+  std::pair<int, int> r{-1, -1};
+  for (int y = from; y <= to; ++y)
+    if (c.At(x, y) == colour) r = {r.first < 0 ? y : r.first, y};
+  return r;
+}
+
+}  // namespace
+
+TEST_F(ArrPaintTest, CrossfadeRegionOnlyAgainstALowerLayerAndNoFadesInLowRows) {
+  // Two Audio Parts on channel 4 crossfading over [100000, 120000): the
+  // region shows the fades (the fade-in rising from nothing over the
+  // default grey at its start) only when the partner lies lower, and in
+  // rows too low for envelopes the region keeps the plain box.
+  const struct {
+    int16_t upperLayer;
+    int rowHeight;
+    bool fades;
+  } cases[] = {{1, 37, true}, {0, 37, false}, {1, 12, false}};
+  for (const auto& k : cases) {
+    SCOPED_TRACE(testing::Message() << k.upperLayer << " " << k.rowHeight);
+    arrwnd_test::CloseArrangement();
+    arrwnd_test::OpenArrangement();
+    arrwnd_test::ResetView(k.rowHeight, 0, kW, kH);
+    const uint32_t a = Add(0, 0, 120000, Take(500000, kTakeAudio), kTakeAudio, 4);
+    const uint32_t b = Add(0, 100000, 100000, Take(500000, kTakeAudio), kTakeAudio, 4);
+    ArrPart(CurArr, a)->XfadeOutPartner = static_cast<uint16_t>(b);
+    ArrPart(CurArr, b)->XfadeInPartner = static_cast<uint16_t>(a);
+    ArrPart(CurArr, b)->Layer = k.upperLayer;
+    ArrRelinkOverlaps(CurArr);
+    Canvas c;
+    ArrPaintPartArea(c.dc, kW, kH);
+    const int low = RowY(0, k.rowHeight - 3);
+    EXPECT_EQ(c.At(X(100000) + 2, low), k.fades ? 0xC0C0C0u : TrkColors[3]);
+    EXPECT_EQ(c.At(X(160000), low), TrkColors[3]);
+    // Redrawing the lower Part redraws the upper one's region in the lower
+    // one's selection, and nothing beyond the region.
+    ArrPart(CurArr, a)->Flags |= kPartSelected;
+    ArrDrawPart(reinterpret_cast<DcHandle>(c.dc), CurArr, a, 0, 0, 1);
+    if (k.upperLayer == 1) EXPECT_EQ(c.At(X(118000), RowY(0, k.rowHeight / 2 + 3)), 0x808080u);
+    EXPECT_EQ(c.At(X(160000), low), TrkColors[3]);
+  }
+}
+
+TEST_F(ArrPaintTest, AudioNamesFollowTheNamesSwitchExceptInLowRows) {
+  // A name stands opaque on white at the top of a tall row only while names
+  // are shown; in a low row it is written in ink, vertically centred, either
+  // way.
+  Add(0, 0, 200000, Take(500000, kTakeAudio), kTakeAudio, 1);
+  for (const int rowHeight : {37, 12})
+    for (const int shown : {1, 0}) {
+      SCOPED_TRACE(testing::Message() << rowHeight << " names " << shown);
+      ShowNameInWave = shown;
+      arrwnd_test::ResetView(rowHeight, 0, kW, kH);
+      Canvas c;
+      ArrPaintPartArea(c.dc, kW, kH);
+      const int x0 = X(0) + 2, x1 = X(0) + 20;
+      int white = 0, ink = 0;
+      for (int y = RowY(0, 1); y < RowY(0, rowHeight - 1); ++y) {
+        white += c.Count(x0, x1, y, 0xFFFFFF);
+        ink += c.Count(x0, x1, y, 0);
+      }
+      if (rowHeight > 13) {
+        EXPECT_EQ(white > 8, shown == 1);
+      } else {
+        EXPECT_EQ(white, 0);
+        EXPECT_GT(ink, 4);
+      }
+    }
+}
+
+TEST_F(ArrPaintTest, LoopRecordedPartsShowTheirColourOnlyOnTheStackBeingLaid) {
+  // Two stacks of record track 3 (two armed Virtual Tracks carry it): the
+  // Part of pass 1 shows channel 3's colour, hatched, while the pass counter
+  // lies on its stack (1 or 3), else the default colour.
+  for (const uint32_t t : {0u, 1u}) CurArr->Trk[t].RecTrack = 3, CurArr->Trk[t].RecKind = kRecKindAudio;
+  RecTrkSetState(kRecKindAudio, 3, kRecTrkReady);
+  ASSERT_EQ(TransportPassLimit(), 2);
+  Add(4, 0, 200000, Take(500000, kTakeAudio), kTakeAudio, -(1 * 192 + 3));
+  for (const int32_t counter : {1, 2, 3, 0}) {
+    SCOPED_TRACE(counter);
+    TransportSetPassCount(counter);
+    Canvas c;
+    ArrPaintPartArea(c.dc, kW, kH);
+    int coloured = 0;
+    for (int y = RowY(4, 16); y < RowY(4, 30); ++y) coloured += c.Count(X(100000), X(140000), y, TrkColors[2]);
+    EXPECT_EQ(coloured > 20, counter % 2 == 1);
+  }
+  TransportSetPassCount(0);
+}
+
+TEST_F(ArrPaintTest, GainEnvelopesAreSymmetricAboutTheCentreLine) {
+  // A falling and a flat gain with envelopes shown: in every column the
+  // channel colour reaches as far above the centre line as below it (the
+  // falling one's sloped edges may differ by the rounding of one pixel);
+  // gain 0 leaves one line at the centre.
+  ShowPartVol = 1;
+  const uint32_t ramp = Add(0, 0, 200000, Take(500000, kTakeAudio), kTakeAudio, 1);
+  ArrPart(CurArr, ramp)->GainEnd = 0;
+  const uint32_t flat = Add(1, 0, 200000, Take(500000, kTakeAudio), kTakeAudio, 1);
+  ArrPart(CurArr, flat)->GainStart = ArrPart(CurArr, flat)->GainEnd = 16384;
+  const uint32_t silent = Add(2, 0, 200000, Take(500000, kTakeAudio), kTakeAudio, 1);
+  ArrPart(CurArr, silent)->GainStart = ArrPart(CurArr, silent)->GainEnd = 0;
+  Canvas c;
+  ArrPaintPartArea(c.dc, kW, kH);
+  const ArrViewRec& v = ArrView();
+  for (const int track : {0, 1}) {
+    int uneven = 0, columns = 0;
+    for (int x = X(0) + 40; x < X(200000) - 1; x += 3, ++columns) {
+      SCOPED_TRACE(testing::Message() << track << " x " << x);
+      const int centre = RowY(track, v.Vzoom / 2);
+      const auto rows = RowsOf(c, x, RowY(track, 1), RowY(track, v.Vzoom - 2), TrkColors[0]);
+      ASSERT_GE(rows.first, 0);
+      const int d = (rows.second - centre) - (centre - rows.first);
+      EXPECT_LE(std::abs(d), track == 0 ? 1 : 0);
+      uneven += d != 0;
+    }
+    EXPECT_LT(uneven * 4, columns) << track;
+  }
+  EXPECT_EQ(RowsOf(c, X(100000), RowY(2, 1), RowY(2, v.Vzoom - 2), TrkColors[0]),
+            std::make_pair(RowY(2, v.Vzoom / 2), RowY(2, v.Vzoom / 2)));
+  ShowPartVol = 0;
+}
+
+TEST_F(ArrPaintTest, CornerPixelOnlyWhereTheStartLiesOverNoOtherPart) {
+  // A Part's lower-left pixel takes the corner colour, unless its start
+  // lies over a Part that began before it; the box's foot then runs on in
+  // the fill.
+  const uint32_t take = Take(500000, kTakeAudio);
+  Add(0, 0, 100000, take, kTakeAudio, 1);
+  ArrPart(CurArr, Add(0, 50000, 100000, take, kTakeAudio, 1))->Layer = 1;
+  Add(0, 200000, 50000, take, kTakeAudio, 1);
+  ArrRelinkOverlaps(CurArr);
+  Canvas c;
+  ArrPaintPartArea(c.dc, kW, kH);
+  const int y1 = RowY(0, ArrView().Vzoom);
+  EXPECT_EQ(c.At(X(0), y1), 0x404040u);
+  EXPECT_EQ(c.At(X(200000), y1), 0x404040u);
+  EXPECT_EQ(c.At(X(50000), y1), TrkColors[0]);
+}
+
+TEST_F(ArrPaintTest, NameStandsAfterACrossfadeInPartnerOnAHigherLayer) {
+  // The upper Part draws the region [100000, 120000); the lower one shows
+  // from 120000 on, its name right there.
+  const uint32_t take = Take(500000, kTakeAudio);
+  const uint32_t a = Add(0, 0, 120000, take, kTakeAudio, 1);
+  const uint32_t b = Add(0, 100000, 100000, take, kTakeAudio, 2);
+  ArrPart(CurArr, a)->Layer = 1;
+  ArrPart(CurArr, a)->XfadeOutPartner = static_cast<uint16_t>(b);
+  ArrPart(CurArr, b)->XfadeInPartner = static_cast<uint16_t>(a);
+  ArrRelinkOverlaps(CurArr);
+  Canvas c;
+  ArrPaintPartArea(c.dc, kW, kH);
+  EXPECT_GE(c.Count(X(120000) + 2, X(120000) + 22, RowY(0, 2), 0xFFFFFF), 8);
+}
+
+TEST_F(ArrPaintTest, MarkerStripCarriesTheLocatorLinesOnlyWhenAsked) {
+  // Drawn with the locators, the strip differs from the plain one exactly
+  // in the now locator's column, and there only inside the strip.
+  ASSERT_EQ(ArrLoadLocatorImages(GetModuleHandleA(nullptr)), 1);
+  arrwnd_test::ResetView(37, 1, kW, kH);
+  const ArrViewRec& v = ArrView();
+  ASSERT_GT(v.TopHeight, kArrRulerHeight);
+  Locs().NowLoc = 300 * 512 - 44100;
+  Locs().LeftLoc = Locs().RightLoc = 100000000;  // right of the view
+  Canvas plain, lines;
+  ArrDrawMarkerStrip(plain.dc, CurMrkList, 0);
+  ArrDrawMarkerStrip(lines.dc, CurMrkList, 1);
+  const int nowX = X(Locs().NowLoc);
+  int differ = 0, elsewhere = 0;
+  for (int y = 0; y < kH; ++y)
+    for (int x = 0; x < kW; ++x) {
+      if (plain.At(x, y) == lines.At(x, y)) continue;
+      if (x == nowX && y >= kArrRulerHeight && y < v.TopHeight)
+        ++differ;
+      else
+        ++elsewhere;
+    }
+  EXPECT_GT(differ, 0);
+  EXPECT_EQ(elsewhere, 0);
+}
+
+TEST_F(ArrPaintTest, PartsOfOtherKindsAreNotDrawn) {
+  // A Part of a Take kind with no picture leaves its row's background.
+  Add(0, 0, 200000, Take(500000, 7), 7, 1);
+  Canvas c;
+  ArrPaintPartArea(c.dc, kW, kH);
+  for (const int dy : {0, 10, 20, 30})
+    EXPECT_EQ(c.Count(X(0), X(200000), RowY(0, dy), ArrView().Color[0]), X(200000) - X(0)) << dy;
+}

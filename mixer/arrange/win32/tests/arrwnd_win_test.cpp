@@ -30,6 +30,7 @@
 #include "mixer/model/util/strtab.h"
 #include "mixer/model/options.h"
 #include "mixer/model/settings.h"
+#include "mixer/model/snap.h"
 #include "mixer/model/take.h"
 #include "mixer/model/takeattr.h"
 #include "mixer/model/trkcolors.h"
@@ -332,7 +333,7 @@ TEST_F(ArrWndTest, PixelsWrittenStraightAndThroughGdiCallsAreTheSame) {
   ArrPart(CurArr, Add(4, 280000, 60000, audioTake, 3, 131, "Hatched"))->GainEnd = 20000;
   CrossfadedBothWays(8);
   ArrPart(CurArr, audio)->SnapPoint = 50000;
-  for (const int view : {37, 17, 37 + 1000, 17 + 1000}) {
+  for (const int view : {37, 17, 12, 37 + 1000, 17 + 1000, 12 + 1000}) {
     const int rowHeight = view % 1000;
     ShowPartVol = view / 1000;
     SCOPED_TRACE(view);
@@ -720,6 +721,45 @@ TEST_F(ArrWndTest, MouseDragsEndInTheirOperationAndOneUndoStep) {
   ArrForEachPart(CurArr, [&](uint32_t, uint32_t, const PartRec& p) { selected += (p.Flags & kPartSelected) != 0; });
   EXPECT_EQ(selected, 3);
   EXPECT_EQ(UndoGetLevel(), 0u);
+}
+
+TEST_F(ArrWndTest, MoveOutlineStandsWhereTheReleasePutsThePart) {
+  // With bar snapping the outline of a Part dragged 170 pixels on jumps to
+  // the bar the release moves it to, not to the pointer.
+  HWND w = OpenWindow();
+  ASSERT_NE(w, nullptr);
+  Settings().SnapEnable = 1;
+  Settings().SnapMode = kSnapBar;
+  const int32_t length = ArrPart(CurArr, audio)->Length;
+  const int32_t snapped = SnapLoc(170 * 512, length, 0, CurArr, CurMrkList, 0, 0);
+  ASSERT_NE(snapped, 170 * 512);
+  ToolSelect(1, kToolMove);
+  const int ym = RowY(0, 25);
+  SendMessageA(w, WM_MOUSEMOVE, 0, MAKELPARAM(X(100000), ym));
+  SendMessageA(w, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(X(100000), ym));
+  SendMessageA(w, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(X(100000) + 170, ym));
+  const int shown = ArrChild().LastMoveX;
+  SendMessageA(w, WM_LBUTTONUP, 0, MAKELPARAM(X(100000) + 170, ym));
+  EXPECT_EQ(ArrPart(CurArr, audio)->Start, snapped);
+  EXPECT_EQ(shown, X(snapped) - X(0));
+  Settings().SnapEnable = 0;
+}
+
+TEST_F(ArrWndTest, DraggedMarkerKeepsItsDistanceFromThePointer) {
+  // Pressed on its name 30 pixels right of its flag, marker 1 moves with
+  // the pointer by 50 pixels (not to the pointer), as one undo step.
+  HWND w = OpenWindow();
+  ASSERT_NE(w, nullptr);
+  const ArrViewRec& v = ArrView();
+  ASSERT_GT(v.TopHeight, kArrRulerHeight + 8);
+  const int32_t was = MrkGetLoc(CurMrkList, 1);
+  const int x = X(was) + 30, y = kArrRulerHeight + 6;
+  ASSERT_EQ(ArrMrkBarHit(x, y), 1u);
+  Drag(w, x, y, x + 50, y);
+  EXPECT_EQ(MrkGetLoc(CurMrkList, 1), ArrPosOfX(v, X(was) + 50));
+  EXPECT_EQ(UndoGetLevel(), 1u);
+  EXPECT_EQ(UndoApply(0), 1);
+  EXPECT_EQ(MrkGetLoc(CurMrkList, 1), was);
 }
 
 TEST_F(ArrWndTest, TrackColumnSelectsTracksByTheirNames) {
