@@ -31,12 +31,6 @@ void SetDword(const char* name, DWORD value) {
   RegCloseKey(key);
 }
 
-void DeleteValue(const char* name) {
-  HKEY key = HostKey();
-  RegDeleteValueA(key, name);
-  RegCloseKey(key);
-}
-
 bool ReadDword(const char* name, DWORD* value) {
   HKEY key = HostKey();
   DWORD size = 4;

@@ -131,7 +131,9 @@ TEST_F(SyncStatusTest, EachKindOfUnitFailsOnItsOwnQuery) {
     for (int i = 0; i < 4; ++i) CheckUnitSyncStatus();
     SCOPED_TRACE(c.name);
     ASSERT_EQ(Host().boxes.size(), c.fails ? 1u : 0u);
-    if (c.fails) EXPECT_EQ(Host().boxes[0].text, "Quorvale unit 2: no valid external master clock!");
+    if (c.fails) {
+      EXPECT_EQ(Host().boxes[0].text, "Quorvale unit 2: no valid external master clock!");
+    }
   }
 }
 
@@ -193,7 +195,9 @@ TEST_F(SyncStatusTest, FirstUnitAdoptsTheExternalRate) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(Settings().SampleRate, c.rate);
     EXPECT_EQ(Services().Count("ConsoleNotifySampleRate"), c.consoleTold ? 1 : 0);
-    if (c.rate != 44100) EXPECT_GE(Services().Count("UnitsSetSampleRate(3, " + std::to_string(c.rate)), 1);
+    if (c.rate != 44100) {
+      EXPECT_GE(Services().Count("UnitsSetSampleRate(3, " + std::to_string(c.rate)), 1);
+    }
     EXPECT_TRUE(Host().boxes.empty());
   }
   // The setting keeps an external AES/EBU rate away from the project.

@@ -86,17 +86,6 @@ int OpenIniFile(ShellState& s, const char* name) {
   return MainIniVersionOk();
 }
 
-// A class whose window is not built yet: registered so that the class list
-// is whole, with the default window procedure.
-void RegisterPlainClass(HINSTANCE instance, const char* name) {
-  WNDCLASSA wc = {};
-  wc.lpfnWndProc = DefWindowProcA;
-  wc.hInstance = instance;
-  wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-  wc.lpszClassName = name;
-  RegisterClassA(&wc);
-}
-
 // Registers the main frame class and every other class of the program, in
 // the program's order; a failed registration is not reported.
 void RegisterClasses(HINSTANCE instance) {

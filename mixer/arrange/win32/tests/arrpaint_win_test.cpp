@@ -580,7 +580,9 @@ TEST_F(ArrPaintTest, CrossfadeRegionOnlyAgainstALowerLayerAndNoFadesInLowRows) {
     // one's selection, and nothing beyond the region.
     ArrPart(CurArr, a)->Flags |= kPartSelected;
     ArrDrawPart(reinterpret_cast<DcHandle>(c.dc), CurArr, a, 0, 0, 1);
-    if (k.upperLayer == 1) EXPECT_EQ(c.At(X(118000), RowY(0, k.rowHeight / 2 + 3)), 0x808080u);
+    if (k.upperLayer == 1) {
+      EXPECT_EQ(c.At(X(118000), RowY(0, k.rowHeight / 2 + 3)), 0x808080u);
+    }
     EXPECT_EQ(c.At(X(160000), low), TrkColors[3]);
   }
 }
