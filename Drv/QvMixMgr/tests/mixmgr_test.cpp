@@ -455,7 +455,7 @@ const CLSID CLSID_TestPlugin = {0x7E57F117, 0x1, 0x2, {0x80, 0, 0, 0, 0, 0, 0, 0
 const CLSID CLSID_TestPluginNoState = {0x7E57F117, 0x1, 0x3, {0x80, 0, 0, 0, 0, 0, 0, 0x42}};
 std::atomic<int> g_livePlugins{0};
 
-class NoPins : public IEnumPins {
+class NoPins final : public IEnumPins {
  public:
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
     *out = IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IEnumPins) ? this : nullptr;
@@ -482,7 +482,7 @@ class NoPins : public IEnumPins {
   std::atomic<ULONG> m_refs{1};
 };
 
-class TestPlugin : public IBaseFilter, public IPersistStream {
+class TestPlugin final : public IBaseFilter, public IPersistStream {
  public:
   explicit TestPlugin(bool persists) : m_persists(persists) { ++g_livePlugins; }
   ~TestPlugin() { --g_livePlugins; }

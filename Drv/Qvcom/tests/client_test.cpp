@@ -30,7 +30,8 @@ const wchar_t* const kProgIds[] = {
     L"Quorvale.Lumora.Prop",    L"Quorvale.LumoraPreset.Prop"};
 
 DWORD Run(std::string command) {
-  STARTUPINFOA si = {sizeof si};
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
   PROCESS_INFORMATION pi = {};
   if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return 0xFFFFFFFF;
   WaitForSingleObject(pi.hProcess, 60000);
@@ -399,7 +400,9 @@ TEST(Client, RegisteredClassesOpenASimulatedUnit) {
   VARIANT name;
   VariantInit(&name);
   EXPECT_EQ(d->GetProperty(SPDRP_FRIENDLYNAME, &name), S_OK);
-  if (name.vt == VT_BSTR) EXPECT_STREQ(name.bstrVal, L"Tavrion");
+  if (name.vt == VT_BSTR) {
+    EXPECT_STREQ(name.bstrVal, L"Tavrion");
+  }
   VariantClear(&name);
   ISpecifyPropertyPages* pages = nullptr;
   EXPECT_EQ(d->QueryInterface(IID_ISpecifyPropertyPages, reinterpret_cast<void**>(&pages)), S_OK);

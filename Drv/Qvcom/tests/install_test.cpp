@@ -60,7 +60,9 @@ TEST(Drivers32, TheWaveDriverTakesTheFirstFreeSlotOnce) {
     EXPECT_EQ(lstrcmpiA(key.Get(c.slot).c_str(), kWaveDriverLibrary), 0) << key.Get(c.slot);
     for (int i = 1; i <= 9; ++i) {  // named exactly once
       std::string name = "Wave" + std::to_string(i);
-      if (name != c.slot) EXPECT_NE(lstrcmpiA(key.Get(name.c_str()).c_str(), kWaveDriverLibrary), 0) << name;
+      if (name != c.slot) {
+        EXPECT_NE(lstrcmpiA(key.Get(name.c_str()).c_str(), kWaveDriverLibrary), 0) << name;
+      }
     }
   }
 }

@@ -128,7 +128,9 @@ TEST_F(Wave, AFailingWaitEndsTheThreadWithItsReason) {
   // The thread started the stream and ended on its first wait, either before
   // Start looked or after.
   BOOL started = w.Start();
-  if (!started) EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_GEN_FAILURE));
+  if (!started) {
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_GEN_FAILURE));
+  }
   EXPECT_FALSE(w.Stop());
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_GEN_FAILURE));
   EXPECT_EQ(w.blocks, 0u);

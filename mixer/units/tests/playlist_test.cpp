@@ -115,7 +115,9 @@ class PlayLists : public ::testing::Test {
     EXPECT_EQ(CompileTrackPlayList(arr, channel, track), 1);
     EXPECT_EQ(gSent.size(), 1u);
     EXPECT_EQ(Total(gSent.back().lane[0]), kPlayListEnd);
-    if (!gSent.back().lane[1].empty()) EXPECT_EQ(Total(gSent.back().lane[1]), kPlayListEnd);
+    if (!gSent.back().lane[1].empty()) {
+      EXPECT_EQ(Total(gSent.back().lane[1]), kPlayListEnd);
+    }
     return gSent.back();
   }
 

@@ -97,7 +97,12 @@ TEST_F(ControlsTest, ButtonReleasedOutsideStillSendsItsUpMessage) {
 TEST_F(ControlsTest, DisabledDrawingTurnsOnlyBlackPixelsGrey) {
   HDC screen = GetDC(nullptr);
   BITMAPINFO bi = {};
-  bi.bmiHeader = {sizeof bi.bmiHeader, 3, -1, 1, 32, BI_RGB};
+  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+  bi.bmiHeader.biWidth = 3;
+  bi.bmiHeader.biHeight = -1;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  bi.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
   HBITMAP dib = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
   auto* px = static_cast<uint32_t*>(bits);
