@@ -102,14 +102,7 @@ class ArrChildTest : public ::testing::Test {
   }
 
   void Open() {
-    owner = CreateWindowExA(0, "STATIC", "owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                            GetModuleHandleA(nullptr), nullptr);
-    HWND frame = ArrCreateWnd(owner);
-    ASSERT_NE(frame, nullptr);
-    RECT r = {0, 0, kW + kArrColumnWidth + 16, kH + 16};
-    AdjustWindowRect(&r, WS_CAPTION | WS_THICKFRAME | WS_SYSMENU, FALSE);
-    SetWindowPos(frame, nullptr, 20, 20, r.right - r.left, r.bottom - r.top, SWP_NOZORDER);
-    UpdateWindow(frame);
+    ASSERT_NE(arrwnd_test::OpenArrangeFrame(&owner, kW, kH), nullptr);
     w = ArrPartAreaWnd();
     ASSERT_NE(w, nullptr);
     // The test Takes need no overview files built when the transport stops.

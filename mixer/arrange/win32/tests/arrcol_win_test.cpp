@@ -71,14 +71,7 @@ class ArrColTest : public ::testing::Test {
     ASSERT_EQ(ArrTrkAssignGroup(CurArr, 10, kTakeAudio, 9, 1), 0u);
     for (int32_t n : {1, 2, 9, 10}) RecTrkSetState(kRecKindAudio, n, kRecTrkSafe);
     RecTrkSetState(kRecKindAutom, 4, kRecTrkReady);
-    owner = CreateWindowExA(0, "STATIC", "owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                            GetModuleHandleA(nullptr), nullptr);
-    HWND frame = ArrCreateWnd(owner);
-    ASSERT_NE(frame, nullptr);
-    RECT r = {0, 0, kW + kArrColumnWidth + 16, kH + 16};
-    AdjustWindowRect(&r, WS_CAPTION | WS_THICKFRAME | WS_SYSMENU, FALSE);
-    SetWindowPos(frame, nullptr, 20, 20, r.right - r.left, r.bottom - r.top, SWP_NOZORDER);
-    UpdateWindow(frame);
+    ASSERT_NE(arrwnd_test::OpenArrangeFrame(&owner, kW, kH), nullptr);
     col = ArrColumnWnd();
     ASSERT_NE(col, nullptr);
   }

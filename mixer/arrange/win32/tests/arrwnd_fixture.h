@@ -83,6 +83,20 @@ inline void ResetView(int32_t rowHeight, int ruler, int w, int h) {
 
 // A Take of `samples` 16-bit samples of `kind` known to the store only (no
 // file), named `prefix` with a serial number.
+// The arrange frame opened for a hidden owner window (*owner receives it),
+// sized so that the Part area is about w x h pixels; null when it failed.
+inline HWND OpenArrangeFrame(HWND* owner, int w, int h) {
+  *owner = CreateWindowExA(0, "STATIC", "owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                           GetModuleHandleA(nullptr), nullptr);
+  HWND frame = ArrCreateWnd(*owner);
+  if (frame == nullptr) return nullptr;
+  RECT r = {0, 0, w + kArrColumnWidth + 16, h + 16};
+  AdjustWindowRect(&r, WS_CAPTION | WS_THICKFRAME | WS_SYSMENU, FALSE);
+  SetWindowPos(frame, nullptr, 20, 20, r.right - r.left, r.bottom - r.top, SWP_NOZORDER);
+  UpdateWindow(frame);
+  return frame;
+}
+
 inline uint32_t MakeTake(const char* prefix, uint32_t samples, uint32_t kind) {
   static int serial = 0;
   TakeImage image{};

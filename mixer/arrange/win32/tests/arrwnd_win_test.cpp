@@ -203,14 +203,7 @@ class ArrWndTest : public ::testing::Test {
   }
 
   HWND OpenWindow() {
-    owner = CreateWindowExA(0, "STATIC", "owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                            GetModuleHandleA(nullptr), nullptr);
-    HWND frame = ArrCreateWnd(owner);
-    EXPECT_NE(frame, nullptr);
-    RECT r = {0, 0, kW + kArrColumnWidth + 16, kH + 16};
-    AdjustWindowRect(&r, WS_CAPTION | WS_THICKFRAME | WS_SYSMENU, FALSE);
-    SetWindowPos(frame, nullptr, 20, 20, r.right - r.left, r.bottom - r.top, SWP_NOZORDER);
-    UpdateWindow(frame);
+    EXPECT_NE(arrwnd_test::OpenArrangeFrame(&owner, kW, kH), nullptr);
     return ArrPartAreaWnd();
   }
 
