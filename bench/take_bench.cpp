@@ -6,9 +6,8 @@
 // the same run, and `of_plain_read_bound` what the part could be for a
 // transfer that reads into the scratch buffer and unpacks from there, if its
 // read cost no more than the plain read (the unpack into the ring timed on
-// its own). Transfers through a view of the file (kept handles, and long
-// transfers through handles closed after each one) unpack straight from the
-// file's pages instead: that bound does not hold for them.
+// its own). Transfers through kept handles unpack straight from a view of
+// the file's pages instead: that bound does not hold for them.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>

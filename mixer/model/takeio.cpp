@@ -70,38 +70,30 @@ uint64_t SampleOffset(uint64_t position, uint32_t bytesPerSample) {
 // small enough for the recorder's 128 Takes streaming at once in a 32-bit
 // address space (256 MB of views in all).
 constexpr uint32_t kViewWindow = 2u << 20;
-// Transfers through a handle closed after each one read through a view of
-// their own from this many bytes on: the map and unmap of each call cost
-// more than a read below about 100 KB and less from about 200 KB on
-// (measured in the native build).
-constexpr uint32_t kOwnViewMin = 128u << 10;
 
-// The `bytes` bytes from file offset `offset` in the Take's view, mapping a
-// new one when the present view does not hold them all: a window of
-// kViewWindow bytes for a kept handle, just the request otherwise. *shown
-// receives how many the view holds (fewer where the file ends before
-// them). Null when there is no view: a request too short for a view of its
-// own or too long for a window, a file that ends before the offset, or the
-// system refused; the caller then reads. A view is cut at the file's size
-// when it is made, so a file shorter than its header reads short, as a read
-// would; a request past a window's cut end maps afresh.
+// The `bytes` bytes from file offset `offset` in a kept handle's view,
+// mapping a new window of kViewWindow bytes when the present one does not
+// hold them all. *shown receives how many the view holds (fewer where the
+// file ends before them). Null when there is no view: a handle closed after
+// each transfer (its map and unmap measured slower than a read at every
+// transfer size, native build), a request too long for a window, a file
+// that ends before the offset, or the system refused; the caller then
+// reads. A window is cut at the file's size when it is made, so a file
+// shorter than its header reads short, as a read would; a request past a
+// window's cut end maps afresh.
 // A window's pages are faulted in as the unpack reaches them. Setting them
 // all up when the window is mapped, setting up each request's pages before
 // its unpack, or asking the system to read ahead measured no faster (native
 // build): the work per page (mapping it, unmapping it) stays the same, and
 // it is most of what a transfer through a window costs beyond its unpack.
 const uint8_t* ViewOf(TakeRec& take, uint64_t offset, uint32_t bytes, uint32_t* shown) {
-  if (!KeepTakesOpen && bytes < kOwnViewMin) return nullptr;
+  if (!KeepTakesOpen) return nullptr;
   FioView& view = take.view;
   if (view.data == nullptr || offset < view.offset || offset + bytes > view.offset + view.size) {
     FioUnmapView(&view);
     const uint64_t start = offset - offset % kFioViewAlign;
-    const uint64_t span = offset + bytes - start;
-    if (span > kViewWindow) return nullptr;
-    const bool window = KeepTakesOpen != 0;
-    if (!FioMapView(take.file, start, window ? kViewWindow : static_cast<uint32_t>(span),
-                    window ? kFioViewByParts : kFioViewWhole, &view))
-      return nullptr;
+    if (offset + bytes - start > kViewWindow) return nullptr;
+    if (!FioMapView(take.file, start, kViewWindow, &view)) return nullptr;
   }
   const uint64_t end = view.offset + view.size;
   *shown = offset < end ? static_cast<uint32_t>(std::min<uint64_t>(bytes, end - offset)) : 0;
@@ -204,38 +196,33 @@ __attribute__((target("ssse3"))) uint32_t Unpack24Shuffle(const uint8_t* in, uin
   return i;
 }
 
-// Eight samples per shuffle with 32-byte vectors: a word permutation puts
-// bytes 0..15 in the low half and bytes 12..27 in the high half, then each
-// half spreads its first 12 bytes as above. Each load reads 32 bytes for 24.
+// Eight samples per shuffle with 32-byte vectors: bytes 0..15 fill the low
+// half and bytes 12..27 the high half, then each half spreads its first 12
+// bytes as above. Two 16-byte loads per eight samples.
 __attribute__((target("avx2"))) inline void Spread8(const uint8_t* in, uint32_t* out) {
-  const __m256i halves = _mm256_setr_epi32(0, 1, 2, 3, 3, 4, 5, 6);
   const __m256i spread = _mm256_setr_epi8(-1, 0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11,
                                           -1, 0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11);
-  const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in));
-  _mm256_storeu_si256(reinterpret_cast<__m256i*>(out),
-                      _mm256_shuffle_epi8(_mm256_permutevar8x32_epi32(v, halves), spread));
+  const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+  const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 12));
+  const __m256i v = _mm256_inserti128_si256(_mm256_castsi128_si256(low), high, 1);
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_shuffle_epi8(v, spread));
 }
 
-// 32 samples (96 bytes) per step, asking for the bytes 2 KB ahead: a view
-// of a file shows pages that lie anywhere in memory, where the processor's
-// own prefetching stops at each page's end. Then 16 per step; the last load
-// of a step ends at byte 3i + 3 x (samples per step) + 8, never past 3n.
+// 32 samples (96 bytes) per step, then 16 per step; the last load of a step
+// ends at byte 3i + 3 x (samples per step) + 4, never past 3n.
+// No software prefetch: asking for bytes ahead measured slower when the
+// input is a view of a file's pages.
 __attribute__((target("avx2"))) uint32_t Unpack24Wide(const uint8_t* in, uint32_t n,
                                                       uint32_t* out) {
-  constexpr size_t kAhead = 2048;
   uint32_t i = 0;
-  for (; i + 35 <= n; i += 32) {
+  for (; i + 34 <= n; i += 32) {
     const uint8_t* p = in + size_t{i} * 3;
-    // A prefetch never faults, wherever the address lies.
-    const uintptr_t ahead = reinterpret_cast<uintptr_t>(p) + kAhead;
-    _mm_prefetch(reinterpret_cast<const char*>(ahead), _MM_HINT_T0);
-    _mm_prefetch(reinterpret_cast<const char*>(ahead + 64), _MM_HINT_T0);
     Spread8(p, out + i);
     Spread8(p + 24, out + i + 8);
     Spread8(p + 48, out + i + 16);
     Spread8(p + 72, out + i + 24);
   }
-  for (; i + 19 <= n; i += 16) {
+  for (; i + 18 <= n; i += 16) {
     const uint8_t* p = in + size_t{i} * 3;
     Spread8(p, out + i);
     Spread8(p + 24, out + i + 8);

@@ -322,12 +322,12 @@ TEST_F(TakeIoTest, StreamsAcrossViewWindows) {
   }
 }
 
-// A file cut shorter than its header says, not at a sample's end: reads
-// through a view stop at the last whole sample and the rest is silence, as
-// reads of the file do; once the file is whole again a kept handle's view
-// shows the samples past the old cut.
+// A file cut shorter than its header says, not at a sample's end: reads,
+// through a kept handle's view or not, stop at the last whole sample and the
+// rest is silence; once the file is whole again a kept handle's view shows
+// the samples past the old cut.
 TEST_F(TakeIoTest, ViewsOfAShortFileReadShort) {
-  constexpr uint32_t kBlock = 65536;  // a view of its own without a kept handle
+  constexpr uint32_t kBlock = 65536;
   for (int keep : {0, 1}) {
     KeepTakesOpen = keep;
     TakeRec* take = Audio(3, 200000);

@@ -56,11 +56,6 @@ struct FioView {
 // Views start at multiples of this: the system's allocation granularity on
 // Windows, a whole number of pages elsewhere.
 inline constexpr uint32_t kFioViewAlign = 65536;
-// How a view will be read: all of it at once, or a part at a time.
-enum FioViewUse : int {
-  kFioViewByParts = 0,
-  kFioViewWhole = 1  // the system may set up every page when it maps
-};
 // Maps up to `size` bytes from `offset` (a multiple of kFioViewAlign) into
 // *view, cut at the file's size at the time of the call. 1 with the view; 0
 // with an empty view when there is none: nothing of the file from `offset`
@@ -69,7 +64,7 @@ enum FioViewUse : int {
 // Windows refuses to cut a file that has a view, and on POSIX systems
 // reading a page of a view past the file's new end raises SIGBUS, which
 // nothing here guards against when another process cuts the file.
-int FioMapView(FioHandle file, uint64_t offset, uint32_t size, FioViewUse use, FioView* view);
+int FioMapView(FioHandle file, uint64_t offset, uint32_t size, FioView* view);
 // Releases a view and leaves it empty; an empty view stays as it is.
 void FioUnmapView(FioView* view);
 

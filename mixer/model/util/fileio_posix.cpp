@@ -123,7 +123,7 @@ int FioSetSize(FioHandle file, uint64_t size) {
   return ftruncate(Fd(file), static_cast<off_t>(size)) == 0;
 }
 
-int FioMapView(FioHandle file, uint64_t offset, uint32_t size, FioViewUse use, FioView* view) {
+int FioMapView(FioHandle file, uint64_t offset, uint32_t size, FioView* view) {
   *view = FioView{};
   static const long page = sysconf(_SC_PAGESIZE);
   struct stat st{};
@@ -131,15 +131,7 @@ int FioMapView(FioHandle file, uint64_t offset, uint32_t size, FioViewUse use, F
       fstat(Fd(file), &st) != 0 || offset >= static_cast<uint64_t>(st.st_size))
     return 0;
   const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(size, st.st_size - offset));
-  // Pages set up in the map call cost less than one fault per few pages,
-  // but only when they are all read.
-  int flags = MAP_SHARED;
-#if defined(MAP_POPULATE)
-  if (use == kFioViewWhole) flags |= MAP_POPULATE;
-#else
-  (void)use;
-#endif
-  void* p = mmap(nullptr, n, PROT_READ, flags, Fd(file), static_cast<off_t>(offset));
+  void* p = mmap(nullptr, n, PROT_READ, MAP_SHARED, Fd(file), static_cast<off_t>(offset));
   if (p == MAP_FAILED) return 0;
   view->data = static_cast<const uint8_t*>(p);
   view->offset = offset;

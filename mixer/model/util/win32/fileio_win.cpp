@@ -78,7 +78,7 @@ int FioSetSize(FioHandle file, uint64_t size) {
   return FioSeek(file, size) && SetEndOfFile(H(file)) != 0;
 }
 
-int FioMapView(FioHandle file, uint64_t offset, uint32_t size, FioViewUse, FioView* view) {
+int FioMapView(FioHandle file, uint64_t offset, uint32_t size, FioView* view) {
   *view = FioView{};
   static const DWORD granularity = [] {
     SYSTEM_INFO info;
