@@ -7,12 +7,12 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <string>
 
 #include "mixer/model/util/fileio.h"
+#include "mixer/model/util/fileio_map.h"
 
 namespace {
 
@@ -123,27 +123,17 @@ int FioSetSize(FioHandle file, uint64_t size) {
   return ftruncate(Fd(file), static_cast<off_t>(size)) == 0;
 }
 
-int FioMapView(FioHandle file, uint64_t offset, uint32_t size, FioView* view) {
-  *view = FioView{};
+uint32_t FioMapUnit() {
   static const long page = sysconf(_SC_PAGESIZE);
-  struct stat st{};
-  if (size == 0 || page <= 0 || kFioViewAlign % page != 0 || offset % kFioViewAlign != 0 ||
-      fstat(Fd(file), &st) != 0 || offset >= static_cast<uint64_t>(st.st_size))
-    return 0;
-  const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(size, st.st_size - offset));
-  void* p = mmap(nullptr, n, PROT_READ, MAP_SHARED, Fd(file), static_cast<off_t>(offset));
-  if (p == MAP_FAILED) return 0;
-  view->data = static_cast<const uint8_t*>(p);
-  view->offset = offset;
-  view->size = n;
-  return 1;
+  return page > 0 ? static_cast<uint32_t>(page) : 0;
 }
 
-void FioUnmapView(FioView* view) {
-  if (view->data == nullptr) return;
-  munmap(const_cast<uint8_t*>(view->data), view->size);
-  *view = FioView{};
+const uint8_t* FioMapBytes(FioHandle file, uint64_t offset, uint32_t size) {
+  void* p = mmap(nullptr, size, PROT_READ, MAP_SHARED, Fd(file), static_cast<off_t>(offset));
+  return p == MAP_FAILED ? nullptr : static_cast<const uint8_t*>(p);
 }
+
+void FioUnmapBytes(const uint8_t* data, uint32_t size) { munmap(const_cast<uint8_t*>(data), size); }
 
 int FioFileExists(const char* path) {
   struct stat st{};

@@ -2,10 +2,10 @@
 // builds.
 #include <windows.h>
 
-#include <algorithm>
 #include <string>
 
 #include "mixer/model/util/fileio.h"
+#include "mixer/model/util/fileio_map.h"
 
 namespace {
 
@@ -78,38 +78,28 @@ int FioSetSize(FioHandle file, uint64_t size) {
   return FioSeek(file, size) && SetEndOfFile(H(file)) != 0;
 }
 
-int FioMapView(FioHandle file, uint64_t offset, uint32_t size, FioView* view) {
-  *view = FioView{};
+uint32_t FioMapUnit() {
   static const DWORD granularity = [] {
     SYSTEM_INFO info;
     GetSystemInfo(&info);
     return info.dwAllocationGranularity;
   }();
-  uint64_t fileSize = 0;
-  if (size == 0 || granularity == 0 || kFioViewAlign % granularity != 0 ||
-      offset % kFioViewAlign != 0 || !FioGetSize(file, &fileSize) || offset >= fileSize)
-    return 0;
-  const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(size, fileSize - offset));
+  return granularity;
+}
+
+const uint8_t* FioMapBytes(FioHandle file, uint64_t offset, uint32_t size) {
   // A mapping of the whole file as it is now; should the file have shrunk
   // since its size was read, the view below fails and the caller reads.
   HANDLE mapping = CreateFileMappingA(H(file), nullptr, PAGE_READONLY, 0, 0, nullptr);
-  if (mapping == nullptr) return 0;
+  if (mapping == nullptr) return nullptr;
   void* p = MapViewOfFile(mapping, FILE_MAP_READ, static_cast<DWORD>(offset >> 32),
-                          static_cast<DWORD>(offset), n);
+                          static_cast<DWORD>(offset), size);
   // The view holds the mapping open until it is unmapped.
   CloseHandle(mapping);
-  if (p == nullptr) return 0;
-  view->data = static_cast<const uint8_t*>(p);
-  view->offset = offset;
-  view->size = n;
-  return 1;
+  return static_cast<const uint8_t*>(p);
 }
 
-void FioUnmapView(FioView* view) {
-  if (view->data == nullptr) return;
-  UnmapViewOfFile(view->data);
-  *view = FioView{};
-}
+void FioUnmapBytes(const uint8_t* data, uint32_t) { UnmapViewOfFile(data); }
 
 int FioFileExists(const char* path) {
   DWORD a = Attributes(path);
