@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "mixer/arrange/arrzoom.h"
-#include "mixer/arrange/win32/arrpaint.h"
 #include "mixer/arrange/win32/arrwnd.h"
 #include "mixer/model/arr.h"
 #include "mixer/model/marker.h"
@@ -20,6 +19,7 @@
 #include "mixer/model/take.h"
 #include "mixer/model/takeattr.h"
 #include "mixer/model/trkcolors.h"
+#include "mixer/model/win32/draw.h"
 #include "mixer/model/wvf.h"
 #include "mixer/model/wvfcache.h"
 #include "mixer/shell/win32/settings.h"
@@ -101,7 +101,7 @@ int main(int argc, char** argv) {
 
   HDC dc = CreateCompatibleDC(nullptr);
   void* bits = nullptr;
-  HBITMAP bm = ArrCreateDib32(dc, kW, h, &bits);
+  HBITMAP bm = CreateDib32(dc, kW, h, &bits);
   HGDIOBJ old = SelectObject(dc, bm);
   std::vector<double> ms;
   for (int r = 0; r < runs; ++r) {

@@ -29,6 +29,7 @@
 #include "mixer/model/trkcolors.h"
 #include "mixer/model/util/fileio.h"
 #include "mixer/model/util/strutil.h"
+#include "mixer/model/win32/draw.h"
 #include "mixer/model/wvfcache.h"
 #include "mixer/shell/services.h"
 #include "mixer/shell/win32/settings.h"
@@ -278,7 +279,7 @@ struct GlyphScratch {
     if (dc) return bits != nullptr;
     dc = CreateCompatibleDC(nullptr);
     void* b = nullptr;
-    bm = dc ? ArrCreateDib32(dc, kGlyphCell, kGlyphCell, &b) : nullptr;
+    bm = dc ? CreateDib32(dc, kGlyphCell, kGlyphCell, &b) : nullptr;
     if (bm) old = SelectObject(dc, bm);
     bits = static_cast<uint32_t*>(b);
     return bits != nullptr;
@@ -1687,16 +1688,4 @@ void ArrPaintBuffered(HDC dc, int w, int h, void (*paint)(HDC, int, int)) {
   SelectObject(mem, old);
   DeleteObject(bm);
   DeleteDC(mem);
-}
-
-HBITMAP ArrCreateDib32(HDC dc, int width, int height, void** bits) {
-  BITMAPINFO bi = {};
-  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-  bi.bmiHeader.biWidth = width;
-  bi.bmiHeader.biHeight = -height;  // top-down
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 32;
-  bi.bmiHeader.biCompression = BI_RGB;
-  *bits = nullptr;
-  return CreateDIBSection(dc, &bi, DIB_RGB_COLORS, bits, nullptr, 0);
 }

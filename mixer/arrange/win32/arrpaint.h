@@ -8,11 +8,6 @@
 #include "mixer/arrange/arrzoom.h"
 #include "mixer/model/marker.h"
 
-// A 32-bit top-down DIB section of width x height pixels for memory DCs
-// made from `dc` (null: the screen); *bits receives its pixels, rows of
-// `width` words from the top. Null when the system refuses.
-HBITMAP ArrCreateDib32(HDC dc, int width, int height, void** bits);
-
 // The musical and the time-code grid of the current zoom.
 ArrGridRec ArrBbtGrid();
 ArrGridRec ArrTcGrid();

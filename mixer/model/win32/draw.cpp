@@ -164,3 +164,15 @@ HFONT CreateAppFont(int index) {
   return CreateFontA(f.height, f.width, 0, 0, f.weight, FALSE, FALSE, FALSE, ANSI_CHARSET,
                      f.outPrecision, CLIP_DEFAULT_PRECIS, PROOF_QUALITY, f.pitchAndFamily, f.face);
 }
+
+HBITMAP CreateDib32(HDC dc, int width, int height, void** bits) {
+  BITMAPINFO bi = {};
+  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+  bi.bmiHeader.biWidth = width;
+  bi.bmiHeader.biHeight = -height;  // top-down
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  bi.bmiHeader.biCompression = BI_RGB;
+  *bits = nullptr;
+  return CreateDIBSection(dc, &bi, DIB_RGB_COLORS, bits, nullptr, 0);
+}

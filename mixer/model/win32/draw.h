@@ -49,3 +49,8 @@ COLORREF ColorScale(COLORREF colour, int num, int den, int add);
 // Font `index` (0..8) of the program's table; 0 for any other index. The
 // caller deletes it.
 HFONT CreateAppFont(int index);
+
+// A 32-bit top-down DIB section of width x height pixels for memory DCs
+// made from `dc` (null: the screen); *bits receives its pixels, rows of
+// `width` words from the top. Null when the system refuses.
+HBITMAP CreateDib32(HDC dc, int width, int height, void** bits);

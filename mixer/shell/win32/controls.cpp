@@ -96,14 +96,8 @@ struct MemCanvas {
   int w = 0, h = 0;
   MemCanvas(HDC ref, int width, int height) : w(width), h(height) {
     dc = CreateCompatibleDC(ref);
-    BITMAPINFO bi = {};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = width;
-    bi.bmiHeader.biHeight = -height;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
-    bitmap = CreateDIBSection(ref, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    bitmap = CreateDib32(ref, width, height, &bits);
     old = SelectObject(dc, bitmap);
   }
   ~MemCanvas() {

@@ -24,6 +24,7 @@
 #include "mixer/model/settings.h"
 #include "mixer/model/take.h"
 #include "mixer/model/trkcolors.h"
+#include "mixer/model/win32/draw.h"
 #include "mixer/shell/win32/shell.h"
 #include "tests/win32/shot.h"
 
@@ -137,7 +138,7 @@ struct Bitmap {
   HGDIOBJ old = nullptr;
   void* bits = nullptr;
   Bitmap(int width, int height) : w(width), h(height) {
-    bm = ArrCreateDib32(dc, w, h, &bits);
+    bm = CreateDib32(dc, w, h, &bits);
     old = SelectObject(dc, bm);
   }
   Bitmap(const Bitmap&) = delete;
